@@ -1,0 +1,54 @@
+#pragma once
+// The ExtensionData() block that index.bdmv, MovieObject.bdmv, playlists, clip
+// information and sound.bdmv may end with. Morvex does not interpret extension data:
+// it keeps the block whole and writes it back unchanged (reserved bytes become 0).
+//
+// Layout (big-endian), offsets from the first byte of the block:
+//   0  length (bytes after this field; 0 = no block)
+//   4  data block start address
+//   8  reserved 16 bits, 10 reserved 8 bits
+//  11  number of entries n
+//  12  n entries of 12 bytes: ID1 (2), ID2 (2), start address (4), length (4)
+//  12+12n .. end of file: data bytes, kept as read (including any padding)
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/binary.h"
+
+namespace morvex::core {
+
+struct TExtDataEntry {
+  uint16_t ID1 = 0;
+  uint16_t ID2 = 0;
+  uint32_t startAddress = 0;
+  uint32_t length = 0;
+  bool operator==(const TExtDataEntry&) const = default;
+};
+
+struct TExtensionData {
+  uint32_t length = 0;
+  uint32_t dataBlockStartAddress = 0;
+  std::vector<TExtDataEntry> entries;
+  Bytes data;
+  bool empty() const { return length == 0 && entries.empty() && data.empty(); }
+  bool operator==(const TExtensionData&) const = default;
+};
+
+// Reads a block from the reader's position. The data bytes are everything from the
+// end of the entry table to the end of the image. Entries the image cannot hold are
+// not read (the reader is then overrun).
+void ReadExtensionData(Reader& r, TExtensionData& target);
+
+// Writes a block: a single zero word when length is 0, else the 12-byte head, the
+// entry table and the data bytes.
+void WriteExtensionData(ByteWriter& w, const TExtensionData& block);
+
+// Writes the full 12-byte head even for length 0 (the index and movie-object files
+// do this whenever their ExtensionData start address is not 0).
+void WriteExtensionDataFullHead(ByteWriter& w, const TExtensionData& block);
+
+// One-line summary: "no ExtensionData()", "1 entry, N bytes", "K entries, N bytes".
+std::string ExtDatCap(const TExtensionData& block);
+
+}  // namespace morvex::core

@@ -1,0 +1,75 @@
+#include "support/test_support.h"
+
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace morvex::test {
+
+std::optional<fs::path> fixturesDir() {
+  fs::path p = MORVEX_FIXTURES_DIR;
+  std::error_code ec;
+  if (fs::is_directory(p / "discs", ec)) return fs::weakly_canonical(p, ec);
+  return std::nullopt;
+}
+
+std::vector<fs::path> fixtureDiscs() {
+  std::vector<fs::path> out;
+  auto dir = fixturesDir();
+  if (!dir) return out;
+  for (const auto& e : fs::directory_iterator(*dir / "discs")) {
+    if (fs::is_directory(e.path() / "BDMV")) out.push_back(e.path() / "BDMV");
+  }
+  auto num = [](const fs::path& p) {
+    std::string n = p.parent_path().filename().string();
+    return std::stoi(n.substr(4));
+  };
+  std::sort(out.begin(), out.end(), [&](const fs::path& a, const fs::path& b) { return num(a) < num(b); });
+  return out;
+}
+
+std::vector<fs::path> fixtureFiles(const std::string& nameOrExt) {
+  std::vector<fs::path> out;
+  auto dir = fixturesDir();
+  if (!dir) return out;
+  for (const auto& e : fs::recursive_directory_iterator(*dir / "discs")) {
+    if (!e.is_regular_file()) continue;
+    const auto& p = e.path();
+    if (p.filename() == nameOrExt || (!nameOrExt.empty() && nameOrExt[0] == '.' && p.extension() == nameOrExt))
+      out.push_back(p);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::vector<uint8_t> readFile(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  if (!f) throw std::runtime_error("cannot open " + p.string());
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const fs::path& p, const std::vector<uint8_t>& bytes) {
+  std::ofstream f(p, std::ios::binary | std::ios::trunc);
+  if (!f) throw std::runtime_error("cannot create " + p.string());
+  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+TempDir::TempDir() {
+  static std::atomic<int> counter{0};
+  path_ = fs::temp_directory_path() /
+          ("morvex_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+  fs::remove_all(path_);
+  fs::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+}  // namespace morvex::test
