@@ -1,0 +1,187 @@
+#include "nav/index.h"
+
+#include <cstdio>
+
+namespace morvex::nav {
+
+std::string hexPos(uint64_t pos) {
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "$%08llX", static_cast<unsigned long long>(pos & 0xFFFFFFFFull));
+  return buf;
+}
+
+std::string objectTypeText(uint8_t t) {
+  if (t == ObjectHDMV) return "HDMV";
+  if (t == ObjectBDJ) return "BD-J";
+  return "";
+}
+
+std::string playbackTypeText(uint8_t t) {
+  if (t == 0) return "Movie";
+  if (t == 1) return "Interactive";
+  return "";
+}
+
+std::string accessTypeText(uint8_t t) {
+  switch (t) {
+    case 0:
+    case 1: return "Permitted";
+    case 2: return "Prohibited1";
+    case 3: return "Prohibited2";
+  }
+  return "";
+}
+
+namespace {
+
+// The object part of an entry after its first word: the playback-type word, then the
+// HDMV object id and four zero bytes, or the BD-J name and one zero byte. Every object
+// type other than HDMV uses the BD-J layout.
+void readEntryTail(core::Reader& r, TTitle& t) {
+  t.playbackType = static_cast<uint8_t>((r.readword() >> 14) & 3);
+  if (t.objectType == ObjectHDMV) {
+    t.objectId = r.readword();
+    r.readlong();
+  } else {
+    t.bdjFileName = r.readstring(5);
+    r.readbyte();
+  }
+}
+
+void readTopEntry(core::Reader& r, TTitle& t, uint32_t number) {
+  t = TTitle{};
+  t.titleNumber = number;
+  t.objectType = static_cast<uint8_t>(r.readlong() >> 30);
+  readEntryTail(r, t);
+}
+
+void putEntry(core::ByteWriter& w, size_t at, const TTitle& t, bool isTitle) {
+  uint32_t word = uint32_t(t.objectType & 3) << 30;
+  if (isTitle) word |= uint32_t(t.accessType & 3) << 28;
+  w.putlong(word, at);
+  w.putword(uint32_t(t.playbackType & 3) << 14, at + 4);
+  if (t.objectType == ObjectHDMV) {
+    w.putword(t.objectId, at + 6);
+    w.putlong(0, at + 8);
+  } else {
+    w.putstring(t.bdjFileName, at + 6, 5);
+    w.putbyte(0, at + 11);
+  }
+}
+
+}  // namespace
+
+IndexReadResult readIndex(const core::Bytes& image, TINDX& indx, core::Log& log, const std::string& indexfile) {
+  IndexReadResult res;
+  log.dlog0("Reading " + indexfile);
+  indx.indexes.titles.clear();
+  indx.extensionData.data.clear();
+  core::Reader r(image);
+
+  uint32_t type = r.readlong();
+  uint32_t version = r.readlong();
+  bool good = type == kIndxType && (version == kVersion0100 || version == kVersion0200);
+  if (!good) {
+    res.errorPos = r.pos();
+    log.erlog(indexfile + " format error at " + hexPos(res.errorPos));
+    log.slogR();
+    return res;
+  }
+
+  indx.typeIndicator = type;
+  indx.version = version;
+  indx.indexesStartAddress = r.readlong();
+  indx.extensionDataStartAddress = r.readlong();
+  for (auto& b : indx.reserved) b = r.readbyte();
+  indx.appInfoLength = r.readlong();
+  indx.appInfoFlags = r.readword();
+  indx.contentProviderData = r.readstring(32);
+
+  if (r.pos() != indx.indexesStartAddress) r.seek(indx.indexesStartAddress);
+  indx.indexes.length = r.readlong();
+  readTopEntry(r, indx.indexes.firstPlayback, kFirstPlaybackNumber);
+  readTopEntry(r, indx.indexes.topMenu, 0);
+  unsigned n = r.readword();
+
+  auto endsEarly = [&](unsigned readTitles) {
+    res.truncated = true;
+    log.erlog(indexfile + " ends early at " + hexPos(image.size()) + " (" + std::to_string(readTitles) + " of " +
+              std::to_string(n) + " titles read)");
+  };
+
+  if (r.overrun()) {
+    // The file ended inside the head or the First Playback / Top Menu entries: what
+    // was read is kept, no title is taken from beyond the end.
+    endsEarly(0);
+  } else {
+    if (n > kMaxTitles) {
+      log.log("Error in " + indexfile + " (number of title: " + std::to_string(n) + ")");
+      res.stopLoad = true;
+      return res;
+    }
+    // A title needs 12 bytes, so the list never grows beyond what the file holds.
+    indx.indexes.titles.reserve(std::min<size_t>(n, r.remaining() / 12));
+    for (unsigned i = 1; i <= n; ++i) {
+      if (!r.has(12)) {
+        endsEarly(i - 1);
+        break;
+      }
+      TTitle t;
+      t.titleNumber = i;
+      uint32_t word = r.readlong();
+      t.objectType = static_cast<uint8_t>(word >> 30);
+      t.accessType = static_cast<uint8_t>((word >> 28) & 3);
+      readEntryTail(r, t);
+      indx.indexes.titles.push_back(std::move(t));
+      log.slog(std::to_string(i) + "/" + std::to_string(n), 1);
+    }
+  }
+
+  indx.extensionData = core::TExtensionData{};
+  // The block is read from where the titles end; its stored start address does not
+  // position the file.
+  if (indx.extensionDataStartAddress != 0 && !res.truncated) core::ReadExtensionData(r, indx.extensionData);
+
+  res.good = true;
+  log.log("  Found [b]" + std::to_string(indx.indexes.titles.size()) + "[/b] titles, [b]" +
+          std::to_string(indx.extensionData.entries.size()) + "[/b] extended entry.");
+  log.slogR();
+  return res;
+}
+
+core::Bytes indexBytes(const TINDX& indx) {
+  core::ByteWriter w;
+  w.putlong(indx.typeIndicator, 0);
+  w.putlong(indx.version, 4);
+  w.putlong(indx.indexesStartAddress, 8);
+  w.putlong(indx.extensionDataStartAddress, 12);
+  for (size_t i = 0; i < indx.reserved.size(); ++i) w.putbyte(indx.reserved[i], 16 + i);
+  w.putlong(indx.appInfoLength, 40);
+  w.putword(indx.appInfoFlags, 44);
+  w.putstring(indx.contentProviderData, 46, 32);
+
+  const size_t head = kIndexHeadSize;
+  const auto& titles = indx.indexes.titles;
+  w.putlong(indx.indexes.length, head);
+  putEntry(w, head + 4, indx.indexes.firstPlayback, false);
+  putEntry(w, head + 16, indx.indexes.topMenu, false);
+  w.putword(static_cast<uint32_t>(titles.size() & 0xFFFF), head + 28);
+  for (size_t i = 0; i < titles.size(); ++i) putEntry(w, head + 30 + 12 * i, titles[i], true);
+
+  if (indx.extensionDataStartAddress != 0) core::WriteExtensionDataFullHead(w, indx.extensionData);
+  return w.take();
+}
+
+bool indexsave(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
+               const core::FileNames& names, const TINDX& indx) {
+  core::SaveRequest req;
+  req.folder = discFolder;
+  req.fileName = names.indexfile;
+  req.startMessage = "Saving [bl]" + names.indexfile + "[/bl]";
+  req.doneMessage = names.indexfile + " saved.";
+  req.copyToBackupDir = true;
+  req.discFolder = discFolder;
+  return core::saveFile(log, settings, req, indexBytes(indx));
+}
+
+}  // namespace morvex::nav

@@ -1,0 +1,78 @@
+#pragma once
+// MovieObject.bdmv: the HDMV movie objects, small programs of navigation commands that
+// titles, First Playback and Top Menu run.
+//
+// Layout (big-endian):
+//   0  "MOBJ"   4 version "0100"/"0200"   8 ExtensionData start   12 28 reserved bytes
+//  40  MovieObjects length   44 reserved word   48 number of objects (2)
+//  50  the objects: flags word (bit 15 resume intention, bit 14 menu call mask,
+//      bit 13 title search mask), number of commands (2), 12 bytes per command.
+// ExtensionData() follows the last object.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/binary.h"
+#include "core/extension_data.h"
+#include "core/log.h"
+#include "core/save.h"
+#include "hdmv/command.h"
+
+namespace morvex::nav {
+
+// One movie object. The command list's length is the number of commands written.
+struct Tmobject {
+  uint8_t resumeIntentionFlag = 0;  // 0 "discard", 1 "suspend"
+  uint8_t menuCallMask = 0;         // 0 "enable", 1 "disable"
+  uint8_t titleSearchMask = 0;      // 0 "enable", 1 "disable"
+  hdmv::TCommands commands;
+  bool operator==(const Tmobject&) const = default;
+};
+
+struct TObjects {
+  // Bytes of MovieObjects() after this field: 6 + sum of (4 + 12 x commands). Kept up
+  // to date by the editing operations, written as held.
+  uint32_t length = 6;
+  uint32_t reserved = 0;
+  std::vector<Tmobject> objects;  // object i is movie object number i
+  bool operator==(const TObjects&) const = default;
+};
+
+struct TMOBJ {
+  std::string typeIndicator = "MOBJ";
+  std::string version = "0200";
+  uint32_t extensionDataStartAddress = 0;  // 0 = no ExtensionData()
+  std::array<uint8_t, 28> reserved{};
+  TObjects movieObjects;
+  core::TExtensionData extensionData;
+  bool operator==(const TMOBJ&) const = default;
+};
+
+std::string resumeText(uint8_t flag);  // "discard", "suspend"
+std::string maskText(uint8_t flag);    // "enable", "disable"
+
+// MovieObjects length recomputed from the objects (what the editing operations keep).
+uint32_t movieObjectsLength(const TObjects& objs);
+
+struct MobjReadResult {
+  bool good = false;       // type and version accepted
+  bool truncated = false;  // the file ended before the declared objects or commands
+  uint16_t declaredObjects = 0;
+};
+
+// Reads a movie-object image into `mobj`, logging as the load does. A wrong type or
+// version logs "Format error <name>" and leaves the object list empty. When the file
+// ends inside the object list, the objects read so far are kept (the one being read
+// keeps the commands read completely) and the shortfall is reported.
+MobjReadResult readMovieObjects(const core::Bytes& image, TMOBJ& mobj, core::Log& log,
+                                const std::string& mobjfile = "MovieObject.bdmv");
+
+// The file image the writer produces; bits 12-0 of each flags word are written as 0.
+core::Bytes mobjBytes(const TMOBJ& mobj);
+
+bool mobjsave(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
+              const core::FileNames& names, const TMOBJ& mobj);
+
+}  // namespace morvex::nav
