@@ -1,0 +1,45 @@
+#pragma once
+// Writing the playlist model back to a file.
+#include <filesystem>
+#include <string>
+
+#include "core/binary.h"
+#include "core/log.h"
+#include "core/save.h"
+#include "playlist/mpls.h"
+
+namespace morvex::playlist {
+
+// One stream entry (10 bytes) and one attributes block (6 bytes) at `offset`.
+void writeentry(core::ByteWriter& out, const TStreamEntry& e, size_t offset);
+void writeattrib(core::ByteWriter& out, const TStreamAttributes& a, size_t offset);
+
+// Where the writer puts the sections: back to back after the header, in the order
+// AppInfoPlayList, PlayList, (a pad byte when the PlayList part is odd) PlayListMark,
+// ExtensionData. For a playlist whose held start addresses describe that layout
+// (every file read contiguously, and every edit keeps them so) these equal the held
+// addresses.
+struct MplsLayout {
+  uint32_t playListStart = 0;
+  uint32_t markStart = 0;
+  uint32_t extDataStart = 0;  // 0 when the model has no ExtensionData address
+  uint32_t fileSize = 0;
+};
+MplsLayout mplsLayout(const TMPLS& model);
+
+// The file image of the model. Lengths and counts are written as held. The start
+// addresses are written as held when they agree with the layout above; a file read
+// with gaps or its sections in another order is written back to back, and its
+// header then names where the sections now lie, so the written file reads back.
+core::Bytes buildMPLS(const TMPLS& model);
+
+// Saves the model as <folder>/<fileName> through the saving policy, logging "Saving "
+// + the file name. Returns true when the file was written.
+bool saveMPLS(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& folder,
+              const std::string& fileName, const TMPLS& model);
+
+// The Save button of the playlist tab: <BDMV folder>/PLAYLIST/<name><playlistext>.
+bool plsave(core::Log& log, const core::SaveSettings& settings, const core::FileNames& names,
+            const std::filesystem::path& bdmvFolder, const std::string& playlistName, const TMPLS& model);
+
+}  // namespace morvex::playlist

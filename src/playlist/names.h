@@ -1,0 +1,68 @@
+#pragma once
+// Names under which stream codes are shown: coding types, video formats, frame rates,
+// audio presentation types, sampling frequencies, stream entry types, SubPath and mark
+// types, and the language list a stream language is picked from. Playlists and clip
+// information describe their elementary streams with these codes.
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace morvex::playlist {
+
+// Every look-up takes the stored value; a value without a name gives "".
+std::string_view codingTypeName(unsigned codingType);
+std::string_view videoFormatName(unsigned value);
+std::string_view frameRateName(unsigned value);
+std::string_view audioPresentationName(unsigned value);
+std::string_view samplingFrequencyName(unsigned value);
+std::string_view entryTypeName(unsigned value);
+// "-", "-", "p. Audio", "IG menu", ... for types 0..7; types above 7 show their number
+// in brackets ("[9]") so an unknown SubPath is still recognisable in the grid.
+std::string subPathTypeName(unsigned type);
+// "" for 0, "entry-mark", "link point"; types above 2 show their number in brackets.
+std::string markTypeName(unsigned type);
+
+// Stream kinds by what they carry.
+bool isVideoCoding(unsigned codingType);        // 0x02, 0x1B, 0xEA
+bool isAudioCoding(unsigned codingType);        // 0x80..0x86, 0xA1, 0xA2
+bool isGraphicsCoding(unsigned codingType);     // PG 0x90, IG 0x91
+bool isTextSubtitleCoding(unsigned codingType); // 0x92
+
+// The language list: "eng" first, then the three-letter codes in alphabetical order
+// ("nzi" stands after "nub"), so "eng" appears twice. 431 entries.
+std::span<const std::string_view> languageList();
+// Index of the first entry equal to `code`, or -1 when the code is not in the list.
+int getlangind(std::string_view code);
+
+// Items of the stream editor lists; the index is the stored value unless noted.
+std::span<const std::string_view> entryTypeItems();  // "---", "PlayItem", "SubPath", "IM PIP"
+std::span<const std::string_view> videoCodingItems();  // "MPEG-2", "AVC", "VC1"
+std::span<const uint8_t> videoCodingValues();          // 0x02, 0x1B, 0xEA
+std::span<const std::string_view> audioCodingItems();  // nine items
+std::span<const uint8_t> audioCodingValues();          // 0x80..0x86, 0xA1, 0xA2
+// Index of a coding type in the video or audio list, or -1.
+int videoCodingIndex(unsigned codingType);
+int audioCodingIndex(unsigned codingType);
+
+// Hints shown beside the lists for the chosen value. An empty optional text means
+// "no hint for this value": the front end keeps the hint it showed before.
+std::string_view videoCodingHint(int index);
+std::string_view audioCodingHint(int index);
+std::string_view audioPresentationHint(unsigned value);
+// Entry type 0 has an (empty) hint of its own; other values keep the previous hint.
+bool entryTypeHasHint(unsigned value);
+std::string_view entryTypeHint(unsigned value);
+std::string_view subPathTypeHint(unsigned type);
+
+// Playback types of AppInfoPlayList (list index = type - 1).
+std::span<const std::string_view> playbackTypeItems();  // "Sequential", "Random", "Shuffle"
+std::span<const std::string_view> markTypeItems();      // "entry-mark", "link point"
+
+// Hints of the user-operation check boxes: index n = bit n of the first mask word
+// (box cbUO<n>); uoMask2Hint() is the box for bit 30 of the second word.
+std::string_view uoHint(unsigned bit);
+std::string_view uoMask2Hint();
+
+}  // namespace morvex::playlist
