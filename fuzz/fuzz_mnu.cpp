@@ -1,0 +1,30 @@
+// Menu reader on arbitrary bytes: framing, segments, pages; then colouring of the
+// first objects, which runs the run-length decoder on whatever was read.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "igs/colour.h"
+#include "igs/reader.h"
+#include "igs/writer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  morvex::core::NullLog log;
+  morvex::igs::Menu menu;
+  bool shown = morvex::igs::loadMNU(menu, std::span<const uint8_t>(data, size), log);
+  for (unsigned id = 0; id < menu.objects.size() && id < 4; ++id) {
+    if (size_t(menu.objects[id].width) * menu.objects[id].height > 1u << 20) continue;
+    morvex::igs::Obj2Pic(menu, id, 0, log);
+  }
+  if (shown && menu.objects.size() < 8) {
+    bool small = true;
+    for (const auto& o : menu.objects) small = small && size_t(o.width) * o.height <= 1u << 20;
+    if (small) {
+      // What was read must write and read back.
+      auto bytes = morvex::igs::saveIGS(menu, morvex::igs::SaveForm::MenuFile, log);
+      morvex::igs::Menu again;
+      morvex::igs::loadMNU(again, std::span<const uint8_t>(bytes), log);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,143 @@
+#include "igs/colour.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "igs/rle.h"
+
+namespace morvex::igs {
+
+namespace {
+uint8_t clampTo(int v, int lo, int hi) { return uint8_t(std::clamp(v, lo, hi)); }
+}  // namespace
+
+Rgb8 ycc2rgb(uint8_t y, uint8_t cr, uint8_t cb) {
+  const int Y = (int(y) - 16) * 1164, Cr = int(cr) - 128, Cb = int(cb) - 128;
+  // C++ integer division truncates toward zero, as the format's rule requires.
+  return {clampTo((Y + Cr * 1596 + 500) / 1000, 0, 255),
+          clampTo((Y - Cr * 813 - Cb * 391 + 500) / 1000, 0, 255),
+          clampTo((Y + Cb * 2018 + 500) / 1000, 0, 255)};
+}
+
+Ycc rgb2ycc(uint8_t r, uint8_t g, uint8_t b) {
+  const int R = r, G = g, B = b;
+  return {clampTo((257 * R + 504 * G + 98 * B + 500) / 1000 + 16, 16, 235),
+          clampTo((439 * R - 368 * G - 71 * B + 500) / 1000 + 128, 16, 240),
+          clampTo((-148 * R - 291 * G + 439 * B + 500) / 1000 + 128, 16, 240)};
+}
+
+void ycc2rgbEntry(const Ycc& c, Rgbt& out) {
+  Rgb8 v = ycc2rgb(c.y, c.cr, c.cb);
+  out.r = v.r;
+  out.g = v.g;
+  out.b = v.b;
+}
+
+PaletteTable id2pal(const Menu& menu, unsigned paletteId) {
+  if (paletteId < menu.palettes.size()) return menu.palettes[paletteId].rgbt;
+  return PaletteTable{};
+}
+
+void resizeCache(Menu& menu) {
+  menu.cache.resize(menu.objects.size());
+  for (auto& row : menu.cache) row.byPalette.resize(menu.palettes.size());
+}
+
+void invalidateObject(Menu& menu, unsigned objectId) {
+  if (objectId < menu.cache.size())
+    for (auto& slot : menu.cache[objectId].byPalette) slot.reset();
+}
+
+void invalidatePalette(Menu& menu, unsigned paletteId) {
+  for (auto& row : menu.cache)
+    if (paletteId < row.byPalette.size()) row.byPalette[paletteId].reset();
+}
+
+const RgbaImage& Obj2Pic(Menu& menu, unsigned objectId, unsigned paletteId, core::Log& log) {
+  if (objectId >= menu.objects.size()) {
+    menu.workPicture = RgbaImage{};
+    return menu.workPicture;
+  }
+  if (menu.cache.size() != menu.objects.size()) resizeCache(menu);
+  if (menu.cache[objectId].byPalette.size() != menu.palettes.size())
+    menu.cache[objectId].byPalette.resize(menu.palettes.size());
+  std::optional<RgbaImage>* slot =
+      paletteId < menu.cache[objectId].byPalette.size() ? &menu.cache[objectId].byPalette[paletteId] : nullptr;
+  if (slot && *slot) {
+    menu.workPicture = **slot;
+    return menu.workPicture;
+  }
+  log.slog("Decoding RLE pixel data and build bitmaps...", 1);
+  TIGobject& o = menu.objects[objectId];
+  if (!o.picture) rle_decode(menu, objectId, log);
+  const PaletteTable pal = id2pal(menu, paletteId);
+  const IndexedPicture& pic = *o.picture;
+  RgbaImage& img = menu.workPicture;
+  img.width = pic.width;
+  img.height = pic.height;
+  img.rgba.resize(pic.pixels.size() * 4);
+  uint8_t* out = img.rgba.data();
+  for (uint8_t idx : pic.pixels) {
+    const Rgbt& e = pal[idx];
+    out[0] = e.r;
+    out[1] = e.g;
+    out[2] = e.b;
+    out[3] = e.t;
+    out += 4;
+  }
+  if (slot) *slot = img;
+  log.slog("", 1);
+  return img;
+}
+
+const RgbaImage& Obj2PicCr(Menu& menu, unsigned objectId, unsigned paletteId, int x1, int y1, int x2, int y2,
+                           core::Log& log) {
+  RgbaImage whole = Obj2Pic(menu, objectId, paletteId, log);
+  RgbaImage& img = menu.workPicture;
+  img.width = std::max(0, x2 - x1);
+  img.height = std::max(0, y2 - y1);
+  img.rgba.assign(size_t(img.width) * img.height * 4, 0);
+  for (int y = 0; y < img.height; ++y) {
+    int sy = y1 + y;
+    if (sy < 0 || sy >= whole.height) continue;
+    for (int x = 0; x < img.width; ++x) {
+      int sx = x1 + x;
+      if (sx < 0 || sx >= whole.width) continue;
+      const uint8_t* s = &whole.rgba[(size_t(sy) * whole.width + sx) * 4];
+      std::copy(s, s + 4, &img.rgba[(size_t(y) * img.width + x) * 4]);
+    }
+  }
+  return img;
+}
+
+int paletteEntryAt(int x, int y) {
+  if (y < 11 || y > 171) return -1;
+  int row = (y - 11) / 10;
+  if (x >= 11 && x <= 171) return 16 * row + (x - 11) / 10;
+  if (x >= 181 && x <= 341) return 16 * row + (x - 181) / 10;
+  return -1;
+}
+
+namespace {
+std::string hex2(unsigned v) {
+  char b[8];
+  std::snprintf(b, sizeof b, "%02X", v & 0xFF);
+  return b;
+}
+}  // namespace
+
+std::string paletteTitle(unsigned paletteId) {
+  return "Palette: " + hex2(paletteId) + " (" + std::to_string(paletteId) + ")";
+}
+
+std::string paletteReadout(unsigned paletteId, const PaletteTable& table, unsigned entry) {
+  if (entry > 255) return paletteTitle(paletteId);
+  const Rgbt& e = table[entry];
+  unsigned u = 255 - e.t;
+  return paletteTitle(paletteId) + "      Color: " + hex2(entry) + " (" + std::to_string(entry) + ")      RGB: #" +
+         hex2(e.r) + hex2(e.g) + hex2(e.b) + "  (" + std::to_string(e.r) + "," + std::to_string(e.g) + "," +
+         std::to_string(e.b) + ")      Opacity: " + hex2(e.t) + " (" + std::to_string(e.t) +
+         ")      Transparency: " + hex2(u) + " (" + std::to_string(u) + ")  " + std::to_string(u * 100 / 255) + "%";
+}
+
+}  // namespace morvex::igs

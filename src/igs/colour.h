@@ -1,0 +1,56 @@
+#pragma once
+// Palette colours and coloured object pictures.
+//
+// Palettes store Y, Cr, Cb and an opacity T (0 transparent, 255 opaque); the
+// renderer works on R, G, B, T. The conversions use integer arithmetic with
+// division truncating toward zero, so a colour survives a read and a write exactly
+// as any other reader of the format would compute it.
+#include <array>
+#include <optional>
+#include <string>
+
+#include "core/log.h"
+#include "igs/model.h"
+
+namespace morvex::igs {
+
+struct Rgb8 {
+  uint8_t r = 0, g = 0, b = 0;
+  bool operator==(const Rgb8&) const = default;
+};
+
+Rgb8 ycc2rgb(uint8_t y, uint8_t cr, uint8_t cb);
+Ycc rgb2ycc(uint8_t r, uint8_t g, uint8_t b);
+// Fills r, g, b of `out` from a stored (Y, Cr, Cb); T is left alone.
+void ycc2rgbEntry(const Ycc& c, Rgbt& out);
+
+using PaletteTable = std::array<Rgbt, 256>;
+// The palette's RGBT table; all zero for a palette id the menu does not have.
+PaletteTable id2pal(const Menu& menu, unsigned paletteId);
+
+// The whole object coloured with a palette (alpha = the entry's T). The result is
+// the menu's shared working picture, valid until the next call; a copy stays in the
+// object's cache, so colouring the same pair again neither decodes nor converts.
+// An object id the menu does not have gives an empty picture.
+const RgbaImage& Obj2Pic(Menu& menu, unsigned objectId, unsigned paletteId, core::Log& log);
+// The rectangle (x1, y1) inclusive to (x2, y2) exclusive of the coloured object;
+// pixels outside the object are transparent black.
+const RgbaImage& Obj2PicCr(Menu& menu, unsigned objectId, unsigned paletteId, int x1, int y1, int x2, int y2,
+                           core::Log& log);
+
+// Drops the cached coloured pictures of one object (after it is replaced), of one
+// palette (after it changes), or all of them.
+void invalidateObject(Menu& menu, unsigned objectId);
+void invalidatePalette(Menu& menu, unsigned paletteId);
+// Sizes the cache to one row per object and one slot per palette (keeping what fits).
+void resizeCache(Menu& menu);
+
+// The palette view shows the entries twice, as two 16 x 16 grids of 10-pixel cells
+// with corners at (11, 11) and (181, 11). The entry under a mouse position, or -1.
+int paletteEntryAt(int x, int y);
+// "Palette: hh (n)" — the status text while the palette view is examined.
+std::string paletteTitle(unsigned paletteId);
+// The one-line readout of an entry of a palette table.
+std::string paletteReadout(unsigned paletteId, const PaletteTable& table, unsigned entry);
+
+}  // namespace morvex::igs

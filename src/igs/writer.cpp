@@ -1,0 +1,316 @@
+#include "igs/writer.h"
+
+#include <algorithm>
+
+#include "core/save.h"
+#include "igs/colour.h"
+#include "igs/rle.h"
+
+namespace morvex::igs {
+
+using core::ByteWriter;
+
+namespace {
+
+void writeEffectSeq(ByteWriter& w, const Teffectseq& s) {
+  unsigned nw = std::min<unsigned>(s.numWindows, 2);
+  w.addbyte(nw);
+  for (unsigned i = 0; i < nw; ++i) {
+    const TEffWindow& win = s.windows[i];
+    w.addbyte(win.id);
+    w.addword(win.x);
+    w.addword(win.y);
+    w.addword(win.width);
+    w.addword(win.height);
+  }
+  w.addbyte(uint32_t(s.effects.size()));
+  for (const auto& e : s.effects) {
+    w.add3byte(e.duration);
+    w.addbyte(e.paletteId);
+    w.addbyte(uint32_t(e.objects.size()));
+    for (const auto& o : e.objects) {
+      w.addword(o.objectId);
+      w.addbyte(o.windowId);
+      w.addbyte(uint32_t(o.flags & 3) * 64);
+      w.addword(o.x);
+      w.addword(o.y);
+      if (o.cropped()) {
+        w.addword(o.cropX);
+        w.addword(o.cropY);
+        w.addword(o.cropWidth);
+        w.addword(o.cropHeight);
+      }
+    }
+  }
+}
+
+uint32_t delay(uint64_t bytes) { return uint32_t(bytes * 9 / 600); }
+
+}  // namespace
+
+core::Bytes serializePages(const std::vector<TPage>& pages) {
+  ByteWriter w;
+  for (const auto& p : pages) {
+    w.addbyte(p.id);
+    w.addbyte(p.version);
+    w.addlong(p.uopHigh);
+    w.addlong(p.uopLow);
+    writeEffectSeq(w, p.effects[0]);
+    writeEffectSeq(w, p.effects[1]);
+    w.addbyte(p.animationCode);
+    w.addword(p.defaultSelected);
+    w.addword(p.defaultActivated);
+    w.addbyte(p.paletteId);
+    w.addbyte(uint32_t(p.bogs.size()));
+    for (const auto& g : p.bogs) {
+      w.addword(g.defaultValid);
+      w.addbyte(uint32_t(g.buttons.size()));
+      for (const auto& b : g.buttons) {
+        w.addword(b.id);
+        w.addword(b.numericValue);
+        w.addbyte(uint32_t(b.autoAction & 1) * 128);
+        w.addword(b.x);
+        w.addword(b.y);
+        w.addword(b.upper);
+        w.addword(b.lower);
+        w.addword(b.left);
+        w.addword(b.right);
+        w.addword(b.normalStart);
+        w.addword(b.normalEnd);
+        w.addbyte(uint32_t(b.normalRepeat & 1) * 128);
+        w.addbyte(b.selectedSound);
+        w.addword(b.selectedStart);
+        w.addword(b.selectedEnd);
+        w.addbyte(uint32_t(b.selectedRepeat & 1) * 128);
+        w.addbyte(b.activatedSound);
+        w.addword(b.activatedStart);
+        w.addword(b.activatedEnd);
+        w.addword(uint32_t(b.commands.size()));
+        for (const auto& c : b.commands) {
+          w.addlong(c.opcode);
+          w.addlong(c.dst);
+          w.addlong(c.src);
+        }
+      }
+    }
+  }
+  return w.take();
+}
+
+std::vector<uint16_t> objectOrder(Menu& menu) {
+  std::vector<uint16_t> order;
+  for (auto& o : menu.objects) o.saveOrder = -1;
+  auto place = [&](unsigned id) {
+    if (id >= menu.objects.size() || menu.objects[id].saveOrder != -1) return;
+    menu.objects[id].saveOrder = int32_t(order.size());
+    order.push_back(uint16_t(id));
+  };
+  auto placeRange = [&](uint16_t start, uint16_t end) {
+    if (start == kNoObject) return;
+    if (end == kNoObject || end < start) end = start;
+    unsigned last = std::min<unsigned>(end, unsigned(menu.objects.size()));
+    for (unsigned id = start; id <= last; ++id) place(id);
+  };
+  if (!menu.ics.pages.empty()) {
+    const TPage& p0 = menu.ics.pages[0];
+    for (const auto& e : p0.effects[0].effects)
+      for (const auto& o : e.objects) place(o.objectId);
+    size_t len = menu.pageButtons.empty() ? 0 : menu.pageButtons[0].size();
+    for (int state = 0; state < 3; ++state)
+      for (const auto& g : p0.bogs) {
+        if (g.defaultValid >= len) continue;
+        for (const auto& b : g.buttons) {
+          if (state == 0) placeRange(b.normalStart, b.normalEnd);
+          if (state == 1) placeRange(b.selectedStart, b.selectedEnd);
+          if (state == 2) placeRange(b.activatedStart, b.activatedEnd);
+        }
+      }
+    for (const auto& g : p0.bogs) {
+      if (g.defaultValid < len) continue;
+      for (const auto& b : g.buttons) {
+        placeRange(b.normalStart, b.normalEnd);
+        placeRange(b.selectedStart, b.selectedEnd);
+        placeRange(b.activatedStart, b.activatedEnd);
+      }
+    }
+  }
+  return order;
+}
+
+void writeUnitHeader(ByteWriter& w, SaveForm form, uint32_t pts, uint32_t dts, uint32_t segLength) {
+  if (form == SaveForm::MenuFile) {
+    w.addbyte('I');
+    w.addbyte('G');
+    w.addlong(pts);
+    w.addlong(dts);
+    return;
+  }
+  w.addlong(0x000001BD);
+  w.addword(segLength + (dts != 0 ? 16 : 11));
+  w.addbyte(0x84);
+  w.addbyte(dts != 0 ? 0xC0 : 0x80);
+  w.addbyte(dts != 0 ? 10 : 5);
+  // Time stamps are 32-bit values: bit 32 of the field is 0, and bits 31..29 land
+  // on bits 2..0 of the first byte (bit 29 on the marker bit, which is 1 anyway).
+  auto stamp = [&](uint8_t prefix, uint32_t ts) {
+    w.addbyte(prefix | ((ts >> 29) & 7));
+    w.addword((((ts >> 15) & 0x7FFF) << 1) | 1);
+    w.addword(((ts & 0x7FFF) << 1) | 1);
+  };
+  stamp(dts != 0 ? 0x31 : 0x21, pts);
+  if (dts != 0) stamp(0x11, dts);
+}
+
+core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log) {
+  const uint32_t T = menu.inTime;
+  std::vector<uint16_t> order = objectOrder(menu);
+
+  log.slog("RLE decoding/encoding", 1);
+  std::vector<core::Bytes> encoded(menu.objects.size());
+  uint64_t D = 0;
+  for (unsigned id = 0; id < menu.objects.size(); ++id) {
+    TIGobject& o = menu.objects[id];
+    if (o.saveOrder == -1) {
+      o.saveOrder = int32_t(order.size());
+      order.push_back(uint16_t(id));
+    }
+    if (!o.picture) rle_decode(menu, id, log);
+    encoded[id] = rleEncode(*o.picture);
+    D += encoded[id].size();
+  }
+
+  const core::Bytes pageData = serializePages(menu.ics.pages);
+  const uint64_t L = pageData.size();
+  TIGSc& c = menu.ics;
+  c.numPages = uint8_t(c.pages.size());
+  log.slog("Writing ICS", 1);
+  ByteWriter w;
+  c.dataLength = uint32_t(L + (c.hasTimeouts() ? 15 : 5));
+  const uint64_t H = c.hasTimeouts() ? 27 : 17;
+  const uint64_t N = (L + H - 9 + 65509) / 65510;
+  c.segments.clear();
+  uint64_t sent = 0;
+  for (uint64_t i = 0; i < N; ++i) {
+    const bool firstSeg = i == 0, lastSeg = i == N - 1;
+    const uint64_t hdr = firstSeg ? H : 9;
+    const uint64_t len = lastSeg ? (L - sent) + hdr : std::min<uint64_t>(L + H, kMaxSegmentLength);
+    const uint64_t dataLen = len - hdr;
+    writeUnitHeader(w, form, T, T - delay(D), uint32_t(len));
+    w.addbyte(kSegComposition);
+    w.addword(uint32_t(len));
+    w.addword(c.width);
+    w.addword(c.height);
+    w.addbyte(uint32_t(c.frameRateCode & 15) * 16);
+    w.addword(c.compositionNumber);
+    w.addbyte(uint32_t(c.compositionState & 3) * 64);
+    uint8_t flags = uint8_t((firstSeg ? 2 : 0) | (lastSeg ? 1 : 0));
+    w.addbyte(uint32_t(flags) * 64);
+    if (firstSeg) {
+      w.add3byte(c.dataLength);
+      w.addbyte(uint32_t(c.model & 3) * 64);
+      if (c.hasTimeouts()) {
+        w.add5byte(c.compositionTimeout);
+        w.add5byte(c.selectionTimeout);
+      }
+      w.add3byte(c.userTimeout);
+      w.addbyte(c.numPages);
+    }
+    std::span<const uint8_t> chunk(pageData.data() + sent, dataLen);
+    w.addbytes(chunk);
+    TFragment seg;
+    seg.flags = flags;
+    seg.pos = uint32_t(menu.work.size());
+    seg.len = uint32_t(dataLen);
+    menu.work.insert(menu.work.end(), chunk.begin(), chunk.end());
+    c.segments.push_back(seg);
+    sent += dataLen;
+  }
+  c.numSegments = uint16_t(c.segments.size());
+
+  log.slog("Writing palettes", 1);
+  for (auto& pal : menu.palettes) {
+    unsigned z = 0;
+    for (unsigned e = 0; e < 255; ++e)
+      if (pal.rgbt[e] == Rgbt{}) ++z;
+    const uint32_t len = 2 + 5 * (255 - z);
+    writeUnitHeader(w, form, T - delay(D), 0, len);
+    w.addbyte(kSegPalette);
+    w.addword(len);
+    w.addbyte(uint32_t(&pal - menu.palettes.data()));
+    w.addbyte(0);
+    for (unsigned e = 0; e < 255; ++e) {
+      const Rgbt& v = pal.rgbt[e];
+      if (v == Rgbt{}) continue;
+      if (pal.ycc[e].y == 0) pal.ycc[e] = rgb2ycc(v.r, v.g, v.b);
+      w.addbyte(e);
+      w.addbyte(pal.ycc[e].y);
+      w.addbyte(pal.ycc[e].cr);
+      w.addbyte(pal.ycc[e].cb);
+      w.addbyte(v.t);
+    }
+  }
+
+  log.slog("Writing objects", 1);
+  uint64_t R = D, m = L;
+  for (uint16_t id : order) {
+    TIGobject& o = menu.objects[id];
+    const core::Bytes& data = encoded[id];
+    const uint64_t n = data.size();
+    const uint64_t F = std::max<uint64_t>(1, (n + 7 + 65514) / 65515);
+    o.fragments.clear();
+    uint64_t sentObj = 0;
+    for (uint64_t j = 0; j < F; ++j) {
+      const bool firstFr = j == 0, lastFr = j == F - 1;
+      const uint64_t hdr = firstFr ? 11 : 4;
+      const uint64_t len = lastFr ? (n - sentObj) + hdr : std::min<uint64_t>(n + 11, kMaxSegmentLength);
+      const uint64_t dataLen = len - hdr;
+      writeUnitHeader(w, form, T - delay(R - n), T - delay(R), uint32_t(len));
+      w.addbyte(kSegObject);
+      w.addword(uint32_t(len));
+      w.addword(id);
+      w.addbyte(0);
+      uint8_t flags = uint8_t((firstFr ? 2 : 0) | (lastFr ? 1 : 0));
+      w.addbyte(uint32_t(flags) * 64);
+      if (firstFr) {
+        w.add3byte(uint32_t(n + 4));
+        w.addword(o.picture->width);
+        w.addword(o.picture->height);
+      }
+      std::span<const uint8_t> chunk(data.data() + sentObj, dataLen);
+      w.addbytes(chunk);
+      TFragment fr;
+      fr.flags = flags;
+      fr.pos = uint32_t(menu.work.size());
+      fr.len = uint32_t(dataLen);
+      menu.work.insert(menu.work.end(), chunk.begin(), chunk.end());
+      o.fragments.push_back(fr);
+      sentObj += dataLen;
+    }
+    o.numFragments = uint16_t(o.fragments.size());
+    o.dataLength = uint32_t(n);
+    o.width = o.picture->width;
+    o.height = o.picture->height;
+    R -= n;
+    m = n;
+  }
+
+  writeUnitHeader(w, form, T - delay(R + m), 0, 0);
+  w.addbyte(kSegEnd);
+  w.addword(0);
+  log.slog("", 1);
+  return w.take();
+}
+
+bool saveMenuFile(Menu& menu, const std::filesystem::path& file, core::Log& log) {
+  log.log("Saving IGS menu...");
+  log.slog("Preparing data", 1);
+  core::Bytes bytes = saveIGS(menu, SaveForm::MenuFile, log);
+  std::string err;
+  if (!core::writeFileAtomic(file, bytes, err)) {
+    log.erlog(core::displayPath(file) + ": " + err);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace morvex::igs

@@ -1,0 +1,42 @@
+#pragma once
+// Writing a menu as one complete IG display set: composition segments, palettes,
+// objects and an end segment, each with time stamps derived from the menu's IN_time.
+//
+// Two forms: the menu file (each segment behind the 10-byte "IG" unit header) and a
+// sequence of PES packets (one segment per packet) for the muxer.
+#include <filesystem>
+
+#include "core/binary.h"
+#include "core/log.h"
+#include "igs/model.h"
+
+namespace morvex::igs {
+
+enum class SaveForm { MenuFile = 0, Pes = 1 };
+
+// Size limits: a segment's length field is at most 65519 so that a PES packet of one
+// segment (length + 16 at most) fits the 16-bit PES_packet_length.
+inline constexpr uint32_t kMaxSegmentLength = 65519;
+
+// Serializes the pages in the page-data layout.
+core::Bytes serializePages(const std::vector<TPage>& pages);
+
+// The object output order: page 0's in-effect objects, then the objects of its
+// buttons state by state (BOGs whose default valid button exists first), then every
+// other id ascending. Sets each object's save order.
+std::vector<uint16_t> objectOrder(Menu& menu);
+
+// Writes the menu in the given form. Every object is run-length coded afresh; the
+// composition segment list, the object fragment lists and the save orders are
+// rebuilt to describe what was written, and palette entries without a stored Y get
+// their Y, Cr, Cb from their colour.
+core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log);
+
+// Saves the menu as a menu file (atomic write). Logs "Saving IGS menu..." first.
+bool saveMenuFile(Menu& menu, const std::filesystem::path& file, core::Log& log);
+
+// Unit header of either form for a segment of `segLength` payload bytes; the segment
+// type and length follow it.
+void writeUnitHeader(core::ByteWriter& w, SaveForm form, uint32_t pts, uint32_t dts, uint32_t segLength);
+
+}  // namespace morvex::igs
