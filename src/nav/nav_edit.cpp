@@ -1,0 +1,172 @@
+#include "nav/nav_edit.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace morvex::nav {
+
+namespace {
+
+std::string pad3(uint64_t n) {
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "%03llu", static_cast<unsigned long long>(n));
+  return buf;
+}
+
+// The ExtensionData start address moves with the body before it, when there is one.
+void moveExtension(uint32_t& address, int64_t delta) {
+  if (address != 0) address = static_cast<uint32_t>(static_cast<int64_t>(address) + delta);
+}
+
+void shiftMobj(TMOBJ& mobj, int64_t delta) {
+  mobj.movieObjects.length = static_cast<uint32_t>(static_cast<int64_t>(mobj.movieObjects.length) + delta);
+  moveExtension(mobj.extensionDataStartAddress, delta);
+}
+
+void shiftIndex(TINDX& indx, int64_t delta) {
+  indx.indexes.length = static_cast<uint32_t>(static_cast<int64_t>(indx.indexes.length) + delta);
+  moveExtension(indx.extensionDataStartAddress, delta);
+}
+
+void renumberTitles(TINDX& indx) {
+  for (size_t i = 0; i < indx.indexes.titles.size(); ++i) indx.indexes.titles[i].titleNumber = static_cast<uint32_t>(i + 1);
+}
+
+}  // namespace
+
+std::array<std::string, 5> titleRowTexts(const TTitle& t) {
+  std::string oid;
+  if (t.isHdmv()) oid = t.objectId == kNoObject ? "??" : std::to_string(t.objectId);
+  else oid = t.bdjFileName;
+  return {pad3(t.titleNumber), objectTypeText(t.objectType), accessTypeText(t.accessType),
+          playbackTypeText(t.playbackType), oid};
+}
+
+std::string titleCountLabel(const TINDX& indx) {
+  int k = 0;
+  if (indx.indexes.firstPlayback.objectId != kNoObject) ++k;
+  if (indx.indexes.topMenu.objectId != kNoObject) ++k;
+  std::string s = std::to_string(indx.indexes.titles.size());
+  if (k > 0) s += " + " + std::to_string(k);
+  return s + " titles";
+}
+
+std::array<std::string, 5> objectRowTexts(const Tmobject& o, int number) {
+  return {pad3(static_cast<uint64_t>(number)), resumeText(o.resumeIntentionFlag), maskText(o.menuCallMask),
+          maskText(o.titleSearchMask), std::to_string(o.commands.size())};
+}
+
+std::string objectCountLabel(const TMOBJ& mobj) {
+  return std::to_string(mobj.movieObjects.objects.size()) + " objects";
+}
+
+int accessTypeEntry(uint8_t accessType) { return accessType == 0 ? 0 : accessType - 1; }
+
+uint8_t accessTypeFromEntry(int entry) {
+  static constexpr uint8_t kValues[3] = {0, 2, 3};
+  return kValues[std::clamp(entry, 0, 2)];
+}
+
+void setFirstPlaybackOn(TINDX& indx, bool on, uint16_t selectedObject) {
+  TTitle& fp = indx.indexes.firstPlayback;
+  if (!on) fp.objectId = kNoObject;
+  else if (fp.isHdmv()) fp.objectId = selectedObject;
+}
+
+void setTopMenuOn(TINDX& indx, bool on, uint16_t selectedObject) {
+  indx.indexes.topMenu.objectId = on ? selectedObject : kNoObject;
+}
+
+int insertTitle(TINDX& indx, int afterRow) {
+  auto& titles = indx.indexes.titles;
+  const int n = static_cast<int>(titles.size());
+  const int pos = n == 0 ? 0 : std::clamp(afterRow, -1, n - 1) + 1;
+  TTitle t;
+  t.objectType = ObjectHDMV;
+  titles.insert(titles.begin() + pos, t);
+  renumberTitles(indx);
+  shiftIndex(indx, 12);
+  return pos;
+}
+
+int deleteTitles(TINDX& indx, int first, int last) {
+  auto& titles = indx.indexes.titles;
+  if (titles.empty()) return -1;
+  const int maxRow = static_cast<int>(titles.size()) - 1;
+  first = std::clamp(first, 0, maxRow);
+  last = std::clamp(last, 0, maxRow);
+  if (first > last) std::swap(first, last);
+  const int k = last - first + 1;
+  titles.erase(titles.begin() + first, titles.begin() + last + 1);
+  renumberTitles(indx);
+  shiftIndex(indx, -12 * static_cast<int64_t>(k));
+  if (titles.empty()) return -1;
+  return first > 0 ? first - 1 : 0;
+}
+
+int insertObject(TMOBJ& mobj, int afterRow) {
+  auto& objs = mobj.movieObjects.objects;
+  const int n = static_cast<int>(objs.size());
+  const int pos = n == 0 ? 0 : std::clamp(afterRow, -1, n - 1) + 1;
+  objs.insert(objs.begin() + pos, Tmobject{});
+  shiftMobj(mobj, 4);
+  return pos;
+}
+
+ObjectDeletion deleteObjects(TMOBJ& mobj, TINDX& indx, int s, int e, core::Log& log) {
+  ObjectDeletion out;
+  auto& objs = mobj.movieObjects.objects;
+  if (objs.empty()) return out;
+  const int maxRow = static_cast<int>(objs.size()) - 1;
+  s = std::clamp(s, 0, maxRow);
+  e = std::clamp(e, 0, maxRow);
+  if (s > e) std::swap(s, e);
+  const int k = e - s + 1;
+  int64_t commands = 0;
+  for (int i = s; i <= e; ++i) commands += static_cast<int64_t>(objs[i].commands.size());
+  objs.erase(objs.begin() + s, objs.begin() + e + 1);
+  shiftMobj(mobj, -(4 * static_cast<int64_t>(k) + 12 * commands));
+
+  const int64_t remaining = static_cast<int64_t>(objs.size());
+  auto& titles = indx.indexes.titles;
+  for (size_t i = 0; i < titles.size(); ++i) {
+    TTitle& t = titles[i];
+    if (!t.isHdmv()) continue;
+    // A title that had no object keeps none: 0xFFFF is not a number to shift.
+    if (t.objectId != kNoObject) {
+      if (t.objectId >= s && t.objectId <= e) {
+        t.objectId = kNoObject;
+        out.unreferenced.push_back(i);
+      } else if (t.objectId > e) {
+        t.objectId = static_cast<uint16_t>(t.objectId - k);
+        out.renumbered.push_back(i);
+      }
+    }
+    if (static_cast<int64_t>(t.objectId) > remaining - 1) {
+      log.erlog("Invalid object reference in Title " + std::to_string(t.titleNumber));
+      out.reported.push_back(t.titleNumber);
+    }
+  }
+  if (!out.reported.empty()) log.erslog("See Status");
+  out.select = objs.empty() ? -1 : (s > 0 ? s - 1 : 0);
+  return out;
+}
+
+hdmv::EditOutcome editObjectCommands(TMOBJ& mobj, int object, int first, int last, hdmv::CmdKey key,
+                                     hdmv::TCommands& clipboard) {
+  auto& objs = mobj.movieObjects.objects;
+  if (object < 0 || object >= static_cast<int>(objs.size())) return {};
+  hdmv::EditOutcome out = hdmv::applyCmdKey(objs[object].commands, first, last, key, clipboard);
+  shiftMobj(mobj, 12 * static_cast<int64_t>(out.inserted - out.deleted));
+  return out;
+}
+
+hdmv::EditOutcome insertObjectCommands(TMOBJ& mobj, int object, int b, const hdmv::TCommands& q) {
+  auto& objs = mobj.movieObjects.objects;
+  if (object < 0 || object >= static_cast<int>(objs.size())) return {};
+  hdmv::EditOutcome out = hdmv::inscmd(objs[object].commands, b, q);
+  shiftMobj(mobj, 12 * static_cast<int64_t>(out.inserted));
+  return out;
+}
+
+}  // namespace morvex::nav
