@@ -12,6 +12,12 @@ constexpr uint32_t kImmFlags = 0x00C00000u;
 
 }  // namespace
 
+std::string traceText(const TCommand& cmd, int line, CmdContext context) {
+  const CommandRow row = comm2str(cmd, line, context);
+  return "Line " + lineNumberText(line) + " : " + row.cells[1] + " " + row.cells[2] + " " + row.cells[3] + " : " +
+         row.cells[4];
+}
+
 void Interpreter::emit(RunEventKind kind, int line, std::string text) {
   RunEvent e;
   e.kind = kind;
@@ -153,9 +159,7 @@ void Interpreter::finish() {
     if (n >= 0 && n < static_cast<int>(prog_.size())) {
       const TCommand& c = prog_[n];
       const CommandRow row = comm2str(c, n, menu_ ? CmdContext::Button : CmdContext::MovieObject);
-      emit(RunEventKind::TraceLine, n,
-           "Line " + lineNumberText(n) + " : " + row.cells[1] + " " + row.cells[2] + " " + row.cells[3] + " : " +
-               row.cells[4]);
+      emit(RunEventKind::TraceLine, n, traceText(c, n, menu_ ? CmdContext::Button : CmdContext::MovieObject));
       if (row.cells[4].find("GPR") != std::string::npos) {
         RunEvent e;
         e.kind = RunEventKind::RegisterFocus;

@@ -164,6 +164,10 @@ private:
   std::vector<RunEvent> events_;
 };
 
+// The presentation of a traced line: "Line 0003 : " + the row's words + " : " + its
+// command line.
+std::string traceText(const TCommand& cmd, int line, CmdContext context);
+
 // Texts of the run's status line.
 inline constexpr const char* kRunningTrace = "Running trace...";
 inline constexpr const char* kReady = "Ready. ";
