@@ -1,0 +1,206 @@
+#include "clip/clpi_text.h"
+
+#include <cstdio>
+
+namespace morvex::clip {
+
+std::string hexText(uint64_t value, int digits) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%0*llX", digits, (unsigned long long)value);
+  return buf;
+}
+
+std::string thousands(uint64_t value) {
+  std::string d = std::to_string(value), out;
+  int n = int(d.size());
+  for (int i = 0; i < n; ++i) {
+    if (i > 0 && (n - i) % 3 == 0) out.push_back(',');
+    out.push_back(d[size_t(i)]);
+  }
+  return out;
+}
+
+static std::string clockMs(uint64_t ms) {
+  ms %= 86400000ull;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%u:%02u:%02u.%03u", unsigned(ms / 3600000), unsigned(ms / 60000 % 60),
+                unsigned(ms / 1000 % 60), unsigned(ms % 1000));
+  return buf;
+}
+
+// Times are shown to the nearest millisecond.
+std::string clock45k(uint32_t ticks) { return clockMs((uint64_t(ticks) * 1000 + 22500) / 45000); }
+std::string clock90k(uint32_t ticks) { return clockMs((uint64_t(ticks) * 1000 + 45000) / 90000); }
+
+std::string codingTypeName(uint8_t t) {
+  switch (t) {
+    case 0x02: return "MPEG-2";
+    case 0x1B: return "AVC";
+    case 0xEA: return "VC1";
+    case 0x80: return "LPCM";
+    case 0x81: return "DD";
+    case 0x82: return "DTS";
+    case 0x83: return "Dolby Lossless";
+    case 0x84: return "DD+";
+    case 0x85: return "DTS-HD ex. XLL";
+    case 0x86: return "DTS-HD XLL";
+    case 0xA1: return "DD+";
+    case 0xA2: return "DTS-HD";
+    case 0x90: return "PG";
+    case 0x91: return "IG";
+    case 0x92: return "Text";
+    default: return "";
+  }
+}
+
+std::string videoFormatName(uint8_t v) {
+  static const char* n[16] = {"-", "480i", "576i", "480p", "1080i", "720p", "1080p", "576p",
+                              "res.", "res.", "res.", "res.", "res.", "res.", "res.", "res."};
+  return n[v & 15];
+}
+std::string frameRateName(uint8_t v) {
+  static const char* n[16] = {"-", "23.976", "24", "25", "29.97", "-", "50", "59.94",
+                              "res.", "res.", "res.", "res.", "res.", "res.", "res.", "res."};
+  return n[v & 15];
+}
+std::string audioPresentationName(uint8_t v) {
+  static const char* n[16] = {"-", "Mono", "-", "Stereo", "-", "-", "Multi-ch.", "-",
+                              "-", "-", "-", "-", "St.+M-ch.", "res.", "res.", "res."};
+  return n[v & 15];
+}
+std::string samplingFrequencyName(uint8_t v) {
+  static const char* n[16] = {"-", "48 kHz", "-", "-", "96 kHz", "192 kHz", "-", "-",
+                              "-", "-", "-", "-", "c:48/96, e:192 kHz", "-", "c:48, e:192 kHz", "res."};
+  return n[v & 15];
+}
+
+const std::vector<std::string>& applicationTypeNames() {
+  static const std::vector<std::string> n = {"res.",
+                                             "Main TS for a Movie",
+                                             "Main TS for a Time based slide show",
+                                             "Main TS for a Browsable slide show",
+                                             "Sub TS for a Browsable slide show",
+                                             "Sub TS for a Interactive Graphics menu",
+                                             "Sub TS for a Text subtitle",
+                                             "Sub TS for a one or more elementary streams path"};
+  return n;
+}
+
+std::string streamDetails(const TClipStream& s) {
+  const uint8_t t = s.coding_type;
+  if (t == 0x02 || t == 0x1B || t == 0xEA)
+    return videoFormatName(s.video_format) + ", " + frameRateName(s.frame_rate) + ", " +
+           (s.aspect_ratio == 2 ? "4:3" : "16:9");
+  if ((t >= 0x80 && t <= 0x86) || t == 0xA1 || t == 0xA2)
+    return audioPresentationName(s.audio_presentation_type) + ", " + samplingFrequencyName(s.sampling_frequency) +
+           ", " + s.audio_language;
+  if (t == 0x90) return s.PG_language;
+  if (t == 0x91) return s.IG_language;
+  if (t == 0x92) return std::to_string(s.character_code) + ", " + s.textST_language;
+  return "";
+}
+
+const std::vector<std::string> kHeadCI = {"PID", "Stream type", "Details"};
+const std::vector<std::string> kHeadSequence = {"SPN_ATC_start", "num of STC", "offset STC"};
+const std::vector<std::string> kHeadSTC = {"PCR_PID", "SPN_STC_st", "present. st.", "present. end"};
+const std::vector<std::string> kHeadATCdelta = {"ATC_delta", "following", "clipcodec"};
+const std::vector<std::string> kHeadFontFiles = {"filename"};
+const std::vector<std::string> kHeadEPmap = {"PID", "EP type", "EP coarse", "EP fine", "EP map st."};
+const std::vector<std::string> kHeadEPCoarse = {"ref_to", "PTS_EP", "SPN_EP"};
+const std::vector<std::string> kHeadEPfine = {"is_angle_ch", "I_end_pos", "PTS_EP", "SPN_EP"};
+const std::vector<std::string> kHeadCIRef = {"mpls", "s/p", "item"};
+
+GridRows programRows(const TProgram_sequences& p) {
+  GridRows rows;
+  for (size_t i = 0; i < p.streams.size(); ++i) {
+    const auto& s = p.streams[i];
+    rows.push_back({std::to_string(i + 1), hexText(s.PID, 4), codingTypeName(s.coding_type), streamDetails(s)});
+  }
+  return rows;
+}
+
+GridRows programRows(const TCLPI& c) {
+  if (c.ProgramInfo.program_sequences.empty()) return {};
+  return programRows(c.ProgramInfo.program_sequences.back());
+}
+
+GridRows sequenceRows(const TCLPI& c) {
+  GridRows rows;
+  const auto& a = c.SequenceInfo.ATC_sequences;
+  for (size_t i = 0; i < a.size(); ++i)
+    rows.push_back({std::to_string(i), hexText(a[i].SPN_ATC_start, 8), std::to_string(a[i].STC_sequences.size()),
+                    std::to_string(a[i].offset_STC_id)});
+  return rows;
+}
+
+GridRows stcRows(const TCLPI& c) {
+  GridRows rows;
+  const auto& a = c.SequenceInfo.ATC_sequences;
+  for (size_t i = 0; i < a.size(); ++i)
+    for (const auto& s : a[i].STC_sequences)
+      rows.push_back({std::to_string(i), hexText(s.PCR_PID, 4), hexText(s.SPN_STC_start, 8),
+                      clock45k(s.presentation_start_time), clock45k(s.presentation_end_time)});
+  return rows;
+}
+
+GridRows atcDeltaRows(const TCLPI& c) {
+  GridRows rows;
+  const auto& v = c.ClipInfo.ATC_delta_entries;
+  for (size_t i = 0; i < v.size(); ++i)
+    rows.push_back({std::to_string(i), hexText(v[i].ATC_delta, 8), v[i].following_clip, v[i].clip_codec});
+  return rows;
+}
+
+GridRows fontRows(const TCLPI& c) {
+  GridRows rows;
+  const auto& v = c.ClipInfo.font_files;
+  for (size_t i = 0; i < v.size(); ++i) rows.push_back({std::to_string(i + 1), v[i]});
+  return rows;
+}
+
+GridRows epMapRows(const TCLPI& c) {
+  GridRows rows;
+  const auto& v = c.CPI.EP_map;
+  for (size_t i = 0; i < v.size(); ++i)
+    rows.push_back({std::to_string(i), hexText(v[i].stream_PID, 4), hexText(v[i].EP_stream_type, 1),
+                    hexText(v[i].num_coarse, 4), hexText(v[i].num_fine, 5), hexText(v[i].map_start_address, 8)});
+  return rows;
+}
+
+GridRows epCoarseRows(const TEP_map_fosPID& m) {
+  GridRows rows;
+  for (size_t i = 0; i < m.coarse.size(); ++i) {
+    const auto& k = m.coarse[i];
+    rows.push_back({hexText(i, 4), hexText(k.ref_to_EP_fine_id, 5), hexText(k.PTS_EP_coarse, 4),
+                    hexText(k.SPN_EP_coarse, 8)});
+  }
+  return rows;
+}
+
+GridRows epFineRows(const TEP_map_fosPID& m) {
+  GridRows rows;
+  for (size_t i = 0; i < m.fine.size(); ++i) {
+    const auto& f = m.fine[i];
+    rows.push_back({hexText(i, 5), f.is_angle_change_point ? "y" : "n", std::to_string(f.I_end_position_offset),
+                    hexText(f.PTS_EP_fine, 4), hexText(f.SPN_EP_fine, 5)});
+  }
+  return rows;
+}
+
+uint32_t pidFromText(const std::string& text) {
+  uint32_t v = 0;
+  for (char ch : text) {
+    int d = -1;
+    if (ch >= '0' && ch <= '9') d = ch - '0';
+    else if (ch >= 'A' && ch <= 'F') d = ch - 'A' + 10;
+    else if (ch >= 'a' && ch <= 'f') d = ch - 'a' + 10;
+    if (d >= 0) v = (v << 4) | uint32_t(d);
+  }
+  return v;
+}
+
+bool rowLoadsMenu(const std::string& pidText, uint64_t streamSize) {
+  return streamSize > 0 && ((pidFromText(pidText) >> 8) & 0xFF) == 0x14;
+}
+
+}  // namespace morvex::clip

@@ -1,0 +1,67 @@
+#pragma once
+// The texts the clip information view shows: grid rows (column 0 holds the row's
+// number), headers, the application type names and the stream details.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "clip/clpi.h"
+
+namespace morvex::clip {
+
+using GridRow = std::vector<std::string>;
+using GridRows = std::vector<GridRow>;
+
+// Upper-case hexadecimal with `digits` digits (more when the value needs them).
+std::string hexText(uint64_t value, int digits);
+// Decimal with "," as thousands separator: 1920000 -> "1,920,000".
+std::string thousands(uint64_t value);
+// A 45 kHz tick count as a clock time "h:mm:ss.zzz" within one day (25 h show as 1 h).
+std::string clock45k(uint32_t ticks);
+// The same for a 90 kHz time stamp.
+std::string clock90k(uint32_t ticks);
+
+// Names of the stream attribute codes ("" when the value has none).
+std::string codingTypeName(uint8_t codingType);
+std::string videoFormatName(uint8_t v);
+std::string frameRateName(uint8_t v);
+std::string audioPresentationName(uint8_t v);
+std::string samplingFrequencyName(uint8_t v);
+
+// Application types 0..7 by index ("res.", "Main TS for a Movie", ...).
+const std::vector<std::string>& applicationTypeNames();
+
+// The details column of a ProgramInfo row: "1080p, 23.976, 16:9",
+// "Multi-ch., 48 kHz, eng", a language code, "<charcode>, <lang>" or nothing.
+std::string streamDetails(const TClipStream& s);
+
+// Column headers (columns 1..) of each grid.
+extern const std::vector<std::string> kHeadCI, kHeadSequence, kHeadSTC, kHeadATCdelta, kHeadFontFiles, kHeadEPmap,
+    kHeadEPCoarse, kHeadEPfine, kHeadCIRef;
+
+// sgCI: the streams of the last program sequence (number from 1, PID, type, details).
+GridRows programRows(const TCLPI& c);
+GridRows programRows(const TProgram_sequences& p);
+// sgSequence: number from 0, SPN_ATC_start, number of STC, offset STC id.
+GridRows sequenceRows(const TCLPI& c);
+// sgSTCseq: the ATC sequence's number, PCR PID, SPN_STC_start, start and end times.
+GridRows stcRows(const TCLPI& c);
+// sgATCdelta: number from 0, ATC delta, following clip, codec identifier.
+GridRows atcDeltaRows(const TCLPI& c);
+// sgFontFiles: number from 1, file name.
+GridRows fontRows(const TCLPI& c);
+// sgEPmap: number from 0, PID, EP type, coarse count, fine count, map start.
+GridRows epMapRows(const TCLPI& c);
+// sgEPCoarse / sgEPfine of one PID's map.
+GridRows epCoarseRows(const TEP_map_fosPID& m);
+GridRows epFineRows(const TEP_map_fosPID& m);
+
+// The PID of a ProgramInfo row's column 1 read back as hexadecimal (characters that are
+// not hexadecimal digits are ignored).
+uint32_t pidFromText(const std::string& text);
+
+// Whether "-> Menu" applies to a row: the stream file exists and the PID is an IG PID
+// (high byte 0x14).
+bool rowLoadsMenu(const std::string& pidText, uint64_t streamSize);
+
+}  // namespace morvex::clip

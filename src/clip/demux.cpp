@@ -1,0 +1,316 @@
+#include "clip/demux.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "clip/clpi_text.h"
+#include "core/save.h"
+
+namespace morvex::clip {
+
+namespace {
+constexpr size_t kPacket = 192;
+// Reads are about 2 MiB: large sequential reads keep the demultiplexer close to the
+// speed of the disk or page cache, and the buffer is the same for any stream size.
+constexpr size_t kChunkPackets = 10922;
+constexpr size_t kOutBuffer = 1 << 20;
+constexpr uint64_t kReportEvery = 32768;
+
+bool excludedStreamId(uint8_t sid) {
+  // program stream map, padding, private stream 2, ECM, EMM, DSMCC, H.222 type E,
+  // program stream directory: none of them carries elementary data.
+  switch (sid) {
+    case 0xBC: case 0xBE: case 0xBF: case 0xF0: case 0xF1: case 0xF2: case 0xF8: case 0xFF:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string hex2(uint8_t b) { return hexText(b, 2); }
+}  // namespace
+
+DemuxMode chooseDemuxMode(uint32_t pid, bool savePES, bool saveSUP, bool saveIG) {
+  uint32_t hi = (pid >> 8) & 0xFF;
+  if (hi == 0x12 && saveSUP) return DemuxMode::Subtitle;
+  if (savePES) return DemuxMode::Pes;
+  if (hi == 0x14 && saveIG) return DemuxMode::Menu;
+  return DemuxMode::Elementary;
+}
+
+std::string demuxOutputType(uint32_t pid, DemuxMode mode, bool savePES) {
+  uint32_t hi = (pid >> 8) & 0xFF;
+  std::string t;
+  if (pid == 0x1011) t = "vis";
+  else if (hi == 0x11) t = "aus";
+  else if (hi == 0x12) t = mode == DemuxMode::Subtitle ? "sup" : "pgs";
+  else if (hi == 0x14) t = mode == DemuxMode::Menu ? "mnu" : "igs";
+  else if (hi == 0x18) t = "txs";
+  else if (hi == 0x1A) t = "sas";
+  else if (hi == 0x1B) t = "svs";
+  if (savePES && mode != DemuxMode::Subtitle) t = "PES." + t;
+  return t;
+}
+
+std::string demuxOutputName(const std::string& outputFolder, const std::string& clipName, const std::string& pidText,
+                            const std::string& typeText, const std::string& detailsText, const std::string& type) {
+  std::string folder = outputFolder;
+  if (!folder.empty() && folder.back() != '/') folder.push_back('/');
+  std::string d = pidText + "_" + typeText + "_" + detailsText, clean;
+  for (char ch : d) {
+    if (ch == ',') continue;
+    clean.push_back(ch == ' ' || ch == ':' ? '_' : ch);
+  }
+  return folder + clipName + "_PID" + clean + "." + type;
+}
+
+uint32_t decodeTimeStamp(const uint8_t* b) {
+  return (uint32_t(b[0] & 0x0E) << 29) + (uint32_t(b[1]) << 22) + (uint32_t(b[2] & 0xFE) << 14) +
+         (uint32_t(b[3]) << 7) + (uint32_t(b[4] & 0xFE) >> 1);
+}
+
+std::string demuxProgressText(uint64_t done, uint64_t total, double elapsed) {
+  double remaining = done ? elapsed * double(total) / double(done) - elapsed + 1.0 : 0.0;
+  return "Packet: " + std::to_string(done) + "/" + std::to_string(total) + "   Elapsed: " +
+         core::Progress::clock(elapsed) + "   Remaining: " + core::Progress::clock(remaining);
+}
+
+PidDemuxer::PidDemuxer(uint32_t pid, DemuxMode mode, Sink sink, core::Log* log, const core::Progress* cancel)
+    : pid_(pid), mode_(mode), sink_(std::move(sink)), log_(log), cancel_(cancel), buf_(kOutBuffer) {}
+
+PidDemuxer::~PidDemuxer() = default;
+
+void PidDemuxer::out(const uint8_t* p, size_t n) {
+  while (n > 0) {
+    if (bufLen_ == buf_.size() && !flush()) return;
+    size_t k = std::min(n, buf_.size() - bufLen_);
+    std::memcpy(buf_.data() + bufLen_, p, k);
+    bufLen_ += k;
+    p += k;
+    n -= k;
+  }
+}
+
+bool PidDemuxer::flush() {
+  if (bufLen_ == 0 || sinkFailed_) return !sinkFailed_;
+  if (!sink_(buf_.data(), bufLen_)) {
+    sinkFailed_ = true;
+    stop_ = true;
+  }
+  bufLen_ = 0;
+  return !sinkFailed_;
+}
+
+bool PidDemuxer::feed(const uint8_t* data, size_t count) {
+  for (size_t i = 0; i < count && !stop_; ++i) packet(data + i * kPacket);
+  return !stop_;
+}
+
+// The first payload of a PES packet: it sets the expected length R, and in the framed
+// modes decodes the time stamps and writes the 10-byte header before the payload.
+void PidDemuxer::startPes(const uint8_t* p, const uint8_t* pl, unsigned size) {
+  if (cancel_ && cancel_->cancelled()) {
+    cancelled_ = true;
+    stop_ = true;
+    return;
+  }
+  R_ = uint16_t((pl[4] << 8) | pl[5]);
+  // A length of 0 (video PES packets longer than 65535 bytes) means the packet lasts
+  // until the next PES start on this PID instead of counting R down through zero.
+  unbounded_ = R_ == 0;
+  headerLeft_ = 0;
+  excluded_ = excludedStreamId(pl[3]);
+  if (excluded_) return;
+  if (size < 9) {
+    // Not even the fixed header fits: the header length is unknown, so the packet
+    // cannot be split into header and payload; it is dropped whole.
+    excluded_ = true;
+    return;
+  }
+  const unsigned H = pl[8];
+  const bool framed = mode_ == DemuxMode::Subtitle || mode_ == DemuxMode::Menu;
+  if (framed && (pl[7] & 0xC0) && size >= 14) {
+    pts_ = decodeTimeStamp(pl + 9) - base_;
+    dts_ = ((pl[7] & 0xC0) == 0xC0 && size >= 19) ? decodeTimeStamp(pl + 14) - base_ : 0;
+    if (log_) {
+      uint8_t seg = 9 + H < size ? pl[9 + H] : 0;
+      log_->log(hexText(pts_, 8) + ", " + hexText(dts_, 8) + " : " + clock90k(pts_) + ", " + clock90k(dts_) + "   " +
+                hex2(seg) + "   " + hex2(p[0]) + hex2(p[1]) + hex2(p[2]) + hex2(p[3]));
+    }
+  }
+  unsigned N = 0;
+  if (9 + H <= size) {
+    N = size - 9 - H;
+  } else {
+    // The header continues in the next packet of this PID; its rest is skipped there.
+    headerLeft_ = 9 + H - size;
+  }
+  R_ = uint16_t(R_ - N);
+  if (framed) {
+    const char* tag = mode_ == DemuxMode::Subtitle ? "PG" : "IG";
+    uint8_t h[10] = {uint8_t(tag[0]), uint8_t(tag[1]), uint8_t(pts_ >> 24), uint8_t(pts_ >> 16), uint8_t(pts_ >> 8),
+                     uint8_t(pts_), uint8_t(dts_ >> 24), uint8_t(dts_ >> 16), uint8_t(dts_ >> 8), uint8_t(dts_)};
+    out(h, 10);
+  }
+  if (N) out(pl + 9 + H, N);
+}
+
+void PidDemuxer::packet(const uint8_t* p) {
+  ++seen_;
+  if (p[4] != 0x47) {
+    // Lost sync: this packet is skipped and the next 192-byte boundary is tried, so one
+    // damaged packet costs one packet, not the rest of a read.
+    if (lostSync_++ == 0 && log_)
+      log_->log("Lost sync at source packet " + std::to_string(seen_ - 1) + "; skipping packets without a sync byte.");
+    return;
+  }
+  const uint32_t pid = (uint32_t(p[5] & 0x1F) << 8) | p[6];
+  if (pid >= 0x1FFF) return;
+  const bool hasAdaptation = p[7] & 0x20;
+  if (hasAdaptation && p[8] > 183) {
+    if (pid == pid_) ++pidPackets_;
+    return;  // no usable payload
+  }
+  const unsigned size = hasAdaptation ? 183u - p[8] : 184u;
+  const uint8_t* pl = p + (kPacket - size);
+
+  if (mode_ == DemuxMode::Subtitle && !baseFound_ && pid == 0x1011 && size >= 14 && pl[0] == 0 && pl[1] == 0 &&
+      pl[2] == 1 && (pl[7] & 0xC0)) {
+    base_ = decodeTimeStamp(pl + 9);
+    baseFound_ = true;
+  }
+  if (pid != pid_) return;
+  ++pidPackets_;
+  if (mode_ == DemuxMode::Pes) {
+    out(pl, size);
+    return;
+  }
+  if (!(p[7] & 0x10)) return;
+  const bool startCode = size >= 6 && pl[0] == 0 && pl[1] == 0 && pl[2] == 1 && pl[3] > 0xB0;
+  // R counts the PES length minus the payload bytes written, so after the last packet
+  // of a PES it still holds 3 + H; below 184 a start code therefore begins the next
+  // PES packet, while one met with R >= 184 is payload. A PES of unbounded length ends
+  // only at the next packet that starts a payload unit with a start code.
+  const bool isStart = unbounded_ ? (startCode && (p[5] & 0x40)) : (R_ < 184 && startCode);
+  if (isStart) {
+    startPes(p, pl, size);
+    return;
+  }
+  if (unbounded_ || R_ > 0 || headerLeft_ > 0) {
+    const uint8_t* q = pl;
+    unsigned n = size;
+    if (headerLeft_) {
+      unsigned k = std::min(headerLeft_, n);
+      q += k;
+      n -= k;
+      headerLeft_ -= k;
+    }
+    if (!excluded_ && n) out(q, n);
+    R_ = uint16_t(R_ - n);
+  }
+}
+
+namespace {
+struct FileCloser {
+  void operator()(std::FILE* f) const {
+    if (f) std::fclose(f);
+  }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+}  // namespace
+
+DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
+                  DemuxMode mode, core::Log& log, core::Progress* progress) {
+  DemuxResult res;
+  core::Progress localProgress;
+  core::Progress* prog = progress ? progress : &localProgress;
+  std::error_code ec;
+  uint64_t size = std::filesystem::file_size(source, ec);
+  FilePtr in(ec ? nullptr : std::fopen(source.c_str(), "rb"));
+  if (!in) {
+    res.error = core::displayPath(source) + ": " + (ec ? ec.message() : std::strerror(errno));
+    return res;
+  }
+  std::setvbuf(in.get(), nullptr, _IONBF, 0);
+  FilePtr outf(std::fopen(output.c_str(), "wb"));
+  if (!outf) {
+    res.error = core::displayPath(output) + ": " + std::strerror(errno);
+    return res;
+  }
+  std::setvbuf(outf.get(), nullptr, _IONBF, 0);
+
+  const uint64_t total = size / kPacket;
+  res.trailingBytes = size % kPacket;
+  bool cancelledBefore = prog->cancelled();
+  prog->start(total);
+  if (cancelledBefore) prog->cancel();
+  if (res.trailingBytes)
+    log.log("Ignoring " + std::to_string(res.trailingBytes) + " bytes after the last whole source packet.");
+
+  std::FILE* o = outf.get();
+  PidDemuxer dm(
+      pid, mode, [o](const uint8_t* b, size_t n) { return std::fwrite(b, 1, n, o) == n; }, &log, prog);
+  std::vector<uint8_t> chunk(kChunkPackets * kPacket);
+  uint64_t done = 0, nextReport = kReportEvery;
+  bool readFailed = false;
+  while (done < total) {
+    size_t want = size_t(std::min<uint64_t>(kChunkPackets, total - done)) * kPacket;
+    size_t got = std::fread(chunk.data(), 1, want, in.get());
+    size_t packets = got / kPacket;
+    if (!dm.feed(chunk.data(), packets)) break;
+    done += packets;
+    prog->setPosition(done);
+    if (done >= nextReport) {
+      log.slog(demuxProgressText(done, total, prog->elapsedSeconds()), 0);
+      while (nextReport <= done) nextReport += kReportEvery;
+    }
+    if (got < want) {
+      readFailed = true;  // the file shrank or the read failed
+      break;
+    }
+    if (prog->cancelled()) break;
+  }
+  dm.flush();
+  res.cancelled = dm.cancelled() || (prog->cancelled() && done < total);
+  res.packetsSeen = dm.packetsSeen();
+  res.pidPackets = dm.pidPackets();
+  res.lostSync = dm.lostSync();
+  res.seconds = prog->elapsedSeconds();
+  if (dm.sinkFailed() || std::fflush(o) != 0) {
+    res.error = core::displayPath(output) + ": " + std::strerror(errno);
+    return res;
+  }
+  if (readFailed) {
+    res.error = core::displayPath(source) + ": read error after " + std::to_string(done) + " packets";
+    return res;
+  }
+  if (std::fclose(outf.release()) != 0) {
+    res.error = core::displayPath(output) + ": " + std::strerror(errno);
+    return res;
+  }
+  res.ok = true;
+  return res;
+}
+
+DemuxResult savePid(const std::filesystem::path& source, const std::string& outputName, uint32_t pid, DemuxMode mode,
+                    core::Log& log, core::Progress* progress) {
+  log.log("");
+  log.dlog0("Saving " + outputName + " ...");
+  DemuxResult r = Demux(source, outputName, pid, mode, log, progress);
+  if (!r.ok) {
+    log.erlog(r.error);
+    return r;
+  }
+  if (r.cancelled) {
+    log.log("Saving cancelled.");
+  } else {
+    log.slogR();
+    log.log(std::to_string(r.pidPackets) + " source packets saved. (" + core::Progress::clock(r.seconds) + ")");
+  }
+  return r;
+}
+
+}  // namespace morvex::clip

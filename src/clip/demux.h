@@ -1,0 +1,115 @@
+#pragma once
+// Demultiplexing one PID out of a BD transport stream (.m2ts).
+//
+// A BD stream is a sequence of 192-byte source packets: a 4-byte prefix (the arrival
+// time stamp) and a 188-byte MPEG-2 transport packet (sync byte 0x47, PID, adaptation
+// field, payload). The payloads of one PID carry PES packets; a PES packet starts with
+// 00 00 01, the stream id, a 16-bit length and a header with PTS/DTS.
+//
+// Four outputs: raw PES (every payload unchanged), elementary (the PES payloads only),
+// and two framed forms where each PES payload is preceded by a 10-byte header "PG" or
+// "IG", PTS and DTS (32-bit): subtitles relative to the first video PTS, menus absolute.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/log.h"
+#include "core/progress.h"
+
+namespace morvex::clip {
+
+enum class DemuxMode { Elementary, Pes, Subtitle, Menu };
+
+// The mode the "Save PID format" options choose for a PID: subtitles for a PG PID
+// (0x12xx) with "Save SUP if PG stream" on, even with "Save PES" on; menu for an IG PID
+// (0x14xx) with "Save MNU if IG stream" on and "Save PES" off; raw PES with "Save PES";
+// elementary otherwise.
+DemuxMode chooseDemuxMode(uint32_t pid, bool savePES, bool saveSUP, bool saveIG);
+
+// Output file type by PID and mode: "vis", "aus", "pgs"/"sup", "igs"/"mnu", "txs", "sas",
+// "svs" or empty; "PES." in front with "Save PES" on (not for subtitles).
+std::string demuxOutputType(uint32_t pid, DemuxMode mode, bool savePES);
+
+// Output name: folder (with a separator appended when missing; empty = relative) + clip
+// name + "_PID" + the row's PID, type and details joined by "_" (" " and ":" become
+// "_", "," is removed) + "." + type.
+std::string demuxOutputName(const std::string& outputFolder, const std::string& clipName, const std::string& pidText,
+                            const std::string& typeText, const std::string& detailsText, const std::string& type);
+
+// 32-bit value of a 5-byte PTS/DTS field (the top bit of the 33-bit stamp is lost).
+uint32_t decodeTimeStamp(const uint8_t* b);
+
+// The status text shown every 32768 packets.
+std::string demuxProgressText(uint64_t done, uint64_t total, double elapsedSeconds);
+
+// The packet loop: feed whole source packets in order; output bytes are handed to the
+// sink in blocks. Memory use is constant: nothing is kept but the current PES state and
+// an output buffer.
+class PidDemuxer {
+public:
+  using Sink = std::function<bool(const uint8_t*, size_t)>;  // false = write failed
+
+  PidDemuxer(uint32_t pid, DemuxMode mode, Sink sink, core::Log* log = nullptr,
+             const core::Progress* cancel = nullptr);
+  ~PidDemuxer();
+
+  // Processes `count` source packets at `data` (192 bytes each). Returns false when a
+  // cancel request stopped the run at a PES start or the sink failed.
+  bool feed(const uint8_t* data, size_t count);
+  // Hands the buffered output to the sink; false when the sink failed.
+  bool flush();
+
+  uint64_t packetsSeen() const { return seen_; }
+  uint64_t pidPackets() const { return pidPackets_; }
+  uint64_t lostSync() const { return lostSync_; }
+  bool cancelled() const { return cancelled_; }
+  bool sinkFailed() const { return sinkFailed_; }
+
+private:
+  void packet(const uint8_t* p);
+  void out(const uint8_t* p, size_t n);
+  void startPes(const uint8_t* p, const uint8_t* pl, unsigned size);
+
+  uint32_t pid_;
+  DemuxMode mode_;
+  Sink sink_;
+  core::Log* log_;
+  const core::Progress* cancel_;
+  std::vector<uint8_t> buf_;
+  size_t bufLen_ = 0;
+  uint64_t seen_ = 0, pidPackets_ = 0, lostSync_ = 0;
+  bool cancelled_ = false, sinkFailed_ = false, stop_ = false;
+  // PES state of the selected PID.
+  uint16_t R_ = 0;             // bytes still expected, counted as described in the .cpp
+  bool unbounded_ = false;     // the current PES packet has length 0
+  bool excluded_ = false;      // the current PES packet's stream id is not written
+  unsigned headerLeft_ = 0;    // PES header bytes that continue in the next packet
+  bool baseFound_ = false;
+  uint32_t base_ = 0, pts_ = 0, dts_ = 0;
+};
+
+struct DemuxResult {
+  bool ok = false;              // false: open/create/read/write failed (see error)
+  bool cancelled = false;
+  uint64_t pidPackets = 0;      // source packets seen with the selected PID
+  uint64_t packetsSeen = 0;
+  uint64_t lostSync = 0;        // packets skipped for a missing sync byte
+  uint64_t trailingBytes = 0;   // bytes after the last whole source packet (ignored)
+  double seconds = 0;
+  std::string error;
+};
+
+// Demultiplexes `pid` of `source` into `output` (created or overwritten). Progress gets
+// position/total in packets and is polled for cancel after every read and at every PES
+// start of the PID; every 32768 packets the status line shows "Packet: ...".
+DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
+                  DemuxMode mode, core::Log& log, core::Progress* progress = nullptr);
+
+// "Save PID": logs "", "Saving <name> ...", runs Demux and logs "Saving cancelled." or
+// "<n> source packets saved. (<elapsed>)". Returns the result.
+DemuxResult savePid(const std::filesystem::path& source, const std::string& outputName, uint32_t pid, DemuxMode mode,
+                    core::Log& log, core::Progress* progress = nullptr);
+
+}  // namespace morvex::clip

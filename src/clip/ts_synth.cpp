@@ -1,0 +1,354 @@
+#include "clip/ts_synth.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace morvex::clip {
+
+namespace {
+
+constexpr uint16_t kPmtPid = 0x0100;
+constexpr uint16_t kPcrPid = 0x1001;
+constexpr uint32_t kFrameTicks = 3754;  // 23.976 frames/s at 90 kHz
+constexpr uint32_t kAudioTicks = 2880;  // 1536 samples at 48 kHz
+constexpr uint32_t kAtsPerPacket = 864;  // 27 MHz arrival clock at 48 Mbit/s
+
+class Rng {
+public:
+  explicit Rng(uint64_t seed) : s_(seed * 0x9E3779B97F4A7C15ull + 0x1234567ull) {}
+  uint64_t next() {
+    s_ ^= s_ >> 12;
+    s_ ^= s_ << 25;
+    s_ ^= s_ >> 27;
+    return s_ * 0x2545F4914F6CDD1Dull;
+  }
+  uint32_t below(uint32_t n) { return n ? uint32_t(next() % n) : 0; }
+  void fill(uint8_t* p, size_t n) {
+    while (n >= 8) {
+      uint64_t v = next();
+      std::memcpy(p, &v, 8);
+      p += 8;
+      n -= 8;
+    }
+    uint64_t v = next();
+    std::memcpy(p, &v, n);
+  }
+
+private:
+  uint64_t s_;
+};
+
+uint32_t crc32mpeg(const uint8_t* p, size_t n) {
+  uint32_t crc = 0xFFFFFFFF;
+  for (size_t i = 0; i < n; ++i) {
+    crc ^= uint32_t(p[i]) << 24;
+    for (int k = 0; k < 8; ++k) crc = (crc & 0x80000000) ? (crc << 1) ^ 0x04C11DB7 : crc << 1;
+  }
+  return crc;
+}
+
+void putTimeStamp(uint8_t* b, uint8_t marker, uint64_t ts) {
+  b[0] = uint8_t(marker << 4 | ((ts >> 29) & 0x0E) | 1);
+  b[1] = uint8_t(ts >> 22);
+  b[2] = uint8_t(((ts >> 14) & 0xFE) | 1);
+  b[3] = uint8_t(ts >> 7);
+  b[4] = uint8_t(((ts << 1) & 0xFE) | 1);
+}
+
+// One PES packet being cut into transport packets.
+struct Packetizer {
+  uint16_t pid = 0;
+  std::vector<uint8_t> bytes;  // PES header + payload
+  size_t pos = 0;
+  bool randomAccess = false;
+  bool done() const { return pos >= bytes.size(); }
+};
+
+class Muxer {
+public:
+  Muxer(const SynthOptions& o, const SynthSink& sink, const SynthPesCallback& onPes)
+      : opt_(o), sink_(sink), onPes_(onPes), rng_(o.seed) {
+    out_.reserve(kOutPackets * 192);
+  }
+
+  SynthStats run() {
+    uint64_t slot = 0;
+    uint32_t audioNext = opt_.firstPts;
+    while (!stopped_ && bytes() < opt_.targetBytes) {
+      const uint32_t t = opt_.firstPts + uint32_t(slot) * kFrameTicks;
+      if (slot % 2 == 0) {
+        psi(0, pat());
+        psi(kPmtPid, pmt());
+      }
+      pcr(uint64_t(t) - 2 * kFrameTicks);
+      std::vector<Packetizer> slotPes;
+      if (opt_.video) slotPes.push_back(videoFrame(slot, t));
+      if (opt_.audio)
+        for (; audioNext < t + kFrameTicks; audioNext += kAudioTicks) slotPes.push_back(audioFrame(audioNext));
+      if (opt_.pg && slot % 48 == 5) {
+        static const uint8_t types[] = {0x16, 0x17, 0x14, 0x15, 0x80};
+        for (uint8_t ty : types) slotPes.push_back(segment(0x1200, ty, t + 2 * kFrameTicks, ty == 0x16 || ty == 0x15));
+      }
+      if (opt_.ig && slot % 120 == 0) {
+        static const uint8_t types[] = {0x18, 0x14, 0x15, 0x15, 0x80};
+        for (uint8_t ty : types) slotPes.push_back(segment(0x1400, ty, t + 3 * kFrameTicks, ty == 0x18));
+      }
+      // Round-robin over the PIDs, as a multiplexer interleaves them; the PES packets of
+      // one PID follow each other whole.
+      std::vector<std::vector<Packetizer*>> byPid;
+      for (auto& p : slotPes) {
+        auto it = std::find_if(byPid.begin(), byPid.end(), [&](auto& q) { return q.front()->pid == p.pid; });
+        if (it == byPid.end()) byPid.push_back({&p});
+        else it->push_back(&p);
+      }
+      std::vector<size_t> at(byPid.size(), 0);
+      bool any = true;
+      while (any && !stopped_) {
+        any = false;
+        for (size_t q = 0; q < byPid.size(); ++q) {
+          if (at[q] >= byPid[q].size()) continue;
+          any = true;
+          Packetizer& z = *byPid[q][at[q]];
+          pesPacket(z);
+          if (z.done()) ++at[q];
+          if (++sinceNull_ == 97) {
+            nullPacket();
+            sinceNull_ = 0;
+          }
+        }
+      }
+      stats_.lastPts = t;
+      ++slot;
+    }
+    flushOut();
+    return stats_;
+  }
+
+private:
+  static constexpr size_t kOutPackets = 2048;
+
+  uint64_t bytes() const { return stats_.packets * 192; }
+
+  uint8_t* newPacket(uint16_t pid, bool unitStart) {
+    size_t at = out_.size();
+    out_.resize(at + 192);
+    uint8_t* p = out_.data() + at;
+    uint32_t ats = uint32_t(stats_.packets * kAtsPerPacket) & 0x3FFFFFFF;
+    p[0] = uint8_t(ats >> 24);
+    p[1] = uint8_t(ats >> 16);
+    p[2] = uint8_t(ats >> 8);
+    p[3] = uint8_t(ats);
+    p[4] = 0x47;
+    p[5] = uint8_t((unitStart ? 0x40 : 0) | (pid >> 8));
+    p[6] = uint8_t(pid);
+    ++stats_.packets;
+    return p;
+  }
+
+  void packetDone() {
+    if (out_.size() >= kOutPackets * 192) flushOut();
+  }
+
+  void flushOut() {
+    if (!out_.empty() && !stopped_ && !sink_(out_.data(), out_.size())) stopped_ = true;
+    out_.clear();
+  }
+
+  uint8_t cc(uint16_t pid) { return uint8_t(cc_[pid & 0x1FFF]++ & 0x0F); }
+
+  void psi(uint16_t pid, const std::vector<uint8_t>& section) {
+    uint8_t* p = newPacket(pid, true);
+    p[7] = uint8_t(0x10 | cc(pid));
+    p[8] = 0;  // pointer field
+    std::memcpy(p + 9, section.data(), section.size());
+    std::memset(p + 9 + section.size(), 0xFF, 183 - section.size());
+    packetDone();
+  }
+
+  static void finishSection(std::vector<uint8_t>& s) {
+    size_t len = s.size() - 3 + 4;
+    s[1] = uint8_t(0xB0 | (len >> 8));
+    s[2] = uint8_t(len);
+    uint32_t crc = crc32mpeg(s.data(), s.size());
+    for (int i = 3; i >= 0; --i) s.push_back(uint8_t(crc >> (8 * i)));
+  }
+
+  std::vector<uint8_t> pat() const {
+    std::vector<uint8_t> s = {0x00, 0, 0, 0x00, 0x01, 0xC1, 0x00, 0x00, 0x00, 0x01,
+                              uint8_t(0xE0 | (kPmtPid >> 8)), uint8_t(kPmtPid)};
+    finishSection(s);
+    return s;
+  }
+
+  std::vector<uint8_t> pmt() const {
+    std::vector<uint8_t> s = {0x02, 0, 0, 0x00, 0x01, 0xC1, 0x00, 0x00, uint8_t(0xE0 | (kPcrPid >> 8)),
+                              uint8_t(kPcrPid), 0xF0, 0x00};
+    auto es = [&s](uint8_t type, uint16_t pid) {
+      s.insert(s.end(), {type, uint8_t(0xE0 | (pid >> 8)), uint8_t(pid), 0xF0, 0x00});
+    };
+    if (opt_.video) es(0x1B, 0x1011);
+    if (opt_.audio) es(0x81, 0x1100);
+    if (opt_.pg) es(0x90, 0x1200);
+    if (opt_.ig) es(0x91, 0x1400);
+    finishSection(s);
+    return s;
+  }
+
+  void pcr(uint64_t base90k) {
+    uint8_t* p = newPacket(kPcrPid, false);
+    p[7] = uint8_t(0x20 | (cc_[kPcrPid] & 0x0F));  // adaptation only: the counter stays
+    p[8] = 183;
+    p[9] = 0x10;
+    uint64_t b = base90k & 0x1FFFFFFFFull;
+    p[10] = uint8_t(b >> 25);
+    p[11] = uint8_t(b >> 17);
+    p[12] = uint8_t(b >> 9);
+    p[13] = uint8_t(b >> 1);
+    p[14] = uint8_t(((b & 1) << 7) | 0x7E);
+    p[15] = 0;
+    std::memset(p + 16, 0xFF, 176);
+    packetDone();
+  }
+
+  void nullPacket() {
+    uint8_t* p = newPacket(0x1FFF, false);
+    p[7] = 0x10;
+    std::memset(p + 8, 0xFF, 184);
+    packetDone();
+  }
+
+  // Cuts the next transport packet from a PES. A key frame's first packet carries an
+  // adaptation field with the random access flag; the last packet is padded with
+  // stuffing so that the PES ends exactly at the packet's end.
+  void pesPacket(Packetizer& z) {
+    const bool first = z.pos == 0;
+    const size_t remain = z.bytes.size() - z.pos;
+    size_t af = 0;  // adaptation field bytes including its length byte
+    if (first && z.randomAccess) af = 2;
+    size_t payload = std::min(remain, 184 - af);
+    if (payload < 184 - af) af = 184 - payload;
+    uint8_t* p = newPacket(z.pid, first);
+    p[7] = uint8_t((af ? 0x30 : 0x10) | cc(z.pid));
+    if (af == 1) {
+      p[8] = 0;
+    } else if (af >= 2) {
+      p[8] = uint8_t(af - 1);
+      p[9] = (first && z.randomAccess) ? 0x40 : 0x00;
+      std::memset(p + 10, 0xFF, af - 2);
+    }
+    std::memcpy(p + 8 + af, z.bytes.data() + z.pos, payload);
+    z.pos += payload;
+    packetDone();
+  }
+
+  Packetizer makePes(uint16_t pid, uint8_t sid, uint32_t pts, bool withDts, uint32_t dts,
+                     std::vector<uint8_t>& payload) {
+    Packetizer z;
+    z.pid = pid;
+    const uint8_t H = withDts ? 10 : 5;
+    const size_t len = 3 + H + payload.size();
+    const bool unbounded = len > 0xFFFF;
+    z.bytes.reserve(9 + H + payload.size());
+    z.bytes = {0, 0, 1, sid, uint8_t(unbounded ? 0 : len >> 8), uint8_t(unbounded ? 0 : len), 0x81,
+               uint8_t(withDts ? 0xC0 : 0x80), H};
+    z.bytes.resize(9 + H);
+    putTimeStamp(z.bytes.data() + 9, withDts ? 3 : 2, pts);
+    if (withDts) putTimeStamp(z.bytes.data() + 14, 1, dts);
+    z.bytes.insert(z.bytes.end(), payload.begin(), payload.end());
+    ++stats_.pesPackets;
+    if (onPes_) {
+      SynthPes e;
+      e.pid = pid;
+      e.streamId = sid;
+      e.pts = pts;
+      e.dts = withDts ? dts : 0;
+      e.hasDts = withDts;
+      e.unboundedLength = unbounded;
+      e.payload = &payload;
+      onPes_(e);
+    }
+    return z;
+  }
+
+  Packetizer videoFrame(uint64_t slot, uint32_t t) {
+    const uint64_t avg = uint64_t(opt_.videoBitrate) / 8 * 1001 / 24000;
+    const unsigned inGop = unsigned(slot % 24);
+    uint64_t size = inGop == 0 ? avg * 4 : (inGop % 3 == 1 ? avg * 6 / 5 : avg * 3 / 5);
+    size = size * (90 + rng_.below(21)) / 100 + 16;
+    buf_.resize(size_t(size));
+    rng_.fill(buf_.data(), buf_.size());
+    // An access unit delimiter opens each frame, as in an AVC elementary stream.
+    const uint8_t aud[] = {0, 0, 0, 1, 0x09, 0xF0};
+    std::memcpy(buf_.data(), aud, sizeof aud);
+    const uint32_t dts = t - kFrameTicks;
+    const uint32_t pts = inGop % 3 == 2 ? t : t + kFrameTicks;
+    Packetizer z = makePes(0x1011, 0xE0, pts, true, dts, buf_);
+    z.randomAccess = inGop == 0;
+    return z;
+  }
+
+  Packetizer audioFrame(uint32_t pts) {
+    buf_.resize(2560);
+    rng_.fill(buf_.data(), buf_.size());
+    buf_[0] = 0x0B;  // AC-3 sync word
+    buf_[1] = 0x77;
+    return makePes(0x1100, 0xBD, pts, false, 0, buf_);
+  }
+
+  // One graphics segment in its own PES packet: type, 16-bit body length, body.
+  Packetizer segment(uint16_t pid, uint8_t type, uint32_t pts, bool withDts) {
+    size_t body = 0;
+    switch (type) {
+      case 0x16: body = 19; break;                              // presentation composition
+      case 0x17: body = 10; break;                              // window definition
+      case 0x14: body = 2 + 5 * (16 + rng_.below(240)); break;  // palette
+      case 0x15: body = 2000 + rng_.below(30000); break;         // object
+      case 0x18: body = 600 + rng_.below(3000); break;           // interactive composition
+      default: body = 0; break;                                  // end of display set
+    }
+    buf_.resize(3 + body);
+    rng_.fill(buf_.data() + 3, body);
+    buf_[0] = type;
+    buf_[1] = uint8_t(body >> 8);
+    buf_[2] = uint8_t(body);
+    return makePes(pid, 0xBD, pts, withDts, pts - kFrameTicks, buf_);
+  }
+
+  SynthOptions opt_;
+  const SynthSink& sink_;
+  const SynthPesCallback& onPes_;
+  Rng rng_;
+  std::vector<uint8_t> out_, buf_;
+  uint32_t cc_[0x2000] = {};
+  unsigned sinceNull_ = 0;
+  bool stopped_ = false;
+  SynthStats stats_;
+};
+
+}  // namespace
+
+SynthStats generateStream(const SynthOptions& opt, const SynthSink& sink, const SynthPesCallback& onPes) {
+  auto m = std::make_unique<Muxer>(opt, sink, onPes);
+  return m->run();
+}
+
+bool writeSyntheticStream(const std::filesystem::path& file, const SynthOptions& opt, std::string& error,
+                          SynthStats* stats, const SynthPesCallback& onPes) {
+  std::FILE* f = std::fopen(file.c_str(), "wb");
+  if (!f) {
+    error = file.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  bool ok = true;
+  SynthStats s = generateStream(
+      opt, [&](const uint8_t* p, size_t n) { return ok = std::fwrite(p, 1, n, f) == n; }, onPes);
+  if (std::fclose(f) != 0) ok = false;
+  if (!ok) error = file.string() + ": write failed";
+  if (stats) *stats = s;
+  return ok;
+}
+
+}  // namespace morvex::clip
