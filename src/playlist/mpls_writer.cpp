@@ -1,5 +1,7 @@
 #include "playlist/mpls_writer.h"
 
+#include <algorithm>
+
 #include "playlist/names.h"
 
 namespace morvex::playlist {
@@ -219,6 +221,119 @@ MplsLayout layoutOf(const TMPLS& m, const Parts& p) {
 }
 
 }  // namespace
+
+std::vector<std::string> layoutMismatches(const TMPLS& m) {
+  std::vector<std::string> out;
+  auto check = [&](const std::string& what, uint64_t held, uint64_t written) {
+    if (held != written)
+      out.push_back(what + " " + std::to_string(held) + ", written " + std::to_string(written));
+  };
+  const auto& pl = m.playList;
+  check("number of PlayItems", pl.numPlayItems, pl.playItems.size());
+  check("number of SubPaths", pl.numSubPaths, pl.subPaths.size());
+  for (size_t i = 0; i < pl.playItems.size(); ++i) {
+    const auto& p = pl.playItems[i];
+    const std::string who = "PlayItem " + std::to_string(i) + ": ";
+    ByteWriter w;
+    addPlayItem(w, p);
+    check(who + "length", p.length, w.outlen() - 2);
+    ByteWriter s;
+    addSTN(s, p.stn);
+    check(who + "STN length", p.stn.length, s.outlen() - 2);
+    if (p.isMultiAngle) check(who + "number of angles", std::max<size_t>(p.multiClip.numAngles, 1), p.multiClip.angles.size());
+    const auto& t = p.stn;
+    check(who + "primary video streams", t.numVideo, t.video.size());
+    check(who + "primary audio streams", t.numAudio, t.audio.size());
+    check(who + "PG streams", size_t(t.numPG) + t.numPIPPG, t.pg.size());
+    check(who + "IG streams", t.numIG, t.ig.size());
+    check(who + "secondary audio streams", t.numSecAudio, t.secAudio.size());
+    check(who + "secondary video streams", t.numSecVideo, t.secVideo.size());
+  }
+  for (size_t j = 0; j < pl.subPaths.size(); ++j) {
+    const auto& sp = pl.subPaths[j];
+    const std::string who = "SubPath " + std::to_string(j) + ": ";
+    ByteWriter w;
+    addSubPath(w, sp);
+    check(who + "length", sp.length, w.outlen() - 4);
+    check(who + "number of SubPlayItems", sp.numSubPlayItems, sp.subPlayItems.size());
+    for (size_t k = 0; k < sp.subPlayItems.size(); ++k) {
+      const auto& s = sp.subPlayItems[k];
+      ByteWriter x;
+      addSubPlayItem(x, s);
+      check(who + "SubPlayItem " + std::to_string(k) + " length", s.length, x.outlen() - 2);
+      if (s.isMultiClipEntries)
+        check(who + "SubPlayItem " + std::to_string(k) + " multi-clip entries", std::max<size_t>(s.numMultiClip, 1),
+              s.clips.size());
+    }
+  }
+  Parts parts = buildParts(m);
+  check("PlayList length", pl.length, parts.playList.size() - 4);
+  check("number of marks", m.playListMark.numMarks, m.playListMark.marks.size());
+  check("PlayListMark length", m.playListMark.length, parts.marks.size() - 4);
+  MplsLayout l = layoutOf(m, parts);
+  check("PlayList start address", m.playListStart, l.playListStart);
+  if (m.markStart != 0) check("PlayListMark start address", m.markStart, l.markStart);
+  check("ExtensionData start address", m.extDataStart, l.extDataStart);
+  return out;
+}
+
+void updateLengths(TMPLS& m) {
+  auto& pl = m.playList;
+  pl.numPlayItems = uint16_t(pl.playItems.size());
+  pl.numSubPaths = uint16_t(pl.subPaths.size());
+  for (auto& p : pl.playItems) {
+    auto& t = p.stn;
+    t.numVideo = uint8_t(t.video.size());
+    t.numAudio = uint8_t(t.audio.size());
+    t.numPG = uint8_t(t.pg.size() - std::min<size_t>(t.numPIPPG, t.pg.size()));
+    t.numPIPPG = uint8_t(t.pg.size() - t.numPG);
+    t.numIG = uint8_t(t.ig.size());
+    t.numSecAudio = uint8_t(t.secAudio.size());
+    t.numSecVideo = uint8_t(t.secVideo.size());
+    if (p.isMultiAngle) {
+      if (p.multiClip.angles.empty()) p.multiClip.angles.push_back({});
+      p.multiClip.angles[0] = TClipRef{p.clipName, p.codecId, p.stcId};
+      p.multiClip.numAngles = uint8_t(p.multiClip.angles.size());
+    } else {
+      p.multiClip = Tmulti_clip{};
+    }
+    ByteWriter s;
+    addSTN(s, t);
+    t.length = uint16_t(s.outlen() - 2);
+    ByteWriter w;
+    addPlayItem(w, p);
+    p.length = uint16_t(w.outlen() - 2);
+  }
+  for (auto& sp : pl.subPaths) {
+    sp.numSubPlayItems = uint8_t(sp.subPlayItems.size());
+    for (auto& s : sp.subPlayItems) {
+      if (s.isMultiClipEntries) {
+        if (s.clips.empty()) s.clips.push_back({});
+        s.clips[0] = TClipRef{s.clipName, s.codecId, s.stcId};
+        s.numMultiClip = uint8_t(s.clips.size());
+      } else {
+        s.clips.clear();
+        s.numMultiClip = 0;
+      }
+      ByteWriter x;
+      addSubPlayItem(x, s);
+      s.length = uint16_t(x.outlen() - 2);
+    }
+    ByteWriter w;
+    addSubPath(w, sp);
+    sp.length = uint32_t(w.outlen() - 4);
+  }
+  m.playListMark.numMarks = uint16_t(m.playListMark.marks.size());
+  if (m.appInfo.length < 14) m.appInfo.length = 14;
+  Parts parts = buildParts(m);
+  pl.length = uint32_t(parts.playList.size() - 4);
+  m.playListMark.length = uint32_t(parts.marks.size() - 4);
+  m.extData.length = m.extData.entries.empty() && m.extData.data.empty() ? 0 : m.extData.length;
+  MplsLayout l = layoutOf(m, parts);
+  m.playListStart = l.playListStart;
+  if (m.markStart != 0) m.markStart = l.markStart;
+  m.extDataStart = l.extDataStart;
+}
 
 MplsLayout mplsLayout(const TMPLS& model) { return layoutOf(model, buildParts(model)); }
 

@@ -2,6 +2,7 @@
 // Writing the playlist model back to a file.
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "core/binary.h"
 #include "core/log.h"
@@ -26,6 +27,16 @@ struct MplsLayout {
   uint32_t fileSize = 0;
 };
 MplsLayout mplsLayout(const TMPLS& model);
+
+// Every stored length, count and start address that does not describe the file as
+// buildMPLS lays it out, one line each ("PlayItem 2: STN length 130, written 146").
+// Empty for a consistent model: every edit keeps it so.
+std::vector<std::string> layoutMismatches(const TMPLS& model);
+
+// Sets every length, count and start address from the lists, as the writer lays the
+// file out (the mark start address stays 0 when it is 0). For building a playlist from
+// scratch; edits keep the stored values in step themselves.
+void updateLengths(TMPLS& model);
 
 // The file image of the model. Lengths and counts are written as held. The start
 // addresses are written as held when they agree with the layout above; a file read

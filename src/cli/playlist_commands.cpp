@@ -1,0 +1,305 @@
+// Playlists on the command line: "dump" and "resave" of .mpls files, and
+// "chapters export" / "chapters import".
+#include <iostream>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/registry.h"
+#include "core/save.h"
+#include "playlist/chapters.h"
+#include "playlist/grid_text.h"
+#include "playlist/mpls_reader.h"
+#include "playlist/mpls_writer.h"
+#include "playlist/names.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace morvex::cli {
+
+namespace {
+
+using namespace morvex::playlist;
+
+// Reads a playlist image; on failure prints the reader's messages to stderr and sets
+// the exit status. Truncated playlists are refused: a command never works on a part.
+bool loadPlaylist(const fs::path& p, const core::Bytes& bytes, TMPLS& m) {
+  core::MemoryLog log;
+  ReadStatus st = readMPLS(bytes, core::displayPath(p), log, m, ReadOptions{true});
+  if (st == ReadStatus::Ok) return true;
+  for (const auto& l : log.plainLines()) std::cerr << l << '\n';
+  fail(core::displayPath(p) + ": not read");
+  return false;
+}
+
+bool loadPlaylistFile(const fs::path& p, TMPLS& m) {
+  core::Bytes bytes;
+  std::string err;
+  if (!core::readWholeFile(p, bytes, err)) {
+    fail(core::displayPath(p) + ": " + err);
+    return false;
+  }
+  return loadPlaylist(p, bytes, m);
+}
+
+std::string joinRow(const Row& r) {
+  std::string s;
+  for (size_t i = 0; i < r.size(); ++i) {
+    if (i) s += " | ";
+    s += r[i];
+  }
+  return s;
+}
+
+constexpr StreamKind kKinds[] = {StreamKind::Video, StreamKind::Audio,    StreamKind::PG,   StreamKind::IG,
+                                 StreamKind::SecVideo, StreamKind::SecAudio, StreamKind::PIPPG};
+constexpr const char* kKindNames[] = {"primary video", "primary audio",  "PG/text subtitle", "IG",
+                                      "secondary video", "secondary audio", "PiP PG/text subtitle"};
+
+void dumpText(const fs::path& p, const TMPLS& m) {
+  std::cout << core::displayPath(p) << ": " << m.typeIndicator << " " << m.version << '\n';
+  std::cout << "PlayList start " << m.playListStart << ", PlayListMark start " << m.markStart
+            << ", ExtensionData start " << m.extDataStart << '\n';
+  const auto& ai = m.appInfo;
+  std::cout << "AppInfoPlayList: playback type " << unsigned(ai.playbackType);
+  if (ai.playbackType >= 1 && ai.playbackType <= 3) std::cout << " (" << playbackTypeItems()[ai.playbackType - 1] << ")";
+  std::cout << ", playback count " << ai.playbackCount << ", UO " << hexText(ai.uoMask1, 8) << " "
+            << hexText(ai.uoMask2, 8) << ", random access " << unsigned(ai.PlayList_random_access_flag)
+            << ", audio mix " << unsigned(ai.audio_mix_app_flag) << ", bypass mixer "
+            << unsigned(ai.lossless_may_bypass_mixer_flag) << '\n';
+
+  std::cout << "\nPlayItems\n  " << joinRow(playItemHeader()) << '\n';
+  for (size_t i = 0; i < m.playList.playItems.size(); ++i) {
+    const auto& pi = m.playList.playItems[i];
+    std::cout << "  " << joinRow(playItemRow(pi, unsigned(i))) << '\n';
+    for (const auto& r : angleRows(pi)) std::cout << "      angle " << joinRow(r) << '\n';
+    std::cout << "      STN " << joinRow(stnCountHeader()) << ": " << joinRow(stnCountRow(pi.stn)) << '\n';
+    for (size_t k = 0; k < std::size(kKinds); ++k)
+      for (const auto& r : streamRows(pi.stn, kKinds[k])) std::cout << "      " << kKindNames[k] << " " << joinRow(r) << '\n';
+  }
+  std::cout << "\nSubPaths\n";
+  for (size_t j = 0; j < m.playList.subPaths.size(); ++j) {
+    const auto& sp = m.playList.subPaths[j];
+    std::cout << "  " << joinRow(subPathRow(sp, unsigned(j))) << '\n';
+    for (size_t k = 0; k < sp.subPlayItems.size(); ++k) {
+      std::cout << "      " << joinRow(subPlayItemRow(sp.subPlayItems[k], unsigned(k))) << '\n';
+      for (const auto& r : multiClipRows(sp.subPlayItems[k])) std::cout << "          clip " << joinRow(r) << '\n';
+    }
+  }
+  std::cout << "\nPlayListMarks\n";
+  for (size_t k = 0; k < m.playListMark.marks.size(); ++k)
+    std::cout << "  " << joinRow(PLMline(m.playListMark.marks[k], unsigned(k))) << '\n';
+  std::cout << "\nExtensionData: " << core::ExtDatCap(m.extData) << '\n';
+  for (const auto& w : layoutMismatches(m)) std::cout << "warning: " << w << '\n';
+}
+
+json streamJson(const TStream& s) {
+  const auto& e = s.entry;
+  const auto& a = s.attr;
+  json j = {{"entry",
+             {{"length", e.length},
+              {"type", e.type},
+              {"mainPID", e.mainPID},
+              {"subPID", e.subPID},
+              {"subPathId", e.subPathId},
+              {"subClipId", e.subClipId}}},
+            {"attributes",
+             {{"length", a.length},
+              {"codingType", a.codingType},
+              {"codingName", std::string(codingTypeName(a.codingType))},
+              {"videoFormat", a.videoFormat},
+              {"frameRate", a.frameRate},
+              {"audioPresentation", a.audioPresentation},
+              {"samplingFrequency", a.samplingFrequency},
+              {"language", a.language},
+              {"charCode", a.charCode}}}};
+  return j;
+}
+
+json clipRefs(const std::vector<TClipRef>& v) {
+  json a = json::array();
+  for (const auto& c : v) a.push_back({{"clip", c.clipName}, {"codec", c.codecId}, {"stc", c.stcId}});
+  return a;
+}
+
+json dumpJson(const TMPLS& m) {
+  json j;
+  j["typeIndicator"] = m.typeIndicator;
+  j["version"] = m.version;
+  j["playListStart"] = m.playListStart;
+  j["playListMarkStart"] = m.markStart;
+  j["extensionDataStart"] = m.extDataStart;
+  const auto& ai = m.appInfo;
+  j["appInfo"] = {{"length", ai.length},
+                  {"playbackType", ai.playbackType},
+                  {"playbackCount", ai.playbackCount},
+                  {"uoMask1", ai.uoMask1},
+                  {"uoMask2", ai.uoMask2},
+                  {"PlayList_random_access_flag", ai.PlayList_random_access_flag},
+                  {"audio_mix_app_flag", ai.audio_mix_app_flag},
+                  {"lossless_may_bypass_mixer_flag", ai.lossless_may_bypass_mixer_flag}};
+  j["playList"] = {{"length", m.playList.length},
+                   {"numPlayItems", m.playList.numPlayItems},
+                   {"numSubPaths", m.playList.numSubPaths}};
+  json items = json::array();
+  for (const auto& p : m.playList.playItems) {
+    json stn = {{"length", p.stn.length}};
+    const char* keys[] = {"video", "audio", "pg", "ig", "secondaryVideo", "secondaryAudio", "pipPG"};
+    for (size_t k = 0; k < std::size(kKinds); ++k) {
+      json list = json::array();
+      for (unsigned i = 0; i < streamCount(p.stn, kKinds[k]); ++i) {
+        const TStream* s = streamAt(p.stn, kKinds[k], i);
+        if (!s) break;
+        json sj = streamJson(*s);
+        if (kKinds[k] == StreamKind::SecAudio) sj["primaryAudioRefs"] = p.stn.secAudio[i].primaryAudioRefs;
+        if (kKinds[k] == StreamKind::SecVideo) {
+          sj["secondaryAudioRefs"] = p.stn.secVideo[i].secAudioRefs;
+          sj["pipPGRefs"] = p.stn.secVideo[i].pipPGRefs;
+        }
+        list.push_back(sj);
+      }
+      stn[keys[k]] = list;
+    }
+    items.push_back({{"length", p.length},
+                     {"clip", p.clipName},
+                     {"codec", p.codecId},
+                     {"isMultiAngle", p.isMultiAngle},
+                     {"connectionCondition", p.connectionCondition},
+                     {"stc", p.stcId},
+                     {"in", p.inTime},
+                     {"out", p.outTime},
+                     {"uoMask1", p.uoMask1},
+                     {"uoMask2", p.uoMask2},
+                     {"randomAccess", p.randomAccessFlag},
+                     {"stillMode", p.stillMode},
+                     {"stillTime", p.stillTime},
+                     {"angles", clipRefs(p.multiClip.angles)},
+                     {"stn", stn}});
+  }
+  j["playItems"] = items;
+  json subs = json::array();
+  for (const auto& sp : m.playList.subPaths) {
+    json spi = json::array();
+    for (const auto& s : sp.subPlayItems)
+      spi.push_back({{"length", s.length},
+                     {"clip", s.clipName},
+                     {"codec", s.codecId},
+                     {"connectionCondition", s.connectionCondition},
+                     {"isMultiClipEntries", s.isMultiClipEntries},
+                     {"stc", s.stcId},
+                     {"in", s.inTime},
+                     {"out", s.outTime},
+                     {"syncPlayItemId", s.syncPlayItemId},
+                     {"syncStartPTS", s.syncStartPTS},
+                     {"clips", clipRefs(s.clips)}});
+    subs.push_back({{"length", sp.length}, {"type", sp.type}, {"repeat", sp.repeat}, {"subPlayItems", spi}});
+  }
+  j["subPaths"] = subs;
+  json marks = json::array();
+  for (const auto& mk : m.playListMark.marks)
+    marks.push_back({{"type", mk.type},
+                     {"playItem", mk.playItemRef},
+                     {"time", mk.timeStamp},
+                     {"entryPID", mk.entryPID},
+                     {"duration", mk.duration}});
+  j["playListMark"] = {{"length", m.playListMark.length}, {"marks", marks}};
+  j["extensionData"] = {{"length", m.extData.length}, {"entries", m.extData.entries.size()}};
+  return j;
+}
+
+FileKind playlistKind() {
+  FileKind k;
+  k.name = "playlist";
+  k.matches = [](const fs::path&, const core::Bytes& b) { return hasTypeIndicator(b, "MPLS"); };
+  k.dump = [](const fs::path& p, const core::Bytes& b, bool asJson) {
+    TMPLS m;
+    if (!loadPlaylist(p, b, m)) return exitStatus();
+    if (asJson) std::cout << dumpJson(m).dump(2) << '\n';
+    else dumpText(p, m);
+    return 0;
+  };
+  k.resave = [](const fs::path& in, const core::Bytes& b, const fs::path& out) {
+    TMPLS m;
+    if (!loadPlaylist(in, b, m)) return exitStatus();
+    std::string err;
+    if (!core::writeFileAtomic(out, buildMPLS(m), err)) {
+      fail(core::displayPath(out) + ": " + err);
+      return exitStatus();
+    }
+    return 0;
+  };
+  return k;
+}
+
+std::optional<ChapterFormat> formatOption(const std::string& text) {
+  auto f = parseChapterFormat(text);
+  if (!f) fail("unknown chapter format \"" + text + "\" (use pts, frame or time)");
+  return f;
+}
+
+}  // namespace
+
+static CommandRegistrar reg(40, [](CLI::App& app) {
+  registerFileKind(playlistKind());
+
+  auto* chapters = app.add_subcommand("chapters", "Export or import the chapter marks of a playlist");
+  chapters->require_subcommand(1);
+
+  auto* exp = chapters->add_subcommand("export", "Write the marks of a playlist as a chapter file");
+  static std::string expIn, expOut, expFormat = "pts";
+  exp->add_option("PLAYLIST", expIn, "playlist file (.mpls)")->required();
+  exp->add_option("--format", expFormat, "pts, frame or time")->capture_default_str();
+  exp->add_option("-o,--output", expOut, "chapter file to write (default: standard output)");
+  exp->callback([] {
+    auto f = formatOption(expFormat);
+    if (!f) return;
+    TMPLS m;
+    if (!loadPlaylistFile(expIn, m)) return;
+    ChapterResult r = exportChapters(m, *f);
+    if (!r.ok) {
+      fail(r.error);
+      return;
+    }
+    if (expOut.empty()) {
+      std::cout << r.text;
+      return;
+    }
+    std::string err;
+    if (!core::writeFileAtomic(expOut, core::Bytes(r.text.begin(), r.text.end()), err))
+      fail(core::displayPath(expOut) + ": " + err);
+  });
+
+  auto* imp = chapters->add_subcommand("import", "Replace the marks of a playlist by a chapter file");
+  static std::string impIn, impFile, impOut, impFormat = "pts";
+  static bool impQuiet = false;
+  imp->add_option("PLAYLIST", impIn, "playlist file (.mpls)")->required();
+  imp->add_option("FILE", impFile, "chapter file")->required();
+  imp->add_option("--format", impFormat, "pts, frame or time")->capture_default_str();
+  imp->add_option("-o,--output", impOut, "playlist file to write")->required();
+  imp->add_flag("-q,--quiet", impQuiet, "do not print the placement of each chapter");
+  imp->callback([] {
+    auto f = formatOption(impFormat);
+    if (!f) return;
+    TMPLS m;
+    if (!loadPlaylistFile(impIn, m)) return;
+    core::Bytes text;
+    std::string err;
+    if (!core::readWholeFile(impFile, text, err)) {
+      fail(core::displayPath(impFile) + ": " + err);
+      return;
+    }
+    if (m.markStart == 0) {
+      fail(core::displayPath(impIn) + ": the playlist has no PlayListMark section");
+      return;
+    }
+    ConsoleLog log(impQuiet);
+    ChapterResult r = importChapters(m, std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), *f, log);
+    if (!r.ok) {
+      fail(r.error);
+      return;
+    }
+    if (!core::writeFileAtomic(impOut, buildMPLS(m), err)) fail(core::displayPath(impOut) + ": " + err);
+  });
+});
+
+}  // namespace morvex::cli

@@ -1,0 +1,222 @@
+#include "playlist/chapters.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "playlist/grid_text.h"
+
+namespace morvex::playlist {
+
+std::string_view chapterFormatName(ChapterFormat f) {
+  switch (f) {
+    case ChapterFormat::PTS: return "PTS";
+    case ChapterFormat::Frame: return "Frame";
+    case ChapterFormat::Time: return "Time";
+  }
+  return {};
+}
+
+std::optional<ChapterFormat> parseChapterFormat(std::string_view t) {
+  std::string s(t);
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+  if (s == "pts") return ChapterFormat::PTS;
+  if (s == "frame") return ChapterFormat::Frame;
+  if (s == "time") return ChapterFormat::Time;
+  return std::nullopt;
+}
+
+std::string defaultChapterFileName(const std::string& name, ChapterFormat f) {
+  switch (f) {
+    case ChapterFormat::PTS: return "chapter_" + name + "_PTS.txt";
+    case ChapterFormat::Frame: return "chapter_" + name + "_frame.txt";
+    case ChapterFormat::Time: return "chapter_" + name + "_time.txt";
+  }
+  return {};
+}
+
+std::optional<FrameRatio> frameRatio(unsigned v) {
+  switch (v) {
+    case 1: return FrameRatio{24000, 1001};
+    case 2: return FrameRatio{24000, 1000};
+    case 3: return FrameRatio{25000, 1000};
+    case 4: return FrameRatio{30000, 1001};
+    case 6: return FrameRatio{50000, 1000};
+    case 7: return FrameRatio{60000, 1001};
+    default: return std::nullopt;
+  }
+}
+
+// ticks / 45000 seconds * N / D frames per second; 64-bit throughout (a 32-bit tick
+// count times 60000 stays far below 2^64).
+uint64_t framesFromTicks(uint64_t ticks, FrameRatio r) { return ticks * r.n / (uint64_t(45000) * r.d); }
+
+uint64_t ticksFromFrames(uint64_t frames, FrameRatio r) {
+  const uint64_t num = frames * 45000 * r.d;
+  return (num + r.n - 1) / r.n;  // rounded up: the first tick within the frame
+}
+
+namespace {
+
+uint64_t duration(const TPlayItem& p) { return uint32_t(p.outTime - p.inTime); }
+
+struct RateOrError {
+  std::optional<FrameRatio> ratio;
+  std::string error;
+};
+
+RateOrError playlistFrameRatio(const TMPLS& m) {
+  const auto& items = m.playList.playItems;
+  if (items.empty() || items[0].stn.numVideo == 0 || items[0].stn.video.empty())
+    return {std::nullopt, "The Frame format needs a primary video stream in the first PlayItem; this playlist has none."};
+  unsigned v = items[0].stn.video[0].attr.frameRate;
+  auto r = frameRatio(v);
+  if (!r)
+    return {std::nullopt, "The Frame format needs a defined frame rate; the first video stream's frame rate value " +
+                              std::to_string(v) + " has none."};
+  return {r, {}};
+}
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t e = text.find('\n', i);
+    std::string_view line = text.substr(i, e == std::string_view::npos ? std::string_view::npos : e - i);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    if (e == std::string_view::npos) break;
+    i = e + 1;
+  }
+  return lines;
+}
+
+// A line is read as far as it is digits; a number too large for 32 bits stops
+// growing at the largest 32-bit value.
+uint64_t leadingNumber(std::string_view line) {
+  uint64_t v = 0;
+  for (char c : line) {
+    if (c < '0' || c > '9') break;
+    v = std::min<uint64_t>(v * 10 + uint64_t(c - '0'), 0xFFFFFFFFull);
+  }
+  return v;
+}
+
+}  // namespace
+
+ChapterResult exportChapters(const TMPLS& m, ChapterFormat f) {
+  ChapterResult res;
+  std::optional<FrameRatio> ratio;
+  if (f == ChapterFormat::Frame) {
+    auto r = playlistFrameRatio(m);
+    if (!r.ratio) {
+      res.error = r.error;
+      return res;
+    }
+    ratio = r.ratio;
+  }
+  const auto& items = m.playList.playItems;
+  for (const auto& mk : m.playListMark.marks) {
+    // position = time stamp + durations of the PlayItems before + - IN of its own,
+    // in 32-bit unsigned arithmetic as the file's times are.
+    uint32_t pos = mk.timeStamp;
+    const size_t p = mk.playItemRef;
+    for (size_t i = 0; i < p && i < items.size(); ++i) pos += uint32_t(duration(items[i]));
+    if (p < items.size()) pos -= items[p].inTime;
+    switch (f) {
+      case ChapterFormat::PTS: res.text += std::to_string(pos); break;
+      case ChapterFormat::Frame: res.text += std::to_string(framesFromTicks(pos, *ratio)); break;
+      case ChapterFormat::Time: res.text += ticks2time(pos); break;
+    }
+    res.text += "\r\n";
+  }
+  res.ok = true;
+  return res;
+}
+
+ChapterResult importChapters(TMPLS& m, std::string_view text, ChapterFormat f, core::Log& log) {
+  ChapterResult res;
+  auto lines = splitLines(text);
+  if (lines.empty()) {
+    res.error = "The chapter file has no lines.";
+    return res;
+  }
+  if (lines.size() > kMaxChapterLines) {
+    res.error = "The chapter file has " + std::to_string(lines.size()) + " lines; a playlist holds at most " +
+                std::to_string(kMaxChapterLines) + " marks.";
+    return res;
+  }
+  const auto& items = m.playList.playItems;
+  if (items.empty()) {
+    res.error = "The playlist has no PlayItem to place chapters on.";
+    return res;
+  }
+  std::optional<FrameRatio> ratio;
+  if (f == ChapterFormat::Frame) {
+    auto r = playlistFrameRatio(m);
+    if (!r.ratio) {
+      res.error = r.error;
+      return res;
+    }
+    ratio = r.ratio;
+  }
+
+  const size_t n = lines.size();
+  const size_t before = m.playListMark.marks.size();
+  if (m.extDataStart != 0) m.extDataStart = uint32_t(int64_t(m.extDataStart) + (int64_t(n) - int64_t(before)) * 14);
+  m.playListMark.length = uint32_t(14 * n + 2);
+  m.playListMark.numMarks = uint16_t(n);
+  m.playListMark.marks.assign(n, TMark{});
+
+  const size_t count = items.size();
+  for (size_t i = 0; i < n; ++i) {
+    TMark& mk = m.playListMark.marks[i];
+    mk = TMark{0, 1, 0, 0, 0xFFFF, 0};
+    uint64_t T = 0;
+    switch (f) {
+      case ChapterFormat::PTS: T = leadingNumber(lines[i]); break;
+      case ChapterFormat::Frame: T = ticksFromFrames(leadingNumber(lines[i]), *ratio); break;
+      case ChapterFormat::Time: T = time2ticks(lines[i]); break;
+    }
+    // Walk the PlayItems until the one holding T: S is where PlayItem k - 1 ends. A
+    // position equal to a boundary (in the Time format: equal after rounding down to a
+    // whole millisecond) belongs to the PlayItem that starts there.
+    uint64_t S = 0, A = 0;
+    size_t k = 0;
+    if (T == 0) {
+      k = 1;
+    } else {
+      for (;;) {
+        if (S < T) {
+          if (k >= count) break;  // past the last PlayItem
+          S += duration(items[k]);
+          ++k;
+        }
+        A = (f == ChapterFormat::Time) ? S - S % 45 : S;
+        if (T == A) ++k;
+        log.log(std::to_string(k) + ": " + ticks2time(uint32_t(T)) + " " + ticks2time(uint32_t(S)) + "   " +
+                hexText(uint32_t(T), 8) + " " + hexText(uint32_t(S), 8));
+        if (T <= A) break;
+      }
+    }
+    size_t p = k - 1;
+    if (T != A) S -= duration(items[std::min(p, count - 1)]);
+    bool pastEnd = false;
+    if (p >= count) {
+      // At or beyond the end of the last PlayItem: the mark goes on that PlayItem.
+      p = count - 1;
+      S -= duration(items[p]);
+      pastEnd = true;
+    }
+    log.log(std::to_string(p) + ", " + ticks2time(uint32_t(S)));
+    const TPlayItem& pi = items[p];
+    uint64_t ts = uint64_t(pi.inTime) + T - S;
+    if (ts < pi.inTime) ts = pi.inTime;
+    if ((pastEnd || ts > pi.outTime) && pi.outTime >= pi.inTime) ts = std::min<uint64_t>(ts, pi.outTime);
+    mk.playItemRef = uint16_t(p);
+    mk.timeStamp = uint32_t(ts);
+  }
+  res.ok = true;
+  return res;
+}
+
+}  // namespace morvex::playlist

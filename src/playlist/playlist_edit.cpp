@@ -1,0 +1,354 @@
+#include "playlist/playlist_edit.h"
+
+#include <algorithm>
+
+#include "playlist/grid_text.h"
+
+namespace morvex::playlist {
+
+namespace {
+
+template <typename T>
+void addTo(T& field, int64_t delta) {
+  field = static_cast<T>(field + delta);
+}
+
+// A size change inside the PlayList part moves the mark section and the
+// ExtensionData behind it.
+void growPlayList(TMPLS& m, int64_t delta) {
+  addTo(m.playList.length, delta);
+  addTo(m.markStart, delta);
+  if (m.extDataStart != 0) addTo(m.extDataStart, delta);
+}
+
+bool hasSpace(std::string_view t) { return t.find(' ') != std::string_view::npos; }
+
+std::optional<uint32_t> parseHex8(std::string_view t) {
+  if (t.size() != 8 || hasSpace(t)) return std::nullopt;
+  uint32_t v = 0;
+  for (char c : t) {
+    int d;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else return std::nullopt;
+    v = v << 4 | uint32_t(d);
+  }
+  return v;
+}
+
+std::optional<uint32_t> parseDecimal(std::string_view t, size_t maxDigits) {
+  if (t.empty() || t.size() > maxDigits || hasSpace(t)) return std::nullopt;
+  uint32_t v = 0;
+  for (char c : t) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10 + uint32_t(c - '0');
+  }
+  return v;
+}
+
+bool isTimeText(std::string_view t) { return t.size() == 12 && !hasSpace(t); }
+
+TPlayItem* playItemAt(TMPLS& m, unsigned i) {
+  return i < m.playList.playItems.size() ? &m.playList.playItems[i] : nullptr;
+}
+
+}  // namespace
+
+// ---- AppInfoPlayList -------------------------------------------------------------
+
+void setPlaybackType(TMPLS& m, unsigned listIndex) { m.appInfo.playbackType = uint8_t(listIndex + 1); }
+void setPlaybackCount(TMPLS& m, uint16_t count) { m.appInfo.playbackCount = count; }
+
+void setcbUOs(TMPLS& m, uint32_t mask1, uint32_t mask2) {
+  m.appInfo.uoMask1 = mask1;
+  m.appInfo.uoMask2 = mask2;
+}
+
+void setUOBit(TMPLS& m, unsigned bit, bool on) {
+  if (bit > 31) return;
+  uint32_t b = 1u << bit;
+  m.appInfo.uoMask1 = on ? (m.appInfo.uoMask1 | b) : (m.appInfo.uoMask1 & ~b);
+}
+
+void setUO2Bit30(TMPLS& m, bool on) {
+  m.appInfo.uoMask2 = on ? (m.appInfo.uoMask2 | 0x40000000u) : (m.appInfo.uoMask2 & ~0x40000000u);
+}
+
+uint32_t uoMask2Accepted(uint32_t typed) { return typed & 0x40000000u; }
+
+void setAppFlag(TMPLS& m, AppFlag flag, bool on) {
+  uint8_t v = on ? 1 : 0;
+  switch (flag) {
+    case AppFlag::RandomAccess: m.appInfo.PlayList_random_access_flag = v; break;
+    case AppFlag::AudioMix: m.appInfo.audio_mix_app_flag = v; break;
+    case AppFlag::BypassMixer: m.appInfo.lossless_may_bypass_mixer_flag = v; break;
+  }
+}
+
+// ---- PlayItems -------------------------------------------------------------------
+
+const char* const kAskUpdateOut = "Do you want to update OUT time?";
+const char* const kAskUpdateSubPlayItems = "Do you want to update SubPlayItems' IN/OUT times?";
+const char* const kAskUpdateMarks = "Do you want to update PlayListMarks' marktimes?";
+
+std::vector<std::string> inTimeQuestions(const TMPLS& m, unsigned playItem, uint32_t newIn) {
+  std::vector<std::string> q;
+  if (playItem >= m.playList.playItems.size() || m.playList.playItems[playItem].inTime == newIn) return q;
+  q.push_back(kAskUpdateOut);
+  if (!m.playList.subPaths.empty()) q.push_back(kAskUpdateSubPlayItems);
+  if (!m.playListMark.marks.empty()) q.push_back(kAskUpdateMarks);
+  return q;
+}
+
+bool changeInTime(TMPLS& m, unsigned playItem, uint32_t newIn, InTimeCascade c) {
+  TPlayItem* pi = playItemAt(m, playItem);
+  if (!pi || pi->inTime == newIn) return false;
+  const uint32_t delta = newIn - pi->inTime;  // wraps: every addition is modulo 2^32
+  pi->inTime = newIn;
+  if (c.updateOut) pi->outTime += delta;
+  if (c.updateSubPlayItems)
+    for (auto& sp : m.playList.subPaths)
+      for (auto& s : sp.subPlayItems) {
+        s.inTime += delta;
+        s.outTime += delta;
+      }
+  if (c.updateMarks)
+    for (auto& mk : m.playListMark.marks)
+      if (mk.playItemRef == playItem) mk.timeStamp += delta;
+  return true;
+}
+
+bool setPlayItemCell(TMPLS& m, unsigned playItem, unsigned column, std::string_view text, InTimeCascade cascade) {
+  TPlayItem* pi = playItemAt(m, playItem);
+  if (!pi) return false;
+  switch (column) {
+    case 1:
+      if (text.size() != 5 || hasSpace(text)) return false;
+      pi->clipName = std::string(text);
+      // Angle 0 is the PlayItem's own clip; it is not stored apart in the file.
+      if (!pi->multiClip.angles.empty()) pi->multiClip.angles[0].clipName = pi->clipName;
+      return true;
+    case 3:
+      if (!isTimeText(text)) return false;
+      return changeInTime(m, playItem, time2ticks(text), cascade);
+    case 4:
+      if (!isTimeText(text)) return false;
+      pi->outTime = time2ticks(text);
+      return true;
+    case 6:
+      if (auto v = parseHex8(text)) {
+        pi->uoMask1 = *v;
+        return true;
+      }
+      return false;
+    case 7:
+      if (auto v = parseHex8(text)) {
+        pi->uoMask2 = *v & 0x40000000u;
+        return true;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+// ---- SubPaths --------------------------------------------------------------------
+
+bool canInsertSubPath(const TMPLS& m) {
+  return m.playList.subPaths.size() < 255 && !m.playList.playItems.empty();
+}
+
+std::optional<unsigned> insertSubPath(TMPLS& m, int selected) {
+  if (!canInsertSubPath(m)) return std::nullopt;
+  auto& list = m.playList.subPaths;
+  unsigned at = (list.empty() || selected < 0) ? 0 : std::min<unsigned>(unsigned(selected) + 1, list.size());
+  const TPlayItem& first = m.playList.playItems[0];
+  TSubPath sp;
+  sp.length = 36;
+  sp.type = 3;
+  sp.repeat = 0;
+  sp.numSubPlayItems = 1;
+  TSubPlayItem s;
+  s.length = 28;
+  s.clipName = first.clipName;
+  s.codecId = first.codecId;
+  s.connectionCondition = 1;
+  s.inTime = first.inTime;
+  s.outTime = first.outTime;
+  sp.subPlayItems.push_back(s);
+  list.insert(list.begin() + at, sp);
+  ++m.playList.numSubPaths;
+  growPlayList(m, 40);
+  return at;
+}
+
+uint32_t subPathSize(const TSubPath& sp) {
+  uint32_t n = 10;
+  for (const auto& s : sp.subPlayItems) n += uint32_t(s.length) + 2;
+  return n;
+}
+
+std::optional<int> deleteSubPath(TMPLS& m, unsigned index) {
+  auto& list = m.playList.subPaths;
+  if (index >= list.size()) return std::nullopt;
+  growPlayList(m, -int64_t(subPathSize(list[index])));
+  list.erase(list.begin() + index);
+  --m.playList.numSubPaths;
+  if (list.empty()) return -1;
+  return index == 0 ? 0 : int(std::min<size_t>(index - 1, list.size() - 1));
+}
+
+bool setSubPathType(TMPLS& m, unsigned index, unsigned type) {
+  if (index >= m.playList.subPaths.size() || type > 255) return false;
+  auto& sp = m.playList.subPaths[index];
+  sp.type = uint8_t(type);
+  if (type != 2) sp.repeat = 0;  // only a browsable slideshow's audio path repeats
+  return true;
+}
+
+bool setSubPathRepeat(TMPLS& m, unsigned index, bool repeat) {
+  if (index >= m.playList.subPaths.size() || m.playList.subPaths[index].type != 2) return false;
+  m.playList.subPaths[index].repeat = repeat ? 1 : 0;
+  return true;
+}
+
+bool setSubPlayItemCell(TMPLS& m, unsigned subPath, unsigned item, unsigned column, std::string_view text) {
+  if (subPath >= m.playList.subPaths.size()) return false;
+  auto& sp = m.playList.subPaths[subPath];
+  if (item >= sp.subPlayItems.size()) return false;
+  auto& s = sp.subPlayItems[item];
+  switch (column) {
+    case 1:
+      if (text.size() != 5 || hasSpace(text)) return false;
+      s.clipName = std::string(text);
+      if (!s.clips.empty()) s.clips[0].clipName = s.clipName;
+      return true;
+    case 3:
+      if (auto v = parseDecimal(text, 3)) {
+        s.connectionCondition = (*v == 5 || *v == 6) ? uint8_t(*v) : 1;
+        return true;
+      }
+      return false;
+    case 4: {
+      if (text.empty() || hasSpace(text)) return false;
+      const bool on = text == "Y";
+      if (on == (s.isMultiClipEntries == 1)) return false;
+      // Switching multi-clip entries on adds the count and reserved bytes (with no
+      // further entry: entry 0 is the SubPlayItem's own clip); switching it off drops
+      // them and every further entry. The lengths follow, so the file stays whole.
+      int64_t delta;
+      if (on) {
+        s.isMultiClipEntries = 1;
+        s.numMultiClip = 1;
+        s.reserved = 0;
+        s.clips = {TClipRef{s.clipName, s.codecId, s.stcId}};
+        delta = 2;
+      } else {
+        delta = -(2 + 10 * int64_t(s.clips.empty() ? 0 : s.clips.size() - 1));
+        s.isMultiClipEntries = 0;
+        s.numMultiClip = 0;
+        s.reserved = 0;
+        s.clips.clear();
+      }
+      addTo(s.length, delta);
+      addTo(sp.length, delta);
+      growPlayList(m, delta);
+      return true;
+    }
+    case 5:
+      if (auto v = parseDecimal(text, 3); v && *v <= 255) {
+        s.stcId = uint8_t(*v);
+        if (!s.clips.empty()) s.clips[0].stcId = s.stcId;
+        return true;
+      }
+      return false;
+    case 6:
+      if (!isTimeText(text)) return false;
+      s.inTime = time2ticks(text);
+      return true;
+    case 7:
+      if (!isTimeText(text)) return false;
+      s.outTime = time2ticks(text);
+      return true;
+    case 8:
+      if (auto v = parseDecimal(text, 3)) {
+        s.syncPlayItemId = uint16_t(*v % 999);
+        return true;
+      }
+      return false;
+    case 9:
+      if (!isTimeText(text)) return false;
+      s.syncStartPTS = time2ticks(text);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// ---- Marks -----------------------------------------------------------------------
+
+bool canInsertMark(const TMPLS& m) { return m.markStart != 0 && m.playListMark.marks.size() < 999; }
+
+std::optional<unsigned> insertMark(TMPLS& m, int selected) {
+  if (!canInsertMark(m)) return std::nullopt;
+  auto& pm = m.playListMark;
+  unsigned at = (pm.marks.empty() || selected < 0) ? 0 : std::min<unsigned>(unsigned(selected) + 1, pm.marks.size());
+  pm.marks.insert(pm.marks.begin() + at, TMark{0, 1, 0, 0, 0xFFFF, 0});
+  ++pm.numMarks;
+  pm.length += 14;
+  if (m.extDataStart != 0) m.extDataStart += 14;
+  return at;
+}
+
+std::optional<int> deleteMarks(TMPLS& m, unsigned first, unsigned last) {
+  auto& pm = m.playListMark;
+  if (first > last || first >= pm.marks.size()) return std::nullopt;
+  last = std::min<unsigned>(last, unsigned(pm.marks.size()) - 1);
+  const unsigned n = last - first + 1;
+  pm.marks.erase(pm.marks.begin() + first, pm.marks.begin() + last + 1);
+  pm.numMarks = uint16_t(pm.numMarks - n);
+  pm.length -= 14 * n;
+  if (m.extDataStart != 0) m.extDataStart -= 14 * n;
+  if (pm.marks.empty()) return -1;
+  return first == 0 ? 0 : int(std::min<size_t>(first - 1, pm.marks.size() - 1));
+}
+
+bool setMarkType(TMPLS& m, unsigned index, unsigned listIndex) {
+  if (index >= m.playListMark.marks.size() || listIndex > 1) return false;
+  m.playListMark.marks[index].type = uint8_t(listIndex + 1);
+  return true;
+}
+
+bool setMarkPlayItem(TMPLS& m, unsigned index, uint16_t playItem) {
+  if (index >= m.playListMark.marks.size()) return false;
+  m.playListMark.marks[index].playItemRef = playItem;
+  return true;
+}
+
+MarkTimeFields markTimeFields(uint32_t ticks) {
+  uint32_t ms = ticks / 45;
+  MarkTimeFields f;
+  f.milliseconds = int(ms % 1000);
+  f.seconds = int(ms / 1000 % 60);
+  f.minutes = int(ms / 60000 % 60);
+  f.hours = int(ms / 3600000);
+  return f;
+}
+
+uint32_t getmarktime(MarkTimeFields& f) {
+  f.hours = std::clamp(f.hours, 0, 25);
+  f.minutes = std::clamp(f.minutes, 0, 59);
+  f.seconds = std::clamp(f.seconds, 0, 59);
+  f.milliseconds = std::clamp(f.milliseconds, 0, 999);
+  return uint32_t(f.hours) * 162000000u + uint32_t(f.minutes) * 2700000u + uint32_t(f.seconds) * 45000u +
+         uint32_t(f.milliseconds) * 45u;
+}
+
+bool setMarkTime(TMPLS& m, unsigned index, MarkTimeFields fields) {
+  if (index >= m.playListMark.marks.size()) return false;
+  m.playListMark.marks[index].timeStamp = getmarktime(fields);
+  return true;
+}
+
+}  // namespace morvex::playlist
