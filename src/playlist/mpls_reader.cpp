@@ -10,8 +10,10 @@ using core::Reader;
 namespace {
 
 // The reader consumes exactly the bytes laid down for each field; the length bytes of
-// entries and attributes are kept but never used to skip, so a stream of an unknown
-// type or coding type consumes only its first two bytes.
+// entries and attributes are kept but never used to skip. An entry always takes 10
+// bytes and an attributes block 6, whatever the stream type or coding type: the writer
+// puts them down at that size for every type, so a stream whose type is unknown (or
+// was set to "---" in the editor) still reads back, and the streams after it with it.
 void readEntry(Reader& r, TStreamEntry& e) {
   e.length = r.readbyte();
   e.type = r.readbyte();
@@ -32,6 +34,7 @@ void readEntry(Reader& r, TStreamEntry& e) {
       r.skip(5);
       break;
     default:
+      r.skip(8);
       break;
   }
 }
@@ -56,6 +59,8 @@ void readAttributes(Reader& r, TStreamAttributes& a) {
   } else if (isTextSubtitleCoding(t)) {
     a.charCode = r.readbyte();
     a.language = r.readstring(3);
+  } else {
+    r.skip(4);
   }
 }
 
