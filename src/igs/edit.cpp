@@ -1,0 +1,430 @@
+#include "igs/edit.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "igs/colour.h"
+
+namespace morvex::igs {
+
+namespace {
+
+bool validPage(const Menu& m, size_t page) { return page < m.ics.pages.size(); }
+bool validBog(const Menu& m, size_t page, size_t bog) {
+  return validPage(m, page) && bog < m.ics.pages[page].bogs.size();
+}
+
+void syncPageButtons(Menu& m) {
+  m.pageButtons.resize(m.ics.pages.size());
+  m.ics.numPages = uint8_t(m.ics.pages.size());
+}
+
+std::optional<uint32_t> parseHex(std::string_view t) {
+  if (t.empty() || t.size() > 8) return std::nullopt;
+  uint32_t v = 0;
+  for (char c : t) {
+    int d;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    else return std::nullopt;
+    v = v * 16 + uint32_t(d);
+  }
+  return v;
+}
+
+std::optional<uint32_t> parseDec(std::string_view t) {
+  if (t.empty() || t.size() > 9) return std::nullopt;
+  uint32_t v = 0;
+  for (char c : t) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10 + uint32_t(c - '0');
+  }
+  return v;
+}
+
+bool hasBlank(std::string_view t) { return t.find(' ') != std::string_view::npos; }
+
+// Neighbour fields in the order upper, lower, left, right.
+std::array<uint16_t*, 4> neighbours(TIGbutton& b) { return {&b.upper, &b.lower, &b.left, &b.right}; }
+
+}  // namespace
+
+std::string hexText(uint32_t value, int digits) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%0*X", digits, value);
+  return buf;
+}
+
+void newMenu(Menu& menu) {
+  menu.clear();
+  TIGSc& c = menu.ics;
+  c.width = 1920;
+  c.height = 1080;
+  c.frameRateCode = 1;
+  c.dataLength = 67;
+  c.model = 3;
+  menu.inTime = 180000;
+  menu.loaded = true;
+  CreatePage(menu);
+}
+
+bool CreatePage(Menu& menu) {
+  if (menu.ics.pages.size() >= kMaxPages) return false;
+  TPage p;
+  p.id = uint8_t(menu.ics.pages.size());
+  p.animationCode = 1;
+  p.defaultSelected = kNoButton;
+  p.defaultActivated = kNoButton;
+  menu.ics.pages.push_back(p);
+  syncPageButtons(menu);
+  menu.pageButtons.back().clear();
+  CreateBOG(menu, menu.ics.pages.size() - 1);
+  return true;
+}
+
+bool CreateBOG(Menu& menu, size_t page) {
+  if (!validPage(menu, page)) return false;
+  TPage& p = menu.ics.pages[page];
+  if (p.bogs.size() >= kMaxBOGs) return false;
+  TBOG g;
+  g.defaultValid = kNoButton;
+  p.bogs.push_back(g);
+  p.numBOGs = uint8_t(p.bogs.size());
+  CreateButton(menu, page, p.bogs.size() - 1);
+  return true;
+}
+
+bool CreateButton(Menu& menu, size_t page, size_t bog) {
+  if (!validBog(menu, page, bog)) return false;
+  syncPageButtons(menu);
+  TBOG& g = menu.ics.pages[page].bogs[bog];
+  if (g.buttons.size() >= kMaxButtonsPerBOG) return false;
+  TPageButton& list = menu.pageButtons[page];
+  if (list.size() >= kNoButton) return false;
+  TIGbutton b;
+  b.id = uint16_t(list.size());
+  b.numericValue = 0xFFFF;
+  b.upper = b.lower = b.left = b.right = b.id;
+  b.selectedSound = b.activatedSound = 255;
+  g.buttons.push_back(b);
+  g.numButtons = uint8_t(g.buttons.size());
+  list.push_back(b);
+  return true;
+}
+
+size_t pageAfterDelete(size_t deletedPage) { return deletedPage == 0 ? 0 : deletedPage - 1; }
+
+bool DeletePage(Menu& menu, size_t page) {
+  if (menu.ics.pages.size() < 2 || !validPage(menu, page)) return false;
+  syncPageButtons(menu);
+  menu.ics.pages.erase(menu.ics.pages.begin() + page);
+  menu.pageButtons.erase(menu.pageButtons.begin() + page);
+  menu.ics.numPages = uint8_t(menu.ics.pages.size());
+  return true;
+}
+
+bool canDeleteButton(const Menu& menu, size_t page, size_t bog) {
+  return validBog(menu, page, bog) && menu.ics.pages[page].bogs[bog].buttons.size() >= 2;
+}
+
+bool DeleteButton(Menu& menu, size_t page, size_t bog, size_t index) {
+  if (!validBog(menu, page, bog)) return false;
+  syncPageButtons(menu);
+  TPage& p = menu.ics.pages[page];
+  TBOG& g = p.bogs[bog];
+  if (index >= g.buttons.size()) return false;
+  const TIGbutton gone = g.buttons[index];
+  const uint16_t b = gone.id;
+  const std::array<uint16_t, 4> goneNb = {gone.upper, gone.lower, gone.left, gone.right};
+  g.buttons.erase(g.buttons.begin() + index);
+  g.numButtons = uint8_t(g.buttons.size());
+
+  for (auto& grp : p.bogs)
+    if (grp.defaultValid != kNoButton && grp.defaultValid > b) --grp.defaultValid;
+  for (auto& grp : p.bogs)
+    for (auto& btn : grp.buttons) {
+      if (btn.id > b) --btn.id;
+      auto nb = neighbours(btn);
+      for (int d = 0; d < 4; ++d) {
+        uint16_t& n = *nb[d];
+        if (n == b) {
+          // The deleted button's own neighbour in that direction takes its place;
+          // a deleted button that named itself leaves the button pointing at itself.
+          n = goneNb[d] == b ? btn.id : uint16_t(goneNb[d] > b ? goneNb[d] - 1 : goneNb[d]);
+        } else if (n > b && n != kNoButton) {
+          --n;
+        }
+      }
+    }
+  // Commands that name a button by an immediate operand: SetButtonPage,
+  // EnableButton and DisableButton.
+  for (auto& grp : p.bogs)
+    for (auto& btn : grp.buttons)
+      for (auto& c : btn.commands) {
+        if (c.opcode != 0x51800003 && c.opcode != 0x51C00003 && c.opcode != 0x31800004 && c.opcode != 0x31800005)
+          continue;
+        uint16_t target = uint16_t(c.dst & 0xFFFF);
+        if (target == b) c = hdmv::TCommand{};
+        else if (target > b) c.dst -= 1;
+      }
+  const size_t oldLen = menu.pageButtons[page].size();
+  TPageButton rebuilt = buildPageButtons(p);
+  if (oldLen > 0 && rebuilt.size() < oldLen - 1) {
+    TIGbutton empty;
+    empty.id = kNoButton;
+    rebuilt.resize(oldLen - 1, empty);
+  }
+  menu.pageButtons[page] = std::move(rebuilt);
+  return true;
+}
+
+bool DeleteBOG(Menu& menu, size_t page, size_t bog) {
+  if (!validBog(menu, page, bog) || menu.ics.pages[page].bogs.size() < 2) return false;
+  while (!menu.ics.pages[page].bogs[bog].buttons.empty()) DeleteButton(menu, page, bog, 0);
+  TPage& p = menu.ics.pages[page];
+  p.bogs.erase(p.bogs.begin() + bog);
+  p.numBOGs = uint8_t(p.bogs.size());
+  return true;
+}
+
+// ---- Page fields --------------------------------------------------------------
+
+std::string pageFieldText(const TPage& p, PageField f) {
+  switch (f) {
+    case PageField::Mask1: return hexText(p.uopHigh, 8);
+    case PageField::Mask2: return hexText(p.uopLow, 1);
+    case PageField::AnimationCode: return std::to_string(p.animationCode);
+    case PageField::DefaultSelected: return hexText(p.defaultSelected, 4);
+    case PageField::DefaultActivated: return hexText(p.defaultActivated, 4);
+    case PageField::Palette: return hexText(p.paletteId, 2);
+  }
+  return {};
+}
+
+bool setPageField(Menu& menu, size_t page, PageField f, std::string_view text) {
+  if (!validPage(menu, page)) return false;
+  TPage& p = menu.ics.pages[page];
+  auto hex = parseHex(text);
+  switch (f) {
+    case PageField::Mask1:
+      if (!hex) return false;
+      p.uopHigh = *hex;
+      return true;
+    case PageField::Mask2:
+      if (!hex) return false;
+      p.uopLow = *hex;
+      return true;
+    case PageField::AnimationCode: {
+      auto v = parseDec(text);
+      if (!v || *v > 255) return false;
+      p.animationCode = uint8_t(*v);
+      return true;
+    }
+    case PageField::DefaultSelected:
+      if (!hex || *hex > 0xFFFF) return false;
+      p.defaultSelected = uint16_t(*hex);
+      return true;
+    case PageField::DefaultActivated:
+      if (!hex || *hex > 0xFFFF) return false;
+      p.defaultActivated = uint16_t(*hex);
+      return true;
+    case PageField::Palette:
+      if (!hex || *hex >= menu.palettes.size()) return false;
+      p.paletteId = uint8_t(*hex);
+      return true;
+  }
+  return false;
+}
+
+std::array<unsigned, 5> pageCounts(const TPage& p) {
+  return {p.effects[0].numWindows, unsigned(p.effects[0].effects.size()), p.effects[1].numWindows,
+          unsigned(p.effects[1].effects.size()), unsigned(p.bogs.size())};
+}
+
+std::string userTimeoutText(const TIGSc& ics) {
+  uint32_t s = ics.userTimeout / 90000;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%u:%02u:%02u", s / 3600, (s / 60) % 60, s % 60);
+  return buf;
+}
+
+std::string inTimeText(uint32_t inTime) {
+  uint64_t ms = uint64_t(inTime) / 90;  // 90 ticks per millisecond
+  uint64_t s = ms / 1000;
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%u:%02u:%02u.%03u", unsigned(s / 3600), unsigned((s / 60) % 60),
+                unsigned(s % 60), unsigned(ms % 1000));
+  return buf;
+}
+
+bool setUserTimeout(Menu& menu, std::string_view text, core::Log& log) {
+  // h:mm:ss, with the leading parts optional; minutes and seconds below 60.
+  std::vector<uint32_t> parts;
+  size_t start = 0;
+  bool ok = !text.empty();
+  while (ok) {
+    size_t colon = text.find(':', start);
+    std::string_view piece = text.substr(start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
+    auto v = parseDec(piece);
+    if (!v) ok = false;
+    else parts.push_back(*v);
+    if (colon == std::string_view::npos) break;
+    start = colon + 1;
+  }
+  if (ok && (parts.empty() || parts.size() > 3)) ok = false;
+  uint64_t seconds = 0;
+  if (ok) {
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (i > 0 && parts[i] >= 60) ok = false;
+      seconds = seconds * 60 + parts[i];
+    }
+    // h < 24 as a time of day; the stored value has 24 bits of 90 kHz ticks.
+    if (parts.size() == 3 && parts[0] >= 24) ok = false;
+  }
+  if (!ok || seconds * 90000 > 0xFFFFFF) {
+    log.erslog("'" + std::string(text) + "' is not a valid time");
+    return false;
+  }
+  menu.ics.userTimeout = uint32_t(seconds * 90000);
+  return true;
+}
+
+// ---- BOG grid -----------------------------------------------------------------
+
+const std::array<const char*, 2> kBogRowCaptions = {" default valid button", " number of buttons"};
+
+std::array<std::string, 2> bogColumnTexts(const TBOG& g) {
+  return {hexText(g.defaultValid, 4), std::to_string(g.buttons.size())};
+}
+
+bool setBogDefault(Menu& menu, size_t page, size_t bog, std::string_view text) {
+  if (!validBog(menu, page, bog) || hasBlank(text)) return false;
+  syncPageButtons(menu);
+  auto v = parseHex(text);
+  if (!v || (*v != kNoButton && *v >= menu.pageButtons[page].size())) return false;
+  menu.ics.pages[page].bogs[bog].defaultValid = uint16_t(*v);
+  return true;
+}
+
+void stepBogDefault(Menu& menu, size_t page, size_t bog) {
+  if (!validBog(menu, page, bog)) return;
+  TBOG& g = menu.ics.pages[page].bogs[bog];
+  if (g.buttons.empty()) return;
+  if (g.defaultValid == kNoButton) {
+    g.defaultValid = g.buttons.front().id;
+    return;
+  }
+  for (size_t i = 0; i < g.buttons.size(); ++i)
+    if (g.buttons[i].id == g.defaultValid) {
+      g.defaultValid = i + 1 < g.buttons.size() ? g.buttons[i + 1].id : kNoButton;
+      return;
+    }
+  // A default naming a button of another group starts over at the first.
+  g.defaultValid = g.buttons.front().id;
+}
+
+// ---- Button grid --------------------------------------------------------------
+
+const std::array<const char*, ButtonColumnCount> kButtonColumnCaptions = {
+    "id", "value", "a.act.", "X", "Y", "upper", "lower", "left", "right", "n.start", "n.end", "n.repeat",
+    "s.sound", "s.start", "s.end", "s.repeat", "a.sound", "a.start", "a.end", "comm."};
+const std::array<const char*, ButtonColumnCount> kButtonColumnMasks = {
+    "", ">AAAA", ">L", "9999", "9999", ">AAAA", ">AAAA", ">AAAA", ">AAAA", ">AAAA", ">AAAA", ">L",
+    ">AA", ">AAAA", ">AAAA", ">L", ">AA", ">AAAA", ">AAAA", "-"};
+
+std::vector<std::string> buttonRowTexts(const TIGbutton& b) {
+  auto yn = [](uint8_t v) { return std::string(v ? "Yes" : "No"); };
+  return {hexText(b.id, 4),          hexText(b.numericValue, 4),   yn(b.autoAction),
+          std::to_string(b.x),       std::to_string(b.y),          hexText(b.upper, 4),
+          hexText(b.lower, 4),       hexText(b.left, 4),           hexText(b.right, 4),
+          hexText(b.normalStart, 4), hexText(b.normalEnd, 4),      yn(b.normalRepeat),
+          hexText(b.selectedSound, 2), hexText(b.selectedStart, 4), hexText(b.selectedEnd, 4),
+          yn(b.selectedRepeat),      hexText(b.activatedSound, 2), hexText(b.activatedStart, 4),
+          hexText(b.activatedEnd, 4), std::to_string(b.commands.size())};
+}
+
+bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, int column, std::string_view text,
+                    unsigned numSounds) {
+  if (!validBog(menu, page, bog) || index >= menu.ics.pages[page].bogs[bog].buttons.size()) return false;
+  syncPageButtons(menu);
+  TIGbutton& b = menu.ics.pages[page].bogs[bog].buttons[index];
+  bool stored = false;
+  if (!hasBlank(text)) {
+    auto hex = parseHex(text);
+    auto dec = parseDec(text);
+    const size_t listLen = menu.pageButtons[page].size();
+    const size_t objects = menu.objects.size();
+    const bool yes = text.size() == 1 && std::toupper(static_cast<unsigned char>(text[0])) == 'Y';
+    auto setStart = [&](uint16_t& start, uint16_t& end) {
+      if (!hex || *hex >= objects) return;
+      start = uint16_t(*hex);
+      if (end == kNoObject || end < start) end = start;
+      stored = true;
+    };
+    auto setEnd = [&](uint16_t& end) {
+      if (!hex || *hex >= objects) return;
+      end = uint16_t(*hex);
+      stored = true;
+    };
+    auto setRepeat = [&](uint8_t& repeat, uint16_t start, uint16_t end) {
+      repeat = (yes && start != end) ? 1 : 0;
+      stored = true;
+    };
+    auto setSound = [&](uint8_t& sound) {
+      if (!hex || (*hex != 255 && *hex >= numSounds) || *hex > 255) return;
+      sound = uint8_t(*hex);
+      stored = true;
+    };
+    switch (column) {
+      case ColValue:
+        if (hex && *hex <= 0xFFFF) {
+          b.numericValue = uint16_t(*hex);
+          stored = true;
+        }
+        break;
+      case ColAutoAction:
+        b.autoAction = yes ? 1 : 0;
+        stored = true;
+        break;
+      case ColX:
+        if (dec && *dec < menu.ics.width) {
+          b.x = uint16_t(*dec);
+          stored = true;
+        }
+        break;
+      case ColY:
+        if (dec && *dec < menu.ics.height) {
+          b.y = uint16_t(*dec);
+          stored = true;
+        }
+        break;
+      case ColUpper:
+      case ColLower:
+      case ColLeft:
+      case ColRight:
+        if (hex && listLen > 0 && *hex <= listLen - 1) {
+          *neighbours(b)[column - ColUpper] = uint16_t(*hex);
+          stored = true;
+        }
+        break;
+      case ColNormalStart: setStart(b.normalStart, b.normalEnd); break;
+      case ColNormalEnd: setEnd(b.normalEnd); break;
+      case ColNormalRepeat: setRepeat(b.normalRepeat, b.normalStart, b.normalEnd); break;
+      case ColSelSound: setSound(b.selectedSound); break;
+      case ColSelStart: setStart(b.selectedStart, b.selectedEnd); break;
+      case ColSelEnd: setEnd(b.selectedEnd); break;
+      case ColSelRepeat: setRepeat(b.selectedRepeat, b.selectedStart, b.selectedEnd); break;
+      case ColActSound: setSound(b.activatedSound); break;
+      case ColActStart: setStart(b.activatedStart, b.activatedEnd); break;
+      case ColActEnd: setEnd(b.activatedEnd); break;
+      default: break;  // id and command count are not edited here
+    }
+  }
+  TPageButton& list = menu.pageButtons[page];
+  if (b.id < list.size()) list[b.id] = b;
+  return stored;
+}
+
+}  // namespace morvex::igs
