@@ -1,0 +1,252 @@
+// Object and palette references, PNG import and export, palette files, deletion.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include "igs/edit.h"
+#include "igs/objects.h"
+#include "igs/reader.h"
+#include "igs/rle.h"
+#include "igs/writer.h"
+#include "igs_test_util.h"
+#include "support/test_support.h"
+
+namespace morvex::igs {
+namespace {
+
+// A menu of two pages; objects and palettes are referenced as the cases need.
+Menu twoPages() {
+  Menu m;
+  newMenu(m);
+  CreatePage(m);
+  for (int i = 0; i < 5; ++i) CreateButton(m, 0, 0);  // page 0: buttons 0..5
+  m.objects.resize(12);
+  for (unsigned i = 0; i < 12; ++i) m.objects[i].id = uint16_t(i);
+  m.palettes.resize(4);
+  for (unsigned i = 0; i < 4; ++i) m.palettes[i].id = uint16_t(i);
+  return m;
+}
+
+TEST(ObjectRefs, TextsNameEffectsPagesAndButtonStates) {
+  Menu m = twoPages();
+  TPage& p0 = m.ics.pages[0];
+  TPage& p1 = m.ics.pages[1];
+  p0.paletteId = 2;
+  p1.paletteId = 0;
+  Teffect out;
+  out.paletteId = 2;
+  p1.effects[1].effects.push_back(out);
+  EXPECT_EQ(getpalref(m, 2), "0 1o ");
+  EXPECT_EQ(getpalref(m, 3), "");
+
+  TIGbutton& b2 = p0.bogs[0].buttons[2];
+  b2.normalStart = 7;
+  b2.normalEnd = 9;   // range holds 8
+  b2.activatedStart = 8;
+  TIGbutton& b5 = p0.bogs[0].buttons[5];
+  b5.selectedStart = 8;
+  b5.selectedEnd = kNoObject;
+  Teffect in;
+  in.paletteId = 3;
+  TCompObject co;
+  co.objectId = 8;
+  in.objects.push_back(co);
+  p1.effects[0].effects.push_back(in);
+  EXPECT_EQ(getobjref(m, 8), "0:2na,5s 1i");
+  EXPECT_EQ(getobjref(m, 9), "0:2n");
+  EXPECT_EQ(getobjref(m, 10), "");
+  EXPECT_EQ(paletteForObject(m, 8), 2u);  // a button reference: the page's palette
+  b2.normalStart = b2.normalEnd = b2.activatedStart = kNoObject;
+  b5.selectedStart = kNoObject;
+  EXPECT_EQ(getobjref(m, 8), "1i");
+  EXPECT_EQ(paletteForObject(m, 8), 3u);  // the last in-effect's palette
+  EXPECT_FALSE(paletteForObject(m, 10).has_value());
+}
+
+core::Bytes rgbPng(int w, int h) {
+  png_image img{};
+  img.version = PNG_IMAGE_VERSION;
+  img.width = w;
+  img.height = h;
+  img.format = PNG_FORMAT_RGB;
+  std::vector<uint8_t> px(size_t(w) * h * 3, 90);
+  png_alloc_size_t size = 0;
+  EXPECT_TRUE(png_image_write_to_memory(&img, nullptr, &size, 0, px.data(), 0, nullptr));
+  core::Bytes out(size);
+  EXPECT_TRUE(png_image_write_to_memory(&img, out.data(), &size, 0, px.data(), 0, nullptr));
+  out.resize(size);
+  return out;
+}
+
+TEST(ObjectPng, ExportImportRoundTripAndRefusals) {
+  std::mt19937 rng(9);
+  Menu m;
+  newMenu(m);
+  core::MemoryLog log;
+  // A picture and palette of our own, written and imported as a new object.
+  PaletteTable colours{};
+  for (int e = 0; e < 256; ++e) colours[e] = {uint8_t(e), uint8_t(255 - e), uint8_t(e * 3), uint8_t(e * 5)};
+  IndexedPicture pic = test::randomPicture(rng, 37, 11, 250);
+  core::Bytes png = writePalettePng(pic, colours, "Morvex test");
+  auto parsed = readPalettePng(png);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->picture, pic);
+  EXPECT_EQ(parsed->colours, colours);
+  EXPECT_EQ(parsed->paletteSize, 256);
+  // The text chunk is there, uncompressed.
+  std::string raw(png.begin(), png.end());
+  EXPECT_NE(raw.find(std::string("tEXtSoftware\0Morvex test", 24)), std::string::npos);
+
+  auto r = importObjectPng(m, png, std::nullopt, std::nullopt, log);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->objectId, 0u);
+  EXPECT_EQ(r->paletteId, 0u);
+  ASSERT_EQ(m.objects.size(), 1u);
+  EXPECT_EQ(*m.objects[0].picture, pic);
+  EXPECT_EQ(m.objects[0].dataLength, rleEncode(pic).size());
+  const TIGpalette& pal = m.palettes[0];
+  EXPECT_EQ(pal.rgbt[10], (Rgbt{10, 245, 30, 50}));
+  EXPECT_EQ(pal.ycc[10], rgb2ycc(10, 245, 30));
+  EXPECT_EQ(pal.rgbt[255], Rgbt{});  // entry 255 stays black and transparent
+
+  // Exported again with its palette, the PNG holds the same indices and colours.
+  auto again = readPalettePng(exportObjectPng(m, 0, 0, log));
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->picture, pic);
+  EXPECT_EQ(again->colours[10], pal.rgbt[10]);
+  EXPECT_EQ(objectPngName(0x1A, 3), "IGobject_001A_pal_03");
+
+  // Replacing object 0 and palette 0 drops the cached colourings of both.
+  Obj2Pic(m, 0, 0, log);
+  ASSERT_TRUE(m.cache[0].byPalette[0].has_value());
+  IndexedPicture pic2 = test::randomPicture(rng, 5, 5, 3);
+  ASSERT_TRUE(importObjectPng(m, writePalettePng(pic2, colours, "x"), 0u, 0u, log));
+  EXPECT_EQ(m.objects.size(), 1u);
+  EXPECT_FALSE(m.cache[0].byPalette[0].has_value());
+  EXPECT_EQ(Obj2Pic(m, 0, 0, log).width, 5);
+
+  // Too large for the video, or not 8 bits per pixel.
+  m.ics.width = 720;
+  m.ics.height = 480;
+  IndexedPicture big{1920, 1080, std::vector<uint8_t>(1920 * 1080, 1)};
+  core::MemoryLog log2;
+  EXPECT_FALSE(importObjectPng(m, writePalettePng(big, colours, "x"), std::nullopt, std::nullopt, log2));
+  EXPECT_EQ(log2.errorText, "Not supported file format!");
+  core::MemoryLog log3;
+  EXPECT_FALSE(importObjectPng(m, rgbPng(4, 4), std::nullopt, std::nullopt, log3));
+  EXPECT_EQ(log3.errorText, "Not supported file format!");
+  core::Bytes broken = png;
+  broken.resize(broken.size() / 2);
+  EXPECT_FALSE(importObjectPng(m, broken, std::nullopt, std::nullopt, log3));
+  EXPECT_EQ(m.objects.size(), 1u);
+  EXPECT_EQ(m.palettes.size(), 1u);
+
+  // An imported menu saves and loads with the same picture and colours.
+  core::Bytes file = saveIGS(m, SaveForm::MenuFile, log);
+  Menu back;
+  loadMNU(back, file, log);
+  rle_decode(back, 0, log);
+  EXPECT_EQ(*back.objects[0].picture, pic2);
+  for (int e = 0; e < 255; ++e) EXPECT_EQ(back.palettes[0].ycc[e].y == 0, m.palettes[0].rgbt[e] == Rgbt{});
+}
+
+TEST(PaletteFiles, ActPxmlAndExtensions) {
+  Menu m;
+  newMenu(m);
+  m.palettes.resize(2);
+  m.palettes[1].rgbt[0] = {1, 2, 3, 4};
+  m.palettes[1].ycc[0] = {5, 6, 7};
+  m.palettes[1].rgbt[255] = {9, 8, 7, 6};
+  core::Bytes act = paletteAct(m.palettes[1]);
+  ASSERT_EQ(act.size(), 768u);
+  EXPECT_EQ(act[0], 1);
+  EXPECT_EQ(act[767], 7);
+  std::string x = palettePxml(m.palettes[1]);
+  EXPECT_EQ(x.substr(0, 97),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>\r\n"
+            "<PaletteDefinition UseForm=\"YCrCb\">\r\n\r\n");
+  EXPECT_NE(x.find("  <PaletteData PaletteEntryId=\"0\" UseForm=\"YCrCb\">\r\n    <R>1</R>\r\n    <G>2</G>\r\n"
+                   "    <B>3</B>\r\n    <T>4</T>\r\n    <Y>5</Y>\r\n    <Cr>6</Cr>\r\n    <Cb>7</Cb>\r\n"
+                   "  </PaletteData>\r\n"),
+            std::string::npos);
+  EXPECT_EQ(x.substr(x.size() - 42), "  </PaletteData>\r\n\r\n</PaletteDefinition>\r\n");
+  // Every line ends in CR LF.
+  for (size_t i = 0; i < x.size(); ++i)
+    if (x[i] == '\n') ASSERT_EQ(x[i - 1], '\r');
+  EXPECT_EQ(paletteFileName(7), "palette_007");
+  EXPECT_EQ(paletteFileName(1234), "palette_1234");
+
+  morvex::test::TempDir dir;
+  core::MemoryLog log;
+  ASSERT_TRUE(savePalette(m, 1, dir / "p.act", log));
+  EXPECT_EQ(morvex::test::readFile(dir / "p.act"), act);
+  ASSERT_TRUE(savePalette(m, 1, dir / "p.pxml", log));
+  EXPECT_EQ(morvex::test::readFile(dir / "p.pxml").size(), x.size());
+  ASSERT_TRUE(savePalette(m, 1, dir / "p.ACT", log));
+  EXPECT_TRUE(morvex::test::readFile(dir / "p.ACT").empty());
+}
+
+TEST(Deleting, ObjectsAndPalettesWithTheirRefusals) {
+  Menu m = twoPages();
+  core::MemoryLog log;
+  TIGbutton& b = m.ics.pages[0].bogs[0].buttons[1];
+  b.normalStart = 4;
+  b.normalEnd = 6;
+  b.selectedStart = 9;
+  EXPECT_FALSE(deleteObjects(m, 5, 1, log));
+  EXPECT_EQ(log.errorText, "Cannot delete object. Remove all reference first.");
+  // An unreferenced first object with a referenced one after it is refused too.
+  EXPECT_FALSE(deleteObjects(m, 3, 2, log));
+  EXPECT_EQ(m.objects.size(), 12u);
+  ASSERT_TRUE(deleteObjects(m, 7, 2, log));
+  ASSERT_EQ(m.objects.size(), 10u);
+  EXPECT_EQ(m.objects[7].id, 7);
+  EXPECT_EQ(m.ics.pages[0].bogs[0].buttons[1].selectedStart, 7);  // 9 moved up with its object
+  EXPECT_EQ(m.ics.pages[0].bogs[0].buttons[1].normalEnd, 6);
+  EXPECT_EQ(m.pageButtons[0][1].selectedStart, 7);
+  EXPECT_EQ(m.cache.size(), 10u);
+
+  // Palettes: page 0 uses 0, page 1 uses 3 and an in-effect 3.
+  m.ics.pages[1].paletteId = 3;
+  Teffect e;
+  e.paletteId = 3;
+  m.ics.pages[1].effects[0].effects.push_back(e);
+  EXPECT_FALSE(deletePalettes(m, 0, 1, log));
+  EXPECT_EQ(log.errorText, "Cannot delete palette. Remove all reference first.");
+  ASSERT_TRUE(deletePalettes(m, 1, 2, log));
+  EXPECT_EQ(m.palettes.size(), 2u);
+  EXPECT_EQ(m.palettes[1].id, 1);
+  EXPECT_EQ(m.ics.pages[1].paletteId, 1);
+  EXPECT_EQ(m.ics.pages[1].effects[0].effects[0].paletteId, 1);
+  EXPECT_EQ(m.ics.pages[0].paletteId, 0);
+  m.palettes.resize(1);
+  EXPECT_FALSE(deletePalettes(m, 0, 1, log));
+  EXPECT_EQ(log.errorText, "Cannot delete palette. Remove all objects first.");
+}
+
+TEST(Viewer, PalettePictureAndObjectInfo) {
+  Menu m;
+  newMenu(m);
+  m.palettes.resize(1);
+  m.palettes[0].rgbt[17] = {200, 100, 50, 255};
+  m.palettes[0].rgbt[18] = {0, 0, 0, 0};
+  RgbaImage img = paletteViewPicture(m, 0, Rgb8{10, 20, 30});
+  ASSERT_EQ(img.width, 350);
+  ASSERT_EQ(img.height, 180);
+  auto at = [&](int x, int y) { return Rgb8{img.rgba[(y * 350 + x) * 4], img.rgba[(y * 350 + x) * 4 + 1], img.rgba[(y * 350 + x) * 4 + 2]}; };
+  // Entry 17 is row 1, column 1: its cell starts at (20, 20).
+  EXPECT_EQ(at(24, 24), (Rgb8{200, 100, 50}));
+  EXPECT_EQ(at(20, 24), (Rgb8{0, 0, 0}));      // cell border
+  EXPECT_EQ(at(20, 20), (Rgb8{10, 20, 30}));   // corner left out
+  EXPECT_EQ(at(204, 24), (Rgb8{255, 255, 255}));  // opaque: white
+  EXPECT_EQ(at(214, 24), (Rgb8{10, 20, 30}));     // entry 18 transparent: background
+  TIGobject o;
+  o.id = 0x2B;
+  o.width = 1920;
+  o.height = 1080;
+  o.dataLength = 1234567;
+  EXPECT_EQ(objectInfoText(o, 3),
+            "Size: 1920x1080,  Object: 002B,  Palette: 03,  RLE pixel data: 1,234,567 (2,073,600)");
+}
+
+}  // namespace
+}  // namespace morvex::igs
