@@ -1,0 +1,92 @@
+#include "menuview/image.h"
+
+#include <algorithm>
+
+namespace morvex::menuview {
+
+Image::Image(int width, int height, Rgba fill) {
+  if (width <= 0 || height <= 0) return;
+  width_ = width;
+  height_ = height;
+  pixels_.assign(size_t(width) * size_t(height), fill);
+}
+
+Rgba Image::pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return Rgba{0, 0, 0, 0};
+  return pixels_[size_t(y) * width_ + x];
+}
+
+void Image::setPixel(int x, int y, Rgba c) {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+  pixels_[size_t(y) * width_ + x] = c;
+}
+
+void Image::fill(Rgba c) { std::fill(pixels_.begin(), pixels_.end(), c); }
+
+void Image::fillRect(int x1, int y1, int x2, int y2, Rgba c) {
+  x1 = std::max(x1, 0);
+  y1 = std::max(y1, 0);
+  x2 = std::min(x2, width_);
+  y2 = std::min(y2, height_);
+  for (int y = y1; y < y2; ++y) std::fill_n(pixels_.begin() + (size_t(y) * width_ + x1), std::max(0, x2 - x1), c);
+}
+
+void Image::copyRect(const Image& from, int x1, int y1, int x2, int y2) {
+  x1 = std::max(x1, 0);
+  y1 = std::max(y1, 0);
+  x2 = std::min({x2, width_, from.width_});
+  y2 = std::min({y2, height_, from.height_});
+  if (x2 <= x1) return;
+  for (int y = y1; y < y2; ++y)
+    std::copy_n(from.pixels_.begin() + (size_t(y) * from.width_ + x1), x2 - x1,
+                pixels_.begin() + (size_t(y) * width_ + x1));
+}
+
+Rgba blendPixel(Rgba dst, Rgba src) {
+  const unsigned a = src.a;
+  if (a == 255) return src;
+  if (a == 0) return dst;
+  if (dst.a == 255) {
+    auto mix = [a](unsigned d, unsigned s) { return uint8_t((s * a + d * (255 - a) + 127) / 255); };
+    return Rgba{mix(dst.r, src.r), mix(dst.g, src.g), mix(dst.b, src.b), 255};
+  }
+  // General source-over for translucent destinations (built-in pictures, previews).
+  const unsigned da = dst.a * (255 - a);  // destination weight, scaled by 255
+  const unsigned outA255 = a * 255 + da;  // result alpha, scaled by 255
+  if (outA255 == 0) return Rgba{0, 0, 0, 0};
+  auto mix = [&](unsigned d, unsigned s) { return uint8_t((s * a * 255 + d * da + outA255 / 2) / outA255); };
+  return Rgba{mix(dst.r, src.r), mix(dst.g, src.g), mix(dst.b, src.b), uint8_t((outA255 + 127) / 255)};
+}
+
+void Image::blend(const Image& src, int x, int y) {
+  const int sx1 = std::max(0, -x), sy1 = std::max(0, -y);
+  const int sx2 = std::min(src.width_, width_ - x), sy2 = std::min(src.height_, height_ - y);
+  for (int sy = sy1; sy < sy2; ++sy) {
+    const Rgba* s = src.pixels_.data() + size_t(sy) * src.width_;
+    Rgba* d = pixels_.data() + size_t(sy + y) * width_ + x;
+    for (int sx = sx1; sx < sx2; ++sx) {
+      const Rgba p = s[sx];
+      if (p.a == 255)
+        d[sx] = p;
+      else if (p.a != 0)
+        d[sx] = blendPixel(d[sx], p);
+    }
+  }
+}
+
+void Image::frame(int x1, int y1, int x2, int y2, Rgba c) {
+  if (x2 <= x1 || y2 <= y1) return;
+  fillRect(x1, y1, x2, y1 + 1, c);
+  fillRect(x1, y2 - 1, x2, y2, c);
+  fillRect(x1, y1, x1 + 1, y2, c);
+  fillRect(x2 - 1, y1, x2, y2, c);
+}
+
+Image Image::crop(int x1, int y1, int x2, int y2) const {
+  Image out(std::max(0, x2 - x1), std::max(0, y2 - y1));
+  for (int y = 0; y < out.height_; ++y)
+    for (int x = 0; x < out.width_; ++x) out.pixels_[size_t(y) * out.width_ + x] = pixel(x1 + x, y1 + y);
+  return out;
+}
+
+}  // namespace morvex::menuview
