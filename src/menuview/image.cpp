@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+static_assert(sizeof(morvex::menuview::Rgba) == 4, "pixels are four bytes, R G B A");
+
 namespace morvex::menuview {
 
 Image::Image(int width, int height, Rgba fill) {
@@ -58,11 +60,15 @@ Rgba blendPixel(Rgba dst, Rgba src) {
   return Rgba{mix(dst.r, src.r), mix(dst.g, src.g), mix(dst.b, src.b), uint8_t((outA255 + 127) / 255)};
 }
 
-void Image::blend(const Image& src, int x, int y) {
+void Image::blend(const Image& src, int x, int y) { blendRgba(src.bytes(), src.width_, src.height_, x, y); }
+
+void Image::blendRgba(const uint8_t* rgba, int width, int height, int x, int y) {
+  if (!rgba || width <= 0 || height <= 0) return;
+  const Rgba* srcPixels = reinterpret_cast<const Rgba*>(rgba);
   const int sx1 = std::max(0, -x), sy1 = std::max(0, -y);
-  const int sx2 = std::min(src.width_, width_ - x), sy2 = std::min(src.height_, height_ - y);
+  const int sx2 = std::min(width, width_ - x), sy2 = std::min(height, height_ - y);
   for (int sy = sy1; sy < sy2; ++sy) {
-    const Rgba* s = src.pixels_.data() + size_t(sy) * src.width_;
+    const Rgba* s = srcPixels + size_t(sy) * width;
     Rgba* d = pixels_.data() + size_t(sy + y) * width_ + x;
     for (int sx = sx1; sx < sx2; ++sx) {
       const Rgba p = s[sx];

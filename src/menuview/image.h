@@ -44,6 +44,8 @@ public:
   // Draws `src` with its top-left corner at (x, y), mixing each pixel by its alpha
   // (255 covers, 0 leaves the destination as it was).
   void blend(const Image& src, int x, int y);
+  // Same for a picture given as bare RGBA bytes (width x height x 4).
+  void blendRgba(const uint8_t* rgba, int width, int height, int x, int y);
   // One-pixel outline of the rectangle (x1, y1)-(x2, y2), right and bottom exclusive.
   void frame(int x1, int y1, int x2, int y2, Rgba c);
   // The rectangle (x1, y1)-(x2, y2) as a new picture; parts outside read transparent.

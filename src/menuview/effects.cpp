@@ -1,0 +1,156 @@
+#include "menuview/effects.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "igs/colour.h"
+#include "menuview/overlay.h"
+#include "menuview/page_view.h"
+
+namespace morvex::menuview {
+
+static std::string decimal(unsigned v, int digits) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%0*u", digits, v);
+  return buf;
+}
+
+std::vector<std::array<std::string, 5>> effectWindowRows(const igs::Teffectseq& seq) {
+  std::vector<std::array<std::string, 5>> rows;
+  for (size_t i = 0; i < std::min<size_t>(seq.numWindows, seq.windows.size()); ++i) {
+    const igs::TEffWindow& w = seq.windows[i];
+    rows.push_back({decimal(w.id, 2), std::to_string(w.x), std::to_string(w.y), std::to_string(w.width),
+                    std::to_string(w.height)});
+  }
+  return rows;
+}
+
+std::string durationText(uint32_t duration90k) {
+  // Milliseconds rounded to nearest, as a time of day would show them.
+  const uint64_t ms = (uint64_t(duration90k) + 45) / 90;
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%u:%02u:%02u.%03u", unsigned(ms / 3600000), unsigned(ms / 60000 % 60),
+                unsigned(ms / 1000 % 60), unsigned(ms % 1000));
+  return buf;
+}
+
+std::vector<std::array<std::string, 4>> effectRows(const igs::Teffectseq& seq) {
+  std::vector<std::array<std::string, 4>> rows;
+  for (size_t i = 0; i < seq.effects.size(); ++i) {
+    const igs::Teffect& e = seq.effects[i];
+    rows.push_back({decimal(unsigned(i), 3), durationText(e.duration), hex2(e.paletteId),
+                    std::to_string(e.objects.size())});
+  }
+  return rows;
+}
+
+std::vector<std::array<std::string, 5>> compObjectRows(const igs::Teffect& effect) {
+  std::vector<std::array<std::string, 5>> rows;
+  for (size_t i = 0; i < effect.objects.size(); ++i) {
+    const igs::TCompObject& c = effect.objects[i];
+    rows.push_back({decimal(unsigned(i), 3), hex4(c.objectId), hex2(c.windowId), std::to_string(c.x),
+                    std::to_string(c.y)});
+  }
+  return rows;
+}
+
+CropFields cropFields(const igs::TCompObject& obj) {
+  if (!obj.cropped()) return CropFields{};
+  return CropFields{true, true, obj.cropX, obj.cropY, obj.cropWidth, obj.cropHeight};
+}
+
+bool setCropValue(igs::TCompObject& obj, CropField field, int value) {
+  if (value < 0) return false;
+  const uint16_t v = uint16_t(std::min(value, 1919));
+  uint16_t* target = field == CropField::X ? &obj.cropX
+                     : field == CropField::Y ? &obj.cropY
+                     : field == CropField::Width ? &obj.cropWidth
+                                                 : &obj.cropHeight;
+  if (*target == v) return false;
+  *target = v;
+  return true;
+}
+
+const igs::TEffWindow* windowOf(const igs::Teffectseq& seq, const igs::TCompObject& obj) {
+  if (obj.windowId >= seq.numWindows || obj.windowId >= seq.windows.size()) return nullptr;
+  return &seq.windows[obj.windowId];
+}
+
+// ---- playing and previewing on the page view ----
+
+void PageView::DrawEffects(const igs::Teffectseq& seq) {
+  animationTimerOn = false;
+  for (size_t i = 0; i < seq.effects.size(); ++i) {
+    const igs::Teffect& e = seq.effects[i];
+    const double t0 = clockMs();
+    for (const igs::TCompObject& c : e.objects)
+      if (const igs::TEffWindow* w = windowOf(seq, c)) {
+        DelRect(w->x, w->y, w->x + w->width, w->y + w->height);
+        if (options_.showWindowFrame) page_.frame(w->x, w->y, w->x + w->width, w->y + w->height, options_.colWindow);
+      }
+    for (const igs::TCompObject& c : e.objects) {
+      // An object is only visible through its window; one naming no window of the
+      // sequence is not drawn.
+      if (!windowOf(seq, c) || !objectExists(c.objectId)) continue;
+      if (c.cropped()) {
+        const igs::RgbaImage& pic = igs::Obj2PicCr(menu_, c.objectId, e.paletteId, c.cropX, c.cropY,
+                                                   c.cropX + c.cropWidth, c.cropY + c.cropHeight, log_);
+        page_.blendRgba(pic.rgba.data(), pic.width, pic.height, c.x, c.y);
+        markDirty(c.x, c.y, c.x + c.cropWidth, c.y + c.cropHeight);
+        if (options_.showButtonFrame) page_.frame(c.x, c.y, c.x + c.cropWidth, c.y + c.cropHeight, options_.colNormalButton);
+      } else {
+        const auto [w, h] = objectSize(c.objectId);
+        drawObject(c.objectId, e.paletteId, c.x, c.y);
+        if (options_.showWindowFrame) page_.frame(c.x, c.y, c.x + w, c.y + h, options_.colNormalButton);
+      }
+    }
+    // The wait fills the effect's duration; drawing that took longer is not waited for.
+    const double drawn = std::max(0.0, clockMs() - t0);
+    const uint64_t e90 = uint64_t(drawn) * 90;
+    uint32_t wait = 0;
+    if (uint64_t(drawn) < e.duration / 90) wait = uint32_t((e.duration - e90) / 90);
+    const long displayed = std::lround(drawn + wait);
+    emitFrame(wait, "Effect: " + std::to_string(i) + "  duration: " + std::to_string(e.duration / 90) +
+                        "ms, displayed: " + std::to_string(displayed) + " ms");
+    setStatus(frames_.back().status);
+  }
+  for (size_t i = 0; i < std::min<size_t>(seq.numWindows, seq.windows.size()); ++i) {
+    const igs::TEffWindow& w = seq.windows[i];
+    DelRect(w.x, w.y, w.x + w.width, w.y + w.height);
+  }
+  animationTimerOn = options_.buttonAnimation;
+}
+
+void PageView::resetEffectPicture() {
+  effectPicture_ = Image(kPageWidth, kPageHeight, options_.colObjectBackground);
+  effectPicture_.fill(Rgba{options_.colObjectBackground.r, options_.colObjectBackground.g,
+                           options_.colObjectBackground.b, 255});
+}
+
+void PageView::EffPreview(const igs::Teffectseq& seq, unsigned effect, unsigned compObject) {
+  if (effect >= seq.effects.size() || compObject >= seq.effects[effect].objects.size()) return;
+  const igs::Teffect& e = seq.effects[effect];
+  const igs::TCompObject& c = e.objects[compObject];
+  const Rgba objectBg{options_.colObjectBackground.r, options_.colObjectBackground.g, options_.colObjectBackground.b,
+                      255};
+  if (const igs::TEffWindow* w = windowOf(seq, c)) {
+    effectPicture_.fillRect(w->x, w->y, w->x + w->width, w->y + w->height, objectBg);
+    if (options_.showWindowFrame)
+      effectPicture_.frame(w->x, w->y, w->x + w->width, w->y + w->height, options_.colWindow);
+  }
+  if (!objectExists(c.objectId)) return;
+  if (c.cropped()) {
+    const igs::RgbaImage& pic = igs::Obj2PicCr(menu_, c.objectId, e.paletteId, c.cropX, c.cropY,
+                                               c.cropX + c.cropWidth, c.cropY + c.cropHeight, log_);
+    effectPicture_.blendRgba(pic.rgba.data(), pic.width, pic.height, c.x, c.y);
+    if (options_.showButtonFrame)
+      effectPicture_.frame(c.x, c.y, c.x + c.cropWidth, c.y + c.cropHeight, options_.colNormalButton);
+  } else {
+    const igs::RgbaImage& pic = igs::Obj2Pic(menu_, c.objectId, e.paletteId, log_);
+    effectPicture_.blendRgba(pic.rgba.data(), pic.width, pic.height, c.x, c.y);
+    if (options_.showButtonFrame)
+      effectPicture_.frame(c.x, c.y, c.x + pic.width, c.y + pic.height, options_.colNormalButton);
+  }
+}
+
+}  // namespace morvex::menuview

@@ -1,0 +1,42 @@
+#pragma once
+// Texts and edits of the Effects sub-tab: the windows, effects and composition
+// objects of a page's in- or out-effects, and the cropping values of one object.
+// Playing and previewing are PageView::DrawEffects and PageView::EffPreview.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "igs/model.h"
+
+namespace morvex::menuview {
+
+// Windows grid: "id", "X", "Y", "width", "height".
+std::vector<std::array<std::string, 5>> effectWindowRows(const igs::Teffectseq& seq);
+// Effects grid: "duration", "palette", "c.obj." after the row number.
+std::vector<std::array<std::string, 4>> effectRows(const igs::Teffectseq& seq);
+// Composition objects of one effect: row number, "object", "window", "X pos.", "Y pos.".
+std::vector<std::array<std::string, 5>> compObjectRows(const igs::Teffect& effect);
+
+// A duration in 90 kHz units as h:mm:ss.zzz.
+std::string durationText(uint32_t duration90k);
+
+// The "Crop" check box and the four number fields for a composition object.
+struct CropFields {
+  bool cropped = false;  // check box (display only)
+  bool enabled = false;  // fields editable
+  int x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const CropFields&) const = default;
+};
+CropFields cropFields(const igs::TCompObject& obj);
+
+enum class CropField : uint8_t { X, Y, Width, Height };
+// Leaving a field stores its value in the object; negative values are ignored and the
+// fields accept at most 1919. Returns true when the model changed.
+bool setCropValue(igs::TCompObject& obj, CropField field, int value);
+
+// The composition object's window: the sequence's window at the position the
+// object's window id names, or nullptr when the sequence has no such window.
+const igs::TEffWindow* windowOf(const igs::Teffectseq& seq, const igs::TCompObject& obj);
+
+}  // namespace morvex::menuview

@@ -1,0 +1,324 @@
+#include "menuview/page_view.h"
+
+#include <algorithm>
+
+#include "igs/colour.h"
+#include "menuview/background.h"
+#include "menuview/overlay.h"
+
+namespace morvex::menuview {
+
+static constexpr Rgba kLabelInk{0, 0, 0, 255};
+
+std::string pageStatus(uint32_t psr10, uint32_t psr11) {
+  return "PSR10: " + hex4(psr10) + " (" + std::to_string(psr10) + "), PSR11: " + hex2(psr11) + " (" +
+         std::to_string(psr11) + ")";
+}
+
+PageView::PageView(igs::Menu& menu, hdmv::Registers& regs, DisplayOptions& options, core::Log& log)
+    : menu_(menu), regs_(regs), options_(options), log_(log) {
+  clockMs = [] {
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+  };
+  std::string err;
+  background_ = buildBackground(options_, err);
+  page_ = background_;
+  resetEffectPicture();
+}
+
+bool PageView::backchange(std::string* error) {
+  std::string err;
+  background_ = buildBackground(options_, err);
+  page_ = background_;
+  markDirty(0, 0, kPageWidth, kPageHeight);
+  if (error) *error = err;
+  if (!err.empty()) log_.erslog(err);
+  return err.empty();
+}
+
+const igs::TPage* PageView::pageAt(int page) const {
+  if (page < 0 || size_t(page) >= menu_.ics.pages.size()) return nullptr;
+  return &menu_.ics.pages[size_t(page)];
+}
+
+const igs::TIGbutton* PageView::button(unsigned id) const {
+  if (pageChoice_ < 0 || size_t(pageChoice_) >= menu_.pageButtons.size()) return nullptr;
+  const igs::TPageButton& list = menu_.pageButtons[size_t(pageChoice_)];
+  if (id >= list.size() || id >= states_.size() || list[id].id == igs::kNoButton) return nullptr;
+  return &list[id];
+}
+
+std::pair<int, int> PageView::objectSize(unsigned objectId) const {
+  if (objectId >= menu_.objects.size()) return {0, 0};
+  return {menu_.objects[objectId].width, menu_.objects[objectId].height};
+}
+
+unsigned PageView::paletteOfChoice() const {
+  const igs::TPage* p = pageAt(pageChoice_);
+  return p ? p->paletteId : 0;
+}
+
+uint32_t PageView::animationInterval(int page) const {
+  const igs::TPage* p = pageAt(page);
+  const igs::FrameRate fr = igs::frameRate(menu_.ics.frameRateCode);
+  // A frame rate without a frame duration gives no interval: the timer never fires.
+  if (!p || fr.den == 0) return 0;
+  return uint32_t(uint64_t(fr.num) * (uint64_t(p->animationCode) * 1000) / fr.den);
+}
+
+uint32_t PageView::animationIntervalMs() const { return animationInterval(pageChoice_); }
+
+void PageView::selectPage(int page) {
+  pageChoice_ = page;
+  SetButtonStates(page);
+  resetEffectPicture();
+}
+
+void PageView::markDirty(int x1, int y1, int x2, int y2) {
+  x1 = std::max(x1, 0);
+  y1 = std::max(y1, 0);
+  x2 = std::min(x2, kPageWidth);
+  y2 = std::min(y2, kPageHeight);
+  if (x2 <= x1 || y2 <= y1) return;
+  if (dirtyX2_ <= dirtyX1_) {
+    dirtyX1_ = x1, dirtyY1_ = y1, dirtyX2_ = x2, dirtyY2_ = y2;
+    return;
+  }
+  dirtyX1_ = std::min(dirtyX1_, x1);
+  dirtyY1_ = std::min(dirtyY1_, y1);
+  dirtyX2_ = std::max(dirtyX2_, x2);
+  dirtyY2_ = std::max(dirtyY2_, y2);
+}
+
+void PageView::emitFrame(uint32_t waitMs, std::string status) {
+  ViewFrame f;
+  if (dirtyX2_ > dirtyX1_) {
+    f.x = dirtyX1_;
+    f.y = dirtyY1_;
+    f.patch = page_.crop(dirtyX1_, dirtyY1_, dirtyX2_, dirtyY2_);
+  }
+  dirtyX1_ = dirtyY1_ = dirtyX2_ = dirtyY2_ = 0;
+  f.waitMs = waitMs;
+  f.status = std::move(status);
+  frames_.push_back(std::move(f));
+}
+
+std::vector<ViewFrame> PageView::takeFrames() {
+  dirtyX1_ = dirtyY1_ = dirtyX2_ = dirtyY2_ = 0;
+  return std::exchange(frames_, {});
+}
+
+std::vector<ViewEvent> PageView::takeEvents() { return std::exchange(events_, {}); }
+
+void PageView::setStatus(std::string text) {
+  status_ = std::move(text);
+  log_.slog(status_, 1);
+}
+
+void PageView::DelPage() {
+  page_ = background_;
+  markDirty(0, 0, kPageWidth, kPageHeight);
+}
+
+void PageView::DelRect(int x1, int y1, int x2, int y2) {
+  page_.copyRect(background_, x1, y1, x2, y2);
+  markDirty(x1, y1, x2, y2);
+}
+
+void PageView::SetButtonStates(int page) {
+  states_.clear();
+  const igs::TPage* p = pageAt(page);
+  if (!p || size_t(page) >= menu_.pageButtons.size()) return;
+  states_.assign(menu_.pageButtons[size_t(page)].size(), TButtonState{});
+  for (size_t i = 0; i < p->bogs.size(); ++i) {
+    const igs::TBOG& bog = p->bogs[i];
+    for (size_t j = 0; j < bog.buttons.size(); ++j) {
+      const igs::TIGbutton& b = bog.buttons[j];
+      if (b.id >= states_.size()) continue;
+      TButtonState& s = states_[b.id];
+      s.bogIndex = uint8_t(i);
+      s.indexInBog = uint8_t(j);
+      s.normalAnimating = b.normalStart != b.normalEnd;
+      s.selectedAnimating = b.selectedStart != b.selectedEnd;
+      s.normalRepeat = b.normalRepeat == 1;
+      s.selectedRepeat = b.selectedRepeat == 1;
+      s.shown = bog.defaultValid != igs::kNoButton && bog.defaultValid == b.id;
+    }
+  }
+}
+
+void PageView::LoadBmps(int page) {
+  const igs::TPage* p = pageAt(page);
+  if (!p) return;
+  const size_t count = menu_.objects.size();
+  auto colour = [&](unsigned obj, unsigned pal) {
+    if (obj >= count) return;
+    if (obj < menu_.cache.size() && pal < menu_.cache[obj].byPalette.size() && menu_.cache[obj].byPalette[pal])
+      return;
+    igs::Obj2Pic(menu_, obj, pal, log_);
+  };
+  auto range = [&](uint16_t start, uint16_t end, unsigned pal) {
+    // Ranges are capped at the object list: a garbage end id costs nothing.
+    for (size_t id = start; id <= end && id < count; ++id) colour(unsigned(id), pal);
+  };
+  for (const igs::TBOG& bog : p->bogs)
+    for (const igs::TIGbutton& b : bog.buttons) {
+      range(b.normalStart, b.normalEnd, p->paletteId);
+      range(b.selectedStart, b.selectedEnd, p->paletteId);
+      range(b.activatedStart, b.activatedEnd, p->paletteId);
+    }
+  for (const igs::Teffectseq& seq : p->effects)
+    for (const igs::Teffect& e : seq.effects)
+      for (const igs::TCompObject& c : e.objects) colour(c.objectId, e.paletteId);
+}
+
+void PageView::drawObject(unsigned objectId, unsigned paletteId, int x, int y) {
+  const igs::RgbaImage& pic = igs::Obj2Pic(menu_, objectId, paletteId, log_);
+  page_.blendRgba(pic.rgba.data(), pic.width, pic.height, x, y);
+  markDirty(x, y, x + pic.width, y + pic.height);
+}
+
+void PageView::DrawPage() {
+  const int p = pageChoice_;
+  if (regs_.psr[43] != regs_.psr[11]) regs_.psr[43] = regs_.psr[11];
+  if (options_.preload) LoadBmps(p);
+  DelPage();
+  if (options_.showInEffects)
+    if (const igs::TPage* pg = pageAt(p)) DrawEffects(pg->effects[0]);
+  for (size_t id = 0; id < states_.size(); ++id)
+    if (states_[id].shown) DrawButton(unsigned(id));
+  if (regs_.psr[10] < 0xFFFF) DrawSButton();
+  setStatus(pageStatus(regs_.psr[10], regs_.psr[11]));
+}
+
+void PageView::drawState(ButtonStateKind kind, unsigned id) {
+  const igs::TIGbutton* b = button(id);
+  if (!b) return;
+  TButtonState& s = states_[id];
+  uint16_t start, end;
+  uint8_t* animating;
+  bool repeat;
+  switch (kind) {
+    case ButtonStateKind::Normal:
+      start = b->normalStart, end = b->normalEnd, animating = &s.normalAnimating, repeat = s.normalRepeat;
+      break;
+    case ButtonStateKind::Selected:
+      start = b->selectedStart, end = b->selectedEnd, animating = &s.selectedAnimating, repeat = s.selectedRepeat;
+      break;
+    default:
+      start = b->activatedStart, end = b->activatedEnd, animating = &s.activatedAnimating, repeat = false;
+      break;
+  }
+  const unsigned objectId = unsigned(start) + s.frame;
+  if (*animating) {
+    ++s.frame;
+    // Signed span: an end below the start restarts at every step.
+    if (int(s.frame) > int(end) - int(start)) {
+      s.frame = 0;
+      if (!repeat) *animating = 0;
+    }
+  }
+  if (!objectExists(objectId)) return;
+  const auto [w, h] = objectSize(objectId);
+  const int x = b->x, y = b->y;
+  DelRect(x, y, x + w, y + h);
+  drawObject(objectId, paletteOfChoice(), x, y);
+
+  const bool hasCommands = !b->commands.empty();
+  Rgba label, frame;
+  if (!hasCommands) {
+    label = options_.colInvalidButton, frame = options_.colInvalidFrame;
+  } else if (kind == ButtonStateKind::Normal) {
+    label = options_.colNormalButton, frame = options_.colNormalFrame;
+  } else {
+    label = options_.colSelectedButton, frame = options_.colSelectedFrame;
+  }
+  if (kind == ButtonStateKind::Normal) fontSize_ = options_.fullScreen ? 16 : 8;
+  if (options_.showButtonId) {
+    drawHexLabel(page_, x + 3, y + 3, uint16_t(id), label, kLabelInk, fontSize_);
+    markDirty(x + 3, y + 3, x + 3 + labelWidth(fontSize_), y + 3 + labelHeight(fontSize_));
+  }
+  if (options_.showObjectId) {
+    const int lx = x + w - 28, ly = y + h - 16;
+    drawHexLabel(page_, lx, ly, start, label, kLabelInk, fontSize_);
+    markDirty(lx, ly, lx + labelWidth(fontSize_), ly + labelHeight(fontSize_));
+  }
+  if (options_.showButtonFrame) {
+    page_.frame(x, y, x + w, y + h, frame);
+    markDirty(x, y, x + w, y + h);
+  }
+}
+
+void PageView::DrawButt(unsigned id) { drawState(ButtonStateKind::Normal, id); }
+void PageView::DrawSButt() { drawState(ButtonStateKind::Selected, regs_.psr[10]); }
+void PageView::DrawAButt() { drawState(ButtonStateKind::Activated, regs_.psr[10]); }
+
+void PageView::DrawButton(unsigned id) {
+  if (id >= states_.size()) return;
+  states_[id].frame = 0;
+  const igs::TIGbutton* b = button(id);
+  states_[id].normalAnimating = b && b->normalStart < b->normalEnd;
+  DrawButt(id);
+}
+
+void PageView::DrawSButton() {
+  const uint32_t id = regs_.psr[10];
+  if (id >= states_.size()) return;
+  const igs::TIGbutton* b = button(id);
+  if (b && b->selectedSound < soundCount && options_.playSound)
+    events_.push_back(ViewEvent{ViewEvent::Kind::Sound, b->selectedSound});
+  states_[id].frame = 0;
+  states_[id].selectedAnimating = b && b->selectedStart < b->selectedEnd;
+  DrawSButt();
+}
+
+void PageView::DrawAButton() {
+  const uint32_t id = regs_.psr[10];
+  if (id >= states_.size()) return;
+  const igs::TIGbutton* b = button(id);
+  if (b && b->activatedSound < soundCount && options_.playSound)
+    events_.push_back(ViewEvent{ViewEvent::Kind::Sound, b->activatedSound});
+  states_[id].frame = 0;
+  states_[id].activatedAnimating = b && b->activatedStart < b->activatedEnd;
+  if (options_.buttonAnimation)
+    DrawAButt();
+  else
+    DrawAButt2();
+}
+
+void PageView::DrawAButt2() {
+  const igs::TIGbutton* b = button(regs_.psr[10]);
+  if (b && b->activatedStart != igs::kNoObject && b->activatedEnd >= b->activatedStart) {
+    const uint32_t wait = animationInterval(pageChoice_);
+    for (unsigned id = b->activatedStart; id <= b->activatedEnd; ++id) {
+      if (!objectExists(id)) break;  // ids beyond the list: nothing more to show
+      const auto [w, h] = objectSize(id);
+      DelRect(b->x, b->y, b->x + w, b->y + h);
+      drawObject(id, paletteOfChoice(), b->x, b->y);
+      emitFrame(wait, {});
+    }
+  }
+  setStatus("PSR10: " + hex4(regs_.psr[10]) + ", PSR11: " + hex2(regs_.psr[11]));
+}
+
+void PageView::DelButton(unsigned id) {
+  if (id >= states_.size()) return;
+  const uint8_t bog = states_[id].bogIndex;
+  for (const TButtonState& s : states_)
+    if (s.shown && s.bogIndex == bog) return;
+  const igs::TIGbutton* b = button(id);
+  if (!b || !objectExists(b->normalStart)) return;
+  const auto [w, h] = objectSize(b->normalStart);
+  DelRect(b->x, b->y, b->x + w, b->y + h);
+}
+
+void PageView::showInBog(unsigned id) {
+  if (id >= states_.size()) return;
+  const uint8_t bog = states_[id].bogIndex;
+  for (TButtonState& s : states_)
+    if (s.bogIndex == bog) s.shown = 0;
+  states_[id].shown = 1;
+}
+
+}  // namespace morvex::menuview

@@ -1,0 +1,203 @@
+// In and out effects: schedules with their durations and status lines, windows,
+// cropped and whole composition objects, the preview picture and the cropping edits.
+#include <gtest/gtest.h>
+
+#include "menuview/effects.h"
+#include "synthetic_menu.h"
+
+using namespace morvex;
+using namespace morvex::menuview;
+using namespace morvex::menuview::test;
+
+namespace {
+
+constexpr Rgba kNavy{0, 0, 128, 255};
+
+// Colour of palette 1 entry for column c of a column object.
+Rgba columnColour(int c) {
+  const uint8_t i = uint8_t(c % 250 + 1);
+  return Rgba{i, uint8_t(255 - i), 77, 255};
+}
+
+// A page whose in-effects hold one effect with one composition object in window 0.
+struct EffectPage : SyntheticMenu {
+  // Clock that advances by `drawMs` between the start and the end of each effect.
+  double now = 1000.0;
+  double drawMs = 20.0;
+  bool tick = false;
+
+  EffectPage() {
+    addColumnObject(9, 200, 50);
+    igs::Teffectseq& in = page().effects[0];
+    in.numWindows = 1;
+    in.windows[0] = igs::TEffWindow{0, 700, 400, 300, 100};
+    igs::Teffect e;
+    e.duration = 45000;
+    e.paletteId = 1;
+    igs::TCompObject c;
+    c.objectId = 9;
+    c.windowId = 0;
+    c.x = 730;
+    c.y = 420;
+    e.objects.push_back(c);
+    e.numObjects = 1;
+    in.effects.push_back(e);
+    in.numEffects = 1;
+    finish();
+    view->clockMs = [this] {
+      tick = !tick;
+      if (!tick) now += drawMs;
+      return now;
+    };
+  }
+  igs::TPage& page() {
+    bog(0, 0);
+    return menu.ics.pages[0];
+  }
+};
+
+}  // namespace
+
+TEST(Effects, HalfSecondEffectWaitsTheRestOfItsDuration) {
+  EffectPage m;
+  m.view->DrawEffects(m.page().effects[0]);
+  auto frames = m.view->takeFrames();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].waitMs, 480u);
+  EXPECT_EQ(frames[0].status, "Effect: 0  duration: 500ms, displayed: 500 ms");
+  // The frame shows the object at its own (x, y) inside the window.
+  EXPECT_EQ(frames[0].patch.pixel(730 - frames[0].x, 420 - frames[0].y), columnColour(0));
+  // After the sequence the window is restored from the background.
+  EXPECT_EQ(m.view->page().pixel(735, 425), kNavy);
+  EXPECT_EQ(m.view->page(), m.view->background());
+}
+
+TEST(Effects, SlowDrawingIsNotWaitedFor) {
+  EffectPage m;
+  m.drawMs = 600.0;
+  m.view->DrawEffects(m.page().effects[0]);
+  auto frames = m.view->takeFrames();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].waitMs, 0u);
+  EXPECT_EQ(frames[0].status, "Effect: 0  duration: 500ms, displayed: 600 ms");
+}
+
+TEST(Effects, CroppedObjectIsTakenFromItsCroppingRectangle) {
+  EffectPage m;
+  igs::TCompObject& c = m.page().effects[0].effects[0].objects[0];
+  c.flags = 2;
+  c.cropX = 10;
+  c.cropY = 0;
+  c.cropWidth = 100;
+  c.cropHeight = 50;
+  m.options.showButtonFrame = true;
+  m.view->DrawEffects(m.page().effects[0]);
+  auto frames = m.view->takeFrames();
+  ASSERT_EQ(frames.size(), 1u);
+  const ViewFrame& f = frames[0];
+  auto at = [&](int x, int y) { return f.patch.pixel(x - f.x, y - f.y); };
+  // 100 x 50 pixels from columns 10..109; the frame (Normal button colour) sits on its edge.
+  EXPECT_EQ(at(731, 421), columnColour(11));
+  EXPECT_EQ(at(828, 421), columnColour(108));
+  EXPECT_EQ(at(730, 420), (Rgba{255, 255, 255, 255}));
+  EXPECT_EQ(at(829, 440), (Rgba{255, 255, 255, 255}));
+  EXPECT_EQ(at(830, 440), kNavy);
+  EXPECT_EQ(at(731, 470), kNavy);
+}
+
+TEST(Effects, WindowsFramesAndEmptySequences) {
+  EffectPage m;
+  m.options.showWindowFrame = true;
+  m.view->DrawEffects(m.page().effects[0]);
+  auto frames = m.view->takeFrames();
+  ASSERT_EQ(frames.size(), 1u);
+  const ViewFrame& f = frames[0];
+  EXPECT_EQ(f.patch.pixel(700 - f.x, 450 - f.y), (Rgba{0, 255, 0, 255}));  // window frame, lime
+  EXPECT_EQ(f.patch.pixel(929 - f.x, 440 - f.y), (Rgba{255, 255, 255, 255}));  // object frame
+
+  // A sequence with windows and no effects only clears its windows: a button that
+  // reaches across the window keeps its pixels outside it.
+  m.addSolidObject(0, 400, 20, kRed);
+  m.bog(0, 0).defaultValid = 0;
+  m.addButton(0, 0, makeButton(0, 650, 410, 0, 0, 0));
+  m.finish();
+  m.options.showInEffects = false;
+  m.view->DrawPage();
+  m.view->takeFrames();
+  igs::Teffectseq empty = m.page().effects[0];
+  empty.effects.clear();
+  empty.numEffects = 0;
+  m.view->DrawEffects(empty);
+  EXPECT_TRUE(m.view->takeFrames().empty());
+  EXPECT_EQ(m.view->page().pixel(705, 415), kNavy);
+  EXPECT_EQ(m.view->page().pixel(660, 415), (Rgba{255, 0, 0, 255}));
+  EXPECT_EQ(m.view->page().pixel(1010, 415), (Rgba{255, 0, 0, 255}));
+
+  // An object whose window id names no window of the sequence is not drawn.
+  igs::Teffectseq orphan = m.page().effects[0];
+  orphan.effects[0].objects[0].windowId = 1;
+  m.options.showWindowFrame = false;
+  m.view->DrawEffects(orphan);
+  frames = m.view->takeFrames();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_TRUE(frames[0].patch.empty());
+}
+
+TEST(Effects, PageDrawPlaysInEffectsWhenOnAndTheTimerFollowsTheOption) {
+  EffectPage m;
+  m.options.buttonAnimation = true;
+  m.view->DrawPage();
+  auto frames = m.view->takeFrames();
+  ASSERT_GE(frames.size(), 1u);
+  EXPECT_EQ(frames[0].status.rfind("Effect: 0", 0), 0u);
+  EXPECT_TRUE(m.view->animationTimerOn);
+  m.options.showInEffects = false;
+  m.view->DrawPage();
+  for (const auto& f : m.view->takeFrames()) EXPECT_TRUE(f.status.empty());
+}
+
+TEST(Effects, PreviewDrawsOnTheEffectPictureOverTheWindow) {
+  EffectPage m;
+  const Rgba silver{192, 192, 192, 255};
+  m.view->EffPreview(m.page().effects[0], 0, 0);
+  const Image& pic = m.view->effectPicture();
+  EXPECT_EQ(pic.pixel(730, 420), columnColour(0));
+  EXPECT_EQ(pic.pixel(10, 10), silver);
+  // Previewing again refills the window first: the old position is cleared.
+  m.page().effects[0].effects[0].objects[0].x = 760;
+  m.view->EffPreview(m.page().effects[0], 0, 0);
+  EXPECT_EQ(pic.pixel(730, 420), silver);
+  EXPECT_EQ(pic.pixel(760, 420), columnColour(0));
+  // Out-of-range indices draw nothing.
+  const Image before = pic;
+  m.view->EffPreview(m.page().effects[0], 3, 0);
+  m.view->EffPreview(m.page().effects[0], 0, 7);
+  EXPECT_EQ(m.view->effectPicture(), before);
+}
+
+TEST(Effects, GridTextsAndCroppingEdits) {
+  EffectPage m;
+  const igs::Teffectseq& seq = m.page().effects[0];
+  auto w = effectWindowRows(seq);
+  ASSERT_EQ(w.size(), 1u);
+  EXPECT_EQ(w[0], (std::array<std::string, 5>{"00", "700", "400", "300", "100"}));
+  auto e = effectRows(seq);
+  ASSERT_EQ(e.size(), 1u);
+  EXPECT_EQ(e[0], (std::array<std::string, 4>{"000", "0:00:00.500", "01", "1"}));
+  EXPECT_EQ(durationText(90000u * 3725), "1:02:05.000");
+  auto c = compObjectRows(seq.effects[0]);
+  EXPECT_EQ(c[0], (std::array<std::string, 5>{"000", "0009", "00", "730", "420"}));
+
+  igs::TCompObject obj = seq.effects[0].objects[0];
+  EXPECT_EQ(cropFields(obj), CropFields{});
+  obj.flags = 2;
+  obj.cropX = 5;
+  obj.cropWidth = 20;
+  EXPECT_EQ(cropFields(obj), (CropFields{true, true, 5, 0, 20, 0}));
+  EXPECT_FALSE(setCropValue(obj, CropField::Width, -3));
+  EXPECT_EQ(obj.cropWidth, 20);
+  EXPECT_TRUE(setCropValue(obj, CropField::Height, 40));
+  EXPECT_EQ(obj.cropHeight, 40);
+  EXPECT_TRUE(setCropValue(obj, CropField::X, 5000));
+  EXPECT_EQ(obj.cropX, 1919);
+}
