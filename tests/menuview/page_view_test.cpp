@@ -2,6 +2,7 @@
 // the activated animation played as a schedule.
 #include <gtest/gtest.h>
 
+#include "igs/colour.h"
 #include "menuview/overlay.h"
 #include "synthetic_menu.h"
 

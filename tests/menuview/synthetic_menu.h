@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/log.h"
+#include "igs/colour.h"
 #include "hdmv/interpreter.h"
 #include "igs/model.h"
 #include "menuview/emulator.h"
