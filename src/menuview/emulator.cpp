@@ -102,10 +102,20 @@ void MenuEmulator::runButton(unsigned id) {
     collectRunEvents();
     return;
   }
-  const hdmv::RunState st = interp_.run(stepBudget);
+  hdmv::RunState st;
+  if (traceHook) {
+    size_t steps = 0;
+    while (interp_.inProgress() && steps++ < stepBudget) {
+      const int line = interp_.curLine;
+      if (line >= 0 && size_t(line) < interp_.program().size()) traceHook(runPanelButton, line, interp_.program()[size_t(line)]);
+      interp_.step();
+    }
+    st = interp_.state();
+  } else {
+    st = interp_.run(stepBudget);
+  }
   if (st == hdmv::RunState::Running) {
     interp_.pause();
-    interp_.run(1);
     events_.push_back({EmulatorEvent::Kind::Paused, int(stepBudget), {}});
   }
   collectRunEvents();

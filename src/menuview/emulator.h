@@ -8,6 +8,7 @@
 // list and the two timers are its state. Timers are intervals the front end arms;
 // it calls userTimeout() and animationTick() when they fire.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,6 +80,9 @@ public:
   // that many is paused as if the trace box had been ticked, so an endless loop in a
   // menu cannot hang the caller.
   size_t stepBudget = 1000000;
+  // Called before each command a button program executes (button, line, command);
+  // when set, programs run one command at a time so each can be watched.
+  std::function<void(int button, int line, const hdmv::TCommand&)> traceHook;
 
   std::vector<EmulatorEvent> takeEvents() { return std::exchange(events_, {}); }
   const std::vector<EmulatorEvent>& events() const { return events_; }
