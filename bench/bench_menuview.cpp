@@ -2,6 +2,8 @@
 // objects are coloured (preload), and one animation step with every button animating.
 #include <benchmark/benchmark.h>
 
+#include <memory>
+
 #include "core/log.h"
 #include "hdmv/interpreter.h"
 #include "igs/colour.h"

@@ -153,4 +153,9 @@ void PageView::EffPreview(const igs::Teffectseq& seq, unsigned effect, unsigned 
   }
 }
 
+void PageView::previewEffect(const igs::Teffectseq& seq, unsigned effect) {
+  if (effect >= seq.effects.size()) return;
+  for (size_t i = 0; i < seq.effects[effect].objects.size(); ++i) EffPreview(seq, effect, unsigned(i));
+}
+
 }  // namespace morvex::menuview

@@ -94,14 +94,7 @@ void MenuEmulator::collectRunEvents() {
     if (e.kind == hdmv::RunEventKind::Report) events_.push_back({EmulatorEvent::Kind::Report, 0, std::move(e.text)});
 }
 
-void MenuEmulator::runButton(unsigned id) {
-  runPanelButton = int(id);
-  events_.push_back({EmulatorEvent::Kind::RunButton, int(id), {}});
-  interp_.curLine = interp_.traceBox ? -1 : 0;
-  if (!interp_.ExecComm(buttonCommands(view_.pageChoice(), int(id)), this)) {
-    collectRunEvents();
-    return;
-  }
+void MenuEmulator::drive() {
   hdmv::RunState st;
   if (traceHook) {
     size_t steps = 0;
@@ -118,6 +111,17 @@ void MenuEmulator::runButton(unsigned id) {
     interp_.pause();
     events_.push_back({EmulatorEvent::Kind::Paused, int(stepBudget), {}});
   }
+}
+
+void MenuEmulator::runButton(unsigned id) {
+  runPanelButton = int(id);
+  events_.push_back({EmulatorEvent::Kind::RunButton, int(id), {}});
+  interp_.curLine = interp_.traceBox ? -1 : 0;
+  if (!interp_.ExecComm(buttonCommands(view_.pageChoice(), int(id)), this)) {
+    collectRunEvents();
+    return;
+  }
+  drive();
   collectRunEvents();
 }
 
@@ -132,7 +136,7 @@ void MenuEmulator::start() {
   if (view_.options().buttonAnimation) view_.animationTimerOn = true;
 
   if (interp_.state() == hdmv::RunState::Paused && runPanelButton >= 0) {
-    interp_.start(buttonCommands(p, runPanelButton), this);
+    if (interp_.start(buttonCommands(p, runPanelButton), this)) drive();
     collectRunEvents();
     return;
   }

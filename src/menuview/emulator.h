@@ -120,6 +120,8 @@ private:
   void dragMove(int mx, int my, DragKeys keys);
   bool chkpos(unsigned id, int x, int y, int w, int h) const;
   void collectRunEvents();
+  // Runs the program in progress to its end, to a trace stop or to the step budget.
+  void drive();
 
   PageView& view_;
   hdmv::Interpreter& interp_;

@@ -148,6 +148,13 @@ void PageView::SetButtonStates(int page) {
   }
 }
 
+std::vector<std::string> PageView::buttonChoiceItems() const {
+  std::vector<std::string> items;
+  items.reserve(states_.size());
+  for (size_t i = 0; i < states_.size(); ++i) items.push_back(hex4(unsigned(i)));
+  return items;
+}
+
 void PageView::LoadBmps(int page) {
   const igs::TPage* p = pageAt(page);
   if (!p) return;
@@ -174,7 +181,13 @@ void PageView::LoadBmps(int page) {
 }
 
 void PageView::drawObject(unsigned objectId, unsigned paletteId, int x, int y) {
-  const igs::RgbaImage& pic = igs::Obj2Pic(menu_, objectId, paletteId, log_);
+  // A picture already in the colour cache is drawn from there; only a first colouring
+  // goes through Obj2Pic (which also fills the cache).
+  const igs::RgbaImage* cached = nullptr;
+  if (objectId < menu_.cache.size() && paletteId < menu_.cache[objectId].byPalette.size() &&
+      menu_.cache[objectId].byPalette[paletteId])
+    cached = &*menu_.cache[objectId].byPalette[paletteId];
+  const igs::RgbaImage& pic = cached ? *cached : igs::Obj2Pic(menu_, objectId, paletteId, log_);
   page_.blendRgba(pic.rgba.data(), pic.width, pic.height, x, y);
   markDirty(x, y, x + pic.width, y + pic.height);
 }

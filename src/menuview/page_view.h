@@ -92,6 +92,9 @@ public:
   void DelRect(int x1, int y1, int x2, int y2);
 
   void SetButtonStates(int page);
+  // The execute panel's button choice after SetButtonStates: every slot index as four
+  // hex digits (the first is selected).
+  std::vector<std::string> buttonChoiceItems() const;
   void LoadBmps(int page);
   void DrawPage();
 
@@ -114,6 +117,8 @@ public:
   const Image& effectPicture() const { return effectPicture_; }
   void resetEffectPicture();
   void EffPreview(const igs::Teffectseq& seq, unsigned effect, unsigned compObject);
+  // Clicking an effect row: every composition object of that effect is previewed.
+  void previewEffect(const igs::Teffectseq& seq, unsigned effect);
 
   // The frames recorded since the last call and the events raised; the front end
   // plays the frames in order, then shows page().

@@ -19,7 +19,11 @@ bool decodePng(const core::Bytes& data, Image& out, std::string& error) {
   }
   img.format = PNG_FORMAT_RGBA;
   // Refuse sizes that cannot be a picture we show rather than allocating blindly.
-  if (img.width == 0 || img.height == 0 || img.width > 16384 || img.height > 16384) {
+  // Deflate packs at most about 1030 bytes into one, so a picture far larger than its
+  // data could hold is refused before anything is allocated for it.
+  const uint64_t need = uint64_t(img.width) * img.height * 4;
+  if (img.width == 0 || img.height == 0 || img.width > 16384 || img.height > 16384 ||
+      need > uint64_t(data.size()) * 1100 + (1u << 20)) {
     png_image_free(&img);
     error = "unsupported picture size " + std::to_string(img.width) + "x" + std::to_string(img.height);
     return false;

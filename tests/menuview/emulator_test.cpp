@@ -333,3 +333,33 @@ TEST(MenuEmulator, ProgramsChangePagesAndButtonsThroughTheInterpreter) {
   EXPECT_EQ(n.view->states()[3].shown, 1);
   EXPECT_EQ(n.view->page().pixel(855, 495), kRedPx);
 }
+
+TEST(MenuEmulator, TracedProgramPausesAndStartContinuesIt) {
+  Grid m;
+  m.btn(0).commands = {moveGpr(0, 10), moveGpr(1, 11)};
+  m.emu->start();
+  m.interp.traceBox = true;
+  m.emu->select();  // a traced run starts at line -1: nothing executed yet
+  EXPECT_EQ(m.regs.gpr[0], 0u);
+  EXPECT_EQ(m.interp.state(), hdmv::RunState::Paused);
+  EXPECT_EQ(m.emu->runPanelButton, 0);
+  m.emu->start();
+  EXPECT_EQ(m.regs.gpr[0], 10u);
+  EXPECT_EQ(m.regs.gpr[1], 0u);
+  m.emu->start();
+  EXPECT_EQ(m.regs.gpr[1], 11u);
+  EXPECT_EQ(m.interp.state(), hdmv::RunState::Idle);
+}
+
+TEST(MenuEmulator, EndlessProgramIsPausedAfterTheStepBudget) {
+  Grid m;
+  m.btn(0).commands = {addGpr(0, 1), hdmv::TCommand{0x20810000, 0, 0}};  // GoTo 0
+  m.emu->stepBudget = 1000;
+  m.emu->start();
+  m.emu->select();
+  EXPECT_EQ(m.regs.gpr[0], 500u);
+  EXPECT_EQ(m.interp.state(), hdmv::RunState::Paused);
+  bool paused = false;
+  for (const auto& e : m.emu->takeEvents()) paused |= e.kind == EmulatorEvent::Kind::Paused;
+  EXPECT_TRUE(paused);
+}

@@ -109,6 +109,9 @@ TEST(PageView, ButtonStatesFollowTheGroupDefaults) {
   EXPECT_EQ(st[6].normalRepeat, 1);
   EXPECT_EQ(st[6].selectedAnimating, 1);
   EXPECT_EQ(st[6].selectedRepeat, 0);
+  const auto items = m.view->buttonChoiceItems();
+  ASSERT_EQ(items.size(), 7u);
+  EXPECT_EQ(items[6], "0006");
 
   m.view->DrawPage();
   EXPECT_EQ(m.view->page().pixel(705, 405), kNavy);  // BOG with default 0xFFFF shows nothing

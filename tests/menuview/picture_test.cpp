@@ -1,5 +1,6 @@
 // Pictures, blending, overlay labels, fit-to-window mapping and picture files.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "menuview/background.h"
 #include "menuview/image.h"
@@ -116,6 +117,15 @@ TEST(MenuPictureFiles, PngRoundTripKeepsTransparency) {
   Image back;
   ASSERT_TRUE(decodePng(png, back, err)) << err;
   EXPECT_EQ(back, img);
+  // A header claiming far more pixels than the data could hold is refused before
+  // anything is allocated for it.
+  morvex::core::Bytes huge = png;
+  const uint8_t dims[8] = {0, 0, 0x3E, 0x80, 0, 0, 0x3E, 0x80};  // 16000 x 16000
+  std::copy(dims, dims + 8, huge.begin() + 16);
+  const uLong crc = crc32(crc32(0, huge.data() + 12, 4), huge.data() + 16, 13);
+  for (int i = 0; i < 4; ++i) huge[29 + i] = uint8_t(crc >> (24 - 8 * i));
+  EXPECT_FALSE(decodePng(huge, back, err));
+  EXPECT_NE(err.find("16000x16000"), std::string::npos) << err;
   // Garbage is refused with the library's message.
   morvex::core::Bytes junk(png.begin(), png.begin() + 20);
   EXPECT_FALSE(decodePng(junk, back, err));
