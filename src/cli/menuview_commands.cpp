@@ -4,11 +4,16 @@
 #include <iostream>
 #include <sstream>
 
+#include <fstream>
+#include <span>
+
 #include "cli/registry.h"
+#include "clip/demux.h"
 #include "core/save.h"
 #include "hdmv/command_text.h"
 #include "hdmv/interpreter.h"
 #include "hdmv/registers.h"
+#include "igs/mux.h"
 #include "igs/reader.h"
 #include "menuview/emulator.h"
 #include "menuview/overlay.h"
@@ -26,19 +31,49 @@ std::string lower(std::string s) {
   return s;
 }
 
-// Loads the menu of a .mnu file, or of an AV stream when the build can extract one.
-bool loadMenu(const fs::path& file, igs::Menu& menu, core::Log& log) {
-  const std::string ext = lower(file.extension().string());
-  if (ext == ".m2ts" || ext == ".mts" || ext == ".ts") {
-    fail(core::displayPath(file) + ": menus are read from AV streams once they are extracted; extract it with "
-                                   "\"menu extract\" and render the .mnu file");
+// The IG stream of an AV stream, framed as a menu file: the demultiplexer's menu form
+// of PID 0x1400, read in blocks of whole source packets so a large stream is never
+// held in memory.
+bool extractMenuStream(const fs::path& file, core::Bytes& framed) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    fail(core::displayPath(file) + ": cannot be opened");
     return false;
   }
+  clip::PidDemuxer demux(igs::kIgPid, clip::DemuxMode::Menu, [&framed](const uint8_t* p, size_t n) {
+    framed.insert(framed.end(), p, p + n);
+    return true;
+  });
+  std::vector<uint8_t> block(192 * 4096);
+  while (in) {
+    in.read(reinterpret_cast<char*>(block.data()), std::streamsize(block.size()));
+    const size_t got = size_t(in.gcount());
+    if (got >= 192) demux.feed(block.data(), got / 192);  // a trailing partial packet is ignored
+  }
+  demux.flush();
+  if (framed.empty()) {
+    fail(core::displayPath(file) + ": no menu stream (PID 0x1400) found");
+    return false;
+  }
+  return true;
+}
+
+// Loads the menu of a .mnu file, or of an AV stream (.m2ts) through its IG stream.
+bool loadMenu(const fs::path& file, igs::Menu& menu, core::Log& log) {
   if (!fs::exists(file)) {
     fail(core::displayPath(file) + ": file not found");
     return false;
   }
-  if (!igs::loadMNU(menu, file, log) || !menu.loaded || menu.ics.pages.empty()) {
+  const std::string ext = lower(file.extension().string());
+  bool read;
+  if (ext == ".m2ts" || ext == ".mts") {
+    core::Bytes framed;
+    if (!extractMenuStream(file, framed)) return false;
+    read = igs::loadMNU(menu, std::span<const uint8_t>(framed), log);
+  } else {
+    read = igs::loadMNU(menu, file, log);
+  }
+  if (!read || !menu.loaded || menu.ics.pages.empty()) {
     fail(core::displayPath(file) + ": no menu could be read");
     return false;
   }

@@ -234,9 +234,9 @@ bool MenuEmulator::inHotArea(const igs::TIGbutton& b, PagePoint p) const {
   return b.x + 5 <= p.x && p.x <= b.x + w - 5 && b.y + 5 <= p.y && p.y <= b.y + h - 5;
 }
 
-CursorShape MenuEmulator::mouseMove(int x, int y, bool rightHeld, DragKeys keys) {
+CursorShape MenuEmulator::mouseMove(int x, int y, DragKeys keys) {
   if (dragging_) {
-    if (rightHeld) dragMove(x, y, keys);
+    dragMove(x, y, keys);
     return CursorShape::Move;
   }
   hdmv::Registers& r = view_.regs();

@@ -65,7 +65,8 @@ public:
   // Mouse on the page view. Positions are raw view coordinates; in fit-to-window
   // mode the front end gives the fitted picture's geometry here.
   FitRect fit;
-  CursorShape mouseMove(int x, int y, bool rightHeld = false, DragKeys keys = {});
+  // While a button is dragged, `keys` choose the drag mode.
+  CursorShape mouseMove(int x, int y, DragKeys keys = {});
   void leftPress(int x, int y);
   CursorShape rightPress(int x, int y);
   CursorShape rightRelease();

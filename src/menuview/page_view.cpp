@@ -1,6 +1,7 @@
 #include "menuview/page_view.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "igs/colour.h"
 #include "menuview/background.h"
@@ -10,9 +11,17 @@ namespace morvex::menuview {
 
 static constexpr Rgba kLabelInk{0, 0, 0, 255};
 
+// Registers are shown in at least 4 (PSR 10) and 2 (PSR 11) hex digits; a command may
+// have stored a larger value, which is shown whole rather than cut.
+static std::string hexAtLeast(uint32_t v, int digits) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%0*X", digits, v);
+  return buf;
+}
+
 std::string pageStatus(uint32_t psr10, uint32_t psr11) {
-  return "PSR10: " + hex4(psr10) + " (" + std::to_string(psr10) + "), PSR11: " + hex2(psr11) + " (" +
-         std::to_string(psr11) + ")";
+  return "PSR10: " + hexAtLeast(psr10, 4) + " (" + std::to_string(psr10) + "), PSR11: " + hexAtLeast(psr11, 2) +
+         " (" + std::to_string(psr11) + ")";
 }
 
 PageView::PageView(igs::Menu& menu, hdmv::Registers& regs, DisplayOptions& options, core::Log& log)
@@ -312,7 +321,7 @@ void PageView::DrawAButt2() {
       emitFrame(wait, {});
     }
   }
-  setStatus("PSR10: " + hex4(regs_.psr[10]) + ", PSR11: " + hex2(regs_.psr[11]));
+  setStatus("PSR10: " + hexAtLeast(regs_.psr[10], 4) + ", PSR11: " + hexAtLeast(regs_.psr[11], 2));
 }
 
 void PageView::DelButton(unsigned id) {

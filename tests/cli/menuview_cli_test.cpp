@@ -7,6 +7,7 @@
 
 #include "core/log.h"
 #include "igs/colour.h"
+#include "igs/mux.h"
 #include "igs/writer.h"
 #include "menuview/picture_io.h"
 #include "support/test_support.h"
@@ -104,6 +105,8 @@ std::filesystem::path writeMenu(const std::filesystem::path& dir) {
   core::MemoryLog log;
   const auto file = dir / "MENU.mnu";
   EXPECT_TRUE(igs::saveMenuFile(m, file, log)) << log.text();
+  // The same menu as a menu-only AV stream.
+  EXPECT_TRUE(igs::muxMenuToFile(m, dir / "00001.m2ts", log)) << log.text();
   return file;
 }
 
@@ -147,6 +150,23 @@ TEST(MenuViewCli, RenderComposesSelectionActivationOverlaysAndFit) {
   ASSERT_EQ(page.height(), 542);
   EXPECT_EQ(page.pixel(0, 0), (Rgba{0, 0, 0, 255}));   // surround
   EXPECT_EQ(page.pixel(1 + 430, 1 + 305), black);      // page (860, 610): selected
+}
+
+TEST(MenuViewCli, RenderReadsTheMenuOfAnAvStream) {
+  test::TempDir tmp;
+  writeMenu(tmp.path());
+  auto r = runCli("menu render '" + (tmp / "00001.m2ts").string() + "' --select 1 -o '" + (tmp / "s.png").string() +
+                  "'");
+  ASSERT_EQ(r.status, 0) << r.out;
+  const Image page = readPng(tmp / "s.png");
+  EXPECT_EQ(page.pixel(735, 435), viaYcc(255, 255, 255));
+  EXPECT_EQ(page.pixel(975, 435), viaYcc(0, 0, 0));
+  // A stream without the menu PID is refused.
+  test::writeFile(tmp / "empty.m2ts", std::vector<uint8_t>(192 * 4, 0));
+  r = runCli("menu render '" + (tmp / "empty.m2ts").string() + "' -o '" + (tmp / "e.png").string() + "'");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.out.find("no menu stream"), std::string::npos) << r.out;
+  EXPECT_FALSE(std::filesystem::exists(tmp / "e.png"));
 }
 
 TEST(MenuViewCli, RenderRefusesBadInputAndWritesNothing) {

@@ -220,10 +220,10 @@ TEST(MenuEmulator, DragOnTheGridAndAtTheEdges) {
   DragKeys grid{false, true, true, false};
   // From 860 to 864: ((864 + 5) div 15) x 15 - ((860 + 5) div 15) x 15 = 855 - 855 = 0;
   // then to 866: 870 - 855 = 15.
-  m.emu->mouseMove(864, 420, true, grid);
+  m.emu->mouseMove(864, 420, grid);
   EXPECT_EQ(m.btn(1).x, 850);
   EXPECT_EQ(m.emu->dragStatusLine(), "[GRID] Button: 0001   X: 850 Y: 410");
-  m.emu->mouseMove(866, 420, true, grid);
+  m.emu->mouseMove(866, 420, grid);
   EXPECT_EQ(m.btn(1).x, 865);
   EXPECT_EQ(m.page0().bogs[1].buttons[0].x, 865);  // written back into the BOG
   EXPECT_EQ(m.view->page().pixel(866, 415), kRedPx);
@@ -238,9 +238,9 @@ TEST(MenuEmulator, DragOnTheGridAndAtTheEdges) {
   g.finish();
   g.emu->start();
   ASSERT_EQ(g.emu->rightPress(100, 420), CursorShape::Move);
-  g.emu->mouseMove(112, 420, true, grid);
+  g.emu->mouseMove(112, 420, grid);
   EXPECT_EQ(g.btn(0).x, 90);
-  g.emu->mouseMove(116, 420, true, grid);
+  g.emu->mouseMove(116, 420, grid);
   EXPECT_EQ(g.btn(0).x, 105);
 }
 
@@ -250,28 +250,28 @@ TEST(MenuEmulator, DragModesRefusedEdgeAndOverlap) {
   m.regs.psr[10] = 0xFFFF;
   ASSERT_EQ(m.emu->rightPress(860, 420), CursorShape::Move);
   // Shift doubles: 5 pixels become 10 in both directions.
-  m.emu->mouseMove(865, 425, true, DragKeys{true, false, false, false});
+  m.emu->mouseMove(865, 425, DragKeys{true, false, false, false});
   EXPECT_EQ(m.btn(1).x, 860);
   EXPECT_EQ(m.btn(1).y, 420);
   EXPECT_EQ(m.emu->dragStatusLine(), "[2x] Button: 0001   X: 860 Y: 420");
   // Alt: vertical only; Ctrl: horizontal only.
-  m.emu->mouseMove(875, 430, true, DragKeys{false, true, false, false});
+  m.emu->mouseMove(875, 430, DragKeys{false, true, false, false});
   EXPECT_EQ(m.btn(1).x, 860);
   EXPECT_EQ(m.btn(1).y, 425);
-  m.emu->mouseMove(880, 440, true, DragKeys{false, false, true, false});
+  m.emu->mouseMove(880, 440, DragKeys{false, false, true, false});
   EXPECT_EQ(m.btn(1).x, 865);
   EXPECT_EQ(m.btn(1).y, 425);
   // Shift with another mouse button held is free movement.
-  m.emu->mouseMove(881, 441, true, DragKeys{true, false, false, true});
+  m.emu->mouseMove(881, 441, DragKeys{true, false, false, true});
   EXPECT_EQ(m.btn(1).x, 866);
   EXPECT_EQ(m.emu->dragStatusLine(), "Button: 0001   X: 866 Y: 426");
 
   // Right edge: a move that would put the right edge at 1920 is refused
   // horizontally, the vertical part still applies.
-  m.emu->mouseMove(881 + (1920 - 100 - 866), 451, true);
+  m.emu->mouseMove(881 + (1920 - 100 - 866), 451);
   EXPECT_EQ(m.btn(1).x, 866);
   EXPECT_EQ(m.btn(1).y, 436);
-  m.emu->mouseMove(881 + (1920 - 100 - 866) - 1, 451, true);  // right edge at 1919
+  m.emu->mouseMove(881 + (1920 - 100 - 866) - 1, 451);  // right edge at 1919
   EXPECT_EQ(m.btn(1).x, 1819);
   m.emu->rightRelease();
 
@@ -280,10 +280,10 @@ TEST(MenuEmulator, DragModesRefusedEdgeAndOverlap) {
   o.emu->start();
   o.regs.psr[10] = 0xFFFF;
   ASSERT_EQ(o.emu->rightPress(740, 500), CursorShape::Move);
-  o.emu->mouseMove(840, 505, true);  // would cover 840..939 at y 495: overlaps 3
+  o.emu->mouseMove(840, 505);  // would cover 840..939 at y 495: overlaps 3
   EXPECT_EQ(o.btn(2).x, 730);
   EXPECT_EQ(o.btn(2).y, 490);
-  o.emu->mouseMove(740, 510, true);  // straight down: free
+  o.emu->mouseMove(740, 510);  // straight down: free
   EXPECT_EQ(o.btn(2).y, 500);
   o.emu->mouseLeave();
   EXPECT_FALSE(o.emu->dragging());
