@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "sound/sound.h"
+#include "support/test_support.h"
+
+using namespace morvex;
+using namespace morvex::sound;
+using core::Bytes;
+
+namespace {
+
+// A little-endian PCM WAV image; extra chunks go between "fmt " and "data".
+Bytes wavImage(unsigned channels, uint32_t rate, unsigned bits, size_t frames, uint16_t format = 1,
+               const Bytes& extraChunk = {}) {
+  auto le16 = [](Bytes& b, uint32_t v) { b.push_back(uint8_t(v)); b.push_back(uint8_t(v >> 8)); };
+  auto le32 = [&](Bytes& b, uint32_t v) { le16(b, v & 0xFFFF); le16(b, v >> 16); };
+  Bytes data;
+  for (size_t i = 0; i < frames * channels; ++i) le16(data, static_cast<uint16_t>(i * 257 + 3));
+  Bytes b{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+  le32(b, 16);
+  le16(b, format);
+  le16(b, channels);
+  le32(b, rate);
+  le32(b, rate * channels * bits / 8);
+  le16(b, channels * bits / 8);
+  le16(b, bits);
+  b.insert(b.end(), extraChunk.begin(), extraChunk.end());
+  b.insert(b.end(), {'d', 'a', 't', 'a'});
+  le32(b, static_cast<uint32_t>(data.size()));
+  b.insert(b.end(), data.begin(), data.end());
+  uint32_t riff = static_cast<uint32_t>(b.size() - 8);
+  for (int i = 0; i < 4; ++i) b[4 + i] = uint8_t(riff >> (8 * i));
+  return b;
+}
+
+TSoundEntries entryOf(uint8_t channels, size_t bytes, uint8_t seed = 1) {
+  TSoundEntries e;
+  e.channelConfiguration = channels;
+  e.data.resize(bytes);
+  for (size_t i = 0; i < bytes; ++i) e.data[i] = static_cast<uint8_t>(i * seed + seed);
+  e.length = static_cast<uint32_t>(bytes);
+  return e;
+}
+
+}  // namespace
+
+TEST(SoundFile, LayoutWithPaddingAndExtensionData) {
+  TSND s = newSoundFile();
+  ASSERT_EQ(insertSound(s, -1, entryOf(3, 192000)), 0);
+  ASSERT_EQ(insertSound(s, 0, entryOf(1, 96002, 3)), 1);
+  s.extensionData.length = 8;
+  s.extensionData.dataBlockStartAddress = 12;
+  s.extensionData.data = {1, 2, 3, 4};
+  s.extensionDataStartAddress = 1;  // stale: the writer places the block itself
+  Bytes b = soundBytes(s);
+  layoutSound(s);
+  EXPECT_EQ(s.soundDataStartAddress, 66u);
+  EXPECT_EQ(s.entries[0].startOffset, 0u);
+  EXPECT_EQ(s.entries[1].startOffset, 192000u);
+  EXPECT_EQ(s.extensionDataStartAddress, 66u + 192000 + 96002 + 2);
+  EXPECT_EQ(core::be32(&b[8]), 66u);
+  EXPECT_EQ(core::be32(&b[12]), s.extensionDataStartAddress);
+  EXPECT_EQ(core::be32(&b[40]), 22u);  // 2 + 10 n
+  EXPECT_EQ(b[66 + 192000 + 96002], 0);
+  EXPECT_EQ(b[66 + 192000 + 96003], 0);
+  EXPECT_EQ(b.size(), s.extensionDataStartAddress + 16u);
+
+  TSND back;
+  core::MemoryLog log;
+  auto res = readsound(b, back, log);
+  EXPECT_TRUE(res.good);
+  EXPECT_FALSE(res.truncated);
+  EXPECT_EQ(back, s);
+  EXPECT_EQ(soundBytes(back), b);
+  EXPECT_EQ(log.plainLines().back(), " Found 2 sound entries");
+}
+
+TEST(SoundFile, WrongTypeOrVersionIsNotRead) {
+  TSND s = newSoundFile();
+  insertSound(s, -1, entryOf(1, 8));
+  Bytes b = soundBytes(s);
+  b[5] = '3';  // "0300"
+  TSND back;
+  core::MemoryLog log;
+  EXPECT_FALSE(readsound(b, back, log).good);
+  EXPECT_TRUE(back.entries.empty());
+  EXPECT_FALSE(log.errorflag);
+  EXPECT_EQ(log.plainLines().back(), " Found 0 sound entry");
+}
+
+TEST(SoundFile, TableTexts) {
+  EXPECT_EQ(lengthText(9600), "0.05 s");
+  EXPECT_EQ(lengthText(192000), "1 s");
+  EXPECT_EQ(lengthText(192000 + 96000), "1.5 s");
+  EXPECT_EQ(lengthText(1919), "0 s");
+  EXPECT_EQ(soundNumberText(7), "007");
+  EXPECT_EQ(channelText(2), "-");
+  TSND s = newSoundFile();
+  EXPECT_EQ(selectionText(s, 0), "");
+  insertSound(s, -1, entryOf(3, 1000));
+  insertSound(s, 0, entryOf(3, 1234567));
+  layoutSound(s);
+  EXPECT_EQ(selectionText(s, 1),
+            "Data start: 000003E8 (1,000)  Length: 0012D687 (1,234,567)  Total data length: 0012DA6F(1,235,567)");
+}
+
+TEST(SoundFile, InsertAndDeleteKeepTheIndexCounts) {
+  TSND s = newSoundFile();
+  insertSound(s, -1, entryOf(1, 4, 1));
+  insertSound(s, 0, entryOf(1, 4, 2));
+  insertSound(s, 0, entryOf(1, 4, 3));  // after entry 0: entry 0 kept
+  EXPECT_EQ(s.entries[0].data, entryOf(1, 4, 1).data);
+  EXPECT_EQ(s.entries[1].data, entryOf(1, 4, 3).data);
+  EXPECT_EQ(s.soundIndexLength, 32u);
+  EXPECT_EQ(s.soundDataStartAddress, 76u);
+  EXPECT_TRUE(deleteSound(s, 1));
+  EXPECT_FALSE(deleteSound(s, 5));
+  EXPECT_EQ(s.soundIndexLength, 22u);
+  EXPECT_EQ(s.soundDataStartAddress, 66u);
+  for (int i = 0; i < 300; ++i) insertSound(s, 0, entryOf(1, 2));
+  EXPECT_EQ(s.entries.size(), kMaxSounds);
+  EXPECT_EQ(insertSound(s, 0, entryOf(1, 2)), -1);
+}
+
+TEST(SoundFile, WavImportAndExport) {
+  // Mono 48 kHz 16-bit, 4800 samples: 9600 bytes, shown as 0.05 s.
+  TSoundEntries e;
+  std::string err;
+  Bytes wav = wavImage(1, 48000, 16, 4800);
+  ASSERT_TRUE(wavToEntry(wav, e, err)) << err;
+  EXPECT_EQ(e.channelConfiguration, 1);
+  EXPECT_EQ(e.length, 9600u);
+  EXPECT_EQ(channelText(e.channelConfiguration) + frequencyText(e.samplingFrequency) + bitsText(e.bitsPerSample),
+            "Mono48kHz16");
+  EXPECT_EQ(lengthText(e.length), "0.05 s");
+  // Samples become big-endian in the model.
+  EXPECT_EQ(e.data[0], wav[44 + 1]);
+  EXPECT_EQ(e.data[1], wav[44]);
+  // Export gives back the same WAV, and importing it again the same entry.
+  EXPECT_EQ(mkWav(e), wav);
+  TSoundEntries again;
+  ASSERT_TRUE(wavToEntry(mkWav(e), again, err));
+  EXPECT_EQ(again, e);
+
+  // Stereo, with a LIST chunk of odd size (pad byte) before the data.
+  Bytes list{'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
+  ASSERT_TRUE(wavToEntry(wavImage(2, 48000, 16, 10, 1, list), e, err)) << err;
+  EXPECT_EQ(e.channelConfiguration, 3);
+  EXPECT_EQ(e.length, 40u);
+  Bytes header = mkWav(e);
+  EXPECT_EQ(header[22], 2);
+  EXPECT_EQ(core::be32(&header[28]), 0x00EE0200u);  // 192000 little-endian
+}
+
+TEST(SoundFile, WavRefusals) {
+  TSoundEntries e;
+  std::string err;
+  EXPECT_FALSE(wavToEntry(wavImage(2, 44100, 16, 10), e, err));
+  EXPECT_EQ(err, "Wave format error! (Mandatory 48 kHz, 16 bit, PCM)");
+  EXPECT_FALSE(wavToEntry(wavImage(2, 48000, 24, 10), e, err));
+  EXPECT_EQ(err, kWaveFormatError);
+  EXPECT_FALSE(wavToEntry(wavImage(2, 48000, 16, 10, 3), e, err));
+  EXPECT_EQ(err, kWaveFormatError);
+  EXPECT_FALSE(wavToEntry(Bytes{'R', 'I', 'F', 'F'}, e, err));
+  EXPECT_EQ(err, kWaveFormatError);
+  // No data chunk: the walk runs off the end.
+  Bytes noData = wavImage(1, 48000, 16, 4);
+  std::copy_n("junk", 4, noData.begin() + 36);
+  EXPECT_FALSE(wavToEntry(noData, e, err));
+  EXPECT_EQ(err, kWaveReadError);
+  // A chunk size pointing far beyond the file.
+  Bytes huge = wavImage(1, 48000, 16, 4, 1, Bytes{'j', 'u', 'n', 'k', 0xF0, 0xFF, 0xFF, 0xFF});
+  EXPECT_FALSE(wavToEntry(huge, e, err));
+  // A data chunk claiming more than the file holds keeps the bytes present.
+  Bytes claim = wavImage(1, 48000, 16, 4);
+  claim[40] = claim[41] = claim[42] = claim[43] = 0xFF;
+  ASSERT_TRUE(wavToEntry(claim, e, err));
+  EXPECT_EQ(e.length, 8u);
+}
+
+TEST(SoundFile, SaveCreatesAuxdataAndPassesThePolicy) {
+  test::TempDir d;
+  TSND s = newSoundFile();
+  insertSound(s, -1, entryOf(3, 6));
+  s.soundDataStartAddress = 999;  // fixed by the save
+  core::MemoryLog log;
+  core::SaveSettings settings;
+  ASSERT_TRUE(soundsave(log, settings, d.path(), s));
+  EXPECT_EQ(s.soundDataStartAddress, 56u);
+  Bytes b = test::readFile(d / "AUXDATA" / "sound.bdmv");
+  EXPECT_EQ(b, soundBytes(s));
+  EXPECT_EQ(b.size(), 56u + 6 + 2);
+  EXPECT_EQ(log.plainLines().front(), "Saving sound.bdmv");
+  ASSERT_TRUE(soundsave(log, settings, d.path(), s));
+  EXPECT_TRUE(std::filesystem::exists(d / "AUXDATA" / "sound.bdmv.backup"));
+}
+
+TEST(SoundFile, ShortAndCorruptFilesNeverCrash) {
+  TSND s = newSoundFile();
+  insertSound(s, -1, entryOf(1, 30));
+  insertSound(s, 0, entryOf(3, 16));
+  s.extensionData.length = 4;
+  s.extensionData.dataBlockStartAddress = 12;
+  Bytes full = soundBytes(s);
+  for (size_t cut = 0; cut < full.size(); ++cut) {
+    Bytes b(full.begin(), full.begin() + cut);
+    TSND back;
+    core::NullLog log;
+    auto res = readsound(b, back, log);
+    if (cut >= 8) {
+      EXPECT_TRUE(res.truncated) << cut;
+      EXPECT_NE(back, s) << cut;
+    }
+    size_t held = 0;
+    for (const auto& e : back.entries) held += e.data.size();
+    EXPECT_LE(held, cut);
+  }
+  std::mt19937 rng(5);
+  for (int round = 0; round < 3000; ++round) {
+    Bytes b = full;
+    for (int k = 0; k <= round % 5; ++k) b[rng() % b.size()] = static_cast<uint8_t>(rng());
+    TSND back;
+    core::NullLog log;
+    readsound(b, back, log);
+    soundBytes(back);
+    EXPECT_LE(back.entries.size(), b.size() / 10);
+  }
+}
