@@ -1,0 +1,226 @@
+// index.bdmv and MovieObject.bdmv for "dump" and "resave".
+#include <cstdio>
+#include <iostream>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/registry.h"
+#include "core/save.h"
+#include "nav/index.h"
+#include "nav/movie_object.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace morvex::cli {
+
+// Helpers shared with the sound and disc commands (declared there).
+namespace navfmt {
+
+std::string hexBytes(const uint8_t* p, size_t n) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string s;
+  s.reserve(2 * n);
+  for (size_t i = 0; i < n; ++i) {
+    s.push_back(digits[p[i] >> 4]);
+    s.push_back(digits[p[i] & 15]);
+  }
+  return s;
+}
+
+std::string hex32(uint32_t v) {
+  char buf[12];
+  std::snprintf(buf, sizeof buf, "%08X", v);
+  return buf;
+}
+
+json extensionDataJson(const core::TExtensionData& x) {
+  json j = {{"length", x.length},
+            {"dataBlockStartAddress", x.dataBlockStartAddress},
+            {"numberOfEntries", x.entries.size()},
+            {"summary", core::ExtDatCap(x)}};
+  json entries = json::array();
+  for (const auto& e : x.entries)
+    entries.push_back({{"id1", e.ID1}, {"id2", e.ID2}, {"startAddress", e.startAddress}, {"length", e.length}});
+  j["entries"] = entries;
+  j["data"] = hexBytes(x.data.data(), x.data.size());
+  return j;
+}
+
+// Reads an image with a silent log; on failure prints what the reader reported.
+bool readQuietly(const fs::path& p, const std::function<bool(core::Log&)>& read) {
+  core::MemoryLog log;
+  bool ok = read(log);
+  if (!ok) {
+    std::string msg;
+    for (const auto& line : log.plainLines())
+      if (line.rfind("ERROR: ", 0) == 0) msg += (msg.empty() ? "" : "; ") + line.substr(7);
+      else if (line.rfind("Error in ", 0) == 0) msg += (msg.empty() ? "" : "; ") + line;
+    fail(core::displayPath(p) + ": " + (msg.empty() ? std::string("cannot be read") : msg));
+  }
+  return ok;
+}
+
+int writeOutput(const fs::path& out, const core::Bytes& bytes) {
+  std::string err;
+  if (!core::writeFileAtomic(out, bytes, err)) {
+    fail(core::displayPath(out) + ": " + err);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace navfmt
+
+namespace {
+
+using namespace navfmt;
+
+std::string fourcc(uint32_t v) {
+  std::string s;
+  for (int i = 3; i >= 0; --i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  return s;
+}
+
+json titleJson(const nav::TTitle& t, bool isTitle) {
+  json j = {{"titleNumber", t.titleNumber}, {"objectType", t.objectType}};
+  if (isTitle) j["accessType"] = t.accessType;
+  j["playbackType"] = t.playbackType;
+  if (t.isHdmv())
+    j["objectId"] = t.objectId;
+  else
+    j["bdjFileName"] = t.bdjFileName;
+  return j;
+}
+
+std::string titleText(const nav::TTitle& t, bool isTitle) {
+  std::string s = t.isHdmv() ? "HDMV object " + std::to_string(t.objectId)
+                             : (t.objectType == nav::ObjectBDJ ? "BD-J " : "object type " + std::to_string(t.objectType) + " ") +
+                                   t.bdjFileName;
+  s += ", playback " + std::to_string(t.playbackType);
+  if (!nav::playbackTypeText(t.playbackType).empty()) s += " (" + nav::playbackTypeText(t.playbackType) + ")";
+  if (isTitle) s += ", access " + std::to_string(t.accessType) + " (" + nav::accessTypeText(t.accessType) + ")";
+  return s;
+}
+
+bool readIndexFile(const fs::path& p, const core::Bytes& bytes, nav::TINDX& x) {
+  return readQuietly(p, [&](core::Log& log) {
+    auto r = nav::readIndex(bytes, x, log, p.filename().string());
+    return r.good && !r.truncated;
+  });
+}
+
+bool readMobjFile(const fs::path& p, const core::Bytes& bytes, nav::TMOBJ& m) {
+  return readQuietly(p, [&](core::Log& log) {
+    auto r = nav::readMovieObjects(bytes, m, log, p.filename().string());
+    return r.good && !r.truncated;
+  });
+}
+
+int dumpIndex(const fs::path& p, const core::Bytes& bytes, bool asJson) {
+  nav::TINDX x;
+  if (!readIndexFile(p, bytes, x)) return 1;
+  const auto& ix = x.indexes;
+  if (asJson) {
+    json titles = json::array();
+    for (const auto& t : ix.titles) titles.push_back(titleJson(t, true));
+    json j = {{"typeIndicator", fourcc(x.typeIndicator)},
+              {"version", fourcc(x.version)},
+              {"indexesStartAddress", x.indexesStartAddress},
+              {"extensionDataStartAddress", x.extensionDataStartAddress},
+              {"reserved", hexBytes(x.reserved.data(), x.reserved.size())},
+              {"appInfoLength", x.appInfoLength},
+              {"appInfoFlags", x.appInfoFlags},
+              {"contentProviderData", x.contentProviderData},
+              {"indexes",
+               {{"indexesLength", ix.length},
+                {"firstPlayback", titleJson(ix.firstPlayback, false)},
+                {"topMenu", titleJson(ix.topMenu, false)},
+                {"numberOfTitles", ix.titles.size()},
+                {"titles", titles}}},
+              {"extensionData", extensionDataJson(x.extensionData)}};
+    std::cout << j.dump(2) << '\n';
+    return 0;
+  }
+  std::cout << p.filename().string() << ": " << fourcc(x.typeIndicator) << " version " << fourcc(x.version) << '\n'
+            << "Indexes start address: " << x.indexesStartAddress << '\n'
+            << "ExtensionData start address: " << x.extensionDataStartAddress << '\n'
+            << "AppInfo length: " << x.appInfoLength << ", flags: " << hex32(x.appInfoFlags).substr(4) << '\n'
+            << "Content provider: " << x.contentProviderData << '\n'
+            << "Indexes length: " << ix.length << '\n'
+            << "First Playback: " << titleText(ix.firstPlayback, false) << '\n'
+            << "Top Menu: " << titleText(ix.topMenu, false) << '\n'
+            << "Titles: " << ix.titles.size() << '\n';
+  for (const auto& t : ix.titles) std::cout << "  Title " << t.titleNumber << ": " << titleText(t, true) << '\n';
+  std::cout << "ExtensionData: " << core::ExtDatCap(x.extensionData) << '\n';
+  return 0;
+}
+
+int dumpMobj(const fs::path& p, const core::Bytes& bytes, bool asJson) {
+  nav::TMOBJ m;
+  if (!readMobjFile(p, bytes, m)) return 1;
+  const auto& objs = m.movieObjects;
+  if (asJson) {
+    json list = json::array();
+    for (const auto& o : objs.objects) {
+      json cmds = json::array();
+      for (const auto& c : o.commands) cmds.push_back({{"opcode", hex32(c.opcode)}, {"dst", hex32(c.dst)}, {"src", hex32(c.src)}});
+      list.push_back({{"resumeIntentionFlag", o.resumeIntentionFlag},
+                      {"menuCallMask", o.menuCallMask},
+                      {"titleSearchMask", o.titleSearchMask},
+                      {"numberOfCommands", o.commands.size()},
+                      {"commands", cmds}});
+    }
+    json j = {{"typeIndicator", m.typeIndicator},
+              {"version", m.version},
+              {"extensionDataStartAddress", m.extensionDataStartAddress},
+              {"reserved", hexBytes(m.reserved.data(), m.reserved.size())},
+              {"movieObjects",
+               {{"movieObjectsLength", objs.length},
+                {"reserved", objs.reserved},
+                {"numberOfObjects", objs.objects.size()},
+                {"objects", list}}},
+              {"extensionData", extensionDataJson(m.extensionData)}};
+    std::cout << j.dump(2) << '\n';
+    return 0;
+  }
+  std::cout << p.filename().string() << ": " << m.typeIndicator << " version " << m.version << '\n'
+            << "ExtensionData start address: " << m.extensionDataStartAddress << '\n'
+            << "MovieObjects length: " << objs.length << '\n'
+            << "Objects: " << objs.objects.size() << '\n';
+  char num[24];
+  for (size_t i = 0; i < objs.objects.size(); ++i) {
+    const auto& o = objs.objects[i];
+    std::snprintf(num, sizeof num, "%03zu", i);
+    std::cout << "Object " << num << ": resume " << nav::resumeText(o.resumeIntentionFlag) << ", menu call "
+              << nav::maskText(o.menuCallMask) << ", title search " << nav::maskText(o.titleSearchMask) << ", "
+              << o.commands.size() << " commands\n";
+    for (size_t k = 0; k < o.commands.size(); ++k) {
+      const auto& c = o.commands[k];
+      std::snprintf(num, sizeof num, "%04zu", k);
+      std::cout << "  " << num << ": " << hex32(c.opcode) << ' ' << hex32(c.dst) << ' ' << hex32(c.src) << '\n';
+    }
+  }
+  std::cout << "ExtensionData: " << core::ExtDatCap(m.extensionData) << '\n';
+  return 0;
+}
+
+static CommandRegistrar reg(10, [](CLI::App&) {
+  registerFileKind(FileKind{
+      "index", [](const fs::path&, const core::Bytes& b) { return hasTypeIndicator(b, "INDX"); }, dumpIndex,
+      [](const fs::path& in, const core::Bytes& b, const fs::path& out) {
+        nav::TINDX x;
+        if (!readIndexFile(in, b, x)) return 1;
+        return writeOutput(out, nav::indexBytes(x));
+      }});
+  registerFileKind(FileKind{
+      "MovieObject", [](const fs::path&, const core::Bytes& b) { return hasTypeIndicator(b, "MOBJ"); }, dumpMobj,
+      [](const fs::path& in, const core::Bytes& b, const fs::path& out) {
+        nav::TMOBJ m;
+        if (!readMobjFile(in, b, m)) return 1;
+        return writeOutput(out, nav::mobjBytes(m));
+      }});
+});
+
+}  // namespace
+}  // namespace morvex::cli
