@@ -1,0 +1,14 @@
+// index.bdmv reader, then the writer on whatever was read.
+#include <cstddef>
+#include <cstdint>
+
+#include "nav/index.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  morvex::core::Bytes image(data, data + size);
+  morvex::nav::TINDX x;
+  morvex::core::NullLog log;
+  auto r = morvex::nav::readIndex(image, x, log);
+  if (r.good) (void)morvex::nav::indexBytes(x);
+  return 0;
+}

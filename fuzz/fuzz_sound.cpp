@@ -1,0 +1,17 @@
+// sound.bdmv reader and writer, and the WAV import on the same bytes.
+#include <cstddef>
+#include <cstdint>
+
+#include "sound/sound.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  morvex::core::Bytes image(data, data + size);
+  morvex::sound::TSND s;
+  morvex::core::NullLog log;
+  morvex::sound::readsound(image, s, log);
+  (void)morvex::sound::soundBytes(s);
+  morvex::sound::TSoundEntries e;
+  std::string err;
+  if (morvex::sound::wavToEntry(image, e, err)) (void)morvex::sound::mkWav(e);
+  return 0;
+}
