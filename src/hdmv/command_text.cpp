@@ -14,11 +14,31 @@ bool b31(uint32_t w) { return (w & 0x80000000u) != 0; }
 bool b15(uint32_t w) { return (w & 0x00008000u) != 0; }
 
 // A value the command does not apply is shown in parentheses.
-std::string flagged(const std::string& text, bool applied) { return applied ? text : "(" + text + ")"; }
+std::string flagged(const std::string& text, bool applied) {
+  if (applied) return text;
+  std::string s;
+  s.reserve(text.size() + 2);
+  s += '(';
+  s += text;
+  s += ')';
+  return s;
+}
 
 std::string gprFlag(uint32_t n, bool applied) { return flagged("GPR" + U(n), applied); }
 
 constexpr int kNoPsr = -1;
+
+// Appends the pieces of an operand text: a lead (" " or ", ") and one or two values.
+void put(std::string& out, const char* lead, const std::string& a) {
+  out += lead;
+  out += a;
+}
+void put(std::string& out, const char* lead, const std::string& a, const std::string& b) {
+  out += lead;
+  out += a;
+  out += ", ";
+  out += b;
+}
 
 // One operand of the plain form: immediate value or register name. A PSR named
 // here becomes the row's referenced PSR.
@@ -31,55 +51,55 @@ std::string plainOperand(uint32_t word, bool immediate, int& psrRef) {
   return "GPR" + U(word & 0xFFF);
 }
 
-std::string operand1(uint32_t op, uint32_t w, int& psrRef) {
+void operand1(std::string& out, uint32_t op, uint32_t w, int& psrRef) {
   if (imm1Of(op)) {
     switch (op) {
       case 0x51800001u:
       case 0x51C00001u:
-        return " " + flagged(U((w >> 16) & 0xFF), b31(w)) + ", " + flagged(U(w & 0xFFF), b15(w));
+        return put(out, " ", flagged(U((w >> 16) & 0xFF), b31(w)), flagged(U(w & 0xFFF), b15(w)));
       case 0x51800003u:
       case 0x51C00003u:
-        return " " + flagged(U(w & 0xFFFF), b31(w));
+        return put(out, " ", flagged(U(w & 0xFFFF), b31(w)));
       case 0x51800006u:
       case 0x51C00006u:
-        return " " + flagged(U((w >> 16) & 0xF), b31(w)) + ", " + flagged(U(w & 0xFF), b15(w));
+        return put(out, " ", flagged(U((w >> 16) & 0xF), b31(w)), flagged(U(w & 0xFF), b15(w)));
       default:
-        return " " + U(w);
+        return put(out, " ", U(w));
     }
   }
   switch (op) {
     case 0x51000001u:
     case 0x51400001u:
       psrRef = kNoPsr;
-      return " " + gprFlag((w >> 16) & 0xFFF, b31(w)) + ", " + gprFlag(w & 0xFFF, b15(w));
+      return put(out, " ", gprFlag((w >> 16) & 0xFFF, b31(w)), gprFlag(w & 0xFFF, b15(w)));
     case 0x51000003u:
     case 0x51400003u:
       psrRef = kNoPsr;
-      return " " + gprFlag(w & 0xFFF, b31(w));
+      return put(out, " ", gprFlag(w & 0xFFF, b31(w)));
     case 0x51000006u:
     case 0x51400006u:
       // The first value of this operand is never a register.
       psrRef = kNoPsr;
-      return " " + flagged(U((w >> 16) & 0xF), b31(w)) + ", " + gprFlag(w & 0xFFF, b15(w));
+      return put(out, " ", flagged(U((w >> 16) & 0xF), b31(w)), gprFlag(w & 0xFFF, b15(w)));
     default:
-      return " " + plainOperand(w, false, psrRef);
+      return put(out, " ", plainOperand(w, false, psrRef));
   }
 }
 
-std::string operand2(uint32_t op, uint32_t w, int& psrRef) {
+void operand2(std::string& out, uint32_t op, uint32_t w, int& psrRef) {
   if (imm2Of(op)) {
     switch (op) {
       case 0x51400001u:
       case 0x51C00001u:
-        return ", " + flagged(U((w >> 16) & 0xFF), b31(w)) + ", " + flagged(U(w & 0xFF), b15(w));
+        return put(out, ", ", flagged(U((w >> 16) & 0xFF), b31(w)), flagged(U(w & 0xFF), b15(w)));
       case 0x51400003u:
       case 0x51C00003u:
-        return ", " + flagged(U(w & 0xFF), b31(w));
+        return put(out, ", ", flagged(U(w & 0xFF), b31(w)));
       case 0x51400006u:
       case 0x51C00006u:
-        return ", " + flagged(U((w >> 16) & 0xFF), b31(w)) + ", " + flagged(U(w & 0xFFF), b15(w));
+        return put(out, ", ", flagged(U((w >> 16) & 0xFF), b31(w)), flagged(U(w & 0xFFF), b15(w)));
       default:
-        return ", " + U(w);
+        return put(out, ", ", U(w));
     }
   }
   switch (op) {
@@ -88,13 +108,13 @@ std::string operand2(uint32_t op, uint32_t w, int& psrRef) {
     case 0x51000006u:
     case 0x51800006u:
       psrRef = kNoPsr;
-      return ", " + gprFlag((w >> 16) & 0xFFF, b31(w)) + ", " + gprFlag(w & 0xFFF, b15(w));
+      return put(out, ", ", gprFlag((w >> 16) & 0xFFF, b31(w)), gprFlag(w & 0xFFF, b15(w)));
     case 0x51000003u:
     case 0x51800003u:
       psrRef = kNoPsr;
-      return ", " + gprFlag(w & 0xFFF, b31(w));
+      return put(out, ", ", gprFlag(w & 0xFFF, b31(w)));
     default:
-      return ", " + plainOperand(w, false, psrRef);
+      return put(out, ", ", plainOperand(w, false, psrRef));
   }
 }
 
@@ -138,12 +158,13 @@ CommandRow comm2str(const TCommand& cmd, int r, CmdContext context) {
   line += cmdName(d.group, d.subGroup, d.operation);
 
   int psrRef = kNoPsr;
-  std::string op1Text;
+  bool op1IsPsr = false;
   if (d.operandCount >= 1) {
-    op1Text = operand1(op, cmd.dst, psrRef);
-    line += op1Text;
+    const size_t at = line.size();
+    operand1(line, op, cmd.dst, psrRef);
+    op1IsPsr = line.compare(at, 4, " PSR") == 0;
   }
-  if (d.operandCount >= 2) line += operand2(op, cmd.src, psrRef);
+  if (d.operandCount >= 2) operand2(line, op, cmd.src, psrRef);
 
   if (!valid) {
     line += "  ; Invalid opcode";
@@ -157,7 +178,7 @@ CommandRow comm2str(const TCommand& cmd, int r, CmdContext context) {
   if (valid && psrRef != kNoPsr && psrRef < kPsrNamed) {
     line += "       ;PSR" + std::to_string(psrRef) + ": " + std::string(psrNames(psrRef));
     if (psrRef >= 16 && psrRef <= 19) {
-      const uint32_t w = op1Text.starts_with(" PSR") ? cmd.src : cmd.dst;
+      const uint32_t w = op1IsPsr ? cmd.src : cmd.dst;
       line += "  [" + letters(w) + "]";
     }
   }

@@ -109,7 +109,10 @@ bool Interpreter::step() {
   ++pc_;
   if (isLine(pc_)) {
     curLine = static_cast<int32_t>(pc_);
-    emit(RunEventKind::CurLine, curLine);
+    // Only the latest line matters to the front end: a long run between two calls
+    // leaves one CurLine event, not one per command.
+    if (!events_.empty() && events_.back().kind == RunEventKind::CurLine) events_.back().line = curLine;
+    else emit(RunEventKind::CurLine, curLine);
   }
   if (!isLine(pc_) || traceBox) finish();
   return true;

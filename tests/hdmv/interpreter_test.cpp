@@ -154,6 +154,10 @@ TEST(Interpreter, GoToLoopsAreBoundedByTheBudget) {
   EXPECT_EQ(f.run(loop, 1000), RunState::Running);
   EXPECT_EQ(f.it.executed(), 1000u);
   EXPECT_EQ(f.regs.gpr[0], 250u);
+  // Events do not pile up with the steps: one current-line event stands for them all.
+  ASSERT_EQ(f.it.events().size(), 1u);
+  EXPECT_EQ(f.it.events()[0].kind, RunEventKind::CurLine);
+  EXPECT_EQ(f.it.events()[0].line, 0);
   // A second run is refused while this one is in progress; nothing changes.
   EXPECT_FALSE(f.it.ExecComm({movI(9, 9)}));
   EXPECT_FALSE(f.it.start({movI(9, 9)}));
