@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/binary.h"
@@ -107,6 +108,11 @@ public:
 private:
   void operandCountFromSwitches();
 };
+
+// In-place editing of a word cell of a button's command table (8 characters, upper
+// case): once the text holds no space it is read as hexadecimal, characters that are
+// not hexadecimal digits being skipped. Nothing while a space remains.
+std::optional<uint32_t> parseHexCell(std::string_view text);
 
 // Where a double-click on a command leads.
 struct FollowTarget {

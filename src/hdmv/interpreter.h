@@ -9,7 +9,9 @@
 // program; step() executes one command; run() executes up to a budget of commands, so
 // a program that loops forever never blocks its caller. What a front end shows (a
 // report in the status line, the current line, the row to select, a traced line) is
-// handed out as events; how long a report stays visible is the front end's business.
+// handed out as events, in the order they happened; how long a report stays visible
+// is the front end's business (it keeps a Report up for the show delay before it acts
+// on the events after it, such as the status line being cleared at the end).
 #include <cstddef>
 #include <cstdint>
 #include <string>

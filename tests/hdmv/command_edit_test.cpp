@@ -188,6 +188,10 @@ TEST(CommandEditor, OperandTypesNumbersAndHexFields) {
   EXPECT_EQ(e.cmd.dst, 0x80058003u);
   e.enterOpcodeHex(0);
   EXPECT_EQ(e.cmd, kNopCommand);
+  // Button table cells: read once no space is left, non-digits skipped.
+  EXPECT_FALSE(parseHexCell("2081 000"));
+  EXPECT_EQ(parseHexCell("20810000"), 0x20810000u);
+  EXPECT_EQ(parseHexCell("2G81XX00"), 0x28100u);
   e.enterDstHex(0x12345678u);
   e.enterOpcodeHex(0x20810000u);
   EXPECT_EQ(e.cmd, (TCommand{0x20810000u, 0x12345678u, 0}));
