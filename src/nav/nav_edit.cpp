@@ -80,6 +80,7 @@ void setTopMenuOn(TINDX& indx, bool on, uint16_t selectedObject) {
 int insertTitle(TINDX& indx, int afterRow) {
   auto& titles = indx.indexes.titles;
   const int n = static_cast<int>(titles.size());
+  if (titles.size() >= kMaxTitles) return -1;
   const int pos = n == 0 ? 0 : std::clamp(afterRow, -1, n - 1) + 1;
   TTitle t;
   t.objectType = ObjectHDMV;
@@ -110,6 +111,13 @@ int insertObject(TMOBJ& mobj, int afterRow) {
   const int pos = n == 0 ? 0 : std::clamp(afterRow, -1, n - 1) + 1;
   objs.insert(objs.begin() + pos, Tmobject{});
   shiftMobj(mobj, 4);
+  return pos;
+}
+
+int insertObject(TMOBJ& mobj, TINDX& indx, int afterRow) {
+  const int pos = insertObject(mobj, afterRow);
+  for (TTitle& t : indx.indexes.titles)
+    if (t.isHdmv() && t.objectId != kNoObject && t.objectId >= pos && t.objectId < kNoObject - 1) ++t.objectId;
   return pos;
 }
 

@@ -39,7 +39,8 @@ void setTopMenuOn(TINDX& indx, bool on, uint16_t selectedObject);
 
 // Inserts a title (HDMV, access 0, playback 0, object 0) after the given row (0-based;
 // at the top of an empty list) and renumbers the titles by position. Returns the new
-// title's index.
+// title's index, or -1 when the index already holds 999 titles (the most an index
+// file may hold; a longer one would not read back).
 int insertTitle(TINDX& indx, int afterRow);
 
 // Deletes titles first..last (0-based rows). Returns the index to select afterwards:
@@ -47,9 +48,12 @@ int insertTitle(TINDX& indx, int afterRow);
 // left.
 int deleteTitles(TINDX& indx, int first, int last);
 
-// Inserts an empty movie object after the given row (at 0 in an empty list). Title
-// references are not renumbered. Returns its number.
+// Inserts an empty movie object after the given row (at 0 in an empty list) and
+// returns its number. The objects behind it move up by one; with the index given,
+// the HDMV titles that used them follow them (as deletion does), so no title starts
+// running a different program. First Playback and Top Menu are left as they are.
 int insertObject(TMOBJ& mobj, int afterRow);
+int insertObject(TMOBJ& mobj, TINDX& indx, int afterRow);
 
 struct ObjectDeletion {
   int select = -1;                  // object to select afterwards, -1 when none is left

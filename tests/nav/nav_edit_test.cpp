@@ -75,6 +75,12 @@ TEST(TitleEditing, InsertIntoEmptyAndDeleteRanges) {
   EXPECT_EQ(six.indexes.length, 26u);
   EXPECT_EQ(deleteTitles(six, 0, 0), -1);
   EXPECT_EQ(six.indexes.length, 26u);
+  // An index holds at most 999 titles: the 1000th is not inserted.
+  TINDX full = indexWithTitles(999);
+  const uint32_t length = full.indexes.length;
+  EXPECT_EQ(insertTitle(full, 5), -1);
+  EXPECT_EQ(full.indexes.titles.size(), 999u);
+  EXPECT_EQ(full.indexes.length, length);
 }
 
 TEST(TitleEditing, FirstPlaybackTopMenuAndLabels) {
@@ -124,6 +130,17 @@ TEST(ObjectEditing, InsertAndDeleteKeepLengths) {
   TINDX indx;
   deleteObjects(m, indx, 2, 3, log);
   EXPECT_EQ(m.movieObjects.objects.size(), 2u);
+  expectConsistent(m);
+  // With the index, titles follow the objects that move up; 0xFFFF and objects before
+  // the insertion point stay.
+  TINDX titles = indexWithTitles(3);  // objects 0, 1, 2
+  titles.indexes.titles[2].objectId = kNoObject;
+  titles.indexes.topMenu.objectId = 1;
+  EXPECT_EQ(insertObject(m, titles, 0), 1);
+  EXPECT_EQ(titles.indexes.titles[0].objectId, 0u);
+  EXPECT_EQ(titles.indexes.titles[1].objectId, 2u);
+  EXPECT_EQ(titles.indexes.titles[2].objectId, kNoObject);
+  EXPECT_EQ(titles.indexes.topMenu.objectId, 1u);
   expectConsistent(m);
   // Without ExtensionData the address stays 0.
   TMOBJ bare = objectsWithCommands({1});
