@@ -148,7 +148,7 @@ struct Session {
 // ---- menu render ----
 
 struct RenderArgs {
-  std::string file, out, select, overlay, fit;
+  std::string file, out, select, overlay, fit, background;
   int page = 0;
   bool activate = false;
 };
@@ -183,6 +183,15 @@ void render(const RenderArgs& a) {
     s.options.fullScreen = true;
   }
   s.open(a.page);
+  if (!a.background.empty()) {
+    s.options.background = true;
+    s.options.backgroundFile = a.background;
+    std::string err;
+    if (!s.view->backchange(&err)) {
+      fail(core::displayPath(a.background) + ": " + err);
+      return;
+    }
+  }
   const igs::TPage& page = s.menu.ics.pages[size_t(a.page)];
   unsigned selected = page.defaultSelected;
   if (!a.select.empty() && !parseNumber(a.select, selected)) {
@@ -320,6 +329,7 @@ CommandRegistrar reg(60, [](CLI::App& app) {
   render->add_option("--select", r.select, "selected button id (default: the page's default)");
   render->add_flag("--activate", r.activate, "draw the selected button activated");
   render->add_option("--overlay", r.overlay, "comma-separated overlays: ids, objects, frames, windows");
+  render->add_option("--background", r.background, "background picture (BMP or PNG) instead of the built-in one");
   render->add_option("--fit", r.fit, "scale into a WIDTHxHEIGHT view as the fit-to-window mode does");
   render->add_option("-o,--output", r.out, "PNG file to write")->required();
   render->callback([] { ::morvex::cli::render(r); });

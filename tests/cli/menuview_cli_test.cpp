@@ -143,6 +143,19 @@ TEST(MenuViewCli, RenderComposesSelectionActivationOverlaysAndFit) {
   EXPECT_EQ(page.pixel(730, 479), (Rgba{192, 192, 192, 255}));  // normal frame, silver
   EXPECT_EQ(page.pixel(733, 433), (Rgba{255, 255, 255, 255}));  // normal label, white
 
+  // A user background: a PNG with one half-transparent pixel over the navy colour.
+  Image back(2, 2, Rgba{255, 255, 255, 255});
+  back.setPixel(1, 1, Rgba{255, 255, 255, 128});
+  std::string err;
+  ASSERT_TRUE(menuview::savePng(back, tmp / "back.png", err)) << err;
+  r = runCli("menu render '" + menu.string() + "' --background '" + (tmp / "back.png").string() + "' -o '" +
+             (tmp / "b.png").string() + "'");
+  ASSERT_EQ(r.status, 0) << r.out;
+  page = readPng(tmp / "b.png");
+  EXPECT_EQ(page.pixel(0, 0), (Rgba{255, 255, 255, 255}));
+  EXPECT_EQ(page.pixel(1, 1), (Rgba{128, 128, 192, 255}));
+  EXPECT_EQ(page.pixel(2, 2), (Rgba{0, 0, 128, 255}));
+
   r = runCli("menu render '" + menu.string() + "' --page 1 --fit 962x542 -o '" + (tmp / "f.png").string() + "'");
   ASSERT_EQ(r.status, 0) << r.out;
   page = readPng(tmp / "f.png");
@@ -177,6 +190,8 @@ TEST(MenuViewCli, RenderRefusesBadInputAndWritesNothing) {
   EXPECT_NE(runCli("menu render '" + menu.string() + "' --page 2 -o '" + out.string() + "'").status, 0);
   EXPECT_NE(runCli("menu render '" + menu.string() + "' --overlay ids,bogus -o '" + out.string() + "'").status, 0);
   EXPECT_NE(runCli("menu render '" + menu.string() + "' --fit 100 -o '" + out.string() + "'").status, 0);
+  EXPECT_NE(runCli("menu render '" + menu.string() + "' --background '" + (tmp / "none.png").string() + "' -o '" +
+                   out.string() + "'").status, 0);
   test::writeFile(tmp / "junk.mnu", {'X', 'Y', 0, 0, 0, 0, 0, 0, 0, 0, 0x18, 0, 0});
   EXPECT_NE(runCli("menu render '" + (tmp / "junk.mnu").string() + "' -o '" + out.string() + "'").status, 0);
   EXPECT_FALSE(std::filesystem::exists(out));
