@@ -50,6 +50,8 @@ void writeattrib(ByteWriter& out, const TStreamAttributes& a, size_t o) {
 
 namespace {
 
+constexpr size_t kMaxAppInfoBlock = 18 + 0x10000;
+
 // Streams always take 16 bytes in the file: the entry and the attributes are written
 // at fixed places whatever their stored lengths say.
 void addStream(ByteWriter& w, const TStream& s) {
@@ -158,7 +160,10 @@ core::Bytes appInfoBlock(const AppInfoPlayList& ai) {
   w.addword((ai.PlayList_random_access_flag & 1u) * 0x8000 + (ai.audio_mix_app_flag & 1u) * 0x4000 +
             (ai.lossless_may_bypass_mixer_flag & 1u) * 0x2000);
   core::Bytes b = w.take();
-  b.resize(size_t(ai.length) + 4, 0);
+  // The block is its length + 4 bytes, zero-filled after the fields. A length below
+  // the 14 bytes of fields still gets its fields, and no length read from a damaged
+  // file makes the writer fill more than 64 KiB: the block on a disc is 18 bytes.
+  b.resize(std::clamp<size_t>(size_t(ai.length) + 4, 18, kMaxAppInfoBlock), 0);
   return b;
 }
 
@@ -267,6 +272,7 @@ std::vector<std::string> layoutMismatches(const TMPLS& m) {
     }
   }
   Parts parts = buildParts(m);
+  check("AppInfoPlayList length", m.appInfo.length, parts.appInfo.size() - 4);
   check("PlayList length", pl.length, parts.playList.size() - 4);
   check("number of marks", m.playListMark.numMarks, m.playListMark.marks.size());
   check("PlayListMark length", m.playListMark.length, parts.marks.size() - 4);

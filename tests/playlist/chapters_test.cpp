@@ -4,7 +4,7 @@
 #include "playlist/chapters.h"
 #include "playlist/grid_text.h"
 #include "playlist/mpls_writer.h"
-#include "synth.h"
+#include "playlist/synth.h"
 
 using namespace morvex;
 using namespace morvex::playlist;

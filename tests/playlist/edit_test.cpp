@@ -7,7 +7,7 @@
 #include "playlist/names.h"
 #include "playlist/playlist_edit.h"
 #include "playlist/stream_edit.h"
-#include "synth.h"
+#include "playlist/synth.h"
 
 using namespace morvex;
 using namespace morvex::playlist;

@@ -11,7 +11,7 @@
 #include "playlist/playlist_edit.h"
 #include "playlist/stream_edit.h"
 #include "support/test_support.h"
-#include "synth.h"
+#include "playlist/synth.h"
 
 using namespace morvex;
 using namespace morvex::playlist;

@@ -6,7 +6,7 @@
 #include "playlist/mpls_reader.h"
 #include "playlist/mpls_writer.h"
 #include "support/test_support.h"
-#include "synth.h"
+#include "playlist/synth.h"
 
 using namespace morvex;
 using namespace morvex::playlist;

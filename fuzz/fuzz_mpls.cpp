@@ -1,0 +1,32 @@
+// Playlist reader on arbitrary bytes. Whatever reads completely must write and read
+// back to the same file: the writer's output is a fixed point of read + write.
+#include <cstddef>
+#include <cstdint>
+
+#include "playlist/chapters.h"
+#include "playlist/grid_text.h"
+#include "playlist/mpls_reader.h"
+#include "playlist/mpls_writer.h"
+
+using namespace morvex;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  core::NullLog log;
+  playlist::TMPLS m;
+  core::Bytes image(data, data + size);
+  if (playlist::readMPLS(image, "fuzz.mpls", log, m) != playlist::ReadStatus::Ok) return 0;
+  for (const auto& pi : m.playList.playItems) {
+    playlist::playItemRow(pi, 0);
+    playlist::angleRows(pi);
+    for (int k = 0; k < 7; ++k) playlist::streamRows(pi.stn, playlist::StreamKind(k));
+  }
+  playlist::exportChapters(m, playlist::ChapterFormat::Frame);
+  core::Bytes out = playlist::buildMPLS(m);
+  playlist::TMPLS again;
+  if (playlist::readMPLS(out, "again.mpls", log, again) != playlist::ReadStatus::Ok) __builtin_trap();
+  if (playlist::buildMPLS(again) != out) __builtin_trap();
+  playlist::TMPLS chapters = again;
+  if (chapters.markStart != 0 && !chapters.playList.playItems.empty())
+    playlist::importChapters(chapters, "0\r\n45000\r\n99999999999\r\n", playlist::ChapterFormat::PTS, log);
+  return 0;
+}

@@ -1,0 +1,128 @@
+// Demo disc playlists: a menu playlist and a feature playlist with chapters, written
+// with the playlist writer. Clips 00000 (menu) and 00001/00002 (feature) come from the
+// clip step; their streams use the usual PIDs: video 0x1011, audio 0x1100/0x1101,
+// subtitles 0x1200, menu 0x1400.
+#include <filesystem>
+
+#include "core/save.h"
+#include "demo_registry.h"
+#include "playlist/chapters.h"
+#include "playlist/mpls_writer.h"
+
+namespace morvex::demo {
+
+namespace {
+
+using namespace morvex::playlist;
+
+constexpr uint32_t kSecond = 45000;
+
+TStream stream(uint8_t type, uint16_t pid, uint8_t coding, const char* lang) {
+  TStream s;
+  s.entry.length = 9;
+  s.entry.type = type;
+  if (type == 2) s.entry.subPID = pid;
+  else s.entry.mainPID = pid;
+  s.attr.length = 5;
+  s.attr.codingType = coding;
+  if (coding == 0x1B) {
+    s.attr.videoFormat = 6;  // 1080p
+    s.attr.frameRate = 1;    // 23.976
+  } else if (coding == 0x81) {
+    s.attr.audioPresentation = 6;
+    s.attr.samplingFrequency = 1;
+    s.attr.language = lang;
+  } else {
+    s.attr.language = lang;
+  }
+  return s;
+}
+
+TPlayItem playItem(const char* clip, uint32_t seconds) {
+  TPlayItem p;
+  p.clipName = clip;
+  p.codecId = "M2TS";
+  p.connectionCondition = 1;
+  p.inTime = 0;
+  p.outTime = seconds * kSecond;
+  p.randomAccessFlag = 0;
+  p.stn.video.push_back(stream(1, 0x1011, 0x1B, ""));
+  p.stn.audio.push_back(stream(1, 0x1100, 0x81, "eng"));
+  return p;
+}
+
+TMPLS blank() {
+  TMPLS m;
+  m.typeIndicator = "MPLS";
+  m.version = "0200";
+  m.markStart = 1;  // the file has a mark section; updateLengths places it
+  m.appInfo.length = 14;
+  m.appInfo.playbackType = 1;
+  return m;
+}
+
+bool save(DemoContext& ctx, const std::string& name, const TMPLS& m) {
+  core::SaveSettings s;
+  s.backup = false;
+  return saveMPLS(ctx.log, s, ctx.bdmv / "PLAYLIST", name + ".mpls", m);
+}
+
+bool writePlaylists(DemoContext& ctx) {
+  std::error_code ec;
+  std::filesystem::create_directories(ctx.bdmv / "PLAYLIST", ec);
+  if (ec) return false;
+
+  // 00000: the top menu, a still-like loop of clip 00000 with its IG menu in the clip.
+  TMPLS menu = blank();
+  menu.appInfo.uoMask1 = 0x00000000;
+  TPlayItem mp = playItem("00000", 30);
+  mp.stn.ig.push_back(stream(1, 0x1400, 0x91, "eng"));
+  mp.stillMode = 0;
+  menu.playList.playItems.push_back(mp);
+  menu.playListMark.marks.push_back(TMark{0, 1, 0, 0, 0xFFFF, 0});
+  updateLengths(menu);
+
+  // 00001: the feature, clips 00001 and 00002 end to end, two audio languages,
+  // English subtitles, and a chapter every 20 seconds placed by chapter import.
+  TMPLS feature = blank();
+  TPlayItem f1 = playItem("00001", 60);
+  f1.stn.audio.push_back(stream(1, 0x1101, 0x81, "fre"));
+  f1.stn.pg.push_back(stream(1, 0x1200, 0x90, "eng"));
+  TPlayItem f2 = f1;
+  f2.clipName = "00002";
+  feature.playList.playItems = {f1, f2};
+  updateLengths(feature);
+  core::NullLog quiet;
+  ChapterResult ch = importChapters(
+      feature, "00:00:00.000\r\n00:00:20.000\r\n00:00:40.000\r\n00:01:00.000\r\n00:01:20.000\r\n00:01:40.000\r\n",
+      ChapterFormat::Time, quiet);
+  if (!ch.ok) return false;
+  // the last chapter is a link point, as authoring tools set for a scene bookmark
+  feature.playListMark.marks.back().type = 2;
+  if (!layoutMismatches(feature).empty() || !layoutMismatches(menu).empty()) return false;
+
+  // 00002: the feature's second half alone, with a SubPath for an out-of-mux menu.
+  TMPLS extra = blank();
+  TPlayItem e1 = f2;
+  e1.stn.ig.push_back(stream(2, 0x1400, 0x91, "eng"));
+  extra.playList.playItems = {e1};
+  TSubPath sp;
+  sp.type = 3;
+  TSubPlayItem spi;
+  spi.clipName = "00000";
+  spi.codecId = "M2TS";
+  spi.connectionCondition = 1;
+  spi.outTime = 30 * kSecond;
+  sp.subPlayItems.push_back(spi);
+  extra.playList.subPaths.push_back(sp);
+  extra.playListMark.marks.push_back(TMark{0, 1, 0, 0, 0xFFFF, 0});
+  updateLengths(extra);
+
+  return save(ctx, "00000", menu) && save(ctx, "00001", feature) && save(ctx, "00002", extra);
+}
+
+const DemoStep step(40, "playlists", writePlaylists);
+
+}  // namespace
+
+}  // namespace morvex::demo
