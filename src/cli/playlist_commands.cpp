@@ -288,10 +288,6 @@ static CommandRegistrar reg(40, [](CLI::App& app) {
       fail(core::displayPath(impFile) + ": " + err);
       return;
     }
-    if (m.markStart == 0) {
-      fail(core::displayPath(impIn) + ": the playlist has no PlayListMark section");
-      return;
-    }
     ConsoleLog log(impQuiet);
     ChapterResult r = importChapters(m, std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), *f, log);
     if (!r.ok) {

@@ -145,6 +145,11 @@ ChapterResult importChapters(TMPLS& m, std::string_view text, ChapterFormat f, c
                 std::to_string(kMaxChapterLines) + " marks.";
     return res;
   }
+  if (m.markStart == 0) {
+    // Without a PlayListMark section the reader never looks for marks.
+    res.error = "The playlist has no PlayListMark section.";
+    return res;
+  }
   const auto& items = m.playList.playItems;
   if (items.empty()) {
     res.error = "The playlist has no PlayItem to place chapters on.";

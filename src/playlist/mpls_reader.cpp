@@ -257,8 +257,8 @@ ReadStatus readMPLS(const core::Bytes& image, const std::string& fileName, core:
   auto finish = [&](ReadStatus st) {
     model = std::move(m);
     if (st == ReadStatus::Truncated)
-      log.erlog(fileName + " ends early: the read stopped at byte " + std::to_string(r.size()) +
-                ", what was read is kept");
+      log.erlog(fileName + " ends early: the file has " + std::to_string(r.size()) +
+                " bytes and the reader needed more; what was read is kept");
     else if (!options.silent)
       log.log2(readSummary(model));
     return close(st);

@@ -123,6 +123,11 @@ TEST(Chapters, ImportShrinksAndReplacesMarks) {
   ASSERT_TRUE(importChapters(m, "00:01:40.000", ChapterFormat::Time, log).ok);
   EXPECT_EQ(m.playListMark.marks[0].playItemRef, 1);
   EXPECT_EQ(m.playListMark.marks[0].timeStamp, 900000u);
+  // A playlist without a mark section takes no chapters: the reader would not see them.
+  TMPLS none = twoItems();
+  none.markStart = 0;
+  EXPECT_FALSE(importChapters(none, "0\r\n", ChapterFormat::PTS, log).ok);
+  EXPECT_EQ(none.playListMark.marks.size(), 3u);
   // Text without lines changes nothing.
   const auto marks = marksOf(m);
   EXPECT_FALSE(importChapters(m, "", ChapterFormat::PTS, log).ok);

@@ -40,7 +40,9 @@ void compareStreams(const BLURAY_STREAM_INFO* theirs, unsigned count, const std:
       EXPECT_EQ(theirs[i].format, s.attr.audioPresentation);
       EXPECT_EQ(theirs[i].rate, s.attr.samplingFrequency);
     }
-    if (!video) EXPECT_EQ(std::string(reinterpret_cast<const char*>(theirs[i].lang)), s.attr.language);
+    if (!video) {
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(theirs[i].lang)), s.attr.language);
+    }
   }
 }
 
