@@ -18,6 +18,7 @@
 #include "menuview/emulator.h"
 #include "menuview/overlay.h"
 #include "menuview/picture_io.h"
+#include "sound/sound.h"
 
 namespace fs = std::filesystem;
 using namespace morvex;
@@ -210,7 +211,7 @@ void render(const RenderArgs& a) {
 // ---- menu play ----
 
 struct PlayArgs {
-  std::string file, keys, out;
+  std::string file, keys, out, sounds;
   int page = 0;
   bool trace = false;
 };
@@ -271,8 +272,7 @@ void printEvents(Session& s, bool trace) {
         break;
     }
   }
-  for (const ViewEvent& e : s.view->takeEvents())
-    if (trace) std::cout << "  Sound " << e.soundId << '\n';
+  for (const ViewEvent& e : s.view->takeEvents()) std::cout << "  Sound " << e.soundId << '\n';
   for (const ViewFrame& f : s.view->takeFrames())
     if (trace && !f.status.empty()) std::cout << "  " << f.status << '\n';
 }
@@ -288,6 +288,26 @@ void play(const PlayArgs& a) {
     return;
   }
   s.open(a.page);
+  // Button sounds are those of the disc's sound file: named, or found beside the menu
+  // in BDMV/AUXDATA when the menu lies in BDMV/STREAM.
+  fs::path soundFile = a.sounds;
+  if (soundFile.empty()) {
+    const fs::path guess = fs::absolute(a.file).parent_path().parent_path() / "AUXDATA" / "sound.bdmv";
+    std::error_code ec;
+    if (fs::is_regular_file(guess, ec)) soundFile = guess;
+  }
+  if (!soundFile.empty()) {
+    core::Bytes image;
+    std::string err;
+    sound::TSND snd;
+    core::MemoryLog quietSound;
+    if (!core::readWholeFile(soundFile, image, err) || !sound::readsound(image, snd, quietSound).good) {
+      fail(core::displayPath(soundFile) + ": not a sound file" + (err.empty() ? "" : " (" + err + ")"));
+      return;
+    }
+    s.view->soundCount = unsigned(snd.entries.size());
+    s.options.playSound = true;
+  }
   if (a.trace)
     s.emu->traceHook = [&s](int button, int line, const hdmv::TCommand& c) {
       printEvents(s, true);  // what led to this command comes first
@@ -339,8 +359,9 @@ CommandRegistrar reg(60, [](CLI::App& app) {
   play->add_option("MENU", p.file, "menu file (.mnu) or AV stream (.m2ts)")->required();
   play->add_option("--keys", p.keys, "comma-separated keys: U, D, L, R, Sel, Timeout, Tick")->required();
   play->add_option("--page", p.page, "page to start on (default 0)");
-  play->add_flag("--trace", p.trace, "also print every command executed, effect steps and sounds");
+  play->add_flag("--trace", p.trace, "also print every command executed and the effect steps");
   play->add_option("-o,--output", p.out, "PNG file for the final picture");
+  play->add_option("--sounds", p.sounds, "sound.bdmv whose entries the buttons play (default: the disc's)");
   play->callback([] { ::morvex::cli::play(p); });
 });
 

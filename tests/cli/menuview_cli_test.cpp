@@ -10,6 +10,7 @@
 #include "igs/mux.h"
 #include "igs/writer.h"
 #include "menuview/picture_io.h"
+#include "sound/sound.h"
 #include "support/test_support.h"
 
 using namespace morvex;
@@ -90,6 +91,7 @@ std::filesystem::path writeMenu(const std::filesystem::path& dir) {
   p0.bogs[1].buttons.push_back(
       button(1, 970, 430, {hdmv::TCommand{0x50400001, 5, 77}, hdmv::TCommand{0x51C00003, 0x80000000, 0x80000001}}));
   p0.bogs[1].buttons[0].left = 0;
+  p0.bogs[1].buttons[0].selectedSound = 1;
   igs::TPage& p1 = m.ics.pages[1];
   p1.id = 1;
   p1.defaultSelected = 0;
@@ -209,6 +211,7 @@ TEST(MenuViewCli, PlayPrintsRunsRegisterAndPageChanges) {
   ASSERT_NE(at("PSR10: 0000FFFF -> 00000000 (0)"), std::string::npos) << o;
   ASSERT_NE(at("R\n  PSR10: 00000000 -> 00000001 (1)"), std::string::npos) << o;
   ASSERT_NE(at("Run button 0001"), std::string::npos) << o;
+  EXPECT_EQ(at("Sound"), std::string::npos) << o;  // no sound file: no sounds
   ASSERT_NE(at("GPR5: 00000000 -> 0000004D (77)"), std::string::npos) << o;
   ASSERT_NE(at("Page: 1"), std::string::npos) << o;
   ASSERT_NE(at("PSR11: 00000000 -> 00000001 (1)"), std::string::npos) << o;
@@ -220,6 +223,16 @@ TEST(MenuViewCli, PlayPrintsRunsRegisterAndPageChanges) {
   EXPECT_NE(at("0001 0001  "), std::string::npos) << o;
   const Image page = readPng(tmp / "final.png");
   EXPECT_EQ(page.pixel(855, 605), viaYcc(0, 0, 0));  // page 1's button, selected
+
+  // With a sound file of two entries, selecting button 1 plays its sound 1.
+  sound::TSND snd = sound::newSoundFile();
+  snd.entries.resize(2);
+  for (auto& e : snd.entries) e.data.assign(96, 0);
+  sound::layoutSound(snd);
+  test::writeFile(tmp / "sound.bdmv", sound::soundBytes(snd));
+  r = runCli("menu play '" + menu.string() + "' --keys R --sounds '" + (tmp / "sound.bdmv").string() + "'");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("R\n  Sound 1\n"), std::string::npos) << r.out;
 
   r = runCli("menu play '" + menu.string() + "' --keys \"R,Jump\"");
   EXPECT_NE(r.status, 0);
