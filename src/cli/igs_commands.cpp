@@ -1,0 +1,373 @@
+// "menu ...": IG menus — dump, resave, mux into a menu-only stream, export objects
+// and palettes, import a picture. The "menu" command is shared so other areas can add
+// their own subcommands to it.
+#include <iostream>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/registry.h"
+#include "core/save.h"
+#include "igs/dump.h"
+#include "igs/edit.h"
+#include "igs/mux.h"
+#include "igs/objects.h"
+#include "igs/reader.h"
+#include "igs/writer.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace morvex::cli {
+
+namespace {
+
+// Errors (log lines with ERROR and status-bar errors) go to stderr; the rest is
+// dropped so dumps stay clean.
+class MenuLog : public core::Log {
+public:
+  bool failed = false;
+
+protected:
+  void appendLine(const core::FormattedLine& line) override {
+    if (line.text.find("ERROR:") != std::string::npos) {
+      std::cerr << line.text.substr(1) << '\n';
+      failed = true;
+    }
+  }
+  void showError(const std::string& text) override {
+    if (text == last_) return;  // erlog shows its line and then the status error
+    last_ = text;
+    std::cerr << "ERROR: " << text << '\n';
+    failed = true;
+  }
+
+private:
+  std::string last_;
+};
+
+bool isMenuFile(const core::Bytes& b) { return b.size() >= 13 && b[0] == 'I' && b[1] == 'G'; }
+
+bool loadMenu(const std::string& file, igs::Menu& menu, MenuLog& log) {
+  core::Bytes bytes;
+  std::string err;
+  if (!core::readWholeFile(file, bytes, err)) {
+    fail(core::displayPath(file) + ": " + err);
+    return false;
+  }
+  if (!isMenuFile(bytes)) {
+    fail(core::displayPath(file) + ": not a menu file");
+    return false;
+  }
+  if (!igs::loadMNU(menu, std::span<const uint8_t>(bytes), log)) {
+    fail(core::displayPath(file) + ": no interactive composition found");
+    return false;
+  }
+  return true;
+}
+
+std::optional<unsigned> parseNumber(const std::string& text) {
+  try {
+    size_t used = 0;
+    unsigned long v = std::stoul(text, &used, 0);
+    if (used != text.size() || v > 0xFFFF) return std::nullopt;
+    return unsigned(v);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+json effectsJson(const igs::Teffectseq& s) {
+  json j;
+  j["windows"] = json::array();
+  for (unsigned w = 0; w < s.numWindows && w < 2; ++w) {
+    const auto& win = s.windows[w];
+    j["windows"].push_back({{"id", win.id}, {"x", win.x}, {"y", win.y}, {"width", win.width}, {"height", win.height}});
+  }
+  j["effects"] = json::array();
+  for (const auto& e : s.effects) {
+    json je = {{"duration", e.duration}, {"palette", e.paletteId}, {"objects", json::array()}};
+    for (const auto& o : e.objects) {
+      json jo = {{"object", o.objectId}, {"window", o.windowId}, {"x", o.x}, {"y", o.y},
+                 {"cropped", o.cropped()}, {"forced", (o.flags & 1) != 0}};
+      if (o.cropped())
+        jo["crop"] = {{"x", o.cropX}, {"y", o.cropY}, {"width", o.cropWidth}, {"height", o.cropHeight}};
+      je["objects"].push_back(jo);
+    }
+    j["effects"].push_back(je);
+  }
+  return j;
+}
+
+json menuJson(const igs::Menu& m) {
+  const igs::TIGSc& c = m.ics;
+  json j;
+  j["width"] = c.width;
+  j["height"] = c.height;
+  j["frameRateCode"] = c.frameRateCode;
+  j["frameRate"] = igs::frameRate(c.frameRateCode).label;
+  j["compositionNumber"] = c.compositionNumber;
+  j["compositionState"] = c.compositionState;
+  j["model"] = c.model;
+  j["compositionTimeout"] = c.compositionTimeout;
+  j["selectionTimeout"] = c.selectionTimeout;
+  j["userTimeout"] = c.userTimeout;
+  j["inTime"] = m.inTime;
+  j["pages"] = json::array();
+  for (const auto& p : c.pages) {
+    json jp = {{"id", p.id},
+               {"version", p.version},
+               {"uopMask", {p.uopHigh, p.uopLow}},
+               {"inEffects", effectsJson(p.effects[0])},
+               {"outEffects", effectsJson(p.effects[1])},
+               {"animationCode", p.animationCode},
+               {"defaultSelectedButton", p.defaultSelected},
+               {"defaultActivatedButton", p.defaultActivated},
+               {"palette", p.paletteId},
+               {"bogs", json::array()}};
+    for (const auto& g : p.bogs) {
+      json jg = {{"defaultValidButton", g.defaultValid}, {"buttons", json::array()}};
+      for (const auto& b : g.buttons) {
+        json jb = {{"id", b.id},
+                   {"numericValue", b.numericValue},
+                   {"autoAction", b.autoAction != 0},
+                   {"x", b.x},
+                   {"y", b.y},
+                   {"neighbours", {{"upper", b.upper}, {"lower", b.lower}, {"left", b.left}, {"right", b.right}}},
+                   {"normal", {{"start", b.normalStart}, {"end", b.normalEnd}, {"repeat", b.normalRepeat != 0}}},
+                   {"selected",
+                    {{"start", b.selectedStart},
+                     {"end", b.selectedEnd},
+                     {"repeat", b.selectedRepeat != 0},
+                     {"sound", b.selectedSound}}},
+                   {"activated", {{"start", b.activatedStart}, {"end", b.activatedEnd}, {"sound", b.activatedSound}}},
+                   {"commands", json::array()}};
+        for (size_t r = 0; r < b.commands.size(); ++r) {
+          const auto& cmd = b.commands[r];
+          jb["commands"].push_back({{"words", {cmd.opcode, cmd.dst, cmd.src}},
+                                    {"text", igs::buttonCommandText(cmd, int(r))}});
+        }
+        jg["buttons"].push_back(jb);
+      }
+      jp["bogs"].push_back(jg);
+    }
+    j["pages"].push_back(jp);
+  }
+  j["objects"] = json::array();
+  for (size_t i = 0; i < m.objects.size(); ++i) {
+    const auto& o = m.objects[i];
+    j["objects"].push_back({{"id", o.id},
+                            {"width", o.width},
+                            {"height", o.height},
+                            {"fragments", o.fragments.size()},
+                            {"dataLength", o.dataLength},
+                            {"referenced", igs::getobjref(m, unsigned(i))}});
+  }
+  j["palettes"] = json::array();
+  for (size_t p = 0; p < m.palettes.size(); ++p) {
+    const auto& pal = m.palettes[p];
+    json entries = json::array();
+    for (int e = 0; e < 256; ++e) {
+      const auto& c2 = pal.rgbt[e];
+      if (c2 == igs::Rgbt{}) continue;
+      entries.push_back({{"entry", e},
+                         {"y", pal.ycc[e].y},
+                         {"cr", pal.ycc[e].cr},
+                         {"cb", pal.ycc[e].cb},
+                         {"t", c2.t},
+                         {"rgb", {c2.r, c2.g, c2.b}}});
+    }
+    std::string ref = igs::getpalref(m, unsigned(p));
+    while (!ref.empty() && ref.back() == ' ') ref.pop_back();
+    j["palettes"].push_back({{"id", p}, {"version", pal.version}, {"entries", entries}, {"referenced", ref}});
+  }
+  return j;
+}
+
+bool writeOut(const fs::path& out, const core::Bytes& bytes) {
+  std::string err;
+  if (!core::writeFileAtomic(out, bytes, err)) {
+    fail(core::displayPath(out) + ": " + err);
+    return false;
+  }
+  return true;
+}
+
+struct Args {
+  std::string in, out, png, pid = "0x1400", palette = "0", replaceObject, replacePalette;
+  bool json = false;
+};
+
+Args& args() {
+  static Args a;
+  return a;
+}
+
+void registerMenu(CLI::App& app) {
+  CLI::App* menu = sharedSubcommand(app, "menu", "Interactive Graphics menus (.mnu files and menu streams)");
+  menu->require_subcommand(1);
+  Args& a = args();
+
+  auto* dump = menu->add_subcommand("dump", "Print the menu: composition, pages, BOGs, buttons, effects, objects, palettes");
+  dump->add_option("MENU", a.in, "menu file (.mnu)")->required();
+  dump->add_flag("--json", a.json, "machine-readable JSON output");
+  dump->callback([&a] {
+    igs::Menu m;
+    MenuLog log;
+    if (!loadMenu(a.in, m, log)) return;
+    if (a.json) std::cout << menuJson(m).dump(2) << '\n';
+    else std::cout << igs::dumpMenu(m);
+  });
+
+  auto* resave = menu->add_subcommand("resave", "Read a menu and write it again (fresh RLE, segments, time stamps)");
+  resave->add_option("MENU", a.in, "menu file (.mnu)")->required();
+  resave->add_option("-o,--output", a.out, "menu file to write")->required();
+  resave->callback([&a] {
+    igs::Menu m;
+    MenuLog log;
+    if (!loadMenu(a.in, m, log)) return;
+    if (writeOut(a.out, igs::saveIGS(m, igs::SaveForm::MenuFile, log)))
+      std::cout << "Menu written to " << core::displayPath(a.out) << '\n';
+  });
+
+  auto* mux = menu->add_subcommand("mux", "Write the menu as a menu-only BD AV stream (.m2ts)");
+  mux->add_option("MENU", a.in, "menu file (.mnu)")->required();
+  mux->add_option("-o,--output", a.out, "stream file to write")->required();
+  mux->callback([&a] {
+    igs::Menu m;
+    MenuLog log;
+    if (!loadMenu(a.in, m, log)) return;
+    core::Bytes ts = igs::muxMenu(m, log);
+    if (log.errorflag) {
+      fail("Mux error");
+      return;
+    }
+    if (writeOut(a.out, ts))
+      std::cout << ts.size() / 192 << " source packets written to " << core::displayPath(a.out) << '\n';
+  });
+
+  auto* exportObjects = menu->add_subcommand("export-objects", "Save every object as an 8-bit palette PNG");
+  exportObjects->add_option("MENU", a.in, "menu file (.mnu)")->required();
+  exportObjects->add_option("--palette", a.palette, "palette to colour the objects with (default 0)");
+  exportObjects->add_option("-o,--output", a.out, "folder for the pictures")->required();
+  exportObjects->callback([&a] {
+    igs::Menu m;
+    MenuLog log;
+    if (!loadMenu(a.in, m, log)) return;
+    auto pal = parseNumber(a.palette);
+    if (!pal || *pal >= m.palettes.size()) {
+      fail("palette " + a.palette + " not found (the menu has " + std::to_string(m.palettes.size()) + " palettes)");
+      return;
+    }
+    std::error_code ec;
+    fs::create_directories(a.out, ec);
+    size_t written = 0;
+    for (unsigned id = 0; id < m.objects.size(); ++id) {
+      core::Bytes png = igs::exportObjectPng(m, id, *pal, log);
+      if (png.empty()) continue;
+      if (!writeOut(fs::path(a.out) / (igs::objectPngName(id, *pal) + ".png"), png)) return;
+      ++written;
+    }
+    std::cout << written << " objects written to " << core::displayPath(a.out) << '\n';
+  });
+
+  auto* exportPalette = menu->add_subcommand("export-palette", "Save a palette as .pxml or .act");
+  exportPalette->add_option("MENU", a.in, "menu file (.mnu)")->required();
+  exportPalette->add_option("--palette", a.palette, "palette id (default 0)");
+  exportPalette->add_option("-o,--output", a.out, "FILE.pxml or FILE.act")->required();
+  exportPalette->callback([&a] {
+    igs::Menu m;
+    MenuLog log;
+    if (!loadMenu(a.in, m, log)) return;
+    auto pal = parseNumber(a.palette);
+    if (!pal || *pal >= m.palettes.size()) {
+      fail("palette " + a.palette + " not found (the menu has " + std::to_string(m.palettes.size()) + " palettes)");
+      return;
+    }
+    const std::string ext = fs::path(a.out).extension().string();
+    if (ext != ".pxml" && ext != ".act") {
+      fail(core::displayPath(a.out) + ": the file name must end in .pxml or .act");
+      return;
+    }
+    if (igs::savePalette(m, *pal, a.out, log)) std::cout << "Palette written to " << core::displayPath(a.out) << '\n';
+    else exitStatus() = 1;
+  });
+
+  auto* import = menu->add_subcommand("import-object", "Add an 8-bit palette PNG as an object with its palette");
+  import->add_option("MENU", a.in, "menu file (.mnu)")->required();
+  import->add_option("PICTURE", a.png, "8-bit palette PNG")->required();
+  import->add_option("--replace-object", a.replaceObject, "object id to replace instead of adding one");
+  import->add_option("--replace-palette", a.replacePalette, "palette id to replace instead of adding one");
+  import->add_option("-o,--output", a.out, "menu file to write")->required();
+  import->callback([&a] {
+    igs::Menu m;
+    MenuLog log;
+    if (!loadMenu(a.in, m, log)) return;
+    std::optional<unsigned> obj, pal;
+    if (!a.replaceObject.empty()) {
+      obj = parseNumber(a.replaceObject);
+      if (!obj || *obj >= m.objects.size()) {
+        fail("object " + a.replaceObject + " not found (the menu has " + std::to_string(m.objects.size()) + " objects)");
+        return;
+      }
+    }
+    if (!a.replacePalette.empty()) {
+      pal = parseNumber(a.replacePalette);
+      if (!pal || *pal >= m.palettes.size()) {
+        fail("palette " + a.replacePalette + " not found (the menu has " + std::to_string(m.palettes.size()) +
+             " palettes)");
+        return;
+      }
+    }
+    core::Bytes png;
+    std::string err;
+    if (!core::readWholeFile(a.png, png, err)) {
+      fail(core::displayPath(a.png) + ": " + err);
+      return;
+    }
+    auto r = igs::importObjectPng(m, png, obj, pal, log);
+    if (!r) {
+      exitStatus() = 1;
+      return;
+    }
+    if (writeOut(a.out, igs::saveIGS(m, igs::SaveForm::MenuFile, log)))
+      std::cout << "Object " << igs::hexText(r->objectId, 4) << " with palette " << igs::hexText(r->paletteId, 2)
+                << " written to " << core::displayPath(a.out) << '\n';
+  });
+}
+
+// Menu files in the shared "dump" and "resave".
+FileKind menuKind() {
+  FileKind k;
+  k.name = "menu";
+  k.matches = [](const fs::path&, const core::Bytes& b) { return isMenuFile(b) && b[10] >= 0x14; };
+  k.dump = [](const fs::path& p, const core::Bytes& b, bool asJson) {
+    igs::Menu m;
+    MenuLog log;
+    if (!igs::loadMNU(m, std::span<const uint8_t>(b), log)) {
+      fail(core::displayPath(p) + ": no interactive composition found");
+      return 1;
+    }
+    if (asJson) std::cout << menuJson(m).dump(2) << '\n';
+    else std::cout << igs::dumpMenu(m);
+    return 0;
+  };
+  k.resave = [](const fs::path& in, const core::Bytes& b, const fs::path& out) {
+    igs::Menu m;
+    MenuLog log;
+    if (!igs::loadMNU(m, std::span<const uint8_t>(b), log)) {
+      fail(core::displayPath(in) + ": no interactive composition found");
+      return 1;
+    }
+    return writeOut(out, igs::saveIGS(m, igs::SaveForm::MenuFile, log)) ? 0 : 1;
+  };
+  return k;
+}
+
+CommandRegistrar reg(60, [](CLI::App& app) {
+  registerMenu(app);
+  registerFileKind(menuKind());
+});
+
+}  // namespace
+
+}  // namespace morvex::cli
