@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "playlist/names.h"
+
 namespace morvex::clip {
 
 std::string hexText(uint64_t value, int digits) {
@@ -32,47 +34,12 @@ static std::string clockMs(uint64_t ms) {
 std::string clock45k(uint32_t ticks) { return clockMs((uint64_t(ticks) * 1000 + 22500) / 45000); }
 std::string clock90k(uint32_t ticks) { return clockMs((uint64_t(ticks) * 1000 + 45000) / 90000); }
 
-std::string codingTypeName(uint8_t t) {
-  switch (t) {
-    case 0x02: return "MPEG-2";
-    case 0x1B: return "AVC";
-    case 0xEA: return "VC1";
-    case 0x80: return "LPCM";
-    case 0x81: return "DD";
-    case 0x82: return "DTS";
-    case 0x83: return "Dolby Lossless";
-    case 0x84: return "DD+";
-    case 0x85: return "DTS-HD ex. XLL";
-    case 0x86: return "DTS-HD XLL";
-    case 0xA1: return "DD+";
-    case 0xA2: return "DTS-HD";
-    case 0x90: return "PG";
-    case 0x91: return "IG";
-    case 0x92: return "Text";
-    default: return "";
-  }
-}
-
-std::string videoFormatName(uint8_t v) {
-  static const char* n[16] = {"-", "480i", "576i", "480p", "1080i", "720p", "1080p", "576p",
-                              "res.", "res.", "res.", "res.", "res.", "res.", "res.", "res."};
-  return n[v & 15];
-}
-std::string frameRateName(uint8_t v) {
-  static const char* n[16] = {"-", "23.976", "24", "25", "29.97", "-", "50", "59.94",
-                              "res.", "res.", "res.", "res.", "res.", "res.", "res.", "res."};
-  return n[v & 15];
-}
-std::string audioPresentationName(uint8_t v) {
-  static const char* n[16] = {"-", "Mono", "-", "Stereo", "-", "-", "Multi-ch.", "-",
-                              "-", "-", "-", "-", "St.+M-ch.", "res.", "res.", "res."};
-  return n[v & 15];
-}
-std::string samplingFrequencyName(uint8_t v) {
-  static const char* n[16] = {"-", "48 kHz", "-", "-", "96 kHz", "192 kHz", "-", "-",
-                              "-", "-", "-", "-", "c:48/96, e:192 kHz", "-", "c:48, e:192 kHz", "res."};
-  return n[v & 15];
-}
+// The attribute names are the playlist's: one table for every screen.
+std::string codingTypeName(uint8_t t) { return std::string(playlist::codingTypeName(t)); }
+std::string videoFormatName(uint8_t v) { return std::string(playlist::videoFormatName(v)); }
+std::string frameRateName(uint8_t v) { return std::string(playlist::frameRateName(v)); }
+std::string audioPresentationName(uint8_t v) { return std::string(playlist::audioPresentationName(v)); }
+std::string samplingFrequencyName(uint8_t v) { return std::string(playlist::samplingFrequencyName(v)); }
 
 const std::vector<std::string>& applicationTypeNames() {
   static const std::vector<std::string> n = {"res.",
