@@ -240,6 +240,7 @@ DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::pa
     res.error = core::displayPath(output) + ": " + std::strerror(errno);
     return res;
   }
+  res.outputCreated = true;
   std::setvbuf(outf.get(), nullptr, _IONBF, 0);
 
   const uint64_t total = size / kPacket;

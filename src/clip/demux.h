@@ -98,6 +98,7 @@ struct DemuxResult {
   uint64_t lostSync = 0;        // packets skipped for a missing sync byte
   uint64_t trailingBytes = 0;   // bytes after the last whole source packet (ignored)
   double seconds = 0;
+  bool outputCreated = false;   // the output file was created (and may hold a part)
   std::string error;
 };
 

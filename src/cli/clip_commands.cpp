@@ -1,0 +1,287 @@
+// Clip information files for "dump" and "resave", and "demux": one PID of a stream
+// file written out as elementary stream, raw PES, subtitle (.sup) or menu (.mnu) file.
+#include <iostream>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/registry.h"
+#include "clip/clpi.h"
+#include "clip/clpi_text.h"
+#include "clip/demux.h"
+#include "core/save.h"
+
+namespace fs = std::filesystem;
+using nlohmann::ordered_json;
+
+namespace morvex::cli {
+
+namespace {
+
+// Errors of the read go to stderr; the rest of the reader's log is not wanted here.
+class ErrorOnlyLog : public core::Log {
+protected:
+  void appendLine(const core::FormattedLine& line) override {
+    if (line.text.find("ERROR:") != std::string::npos) std::cerr << line.text.substr(1) << '\n';
+  }
+};
+
+// The stream file of a clip information file that sits in a disc folder
+// (BDMV/CLIPINF/n.clpi -> BDMV/STREAM/n.m2ts), or an empty path.
+fs::path streamOf(const fs::path& clpi) {
+  fs::path dir = clpi.parent_path();
+  if (dir.filename() != "CLIPINF") return {};
+  fs::path bdmv = dir.parent_path();
+  for (const char* ext : {".m2ts", ".MTS"}) {
+    fs::path s = bdmv / "STREAM" / (clpi.stem().string() + ext);
+    if (fs::exists(s)) return s;
+  }
+  return bdmv / "STREAM" / (clpi.stem().string() + ".m2ts");
+}
+
+void printGrid(const std::string& title, const std::vector<std::string>& head, const clip::GridRows& rows) {
+  std::cout << title << '\n';
+  std::cout << "  #";
+  for (const auto& h : head) std::cout << '\t' << h;
+  std::cout << '\n';
+  for (const auto& r : rows) {
+    std::cout << "  ";
+    for (size_t i = 0; i < r.size(); ++i) std::cout << (i ? "\t" : "") << r[i];
+    std::cout << '\n';
+  }
+}
+
+ordered_json toJson(const clip::TCLPI& c) {
+  ordered_json j;
+  j["type_indicator"] = c.type_indicator;
+  j["version"] = c.version;
+  j["start_addresses"] = {{"SequenceInfo", c.SequenceInfo_start}, {"ProgramInfo", c.ProgramInfo_start},
+                          {"CPI", c.CPI_start},                   {"ClipMark", c.ClipMark_start},
+                          {"ExtensionData", c.ExtensionData_start}};
+  const auto& ci = c.ClipInfo;
+  ordered_json cij = {{"length", ci.length},
+                      {"clip_stream_type", ci.clip_stream_type},
+                      {"application_type", ci.application_type},
+                      {"is_ATC_delta", ci.is_ATC_delta},
+                      {"TS_recording_rate", ci.TS_recording_rate},
+                      {"number_of_source_packets", ci.number_of_source_packets},
+                      {"TS_type_info_length", ci.TS_type_info_length},
+                      {"validity_flags", ci.validity_flags},
+                      {"format_identifier", ci.format_identifier}};
+  cij["ATC_delta_entries"] = ordered_json::array();
+  for (const auto& e : ci.ATC_delta_entries)
+    cij["ATC_delta_entries"].push_back({{"ATC_delta", e.ATC_delta}, {"following_clip", e.following_clip}, {"clip_codec", e.clip_codec}});
+  cij["font_files"] = ci.font_files;
+  j["ClipInfo"] = cij;
+  ordered_json seq = ordered_json::array();
+  for (const auto& a : c.SequenceInfo.ATC_sequences) {
+    ordered_json aj = {{"SPN_ATC_start", a.SPN_ATC_start}, {"offset_STC_id", a.offset_STC_id}};
+    aj["STC_sequences"] = ordered_json::array();
+    for (const auto& s : a.STC_sequences)
+      aj["STC_sequences"].push_back({{"PCR_PID", s.PCR_PID},
+                                     {"SPN_STC_start", s.SPN_STC_start},
+                                     {"presentation_start_time", s.presentation_start_time},
+                                     {"presentation_end_time", s.presentation_end_time}});
+    seq.push_back(aj);
+  }
+  j["SequenceInfo"] = {{"length", c.SequenceInfo.length}, {"ATC_sequences", seq}};
+  ordered_json progs = ordered_json::array();
+  for (const auto& p : c.ProgramInfo.program_sequences) {
+    ordered_json pj = {{"SPN_program_sequence_start", p.SPN_program_sequence_start},
+                       {"program_map_PID", p.program_map_PID}};
+    pj["streams"] = ordered_json::array();
+    for (const auto& s : p.streams)
+      pj["streams"].push_back({{"PID", s.PID},
+                               {"coding_type", s.coding_type},
+                               {"coding_type_name", clip::codingTypeName(s.coding_type)},
+                               {"details", clip::streamDetails(s)},
+                               {"video_format", s.video_format},
+                               {"frame_rate", s.frame_rate},
+                               {"aspect_ratio", s.aspect_ratio},
+                               {"audio_presentation_type", s.audio_presentation_type},
+                               {"sampling_frequency", s.sampling_frequency},
+                               {"audio_language", s.audio_language},
+                               {"PG_language", s.PG_language},
+                               {"IG_language", s.IG_language},
+                               {"textST_language", s.textST_language},
+                               {"character_code", s.character_code}});
+    progs.push_back(pj);
+  }
+  j["ProgramInfo"] = {{"length", c.ProgramInfo.length}, {"program_sequences", progs}};
+  ordered_json maps = ordered_json::array();
+  for (size_t i = 0; i < c.CPI.EP_map.size(); ++i) {
+    const auto& e = c.CPI.EP_map[i];
+    ordered_json mj = {{"stream_PID", e.stream_PID},         {"EP_stream_type", e.EP_stream_type},
+                       {"num_coarse", e.num_coarse},         {"num_fine", e.num_fine},
+                       {"map_start_address", e.map_start_address}};
+    if (i < c.CPI.maps.size()) {
+      const auto& m = c.CPI.maps[i];
+      mj["fine_table_start_address"] = m.fine_table_start_address;
+      ordered_json co = ordered_json::array(), fi = ordered_json::array();
+      for (const auto& k : m.coarse) co.push_back({k.ref_to_EP_fine_id, k.PTS_EP_coarse, k.SPN_EP_coarse});
+      for (const auto& f : m.fine)
+        fi.push_back({f.is_angle_change_point, f.I_end_position_offset, f.PTS_EP_fine, f.SPN_EP_fine});
+      mj["coarse"] = co;
+      mj["fine"] = fi;
+    }
+    maps.push_back(mj);
+  }
+  j["CPI"] = {{"length", c.CPI.length}, {"CPI_type", c.CPI.CPI_type}, {"EP_map", maps}};
+  j["ClipMark_length"] = c.ClipMark_length;
+  j["ExtensionData"] = core::ExtDatCap(c.ExtensionData);
+  return j;
+}
+
+int dumpClip(const fs::path& file, const core::Bytes& bytes, bool json) {
+  ErrorOnlyLog log;
+  clip::TCLPI c;
+  auto st = clip::readCLPI(bytes, file.filename().string(), c, log);
+  if (st == clip::ReadStatus::InvalidFormat) {
+    fail(core::displayPath(file) + ": not a clip information file");
+    return exitStatus();
+  }
+  fs::path stream = streamOf(file);
+  std::error_code ec;
+  uint64_t streamSize = stream.empty() ? 0 : fs::file_size(stream, ec);
+  if (ec) streamSize = 0;
+  if (json) {
+    ordered_json j = toJson(c);
+    if (!stream.empty()) j["stream"] = {{"name", stream.filename().string()}, {"size", streamSize}};
+    if (st == clip::ReadStatus::Truncated) j["truncated"] = true;
+    std::cout << j.dump(2) << '\n';
+    return st == clip::ReadStatus::Ok ? 0 : 1;
+  }
+  const auto& ci = c.ClipInfo;
+  std::cout << core::displayPath(file) << ": " << c.type_indicator << " " << c.version << '\n';
+  if (!stream.empty())
+    std::cout << "Stream: " << stream.filename().string() << ", "
+              << (streamSize ? clip::thousands(streamSize) + " bytes" : std::string("missing file")) << '\n';
+  std::cout << "Application type: " << int(ci.application_type) << " "
+            << (ci.application_type < 8 ? clip::applicationTypeNames()[ci.application_type] : std::string()) << '\n';
+  std::cout << "ATCd: " << int(ci.is_ATC_delta) << "  Rec. rate: " << ci.TS_recording_rate
+            << "  Packets: " << ci.number_of_source_packets << '\n';
+  if (auto n = clip::packetCountMismatch(c, streamSize))
+    std::cout << "The m2ts file contains " << clip::thousands(*n) << " packets.\n";
+  if (ci.is_ATC_delta) printGrid("ATC_delta_entries", clip::kHeadATCdelta, clip::atcDeltaRows(c));
+  if (ci.application_type == 6) printGrid("Font files", clip::kHeadFontFiles, clip::fontRows(c));
+  printGrid("SequenceInfo", clip::kHeadSequence, clip::sequenceRows(c));
+  printGrid("STC sequences", clip::kHeadSTC, clip::stcRows(c));
+  for (size_t i = 0; i < c.ProgramInfo.program_sequences.size(); ++i)
+    printGrid("ProgramInfo " + std::to_string(i), clip::kHeadCI, clip::programRows(c.ProgramInfo.program_sequences[i]));
+  printGrid("CPI", clip::kHeadEPmap, clip::epMapRows(c));
+  for (size_t i = 0; i < c.CPI.maps.size() && i < c.CPI.EP_map.size(); ++i) {
+    std::string pid = clip::hexText(c.CPI.EP_map[i].stream_PID, 4);
+    printGrid("EP coarse " + pid, clip::kHeadEPCoarse, clip::epCoarseRows(c.CPI.maps[i]));
+    printGrid("EP fine " + pid, clip::kHeadEPfine, clip::epFineRows(c.CPI.maps[i]));
+  }
+  std::cout << "ClipMark length: " << c.ClipMark_length << '\n';
+  std::cout << "ExtensionData: " << core::ExtDatCap(c.ExtensionData) << '\n';
+  return st == clip::ReadStatus::Ok ? 0 : 1;
+}
+
+int resaveClip(const fs::path& in, const core::Bytes& bytes, const fs::path& out) {
+  ErrorOnlyLog log;
+  clip::TCLPI c;
+  if (clip::readCLPI(bytes, in.filename().string(), c, log) != clip::ReadStatus::Ok) {
+    fail(core::displayPath(in) + ": cannot be read completely; nothing written");
+    return exitStatus();
+  }
+  std::string err;
+  if (!core::writeFileAtomic(out, clip::writeCLPI(c), err)) {
+    fail(core::displayPath(out) + ": " + err);
+    return exitStatus();
+  }
+  return 0;
+}
+
+// Shows "Packet: ..." on stderr while a demux runs, when stderr is a terminal.
+class DemuxLog : public ConsoleLog {
+protected:
+  void setStatus(int panel, const std::string& text) override {
+    if (panel == 0 && !text.empty() && isatty(2)) std::cerr << '\r' << text << std::flush;
+  }
+};
+
+struct DemuxArgs {
+  std::string stream, pid, mode, output;
+};
+
+void runDemux(const DemuxArgs& a) {
+  uint32_t pid = 0;
+  try {
+    pid = uint32_t(std::stoul(a.pid, nullptr, 0));
+  } catch (...) {
+    fail("--pid: not a number: " + a.pid);
+    return;
+  }
+  if (pid > 0x1FFE) {
+    fail("--pid: not a stream PID: " + a.pid);
+    return;
+  }
+  clip::DemuxMode mode;
+  if (a.mode.empty()) mode = clip::chooseDemuxMode(pid, false, true, true);
+  else if (a.mode == "es") mode = clip::DemuxMode::Elementary;
+  else if (a.mode == "pes") mode = clip::DemuxMode::Pes;
+  else if (a.mode == "sup") mode = clip::DemuxMode::Subtitle;
+  else if (a.mode == "mnu") mode = clip::DemuxMode::Menu;
+  else {
+    fail("--mode: one of es, pes, sup, mnu");
+    return;
+  }
+  fs::path stream = a.stream;
+  std::string out = a.output;
+  if (out.empty()) {
+    // The name the clip information view would give: clip, PID, stream type and
+    // details of the ProgramInfo row; without clip information just clip and PID.
+    std::string clipName = stream.stem().string();
+    std::string type = clip::demuxOutputType(pid, mode, mode == clip::DemuxMode::Pes);
+    std::string pidText = clip::hexText(pid, 4), typeText, details;
+    fs::path clpi = stream.parent_path().parent_path() / "CLIPINF" / (clipName + ".clpi");
+    core::Bytes bytes;
+    std::string err;
+    bool found = false;
+    if (fs::exists(clpi) && core::readWholeFile(clpi, bytes, err)) {
+      core::NullLog quiet;
+      clip::TCLPI c;
+      if (clip::readCLPI(bytes, clpi.filename().string(), c, quiet) == clip::ReadStatus::Ok)
+        for (const auto& row : clip::programRows(c))
+          if (clip::pidFromText(row[1]) == pid) {
+            typeText = row[2];
+            details = row[3];
+            found = true;
+            break;
+          }
+    }
+    out = found ? clip::demuxOutputName("", clipName, pidText, typeText, details, type)
+                : clipName + "_PID" + pidText + "." + type;
+  }
+  DemuxLog log;
+  core::Progress progress;
+  clip::DemuxResult r = clip::savePid(stream, out, pid, mode, log, &progress);
+  if (isatty(2)) std::cerr << '\n';
+  if (!r.ok) {
+    if (r.outputCreated) fs::remove(out);  // no half-written output is left behind
+    fail(r.error);
+  }
+}
+
+CommandRegistrar reg(50, [](CLI::App& app) {
+  registerFileKind(FileKind{
+      "clip information",
+      [](const fs::path&, const core::Bytes& b) { return hasTypeIndicator(b, "HDMV"); },
+      dumpClip,
+      resaveClip,
+  });
+
+  auto* demux = app.add_subcommand("demux", "Write one PID of a stream file as ES, PES, SUP or MNU");
+  static DemuxArgs args;
+  demux->add_option("STREAM", args.stream, "stream file (.m2ts)")->required()->check(CLI::ExistingFile);
+  demux->add_option("--pid", args.pid, "PID, e.g. 0x1100")->required();
+  demux->add_option("--mode", args.mode, "es | pes | sup | mnu (default: sup for PG, mnu for IG, else es)");
+  demux->add_option("-o,--output", args.output, "output file (default: named after the clip and stream)");
+  demux->callback([] { runDemux(args); });
+});
+
+}  // namespace
+
+}  // namespace morvex::cli

@@ -1,0 +1,173 @@
+// morvex-cli on clip information, streams and BD-J objects, run as the real executable.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/wait.h>
+
+#include "clip/clpi.h"
+#include "clip/ts_synth.h"
+#include "core/log.h"
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+using namespace morvex;
+using morvex::test::TempDir;
+
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out;
+};
+
+Result cli(const std::string& args, const fs::path& cwd = {}) {
+  Result r;
+  std::string cmd = std::string("'") + MORVEX_CLI_PATH + "' " + args + " 2>&1";
+  if (!cwd.empty()) cmd = "cd '" + cwd.string() + "' && " + cmd;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
+bool contains(const std::string& t, const std::string& s) { return t.find(s) != std::string::npos; }
+
+// A disc folder with STREAM/00001.m2ts (generated) and its clip information.
+fs::path makeDisc(const TempDir& dir) {
+  fs::path bdmv = dir / "BDMV";
+  fs::create_directories(bdmv / "STREAM");
+  fs::create_directories(bdmv / "CLIPINF");
+  clip::SynthOptions o;
+  o.targetBytes = 2 << 20;
+  std::string err;
+  EXPECT_TRUE(clip::writeSyntheticStream(bdmv / "STREAM" / "00001.m2ts", o, err)) << err;
+  clip::TCLPI c;
+  c.type_indicator = "HDMV";
+  c.version = "0200";
+  c.ClipInfo.format_identifier = "HDMV";
+  clip::TProgram_sequences p;
+  clip::TClipStream a;
+  a.PID = 0x1100, a.coding_type = 0x80, a.audio_presentation_type = 3, a.sampling_frequency = 1, a.audio_language = "eng";
+  clip::TClipStream g;
+  g.PID = 0x1200, g.coding_type = 0x90, g.PG_language = "deu";
+  p.streams = {a, g};
+  c.ProgramInfo.program_sequences.push_back(p);
+  test::writeFile(bdmv / "CLIPINF" / "00001.clpi", clip::writeCLPI(c));
+  return bdmv;
+}
+
+}  // namespace
+
+TEST(CliClip, DumpAndResaveRealClipInformation) {
+  MORVEX_REQUIRE_FIXTURES();
+  auto files = test::fixtureFiles(".clpi");
+  ASSERT_FALSE(files.empty());
+  TempDir dir;
+  const fs::path f = files.front();
+  Result r = cli("dump " + q(f));
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(contains(r.out, "  #\tPID\tStream type\tDetails\n"));
+  EXPECT_TRUE(contains(r.out, "missing file"));  // fixtures carry no streams
+  r = cli("dump --json " + q(f));
+  ASSERT_EQ(r.status, 0);
+  EXPECT_TRUE(contains(r.out, "\"number_of_source_packets\""));
+  for (size_t i = 0; i < files.size(); i += 17) {
+    r = cli("resave " + q(files[i]) + " -o " + q(dir / "out.clpi"));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(test::readFile(dir / "out.clpi"), test::readFile(files[i])) << files[i];
+  }
+}
+
+TEST(CliClip, ResaveRefusesAShortFileAndWritesNothing) {
+  TempDir dir;
+  clip::TCLPI c;
+  c.type_indicator = "HDMV";
+  c.version = "0100";
+  auto b = clip::writeCLPI(c);
+  b.resize(100);
+  test::writeFile(dir / "bad.clpi", b);
+  Result r = cli("resave " + q(dir / "bad.clpi") + " -o " + q(dir / "out.clpi"));
+  EXPECT_NE(r.status, 0);
+  EXPECT_FALSE(fs::exists(dir / "out.clpi"));
+}
+
+TEST(CliClip, DemuxNamesTheOutputFromTheClipInformation) {
+  TempDir dir;
+  fs::path bdmv = makeDisc(dir);
+  fs::path work = dir / "work";
+  fs::create_directories(work);
+  Result r = cli("demux " + q(bdmv / "STREAM" / "00001.m2ts") + " --pid 0x1100", work);
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(contains(r.out, "source packets saved.")) << r.out;
+  fs::path out = work / "00001_PID1100_LPCM_Stereo_48_kHz_eng.aus";
+  ASSERT_TRUE(fs::exists(out)) << r.out;
+  // The same bytes the engine produces for the PID.
+  std::vector<uint8_t> expect;
+  clip::SynthOptions o;
+  o.targetBytes = 2 << 20;
+  clip::generateStream(o, [](const uint8_t*, size_t) { return true; },
+                       [&](const clip::SynthPes& e) {
+                         if (e.pid == 0x1100) expect.insert(expect.end(), e.payload->begin(), e.payload->end());
+                       });
+  EXPECT_EQ(test::readFile(out), expect);
+
+  // A PG PID defaults to the subtitle framing, named .sup.
+  r = cli("demux " + q(bdmv / "STREAM" / "00001.m2ts") + " --pid 0x1200", work);
+  ASSERT_EQ(r.status, 0) << r.out;
+  auto sup = test::readFile(work / "00001_PID1200_PG_deu.sup");
+  ASSERT_GE(sup.size(), 10u);
+  EXPECT_EQ(sup[0], 'P');
+  EXPECT_EQ(sup[1], 'G');
+
+  r = cli("demux " + q(bdmv / "STREAM" / "00001.m2ts") + " --pid 0x1400 --mode pes -o " + q(work / "ig.pes"));
+  ASSERT_EQ(r.status, 0) << r.out;
+  // Raw PES output: every payload of the PID as it stands in the packets.
+  auto ts = test::readFile(bdmv / "STREAM" / "00001.m2ts");
+  std::vector<uint8_t> raw;
+  for (size_t off = 0; off + 192 <= ts.size(); off += 192) {
+    const uint8_t* pk = ts.data() + off;
+    if (((pk[5] & 0x1F) << 8 | pk[6]) != 0x1400) continue;
+    size_t start = (pk[7] & 0x20) ? 9 + pk[8] : 8;
+    raw.insert(raw.end(), pk + start, pk + 192);
+  }
+  ASSERT_FALSE(raw.empty());
+  EXPECT_EQ(test::readFile(work / "ig.pes"), raw);
+
+  r = cli("demux " + q(bdmv / "STREAM" / "00001.m2ts") + " --pid 0x1100 --mode xyz");
+  EXPECT_NE(r.status, 0);
+  r = cli("demux " + q(dir / "missing.m2ts") + " --pid 0x1100");
+  EXPECT_NE(r.status, 0);
+}
+
+TEST(CliBdj, DumpHandAssembledObject) {
+  TempDir dir;
+  core::ByteWriter w;
+  w.addstring("BDJO", 4);
+  w.addstring("0200", 4);
+  w.addzeros(40);
+  w.addlong(10);
+  w.addstring("00007", 5);
+  w.addbyte(0x10);
+  w.addzeros(4);
+  const uint32_t at = uint32_t(w.outlen());
+  // Empty tables: every address points at the same four zero words, except the
+  // file access info at the end.
+  for (int i = 1; i <= 4; ++i) w.putlong(at, 8 + 4 * i);
+  w.addzeros(8);
+  w.putlong(uint32_t(w.outlen()), 28);
+  w.addword(3);
+  w.addstring("abc", 3);
+  test::writeFile(dir / "00001.bdjo", w.take());
+  Result r = cli("dump " + q(dir / "00001.bdjo"));
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(contains(r.out, "Default font: 00007  Initial HAVi configuration id: 1")) << r.out;
+  EXPECT_TRUE(contains(r.out, "FileAccessInfo: abc"));
+  r = cli("dump --json " + q(dir / "00001.bdjo"));
+  ASSERT_EQ(r.status, 0);
+  EXPECT_TRUE(contains(r.out, "\"directory_paths\": \"abc\""));
+}
