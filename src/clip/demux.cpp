@@ -13,9 +13,11 @@ namespace morvex::clip {
 
 namespace {
 constexpr size_t kPacket = 192;
-// Reads are about 2 MiB: large sequential reads keep the demultiplexer close to the
-// speed of the disk or page cache, and the buffer is the same for any stream size.
-constexpr size_t kChunkPackets = 10922;
+// Reads are 683 packets (about 128 KiB): large enough that the per-read cost vanishes,
+// small enough that the chunk is still in the processor's cache when its packets are
+// examined right after the copy (a 2 MiB chunk measured about 20% slower from the page
+// cache). The buffer is the same for any stream size.
+constexpr size_t kChunkPackets = 683;
 constexpr size_t kOutBuffer = 1 << 20;
 constexpr uint64_t kReportEvery = 32768;
 

@@ -322,7 +322,7 @@ TEST(DemuxPackets, CancelStopsAtThePidsNextPesStart) {
   EXPECT_LT(d.packetsSeen(), ts.size() / 192);
 
   // With no PES start on the PID the run ends after the read in progress (reads are
-  // about 2 MiB, so a 5 MiB stream is cut short).
+  // far smaller than this 5 MiB stream, so it is cut short).
   o.targetBytes = 5 << 20;
   ts = generate(o);
   test::TempDir t;
