@@ -64,6 +64,7 @@ struct Packetizer {
   std::vector<uint8_t> bytes;  // PES header + payload
   size_t pos = 0;
   bool randomAccess = false;
+  uint32_t pts = 0;
   bool done() const { return pos >= bytes.size(); }
 };
 
@@ -86,8 +87,11 @@ public:
       pcr(uint64_t(t) - 2 * kFrameTicks);
       std::vector<Packetizer> slotPes;
       if (opt_.video) slotPes.push_back(videoFrame(slot, t));
-      if (opt_.audio)
-        for (; audioNext < t + kFrameTicks; audioNext += kAudioTicks) slotPes.push_back(audioFrame(audioNext));
+      if (opt_.audio || opt_.secondAudio)
+        for (; audioNext < t + kFrameTicks; audioNext += kAudioTicks) {
+          if (opt_.audio) slotPes.push_back(audioFrame(0x1100, audioNext));
+          if (opt_.secondAudio) slotPes.push_back(audioFrame(0x1101, audioNext));
+        }
       if (opt_.pg && slot % 48 == 5) {
         static const uint8_t types[] = {0x16, 0x17, 0x14, 0x15, 0x80};
         for (uint8_t ty : types) slotPes.push_back(segment(0x1200, ty, t + 2 * kFrameTicks, ty == 0x16 || ty == 0x15));
@@ -191,6 +195,7 @@ private:
     };
     if (opt_.video) es(0x1B, 0x1011);
     if (opt_.audio) es(0x81, 0x1100);
+    if (opt_.secondAudio) es(0x81, 0x1101);
     if (opt_.pg) es(0x90, 0x1200);
     if (opt_.ig) es(0x91, 0x1400);
     finishSection(s);
@@ -225,6 +230,7 @@ private:
   // stuffing so that the PES ends exactly at the packet's end.
   void pesPacket(Packetizer& z) {
     const bool first = z.pos == 0;
+    if (first && z.randomAccess) stats_.keyFrames.push_back({uint32_t(stats_.packets), z.pts});
     const size_t remain = z.bytes.size() - z.pos;
     size_t af = 0;  // adaptation field bytes including its length byte
     if (first && z.randomAccess) af = 2;
@@ -287,15 +293,17 @@ private:
     const uint32_t pts = inGop % 3 == 2 ? t : t + kFrameTicks;
     Packetizer z = makePes(0x1011, 0xE0, pts, true, dts, buf_);
     z.randomAccess = inGop == 0;
+    z.pts = pts;
+    if (slot == 0) stats_.firstPts = pts;
     return z;
   }
 
-  Packetizer audioFrame(uint32_t pts) {
+  Packetizer audioFrame(uint16_t pid, uint32_t pts) {
     buf_.resize(2560);
     rng_.fill(buf_.data(), buf_.size());
     buf_[0] = 0x0B;  // AC-3 sync word
     buf_[1] = 0x77;
-    return makePes(0x1100, 0xBD, pts, false, 0, buf_);
+    return makePes(pid, 0xBD, pts, false, 0, buf_);
   }
 
   // One graphics segment in its own PES packet: type, 16-bit body length, body.

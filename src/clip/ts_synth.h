@@ -22,6 +22,7 @@ struct SynthOptions {
   uint64_t targetBytes = 1 << 20;  // stops after the time slot that reaches this size
   uint64_t seed = 1;
   bool video = true, audio = true, pg = true, ig = true;
+  bool secondAudio = false;  // a second audio stream on PID 0x1101
   uint32_t videoBitrate = 20'000'000;  // bits per second, on average
   uint32_t firstPts = 900000;          // 90 kHz
 };
@@ -36,10 +37,17 @@ struct SynthPes {
   const std::vector<uint8_t>* payload = nullptr;  // valid during the callback only
 };
 
+// A key frame: the source packet number where its PES starts and its PTS (90 kHz).
+struct SynthKeyFrame {
+  uint32_t spn = 0;
+  uint32_t pts = 0;
+};
+
 struct SynthStats {
   uint64_t packets = 0;
   uint64_t pesPackets = 0;
-  uint32_t lastPts = 0;  // 90 kHz, of the last video frame
+  uint32_t firstPts = 0, lastPts = 0;  // 90 kHz, of the first and last video frame
+  std::vector<SynthKeyFrame> keyFrames;  // one per GOP (about one a second)
 };
 
 using SynthSink = std::function<bool(const uint8_t*, size_t)>;  // false = stop

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "clip/clpi.h"
+#include "clip/ep_map.h"
+#include "clip/ts_synth.h"
 #include "core/log.h"
 #include "support/test_support.h"
 
@@ -154,5 +156,53 @@ TEST(ClipInfoOracle, AgreesWithLibblurayOnEveryFixture) {
     SCOPED_TRACE(f.string());
     compareWithLibbluray(f);
   }
+#endif
+}
+
+// The EP map made for a generated stream: every entry point is a video PES start with
+// that PTS, and libbluray reads the written clip information the same way Morvex does.
+TEST(ClipInfoOracle, EpMapOfAGeneratedStream) {
+  clip::SynthOptions o;
+  o.targetBytes = 12 << 20;
+  o.videoBitrate = 4000000;
+  std::vector<uint8_t> ts;
+  clip::SynthStats st = clip::generateStream(o, [&](const uint8_t* p, size_t n) {
+    ts.insert(ts.end(), p, p + n);
+    return true;
+  });
+  ASSERT_GT(st.keyFrames.size(), 10u);
+  std::vector<clip::EntryPoint> points;
+  for (const auto& k : st.keyFrames) {
+    const uint8_t* p = ts.data() + size_t(k.spn) * 192;
+    ASSERT_EQ(((p[5] & 0x1F) << 8) | p[6], 0x1011);
+    ASSERT_TRUE(p[5] & 0x40);
+    const uint8_t* pl = p + 8 + ((p[7] & 0x20) ? 1 + p[8] : 0);
+    ASSERT_EQ(pl[0] << 16 | pl[1] << 8 | pl[2], 1);
+    uint32_t pts = uint32_t((uint64_t(pl[9] >> 1) & 7) << 30 | uint64_t(pl[10]) << 22 | uint64_t(pl[11] >> 1) << 15 |
+                            uint64_t(pl[12]) << 7 | (pl[13] >> 1));
+    EXPECT_EQ(pts, k.pts);
+    clip::EntryPoint e;
+    e.spn = k.spn;
+    e.pts = k.pts;
+    points.push_back(e);
+  }
+  TCLPI c;
+  c.type_indicator = "HDMV";
+  c.version = "0200";
+  c.ClipInfo.number_of_source_packets = uint32_t(st.packets);
+  c.ClipInfo.TS_type_info_length = 30;  // libbluray reads the type info only when it has a length
+  c.ClipInfo.format_identifier = "HDMV";
+  c.SequenceInfo.length = 2;
+  c.ProgramInfo.length = 2;
+  clip::setSingleEPMap(c, 0x1011, points);
+  const auto& m = c.CPI.maps[0];
+  ASSERT_EQ(m.fine.size(), points.size());
+  for (size_t i = 0; i < m.fine.size(); ++i) EXPECT_EQ(m.fine[i].SPN_EP_fine, points[i].spn & 0x1FFFF);
+  test::TempDir d;
+  test::writeFile(d / "00001.clpi", writeCLPI(c));
+#ifdef MORVEX_HAVE_LIBBLURAY
+  compareWithLibbluray(d / "00001.clpi");
+#else
+  GTEST_SKIP() << "libbluray not found at configure time; checked the entry points only";
 #endif
 }
