@@ -154,7 +154,9 @@ DiscLoad loadDisc(const fs::path& bdmvFolder, const LoadOptions& options, core::
   // Movie objects first: the index screen offers their numbers.
   core::Bytes bytes;
   if (!readOrStop(log, dir / names.mobjfile, bytes, out)) return out;
-  out.mobjGood = nav::readMovieObjects(bytes, out.movieObjects, log, names.mobjfile).good;
+  auto mobj = nav::readMovieObjects(bytes, out.movieObjects, log, names.mobjfile);
+  out.mobjGood = mobj.good;
+  out.mobjTruncated = mobj.truncated;
 
   log.dlog0("Reading playlists");
   out.playlists = listWithStatus(log, dir / "PLAYLIST", names.playlistext);
@@ -173,6 +175,7 @@ DiscLoad loadDisc(const fs::path& bdmvFolder, const LoadOptions& options, core::
   if (!readOrStop(log, dir / names.indexfile, bytes, out)) return out;
   auto idx = nav::readIndex(bytes, out.index, log, names.indexfile);
   out.indexGood = idx.good;
+  out.indexTruncated = idx.truncated;
   if (idx.stopLoad) {
     out.stopped = true;
     return out;
@@ -181,7 +184,7 @@ DiscLoad loadDisc(const fs::path& bdmvFolder, const LoadOptions& options, core::
 
   if (checkFolder(log, dir, "AUXDATA") && checkFile(log, dir, "AUXDATA/sound.bdmv")) {
     if (!readOrStop(log, dir / "AUXDATA" / "sound.bdmv", bytes, out)) return out;
-    sound::readsound(bytes, out.sound, log);
+    out.soundTruncated = sound::readsound(bytes, out.sound, log).truncated;
     out.hasSound = true;
   }
 

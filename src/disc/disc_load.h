@@ -46,6 +46,9 @@ struct DiscLoad {
   bool checkPassed = false;   // the required folders and files exist
   bool mobjGood = false;      // MovieObject file read with a valid head
   bool indexGood = false;     // index read with a valid head: Save and the lists are usable
+  // The file ended before its declared contents: what was read is kept, and a front end
+  // should ask before saving such a model over the file.
+  bool mobjTruncated = false, indexTruncated = false, soundTruncated = false;
   bool stopped = false;       // the load ended early (too many titles, a file that would not open)
   bool complete = false;      // every step ran
 

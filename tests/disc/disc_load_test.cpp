@@ -177,6 +177,18 @@ TEST(DiscLoad, BadFilesAndTooManyTitles) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "ERROR: index.bdmv format error at $00000008"), lines.end());
   }
   {
+    Disc d(false, 4);
+    auto b = test::readFile(d.bdmv / "index.bdmv");
+    b.resize(b.size() - 12);  // the last title is gone
+    test::writeFile(d.bdmv / "index.bdmv", b);
+    core::MemoryLog log;
+    DiscLoad r = loadDisc(d.bdmv, {}, log);
+    EXPECT_TRUE(r.complete);
+    EXPECT_TRUE(r.indexTruncated);
+    EXPECT_FALSE(r.mobjTruncated);
+    EXPECT_EQ(r.index.indexes.titles.size(), 3u);
+  }
+  {
     Disc d(false, 1000);
     core::MemoryLog log;
     DiscLoad r = loadDisc(d.bdmv, {}, log);
