@@ -1,4 +1,5 @@
 // "info DIR": check and load a disc folder and print the load's log.
+#include <filesystem>
 #include <iostream>
 
 #include "cli/registry.h"
@@ -17,7 +18,11 @@ static CommandRegistrar reg(5, [](CLI::App& app) {
     ConsoleLog log;
     disc::LoadOptions opt;
     opt.use83names = use83;
-    auto result = disc::loadDisc(disc::discFolderFor(dir), opt, log);
+    // A file inside the disc folder (index.bdmv, say) stands for its folder.
+    std::filesystem::path chosen = dir;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(chosen, ec)) chosen = chosen.parent_path();
+    auto result = disc::loadDisc(disc::discFolderFor(chosen), opt, log);
     if (!result.checkPassed || result.stopped) exitStatus() = 1;
   });
 });

@@ -80,6 +80,15 @@ TEST(InfoCli, EveryFixtureDisc) {
   }
 }
 
+TEST(InfoCli, AFileStandsForItsFolder) {
+  MORVEX_REQUIRE_FIXTURES();
+  auto bdmv = test::fixtureDiscs().front();
+  CliRun byFile = cli("info '" + (bdmv / "index.bdmv").string() + "'");
+  CliRun byDir = cli("info '" + bdmv.string() + "'");
+  EXPECT_EQ(byFile.status, 0);
+  EXPECT_EQ(byFile.out, byDir.out);
+}
+
 TEST(InfoCli, FailedCheckExitsWithOne) {
   test::TempDir t;
   fs::create_directories(t / "Disc" / "BDMV" / "PLAYLIST");
