@@ -1,0 +1,44 @@
+// morvex: the desktop editor. One optional argument: a menu file (".mnu") or any
+// file of a disc's BDMV folder, whose folder is then loaded.
+//
+// --screenshots DIR  (not shown to users) opens the window, grabs a PNG of every tab
+// into DIR and quits; it works on the offscreen platform too.
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "shell/main_window.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName("Vantoro Software");
+  QApplication::setApplicationName("Morvex");
+  QApplication::setApplicationVersion(MORVEX_VERSION);
+
+  QStringList args = app.arguments().mid(1);
+  QString shotDir;
+  const int shot = args.indexOf("--screenshots");
+  if (shot >= 0 && shot + 1 < args.size()) {
+    shotDir = args.at(shot + 1);
+    args.remove(shot, 2);
+  }
+
+  // Screenshots start from the defaults and leave the user's settings alone.
+  QTemporaryDir shotSettings;
+  if (!shotDir.isEmpty()) QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, shotSettings.path());
+
+  morvex::app::MainWindow w(args);
+  w.show();
+  if (!shotDir.isEmpty()) {
+    QObject::connect(&w, &morvex::app::MainWindow::startUpFinished, &w, [&] {
+      QTimer::singleShot(300, &w, [&] {
+        const bool ok = w.saveScreenshots(shotDir);
+        QApplication::exit(ok ? 0 : 1);
+      });
+    });
+  }
+  const int rc = app.exec();
+  w.endOfRun();
+  return rc;
+}

@@ -1,0 +1,127 @@
+#include "panels/register_panel.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+
+namespace morvex::app {
+
+namespace {
+constexpr int kPsrCount = 128;
+constexpr int kGprCount = 4096;
+
+QString hex8(uint32_t v) { return QString::asprintf("%08X", v); }
+}  // namespace
+
+RegisterPanel::RegisterPanel(QWidget* parent) : QWidget(parent) {
+  setObjectName("pRegs");
+  auto* lay = new QHBoxLayout(this);
+  lay->setContentsMargins(0, 0, 0, 0);
+  lay->setSpacing(3);
+  auto field = [&](const char* name, const QString& text, int chars, const char* tip, const QString& re) {
+    auto* e = new QLineEdit(text, this);
+    e->setObjectName(name);
+    e->setToolTip(tip);
+    e->setMaxLength(chars);
+    e->setValidator(new QRegularExpressionValidator(QRegularExpression(re), e));
+    e->setFixedWidth(QFontMetrics(e->font()).horizontalAdvance(QString(chars + 1, 'D')) + 12);
+    e->installEventFilter(this);
+    return e;
+  };
+  psrNo_ = field("ePSRno", "000", 3, "PSR number", "[0-9]{0,3}");
+  psrVal_ = field("ePSRval", "00000001", 8, "PSR value", "[0-9A-Fa-f]{0,8}");
+  gprNo_ = field("eGPRno", "0000", 4, "GPR number", "[0-9]{0,4}");
+  gprVal_ = field("eGPRval", "00000000", 8, "GPR value", "[0-9A-Fa-f]{0,8}");
+  lay->addWidget(new QLabel("PSR", this));
+  lay->addWidget(psrNo_);
+  lay->addWidget(psrVal_);
+  lay->addSpacing(6);
+  lay->addWidget(new QLabel("GPR", this));
+  lay->addWidget(gprNo_);
+  lay->addWidget(gprVal_);
+
+  connect(psrNo_, &QLineEdit::textEdited, this, [this] { numberChanged(true); });
+  connect(gprNo_, &QLineEdit::textEdited, this, [this] { numberChanged(false); });
+  connect(psrNo_, &QLineEdit::returnPressed, this, [this] { psrVal_->setFocus(); });
+  connect(gprNo_, &QLineEdit::returnPressed, this, [this] { gprVal_->setFocus(); });
+  connect(psrVal_, &QLineEdit::returnPressed, this, [this] { psrNo_->setFocus(); });
+  connect(gprVal_, &QLineEdit::returnPressed, this, [this] { gprNo_->setFocus(); });
+  setEnabled(false);
+}
+
+void RegisterPanel::setRegisters(uint32_t* psr, uint32_t* gpr) {
+  psr_ = psr;
+  gpr_ = gpr;
+  setEnabled(psr_ && gpr_);
+  refresh();
+}
+
+void RegisterPanel::refresh() {
+  if (!psr_ || !gpr_) return;
+  const int p = psrNo_->text().toInt();
+  const int g = gprNo_->text().toInt();
+  if (p >= 0 && p < kPsrCount) psrVal_->setText(hex8(psr_[p]));
+  if (g >= 0 && g < kGprCount) gprVal_->setText(hex8(gpr_[g]));
+}
+
+void RegisterPanel::showPsr(int n) {
+  if (n < 0 || n >= kPsrCount) return;
+  psrNo_->setText(QString::asprintf("%03d", n));
+  refresh();
+}
+
+void RegisterPanel::showGpr(int n) {
+  if (n < 0 || n >= kGprCount) return;
+  gprNo_->setText(QString::asprintf("%04d", n));
+  refresh();
+}
+
+// A number outside the register file (or not a number) resets the field to 0.
+void RegisterPanel::numberChanged(bool psr) {
+  QLineEdit* no = psr ? psrNo_ : gprNo_;
+  const int limit = psr ? kPsrCount : kGprCount;
+  bool ok = false;
+  const int n = no->text().toInt(&ok);
+  if (!ok || n < 0 || n >= limit) {
+    no->setText("0");
+    no->selectAll();
+  }
+  refresh();
+}
+
+void RegisterPanel::numberLeft(bool psr) {
+  numberChanged(psr);
+  QLineEdit* no = psr ? psrNo_ : gprNo_;
+  no->setText(QString("%1").arg(no->text().toInt(), psr ? 3 : 4, 10, QChar('0')));
+}
+
+void RegisterPanel::valueLeft(bool psr) {
+  if (!psr_ || !gpr_) return;
+  QLineEdit* val = psr ? psrVal_ : gprVal_;
+  const int n = (psr ? psrNo_ : gprNo_)->text().toInt();
+  const uint32_t v = val->text().toUInt(nullptr, 16);
+  if (psr && n >= 0 && n < kPsrCount) psr_[n] = v;
+  if (!psr && n >= 0 && n < kGprCount) gpr_[n] = v;
+  val->setText(hex8(v));
+}
+
+bool RegisterPanel::eventFilter(QObject* o, QEvent* e) {
+  if (e->type() == QEvent::FocusIn) {
+    // Entering a number field shows the plain number without leading zeros.
+    if (o == psrNo_ || o == gprNo_) {
+      auto* f = static_cast<QLineEdit*>(o);
+      f->setText(QString::number(f->text().toInt()));
+    }
+  } else if (e->type() == QEvent::FocusOut) {
+    if (o == psrNo_) numberLeft(true);
+    if (o == gprNo_) numberLeft(false);
+    if (o == psrVal_) valueLeft(true);
+    if (o == gprVal_) valueLeft(false);
+  }
+  return QWidget::eventFilter(o, e);
+}
+
+}  // namespace morvex::app

@@ -1,0 +1,381 @@
+#include "shell/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include "about/about_tab.h"
+#include "bdmv/bdmv_tab.h"
+#include "bdmv/folder_rule.h"
+#include "options/options_tab.h"
+#include "panels/execute_panel.h"
+#include "panels/register_panel.h"
+#include "placeholder/placeholder_tab.h"
+#include "shell/desktop_integration.h"
+#include "shell/gui_log.h"
+#include "shell/log_view.h"
+#include "shell/status_line.h"
+#include "shell/tab_bar.h"
+#include "shell/tab_page.h"
+#include "shell/temp_files.h"
+#include "status/status_tab.h"
+
+namespace morvex::app {
+
+namespace {
+const char* const kCaptions[TabCount] = {"&BDMV", "&PLAYLIST", "&CLIPINF", "&Menu", "BD&JO", "&Options", "S&tatus", "&About"};
+
+QString versionText() { return QStringLiteral(MORVEX_VERSION); }
+}  // namespace
+
+MainWindow::MainWindow(QStringList arguments, QWidget* parent) : QMainWindow(parent), arguments_(std::move(arguments)) {
+  setObjectName("MainForm");
+  // Step 1: the window title and the application title.
+  setWindowTitle("Morvex");
+  QApplication::setApplicationDisplayName(QString());
+  buildUi();
+}
+
+MainWindow::~MainWindow() {
+  if (worker_) {
+    if (progressState_) progressState_->cancel();
+    worker_->wait();
+  }
+}
+
+core::Log& MainWindow::log() { return *guiLog_; }
+
+void MainWindow::buildUi() {
+  auto* central = new QWidget(this);
+  auto* lay = new QVBoxLayout(central);
+  lay->setContentsMargins(4, 4, 4, 2);
+  lay->setSpacing(4);
+
+  status_ = new StatusLine(this);
+  logView_ = new LogView();
+  guiLog_ = std::make_unique<GuiLog>(logView_, status_);
+  ctx_.log = guiLog_.get();
+
+  auto* tabs = new MainTabs(central);
+  tabs_ = tabs;
+  tabs_->setObjectName("pcMain");
+  tabBar_ = tabs->bar();
+  tabs_->setDocumentMode(false);
+
+  exec_ = new ExecutePanel(central);
+  regs_ = new RegisterPanel(central);
+
+  bdmv_ = new BdmvTab(ctx_, exec_, regs_);
+  pages_[TabBdmv] = bdmv_;
+  pages_[TabPlaylist] = new PlaceholderTab("tsPlaylist", "Playlists: PlayItems, SubPaths, marks and stream tables.");
+  pages_[TabClipinf] = new PlaceholderTab("tsClipinf", "Clip information, stream extraction and the finder.");
+  pages_[TabMenu] = new PlaceholderTab("tsMenu", "Interactive graphics menus: BOGs, effects, objects and the page view.");
+  pages_[TabBdjo] = new PlaceholderTab("tsBdjo", "BD-J objects.");
+  options_ = new OptionsTab(ctx_);
+  pages_[TabOptions] = options_;
+  statusTab_ = new StatusTab(ctx_, logView_, regs_);
+  pages_[TabStatus] = statusTab_;
+  about_ = new AboutTab();
+  pages_[TabAbout] = about_;
+  for (int i = 0; i < TabCount; ++i) {
+    tabs_->addTab(pages_[i], kCaptions[i]);
+    connect(pages_[i], &TabPage::rulesChanged, this, [this, i] {
+      if (tabs_->currentIndex() == i && !worker_) applyTabRules();
+    });
+  }
+  lay->addWidget(tabs_, 1);
+
+  // The shared bottom row.
+  auto* bottom = new QWidget(central);
+  bottom->setObjectName("pBottom");
+  auto* bl = new QHBoxLayout(bottom);
+  bl->setContentsMargins(0, 0, 0, 0);
+  bl->setSpacing(6);
+  navigate_ = new QWidget(bottom);
+  navigate_->setObjectName("pNavigate");
+  progress_ = new QProgressBar(bottom);
+  progress_->setObjectName("pbProgress");
+  progress_->setRange(0, 100);
+  progress_->setMinimumWidth(280);
+  progress_->setStyleSheet(
+      "QProgressBar { font-weight: bold; text-align: center; border: 1px solid #888; border-radius: 2px; }"
+      "QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #ffff00, stop:1 #ff0000); }");
+  progress_->hide();
+  find_ = new QPushButton("Find", bottom);
+  find_->setObjectName("bFind");
+  load_ = new QPushButton("&Load", bottom);
+  load_->setObjectName("bLoad");
+  mux_ = new QPushButton("M&ux", bottom);
+  mux_->setObjectName("bMux");
+  cancel_ = new QPushButton("Cancel", bottom);
+  cancel_->setObjectName("bCancel");
+  cancel_->setEnabled(false);
+  save_ = new QPushButton("&Save", bottom);
+  save_->setObjectName("bSave");
+  save_->setDefault(false);
+  save_->setAutoDefault(false);
+  bl->addWidget(exec_);
+  bl->addWidget(navigate_);
+  bl->addWidget(regs_);
+  bl->addWidget(progress_, 1);
+  bl->addStretch(1);
+  bl->addWidget(find_);
+  bl->addWidget(load_);
+  bl->addWidget(mux_);
+  bl->addWidget(cancel_);
+  bl->addWidget(save_);
+  lay->addWidget(bottom);
+  setCentralWidget(central);
+
+  statusBar()->setObjectName("StatusBar");
+  statusBar()->addWidget(status_, 1);
+  statusBar()->setSizeGripEnabled(true);
+
+  connect(tabs_, &QTabWidget::currentChanged, this, [this] {
+    if (!worker_) applyTabRules();
+  });
+  connect(save_, &QPushButton::clicked, this, &MainWindow::saveCurrent);
+  connect(cancel_, &QPushButton::clicked, this, &MainWindow::cancelClicked);
+  connect(exec_, &ExecutePanel::cancelWanted, this, [this](bool on) {
+    if (!worker_) cancel_->setEnabled(on);
+  });
+  connect(bdmv_, &BdmvTab::folderLoaded, this, [this](const QString& label) {
+    setWindowTitle("Morvex v" + versionText() + " [" + label + "]");
+    QApplication::setApplicationDisplayName(QString());
+  });
+
+  setMinimumSize(913, 585);
+  resize(ctx_.settings.width, ctx_.settings.height);
+}
+
+void MainWindow::showEvent(QShowEvent* e) {
+  QMainWindow::showEvent(e);
+  if (!startedUp_) QTimer::singleShot(0, this, &MainWindow::startUp);
+}
+
+void MainWindow::startUp() {
+  if (startedUp_) return;
+  startedUp_ = true;
+  // Steps 2 and 3 belong to the menu tabs, which prepare themselves when they land.
+  // Step 4: hide the navigate and execute panels; show the BDMV tab.
+  navigate_->hide();
+  exec_->hide();
+  tabs_->setCurrentIndex(TabBdmv);
+  // Step 5: the About text is loaded by the About tab from the resources.
+  // Step 6: read the settings.
+  readSettings();
+  options_->loadFromSettings();
+  applyWindowGeometry();
+  // Step 7: file associations.
+  if (ctx_.settings.associateBDMV) registerFileType(FileType::Bdmv, QApplication::applicationFilePath());
+  if (ctx_.settings.associateMNU) registerFileType(FileType::Mnu, QApplication::applicationFilePath());
+  // Steps 8 to 11: 8.3 names and the display options are read from the settings
+  // where they are used; the sound group starts hidden.
+  bdmv_->startUp();
+  // Step 12.
+  log().slogR();
+  // Step 14: reset the player registers.
+  statusTab_->resetRegisters();
+  // Step 16: the version in the title.
+  setWindowTitle("Morvex v" + versionText());
+  // Step 18: the command line, or "Auto Read".
+  handleCommandLine();
+  // Step 19.
+  applyTabRules();
+  emit startUpFinished();
+}
+
+void MainWindow::handleCommandLine() {
+  if (arguments_.size() == 1) {
+    const QString arg = arguments_.front();
+    if (arg.endsWith(".mnu", Qt::CaseSensitive)) {
+      tabs_->setCurrentIndex(TabMenu);
+      log().log("[b]" + QDir::toNativeSeparators(arg).toStdString() +
+                "[/b]: menu files open on the Menu tab, which this build does not have yet.");
+      return;
+    }
+    // Any other file: its folder is the disc folder. A folder given directly is
+    // taken as the folder choice (the BDMV completion rule applies).
+    const QFileInfo fi(arg);
+    if (fi.isDir())
+      bdmv_->setFolder(completeBdmvFolder(fi.absoluteFilePath()));
+    else
+      bdmv_->setFolder(fi.absolutePath() + "/");
+    bdmv_->readFolder();
+    return;
+  }
+  if (ctx_.settings.autoRead && !ctx_.settings.bdmvDir.isEmpty()) {
+    bdmv_->setFolder(ctx_.settings.bdmvDir);
+    bdmv_->readFolder();
+  }
+}
+
+void MainWindow::applyTabRules() {
+  // For every tab first.
+  exec_->startButton()->setEnabled(false);
+  save_->hide();
+  save_->setEnabled(false);
+  exec_->hide();
+  navigate_->hide();
+  regs_->hide();
+  find_->hide();
+  save_->setToolTip("Save");
+  load_->hide();
+  mux_->hide();
+
+  TabPage* p = pages_[tabs_->currentIndex()];
+  if (!p) return;
+  if (p->saveShown()) {
+    save_->show();
+    save_->setEnabled(p->saveEnabled());
+    save_->setToolTip(p->saveHint());
+  }
+  exec_->setVisible(p->executePanelShown());
+  navigate_->setVisible(p->navigatePanelShown());
+  regs_->setVisible(p->registerPanelShown());
+  find_->setVisible(p->findShown());
+  load_->setVisible(p->loadMuxShown());
+  mux_->setVisible(p->loadMuxShown());
+  mux_->setEnabled(p->saveEnabled());
+  exec_->startButton()->setEnabled(p->startEnabled());
+  p->activated();
+}
+
+void MainWindow::saveCurrent() {
+  TabPage* p = pages_[tabs_->currentIndex()];
+  if (p && save_->isVisible() && save_->isEnabled()) p->save();
+}
+
+void MainWindow::prBarOn() {
+  exec_->hide();
+  navigate_->hide();
+  regs_->hide();
+  progress_->setValue(0);
+  progress_->show();
+  cancel_->setEnabled(true);
+}
+
+void MainWindow::prBarOff() {
+  progress_->hide();
+  applyTabRules();
+  cancel_->setEnabled(exec_->traceActive());
+}
+
+void MainWindow::runLongTask(std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
+  if (worker_) return;
+  progressState_ = std::make_shared<core::Progress>();
+  progressState_->start();
+  prBarOn();
+  auto state = progressState_;
+  worker_ = QThread::create([work = std::move(work), state] { work(*state); });
+  progressTimer_ = new QTimer(this);
+  connect(progressTimer_, &QTimer::timeout, this, [this, state] {
+    progress_->setValue(state->percent());
+    progress_->setFormat(QString("%p%   elapsed %1   remaining %2")
+                             .arg(QString::fromStdString(core::Progress::clock(state->elapsedSeconds())),
+                                  QString::fromStdString(core::Progress::clock(state->remainingSeconds()))));
+  });
+  progressTimer_->start(100);
+  connect(worker_, &QThread::finished, this, [this, state, done = std::move(done)] {
+    progressTimer_->stop();
+    progressTimer_->deleteLater();
+    progressTimer_ = nullptr;
+    worker_->deleteLater();
+    worker_ = nullptr;
+    prBarOff();
+    if (done) done(state->cancelled());
+  });
+  worker_->start();
+}
+
+void MainWindow::cancelClicked() {
+  if (!worker_ && exec_->traceActive()) {
+    exec_->cancelTrace();
+    return;
+  }
+  if (!progressState_ || !worker_) return;
+  if (!extractionStarted_) {
+    progressState_->cancel();
+    return;
+  }
+  if (QMessageBox::question(this, "Morvex", "Are you sure to stop?", QMessageBox::Yes | QMessageBox::No) ==
+      QMessageBox::Yes) {
+    progressState_->cancel();
+    log().dlog0("");
+    log().slog("Cancelled.", 1);
+  }
+}
+
+void MainWindow::readSettings() {
+  QSettings store(kOrganisation, kApplication);
+  QStringList errors;
+  ctx_.settings.read(store, &errors);
+  for (const QString& e : errors) log().erlog(e.toStdString());
+}
+
+void MainWindow::writeSettings() {
+  AppSettings& s = ctx_.settings;
+  s.windowState = isMaximized() ? 2 : isMinimized() ? 1 : 0;
+  if (s.windowState != 2) {
+    const QRect g = geometry();
+    s.top = g.top();
+    s.left = g.left();
+    s.width = g.width();
+    s.height = g.height();
+  }
+  s.bdmvDir = bdmv_->folder();
+  QSettings store(kOrganisation, kApplication);
+  s.write(store);
+}
+
+// A minimized state is not restored: the program always opens where it can be seen.
+void MainWindow::applyWindowGeometry() {
+  const AppSettings& s = ctx_.settings;
+  setGeometry(s.left, s.top, std::max(s.width, 913), std::max(s.height, 585));
+  if (s.windowState == 2) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainWindow::endOfRun() {
+  if (ending_) return;
+  ending_ = true;
+  writeSettings();
+  removeOwnTempFiles();
+}
+
+void MainWindow::closeEvent(QCloseEvent* e) {
+  if (worker_ && progressState_) {
+    progressState_->cancel();
+    worker_->wait();
+  }
+  endOfRun();
+  e->accept();
+}
+
+bool MainWindow::saveScreenshots(const QString& folder) {
+  QDir().mkpath(folder);
+  bool ok = true;
+  static const char* const names[TabCount] = {"bdmv", "playlist", "clipinf", "menu", "bdjo", "options", "status", "about"};
+  for (int i = 0; i < TabCount; ++i) {
+    tabs_->setCurrentIndex(i);
+    QApplication::processEvents();
+    const QString file = QString("%1/%2-%3.png").arg(folder).arg(i).arg(names[i]);
+    ok = grab().save(file) && ok;
+  }
+  tabs_->setCurrentIndex(TabBdmv);
+  return ok;
+}
+
+}  // namespace morvex::app

@@ -1,0 +1,127 @@
+#pragma once
+// The main window: eight tabs, the shared bottom controls (execute, navigate and
+// register panels, progress bar, Cancel, Find, Load, Mux, Save), the two-panel status
+// bar, the start-up sequence, the tab rules, the Save dispatch and the end of the run.
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+#include "core/progress.h"
+#include "shell/app_context.h"
+
+class QTabWidget;
+class QPushButton;
+class QProgressBar;
+class QSettings;
+class QTimer;
+class QThread;
+
+namespace morvex::app {
+
+class TabPage;
+class TabBar;
+class LogView;
+class StatusLine;
+class GuiLog;
+class BdmvTab;
+class OptionsTab;
+class StatusTab;
+class AboutTab;
+class ExecutePanel;
+class RegisterPanel;
+
+enum TabIndex { TabBdmv = 0, TabPlaylist, TabClipinf, TabMenu, TabBdjo, TabOptions, TabStatus, TabAbout, TabCount };
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+public:
+  // `arguments` are the command-line arguments after the program name.
+  explicit MainWindow(QStringList arguments = {}, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  AppContext& context() { return ctx_; }
+  core::Log& log();
+  LogView* logView() const { return logView_; }
+  StatusLine* statusLine() const { return status_; }
+  QTabWidget* tabs() const { return tabs_; }
+  TabPage* page(int index) const { return pages_[index]; }
+  BdmvTab* bdmvTab() const { return bdmv_; }
+  ExecutePanel* executePanel() const { return exec_; }
+  RegisterPanel* registerPanel() const { return regs_; }
+
+  // Runs once (the first show calls it); later calls do nothing.
+  void startUp();
+  bool startedUp() const { return startedUp_; }
+
+  // Applies the tab rules for the current tab.
+  void applyTabRules();
+  // Runs the Save of the current tab.
+  void saveCurrent();
+
+  // Long work off the window thread: the progress bar and Cancel are shown while
+  // `work` runs on a worker thread; `done` runs on the window thread afterwards.
+  void runLongTask(std::function<void(core::Progress&)> work, std::function<void(bool cancelled)> done);
+  bool longTaskRunning() const { return worker_ != nullptr; }
+  // Once a stream extraction has started, every later Cancel asks first.
+  void noteExtractionStarted() { extractionStarted_ = true; }
+
+  // Grabs a PNG of the window for every tab into `folder` (the screenshot command).
+  bool saveScreenshots(const QString& folder);
+
+  // The end of the run without closing (tests): settings written, own temporary
+  // files removed.
+  void endOfRun();
+
+signals:
+  void startUpFinished();
+
+protected:
+  void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+private:
+  void buildUi();
+  void prBarOn();
+  void prBarOff();
+  void cancelClicked();
+  void readSettings();
+  void writeSettings();
+  void applyWindowGeometry();
+  void handleCommandLine();
+
+  AppContext ctx_;
+  std::unique_ptr<GuiLog> guiLog_;
+  QStringList arguments_;
+  bool startedUp_ = false;
+  bool ending_ = false;
+  bool extractionStarted_ = false;
+
+  QTabWidget* tabs_ = nullptr;
+  TabBar* tabBar_ = nullptr;
+  TabPage* pages_[TabCount] = {};
+  BdmvTab* bdmv_ = nullptr;
+  OptionsTab* options_ = nullptr;
+  StatusTab* statusTab_ = nullptr;
+  AboutTab* about_ = nullptr;
+
+  LogView* logView_ = nullptr;
+  StatusLine* status_ = nullptr;
+  ExecutePanel* exec_ = nullptr;
+  QWidget* navigate_ = nullptr;
+  RegisterPanel* regs_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QPushButton* save_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  QPushButton* find_ = nullptr;
+  QPushButton* load_ = nullptr;
+  QPushButton* mux_ = nullptr;
+
+  // The running long task.
+  QThread* worker_ = nullptr;
+  std::shared_ptr<core::Progress> progressState_;
+  QTimer* progressTimer_ = nullptr;
+};
+
+}  // namespace morvex::app

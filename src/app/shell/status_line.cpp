@@ -1,0 +1,93 @@
+#include "shell/status_line.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+
+namespace morvex::app {
+
+void StatusPanel::setErrorBox(bool on) {
+  errorBox_ = on;
+  update();
+}
+
+void StatusPanel::paintEvent(QPaintEvent* e) {
+  if (!errorBox_) {
+    QLabel::paintEvent(e);
+    return;
+  }
+  QPainter p(this);
+  p.fillRect(rect(), QColor(255, 0, 0));
+  QFont f = font();
+  f.setBold(true);
+  p.setFont(f);
+  p.setPen(QColor(255, 255, 0));
+  const QFontMetrics fm(f);
+  p.drawText(QPoint(10, 5 + fm.ascent()), QStringLiteral("ERROR"));
+}
+
+StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
+  setObjectName("sbStatus");
+  auto* lay = new QHBoxLayout(this);
+  lay->setContentsMargins(0, 0, 0, 0);
+  lay->setSpacing(2);
+  panel0_ = new StatusPanel(this);
+  panel0_->setObjectName("sbPanel0");
+  panel1_ = new StatusPanel(this);
+  panel1_->setObjectName("sbPanel1");
+  for (QLabel* l : {static_cast<QLabel*>(panel0_), static_cast<QLabel*>(panel1_)}) {
+    l->setFrameShape(QFrame::StyledPanel);
+    l->setFrameShadow(QFrame::Sunken);
+    l->setTextFormat(Qt::PlainText);
+    l->setMinimumHeight(20);
+  }
+  panel0_->setFixedWidth(100);
+  panel1_->setMinimumWidth(0);
+  panel1_->setMaximumWidth(850);
+  lay->addWidget(panel0_);
+  lay->addWidget(panel1_, 1);
+}
+
+void StatusLine::fitWidth(QLabel* l) {
+  const QFontMetrics fm(font());
+  const int w = fm.horizontalAdvance(l->text() + "m") + 2 * l->frameWidth();
+  if (l == panel0_)
+    l->setFixedWidth(w);
+  else
+    l->setMinimumWidth(std::min(w, 850));
+}
+
+void StatusLine::setPanel(int panel, const QString& text) {
+  QFont f = font();
+  f.setBold(false);
+  setFont(f);
+  panel0_->setErrorBox(false);
+  QLabel* l = panel == 0 ? panel0_ : panel1_;
+  l->setText(" " + text + " ");
+  fitWidth(l);
+  if (panel == 1) setToolTip(text);
+  repaint();
+}
+
+void StatusLine::showError(const QString& text) {
+  QFont f = font();
+  f.setBold(true);
+  setFont(f);
+  panel0_->setErrorBox(true);
+  panel0_->setText(QString());
+  panel0_->setFixedWidth(55);
+  panel1_->setText(" " + text);
+  fitWidth(panel1_);
+  setToolTip(text);
+  repaint();
+}
+
+QString StatusLine::panelText(int panel) const {
+  const QString t = (panel == 0 ? panel0_ : panel1_)->text();
+  // Strip the padding spaces the panels are written with.
+  QString s = t;
+  if (s.startsWith(' ')) s.remove(0, 1);
+  if (s.endsWith(' ')) s.chop(1);
+  return s;
+}
+
+}  // namespace morvex::app

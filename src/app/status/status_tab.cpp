@@ -1,0 +1,45 @@
+#include "status/status_tab.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "panels/register_panel.h"
+#include "shell/log_view.h"
+
+namespace morvex::app {
+
+StatusTab::StatusTab(AppContext& ctx, LogView* log, RegisterPanel* regs, QWidget* parent)
+    : TabPage(parent), ctx_(ctx), log_(log), regs_(regs) {
+  setObjectName("tsStatus");
+  auto* lay = new QVBoxLayout(this);
+  lay->setContentsMargins(4, 4, 4, 4);
+  log_->setParent(this);
+  lay->addWidget(log_, 1);
+  auto* row = new QHBoxLayout();
+  auto* clear = new QPushButton("Clear", this);
+  clear->setObjectName("bClear");
+  connect(clear, &QPushButton::clicked, log_, &LogView::clearLog);
+  psrs_ = new QPushButton("PS&Rs", this);
+  psrs_->setObjectName("bPSRs");
+  psrs_->setToolTip("List the player status registers");
+  gprs_ = new QPushButton("&GPRs", this);
+  gprs_->setObjectName("bGPRs");
+  gprs_->setToolTip("List the general purpose registers that are not zero");
+  reset_ = new QPushButton("Re&set Regs", this);
+  reset_->setObjectName("bResetRegs");
+  reset_->setToolTip("Reset the player registers");
+  row->addWidget(clear);
+  row->addStretch(1);
+  row->addWidget(psrs_);
+  row->addWidget(gprs_);
+  row->addWidget(reset_);
+  lay->addLayout(row);
+  psrs_->setEnabled(false);
+  gprs_->setEnabled(false);
+  reset_->setEnabled(false);
+}
+
+void StatusTab::resetRegisters() {}
+
+}  // namespace morvex::app
