@@ -1,22 +1,36 @@
 #pragma once
 // The BDMV tab: the disc folder with its Read button, the index group (content
 // provider, First Playback, Top Menu, titles), the MovieObject group (objects, flags,
-// commands and the command editor) and the sound.bdmv group.
+// the command table) and the sound.bdmv group.
+#include <QBuffer>
+#include <QPointer>
+#include <memory>
+#include <vector>
+
 #include "shell/app_context.h"
 #include "shell/tab_page.h"
+#include "sound/sound.h"
 
 class QLineEdit;
 class QPushButton;
+class QComboBox;
+class QCheckBox;
+class QLabel;
+class QTableWidget;
+class QGroupBox;
+class QAudioSink;
 
 namespace morvex::app {
 
 class ExecutePanel;
 class RegisterPanel;
+class CommandTable;
 
 class BdmvTab : public TabPage {
   Q_OBJECT
 public:
   BdmvTab(AppContext& ctx, ExecutePanel* exec, RegisterPanel* regs, QWidget* parent = nullptr);
+  ~BdmvTab() override;
 
   bool saveShown() const override { return true; }
   bool saveEnabled() const override;
@@ -36,17 +50,87 @@ public:
   // The folder button's dialog result (tests pass the chosen folder directly).
   void folderChosen(const QString& chosen);
 
+  // Selections (the folder load and the tests use them as a click would).
+  void selectTitle(int index);
+  void selectObject(int index);
+  int selectedObject() const;
+
+  sound::TSND& soundModel() { return snd_; }
+  bool soundShown() const;
+  // Imports a WAV file after the selected sound (Ins in the sound table).
+  bool importSound(const QString& wavPath);
+  bool exportSound(int row, const QString& wavPath);
+  void deleteSound(int row);
+  // "Create sound.bdmv" with the WAV file of its first import.
+  bool createSound(const QString& wavPath);
+  void playSound(int row);
+
+  const std::vector<std::string>& playlists() const { return playlists_; }
+  const std::vector<std::string>& clipinfos() const { return clipinfos_; }
+
 signals:
   // A folder passed its check and was read; `label` names the disc.
   void folderLoaded(const QString& label);
+  // "Create sound.bdmv" becomes available or not.
+  void createSoundAvailable(bool on);
 
 private:
+  void buildUi();
+  void clearScreen();
+  void showIndex();
+  void refreshTitleRow(int i);
+  void refreshObjectRow(int i);
+  void refreshCounts();
+  void showTitleDetails(int i);
+  void showFirstPlaybackTopMenu();
+  void showSound();
+  void refreshSoundRow(int i);
+  void updateExtDataLabels();
+  void editExtensionData(int which);
+  void commandClicked(int row);
+
   AppContext& ctx_;
   ExecutePanel* exec_;
   RegisterPanel* regs_;
+  bool filling_ = false;
+
+  sound::TSND snd_;
+  bool soundLoaded_ = false;
+  std::vector<std::string> playlists_, clipinfos_, bdjNames_;
+  std::unique_ptr<QBuffer> wavBuffer_;
+  QPointer<QAudioSink> sink_;
+
   QLineEdit* dir_;
   QPushButton* openDir_;
   QPushButton* read_;
+  // Index group.
+  QGroupBox* indexGroup_;
+  QLineEdit* content_;
+  QCheckBox* fpbOn_;
+  QComboBox *fpbType_, *fpbPbType_, *fpbObject_, *fpbFile_;
+  QCheckBox* tmOn_;
+  QComboBox *tmType_, *tmObject_, *tmFile_;
+  QTableWidget* titles_;
+  QComboBox *titleNo_, *titleOT_, *titleAT_, *titlePBT_, *titleOID_, *titleFN_;
+  QPushButton *titleIns_, *titleDel_;
+  QLabel* titleCount_;
+  QLabel* indExt_;
+  QPushButton* indExtEdit_;
+  // MovieObject group.
+  QGroupBox* objectGroup_;
+  QTableWidget* objects_;
+  QComboBox *resume_, *menuCall_, *titleSearch_;
+  QPushButton *objIns_, *objDel_;
+  QLabel* objCount_;
+  CommandTable* commands_;
+  QLabel* objExt_;
+  QPushButton* objExtEdit_;
+  // Sound group.
+  QGroupBox* soundGroup_;
+  QTableWidget* sounds_;
+  QPushButton *play_, *saveSound_;
+  QLabel* sndExt_;
+  QPushButton* sndExtEdit_;
 };
 
 }  // namespace morvex::app

@@ -83,7 +83,7 @@ QPushButton* OptionsTab::colourButton(const char* name, const QString& caption, 
     if (!c.isValid()) return;
     ctx_.settings.*member = colourToStore(c);
     paint();
-    emit displayOptionsChanged();
+    Q_EMIT displayOptionsChanged();
   });
   loaders_ << paint;
   b->setStyleSheet("text-align: left; padding: 2px 6px;");
@@ -119,7 +119,7 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   vl->addLayout(form);
   vl->addWidget(check("cbSaveBACKUP", "Save to BACKUP dir", &AppSettings::saveBACKUP, gLoad));
   auto* names83 = check("cb83names", "Use 8.3 filenames", &AppSettings::names83, gLoad);
-  connect(names83, &QCheckBox::toggled, this, [this] { emit fileNamesChanged(); });
+  connect(names83, &QCheckBox::toggled, this, [this] { Q_EMIT fileNamesChanged(); });
   vl->addWidget(names83);
   auto* form2 = new QFormLayout();
   form2->addRow("Chapter format", list("rgChapterFormat", {"PTS", "Frame", "Time"}, &AppSettings::chapterFormat, gLoad));
@@ -129,7 +129,7 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   createSound_ = new QPushButton("Create sound.bdmv", gLoad);
   createSound_->setObjectName("bCreateSound");
   createSound_->setEnabled(false);
-  connect(createSound_, &QPushButton::clicked, this, [this] { emit createSoundRequested(); });
+  connect(createSound_, &QPushButton::clicked, this, [this] { Q_EMIT createSoundRequested(); });
   vl->addWidget(createSound_);
   vl->addStretch(1);
 
@@ -238,7 +238,7 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   for (const Opt& o : opts) {
     auto* cb = check(o.name, o.caption, o.member, gMenu);
     connect(cb, &QCheckBox::toggled, this, [this] {
-      if (!loading_) emit displayOptionsChanged();
+      if (!loading_) Q_EMIT displayOptionsChanged();
     });
     ml->addWidget(cb, row / 2, row % 2);
     ++row;
@@ -257,7 +257,7 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   ml->addLayout(gr, row++, 0, 1, 2);
   background_ = check("cbBackground", "Background", &AppSettings::background, gMenu);
   connect(background_, &QCheckBox::toggled, this, [this] {
-    if (!loading_) emit displayOptionsChanged();
+    if (!loading_) Q_EMIT displayOptionsChanged();
   });
   ml->addWidget(background_, row++, 0, 1, 2);
   auto* br = new QHBoxLayout();

@@ -2,13 +2,21 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QTimer>
+
+#include "panels/register_panel.h"
 
 namespace morvex::app {
+
+namespace {
+const char* const kStartHint = "Run the program of the selected movie object";
+}
 
 ExecutePanel::ExecutePanel(QWidget* parent) : QWidget(parent) {
   setObjectName("pExec");
@@ -17,10 +25,9 @@ ExecutePanel::ExecutePanel(QWidget* parent) : QWidget(parent) {
   lay->setSpacing(3);
   start_ = new QPushButton("Start", this);
   start_->setObjectName("bStart");
-  start_->setToolTip("Run the program of the selected movie object");
+  start_->setToolTip(kStartHint);
   trace_ = new QCheckBox("Trace", this);
   trace_->setObjectName("cbTrace");
-  trace_->setToolTip("Execute one command per Start");
   cmdLine_ = new QLineEdit("0000", this);
   cmdLine_->setObjectName("eCmdLine");
   cmdLine_->setToolTip("Command line");
@@ -37,6 +44,116 @@ ExecutePanel::ExecutePanel(QWidget* parent) : QWidget(parent) {
   lay->addWidget(new QLabel("Line", this));
   lay->addWidget(cmdLine_);
   start_->setEnabled(false);
+
+  timer_ = new QTimer(this);
+  timer_->setSingleShot(true);
+  connect(timer_, &QTimer::timeout, this, &ExecutePanel::tick);
+  connect(start_, &QPushButton::clicked, this, &ExecutePanel::startClicked);
+  connect(trace_, &QCheckBox::toggled, this, [this](bool on) {
+    start_->setToolTip(on ? QString() : QString(kStartHint));
+    // Ticking the box during a run stops it after the current command.
+    if (interp_) interp_->traceBox = on;
+  });
+  // Leaving the field sets the current line; Enter moves on to Start.
+  connect(cmdLine_, &QLineEdit::editingFinished, this, [this] {
+    if (interp_ && !interp_->inProgress()) interp_->curLine = cmdLine_->text().toInt();
+    cmdLine_->setText(QString("%1").arg(cmdLine_->text().toInt(), 4, 10, QChar('0')));
+  });
+  connect(cmdLine_, &QLineEdit::returnPressed, this, [this] { start_->setFocus(); });
+}
+
+void ExecutePanel::attach(hdmv::Interpreter* interp, core::Log* log, RegisterPanel* regs, Host host) {
+  interp_ = interp;
+  log_ = log;
+  regs_ = regs;
+  host_ = std::move(host);
+  interp_->traceBox = trace_->isChecked();
+}
+
+void ExecutePanel::startClicked() {
+  if (!interp_ || !host_.program) return;
+  // A second run while one is in progress is refused.
+  if (interp_->inProgress()) return;
+  interp_->traceBox = trace_->isChecked();
+  if (!interp_->start(host_.program())) return;
+  Q_EMIT cancelWanted(true);
+  tick();
+}
+
+void ExecutePanel::rowClicked(int line) {
+  if (!interp_ || !host_.program || !trace_->isChecked() || interp_->inProgress()) return;
+  interp_->traceBox = true;
+  if (!interp_->stepFrom(host_.program(), line)) return;
+  tick();
+}
+
+void ExecutePanel::cancelTrace() {
+  if (!interp_) return;
+  timer_->stop();
+  interp_->cancel();
+  interp_->run(kBatch);
+  handleEvents();
+  afterRun();
+}
+
+void ExecutePanel::tick() {
+  if (!interp_) return;
+  interp_->run(kBatch, true);
+  reportedThisTick_ = false;
+  handleEvents();
+  if (interp_->inProgress()) {
+    // A report stays visible for the show delay; otherwise the next batch runs as
+    // soon as the window has handled its pending events.
+    timer_->start(reportedThisTick_ && host_.showDelayMs ? host_.showDelayMs() : 0);
+    return;
+  }
+  afterRun();
+}
+
+void ExecutePanel::afterRun() {
+  QFont f = start_->font();
+  f.setBold(interp_->traceActive && trace_->isChecked());
+  start_->setFont(f);
+  Q_EMIT cancelWanted(interp_->traceActive);
+  if (regs_) regs_->refresh();
+  Q_EMIT runFinished();
+}
+
+void ExecutePanel::handleEvents() {
+  for (const hdmv::RunEvent& ev : interp_->takeEvents()) {
+    switch (ev.kind) {
+      case hdmv::RunEventKind::Report:
+        if (log_) log_->slog(ev.text, 1);
+        reportedThisTick_ = true;
+        break;
+      case hdmv::RunEventKind::CurLine:
+        cmdLine_->setText(QString("%1").arg(ev.line, 4, 10, QChar('0')));
+        break;
+      case hdmv::RunEventKind::Status:
+        if (log_) log_->slog(ev.text, 0);
+        break;
+      case hdmv::RunEventKind::ClearStatus:
+        if (log_) log_->slog("", 1);
+        break;
+      case hdmv::RunEventKind::SelectRow:
+        if (host_.selectRow) host_.selectRow(ev.line);
+        break;
+      case hdmv::RunEventKind::TraceLine:
+        if (host_.selectRow) host_.selectRow(ev.line);
+        if (log_) log_->slog(ev.text, 1);
+        break;
+      case hdmv::RunEventKind::RegisterFocus:
+        if (regs_) {
+          if (ev.file == hdmv::RegFile::Psr)
+            regs_->showPsr(ev.number);
+          else
+            regs_->showGpr(ev.number);
+        }
+        break;
+      case hdmv::RunEventKind::ButtonProgram:
+        break;
+    }
+  }
 }
 
 }  // namespace morvex::app

@@ -7,13 +7,15 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
+#include "hdmv/registers.h"
+
 namespace morvex::app {
 
 namespace {
 constexpr int kPsrCount = 128;
 constexpr int kGprCount = 4096;
 
-QString hex8(uint32_t v) { return QString::asprintf("%08X", v); }
+QString hex8(uint32_t v) { return QString::fromStdString(hdmv::panelValueText(v)); }
 }  // namespace
 
 RegisterPanel::RegisterPanel(QWidget* parent) : QWidget(parent) {
@@ -82,10 +84,8 @@ void RegisterPanel::showGpr(int n) {
 // A number outside the register file (or not a number) resets the field to 0.
 void RegisterPanel::numberChanged(bool psr) {
   QLineEdit* no = psr ? psrNo_ : gprNo_;
-  const int limit = psr ? kPsrCount : kGprCount;
-  bool ok = false;
-  const int n = no->text().toInt(&ok);
-  if (!ok || n < 0 || n >= limit) {
+  const auto n = hdmv::panelRegisterNumber(psr ? hdmv::RegFile::Psr : hdmv::RegFile::Gpr, no->text().toStdString());
+  if (!n) {
     no->setText("0");
     no->selectAll();
   }
@@ -95,14 +95,15 @@ void RegisterPanel::numberChanged(bool psr) {
 void RegisterPanel::numberLeft(bool psr) {
   numberChanged(psr);
   QLineEdit* no = psr ? psrNo_ : gprNo_;
-  no->setText(QString("%1").arg(no->text().toInt(), psr ? 3 : 4, 10, QChar('0')));
+  no->setText(QString::fromStdString(
+      hdmv::panelNumberText(psr ? hdmv::RegFile::Psr : hdmv::RegFile::Gpr, no->text().toInt())));
 }
 
 void RegisterPanel::valueLeft(bool psr) {
   if (!psr_ || !gpr_) return;
   QLineEdit* val = psr ? psrVal_ : gprVal_;
   const int n = (psr ? psrNo_ : gprNo_)->text().toInt();
-  const uint32_t v = val->text().toUInt(nullptr, 16);
+  const uint32_t v = hdmv::parsePanelValue(val->text().toStdString()).value_or(0);
   if (psr && n >= 0 && n < kPsrCount) psr_[n] = v;
   if (!psr && n >= 0 && n < kGprCount) gpr_[n] = v;
   val->setText(hex8(v));

@@ -7,6 +7,10 @@
 
 #include "core/log.h"
 #include "core/save.h"
+#include "hdmv/interpreter.h"
+#include "hdmv/registers.h"
+#include "nav/index.h"
+#include "nav/movie_object.h"
 #include "settings/app_settings.h"
 
 namespace morvex::app {
@@ -19,6 +23,23 @@ struct AppContext {
   std::filesystem::path discFolder;
   // True once a load passed its check; Save never writes into a folder that failed.
   bool discLoaded = false;
+
+  // The models of the files read from the folder.
+  nav::TINDX indx;
+  nav::TMOBJ mobj;
+  bool indexRead = false;
+
+  // The player registers and the interpreter, one of each for the whole run.
+  hdmv::Registers regs;
+  hdmv::Interpreter interp{regs};
+
+  hdmv::RegisterOptions registerOptions() const {
+    hdmv::RegisterOptions o;
+    o.realPsrs = settings.realPSRs;
+    o.countryCode = uint32_t(settings.countryCode);
+    o.region = settings.region;
+    return o;
+  }
 
   core::FileNames names() const { return core::FileNames::make(settings.names83); }
   core::SaveSettings saveSettings() const {

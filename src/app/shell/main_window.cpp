@@ -77,6 +77,7 @@ void MainWindow::buildUi() {
 
   exec_ = new ExecutePanel(central);
   regs_ = new RegisterPanel(central);
+  regs_->setRegisters(ctx_.regs.psr.data(), ctx_.regs.gpr.data());
 
   bdmv_ = new BdmvTab(ctx_, exec_, regs_);
   pages_[TabBdmv] = bdmv_;
@@ -195,7 +196,7 @@ void MainWindow::startUp() {
   handleCommandLine();
   // Step 19.
   applyTabRules();
-  emit startUpFinished();
+  Q_EMIT startUpFinished();
 }
 
 void MainWindow::handleCommandLine() {
@@ -302,7 +303,7 @@ void MainWindow::runLongTask(std::function<void(core::Progress&)> work, std::fun
 }
 
 void MainWindow::cancelClicked() {
-  if (!worker_ && exec_->traceActive()) {
+  if (!worker_ && (exec_->traceActive() || exec_->running())) {
     exec_->cancelTrace();
     return;
   }

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "panels/register_panel.h"
+#include "hdmv/registers.h"
 #include "shell/log_view.h"
 
 namespace morvex::app {
@@ -35,11 +36,14 @@ StatusTab::StatusTab(AppContext& ctx, LogView* log, RegisterPanel* regs, QWidget
   row->addWidget(gprs_);
   row->addWidget(reset_);
   lay->addLayout(row);
-  psrs_->setEnabled(false);
-  gprs_->setEnabled(false);
-  reset_->setEnabled(false);
+  connect(psrs_, &QPushButton::clicked, this, [this] { hdmv::logPsrs(ctx_.regs, *ctx_.log); });
+  connect(gprs_, &QPushButton::clicked, this, [this] { hdmv::logGprs(ctx_.regs, *ctx_.log); });
+  connect(reset_, &QPushButton::clicked, this, &StatusTab::resetRegisters);
 }
 
-void StatusTab::resetRegisters() {}
+void StatusTab::resetRegisters() {
+  hdmv::ResetRegs(ctx_.regs, ctx_.registerOptions());
+  regs_->refresh();
+}
 
 }  // namespace morvex::app

@@ -1,0 +1,70 @@
+#include "extdata/ext_data_dump.h"
+
+#include <cstdio>
+
+namespace morvex::app {
+
+namespace {
+std::string hexText(uint32_t v, int digits) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%0*X", digits, v);
+  return buf;
+}
+}  // namespace
+
+std::string extDataSummary(const core::TExtensionData& block) {
+  if (block.length == 0) return "None";
+  const size_t n = block.entries.size();
+  return std::to_string(uint64_t(block.length) + 4) + " bytes, " + std::to_string(n) + " entr" + (n < 2 ? "y" : "ies");
+}
+
+std::array<std::string, 5> extDataEntryRow(const core::TExtensionData& block, size_t i) {
+  const core::TExtDataEntry& e = block.entries.at(i);
+  char num[8];
+  std::snprintf(num, sizeof num, "%03zu", i);
+  return {num, hexText(e.ID1, 4), hexText(e.ID2, 4), hexText(e.startAddress, 8), hexText(e.length, 8)};
+}
+
+std::vector<DumpLine> extDataDump(const core::TExtensionData& block, size_t i) {
+  std::vector<DumpLine> out;
+  if (i >= block.entries.size()) return out;
+  const core::TExtDataEntry& e = block.entries[i];
+  // Position of the entry's first byte within the data bytes (which start at the
+  // data block start address).
+  const int64_t d = int64_t(e.startAddress) - int64_t(block.dataBlockStartAddress);
+  uint32_t k = 0;
+  do {
+    DumpLine line;
+    line.address = " " + hexText(e.startAddress + 32 * k, 4);
+    std::string chars;
+    for (uint32_t pos = 0; pos < 32; ++pos) {
+      const uint64_t off = uint64_t(32) * k + pos;
+      const int64_t at = d + int64_t(off);
+      if (off < e.length && at >= 0 && at < int64_t(block.data.size())) {
+        const uint8_t b = block.data[size_t(at)];
+        line.hex += " " + hexText(b, 2);
+        chars += b < 0x20 ? '.' : char(b);
+      } else {
+        line.hex += "   ";
+      }
+    }
+    line.chars = " " + chars;
+    out.push_back(std::move(line));
+    ++k;
+  } while (uint64_t(32) * k < e.length);
+  return out;
+}
+
+uint16_t parseId1(const std::string& text) {
+  uint32_t v = 0;
+  for (char c : text) {
+    int d = -1;
+    if (c >= '0' && c <= '9') d = c - '0';
+    if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    if (d >= 0) v = ((v << 4) | uint32_t(d)) & 0xFFFF;
+  }
+  return uint16_t(v);
+}
+
+}  // namespace morvex::app

@@ -1,0 +1,79 @@
+#include "gui_test_support.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QSettings>
+#include <QTest>
+
+#include "core/save.h"
+#include "settings/app_settings.h"
+
+namespace morvex::guitest {
+
+namespace fs = std::filesystem;
+
+fs::path writeDisc(const fs::path& root, const nav::TINDX& indx, const nav::TMOBJ& mobj) {
+  const fs::path bdmv = root / "BDMV";
+  for (const char* d : {"PLAYLIST", "CLIPINF", "BACKUP", "STREAM"}) fs::create_directories(bdmv / d);
+  std::string err;
+  core::writeFileAtomic(bdmv / "index.bdmv", nav::indexBytes(indx), err);
+  core::writeFileAtomic(bdmv / "MovieObject.bdmv", nav::mobjBytes(mobj), err);
+  return bdmv;
+}
+
+nav::TMOBJ makeMobj(const std::vector<hdmv::TCommands>& programs) {
+  nav::TMOBJ m;
+  for (const auto& p : programs) {
+    nav::Tmobject o;
+    o.commands = p;
+    m.movieObjects.objects.push_back(o);
+  }
+  m.movieObjects.length = nav::movieObjectsLength(m.movieObjects);
+  return m;
+}
+
+nav::TINDX makeIndex(int titles, int objects) {
+  nav::TINDX ix;
+  ix.contentProviderData = "Morvex tests";
+  ix.indexes.firstPlayback.objectId = 0;
+  ix.indexes.topMenu.objectId = 0xFFFF;
+  for (int i = 0; i < titles; ++i) {
+    nav::TTitle t;
+    t.titleNumber = uint32_t(i + 1);
+    t.objectId = uint16_t(objects > 0 ? i % objects : 0);
+    ix.indexes.titles.push_back(t);
+  }
+  ix.indexes.length = 26 + 12 * uint32_t(titles);
+  return ix;
+}
+
+std::unique_ptr<app::MainWindow> startWindow(const QStringList& args) {
+  auto w = std::make_unique<app::MainWindow>(args);
+  w->show();
+  w->startUp();
+  return w;
+}
+
+QString cell(QTableWidget* t, int r, int c) {
+  auto* it = t->item(r, c);
+  return it ? it->text() : QString();
+}
+
+fs::path demoDisc(const fs::path& scratch) {
+#ifdef MORVEX_MAKE_DEMO
+  const fs::path out = scratch / "demo" / "BDMV";
+  if (QProcess::execute(MORVEX_MAKE_DEMO, {QString::fromStdString(out.string())}) != 0) return {};
+  return out;
+#else
+  (void)scratch;
+  return {};
+#endif
+}
+
+void clearSettings() {
+  QSettings s(app::kOrganisation, app::kApplication);
+  s.clear();
+  s.sync();
+}
+
+}  // namespace morvex::guitest

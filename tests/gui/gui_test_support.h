@@ -1,0 +1,37 @@
+#pragma once
+// Helpers of the GUI tests: a small disc folder written with the engine's writers,
+// a freshly started main window, and table access.
+#include <QTableWidget>
+#include <QString>
+#include <filesystem>
+#include <memory>
+
+#include "hdmv/command.h"
+#include "nav/index.h"
+#include "nav/movie_object.h"
+#include "shell/main_window.h"
+
+namespace morvex::guitest {
+
+// Writes <root>/BDMV with PLAYLIST, CLIPINF, BACKUP and the two navigation files.
+std::filesystem::path writeDisc(const std::filesystem::path& root, const nav::TINDX& indx, const nav::TMOBJ& mobj);
+
+// A movie-object file holding the given programs (flags 0).
+nav::TMOBJ makeMobj(const std::vector<hdmv::TCommands>& programs);
+// An index with n HDMV titles, title i playing object i % objects.
+nav::TINDX makeIndex(int titles, int objects);
+
+// A started main window (settings from the test store) with the given arguments.
+std::unique_ptr<app::MainWindow> startWindow(const QStringList& args = {});
+
+// Cell text.
+QString cell(QTableWidget* t, int r, int c);
+
+// The demo disc generated into a scratch folder, or empty when the generator is
+// not part of this build.
+std::filesystem::path demoDisc(const std::filesystem::path& scratch);
+
+// Clears the test settings store.
+void clearSettings();
+
+}  // namespace morvex::guitest

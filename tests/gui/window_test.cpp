@@ -1,0 +1,264 @@
+// The main window as a whole: tab captions and look, the tab rules of the shared
+// bottom controls, the log panel and status line, the start-up command line, long
+// tasks with progress and Cancel, and the end of the run.
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <atomic>
+#include <thread>
+
+#include "about/about_tab.h"
+#include "gui_test_support.h"
+#include "gui_tests.h"
+#include "panels/execute_panel.h"
+#include "panels/register_panel.h"
+#include "shell/log_view.h"
+#include "shell/status_line.h"
+#include "shell/tab_bar.h"
+#include "shell/temp_files.h"
+#include "support/test_support.h"
+
+using namespace morvex;
+using namespace morvex::app;
+
+namespace {
+// The character format at a position of the log's last line.
+QTextCharFormat formatAt(LogView* v, int lineStartOffset) {
+  QTextBlock b = v->document()->lastBlock();
+  QTextCursor c(b);
+  c.setPosition(b.position() + lineStartOffset + 1);
+  return c.charFormat();
+}
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+private slots:
+  void init() { guitest::clearSettings(); }
+
+  void tabsHaveCaptionsInOrder() {
+    auto w = guitest::startWindow();
+    const QStringList captions = {"&BDMV", "&PLAYLIST", "&CLIPINF", "&Menu", "BD&JO", "&Options", "S&tatus", "&About"};
+    QCOMPARE(w->tabs()->count(), 8);
+    for (int i = 0; i < 8; ++i) QCOMPARE(w->tabs()->tabText(i), captions[i]);
+    QCOMPARE(w->tabs()->currentIndex(), int(TabBdmv));
+    QVERIFY(w->windowTitle().startsWith("Morvex v"));
+    // The accelerator switches tabs.
+    QTest::keyClick(w.get(), Qt::Key_T, Qt::AltModifier);
+    QCOMPARE(w->tabs()->currentIndex(), int(TabStatus));
+  }
+
+  void activeTabIsDrawnWithStripAndColour() {
+    auto w = guitest::startWindow();
+    w->resize(1000, 700);
+    auto* bar = w->findChild<TabBar*>("tbMain");
+    const QImage img = bar->grab().toImage();
+    const QRect r = bar->tabRect(0);
+    const QColor strip = img.pixelColor(r.center().x(), r.top() + 1);
+    QCOMPARE(strip, TabBar::stripColour());
+    // No strip on an inactive tab.
+    const QRect r2 = bar->tabRect(1);
+    QVERIFY(img.pixelColor(r2.center().x(), r2.top() + 1) != TabBar::stripColour());
+  }
+
+  void tabRulesDriveSharedControls() {
+    auto w = guitest::startWindow();
+    auto* save = w->findChild<QPushButton*>("bSave");
+    auto* find = w->findChild<QPushButton*>("bFind");
+    auto* load = w->findChild<QPushButton*>("bLoad");
+    auto* exec = w->executePanel();
+    auto* regs = w->registerPanel();
+    struct Rule {
+      int tab;
+      bool save, exec, regs, find, load;
+      const char* hint;
+    } rules[] = {
+        {TabBdmv, true, true, true, false, false, "Save the bdmv files"},
+        {TabOptions, false, false, false, false, false, "Save"},
+        {TabStatus, false, false, true, false, false, "Save"},
+        {TabAbout, false, false, false, false, false, "Save"},
+    };
+    for (const Rule& r : rules) {
+      w->tabs()->setCurrentIndex(r.tab);
+      QCOMPARE(save->isVisibleTo(w.get()), r.save);
+      QCOMPARE(exec->isVisibleTo(w.get()), r.exec);
+      QCOMPARE(regs->isVisibleTo(w.get()), r.regs);
+      QCOMPARE(find->isVisibleTo(w.get()), r.find);
+      QCOMPARE(load->isVisibleTo(w.get()), r.load);
+      QCOMPARE(save->toolTip(), QString(r.hint));
+    }
+    // Nothing loaded: Save is shown on the BDMV tab but disabled, and so is Start.
+    w->tabs()->setCurrentIndex(TabAbout);
+    w->tabs()->setCurrentIndex(TabBdmv);
+    QVERIFY(save->isVisibleTo(w.get()));
+    QVERIFY(!save->isEnabled());
+    QVERIFY(!exec->startButton()->isEnabled());
+  }
+
+  void logRendersMarkupRuns() {
+    auto w = guitest::startWindow();
+    LogView* v = w->logView();
+    v->clearLog();
+    w->log().log(std::string("  Found [b]") + "3" + "[/b] playlists.");
+    QCOMPARE(v->lines().last(), QString("   Found 3 playlists."));
+    // Runs: "   Found " normal, "3" bold, the rest normal; all 8 points.
+    QVERIFY(formatAt(v, 8).fontWeight() != QFont::Bold);
+    QCOMPARE(formatAt(v, 9).fontWeight(), int(QFont::Bold));
+    QVERIFY(formatAt(v, 11).fontWeight() != QFont::Bold);
+    QCOMPARE(formatAt(v, 9).fontPointSize(), 8.0);
+
+    w->log().log("[re]missing[/re] [b]2[/b]");
+    QCOMPARE(formatAt(v, 1).foreground().color(), QColor(255, 0, 0));
+    QVERIFY(formatAt(v, 9).foreground().color() != QColor(255, 0, 0));
+    QCOMPARE(formatAt(v, 9).fontWeight(), int(QFont::Bold));
+
+    w->log().log("[gr]ok[/re] [x]plain");
+    QCOMPARE(v->lines().last(), QString(" ok plain"));
+    QCOMPARE(formatAt(v, 1).foreground().color(), QColor(0, 170, 0));
+    QVERIFY(formatAt(v, 5).foreground().color() != QColor(0, 170, 0));
+
+    w->log().log("");
+    QCOMPARE(v->lines().last(), QString(" "));
+    w->findChild<QPushButton*>("bClear")->click();
+    QVERIFY(v->lines().isEmpty());
+  }
+
+  void errorBoxUntilNextStatus() {
+    auto w = guitest::startWindow();
+    StatusLine* st = w->statusLine();
+    w->log().erlog("Cannot create backup file.");
+    QCOMPARE(w->logView()->lines().last(), QString(" ERROR: Cannot create backup file."));
+    QVERIFY(st->errorShown());
+    QCOMPARE(st->panel(0)->width(), 55);
+    QCOMPARE(st->panelText(1), QString("Cannot create backup file."));
+    QCOMPARE(st->toolTip(), QString("Cannot create backup file."));
+    // The box is drawn red with yellow text.
+    const QImage img = st->panel(0)->grab().toImage();
+    QCOMPARE(img.pixelColor(2, 2), QColor(255, 0, 0));
+    bool yellow = false;
+    for (int x = 0; x < img.width() && !yellow; ++x)
+      for (int y = 0; y < img.height() && !yellow; ++y) yellow = img.pixelColor(x, y) == QColor(255, 255, 0);
+    QVERIFY(yellow);
+    w->log().slogR();
+    QVERIFY(!st->errorShown());
+    QCOMPARE(st->panelText(0), QString("Ready."));
+    w->log().dlog0("Saving [bl]index.bdmv[/bl]");
+    QCOMPARE(st->panelText(0), QString("Saving index.bdmv"));
+    QCOMPARE(st->panelText(1), QString());
+  }
+
+  void commandLineMenuFileIsCaseSensitive() {
+    guitest::clearSettings();
+    test::TempDir tmp;
+    const auto bdmv = guitest::writeDisc(tmp.path(), guitest::makeIndex(2, 1), guitest::makeMobj({{}}));
+    // Upper case ".MNU": not a menu; its folder is loaded as the disc folder.
+    const QString upper = QString::fromStdString((bdmv / "MENU.MNU").string());
+    auto w = guitest::startWindow({upper});
+    QCOMPARE(w->findChild<QLineEdit*>("eBDMVdir")->text(), QString::fromStdString(bdmv.string()) + "/");
+    QVERIFY(w->logView()->lines().join('\n').contains("Checking required files and directories..."));
+    QVERIFY(w->windowTitle().endsWith("[" + QString::fromStdString(tmp.path().filename().string()) + "]"));
+
+    // Lower case ".mnu": a menu file; no folder is loaded.
+    const QString lower = QString::fromStdString((bdmv / "menu.mnu").string());
+    auto w2 = guitest::startWindow({lower});
+    QVERIFY(w2->findChild<QLineEdit*>("eBDMVdir")->text().isEmpty());
+    QVERIFY(!w2->logView()->lines().join('\n').contains("Checking required files"));
+    QCOMPARE(w2->tabs()->currentIndex(), int(TabMenu));
+  }
+
+  void autoReadLoadsStoredFolderOnlyWithoutArguments() {
+    test::TempDir tmp;
+    const auto bdmv = guitest::writeDisc(tmp.path(), guitest::makeIndex(1, 1), guitest::makeMobj({{}}));
+    {
+      QSettings store(kOrganisation, kApplication);
+      store.setValue("BDMVdir", QString::fromStdString(bdmv.string()) + "/");
+      store.setValue("AutoRead", false);
+    }
+    auto off = guitest::startWindow();
+    QVERIFY(!off->logView()->lines().join('\n').contains("Checking required files"));
+    {
+      QSettings store(kOrganisation, kApplication);
+      store.setValue("AutoRead", true);
+    }
+    auto on = guitest::startWindow();
+    QVERIFY(on->logView()->lines().join('\n').contains("Checking required files"));
+  }
+
+  void startUpRunsOnce() {
+    auto w = guitest::startWindow();
+    const int lines = w->logView()->lineCount();
+    w->hide();
+    w->show();
+    QApplication::processEvents();
+    w->startUp();
+    QCOMPARE(w->logView()->lineCount(), lines);
+    QVERIFY(w->startedUp());
+  }
+
+  void longTaskShowsProgressAndCancels() {
+    auto w = guitest::startWindow();
+    auto* bar = w->findChild<QProgressBar*>("pbProgress");
+    auto* cancel = w->findChild<QPushButton*>("bCancel");
+    QVERIFY(!cancel->isEnabled());
+    std::atomic<bool> sawCancel{false};
+    bool done = false, wasCancelled = false;
+    w->runLongTask(
+        [&](core::Progress& p) {
+          p.setTotal(1000);
+          for (uint64_t i = 0; !p.cancelled(); i = (i + 1) % 1000) {
+            p.setPosition(i);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          }
+          sawCancel = true;
+        },
+        [&](bool cancelled) {
+          done = true;
+          wasCancelled = cancelled;
+        });
+    QVERIFY(bar->isVisibleTo(w.get()));
+    QVERIFY(cancel->isEnabled());
+    QVERIFY(!w->registerPanel()->isVisibleTo(w.get()));
+    QTest::qWait(150);  // the window keeps handling events meanwhile
+    cancel->click();
+    QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
+    QVERIFY(sawCancel);
+    QVERIFY(wasCancelled);
+    QVERIFY(!bar->isVisibleTo(w.get()));
+    QVERIFY(!cancel->isEnabled());
+    QVERIFY(w->registerPanel()->isVisibleTo(w.get()));  // the BDMV tab's panels again
+  }
+
+  void endOfRunRemovesOnlyOwnTempFiles() {
+    const auto own = tempFilePath("menu_resource.tmp");
+    const auto other = std::filesystem::temp_directory_path() / "Morvex_999999999_other.tmp";
+    test::writeFile(own, {1, 2, 3});
+    test::writeFile(other, {4});
+    auto w = guitest::startWindow();
+    w->close();
+    QVERIFY(!std::filesystem::exists(own));
+    QVERIFY(std::filesystem::exists(other));  // another instance's work file stays
+    std::filesystem::remove(other);
+  }
+
+  void aboutTabShowsTextPictureAndChangeLog() {
+    auto w = guitest::startWindow();
+    auto* about = static_cast<AboutTab*>(w->page(TabAbout));
+    QVERIFY(about->aboutText().contains("Morvex"));
+    QVERIFY(about->changeLog()->toPlainText().contains("0.1.0"));
+    QVERIFY(about->changeLog()->isReadOnly());
+    const QImage pic = AboutTab::drawPicture(120);
+    // A drawn picture: opaque disc pixels in the middle, transparent corners.
+    QCOMPARE(pic.pixelColor(0, 0).alpha(), 0);
+    QVERIFY(pic.pixelColor(60, 20).alpha() > 200);
+  }
+};
+
+MORVEX_GUI_TEST(WindowTest)
+#include "window_test.moc"
