@@ -19,7 +19,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "bdmv/command_editor_panel.h"
 #include "bdmv/command_table.h"
+#include "nav/nav_edit.h"
 #include "bdmv/folder_rule.h"
 #include "core/save.h"
 #include "disc/disc_load.h"
@@ -176,10 +178,7 @@ void BdmvTab::buildUi() {
   titleDel_ = new QPushButton("-", indexGroup_);
   titleDel_->setObjectName("bbTidel");
   titleDel_->setToolTip("Delete title");
-  for (QPushButton* b : {titleIns_, titleDel_}) {
-    b->setFixedWidth(28);
-    b->setEnabled(false);
-  }
+  for (QPushButton* b : {titleIns_, titleDel_}) b->setFixedWidth(28);
   titleCount_ = new QLabel(indexGroup_);
   titleCount_->setObjectName("lTitleCount");
   indExt_ = new QLabel("no ExtensionData()", indexGroup_);
@@ -245,10 +244,7 @@ void BdmvTab::buildUi() {
   objDel_ = new QPushButton("-", objectGroup_);
   objDel_->setObjectName("bbObdel");
   objDel_->setToolTip("Delete movieobject");
-  for (QPushButton* b : {objIns_, objDel_}) {
-    b->setFixedWidth(28);
-    b->setEnabled(false);
-  }
+  for (QPushButton* b : {objIns_, objDel_}) b->setFixedWidth(28);
   objCount_ = new QLabel(objectGroup_);
   objCount_->setObjectName("lObjCount");
   fr->addWidget(new QLabel("Resume", objectGroup_));
@@ -265,7 +261,22 @@ void BdmvTab::buildUi() {
   commands_ = new CommandTable("sgCommands", hdmv::CmdContext::MovieObject, objectGroup_);
   commands_->setToolTip("Navigation commands");
   ol->addWidget(commands_, 5);
+  editor_ = new CommandEditorPanel(objectGroup_);
+  ol->addWidget(editor_);
   auto* er = new QHBoxLayout();
+  cmdIns_ = new QPushButton("+", objectGroup_);
+  cmdIns_->setObjectName("bbCmdIns");
+  cmdIns_->setToolTip("Insert a line after selected line(s)");
+  cmdDel_ = new QPushButton("-", objectGroup_);
+  cmdDel_->setObjectName("bbCmdDel");
+  cmdDel_->setToolTip("Delete the selected line(s)");
+  for (QPushButton* b : {cmdIns_, cmdDel_}) b->setFixedWidth(28);
+  saveProgram_ = new QPushButton("Save program list", objectGroup_);
+  saveProgram_->setObjectName("bSaveProgram");
+  saveProgram_->setEnabled(false);
+  er->addWidget(cmdIns_);
+  er->addWidget(cmdDel_);
+  er->addWidget(saveProgram_);
   objExt_ = new QLabel("no ExtensionData()", objectGroup_);
   objExt_->setObjectName("lObjExtDat");
   objExtEdit_ = new QPushButton("Edit", objectGroup_);
@@ -303,7 +314,7 @@ void BdmvTab::buildUi() {
     });
   };
   titleEdit(titleOT_, [](nav::TTitle& t, int e) { t.objectType = uint8_t(e + 1); });
-  titleEdit(titleAT_, [](nav::TTitle& t, int e) { t.accessType = uint8_t(e == 0 ? 0 : e + 1); });
+  titleEdit(titleAT_, [](nav::TTitle& t, int e) { t.accessType = nav::accessTypeFromEntry(e); });
   titleEdit(titlePBT_, [](nav::TTitle& t, int e) { t.playbackType = uint8_t(e); });
   titleEdit(titleOID_, [](nav::TTitle& t, int e) { t.objectId = uint16_t(e); });
   connect(titleFN_, &QComboBox::activated, this, [this](int) {
@@ -314,24 +325,14 @@ void BdmvTab::buildUi() {
     refreshTitleRow(i);
   });
   connect(fpbOn_, &QCheckBox::clicked, this, [this](bool on) {
-    nav::TTitle& t = ctx_.indx.indexes.firstPlayback;
-    if (on) {
-      t.objectType = uint8_t(fpbType_->currentIndex() + 1);
-      if (t.isHdmv()) t.objectId = uint16_t(std::max(0, fpbObject_->currentIndex()));
-    } else {
-      t.objectId = 0xFFFF;
-    }
+    if (on) ctx_.indx.indexes.firstPlayback.objectType = uint8_t(fpbType_->currentIndex() + 1);
+    nav::setFirstPlaybackOn(ctx_.indx, on, uint16_t(std::max(0, fpbObject_->currentIndex())));
     showFirstPlaybackTopMenu();
     refreshCounts();
   });
   connect(tmOn_, &QCheckBox::clicked, this, [this](bool on) {
-    nav::TTitle& t = ctx_.indx.indexes.topMenu;
-    if (on) {
-      t.objectType = uint8_t(tmType_->currentIndex() + 1);
-      t.objectId = uint16_t(std::max(0, tmObject_->currentIndex()));
-    } else {
-      t.objectId = 0xFFFF;
-    }
+    if (on) ctx_.indx.indexes.topMenu.objectType = uint8_t(tmType_->currentIndex() + 1);
+    nav::setTopMenuOn(ctx_.indx, on, uint16_t(std::max(0, tmObject_->currentIndex())));
     showFirstPlaybackTopMenu();
     refreshCounts();
   });
@@ -368,6 +369,48 @@ void BdmvTab::buildUi() {
   flagEdit(menuCall_, &nav::Tmobject::menuCallMask);
   flagEdit(titleSearch_, &nav::Tmobject::titleSearchMask);
   connect(commands_, &QTableWidget::cellClicked, this, [this](int r) { commandClicked(r); });
+  connect(commands_, &QTableWidget::currentCellChanged, this, [this](int r) {
+    if (!filling_) selectCommand(r);
+  });
+  connect(commands_, &QTableWidget::cellDoubleClicked, this, [this](int r) { followCommand(r); });
+  connect(commands_, &CommandTable::editKey, this, [this](QKeyEvent* e) {
+    const int k = e->key();
+    const bool ctrl = e->modifiers() & Qt::ControlModifier;
+    hdmv::CmdKey key = hdmv::CmdKey::Insert;
+    if (k == Qt::Key_Insert) key = hdmv::CmdKey::Insert;
+    else if (ctrl && k == Qt::Key_V) key = hdmv::CmdKey::Paste;
+    else if (ctrl && k == Qt::Key_C) key = hdmv::CmdKey::Copy;
+    else if (ctrl && k == Qt::Key_X) key = hdmv::CmdKey::Cut;
+    else if (ctrl && k == Qt::Key_A) key = hdmv::CmdKey::SelectAll;
+    else if (k == Qt::Key_Delete) key = hdmv::CmdKey::Delete;
+    else if (k == Qt::Key_N) key = hdmv::CmdKey::Nop;
+    commandKey(key);
+  });
+  connect(cmdIns_, &QPushButton::clicked, this, [this] { commandKey(hdmv::CmdKey::Insert); });
+  connect(cmdDel_, &QPushButton::clicked, this, [this] { commandKey(hdmv::CmdKey::Delete); });
+  connect(editor_, &CommandEditorPanel::commandEdited, this, &BdmvTab::commandEdited);
+  connect(editor_, &CommandEditorPanel::returnToTable, this, [this] { commands_->setFocus(); });
+  connect(saveProgram_, &QPushButton::clicked, this, [this] {
+    const int o = selectedObject();
+    if (o < 0) return;
+    const auto fmt = ctx_.settings.programFormat == 1 ? hdmv::ProgramFormat::Binary : hdmv::ProgramFormat::List;
+    QFileDialog dlg(this, "Save program list",
+                    ctx_.dialogFolder() + "/" + q(hdmv::programFileName(o, fmt)),
+                    "List (*.lst);;Binary (*.bin)");
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.selectNameFilter(fmt == hdmv::ProgramFormat::List ? "List (*.lst)" : "Binary (*.bin)");
+    dlg.setDefaultSuffix(fmt == hdmv::ProgramFormat::List ? "lst" : "bin");
+    if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
+      saveProgramList(dlg.selectedFiles().front(), dlg.selectedNameFilter().startsWith("Binary")
+                                                       ? hdmv::ProgramFormat::Binary
+                                                       : hdmv::ProgramFormat::List);
+    commands_->setFocus();
+  });
+  connect(titleIns_, &QPushButton::clicked, this, &BdmvTab::insertTitle);
+  connect(titleDel_, &QPushButton::clicked, this, &BdmvTab::deleteTitles);
+  connect(objIns_, &QPushButton::clicked, this, &BdmvTab::insertObject);
+  connect(objDel_, &QPushButton::clicked, this, &BdmvTab::deleteObjects);
+  titles_->installEventFilter(this);
 
   connect(indExtEdit_, &QPushButton::clicked, this, [this] { editExtensionData(0); });
   connect(objExtEdit_, &QPushButton::clicked, this, [this] { editExtensionData(1); });
@@ -394,6 +437,32 @@ void BdmvTab::buildUi() {
   });
   indexGroup_->setEnabled(false);
   objectGroup_->setEnabled(false);
+}
+
+bool BdmvTab::eventFilter(QObject* o, QEvent* e) {
+  if (e->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    const auto mods = k->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (o == titles_ && mods == Qt::NoModifier && k->key() == Qt::Key_Insert) {
+      insertTitle();
+      return true;
+    }
+    if (o == titles_ && mods == Qt::NoModifier && k->key() == Qt::Key_Delete) {
+      deleteTitles();
+      return true;
+    }
+    if (o == sounds_ && mods == Qt::NoModifier && k->key() == Qt::Key_Insert) {
+      const QString f = QFileDialog::getOpenFileName(
+          this, "Select a sound file (mandatory 16 bit, 48kHz, uncompressed)", ctx_.dialogFolder(), "Wave (*.wav)");
+      if (!f.isEmpty()) importSound(f);
+      return true;
+    }
+    if (o == sounds_ && mods == Qt::ShiftModifier && k->key() == Qt::Key_Delete) {
+      deleteSound(sounds_->currentRow());
+      return true;
+    }
+  }
+  return TabPage::eventFilter(o, e);
 }
 
 void BdmvTab::startUp() {
@@ -514,19 +583,9 @@ void BdmvTab::showIndex() {
   chooser->clear();
   chooser->addItems(objNames);
 
-  // Titles.
-  titles_->clearContents();
-  titles_->setRowCount(std::max<int>(1, int(ix.indexes.titles.size())));
-  titleNo_->clear();
-  for (size_t i = 0; i < ix.indexes.titles.size(); ++i) {
-    titleNo_->addItem(QString::number(i + 1));
-    refreshTitleRow(int(i));
-  }
-  // Movie objects.
-  objects_->clearContents();
-  objects_->setRowCount(std::max<int>(1, int(objs.size())));
-  for (size_t i = 0; i < objs.size(); ++i) refreshObjectRow(int(i));
   filling_ = false;
+  fillTitles();
+  fillObjects();
 
   indexGroup_->setEnabled(ctx_.indexRead);
   objectGroup_->setEnabled(true);
@@ -539,38 +598,219 @@ void BdmvTab::showIndex() {
   selectObject(o >= 0 ? o : 0);
 }
 
+void BdmvTab::fillTitles() {
+  const bool was = filling_;
+  filling_ = true;
+  const auto& ts = ctx_.indx.indexes.titles;
+  titles_->clearContents();
+  titles_->setRowCount(std::max<int>(1, int(ts.size())));
+  titleNo_->clear();
+  for (size_t i = 0; i < ts.size(); ++i) {
+    titleNo_->addItem(QString::number(i + 1));
+    refreshTitleRow(int(i));
+  }
+  const bool any = !ts.empty();
+  for (QComboBox* c : {titleNo_, titleAT_, titlePBT_}) c->setEnabled(any);
+  if (!any) {
+    for (QComboBox* c : {titleOT_, titleOID_, titleFN_}) c->setEnabled(false);
+  }
+  filling_ = was;
+}
+
+// The object table and every list that offers the movie objects.
+void BdmvTab::fillObjects() {
+  const bool was = filling_;
+  filling_ = true;
+  const auto& objs = ctx_.mobj.movieObjects.objects;
+  objects_->clearContents();
+  objects_->setRowCount(std::max<int>(1, int(objs.size())));
+  QStringList objNames;
+  for (size_t i = 0; i < objs.size(); ++i) {
+    refreshObjectRow(int(i));
+    objNames << num3(int(i));
+  }
+  for (QComboBox* c : {fpbObject_, tmObject_, titleOID_, exec_->chooser()}) {
+    const int cur = c->currentIndex();
+    c->clear();
+    c->addItems(objNames);
+    if (cur >= 0 && cur < c->count()) c->setCurrentIndex(cur);
+  }
+  for (QComboBox* c : {resume_, menuCall_, titleSearch_}) c->setEnabled(!objs.empty());
+  filling_ = was;
+}
+
 void BdmvTab::refreshTitleRow(int i) {
-  const auto& t = ctx_.indx.indexes.titles.at(size_t(i));
-  setCell(titles_, i, 0, num3(i + 1));
-  setCell(titles_, i, 1, q(nav::objectTypeText(t.objectType)));
-  setCell(titles_, i, 2, q(nav::accessTypeText(t.accessType)));
-  setCell(titles_, i, 3, q(nav::playbackTypeText(t.playbackType)));
-  QString oid;
-  if (t.isHdmv())
-    oid = t.objectId == 0xFFFF ? QString("??") : QString::number(t.objectId);
-  else
-    oid = q(t.bdjFileName);
-  setCell(titles_, i, 4, oid);
+  const auto texts = nav::titleRowTexts(ctx_.indx.indexes.titles.at(size_t(i)));
+  for (int c = 0; c < 5; ++c) setCell(titles_, i, c, q(texts[size_t(c)]));
 }
 
 void BdmvTab::refreshObjectRow(int i) {
-  const auto& o = ctx_.mobj.movieObjects.objects.at(size_t(i));
-  setCell(objects_, i, 0, num3(i));
-  setCell(objects_, i, 1, q(nav::resumeText(o.resumeIntentionFlag)));
-  setCell(objects_, i, 2, q(nav::maskText(o.menuCallMask)));
-  setCell(objects_, i, 3, q(nav::maskText(o.titleSearchMask)));
-  setCell(objects_, i, 4, QString::number(o.commands.size()));
+  const auto texts = nav::objectRowTexts(ctx_.mobj.movieObjects.objects.at(size_t(i)), i);
+  for (int c = 0; c < 5; ++c) setCell(objects_, i, c, q(texts[size_t(c)]));
 }
 
 void BdmvTab::refreshCounts() {
-  const auto& ix = ctx_.indx.indexes;
-  int k = 0;
-  if (ix.firstPlayback.objectId != 0xFFFF) ++k;
-  if (ix.topMenu.objectId != 0xFFFF) ++k;
-  QString t = QString::number(ix.titles.size());
-  if (k > 0) t += " + " + QString::number(k);
-  titleCount_->setText(ctx_.indexRead ? t + " titles" : QString());
-  objCount_->setText(ctx_.discLoaded ? QString::number(ctx_.mobj.movieObjects.objects.size()) + " objects" : QString());
+  titleCount_->setText(ctx_.indexRead ? q(nav::titleCountLabel(ctx_.indx)) : QString());
+  objCount_->setText(ctx_.discLoaded ? q(nav::objectCountLabel(ctx_.mobj)) : QString());
+}
+
+namespace {
+int lastSelectedRow(QTableWidget* t) {
+  int last = t->currentRow();
+  for (const auto& r : t->selectedRanges()) last = std::max(last, r.bottomRow());
+  return last;
+}
+std::pair<int, int> selectedRows(QTableWidget* t) {
+  const auto ranges = t->selectedRanges();
+  if (ranges.isEmpty()) return {t->currentRow(), t->currentRow()};
+  int a = ranges.front().topRow(), b = ranges.front().bottomRow();
+  for (const auto& r : ranges) {
+    a = std::min(a, r.topRow());
+    b = std::max(b, r.bottomRow());
+  }
+  return {a, b};
+}
+}  // namespace
+
+void BdmvTab::insertTitle() {
+  if (!ctx_.indexRead) return;
+  const int after = ctx_.indx.indexes.titles.empty() ? -1 : lastSelectedRow(titles_);
+  const int at = nav::insertTitle(ctx_.indx, after);
+  fillTitles();
+  if (ctx_.indx.indexes.titles.size() == 1) {
+    titleOT_->setEnabled(!bdjNames_.empty());
+  }
+  selectTitle(at);
+  refreshCounts();
+  Q_EMIT rulesChanged();
+}
+
+void BdmvTab::deleteTitles() {
+  if (!ctx_.indexRead || ctx_.indx.indexes.titles.empty()) return;
+  auto [a, b] = selectedRows(titles_);
+  if (a < 0) return;
+  b = std::min<int>(b, int(ctx_.indx.indexes.titles.size()) - 1);
+  const int sel = nav::deleteTitles(ctx_.indx, a, b);
+  fillTitles();
+  if (sel >= 0) selectTitle(sel);
+  refreshCounts();
+  Q_EMIT rulesChanged();
+}
+
+void BdmvTab::insertObject() {
+  if (!ctx_.discLoaded) return;
+  const int after = ctx_.mobj.movieObjects.objects.empty() ? -1 : lastSelectedRow(objects_);
+  const int at = nav::insertObject(ctx_.mobj, after);
+  fillObjects();
+  selectObject(at);
+  refreshCounts();
+  Q_EMIT rulesChanged();
+}
+
+void BdmvTab::deleteObjects() {
+  if (!ctx_.discLoaded || ctx_.mobj.movieObjects.objects.empty()) return;
+  auto [a, b] = selectedRows(objects_);
+  if (a < 0) return;
+  b = std::min<int>(b, int(ctx_.mobj.movieObjects.objects.size()) - 1);
+  const nav::ObjectDeletion res = nav::deleteObjects(ctx_.mobj, ctx_.indx, a, b, *ctx_.log);
+  fillObjects();
+  for (size_t i = 0; i < ctx_.indx.indexes.titles.size(); ++i) refreshTitleRow(int(i));
+  selectObject(res.select);
+  refreshCounts();
+  Q_EMIT rulesChanged();
+}
+
+void BdmvTab::commandKey(hdmv::CmdKey key) {
+  const int o = selectedObject();
+  if (o < 0) return;
+  auto [a, b] = commands_->selectedRange();
+  const auto& prog = ctx_.mobj.movieObjects.objects[size_t(o)].commands;
+  if (prog.empty()) a = b = -1;
+  const hdmv::EditOutcome out = nav::editObjectCommands(ctx_.mobj, o, a, b, key, ctx_.cmdClipboard);
+  if (!out.status.empty()) ctx_.log->slog(out.status, 1);
+  const auto& now = ctx_.mobj.movieObjects.objects[size_t(o)].commands;
+  if (out.changed) {
+    filling_ = true;
+    commands_->setProgram(now);
+    filling_ = false;
+    refreshObjectRow(o);
+  }
+  if (!now.empty()) {
+    commands_->selectLines(out.selectFirst, out.selectLast);
+    selectCommand(out.selectFirst);
+  } else {
+    editor_->clearCommand();
+  }
+  saveProgram_->setEnabled(!now.empty());
+  Q_EMIT rulesChanged();
+}
+
+void BdmvTab::selectCommand(int row) {
+  const int o = selectedObject();
+  if (o < 0) return;
+  const auto& prog = ctx_.mobj.movieObjects.objects[size_t(o)].commands;
+  if (row < 0 || row >= int(prog.size())) {
+    editor_->clearCommand();
+    return;
+  }
+  editor_->showCommand(prog[size_t(row)]);
+  commands_->setToolTip(editor_->hint());
+}
+
+void BdmvTab::commandEdited(const hdmv::TCommand& c) {
+  const int o = selectedObject();
+  const int r = commands_->currentRow();
+  if (o < 0) return;
+  auto& prog = ctx_.mobj.movieObjects.objects[size_t(o)].commands;
+  if (r < 0 || r >= int(prog.size())) return;
+  prog[size_t(r)] = c;
+  commands_->setRow(r, c);
+  commands_->setToolTip(editor_->hint());
+}
+
+void BdmvTab::followCommand(int line) {
+  const int o = selectedObject();
+  if (o < 0) return;
+  const auto& prog = ctx_.mobj.movieObjects.objects[size_t(o)].commands;
+  const hdmv::FollowTarget t = hdmv::followCommand(prog, line);
+  switch (t.kind) {
+    case hdmv::FollowTarget::Line:
+      if (t.number < prog.size()) {
+        commands_->selectLine(int(t.number));
+        selectCommand(int(t.number));
+      }
+      break;
+    case hdmv::FollowTarget::Title:
+      if (t.number > 0 && t.number < 1000 && t.number <= ctx_.indx.indexes.titles.size()) {
+        selectTitle(int(t.number) - 1);
+        commands_->selectLine(0);
+      }
+      break;
+    case hdmv::FollowTarget::PlayList:
+      Q_EMIT playlistWanted(q(t.playlistName()), t.playItem ? int(*t.playItem) : -1);
+      break;
+    default:
+      break;
+  }
+}
+
+bool BdmvTab::saveProgramList(const QString& path, hdmv::ProgramFormat format) {
+  const int o = selectedObject();
+  if (o < 0) return false;
+  const auto& prog = ctx_.mobj.movieObjects.objects[size_t(o)].commands;
+  core::Bytes bytes;
+  if (format == hdmv::ProgramFormat::Binary) {
+    bytes = hdmv::programBinary(prog);
+  } else {
+    const std::string text = hdmv::programList(prog);
+    bytes.assign(text.begin(), text.end());
+  }
+  std::string error;
+  if (!core::writeFileAtomic(path.toStdString(), bytes, error)) {
+    ctx_.log->erlog(error);
+    return false;
+  }
+  return true;
 }
 
 void BdmvTab::showFirstPlaybackTopMenu() {
@@ -634,7 +874,9 @@ void BdmvTab::selectObject(int index) {
   const auto& objs = ctx_.mobj.movieObjects.objects;
   if (index < 0 || index >= int(objs.size())) {
     commands_->setProgram({});
-    exec_->startButton()->setEnabled(false);
+    editor_->clearCommand();
+    saveProgram_->setEnabled(false);
+    Q_EMIT rulesChanged();
     return;
   }
   objects_->setCurrentCell(index, 0);
@@ -647,16 +889,19 @@ void BdmvTab::selectObject(int index) {
   titleSearch_->setCurrentIndex(o.titleSearchMask);
   exec_->chooser()->setCurrentIndex(index);
   filling_ = false;
+  filling_ = true;
   if (!o.commands.empty()) {
     ctx_.log->slog("Building commands...", 0);
     commands_->setProgram(o.commands);
-    commands_->setEnabled(true);
   } else {
     commands_->setProgram({});
   }
+  filling_ = false;
+  saveProgram_->setEnabled(!o.commands.empty());
   Q_EMIT rulesChanged();
   ctx_.log->slogR();
   commands_->selectLine(0);
+  selectCommand(0);
 }
 
 void BdmvTab::commandClicked(int row) {

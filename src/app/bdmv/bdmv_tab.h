@@ -9,6 +9,7 @@
 
 #include "shell/app_context.h"
 #include "shell/tab_page.h"
+#include "hdmv/command_edit.h"
 #include "sound/sound.h"
 
 class QLineEdit;
@@ -25,6 +26,7 @@ namespace morvex::app {
 class ExecutePanel;
 class RegisterPanel;
 class CommandTable;
+class CommandEditorPanel;
 
 class BdmvTab : public TabPage {
   Q_OBJECT
@@ -65,19 +67,42 @@ public:
   bool createSound(const QString& wavPath);
   void playSound(int row);
 
+  // Title and movie-object editing (the + and - buttons and the table keys).
+  void insertTitle();
+  void deleteTitles();
+  void insertObject();
+  void deleteObjects();
+  // A key of the command table on the selected object's program.
+  void commandKey(hdmv::CmdKey key);
+  // Double-click on a command: go where it leads.
+  void followCommand(int line);
+  // Writes the selected object's program as a list or binary file.
+  bool saveProgramList(const QString& path, hdmv::ProgramFormat format);
+  CommandTable* commandTable() const { return commands_; }
+  CommandEditorPanel* commandEditor() const { return editor_; }
+
   const std::vector<std::string>& playlists() const { return playlists_; }
   const std::vector<std::string>& clipinfos() const { return clipinfos_; }
 
 signals:
   // A folder passed its check and was read; `label` names the disc.
   void folderLoaded(const QString& label);
+  // A command names a playlist (five-digit name) to show on the PLAYLIST tab.
+  void playlistWanted(const QString& name, int playItem);
   // "Create sound.bdmv" becomes available or not.
   void createSoundAvailable(bool on);
+
+protected:
+  bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
   void buildUi();
   void clearScreen();
   void showIndex();
+  void fillTitles();
+  void fillObjects();
+  void selectCommand(int row);
+  void commandEdited(const hdmv::TCommand& c);
   void refreshTitleRow(int i);
   void refreshObjectRow(int i);
   void refreshCounts();
@@ -123,6 +148,8 @@ private:
   QPushButton *objIns_, *objDel_;
   QLabel* objCount_;
   CommandTable* commands_;
+  CommandEditorPanel* editor_;
+  QPushButton *cmdIns_, *cmdDel_, *saveProgram_;
   QLabel* objExt_;
   QPushButton* objExtEdit_;
   // Sound group.

@@ -66,6 +66,15 @@ void CommandTable::selectLine(int line) {
   scrollToItem(item(line, 0));
 }
 
+void CommandTable::selectLines(int first, int last) {
+  if (first < 0 || first >= rowCount()) return;
+  last = std::clamp(last, first, rowCount() - 1);
+  clearSelection();
+  setCurrentCell(first, 1, QItemSelectionModel::NoUpdate);
+  setRangeSelected(QTableWidgetSelectionRange(first, 0, last, columnCount() - 1), true);
+  scrollToItem(item(first, 0));
+}
+
 std::pair<int, int> CommandTable::selectedRange() const {
   const auto ranges = selectedRanges();
   if (ranges.isEmpty()) return {currentRow(), currentRow()};

@@ -23,6 +23,8 @@ public:
   int commandCount() const { return int(rows_.size()); }
   // Selects the row of a command (whole row) and scrolls it into view.
   void selectLine(int line);
+  // Selects lines first..last (whole rows).
+  void selectLines(int first, int last);
   // First and last selected line, or -1.
   std::pair<int, int> selectedRange() const;
 

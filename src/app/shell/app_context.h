@@ -29,6 +29,9 @@ struct AppContext {
   nav::TMOBJ mobj;
   bool indexRead = false;
 
+  // Commands copied or cut in any command table (cmdClipboard).
+  hdmv::TCommands cmdClipboard;
+
   // The player registers and the interpreter, one of each for the whole run.
   hdmv::Registers regs;
   hdmv::Interpreter interp{regs};
