@@ -50,6 +50,8 @@ nav::TINDX makeIndex(int titles, int objects) {
 std::unique_ptr<app::MainWindow> startWindow(const QStringList& args) {
   auto w = std::make_unique<app::MainWindow>(args);
   w->show();
+  w->activateWindow();
+  QTest::qWaitForWindowActive(w.get());
   w->startUp();
   return w;
 }

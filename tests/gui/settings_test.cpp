@@ -11,6 +11,7 @@
 #include "gui_test_support.h"
 #include "gui_tests.h"
 #include "settings/app_settings.h"
+#include "shell/log_view.h"
 #include "shell/main_window.h"
 
 using namespace morvex;

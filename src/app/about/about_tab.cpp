@@ -10,6 +10,9 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+// The resources live in the static library; they must be registered by name.
+static void initAboutResources() { Q_INIT_RESOURCE(about); }
+
 namespace morvex::app {
 
 namespace {
@@ -104,6 +107,7 @@ QImage AboutTab::drawPicture(int size) {
 }
 
 AboutTab::AboutTab(QWidget* parent) : TabPage(parent) {
+  initAboutResources();
   setObjectName("tsAbout");
   auto* lay = new QHBoxLayout(this);
   auto* pic = new QLabel(this);

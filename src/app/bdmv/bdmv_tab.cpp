@@ -46,7 +46,11 @@ QTableWidget* makeTable(const char* name, const QStringList& header, const QList
   t->setSelectionMode(QAbstractItemView::ContiguousSelection);
   t->setEditTriggers(QAbstractItemView::NoEditTriggers);
   t->setWordWrap(false);
-  for (int i = 0; i < widths.size(); ++i) t->setColumnWidth(i, widths[i]);
+  const QFontMetrics fm(t->font());
+  for (int i = 0; i < header.size(); ++i) {
+    const int w = i < widths.size() ? widths[i] : 0;
+    t->setColumnWidth(i, std::max(w, fm.horizontalAdvance(header[i]) + 18));
+  }
   t->horizontalHeader()->setStretchLastSection(true);
   t->setRowCount(1);
   return t;
@@ -234,7 +238,6 @@ void BdmvTab::buildUi() {
   objects_->setToolTip("Movie objects");
   objects_->setMinimumHeight(std::max(75, ctx_.settings.objectHeight));
   ol->addWidget(objects_, 2);
-  auto* fr = new QHBoxLayout();
   resume_ = makeList("cbResume", {"discard", "suspend"}, "Resume", objectGroup_);
   menuCall_ = makeList("cbMenuCall", {"enable", "disable"}, "Menu call", objectGroup_);
   titleSearch_ = makeList("cbTitleSearch", {"enable", "disable"}, "Title search", objectGroup_);
@@ -247,10 +250,13 @@ void BdmvTab::buildUi() {
   for (QPushButton* b : {objIns_, objDel_}) b->setFixedWidth(28);
   objCount_ = new QLabel(objectGroup_);
   objCount_->setObjectName("lObjCount");
+  auto* fr = new QHBoxLayout();
   fr->addWidget(new QLabel("Resume", objectGroup_));
   fr->addWidget(resume_);
+  fr->addSpacing(6);
   fr->addWidget(new QLabel("Menu call", objectGroup_));
   fr->addWidget(menuCall_);
+  fr->addSpacing(6);
   fr->addWidget(new QLabel("Title search", objectGroup_));
   fr->addWidget(titleSearch_);
   fr->addStretch(1);
@@ -287,8 +293,9 @@ void BdmvTab::buildUi() {
   ol->addLayout(er);
   split->addWidget(left);
   split->addWidget(objectGroup_);
-  split->setStretchFactor(0, 4);
-  split->setStretchFactor(1, 5);
+  split->setStretchFactor(0, 9);
+  split->setStretchFactor(1, 11);
+  split->setSizes({530, 650});
 
   // Actions.
   connect(openDir_, &QPushButton::clicked, this, [this] {

@@ -26,10 +26,13 @@ CommandTable::CommandTable(const QString& objectName, hdmv::CmdContext context, 
   QStringList header;
   for (auto h : hdmv::kCommandHeader) header << QString::fromUtf8(h.data(), int(h.size()));
   setHorizontalHeaderLabels(header);
+  // Wide enough for the texts in this font: four digits, eight hexadecimal digits and
+  // the marker space; the command line takes the rest.
+  const QFontMetrics fm(font());
+  setColumnWidth(0, fm.horizontalAdvance("00000") + 8);
+  for (int i = 1; i < 4; ++i) setColumnWidth(i, fm.horizontalAdvance("00000000 ") + 10);
   const auto& widths = context == hdmv::CmdContext::MovieObject ? hdmv::kObjectCommandWidths : hdmv::kButtonCommandWidths;
-  // The laid-out widths suit the original font; scale them to this one.
-  const double scale = std::max(1.0, QFontMetrics(font()).horizontalAdvance("00000000") / 50.0);
-  for (int i = 0; i < 5; ++i) setColumnWidth(i, int(widths[size_t(i)] * scale));
+  setColumnWidth(4, int(widths[4] * fm.averageCharWidth() / 6.0));
   horizontalHeader()->setStretchLastSection(true);
   verticalHeader()->hide();
   verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).height() + 4);

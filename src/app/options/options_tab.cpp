@@ -195,7 +195,10 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   cr->addWidget(countryLabel_);
   cr->addStretch(1);
   connect(country_, &QLineEdit::textEdited, this, &OptionsTab::countryEdited);
-  connect(country_, &QLineEdit::returnPressed, this, [this] { countryGroup_->setFocus(); });
+  connect(country_, &QLineEdit::returnPressed, this, [this] {
+    countryLeft();
+    countryGroup_->setFocus();
+  });
   loaders_ << [this] {
     country_->setText(QString::number(ctx_.settings.countryCode, 16).toLower());
     countryLabel_->setText(countryLetters(ctx_.settings.countryCode));

@@ -19,8 +19,10 @@ struct AppSettings {
   int windowState = 0;  // 0 normal, 1 minimized, 2 maximized
   int top = 203;
   int left = 172;
-  int width = 913;
-  int height = 585;
+  // The size this layout needs to show every column in full; the window may be made
+  // as small as 913 x 585.
+  int width = 1180;
+  int height = 720;
   QString bdmvDir;
   QString backgroundPic;
   int objectHeight = 75;

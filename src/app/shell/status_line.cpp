@@ -45,6 +45,7 @@ StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
   panel1_->setMaximumWidth(850);
   lay->addWidget(panel0_);
   lay->addWidget(panel1_, 1);
+  lay->addStretch(0);
 }
 
 void StatusLine::fitWidth(QLabel* l) {
