@@ -206,6 +206,7 @@ private slots:
     // "Only first": the backup holds the original and a second save keeps it.
     QCOMPARE(test::readFile(bdmv / "index.bdmv.backup"), originalIndex);
     const auto firstSaved = test::readFile(bdmv / "index.bdmv");
+    tab->selectTitle(1);
     choose(w->findChild<QComboBox*>("cbTitlePBT"), 0);
     w->saveCurrent();
     QCOMPARE(test::readFile(bdmv / "index.bdmv.backup"), originalIndex);
@@ -415,7 +416,7 @@ private slots:
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0].size(), 134);
     QVERIFY(lines[0].startsWith(" 0100 41 42"));
-    QVERIFY(lines[1].startsWith(" 0120 18 19"));
+    QVERIFY(lines[1].startsWith(" 0120 20 21"));
     QVERIFY(lines[1].contains(QString(72, ' ')));
     // Colours: address blue, characters red.
     QTextCursor c(ed.dump()->document()->firstBlock());

@@ -724,6 +724,7 @@ void BdmvTab::deleteObjects() {
   for (size_t i = 0; i < ctx_.indx.indexes.titles.size(); ++i) refreshTitleRow(int(i));
   selectObject(res.select);
   refreshCounts();
+  if (!res.reported.empty()) ctx_.log->erslog("See Status");
   Q_EMIT rulesChanged();
 }
 

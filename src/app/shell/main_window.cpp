@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMessageBox>
@@ -153,6 +154,16 @@ void MainWindow::buildUi() {
   connect(exec_, &ExecutePanel::cancelWanted, this, [this](bool on) {
     if (!worker_) cancel_->setEnabled(on);
   });
+  // "Create sound.bdmv" lives on the Options tab and fills the BDMV tab's group.
+  connect(bdmv_, &BdmvTab::createSoundAvailable, options_->createSoundButton(), &QPushButton::setEnabled);
+  connect(options_, &OptionsTab::createSoundRequested, this, [this] {
+    const QString f = QFileDialog::getOpenFileName(this, "Select a sound file (mandatory 16 bit, 48kHz, uncompressed)",
+                                                   ctx_.dialogFolder(), "Wave (*.wav)");
+    if (f.isEmpty()) return;
+    tabs_->setCurrentIndex(TabBdmv);
+    bdmv_->createSound(f);
+  });
+  connect(bdmv_, &BdmvTab::playlistWanted, this, [this](const QString&, int) { tabs_->setCurrentIndex(TabPlaylist); });
   connect(bdmv_, &BdmvTab::folderLoaded, this, [this](const QString& label) {
     setWindowTitle("Morvex v" + versionText() + " [" + label + "]");
     QApplication::setApplicationDisplayName(QString());
