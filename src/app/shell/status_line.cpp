@@ -22,7 +22,10 @@ void StatusPanel::paintEvent(QPaintEvent* e) {
   p.setFont(f);
   p.setPen(QColor(255, 255, 0));
   const QFontMetrics fm(f);
-  p.drawText(QPoint(10, 5 + fm.ascent()), QStringLiteral("ERROR"));
+  // 10 pixels from the left and 5 from the top of the bar, or centred when the
+  // panel is lower than the text needs.
+  const int top = std::min(5, std::max(0, (height() - fm.height()) / 2));
+  p.drawText(QPoint(10, top + fm.ascent()), QStringLiteral("ERROR"));
 }
 
 StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
@@ -45,7 +48,8 @@ StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
   panel1_->setMaximumWidth(850);
   lay->addWidget(panel0_);
   lay->addWidget(panel1_, 1);
-  lay->addStretch(0);
+  lay->addStretch(1);
+  lay->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 void StatusLine::fitWidth(QLabel* l) {
