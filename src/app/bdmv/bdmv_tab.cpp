@@ -46,6 +46,7 @@ QTableWidget* makeTable(const char* name, const QStringList& header, const QList
   t->setSelectionMode(QAbstractItemView::ContiguousSelection);
   t->setEditTriggers(QAbstractItemView::NoEditTriggers);
   t->setWordWrap(false);
+  t->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
   const QFontMetrics fm(t->font());
   for (int i = 0; i < header.size(); ++i) {
     const int w = i < widths.size() ? widths[i] : 0;

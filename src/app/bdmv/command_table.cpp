@@ -41,6 +41,7 @@ CommandTable::CommandTable(const QString& objectName, hdmv::CmdContext context, 
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setItemDelegate(new CommandRowDelegate(this));
   setWordWrap(false);
+  setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
   setRowCount(1);
 }
 
