@@ -3,9 +3,12 @@
 // tasks with progress and Cancel, and the end of the run.
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
@@ -22,6 +25,7 @@
 #include "shell/log_view.h"
 #include "shell/status_line.h"
 #include "shell/tab_bar.h"
+#include "shell/desktop_integration.h"
 #include "shell/temp_files.h"
 #include "support/test_support.h"
 
@@ -245,6 +249,78 @@ private slots:
     QVERIFY(!std::filesystem::exists(own));
     QVERIFY(std::filesystem::exists(other));  // another instance's work file stays
     std::filesystem::remove(other);
+  }
+
+  void registerPanelAndListings() {
+    auto w = guitest::startWindow();
+    w->tabs()->setCurrentIndex(TabStatus);
+    RegisterPanel* regs = w->registerPanel();
+    auto* psrNo = regs->psrNumber();
+    auto* psrVal = regs->psrValue();
+    // After the start-up reset: PSR19 holds the country code, PSR20 region A.
+    psrNo->setFocus();
+    psrNo->selectAll();
+    QTest::keyClicks(psrNo, "19");
+    QCOMPARE(psrVal->text(), QString("00005553"));
+    QTest::keyClick(psrNo, Qt::Key_Return);  // to the value field
+    QVERIFY(psrVal->hasFocus());
+    QCOMPARE(psrNo->text(), QString("019"));
+    // A value typed and left is stored.
+    psrVal->selectAll();
+    QTest::keyClicks(psrVal, "abc");
+    QTest::keyClick(psrVal, Qt::Key_Return);
+    QCOMPARE(w->context().regs.psr[19], 0xABCu);
+    QCOMPARE(psrVal->text(), QString("00000ABC"));
+    // 128 is no PSR: the field falls back to 0.
+    psrNo->setFocus();
+    psrNo->selectAll();
+    QTest::keyClicks(psrNo, "128");
+    QCOMPARE(w->context().regs.psr[0], 1u);
+    QCOMPARE(psrVal->text(), QString("00000001"));
+    // Re-set Regs with region C and the GPR listing.
+    w->context().settings.region = 2;
+    w->findChild<QPushButton*>("bResetRegs")->click();
+    QCOMPARE(w->context().regs.psr[20], 4u);
+    QCOMPARE(w->context().regs.psr[19], 0x5553u);
+    w->context().regs.gpr[7] = 5;
+    w->logView()->clearLog();
+    w->findChild<QPushButton*>("bGPRs")->click();
+    QCOMPARE(w->logView()->lines(), QStringList{" GPR7: 00000005 (5)   "});
+    w->findChild<QPushButton*>("bPSRs")->click();
+    QVERIFY(w->logView()->lines().size() > 21);
+    QVERIFY(w->logView()->lines().at(1).startsWith(" PSR0: 00000001 (1)"));
+  }
+
+  void fileAssociationsKeepEachOther() {
+    test::TempDir data;
+    const QString dir = QString::fromStdString(data.path().string());
+    QVERIFY(registerFileType(FileType::Bdmv, "/opt/My Apps/morvex", dir));
+    QVERIFY(registerFileType(FileType::Mnu, "/opt/My Apps/morvex", dir));
+    QFile desktop(dir + "/applications/morvex.desktop");
+    QVERIFY(desktop.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(desktop.readAll());
+    QVERIFY2(text.contains("Exec=\"/opt/My Apps/morvex\" %f"), qPrintable(text));
+    QVERIFY(text.contains("MimeType=application/x-bd-movie-info;application/x-bd-igs-menu;"));
+    QFile mime(dir + "/mime/packages/morvex-mnu.xml");
+    QVERIFY(mime.open(QIODevice::ReadOnly));
+    const QString xml = QString::fromUtf8(mime.readAll());
+    QVERIFY(xml.contains("<glob pattern=\"*.mnu\"/>"));
+    QVERIFY(xml.contains("BD.IGS.menu"));
+  }
+
+  void associationsAppliedAtStartUpWhenOn() {
+    {
+      QSettings store(kOrganisation, kApplication);
+      store.setValue("AssociateBDMV", true);
+    }
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    QDir(base + "/mime").removeRecursively();
+    QDir(base + "/applications").removeRecursively();
+    auto w = guitest::startWindow();
+    QVERIFY(QFile::exists(base + "/mime/packages/morvex-bdmv.xml"));
+    QVERIFY(!QFile::exists(base + "/mime/packages/morvex-mnu.xml"));
+    QDir(base + "/mime").removeRecursively();
+    QDir(base + "/applications").removeRecursively();
   }
 
   void aboutTabShowsTextPictureAndChangeLog() {

@@ -310,6 +310,10 @@ void BdmvTab::buildUi() {
     ctx_.indx.contentProviderData = t.left(32).toStdString();
   });
   connect(titles_, &QTableWidget::cellClicked, this, [this](int r) { selectTitle(r); });
+  connect(titles_, &QTableWidget::cellDoubleClicked, this, [this](int r) {
+    const auto& ts = ctx_.indx.indexes.titles;
+    if (r >= 0 && r < int(ts.size()) && !ts[size_t(r)].isHdmv()) Q_EMIT bdjoWanted(titleFN_->currentText());
+  });
   connect(titleNo_, &QComboBox::activated, this, [this](int i) { showTitleDetails(i); });
   auto titleEdit = [this](QComboBox* box, auto apply) {
     connect(box, &QComboBox::activated, this, [this, apply](int entry) {

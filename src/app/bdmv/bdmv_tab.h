@@ -89,6 +89,8 @@ signals:
   void folderLoaded(const QString& label);
   // A command names a playlist (five-digit name) to show on the PLAYLIST tab.
   void playlistWanted(const QString& name, int playItem);
+  // A BD-J title was double-clicked: its object file is shown on the BDJO tab.
+  void bdjoWanted(const QString& name);
   // "Create sound.bdmv" becomes available or not.
   void createSoundAvailable(bool on);
 

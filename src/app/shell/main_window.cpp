@@ -164,6 +164,7 @@ void MainWindow::buildUi() {
     bdmv_->createSound(f);
   });
   connect(bdmv_, &BdmvTab::playlistWanted, this, [this](const QString&, int) { tabs_->setCurrentIndex(TabPlaylist); });
+  connect(bdmv_, &BdmvTab::bdjoWanted, this, [this](const QString&) { tabs_->setCurrentIndex(TabBdjo); });
   connect(bdmv_, &BdmvTab::folderLoaded, this, [this](const QString& label) {
     setWindowTitle("Morvex v" + versionText() + " [" + label + "]");
     QApplication::setApplicationDisplayName(QString());
