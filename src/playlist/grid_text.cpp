@@ -87,7 +87,7 @@ static bool decimalIds(StreamKind k) {
 
 static std::string entryTypeText(unsigned type) {
   if (type <= 3) return std::string(entryTypeName(type));
-  return "[" + std::to_string(type) + "]";
+  return bracketed(type);
 }
 
 static std::string codingText(unsigned t) {

@@ -162,15 +162,22 @@ std::string_view audioPresentationName(unsigned v) { return pick(kAudioPresentat
 std::string_view samplingFrequencyName(unsigned v) { return pick(kSamplingFrequency, v); }
 std::string_view entryTypeName(unsigned v) { return pick(kEntryType, v); }
 
+std::string bracketed(unsigned value) {
+  std::string s(1, '[');
+  s.append(std::to_string(value));
+  s.push_back(']');
+  return s;
+}
+
 std::string subPathTypeName(unsigned type) {
   if (type < kSubPathType.size()) return std::string(kSubPathType[type]);
-  return "[" + std::to_string(type) + "]";
+  return bracketed(type);
 }
 
 std::string markTypeName(unsigned type) {
   if (type == 0) return {};
   if (type <= kMarkTypes.size()) return std::string(kMarkTypes[type - 1]);
-  return "[" + std::to_string(type) + "]";
+  return bracketed(type);
 }
 
 bool isVideoCoding(unsigned t) { return t == 0x02 || t == 0x1B || t == 0xEA; }

@@ -24,6 +24,9 @@ std::string subPathTypeName(unsigned type);
 // "" for 0, "entry-mark", "link point"; types above 2 show their number in brackets.
 std::string markTypeName(unsigned type);
 
+// "[n]": how a value without a name is shown where a name is expected.
+std::string bracketed(unsigned value);
+
 // Stream kinds by what they carry.
 bool isVideoCoding(unsigned codingType);        // 0x02, 0x1B, 0xEA
 bool isAudioCoding(unsigned codingType);        // 0x80..0x86, 0xA1, 0xA2
