@@ -1,8 +1,11 @@
 // Demo disc playlists: a menu playlist and a feature playlist with chapters, written
 // with the playlist writer. Clips 00000 (menu) and 00001/00002 (feature) come from the
-// clip step; their streams use the usual PIDs: video 0x1011, audio 0x1100/0x1101,
-// subtitles 0x1200, menu 0x1400.
+// clip step, which runs first; each PlayItem plays its clip from the start to the end
+// of the clip's presentation time. Streams use the usual PIDs: video 0x1011, audio
+// 0x1100/0x1101, subtitles 0x1200, menu 0x1400.
 #include <filesystem>
+
+#include "clip/clpi.h"
 
 #include "core/save.h"
 #include "demo_registry.h"
@@ -38,13 +41,29 @@ TStream stream(uint8_t type, uint16_t pid, uint8_t coding, const char* lang) {
   return s;
 }
 
-TPlayItem playItem(const char* clip, uint32_t seconds) {
+// IN and OUT of a PlayItem that plays a whole clip: the presentation start and end of
+// the clip's first STC sequence, or 0 and `seconds` when the clip cannot be read.
+struct ClipSpan {
+  uint32_t in = 0, out = 0;
+};
+ClipSpan clipSpan(const std::filesystem::path& bdmv, const char* clip, uint32_t seconds) {
+  core::NullLog quiet;
+  clip::TCLPI c;
+  if (clip::readCLPIFile(bdmv / "CLIPINF" / (std::string(clip) + ".clpi"), c, quiet) == clip::ReadStatus::Ok &&
+      !c.SequenceInfo.ATC_sequences.empty() && !c.SequenceInfo.ATC_sequences[0].STC_sequences.empty()) {
+    const auto& stc = c.SequenceInfo.ATC_sequences[0].STC_sequences[0];
+    return {stc.presentation_start_time, stc.presentation_end_time};
+  }
+  return {0, seconds * kSecond};
+}
+
+TPlayItem playItem(const char* clip, ClipSpan span) {
   TPlayItem p;
   p.clipName = clip;
   p.codecId = "M2TS";
   p.connectionCondition = 1;
-  p.inTime = 0;
-  p.outTime = seconds * kSecond;
+  p.inTime = span.in;
+  p.outTime = span.out;
   p.randomAccessFlag = 0;
   p.stn.video.push_back(stream(1, 0x1011, 0x1B, ""));
   p.stn.audio.push_back(stream(1, 0x1100, 0x81, "eng"));
@@ -75,26 +94,27 @@ bool writePlaylists(DemoContext& ctx) {
   // 00000: the top menu, a still-like loop of clip 00000 with its IG menu in the clip.
   TMPLS menu = blank();
   menu.appInfo.uoMask1 = 0x00000000;
-  TPlayItem mp = playItem("00000", 30);
+  TPlayItem mp = playItem("00000", clipSpan(ctx.bdmv, "00000", 30));
   mp.stn.ig.push_back(stream(1, 0x1400, 0x91, "eng"));
   mp.stillMode = 0;
   menu.playList.playItems.push_back(mp);
-  menu.playListMark.marks.push_back(TMark{0, 1, 0, 0, 0xFFFF, 0});
+  menu.playListMark.marks.push_back(TMark{0, 1, 0, mp.inTime, 0xFFFF, 0});
   updateLengths(menu);
 
   // 00001: the feature, clips 00001 and 00002 end to end, two audio languages,
-  // English subtitles, and a chapter every 20 seconds placed by chapter import.
+  // English subtitles, and a chapter every 10 seconds placed by chapter import.
   TMPLS feature = blank();
-  TPlayItem f1 = playItem("00001", 60);
+  TPlayItem f1 = playItem("00001", clipSpan(ctx.bdmv, "00001", 12));
   f1.stn.audio.push_back(stream(1, 0x1101, 0x81, "fre"));
   f1.stn.pg.push_back(stream(1, 0x1200, 0x90, "eng"));
-  TPlayItem f2 = f1;
-  f2.clipName = "00002";
+  TPlayItem f2 = playItem("00002", clipSpan(ctx.bdmv, "00002", 60));
+  f2.stn.audio = f1.stn.audio;
+  f2.stn.pg = f1.stn.pg;
   feature.playList.playItems = {f1, f2};
   updateLengths(feature);
   core::NullLog quiet;
   ChapterResult ch = importChapters(
-      feature, "00:00:00.000\r\n00:00:20.000\r\n00:00:40.000\r\n00:01:00.000\r\n00:01:20.000\r\n00:01:40.000\r\n",
+      feature, "00:00:00.000\r\n00:00:10.000\r\n00:00:20.000\r\n00:00:30.000\r\n00:00:40.000\r\n00:00:50.000\r\n",
       ChapterFormat::Time, quiet);
   if (!ch.ok) return false;
   // the last chapter is a link point, as authoring tools set for a scene bookmark
@@ -112,16 +132,18 @@ bool writePlaylists(DemoContext& ctx) {
   spi.clipName = "00000";
   spi.codecId = "M2TS";
   spi.connectionCondition = 1;
-  spi.outTime = 30 * kSecond;
+  spi.inTime = mp.inTime;
+  spi.outTime = mp.outTime;
+  spi.syncStartPTS = e1.inTime;
   sp.subPlayItems.push_back(spi);
   extra.playList.subPaths.push_back(sp);
-  extra.playListMark.marks.push_back(TMark{0, 1, 0, 0, 0xFFFF, 0});
+  extra.playListMark.marks.push_back(TMark{0, 1, 0, e1.inTime, 0xFFFF, 0});
   updateLengths(extra);
 
   return save(ctx, "00000", menu) && save(ctx, "00001", feature) && save(ctx, "00002", extra);
 }
 
-const DemoStep step(40, "playlists", writePlaylists);
+const DemoStep step(50, "playlists", writePlaylists);  // after the clips
 
 }  // namespace
 
