@@ -9,6 +9,8 @@
 #include "clip/clpi.h"
 #include "clip/clpi_text.h"
 #include "clip/demux.h"
+#include "clip/finder.h"
+#include "disc/disc_load.h"
 #include "core/save.h"
 
 namespace fs = std::filesystem;
@@ -265,6 +267,53 @@ void runDemux(const DemuxArgs& a) {
   }
 }
 
+struct FindArgs {
+  std::string dir, playlist;
+  bool clips = false, json = false;
+};
+
+void runFind(const FindArgs& a) {
+  if (a.playlist.empty() == !a.clips) {
+    fail("find: give either --playlist NAME or --clips");
+    return;
+  }
+  ErrorOnlyLog quiet;
+  disc::DiscLoad d = disc::loadDisc(disc::discFolderFor(a.dir), disc::LoadOptions{}, quiet);
+  if (!d.checkPassed) {
+    fail(core::displayPath(a.dir) + ": not a disc folder");
+    return;
+  }
+  if (!a.playlist.empty()) {
+    auto lines = clip::findPlaylistCommands(d.movieObjects, clip::playlistNumber(a.playlist));
+    if (a.json) {
+      std::cout << ordered_json{{"playlist", a.playlist}, {"found_in", lines}}.dump(2) << '\n';
+      return;
+    }
+    ConsoleLog log;
+    clip::logPlaylistCommands(log, a.playlist, lines);
+    return;
+  }
+  // The missing-stream errors go to stderr as they are found; the references follow.
+  clip::ClipSearchResult r = clip::findClipReferences(d, quiet);
+  if (a.json) {
+    ordered_json j = ordered_json::object();
+    for (size_t i = 0; i < d.clipinfos.size(); ++i) {
+      ordered_json refs = ordered_json::array();
+      for (const auto& row : clip::ciRefRows(d.ciRefs[i])) refs.push_back({{"mpls", row[1]}, {"kind", row[2]}, {"item", row[3]}});
+      j[d.clipinfos[i]] = refs;
+    }
+    std::cout << ordered_json{{"clips", j}, {"missing_streams", r.missingStreams}}.dump(2) << '\n';
+    return;
+  }
+  for (size_t i = 0; i < d.clipinfos.size(); ++i) {
+    std::cout << d.clipinfos[i] << d.names.clipinfext << ":";
+    if (d.ciRefs[i].empty()) std::cout << " not referenced";
+    std::cout << '\n';
+    for (const auto& row : clip::ciRefRows(d.ciRefs[i])) std::cout << "  " << row[1] << ' ' << row[2] << ' ' << row[3] << '\n';
+  }
+  std::cout << r.playlistsRead << " playlist(s) read, " << r.missingStreams << " missing stream file reference(s).\n";
+}
+
 CommandRegistrar reg(50, [](CLI::App& app) {
   registerFileKind(FileKind{
       "clip information",
@@ -280,6 +329,14 @@ CommandRegistrar reg(50, [](CLI::App& app) {
   demux->add_option("--mode", args.mode, "es | pes | sup | mnu (default: sup for PG, mnu for IG, else es)");
   demux->add_option("-o,--output", args.output, "output file (default: named after the clip and stream)");
   demux->callback([] { runDemux(args); });
+
+  auto* find = app.add_subcommand("find", "Cross references: commands playing a playlist, playlists playing each clip");
+  static FindArgs fargs;
+  find->add_option("DIR", fargs.dir, "disc folder (BDMV or the folder holding it)")->required();
+  find->add_option("--playlist", fargs.playlist, "movie-object commands that play this playlist (e.g. 00012)");
+  find->add_flag("--clips", fargs.clips, "playlists that play each clip, and missing stream files");
+  find->add_flag("--json", fargs.json, "machine-readable JSON output");
+  find->callback([] { runFind(fargs); });
 });
 
 }  // namespace

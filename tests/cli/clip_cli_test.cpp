@@ -171,3 +171,17 @@ TEST(CliBdj, DumpHandAssembledObject) {
   ASSERT_EQ(r.status, 0);
   EXPECT_TRUE(contains(r.out, "\"directory_paths\": \"abc\""));
 }
+
+TEST(CliFind, PlaylistCommandsAndClipReferencesOfARealDisc) {
+  MORVEX_REQUIRE_FIXTURES();
+  const fs::path disc = *test::fixturesDir() / "discs" / "disc1";
+  Result r = cli("find " + q(disc) + " --playlist 00002");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(contains(r.out, "PlayList 00002 found in:\nObject 0002, Command line 0020\n")) << r.out;
+  r = cli("find " + q(disc) + " --clips");
+  ASSERT_EQ(r.status, 0) << r.out.substr(0, 400);
+  EXPECT_TRUE(contains(r.out, "00001.clpi:\n  00000 p 00001\n")) << r.out.substr(0, 400);
+  EXPECT_TRUE(contains(r.out, "Missing stream file referenced by 00000.mpls, PlayItem 0"));
+  r = cli("find " + q(disc) + " --clips --playlist 00002");
+  EXPECT_NE(r.status, 0);
+}
