@@ -211,7 +211,7 @@ void render(const RenderArgs& a) {
 // ---- menu play ----
 
 struct PlayArgs {
-  std::string file, keys, out, sounds;
+  std::string file, keys, out, sounds, fit;
   int page = 0;
   bool trace = false;
 };
@@ -280,6 +280,11 @@ void printEvents(Session& s, bool trace) {
 void play(const PlayArgs& a) {
   std::vector<Key> keys;
   if (!parseKeys(a.keys, keys)) return;
+  int fw = 0, fh = 0;
+  if (!a.fit.empty() && !parseFit(a.fit, fw, fh)) {
+    fail("--fit wants WIDTHxHEIGHT, for example 962x542");
+    return;
+  }
   Session s;
   core::MemoryLog quiet;
   if (!loadMenu(a.file, s.menu, quiet)) return;
@@ -336,7 +341,7 @@ void play(const PlayArgs& a) {
     printChanges(before, s.regs);
   }
   std::cout << "Final: " << pageStatus(s.regs.psr[10], s.regs.psr[11]) << '\n';
-  if (!a.out.empty()) writeOutput(s.view->page(), a.out);
+  if (!a.out.empty()) writeOutput(fw ? fitPicture(s.view->page(), fw, fh) : s.view->page(), a.out);
 }
 
 CommandRegistrar reg(60, [](CLI::App& app) {
@@ -361,6 +366,7 @@ CommandRegistrar reg(60, [](CLI::App& app) {
   play->add_option("--page", p.page, "page to start on (default 0)");
   play->add_flag("--trace", p.trace, "also print every command executed and the effect steps");
   play->add_option("-o,--output", p.out, "PNG file for the final picture");
+  play->add_option("--fit", p.fit, "scale the final picture into a WIDTHxHEIGHT view");
   play->add_option("--sounds", p.sounds, "sound.bdmv whose entries the buttons play (default: the disc's)");
   play->callback([] { ::morvex::cli::play(p); });
 });

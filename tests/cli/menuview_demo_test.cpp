@@ -1,0 +1,112 @@
+// "menu render" and "menu play" on the demo disc's menu stream.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/wait.h>
+
+#include "igs/colour.h"
+#include "menuview/picture_io.h"
+#include "support/test_support.h"
+
+#ifdef MORVEX_MAKE_DEMO_PATH
+
+using namespace morvex;
+using morvex::menuview::Image;
+using morvex::menuview::Rgba;
+
+namespace {
+
+int run(const std::string& cmd, std::string* out = nullptr) {
+  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
+  if (!p) return -1;
+  char buf[4096];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
+    if (out) out->append(buf, n);
+  const int st = pclose(p);
+  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+// The demo palette's colours as they come back from the stored Y, Cr, Cb.
+Rgba stored(uint8_t r, uint8_t g, uint8_t b) {
+  const igs::Ycc y = igs::rgb2ycc(r, g, b);
+  const igs::Rgb8 c = igs::ycc2rgb(y.y, y.cr, y.cb);
+  return Rgba{c.r, c.g, c.b, 255};
+}
+
+Image png(const std::filesystem::path& f) {
+  Image img;
+  std::string err;
+  EXPECT_TRUE(menuview::loadPicture(f, img, err)) << err;
+  return img;
+}
+
+class DemoMenu : public ::testing::Test {
+protected:
+  void SetUp() override {
+    bdmv = tmp / "demo" / "BDMV";
+    std::filesystem::create_directories(bdmv);
+    std::string out;
+    ASSERT_EQ(run(std::string("'") + MORVEX_MAKE_DEMO_PATH + "' '" + bdmv.string() + "'", &out), 0) << out;
+    stream = bdmv / "STREAM" / "00010.m2ts";
+    ASSERT_TRUE(std::filesystem::exists(stream)) << out;
+  }
+  std::string cli(const std::string& args, int* status = nullptr) {
+    std::string out;
+    const int st = run(std::string("'") + MORVEX_CLI_PATH + "' " + args, &out);
+    if (status) *status = st;
+    return out;
+  }
+  test::TempDir tmp;
+  std::filesystem::path bdmv, stream;
+};
+
+// Buttons of the demo's first page sit at x 780 with faces 360 x 90; a pixel 180
+// across and 10 down shows the face's body colour: palette entry 35 for the normal
+// face, 67 for the selected one.
+const Rgba kNormal = stored(16, 49, 132);
+const Rgba kSelected = stored(203, 159, 23);
+
+}  // namespace
+
+TEST_F(DemoMenu, RenderShowsEachPageWithItsDefaultSelection) {
+  int st = -1;
+  std::string out = cli("menu render '" + stream.string() + "' -o '" + (tmp / "p0.png").string() + "'", &st);
+  ASSERT_EQ(st, 0) << out;
+  Image page = png(tmp / "p0.png");
+  EXPECT_EQ(page.pixel(960, 430), kSelected);
+  // Buttons 1 and 2 share the first button's group: only it is visible.
+  EXPECT_NE(page.pixel(960, 560), kNormal);
+  // The fourth button's group starts hidden.
+  EXPECT_NE(page.pixel(1380, 820), kNormal);
+
+  out = cli("menu render '" + stream.string() + "' --page 1 -o '" + (tmp / "p1.png").string() + "'", &st);
+  ASSERT_EQ(st, 0) << out;
+  // Page 1 names no default selected button: its first button shows normal.
+  EXPECT_NE(out.find("PSR10: FFFF (65535), PSR11: 01 (1)"), std::string::npos) << out;
+  page = png(tmp / "p1.png");
+  EXPECT_EQ(page.pixel(960, 510), kNormal);
+  // Selecting it draws the selected face.
+  out = cli("menu render '" + stream.string() + "' --page 1 --select 0 -o '" + (tmp / "p1s.png").string() + "'", &st);
+  ASSERT_EQ(st, 0) << out;
+  EXPECT_EQ(png(tmp / "p1s.png").pixel(960, 510), kSelected);
+}
+
+TEST_F(DemoMenu, PlayEnablesTheHiddenButtonAndSwitchesPages) {
+  int st = -1;
+  std::string out =
+      cli("menu play '" + stream.string() + "' --keys \"D,D,Sel\" -o '" + (tmp / "f.png").string() + "'", &st);
+  ASSERT_EQ(st, 0) << out;
+  EXPECT_NE(out.find("Run button 0002"), std::string::npos) << out;
+  EXPECT_NE(out.find("Final: PSR10: 0003 (3), PSR11: 00 (0)"), std::string::npos) << out;
+  Image page = png(tmp / "f.png");
+  EXPECT_EQ(page.pixel(1380, 820), kSelected);  // the enabled button, selected
+  EXPECT_EQ(page.pixel(960, 690), kNormal);     // the button left, back to normal
+  EXPECT_EQ(page.pixel(960, 430), kNormal);
+
+  out = cli("menu play '" + stream.string() + "' --keys \"D,Sel\"", &st);
+  ASSERT_EQ(st, 0) << out;
+  EXPECT_NE(out.find("Page: 1"), std::string::npos) << out;
+  EXPECT_NE(out.find("Final: PSR10: 0000 (0), PSR11: 01 (1)"), std::string::npos) << out;
+}
+
+#endif
