@@ -9,6 +9,7 @@
 #include "core/save.h"
 #include "igs/dump.h"
 #include "igs/edit.h"
+#include "igs/extract.h"
 #include "igs/mux.h"
 #include "igs/objects.h"
 #include "igs/reader.h"
@@ -47,12 +48,35 @@ private:
 
 bool isMenuFile(const core::Bytes& b) { return b.size() >= 13 && b[0] == 'I' && b[1] == 'G'; }
 
-bool loadMenu(const std::string& file, igs::Menu& menu, MenuLog& log) {
+// A BD AV stream: 192-byte source packets with the sync byte after the 4-byte prefix.
+bool isStream(const core::Bytes& b) { return b.size() >= 192 && b.size() % 192 == 0 && b[4] == 0x47; }
+
+std::optional<unsigned> parseNumber(const std::string& text);
+
+// Loads a menu file, or the IG stream `pid` of an AV stream file.
+bool loadMenu(const std::string& file, igs::Menu& menu, MenuLog& log, const std::string& pidText = "0x1400") {
   core::Bytes bytes;
   std::string err;
   if (!core::readWholeFile(file, bytes, err)) {
     fail(core::displayPath(file) + ": " + err);
     return false;
+  }
+  if (isStream(bytes)) {
+    auto pid = parseNumber(pidText);
+    if (!pid || *pid >= 0x1FFF) {
+      fail("bad PID " + pidText);
+      return false;
+    }
+    igs::StreamMenu s = igs::extractMenu(file, uint16_t(*pid), log);
+    if (!s.ok) {
+      fail(s.error);
+      return false;
+    }
+    if (!igs::loadMNU(menu, std::span<const uint8_t>(s.framed), log)) {
+      fail(core::displayPath(file) + ": no interactive composition on PID " + igs::hexText(*pid, 4));
+      return false;
+    }
+    return true;
   }
   if (!isMenuFile(bytes)) {
     fail(core::displayPath(file) + ": not a menu file");
@@ -207,13 +231,42 @@ void registerMenu(CLI::App& app) {
   menu->require_subcommand(1);
   Args& a = args();
 
+  auto* extract = menu->add_subcommand("extract", "Get the menu of an AV stream's IG PID as a menu file");
+  extract->add_option("STREAM", a.in, "AV stream file (.m2ts)")->required();
+  extract->add_option("--pid", a.pid, "IG PID (default 0x1400)");
+  extract->add_option("-o,--output", a.out, "menu file to write")->required();
+  extract->callback([&a] {
+    auto pid = parseNumber(a.pid);
+    if (!pid || *pid >= 0x1FFF) {
+      fail("bad PID " + a.pid);
+      return;
+    }
+    MenuLog log;
+    igs::StreamMenu s = igs::extractMenu(a.in, uint16_t(*pid), log);
+    if (!s.ok) {
+      fail(s.error);
+      return;
+    }
+    igs::Menu m;
+    if (!igs::loadMNU(m, std::span<const uint8_t>(s.framed), log)) {
+      fail(core::displayPath(a.in) + ": no interactive composition on PID " + igs::hexText(*pid, 4));
+      return;
+    }
+    // The units as the stream carries them (every display set), which read as a
+    // menu file.
+    if (writeOut(a.out, s.framed))
+      std::cout << s.pidPackets << " source packets of PID " << igs::hexText(*pid, 4) << "; menu written to "
+                << core::displayPath(a.out) << '\n';
+  });
+
   auto* dump = menu->add_subcommand("dump", "Print the menu: composition, pages, BOGs, buttons, effects, objects, palettes");
-  dump->add_option("MENU", a.in, "menu file (.mnu)")->required();
+  dump->add_option("MENU", a.in, "menu file (.mnu) or AV stream (.m2ts)")->required();
+  dump->add_option("--pid", a.pid, "IG PID of a stream (default 0x1400)");
   dump->add_flag("--json", a.json, "machine-readable JSON output");
   dump->callback([&a] {
     igs::Menu m;
     MenuLog log;
-    if (!loadMenu(a.in, m, log)) return;
+    if (!loadMenu(a.in, m, log, a.pid)) return;
     if (a.json) std::cout << menuJson(m).dump(2) << '\n';
     else std::cout << igs::dumpMenu(m);
   });

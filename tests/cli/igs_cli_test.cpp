@@ -98,6 +98,25 @@ TEST(MenuCli, ResaveAndMux) {
   EXPECT_EQ(ts[4], 0x47);
 }
 
+TEST(MenuCli, ExtractAndDumpFromAStream) {
+  TempDir dir;
+  fs::path menu = writeSyntheticMenu(dir);
+  ASSERT_EQ(run("menu mux " + q(menu) + " -o " + q(dir / "00001.m2ts")).status, 0);
+  Result r = run("menu extract " + q(dir / "00001.m2ts") + " -o " + q(dir / "out.mnu"));
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("PID 1400; menu written to"), std::string::npos) << r.out;
+  // The extracted units are the menu file the stream was made from.
+  EXPECT_EQ(morvex::test::readFile(dir / "out.mnu"), morvex::test::readFile(menu));
+  Result fromStream = run("menu dump " + q(dir / "00001.m2ts"));
+  ASSERT_EQ(fromStream.status, 0) << fromStream.out;
+  EXPECT_EQ(fromStream.out, run("menu dump " + q(menu)).out);
+  // No menu on another PID: an error and no file.
+  r = run("menu extract " + q(dir / "00001.m2ts") + " --pid 0x1401 -o " + q(dir / "none.mnu"));
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.out.find("no interactive composition on PID 1401"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir / "none.mnu"));
+}
+
 TEST(MenuCli, ObjectsAndPalettesOutAndIn) {
   TempDir dir;
   fs::path menu = writeSyntheticMenu(dir);

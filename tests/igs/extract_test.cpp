@@ -1,0 +1,90 @@
+// Menus out of AV streams: a muxed menu comes back through the demultiplexer.
+#include <gtest/gtest.h>
+
+#include "clip/ts_synth.h"
+#include "igs/extract.h"
+#include "igs/mux.h"
+#include "igs/reader.h"
+#include "igs/rle.h"
+#include "igs/writer.h"
+#include <unistd.h>
+
+#include "igs_test_util.h"
+#include "support/test_support.h"
+
+namespace morvex::igs {
+namespace {
+
+TEST(MenuExtraction, MuxedMenuReadsBackFromTheStream) {
+  morvex::test::TempDir dir;
+  core::MemoryLog log;
+  Menu m = test::syntheticMenu(21);
+  ASSERT_TRUE(muxMenuToFile(m, dir / "00001.m2ts", log));
+  StreamMenu s = extractMenu(dir / "00001.m2ts", kIgPid, log);
+  ASSERT_TRUE(s.ok) << s.error;
+  // The framed units are exactly the menu file form of the same menu.
+  Menu again = test::syntheticMenu(21);
+  EXPECT_EQ(s.framed, saveIGS(again, SaveForm::MenuFile, log));
+
+  Menu back;
+  ASSERT_TRUE(loadMenuSource(back, dir / "00001.m2ts", false, log));
+  EXPECT_EQ(back.ics.pages, m.ics.pages);
+  EXPECT_EQ(back.inTime, m.inTime);
+  for (unsigned id = 0; id < m.objects.size(); ++id) {
+    rle_decode(back, id, log);
+    EXPECT_EQ(*back.objects[id].picture, *m.objects[id].picture);
+  }
+  // The demultiplexer's work file is gone.
+  for (const auto& e : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+    EXPECT_NE(e.path().filename().string(), "Morvex_" + std::to_string(::getpid()) + "_MENU.tmp");
+
+  // Another PID of the same stream holds no menu.
+  Menu none;
+  EXPECT_FALSE(loadMenuFromStream(none, dir / "00001.m2ts", 0x1401, log));
+  EXPECT_FALSE(none.loaded);
+}
+
+TEST(MenuExtraction, SourcesAreChosenByExactExtension) {
+  EXPECT_EQ(menuSourceKind("a/menu.mnu", false), MenuSource::MenuFile);
+  EXPECT_EQ(menuSourceKind("a/00001.m2ts", false), MenuSource::Stream);
+  EXPECT_EQ(menuSourceKind("a/00001.MTS", false), MenuSource::Other);
+  EXPECT_EQ(menuSourceKind("a/00001.MTS", true), MenuSource::Stream);
+  EXPECT_EQ(menuSourceKind("a/00001.m2ts", true), MenuSource::Other);
+  EXPECT_EQ(menuSourceKind("a/menu.MNU", false), MenuSource::Other);
+  morvex::test::TempDir dir;
+  morvex::test::writeFile(dir / "x.MTS", {1, 2, 3});
+  Menu m = test::syntheticMenu();
+  core::MemoryLog log;
+  EXPECT_FALSE(loadMenuSource(m, dir / "x.MTS", false, log));
+  EXPECT_TRUE(m.loaded);  // ignored: the open menu stays
+  EXPECT_FALSE(loadMenuSource(m, dir / "missing.m2ts", false, log));
+  EXPECT_TRUE(log.errorflag);
+}
+
+TEST(MenuExtraction, MixedStreamWithOtherTraffic) {
+  // A stream with video, audio and subtitles around the IG PID: extraction keeps only
+  // the IG segments, in order, and the reader copes with whatever they hold.
+  morvex::test::TempDir dir;
+  clip::SynthOptions opt;
+  opt.targetBytes = 4 << 20;
+  std::string err;
+  size_t igPes = 0;
+  ASSERT_TRUE(clip::writeSyntheticStream(dir / "mixed.m2ts", opt, err, nullptr, [&](const clip::SynthPes& p) {
+    if (p.pid == kIgPid) ++igPes;
+  })) << err;
+  core::MemoryLog log;
+  StreamMenu s = extractMenu(dir / "mixed.m2ts", kIgPid, log);
+  ASSERT_TRUE(s.ok) << s.error;
+  // One 10-byte "IG" header per IG PES packet.
+  size_t units = 0;
+  for (size_t p = 0; p + 13 <= s.framed.size(); p += 13 + core::be16(&s.framed[p + 11])) {
+    ASSERT_EQ(s.framed[p], 'I');
+    ++units;
+  }
+  EXPECT_EQ(units, igPes);
+  Menu m;
+  loadMNU(m, std::span<const uint8_t>(s.framed), log);
+}
+
+}  // namespace
+}  // namespace morvex::igs
