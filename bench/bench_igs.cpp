@@ -4,6 +4,13 @@
 #include <cmath>
 #include <random>
 
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+#include "clip/demux.h"
+#include "clip/ts_synth.h"
+#include "igs/extract.h"
 #include "igs/reader.h"
 #include "igs/rle.h"
 #include "igs/writer.h"
@@ -86,6 +93,51 @@ void BM_LoadMenuFile(benchmark::State& state) {
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.size()));
 }
 BENCHMARK(BM_LoadMenuFile)->Unit(benchmark::kMillisecond);
+
+// A large synthetic stream (video, audio, subtitles and an IG PID), written once to
+// the temporary folder; MORVEX_BENCH_STREAM_MB sets its size (default 2048).
+const std::filesystem::path& bigStream() {
+  static std::filesystem::path p;
+  if (!p.empty()) return p;
+  uint64_t mb = 2048;
+  if (const char* e = std::getenv("MORVEX_BENCH_STREAM_MB")) mb = std::strtoull(e, nullptr, 10);
+  p = std::filesystem::temp_directory_path() / ("Morvex_bench_" + std::to_string(mb) + "MB.m2ts");
+  std::error_code ec;
+  if (std::filesystem::file_size(p, ec) < mb << 20 || ec) {
+    clip::SynthOptions opt;
+    opt.targetBytes = mb << 20;
+    std::string err;
+    clip::writeSyntheticStream(p, opt, err);
+  }
+  return p;
+}
+
+// The bare demultiplexer on PID 0x1400, IG framing, into a work file.
+void BM_DemuxIgPid(benchmark::State& state) {
+  const auto& src = bigStream();
+  const auto out = std::filesystem::temp_directory_path() / ("Morvex_bench_" + std::to_string(::getpid()) + ".mnu");
+  core::NullLog log;
+  for (auto _ : state) {
+    auto r = clip::Demux(src, out, igs::kDefaultIgPid, clip::DemuxMode::Menu, log);
+    benchmark::DoNotOptimize(r.pidPackets);
+  }
+  std::filesystem::remove(out);
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(std::filesystem::file_size(src)));
+}
+BENCHMARK(BM_DemuxIgPid)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The whole menu load from the same stream: demultiplex, read back, parse.
+void BM_LoadMenuFromStream(benchmark::State& state) {
+  const auto& src = bigStream();
+  core::NullLog log;
+  for (auto _ : state) {
+    igs::Menu m;
+    igs::loadMenuFromStream(m, src, igs::kDefaultIgPid, log);
+    benchmark::DoNotOptimize(m.work.data());
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(std::filesystem::file_size(src)));
+}
+BENCHMARK(BM_LoadMenuFromStream)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

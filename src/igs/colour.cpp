@@ -39,8 +39,11 @@ PaletteTable id2pal(const Menu& menu, unsigned paletteId) {
 }
 
 void resizeCache(Menu& menu) {
+  // Rows are filled on demand (a menu may have thousands of object ids and hundreds
+  // of palettes, but only the pairs shown are ever coloured); here they only shrink.
   menu.cache.resize(menu.objects.size());
-  for (auto& row : menu.cache) row.byPalette.resize(menu.palettes.size());
+  for (auto& row : menu.cache)
+    if (row.byPalette.size() > menu.palettes.size()) row.byPalette.resize(menu.palettes.size());
 }
 
 void invalidateObject(Menu& menu, unsigned objectId) {

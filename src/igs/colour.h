@@ -42,7 +42,8 @@ const RgbaImage& Obj2PicCr(Menu& menu, unsigned objectId, unsigned paletteId, in
 // palette (after it changes), or all of them.
 void invalidateObject(Menu& menu, unsigned objectId);
 void invalidatePalette(Menu& menu, unsigned paletteId);
-// Sizes the cache to one row per object and one slot per palette (keeping what fits).
+// Sizes the cache to one row per object; a row gets its palette slots when the object
+// is first coloured, and rows longer than the palette list are cut.
 void resizeCache(Menu& menu);
 
 // The palette view shows the entries twice, as two 16 x 16 grids of 10-pixel cells

@@ -411,8 +411,11 @@ bool deletePalettes(Menu& menu, unsigned first, unsigned count, core::Log& log) 
   resizeCache(menu);
   menu.palettes.erase(menu.palettes.begin() + first, menu.palettes.begin() + first + count);
   for (size_t i = first; i < menu.palettes.size(); ++i) menu.palettes[i].id = uint16_t(i);
-  for (auto& row : menu.cache)
-    row.byPalette.erase(row.byPalette.begin() + first, row.byPalette.begin() + first + count);
+  for (auto& row : menu.cache) {
+    const size_t from = std::min<size_t>(first, row.byPalette.size());
+    const size_t to = std::min<size_t>(size_t(first) + count, row.byPalette.size());
+    row.byPalette.erase(row.byPalette.begin() + from, row.byPalette.begin() + to);
+  }
   auto shift = [&](uint8_t& id) {
     if (id > last) id = uint8_t(id - count);
   };

@@ -272,7 +272,6 @@ bool loadMNU(Menu& menu, std::span<const uint8_t> bytes, core::Log& log, core::P
     }
   }
   menu.cache.assign(menu.objects.size(), TObjectCache{});
-  for (auto& c : menu.cache) c.byPalette.resize(menu.palettes.size());
 
   if (progress && progress->cancelled()) return false;
   if (menu.ics.segments.empty()) return false;

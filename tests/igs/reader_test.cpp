@@ -1,6 +1,7 @@
 // Reading menu files: framing, segment kinds, fragments and the page layout.
 #include <gtest/gtest.h>
 
+#include "igs/colour.h"
 #include "igs/reader.h"
 #include "igs/rle.h"
 #include "igs/writer.h"
@@ -193,6 +194,17 @@ TEST(MenuReader, CorruptPageCountsStayWithinTheData) {
   ASSERT_EQ(m.ics.pages.size(), 1u);
   EXPECT_LE(m.ics.pages[0].bogs.size(), 1u);
   EXPECT_EQ(m.ics.numPages, 1);
+
+  // High object and palette ids make long lists but no per-pair cache up front.
+  core::Bytes ids = file;
+  append(ids, unit(kSegObject, objectFragment(65000, 3, {1, 0, 0}, 1, 1, 3)));
+  append(ids, unit(kSegPalette, palettePayload(255, {{{1, 235, 128, 128, 255}}})));
+  ASSERT_TRUE(loadMNU(m, ids, log));
+  ASSERT_EQ(m.objects.size(), 65001u);
+  ASSERT_EQ(m.palettes.size(), 256u);
+  for (const auto& row : m.cache) ASSERT_TRUE(row.byPalette.empty());
+  EXPECT_EQ(Obj2Pic(m, 65000, 255, log).rgba, (std::vector<uint8_t>{255, 255, 255, 255}));
+  EXPECT_EQ(m.cache[65000].byPalette.size(), 256u);
 }
 
 // Every real composition, framed as a menu-file unit, reads, writes and reads back
