@@ -16,7 +16,9 @@
 #include <QMediaDevices>
 #include <QPushButton>
 #include <QSplitter>
+#include <QScrollBar>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "bdmv/command_editor_panel.h"
@@ -894,7 +896,14 @@ void BdmvTab::selectObject(int index) {
   }
   objects_->setCurrentCell(index, 0);
   objects_->selectRow(index);
-  objects_->scrollToItem(objects_->item(index, 0), QAbstractItemView::PositionAtTop);
+  // The object's row becomes the top row where the table can scroll that far.
+  // Done once the window has laid the table out, so its height is known.
+  QTimer::singleShot(0, objects_, [t = objects_, index] {
+    const int rowH = std::max(1, t->verticalHeader()->defaultSectionSize());
+    const int visible = std::max(1, t->viewport()->height() / rowH);
+    const int topRow = std::max(0, std::min(index, t->rowCount() - visible));
+    if (auto* it = t->item(topRow, 0)) t->scrollToItem(it, QAbstractItemView::PositionAtTop);
+  });
   const nav::Tmobject& o = objs[size_t(index)];
   filling_ = true;
   resume_->setCurrentIndex(o.resumeIntentionFlag);
