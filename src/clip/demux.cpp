@@ -237,6 +237,11 @@ DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::pa
     return res;
   }
   std::setvbuf(in.get(), nullptr, _IONBF, 0);
+  // Creating the output truncates it: never when it is the source itself.
+  if (std::filesystem::exists(output, ec) && std::filesystem::equivalent(source, output, ec)) {
+    res.error = core::displayPath(output) + ": the output file is the stream being read";
+    return res;
+  }
   FilePtr outf(std::fopen(output.c_str(), "wb"));
   if (!outf) {
     res.error = core::displayPath(output) + ": " + std::strerror(errno);

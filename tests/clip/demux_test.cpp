@@ -214,6 +214,13 @@ TEST(DemuxGenerated, FileRunCountsPacketsAndLogsFramedSegments) {
   ASSERT_NE(it, lines.end());
   EXPECT_NE(it->find("   18   "), std::string::npos) << *it;  // interactive composition first
 
+  // The stream itself is never taken as the output.
+  core::MemoryLog log3;
+  DemuxResult same = Demux(d / "s.m2ts", d / "." / "s.m2ts", 0x1100, DemuxMode::Elementary, log3);
+  EXPECT_FALSE(same.ok);
+  EXPECT_FALSE(same.outputCreated);
+  EXPECT_EQ(test::readFile(d / "s.m2ts"), ts);
+
   core::MemoryLog log2;
   DemuxResult s = savePid(d / "s.m2ts", (d / "x.aus").string(), 0x1100, DemuxMode::Elementary, log2);
   ASSERT_TRUE(s.ok);
