@@ -44,19 +44,17 @@ nav::TMOBJ movieObjects() {
   nav::TMOBJ m;
   m.version = "0200";
   auto& objs = m.movieObjects.objects;
-  // 0: First Playback. Registers start in a known state, the studio logo plays,
-  //    then the top menu.
-  objs.push_back(object({{kMoveImm, 0, 0},          // GPR0: title last played
+  // 0: First Playback. Registers start in a known state, then the top menu.
+  objs.push_back(object({{kMoveImm, 0, 0},          // GPR0: 1 once the feature was watched
                          {kMoveImm, 1, 1},          // GPR1: audio language choice
                          {kMoveImm, 2, 0},          // GPR2: loop counter
-                         {kPlayPL, 0, 0},           // logo and warnings
                          {kJumpObject, 1, 0}},
                         0, 1, 1));
   // 1: Top Menu. The menu background plays three times, then the main feature starts
   //    unless the viewer has already watched it.
   objs.push_back(object({{kMoveImm, 2, 0},
                          {kSetButtonPage, kApply | 1, kApply | 0},  // button 1 on page 0
-                         {kPlayPL, 1, 0},                           // line 2: menu loop
+                         {kPlayPL, 0, 0},                           // line 2: menu playlist
                          {kAddImm, 2, 1},
                          {kLtImm, 2, 3},
                          {kGoTo, 2, 0},
@@ -66,20 +64,21 @@ nav::TMOBJ movieObjects() {
                          {kMoveImm, 2, 0},                          // line 9: keep looping
                          {kGoTo, 2, 0}},
                         0, 1, 0));
-  // 2: Title 1, the main feature; back to the menu afterwards.
-  objs.push_back(object({{kMoveImm, 0, 1}, {kPlayPL, 2, 0}, {kJumpObject, 1, 0}}, 1, 0, 0));
-  // 3: Title 2, bonus material: only after the feature, from a random chapter.
+  // 2: Title 1, the main feature (playlist 1); back to the menu afterwards.
+  objs.push_back(object({{kMoveImm, 0, 1}, {kPlayPL, 1, 0}, {kJumpObject, 1, 0}}, 1, 0, 0));
+  // 3: Title 2, the second half (playlist 2) once the feature was watched; now and
+  //    then it offers the whole feature again.
   objs.push_back(object({{kNeImm, 0, 1},
                          {kJumpObject, 1, 0},
+                         {kPlayPLPI, 2, 0},
                          {kRndImm, 3, 2},
-                         {kPlayPLPI, 3, 0},
                          {kEqImm, 3, 1},
                          {kCallTitle, 1, 0},
                          {kMoveImm, 0, 2},
                          {kJumpObject, 1, 0}},
                         1, 0, 0));
-  // 4: Title 4, a trailer that returns to the menu; 5: a stop object.
-  objs.push_back(object({{kPlayPL, 3, 0}, {kJumpTitle, 0, 0}}, 0, 0, 1));
+  // 4: Title 4 plays the second half, then goes on with title 2; 5: a stop object.
+  objs.push_back(object({{kPlayPL, 2, 0}, {kJumpTitle, 2, 0}}, 0, 0, 1));
   objs.push_back(object({{kBreak, 0, 0}}));
   m.movieObjects.length = nav::movieObjectsLength(m.movieObjects);
   return m;
