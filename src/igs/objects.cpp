@@ -89,6 +89,19 @@ std::optional<unsigned> paletteForObject(const Menu& menu, unsigned objectId) {
   return std::nullopt;
 }
 
+const std::array<const char*, 4> kObjectGridCaptions = {"   id", "width", "height", "referenced"};
+const std::array<const char*, 2> kPaletteGridCaptions = {" id", "refer."};
+
+std::array<std::string, 4> objectGridRow(const Menu& menu, unsigned objectId) {
+  if (objectId >= menu.objects.size()) return {};
+  const TIGobject& o = menu.objects[objectId];
+  return {hexText(o.id, 4), std::to_string(o.width), std::to_string(o.height), getobjref(menu, objectId)};
+}
+
+std::array<std::string, 2> paletteGridRow(const Menu& menu, unsigned paletteId) {
+  return {hexText(paletteId, 2), getpalref(menu, paletteId)};
+}
+
 // ---- PNG --------------------------------------------------------------------------
 
 namespace {

@@ -24,6 +24,13 @@ std::string getobjref(const Menu& menu, unsigned objectId);
 // out-effect's for "o"; nothing without references.
 std::optional<unsigned> paletteForObject(const Menu& menu, unsigned objectId);
 
+// Rows of the object grid (id in 4 hex digits, width, height, references) and of
+// the palette grid (id in 2 hex digits, references), and their captions.
+extern const std::array<const char*, 4> kObjectGridCaptions;   // "   id", "width", "height", "referenced"
+extern const std::array<const char*, 2> kPaletteGridCaptions;  // " id", "refer."
+std::array<std::string, 4> objectGridRow(const Menu& menu, unsigned objectId);
+std::array<std::string, 2> paletteGridRow(const Menu& menu, unsigned paletteId);
+
 // ---- PNG ------------------------------------------------------------------------
 // An 8-bit palette PNG: indices, up to 256 palette colours and their opacities.
 struct PalettePng {

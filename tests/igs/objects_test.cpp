@@ -53,6 +53,8 @@ TEST(ObjectRefs, TextsNameEffectsPagesAndButtonStates) {
   p1.effects[0].effects.push_back(in);
   EXPECT_EQ(getobjref(m, 8), "0:2na,5s 1i");
   EXPECT_EQ(getobjref(m, 9), "0:2n");
+  EXPECT_EQ(objectGridRow(m, 8), (std::array<std::string, 4>{"0008", "0", "0", "0:2na,5s 1i"}));
+  EXPECT_EQ(paletteGridRow(m, 2), (std::array<std::string, 2>{"02", "0 1o "}));
   EXPECT_EQ(getobjref(m, 10), "");
   EXPECT_EQ(paletteForObject(m, 8), 2u);  // a button reference: the page's palette
   b2.normalStart = b2.normalEnd = b2.activatedStart = kNoObject;
