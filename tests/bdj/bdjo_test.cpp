@@ -11,7 +11,7 @@ using namespace morvex::bdj;
 
 namespace {
 
-struct AppSpec {
+struct AppLayout {
   std::vector<std::pair<std::string, std::string>> names;  // language, name
   int namesLengthOverride = -1;
   uint16_t profileWord = 0x2000;
@@ -31,7 +31,7 @@ void addText(core::ByteWriter& w, const std::string& s) {
 
 // A BD-J object image laid out field by field; start addresses are filled in as the
 // tables are placed.
-core::Bytes buildBdjo(const AppSpec& app, uint16_t playlistWord = 0x0030) {
+core::Bytes buildBdjo(const AppLayout& app, uint16_t playlistWord = 0x0030) {
   core::ByteWriter w;
   w.addstring("BDJO", 4);
   w.addstring("0200", 4);
@@ -111,11 +111,11 @@ core::Bytes buildBdjo(const AppSpec& app, uint16_t playlistWord = 0x0030) {
 }  // namespace
 
 TEST(BdjoReader, ReadsEveryTableOfAHandAssembledObject) {
-  AppSpec spec;
-  spec.names = {{"eng", "Menu12"}, {"deu", "Mene"}};  // a names block of 18 bytes
+  AppLayout app;
+  app.names = {{"eng", "Menu12"}, {"deu", "Mene"}};  // a names block of 18 bytes
   core::MemoryLog log;
   TBDJO b;
-  ASSERT_EQ(readBDJO(buildBdjo(spec), "00001.bdjo", b, log), BdjoStatus::Ok) << log.text();
+  ASSERT_EQ(readBDJO(buildBdjo(app), "00001.bdjo", b, log), BdjoStatus::Ok) << log.text();
   EXPECT_FALSE(log.errorflag);
   EXPECT_EQ(b.TerminalInfo.default_font, "00001");
   EXPECT_EQ(b.TerminalInfo.initial_HAVi_configuration_id, 3);
@@ -145,12 +145,12 @@ TEST(BdjoReader, ReadsEveryTableOfAHandAssembledObject) {
 TEST(BdjoReader, NamesBlockAndOddPositions) {
   // A names block of 10 bytes whose first name takes 11: that one name, then the
   // block is done and the reader goes on after it (position odd -> one padding byte).
-  AppSpec spec;
-  spec.names = {{"eng", "Seven77"}};
-  spec.namesLengthOverride = 10;
+  AppLayout app;
+  app.names = {{"eng", "Seven77"}};
+  app.namesLengthOverride = 10;
   core::MemoryLog log;
   TBDJO b;
-  ASSERT_EQ(readBDJO(buildBdjo(spec), "x.bdjo", b, log), BdjoStatus::Ok);
+  ASSERT_EQ(readBDJO(buildBdjo(app), "x.bdjo", b, log), BdjoStatus::Ok);
   const Tapplication& a = b.ApplicationManagementTable.applications.at(0);
   ASSERT_EQ(a.names.size(), 1u);
   EXPECT_EQ(a.names[0].name, "Seven77");
@@ -158,11 +158,11 @@ TEST(BdjoReader, NamesBlockAndOddPositions) {
   EXPECT_EQ(a.initial_class_name, "com.example.Main");
 
   // Texts of odd and even lengths all land right.
-  spec.icon = "ic";
-  spec.base = "0000";
-  spec.classpath = "x";
-  spec.params = {"pp"};
-  ASSERT_EQ(readBDJO(buildBdjo(spec), "y.bdjo", b, log), BdjoStatus::Ok);
+  app.icon = "ic";
+  app.base = "0000";
+  app.classpath = "x";
+  app.params = {"pp"};
+  ASSERT_EQ(readBDJO(buildBdjo(app), "y.bdjo", b, log), BdjoStatus::Ok);
   const Tapplication& c = b.ApplicationManagementTable.applications.at(0);
   EXPECT_EQ(c.icon_locator, "ic");
   EXPECT_EQ(c.base_directory, "0000");
@@ -172,9 +172,9 @@ TEST(BdjoReader, NamesBlockAndOddPositions) {
 }
 
 TEST(BdjoReader, WrongFormatAndShortFiles) {
-  AppSpec spec;
-  spec.names = {{"eng", "A"}};
-  core::Bytes img = buildBdjo(spec);
+  AppLayout app;
+  app.names = {{"eng", "A"}};
+  core::Bytes img = buildBdjo(app);
   core::Bytes wrong = img;
   wrong[7] = '9';
   core::MemoryLog log;
