@@ -8,6 +8,7 @@
 #include "clip/ts_synth.h"
 #include "core/log.h"
 #include "support/test_support.h"
+#include "cli/run_cli.h"
 
 namespace fs = std::filesystem;
 using namespace morvex;
@@ -15,23 +16,10 @@ using morvex::test::TempDir;
 
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
+using Result = morvex::test::CliResult;
 
 Result cli(const std::string& args, const fs::path& cwd = {}) {
-  Result r;
-  std::string cmd = std::string("'") + MORVEX_CLI_PATH + "' " + args + " 2>&1";
-  if (!cwd.empty()) cmd = "cd '" + cwd.string() + "' && " + cmd;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
+  return morvex::test::runCli(args, morvex::test::CliStderr::Merge, cwd);
 }
 
 std::string q(const fs::path& p) { return "'" + p.string() + "'"; }

@@ -5,29 +5,16 @@
 
 #include "disc/disc_load.h"
 #include "support/test_support.h"
+#include "cli/run_cli.h"
 
 using namespace morvex;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out, err;
-};
+using CliRun = morvex::test::CliResult;
 
-CliRun cli(const std::string& args) {
-  test::TempDir t;
-  std::string cmd = std::string("'") + MORVEX_CLI_PATH + "' " + args + " >'" + (t / "out").string() + "' 2>'" +
-                    (t / "err").string() + "'";
-  int rc = std::system(cmd.c_str());
-  CliRun r;
-  r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  auto o = test::readFile(t / "out"), e = test::readFile(t / "err");
-  r.out.assign(o.begin(), o.end());
-  r.err.assign(e.begin(), e.end());
-  return r;
-}
+CliRun cli(const std::string& args) { return morvex::test::runCli(args, morvex::test::CliStderr::Separate); }
 
 std::vector<std::string> lines(const std::string& s) {
   std::vector<std::string> v;

@@ -6,30 +6,17 @@
 
 #include "core/binary.h"
 #include "support/test_support.h"
+#include "cli/run_cli.h"
 
 namespace fs = std::filesystem;
 using morvex::test::TempDir;
 
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
+using Result = morvex::test::CliResult;
 
 // Runs morvex-cli with the arguments (already quoted as needed); stderr goes to stdout.
-Result cli(const std::string& args) {
-  Result r;
-  const std::string cmd = std::string("'") + MORVEX_CLI_PATH + "' " + args + " 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+Result cli(const std::string& args) { return morvex::test::runCli(args); }
 
 std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
 

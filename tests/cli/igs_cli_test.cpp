@@ -11,6 +11,7 @@
 #include "igs/rle.h"
 #include "igs/writer.h"
 #include "support/test_support.h"
+#include "cli/run_cli.h"
 
 namespace fs = std::filesystem;
 using morvex::test::TempDir;
@@ -18,23 +19,9 @@ namespace igs = morvex::igs;
 
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
+using Result = morvex::test::CliResult;
 
-Result run(const std::string& args) {
-  Result r;
-  const std::string cmd = std::string("'") + MORVEX_CLI_PATH + "' " + args + " 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+Result run(const std::string& args) { return morvex::test::runCli(args); }
 
 std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
 

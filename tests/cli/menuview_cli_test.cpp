@@ -12,6 +12,7 @@
 #include "menuview/picture_io.h"
 #include "sound/sound.h"
 #include "support/test_support.h"
+#include "cli/run_cli.h"
 
 using namespace morvex;
 using morvex::menuview::Image;
@@ -19,22 +20,8 @@ using morvex::menuview::Rgba;
 
 namespace {
 
-struct CliResult {
-  int status = -1;
-  std::string out;
-};
-
-CliResult runCli(const std::string& args) {
-  CliResult r;
-  const std::string cmd = std::string("'") + MORVEX_CLI_PATH + "' " + args + " 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+using morvex::test::CliResult;
+using morvex::test::runCli;
 
 // Palette entries chosen so the YCrCb round trip of the writer is exact or known.
 Rgba viaYcc(uint8_t r, uint8_t g, uint8_t b) {

@@ -10,6 +10,7 @@
 #include "playlist/mpls_writer.h"
 #include "playlist/synth.h"
 #include "support/test_support.h"
+#include "cli/run_cli.h"
 
 namespace fs = std::filesystem;
 using namespace morvex;
@@ -17,22 +18,10 @@ using morvex::test::TempDir;
 
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
+using Result = morvex::test::CliResult;
 
 Result cli(const std::string& args, bool withStderr = true) {
-  Result r;
-  const std::string cmd = std::string("'") + MORVEX_CLI_PATH + "' " + args + (withStderr ? " 2>&1" : " 2>/dev/null");
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
+  return morvex::test::runCli(args, withStderr ? morvex::test::CliStderr::Merge : morvex::test::CliStderr::Drop);
 }
 
 std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
