@@ -1,4 +1,5 @@
 #include "bdj/bdjo.h"
+#include "core/text.h"
 
 #include <cstdio>
 
@@ -172,9 +173,7 @@ BdjoStatus readBDJOFile(const std::filesystem::path& file, TBDJO& bdjo, core::Lo
 
 namespace {
 std::string hex(uint64_t v, int digits) {
-  char buf[24];
-  std::snprintf(buf, sizeof buf, "%0*llX", digits, (unsigned long long)v);
-  return buf;
+  return core::hexText(v, digits);
 }
 }  // namespace
 

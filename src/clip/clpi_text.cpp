@@ -1,4 +1,5 @@
 #include "clip/clpi_text.h"
+#include "core/text.h"
 
 #include <cstdio>
 
@@ -7,9 +8,7 @@
 namespace morvex::clip {
 
 std::string hexText(uint64_t value, int digits) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%0*llX", digits, (unsigned long long)value);
-  return buf;
+  return core::hexText(value, digits);
 }
 
 std::string thousands(uint64_t value) {

@@ -1,4 +1,5 @@
 #include "hdmv/command_text.h"
+#include "core/text.h"
 
 #include <cstdio>
 
@@ -136,9 +137,7 @@ std::string lineNumberText(int r) {
 }
 
 std::string hexWord(uint32_t v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%08X", v);
-  return buf;
+  return core::hexText(v, 8);
 }
 
 CommandRow comm2str(const TCommand& cmd, int r, CmdContext context) {

@@ -1,4 +1,5 @@
 #include "hdmv/registers.h"
+#include "core/text.h"
 
 #include <cstdio>
 
@@ -52,9 +53,7 @@ constexpr std::string_view kPsrNames[kPsrNamed] = {
 };
 
 std::string hex8(uint32_t v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%08X", v);
-  return buf;
+  return core::hexText(v, 8);
 }
 
 // "[b]PSR7[/b]: 00000000 (0)"

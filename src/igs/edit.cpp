@@ -1,4 +1,5 @@
 #include "igs/edit.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -52,9 +53,7 @@ std::array<uint16_t*, 4> neighbours(TIGbutton& b) { return {&b.upper, &b.lower, 
 }  // namespace
 
 std::string hexText(uint32_t value, int digits) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%0*X", digits, value);
-  return buf;
+  return core::hexText(value, digits);
 }
 
 void newMenu(Menu& menu) {

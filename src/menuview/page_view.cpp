@@ -1,4 +1,5 @@
 #include "menuview/page_view.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,9 +15,7 @@ static constexpr Rgba kLabelInk{0, 0, 0, 255};
 // Registers are shown in at least 4 (PSR 10) and 2 (PSR 11) hex digits; a command may
 // have stored a larger value, which is shown whole rather than cut.
 static std::string hexAtLeast(uint32_t v, int digits) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%0*X", digits, v);
-  return buf;
+  return core::hexText(v, digits);
 }
 
 std::string pageStatus(uint32_t psr10, uint32_t psr11) {

@@ -1,4 +1,5 @@
 #include "playlist/grid_text.h"
+#include "core/text.h"
 
 #include <cstdio>
 
@@ -30,9 +31,7 @@ uint32_t time2ticks(std::string_view t) {
 }
 
 std::string hexText(uint32_t value, int digits) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%0*X", digits, value);
-  return buf;
+  return core::hexText(value, digits);
 }
 
 std::string num3(uint32_t value) {

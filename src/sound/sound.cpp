@@ -1,4 +1,5 @@
 #include "sound/sound.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -34,9 +35,7 @@ std::string withThousands(uint64_t v) {
 }
 
 std::string hex(uint64_t v, int width) {
-  char buf[24];
-  std::snprintf(buf, sizeof buf, "%0*llX", width, static_cast<unsigned long long>(v));
-  return buf;
+  return core::hexText(v, width);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "extdata/ext_data_dump.h"
+#include "core/text.h"
 
 #include <cstdio>
 
@@ -6,9 +7,7 @@ namespace morvex::app {
 
 namespace {
 std::string hexText(uint32_t v, int digits) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%0*X", digits, v);
-  return buf;
+  return core::hexText(v, digits);
 }
 }  // namespace
 
