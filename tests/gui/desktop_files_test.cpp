@@ -84,6 +84,9 @@ class DesktopFilesTest : public QObject {
     const QString update = QStandardPaths::findExecutable("update-mime-database");
     if (update.isEmpty()) QSKIP("update-mime-database is not installed (scripts/setup.sh installs it)");
     QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_DIRS", dir);  // else it notes that the folder is not searched
+    p.setProcessEnvironment(env);
     p.start(update, {dir + "/mime"});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 0);
