@@ -13,6 +13,11 @@ PACKAGES=(
   libgl-dev
   xvfb xauth
   libbluray-bin libbluray-dev ffmpeg
+  librsvg2-bin
+  # Installing and packaging: the checks of scripts/package-check.sh and CPack's
+  # Debian generator (dpkg-shlibdeps computes the package's dependencies).
+  desktop-file-utils appstream libxml2-utils shared-mime-info man-db
+  dpkg-dev file
 )
 
 missing=()

@@ -8,7 +8,7 @@
 int main(int argc, char** argv) {
   CLI::App app{"Morvex command-line tool: inspect, check and rewrite Blu-ray navigation files"};
   app.require_subcommand(1);
-  app.set_version_flag("--version", "morvex-cli 0.1.0");
+  app.set_version_flag("--version", "morvex-cli " MORVEX_VERSION);
 
   auto& regs = morvex::cli::registrations();
   std::stable_sort(regs.begin(), regs.end(), [](const auto& a, const auto& b) { return a.first < b.first; });

@@ -44,6 +44,22 @@ QString quoteExec(const QString& path) {
 
 }  // namespace
 
+QString mimePackageFor(const QString& mimeType) {
+  QFile f(":/desktop/morvex.xml");
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  const QString all = QString::fromUtf8(f.readAll());
+  // The element is copied as it stands, so the user's package and the installed one
+  // say the same; the text between its start and end tags is not interpreted.
+  const int root = all.indexOf("<mime-info");
+  const int rootEnd = root < 0 ? -1 : all.indexOf('>', root);
+  const int begin = all.indexOf("<mime-type type=\"" + mimeType + "\"");
+  const int end = begin < 0 ? -1 : all.indexOf("</mime-type>", begin);
+  if (rootEnd < 0 || end < 0) return {};
+  const QString element = all.mid(begin, end + 12 - begin);
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + all.mid(root, rootEnd + 1 - root) + "\n  " + element +
+         "\n</mime-info>\n";
+}
+
 bool registerFileType(FileType t, const QString& programPath, const QString& dataDir) {
   const FileTypeInfo info = fileTypeInfo(t);
   const QString base = dataDir.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) : dataDir;
@@ -53,14 +69,8 @@ bool registerFileType(FileType t, const QString& programPath, const QString& dat
   if (!QDir().mkpath(mimeDir) || !QDir().mkpath(appDir)) return false;
 
   const QString ext = info.extension.mid(1);
-  const QString mimeXml =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-      "  <mime-type type=\"" + info.mimeType + "\">\n"
-      "    <comment>" + info.typeName + "</comment>\n"
-      "    <glob pattern=\"*." + ext + "\"/>\n"
-      "  </mime-type>\n"
-      "</mime-info>\n";
+  const QString mimeXml = mimePackageFor(info.mimeType);
+  if (mimeXml.isEmpty()) return false;
   if (!writeText(mimeDir + "/morvex-" + ext + ".xml", mimeXml)) return false;
 
   const QString desktopFile = appDir + "/morvex.desktop";

@@ -16,6 +16,11 @@ struct FileTypeInfo {
 };
 FileTypeInfo fileTypeInfo(FileType t);
 
+// A shared-mime-info package holding only `mimeType`, cut from the package the
+// program installs (dist/linux/morvex.xml, built in as a resource); empty when that
+// package has no such type.
+QString mimePackageFor(const QString& mimeType);
+
 // Writes <data>/mime/packages/morvex-<ext>.xml and adds the type to
 // <data>/applications/morvex.desktop, whose Exec line is the program path followed by
 // the quoted file argument. Then asks the desktop databases to refresh (when their
