@@ -48,7 +48,7 @@ void BM_RleEncode1080p(benchmark::State& state) {
   const igs::IndexedPicture pic = menuPicture();
   size_t bytes = 0;
   for (auto _ : state) {
-    core::Bytes out = igs::rleEncode(pic);
+    core::Bytes out = igs::encodeRuns(pic);
     bytes = out.size();
     benchmark::DoNotOptimize(out.data());
   }
@@ -57,9 +57,9 @@ void BM_RleEncode1080p(benchmark::State& state) {
 BENCHMARK(BM_RleEncode1080p)->Unit(benchmark::kMillisecond);
 
 void BM_RleDecode1080p(benchmark::State& state) {
-  const core::Bytes data = igs::rleEncode(menuPicture());
+  const core::Bytes data = igs::encodeRuns(menuPicture());
   for (auto _ : state) {
-    igs::IndexedPicture p = igs::rleDecode(data, 1920, 1080, nullptr);
+    igs::IndexedPicture p = igs::decodeRuns(data, 1920, 1080, nullptr);
     benchmark::DoNotOptimize(p.pixels.data());
   }
   state.counters["rle_bytes"] = double(data.size());
@@ -87,7 +87,7 @@ void BM_LoadMenuFile(benchmark::State& state) {
   const core::Bytes file = igs::saveIGS(m, igs::SaveForm::MenuFile, log);
   for (auto _ : state) {
     igs::Menu back;
-    igs::loadMNU(back, std::span<const uint8_t>(file), log);
+    igs::loadMNU(std::span<const uint8_t>(file), "bench.mnu", back, log);
     benchmark::DoNotOptimize(back.work.data());
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.size()));
@@ -132,7 +132,7 @@ void BM_LoadMenuFromStream(benchmark::State& state) {
   core::NullLog log;
   for (auto _ : state) {
     igs::Menu m;
-    igs::loadMenuFromStream(m, src, igs::kDefaultIgPid, log);
+    igs::loadMenuFromStream(src, igs::kDefaultIgPid, m, log);
     benchmark::DoNotOptimize(m.work.data());
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(std::filesystem::file_size(src)));

@@ -43,7 +43,7 @@ void BM_IndexReadResave(benchmark::State& state) {
   for (auto _ : state) {
     for (const auto& f : files) {
       morvex::nav::TINDX x;
-      morvex::nav::readIndex(f, x, log);
+      morvex::nav::readIndex(f, "index.bdmv", x, log);
       benchmark::DoNotOptimize(morvex::nav::indexBytes(x));
     }
   }
@@ -62,7 +62,7 @@ void BM_MovieObjectReadResave(benchmark::State& state) {
   for (auto _ : state) {
     for (const auto& f : files) {
       morvex::nav::TMOBJ m;
-      morvex::nav::readMovieObjects(f, m, log);
+      morvex::nav::readMovieObjects(f, "MovieObject.bdmv", m, log);
       benchmark::DoNotOptimize(morvex::nav::mobjBytes(m));
     }
   }

@@ -37,7 +37,7 @@ static void BM_ReadAndResaveFixturePlaylists(benchmark::State& state) {
   for (auto _ : state) {
     for (const auto& f : files) {
       playlist::TMPLS m;
-      playlist::readMPLS(f, "bench.mpls", log, m, playlist::ReadOptions{true});
+      playlist::readMPLS(f, "bench.mpls", m, log, playlist::ReadOptions{true});
       core::Bytes out = playlist::buildMPLS(m);
       benchmark::DoNotOptimize(out.data());
       bytes += f.size();

@@ -8,7 +8,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   morvex::core::Bytes image(data, data + size);
   morvex::nav::TINDX x;
   morvex::core::NullLog log;
-  auto r = morvex::nav::readIndex(image, x, log);
-  if (r.good) (void)morvex::nav::indexBytes(x);
+  auto r = morvex::nav::readIndex(image, "fuzz.bdmv", x, log);
+  // A result names its problems exactly when it is not complete.
+  if (r.complete() != r.problems.empty()) __builtin_trap();
+  if (r.usable()) (void)morvex::nav::indexBytes(x);
   return 0;
 }

@@ -11,7 +11,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   morvex::core::NullLog log;
   morvex::igs::Menu menu;
-  bool shown = morvex::igs::loadMNU(menu, std::span<const uint8_t>(data, size), log);
+  auto read = morvex::igs::loadMNU(std::span<const uint8_t>(data, size), "fuzz.mnu", menu, log);
+  if (read.complete() != read.problems.empty()) __builtin_trap();
+  bool shown = read.usable();
   for (unsigned id = 0; id < menu.objects.size() && id < 4; ++id) {
     if (size_t(menu.objects[id].width) * menu.objects[id].height > 1u << 20) continue;
     morvex::igs::Obj2Pic(menu, id, 0, log);
@@ -23,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       // What was read must write and read back.
       auto bytes = morvex::igs::saveIGS(menu, morvex::igs::SaveForm::MenuFile, log);
       morvex::igs::Menu again;
-      morvex::igs::loadMNU(again, std::span<const uint8_t>(bytes), log);
+      morvex::igs::loadMNU(std::span<const uint8_t>(bytes), "again.mnu", again, log);
     }
   }
   return 0;

@@ -14,7 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   core::NullLog log;
   playlist::TMPLS m;
   core::Bytes image(data, data + size);
-  if (playlist::readMPLS(image, "fuzz.mpls", log, m) != playlist::ReadStatus::Ok) return 0;
+  auto read = playlist::readMPLS(image, "fuzz.mpls", m, log);
+  if (read.complete() != read.problems.empty()) __builtin_trap();
+  if (!read.complete()) return 0;
   for (const auto& pi : m.playList.playItems) {
     playlist::playItemRow(pi, 0);
     playlist::angleRows(pi);
@@ -23,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   playlist::exportChapters(m, playlist::ChapterFormat::Frame);
   core::Bytes out = playlist::buildMPLS(m);
   playlist::TMPLS again;
-  if (playlist::readMPLS(out, "again.mpls", log, again) != playlist::ReadStatus::Ok) __builtin_trap();
+  if (!playlist::readMPLS(out, "again.mpls", again, log).complete()) __builtin_trap();
   if (playlist::buildMPLS(again) != out) __builtin_trap();
   playlist::TMPLS chapters = again;
   if (chapters.markStart != 0 && !chapters.playList.playItems.empty())

@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   morvex::core::Bytes image(data, data + size);
   morvex::sound::TSND s;
   morvex::core::NullLog log;
-  morvex::sound::readsound(image, s, log);
+  morvex::sound::readsound(image, "sound.bdmv", s, log);
   (void)morvex::sound::soundBytes(s);
   morvex::sound::TSoundEntries e;
   std::string err;

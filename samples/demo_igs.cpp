@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/text.h"
 #include "demo_registry.h"
 #include "igs/edit.h"
 #include "igs/mux.h"
@@ -88,8 +89,8 @@ struct Author {
     if (!editButtonCell(menu, page, bog, index, column, text, 0)) ok = false;
   }
   void objects(size_t page, size_t bog, size_t index, int startColumn, unsigned first, unsigned last) {
-    cell(page, bog, index, startColumn, hexText(first, 4));
-    cell(page, bog, index, startColumn + 1, hexText(last, 4));
+    cell(page, bog, index, startColumn, core::hexText(first, 4));
+    cell(page, bog, index, startColumn + 1, core::hexText(last, 4));
   }
   void place(size_t page, size_t bog, size_t index, int x, int y) {
     cell(page, bog, index, ColX, std::to_string(x));
@@ -141,9 +142,9 @@ bool writeDemoMenu(DemoContext& ctx) {
     a.objects(0, 0, i, ColSelStart, f.sel0, f.sel2);
     a.cell(0, 0, i, ColSelRepeat, "Y");
     a.objects(0, 0, i, ColActStart, f.act, f.act);
-    a.cell(0, 0, i, ColValue, hexText(i + 1, 4));
-    a.cell(0, 0, i, ColUpper, hexText((i + 2) % 3, 4));
-    a.cell(0, 0, i, ColLower, hexText((i + 1) % 3, 4));
+    a.cell(0, 0, i, ColValue, core::hexText(i + 1, 4));
+    a.cell(0, 0, i, ColUpper, core::hexText((i + 2) % 3, 4));
+    a.cell(0, 0, i, ColLower, core::hexText((i + 1) % 3, 4));
   }
   a.place(0, 1, 0, 1200, 810);
   a.objects(0, 1, 0, ColNormalStart, faces[3].normal, faces[3].normal);
@@ -165,8 +166,8 @@ bool writeDemoMenu(DemoContext& ctx) {
     a.objects(1, 0, i, ColNormalStart, faces[i].normal, faces[i].normal);
     a.objects(1, 0, i, ColSelStart, faces[i].sel0, faces[i].sel2);
     a.objects(1, 0, i, ColActStart, faces[i].act, faces[i].act);
-    a.cell(1, 0, i, ColUpper, hexText(1 - i, 4));
-    a.cell(1, 0, i, ColLower, hexText(1 - i, 4));
+    a.cell(1, 0, i, ColUpper, core::hexText(1 - i, 4));
+    a.cell(1, 0, i, ColLower, core::hexText(1 - i, 4));
   }
   setBogDefault(m, 1, 0, "0000");
   a.commands(1, 0, 0, {{kPlayPL, 1, 0}});

@@ -49,7 +49,7 @@ struct ClipSpan {
 ClipSpan clipSpan(const std::filesystem::path& bdmv, const char* clip, uint32_t seconds) {
   core::NullLog quiet;
   clip::TCLPI c;
-  if (clip::readCLPIFile(bdmv / "CLIPINF" / (std::string(clip) + ".clpi"), c, quiet) == clip::ReadStatus::Ok &&
+  if (clip::readCLPIFile(bdmv / "CLIPINF" / (std::string(clip) + ".clpi"), c, quiet).complete() &&
       !c.SequenceInfo.ATC_sequences.empty() && !c.SequenceInfo.ATC_sequences[0].STC_sequences.empty()) {
     const auto& stc = c.SequenceInfo.ATC_sequences[0].STC_sequences[0];
     return {stc.presentation_start_time, stc.presentation_end_time};

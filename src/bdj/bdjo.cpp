@@ -83,16 +83,32 @@ void readApplication(Reader& r, Tapplication& a) {
 
 }  // namespace
 
-BdjoStatus readBDJO(const core::Bytes& image, const std::string& fileName, TBDJO& out, core::Log& log) {
+core::ReadResult readBDJO(const core::Bytes& image, const std::string& fileName, TBDJO& out, core::Log& log) {
+  core::ReadResult res;
   log.dlog0("Reading [bl]" + fileName + "[/bl]");
   out = TBDJO{};
   Reader r(image);
   out.type_indicator = r.readstring(4);
   out.version = r.readstring(4);
-  if (out.type_indicator != "BDJO" || (out.version != "0100" && out.version != "0200")) return BdjoStatus::WrongFormat;
+  if (out.type_indicator != "BDJO" || (out.version != "0100" && out.version != "0200")) {
+    if (out.type_indicator == "BDJO" && image.size() >= 8)
+      res.refuse(core::ReadIssue::UnsupportedVersion, 4, core::unsupportedVersionMessage(fileName, out.version));
+    else
+      res.refuse(core::ReadIssue::WrongKind, 0, fileName + ": not a BD-J object file");
+    return res;
+  }
+  uint64_t sectionStart = 0;
+  const char* section = "TerminalInfo";
   auto truncated = [&] {
     log.erlog("Unexpected end of file: " + fileName);
-    return BdjoStatus::Truncated;
+    if (sectionStart > image.size())
+      res.addPartial(core::ReadIssue::SectionOutside, sectionStart,
+                     fileName + ": " + section + " starts at " + std::to_string(sectionStart) +
+                         ", outside the file of " + std::to_string(image.size()) + " bytes");
+    else
+      res.addPartial(core::ReadIssue::EndsEarly, image.size(),
+                     fileName + " ends early at " + std::to_string(image.size()) + " (inside " + section + ")");
+    return res;
   };
   for (auto& a : out.start_address) a = r.readlong();
   r.skip(16);
@@ -106,6 +122,8 @@ BdjoStatus readBDJO(const core::Bytes& image, const std::string& fileName, TBDJO
   r.skip(4);
   if (r.overrun()) return truncated();
 
+  sectionStart = out.start_address[1];
+  section = "AppCacheInfo";
   r.seek(out.start_address[1]);
   out.AppCacheInfo.length = r.readlong();
   unsigned n = r.readbyte();
@@ -121,6 +139,8 @@ BdjoStatus readBDJO(const core::Bytes& image, const std::string& fileName, TBDJO
   }
   if (r.overrun()) return truncated();
 
+  sectionStart = out.start_address[2];
+  section = "TableOfAccessiblePlayLists";
   r.seek(out.start_address[2]);
   auto& pl = out.TableOfAccessiblePlayLists;
   pl.length = r.readlong();
@@ -136,6 +156,8 @@ BdjoStatus readBDJO(const core::Bytes& image, const std::string& fileName, TBDJO
   }
   if (r.overrun()) return truncated();
 
+  sectionStart = out.start_address[3];
+  section = "ApplicationManagementTable";
   r.seek(out.start_address[3]);
   auto& amt = out.ApplicationManagementTable;
   amt.length = r.readlong();
@@ -148,25 +170,29 @@ BdjoStatus readBDJO(const core::Bytes& image, const std::string& fileName, TBDJO
   }
   if (r.overrun()) return truncated();
 
+  sectionStart = out.start_address[4];
+  section = "KeyInterestTable";
   r.seek(out.start_address[4]);
   out.key_interest = r.readlong();
   if (r.overrun()) return truncated();
 
+  sectionStart = out.start_address[5];
+  section = "FileAccessInfo";
   r.seek(out.start_address[5]);
   unsigned len = r.readword();
   out.directory_paths = r.readstring(len);
   if (r.overrun()) return truncated();
-  return BdjoStatus::Ok;
+  return res;
 }
 
-BdjoStatus readBDJOFile(const std::filesystem::path& file, TBDJO& bdjo, core::Log& log) {
+core::ReadResult readBDJOFile(const std::filesystem::path& file, TBDJO& bdjo, core::Log& log) {
   core::Bytes image;
   std::string err;
   if (!core::readWholeFile(file, image, err)) {
     log.dlog0("Reading [bl]" + file.filename().string() + "[/bl]");
     log.erlog(err);
     bdjo = TBDJO{};
-    return BdjoStatus::Truncated;
+    return core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, file.filename().string() + ": " + err);
   }
   return readBDJO(image, file.filename().string(), bdjo, log);
 }

@@ -14,6 +14,7 @@
 
 #include "core/binary.h"
 #include "core/log.h"
+#include "core/read_result.h"
 
 namespace morvex::bdj {
 
@@ -107,13 +108,11 @@ struct TBDJO {
   bool operator==(const TBDJO&) const = default;
 };
 
-enum class BdjoStatus { Ok, WrongFormat, Truncated };
-
 // Reads an image. Logs "Reading [bl]name[/bl]"; a wrong type or version gives empty
-// tables and no message; a file shorter than its tables logs an error and keeps what
-// was read before the end.
-BdjoStatus readBDJO(const core::Bytes& image, const std::string& fileName, TBDJO& bdjo, core::Log& log);
-BdjoStatus readBDJOFile(const std::filesystem::path& file, TBDJO& bdjo, core::Log& log);
+// tables, no message, and is refused; a file shorter than its tables logs an error,
+// keeps what was read before the end and is partial.
+core::ReadResult readBDJO(const core::Bytes& image, const std::string& fileName, TBDJO& bdjo, core::Log& log);
+core::ReadResult readBDJOFile(const std::filesystem::path& file, TBDJO& bdjo, core::Log& log);
 
 // ---- Texts of the BDJO page -------------------------------------------------------
 using GridRow = std::vector<std::string>;

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bdj/bdjo.h"
+#include "cli/json_text.h"
 #include "cli/registry.h"
 #include "core/save.h"
 
@@ -13,13 +14,6 @@ using nlohmann::ordered_json;
 namespace morvex::cli {
 
 namespace {
-
-class ErrorOnlyLog : public core::Log {
-protected:
-  void appendLine(const core::FormattedLine& line) override {
-    if (line.text.find("ERROR:") != std::string::npos) std::cerr << line.text.substr(1) << '\n';
-  }
-};
 
 void printRows(const std::string& title, const std::vector<std::string>& head, const bdj::GridRows& rows,
                const std::string& indent = "") {
@@ -75,18 +69,15 @@ ordered_json toJson(const bdj::TBDJO& b) {
 }
 
 int dumpBdjo(const fs::path& file, const core::Bytes& bytes, bool json) {
-  ErrorOnlyLog log;
+  ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
   bdj::TBDJO b;
   auto st = bdj::readBDJO(bytes, file.filename().string(), b, log);
-  if (st == bdj::BdjoStatus::WrongFormat) {
-    fail(core::displayPath(file) + ": not a BD-J object file (type or version)");
-    return exitStatus();
-  }
+  if (!acceptRead(st)) return 1;
   if (json) {
     ordered_json j = toJson(b);
-    if (st == bdj::BdjoStatus::Truncated) j["truncated"] = true;
-    std::cout << j.dump(2) << '\n';
-    return st == bdj::BdjoStatus::Ok ? 0 : 1;
+    if (st.partial()) j["truncated"] = true;
+    std::cout << jsonText(j) << '\n';
+    return st.complete() ? 0 : 1;
   }
   const auto& t = b.TerminalInfo;
   std::cout << core::displayPath(file) << ": " << b.type_indicator << " " << b.version << '\n';
@@ -109,7 +100,7 @@ int dumpBdjo(const fs::path& file, const core::Bytes& bytes, bool json) {
   auto keys = bdj::keyInterestSet(b.key_interest);
   for (size_t i = 0; i < keys.size(); ++i) std::cout << (i ? ", " : " ") << keys[i];
   std::cout << '\n' << "FileAccessInfo: " << b.directory_paths << '\n';
-  return st == bdj::BdjoStatus::Ok ? 0 : 1;
+  return st.complete() ? 0 : 1;
 }
 
 CommandRegistrar reg(55, [](CLI::App&) {

@@ -5,7 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/json_text.h"
 #include "cli/registry.h"
+#include "core/text.h"
 #include "clip/clpi.h"
 #include "clip/clpi_text.h"
 #include "clip/demux.h"
@@ -19,14 +21,6 @@ using nlohmann::ordered_json;
 namespace morvex::cli {
 
 namespace {
-
-// Errors of the read go to stderr; the rest of the reader's log is not wanted here.
-class ErrorOnlyLog : public core::Log {
-protected:
-  void appendLine(const core::FormattedLine& line) override {
-    if (line.text.find("ERROR:") != std::string::npos) std::cerr << line.text.substr(1) << '\n';
-  }
-};
 
 // The stream file of a clip information file that sits in a disc folder
 // (BDMV/CLIPINF/n.clpi -> BDMV/STREAM/n.m2ts), or an empty path.
@@ -135,13 +129,10 @@ ordered_json toJson(const clip::TCLPI& c) {
 }
 
 int dumpClip(const fs::path& file, const core::Bytes& bytes, bool json) {
-  ErrorOnlyLog log;
+  ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
   clip::TCLPI c;
   auto st = clip::readCLPI(bytes, file.filename().string(), c, log);
-  if (st == clip::ReadStatus::InvalidFormat) {
-    fail(core::displayPath(file) + ": not a clip information file");
-    return exitStatus();
-  }
+  if (!acceptRead(st)) return 1;
   fs::path stream = streamOf(file);
   std::error_code ec;
   uint64_t streamSize = stream.empty() ? 0 : fs::file_size(stream, ec);
@@ -149,9 +140,9 @@ int dumpClip(const fs::path& file, const core::Bytes& bytes, bool json) {
   if (json) {
     ordered_json j = toJson(c);
     if (!stream.empty()) j["stream"] = {{"name", stream.filename().string()}, {"size", streamSize}};
-    if (st == clip::ReadStatus::Truncated) j["truncated"] = true;
-    std::cout << j.dump(2) << '\n';
-    return st == clip::ReadStatus::Ok ? 0 : 1;
+    if (st.partial()) j["truncated"] = true;
+    std::cout << jsonText(j) << '\n';
+    return st.complete() ? 0 : 1;
   }
   const auto& ci = c.ClipInfo;
   std::cout << core::displayPath(file) << ": " << c.type_indicator << " " << c.version << '\n';
@@ -172,22 +163,19 @@ int dumpClip(const fs::path& file, const core::Bytes& bytes, bool json) {
     printGrid("ProgramInfo " + std::to_string(i), clip::kHeadCI, clip::programRows(c.ProgramInfo.program_sequences[i]));
   printGrid("CPI", clip::kHeadEPmap, clip::epMapRows(c));
   for (size_t i = 0; i < c.CPI.maps.size() && i < c.CPI.EP_map.size(); ++i) {
-    std::string pid = clip::hexText(c.CPI.EP_map[i].stream_PID, 4);
+    std::string pid = core::hexText(c.CPI.EP_map[i].stream_PID, 4);
     printGrid("EP coarse " + pid, clip::kHeadEPCoarse, clip::epCoarseRows(c.CPI.maps[i]));
     printGrid("EP fine " + pid, clip::kHeadEPfine, clip::epFineRows(c.CPI.maps[i]));
   }
   std::cout << "ClipMark length: " << c.ClipMark_length << '\n';
   std::cout << "ExtensionData: " << core::ExtDatCap(c.ExtensionData) << '\n';
-  return st == clip::ReadStatus::Ok ? 0 : 1;
+  return st.complete() ? 0 : 1;
 }
 
 int resaveClip(const fs::path& in, const core::Bytes& bytes, const fs::path& out) {
-  ErrorOnlyLog log;
+  ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
   clip::TCLPI c;
-  if (clip::readCLPI(bytes, in.filename().string(), c, log) != clip::ReadStatus::Ok) {
-    fail(core::displayPath(in) + ": cannot be read completely; nothing written");
-    return exitStatus();
-  }
+  if (!acceptRead(clip::readCLPI(bytes, in.filename().string(), c, log))) return 1;
   std::string err;
   if (!core::writeFileAtomic(out, clip::writeCLPI(c), err)) {
     fail(core::displayPath(out) + ": " + err);
@@ -196,30 +184,21 @@ int resaveClip(const fs::path& in, const core::Bytes& bytes, const fs::path& out
   return 0;
 }
 
-// Shows "Packet: ..." on stderr while a demux runs, when stderr is a terminal.
-class DemuxLog : public ConsoleLog {
-protected:
-  void setStatus(int panel, const std::string& text) override {
-    if (panel == 0 && !text.empty() && isatty(2)) std::cerr << '\r' << text << std::flush;
-  }
-};
-
 struct DemuxArgs {
   std::string stream, pid, mode, output;
 };
 
 void runDemux(const DemuxArgs& a) {
-  uint32_t pid = 0;
-  try {
-    pid = uint32_t(std::stoul(a.pid, nullptr, 0));
-  } catch (...) {
-    fail("--pid: not a number: " + a.pid);
+  auto parsed = core::parseNumber(a.pid);
+  if (!parsed) {
+    fail("--pid: not a number: " + a.pid, 2);
     return;
   }
-  if (pid > 0x1FFE) {
-    fail("--pid: not a stream PID: " + a.pid);
+  if (*parsed > 0x1FFE) {
+    fail("--pid: not a stream PID: " + a.pid, 2);
     return;
   }
+  const uint32_t pid = uint32_t(*parsed);
   clip::DemuxMode mode;
   if (a.mode.empty()) mode = clip::chooseDemuxMode(pid, false, true, true);
   else if (a.mode == "es") mode = clip::DemuxMode::Elementary;
@@ -227,7 +206,7 @@ void runDemux(const DemuxArgs& a) {
   else if (a.mode == "sup") mode = clip::DemuxMode::Subtitle;
   else if (a.mode == "mnu") mode = clip::DemuxMode::Menu;
   else {
-    fail("--mode: one of es, pes, sup, mnu");
+    fail("--mode: one of es, pes, sup, mnu", 2);
     return;
   }
   fs::path stream = a.stream;
@@ -237,7 +216,7 @@ void runDemux(const DemuxArgs& a) {
     // details of the ProgramInfo row; without clip information just clip and PID.
     std::string clipName = stream.stem().string();
     std::string type = clip::demuxOutputType(pid, mode, mode == clip::DemuxMode::Pes);
-    std::string pidText = clip::hexText(pid, 4), typeText, details;
+    std::string pidText = core::hexText(pid, 4), typeText, details;
     fs::path clpi = stream.parent_path().parent_path() / "CLIPINF" / (clipName + ".clpi");
     core::Bytes bytes;
     std::string err;
@@ -245,7 +224,7 @@ void runDemux(const DemuxArgs& a) {
     if (fs::exists(clpi) && core::readWholeFile(clpi, bytes, err)) {
       core::NullLog quiet;
       clip::TCLPI c;
-      if (clip::readCLPI(bytes, clpi.filename().string(), c, quiet) == clip::ReadStatus::Ok)
+      if (clip::readCLPI(bytes, clpi.filename().string(), c, quiet).complete())
         for (const auto& row : clip::programRows(c))
           if (clip::pidFromText(row[1]) == pid) {
             typeText = row[2];
@@ -257,7 +236,8 @@ void runDemux(const DemuxArgs& a) {
     out = found ? clip::demuxOutputName("", clipName, pidText, typeText, details, type)
                 : clipName + "_PID" + pidText + "." + type;
   }
-  DemuxLog log;
+  ConsoleLog log;
+  log.progressOnTerminal = true;
   core::Progress progress;
   clip::DemuxResult r = clip::savePid(stream, out, pid, mode, log, &progress);
   if (isatty(2)) std::cerr << '\n';
@@ -274,19 +254,22 @@ struct FindArgs {
 
 void runFind(const FindArgs& a) {
   if (a.playlist.empty() == !a.clips) {
-    fail("find: give either --playlist NAME or --clips");
+    fail("find: give either --playlist NAME or --clips", 2);
     return;
   }
-  ErrorOnlyLog quiet;
+  ConsoleLog quiet(ConsoleLog::Show::ErrorsOnly);
   disc::DiscLoad d = disc::loadDisc(disc::discFolderFor(a.dir), disc::LoadOptions{}, quiet);
   if (!d.checkPassed) {
     fail(core::displayPath(a.dir) + ": not a disc folder");
     return;
   }
+  // A search over files that were not read whole would miss references.
+  for (const auto& read : d.reads)
+    if (!acceptRead(read)) return;
   if (!a.playlist.empty()) {
     auto lines = clip::findPlaylistCommands(d.movieObjects, clip::playlistNumber(a.playlist));
     if (a.json) {
-      std::cout << ordered_json{{"playlist", a.playlist}, {"found_in", lines}}.dump(2) << '\n';
+      std::cout << jsonText(ordered_json{{"playlist", a.playlist}, {"found_in", lines}}) << '\n';
       return;
     }
     ConsoleLog log;
@@ -295,6 +278,9 @@ void runFind(const FindArgs& a) {
   }
   // The missing-stream errors go to stderr as they are found; the references follow.
   clip::ClipSearchResult r = clip::findClipReferences(d, quiet);
+  bool goOn = true;
+  for (const auto& read : r.problems) goOn = acceptRead(read) && goOn;
+  if (!goOn) return;
   if (a.json) {
     ordered_json j = ordered_json::object();
     for (size_t i = 0; i < d.clipinfos.size(); ++i) {
@@ -302,7 +288,7 @@ void runFind(const FindArgs& a) {
       for (const auto& row : clip::ciRefRows(d.ciRefs[i])) refs.push_back({{"mpls", row[1]}, {"kind", row[2]}, {"item", row[3]}});
       j[d.clipinfos[i]] = refs;
     }
-    std::cout << ordered_json{{"clips", j}, {"missing_streams", r.missingStreams}}.dump(2) << '\n';
+    std::cout << jsonText(ordered_json{{"clips", j}, {"missing_streams", r.missingStreams}}) << '\n';
     return;
   }
   for (size_t i = 0; i < d.clipinfos.size(); ++i) {

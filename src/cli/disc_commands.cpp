@@ -23,7 +23,11 @@ static CommandRegistrar reg(5, [](CLI::App& app) {
     std::error_code ec;
     if (std::filesystem::is_regular_file(chosen, ec)) chosen = chosen.parent_path();
     auto result = disc::loadDisc(disc::discFolderFor(chosen), opt, log);
-    if (!result.checkPassed || result.stopped) exitStatus() = 1;
+    // Any file that was refused or read only in part makes the check fail; the
+    // reasons close the report on stderr.
+    for (const auto& r : result.reads)
+      for (const auto& p : r.problems) std::cerr << "morvex-cli: " << p.message << '\n';
+    if (!result.checkPassed || result.stopped || !result.allReadsComplete()) exitStatus() = 1;
   });
 });
 

@@ -1,4 +1,5 @@
 // "dump" and "resave": dispatch a disc file to the reader and writer of its kind.
+#include <algorithm>
 #include <iostream>
 
 #include "cli/registry.h"
@@ -50,7 +51,7 @@ static CommandRegistrar reg(0, [](CLI::App& app) {
       fail(core::displayPath(dumpFile) + ": unknown file kind");
       return;
     }
-    exitStatus() = k->dump(dumpFile, bytes, json);
+    exitStatus() = std::max(exitStatus(), k->dump(dumpFile, bytes, json));
   });
 
   auto* resave = app.add_subcommand("resave", "Read a disc file and write it back unchanged to OUT");
@@ -65,7 +66,7 @@ static CommandRegistrar reg(0, [](CLI::App& app) {
       fail(core::displayPath(inFile) + ": unknown file kind");
       return;
     }
-    exitStatus() = k->resave(inFile, bytes, outFile);
+    exitStatus() = std::max(exitStatus(), k->resave(inFile, bytes, outFile));
   });
 });
 

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "cli/registry.h"
+#include "core/text.h"
 #include "core/save.h"
 #include "hdmv/command_edit.h"
 #include "hdmv/command_text.h"
@@ -19,14 +20,6 @@ namespace morvex::cli {
 
 namespace {
 
-// Reads a movie-object file; errors of its contents go to stderr.
-class ErrorOnlyLog : public core::Log {
-protected:
-  void appendLine(const core::FormattedLine& line) override {
-    if (line.text.find("ERROR:") != std::string::npos) std::cerr << line.text.substr(1) << '\n';
-  }
-};
-
 bool loadMovieObjects(const std::string& file, nav::TMOBJ& mobj) {
   core::Bytes bytes;
   std::string err;
@@ -34,14 +27,9 @@ bool loadMovieObjects(const std::string& file, nav::TMOBJ& mobj) {
     fail(core::displayPath(file) + ": " + err);
     return false;
   }
-  ErrorOnlyLog log;
-  const auto result = nav::readMovieObjects(bytes, mobj, log, fs::path(file).filename().string());
-  if (!result.good) {
-    fail(core::displayPath(file) + ": not a movie-object file");
-    return false;
-  }
-  if (result.truncated) std::cerr << core::displayPath(file) << ": the file ends early; showing what was read\n";
-  return true;
+  // Errors of its contents go to stderr; the result decides.
+  ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
+  return acceptRead(nav::readMovieObjects(bytes, fs::path(file).filename().string(), mobj, log));
 }
 
 bool checkObject(const nav::TMOBJ& mobj, int object) {
@@ -78,7 +66,7 @@ bool regOptions(const RegOptionArgs& a, hdmv::RegisterOptions& o) {
   if (!a.country.empty()) {
     if (a.country.size() != 2 || !std::isalpha(static_cast<unsigned char>(a.country[0])) ||
         !std::isalpha(static_cast<unsigned char>(a.country[1]))) {
-      fail("--country takes two letters, such as US");
+      fail("--country takes two letters, such as US", 2);
       return false;
     }
     const uint32_t hi = static_cast<uint32_t>(std::toupper(static_cast<unsigned char>(a.country[0])));
@@ -100,17 +88,12 @@ bool parseAssignment(const std::string& text, hdmv::Registers& regs) {
   uint64_t value = 0;
   bool ok = eq != std::string::npos && number.has_value();
   if (ok) {
-    const std::string v = text.substr(eq + 1);
-    try {
-      size_t used = 0;
-      value = std::stoull(v, &used, 0);
-      ok = used == v.size() && value <= 0xFFFFFFFFull && !v.empty() && v[0] != '-';
-    } catch (...) {
-      ok = false;
-    }
+    auto parsed = core::parseNumber(text.substr(eq + 1), 0xFFFFFFFFull);
+    ok = parsed.has_value();
+    if (ok) value = *parsed;
   }
   if (!ok) {
-    fail("--set " + text + ": expected GPRn=value (n 0-4095) or PSRn=value (n 0-127)");
+    fail("--set " + text + ": expected GPRn=value (n 0-4095) or PSRn=value (n 0-127)", 2);
     return false;
   }
   (psr ? regs.psr[*number] : regs.gpr[*number]) = static_cast<uint32_t>(value);
@@ -134,7 +117,7 @@ void disasm(const DisasmArgs& a) {
   const auto& objects = mobj.movieObjects.objects;
   if (a.object >= 0 || a.format == "bin") {
     if (a.object < 0) {
-      fail("--format bin writes the program of one object: add --object N");
+      fail("--format bin writes the program of one object: add --object N", 2);
       return;
     }
     if (!checkObject(mobj, a.object)) return;

@@ -5,7 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/json_text.h"
 #include "cli/registry.h"
+#include "core/text.h"
 #include "core/save.h"
 #include "igs/dump.h"
 #include "igs/edit.h"
@@ -22,82 +24,26 @@ namespace morvex::cli {
 
 namespace {
 
-// Errors (log lines with ERROR and status-bar errors) go to stderr; the rest is
-// dropped so dumps stay clean.
-class MenuLog : public core::Log {
-public:
-  bool failed = false;
-
-protected:
-  void appendLine(const core::FormattedLine& line) override {
-    if (line.text.find("ERROR:") != std::string::npos) {
-      std::cerr << line.text.substr(1) << '\n';
-      failed = true;
-    }
-  }
-  void showError(const std::string& text) override {
-    if (text == last_) return;  // erlog shows its line and then the status error
-    last_ = text;
-    std::cerr << "ERROR: " << text << '\n';
-    failed = true;
-  }
-
-private:
-  std::string last_;
-};
-
 bool isMenuFile(const core::Bytes& b) { return b.size() >= 13 && b[0] == 'I' && b[1] == 'G'; }
 
-// A BD AV stream: 192-byte source packets with the sync byte after the 4-byte prefix.
-bool isStream(const core::Bytes& b) { return b.size() >= 192 && b.size() % 192 == 0 && b[4] == 0x47; }
-
-std::optional<unsigned> parseNumber(const std::string& text);
-
-// Loads a menu file, or the IG stream `pid` of an AV stream file.
-bool loadMenu(const std::string& file, igs::Menu& menu, MenuLog& log, const std::string& pidText = "0x1400") {
-  core::Bytes bytes;
-  std::string err;
-  if (!core::readWholeFile(file, bytes, err)) {
-    fail(core::displayPath(file) + ": " + err);
-    return false;
-  }
-  if (isStream(bytes)) {
-    auto pid = parseNumber(pidText);
-    if (!pid || *pid >= 0x1FFF) {
-      fail("bad PID " + pidText);
-      return false;
-    }
-    igs::StreamMenu s = igs::extractMenu(file, uint16_t(*pid), log);
-    if (!s.ok) {
-      fail(s.error);
-      return false;
-    }
-    if (!igs::loadMNU(menu, std::span<const uint8_t>(s.framed), log)) {
-      fail(core::displayPath(file) + ": no interactive composition on PID " + igs::hexText(*pid, 4));
-      return false;
-    }
-    return true;
-  }
-  if (!isMenuFile(bytes)) {
-    fail(core::displayPath(file) + ": not a menu file");
-    return false;
-  }
-  if (!igs::loadMNU(menu, std::span<const uint8_t>(bytes), log)) {
-    fail(core::displayPath(file) + ": no interactive composition found");
-    return false;
-  }
-  return true;
+std::optional<unsigned> parseNumber(const std::string& text) {
+  auto v = core::parseNumber(text, 0xFFFF);
+  if (!v) return std::nullopt;
+  return unsigned(*v);
 }
 
-std::optional<unsigned> parseNumber(const std::string& text) {
-  try {
-    size_t used = 0;
-    unsigned long v = std::stoul(text, &used, 0);
-    if (used != text.size() || v > 0xFFFF) return std::nullopt;
-    return unsigned(v);
-  } catch (...) {
-    return std::nullopt;
+// Loads a menu file, or the IG stream `pid` of an AV stream file, through the one menu
+// loader; the read's result decides whether the command goes on.
+bool loadMenu(const std::string& file, igs::Menu& menu, ConsoleLog& log, const std::string& pidText = "0x1400") {
+  auto pid = core::parseNumber(pidText, 0x1FFE);
+  if (!pid) {
+    fail("bad PID " + pidText, 2);
+    return false;
   }
+  if (!acceptRead(igs::loadMenuSource(file, menu, log, uint16_t(*pid)))) return false;
+  // Errors logged while reading are the read's business, settled above.
+  log.errorflag = false;
+  return true;
 }
 
 json effectsJson(const igs::Teffectseq& s) {
@@ -236,26 +182,29 @@ void registerMenu(CLI::App& app) {
   extract->add_option("--pid", a.pid, "IG PID (default 0x1400)");
   extract->add_option("-o,--output", a.out, "menu file to write")->required();
   extract->callback([&a] {
-    auto pid = parseNumber(a.pid);
-    if (!pid || *pid >= 0x1FFF) {
-      fail("bad PID " + a.pid);
+    auto pid = core::parseNumber(a.pid, 0x1FFE);
+    if (!pid) {
+      fail("bad PID " + a.pid, 2);
       return;
     }
-    MenuLog log;
+    // Only errors are printed (on stderr), so dumps stay clean.
+    ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     igs::StreamMenu s = igs::extractMenu(a.in, uint16_t(*pid), log);
     if (!s.ok) {
       fail(s.error);
       return;
     }
     igs::Menu m;
-    if (!igs::loadMNU(m, std::span<const uint8_t>(s.framed), log)) {
-      fail(core::displayPath(a.in) + ": no interactive composition on PID " + igs::hexText(*pid, 4));
+    if (s.framed.empty()) {
+      fail(core::displayPath(a.in) + ": no interactive composition on PID " + core::hexText(*pid, 4));
       return;
     }
+    if (!acceptRead(igs::loadMNU(std::span<const uint8_t>(s.framed), fs::path(a.in).filename().string(), m, log)))
+      return;
     // The units as the stream carries them (every display set), which read as a
     // menu file.
     if (writeOut(a.out, s.framed))
-      std::cout << s.pidPackets << " source packets of PID " << igs::hexText(*pid, 4) << "; menu written to "
+      std::cout << s.pidPackets << " source packets of PID " << core::hexText(*pid, 4) << "; menu written to "
                 << core::displayPath(a.out) << '\n';
   });
 
@@ -265,9 +214,10 @@ void registerMenu(CLI::App& app) {
   dump->add_flag("--json", a.json, "machine-readable JSON output");
   dump->callback([&a] {
     igs::Menu m;
-    MenuLog log;
+    // Only errors are printed (on stderr), so dumps stay clean.
+    ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!loadMenu(a.in, m, log, a.pid)) return;
-    if (a.json) std::cout << menuJson(m).dump(2) << '\n';
+    if (a.json) std::cout << jsonText(menuJson(m)) << '\n';
     else std::cout << igs::dumpMenu(m);
   });
 
@@ -276,7 +226,8 @@ void registerMenu(CLI::App& app) {
   resave->add_option("-o,--output", a.out, "menu file to write")->required();
   resave->callback([&a] {
     igs::Menu m;
-    MenuLog log;
+    // Only errors are printed (on stderr), so dumps stay clean.
+    ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!loadMenu(a.in, m, log)) return;
     if (writeOut(a.out, igs::saveIGS(m, igs::SaveForm::MenuFile, log)))
       std::cout << "Menu written to " << core::displayPath(a.out) << '\n';
@@ -287,7 +238,8 @@ void registerMenu(CLI::App& app) {
   mux->add_option("-o,--output", a.out, "stream file to write")->required();
   mux->callback([&a] {
     igs::Menu m;
-    MenuLog log;
+    // Only errors are printed (on stderr), so dumps stay clean.
+    ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!loadMenu(a.in, m, log)) return;
     core::Bytes ts = igs::muxMenu(m, log);
     if (log.errorflag) {
@@ -304,7 +256,8 @@ void registerMenu(CLI::App& app) {
   exportObjects->add_option("-o,--output", a.out, "folder for the pictures")->required();
   exportObjects->callback([&a] {
     igs::Menu m;
-    MenuLog log;
+    // Only errors are printed (on stderr), so dumps stay clean.
+    ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!loadMenu(a.in, m, log)) return;
     auto pal = parseNumber(a.palette);
     if (!pal || *pal >= m.palettes.size()) {
@@ -329,7 +282,8 @@ void registerMenu(CLI::App& app) {
   exportPalette->add_option("-o,--output", a.out, "FILE.pxml or FILE.act")->required();
   exportPalette->callback([&a] {
     igs::Menu m;
-    MenuLog log;
+    // Only errors are printed (on stderr), so dumps stay clean.
+    ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!loadMenu(a.in, m, log)) return;
     auto pal = parseNumber(a.palette);
     if (!pal || *pal >= m.palettes.size()) {
@@ -353,7 +307,8 @@ void registerMenu(CLI::App& app) {
   import->add_option("-o,--output", a.out, "menu file to write")->required();
   import->callback([&a] {
     igs::Menu m;
-    MenuLog log;
+    // Only errors are printed (on stderr), so dumps stay clean.
+    ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!loadMenu(a.in, m, log)) return;
     std::optional<unsigned> obj, pal;
     if (!a.replaceObject.empty()) {
@@ -383,7 +338,7 @@ void registerMenu(CLI::App& app) {
       return;
     }
     if (writeOut(a.out, igs::saveIGS(m, igs::SaveForm::MenuFile, log)))
-      std::cout << "Object " << igs::hexText(r->objectId, 4) << " with palette " << igs::hexText(r->paletteId, 2)
+      std::cout << "Object " << core::hexText(r->objectId, 4) << " with palette " << core::hexText(r->paletteId, 2)
                 << " written to " << core::displayPath(a.out) << '\n';
   });
 }
@@ -395,23 +350,19 @@ FileKind menuKind() {
   k.matches = [](const fs::path&, const core::Bytes& b) { return isMenuFile(b) && b[10] >= 0x14; };
   k.dump = [](const fs::path& p, const core::Bytes& b, bool asJson) {
     igs::Menu m;
-    MenuLog log;
-    if (!igs::loadMNU(m, std::span<const uint8_t>(b), log)) {
-      fail(core::displayPath(p) + ": no interactive composition found");
-      return 1;
-    }
-    if (asJson) std::cout << menuJson(m).dump(2) << '\n';
+    // Only errors are printed (on stderr), so dumps stay clean.
+    ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
+    if (!acceptRead(igs::loadMNU(std::span<const uint8_t>(b), p.filename().string(), m, log))) return 1;
+    if (asJson) std::cout << jsonText(menuJson(m)) << '\n';
     else std::cout << igs::dumpMenu(m);
     return 0;
   };
   k.resave = [](const fs::path& in, const core::Bytes& b, const fs::path& out) {
     igs::Menu m;
-    MenuLog log;
-    if (!igs::loadMNU(m, std::span<const uint8_t>(b), log)) {
-      fail(core::displayPath(in) + ": no interactive composition found");
-      return 1;
-    }
-    return writeOut(out, igs::saveIGS(m, igs::SaveForm::MenuFile, log)) ? 0 : 1;
+    // Only errors are printed (on stderr), so dumps stay clean.
+    ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
+    if (!acceptRead(igs::loadMNU(std::span<const uint8_t>(b), in.filename().string(), m, log))) return 1;
+    return writeOut(out, igs::saveIGS(m, igs::SaveForm::MenuFile, log)) ? exitStatus() : 1;
   };
   return k;
 }

@@ -10,9 +10,11 @@
 #include "cli/registry.h"
 #include "clip/demux.h"
 #include "core/save.h"
+#include "core/text.h"
 #include "hdmv/command_text.h"
 #include "hdmv/interpreter.h"
 #include "hdmv/registers.h"
+#include "igs/extract.h"
 #include "igs/mux.h"
 #include "igs/reader.h"
 #include "menuview/emulator.h"
@@ -32,49 +34,17 @@ std::string lower(std::string s) {
   return s;
 }
 
-// The IG stream of an AV stream, framed as a menu file: the demultiplexer's menu form
-// of PID 0x1400, read in blocks of whole source packets so a large stream is never
-// held in memory.
-bool extractMenuStream(const fs::path& file, core::Bytes& framed) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    fail(core::displayPath(file) + ": cannot be opened");
-    return false;
-  }
-  clip::PidDemuxer demux(igs::kIgPid, clip::DemuxMode::Menu, [&framed](const uint8_t* p, size_t n) {
-    framed.insert(framed.end(), p, p + n);
-    return true;
-  });
-  std::vector<uint8_t> block(192 * 4096);
-  while (in) {
-    in.read(reinterpret_cast<char*>(block.data()), std::streamsize(block.size()));
-    const size_t got = size_t(in.gcount());
-    if (got >= 192) demux.feed(block.data(), got / 192);  // a trailing partial packet is ignored
-  }
-  demux.flush();
-  if (framed.empty()) {
-    fail(core::displayPath(file) + ": no menu stream (PID 0x1400) found");
-    return false;
-  }
-  return true;
-}
-
-// Loads the menu of a .mnu file, or of an AV stream (.m2ts) through its IG stream.
-bool loadMenu(const fs::path& file, igs::Menu& menu, core::Log& log) {
+// Loads the menu of a menu file, or of an AV stream through its IG stream (the one
+// loader every command uses). Errors go to stderr; a partial menu is shown only with
+// --force.
+bool loadMenu(const fs::path& file, igs::Menu& menu) {
   if (!fs::exists(file)) {
     fail(core::displayPath(file) + ": file not found");
     return false;
   }
-  const std::string ext = lower(file.extension().string());
-  bool read;
-  if (ext == ".m2ts" || ext == ".mts") {
-    core::Bytes framed;
-    if (!extractMenuStream(file, framed)) return false;
-    read = igs::loadMNU(menu, std::span<const uint8_t>(framed), log);
-  } else {
-    read = igs::loadMNU(menu, file, log);
-  }
-  if (!read || !menu.loaded || menu.ics.pages.empty()) {
+  ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
+  if (!acceptRead(igs::loadMenuSource(file, menu, log))) return false;
+  if (!menu.loaded || menu.ics.pages.empty()) {
     fail(core::displayPath(file) + ": no menu could be read");
     return false;
   }
@@ -97,25 +67,18 @@ Image fitPicture(const Image& page, int w, int h) {
 bool parseFit(const std::string& s, int& w, int& h) {
   const auto x = s.find_first_of("xX");
   if (x == std::string::npos) return false;
-  try {
-    w = std::stoi(s.substr(0, x));
-    h = std::stoi(s.substr(x + 1));
-  } catch (...) {
-    return false;
-  }
-  return w > 2 && h > 2 && w <= 16384 && h <= 16384;
+  auto pw = core::parseNumber(s.substr(0, x), 16384), ph = core::parseNumber(s.substr(x + 1), 16384);
+  if (!pw || !ph) return false;
+  w = int(*pw);
+  h = int(*ph);
+  return w > 2 && h > 2;
 }
 
 bool parseNumber(const std::string& s, unsigned& v) {
-  try {
-    size_t used = 0;
-    const unsigned long n = std::stoul(s, &used, 0);
-    if (used != s.size() || n > 0xFFFF) return false;
-    v = unsigned(n);
-    return true;
-  } catch (...) {
-    return false;
-  }
+  auto n = core::parseNumber(s, 0xFFFF);
+  if (!n) return false;
+  v = unsigned(*n);
+  return true;
 }
 
 bool writeOutput(const Image& img, const std::string& out) {
@@ -132,7 +95,7 @@ struct Session {
   igs::Menu menu;
   hdmv::Registers regs;
   DisplayOptions options;
-  ConsoleLog log{true};
+  ConsoleLog log{ConsoleLog::Show::Nothing};
   std::unique_ptr<PageView> view;
   hdmv::Interpreter interp{regs};
   std::unique_ptr<MenuEmulator> emu;
@@ -156,8 +119,7 @@ struct RenderArgs {
 
 void render(const RenderArgs& a) {
   Session s;
-  core::MemoryLog quiet;
-  if (!loadMenu(a.file, s.menu, quiet)) return;
+  if (!loadMenu(a.file, s.menu)) return;
   if (a.page < 0 || size_t(a.page) >= s.menu.ics.pages.size()) {
     fail("page " + std::to_string(a.page) + " does not exist (the menu has " +
          std::to_string(s.menu.ics.pages.size()) + ")");
@@ -178,7 +140,7 @@ void render(const RenderArgs& a) {
   int fw = 0, fh = 0;
   if (!a.fit.empty()) {
     if (!parseFit(a.fit, fw, fh)) {
-      fail("--fit wants WIDTHxHEIGHT, for example 962x542");
+      fail("--fit wants WIDTHxHEIGHT, for example 962x542", 2);
       return;
     }
     s.options.fullScreen = true;
@@ -196,7 +158,7 @@ void render(const RenderArgs& a) {
   const igs::TPage& page = s.menu.ics.pages[size_t(a.page)];
   unsigned selected = page.defaultSelected;
   if (!a.select.empty() && !parseNumber(a.select, selected)) {
-    fail("--select wants a button id (decimal or 0x hex)");
+    fail("--select wants a button id (decimal or 0x hex)", 2);
     return;
   }
   s.regs.psr[10] = selected < s.view->states().size() ? selected : 0xFFFF;
@@ -282,12 +244,11 @@ void play(const PlayArgs& a) {
   if (!parseKeys(a.keys, keys)) return;
   int fw = 0, fh = 0;
   if (!a.fit.empty() && !parseFit(a.fit, fw, fh)) {
-    fail("--fit wants WIDTHxHEIGHT, for example 962x542");
+    fail("--fit wants WIDTHxHEIGHT, for example 962x542", 2);
     return;
   }
   Session s;
-  core::MemoryLog quiet;
-  if (!loadMenu(a.file, s.menu, quiet)) return;
+  if (!loadMenu(a.file, s.menu)) return;
   if (a.page < 0 || size_t(a.page) >= s.menu.ics.pages.size()) {
     fail("page " + std::to_string(a.page) + " does not exist");
     return;
@@ -306,10 +267,11 @@ void play(const PlayArgs& a) {
     std::string err;
     sound::TSND snd;
     core::MemoryLog quietSound;
-    if (!core::readWholeFile(soundFile, image, err) || !sound::readsound(image, snd, quietSound).good) {
-      fail(core::displayPath(soundFile) + ": not a sound file" + (err.empty() ? "" : " (" + err + ")"));
+    if (!core::readWholeFile(soundFile, image, err)) {
+      fail(core::displayPath(soundFile) + ": " + err);
       return;
     }
+    if (!acceptRead(sound::readsound(image, soundFile.filename().string(), snd, quietSound))) return;
     s.view->soundCount = unsigned(snd.entries.size());
     s.options.playSound = true;
   }

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/json_text.h"
 #include "cli/registry.h"
 #include "core/save.h"
 #include "nav/index.h"
@@ -47,18 +48,11 @@ json extensionDataJson(const core::TExtensionData& x) {
   return j;
 }
 
-// Reads an image with a silent log; on failure prints what the reader reported.
-bool readQuietly(const fs::path& p, const std::function<bool(core::Log&)>& read) {
-  core::MemoryLog log;
-  bool ok = read(log);
-  if (!ok) {
-    std::string msg;
-    for (const auto& line : log.plainLines())
-      if (line.rfind("ERROR: ", 0) == 0) msg += (msg.empty() ? "" : "; ") + line.substr(7);
-      else if (line.rfind("Error in ", 0) == 0) msg += (msg.empty() ? "" : "; ") + line;
-    fail(core::displayPath(p) + ": " + (msg.empty() ? std::string("cannot be read") : msg));
-  }
-  return ok;
+// Reads an image printing only the reader's error lines; the result decides, and its
+// problems are printed.
+bool readQuietly(const std::function<core::ReadResult(core::Log&)>& read) {
+  ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
+  return acceptRead(read(log));
 }
 
 int writeOutput(const fs::path& out, const core::Bytes& bytes) {
@@ -104,17 +98,11 @@ std::string titleText(const nav::TTitle& t, bool isTitle) {
 }
 
 bool readIndexFile(const fs::path& p, const core::Bytes& bytes, nav::TINDX& x) {
-  return readQuietly(p, [&](core::Log& log) {
-    auto r = nav::readIndex(bytes, x, log, p.filename().string());
-    return r.good && !r.truncated;
-  });
+  return readQuietly([&](core::Log& log) { return nav::readIndex(bytes, p.filename().string(), x, log); });
 }
 
 bool readMobjFile(const fs::path& p, const core::Bytes& bytes, nav::TMOBJ& m) {
-  return readQuietly(p, [&](core::Log& log) {
-    auto r = nav::readMovieObjects(bytes, m, log, p.filename().string());
-    return r.good && !r.truncated;
-  });
+  return readQuietly([&](core::Log& log) { return nav::readMovieObjects(bytes, p.filename().string(), m, log); });
 }
 
 int dumpIndex(const fs::path& p, const core::Bytes& bytes, bool asJson) {
@@ -131,7 +119,6 @@ int dumpIndex(const fs::path& p, const core::Bytes& bytes, bool asJson) {
               {"reserved", hexBytes(x.reserved.data(), x.reserved.size())},
               {"appInfoLength", x.appInfoLength},
               {"appInfoFlags", x.appInfoFlags},
-              {"contentProviderData", x.contentProviderData},
               {"indexes",
                {{"indexesLength", ix.length},
                 {"firstPlayback", titleJson(ix.firstPlayback, false)},
@@ -139,8 +126,9 @@ int dumpIndex(const fs::path& p, const core::Bytes& bytes, bool asJson) {
                 {"numberOfTitles", ix.titles.size()},
                 {"titles", titles}}},
               {"extensionData", extensionDataJson(x.extensionData)}};
-    std::cout << j.dump(2) << '\n';
-    return 0;
+    putText(j, "contentProviderData", x.contentProviderData);
+    std::cout << jsonText(j) << '\n';
+    return exitStatus();
   }
   std::cout << p.filename().string() << ": " << fourcc(x.typeIndicator) << " version " << fourcc(x.version) << '\n'
             << "Indexes start address: " << x.indexesStartAddress << '\n'
@@ -181,7 +169,7 @@ int dumpMobj(const fs::path& p, const core::Bytes& bytes, bool asJson) {
                 {"numberOfObjects", objs.objects.size()},
                 {"objects", list}}},
               {"extensionData", extensionDataJson(m.extensionData)}};
-    std::cout << j.dump(2) << '\n';
+    std::cout << jsonText(j) << '\n';
     return 0;
   }
   std::cout << p.filename().string() << ": " << m.typeIndicator << " version " << m.version << '\n'

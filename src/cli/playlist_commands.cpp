@@ -4,7 +4,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/json_text.h"
 #include "cli/registry.h"
+#include "core/text.h"
 #include "core/save.h"
 #include "playlist/chapters.h"
 #include "playlist/grid_text.h"
@@ -21,15 +23,11 @@ namespace {
 
 using namespace morvex::playlist;
 
-// Reads a playlist image; on failure prints the reader's messages to stderr and sets
-// the exit status. Truncated playlists are refused: a command never works on a part.
+// Reads a playlist image; its error lines go to stderr and the result decides (a
+// partial playlist is worked on only with --force).
 bool loadPlaylist(const fs::path& p, const core::Bytes& bytes, TMPLS& m) {
-  core::MemoryLog log;
-  ReadStatus st = readMPLS(bytes, core::displayPath(p), log, m, ReadOptions{true});
-  if (st == ReadStatus::Ok) return true;
-  for (const auto& l : log.plainLines()) std::cerr << l << '\n';
-  fail(core::displayPath(p) + ": not read");
-  return false;
+  ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
+  return acceptRead(readMPLS(bytes, core::displayPath(p), m, log, ReadOptions{true}));
 }
 
 bool loadPlaylistFile(const fs::path& p, TMPLS& m) {
@@ -63,8 +61,8 @@ void dumpText(const fs::path& p, const TMPLS& m) {
   const auto& ai = m.appInfo;
   std::cout << "AppInfoPlayList: playback type " << unsigned(ai.playbackType);
   if (ai.playbackType >= 1 && ai.playbackType <= 3) std::cout << " (" << playbackTypeItems()[ai.playbackType - 1] << ")";
-  std::cout << ", playback count " << ai.playbackCount << ", UO " << hexText(ai.uoMask1, 8) << " "
-            << hexText(ai.uoMask2, 8) << ", random access " << unsigned(ai.PlayList_random_access_flag)
+  std::cout << ", playback count " << ai.playbackCount << ", UO " << core::hexText(ai.uoMask1, 8) << " "
+            << core::hexText(ai.uoMask2, 8) << ", random access " << unsigned(ai.PlayList_random_access_flag)
             << ", audio mix " << unsigned(ai.audio_mix_app_flag) << ", bypass mixer "
             << unsigned(ai.lossless_may_bypass_mixer_flag) << '\n';
 
@@ -214,7 +212,7 @@ FileKind playlistKind() {
   k.dump = [](const fs::path& p, const core::Bytes& b, bool asJson) {
     TMPLS m;
     if (!loadPlaylist(p, b, m)) return exitStatus();
-    if (asJson) std::cout << dumpJson(m).dump(2) << '\n';
+    if (asJson) std::cout << jsonText(dumpJson(m)) << '\n';
     else dumpText(p, m);
     return 0;
   };
@@ -288,7 +286,7 @@ static CommandRegistrar reg(40, [](CLI::App& app) {
       fail(core::displayPath(impFile) + ": " + err);
       return;
     }
-    ConsoleLog log(impQuiet);
+    ConsoleLog log(impQuiet ? ConsoleLog::Show::ErrorsOnly : ConsoleLog::Show::Everything);
     ChapterResult r = importChapters(m, std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), *f, log);
     if (!r.ok) {
       fail(r.error);

@@ -7,9 +7,46 @@
 namespace morvex::cli {
 
 void ConsoleLog::appendLine(const core::FormattedLine& line) {
-  if (quiet_) return;
+  if (show_ == Show::Nothing) return;
   std::string text = line.text.empty() ? std::string() : line.text.substr(1);
-  std::cout << text << '\n';
+  if (line.severity == core::Severity::Error) {
+    std::cout << std::flush;
+    std::cerr << text << '\n';
+    // erlog prints its line and then shows the same text as the status error.
+    lastError_ = core::stripTags(text.rfind("ERROR: ", 0) == 0 ? text.substr(7) : text);
+    return;
+  }
+  if (show_ == Show::Everything) std::cout << text << '\n';
+}
+
+void ConsoleLog::showError(const std::string& text) {
+  if (show_ == Show::Nothing) return;
+  if (text == lastError_) return;
+  lastError_ = text;
+  std::cout << std::flush;
+  std::cerr << "ERROR: " << text << '\n';
+}
+
+void ConsoleLog::setStatus(int panel, const std::string& text) {
+  if (progressOnTerminal && panel == 0 && !text.empty() && isatty(2)) std::cerr << '\r' << text << std::flush;
+}
+
+bool& forced() {
+  static bool force = false;
+  return force;
+}
+
+bool acceptRead(const core::ReadResult& result) {
+  if (result.complete()) return true;
+  for (const auto& p : result.problems) std::cerr << "morvex-cli: " << p.message << '\n';
+  exitStatus() = 1;
+  if (result.refused()) return false;
+  if (forced()) {
+    std::cerr << "morvex-cli: going on with what was read (--force)\n";
+    return true;
+  }
+  std::cerr << "morvex-cli: nothing written (the read was partial; --force writes what was read)\n";
+  return false;
 }
 
 int& exitStatus() {

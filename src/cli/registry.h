@@ -2,27 +2,51 @@
 // Subcommand registration for morvex-cli. Each area's <area>_commands.cpp defines a
 // static CommandRegistrar whose function adds that area's subcommands to the app;
 // main() runs every registrar, so no file grows into a switchboard.
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
+#include "core/binary.h"
 #include "core/log.h"
+#include "core/read_result.h"
 
 namespace morvex::cli {
 
-// Log that prints plain text to stdout (tags removed; red ERROR lines to stderr).
+// The command line's one log. Lines are printed as plain text (tags removed): error
+// lines on stderr, the rest on stdout. With `ErrorsOnly` only the errors are printed
+// (commands whose stdout is their output); with `Nothing` the log is silent.
 class ConsoleLog : public core::Log {
 public:
-  explicit ConsoleLog(bool quiet = false) : quiet_(quiet) {}
+  enum class Show { Everything, ErrorsOnly, Nothing };
+  explicit ConsoleLog(Show show = Show::Everything) : show_(show) {}
+
+  // Long work (a demux): the status line ("Packet: ...") is shown on stderr while it
+  // runs, when stderr is a terminal.
+  bool progressOnTerminal = false;
 
 protected:
   void appendLine(const core::FormattedLine& line) override;
+  // A status-bar error that no error line carried ("File format error") is printed on
+  // stderr as "ERROR: <text>".
+  void showError(const std::string& text) override;
+  void setStatus(int panel, const std::string& text) override;
 
 private:
-  bool quiet_;
+  Show show_;
+  std::string lastError_;
 };
+
+// True when the user gave --force: commands write their output even from a partial
+// read (the exit status stays 1).
+bool& forced();
+
+// The verdict on one read of an input. A complete read goes on. A partial read prints
+// its problems on stderr, sets exit status 1 and goes on only with --force. A refused
+// read prints its reason, sets exit status 1 and stops.
+bool acceptRead(const core::ReadResult& result);
 
 // Exit status a subcommand's handler leaves for main().
 int& exitStatus();
@@ -42,13 +66,6 @@ std::vector<std::pair<int, Registration>>& registrations();
 // Finds or creates a subcommand shared by several areas (such as "dump"), so each
 // area can add its own file kinds to it.
 CLI::App* sharedSubcommand(CLI::App& app, const std::string& name, const std::string& description);
-
-}  // namespace morvex::cli
-
-#include <filesystem>
-#include "core/binary.h"
-
-namespace morvex::cli {
 
 // A disc-file kind that "dump" and "resave" understand. Kinds are matched by their
 // type indicator (the first four bytes) or, failing that, by file name.

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/json_text.h"
 #include "cli/registry.h"
 #include "core/save.h"
 #include "sound/sound.h"
@@ -15,7 +16,7 @@ namespace morvex::cli {
 
 namespace navfmt {
 nlohmann::json extensionDataJson(const core::TExtensionData& x);
-bool readQuietly(const fs::path& p, const std::function<bool(core::Log&)>& read);
+bool readQuietly(const std::function<core::ReadResult(core::Log&)>& read);
 int writeOutput(const fs::path& out, const core::Bytes& bytes);
 }  // namespace navfmt
 
@@ -24,12 +25,7 @@ namespace {
 using namespace navfmt;
 
 bool readSoundFile(const fs::path& p, const core::Bytes& bytes, sound::TSND& s) {
-  return readQuietly(p, [&](core::Log& log) {
-    auto r = sound::readsound(bytes, s, log);
-    if (!r.good) log.erlog("not a sound file (type BCLK, version 0100 or 0200)");
-    else if (r.truncated) log.erlog("the file ends before its index, sounds or ExtensionData");
-    return r.good && !r.truncated;
-  });
+  return readQuietly([&](core::Log& log) { return sound::readsound(bytes, p.filename().string(), s, log); });
 }
 
 bool loadSoundFile(const fs::path& p, sound::TSND& s) {
@@ -61,7 +57,7 @@ int dumpSound(const fs::path& p, const core::Bytes& bytes, bool asJson) {
               {"numberOfEntries", s.entries.size()},
               {"entries", entries},
               {"extensionData", extensionDataJson(s.extensionData)}};
-    std::cout << j.dump(2) << '\n';
+    std::cout << jsonText(j) << '\n';
     return 0;
   }
   std::cout << p.filename().string() << ": " << s.typeIndicator << " version " << s.version << '\n'
@@ -106,7 +102,7 @@ static CommandRegistrar reg(20, [](CLI::App& app) {
            std::to_string(s.entries.size()) + ")");
       return;
     }
-    exitStatus() = writeOutput(expOut, sound::mkWav(s.entries[size_t(expEntry)]));
+    writeOutput(expOut, sound::mkWav(s.entries[size_t(expEntry)]));
   });
 
   auto* imp = snd->add_subcommand("import", "Add a WAV file (48 kHz, 16 bit, PCM) as a new sound entry");
@@ -144,8 +140,7 @@ static CommandRegistrar reg(20, [](CLI::App& app) {
       return;
     }
     sound::layoutSound(s);
-    exitStatus() = writeOutput(impOut, sound::soundBytes(s));
-    if (exitStatus() == 0) std::cout << "Sound entry " << sound::soundNumberText(size_t(at)) << " added\n";
+    if (writeOutput(impOut, sound::soundBytes(s)) == 0) std::cout << "Sound entry " << sound::soundNumberText(size_t(at)) << " added\n";
   });
 });
 

@@ -50,7 +50,7 @@ bool applyToClpi(const disc::DiscLoad& disc, const playlist::TPlayItem& item, TC
     return false;
   }
   TCLPI fresh = clpi;
-  if (readCLPIFile(disc.folder / "CLIPINF" / (item.clipName + disc.names.clipinfext), fresh, log) != ReadStatus::Ok) {
+  if (!readCLPIFile(disc.folder / "CLIPINF" / (item.clipName + disc.names.clipinfext), fresh, log).complete()) {
     clpi = std::move(fresh);
     return false;
   }

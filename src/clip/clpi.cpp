@@ -1,4 +1,5 @@
 #include "clip/clpi.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <fstream>
@@ -202,7 +203,8 @@ void readCPI(Reader& r, TCPI& cpi) {
 
 }  // namespace
 
-ReadStatus readCLPI(const core::Bytes& image, const std::string& fileName, TCLPI& clpi, core::Log& log) {
+core::ReadResult readCLPI(const core::Bytes& image, const std::string& fileName, TCLPI& clpi, core::Log& log) {
+  core::ReadResult res;
   log.dlog0("Reading [bl]" + fileName + "[/bl]");
   Reader r(image);
   std::string type = r.readstring(4);
@@ -211,7 +213,11 @@ ReadStatus readCLPI(const core::Bytes& image, const std::string& fileName, TCLPI
   clpi.version = version;
   if (type != "HDMV" || (version != "0100" && version != "0200")) {
     log.erlog("Invalid format: " + fileName);
-    return ReadStatus::InvalidFormat;
+    if (type == "HDMV" && image.size() >= 8)
+      res.refuse(core::ReadIssue::UnsupportedVersion, 4, core::unsupportedVersionMessage(fileName, version));
+    else
+      res.refuse(core::ReadIssue::WrongKind, 0, fileName + ": not a clip information file");
+    return res;
   }
   TCLPI m;
   m.type_indicator = type;
@@ -222,46 +228,66 @@ ReadStatus readCLPI(const core::Bytes& image, const std::string& fileName, TCLPI
   m.ClipMark_start = r.readlong();
   m.ExtensionData_start = r.readlong();
   r.skip(12);
-  auto finish = [&](ReadStatus st) {
+  uint64_t sectionStart = 0;
+  const char* section = "ClipInfo";
+  // Only called for a read that ran past the end of the image.
+  auto finish = [&]() {
     clpi = std::move(m);
-    if (st == ReadStatus::Truncated) log.erlog("Unexpected end of file: " + fileName);
-    return st;
+    log.erlog("Unexpected end of file: " + fileName);
+    if (sectionStart > image.size())
+      res.addPartial(core::ReadIssue::SectionOutside, sectionStart,
+                     fileName + ": " + section + " starts at " + std::to_string(sectionStart) +
+                         ", outside the file of " + std::to_string(image.size()) + " bytes");
+    else
+      res.addPartial(core::ReadIssue::EndsEarly, image.size(),
+                     fileName + " ends early at " + std::to_string(image.size()) + " (inside " + section + ")");
+    return res;
   };
   readClipInfo(r, m.ClipInfo);
-  if (r.overrun()) return finish(ReadStatus::Truncated);
+  if (r.overrun()) return finish();
+  sectionStart = m.SequenceInfo_start;
+  section = "SequenceInfo";
   r.seek(m.SequenceInfo_start);
   readSequenceInfo(r, m.SequenceInfo);
-  if (r.overrun()) return finish(ReadStatus::Truncated);
+  if (r.overrun()) return finish();
+  sectionStart = m.ProgramInfo_start;
+  section = "ProgramInfo";
   r.seek(m.ProgramInfo_start);
   readProgramInfo(r, m.ProgramInfo);
-  if (r.overrun()) return finish(ReadStatus::Truncated);
+  if (r.overrun()) return finish();
+  sectionStart = m.CPI_start;
+  section = "CPI";
   r.seek(m.CPI_start);
   readCPI(r, m.CPI);
-  if (r.overrun()) return finish(ReadStatus::Truncated);
+  if (r.overrun()) return finish();
+  sectionStart = m.ClipMark_start;
+  section = "ClipMark";
   r.seek(m.ClipMark_start);
   m.ClipMark_length = r.readlong();
-  if (r.overrun()) return finish(ReadStatus::Truncated);
+  if (r.overrun()) return finish();
   // The ClipMark body, bounded by what the file holds (a bad length cannot make us
   // keep more than the image).
   m.ClipMark_data = r.readbytes(std::min<size_t>(m.ClipMark_length, r.remaining()));
   if (m.ExtensionData_start != 0) {
+    sectionStart = m.ExtensionData_start;
+    section = "ExtensionData";
     r.seek(m.ExtensionData_start);
     core::ReadExtensionData(r, m.ExtensionData);
-    if (r.overrun()) return finish(ReadStatus::Truncated);
+    if (r.overrun()) return finish();
   }
   clpi = std::move(m);
   size_t firstStreams = clpi.ProgramInfo.program_sequences.empty() ? 0 : clpi.ProgramInfo.program_sequences[0].streams.size();
   log.log2("[b]" + std::to_string(firstStreams) + "[/b] Program stream(s) found.");
-  return ReadStatus::Ok;
+  return res;
 }
 
-ReadStatus readCLPIFile(const std::filesystem::path& file, TCLPI& clpi, core::Log& log) {
+core::ReadResult readCLPIFile(const std::filesystem::path& file, TCLPI& clpi, core::Log& log) {
   core::Bytes image;
   std::string err;
   if (!core::readWholeFile(file, image, err)) {
     log.dlog0("Reading [bl]" + file.filename().string() + "[/bl]");
     log.erlog(err);
-    return ReadStatus::Truncated;
+    return core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, file.filename().string() + ": " + err);
   }
   return readCLPI(image, file.filename().string(), clpi, log);
 }
@@ -539,7 +565,7 @@ std::string setATCdeltaCell(TCLPI& c, int index, int column, const std::string& 
         }
         e.ATC_delta = x;
       }
-      return hexText(e.ATC_delta, 8);
+      return core::hexText(e.ATC_delta, 8);
     case 2:
       if (!incomplete) e.following_clip = text.substr(0, 5);
       return e.following_clip;

@@ -18,6 +18,7 @@
 #include "core/binary.h"
 #include "core/extension_data.h"
 #include "core/log.h"
+#include "core/read_result.h"
 #include "core/save.h"
 
 namespace morvex::clip {
@@ -156,19 +157,15 @@ struct TCLPI {
   bool operator==(const TCLPI&) const = default;
 };
 
-enum class ReadStatus {
-  Ok,
-  InvalidFormat,  // wrong type indicator or version; only those two fields changed
-  Truncated,      // the file ended inside a table; what was read is kept
-};
-
 // Reads a clip information image into `clpi`. Logs "Reading [bl]name[/bl]" first, an
 // error for a wrong format ("Invalid format: " + name) or a short file, and on success
 // "[b]n[/b] Program stream(s) found." (n = streams of the first program sequence).
-ReadStatus readCLPI(const core::Bytes& image, const std::string& fileName, TCLPI& clpi, core::Log& log);
+// A wrong type indicator or version is refused (only those two fields change); a file
+// that ends inside a table is partial and keeps what was read.
+core::ReadResult readCLPI(const core::Bytes& image, const std::string& fileName, TCLPI& clpi, core::Log& log);
 
 // Reads a file from disc (an open or read failure logs the system's message).
-ReadStatus readCLPIFile(const std::filesystem::path& file, TCLPI& clpi, core::Log& log);
+core::ReadResult readCLPIFile(const std::filesystem::path& file, TCLPI& clpi, core::Log& log);
 
 // The ClipInfo length the writer computes: 176, plus 2 + 14 n with the ATC delta
 // block, plus 2 + 6 m for the font block of application type 6.

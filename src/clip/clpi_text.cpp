@@ -7,10 +7,6 @@
 
 namespace morvex::clip {
 
-std::string hexText(uint64_t value, int digits) {
-  return core::hexText(value, digits);
-}
-
 std::string thousands(uint64_t value) {
   std::string d = std::to_string(value), out;
   int n = int(d.size());
@@ -80,7 +76,7 @@ GridRows programRows(const TProgram_sequences& p) {
   GridRows rows;
   for (size_t i = 0; i < p.streams.size(); ++i) {
     const auto& s = p.streams[i];
-    rows.push_back({std::to_string(i + 1), hexText(s.PID, 4), codingTypeName(s.coding_type), streamDetails(s)});
+    rows.push_back({std::to_string(i + 1), core::hexText(s.PID, 4), codingTypeName(s.coding_type), streamDetails(s)});
   }
   return rows;
 }
@@ -94,7 +90,7 @@ GridRows sequenceRows(const TCLPI& c) {
   GridRows rows;
   const auto& a = c.SequenceInfo.ATC_sequences;
   for (size_t i = 0; i < a.size(); ++i)
-    rows.push_back({std::to_string(i), hexText(a[i].SPN_ATC_start, 8), std::to_string(a[i].STC_sequences.size()),
+    rows.push_back({std::to_string(i), core::hexText(a[i].SPN_ATC_start, 8), std::to_string(a[i].STC_sequences.size()),
                     std::to_string(a[i].offset_STC_id)});
   return rows;
 }
@@ -104,7 +100,7 @@ GridRows stcRows(const TCLPI& c) {
   const auto& a = c.SequenceInfo.ATC_sequences;
   for (size_t i = 0; i < a.size(); ++i)
     for (const auto& s : a[i].STC_sequences)
-      rows.push_back({std::to_string(i), hexText(s.PCR_PID, 4), hexText(s.SPN_STC_start, 8),
+      rows.push_back({std::to_string(i), core::hexText(s.PCR_PID, 4), core::hexText(s.SPN_STC_start, 8),
                       clock45k(s.presentation_start_time), clock45k(s.presentation_end_time)});
   return rows;
 }
@@ -113,7 +109,7 @@ GridRows atcDeltaRows(const TCLPI& c) {
   GridRows rows;
   const auto& v = c.ClipInfo.ATC_delta_entries;
   for (size_t i = 0; i < v.size(); ++i)
-    rows.push_back({std::to_string(i), hexText(v[i].ATC_delta, 8), v[i].following_clip, v[i].clip_codec});
+    rows.push_back({std::to_string(i), core::hexText(v[i].ATC_delta, 8), v[i].following_clip, v[i].clip_codec});
   return rows;
 }
 
@@ -128,8 +124,8 @@ GridRows epMapRows(const TCLPI& c) {
   GridRows rows;
   const auto& v = c.CPI.EP_map;
   for (size_t i = 0; i < v.size(); ++i)
-    rows.push_back({std::to_string(i), hexText(v[i].stream_PID, 4), hexText(v[i].EP_stream_type, 1),
-                    hexText(v[i].num_coarse, 4), hexText(v[i].num_fine, 5), hexText(v[i].map_start_address, 8)});
+    rows.push_back({std::to_string(i), core::hexText(v[i].stream_PID, 4), core::hexText(v[i].EP_stream_type, 1),
+                    core::hexText(v[i].num_coarse, 4), core::hexText(v[i].num_fine, 5), core::hexText(v[i].map_start_address, 8)});
   return rows;
 }
 
@@ -137,8 +133,8 @@ GridRows epCoarseRows(const TEP_map_fosPID& m) {
   GridRows rows;
   for (size_t i = 0; i < m.coarse.size(); ++i) {
     const auto& k = m.coarse[i];
-    rows.push_back({hexText(i, 4), hexText(k.ref_to_EP_fine_id, 5), hexText(k.PTS_EP_coarse, 4),
-                    hexText(k.SPN_EP_coarse, 8)});
+    rows.push_back({core::hexText(i, 4), core::hexText(k.ref_to_EP_fine_id, 5), core::hexText(k.PTS_EP_coarse, 4),
+                    core::hexText(k.SPN_EP_coarse, 8)});
   }
   return rows;
 }
@@ -147,8 +143,8 @@ GridRows epFineRows(const TEP_map_fosPID& m) {
   GridRows rows;
   for (size_t i = 0; i < m.fine.size(); ++i) {
     const auto& f = m.fine[i];
-    rows.push_back({hexText(i, 5), f.is_angle_change_point ? "y" : "n", std::to_string(f.I_end_position_offset),
-                    hexText(f.PTS_EP_fine, 4), hexText(f.SPN_EP_fine, 5)});
+    rows.push_back({core::hexText(i, 5), f.is_angle_change_point ? "y" : "n", std::to_string(f.I_end_position_offset),
+                    core::hexText(f.PTS_EP_fine, 4), core::hexText(f.SPN_EP_fine, 5)});
   }
   return rows;
 }

@@ -1,4 +1,5 @@
 #include "clip/demux.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -32,7 +33,7 @@ bool excludedStreamId(uint8_t sid) {
   }
 }
 
-std::string hex2(uint8_t b) { return hexText(b, 2); }
+std::string hex2(uint8_t b) { return core::hexText(b, 2); }
 }  // namespace
 
 DemuxMode chooseDemuxMode(uint32_t pid, bool savePES, bool saveSUP, bool saveIG) {
@@ -139,7 +140,7 @@ void PidDemuxer::startPes(const uint8_t* p, const uint8_t* pl, unsigned size) {
     dts_ = ((pl[7] & 0xC0) == 0xC0 && size >= 19) ? decodeTimeStamp(pl + 14) - base_ : 0;
     if (log_) {
       uint8_t seg = 9 + H < size ? pl[9 + H] : 0;
-      log_->log(hexText(pts_, 8) + ", " + hexText(dts_, 8) + " : " + clock90k(pts_) + ", " + clock90k(dts_) + "   " +
+      log_->log(core::hexText(pts_, 8) + ", " + core::hexText(dts_, 8) + " : " + clock90k(pts_) + ", " + clock90k(dts_) + "   " +
                 hex2(seg) + "   " + hex2(p[0]) + hex2(p[1]) + hex2(p[2]) + hex2(p[3]));
     }
   }

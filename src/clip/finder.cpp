@@ -75,9 +75,10 @@ ClipSearchResult findClipReferences(disc::DiscLoad& disc, core::Log& log, core::
     const std::string& name = disc.playlists[i];
     const int P = playlistNumber(name);
     playlist::TMPLS model;  // a model of its own for every playlist
-    auto st = playlist::readMPLSFile(disc.folder / "PLAYLIST" / (name + disc.names.playlistext), log, model, opt);
+    auto st = playlist::readMPLSFile(disc.folder / "PLAYLIST" / (name + disc.names.playlistext), model, log, opt);
     if (progress) progress->setPosition(i + 1);
-    if (st == playlist::ReadStatus::InvalidFormat || st == playlist::ReadStatus::OpenFailed) {
+    if (!st.complete()) res.problems.push_back(st);
+    if (st.refused()) {
       ++res.playlistsRejected;
       continue;
     }

@@ -6,6 +6,7 @@
 
 #include "clip/clpi_text.h"
 #include "core/log.h"
+#include "core/read_result.h"
 #include "core/progress.h"
 #include "disc/disc_load.h"
 #include "nav/movie_object.h"
@@ -27,6 +28,9 @@ struct ClipSearchResult {
   size_t playlistsRead = 0;
   size_t playlistsRejected = 0;  // not playlists (wrong type or version): skipped
   size_t missingStreams = 0;     // error lines logged
+  // The playlists that were refused or read only in part (a partial one still adds
+  // the references it holds).
+  std::vector<core::ReadResult> problems;
 };
 
 // Reads every playlist of the disc, each into a model of its own (the playlist the

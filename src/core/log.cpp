@@ -71,7 +71,11 @@ std::string stripTags(std::string_view message) {
   return out;
 }
 
-void Log::log(std::string_view message) { appendLine(formatLine(message)); }
+void Log::log(std::string_view message, Severity severity) {
+  FormattedLine line = formatLine(message);
+  line.severity = severity;
+  appendLine(line);
+}
 
 void Log::log2(std::string_view message) {
   log(message);
@@ -107,7 +111,7 @@ void Log::erlog(std::string_view message) {
   std::string line = "[re]ERROR:[/re] [b]";
   line += message;
   line += "[/b]";
-  log(line);
+  log(line, Severity::Error);
   erslog(message);
   errorflag = true;
   beep();

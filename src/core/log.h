@@ -16,6 +16,11 @@ namespace morvex::core {
 
 enum class LogColour : uint8_t { Default, Blue, Green, Red };
 
+// How serious a line is; front ends route and colour by it (the command line sends
+// errors to stderr). erlog lines are errors; plain log lines are information unless
+// the caller says otherwise.
+enum class Severity : uint8_t { Info, Warning, Error };
+
 // RGB of the three markup colours (the default colour is the front end's text colour).
 struct Rgb {
   uint8_t r, g, b;
@@ -35,6 +40,7 @@ struct FormatRun {
 struct FormattedLine {
   std::string text;             // the line as shown: one leading space, tags removed
   std::vector<FormatRun> runs;  // first run at 0; each run ends where the next begins
+  Severity severity = Severity::Info;
 };
 
 // Parses a message into the shown text and its formatting runs.
@@ -50,7 +56,7 @@ class Log {
 public:
   virtual ~Log() = default;
 
-  void log(std::string_view message);
+  void log(std::string_view message, Severity severity = Severity::Info);
   void log2(std::string_view message);
   void dlog(std::string_view message);
   void dlog0(std::string_view message);

@@ -10,4 +10,87 @@ std::string hexText(uint64_t value, int digits) {
   return buf;
 }
 
+std::string hexBytes(std::string_view bytes) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string s;
+  s.reserve(2 * bytes.size());
+  for (unsigned char c : bytes) {
+    s.push_back(digits[c >> 4]);
+    s.push_back(digits[c & 15]);
+  }
+  return s;
+}
+
+bool isUtf8(std::string_view bytes) {
+  size_t i = 0;
+  const size_t n = bytes.size();
+  auto cont = [&](size_t k) { return k < n && (static_cast<unsigned char>(bytes[k]) & 0xC0) == 0x80; };
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t len;
+    uint32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2;
+      cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3;
+      cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    for (size_t k = 1; k < len; ++k) {
+      if (!cont(i + k)) return false;
+      cp = (cp << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+    }
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    i += len;
+  }
+  return true;
+}
+
+std::string latin1ToUtf8(std::string_view bytes) {
+  std::string s;
+  s.reserve(bytes.size() * 2);
+  for (unsigned char c : bytes) {
+    if (c < 0x80) {
+      s.push_back(static_cast<char>(c));
+    } else {
+      s.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      s.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return s;
+}
+
+std::optional<uint64_t> parseNumber(std::string_view text, uint64_t max) {
+  unsigned base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  } else if (text.size() > 1 && text[0] == '$') {
+    base = 16;
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return std::nullopt;
+  uint64_t v = 0;
+  for (char ch : text) {
+    unsigned d;
+    if (ch >= '0' && ch <= '9') d = unsigned(ch - '0');
+    else if (base == 16 && ch >= 'a' && ch <= 'f') d = unsigned(ch - 'a' + 10);
+    else if (base == 16 && ch >= 'A' && ch <= 'F') d = unsigned(ch - 'A' + 10);
+    else return std::nullopt;
+    if (d > max || v > (max - d) / base) return std::nullopt;  // v * base + d would pass max
+    v = v * base + d;
+  }
+  return v;
+}
+
 }  // namespace morvex::core

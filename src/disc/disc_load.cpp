@@ -39,6 +39,7 @@ bool readOrStop(core::Log& log, const fs::path& p, core::Bytes& bytes, DiscLoad&
   std::string err;
   if (core::readWholeFile(p, bytes, err)) return true;
   log.erlog(core::displayPath(p) + ": " + err);
+  out.reads.push_back(core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, core::displayPath(p) + ": " + err));
   out.stopped = true;
   return false;
 }
@@ -154,9 +155,10 @@ DiscLoad loadDisc(const fs::path& bdmvFolder, const LoadOptions& options, core::
   // Movie objects first: the index screen offers their numbers.
   core::Bytes bytes;
   if (!readOrStop(log, dir / names.mobjfile, bytes, out)) return out;
-  auto mobj = nav::readMovieObjects(bytes, out.movieObjects, log, names.mobjfile);
-  out.mobjGood = mobj.good;
-  out.mobjTruncated = mobj.truncated;
+  auto mobj = nav::readMovieObjects(bytes, names.mobjfile, out.movieObjects, log);
+  out.mobjGood = mobj.usable();
+  out.mobjTruncated = mobj.partial();
+  out.reads.push_back(mobj);
 
   log.dlog0("Reading playlists");
   out.playlists = listWithStatus(log, dir / "PLAYLIST", names.playlistext);
@@ -173,10 +175,12 @@ DiscLoad loadDisc(const fs::path& bdmvFolder, const LoadOptions& options, core::
   }
 
   if (!readOrStop(log, dir / names.indexfile, bytes, out)) return out;
-  auto idx = nav::readIndex(bytes, out.index, log, names.indexfile);
-  out.indexGood = idx.good;
-  out.indexTruncated = idx.truncated;
-  if (idx.stopLoad) {
+  auto idx = nav::readIndex(bytes, names.indexfile, out.index, log);
+  out.indexGood = idx.usable();
+  out.indexTruncated = idx.partial();
+  out.reads.push_back(idx);
+  // Too many titles: the load ends here.
+  if (idx.refused() && idx.problems.back().kind == core::ReadIssue::CountCapped) {
     out.stopped = true;
     return out;
   }
@@ -184,7 +188,9 @@ DiscLoad loadDisc(const fs::path& bdmvFolder, const LoadOptions& options, core::
 
   if (checkFolder(log, dir, "AUXDATA") && checkFile(log, dir, "AUXDATA/sound.bdmv")) {
     if (!readOrStop(log, dir / "AUXDATA" / "sound.bdmv", bytes, out)) return out;
-    out.soundTruncated = sound::readsound(bytes, out.sound, log).truncated;
+    auto snd = sound::readsound(bytes, "sound.bdmv", out.sound, log);
+    out.soundTruncated = snd.partial();
+    out.reads.push_back(snd);
     out.hasSound = true;
   }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "core/read_result.h"
 #include "core/save.h"
 #include "nav/index.h"
 #include "nav/movie_object.h"
@@ -51,6 +52,14 @@ struct DiscLoad {
   bool mobjTruncated = false, indexTruncated = false, soundTruncated = false;
   bool stopped = false;       // the load ended early (too many titles, a file that would not open)
   bool complete = false;      // every step ran
+  // What each file read reported (movie objects, index, sound, in that order; only the
+  // files that were read). A disc checker decides from these, not from the log.
+  std::vector<core::ReadResult> reads;
+  bool allReadsComplete() const {
+    for (const auto& r : reads)
+      if (!r.complete()) return false;
+    return true;
+  }
 
   nav::TMOBJ movieObjects;
   nav::TINDX index;

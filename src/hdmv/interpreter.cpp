@@ -88,7 +88,7 @@ bool Interpreter::stepFrom(const TCommands& program, int line, MenuHost* menu) {
   curLine = line;
   if (!ExecComm(program, menu)) return false;
   if (state_ == RunState::Running) {
-    // One command, whatever the trace box says.
+    // One command, whether tracing is on or not.
     const bool box = traceBox;
     traceBox = true;
     step();

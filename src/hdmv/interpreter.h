@@ -93,8 +93,8 @@ public:
   int32_t curLine = 0;
   // True when the last run stopped in the middle of a program.
   bool traceActive = false;
-  // The trace box: when ticked, a run stops after each command (it may be ticked
-  // while a run is in progress).
+  // Tracing: when set, a run stops after each command (it may be set while a run is
+  // in progress).
   bool traceBox = false;
   // One generator for the whole application run; starts at 0 and is never reseeded.
   uint32_t rndSeed = 0;
@@ -105,7 +105,7 @@ public:
   bool ExecComm(const TCommands& program, MenuHost* menu = nullptr);
 
   // Executes one command of the run in progress (and ends the run when the program
-  // is left or the trace box is ticked). False when no run is in progress.
+  // is left or tracing is on). False when no run is in progress.
   bool step();
 
   // Executes at most maxSteps commands; with stopAtReport, also returns right after a
@@ -113,7 +113,7 @@ public:
   // before it calls again. Returns the state afterwards.
   RunState run(size_t maxSteps, bool stopAtReport = false);
 
-  // Stops the run in progress after the current command, as ticking the trace box
+  // Stops the run in progress after the current command, as switching tracing on
   // does: the run pauses on the next line (or ends when there is none).
   void pause();
 

@@ -1,4 +1,5 @@
 #include "igs/dump.h"
+#include "core/text.h"
 
 #include <cstdio>
 
@@ -35,10 +36,10 @@ void dumpEffects(std::string& s, const char* name, const Teffectseq& seq) {
   for (size_t e = 0; e < seq.effects.size(); ++e) {
     const Teffect& eff = seq.effects[e];
     s += "    Effect " + std::to_string(e) + ": duration " + std::to_string(eff.duration) + " (" +
-         clockText(eff.duration) + "), palette " + hexText(eff.paletteId, 2) + ", " +
+         clockText(eff.duration) + "), palette " + core::hexText(eff.paletteId, 2) + ", " +
          std::to_string(eff.objects.size()) + " objects\n";
     for (const auto& o : eff.objects) {
-      s += "      Object " + hexText(o.objectId, 4) + " window " + std::to_string(o.windowId) + " at (" +
+      s += "      Object " + core::hexText(o.objectId, 4) + " window " + std::to_string(o.windowId) + " at (" +
            std::to_string(o.x) + "," + std::to_string(o.y) + ")";
       if (o.cropped())
         s += " cropped (" + std::to_string(o.cropX) + "," + std::to_string(o.cropY) + ") " +
@@ -61,46 +62,46 @@ std::string dumpMenu(const Menu& m) {
        ", " + ((c.model & 1) ? "pop-up" : "always on") + ")\n";
   s += "IN_time: " + clockText(m.inTime) + ", user time-out: " + userTimeoutText(c) + "\n";
   if (c.hasTimeouts())
-    s += "Composition time-out: " + hexText(uint32_t(c.compositionTimeout >> 32), 2) +
-         hexText(uint32_t(c.compositionTimeout), 8) + ", selection time-out: " +
-         hexText(uint32_t(c.selectionTimeout >> 32), 2) + hexText(uint32_t(c.selectionTimeout), 8) + "\n";
+    s += "Composition time-out: " + core::hexText(uint32_t(c.compositionTimeout >> 32), 2) +
+         core::hexText(uint32_t(c.compositionTimeout), 8) + ", selection time-out: " +
+         core::hexText(uint32_t(c.selectionTimeout >> 32), 2) + core::hexText(uint32_t(c.selectionTimeout), 8) + "\n";
   s += "Pages: " + std::to_string(c.pages.size()) + ", objects: " + std::to_string(m.objects.size()) +
        ", palettes: " + std::to_string(m.palettes.size()) + ", composition segments: " +
        std::to_string(c.segments.size()) + "\n";
   for (size_t n = 0; n < c.pages.size(); ++n) {
     const TPage& p = c.pages[n];
     s += "\nPage " + std::to_string(n) + " (id " + std::to_string(p.id) + ", version " + std::to_string(p.version) +
-         "): UO mask " + hexText(p.uopHigh, 8) + " " + hexText(p.uopLow, 8) + ", animation " +
-         std::to_string(p.animationCode) + ", default selected " + hexText(p.defaultSelected, 4) +
-         ", default activated " + hexText(p.defaultActivated, 4) + ", palette " + hexText(p.paletteId, 2) + "\n";
+         "): UO mask " + core::hexText(p.uopHigh, 8) + " " + core::hexText(p.uopLow, 8) + ", animation " +
+         std::to_string(p.animationCode) + ", default selected " + core::hexText(p.defaultSelected, 4) +
+         ", default activated " + core::hexText(p.defaultActivated, 4) + ", palette " + core::hexText(p.paletteId, 2) + "\n";
     dumpEffects(s, "In-effects", p.effects[0]);
     dumpEffects(s, "Out-effects", p.effects[1]);
     for (size_t g = 0; g < p.bogs.size(); ++g) {
       const TBOG& bog = p.bogs[g];
-      s += "  BOG " + std::to_string(g) + ": default valid button " + hexText(bog.defaultValid, 4) + ", " +
+      s += "  BOG " + std::to_string(g) + ": default valid button " + core::hexText(bog.defaultValid, 4) + ", " +
            std::to_string(bog.buttons.size()) + " buttons\n";
       for (const auto& b : bog.buttons) {
-        s += "    Button " + hexText(b.id, 4) + ": value " + hexText(b.numericValue, 4) + ", auto-action " +
+        s += "    Button " + core::hexText(b.id, 4) + ": value " + core::hexText(b.numericValue, 4) + ", auto-action " +
              yn(b.autoAction) + ", at (" + std::to_string(b.x) + "," + std::to_string(b.y) + "), upper " +
-             hexText(b.upper, 4) + " lower " + hexText(b.lower, 4) + " left " + hexText(b.left, 4) + " right " +
-             hexText(b.right, 4) + "\n";
-        s += "      normal " + hexText(b.normalStart, 4) + ".." + hexText(b.normalEnd, 4) + " repeat " +
-             yn(b.normalRepeat) + "; selected " + hexText(b.selectedStart, 4) + ".." + hexText(b.selectedEnd, 4) +
-             " repeat " + yn(b.selectedRepeat) + " sound " + hexText(b.selectedSound, 2) + "; activated " +
-             hexText(b.activatedStart, 4) + ".." + hexText(b.activatedEnd, 4) + " sound " +
-             hexText(b.activatedSound, 2) + "\n";
+             core::hexText(b.upper, 4) + " lower " + core::hexText(b.lower, 4) + " left " + core::hexText(b.left, 4) + " right " +
+             core::hexText(b.right, 4) + "\n";
+        s += "      normal " + core::hexText(b.normalStart, 4) + ".." + core::hexText(b.normalEnd, 4) + " repeat " +
+             yn(b.normalRepeat) + "; selected " + core::hexText(b.selectedStart, 4) + ".." + core::hexText(b.selectedEnd, 4) +
+             " repeat " + yn(b.selectedRepeat) + " sound " + core::hexText(b.selectedSound, 2) + "; activated " +
+             core::hexText(b.activatedStart, 4) + ".." + core::hexText(b.activatedEnd, 4) + " sound " +
+             core::hexText(b.activatedSound, 2) + "\n";
         s += "      " + std::to_string(b.commands.size()) + " commands\n";
         for (size_t r = 0; r < b.commands.size(); ++r) {
           const auto& cmd = b.commands[r];
-          s += "        " + hexText(unsigned(r), 4) + "  " + hexText(cmd.opcode, 8) + " " + hexText(cmd.dst, 8) +
-               " " + hexText(cmd.src, 8) + "  " + buttonCommandText(cmd, int(r)) + "\n";
+          s += "        " + core::hexText(unsigned(r), 4) + "  " + core::hexText(cmd.opcode, 8) + " " + core::hexText(cmd.dst, 8) +
+               " " + core::hexText(cmd.src, 8) + "  " + buttonCommandText(cmd, int(r)) + "\n";
         }
       }
     }
   }
   if (!m.objects.empty()) s += "\n";
   for (const auto& o : m.objects)
-    s += "Object " + hexText(o.id, 4) + ": " + std::to_string(o.width) + "x" + std::to_string(o.height) + ", " +
+    s += "Object " + core::hexText(o.id, 4) + ": " + std::to_string(o.width) + "x" + std::to_string(o.height) + ", " +
          std::to_string(o.fragments.size()) + " fragments, " + std::to_string(o.dataLength) +
          " bytes of RLE data; referenced: " + getobjref(m, unsigned(&o - m.objects.data())) + "\n";
   if (!m.palettes.empty()) s += "\n";
@@ -111,7 +112,7 @@ std::string dumpMenu(const Menu& m) {
       if (pal.rgbt[e] != Rgbt{}) ++used;
     std::string ref = getpalref(m, unsigned(p));
     while (!ref.empty() && ref.back() == ' ') ref.pop_back();
-    s += "Palette " + hexText(unsigned(p), 2) + ": version " + std::to_string(pal.version) + ", " +
+    s += "Palette " + core::hexText(unsigned(p), 2) + ": version " + std::to_string(pal.version) + ", " +
          std::to_string(used) + " entries in use; referenced: " + ref + "\n";
   }
   return s;

@@ -52,10 +52,6 @@ std::array<uint16_t*, 4> neighbours(TIGbutton& b) { return {&b.upper, &b.lower, 
 
 }  // namespace
 
-std::string hexText(uint32_t value, int digits) {
-  return core::hexText(value, digits);
-}
-
 void newMenu(Menu& menu) {
   menu.clear();
   TIGSc& c = menu.ics;
@@ -192,12 +188,12 @@ bool DeleteBOG(Menu& menu, size_t page, size_t bog) {
 
 std::string pageFieldText(const TPage& p, PageField f) {
   switch (f) {
-    case PageField::Mask1: return hexText(p.uopHigh, 8);
-    case PageField::Mask2: return hexText(p.uopLow, 1);
+    case PageField::Mask1: return core::hexText(p.uopHigh, 8);
+    case PageField::Mask2: return core::hexText(p.uopLow, 1);
     case PageField::AnimationCode: return std::to_string(p.animationCode);
-    case PageField::DefaultSelected: return hexText(p.defaultSelected, 4);
-    case PageField::DefaultActivated: return hexText(p.defaultActivated, 4);
-    case PageField::Palette: return hexText(p.paletteId, 2);
+    case PageField::DefaultSelected: return core::hexText(p.defaultSelected, 4);
+    case PageField::DefaultActivated: return core::hexText(p.defaultActivated, 4);
+    case PageField::Palette: return core::hexText(p.paletteId, 2);
   }
   return {};
 }
@@ -295,7 +291,7 @@ bool setUserTimeout(Menu& menu, std::string_view text, core::Log& log) {
 const std::array<const char*, 2> kBogRowCaptions = {" default valid button", " number of buttons"};
 
 std::array<std::string, 2> bogColumnTexts(const TBOG& g) {
-  return {hexText(g.defaultValid, 4), std::to_string(g.buttons.size())};
+  return {core::hexText(g.defaultValid, 4), std::to_string(g.buttons.size())};
 }
 
 bool setBogDefault(Menu& menu, size_t page, size_t bog, std::string_view text) {
@@ -335,13 +331,13 @@ const std::array<const char*, ButtonColumnCount> kButtonColumnMasks = {
 
 std::vector<std::string> buttonRowTexts(const TIGbutton& b) {
   auto yn = [](uint8_t v) { return std::string(v ? "Yes" : "No"); };
-  return {hexText(b.id, 4),          hexText(b.numericValue, 4),   yn(b.autoAction),
-          std::to_string(b.x),       std::to_string(b.y),          hexText(b.upper, 4),
-          hexText(b.lower, 4),       hexText(b.left, 4),           hexText(b.right, 4),
-          hexText(b.normalStart, 4), hexText(b.normalEnd, 4),      yn(b.normalRepeat),
-          hexText(b.selectedSound, 2), hexText(b.selectedStart, 4), hexText(b.selectedEnd, 4),
-          yn(b.selectedRepeat),      hexText(b.activatedSound, 2), hexText(b.activatedStart, 4),
-          hexText(b.activatedEnd, 4), std::to_string(b.commands.size())};
+  return {core::hexText(b.id, 4),          core::hexText(b.numericValue, 4),   yn(b.autoAction),
+          std::to_string(b.x),       std::to_string(b.y),          core::hexText(b.upper, 4),
+          core::hexText(b.lower, 4),       core::hexText(b.left, 4),           core::hexText(b.right, 4),
+          core::hexText(b.normalStart, 4), core::hexText(b.normalEnd, 4),      yn(b.normalRepeat),
+          core::hexText(b.selectedSound, 2), core::hexText(b.selectedStart, 4), core::hexText(b.selectedEnd, 4),
+          yn(b.selectedRepeat),      core::hexText(b.activatedSound, 2), core::hexText(b.activatedStart, 4),
+          core::hexText(b.activatedEnd, 4), std::to_string(b.commands.size())};
 }
 
 bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, int column, std::string_view text,

@@ -40,8 +40,6 @@ bool canDeleteButton(const Menu& menu, size_t page, size_t bog);
 // The page choice after DeletePage(page): the previous page, or page 0.
 size_t pageAfterDelete(size_t deletedPage);
 
-// Upper-case hexadecimal with at least `digits` digits.
-std::string hexText(uint32_t value, int digits);
 
 // ---- Page fields --------------------------------------------------------------
 enum class PageField { Mask1, Mask2, AnimationCode, DefaultSelected, DefaultActivated, Palette };

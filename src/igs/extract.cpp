@@ -4,6 +4,7 @@
 
 #include "clip/demux.h"
 #include "core/save.h"
+#include "core/text.h"
 #include "igs/reader.h"
 
 namespace morvex::igs {
@@ -36,32 +37,58 @@ StreamMenu extractMenu(const std::filesystem::path& stream, uint16_t pid, core::
   return out;
 }
 
-bool loadMenuFromStream(Menu& menu, const std::filesystem::path& stream, uint16_t pid, core::Log& log,
-                        core::Progress* progress) {
+core::ReadResult loadMenuFromStream(const std::filesystem::path& stream, uint16_t pid, Menu& menu, core::Log& log,
+                                    core::Progress* progress) {
+  const std::string name = stream.filename().string();
   StreamMenu s = extractMenu(stream, pid, log, progress);
   if (!s.ok) {
     log.erlog(s.error);
-    return false;
+    return core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, name + ": " + s.error);
   }
-  if (s.cancelled) return false;
-  return loadMNU(menu, std::span<const uint8_t>(s.framed), log, progress);
+  if (s.cancelled) return core::ReadResult::refusal(core::ReadIssue::Cancelled, 0, name + ": reading was cancelled");
+  if (s.framed.empty())
+    return core::ReadResult::refusal(core::ReadIssue::WrongKind, 0,
+                                     name + ": no interactive composition on PID " + core::hexText(pid, 4));
+  return loadMNU(std::span<const uint8_t>(s.framed), name, menu, log, progress);
 }
 
-MenuSource menuSourceKind(const std::filesystem::path& file, bool use83names) {
-  const std::string ext = file.extension().string();
+namespace {
+
+std::string lowerExtension(const std::filesystem::path& file) {
+  std::string ext = file.extension().string();
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return ext;
+}
+
+}  // namespace
+
+MenuSource menuSourceKind(const std::filesystem::path& file) {
+  const std::string ext = lowerExtension(file);
   if (ext == ".mnu") return MenuSource::MenuFile;
-  if (ext == core::FileNames::make(use83names).streamext) return MenuSource::Stream;
+  if (ext == ".m2ts" || ext == ".mts") return MenuSource::Stream;
   return MenuSource::Other;
 }
 
-bool loadMenuSource(Menu& menu, const std::filesystem::path& file, bool use83names, core::Log& log,
-                    core::Progress* progress) {
-  switch (menuSourceKind(file, use83names)) {
-    case MenuSource::MenuFile: return loadMNU(menu, file, log, progress);
-    case MenuSource::Stream: return loadMenuFromStream(menu, file, kDefaultIgPid, log, progress);
-    case MenuSource::Other: return false;
+core::ReadResult loadMenuSource(const std::filesystem::path& file, Menu& menu, core::Log& log, uint16_t pid,
+                                core::Progress* progress) {
+  MenuSource kind = menuSourceKind(file);
+  if (kind == MenuSource::Other) {
+    core::Bytes head;
+    std::string err;
+    if (!core::readWholeFile(file, head, err)) {
+      log.erlog(core::displayPath(file) + ": " + err);
+      return core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, core::displayPath(file) + ": " + err);
+    }
+    // Source packets: a 4-byte arrival time stamp, then the transport packet's sync byte.
+    if (head.size() >= 192 && head[4] == 0x47) kind = MenuSource::Stream;
+    else if (head.size() >= 2 && head[0] == 'I' && head[1] == 'G') kind = MenuSource::MenuFile;
+    else
+      return core::ReadResult::refusal(core::ReadIssue::WrongKind, 0,
+                                       file.filename().string() + ": not a menu file or AV stream");
   }
-  return false;
+  if (kind == MenuSource::Stream) return loadMenuFromStream(file, pid, menu, log, progress);
+  return loadMNU(file, menu, log, progress);
 }
 
 }  // namespace morvex::igs

@@ -5,6 +5,7 @@
 
 #include "core/binary.h"
 #include "core/log.h"
+#include "core/read_result.h"
 #include "core/progress.h"
 #include "igs/model.h"
 
@@ -26,20 +27,21 @@ struct StreamMenu {
 StreamMenu extractMenu(const std::filesystem::path& stream, uint16_t pid, core::Log& log,
                        core::Progress* progress = nullptr);
 
-// Extracts and loads; a cancelled extraction loads nothing. Returns true when a menu
-// was loaded (see loadMNU).
-bool loadMenuFromStream(Menu& menu, const std::filesystem::path& stream, uint16_t pid, core::Log& log,
-                        core::Progress* progress = nullptr);
+// Extracts and loads; a cancelled extraction loads nothing. An extraction that fails
+// is refused (cannot open) and leaves `menu` as it was; otherwise see loadMNU.
+core::ReadResult loadMenuFromStream(const std::filesystem::path& stream, uint16_t pid, Menu& menu, core::Log& log,
+                                    core::Progress* progress = nullptr);
 
-// What a chosen file is, by its extension exactly: ".mnu" a menu file, the AV
-// stream extension (".m2ts", or ".MTS" with 8.3 names) a stream; anything else is
-// not read.
+// What a chosen file is, by its extension without regard to case: ".mnu" a menu file,
+// ".m2ts" or ".mts" an AV stream; anything else is Other.
 enum class MenuSource { MenuFile, Stream, Other };
-MenuSource menuSourceKind(const std::filesystem::path& file, bool use83names);
+MenuSource menuSourceKind(const std::filesystem::path& file);
 
-// Loads a menu file or the PID 0x1400 of a stream, by extension; other files are
-// ignored (false, nothing changed).
-bool loadMenuSource(Menu& menu, const std::filesystem::path& file, bool use83names, core::Log& log,
-                    core::Progress* progress = nullptr);
+// The one way every front end reads a menu: a menu file, or the IG PID `pid` of an AV
+// stream, chosen by extension. A file of another extension is taken by its contents
+// (192-byte source packets: a stream; "IG": a menu file); anything else is refused as
+// not a menu and leaves `menu` unchanged.
+core::ReadResult loadMenuSource(const std::filesystem::path& file, Menu& menu, core::Log& log,
+                                uint16_t pid = kDefaultIgPid, core::Progress* progress = nullptr);
 
 }  // namespace morvex::igs

@@ -1,4 +1,5 @@
 #include "igs/objects.h"
+#include "core/text.h"
 
 #include <png.h>
 
@@ -95,11 +96,11 @@ const std::array<const char*, 2> kPaletteGridCaptions = {" id", "refer."};
 std::array<std::string, 4> objectGridRow(const Menu& menu, unsigned objectId) {
   if (objectId >= menu.objects.size()) return {};
   const TIGobject& o = menu.objects[objectId];
-  return {hexText(o.id, 4), std::to_string(o.width), std::to_string(o.height), getobjref(menu, objectId)};
+  return {core::hexText(o.id, 4), std::to_string(o.width), std::to_string(o.height), getobjref(menu, objectId)};
 }
 
 std::array<std::string, 2> paletteGridRow(const Menu& menu, unsigned paletteId) {
-  return {hexText(paletteId, 2), getpalref(menu, paletteId)};
+  return {core::hexText(paletteId, 2), getpalref(menu, paletteId)};
 }
 
 // ---- PNG --------------------------------------------------------------------------
@@ -304,7 +305,7 @@ core::Bytes exportObjectPng(Menu& menu, unsigned objectId, unsigned paletteId, c
 }
 
 std::string objectPngName(unsigned objectId, unsigned paletteId) {
-  return "IGobject_" + hexText(objectId, 4) + "_pal_" + hexText(paletteId, 2);
+  return "IGobject_" + core::hexText(objectId, 4) + "_pal_" + core::hexText(paletteId, 2);
 }
 
 // ---- Palette files ----------------------------------------------------------------
@@ -501,8 +502,8 @@ RgbaImage objectViewPicture(Menu& menu, unsigned objectId, unsigned paletteId, R
 }
 
 std::string objectInfoText(const TIGobject& o, unsigned paletteId) {
-  return "Size: " + std::to_string(o.width) + "x" + std::to_string(o.height) + ",  Object: " + hexText(o.id, 4) +
-         ",  Palette: " + hexText(paletteId, 2) + ",  RLE pixel data: " + thousands(o.dataLength) + " (" +
+  return "Size: " + std::to_string(o.width) + "x" + std::to_string(o.height) + ",  Object: " + core::hexText(o.id, 4) +
+         ",  Palette: " + core::hexText(paletteId, 2) + ",  RLE pixel data: " + thousands(o.dataLength) + " (" +
          thousands(uint64_t(o.width) * o.height) + ")";
 }
 

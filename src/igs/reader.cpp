@@ -149,33 +149,43 @@ bool parsePages(std::span<const uint8_t> data, size_t count, std::vector<TPage>&
   return true;
 }
 
-void getIGS(Menu& menu, core::Log& log, core::Progress* progress) {
+bool getIGS(Menu& menu, core::Log& log, core::Progress* progress) {
   // The page data of all composition segments, in order, is one byte sequence.
   core::Bytes data;
   for (const auto& s : menu.ics.segments) {
     if (size_t(s.pos) + s.len > menu.work.size()) continue;
     data.insert(data.end(), menu.work.begin() + s.pos, menu.work.begin() + s.pos + s.len);
   }
-  parsePages(data, menu.ics.numPages, menu.ics.pages, log, progress);
+  bool whole = parsePages(data, menu.ics.numPages, menu.ics.pages, log, progress);
   menu.ics.numPages = uint8_t(menu.ics.pages.size());
   menu.pageButtons.clear();
   for (const auto& p : menu.ics.pages) menu.pageButtons.push_back(buildPageButtons(p));
+  return whole;
 }
 
-bool loadMNU(Menu& menu, std::span<const uint8_t> bytes, core::Log& log, core::Progress* progress) {
+core::ReadResult loadMNU(std::span<const uint8_t> bytes, const std::string& fileName, Menu& menu, core::Log& log,
+                         core::Progress* progress) {
+  core::ReadResult res;
   menu.clear();
   if (progress) progress->setTotal(100);
   Reader f(bytes);
   bool first = true;
+  bool ended = false;  // the end segment was reached
   while (!f.atEnd()) {
     if (f.remaining() < 13) {
       log.erlog("Menu file ends inside a unit header");
+      res.addPartial(core::ReadIssue::EndsEarly, bytes.size(),
+                     fileName + " ends early at " + std::to_string(bytes.size()) + " (inside a unit header at " +
+                         std::to_string(f.pos()) + ")");
       break;
     }
     size_t unitStart = f.pos();
     uint8_t m0 = f.readbyte(), m1 = f.readbyte();
     if (m0 != 'I' || m1 != 'G') {
       log.erslog("File format error");
+      res.addPartial(core::ReadIssue::Malformed, unitStart,
+                     fileName + ": the unit at offset " + std::to_string(unitStart) +
+                         " does not start with \"IG\"; the rest of the file is not read");
       break;
     }
     uint32_t pts = f.readlong();
@@ -187,6 +197,9 @@ bool loadMNU(Menu& menu, std::span<const uint8_t> bytes, core::Log& log, core::P
     if (f.remaining() < len) {
       // Keep what was read before the broken unit; the unit itself is dropped.
       log.erlog("Menu file ends inside a segment at offset " + std::to_string(unitStart));
+      res.addPartial(core::ReadIssue::EndsEarly, bytes.size(),
+                     fileName + " ends early at " + std::to_string(bytes.size()) + " (inside the segment at offset " +
+                         std::to_string(unitStart) + ")");
       break;
     }
     std::span<const uint8_t> payload(bytes.data() + f.pos(), len);
@@ -266,31 +279,49 @@ bool loadMNU(Menu& menu, std::span<const uint8_t> bytes, core::Log& log, core::P
       c.segments.push_back(seg);
       c.numSegments = uint16_t(c.segments.size());
     } else if (type == kSegEnd) {
+      ended = true;
       break;
     } else {
       log.erslog("Unknow segment!");
+      res.addPartial(core::ReadIssue::Malformed, unitStart,
+                     fileName + ": segment type " + std::to_string(type) + " at offset " + std::to_string(unitStart) +
+                         " is not a menu segment and is left out");
     }
   }
   menu.cache.assign(menu.objects.size(), TObjectCache{});
+  // A file that simply stops between units, before its end segment, was cut short.
+  if (!ended && res.complete() && !bytes.empty())
+    res.addPartial(core::ReadIssue::EndsEarly, bytes.size(),
+                   fileName + " ends early at " + std::to_string(bytes.size()) + " (no end segment)");
 
-  if (progress && progress->cancelled()) return false;
-  if (menu.ics.segments.empty()) return false;
-  getIGS(menu, log, progress);
+  if (progress && progress->cancelled()) {
+    res.refuse(core::ReadIssue::Cancelled, f.pos(), fileName + ": reading was cancelled");
+    return res;
+  }
+  if (menu.ics.segments.empty()) {
+    res.refuse(core::ReadIssue::WrongKind, 0, fileName + ": not a menu file (no interactive composition segment)");
+    return res;
+  }
+  const unsigned declaredPages = menu.ics.numPages;
+  if (!getIGS(menu, log, progress))
+    res.addPartial(core::ReadIssue::EndsEarly, bytes.size(),
+                   fileName + ": the page data ends inside the pages (" + std::to_string(menu.ics.pages.size()) +
+                       " of " + std::to_string(declaredPages) + " read)");
   menu.loaded = true;
   log.log2("[b]1[/b] ICS, [b]" + std::to_string(menu.objects.size()) + "[/b] OCS, [b]" +
            std::to_string(menu.palettes.size()) + "[/b] PCS found.");
-  return true;
+  return res;
 }
 
-bool loadMNU(Menu& menu, const std::filesystem::path& file, core::Log& log, core::Progress* progress) {
+core::ReadResult loadMNU(const std::filesystem::path& file, Menu& menu, core::Log& log, core::Progress* progress) {
   core::Bytes bytes;
   std::string err;
   if (!core::readWholeFile(file, bytes, err)) {
     menu.clear();
     log.erlog(core::displayPath(file) + ": " + err);
-    return false;
+    return core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, core::displayPath(file) + ": " + err);
   }
-  return loadMNU(menu, std::span<const uint8_t>(bytes), log, progress);
+  return loadMNU(std::span<const uint8_t>(bytes), file.filename().string(), menu, log, progress);
 }
 
 }  // namespace morvex::igs

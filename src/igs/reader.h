@@ -6,21 +6,28 @@
 #include <span>
 
 #include "core/log.h"
+#include "core/read_result.h"
 #include "core/progress.h"
 #include "igs/model.h"
 
 namespace morvex::igs {
 
 // Reads a framed segment file image into `menu` (everything it held is discarded
-// first), then parses the pages. Returns true when a composition was read and the
-// menu can be shown (menu.loaded).
-bool loadMNU(Menu& menu, std::span<const uint8_t> bytes, core::Log& log, core::Progress* progress = nullptr);
-// Same for a file; a file that cannot be read is reported with erlog.
-bool loadMNU(Menu& menu, const std::filesystem::path& file, core::Log& log, core::Progress* progress = nullptr);
+// first), then parses the pages. The menu can be shown (menu.loaded) unless the result
+// is refused: no composition segment (not a menu), or the user cancelled. Reading
+// stops at the end segment; bytes after it are not looked at. A unit cut short, a
+// unit that does not start with "IG", a segment of unknown type or page data that
+// ends inside a page make the result partial.
+core::ReadResult loadMNU(std::span<const uint8_t> image, const std::string& fileName, Menu& menu, core::Log& log,
+                         core::Progress* progress = nullptr);
+// Same for a file; a file that cannot be read is reported with erlog and refused.
+core::ReadResult loadMNU(const std::filesystem::path& file, Menu& menu, core::Log& log,
+                         core::Progress* progress = nullptr);
 
 // Parses the pages from the composition page data (every composition segment's span
 // of the work store, in order) into menu.ics.pages and builds menu.pageButtons.
-void getIGS(Menu& menu, core::Log& log, core::Progress* progress = nullptr);
+// Returns false when the page data ended inside a page (what was read is kept).
+bool getIGS(Menu& menu, core::Log& log, core::Progress* progress = nullptr);
 
 // Parses serialized pages (the page-data layout) into pages; used by getIGS.
 // Returns false when the data ended inside a page (what was read is kept).

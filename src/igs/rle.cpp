@@ -35,7 +35,7 @@ struct Decoder {
 
 }  // namespace
 
-IndexedPicture rleDecode(std::span<const uint8_t> data, uint16_t width, uint16_t height, core::Log* log) {
+IndexedPicture decodeRuns(std::span<const uint8_t> data, uint16_t width, uint16_t height, core::Log* log) {
   IndexedPicture pic;
   if (size_t(width) * height > kMaxPixels) {
     if (log) log->log("[re]Object of " + std::to_string(width) + "x" + std::to_string(height) + " is too large to decode[/re]");
@@ -95,7 +95,7 @@ void putRun(core::Bytes& out, uint8_t k, uint32_t len) {
 
 }  // namespace
 
-core::Bytes rleEncode(const IndexedPicture& pic) {
+core::Bytes encodeRuns(const IndexedPicture& pic) {
   core::Bytes out;
   out.reserve(size_t(pic.width) * pic.height / 4 + 2 * size_t(pic.height) + 16);
   const uint8_t* p = pic.pixels.data();
@@ -129,14 +129,14 @@ void rle_decode(Menu& menu, unsigned objectId, core::Log& log) {
     if (size_t(f.pos) + f.len > menu.work.size()) continue;
     data.insert(data.end(), menu.work.begin() + f.pos, menu.work.begin() + f.pos + f.len);
   }
-  o.picture = rleDecode(data, o.width, o.height, &log);
+  o.picture = decodeRuns(data, o.width, o.height, &log);
 }
 
 size_t rle_encode(Menu& menu, unsigned objectId) {
   menu.encoded.clear();
   if (objectId >= menu.objects.size()) return 0;
   const TIGobject& o = menu.objects[objectId];
-  if (o.picture) menu.encoded = rleEncode(*o.picture);
+  if (o.picture) menu.encoded = encodeRuns(*o.picture);
   return menu.encoded.size();
 }
 

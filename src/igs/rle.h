@@ -16,14 +16,17 @@
 
 namespace morvex::igs {
 
+// The byte-level codec: run-length data to a picture and back. rle_decode and
+// rle_encode below apply it to a menu's objects.
+//
 // Decodes run-length data into a width x height picture. Lines that end early are
 // reported in the log as "x,line" and keep index 0 in the rest of the line; runs
 // past the right edge or below the last row are discarded; data ending inside a
 // code reads the missing bytes as zeros.
-IndexedPicture rleDecode(std::span<const uint8_t> data, uint16_t width, uint16_t height, core::Log* log);
+IndexedPicture decodeRuns(std::span<const uint8_t> data, uint16_t width, uint16_t height, core::Log* log);
 // Encodes a picture. Runs longer than the 14-bit limit (16383) are written as
 // several codes of at most 16383 pixels, each coded as a run of its own length.
-core::Bytes rleEncode(const IndexedPicture& pic);
+core::Bytes encodeRuns(const IndexedPicture& pic);
 
 // Decodes object `objectId` of the menu from its fragments in the work store (in
 // fragment order) into its decoded picture.

@@ -175,7 +175,7 @@ core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log) {
       order.push_back(uint16_t(id));
     }
     if (!o.picture) rle_decode(menu, id, log);
-    encoded[id] = rleEncode(*o.picture);
+    encoded[id] = encodeRuns(*o.picture);
     D += encoded[id].size();
   }
 

@@ -78,7 +78,7 @@ public:
   // The run panel's current button (the last one handed to the interpreter).
   int runPanelButton = -1;
   // Commands a button program may execute in one go; a program still running after
-  // that many is paused as if the trace box had been ticked, so an endless loop in a
+  // that many is paused as if tracing had been switched on, so an endless loop in a
   // menu cannot hang the caller.
   size_t stepBudget = 1000000;
   // Called before each command a button program executes (button, line, command);

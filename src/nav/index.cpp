@@ -71,8 +71,8 @@ void putEntry(core::ByteWriter& w, size_t at, const TTitle& t, bool isTitle) {
 
 }  // namespace
 
-IndexReadResult readIndex(const core::Bytes& image, TINDX& indx, core::Log& log, const std::string& indexfile) {
-  IndexReadResult res;
+core::ReadResult readIndex(const core::Bytes& image, const std::string& indexfile, TINDX& indx, core::Log& log) {
+  core::ReadResult res;
   log.dlog0("Reading " + indexfile);
   indx.indexes.titles.clear();
   indx.extensionData.data.clear();
@@ -82,8 +82,12 @@ IndexReadResult readIndex(const core::Bytes& image, TINDX& indx, core::Log& log,
   uint32_t version = r.readlong();
   bool good = type == kIndxType && (version == kVersion0100 || version == kVersion0200);
   if (!good) {
-    res.errorPos = r.pos();
-    log.erlog(indexfile + " format error at " + hexPos(res.errorPos));
+    log.erlog(indexfile + " format error at " + hexPos(r.pos()));
+    if (type == kIndxType && image.size() >= 8)
+      res.refuse(core::ReadIssue::UnsupportedVersion, 4,
+                 core::unsupportedVersionMessage(indexfile, core::versionText(version)));
+    else
+      res.refuse(core::ReadIssue::WrongKind, 0, indexfile + ": not an index file");
     log.slogR();
     return res;
   }
@@ -95,7 +99,14 @@ IndexReadResult readIndex(const core::Bytes& image, TINDX& indx, core::Log& log,
   for (auto& b : indx.reserved) b = r.readbyte();
   indx.appInfoLength = r.readlong();
   indx.appInfoFlags = r.readword();
-  indx.contentProviderData = r.readstring(32);
+  // Provider data is 32 bytes, not a C string: everything up to the last non-zero byte
+  // is kept (a zero byte inside it included), only the zero padding is dropped.
+  {
+    core::Bytes raw = r.readbytes(32);
+    size_t end = raw.size();
+    while (end > 0 && raw[end - 1] == 0) --end;
+    indx.contentProviderData.assign(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(end));
+  }
 
   if (r.pos() != indx.indexesStartAddress) r.seek(indx.indexesStartAddress);
   indx.indexes.length = r.readlong();
@@ -104,9 +115,10 @@ IndexReadResult readIndex(const core::Bytes& image, TINDX& indx, core::Log& log,
   unsigned n = r.readword();
 
   auto endsEarly = [&](unsigned readTitles) {
-    res.truncated = true;
-    log.erlog(indexfile + " ends early at " + hexPos(image.size()) + " (" + std::to_string(readTitles) + " of " +
-              std::to_string(n) + " titles read)");
+    std::string what = indexfile + " ends early at " + hexPos(image.size()) + " (" + std::to_string(readTitles) +
+                       " of " + std::to_string(n) + " titles read)";
+    log.erlog(what);
+    res.addPartial(core::ReadIssue::EndsEarly, image.size(), what);
   };
 
   if (r.overrun()) {
@@ -115,8 +127,9 @@ IndexReadResult readIndex(const core::Bytes& image, TINDX& indx, core::Log& log,
     endsEarly(0);
   } else {
     if (n > kMaxTitles) {
-      log.log("Error in " + indexfile + " (number of title: " + std::to_string(n) + ")");
-      res.stopLoad = true;
+      std::string what = "Error in " + indexfile + " (number of title: " + std::to_string(n) + ")";
+      log.log(what, core::Severity::Error);
+      res.refuse(core::ReadIssue::CountCapped, r.pos() - 2, what);
       return res;
     }
     // A title needs 12 bytes, so the list never grows beyond what the file holds.
@@ -140,9 +153,13 @@ IndexReadResult readIndex(const core::Bytes& image, TINDX& indx, core::Log& log,
   indx.extensionData = core::TExtensionData{};
   // The block is read from where the titles end; its stored start address does not
   // position the file.
-  if (indx.extensionDataStartAddress != 0 && !res.truncated) core::ReadExtensionData(r, indx.extensionData);
+  if (indx.extensionDataStartAddress != 0 && res.complete()) {
+    core::ReadExtensionData(r, indx.extensionData);
+    if (r.overrun())
+      res.addPartial(core::ReadIssue::EndsEarly, image.size(),
+                     indexfile + " ends early at " + hexPos(image.size()) + " (inside ExtensionData)");
+  }
 
-  res.good = true;
   log.log("  Found [b]" + std::to_string(indx.indexes.titles.size()) + "[/b] titles, [b]" +
           std::to_string(indx.extensionData.entries.size()) + "[/b] extended entry.");
   log.slogR();

@@ -20,6 +20,7 @@
 #include "core/binary.h"
 #include "core/extension_data.h"
 #include "core/log.h"
+#include "core/read_result.h"
 #include "core/save.h"
 
 namespace morvex::nav {
@@ -69,7 +70,7 @@ struct TINDX {
   std::array<uint8_t, 24> reserved{};
   uint32_t appInfoLength = 34;
   uint16_t appInfoFlags = 0;
-  std::string contentProviderData;  // at most 32 characters
+  std::string contentProviderData;  // at most 32 bytes, trailing zero padding removed (may hold zero bytes)
   TIndexes indexes;
   core::TExtensionData extensionData;
   bool operator==(const TINDX&) const = default;
@@ -80,18 +81,12 @@ std::string objectTypeText(uint8_t objectType);      // "HDMV", "BD-J", "" other
 std::string playbackTypeText(uint8_t playbackType);  // "Movie", "Interactive", ""
 std::string accessTypeText(uint8_t accessType);      // 0/1 "Permitted", 2 "Prohibited1", 3 "Prohibited2"
 
-struct IndexReadResult {
-  bool good = false;      // type and version accepted; the model may be saved
-  bool stopLoad = false;  // more than 999 titles: the folder load ends here
-  bool truncated = false; // the file ended inside the fixed part or the title list
-  size_t errorPos = 0;    // file position of a format error
-};
-
 // Reads an index image into `indx` and logs as the load does: "Reading <name>", the
-// found line or the format error, and "Ready.". A file that ends inside the head or
-// the title list keeps the titles read so far and is reported as ending early.
-IndexReadResult readIndex(const core::Bytes& image, TINDX& indx, core::Log& log,
-                          const std::string& indexfile = "index.bdmv");
+// found line or the format error, and "Ready.". A wrong type or version is refused
+// (the version is named); more than 999 titles is refused as a capped count (a folder
+// load ends there). A file that ends inside the head or the title list keeps the
+// titles read so far and is partial, ending early at the file's size.
+core::ReadResult readIndex(const core::Bytes& image, const std::string& indexfile, TINDX& indx, core::Log& log);
 
 // The file image the writer produces. Indexes() follows the 78-byte head directly
 // whatever the stored start address; the stored addresses and lengths are written as

@@ -13,8 +13,10 @@ uint32_t movieObjectsLength(const TObjects& objs) {
   return static_cast<uint32_t>(len);
 }
 
-MobjReadResult readMovieObjects(const core::Bytes& image, TMOBJ& mobj, core::Log& log, const std::string& mobjfile) {
-  MobjReadResult res;
+core::ReadResult readMovieObjects(const core::Bytes& image, const std::string& mobjfile, TMOBJ& mobj,
+                                  core::Log& log) {
+  core::ReadResult res;
+  bool truncated = false;
   log.dlog0("Reading " + mobjfile);
   mobj.movieObjects.objects.clear();
   core::Reader r(image);
@@ -23,6 +25,10 @@ MobjReadResult readMovieObjects(const core::Bytes& image, TMOBJ& mobj, core::Log
   std::string version = r.readstring(4);
   if (type != "MOBJ" || (version != "0100" && version != "0200")) {
     log.erlog("Format error " + mobjfile);
+    if (type == "MOBJ" && image.size() >= 8)
+      res.refuse(core::ReadIssue::UnsupportedVersion, 4, core::unsupportedVersionMessage(mobjfile, version));
+    else
+      res.refuse(core::ReadIssue::WrongKind, 0, mobjfile + ": not a movie-object file");
     return res;
   }
   mobj.typeIndicator = type;
@@ -32,7 +38,6 @@ MobjReadResult readMovieObjects(const core::Bytes& image, TMOBJ& mobj, core::Log
   mobj.movieObjects.length = r.readlong();
   mobj.movieObjects.reserved = r.readlong();
   unsigned n = r.readword();
-  res.declaredObjects = static_cast<uint16_t>(n);
   const size_t size = image.size();
 
   auto& objects = mobj.movieObjects.objects;
@@ -42,7 +47,7 @@ MobjReadResult readMovieObjects(const core::Bytes& image, TMOBJ& mobj, core::Log
   bool stop = r.overrun();
   for (unsigned i = 0; i < n && !stop; ++i) {
     if (!r.has(4)) {
-      res.truncated = true;
+      truncated = true;
       break;
     }
     Tmobject o;
@@ -54,7 +59,7 @@ MobjReadResult readMovieObjects(const core::Bytes& image, TMOBJ& mobj, core::Log
     o.commands.reserve(std::min<size_t>(count, r.remaining() / 12));
     for (unsigned j = 0; j < count; ++j) {
       if (!r.has(12)) {
-        res.truncated = true;
+        truncated = true;
         stop = true;
         break;
       }
@@ -66,27 +71,34 @@ MobjReadResult readMovieObjects(const core::Bytes& image, TMOBJ& mobj, core::Log
       // A file may end right after a command: reading stops there.
       if (r.pos() == size) {
         stop = true;
-        if (j + 1 < count) res.truncated = true;
+        if (j + 1 < count) truncated = true;
         break;
       }
     }
     objects.push_back(std::move(o));
     if (r.pos() == size) {
       stop = true;
-      if (i + 1 < n) res.truncated = true;
+      if (i + 1 < n) truncated = true;
     } else {
       log.slog(std::to_string(r.pos()) + "/" + std::to_string(size), 1);
     }
   }
-  if (r.overrun()) res.truncated = true;
-  if (res.truncated)
-    log.erlog(mobjfile + " ends early at " + hexPos(size) + " (" + std::to_string(objects.size()) + " of " +
-              std::to_string(n) + " objects read)");
+  if (r.overrun()) truncated = true;
+  if (truncated) {
+    std::string what = mobjfile + " ends early at " + hexPos(size) + " (" + std::to_string(objects.size()) + " of " +
+                       std::to_string(n) + " objects read)";
+    log.erlog(what);
+    res.addPartial(core::ReadIssue::EndsEarly, size, what);
+  }
 
   mobj.extensionData = core::TExtensionData{};
-  if (mobj.extensionDataStartAddress != 0 && !res.truncated) core::ReadExtensionData(r, mobj.extensionData);
+  if (mobj.extensionDataStartAddress != 0 && !truncated) {
+    core::ReadExtensionData(r, mobj.extensionData);
+    if (r.overrun())
+      res.addPartial(core::ReadIssue::EndsEarly, size,
+                     mobjfile + " ends early at " + hexPos(size) + " (inside ExtensionData)");
+  }
 
-  res.good = true;
   log.log("  Found [b]" + std::to_string(objects.size()) + "[/b] objects, [b]" +
           std::to_string(mobj.extensionData.entries.size()) + "[/b] extended entry.");
   return res;

@@ -17,6 +17,7 @@
 #include "core/binary.h"
 #include "core/extension_data.h"
 #include "core/log.h"
+#include "core/read_result.h"
 #include "core/save.h"
 #include "hdmv/command.h"
 
@@ -56,18 +57,13 @@ std::string maskText(uint8_t flag);    // "enable", "disable"
 // MovieObjects length recomputed from the objects (what the editing operations keep).
 uint32_t movieObjectsLength(const TObjects& objs);
 
-struct MobjReadResult {
-  bool good = false;       // type and version accepted
-  bool truncated = false;  // the file ended before the declared objects or commands
-  uint16_t declaredObjects = 0;
-};
-
 // Reads a movie-object image into `mobj`, logging as the load does. A wrong type or
-// version logs "Format error <name>" and leaves the object list empty. When the file
-// ends inside the object list, the objects read so far are kept (the one being read
-// keeps the commands read completely) and the shortfall is reported.
-MobjReadResult readMovieObjects(const core::Bytes& image, TMOBJ& mobj, core::Log& log,
-                                const std::string& mobjfile = "MovieObject.bdmv");
+// version logs "Format error <name>", leaves the object list empty and is refused
+// (naming the version). When the file ends inside the object list, the objects read
+// so far are kept (the one being read keeps the commands read completely) and the
+// result is partial.
+core::ReadResult readMovieObjects(const core::Bytes& image, const std::string& mobjfile, TMOBJ& mobj,
+                                  core::Log& log);
 
 // The file image the writer produces; bits 12-0 of each flags word are written as 0.
 core::Bytes mobjBytes(const TMOBJ& mobj);

@@ -1,4 +1,5 @@
 #include "playlist/chapters.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <vector>
@@ -199,7 +200,7 @@ ChapterResult importChapters(TMPLS& m, std::string_view text, ChapterFormat f, c
         A = (f == ChapterFormat::Time) ? S - S % 45 : S;
         if (T == A) ++k;
         log.log(std::to_string(k) + ": " + ticks2time(uint32_t(T)) + " " + ticks2time(uint32_t(S)) + "   " +
-                hexText(uint32_t(T), 8) + " " + hexText(uint32_t(S), 8));
+                core::hexText(uint32_t(T), 8) + " " + core::hexText(uint32_t(S), 8));
         if (T <= A) break;
       }
     }

@@ -30,10 +30,6 @@ uint32_t time2ticks(std::string_view t) {
   return ms * 45u + h * 162000000u + m * 2700000u + s * 45000u;
 }
 
-std::string hexText(uint32_t value, int digits) {
-  return core::hexText(value, digits);
-}
-
 std::string num3(uint32_t value) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%03u", value);
@@ -57,8 +53,8 @@ Row playItemRow(const TPlayItem& pi, unsigned index) {
           ticks2time(pi.inTime),
           ticks2time(pi.outTime),
           ticks2time(pi.outTime - pi.inTime),  // 32-bit unsigned: never a negative time
-          hexText(pi.uoMask1, 8),
-          hexText(pi.uoMask2, 8),
+          core::hexText(pi.uoMask1, 8),
+          core::hexText(pi.uoMask2, 8),
           pi.isMultiAngle ? std::to_string(pi.multiClip.numAngles) : "0"};
 }
 
@@ -91,7 +87,7 @@ static std::string entryTypeText(unsigned type) {
 
 static std::string codingText(unsigned t) {
   auto n = codingTypeName(t);
-  return n.empty() ? "0x" + hexText(t, 2) : std::string(n);
+  return n.empty() ? "0x" + core::hexText(t, 2) : std::string(n);
 }
 
 std::string streamAttributesText(const TStreamAttributes& a, StreamKind k) {
@@ -120,20 +116,20 @@ Row streamRow(const TStream& s, StreamKind k, unsigned index) {
   auto id2 = [&](uint8_t v) {
     char buf[8];
     std::snprintf(buf, sizeof buf, "%02u", unsigned(v));
-    return dec ? std::string(buf) : hexText(v, 2);
+    return dec ? std::string(buf) : core::hexText(v, 2);
   };
   switch (s.entry.type) {
     case 1:
-      r[2] = hexText(s.entry.mainPID, 4);
+      r[2] = core::hexText(s.entry.mainPID, 4);
       break;
     case 2:
       r[3] = id2(s.entry.subPathId);
       r[4] = id2(s.entry.subClipId);
-      r[5] = hexText(s.entry.subPID, 4);
+      r[5] = core::hexText(s.entry.subPID, 4);
       break;
     case 3:
-      r[2] = hexText(s.entry.mainPID, 4);
-      r[3] = dec ? id2(s.entry.subPathId) : hexText(s.entry.subPathId, 4);
+      r[2] = core::hexText(s.entry.mainPID, 4);
+      r[3] = dec ? id2(s.entry.subPathId) : core::hexText(s.entry.subPathId, 4);
       break;
     default:
       break;
@@ -174,7 +170,7 @@ std::vector<Row> multiClipRows(const TSubPlayItem& s) {
 
 Row PLMline(const TMark& m, unsigned index) {
   return {num3(index),         markTypeName(m.type),       num3(m.playItemRef),
-          ticks2time(m.timeStamp), hexText(m.entryPID, 4), std::to_string(m.duration)};
+          ticks2time(m.timeStamp), core::hexText(m.entryPID, 4), std::to_string(m.duration)};
 }
 
 std::vector<UOBox> uoBoxes(uint32_t mask1, uint32_t mask2) {

@@ -19,8 +19,7 @@ std::string ticks2time(uint32_t ticks);
 // 32-bit unsigned arithmetic. Missing or non-digit characters count as nothing.
 uint32_t time2ticks(std::string_view text);
 
-// Upper-case hexadecimal with at least `digits` digits; decimal zero-padded to three.
-std::string hexText(uint32_t value, int digits);
+// Decimal zero-padded to three.
 std::string num3(uint32_t value);
 
 using Row = std::vector<std::string>;

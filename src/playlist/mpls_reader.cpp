@@ -216,12 +216,13 @@ std::string readSummary(const TMPLS& m) {
          std::to_string(m.playListMark.numMarks) + "[/b] PlayListMark(s) found.";
 }
 
-ReadStatus readMPLS(const core::Bytes& image, const std::string& fileName, core::Log& log, TMPLS& model,
-                    ReadOptions options) {
+core::ReadResult readMPLS(const core::Bytes& image, const std::string& fileName, TMPLS& model, core::Log& log,
+                          ReadOptions options) {
   Reader r(image);
-  auto close = [&](ReadStatus st) {
+  core::ReadResult res;
+  auto close = [&]() {
     if (!options.silent) log.slogR();
-    return st;
+    return res;
   };
 
   std::string type = r.readstring(4);
@@ -230,7 +231,11 @@ ReadStatus readMPLS(const core::Bytes& image, const std::string& fileName, core:
     model.typeIndicator = type;
     model.version = version;
     log.erlog("Invalid format: " + fileName);
-    return close(ReadStatus::InvalidFormat);
+    if (type == "MPLS" && image.size() >= 8)
+      res.refuse(core::ReadIssue::UnsupportedVersion, 4, core::unsupportedVersionMessage(fileName, version));
+    else
+      res.refuse(core::ReadIssue::WrongKind, 0, fileName + ": not a playlist file");
+    return close();
   }
 
   // A read replaces the whole model; nothing of the previous playlist survives.
@@ -254,47 +259,63 @@ ReadStatus readMPLS(const core::Bytes& image, const std::string& fileName, core:
   ai.audio_mix_app_flag = (flags >> 14) & 1;
   ai.lossless_may_bypass_mixer_flag = (flags >> 13) & 1;
 
-  auto finish = [&](ReadStatus st) {
+  // Where the section being read started: a start address beyond the file is reported
+  // as such rather than as a file that ends early.
+  uint64_t sectionStart = 0;
+  const char* section = "PlayList";
+  auto finish = [&](bool truncated) {
     model = std::move(m);
-    if (st == ReadStatus::Truncated)
+    if (truncated) {
       log.erlog(fileName + " ends early: the file has " + std::to_string(r.size()) +
                 " bytes and the reader needed more; what was read is kept");
-    else if (!options.silent)
+      if (sectionStart > image.size())
+        res.addPartial(core::ReadIssue::SectionOutside, sectionStart,
+                       fileName + ": " + section + " starts at " + std::to_string(sectionStart) +
+                           ", outside the file of " + std::to_string(image.size()) + " bytes");
+      else
+        res.addPartial(core::ReadIssue::EndsEarly, image.size(),
+                       fileName + " ends early at " + std::to_string(image.size()) + " (inside " + section + ")");
+    } else if (!options.silent) {
       log.log2(readSummary(model));
-    return close(st);
+    }
+    return close();
   };
 
+  if (r.overrun()) return finish(true);
+  sectionStart = m.playListStart;
   r.seek(m.playListStart);
   auto& pl = m.playList;
   pl.length = r.readlong();
   pl.reserved = r.readword();
   pl.numPlayItems = r.readword();
   pl.numSubPaths = r.readword();
-  if (r.overrun()) return finish(ReadStatus::Truncated);
+  if (r.overrun()) return finish(true);
 
   for (unsigned i = 0; i < pl.numPlayItems; ++i) {
-    if (r.atEnd()) return finish(ReadStatus::Truncated);
+    if (r.atEnd()) return finish(true);
     showPosition(log, r);
     pl.playItems.emplace_back();
     readPlayItem(r, pl.playItems.back());
-    if (r.overrun()) return finish(ReadStatus::Truncated);
+    if (r.overrun()) return finish(true);
   }
   for (unsigned j = 0; j < pl.numSubPaths; ++j) {
-    if (r.atEnd()) return finish(ReadStatus::Truncated);
+    if (r.atEnd()) return finish(true);
     showPosition(log, r);
     pl.subPaths.emplace_back();
     readSubPath(r, pl.subPaths.back());
-    if (r.overrun()) return finish(ReadStatus::Truncated);
+    if (r.overrun()) return finish(true);
   }
 
   if (m.markStart != 0) {
+    sectionStart = m.markStart;
+    section = "PlayListMark";
     r.seek(m.markStart);
     auto& pm = m.playListMark;
     pm.length = r.readlong();
     pm.numMarks = r.readword();
-    if (r.overrun()) return finish(ReadStatus::Truncated);
+    if (r.overrun()) return finish(true);
     for (unsigned k = 0; k < pm.numMarks; ++k) {
-      if (r.atEnd()) return finish(ReadStatus::Truncated);
+      if (r.atEnd()) return finish(true);
       showPosition(log, r);
       TMark mk;
       mk.reserved = r.readbyte();
@@ -304,19 +325,21 @@ ReadStatus readMPLS(const core::Bytes& image, const std::string& fileName, core:
       mk.entryPID = r.readword();
       mk.duration = r.readlong();
       pm.marks.push_back(mk);
-      if (r.overrun()) return finish(ReadStatus::Truncated);
+      if (r.overrun()) return finish(true);
     }
   }
 
   if (m.extDataStart != 0) {
+    sectionStart = m.extDataStart;
+    section = "ExtensionData";
     r.seek(m.extDataStart);
     core::ReadExtensionData(r, m.extData);
-    if (r.overrun()) return finish(ReadStatus::Truncated);
+    if (r.overrun()) return finish(true);
   }
-  return finish(ReadStatus::Ok);
+  return finish(false);
 }
 
-ReadStatus readMPLSFile(const std::filesystem::path& path, core::Log& log, TMPLS& model, ReadOptions options) {
+core::ReadResult readMPLSFile(const std::filesystem::path& path, TMPLS& model, core::Log& log, ReadOptions options) {
   const std::string name = core::displayPath(path);
   log.dlog0("Reading [bl]" + name + "[/bl]");
   core::Bytes image;
@@ -324,9 +347,9 @@ ReadStatus readMPLSFile(const std::filesystem::path& path, core::Log& log, TMPLS
   if (!core::readWholeFile(path, image, err)) {
     log.erlog(name + ": " + err);
     if (!options.silent) log.slogR();
-    return ReadStatus::OpenFailed;
+    return core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, name + ": " + err);
   }
-  return readMPLS(image, name, log, model, options);
+  return readMPLS(image, name, model, log, options);
 }
 
 }  // namespace morvex::playlist

@@ -5,16 +5,10 @@
 
 #include "core/binary.h"
 #include "core/log.h"
+#include "core/read_result.h"
 #include "playlist/mpls.h"
 
 namespace morvex::playlist {
-
-enum class ReadStatus {
-  Ok,
-  InvalidFormat,  // wrong type indicator or version: nothing past them was read
-  Truncated,      // the file ended before the reader was done: what was read is kept
-  OpenFailed,     // the file could not be read at all
-};
 
 struct ReadOptions {
   // Silent reading (the cross-reference finder): the opening "Reading" line, an
@@ -24,16 +18,17 @@ struct ReadOptions {
 };
 
 // Reads a playlist image. `fileName` is the name used in the messages. On success and
-// on a short file the model is replaced by what was read (lists hold the items read,
-// never more than their counts). On an invalid type indicator or version only the
-// model's type indicator and version change.
-ReadStatus readMPLS(const core::Bytes& image, const std::string& fileName, core::Log& log, TMPLS& model,
-                    ReadOptions options = {});
+// on a short file (partial) the model is replaced by what was read (lists hold the
+// items read, never more than their counts). On an invalid type indicator or version
+// (refused) only the model's type indicator and version change.
+core::ReadResult readMPLS(const core::Bytes& image, const std::string& fileName, TMPLS& model, core::Log& log,
+                          ReadOptions options = {});
 
 // Reads the playlist file at `path` (messages name it as displayPath shows it). A file
 // that cannot be read is reported with the system's message and leaves the model
 // unchanged.
-ReadStatus readMPLSFile(const std::filesystem::path& path, core::Log& log, TMPLS& model, ReadOptions options = {});
+core::ReadResult readMPLSFile(const std::filesystem::path& path, TMPLS& model, core::Log& log,
+                              ReadOptions options = {});
 
 // The closing summary line: "[b]N[/b] PlayItem(s), [b]S[/b] SubPath(s) and [b]M[/b]
 // PlayListMark(s) found.".

@@ -49,7 +49,8 @@ core::Bytes buildMPLS(const TMPLS& model);
 bool saveMPLS(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& folder,
               const std::string& fileName, const TMPLS& model);
 
-// The Save button of the playlist tab: <BDMV folder>/PLAYLIST/<name><playlistext>.
+// Saves a playlist where it belongs, through the saving policy:
+// <BDMV folder>/PLAYLIST/<name><playlistext>.
 bool plsave(core::Log& log, const core::SaveSettings& settings, const core::FileNames& names,
             const std::filesystem::path& bdmvFolder, const std::string& playlistName, const TMPLS& model);
 

@@ -46,9 +46,9 @@ std::string foundLine(size_t n) {
   return " Found [b]" + std::to_string(n) + "[/b] sound entr" + (n > 1 ? "ies" : "y");
 }
 
-SoundReadResult readsound(const core::Bytes& image, TSND& snd, core::Log& log) {
-  SoundReadResult res;
-  log.dlog0("Reading sound.bdmv");
+core::ReadResult readsound(const core::Bytes& image, const std::string& fileName, TSND& snd, core::Log& log) {
+  core::ReadResult res;
+  log.dlog0("Reading " + fileName);
   snd.entries.clear();
   snd.extensionData = core::TExtensionData{};
   core::Reader r(image);
@@ -56,9 +56,16 @@ SoundReadResult readsound(const core::Bytes& image, TSND& snd, core::Log& log) {
   std::string version = r.readstring(4);
   if (type != "BCLK" || (version != "0100" && version != "0200")) {
     log.log(foundLine(0));
+    if (type == "BCLK" && image.size() >= 8)
+      res.refuse(core::ReadIssue::UnsupportedVersion, 4, core::unsupportedVersionMessage(fileName, version));
+    else
+      res.refuse(core::ReadIssue::WrongKind, 0, fileName + ": not a sound file");
     return res;
   }
-  res.good = true;
+  auto endsEarly = [&](const std::string& where) {
+    res.addPartial(core::ReadIssue::EndsEarly, image.size(),
+                   fileName + " ends early at " + std::to_string(image.size()) + " (" + where + ")");
+  };
   snd.typeIndicator = type;
   snd.version = version;
   snd.soundDataStartAddress = r.readlong();
@@ -71,11 +78,11 @@ SoundReadResult readsound(const core::Bytes& image, TSND& snd, core::Log& log) {
     r.skip(1);
     n = r.readbyte();
   }
-  if (r.overrun()) res.truncated = true;
+  if (r.overrun()) endsEarly("inside the head");
   snd.entries.reserve(std::min<size_t>(n, r.remaining() / 10));
   for (unsigned i = 0; i < n; ++i) {
     if (!r.has(10)) {
-      res.truncated = true;
+      endsEarly(std::to_string(i) + " of " + std::to_string(n) + " entries read");
       break;
     }
     TSoundEntries e;
@@ -87,24 +94,29 @@ SoundReadResult readsound(const core::Bytes& image, TSND& snd, core::Log& log) {
     e.length = r.readlong();
     snd.entries.push_back(std::move(e));
   }
-  for (auto& e : snd.entries) {
+  for (size_t i = 0; i < snd.entries.size(); ++i) {
+    auto& e = snd.entries[i];
     uint64_t at = uint64_t(snd.soundDataStartAddress) + e.startOffset;
     if (at > image.size()) {
-      res.truncated = true;
+      res.addPartial(core::ReadIssue::SectionOutside, at,
+                     fileName + ": data of sound " + std::to_string(i) + " starts at " + std::to_string(at) +
+                         ", outside the file");
       continue;
     }
     r.seek(static_cast<size_t>(at));
     // Only the bytes the file holds are taken: a length never drives an allocation.
     e.data = r.readbytes(e.length);
-    if (e.data.size() < e.length) res.truncated = true;
+    if (e.data.size() < e.length) endsEarly("inside the data of sound " + std::to_string(i));
   }
   if (snd.extensionDataStartAddress != 0) {
     if (snd.extensionDataStartAddress <= image.size()) {
       r.seek(snd.extensionDataStartAddress);
       core::ReadExtensionData(r, snd.extensionData);
-      if (r.overrun()) res.truncated = true;
+      if (r.overrun()) endsEarly("inside ExtensionData");
     } else {
-      res.truncated = true;
+      res.addPartial(core::ReadIssue::SectionOutside, snd.extensionDataStartAddress,
+                     fileName + ": ExtensionData starts at " + std::to_string(snd.extensionDataStartAddress) +
+                         ", outside the file");
     }
   }
   log.log(foundLine(snd.entries.size()));

@@ -17,6 +17,7 @@
 #include "core/binary.h"
 #include "core/extension_data.h"
 #include "core/log.h"
+#include "core/read_result.h"
 #include "core/save.h"
 
 namespace morvex::sound {
@@ -48,15 +49,11 @@ struct TSND {
 // The empty file "Create sound.bdmv" starts from: version 0200, no entries.
 TSND newSoundFile();
 
-struct SoundReadResult {
-  bool good = false;       // type and version matched; entries were read
-  bool truncated = false;  // the file ended inside the index or a sound's data
-};
-
-// Reads a sound.bdmv image. A wrong type or version leaves the model empty without a
-// message; the found line is logged in every case. Entries and data the file cannot
-// hold are not taken (a sound's data is cut at the end of the file).
-SoundReadResult readsound(const core::Bytes& image, TSND& snd, core::Log& log);
+// Reads a sound.bdmv image. A wrong type or version leaves the model empty without an
+// error line and is refused; the found line is logged in every case. Entries and data
+// the file cannot hold are not taken (a sound's data is cut at the end of the file)
+// and make the result partial.
+core::ReadResult readsound(const core::Bytes& image, const std::string& fileName, TSND& snd, core::Log& log);
 
 // Fixes the layout the writer produces and stores it in the model: start offsets
 // (each sound after the previous one and its padding), lengths from the data, the

@@ -115,7 +115,7 @@ TEST(BdjoReader, ReadsEveryTableOfAHandAssembledObject) {
   app.names = {{"eng", "Menu12"}, {"deu", "Mene"}};  // a names block of 18 bytes
   core::MemoryLog log;
   TBDJO b;
-  ASSERT_EQ(readBDJO(buildBdjo(app), "00001.bdjo", b, log), BdjoStatus::Ok) << log.text();
+  ASSERT_TRUE((readBDJO(buildBdjo(app), "00001.bdjo", b, log)).complete()) << log.text();
   EXPECT_FALSE(log.errorflag);
   EXPECT_EQ(b.TerminalInfo.default_font, "00001");
   EXPECT_EQ(b.TerminalInfo.initial_HAVi_configuration_id, 3);
@@ -150,7 +150,7 @@ TEST(BdjoReader, NamesBlockAndOddPositions) {
   app.namesLengthOverride = 10;
   core::MemoryLog log;
   TBDJO b;
-  ASSERT_EQ(readBDJO(buildBdjo(app), "x.bdjo", b, log), BdjoStatus::Ok);
+  ASSERT_TRUE((readBDJO(buildBdjo(app), "x.bdjo", b, log)).complete());
   const Tapplication& a = b.ApplicationManagementTable.applications.at(0);
   ASSERT_EQ(a.names.size(), 1u);
   EXPECT_EQ(a.names[0].name, "Seven77");
@@ -162,7 +162,7 @@ TEST(BdjoReader, NamesBlockAndOddPositions) {
   app.base = "0000";
   app.classpath = "x";
   app.params = {"pp"};
-  ASSERT_EQ(readBDJO(buildBdjo(app), "y.bdjo", b, log), BdjoStatus::Ok);
+  ASSERT_TRUE((readBDJO(buildBdjo(app), "y.bdjo", b, log)).complete());
   const Tapplication& c = b.ApplicationManagementTable.applications.at(0);
   EXPECT_EQ(c.icon_locator, "ic");
   EXPECT_EQ(c.base_directory, "0000");
@@ -179,7 +179,7 @@ TEST(BdjoReader, WrongFormatAndShortFiles) {
   wrong[7] = '9';
   core::MemoryLog log;
   TBDJO b;
-  EXPECT_EQ(readBDJO(wrong, "w.bdjo", b, log), BdjoStatus::WrongFormat);
+  EXPECT_TRUE((readBDJO(wrong, "w.bdjo", b, log)).refused());
   EXPECT_TRUE(b.ApplicationManagementTable.applications.empty());
   EXPECT_TRUE(b.AppCacheInfo.entries.empty());
   EXPECT_FALSE(log.errorflag);  // no message for a wrong type or version
@@ -188,7 +188,7 @@ TEST(BdjoReader, WrongFormatAndShortFiles) {
   const size_t amt = (size_t(img[20]) << 24) | (size_t(img[21]) << 16) | (size_t(img[22]) << 8) | img[23];
   core::Bytes cut(img.begin(), img.begin() + amt + 30);
   core::MemoryLog log2;
-  EXPECT_EQ(readBDJO(cut, "c.bdjo", b, log2), BdjoStatus::Truncated);
+  EXPECT_TRUE((readBDJO(cut, "c.bdjo", b, log2)).partial());
   EXPECT_TRUE(log2.errorflag);
   EXPECT_EQ(b.AppCacheInfo.entries.size(), 1u);
   EXPECT_EQ(b.TableOfAccessiblePlayLists.playlists.size(), 1u);
@@ -199,6 +199,6 @@ TEST(BdjoReader, WrongFormatAndShortFiles) {
   for (size_t n = 0; n < img.size(); ++n) {
     core::NullLog quiet;
     core::Bytes prefix(img.begin(), img.begin() + n);
-    EXPECT_NE(readBDJO(prefix, "p.bdjo", b, quiet), BdjoStatus::Ok) << n;
+    EXPECT_FALSE((readBDJO(prefix, "p.bdjo", b, quiet)).complete()) << n;
   }
 }

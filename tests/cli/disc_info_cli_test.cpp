@@ -83,7 +83,9 @@ TEST(InfoCli, FailedCheckExitsWithOne) {
   EXPECT_EQ(r.status, 1);
   auto v = lines(r.out);
   ASSERT_FALSE(v.empty());
-  EXPECT_EQ(v.back(), "ERROR: Check failed.");
+  // The error line goes to stderr, the check lines to stdout.
+  EXPECT_EQ(lines(r.err), std::vector<std::string>{"ERROR: Check failed."});
+  EXPECT_FALSE(has(v, "ERROR: Check failed."));
   EXPECT_TRUE(has(v, "CLIPINF folder: missing"));
   EXPECT_TRUE(has(v, "index.bdmv: missing"));
 }

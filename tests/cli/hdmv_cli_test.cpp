@@ -116,12 +116,17 @@ TEST(CliDisasm, ProgramFilesAndErrors) {
   r = cli("disasm " + q(dir / "bad.bdmv"));
   EXPECT_NE(r.status, 0);
   EXPECT_TRUE(contains(r.out, "Format error"));
-  // A file cut inside its commands still shows what was read.
+  // A file cut inside its commands is not shown as if whole; --force shows what was
+  // read, and the status still says the read was partial.
   auto bytes = morvex::test::readFile(mobj);
   bytes.resize(bytes.size() - 8);
   morvex::test::writeFile(dir / "short.bdmv", bytes);
   r = cli("disasm " + q(dir / "short.bdmv"));
-  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(contains(r.out, "short.bdmv ends early"));
+  EXPECT_FALSE(contains(r.out, "GoTo 5"));
+  r = cli("disasm --force " + q(dir / "short.bdmv"));
+  EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_TRUE(contains(r.out, "GoTo 5"));
 }
 

@@ -37,7 +37,7 @@ fs::path writeSyntheticMenu(const TempDir& dir) {
 igs::Menu load(const fs::path& p) {
   igs::Menu m;
   morvex::core::NullLog log;
-  igs::loadMNU(m, p, log);
+  igs::loadMNU(p, m, log);
   return m;
 }
 

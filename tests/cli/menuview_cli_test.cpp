@@ -167,7 +167,7 @@ TEST(MenuViewCli, RenderReadsTheMenuOfAnAvStream) {
   test::writeFile(tmp / "empty.m2ts", std::vector<uint8_t>(192 * 4, 0));
   r = runCli("menu render '" + (tmp / "empty.m2ts").string() + "' -o '" + (tmp / "e.png").string() + "'");
   EXPECT_NE(r.status, 0);
-  EXPECT_NE(r.out.find("no menu stream"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("no interactive composition on PID 1400"), std::string::npos) << r.out;
   EXPECT_FALSE(std::filesystem::exists(tmp / "e.png"));
 }
 

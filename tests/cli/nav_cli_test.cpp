@@ -53,11 +53,11 @@ TEST(NavCli, ResaveEveryFixtureWritesTheWritersBytes) {
       core::Bytes expected;
       if (std::string(name) == "index.bdmv") {
         nav::TINDX x;
-        nav::readIndex(in, x, log);
+        nav::readIndex(in, "index.bdmv", x, log);
         expected = nav::indexBytes(x);
       } else {
         nav::TMOBJ m;
-        nav::readMovieObjects(in, m, log);
+        nav::readMovieObjects(in, "MovieObject.bdmv", m, log);
         expected = nav::mobjBytes(m);
       }
       EXPECT_EQ(out, expected) << f;
@@ -77,7 +77,7 @@ TEST(NavCli, DumpJsonNamesTheFields) {
   auto j = nlohmann::json::parse(r.out);
   nav::TINDX x;
   core::NullLog log;
-  nav::readIndex(test::readFile(disc / "index.bdmv"), x, log);
+  nav::readIndex(test::readFile(disc / "index.bdmv"), "index.bdmv", x, log);
   EXPECT_EQ(j["typeIndicator"], "INDX");
   EXPECT_EQ(j["indexes"]["numberOfTitles"], x.indexes.titles.size());
   EXPECT_EQ(j["indexes"]["firstPlayback"]["titleNumber"], 0xFFFF);
@@ -88,7 +88,7 @@ TEST(NavCli, DumpJsonNamesTheFields) {
   ASSERT_EQ(r.status, 0) << r.err;
   j = nlohmann::json::parse(r.out);
   nav::TMOBJ m;
-  nav::readMovieObjects(test::readFile(disc / "MovieObject.bdmv"), m, log);
+  nav::readMovieObjects(test::readFile(disc / "MovieObject.bdmv"), "MovieObject.bdmv", m, log);
   ASSERT_EQ(j["movieObjects"]["objects"].size(), m.movieObjects.objects.size());
   const auto& o = j["movieObjects"]["objects"][0];
   EXPECT_EQ(o["numberOfCommands"], m.movieObjects.objects[0].commands.size());

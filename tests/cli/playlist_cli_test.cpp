@@ -91,7 +91,7 @@ TEST(PlaylistCli, ChaptersExportAndImport) {
   EXPECT_NE(i.out.find("1, 00:01:40.000"), std::string::npos) << i.out;
   core::MemoryLog log;
   playlist::TMPLS m;
-  ASSERT_EQ(playlist::readMPLS(test::readFile(d / "new.mpls"), "new", log, m), playlist::ReadStatus::Ok);
+  ASSERT_TRUE((playlist::readMPLS(test::readFile(d / "new.mpls"), "new", m, log)).complete());
   ASSERT_EQ(m.playListMark.marks.size(), 2u);
   EXPECT_EQ(m.playListMark.marks[0].playItemRef, 1);
   EXPECT_EQ(m.playListMark.marks[0].timeStamp, 900000u);

@@ -77,7 +77,7 @@ TEST(ClipInfoLayout, WrittenClipReadsBackAndAddressesFollowTheSections) {
   EXPECT_EQ(be32at(b, 56), 9999u);
   core::MemoryLog log;
   TCLPI r;
-  ASSERT_EQ(readCLPI(b, "00001.clpi", r, log), ReadStatus::Ok);
+  ASSERT_TRUE((readCLPI(b, "00001.clpi", r, log)).complete());
   EXPECT_EQ(r, c);
   auto lines = log.plainLines();
   ASSERT_GE(lines.size(), 2u);
@@ -103,7 +103,7 @@ TEST(ClipInfoLayout, EpMapEntryWordsPackCountsOverThreeWords) {
   // everything before the break.
   core::MemoryLog log;
   TCLPI r;
-  EXPECT_EQ(readCLPI(b, "x.clpi", r, log), ReadStatus::Truncated);
+  EXPECT_TRUE((readCLPI(b, "x.clpi", r, log)).partial());
   EXPECT_TRUE(log.errorflag);
   ASSERT_EQ(r.CPI.EP_map.size(), 1u);
   EXPECT_EQ(r.CPI.EP_map[0].EP_stream_type, 1);
@@ -120,7 +120,7 @@ TEST(ClipInfoLayout, WrongFormatKeepsThePreviousModel) {
   Bytes bad = b;
   bad[5] = '3';  // version "0300"
   core::MemoryLog log;
-  EXPECT_EQ(readCLPI(bad, "00002.clpi", model, log), ReadStatus::InvalidFormat);
+  EXPECT_TRUE((readCLPI(bad, "00002.clpi", model, log)).refused());
   EXPECT_EQ(model.version, "0300");
   model.version = prev.version;
   EXPECT_EQ(model, prev);
@@ -144,7 +144,7 @@ TEST(ClipInfoLayout, GapsAndDroppedBytesAreTheOnlyDifferences) {
   }
   core::MemoryLog log;
   TCLPI r;
-  ASSERT_EQ(readCLPI(odd, "odd.clpi", r, log), ReadStatus::Ok);
+  ASSERT_TRUE((readCLPI(odd, "odd.clpi", r, log)).complete());
   EXPECT_EQ(writeCLPI(r), b);  // the gap closes, the dropped bytes become zero
   EXPECT_EQ(r.CPI_start, c.CPI_start);
 }
@@ -156,7 +156,7 @@ TEST(ClipInfoLayout, ClipMarkBytesSurviveAResave) {
   Bytes b = writeCLPI(c);
   core::MemoryLog log;
   TCLPI r;
-  ASSERT_EQ(readCLPI(b, "m.clpi", r, log), ReadStatus::Ok);
+  ASSERT_TRUE((readCLPI(b, "m.clpi", r, log)).complete());
   EXPECT_EQ(r.ClipMark_data, c.ClipMark_data);
   EXPECT_EQ(r.ExtensionData_start, c.ClipMark_start + 4 + 6);
   EXPECT_EQ(writeCLPI(r), b);
@@ -255,7 +255,7 @@ TEST(ClipInfoEdit, FontBlockForTextSubtitleClips) {
   EXPECT_EQ(w.SequenceInfo_start, c.SequenceInfo_start);
   core::MemoryLog log;
   TCLPI r;
-  ASSERT_EQ(readCLPI(b, "t.clpi", r, log), ReadStatus::Ok);
+  ASSERT_TRUE((readCLPI(b, "t.clpi", r, log)).complete());
   EXPECT_EQ(fontRows(r), (GridRows{{"1", "00001"}, {"2", "00002"}}));
   setApplicationType(r, 1);
   EXPECT_EQ(r.SequenceInfo_start, seq);

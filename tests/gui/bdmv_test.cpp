@@ -38,14 +38,14 @@ constexpr uint32_t kMove = 0x50400001, kAdd = 0x50400003, kBreak = 0x00020000, k
 nav::TINDX readIndexFile(const fs::path& p) {
   nav::TINDX ix;
   core::MemoryLog log;
-  nav::readIndex(test::readFile(p), ix, log);
+  nav::readIndex(test::readFile(p), "index.bdmv", ix, log);
   return ix;
 }
 
 nav::TMOBJ readMobjFile(const fs::path& p) {
   nav::TMOBJ m;
   core::MemoryLog log;
-  nav::readMovieObjects(test::readFile(p), m, log);
+  nav::readMovieObjects(test::readFile(p), "MovieObject.bdmv", m, log);
   return m;
 }
 
@@ -388,7 +388,7 @@ private slots:
     w->saveCurrent();
     sound::TSND snd;
     core::MemoryLog log;
-    QVERIFY(sound::readsound(test::readFile(bdmv / "AUXDATA" / "sound.bdmv"), snd, log).good);
+    QVERIFY(sound::readsound(test::readFile(bdmv / "AUXDATA" / "sound.bdmv"), "sound.bdmv", snd, log).usable());
     QCOMPARE(int(snd.entries.size()), 2);
     QCOMPARE(int(snd.entries[0].length), 9600);
     // Export gives back the imported file.

@@ -203,7 +203,7 @@ TEST(MenuEdit, EditedMenuSavesAndLoads) {
   core::MemoryLog log;
   core::Bytes file = saveIGS(m, SaveForm::MenuFile, log);
   Menu back;
-  ASSERT_TRUE(loadMNU(back, file, log));
+  ASSERT_TRUE(loadMNU(file, "test.mnu", back, log).usable());
   EXPECT_EQ(back.ics.pages, m.ics.pages);
   EXPECT_EQ(back.pageButtons, m.pageButtons);
 }

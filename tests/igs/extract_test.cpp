@@ -27,7 +27,7 @@ TEST(MenuExtraction, MuxedMenuReadsBackFromTheStream) {
   EXPECT_EQ(s.framed, saveIGS(again, SaveForm::MenuFile, log));
 
   Menu back;
-  ASSERT_TRUE(loadMenuSource(back, dir / "00001.m2ts", false, log));
+  ASSERT_TRUE(loadMenuSource(dir / "00001.m2ts", back, log).complete());
   EXPECT_EQ(back.ics.pages, m.ics.pages);
   EXPECT_EQ(back.inTime, m.inTime);
   for (unsigned id = 0; id < m.objects.size(); ++id) {
@@ -40,25 +40,42 @@ TEST(MenuExtraction, MuxedMenuReadsBackFromTheStream) {
 
   // Another PID of the same stream holds no menu.
   Menu none;
-  EXPECT_FALSE(loadMenuFromStream(none, dir / "00001.m2ts", 0x1401, log));
+  EXPECT_TRUE(loadMenuFromStream(dir / "00001.m2ts", 0x1401, none, log).refused());
   EXPECT_FALSE(none.loaded);
 }
 
-TEST(MenuExtraction, SourcesAreChosenByExactExtension) {
-  EXPECT_EQ(menuSourceKind("a/menu.mnu", false), MenuSource::MenuFile);
-  EXPECT_EQ(menuSourceKind("a/00001.m2ts", false), MenuSource::Stream);
-  EXPECT_EQ(menuSourceKind("a/00001.MTS", false), MenuSource::Other);
-  EXPECT_EQ(menuSourceKind("a/00001.MTS", true), MenuSource::Stream);
-  EXPECT_EQ(menuSourceKind("a/00001.m2ts", true), MenuSource::Other);
-  EXPECT_EQ(menuSourceKind("a/menu.MNU", false), MenuSource::Other);
+TEST(MenuExtraction, SourcesAreChosenByExtensionWithoutRegardToCase) {
+  EXPECT_EQ(menuSourceKind("a/menu.mnu"), MenuSource::MenuFile);
+  EXPECT_EQ(menuSourceKind("a/menu.MNU"), MenuSource::MenuFile);
+  EXPECT_EQ(menuSourceKind("a/00001.m2ts"), MenuSource::Stream);
+  EXPECT_EQ(menuSourceKind("a/00001.M2TS"), MenuSource::Stream);
+  EXPECT_EQ(menuSourceKind("a/00001.MTS"), MenuSource::Stream);
+  EXPECT_EQ(menuSourceKind("a/00001.mts"), MenuSource::Stream);
+  EXPECT_EQ(menuSourceKind("a/menu.bin"), MenuSource::Other);
   morvex::test::TempDir dir;
   morvex::test::writeFile(dir / "x.MTS", {1, 2, 3});
   Menu m = test::syntheticMenu();
   core::MemoryLog log;
-  EXPECT_FALSE(loadMenuSource(m, dir / "x.MTS", false, log));
-  EXPECT_TRUE(m.loaded);  // ignored: the open menu stays
-  EXPECT_FALSE(loadMenuSource(m, dir / "missing.m2ts", false, log));
+  EXPECT_TRUE(loadMenuSource(dir / "x.MTS", m, log).refused());
+  EXPECT_TRUE(m.loaded);  // nothing was extracted: the open menu stays
+  EXPECT_TRUE(loadMenuSource(dir / "missing.m2ts", m, log).refused());
   EXPECT_TRUE(log.errorflag);
+
+  // A menu file under an upper-case or unrelated name reads the same as under .mnu.
+  core::MemoryLog quiet;
+  Menu src = test::syntheticMenu(5);
+  core::Bytes file = saveIGS(src, SaveForm::MenuFile, quiet);
+  morvex::test::writeFile(dir / "MENU.MNU", file);
+  morvex::test::writeFile(dir / "menu.bin", file);
+  morvex::test::writeFile(dir / "junk.bin", {'X', 'Y', 'Z'});
+  Menu upper, other, junk;
+  ASSERT_TRUE(loadMenuSource(dir / "MENU.MNU", upper, quiet).complete());
+  ASSERT_TRUE(loadMenuSource(dir / "menu.bin", other, quiet).complete());
+  EXPECT_EQ(upper.ics.pages, src.ics.pages);
+  EXPECT_EQ(other.ics.pages, src.ics.pages);
+  auto refused = loadMenuSource(dir / "junk.bin", junk, quiet);
+  ASSERT_TRUE(refused.refused());
+  EXPECT_EQ(refused.problems[0].kind, core::ReadIssue::WrongKind);
 }
 
 TEST(MenuExtraction, MixedStreamWithOtherTraffic) {
@@ -83,7 +100,7 @@ TEST(MenuExtraction, MixedStreamWithOtherTraffic) {
   }
   EXPECT_EQ(units, igPes);
   Menu m;
-  loadMNU(m, std::span<const uint8_t>(s.framed), log);
+  loadMNU(std::span<const uint8_t>(s.framed), "test.mnu", m, log);
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ TEST(ObjectPng, ExportImportRoundTripAndRefusals) {
   EXPECT_EQ(r->paletteId, 0u);
   ASSERT_EQ(m.objects.size(), 1u);
   EXPECT_EQ(*m.objects[0].picture, pic);
-  EXPECT_EQ(m.objects[0].dataLength, rleEncode(pic).size());
+  EXPECT_EQ(m.objects[0].dataLength, encodeRuns(pic).size());
   const TIGpalette& pal = m.palettes[0];
   EXPECT_EQ(pal.rgbt[10], (Rgbt{10, 245, 30, 50}));
   EXPECT_EQ(pal.ycc[10], rgb2ycc(10, 245, 30));
@@ -145,7 +145,7 @@ TEST(ObjectPng, ExportImportRoundTripAndRefusals) {
   // An imported menu saves and loads with the same picture and colours.
   core::Bytes file = saveIGS(m, SaveForm::MenuFile, log);
   Menu back;
-  loadMNU(back, file, log);
+  loadMNU(file, "test.mnu", back, log);
   rle_decode(back, 0, log);
   EXPECT_EQ(*back.objects[0].picture, pic2);
   for (int e = 0; e < 255; ++e) EXPECT_EQ(back.palettes[0].ycc[e].y == 0, m.palettes[0].rgbt[e] == Rgbt{});

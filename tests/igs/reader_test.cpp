@@ -49,7 +49,7 @@ TEST(MenuReader, CountsSlotsAndLogsTheSummary) {
   append(file, unit(kSegEnd, {}));
   Menu m;
   core::MemoryLog log;
-  ASSERT_TRUE(loadMNU(m, file, log));
+  ASSERT_TRUE(loadMNU(file, "test.mnu", m, log).usable());
   EXPECT_EQ(m.inTime, 180000u);
   ASSERT_EQ(m.palettes.size(), 4u);
   EXPECT_EQ(m.palettes[1].id, 0);
@@ -76,7 +76,7 @@ TEST(MenuReader, FragmentsAreConcatenatedInOrder) {
   core::Bytes file;
   append(file, unit(kSegComposition, compositionPayload(firstPart, 2, 0, 2)));
   IndexedPicture pic = src.objects[3].picture.value();
-  core::Bytes rle = rleEncode(pic);
+  core::Bytes rle = encodeRuns(pic);
   size_t a = rle.size() / 3, b = 2 * rle.size() / 3;
   append(file, unit(kSegObject, objectFragment(9, 2, core::Bytes(rle.begin(), rle.begin() + a), pic.width,
                                                pic.height, uint32_t(rle.size()))));
@@ -85,7 +85,7 @@ TEST(MenuReader, FragmentsAreConcatenatedInOrder) {
   append(file, unit(kSegObject, objectFragment(9, 1, core::Bytes(rle.begin() + b, rle.end()))));
   Menu m;
   core::MemoryLog log;
-  ASSERT_TRUE(loadMNU(m, file, log));
+  ASSERT_TRUE(loadMNU(file, "test.mnu", m, log).usable());
   EXPECT_EQ(m.ics.numSegments, 2);
   EXPECT_EQ(m.ics.segments[0].flags, 2);
   EXPECT_EQ(m.ics.segments[1].flags, 1);
@@ -113,7 +113,7 @@ TEST(MenuReader, PageFieldsAndButtonSlots) {
   core::Bytes file = unit(kSegComposition, compositionPayload(pages, 2));
   Menu m;
   core::MemoryLog log;
-  ASSERT_TRUE(loadMNU(m, file, log));
+  ASSERT_TRUE(loadMNU(file, "test.mnu", m, log).usable());
   ASSERT_EQ(m.pageButtons.size(), 2u);
   // Slots up to the highest id, empty ones marked 0xFFFF; the later button wins.
   ASSERT_EQ(m.pageButtons[0].size(), 8u);
@@ -137,11 +137,11 @@ TEST(MenuReader, FlagBitsAreReadFromTheTopOfTheirBytes) {
   core::Bytes file = unit(kSegComposition, compositionPayload(pages, 2));
   Menu m;
   core::MemoryLog log;
-  ASSERT_TRUE(loadMNU(m, file, log));
+  ASSERT_TRUE(loadMNU(file, "test.mnu", m, log).usable());
   EXPECT_EQ(m.ics.pages[0].bogs[0].buttons[0].normalRepeat, 0);
   pages[normalFlags] = 0x80;
   file = unit(kSegComposition, compositionPayload(pages, 2));
-  ASSERT_TRUE(loadMNU(m, file, log));
+  ASSERT_TRUE(loadMNU(file, "test.mnu", m, log).usable());
   EXPECT_EQ(m.ics.pages[0].bogs[0].buttons[0].normalRepeat, 1);
 }
 
@@ -156,7 +156,13 @@ TEST(MenuReader, ShortPaletteKeepsColoursAndBadUnitsAreReported) {
   file.insert(file.end(), 20, 0);
   Menu m;
   core::MemoryLog log;
-  ASSERT_TRUE(loadMNU(m, file, log));
+  auto read = loadMNU(file, "test.mnu", m, log);
+  ASSERT_TRUE(read.partial());
+  // The unknown segment, then the unit that is not one, each where it starts.
+  ASSERT_EQ(read.problems.size(), 2u);
+  EXPECT_EQ(read.problems[0].kind, core::ReadIssue::Malformed);
+  EXPECT_EQ(read.problems[1].kind, core::ReadIssue::Malformed);
+  EXPECT_EQ(read.problems[1].offset, good.size());
   EXPECT_EQ(m.palettes[0].version, 1);
   EXPECT_EQ(m.palettes[0].rgbt[5], (Rgbt{255, 255, 255, 200}));
   EXPECT_EQ(m.ics.pages.size(), 2u);
@@ -168,7 +174,9 @@ TEST(MenuReader, ShortPaletteKeepsColoursAndBadUnitsAreReported) {
   core::Bytes noIcs;
   append(noIcs, unit(0x16, core::Bytes{1, 2, 3}));
   append(noIcs, unit(kSegPalette, palettePayload(2, {{{5, 235, 128, 128, 200}}})));
-  EXPECT_FALSE(loadMNU(m, noIcs, log2));
+  auto none = loadMNU(noIcs, "test.mnu", m, log2);
+  ASSERT_TRUE(none.refused());
+  EXPECT_EQ(none.problems.back().kind, core::ReadIssue::WrongKind);
   EXPECT_EQ(m.palettes.size(), 3u);
   EXPECT_FALSE(m.loaded);
   EXPECT_EQ(log2.errorText, "Unknow segment!");
@@ -178,7 +186,10 @@ TEST(MenuReader, ShortPaletteKeepsColoursAndBadUnitsAreReported) {
   append(cut, unit(kSegObject, objectFragment(1, 3, core::Bytes(40, 1), 4, 4, 40)));
   cut.resize(cut.size() - 10);
   core::MemoryLog log3;
-  EXPECT_TRUE(loadMNU(m, cut, log3));
+  auto short_ = loadMNU(cut, "test.mnu", m, log3);
+  ASSERT_TRUE(short_.partial());
+  EXPECT_EQ(short_.problems.back().kind, core::ReadIssue::EndsEarly);
+  EXPECT_EQ(short_.problems.back().offset, cut.size());
   EXPECT_EQ(m.ics.pages.size(), 2u);
   EXPECT_TRUE(m.objects.empty());
   EXPECT_TRUE(log3.errorflag);
@@ -190,7 +201,7 @@ TEST(MenuReader, CorruptPageCountsStayWithinTheData) {
   core::Bytes file = unit(kSegComposition, compositionPayload(pages, 200));
   Menu m;
   core::MemoryLog log;
-  ASSERT_TRUE(loadMNU(m, file, log));
+  ASSERT_TRUE(loadMNU(file, "test.mnu", m, log).usable());
   ASSERT_EQ(m.ics.pages.size(), 1u);
   EXPECT_LE(m.ics.pages[0].bogs.size(), 1u);
   EXPECT_EQ(m.ics.numPages, 1);
@@ -199,7 +210,7 @@ TEST(MenuReader, CorruptPageCountsStayWithinTheData) {
   core::Bytes ids = file;
   append(ids, unit(kSegObject, objectFragment(65000, 3, {1, 0, 0}, 1, 1, 3)));
   append(ids, unit(kSegPalette, palettePayload(255, {{{1, 235, 128, 128, 255}}})));
-  ASSERT_TRUE(loadMNU(m, ids, log));
+  ASSERT_TRUE(loadMNU(ids, "test.mnu", m, log).usable());
   ASSERT_EQ(m.objects.size(), 65001u);
   ASSERT_EQ(m.palettes.size(), 256u);
   for (const auto& row : m.cache) ASSERT_TRUE(row.byPalette.empty());
@@ -218,7 +229,7 @@ TEST(MenuReader, FixtureCompositionsSurviveASave) {
     core::Bytes payload = morvex::test::readFile(f);
     Menu m;
     core::MemoryLog log;
-    ASSERT_TRUE(loadMNU(m, unit(kSegComposition, payload, 0x12345, 0x12000), log));
+    ASSERT_TRUE(loadMNU(unit(kSegComposition, payload, 0x12345, 0x12000), "test.mnu", m, log).usable());
     ASSERT_FALSE(m.ics.pages.empty());
     EXPECT_EQ(m.ics.pages.size(), m.ics.numPages);
     // The page data is exactly what the composition carried.
@@ -226,7 +237,7 @@ TEST(MenuReader, FixtureCompositionsSurviveASave) {
     EXPECT_EQ(serializePages(m.ics.pages), core::Bytes(payload.begin() + header, payload.end()));
     core::Bytes saved = saveIGS(m, SaveForm::MenuFile, log);
     Menu again;
-    ASSERT_TRUE(loadMNU(again, saved, log));
+    ASSERT_TRUE(loadMNU(saved, "test.mnu", again, log).usable());
     EXPECT_EQ(again.ics.pages, m.ics.pages);
     EXPECT_EQ(again.pageButtons, m.pageButtons);
     EXPECT_EQ(again.ics.width, m.ics.width);

@@ -12,16 +12,16 @@ namespace {
 IndexedPicture picture(uint16_t w, uint16_t h, std::vector<uint8_t> px) { return {w, h, std::move(px)}; }
 
 TEST(Rle, EncodingsUseTheShortestForms) {
-  EXPECT_EQ(rleEncode(picture(4, 1, {5, 5, 5, 0})), (core::Bytes{0x00, 0x83, 0x05, 0x00, 0x01, 0x00, 0x00}));
-  EXPECT_EQ(rleEncode(picture(3, 1, {9, 9, 4})), (core::Bytes{9, 9, 4, 0, 0}));
-  EXPECT_EQ(rleEncode(picture(100, 1, std::vector<uint8_t>(100, 7))), (core::Bytes{0x00, 0xC0, 0x64, 0x07, 0, 0}));
+  EXPECT_EQ(encodeRuns(picture(4, 1, {5, 5, 5, 0})), (core::Bytes{0x00, 0x83, 0x05, 0x00, 0x01, 0x00, 0x00}));
+  EXPECT_EQ(encodeRuns(picture(3, 1, {9, 9, 4})), (core::Bytes{9, 9, 4, 0, 0}));
+  EXPECT_EQ(encodeRuns(picture(100, 1, std::vector<uint8_t>(100, 7))), (core::Bytes{0x00, 0xC0, 0x64, 0x07, 0, 0}));
   // A one-pixel-wide row of index 0 takes four bytes.
-  EXPECT_EQ(rleEncode(picture(1, 2, {0, 0})), (core::Bytes{0, 1, 0, 0, 0, 1, 0, 0}));
+  EXPECT_EQ(encodeRuns(picture(1, 2, {0, 0})), (core::Bytes{0, 1, 0, 0, 0, 1, 0, 0}));
   // 64 zeros need the 14-bit form, 63 do not.
-  EXPECT_EQ(rleEncode(picture(64, 1, std::vector<uint8_t>(64, 0))), (core::Bytes{0, 0x40, 0x40, 0, 0}));
-  EXPECT_EQ(rleEncode(picture(63, 1, std::vector<uint8_t>(63, 0))), (core::Bytes{0, 0x3F, 0, 0}));
+  EXPECT_EQ(encodeRuns(picture(64, 1, std::vector<uint8_t>(64, 0))), (core::Bytes{0, 0x40, 0x40, 0, 0}));
+  EXPECT_EQ(encodeRuns(picture(63, 1, std::vector<uint8_t>(63, 0))), (core::Bytes{0, 0x3F, 0, 0}));
   // Runs past 16383 pixels are split; a remainder of one pixel is a single byte.
-  EXPECT_EQ(rleEncode(picture(16384, 1, std::vector<uint8_t>(16384, 3))),
+  EXPECT_EQ(encodeRuns(picture(16384, 1, std::vector<uint8_t>(16384, 3))),
             (core::Bytes{0, 0xFF, 0xFF, 3, 3, 0, 0}));
 }
 
@@ -33,7 +33,7 @@ TEST(Rle, DecodeOfEncodeIsTheIdentity) {
     for (int colours : {1, 2, 200}) {
       IndexedPicture p = test::randomPicture(rng, w, h, colours);
       core::MemoryLog log;
-      IndexedPicture back = rleDecode(rleEncode(p), w, h, &log);
+      IndexedPicture back = decodeRuns(encodeRuns(p), w, h, &log);
       EXPECT_EQ(back, p) << w << "x" << h;
       EXPECT_TRUE(log.lines.empty());
     }
@@ -42,14 +42,14 @@ TEST(Rle, DecodeOfEncodeIsTheIdentity) {
   IndexedPicture wide = picture(40000, 3, std::vector<uint8_t>(120000, 0));
   std::fill(wide.pixels.begin() + 40000, wide.pixels.begin() + 80000, 11);
   wide.pixels[80000 + 39999] = 1;
-  EXPECT_EQ(rleDecode(rleEncode(wide), 40000, 3, nullptr), wide);
+  EXPECT_EQ(decodeRuns(encodeRuns(wide), 40000, 3, nullptr), wide);
 }
 
 TEST(Rle, ShortLinesOverlongRunsAndTruncatedData) {
   // First line ends after 10 of 12 pixels.
   core::Bytes codes = {0, 0x8A, 4, 0, 0, 0, 0x8C, 6, 0, 0};
   core::MemoryLog log;
-  IndexedPicture p = rleDecode(codes, 12, 2, &log);
+  IndexedPicture p = decodeRuns(codes, 12, 2, &log);
   ASSERT_EQ(log.plainLines(), std::vector<std::string>{"10,0"});
   EXPECT_EQ(p.pixels[9], 4);
   EXPECT_EQ(p.pixels[10], 0);
@@ -58,13 +58,13 @@ TEST(Rle, ShortLinesOverlongRunsAndTruncatedData) {
   // A run longer than the line is cut at the edge and the line ends with it; rows
   // below the picture are discarded.
   core::Bytes over = {0, 0x85, 2, 3, 0, 0, 0, 0x83, 8, 0, 0x83, 9};
-  IndexedPicture q = rleDecode(over, 4, 2, nullptr);
+  IndexedPicture q = decodeRuns(over, 4, 2, nullptr);
   EXPECT_EQ(q.pixels, (std::vector<uint8_t>{2, 2, 2, 2, 3, 0, 0, 0}));
   // A length of 0 in the colour form fills the rest of the line.
-  IndexedPicture r = rleDecode(core::Bytes{7, 0, 0x80, 5, 0, 0x81, 1}, 3, 2, nullptr);
+  IndexedPicture r = decodeRuns(core::Bytes{7, 0, 0x80, 5, 0, 0x81, 1}, 3, 2, nullptr);
   EXPECT_EQ(r.pixels, (std::vector<uint8_t>{7, 5, 5, 1, 0, 0}));
   // Data ending inside a code reads zeros.
-  IndexedPicture t = rleDecode(core::Bytes{0, 0xC0}, 3, 1, nullptr);
+  IndexedPicture t = decodeRuns(core::Bytes{0, 0xC0}, 3, 1, nullptr);
   EXPECT_EQ(t.pixels, (std::vector<uint8_t>{0, 0, 0}));
 }
 
@@ -83,7 +83,7 @@ TEST(Colour, ObjectsAreColouredOncePerPalette) {
   Menu m = test::syntheticMenu();
   core::MemoryLog log;
   // Keep only the encoded data, as after a load.
-  core::Bytes data = rleEncode(*m.objects[1].picture);
+  core::Bytes data = encodeRuns(*m.objects[1].picture);
   IndexedPicture original = *m.objects[1].picture;
   m.objects[1].picture.reset();
   m.objects[1].fragments = {TFragment{0, 3, uint32_t(m.work.size()), uint32_t(data.size())}};

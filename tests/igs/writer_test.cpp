@@ -88,7 +88,7 @@ TEST(MenuWriter, CompositionIsSplitAtTheSegmentLimit) {
     EXPECT_EQ(u[1].payload[8], 0x40);
     ASSERT_EQ(m.ics.numSegments, 2);
     Menu back;
-    ASSERT_TRUE(loadMNU(back, file, log));
+    ASSERT_TRUE(loadMNU(file, "test.mnu", back, log).usable());
     EXPECT_EQ(back.ics.pages, m.ics.pages);
   }
   {
@@ -103,7 +103,7 @@ TEST(MenuWriter, CompositionIsSplitAtTheSegmentLimit) {
     EXPECT_EQ(core::be24(&u[0].payload[9]), 65492u + 15);
     EXPECT_EQ(u[0].payload[12], 0x00);  // model bits
     Menu back;
-    ASSERT_TRUE(loadMNU(back, file, log));
+    ASSERT_TRUE(loadMNU(file, "test.mnu", back, log).usable());
     EXPECT_EQ(back.ics.compositionTimeout, 0x1FFFFFFFFULL);
     EXPECT_EQ(back.ics.selectionTimeout, 12345u);
     m = menuWithPageData(65493, 0);
@@ -154,7 +154,7 @@ TEST(MenuWriter, ObjectFragmentsAndTimeStamps) {
   EXPECT_EQ(u[4].dts, T - 65509 * 9 / 600);
   EXPECT_EQ(u[5].pts, T - 65509 * 9 / 600);
   Menu back;
-  ASSERT_TRUE(loadMNU(back, file, log));
+  ASSERT_TRUE(loadMNU(file, "test.mnu", back, log).usable());
   ASSERT_EQ(back.objects.size(), 2u);
   EXPECT_EQ(back.objects[1].fragments.size(), 2u);
   rle_decode(back, 1, log);
@@ -193,7 +193,7 @@ TEST(MenuWriter, SyntheticMenuRoundTrips) {
   Menu m = test::syntheticMenu(7);
   core::Bytes file = saveIGS(m, SaveForm::MenuFile, log);
   Menu back;
-  ASSERT_TRUE(loadMNU(back, file, log));
+  ASSERT_TRUE(loadMNU(file, "test.mnu", back, log).usable());
   EXPECT_EQ(back.ics.pages, m.ics.pages);
   EXPECT_EQ(back.pageButtons, m.pageButtons);
   EXPECT_EQ(back.inTime, 180000u);

@@ -33,7 +33,7 @@ TEST(RealMenus, NavigationFollowsAuthoredNeighboursOnEveryPage) {
     SCOPED_TRACE(f.string());
     menuview::test::SyntheticMenu m;
     const core::Bytes framed = frameComposition(morvex::test::readFile(f));
-    ASSERT_TRUE(igs::loadMNU(m.menu, std::span<const uint8_t>(framed), m.log));
+    ASSERT_TRUE(igs::loadMNU(std::span<const uint8_t>(framed), "test.mnu", m.menu, m.log).usable());
     ASSERT_FALSE(m.menu.ics.pages.empty());
     for (size_t p = 0; p < m.menu.ics.pages.size(); ++p) {
       hdmv::ResetRegs(m.regs, hdmv::RegisterOptions{});

@@ -43,7 +43,7 @@ TINDX sampleIndex(size_t titles) {
   return x;
 }
 
-IndexReadResult readBack(const Bytes& b, TINDX& out, core::MemoryLog& log) { return readIndex(b, out, log); }
+core::ReadResult readBack(const Bytes& b, TINDX& out, core::MemoryLog& log) { return readIndex(b, "index.bdmv", out, log); }
 
 }  // namespace
 
@@ -62,8 +62,8 @@ TEST(IndexFile, WriteThenReadKeepsEveryField) {
   TINDX y;
   core::MemoryLog log;
   auto res = readBack(b, y, log);
-  EXPECT_TRUE(res.good);
-  EXPECT_FALSE(res.truncated);
+  EXPECT_TRUE(res.usable());
+  EXPECT_FALSE(res.partial());
   EXPECT_EQ(y, x);
   EXPECT_EQ(indexBytes(y), b);
   auto lines = log.plainLines();
@@ -81,12 +81,12 @@ TEST(IndexFile, VersionCheck) {
     core::MemoryLog log;
     auto res = readBack(indexBytes(x), y, log);
     if (std::string(v) == "0300") {
-      EXPECT_FALSE(res.good);
+      EXPECT_FALSE(res.usable());
       EXPECT_EQ(log.plainLines().back(), "ERROR: index.bdmv format error at $00000008");
       EXPECT_TRUE(log.errorflag);
       EXPECT_TRUE(y.indexes.titles.empty());
     } else {
-      EXPECT_TRUE(res.good) << v;
+      EXPECT_TRUE(res.usable()) << v;
       EXPECT_EQ(y.version, x.version);
     }
   }
@@ -95,7 +95,7 @@ TEST(IndexFile, VersionCheck) {
   b[0] = 'X';
   TINDX y;
   core::MemoryLog log;
-  EXPECT_FALSE(readBack(b, y, log).good);
+  EXPECT_FALSE(readBack(b, y, log).usable());
   EXPECT_EQ(log.plainLines().back(), "ERROR: index.bdmv format error at $00000008");
 }
 
@@ -105,7 +105,7 @@ TEST(IndexFile, TitleCountLimit) {
     TINDX y;
     core::MemoryLog log;
     auto res = readBack(indexBytes(x), y, log);
-    EXPECT_TRUE(res.good);
+    EXPECT_TRUE(res.usable());
     EXPECT_EQ(y.indexes.titles.size(), 999u);
     EXPECT_EQ(y.indexes.titles.back().titleNumber, 999u);
     EXPECT_EQ(log.status[1], "");  // cleared by the final "Ready."
@@ -115,8 +115,8 @@ TEST(IndexFile, TitleCountLimit) {
     TINDX y;
     core::MemoryLog log;
     auto res = readBack(indexBytes(x), y, log);
-    EXPECT_TRUE(res.stopLoad);
-    EXPECT_FALSE(res.good);
+    ASSERT_TRUE(res.refused());
+    EXPECT_EQ(res.problems[0].kind, core::ReadIssue::CountCapped);
     EXPECT_TRUE(y.indexes.titles.empty());
     EXPECT_EQ(log.plainLines().back(), "Error in index.bdmv (number of title: 1000)");
     EXPECT_FALSE(log.errorflag);  // plain line, not an error
@@ -130,7 +130,7 @@ TEST(IndexFile, ZeroTitlesAndUnusualObjectTypes) {
   core::MemoryLog log;
   Bytes b = indexBytes(x);
   EXPECT_EQ(b.size(), 108u);
-  ASSERT_TRUE(readBack(b, y, log).good);
+  ASSERT_TRUE(readBack(b, y, log).usable());
   EXPECT_TRUE(y.indexes.titles.empty());
   EXPECT_EQ(indexBytes(y), b);
 
@@ -142,7 +142,7 @@ TEST(IndexFile, ZeroTitlesAndUnusualObjectTypes) {
   x.indexes.titles[1].bdjFileName = "12";
   b = indexBytes(x);
   EXPECT_EQ(std::string(b.begin() + 78 + 30 + 6, b.begin() + 78 + 30 + 11), "ABCDE");
-  ASSERT_TRUE(readBack(b, y, log).good);
+  ASSERT_TRUE(readBack(b, y, log).usable());
   EXPECT_EQ(y.indexes.titles[0].bdjFileName, "ABCDE");
   EXPECT_EQ(y.indexes.titles[1].objectType, 3);
   EXPECT_EQ(y.indexes.titles[1].bdjFileName, "12");
@@ -171,7 +171,7 @@ TEST(IndexFile, BitsWrittenAsZero) {
   dirty[t2 + 11] = 0x77;                                  // BD-J: one zero byte
   TINDX y;
   core::MemoryLog log;
-  ASSERT_TRUE(readBack(dirty, y, log).good);
+  ASSERT_TRUE(readBack(dirty, y, log).usable());
   EXPECT_EQ(indexBytes(y), b);
 }
 
@@ -184,7 +184,7 @@ TEST(IndexFile, GapBeforeIndexesIsSkippedAndClosedOnWrite) {
   gapped[8] = 0, gapped[9] = 0, gapped[10] = 0, gapped[11] = 82;
   TINDX y;
   core::MemoryLog log;
-  ASSERT_TRUE(readBack(gapped, y, log).good);
+  ASSERT_TRUE(readBack(gapped, y, log).usable());
   EXPECT_EQ(y.indexesStartAddress, 82u);
   EXPECT_EQ(y.indexes, x.indexes);
   Bytes out = indexBytes(y);
@@ -204,15 +204,15 @@ TEST(IndexFile, ShortAndCorruptFilesNeverCrash) {
     Bytes b(full.begin(), full.begin() + cut);
     TINDX y;
     core::NullLog log;
-    auto res = readIndex(b, y, log);
+    auto res = readIndex(b, "index.bdmv", y, log);
     if (cut < 8) {
-      EXPECT_FALSE(res.good);
+      EXPECT_FALSE(res.usable());
     }
     // Titles are only kept when all their 12 bytes were there.
     size_t whole = cut >= 108 ? (cut - 108) / 12 : 0;
     EXPECT_EQ(y.indexes.titles.size(), std::min<size_t>(whole, 7)) << cut;
     if (cut >= 8 && cut < 108 + 84) {
-      EXPECT_TRUE(res.truncated) << cut;
+      EXPECT_TRUE(res.partial()) << cut;
     }
   }
   std::mt19937 rng(7);
@@ -222,7 +222,7 @@ TEST(IndexFile, ShortAndCorruptFilesNeverCrash) {
     for (int k = 0; k < flips; ++k) b[rng() % b.size()] = static_cast<uint8_t>(rng());
     TINDX y;
     core::NullLog log;
-    readIndex(b, y, log);
+    readIndex(b, "index.bdmv", y, log);
     EXPECT_LE(y.indexes.titles.size(), b.size() / 12);
   }
 }
@@ -284,8 +284,8 @@ TEST(IndexFile, FixturesResaveExceptBitsWrittenAsZero) {
     Bytes in = test::readFile(f);
     TINDX x;
     core::MemoryLog log;
-    auto res = readIndex(in, x, log);
-    ASSERT_TRUE(res.good && !res.truncated) << f << "\n" << log.text();
+    auto res = readIndex(in, "index.bdmv", x, log);
+    ASSERT_TRUE(res.usable() && !res.partial()) << f << "\n" << log.text();
     ASSERT_EQ(core::be32(&in[8]), kIndexHeadSize) << f;
     Bytes out = indexBytes(x);
     ASSERT_EQ(out.size(), in.size()) << f;
@@ -296,7 +296,7 @@ TEST(IndexFile, FixturesResaveExceptBitsWrittenAsZero) {
     // Reading the written file gives the same model.
     TINDX again;
     core::NullLog quiet;
-    readIndex(out, again, quiet);
+    readIndex(out, "index.bdmv", again, quiet);
     EXPECT_EQ(again, x) << f;
   }
   RecordProperty("identical", static_cast<int>(identical));

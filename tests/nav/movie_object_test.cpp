@@ -45,9 +45,9 @@ TEST(MovieObjectFile, WriteThenReadKeepsEveryField) {
   EXPECT_EQ(core::be32(&b[8]), b.size() - 26);  // the block follows the last object
   TMOBJ y;
   core::MemoryLog log;
-  auto res = readMovieObjects(b, y, log);
-  EXPECT_TRUE(res.good);
-  EXPECT_FALSE(res.truncated);
+  auto res = readMovieObjects(b, "MovieObject.bdmv", y, log);
+  EXPECT_TRUE(res.usable());
+  EXPECT_FALSE(res.partial());
   EXPECT_EQ(y, m);
   EXPECT_EQ(mobjBytes(y), b);
   auto lines = log.plainLines();
@@ -62,7 +62,7 @@ TEST(MovieObjectFile, FormatAndFlags) {
   m.version = "0300";
   TMOBJ y;
   core::MemoryLog log;
-  EXPECT_FALSE(readMovieObjects(mobjBytes(m), y, log).good);
+  EXPECT_FALSE(readMovieObjects(mobjBytes(m), "MovieObject.bdmv", y, log).usable());
   EXPECT_EQ(log.plainLines().back(), "ERROR: Format error MovieObject.bdmv");
   EXPECT_TRUE(y.movieObjects.objects.empty());
 
@@ -76,7 +76,7 @@ TEST(MovieObjectFile, FormatAndFlags) {
   b[50] |= 0x1F;
   b[51] = 0xFF;
   core::MemoryLog log2;
-  ASSERT_TRUE(readMovieObjects(b, y, log2).good);
+  ASSERT_TRUE(readMovieObjects(b, "MovieObject.bdmv", y, log2).usable());
   EXPECT_EQ(y.version, "0100");
   const auto& o = y.movieObjects.objects[0];
   EXPECT_EQ(resumeText(o.resumeIntentionFlag), "suspend");
@@ -91,7 +91,7 @@ TEST(MovieObjectFile, EmptyObjectsAndNoExtensionData) {
   ASSERT_EQ(b.size(), 50u + 8);  // each object is its 4-byte head; nothing follows
   TMOBJ y;
   core::MemoryLog log;
-  ASSERT_TRUE(readMovieObjects(b, y, log).good);
+  ASSERT_TRUE(readMovieObjects(b, "MovieObject.bdmv", y, log).usable());
   EXPECT_EQ(y.movieObjects.objects.size(), 2u);
   EXPECT_EQ(mobjBytes(y), b);
 }
@@ -100,9 +100,9 @@ TEST(MovieObjectFile, LastCommandEndingTheFileIsComplete) {
   TMOBJ m = sampleObjects({2, 4});
   TMOBJ y;
   core::MemoryLog log;
-  auto res = readMovieObjects(mobjBytes(m), y, log);
-  EXPECT_TRUE(res.good);
-  EXPECT_FALSE(res.truncated);
+  auto res = readMovieObjects(mobjBytes(m), "MovieObject.bdmv", y, log);
+  EXPECT_TRUE(res.usable());
+  EXPECT_FALSE(res.partial());
   EXPECT_FALSE(log.errorflag);
   EXPECT_EQ(y, m);
 }
@@ -131,15 +131,15 @@ TEST(MovieObjectFile, ShortFilesKeepWhatWasRead) {
     Bytes b(full.begin(), full.begin() + cut);
     TMOBJ y;
     core::MemoryLog log;
-    auto res = readMovieObjects(b, y, log);
+    auto res = readMovieObjects(b, "MovieObject.bdmv", y, log);
     if (cut < 8) {
-      EXPECT_FALSE(res.good);
+      EXPECT_FALSE(res.usable());
       continue;
     }
     size_t commands = 0;
     for (const auto& o : y.movieObjects.objects) commands += o.commands.size();
     if (cut < 134) {
-      EXPECT_TRUE(res.truncated) << cut;
+      EXPECT_TRUE(res.partial()) << cut;
       EXPECT_TRUE(log.errorflag) << cut;
       EXPECT_LT(commands, 6u);
       // Only whole commands are kept, each equal to the original.
@@ -147,14 +147,22 @@ TEST(MovieObjectFile, ShortFilesKeepWhatWasRead) {
         for (size_t j = 0; j < y.movieObjects.objects[i].commands.size(); ++j)
           EXPECT_EQ(y.movieObjects.objects[i].commands[j], m.movieObjects.objects[i].commands[j]);
     } else {
-      EXPECT_FALSE(res.truncated) << cut;
+      // Every object is there. A cut inside the head or entry table of the
+      // ExtensionData that follows is reported, at the file's end.
       EXPECT_EQ(commands, 6u);
+      EXPECT_EQ(res.partial(), cut < 134 + 12 + 12) << cut;  // head and one entry
+      if (res.partial()) EXPECT_EQ(res.problems.back().offset, cut);
     }
+  }
+  {
+    TMOBJ whole;
+    core::NullLog quiet;
+    EXPECT_TRUE(readMovieObjects(full, "MovieObject.bdmv", whole, quiet).complete());
   }
   TMOBJ y;
   core::MemoryLog log;
   Bytes b(full.begin(), full.begin() + 82);
-  readMovieObjects(b, y, log);
+  readMovieObjects(b, "MovieObject.bdmv", y, log);
   EXPECT_EQ(y.movieObjects.objects.size(), 2u);
   EXPECT_TRUE(y.movieObjects.objects[1].commands.empty());
   EXPECT_EQ(log.plainLines()[1], "ERROR: MovieObject.bdmv ends early at $00000052 (2 of 3 objects read)");
@@ -167,9 +175,12 @@ TEST(MovieObjectFile, HugeCountsInATinyFile) {
   b[52] = b[53] = 0xFF;  // 65535 commands in the first
   TMOBJ y;
   core::NullLog log;
-  auto res = readMovieObjects(b, y, log);
-  EXPECT_TRUE(res.truncated);
-  EXPECT_EQ(res.declaredObjects, 0xFFFF);
+  auto res = readMovieObjects(b, "MovieObject.bdmv", y, log);
+  EXPECT_TRUE(res.partial());
+  ASSERT_EQ(res.problems.size(), 1u);
+  EXPECT_EQ(res.problems[0].kind, core::ReadIssue::EndsEarly);
+  EXPECT_EQ(res.problems[0].offset, b.size());
+  EXPECT_NE(res.problems[0].message.find("of 65535 objects read"), std::string::npos) << res.problems[0].message;
   ASSERT_EQ(y.movieObjects.objects.size(), 1u);
   EXPECT_EQ(y.movieObjects.objects[0].commands.size(), 1u);
   EXPECT_LE(y.movieObjects.objects.capacity(), b.size());
@@ -180,7 +191,7 @@ TEST(MovieObjectFile, HugeCountsInATinyFile) {
     Bytes c = base;
     for (int k = 0; k <= round % 6; ++k) c[rng() % c.size()] = static_cast<uint8_t>(rng());
     TMOBJ z;
-    readMovieObjects(c, z, log);
+    readMovieObjects(c, "MovieObject.bdmv", z, log);
     EXPECT_LE(z.movieObjects.objects.size(), c.size() / 4);
   }
 }
@@ -193,8 +204,8 @@ TEST(MovieObjectFile, FixturesResaveExceptBitsWrittenAsZero) {
     Bytes in = test::readFile(f);
     TMOBJ m;
     core::MemoryLog log;
-    auto res = readMovieObjects(in, m, log);
-    ASSERT_TRUE(res.good && !res.truncated) << f << "\n" << log.text();
+    auto res = readMovieObjects(in, "MovieObject.bdmv", m, log);
+    ASSERT_TRUE(res.usable() && !res.partial()) << f << "\n" << log.text();
     Bytes out = mobjBytes(m);
     ASSERT_EQ(out.size(), in.size()) << f;
     // Bits the writer clears: bits 12-0 of each flags word and the reserved bytes of

@@ -216,7 +216,7 @@ TEST(ObjectCommandEditing, LengthsFollowEachCommand) {
   // The saved file agrees: read it back and compare.
   core::MemoryLog log;
   TMOBJ back;
-  ASSERT_TRUE(readMovieObjects(mobjBytes(m), back, log).good);
+  ASSERT_TRUE(readMovieObjects(mobjBytes(m), "MovieObject.bdmv", back, log).usable());
   EXPECT_EQ(back.movieObjects.objects, m.movieObjects.objects);
   EXPECT_EQ(back.movieObjects.length, m.movieObjects.length);
 }

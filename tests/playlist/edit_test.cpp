@@ -21,7 +21,7 @@ void expectConsistent(const TMPLS& m) {
   for (const auto& s : mismatches) ADD_FAILURE() << s;
   core::MemoryLog log;
   TMPLS back;
-  ASSERT_EQ(readMPLS(buildMPLS(m), "x", log, back), ReadStatus::Ok) << log.text();
+  ASSERT_TRUE((readMPLS(buildMPLS(m), "x", back, log)).complete()) << log.text();
   EXPECT_EQ(back, synth::writable(m));
 }
 

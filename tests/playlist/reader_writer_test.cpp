@@ -99,8 +99,8 @@ void audioStream(core::ByteWriter& w, uint16_t pid) {
   w.addstring("eng", 3);
 }
 
-ReadStatus read(const core::Bytes& b, TMPLS& m, core::MemoryLog& log, bool silent = false) {
-  return readMPLS(b, "00001.mpls", log, m, ReadOptions{silent});
+core::ReadResult read(const core::Bytes& b, TMPLS& m, core::MemoryLog& log, bool silent = false) {
+  return readMPLS(b, "00001.mpls", m, log, ReadOptions{silent});
 }
 
 }  // namespace
@@ -113,17 +113,17 @@ TEST(PlaylistReader, VersionsAndTypeIndicator) {
   raw.items = w.take();
   core::MemoryLog log;
   TMPLS m;
-  EXPECT_EQ(read(raw.bytes(), m, log), ReadStatus::Ok);
+  EXPECT_TRUE((read(raw.bytes(), m, log)).complete());
   ASSERT_EQ(m.playList.playItems.size(), 1u);
   EXPECT_EQ(m.playList.playItems[0].clipName, "00007");
   raw.version = "0100";
-  EXPECT_EQ(read(raw.bytes(), m, log), ReadStatus::Ok);
+  EXPECT_TRUE((read(raw.bytes(), m, log)).complete());
 
   // A rejected file leaves the model as it was except type indicator and version.
   raw.version = "0300";
   core::MemoryLog bad;
   TMPLS before = m;
-  EXPECT_EQ(read(raw.bytes(), m, bad), ReadStatus::InvalidFormat);
+  EXPECT_TRUE((read(raw.bytes(), m, bad)).refused());
   EXPECT_EQ(bad.plainLines().at(0), "ERROR: Invalid format: 00001.mpls");
   EXPECT_TRUE(bad.errorflag);
   EXPECT_EQ(m.version, "0300");
@@ -135,7 +135,7 @@ TEST(PlaylistReader, VersionsAndTypeIndicator) {
   clpi[1] = 'D';
   clpi[2] = 'M';
   clpi[3] = 'V';
-  EXPECT_EQ(read(clpi, m, bad), ReadStatus::InvalidFormat);
+  EXPECT_TRUE((read(clpi, m, bad)).refused());
   EXPECT_EQ(m.typeIndicator, "HDMV");
 }
 
@@ -181,7 +181,7 @@ TEST(PlaylistReader, MultiAngleStnListsAndReferencePadding) {
 
   core::MemoryLog log;
   TMPLS m;
-  ASSERT_EQ(read(raw.bytes(), m, log), ReadStatus::Ok) << log.text();
+  ASSERT_TRUE((read(raw.bytes(), m, log)).complete()) << log.text();
   const auto& pi = m.playList.playItems.at(0);
   EXPECT_EQ(pi.isMultiAngle, 1);
   EXPECT_EQ(pi.connectionCondition, 1);
@@ -243,7 +243,7 @@ TEST(PlaylistReader, SubPathFlagsAndAppInfoFlags) {
   raw.items = w.take();
   core::MemoryLog log;
   TMPLS m;
-  ASSERT_EQ(read(raw.bytes(), m, log), ReadStatus::Ok) << log.text();
+  ASSERT_TRUE((read(raw.bytes(), m, log)).complete()) << log.text();
   EXPECT_EQ(m.appInfo.PlayList_random_access_flag, 1);
   EXPECT_EQ(m.appInfo.audio_mix_app_flag, 0);
   EXPECT_EQ(m.appInfo.lossless_may_bypass_mixer_flag, 1);
@@ -270,13 +270,13 @@ TEST(PlaylistReader, SilentModeAndShortFiles) {
 
   core::MemoryLog silent;
   TMPLS s;
-  ASSERT_EQ(read(b, s, silent, true), ReadStatus::Ok);
+  ASSERT_TRUE((read(b, s, silent, true)).complete());
   EXPECT_TRUE(silent.lines.empty());            // no summary
   EXPECT_NE(silent.status[1].find("/"), std::string::npos);  // the last position stays
   EXPECT_EQ(s, m);
 
   core::MemoryLog loud;
-  ASSERT_EQ(read(b, s, loud), ReadStatus::Ok);
+  ASSERT_TRUE((read(b, s, loud)).complete());
   EXPECT_EQ(loud.status[0], "Ready.");
   EXPECT_EQ(loud.status[1], "");
 
@@ -285,7 +285,7 @@ TEST(PlaylistReader, SilentModeAndShortFiles) {
   const size_t firstEnd = m.playListStart + 10 + m.playList.playItems[0].length + 2;
   core::Bytes cut(b.begin(), b.begin() + firstEnd + 20);
   core::MemoryLog err;
-  ASSERT_EQ(read(cut, s, err), ReadStatus::Truncated);
+  ASSERT_TRUE((read(cut, s, err)).partial());
   ASSERT_GE(s.playList.playItems.size(), 1u);
   EXPECT_EQ(s.playList.playItems[0], m.playList.playItems[0]);
   EXPECT_TRUE(err.errorflag);
@@ -294,8 +294,8 @@ TEST(PlaylistReader, SilentModeAndShortFiles) {
     core::Bytes part(b.begin(), b.begin() + n);
     core::MemoryLog l;
     TMPLS x;
-    ReadStatus st = read(part, x, l);
-    EXPECT_NE(st, ReadStatus::Ok) << n;
+    auto st = read(part, x, l);
+    EXPECT_FALSE(st.complete()) << n;
     EXPECT_LE(x.playList.playItems.size(), 2u);
   }
 }
@@ -306,7 +306,7 @@ TEST(PlaylistReader, ReadsFromFileAndReportsMissingOnes) {
   test::writeFile(d / "00001.mpls", buildMPLS(m));
   core::MemoryLog log;
   TMPLS r;
-  ASSERT_EQ(readMPLSFile(d / "00001.mpls", log, r), ReadStatus::Ok);
+  ASSERT_TRUE(readMPLSFile(d / "00001.mpls", r, log).complete());
   EXPECT_EQ(r, m);
   EXPECT_EQ(log.plainLines().at(0), "Reading " + core::displayPath(d / "00001.mpls"));
   bool blueName = false;
@@ -314,7 +314,9 @@ TEST(PlaylistReader, ReadsFromFileAndReportsMissingOnes) {
     blueName |= run.colour == core::LogColour::Blue && run.pos == 9;
   EXPECT_TRUE(blueName);
   TMPLS before = r;
-  EXPECT_EQ(readMPLSFile(d / "00009.mpls", log, r), ReadStatus::OpenFailed);
+  auto open = readMPLSFile(d / "00009.mpls", r, log);
+  ASSERT_TRUE(open.refused());
+  EXPECT_EQ(open.problems[0].kind, core::ReadIssue::CannotOpen);
   EXPECT_EQ(r, before);
   EXPECT_TRUE(log.errorflag);
 }
@@ -365,12 +367,12 @@ TEST(PlaylistWriter, SectionsWrittenBackToBackGetTheirRealAddresses) {
   fix.putlong(m.extDataStart + 6, 16);
   TMPLS g;
   core::MemoryLog log;
-  ASSERT_EQ(readMPLS(fix.bytes(), "gap", log, g), ReadStatus::Ok);
+  ASSERT_TRUE((readMPLS(fix.bytes(), "gap", g, log)).complete());
   EXPECT_FALSE(layoutMismatches(g).empty());
   core::Bytes out = buildMPLS(g);
   EXPECT_EQ(out, tight);  // the gap is gone and the header says where the marks are
   TMPLS back;
-  ASSERT_EQ(readMPLS(out, "back", log, back), ReadStatus::Ok);
+  ASSERT_TRUE((readMPLS(out, "back", back, log)).complete());
   EXPECT_EQ(back, m);
 }
 

@@ -70,9 +70,9 @@ TEST(SoundFile, LayoutWithPaddingAndExtensionData) {
 
   TSND back;
   core::MemoryLog log;
-  auto res = readsound(b, back, log);
-  EXPECT_TRUE(res.good);
-  EXPECT_FALSE(res.truncated);
+  auto res = readsound(b, "sound.bdmv", back, log);
+  EXPECT_TRUE(res.usable());
+  EXPECT_FALSE(res.partial());
   EXPECT_EQ(back, s);
   EXPECT_EQ(soundBytes(back), b);
   EXPECT_EQ(log.plainLines().back(), " Found 2 sound entries");
@@ -85,7 +85,7 @@ TEST(SoundFile, WrongTypeOrVersionIsNotRead) {
   b[5] = '3';  // "0300"
   TSND back;
   core::MemoryLog log;
-  EXPECT_FALSE(readsound(b, back, log).good);
+  EXPECT_FALSE(readsound(b, "sound.bdmv", back, log).usable());
   EXPECT_TRUE(back.entries.empty());
   EXPECT_FALSE(log.errorflag);
   EXPECT_EQ(log.plainLines().back(), " Found 0 sound entry");
@@ -209,9 +209,9 @@ TEST(SoundFile, ShortAndCorruptFilesNeverCrash) {
     Bytes b(full.begin(), full.begin() + cut);
     TSND back;
     core::NullLog log;
-    auto res = readsound(b, back, log);
+    auto res = readsound(b, "sound.bdmv", back, log);
     if (cut >= 8) {
-      EXPECT_TRUE(res.truncated) << cut;
+      EXPECT_TRUE(res.partial()) << cut;
       EXPECT_NE(back, s) << cut;
     }
     size_t held = 0;
@@ -224,7 +224,7 @@ TEST(SoundFile, ShortAndCorruptFilesNeverCrash) {
     for (int k = 0; k <= round % 5; ++k) b[rng() % b.size()] = static_cast<uint8_t>(rng());
     TSND back;
     core::NullLog log;
-    readsound(b, back, log);
+    readsound(b, "sound.bdmv", back, log);
     soundBytes(back);
     EXPECT_LE(back.entries.size(), b.size() / 10);
   }

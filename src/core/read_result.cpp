@@ -1,0 +1,68 @@
+#include "core/read_result.h"
+
+#include <cstdio>
+
+namespace morvex::core {
+
+const char* readIssueName(ReadIssue kind) {
+  switch (kind) {
+    case ReadIssue::EndsEarly: return "ends early";
+    case ReadIssue::CountCapped: return "count capped";
+    case ReadIssue::SectionOutside: return "section outside the file";
+    case ReadIssue::Malformed: return "malformed";
+    case ReadIssue::UnsupportedVersion: return "unsupported version";
+    case ReadIssue::WrongKind: return "not this kind of file";
+    case ReadIssue::CannotOpen: return "cannot open";
+    case ReadIssue::Cancelled: return "cancelled";
+  }
+  return "unknown";
+}
+
+void ReadResult::addPartial(ReadIssue kind, uint64_t offset, std::string message) {
+  problems.push_back({kind, offset, std::move(message)});
+  if (outcome == ReadOutcome::Complete) outcome = ReadOutcome::Partial;
+}
+
+void ReadResult::refuse(ReadIssue kind, uint64_t offset, std::string message) {
+  problems.push_back({kind, offset, std::move(message)});
+  outcome = ReadOutcome::Refused;
+}
+
+void ReadResult::merge(const ReadResult& part) {
+  if (part.complete()) return;
+  problems.insert(problems.end(), part.problems.begin(), part.problems.end());
+  if (outcome == ReadOutcome::Complete) outcome = ReadOutcome::Partial;
+}
+
+std::string ReadResult::summary() const {
+  std::string s;
+  for (const auto& p : problems) {
+    if (!s.empty()) s += "; ";
+    s += p.message;
+  }
+  return s;
+}
+
+std::string versionText(uint32_t version) {
+  std::string s;
+  for (int i = 3; i >= 0; --i) {
+    auto c = static_cast<unsigned char>((version >> (8 * i)) & 0xFF);
+    if (c >= 0x20 && c < 0x7F) {
+      s.push_back(static_cast<char>(c));
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      s += buf;
+    }
+  }
+  return s;
+}
+
+std::string unsupportedVersionMessage(const std::string& fileName, const std::string& version) {
+  std::string m = fileName + ": version " + version;
+  // Version 0300 marks the files of Ultra HD discs, whose layout differs.
+  if (version == "0300") m += " (Ultra HD)";
+  return m + " is not supported";
+}
+
+}  // namespace morvex::core

@@ -1,0 +1,78 @@
+#pragma once
+// What a reader reports about the file it read. Every reader of the engine (index,
+// movie objects, sound, playlist, clip information, BD-J object, menu) returns this
+// type, with the same parameter order: the image, the file's name, the model it fills,
+// the log.
+//
+// Three outcomes:
+//   Complete  every byte the file declares was read;
+//   Partial   the model holds what could be read, and `problems` says why the rest
+//             was not (the file ends early at an offset, a count was capped, a
+//             section lies outside the file);
+//   Refused   the model is not usable: wrong kind of file, unsupported version
+//             (named), or the file could not be opened.
+// The log still receives the reader's lines for a person to read; callers decide from
+// this value, never from the log's text.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace morvex::core {
+
+enum class ReadOutcome : uint8_t { Complete, Partial, Refused };
+
+enum class ReadIssue : uint8_t {
+  EndsEarly,           // the file ended at `offset` before its declared contents
+  CountCapped,         // a declared count was larger than the reader takes
+  SectionOutside,      // a start address points outside the file
+  Malformed,           // a field holds a value the format does not allow
+  UnsupportedVersion,  // the type matched, the version is not one the reader knows
+  WrongKind,           // not this kind of file
+  CannotOpen,          // the file could not be read at all
+  Cancelled,           // the user stopped the read
+};
+
+// "ends early", "count capped", ... for messages and machine-readable output.
+const char* readIssueName(ReadIssue kind);
+
+struct ReadProblem {
+  ReadIssue kind = ReadIssue::Malformed;
+  uint64_t offset = 0;  // file position the problem was found at
+  std::string message;  // one line naming the file, e.g. "index.bdmv: version 0300 (Ultra HD) is not supported"
+  bool operator==(const ReadProblem&) const = default;
+};
+
+struct ReadResult {
+  ReadOutcome outcome = ReadOutcome::Complete;
+  std::vector<ReadProblem> problems;  // empty exactly when complete
+
+  bool complete() const { return outcome == ReadOutcome::Complete; }
+  bool partial() const { return outcome == ReadOutcome::Partial; }
+  bool refused() const { return outcome == ReadOutcome::Refused; }
+  // The model holds something usable (complete or partial).
+  bool usable() const { return outcome != ReadOutcome::Refused; }
+
+  // Records a shortfall; a refused result stays refused.
+  void addPartial(ReadIssue kind, uint64_t offset, std::string message);
+  // Marks the result refused.
+  void refuse(ReadIssue kind, uint64_t offset, std::string message);
+  // Takes over the problems of a nested read (a refused part makes this partial).
+  void merge(const ReadResult& part);
+
+  // The problems' messages joined with "; " (empty when complete).
+  std::string summary() const;
+
+  static ReadResult refusal(ReadIssue kind, uint64_t offset, std::string message) {
+    ReadResult r;
+    r.refuse(kind, offset, std::move(message));
+    return r;
+  }
+};
+
+// The four version characters of a file as read, for messages: printable ASCII as
+// is, any other byte as \xHH.
+std::string versionText(uint32_t version);
+// "<file>: version <v> is not supported", with " (Ultra HD)" for 0300.
+std::string unsupportedVersionMessage(const std::string& fileName, const std::string& version);
+
+}  // namespace morvex::core

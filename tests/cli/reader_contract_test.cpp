@@ -1,0 +1,145 @@
+// Every reader keeps the same promise about what it returns: complete on what the
+// writers produce; refused, naming the version, on a version it does not know; refused
+// on another kind of file; never complete on a file cut short, and when partial, the
+// problem says where the file ended or which section lies outside it.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "clip/clpi.h"
+#include "igs/igs_test_util.h"
+#include "igs/reader.h"
+#include "igs/writer.h"
+#include "nav/index.h"
+#include "nav/movie_object.h"
+#include "playlist/mpls_reader.h"
+#include "playlist/mpls_writer.h"
+#include "playlist/synth.h"
+#include "sound/sound.h"
+
+using namespace morvex;
+
+namespace {
+
+struct Kind {
+  std::string name;
+  core::Bytes image;
+  std::function<core::ReadResult(const core::Bytes&, const std::string&, core::Log&)> read;
+  bool versioned = true;
+};
+
+std::vector<Kind> kinds() {
+  std::vector<Kind> k;
+  nav::TINDX indx;
+  indx.indexes.titles.resize(3);
+  k.push_back({"index.bdmv", nav::indexBytes(indx), [](const core::Bytes& b, const std::string& n, core::Log& log) {
+                 nav::TINDX x;
+                 return nav::readIndex(b, n, x, log);
+               }});
+  nav::TMOBJ mobj;
+  mobj.movieObjects.objects.resize(2);
+  mobj.movieObjects.objects[1].commands.resize(2);
+  mobj.movieObjects.length = nav::movieObjectsLength(mobj.movieObjects);
+  k.push_back({"MovieObject.bdmv", nav::mobjBytes(mobj),
+               [](const core::Bytes& b, const std::string& n, core::Log& log) {
+                 nav::TMOBJ m;
+                 return nav::readMovieObjects(b, n, m, log);
+               }});
+  sound::TSND snd = sound::newSoundFile();
+  sound::TSoundEntries e;
+  e.data.assign(400, 7);
+  e.length = 400;
+  snd.entries.push_back(e);
+  k.push_back({"sound.bdmv", sound::soundBytes(snd), [](const core::Bytes& b, const std::string& n, core::Log& log) {
+                 sound::TSND s;
+                 return sound::readsound(b, n, s, log);
+               }});
+  k.push_back({"00001.mpls", playlist::buildMPLS(playlist::synth::writable(playlist::synth::twoItems(false))),
+               [](const core::Bytes& b, const std::string& n, core::Log& log) {
+                 playlist::TMPLS m;
+                 return playlist::readMPLS(b, n, m, log);
+               }});
+  clip::TCLPI clpi;
+  clpi.type_indicator = "HDMV";
+  clpi.version = "0200";
+  k.push_back({"00001.clpi", clip::writeCLPI(clpi), [](const core::Bytes& b, const std::string& n, core::Log& log) {
+                 clip::TCLPI c;
+                 return clip::readCLPI(b, n, c, log);
+               }});
+  core::NullLog quiet;
+  igs::Menu menu = igs::test::syntheticMenu(4);
+  k.push_back({"menu.mnu", igs::saveIGS(menu, igs::SaveForm::MenuFile, quiet),
+               [](const core::Bytes& b, const std::string& n, core::Log& log) {
+                 igs::Menu m;
+                 return igs::loadMNU(std::span<const uint8_t>(b), n, m, log);
+               },
+               false});
+  return k;
+}
+
+// The invariants every result holds, whatever the input.
+void checkShape(const core::ReadResult& r, const std::string& what) {
+  EXPECT_EQ(r.complete(), r.problems.empty()) << what;
+  for (const auto& p : r.problems) EXPECT_FALSE(p.message.empty()) << what;
+}
+
+}  // namespace
+
+TEST(ReaderContract, WhatTheWritersProduceReadsComplete) {
+  for (const auto& k : kinds()) {
+    core::MemoryLog log;
+    auto r = k.read(k.image, k.name, log);
+    EXPECT_TRUE(r.complete()) << k.name << ": " << r.summary() << "\n" << log.text();
+  }
+}
+
+TEST(ReaderContract, UnknownVersionsAndOtherKindsAreRefused) {
+  for (const auto& k : kinds()) {
+    if (k.versioned) {
+      core::Bytes uhd = k.image;
+      std::copy_n("0300", 4, uhd.begin() + 4);
+      core::NullLog log;
+      auto r = k.read(uhd, k.name, log);
+      ASSERT_TRUE(r.refused()) << k.name;
+      ASSERT_EQ(r.problems.size(), 1u) << k.name;
+      EXPECT_EQ(r.problems[0].kind, core::ReadIssue::UnsupportedVersion) << k.name;
+      EXPECT_EQ(r.problems[0].offset, 4u);
+      EXPECT_EQ(r.problems[0].message, k.name + ": version 0300 (Ultra HD) is not supported");
+    }
+    core::Bytes other = k.image;
+    std::copy_n("ZZZZ", 4, other.begin());
+    core::NullLog log;
+    auto r = k.read(other, k.name, log);
+    ASSERT_TRUE(r.refused()) << k.name;
+    EXPECT_EQ(r.problems.back().kind, core::ReadIssue::WrongKind) << k.name;
+    checkShape(r, k.name);
+  }
+}
+
+TEST(ReaderContract, AFileCutShortIsNeverComplete) {
+  for (const auto& k : kinds()) {
+    size_t partial = 0;
+    std::string firstRefusal;
+    // Cuts that remove a whole trailing section may still read complete for files
+    // whose last part is optional; those must then equal a read of a real file, which
+    // the writer never ends early: so every proper prefix must be incomplete.
+    for (size_t n = 8; n < k.image.size(); ++n) {
+      core::Bytes cut(k.image.begin(), k.image.begin() + static_cast<std::ptrdiff_t>(n));
+      core::NullLog log;
+      auto r = k.read(cut, k.name, log);
+      const std::string what = k.name + " cut to " + std::to_string(n);
+      checkShape(r, what);
+      EXPECT_FALSE(r.complete()) << what;
+      if (!r.partial()) {
+        if (firstRefusal.empty()) firstRefusal = what + ": " + r.summary();
+        continue;
+      }
+      ++partial;
+      for (const auto& p : r.problems) {
+        if (p.kind == core::ReadIssue::EndsEarly) EXPECT_EQ(p.offset, n) << what;
+        else if (p.kind == core::ReadIssue::SectionOutside) EXPECT_GT(p.offset, n) << what;
+      }
+    }
+    EXPECT_GT(partial, 0u) << k.name << " " << firstRefusal;
+  }
+}
