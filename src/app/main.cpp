@@ -7,8 +7,9 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <memory>
 
-#include "shell/main_window.h"
+#include "window/main_window.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -24,9 +25,13 @@ int main(int argc, char** argv) {
     args.remove(shot, 2);
   }
 
-  // Screenshots start from the defaults and leave the user's settings alone.
-  QTemporaryDir shotSettings;
-  if (!shotDir.isEmpty()) QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, shotSettings.path());
+  // Screenshots start from the defaults and leave the user's settings alone; the
+  // scratch settings folder exists only for such a run.
+  std::unique_ptr<QTemporaryDir> shotSettings;
+  if (!shotDir.isEmpty()) {
+    shotSettings = std::make_unique<QTemporaryDir>();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, shotSettings->path());
+  }
 
   morvex::app::MainWindow w(args);
   w.show();
