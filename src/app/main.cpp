@@ -3,6 +3,8 @@
 //
 // --screenshots DIR  (not shown to users) opens the window, grabs a PNG of every tab
 // into DIR and quits; it works on the offscreen platform too.
+// --screenshot-size min|max|WxH  the window size for those pictures (default: the
+// default window size).
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -25,6 +27,13 @@ int main(int argc, char** argv) {
     args.remove(shot, 2);
   }
 
+  QString shotSize;
+  const int size = args.indexOf("--screenshot-size");
+  if (size >= 0 && size + 1 < args.size()) {
+    shotSize = args.at(size + 1);
+    args.remove(size, 2);
+  }
+
   // Screenshots start from the defaults and leave the user's settings alone; the
   // scratch settings folder exists only for such a run.
   std::unique_ptr<QTemporaryDir> shotSettings;
@@ -37,6 +46,13 @@ int main(int argc, char** argv) {
   w.show();
   if (!shotDir.isEmpty()) {
     QObject::connect(&w, &morvex::app::MainWindow::startUpFinished, &w, [&] {
+      if (shotSize == "min") {
+        w.resize(w.minimumSize());
+      } else if (shotSize == "max") {
+        w.showMaximized();
+      } else if (const QStringList wh = shotSize.split('x'); wh.size() == 2) {
+        w.resize(wh[0].toInt(), wh[1].toInt());
+      }
       QTimer::singleShot(300, &w, [&] {
         const bool ok = w.saveScreenshots(shotDir);
         QApplication::exit(ok ? 0 : 1);

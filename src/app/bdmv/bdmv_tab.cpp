@@ -144,6 +144,7 @@ void BdmvTab::buildUi() {
   // The selected title's details, each list under its caption.
   auto* td = new QGridLayout();
   td->setVerticalSpacing(0);
+  td->setHorizontalSpacing(8);
   titleNo_ = makeList("cbTitleNo", {}, "Title", indexGroup_);
   titleOT_ = makeList("cbTitleOT", {"HDMV", "BD-J"}, "Object type", indexGroup_);
   titleAT_ = makeList("cbTitleAT", {"Permitted", "Prohibited1", "Prohibited2"}, "Title search", indexGroup_);
@@ -228,6 +229,8 @@ void BdmvTab::buildUi() {
   resume_ = makeList("cbResume", {"discard", "suspend"}, "Resume", objectGroup_);
   menuCall_ = makeList("cbMenuCall", {"enable", "disable"}, "Menu call", objectGroup_);
   titleSearch_ = makeList("cbTitleSearch", {"enable", "disable"}, "Title search", objectGroup_);
+  // The flags keep their longest entry readable however narrow the window gets.
+  for (QComboBox* c : {resume_, menuCall_, titleSearch_}) c->setMinimumContentsLength(7);
   objIns_ = new QPushButton("+", objectGroup_);
   objIns_->setObjectName("bbObins");
   objIns_->setToolTip("Insert movieobject");

@@ -1,5 +1,7 @@
 #include "shell/status_line.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
 #include <QPainter>
 
@@ -79,7 +81,10 @@ void StatusLine::showError(const QString& text) {
   setFont(f);
   panel0_->setErrorBox(true);
   panel0_->setText(QString());
-  panel0_->setFixedWidth(55);
+  // Wide enough for the bold word with the same margin on both sides.
+  QFont bold = font();
+  bold.setBold(true);
+  panel0_->setFixedWidth(std::max(55, QFontMetrics(bold).horizontalAdvance(QStringLiteral("ERROR")) + 20));
   panel1_->setText(" " + text);
   fitWidth(panel1_);
   setToolTip(text);

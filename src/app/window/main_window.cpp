@@ -198,11 +198,19 @@ void MainWindow::buildUi() {
   connect(bdmv_, &BdmvTab::folderLoaded, this, [this](const QString& label) {
     titleBase_ = "Morvex v" + versionText() + " [" + label + "]";
     updateTitle();
+    fitMinimumSize();
     QApplication::setApplicationDisplayName(QString());
   });
 
-  setMinimumSize(913, 585);
+  fitMinimumSize();
   resize(ctx_.settings.width, ctx_.settings.height);
+}
+
+// The window never gets smaller than its layout needs to show every label whole
+// (913 x 585 at the least); lists that grow with a disc's names may raise it.
+void MainWindow::fitMinimumSize() {
+  const QSize need = QMainWindow::minimumSizeHint().expandedTo(QSize(913, 585));
+  if (need != minimumSize()) setMinimumSize(need);
 }
 
 void MainWindow::showEvent(QShowEvent* e) {

@@ -107,6 +107,7 @@ private:
   void applyWindowGeometry();
   void handleCommandLine();
   void updateTitle();
+  void fitMinimumSize();
 
   AppContext ctx_;
   std::unique_ptr<GuiLog> guiLog_;
