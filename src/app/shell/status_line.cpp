@@ -64,15 +64,17 @@ void StatusLine::fitWidth(QLabel* l) {
 }
 
 void StatusLine::setPanel(int panel, const QString& text) {
-  QFont f = font();
-  f.setBold(false);
-  setFont(f);
+  if (font().bold()) {
+    QFont f = font();
+    f.setBold(false);
+    setFont(f);
+  }
   panel0_->setErrorBox(false);
   QLabel* l = panel == 0 ? panel0_ : panel1_;
   l->setText(" " + text + " ");
   fitWidth(l);
   if (panel == 1) setToolTip(text);
-  repaint();
+  paintSoon();
 }
 
 void StatusLine::showError(const QString& text) {
@@ -89,6 +91,15 @@ void StatusLine::showError(const QString& text) {
   fitWidth(panel1_);
   setToolTip(text);
   repaint();
+}
+
+void StatusLine::paintSoon() {
+  if (!lastPaint_.isValid() || lastPaint_.elapsed() >= 40) {
+    repaint();
+    lastPaint_.start();
+  } else {
+    update();
+  }
 }
 
 QString StatusLine::panelText(int panel) const {
