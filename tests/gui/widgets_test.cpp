@@ -71,14 +71,13 @@ private slots:
     QCOMPARE(t->selectionBehavior(), QAbstractItemView::SelectItems);
     QCOMPARE(t->currentColumn(), 0);
     QCOMPARE(t->currentRow(), 2);
-    auto* editor = t->viewport()->findChild<QLineEdit*>();
-    QVERIFY(editor && editor->isVisible());
+    QLineEdit* editor = nullptr;
+    QTRY_VERIFY((editor = t->viewport()->findChild<QLineEdit*>()) && editor->isVisible());
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(editor, "new");
-    QTest::keyClick(editor, Qt::Key_Return);
-    QCOMPARE(t->item(2, 0)->text(), QString("new"));
-
+    // Leaving edit mode keeps what was typed.
     pickFromContextMenu(t.get(), "Read only");
+    QCOMPARE(t->item(2, 0)->text(), QString("new"));
     QVERIFY(!sw.editing());
     QCOMPARE(t->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(t->editTriggers(), QAbstractItemView::NoEditTriggers);

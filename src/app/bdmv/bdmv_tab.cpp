@@ -230,7 +230,7 @@ void BdmvTab::buildUi() {
   menuCall_ = makeList("cbMenuCall", {"enable", "disable"}, "Menu call", objectGroup_);
   titleSearch_ = makeList("cbTitleSearch", {"enable", "disable"}, "Title search", objectGroup_);
   // The flags keep their longest entry readable however narrow the window gets.
-  for (QComboBox* c : {resume_, menuCall_, titleSearch_}) c->setMinimumContentsLength(7);
+  for (QComboBox* c : {resume_, menuCall_, titleSearch_}) c->setMinimumWidth(c->sizeHint().width());
   objIns_ = new QPushButton("+", objectGroup_);
   objIns_->setObjectName("bbObins");
   objIns_->setToolTip("Insert movieobject");

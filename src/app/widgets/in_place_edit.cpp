@@ -26,9 +26,11 @@ InPlaceEditSwitch::InPlaceEditSwitch(QTableWidget* table, Selection selection)
     if (table_) menu_->exec(table_->viewport()->mapToGlobal(at));
   });
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  // With single-cell selection the editor follows the current cell.
-  connect(table, &QTableWidget::currentCellChanged, this, [this] {
-    if (editing_ && selection_ == Selection::Cells) openEditor();
+  // With single-cell selection the open editor follows the current cell.
+  connect(table, &QTableWidget::currentCellChanged, this, [this](int, int, int pr, int pc) {
+    if (!editing_ || selection_ != Selection::Cells || !table_) return;
+    if (QTableWidgetItem* old = table_->item(pr, pc)) closeEditor(old);
+    openEditor();
   });
 }
 
@@ -48,7 +50,7 @@ void InPlaceEditSwitch::setEditing(bool on) {
       openEditor();
     }
   } else {
-    if (auto* cur = table_->currentItem()) table_->closePersistentEditor(cur);
+    if (QTableWidgetItem* cur = table_->currentItem()) closeEditor(cur);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     if (selection_ == Selection::Cells) {
       table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -59,9 +61,19 @@ void InPlaceEditSwitch::setEditing(bool on) {
   if (changed) Q_EMIT editingChanged(on);
 }
 
+// What was typed into the editor is kept when it closes (leaving the cell, "Read only").
+void InPlaceEditSwitch::closeEditor(QTableWidgetItem* item) {
+  if (QWidget* ed = table_->indexWidget(table_->model()->index(item->row(), item->column())))
+    QMetaObject::invokeMethod(table_, "commitData", Qt::DirectConnection, Q_ARG(QWidget*, ed));
+  table_->closePersistentEditor(item);
+}
+
 void InPlaceEditSwitch::openEditor() {
   if (!table_) return;
-  if (QTableWidgetItem* it = table_->currentItem()) table_->editItem(it);
+  if (QTableWidgetItem* it = table_->currentItem()) {
+    table_->openPersistentEditor(it);
+    if (QWidget* ed = table_->indexWidget(table_->currentIndex())) ed->setFocus();
+  }
 }
 
 }  // namespace morvex::app

@@ -11,6 +11,7 @@
 class QAction;
 class QMenu;
 class QTableWidget;
+class QTableWidgetItem;
 
 namespace morvex::app {
 
@@ -32,6 +33,7 @@ signals:
 
 private:
   void openEditor();
+  void closeEditor(QTableWidgetItem* item);
 
   QPointer<QTableWidget> table_;
   Selection selection_;
