@@ -13,7 +13,7 @@
 #include <QTimer>
 
 #include "bdmv/bdmv_tab.h"
-#include "bdmv/command_table.h"
+#include "widgets/command_table.h"
 #include "core/save.h"
 #include "extdata/ext_data_editor.h"
 #include "gui_test_support.h"
@@ -450,20 +450,20 @@ private slots:
     ix.extensionDataStartAddress = ix.indexesStartAddress + 4 + ix.indexes.length;
     const auto bdmv = guitest::writeDisc(tmp.path(), ix, guitest::makeMobj({{}}));
     auto w = guitest::startWindow({QString::fromStdString((bdmv / "index.bdmv").string())});
-    QVERIFY(w->context().indx.extensionDataStartAddress != 0);
+    QVERIFY(w->context().session.index.model.extensionDataStartAddress != 0);
     // Cancel changes nothing; Delete + OK removes the block.
     onNextDialog([](ExtDataEditor* d) {
       d->deleteBlock();
       d->reject();
     });
     w->findChild<QPushButton*>("bIndExDatEdit")->click();
-    QVERIFY(w->context().indx.extensionDataStartAddress != 0);
+    QVERIFY(w->context().session.index.model.extensionDataStartAddress != 0);
     onNextDialog([](ExtDataEditor* d) {
       d->deleteBlock();
       d->accept();
     });
     w->findChild<QPushButton*>("bIndExDatEdit")->click();
-    QCOMPARE(w->context().indx.extensionDataStartAddress, 0u);
+    QCOMPARE(w->context().session.index.model.extensionDataStartAddress, 0u);
     QCOMPARE(w->findChild<QLabel*>("lIndExtDat")->text(), QString("no ExtensionData()"));
     QVERIFY(w->startedUp());  // the editor does not run the start-up again
   }

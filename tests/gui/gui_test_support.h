@@ -9,7 +9,7 @@
 #include "hdmv/command.h"
 #include "nav/index.h"
 #include "nav/movie_object.h"
-#include "shell/main_window.h"
+#include "window/main_window.h"
 
 namespace morvex::guitest {
 

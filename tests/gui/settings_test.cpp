@@ -12,7 +12,7 @@
 #include "gui_tests.h"
 #include "settings/app_settings.h"
 #include "shell/log_view.h"
-#include "shell/main_window.h"
+#include "window/main_window.h"
 
 using namespace morvex;
 using namespace morvex::app;

@@ -21,13 +21,14 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "bdmv/command_editor_panel.h"
-#include "bdmv/command_table.h"
+#include "widgets/command_editor_panel.h"
+#include "widgets/command_table.h"
 #include "nav/nav_edit.h"
 #include "bdmv/folder_rule.h"
 #include "core/save.h"
 #include "disc/disc_load.h"
 #include "extdata/ext_data_editor.h"
+#include "widgets/grid.h"
 #include "panels/execute_panel.h"
 #include "panels/register_panel.h"
 
@@ -35,49 +36,10 @@ namespace morvex::app {
 
 namespace {
 
-QString num3(int n) { return QString("%1").arg(n, 3, 10, QChar('0')); }
-
-QTableWidget* makeTable(const char* name, const QStringList& header, const QList<int>& widths, QWidget* parent) {
-  auto* t = new QTableWidget(parent);
-  t->setObjectName(name);
-  t->setColumnCount(int(header.size()));
-  t->setHorizontalHeaderLabels(header);
-  t->verticalHeader()->hide();
-  t->verticalHeader()->setDefaultSectionSize(QFontMetrics(t->font()).height() + 4);
-  t->setSelectionBehavior(QAbstractItemView::SelectRows);
-  t->setSelectionMode(QAbstractItemView::ContiguousSelection);
-  t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  t->setWordWrap(false);
-  t->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-  const QFontMetrics fm(t->font());
-  for (int i = 0; i < header.size(); ++i) {
-    const int w = i < widths.size() ? widths[i] : 0;
-    t->setColumnWidth(i, std::max(w, fm.horizontalAdvance(header[i]) + 18));
-  }
-  t->horizontalHeader()->setStretchLastSection(true);
-  t->setRowCount(1);
-  return t;
-}
-
-QComboBox* makeList(const char* name, const QStringList& items, const QString& tip, QWidget* parent) {
-  auto* c = new QComboBox(parent);
-  c->setObjectName(name);
-  c->addItems(items);
-  if (!tip.isEmpty()) c->setToolTip(tip);
-  c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  return c;
-}
-
-void setCell(QTableWidget* t, int r, int c, const QString& text) {
-  auto* it = t->item(r, c);
-  if (!it) {
-    it = new QTableWidgetItem();
-    t->setItem(r, c, it);
-  }
-  it->setText(text);
-}
-
 QString q(const std::string& s) { return QString::fromStdString(s); }
+
+// Typing in the content provider field is one undo step until another edit.
+constexpr int kMergeContent = 1;
 
 }  // namespace
 
@@ -86,16 +48,20 @@ BdmvTab::BdmvTab(AppContext& ctx, ExecutePanel* exec, RegisterPanel* regs, QWidg
   setObjectName("tsBDMV");
   buildUi();
 
-  ExecutePanel::Host host;
-  host.program = [this]() -> hdmv::TCommands {
-    const int o = selectedObject();
-    if (o < 0 || o >= int(ctx_.mobj.movieObjects.objects.size())) return {};
-    return ctx_.mobj.movieObjects.objects[size_t(o)].commands;
-  };
-  host.selectRow = [this](int line) { commands_->selectLine(line); };
-  host.showDelayMs = [this] { return ctx_.settings.actiDelay; };
-  exec_->attach(&ctx_.interp, ctx_.log, regs_, host);
   connect(exec_->chooser(), &QComboBox::activated, this, [this](int i) { selectObject(i); });
+
+  // One Save writes the three files, whichever of them the question names.
+  for (Document* d : std::initializer_list<Document*>{&ctx_.session.index, &ctx_.session.movieObjects,
+                                                      &ctx_.session.sound})
+    d->saver = [this, d] {
+      save();
+      return !d->modified();
+    };
+  // Undo and redo replace the models: the screen shows them anew. A new edit or a
+  // new read has already shown itself.
+  connect(&ctx_.session.discUndo(), &QUndoStack::indexChanged, this, [this] {
+    if (!editing_ && !reading_) showAfterUndo();
+  });
 }
 
 BdmvTab::~BdmvTab() {
@@ -140,6 +106,13 @@ void BdmvTab::buildUi() {
   content_->setObjectName("eContent");
   content_->setMaxLength(32);
   il->addWidget(content_, 0, 1, 1, 4);
+  // Column captions of the First Playback and Top Menu lists.
+  const char* const fpbCaptions[] = {"Object type", "Playback type", "Movie object", "BD-J object"};
+  for (int c = 0; c < 4; ++c) {
+    auto* cap = new QLabel(fpbCaptions[c], indexGroup_);
+    cap->setObjectName(QString("lFpbCaption%1").arg(c));
+    il->addWidget(cap, 1, c + 1);
+  }
   fpbOn_ = new QCheckBox("First Playback", indexGroup_);
   fpbOn_->setObjectName("cbFPBon");
   fpbOn_->setToolTip("First playback on/off");
@@ -147,37 +120,49 @@ void BdmvTab::buildUi() {
   fpbPbType_ = makeList("cbFPBTitlePBtype", {"Movie", "Interactive"}, "", indexGroup_);
   fpbObject_ = makeList("cbFPBObject", {}, "", indexGroup_);
   fpbFile_ = makeList("cbFPBFile", {}, "", indexGroup_);
-  il->addWidget(fpbOn_, 1, 0);
-  il->addWidget(fpbType_, 1, 1);
-  il->addWidget(fpbPbType_, 1, 2);
-  il->addWidget(fpbObject_, 1, 3);
-  il->addWidget(fpbFile_, 1, 4);
+  il->addWidget(fpbOn_, 2, 0);
+  il->addWidget(fpbType_, 2, 1);
+  il->addWidget(fpbPbType_, 2, 2);
+  il->addWidget(fpbObject_, 2, 3);
+  il->addWidget(fpbFile_, 2, 4);
   tmOn_ = new QCheckBox("Top Menu (0)", indexGroup_);
   tmOn_->setObjectName("cbTMon");
   tmType_ = makeList("cbTMtype", {"HDMV", "BD-J"}, "", indexGroup_);
   tmObject_ = makeList("cbTMObject", {}, "", indexGroup_);
   tmFile_ = makeList("cbTMFile", {}, "", indexGroup_);
-  il->addWidget(tmOn_, 2, 0);
-  il->addWidget(tmType_, 2, 1);
-  il->addWidget(tmObject_, 2, 3);
-  il->addWidget(tmFile_, 2, 4);
+  il->addWidget(tmOn_, 3, 0);
+  il->addWidget(tmType_, 3, 1);
+  il->addWidget(tmObject_, 3, 3);
+  il->addWidget(tmFile_, 3, 4);
   const int cw = QFontMetrics(font()).horizontalAdvance("Interactive") + 16;
   titles_ = makeTable("sgTitles", {"No.", "object t.", "title search", "playback t.", "OID/file"},
                       {QFontMetrics(font()).horizontalAdvance("0000") + 10, cw * 3 / 4, cw, cw}, indexGroup_);
   titles_->setToolTip("Titles");
   titles_->setSelectionMode(QAbstractItemView::ContiguousSelection);
-  il->addWidget(titles_, 3, 0, 1, 5);
-  il->setRowStretch(3, 1);
-  auto* td = new QHBoxLayout();
+  il->addWidget(titles_, 4, 0, 1, 5);
+  il->setRowStretch(4, 1);
+  // The selected title's details, each list under its caption.
+  auto* td = new QGridLayout();
+  td->setVerticalSpacing(0);
+  td->setHorizontalSpacing(8);
   titleNo_ = makeList("cbTitleNo", {}, "Title", indexGroup_);
   titleOT_ = makeList("cbTitleOT", {"HDMV", "BD-J"}, "Object type", indexGroup_);
   titleAT_ = makeList("cbTitleAT", {"Permitted", "Prohibited1", "Prohibited2"}, "Title search", indexGroup_);
   titlePBT_ = makeList("cbTitlePBT", {"Movie", "Interactive"}, "Playback type", indexGroup_);
   titleOID_ = makeList("cbTitleOID", {}, "Movie object", indexGroup_);
   titleFN_ = makeList("cbTitleFN", {}, "BD-J object file", indexGroup_);
-  for (QComboBox* c : {titleNo_, titleOT_, titleAT_, titlePBT_, titleOID_, titleFN_}) td->addWidget(c);
-  td->addStretch(1);
-  il->addLayout(td, 4, 0, 1, 5);
+  const char* const titleCaptions[] = {"Title", "Object type", "Title search", "Playback type", "Movie object",
+                                       "BD-J object"};
+  int col = 0;
+  for (QComboBox* c : {titleNo_, titleOT_, titleAT_, titlePBT_, titleOID_, titleFN_}) {
+    auto* cap = new QLabel(titleCaptions[col], indexGroup_);
+    cap->setObjectName(QString("lTitleCaption%1").arg(col));
+    td->addWidget(cap, 0, col);
+    td->addWidget(c, 1, col);
+    ++col;
+  }
+  td->setColumnStretch(col, 1);
+  il->addLayout(td, 5, 0, 1, 5);
   auto* tr = new QHBoxLayout();
   titleIns_ = new QPushButton("+", indexGroup_);
   titleIns_->setObjectName("bbTiins");
@@ -198,7 +183,7 @@ void BdmvTab::buildUi() {
   tr->addStretch(1);
   tr->addWidget(indExt_);
   tr->addWidget(indExtEdit_);
-  il->addLayout(tr, 5, 0, 1, 5);
+  il->addLayout(tr, 6, 0, 1, 5);
   ll->addWidget(indexGroup_, 3);
 
   soundGroup_ = new QGroupBox("sound.bdmv", left);
@@ -244,6 +229,8 @@ void BdmvTab::buildUi() {
   resume_ = makeList("cbResume", {"discard", "suspend"}, "Resume", objectGroup_);
   menuCall_ = makeList("cbMenuCall", {"enable", "disable"}, "Menu call", objectGroup_);
   titleSearch_ = makeList("cbTitleSearch", {"enable", "disable"}, "Title search", objectGroup_);
+  // The flags keep their longest entry readable however narrow the window gets.
+  for (QComboBox* c : {resume_, menuCall_, titleSearch_}) c->setMinimumWidth(c->sizeHint().width());
   objIns_ = new QPushButton("+", objectGroup_);
   objIns_->setObjectName("bbObins");
   objIns_->setToolTip("Insert movieobject");
@@ -308,21 +295,27 @@ void BdmvTab::buildUi() {
     if (!d.isEmpty()) folderChosen(d);
   });
   connect(read_, &QPushButton::clicked, this, &BdmvTab::readFolder);
-  connect(content_, &QLineEdit::textEdited, this, [this](const QString& t) {
-    ctx_.indx.contentProviderData = t.left(32).toStdString();
+  // Typing (and the field's own undo) edits the model; consecutive typing is one step.
+  connect(content_, &QLineEdit::textChanged, this, [this](const QString& t) {
+    if (filling_) return;
+    edit("Content provider", [&] { ix().contentProviderData = t.left(32).toStdString(); }, kMergeContent);
   });
-  connect(titles_, &QTableWidget::cellClicked, this, [this](int r) { selectTitle(r); });
+  // The details follow the current title however it changes (click or keyboard).
+  connect(titles_, &QTableWidget::currentCellChanged, this, [this](int r, int, int pr) {
+    if (!filling_ && r != pr) selectTitle(r);
+  });
   connect(titles_, &QTableWidget::cellDoubleClicked, this, [this](int r) {
-    const auto& ts = ctx_.indx.indexes.titles;
-    if (r >= 0 && r < int(ts.size()) && !ts[size_t(r)].isHdmv()) Q_EMIT bdjoWanted(titleFN_->currentText());
+    const auto& ts = ix().indexes.titles;
+    if (r >= 0 && r < int(ts.size()) && !ts[size_t(r)].isHdmv())
+      Q_EMIT itemWanted(ItemRef{ItemKind::BdjObject, q(ts[size_t(r)].bdjFileName)});
   });
   connect(titleNo_, &QComboBox::activated, this, [this](int i) { showTitleDetails(i); });
   auto titleEdit = [this](QComboBox* box, auto apply) {
     connect(box, &QComboBox::activated, this, [this, apply](int entry) {
       const int i = titleNo_->currentIndex();
-      auto& ts = ctx_.indx.indexes.titles;
+      auto& ts = ix().indexes.titles;
       if (filling_ || i < 0 || i >= int(ts.size())) return;
-      apply(ts[size_t(i)], entry);
+      edit("Title " + QString::number(i + 1), [&] { apply(ts[size_t(i)], entry); });
       refreshTitleRow(i);
       showTitleDetails(i);
     });
@@ -333,49 +326,58 @@ void BdmvTab::buildUi() {
   titleEdit(titleOID_, [](nav::TTitle& t, int e) { t.objectId = uint16_t(e); });
   connect(titleFN_, &QComboBox::activated, this, [this](int) {
     const int i = titleNo_->currentIndex();
-    auto& ts = ctx_.indx.indexes.titles;
+    auto& ts = ix().indexes.titles;
     if (i < 0 || i >= int(ts.size())) return;
-    ts[size_t(i)].bdjFileName = titleFN_->currentText().left(5).toStdString();
+    edit("Title " + QString::number(i + 1),
+         [&] { ts[size_t(i)].bdjFileName = titleFN_->currentText().left(5).toStdString(); });
     refreshTitleRow(i);
   });
   connect(fpbOn_, &QCheckBox::clicked, this, [this](bool on) {
-    if (on) ctx_.indx.indexes.firstPlayback.objectType = uint8_t(fpbType_->currentIndex() + 1);
-    nav::setFirstPlaybackOn(ctx_.indx, on, uint16_t(std::max(0, fpbObject_->currentIndex())));
+    edit("First Playback", [&] {
+      if (on) ix().indexes.firstPlayback.objectType = uint8_t(fpbType_->currentIndex() + 1);
+      nav::setFirstPlaybackOn(ix(), on, uint16_t(std::max(0, fpbObject_->currentIndex())));
+    });
     showFirstPlaybackTopMenu();
     refreshCounts();
   });
   connect(tmOn_, &QCheckBox::clicked, this, [this](bool on) {
-    if (on) ctx_.indx.indexes.topMenu.objectType = uint8_t(tmType_->currentIndex() + 1);
-    nav::setTopMenuOn(ctx_.indx, on, uint16_t(std::max(0, tmObject_->currentIndex())));
+    edit("Top Menu", [&] {
+      if (on) ix().indexes.topMenu.objectType = uint8_t(tmType_->currentIndex() + 1);
+      nav::setTopMenuOn(ix(), on, uint16_t(std::max(0, tmObject_->currentIndex())));
+    });
     showFirstPlaybackTopMenu();
     refreshCounts();
   });
   connect(fpbType_, &QComboBox::activated, this, [this](int e) {
-    ctx_.indx.indexes.firstPlayback.objectType = uint8_t(e + 1);
+    edit("First Playback", [&] { ix().indexes.firstPlayback.objectType = uint8_t(e + 1); });
     showFirstPlaybackTopMenu();
   });
   connect(tmType_, &QComboBox::activated, this, [this](int e) {
-    ctx_.indx.indexes.topMenu.objectType = uint8_t(e + 1);
+    edit("Top Menu", [&] { ix().indexes.topMenu.objectType = uint8_t(e + 1); });
     showFirstPlaybackTopMenu();
   });
   connect(fpbPbType_, &QComboBox::activated, this,
-          [this](int e) { ctx_.indx.indexes.firstPlayback.playbackType = uint8_t(e); });
+          [this](int e) { edit("First Playback", [&] { ix().indexes.firstPlayback.playbackType = uint8_t(e); }); });
   connect(fpbObject_, &QComboBox::activated, this, [this](int e) {
-    ctx_.indx.indexes.firstPlayback.objectId = uint16_t(e);
-    if (ctx_.indx.indexes.firstPlayback.isHdmv()) selectObject(e);
+    edit("First Playback", [&] { ix().indexes.firstPlayback.objectId = uint16_t(e); });
+    if (ix().indexes.firstPlayback.isHdmv()) selectObject(e);
   });
   connect(tmObject_, &QComboBox::activated, this, [this](int e) {
-    ctx_.indx.indexes.topMenu.objectId = uint16_t(e);
-    if (ctx_.indx.indexes.topMenu.isHdmv()) selectObject(e);
+    edit("Top Menu", [&] { ix().indexes.topMenu.objectId = uint16_t(e); });
+    if (ix().indexes.topMenu.isHdmv()) selectObject(e);
   });
 
-  connect(objects_, &QTableWidget::cellClicked, this, [this](int r) { selectObject(r); });
+  // Flags, commands, editor, Start and the program list follow the current object
+  // however the current row changes (click or keyboard).
+  connect(objects_, &QTableWidget::currentCellChanged, this, [this](int r, int, int pr) {
+    if (!filling_ && r != pr) selectObject(r);
+  });
   auto flagEdit = [this](QComboBox* box, uint8_t nav::Tmobject::*flag) {
     connect(box, &QComboBox::activated, this, [this, flag](int e) {
       const int o = selectedObject();
-      auto& objs = ctx_.mobj.movieObjects.objects;
+      auto& objs = mo().movieObjects.objects;
       if (o < 0 || o >= int(objs.size())) return;
-      objs[size_t(o)].*flag = uint8_t(e);
+      edit("Movie object " + num3(o), [&] { objs[size_t(o)].*flag = uint8_t(e); });
       refreshObjectRow(o);
     });
   };
@@ -435,7 +437,7 @@ void BdmvTab::buildUi() {
   });
   connect(saveSound_, &QPushButton::clicked, this, [this] {
     const int r = sounds_->currentRow();
-    if (r < 0 || r >= int(snd_.entries.size())) return;
+    if (r < 0 || r >= int(snd().entries.size())) return;
     QFileDialog dlg(this, "Save sound entry", ctx_.dialogFolder() + "/sound_" + num3(r) + ".wav", "Wave (*.wav)");
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setDefaultSuffix("wav");
@@ -444,9 +446,9 @@ void BdmvTab::buildUi() {
   });
   connect(sounds_, &QTableWidget::currentCellChanged, this, [this](int r) {
     if (filling_) return;
-    if (r >= 0 && r < int(snd_.entries.size()))
-      ctx_.log->slog(sound::selectionText(snd_, size_t(r)), 1);
-    else if (snd_.entries.empty())
+    if (r >= 0 && r < int(snd().entries.size()))
+      ctx_.log->slog(sound::selectionText(snd(), size_t(r)), 1);
+    else if (snd().entries.empty())
       ctx_.log->slog("", 1);
   });
   indexGroup_->setEnabled(false);
@@ -484,27 +486,59 @@ void BdmvTab::startUp() {
   refreshCounts();
 }
 
+ExecutePanel::Host BdmvTab::executeHost() {
+  ExecutePanel::Host host;
+  host.program = [this]() -> hdmv::TCommands {
+    const int o = selectedObject();
+    if (o < 0 || o >= int(mo().movieObjects.objects.size())) return {};
+    return mo().movieObjects.objects[size_t(o)].commands;
+  };
+  host.selectRow = [this](int line) { commands_->selectLine(line); };
+  host.showDelayMs = [this] { return ctx_.settings.actiDelay; };
+  return host;
+}
+
+TabRules BdmvTab::rules() const {
+  TabRules r;
+  r.saveShown = true;
+  r.saveEnabled = saveEnabled();
+  r.saveHint = QStringLiteral("Save the bdmv files");
+  r.executePanel = true;
+  r.registerPanel = true;
+  r.startEnabled = startEnabled();
+  return r;
+}
+
+bool BdmvTab::showItem(const ItemRef& item) {
+  if (item.kind != ItemKind::MovieObject) return false;
+  if (item.number < 0 || item.number >= int(mo().movieObjects.objects.size())) return false;
+  selectObject(item.number);
+  objects_->setFocus();
+  return true;
+}
+
 bool BdmvTab::saveEnabled() const {
-  return ctx_.discLoaded && ctx_.indexRead &&
-         (!ctx_.mobj.movieObjects.objects.empty() || !ctx_.indx.indexes.titles.empty());
+  return ctx_.session.isLoaded() && ctx_.session.indexRead() &&
+         (!mo().movieObjects.objects.empty() || !ix().indexes.titles.empty());
 }
 
 bool BdmvTab::startEnabled() const {
   const int o = selectedObject();
-  return ctx_.discLoaded && o >= 0 && o < int(ctx_.mobj.movieObjects.objects.size()) &&
-         !ctx_.mobj.movieObjects.objects[size_t(o)].commands.empty();
+  return ctx_.session.isLoaded() && o >= 0 && o < int(mo().movieObjects.objects.size()) &&
+         !mo().movieObjects.objects[size_t(o)].commands.empty();
 }
 
 // index.bdmv, MovieObject.bdmv, then sound.bdmv when its group is shown. Each writer
 // follows the saving policy on its own: a failed backup stops only that writer.
 void BdmvTab::save() {
-  if (!ctx_.discLoaded) return;
+  if (!ctx_.session.isLoaded()) return;
   const auto names = ctx_.names();
   const auto settings = ctx_.saveSettings();
-  nav::indexsave(*ctx_.log, settings, ctx_.discFolder, names, ctx_.indx);
-  nav::mobjsave(*ctx_.log, settings, ctx_.discFolder, names, ctx_.mobj);
+  auto& s = ctx_.session;
+  if (nav::indexsave(*ctx_.log, settings, s.folder(), names, ix())) s.index.markSaved();
+  if (nav::mobjsave(*ctx_.log, settings, s.folder(), names, mo())) s.movieObjects.markSaved();
   if (soundShown()) {
-    sound::soundsave(*ctx_.log, settings, ctx_.discFolder, snd_);
+    if (sound::soundsave(*ctx_.log, settings, s.folder(), snd())) s.sound.markSaved();
     showSound();
   }
 }
@@ -517,7 +551,7 @@ void BdmvTab::folderChosen(const QString& chosen) {
   if (ctx_.settings.autoRead) readFolder();
 }
 
-bool BdmvTab::soundShown() const { return soundLoaded_; }
+bool BdmvTab::soundShown() const { return ctx_.session.hasSound(); }
 
 void BdmvTab::clearScreen() {
   filling_ = true;
@@ -529,29 +563,25 @@ void BdmvTab::clearScreen() {
   exec_->chooser()->clear();
   for (QComboBox* c : {titleNo_, titleOID_, titleFN_, fpbObject_, fpbFile_, tmObject_, tmFile_}) c->clear();
   indExtEdit_->setEnabled(false);
-  playlists_.clear();
-  clipinfos_.clear();
-  bdjNames_.clear();
   filling_ = false;
 }
 
 void BdmvTab::readFolder() {
   if (folder().isEmpty()) return;
+  // Reading again drops every unsaved change: the user decides first.
+  if (!ctx_.session.settle()) return;
   read_->setEnabled(false);
   clearScreen();
   disc::LoadOptions opt;
   opt.use83names = ctx_.settings.names83;
   std::filesystem::path path = folder().toStdString();
   disc::DiscLoad load = disc::loadDisc(path, opt, *ctx_.log);
-  ctx_.discFolder = path;
+  load.folder = path;
   // After a failed check nothing of the previous folder may be written into this one.
-  ctx_.discLoaded = load.checkPassed;
-  if (!load.checkPassed) {
-    ctx_.indx = {};
-    ctx_.mobj = {};
-    ctx_.indexRead = false;
-    snd_ = {};
-    soundLoaded_ = false;
+  reading_ = true;
+  ctx_.session.adopt(std::move(load));
+  reading_ = false;
+  if (!ctx_.session.isLoaded()) {
     soundGroup_->hide();
     indexGroup_->setEnabled(false);
     objectGroup_->setEnabled(false);
@@ -560,31 +590,23 @@ void BdmvTab::readFolder() {
     Q_EMIT rulesChanged();
     return;
   }
-  ctx_.indx = std::move(load.index);
-  ctx_.mobj = std::move(load.movieObjects);
-  ctx_.indexRead = load.indexGood;
-  snd_ = std::move(load.sound);
-  soundLoaded_ = load.hasSound;
-  playlists_ = load.playlists;
-  clipinfos_ = load.clipinfos;
-  bdjNames_ = load.bdjObjects;
   showIndex();
   showSound();
-  Q_EMIT createSoundAvailable(!soundLoaded_);
-  Q_EMIT folderLoaded(q(load.discLabel));
+  Q_EMIT createSoundAvailable(!ctx_.session.hasSound());
+  Q_EMIT folderLoaded(q(ctx_.session.disc().discLabel));
   read_->setEnabled(true);
   Q_EMIT rulesChanged();
 }
 
 void BdmvTab::showIndex() {
   filling_ = true;
-  const auto& ix = ctx_.indx;
-  const auto& objs = ctx_.mobj.movieObjects.objects;
-  content_->setText(q(ix.contentProviderData));
+  const auto& index = ix();
+  const auto& objs = mo().movieObjects.objects;
+  content_->setText(q(index.contentProviderData));
   QStringList objNames;
   for (size_t i = 0; i < objs.size(); ++i) objNames << num3(int(i));
   QStringList bdj;
-  for (const auto& n : bdjNames_) bdj << q(n);
+  for (const auto& n : ctx_.session.disc().bdjObjects) bdj << q(n);
   for (QComboBox* c : {fpbObject_, tmObject_, titleOID_}) {
     c->clear();
     c->addItems(objNames);
@@ -601,21 +623,46 @@ void BdmvTab::showIndex() {
   fillTitles();
   fillObjects();
 
-  indexGroup_->setEnabled(ctx_.indexRead);
+  indexGroup_->setEnabled(ctx_.session.indexRead());
   objectGroup_->setEnabled(true);
-  indExtEdit_->setEnabled(ctx_.indexRead);
+  indExtEdit_->setEnabled(ctx_.session.indexRead());
   showFirstPlaybackTopMenu();
   updateExtDataLabels();
   refreshCounts();
-  if (!ix.indexes.titles.empty()) selectTitle(0);
+  if (!index.indexes.titles.empty()) selectTitle(0);
   const int o = selectedObject();
   selectObject(o >= 0 ? o : 0);
+}
+
+void BdmvTab::showAfterUndo() {
+  const int t = titles_->currentRow(), o = objects_->currentRow(), c = commands_->currentRow();
+  if (!ctx_.session.disc().hasSound && snd() == sound::TSND{}) {
+    ctx_.session.setHasSound(false);
+    Q_EMIT createSoundAvailable(true);
+  }
+  filling_ = true;
+  content_->setText(q(ix().contentProviderData));
+  filling_ = false;
+  fillTitles();
+  fillObjects();
+  showFirstPlaybackTopMenu();
+  updateExtDataLabels();
+  refreshCounts();
+  showSound();
+  const int nt = int(ix().indexes.titles.size()), no = int(mo().movieObjects.objects.size());
+  if (nt > 0) showTitleDetails(std::clamp(t, 0, nt - 1));
+  selectObject(no > 0 ? std::clamp(o, 0, no - 1) : -1);
+  if (c > 0 && c < commands_->commandCount()) {
+    commands_->selectLine(c);
+    selectCommand(c);
+  }
+  Q_EMIT rulesChanged();
 }
 
 void BdmvTab::fillTitles() {
   const bool was = filling_;
   filling_ = true;
-  const auto& ts = ctx_.indx.indexes.titles;
+  const auto& ts = ix().indexes.titles;
   titles_->clearContents();
   titles_->setRowCount(std::max<int>(1, int(ts.size())));
   titleNo_->clear();
@@ -635,7 +682,7 @@ void BdmvTab::fillTitles() {
 void BdmvTab::fillObjects() {
   const bool was = filling_;
   filling_ = true;
-  const auto& objs = ctx_.mobj.movieObjects.objects;
+  const auto& objs = mo().movieObjects.objects;
   objects_->clearContents();
   objects_->setRowCount(std::max<int>(1, int(objs.size())));
   QStringList objNames;
@@ -651,48 +698,36 @@ void BdmvTab::fillObjects() {
   }
   for (QComboBox* c : {resume_, menuCall_, titleSearch_}) c->setEnabled(!objs.empty());
   filling_ = was;
+  // The lists were filled anew: what they show comes from the models, not from the
+  // entry that happened to be current before.
+  showFirstPlaybackTopMenu();
+  if (titleNo_->currentIndex() >= 0) showTitleDetails(titleNo_->currentIndex());
 }
 
 void BdmvTab::refreshTitleRow(int i) {
-  const auto texts = nav::titleRowTexts(ctx_.indx.indexes.titles.at(size_t(i)));
+  const auto texts = nav::titleRowTexts(ix().indexes.titles.at(size_t(i)));
   for (int c = 0; c < 5; ++c) setCell(titles_, i, c, q(texts[size_t(c)]));
 }
 
 void BdmvTab::refreshObjectRow(int i) {
-  const auto texts = nav::objectRowTexts(ctx_.mobj.movieObjects.objects.at(size_t(i)), i);
+  const auto texts = nav::objectRowTexts(mo().movieObjects.objects.at(size_t(i)), i);
   for (int c = 0; c < 5; ++c) setCell(objects_, i, c, q(texts[size_t(c)]));
 }
 
 void BdmvTab::refreshCounts() {
-  titleCount_->setText(ctx_.indexRead ? q(nav::titleCountLabel(ctx_.indx)) : QString());
-  objCount_->setText(ctx_.discLoaded ? q(nav::objectCountLabel(ctx_.mobj)) : QString());
+  titleCount_->setText(ctx_.session.indexRead() ? q(nav::titleCountLabel(ix())) : QString());
+  objCount_->setText(ctx_.session.isLoaded() ? q(nav::objectCountLabel(mo())) : QString());
 }
 
-namespace {
-int lastSelectedRow(QTableWidget* t) {
-  int last = t->currentRow();
-  for (const auto& r : t->selectedRanges()) last = std::max(last, r.bottomRow());
-  return last;
-}
-std::pair<int, int> selectedRows(QTableWidget* t) {
-  const auto ranges = t->selectedRanges();
-  if (ranges.isEmpty()) return {t->currentRow(), t->currentRow()};
-  int a = ranges.front().topRow(), b = ranges.front().bottomRow();
-  for (const auto& r : ranges) {
-    a = std::min(a, r.topRow());
-    b = std::max(b, r.bottomRow());
-  }
-  return {a, b};
-}
-}  // namespace
 
 void BdmvTab::insertTitle() {
-  if (!ctx_.indexRead) return;
-  const int after = ctx_.indx.indexes.titles.empty() ? -1 : lastSelectedRow(titles_);
-  const int at = nav::insertTitle(ctx_.indx, after);
+  if (!ctx_.session.indexRead()) return;
+  const int after = ix().indexes.titles.empty() ? -1 : lastSelectedRow(titles_);
+  int at = -1;
+  edit("Insert title", [&] { at = nav::insertTitle(ix(), after); });
   fillTitles();
-  if (ctx_.indx.indexes.titles.size() == 1) {
-    titleOT_->setEnabled(!bdjNames_.empty());
+  if (ix().indexes.titles.size() == 1) {
+    titleOT_->setEnabled(!ctx_.session.disc().bdjObjects.empty());
   }
   selectTitle(at);
   refreshCounts();
@@ -700,11 +735,12 @@ void BdmvTab::insertTitle() {
 }
 
 void BdmvTab::deleteTitles() {
-  if (!ctx_.indexRead || ctx_.indx.indexes.titles.empty()) return;
+  if (!ctx_.session.indexRead() || ix().indexes.titles.empty()) return;
   auto [a, b] = selectedRows(titles_);
   if (a < 0) return;
-  b = std::min<int>(b, int(ctx_.indx.indexes.titles.size()) - 1);
-  const int sel = nav::deleteTitles(ctx_.indx, a, b);
+  b = std::min<int>(b, int(ix().indexes.titles.size()) - 1);
+  int sel = -1;
+  edit("Delete titles", [&] { sel = nav::deleteTitles(ix(), a, b); });
   fillTitles();
   if (sel >= 0) selectTitle(sel);
   refreshCounts();
@@ -712,9 +748,10 @@ void BdmvTab::deleteTitles() {
 }
 
 void BdmvTab::insertObject() {
-  if (!ctx_.discLoaded) return;
-  const int after = ctx_.mobj.movieObjects.objects.empty() ? -1 : lastSelectedRow(objects_);
-  const int at = nav::insertObject(ctx_.mobj, after);
+  if (!ctx_.session.isLoaded()) return;
+  const int after = mo().movieObjects.objects.empty() ? -1 : lastSelectedRow(objects_);
+  int at = -1;
+  edit("Insert movie object", [&] { at = nav::insertObject(mo(), after); });
   fillObjects();
   selectObject(at);
   refreshCounts();
@@ -722,13 +759,14 @@ void BdmvTab::insertObject() {
 }
 
 void BdmvTab::deleteObjects() {
-  if (!ctx_.discLoaded || ctx_.mobj.movieObjects.objects.empty()) return;
+  if (!ctx_.session.isLoaded() || mo().movieObjects.objects.empty()) return;
   auto [a, b] = selectedRows(objects_);
   if (a < 0) return;
-  b = std::min<int>(b, int(ctx_.mobj.movieObjects.objects.size()) - 1);
-  const nav::ObjectDeletion res = nav::deleteObjects(ctx_.mobj, ctx_.indx, a, b, *ctx_.log);
+  b = std::min<int>(b, int(mo().movieObjects.objects.size()) - 1);
+  nav::ObjectDeletion res;
+  edit("Delete movie objects", [&] { res = nav::deleteObjects(mo(), ix(), a, b, *ctx_.log); });
   fillObjects();
-  for (size_t i = 0; i < ctx_.indx.indexes.titles.size(); ++i) refreshTitleRow(int(i));
+  for (size_t i = 0; i < ix().indexes.titles.size(); ++i) refreshTitleRow(int(i));
   selectObject(res.select);
   refreshCounts();
   if (!res.reported.empty()) ctx_.log->erslog("See Status");
@@ -739,11 +777,13 @@ void BdmvTab::commandKey(hdmv::CmdKey key) {
   const int o = selectedObject();
   if (o < 0) return;
   auto [a, b] = commands_->selectedRange();
-  const auto& prog = ctx_.mobj.movieObjects.objects[size_t(o)].commands;
+  const auto& prog = mo().movieObjects.objects[size_t(o)].commands;
   if (prog.empty()) a = b = -1;
-  const hdmv::EditOutcome out = nav::editObjectCommands(ctx_.mobj, o, a, b, key, ctx_.cmdClipboard);
+  hdmv::EditOutcome out;
+  edit("Commands of movie object " + num3(o),
+       [&] { out = nav::editObjectCommands(mo(), o, a, b, key, ctx_.cmdClipboard); });
   if (!out.status.empty()) ctx_.log->slog(out.status, 1);
-  const auto& now = ctx_.mobj.movieObjects.objects[size_t(o)].commands;
+  const auto& now = mo().movieObjects.objects[size_t(o)].commands;
   if (out.changed) {
     filling_ = true;
     commands_->setProgram(now);
@@ -763,7 +803,7 @@ void BdmvTab::commandKey(hdmv::CmdKey key) {
 void BdmvTab::selectCommand(int row) {
   const int o = selectedObject();
   if (o < 0) return;
-  const auto& prog = ctx_.mobj.movieObjects.objects[size_t(o)].commands;
+  const auto& prog = mo().movieObjects.objects[size_t(o)].commands;
   if (row < 0 || row >= int(prog.size())) {
     editor_->clearCommand();
     return;
@@ -776,17 +816,18 @@ void BdmvTab::commandEdited(const hdmv::TCommand& c) {
   const int o = selectedObject();
   const int r = commands_->currentRow();
   if (o < 0) return;
-  auto& prog = ctx_.mobj.movieObjects.objects[size_t(o)].commands;
+  auto& prog = mo().movieObjects.objects[size_t(o)].commands;
   if (r < 0 || r >= int(prog.size())) return;
-  prog[size_t(r)] = c;
+  edit("Command " + QString::number(r) + " of movie object " + num3(o), [&] { prog[size_t(r)] = c; });
   commands_->setRow(r, c);
+  refreshObjectRow(o);
   commands_->setToolTip(editor_->hint());
 }
 
 void BdmvTab::followCommand(int line) {
   const int o = selectedObject();
   if (o < 0) return;
-  const auto& prog = ctx_.mobj.movieObjects.objects[size_t(o)].commands;
+  const auto& prog = mo().movieObjects.objects[size_t(o)].commands;
   const hdmv::FollowTarget t = hdmv::followCommand(prog, line);
   switch (t.kind) {
     case hdmv::FollowTarget::Line:
@@ -796,13 +837,13 @@ void BdmvTab::followCommand(int line) {
       }
       break;
     case hdmv::FollowTarget::Title:
-      if (t.number > 0 && t.number < 1000 && t.number <= ctx_.indx.indexes.titles.size()) {
+      if (t.number > 0 && t.number < 1000 && t.number <= ix().indexes.titles.size()) {
         selectTitle(int(t.number) - 1);
         commands_->selectLine(0);
       }
       break;
     case hdmv::FollowTarget::PlayList:
-      Q_EMIT playlistWanted(q(t.playlistName()), t.playItem ? int(*t.playItem) : -1);
+      Q_EMIT itemWanted(ItemRef{ItemKind::Playlist, q(t.playlistName()), -1, t.playItem ? int(*t.playItem) : -1});
       break;
     default:
       break;
@@ -812,7 +853,7 @@ void BdmvTab::followCommand(int line) {
 bool BdmvTab::saveProgramList(const QString& path, hdmv::ProgramFormat format) {
   const int o = selectedObject();
   if (o < 0) return false;
-  const auto& prog = ctx_.mobj.movieObjects.objects[size_t(o)].commands;
+  const auto& prog = mo().movieObjects.objects[size_t(o)].commands;
   core::Bytes bytes;
   if (format == hdmv::ProgramFormat::Binary) {
     bytes = hdmv::programBinary(prog);
@@ -830,23 +871,24 @@ bool BdmvTab::saveProgramList(const QString& path, hdmv::ProgramFormat format) {
 
 void BdmvTab::showFirstPlaybackTopMenu() {
   filling_ = true;
-  const auto& ix = ctx_.indx.indexes;
-  const bool bdj = !bdjNames_.empty();
-  const nav::TTitle& f = ix.firstPlayback;
+  const auto& idx = ix().indexes;
+  const bool bdj = !ctx_.session.disc().bdjObjects.empty();
+  const nav::TTitle& f = idx.firstPlayback;
   const bool fOn = f.objectId != 0xFFFF || !f.isHdmv();
   fpbOn_->setChecked(fOn);
   fpbType_->setCurrentIndex(f.isHdmv() ? 0 : 1);
   fpbPbType_->setCurrentIndex(std::min<int>(f.playbackType, 1));
-  if (f.isHdmv() && f.objectId < fpbObject_->count()) fpbObject_->setCurrentIndex(f.objectId);
+  // An object number the file names but the disc lacks shows as an empty entry.
+  fpbObject_->setCurrentIndex(f.isHdmv() && f.objectId < fpbObject_->count() ? f.objectId : -1);
   fpbType_->setEnabled(fOn && bdj);
   fpbPbType_->setEnabled(fOn);
   fpbObject_->setEnabled(fOn && f.isHdmv());
   fpbFile_->setEnabled(fOn && !f.isHdmv());
-  const nav::TTitle& m = ix.topMenu;
+  const nav::TTitle& m = idx.topMenu;
   const bool mOn = m.objectId != 0xFFFF || !m.isHdmv();
   tmOn_->setChecked(mOn);
   tmType_->setCurrentIndex(m.isHdmv() ? 0 : 1);
-  if (m.isHdmv() && m.objectId < tmObject_->count()) tmObject_->setCurrentIndex(m.objectId);
+  tmObject_->setCurrentIndex(m.isHdmv() && m.objectId < tmObject_->count() ? m.objectId : -1);
   tmType_->setEnabled(mOn && bdj);
   tmObject_->setEnabled(mOn && m.isHdmv());
   tmFile_->setEnabled(mOn && !m.isHdmv());
@@ -854,16 +896,16 @@ void BdmvTab::showFirstPlaybackTopMenu() {
 }
 
 void BdmvTab::selectTitle(int index) {
-  const auto& ts = ctx_.indx.indexes.titles;
+  const auto& ts = ix().indexes.titles;
   if (index < 0 || index >= int(ts.size())) return;
   showTitleDetails(index);
   const nav::TTitle& t = ts[size_t(index)];
-  if (t.isHdmv() && t.objectId < ctx_.mobj.movieObjects.objects.size()) selectObject(t.objectId);
+  if (t.isHdmv() && t.objectId < mo().movieObjects.objects.size()) selectObject(t.objectId);
   if (isVisible()) titles_->setFocus();
 }
 
 void BdmvTab::showTitleDetails(int i) {
-  const auto& ts = ctx_.indx.indexes.titles;
+  const auto& ts = ix().indexes.titles;
   if (i < 0 || i >= int(ts.size())) return;
   filling_ = true;
   const nav::TTitle& t = ts[size_t(i)];
@@ -873,20 +915,20 @@ void BdmvTab::showTitleDetails(int i) {
   titlePBT_->setCurrentIndex(std::min<int>(t.playbackType, 1));
   titleOID_->setEnabled(t.isHdmv());
   titleFN_->setEnabled(!t.isHdmv());
-  if (t.isHdmv() && t.objectId < titleOID_->count()) titleOID_->setCurrentIndex(t.objectId);
-  titleOT_->setEnabled(!bdjNames_.empty() || !t.isHdmv());
+  titleOID_->setCurrentIndex(t.isHdmv() && t.objectId < titleOID_->count() ? t.objectId : -1);
+  titleOT_->setEnabled(!ctx_.session.disc().bdjObjects.empty() || !t.isHdmv());
   titles_->selectRow(i);
   filling_ = false;
 }
 
 int BdmvTab::selectedObject() const {
   const int r = objects_->currentRow();
-  if (r >= 0 && r < int(ctx_.mobj.movieObjects.objects.size())) return r;
-  return ctx_.mobj.movieObjects.objects.empty() ? -1 : 0;
+  if (r >= 0 && r < int(mo().movieObjects.objects.size())) return r;
+  return mo().movieObjects.objects.empty() ? -1 : 0;
 }
 
 void BdmvTab::selectObject(int index) {
-  const auto& objs = ctx_.mobj.movieObjects.objects;
+  const auto& objs = mo().movieObjects.objects;
   if (index < 0 || index >= int(objs.size())) {
     commands_->setProgram({});
     editor_->clearCommand();
@@ -894,8 +936,10 @@ void BdmvTab::selectObject(int index) {
     Q_EMIT rulesChanged();
     return;
   }
+  filling_ = true;
   objects_->setCurrentCell(index, 0);
   objects_->selectRow(index);
+  filling_ = false;
   // The object's row becomes the top row where the table can scroll that far.
   // Done once the window has laid the table out, so its height is known.
   QTimer::singleShot(0, objects_, [t = objects_, index] {
@@ -931,9 +975,9 @@ void BdmvTab::commandClicked(int row) {
 }
 
 void BdmvTab::updateExtDataLabels() {
-  indExt_->setText(q(core::ExtDatCap(ctx_.indx.extensionData)));
-  objExt_->setText(q(core::ExtDatCap(ctx_.mobj.extensionData)));
-  sndExt_->setText(q(core::ExtDatCap(snd_.extensionData)));
+  indExt_->setText(q(core::ExtDatCap(ix().extensionData)));
+  objExt_->setText(q(core::ExtDatCap(mo().extensionData)));
+  sndExt_->setText(q(core::ExtDatCap(snd().extensionData)));
 }
 
 // Where each file's layout puts the block after an edit.
@@ -942,23 +986,25 @@ void BdmvTab::editExtensionData(int which) {
   core::TExtensionData* block = nullptr;
   QString name;
   if (which == 0) {
-    block = &ctx_.indx.extensionData;
+    block = &ix().extensionData;
     name = q(names.indexfile);
   } else if (which == 1) {
-    block = &ctx_.mobj.extensionData;
+    block = &mo().extensionData;
     name = q(names.mobjfile);
   } else {
-    block = &snd_.extensionData;
+    block = &snd().extensionData;
     name = "sound.bdmv";
   }
   ExtDataEditor dlg(*block, name, ctx_.dialogFolder(), *ctx_.log, this);
   if (dlg.exec() != QDialog::Accepted) return;
-  *block = dlg.block();
-  if (which == 0)
-    ctx_.indx.extensionDataStartAddress =
-        extDataStartAfterEdit(*block, ctx_.indx.indexesStartAddress + 4 + ctx_.indx.indexes.length);
-  else if (which == 1)
-    ctx_.mobj.extensionDataStartAddress = extDataStartAfterEdit(*block, 44 + ctx_.mobj.movieObjects.length);
+  edit(name + " ExtensionData", [&] {
+    *block = dlg.block();
+    if (which == 0)
+      ix().extensionDataStartAddress =
+          extDataStartAfterEdit(*block, ix().indexesStartAddress + 4 + ix().indexes.length);
+    else if (which == 1)
+      mo().extensionDataStartAddress = extDataStartAfterEdit(*block, 44 + mo().movieObjects.length);
+  });
   // The sound writer places the block itself when the file is saved.
   updateExtDataLabels();
 }
@@ -967,18 +1013,18 @@ void BdmvTab::editExtensionData(int which) {
 
 void BdmvTab::showSound() {
   filling_ = true;
-  soundGroup_->setVisible(soundLoaded_);
+  soundGroup_->setVisible(ctx_.session.hasSound());
   sounds_->clearContents();
-  sounds_->setRowCount(std::max<int>(1, int(snd_.entries.size())));
-  for (size_t i = 0; i < snd_.entries.size(); ++i) refreshSoundRow(int(i));
-  play_->setEnabled(!snd_.entries.empty());
-  saveSound_->setEnabled(!snd_.entries.empty());
+  sounds_->setRowCount(std::max<int>(1, int(snd().entries.size())));
+  for (size_t i = 0; i < snd().entries.size(); ++i) refreshSoundRow(int(i));
+  play_->setEnabled(!snd().entries.empty());
+  saveSound_->setEnabled(!snd().entries.empty());
   updateExtDataLabels();
   filling_ = false;
 }
 
 void BdmvTab::refreshSoundRow(int i) {
-  const auto& e = snd_.entries.at(size_t(i));
+  const auto& e = snd().entries.at(size_t(i));
   setCell(sounds_, i, 0, q(sound::soundNumberText(size_t(i))));
   setCell(sounds_, i, 1, q(sound::channelText(e.channelConfiguration)));
   setCell(sounds_, i, 2, q(sound::frequencyText(e.samplingFrequency)));
@@ -999,8 +1045,9 @@ bool BdmvTab::importSound(const QString& wavPath) {
     ctx_.log->erlog(error);
     return false;
   }
-  const int row = snd_.entries.empty() ? -1 : sounds_->currentRow();
-  const int at = sound::insertSound(snd_, row, std::move(entry));
+  const int row = snd().entries.empty() ? -1 : sounds_->currentRow();
+  int at = -1;
+  edit("Insert sound", [&] { at = sound::insertSound(snd(), row, std::move(entry)); });
   if (at < 0) {
     ctx_.log->erlog(sound::kTooManySounds);
     return false;
@@ -1011,9 +1058,9 @@ bool BdmvTab::importSound(const QString& wavPath) {
 }
 
 bool BdmvTab::exportSound(int row, const QString& wavPath) {
-  if (row < 0 || row >= int(snd_.entries.size())) return false;
+  if (row < 0 || row >= int(snd().entries.size())) return false;
   std::string error;
-  if (!core::writeFileAtomic(wavPath.toStdString(), sound::mkWav(snd_.entries[size_t(row)]), error)) {
+  if (!core::writeFileAtomic(wavPath.toStdString(), sound::mkWav(snd().entries[size_t(row)]), error)) {
     ctx_.log->erlog(error);
     return false;
   }
@@ -1021,24 +1068,33 @@ bool BdmvTab::exportSound(int row, const QString& wavPath) {
 }
 
 void BdmvTab::deleteSound(int row) {
-  if (!sound::deleteSound(snd_, size_t(std::max(0, row)))) return;
+  bool gone = false;
+  edit("Delete sound", [&] { gone = sound::deleteSound(snd(), size_t(std::max(0, row))); });
+  if (!gone) return;
   showSound();
-  if (!snd_.entries.empty()) sounds_->setCurrentCell(std::min(row, int(snd_.entries.size()) - 1), 0);
+  if (!snd().entries.empty()) sounds_->setCurrentCell(std::min(row, int(snd().entries.size()) - 1), 0);
 }
 
 bool BdmvTab::createSound(const QString& wavPath) {
-  if (!ctx_.discLoaded || soundLoaded_) return false;
-  snd_ = sound::newSoundFile();
-  soundLoaded_ = true;
-  showSound();
-  if (!importSound(wavPath)) {
-    snd_ = {};
-    soundLoaded_ = false;
-    showSound();
+  if (!ctx_.session.isLoaded() || ctx_.session.hasSound()) return false;
+  // The new file starts with its first sound: the empty file and the import are one
+  // edit, so undo removes both.
+  core::Bytes wav;
+  std::string error;
+  sound::TSoundEntries entry;
+  if (!core::readWholeFile(wavPath.toStdString(), wav, error) || !sound::wavToEntry(wav, entry, error)) {
+    ctx_.log->erlog(error);
     return false;
   }
+  edit("Create sound.bdmv", [&] {
+    snd() = sound::newSoundFile();
+    sound::insertSound(snd(), -1, std::move(entry));
+  });
+  ctx_.session.setHasSound(true);
+  showSound();
+  sounds_->setCurrentCell(0, 0);
   std::error_code ec;
-  std::filesystem::create_directories(ctx_.discFolder / "AUXDATA", ec);
+  std::filesystem::create_directories(ctx_.session.folder() / "AUXDATA", ec);
   Q_EMIT createSoundAvailable(false);
   return true;
 }
@@ -1046,8 +1102,8 @@ bool BdmvTab::createSound(const QString& wavPath) {
 // Plays one entry once, asynchronously; a request while a sound plays restarts the
 // player with the new sound. No audio device: nothing plays and nothing is said.
 void BdmvTab::playSound(int row) {
-  if (row < 0 || row >= int(snd_.entries.size())) return;
-  const sound::TSoundEntries& e = snd_.entries[size_t(row)];
+  if (row < 0 || row >= int(snd().entries.size())) return;
+  const sound::TSoundEntries& e = snd().entries[size_t(row)];
   if (sink_) {
     sink_->stop();
     sink_->deleteLater();

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "shell/app_context.h"
+#include "shell/document.h"
+#include "shell/navigator.h"
 #include "shell/tab_page.h"
 #include "hdmv/command_edit.h"
 #include "sound/sound.h"
@@ -28,19 +30,19 @@ class RegisterPanel;
 class CommandTable;
 class CommandEditorPanel;
 
-class BdmvTab : public TabPage {
+class BdmvTab : public TabPage, public ItemShower {
   Q_OBJECT
 public:
   BdmvTab(AppContext& ctx, ExecutePanel* exec, RegisterPanel* regs, QWidget* parent = nullptr);
+  bool saveEnabled() const;
+  bool startEnabled() const;
   ~BdmvTab() override;
 
-  bool saveShown() const override { return true; }
-  bool saveEnabled() const override;
-  QString saveHint() const override { return QStringLiteral("Save the bdmv files"); }
-  bool executePanelShown() const override { return true; }
-  bool registerPanelShown() const override { return true; }
-  bool startEnabled() const override;
+  TabRules rules() const override;
+  ExecutePanel::Host executeHost() override;
   void save() override;
+  // Movie objects: selects the object (its flags, commands and Start follow).
+  bool showItem(const ItemRef& item) override;
 
   // Start-up: the sound group starts hidden.
   void startUp();
@@ -57,7 +59,7 @@ public:
   void selectObject(int index);
   int selectedObject() const;
 
-  sound::TSND& soundModel() { return snd_; }
+  sound::TSND& soundModel() { return ctx_.session.sound.model; }
   bool soundShown() const;
   // Imports a WAV file after the selected sound (Ins in the sound table).
   bool importSound(const QString& wavPath);
@@ -81,16 +83,15 @@ public:
   CommandTable* commandTable() const { return commands_; }
   CommandEditorPanel* commandEditor() const { return editor_; }
 
-  const std::vector<std::string>& playlists() const { return playlists_; }
-  const std::vector<std::string>& clipinfos() const { return clipinfos_; }
+  // The undo stack of the three files this tab edits.
+  QUndoStack* undoStack() override { return &ctx_.session.discUndo(); }
 
 signals:
   // A folder passed its check and was read; `label` names the disc.
   void folderLoaded(const QString& label);
-  // A command names a playlist (five-digit name) to show on the PLAYLIST tab.
-  void playlistWanted(const QString& name, int playItem);
-  // A BD-J title was double-clicked: its object file is shown on the BDJO tab.
-  void bdjoWanted(const QString& name);
+  // A command or a title leads to an item another tab shows (a playlist, with the
+  // PlayItem when the command names one; a BD-J object).
+  void itemWanted(const ItemRef& item);
   // "Create sound.bdmv" becomes available or not.
   void createSoundAvailable(bool on);
 
@@ -115,15 +116,33 @@ private:
   void updateExtDataLabels();
   void editExtensionData(int which);
   void commandClicked(int row);
+  // Shows the models anew after an undo or redo, keeping the selected rows.
+  void showAfterUndo();
+
+  nav::TINDX& ix() { return ctx_.session.index.model; }
+  const nav::TINDX& ix() const { return ctx_.session.index.model; }
+  nav::TMOBJ& mo() { return ctx_.session.movieObjects.model; }
+  const nav::TMOBJ& mo() const { return ctx_.session.movieObjects.model; }
+  sound::TSND& snd() { return ctx_.session.sound.model; }
+  // Every change of the three files goes through here, so it can be undone.
+  // `mergeId` >= 0 joins it with the previous edit of the same kind (typing).
+  template <class F>
+  bool edit(const QString& what, F&& change, int mergeId = -1) {
+    auto& s = ctx_.session;
+    const bool was = editing_;
+    editing_ = true;
+    const bool changed = editDocuments(s.discUndo(), what, mergeId, std::forward<F>(change), s.index, s.movieObjects, s.sound);
+    editing_ = was;
+    return changed;
+  }
 
   AppContext& ctx_;
   ExecutePanel* exec_;
   RegisterPanel* regs_;
   bool filling_ = false;
+  bool editing_ = false;
+  bool reading_ = false;
 
-  sound::TSND snd_;
-  bool soundLoaded_ = false;
-  std::vector<std::string> playlists_, clipinfos_, bdjNames_;
   std::unique_ptr<QBuffer> wavBuffer_;
   QPointer<QAudioSink> sink_;
 

@@ -1,6 +1,7 @@
 #include "extdata/ext_data_dump.h"
 #include "core/text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace morvex::app {
@@ -31,16 +32,21 @@ std::vector<DumpLine> extDataDump(const core::TExtensionData& block, size_t i) {
   // Position of the entry's first byte within the data bytes (which start at the
   // data block start address).
   const int64_t d = int64_t(e.startAddress) - int64_t(block.dataBlockStartAddress);
-  uint32_t k = 0;
-  do {
+  // Only the entry's bytes that the data holds are dumped: an entry length or start
+  // address pointing far past the data (a damaged file) must not produce millions of
+  // empty lines. [lo, hi) are the present offsets within the entry.
+  const int64_t lo = std::max<int64_t>(0, -d);
+  const int64_t hi = std::min<int64_t>(int64_t(e.length), int64_t(block.data.size()) - d);
+  const uint64_t firstLine = hi > lo ? uint64_t(lo) / 32 : 0;
+  const uint64_t endLine = hi > lo ? (uint64_t(hi) - 1) / 32 + 1 : 1;
+  for (uint64_t k = firstLine; k < endLine; ++k) {
     DumpLine line;
-    line.address = " " + hexText(e.startAddress + 32 * k, 4);
+    line.address = " " + hexText(uint32_t(e.startAddress + 32 * k), 4);
     std::string chars;
     for (uint32_t pos = 0; pos < 32; ++pos) {
-      const uint64_t off = uint64_t(32) * k + pos;
-      const int64_t at = d + int64_t(off);
-      if (off < e.length && at >= 0 && at < int64_t(block.data.size())) {
-        const uint8_t b = block.data[size_t(at)];
+      const int64_t off = int64_t(32 * k + pos);
+      if (off >= lo && off < hi) {
+        const uint8_t b = block.data[size_t(d + off)];
         line.hex += " " + hexText(b, 2);
         chars += b < 0x20 ? '.' : char(b);
       } else {
@@ -49,8 +55,7 @@ std::vector<DumpLine> extDataDump(const core::TExtensionData& block, size_t i) {
     }
     line.chars = " " + chars;
     out.push_back(std::move(line));
-    ++k;
-  } while (uint64_t(32) * k < e.length);
+  }
   return out;
 }
 

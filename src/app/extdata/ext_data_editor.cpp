@@ -1,5 +1,7 @@
 #include "extdata/ext_data_editor.h"
 
+#include <QDir>
+
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -163,6 +165,18 @@ bool ExtDataEditor::loadFrom(const QString& path) {
   core::Reader r(bytes);
   core::TExtensionData block;
   ReadExtensionData(r, block);
+  // A block whose length field or entry table claims more than the file holds is
+  // damaged: it is refused rather than written into a disc file.
+  bool entriesFit = true;
+  for (const auto& e : block.entries) {
+    const int64_t at = int64_t(e.startAddress) - int64_t(block.dataBlockStartAddress);
+    if (at < 0 || at + int64_t(e.length) > int64_t(block.data.size())) entriesFit = false;
+  }
+  if (r.overrun() || bytes.size() < 4 || block.length > bytes.size() || !entriesFit) {
+    log_.erlog(QDir::toNativeSeparators(path).toStdString() + ": not a valid ExtensionData file (it claims " +
+               std::to_string(block.length) + " bytes and holds " + std::to_string(bytes.size()) + ").");
+    return false;
+  }
   copy_ = std::move(block);
   refresh();
   return true;

@@ -90,9 +90,12 @@ void ExecutePanel::rowClicked(int line) {
 void ExecutePanel::cancelTrace() {
   if (!interp_) return;
   timer_->stop();
+  const int32_t stoppedAt = interp_->curLine;
   interp_->cancel();
   interp_->run(kBatch);
   handleEvents();
+  // The Line field keeps the line the program was stopped at.
+  cmdLine_->setText(QString("%1").arg(stoppedAt, 4, 10, QChar('0')));
   afterRun();
 }
 
@@ -102,6 +105,9 @@ void ExecutePanel::tick() {
   reportedThisTick_ = false;
   handleEvents();
   if (interp_->inProgress()) {
+    // A run without trace reports nothing per command: the status line says that
+    // the program is still going, not "Ready.".
+    if (log_ && !trace_->isChecked()) log_->slog("Running the program... (Cancel stops it)", 0);
     // A report stays visible for the show delay; otherwise the next batch runs as
     // soon as the window has handled its pending events.
     timer_->start(reportedThisTick_ && host_.showDelayMs ? host_.showDelayMs() : 0);

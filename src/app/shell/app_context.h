@@ -1,7 +1,8 @@
 #pragma once
-// What the tabs share for the whole run: the settings, the log, the disc folder and
-// the models of the files read from it. The window owns one context; every page
+// What the tabs share for the whole run: the settings, the log, the disc session,
+// the command clipboard and the player. The window owns one context; every page
 // receives a reference to it.
+#include <QDir>
 #include <QString>
 #include <filesystem>
 
@@ -12,6 +13,7 @@
 #include "nav/index.h"
 #include "nav/movie_object.h"
 #include "settings/app_settings.h"
+#include "shell/disc_session.h"
 
 namespace morvex::app {
 
@@ -19,15 +21,8 @@ struct AppContext {
   AppSettings settings;
   core::Log* log = nullptr;
 
-  // The BDMV folder itself, as chosen (shown with a trailing "/").
-  std::filesystem::path discFolder;
-  // True once a load passed its check; Save never writes into a folder that failed.
-  bool discLoaded = false;
-
-  // The models of the files read from the folder.
-  nav::TINDX indx;
-  nav::TMOBJ mobj;
-  bool indexRead = false;
+  // The disc folder and everything read from it.
+  DiscSession session;
 
   // Commands copied or cut in any command table (cmdClipboard).
   hdmv::TCommands cmdClipboard;
@@ -52,8 +47,13 @@ struct AppContext {
     s.saveBackupDir = settings.saveBACKUP;
     return s;
   }
-  // The starting folder of file dialogs: the work folder when one is set.
-  QString dialogFolder() const { return settings.workFolder; }
+  // The starting folder of file dialogs: the work folder when one is set, else the
+  // disc folder, else the home folder (never the file system root).
+  QString dialogFolder() const {
+    if (!settings.workFolder.isEmpty()) return settings.workFolder;
+    if (!session.folder().empty()) return QString::fromStdString(session.folder().string());
+    return QDir::homePath();
+  }
 };
 
 }  // namespace morvex::app

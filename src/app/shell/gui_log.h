@@ -1,7 +1,11 @@
 #pragma once
 // The desktop face of the engine's Log: lines go to the rich-text log of the Status
 // tab, panels to the status bar, errors to the red box and the exclamation sound.
+// Long work logs from a worker thread: such calls are queued to the window thread,
+// in order, so widgets are only ever touched there.
+#include <QObject>
 #include <QPointer>
+#include <functional>
 
 #include "core/log.h"
 #include "shell/log_view.h"
@@ -11,7 +15,8 @@ namespace morvex::app {
 
 class GuiLog : public core::Log {
 public:
-  GuiLog(LogView* view, StatusLine* status) : view_(view), status_(status) {}
+  GuiLog(LogView* view, StatusLine* status);
+  ~GuiLog() override;
   int beeps() const { return beeps_; }
 
 protected:
@@ -21,8 +26,14 @@ protected:
   void beep() override;
 
 private:
+  // Runs `f` now on the window thread, or queues it there from any other thread.
+  void onWindowThread(std::function<void()> f);
+
   QPointer<LogView> view_;
   QPointer<StatusLine> status_;
+  // Lives on the window thread; queued calls are delivered through it and dropped
+  // when the log goes away first.
+  QObject* receiver_;
   int beeps_ = 0;
 };
 

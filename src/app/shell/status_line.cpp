@@ -1,5 +1,7 @@
 #include "shell/status_line.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
 #include <QPainter>
 
@@ -62,15 +64,17 @@ void StatusLine::fitWidth(QLabel* l) {
 }
 
 void StatusLine::setPanel(int panel, const QString& text) {
-  QFont f = font();
-  f.setBold(false);
-  setFont(f);
+  if (font().bold()) {
+    QFont f = font();
+    f.setBold(false);
+    setFont(f);
+  }
   panel0_->setErrorBox(false);
   QLabel* l = panel == 0 ? panel0_ : panel1_;
   l->setText(" " + text + " ");
   fitWidth(l);
   if (panel == 1) setToolTip(text);
-  repaint();
+  paintSoon();
 }
 
 void StatusLine::showError(const QString& text) {
@@ -79,11 +83,23 @@ void StatusLine::showError(const QString& text) {
   setFont(f);
   panel0_->setErrorBox(true);
   panel0_->setText(QString());
-  panel0_->setFixedWidth(55);
+  // Wide enough for the bold word with the same margin on both sides.
+  QFont bold = font();
+  bold.setBold(true);
+  panel0_->setFixedWidth(std::max(55, QFontMetrics(bold).horizontalAdvance(QStringLiteral("ERROR")) + 20));
   panel1_->setText(" " + text);
   fitWidth(panel1_);
   setToolTip(text);
   repaint();
+}
+
+void StatusLine::paintSoon() {
+  if (!lastPaint_.isValid() || lastPaint_.elapsed() >= 40) {
+    repaint();
+    lastPaint_.start();
+  } else {
+    update();
+  }
 }
 
 QString StatusLine::panelText(int panel) const {

@@ -3,6 +3,7 @@
 // "Reading ..."), panel 1 the details. Panel 0 can turn into a red box with a yellow
 // "ERROR" that lasts until the next text is set.
 #include <QLabel>
+#include <QElapsedTimer>
 #include <QWidget>
 
 namespace morvex::app {
@@ -36,6 +37,11 @@ public:
   StatusPanel* panel(int i) const { return i == 0 ? panel0_ : panel1_; }
 
 private:
+  // Shows the new text now when the last immediate paint is a while ago (a long
+  // synchronous step still shows its progress), otherwise at the next paint: a load
+  // that reports thousands of file names must not paint thousands of times.
+  void paintSoon();
+  QElapsedTimer lastPaint_;
   void fitWidth(QLabel* l);
   StatusPanel* panel0_;
   StatusPanel* panel1_;

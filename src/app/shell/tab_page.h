@@ -1,32 +1,51 @@
 #pragma once
-// One tab of the main window. The window hosts the pages and asks each, on every tab
-// change, how the shared bottom controls should look; a page is self-contained, so a
-// tab's content can be replaced without touching the window.
+// One tab of the main window. The window hosts the pages and, whenever the current
+// tab or its state changes, asks the current page for one TabRules value and applies
+// it to the shared bottom controls in one place; the shared buttons (Save, Find, Load,
+// Mux) are dispatched to the current page. A page is self-contained, so a tab's
+// content can be replaced without touching the window.
 #include <QString>
 #include <QWidget>
 
+#include "panels/execute_panel.h"
+
+class QUndoStack;
+
 namespace morvex::app {
+
+// What the shared controls show while a page is current.
+struct TabRules {
+  bool saveShown = false;
+  bool saveEnabled = false;
+  QString saveHint = QStringLiteral("Save");
+  bool executePanel = false;   // the execute panel, driving the page's executeHost()
+  bool navigatePanel = false;
+  bool registerPanel = false;
+  bool find = false;
+  bool load = false;
+  bool mux = false;            // shown with Load; enabled like Save
+  bool startEnabled = false;
+  bool operator==(const TabRules&) const = default;
+};
 
 class TabPage : public QWidget {
   Q_OBJECT
 public:
   using QWidget::QWidget;
 
-  // The tab rules: what the shared controls show while this page is current.
-  virtual bool saveShown() const { return false; }
-  virtual bool saveEnabled() const { return false; }
-  virtual QString saveHint() const { return QStringLiteral("Save"); }
-  virtual bool executePanelShown() const { return false; }
-  virtual bool navigatePanelShown() const { return false; }
-  virtual bool registerPanelShown() const { return false; }
-  virtual bool findShown() const { return false; }
-  virtual bool loadMuxShown() const { return false; }
-  virtual bool startEnabled() const { return false; }
+  virtual TabRules rules() const { return {}; }
+  // What the execute panel runs while this page is current (pages with the panel).
+  virtual ExecutePanel::Host executeHost() { return {}; }
+  // The edits of this page's documents (Ctrl+Z / Ctrl+Shift+Z), when it edits any.
+  virtual QUndoStack* undoStack() { return nullptr; }
   // Called after the rules when the page becomes current (reads on "Auto Read").
   virtual void activated() {}
 
-  // The Save button while this page is current.
+  // The shared buttons while this page is current.
   virtual void save() {}
+  virtual void find() {}
+  virtual void load() {}
+  virtual void mux() {}
   // A new disc folder is being loaded: forget what came from the previous one.
   virtual void resetForLoad() {}
 

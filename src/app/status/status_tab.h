@@ -16,7 +16,11 @@ class StatusTab : public TabPage {
 public:
   StatusTab(AppContext& ctx, LogView* log, RegisterPanel* regs, QWidget* parent = nullptr);
 
-  bool registerPanelShown() const override { return true; }
+  TabRules rules() const override {
+    TabRules r;
+    r.registerPanel = true;
+    return r;
+  }
 
   // Resets the player registers from the register options.
   void resetRegisters();

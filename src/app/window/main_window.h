@@ -1,7 +1,9 @@
 #pragma once
 // The main window: eight tabs, the shared bottom controls (execute, navigate and
 // register panels, progress bar, Cancel, Find, Load, Mux, Save), the two-panel status
-// bar, the start-up sequence, the tab rules, the Save dispatch and the end of the run.
+// bar, the start-up sequence, the tab rules and the button dispatch, the question
+// about unsaved changes, and the end of the run. Everything the tabs share lives in
+// the shell beneath (session, navigator, log); the window only wires it together.
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -10,6 +12,7 @@
 
 #include "core/progress.h"
 #include "shell/app_context.h"
+#include "shell/tab_page.h"
 
 class QTabWidget;
 class QPushButton;
@@ -31,6 +34,8 @@ class StatusTab;
 class AboutTab;
 class ExecutePanel;
 class RegisterPanel;
+class Navigator;
+class Document;
 
 enum TabIndex { TabBdmv = 0, TabPlaylist, TabClipinf, TabMenu, TabBdjo, TabOptions, TabStatus, TabAbout, TabCount };
 
@@ -50,6 +55,8 @@ public:
   BdmvTab* bdmvTab() const { return bdmv_; }
   ExecutePanel* executePanel() const { return exec_; }
   RegisterPanel* registerPanel() const { return regs_; }
+  Navigator* navigator() const { return nav_; }
+  DiscSession& session() { return ctx_.session; }
 
   // Runs once (the first show calls it); later calls do nothing.
   void startUp();
@@ -57,8 +64,17 @@ public:
 
   // Applies the tab rules for the current tab.
   void applyTabRules();
-  // Runs the Save of the current tab.
+  // The shared buttons, dispatched to the current tab.
   void saveCurrent();
+  void findCurrent();
+  void loadCurrent();
+  void muxCurrent();
+  // Ctrl+Z / Ctrl+Shift+Z on the current tab's documents.
+  void undoCurrent();
+  void redoCurrent();
+  // Asks Save / Discard / Cancel about modified documents; the answer (one of
+  // DiscSession::Answer). Tests answer the message box named "mbUnsaved".
+  int askAboutModified(const QList<Document*>& docs);
 
   // Long work off the window thread: the progress bar and Cancel are shown while
   // `work` runs on a worker thread; `done` runs on the window thread afterwards.
@@ -90,10 +106,15 @@ private:
   void writeSettings();
   void applyWindowGeometry();
   void handleCommandLine();
+  void updateTitle();
+  void fitMinimumSize();
 
   AppContext ctx_;
   std::unique_ptr<GuiLog> guiLog_;
   QStringList arguments_;
+  // The title without the modified mark.
+  QString titleBase_;
+  Navigator* nav_ = nullptr;
   bool startedUp_ = false;
   bool ending_ = false;
   bool extractionStarted_ = false;

@@ -1,4 +1,4 @@
-#include "shell/main_window.h"
+#include "window/main_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -10,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
+#include <QUndoStack>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -26,6 +28,7 @@
 #include "panels/register_panel.h"
 #include "placeholder/placeholder_tab.h"
 #include "shell/desktop_integration.h"
+#include "shell/navigator.h"
 #include "shell/gui_log.h"
 #include "shell/log_view.h"
 #include "shell/status_line.h"
@@ -45,7 +48,8 @@ QString versionText() { return QStringLiteral(MORVEX_VERSION); }
 MainWindow::MainWindow(QStringList arguments, QWidget* parent) : QMainWindow(parent), arguments_(std::move(arguments)) {
   setObjectName("MainForm");
   // Step 1: the window title and the application title.
-  setWindowTitle("Morvex");
+  titleBase_ = "Morvex";
+  updateTitle();
   QApplication::setApplicationDisplayName(QString());
   buildUi();
 }
@@ -79,6 +83,8 @@ void MainWindow::buildUi() {
   exec_ = new ExecutePanel(central);
   regs_ = new RegisterPanel(central);
   regs_->setRegisters(ctx_.regs.psr.data(), ctx_.regs.gpr.data());
+
+  exec_->attach(&ctx_.interp, ctx_.log, regs_, {});
 
   bdmv_ = new BdmvTab(ctx_, exec_, regs_);
   pages_[TabBdmv] = bdmv_;
@@ -150,6 +156,22 @@ void MainWindow::buildUi() {
     if (!worker_) applyTabRules();
   });
   connect(save_, &QPushButton::clicked, this, &MainWindow::saveCurrent);
+  connect(find_, &QPushButton::clicked, this, &MainWindow::findCurrent);
+  connect(load_, &QPushButton::clicked, this, &MainWindow::loadCurrent);
+  connect(mux_, &QPushButton::clicked, this, &MainWindow::muxCurrent);
+  auto* undo = new QShortcut(QKeySequence::Undo, this);
+  undo->setObjectName("scUndo");
+  connect(undo, &QShortcut::activated, this, &MainWindow::undoCurrent);
+  auto* redo = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this);
+  redo->setObjectName("scRedo");
+  connect(redo, &QShortcut::activated, this, &MainWindow::redoCurrent);
+
+  // The modified mark in the title and the question before anything modified is dropped.
+  ctx_.session.setQuestion([this](const QList<Document*>& docs) { return askAboutModified(docs); });
+  connect(&ctx_.session, &DiscSession::modifiedChanged, this, [this] {
+    updateTitle();
+    if (!worker_) applyTabRules();
+  });
   connect(cancel_, &QPushButton::clicked, this, &MainWindow::cancelClicked);
   connect(exec_, &ExecutePanel::cancelWanted, this, [this](bool on) {
     if (!worker_) cancel_->setEnabled(on);
@@ -163,15 +185,32 @@ void MainWindow::buildUi() {
     tabs_->setCurrentIndex(TabBdmv);
     bdmv_->createSound(f);
   });
-  connect(bdmv_, &BdmvTab::playlistWanted, this, [this](const QString&, int) { tabs_->setCurrentIndex(TabPlaylist); });
-  connect(bdmv_, &BdmvTab::bdjoWanted, this, [this](const QString&) { tabs_->setCurrentIndex(TabBdjo); });
+  // Tab-to-tab navigation goes through the navigator; the tabs still being built
+  // are made current and say that they cannot show the item yet.
+  nav_ = new Navigator(tabs_, this);
+  nav_->registerShower(ItemKind::MovieObject, bdmv_, bdmv_);
+  nav_->registerShower(ItemKind::Playlist, pages_[TabPlaylist], nullptr);
+  nav_->registerShower(ItemKind::Clip, pages_[TabClipinf], nullptr);
+  nav_->registerShower(ItemKind::Menu, pages_[TabMenu], nullptr);
+  nav_->registerShower(ItemKind::BdjObject, pages_[TabBdjo], nullptr);
+  connect(nav_, &Navigator::failed, this, [this](const QString& why) { log().slog(why.toStdString(), 1); });
+  connect(bdmv_, &BdmvTab::itemWanted, nav_, &Navigator::show);
   connect(bdmv_, &BdmvTab::folderLoaded, this, [this](const QString& label) {
-    setWindowTitle("Morvex v" + versionText() + " [" + label + "]");
+    titleBase_ = "Morvex v" + versionText() + " [" + label + "]";
+    updateTitle();
+    fitMinimumSize();
     QApplication::setApplicationDisplayName(QString());
   });
 
-  setMinimumSize(913, 585);
+  fitMinimumSize();
   resize(ctx_.settings.width, ctx_.settings.height);
+}
+
+// The window never gets smaller than its layout needs to show every label whole
+// (913 x 585 at the least); lists that grow with a disc's names may raise it.
+void MainWindow::fitMinimumSize() {
+  const QSize need = QMainWindow::minimumSizeHint().expandedTo(QSize(913, 585));
+  if (need != minimumSize()) setMinimumSize(need);
 }
 
 void MainWindow::showEvent(QShowEvent* e) {
@@ -203,7 +242,8 @@ void MainWindow::startUp() {
   // Step 14: reset the player registers.
   statusTab_->resetRegisters();
   // Step 16: the version in the title.
-  setWindowTitle("Morvex v" + versionText());
+  titleBase_ = "Morvex v" + versionText();
+  updateTitle();
   // Step 18: the command line, or "Auto Read".
   handleCommandLine();
   // Step 19.
@@ -230,46 +270,83 @@ void MainWindow::handleCommandLine() {
     bdmv_->readFolder();
     return;
   }
-  if (ctx_.settings.autoRead && !ctx_.settings.bdmvDir.isEmpty()) {
+  // The stored folder is shown either way, so it is kept for the next run; "Auto
+  // Read" also reads it.
+  if (!ctx_.settings.bdmvDir.isEmpty()) {
     bdmv_->setFolder(ctx_.settings.bdmvDir);
-    bdmv_->readFolder();
+    if (ctx_.settings.autoRead) bdmv_->readFolder();
   }
 }
 
 void MainWindow::applyTabRules() {
-  // For every tab first.
-  exec_->startButton()->setEnabled(false);
-  save_->hide();
-  save_->setEnabled(false);
-  exec_->hide();
-  navigate_->hide();
-  regs_->hide();
-  find_->hide();
-  save_->setToolTip("Save");
-  load_->hide();
-  mux_->hide();
-
   TabPage* p = pages_[tabs_->currentIndex()];
-  if (!p) return;
-  if (p->saveShown()) {
-    save_->show();
-    save_->setEnabled(p->saveEnabled());
-    save_->setToolTip(p->saveHint());
-  }
-  exec_->setVisible(p->executePanelShown());
-  navigate_->setVisible(p->navigatePanelShown());
-  regs_->setVisible(p->registerPanelShown());
-  find_->setVisible(p->findShown());
-  load_->setVisible(p->loadMuxShown());
-  mux_->setVisible(p->loadMuxShown());
-  mux_->setEnabled(p->saveEnabled());
-  exec_->startButton()->setEnabled(p->startEnabled());
-  p->activated();
+  const TabRules r = p ? p->rules() : TabRules{};
+  save_->setVisible(r.saveShown);
+  save_->setEnabled(r.saveShown && r.saveEnabled);
+  save_->setToolTip(r.saveHint);
+  exec_->setVisible(r.executePanel);
+  navigate_->setVisible(r.navigatePanel);
+  regs_->setVisible(r.registerPanel);
+  find_->setVisible(r.find);
+  load_->setVisible(r.load);
+  mux_->setVisible(r.mux);
+  mux_->setEnabled(r.mux && r.saveEnabled);
+  exec_->startButton()->setEnabled(r.executePanel && r.startEnabled);
+  // The execute panel runs what the current page offers (the BDMV tab's movie
+  // objects, the Menu tab's buttons).
+  if (p && r.executePanel) exec_->attach(&ctx_.interp, ctx_.log, regs_, p->executeHost());
+  if (p) p->activated();
 }
 
 void MainWindow::saveCurrent() {
   TabPage* p = pages_[tabs_->currentIndex()];
   if (p && save_->isVisible() && save_->isEnabled()) p->save();
+}
+
+void MainWindow::findCurrent() {
+  TabPage* p = pages_[tabs_->currentIndex()];
+  if (p && find_->isVisible() && find_->isEnabled()) p->find();
+}
+
+void MainWindow::loadCurrent() {
+  TabPage* p = pages_[tabs_->currentIndex()];
+  if (p && load_->isVisible() && load_->isEnabled()) p->load();
+}
+
+void MainWindow::muxCurrent() {
+  TabPage* p = pages_[tabs_->currentIndex()];
+  if (p && mux_->isVisible() && mux_->isEnabled()) p->mux();
+}
+
+void MainWindow::undoCurrent() {
+  TabPage* p = pages_[tabs_->currentIndex()];
+  if (QUndoStack* u = p ? p->undoStack() : nullptr; u && !worker_) u->undo();
+}
+
+void MainWindow::redoCurrent() {
+  TabPage* p = pages_[tabs_->currentIndex()];
+  if (QUndoStack* u = p ? p->undoStack() : nullptr; u && !worker_) u->redo();
+}
+
+void MainWindow::updateTitle() { setWindowTitle(ctx_.session.anyModified() ? titleBase_ + " *" : titleBase_); }
+
+int MainWindow::askAboutModified(const QList<Document*>& docs) {
+  QStringList names;
+  for (Document* d : docs) names << d->name();
+  QMessageBox box(QMessageBox::Warning, "Morvex",
+                  "Save the changes to " + names.join(", ") + "?\nOtherwise they are lost.",
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+  box.setObjectName("mbUnsaved");
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return DiscSession::AnswerSave;
+    case QMessageBox::Discard:
+      return DiscSession::AnswerDiscard;
+    default:
+      return DiscSession::AnswerCancel;
+  }
 }
 
 void MainWindow::prBarOn() {
@@ -369,6 +446,10 @@ void MainWindow::endOfRun() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
+  if (!ending_ && !ctx_.session.settle()) {
+    e->ignore();
+    return;
+  }
   if (worker_ && progressState_) {
     progressState_->cancel();
     worker_->wait();

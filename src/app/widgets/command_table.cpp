@@ -1,4 +1,4 @@
-#include "bdmv/command_table.h"
+#include "widgets/command_table.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "bdmv/command_editor_panel.h"
+#include "widgets/command_editor_panel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -47,7 +47,8 @@ CommandEditorPanel::CommandEditorPanel(QWidget* parent) : QWidget(parent) {
   opt_->setObjectName("cbCmdOpt");
   opt_->setToolTip("Command Option");
   for (QComboBox* c : {grp_, sub_, opt_}) c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  op1_ = new QCheckBox(this);
+  // The operand rows carry their captions on the switches themselves.
+  op1_ = new QCheckBox("Destination", this);
   op1_->setObjectName("cbOperand1");
   op1_->setToolTip("Operand 1");
   dstType_ = new QComboBox(this);
@@ -55,7 +56,7 @@ CommandEditorPanel::CommandEditorPanel(QWidget* parent) : QWidget(parent) {
   dstType_->setToolTip("Destination Type");
   dstType_->addItems({"GPR", "PSR", "Imm"});
   dst_ = field("eDst", "Destination", 10, "[0-9]{0,10}", this);
-  op2_ = new QCheckBox(this);
+  op2_ = new QCheckBox("Source", this);
   op2_->setObjectName("cbOperand2");
   op2_->setToolTip("Operand 2");
   srcType_ = new QComboBox(this);

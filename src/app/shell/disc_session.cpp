@@ -1,0 +1,73 @@
+#include "shell/disc_session.h"
+
+namespace morvex::app {
+
+DiscSession::DiscSession(QObject* parent) : QObject(parent) {
+  for (Document* d : std::initializer_list<Document*>{&index, &movieObjects, &sound}) registerDocument(d);
+}
+
+void DiscSession::registerDocument(Document* d) {
+  docs_.append(d);
+  connect(d, &Document::modifiedChanged, this, [this] { Q_EMIT modifiedChanged(anyModified()); });
+}
+
+QList<Document*> DiscSession::modifiedDocuments() const {
+  QList<Document*> out;
+  for (const auto& d : docs_)
+    if (d && d->modified()) out.append(d);
+  return out;
+}
+
+void DiscSession::adopt(disc::DiscLoad load) {
+  discUndo_.clear();
+  load_ = std::move(load);
+  const auto dir = QString::fromStdString(load_.folder.string());
+  index.path = dir + "/" + QString::fromStdString(load_.names.indexfile);
+  movieObjects.path = dir + "/" + QString::fromStdString(load_.names.mobjfile);
+  sound.path = dir + "/AUXDATA/sound.bdmv";
+  if (!load_.checkPassed) {
+    index.reset({});
+    movieObjects.reset({});
+    sound.reset({});
+    hasSound_ = false;
+    Q_EMIT cleared();
+    return;
+  }
+  index.reset(std::move(load_.index));
+  movieObjects.reset(std::move(load_.movieObjects));
+  sound.reset(std::move(load_.sound));
+  load_.index = {};
+  load_.movieObjects = {};
+  load_.sound = {};
+  hasSound_ = load_.hasSound;
+  Q_EMIT loaded();
+}
+
+void DiscSession::clear() {
+  disc::DiscLoad none;
+  none.folder = load_.folder;
+  adopt(std::move(none));
+}
+
+void DiscSession::setHasSound(bool on) {
+  hasSound_ = on;
+  Q_EMIT changed();
+}
+
+bool DiscSession::settle() {
+  const QList<Document*> mod = modifiedDocuments();
+  if (mod.isEmpty()) return true;
+  if (!question_) return false;
+  switch (question_(mod)) {
+    case AnswerDiscard:
+      return true;
+    case AnswerSave:
+      for (Document* d : mod)
+        if (d->modified()) d->save();
+      return !anyModified();
+    default:
+      return false;
+  }
+}
+
+}  // namespace morvex::app

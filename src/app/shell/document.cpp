@@ -1,0 +1,43 @@
+#include "shell/document.h"
+
+namespace morvex::app {
+
+void Document::refreshModified() {
+  const bool now = differsFromSaved();
+  if (now == modified_) return;
+  modified_ = now;
+  Q_EMIT modifiedChanged(now);
+}
+
+void Document::replaced() {
+  refreshModified();
+  Q_EMIT modelReplaced();
+}
+
+void DocumentEdit::undo() {
+  for (auto it = states_.rbegin(); it != states_.rend(); ++it) (*it)->apply(false);
+  applied_ = false;
+}
+
+void DocumentEdit::redo() {
+  // The first redo is the push itself: the models already hold the result.
+  if (applied_) return;
+  for (auto& s : states_) s->apply(true);
+  applied_ = true;
+}
+
+bool DocumentEdit::mergeWith(const QUndoCommand* other) {
+  auto* o = dynamic_cast<const DocumentEdit*>(other);
+  if (!o || mergeId_ < 0 || o->mergeId_ != mergeId_) return false;
+  auto stateOf = [this](const Document* d) -> State* {
+    for (auto& s : states_)
+      if (s->document() == d) return s.get();
+    return nullptr;
+  };
+  for (const auto& later : o->states_)
+    if (!stateOf(later->document())) return false;
+  for (const auto& later : o->states_) stateOf(later->document())->takeAfter(*later);
+  return true;
+}
+
+}  // namespace morvex::app
