@@ -13,6 +13,7 @@ PACKAGES=(
   libgl-dev
   xvfb xauth
   libbluray-bin libbluray-dev ffmpeg
+  python3
 )
 
 missing=()

@@ -8,10 +8,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "core/save.h"
 #include "shell/main_window.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  morvex::core::removeStaleTemporaries();  // work files of earlier runs that were killed
   QApplication::setOrganizationName("Vantoro Software");
   QApplication::setApplicationName("Morvex");
   QApplication::setApplicationVersion(MORVEX_VERSION);

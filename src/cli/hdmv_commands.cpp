@@ -5,6 +5,7 @@
 #include <iostream>
 #include <map>
 
+#include "cli/output_guard.h"
 #include "cli/registry.h"
 #include "core/save.h"
 #include "hdmv/command_edit.h"
@@ -147,6 +148,7 @@ void disasm(const DisasmArgs& a) {
       bytes.assign(text.begin(), text.end());
     }
     if (!a.output.empty()) {
+      if (outputIsAnInput(a.output, {a.file})) return;
       std::string err;
       if (!core::writeFileAtomic(a.output, bytes, err)) fail(core::displayPath(a.output) + ": " + err);
       return;
@@ -171,6 +173,7 @@ void disasm(const DisasmArgs& a) {
     }
   }
   if (!a.output.empty()) {
+    if (outputIsAnInput(a.output, {a.file})) return;
     std::string err;
     if (!core::writeFileAtomic(a.output, core::Bytes(text.begin(), text.end()), err))
       fail(core::displayPath(a.output) + ": " + err);

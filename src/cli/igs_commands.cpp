@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/output_guard.h"
 #include "cli/registry.h"
 #include "core/save.h"
 #include "igs/dump.h"
@@ -254,6 +255,7 @@ void registerMenu(CLI::App& app) {
     }
     // The units as the stream carries them (every display set), which read as a
     // menu file.
+    if (outputIsAnInput(a.out, {a.in})) return;
     if (writeOut(a.out, s.framed))
       std::cout << s.pidPackets << " source packets of PID " << igs::hexText(*pid, 4) << "; menu written to "
                 << core::displayPath(a.out) << '\n';
@@ -294,6 +296,7 @@ void registerMenu(CLI::App& app) {
       fail("Mux error");
       return;
     }
+    if (outputIsAnInput(a.out, {a.in})) return;
     if (writeOut(a.out, ts))
       std::cout << ts.size() / 192 << " source packets written to " << core::displayPath(a.out) << '\n';
   });

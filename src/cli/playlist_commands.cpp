@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/output_guard.h"
 #include "cli/registry.h"
 #include "core/save.h"
 #include "playlist/chapters.h"
@@ -264,6 +265,7 @@ static CommandRegistrar reg(40, [](CLI::App& app) {
       std::cout << r.text;
       return;
     }
+    if (outputIsAnInput(expOut, {expIn})) return;
     std::string err;
     if (!core::writeFileAtomic(expOut, core::Bytes(r.text.begin(), r.text.end()), err))
       fail(core::displayPath(expOut) + ": " + err);

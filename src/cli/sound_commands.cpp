@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/output_guard.h"
 #include "cli/registry.h"
 #include "core/save.h"
 #include "sound/sound.h"
@@ -106,6 +107,7 @@ static CommandRegistrar reg(20, [](CLI::App& app) {
            std::to_string(s.entries.size()) + ")");
       return;
     }
+    if (outputIsAnInput(expOut, {expFile})) return;
     exitStatus() = writeOutput(expOut, sound::mkWav(s.entries[size_t(expEntry)]));
   });
 
