@@ -215,12 +215,14 @@ def classify(r):
 
 def main():
     a = parse_args()
+    a.cli = str(Path(a.cli).resolve())
     rng = random.Random(a.seed)
-    work = Path(a.work)
+    work = Path(a.work).resolve()
     shutil.rmtree(work, ignore_errors=True)
     (work / "findings").mkdir(parents=True)
-    demo = Path(a.demo)
+    demo = Path(a.demo).resolve()
     seeds = []
+    a.fixtures = str(Path(a.fixtures).resolve()) if a.fixtures else ""
     roots = [demo] + ([Path(a.fixtures)] if a.fixtures and Path(a.fixtures).is_dir() else [])
     for root in roots:
         for f in sorted(root.rglob("*")):
@@ -231,6 +233,9 @@ def main():
         discs += sorted(p for p in Path(a.fixtures).rglob("BDMV") if p.is_dir())
     if not seeds:
         sys.exit("robustness: no seed files found")
+    by_kind = {}
+    for f in seeds:
+        by_kind.setdefault(kind_of(f), []).append(f)
     stats = {"runs": 0, "inputs": 0, "crash": 0, "hang": 0, "false success": 0, "over 500 MB": 0,
              "max_rss_mb": 0.0, "seed": a.seed}
     examples = {}
@@ -269,8 +274,9 @@ def main():
             victim.write_bytes(damage(rng, victim.read_bytes(), False))
             kind, inp = "disc", disc
         else:
-            seed = rng.choice(seeds)
-            kind = kind_of(seed)
+            # every kind of file gets its share, however many of each the seeds hold
+            kind = rng.choice(sorted(by_kind))
+            seed = rng.choice(by_kind[kind])
             inp = scratch / seed.name
             inp.write_bytes(damage(rng, seed.read_bytes(), kind == "m2ts"))
         stats["inputs"] += 1
