@@ -16,11 +16,13 @@ work=build/robustness
 rm -rf "$work/demo"
 mkdir -p "$work/demo/BDMV"
 ./build/asan/samples/morvex-make-demo "$work/demo/BDMV" >/dev/null
+# The campaign runs a copy, so a rebuild meanwhile cannot swap the program under it.
+cp build/asan/src/cli/morvex-cli "$work/morvex-cli"
 fixtures=$(sed -n 's/^MORVEX_FIXTURES_DIR:PATH=//p' build/asan/CMakeCache.txt)
 seed_opt=()
 [ -n "${ROBUSTNESS_SEED:-}" ] && seed_opt=(--seed "$ROBUSTNESS_SEED")
 # A menu file beside the stream, so menu-file commands get seeds of their own.
 ./build/asan/src/cli/morvex-cli menu extract "$work/demo/BDMV/STREAM/00010.m2ts" -o "$work/demo/demo.mnu" >/dev/null
-exec python3 scripts/robustness.py "$minutes" --cli build/asan/src/cli/morvex-cli --demo "$work/demo" \
+exec python3 scripts/robustness.py "$minutes" --cli "$work/morvex-cli" --demo "$work/demo" \
   --fixtures "$fixtures" --work "$work/run" --timeout "${ROBUSTNESS_TIMEOUT:-20}" \
   --memory-mb "${ROBUSTNESS_MEMORY_MB:-2048}" "${seed_opt[@]}"

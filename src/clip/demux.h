@@ -46,8 +46,9 @@ uint32_t decodeTimeStamp(const uint8_t* b);
 std::string demuxProgressText(uint64_t done, uint64_t total, double elapsedSeconds);
 
 // The packet loop: feed whole source packets in order; output bytes are handed to the
-// sink in blocks. Memory use is constant: nothing is kept but the current PES state and
-// an output buffer.
+// sink in blocks. Memory use is constant: nothing is kept but the current PES state (a
+// PES packet of known length, at most 64 KiB, is held until it is complete, so that one
+// which lost a packet can be dropped whole) and an output buffer.
 class PidDemuxer {
 public:
   using Sink = std::function<bool(const uint8_t*, size_t)>;  // false = write failed
