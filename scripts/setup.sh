@@ -18,6 +18,7 @@ PACKAGES=(
   # Debian generator (dpkg-shlibdeps computes the package's dependencies).
   desktop-file-utils appstream libxml2-utils shared-mime-info man-db
   dpkg-dev file
+  python3
 )
 
 missing=()

@@ -11,10 +11,12 @@
 #include <QTimer>
 #include <memory>
 
+#include "core/save.h"
 #include "window/main_window.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  morvex::core::removeStaleTemporaries();  // work files of earlier runs that were killed
   QApplication::setOrganizationName("Vantoro Software");
   QApplication::setApplicationName("Morvex");
   QApplication::setApplicationVersion(MORVEX_VERSION);

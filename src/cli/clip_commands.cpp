@@ -241,10 +241,7 @@ void runDemux(const DemuxArgs& a) {
   core::Progress progress;
   clip::DemuxResult r = clip::savePid(stream, out, pid, mode, log, &progress);
   if (isatty(2)) std::cerr << '\n';
-  if (!r.ok) {
-    if (r.outputCreated) fs::remove(out);  // no half-written output is left behind
-    fail(r.error);
-  }
+  if (!r.ok) fail(r.error);  // an existing output was left as it was, and no part of a new one
 }
 
 struct FindArgs {

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <map>
 
+#include "cli/output_guard.h"
 #include "cli/registry.h"
 #include "core/text.h"
 #include "core/save.h"
@@ -130,6 +131,7 @@ void disasm(const DisasmArgs& a) {
       bytes.assign(text.begin(), text.end());
     }
     if (!a.output.empty()) {
+      if (outputIsAnInput(a.output, {a.file})) return;
       std::string err;
       if (!core::writeFileAtomic(a.output, bytes, err)) fail(core::displayPath(a.output) + ": " + err);
       return;
@@ -154,6 +156,7 @@ void disasm(const DisasmArgs& a) {
     }
   }
   if (!a.output.empty()) {
+    if (outputIsAnInput(a.output, {a.file})) return;
     std::string err;
     if (!core::writeFileAtomic(a.output, core::Bytes(text.begin(), text.end()), err))
       fail(core::displayPath(a.output) + ": " + err);

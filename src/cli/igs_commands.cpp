@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/json_text.h"
+#include "cli/output_guard.h"
 #include "cli/registry.h"
 #include "core/text.h"
 #include "core/save.h"
@@ -203,6 +204,7 @@ void registerMenu(CLI::App& app) {
       return;
     // The units as the stream carries them (every display set), which read as a
     // menu file.
+    if (outputIsAnInput(a.out, {a.in})) return;
     if (writeOut(a.out, s.framed))
       std::cout << s.pidPackets << " source packets of PID " << core::hexText(*pid, 4) << "; menu written to "
                 << core::displayPath(a.out) << '\n';
@@ -246,6 +248,7 @@ void registerMenu(CLI::App& app) {
       fail("Mux error");
       return;
     }
+    if (outputIsAnInput(a.out, {a.in})) return;
     if (writeOut(a.out, ts))
       std::cout << ts.size() / 192 << " source packets written to " << core::displayPath(a.out) << '\n';
   });

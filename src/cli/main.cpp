@@ -5,8 +5,11 @@
 #include <iostream>
 
 #include "cli/registry.h"
+#include "core/save.h"
 
 int main(int argc, char** argv) {
+  // Work files of earlier runs that were killed before they could clean up.
+  morvex::core::removeStaleTemporaries();
   CLI::App app{"Morvex command-line tool: inspect, check and rewrite Blu-ray navigation files"};
   app.require_subcommand(1);
   app.set_version_flag("--version", "morvex-cli " MORVEX_VERSION);

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/json_text.h"
+#include "cli/output_guard.h"
 #include "cli/registry.h"
 #include "core/text.h"
 #include "core/save.h"
@@ -262,6 +263,7 @@ static CommandRegistrar reg(40, [](CLI::App& app) {
       std::cout << r.text;
       return;
     }
+    if (outputIsAnInput(expOut, {expIn})) return;
     std::string err;
     if (!core::writeFileAtomic(expOut, core::Bytes(r.text.begin(), r.text.end()), err))
       fail(core::displayPath(expOut) + ": " + err);

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/json_text.h"
+#include "cli/output_guard.h"
 #include "cli/registry.h"
 #include "core/save.h"
 #include "sound/sound.h"
@@ -102,6 +103,7 @@ static CommandRegistrar reg(20, [](CLI::App& app) {
            std::to_string(s.entries.size()) + ")");
       return;
     }
+    if (outputIsAnInput(expOut, {expFile})) return;
     writeOutput(expOut, sound::mkWav(s.entries[size_t(expEntry)]));
   });
 

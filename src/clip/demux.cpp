@@ -88,7 +88,7 @@ PidDemuxer::~PidDemuxer() = default;
 
 void PidDemuxer::out(const uint8_t* p, size_t n) {
   while (n > 0) {
-    if (bufLen_ == buf_.size() && !flush()) return;
+    if (bufLen_ == buf_.size() && !flushBuffer()) return;
     size_t k = std::min(n, buf_.size() - bufLen_);
     std::memcpy(buf_.data() + bufLen_, p, k);
     bufLen_ += k;
@@ -97,7 +97,30 @@ void PidDemuxer::out(const uint8_t* p, size_t n) {
   }
 }
 
+// Output of the current PES packet: collected while its length is known, else written.
+void PidDemuxer::emit(const uint8_t* p, size_t n) {
+  if (holding_) pes_.insert(pes_.end(), p, p + n);
+  else out(p, n);
+}
+
+void PidDemuxer::dropDamaged(const char* what) {
+  if (damaged_++ == 0 && log_)
+    log_->log("PID " + core::hexText(pid_, 4) + ": " + what + " at source packet " + std::to_string(seen_ - 1) +
+              "; damaged PES packets are dropped up to the next PES start.");
+  pes_.clear();
+  holding_ = false;
+  idle_ = true;
+}
+
 bool PidDemuxer::flush() {
+  // The stream ended: a PES packet still being collected is written as far as it came.
+  if (holding_ && !pes_.empty()) out(pes_.data(), pes_.size());
+  pes_.clear();
+  holding_ = false;
+  return flushBuffer();
+}
+
+bool PidDemuxer::flushBuffer() {
   if (bufLen_ == 0 || sinkFailed_) return !sinkFailed_;
   if (!sink_(buf_.data(), bufLen_)) {
     sinkFailed_ = true;
@@ -120,6 +143,16 @@ void PidDemuxer::startPes(const uint8_t* p, const uint8_t* pl, unsigned size) {
     stop_ = true;
     return;
   }
+  if (holding_) {
+    // A new PES packet begins while the previous one still misses payload: a packet of
+    // it was lost, and what was collected would end in this packet's header.
+    if (payloadLeft_ > 0) dropDamaged("a packet is missing inside a PES packet");
+    pes_.clear();
+    holding_ = false;
+  }
+  idle_ = false;
+  skipping_ = false;
+  sawStart_ = true;
   R_ = uint16_t((pl[4] << 8) | pl[5]);
   // A length of 0 (video PES packets longer than 65535 bytes) means the packet lasts
   // until the next PES start on this PID instead of counting R down through zero.
@@ -152,13 +185,18 @@ void PidDemuxer::startPes(const uint8_t* p, const uint8_t* pl, unsigned size) {
     headerLeft_ = 9 + H - size;
   }
   R_ = uint16_t(R_ - N);
+  if (!unbounded_) {
+    holding_ = true;
+    payloadLeft_ = int32_t((pl[4] << 8) | pl[5]) - 3 - int32_t(H) - int32_t(N);
+  }
   if (framed) {
     const char* tag = mode_ == DemuxMode::Subtitle ? "PG" : "IG";
     uint8_t h[10] = {uint8_t(tag[0]), uint8_t(tag[1]), uint8_t(pts_ >> 24), uint8_t(pts_ >> 16), uint8_t(pts_ >> 8),
                      uint8_t(pts_), uint8_t(dts_ >> 24), uint8_t(dts_ >> 16), uint8_t(dts_ >> 8), uint8_t(dts_)};
-    out(h, 10);
+    emit(h, 10);
   }
-  if (N) out(pl + 9 + H, N);
+  if (N) emit(pl + 9 + H, N);
+  if (holding_ && payloadLeft_ <= 0 && headerLeft_ == 0) commitPes();
 }
 
 void PidDemuxer::packet(const uint8_t* p) {
@@ -197,9 +235,19 @@ void PidDemuxer::packet(const uint8_t* p) {
   // of a PES it still holds 3 + H; below 184 a start code therefore begins the next
   // PES packet, while one met with R >= 184 is payload. A PES of unbounded length ends
   // only at the next packet that starts a payload unit with a start code.
-  const bool isStart = unbounded_ ? (startCode && (p[5] & 0x40)) : (R_ < 184 && startCode);
+  // A start code in a packet that starts a payload unit always begins a PES packet:
+  // when the previous one still expects payload, a packet was lost in between.
+  const bool unitStart = startCode && (p[5] & 0x40);
+  const bool isStart = unbounded_ ? unitStart : ((R_ < 184 && startCode) || unitStart);
   if (isStart) {
     startPes(p, pl, size);
+    return;
+  }
+  if (idle_) {
+    // Payload with no PES packet to belong to: the packet that started it was lost (or
+    // the PES packet before it is already complete). Skipped up to the next start.
+    if (sawStart_ && !skipping_) dropDamaged("payload without a PES start");
+    skipping_ = true;
     return;
   }
   if (unbounded_ || R_ > 0 || headerLeft_ > 0) {
@@ -211,9 +259,22 @@ void PidDemuxer::packet(const uint8_t* p) {
       n -= k;
       headerLeft_ -= k;
     }
-    if (!excluded_ && n) out(q, n);
+    if (!excluded_ && n) emit(q, n);
     R_ = uint16_t(R_ - n);
+    if (holding_) {
+      payloadLeft_ -= int32_t(n);
+      if (payloadLeft_ <= 0 && headerLeft_ == 0) commitPes();
+    }
   }
+}
+
+// The held PES packet got all its payload: it goes to the output, and the next payload
+// of the PID must start a new PES packet.
+void PidDemuxer::commitPes() {
+  if (!pes_.empty()) out(pes_.data(), pes_.size());
+  pes_.clear();
+  holding_ = false;
+  idle_ = true;
 }
 
 namespace {
@@ -223,11 +284,13 @@ struct FileCloser {
   }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-}  // namespace
 
-DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
-                  DemuxMode mode, core::Log& log, core::Progress* progress) {
-  DemuxResult res;
+// The read loop shared by the file and the memory forms: whole source packets of the
+// source through the demultiplexer into `sink`. `res.error` is set on a read or sink
+// failure (`sinkError` names the output side).
+void demuxLoop(const std::filesystem::path& source, uint32_t pid, DemuxMode mode, core::Log& log,
+               core::Progress* progress, const PidDemuxer::Sink& sink, const std::function<std::string()>& sinkError,
+               DemuxResult& res) {
   core::Progress localProgress;
   core::Progress* prog = progress ? progress : &localProgress;
   std::error_code ec;
@@ -235,21 +298,9 @@ DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::pa
   FilePtr in(ec ? nullptr : std::fopen(source.c_str(), "rb"));
   if (!in) {
     res.error = core::displayPath(source) + ": " + (ec ? ec.message() : std::strerror(errno));
-    return res;
+    return;
   }
   std::setvbuf(in.get(), nullptr, _IONBF, 0);
-  // Creating the output truncates it: never when it is the source itself.
-  if (std::filesystem::exists(output, ec) && std::filesystem::equivalent(source, output, ec)) {
-    res.error = core::displayPath(output) + ": the output file is the stream being read";
-    return res;
-  }
-  FilePtr outf(std::fopen(output.c_str(), "wb"));
-  if (!outf) {
-    res.error = core::displayPath(output) + ": " + std::strerror(errno);
-    return res;
-  }
-  res.outputCreated = true;
-  std::setvbuf(outf.get(), nullptr, _IONBF, 0);
 
   const uint64_t total = size / kPacket;
   res.trailingBytes = size % kPacket;
@@ -259,9 +310,7 @@ DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::pa
   if (res.trailingBytes)
     log.log("Ignoring " + std::to_string(res.trailingBytes) + " bytes after the last whole source packet.");
 
-  std::FILE* o = outf.get();
-  PidDemuxer dm(
-      pid, mode, [o](const uint8_t* b, size_t n) { return std::fwrite(b, 1, n, o) == n; }, &log, prog);
+  PidDemuxer dm(pid, mode, sink, &log, prog);
   std::vector<uint8_t> chunk(kChunkPackets * kPacket);
   uint64_t done = 0, nextReport = kReportEvery;
   bool readFailed = false;
@@ -287,20 +336,70 @@ DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::pa
   res.packetsSeen = dm.packetsSeen();
   res.pidPackets = dm.pidPackets();
   res.lostSync = dm.lostSync();
+  res.damagedPes = dm.damagedPes();
   res.seconds = prog->elapsedSeconds();
-  if (dm.sinkFailed() || std::fflush(o) != 0) {
-    res.error = core::displayPath(output) + ": " + std::strerror(errno);
-    return res;
+  if (dm.sinkFailed()) {
+    res.error = sinkError();
+    return;
   }
   if (readFailed) {
     res.error = core::displayPath(source) + ": read error after " + std::to_string(done) + " packets";
-    return res;
-  }
-  if (std::fclose(outf.release()) != 0) {
-    res.error = core::displayPath(output) + ": " + std::strerror(errno);
-    return res;
+    return;
   }
   res.ok = true;
+}
+}  // namespace
+
+DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
+                  DemuxMode mode, core::Log& log, core::Progress* progress) {
+  DemuxResult res;
+  // Written beside the output and renamed over it at the end: an existing output keeps
+  // its content until the new one is complete, and a failed or cancelled run leaves no
+  // part of a file under the output's name.
+  if (core::sameFile(source, output)) {
+    res.error = core::displayPath(output) + ": the output file is the stream being read";
+    return res;
+  }
+  core::AtomicFile file(output);
+  std::string err;
+  if (!file.open(err)) {
+    res.error = core::displayPath(output) + ": " + err;
+    return res;
+  }
+  demuxLoop(
+      source, pid, mode, log, progress,
+      [&file, &err](const uint8_t* b, size_t n) { return file.write(b, n, err); },
+      [&] { return core::displayPath(output) + ": " + err; }, res);
+  if (!res.ok || res.cancelled) {
+    file.discard();
+    return res;
+  }
+  if (!file.commit(err)) {
+    res.ok = false;
+    res.error = core::displayPath(output) + ": " + err;
+    return res;
+  }
+  res.outputCreated = true;
+  return res;
+}
+
+DemuxResult demuxToMemory(const std::filesystem::path& source, uint32_t pid, DemuxMode mode, core::Bytes& out,
+                          size_t limit, core::Log& log, core::Progress* progress) {
+  DemuxResult res;
+  out.clear();
+  demuxLoop(
+      source, pid, mode, log, progress,
+      [&out, limit](const uint8_t* b, size_t n) {
+        if (n > limit - std::min(limit, out.size())) return false;
+        out.insert(out.end(), b, b + n);
+        return true;
+      },
+      [&] {
+        return core::displayPath(source) + ": PID " + core::hexText(pid, 4) + " holds more than " +
+               std::to_string(limit >> 20) + " MiB";
+      },
+      res);
+  if (!res.ok) out.clear();
   return res;
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/binary.h"
 #include "core/log.h"
 #include "core/progress.h"
 
@@ -45,8 +46,9 @@ uint32_t decodeTimeStamp(const uint8_t* b);
 std::string demuxProgressText(uint64_t done, uint64_t total, double elapsedSeconds);
 
 // The packet loop: feed whole source packets in order; output bytes are handed to the
-// sink in blocks. Memory use is constant: nothing is kept but the current PES state and
-// an output buffer.
+// sink in blocks. Memory use is constant: nothing is kept but the current PES state (a
+// PES packet of known length, at most 64 KiB, is held until it is complete, so that one
+// which lost a packet can be dropped whole) and an output buffer.
 class PidDemuxer {
 public:
   using Sink = std::function<bool(const uint8_t*, size_t)>;  // false = write failed
@@ -58,18 +60,24 @@ public:
   // Processes `count` source packets at `data` (192 bytes each). Returns false when a
   // cancel request stopped the run at a PES start or the sink failed.
   bool feed(const uint8_t* data, size_t count);
-  // Hands the buffered output to the sink; false when the sink failed.
+  // Hands the buffered output (with a PES packet still being collected) to the sink;
+  // false when the sink failed. Called once the stream ends.
   bool flush();
 
   uint64_t packetsSeen() const { return seen_; }
   uint64_t pidPackets() const { return pidPackets_; }
   uint64_t lostSync() const { return lostSync_; }
+  uint64_t damagedPes() const { return damaged_; }
   bool cancelled() const { return cancelled_; }
   bool sinkFailed() const { return sinkFailed_; }
 
 private:
   void packet(const uint8_t* p);
   void out(const uint8_t* p, size_t n);
+  void emit(const uint8_t* p, size_t n);
+  bool flushBuffer();
+  void dropDamaged(const char* what);
+  void commitPes();
   void startPes(const uint8_t* p, const uint8_t* pl, unsigned size);
 
   uint32_t pid_;
@@ -86,6 +94,15 @@ private:
   bool unbounded_ = false;     // the current PES packet has length 0
   bool excluded_ = false;      // the current PES packet's stream id is not written
   unsigned headerLeft_ = 0;    // PES header bytes that continue in the next packet
+  // A PES packet of known length is collected whole before it is written, so one that
+  // lost a packet can be dropped instead of running into the next one's header.
+  bool holding_ = false;       // the current PES packet is being collected in pes_
+  bool idle_ = true;           // no PES packet in progress: wait for the next start
+  bool sawStart_ = false;      // a PES start was seen (payload before it is not damage)
+  bool skipping_ = false;      // payload skipped since the last start was reported
+  int32_t payloadLeft_ = 0;    // payload bytes the current held PES packet still expects
+  std::vector<uint8_t> pes_;
+  uint64_t damaged_ = 0;
   bool baseFound_ = false;
   uint32_t base_ = 0, pts_ = 0, dts_ = 0;
 };
@@ -98,15 +115,22 @@ struct DemuxResult {
   uint64_t lostSync = 0;        // packets skipped for a missing sync byte
   uint64_t trailingBytes = 0;   // bytes after the last whole source packet (ignored)
   double seconds = 0;
-  bool outputCreated = false;   // the output file was created (and may hold a part)
+  uint64_t damagedPes = 0;      // PES packets dropped because packets of them were lost
+  bool outputCreated = false;   // the complete output file was put in place
   std::string error;
 };
 
-// Demultiplexes `pid` of `source` into `output` (created or overwritten). Progress gets
+// Demultiplexes `pid` of `source` into `output`, written beside it and renamed over it
+// when complete (a failed or cancelled run leaves an existing output as it was and no
+// new file); `output` naming the source itself, by any path, is refused. Progress gets
 // position/total in packets and is polled for cancel after every read and at every PES
 // start of the PID; every 32768 packets the status line shows "Packet: ...".
 DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
                   DemuxMode mode, core::Log& log, core::Progress* progress = nullptr);
+
+// The same into memory, failing once the output would exceed `limit` bytes.
+DemuxResult demuxToMemory(const std::filesystem::path& source, uint32_t pid, DemuxMode mode, core::Bytes& out,
+                          size_t limit, core::Log& log, core::Progress* progress = nullptr);
 
 // "Save PID": logs "", "Saving <name> ...", runs Demux and logs "Saving cancelled." or
 // "<n> source packets saved. (<elapsed>)". Returns the result.

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include "core/save.h"
+
 namespace morvex::clip {
 
 namespace {
@@ -345,16 +347,17 @@ SynthStats generateStream(const SynthOptions& opt, const SynthSink& sink, const 
 
 bool writeSyntheticStream(const std::filesystem::path& file, const SynthOptions& opt, std::string& error,
                           SynthStats* stats, const SynthPesCallback& onPes) {
-  std::FILE* f = std::fopen(file.c_str(), "wb");
-  if (!f) {
-    error = file.string() + ": " + std::strerror(errno);
+  core::AtomicFile f(file);
+  if (!f.open(error)) {
+    error = file.string() + ": " + error;
     return false;
   }
+  std::string werr;
   bool ok = true;
   SynthStats s = generateStream(
-      opt, [&](const uint8_t* p, size_t n) { return ok = std::fwrite(p, 1, n, f) == n; }, onPes);
-  if (std::fclose(f) != 0) ok = false;
-  if (!ok) error = file.string() + ": write failed";
+      opt, [&](const uint8_t* p, size_t n) { return ok = f.write(p, n, werr); }, onPes);
+  if (ok) ok = f.commit(werr);
+  if (!ok) error = file.string() + ": " + (werr.empty() ? "write failed" : werr);
   if (stats) *stats = s;
   return ok;
 }

@@ -1,5 +1,6 @@
 #pragma once
 // File names of a disc folder and the saving policy every disc-file writer follows.
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -42,16 +43,55 @@ struct SaveRequest {
   std::filesystem::path discFolder;
 };
 
-// The save sequence: clear errorflag; log the start; make the backup (T moved to
-// T + ".backup" by the mode's rule, "Cannot create backup file." on failure, which
-// stops the save); write the bytes beside the target and rename them over it, so a
-// failure never leaves a half-written file; log the end; "Ready."; the BACKUP copy.
-// Returns true when the file was written.
+// The save sequence: clear errorflag; log the start; write the bytes to a private
+// file beside the target; make the backup (T + ".backup" by the mode's rule, as a
+// second name of T's content or a copy of it, never by moving T away; "Cannot create
+// backup file." on failure, which stops the save); rename the new file over T; log
+// the end; "Ready."; the BACKUP copy. Whatever fails, T keeps its old content and an
+// older backup is only replaced by a complete one. Returns true when the file was
+// written.
 bool saveFile(Log& log, const SaveSettings& settings, const SaveRequest& req, const Bytes& content);
 
 // Writes bytes to `target` atomically: a temporary file beside it, then a rename.
 // On failure returns false and sets `error` to the system's message.
 bool writeFileAtomic(const std::filesystem::path& target, const Bytes& content, std::string& error);
+
+// A file written beside its target and renamed over it once complete. The temporary
+// is "<target>.Morvex_<pid>_<random>.tmp", created new (never through an existing
+// name or a symbolic link) and readable by the owner only while it is written; the
+// finished file gets the target's permissions (or the usual ones for a new file).
+// Dropped without commit(), the temporary is removed and the target is untouched.
+class AtomicFile {
+public:
+  explicit AtomicFile(std::filesystem::path target);
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  bool open(std::string& error);
+  bool write(const uint8_t* data, size_t size, std::string& error);
+  // Flushes to disk and renames over the target.
+  bool commit(std::string& error);
+  // Removes the temporary; the target stays as it was.
+  void discard();
+  const std::filesystem::path& tempPath() const { return tmp_; }
+
+private:
+  std::filesystem::path target_, tmp_;
+  int fd_ = -1;
+};
+
+// True when both names lead to the same file (device and inode), whatever the names.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// Removes what earlier runs left behind in `folder` when they were killed: entries
+// named "Morvex_<pid>_..." or "<name>.Morvex_<pid>[_...].tmp" whose process no longer
+// runs and which belong to this user. Entries of running processes stay.
+void removeStaleTemporaries(const std::filesystem::path& folder);
+
+// The system temporary folder ($TMPDIR or /tmp), cleaned of stale leftovers.
+void removeStaleTemporaries();
+
 
 // Reads a whole file. On failure returns false with the system's message in `error`.
 bool readWholeFile(const std::filesystem::path& p, Bytes& out, std::string& error);

@@ -1,7 +1,5 @@
 #include "igs/extract.h"
 
-#include <unistd.h>
-
 #include "clip/demux.h"
 #include "core/save.h"
 #include "core/text.h"
@@ -11,28 +9,13 @@ namespace morvex::igs {
 
 StreamMenu extractMenu(const std::filesystem::path& stream, uint16_t pid, core::Log& log, core::Progress* progress) {
   StreamMenu out;
-  std::error_code ec;
-  const std::filesystem::path work = std::filesystem::temp_directory_path(ec) /
-                                     ("Morvex_" + std::to_string(::getpid()) + "_MENU.tmp");
-  if (ec) {
-    out.error = "no temporary folder: " + ec.message();
-    return out;
-  }
-  clip::DemuxResult r = clip::Demux(stream, work, pid, clip::DemuxMode::Menu, log, progress);
+  clip::DemuxResult r = clip::demuxToMemory(stream, pid, clip::DemuxMode::Menu, out.framed, kMaxMenuData, log, progress);
   out.cancelled = r.cancelled;
   out.pidPackets = r.pidPackets;
   if (!r.ok) {
     out.error = r.error;
-    std::filesystem::remove(work, ec);
     return out;
   }
-  std::string err;
-  if (!core::readWholeFile(work, out.framed, err)) {
-    out.error = core::displayPath(work) + ": " + err;
-    std::filesystem::remove(work, ec);
-    return out;
-  }
-  std::filesystem::remove(work, ec);
   out.ok = true;
   return out;
 }

@@ -21,9 +21,12 @@ struct StreamMenu {
   core::Bytes framed;       // the IG-framed units
 };
 
-// Demultiplexes `pid` of the stream into IG-framed units. The demultiplexer writes
-// through a work file in the temporary folder ("Morvex_<process id>_MENU.tmp"),
-// removed again before returning.
+// The most IG data a stream's menu may hold. Interactive graphics of a disc take a few
+// megabytes at most; a stream beyond this is refused rather than held in memory.
+inline constexpr size_t kMaxMenuData = size_t(256) << 20;
+
+// Demultiplexes `pid` of the stream into IG-framed units, in memory: no file is
+// written anywhere, so nothing can be redirected or left behind.
 StreamMenu extractMenu(const std::filesystem::path& stream, uint16_t pid, core::Log& log,
                        core::Progress* progress = nullptr);
 

@@ -343,6 +343,99 @@ TEST(DemuxPackets, CancelStopsAtThePidsNextPesStart) {
   EXPECT_LT(r.packetsSeen, ts.size() / 192);
 }
 
+// Three PES packets of known length, each over three packets; one packet of the middle
+// one is lost. The middle PES packet is dropped whole and the others come out intact,
+// whichever of its packets went missing.
+TEST(DemuxPackets, ALostPacketDropsItsPesAndTheNextStartResynchronises) {
+  auto body = [](uint8_t seed) {
+    Bytes b(170 + 184 + 100);
+    for (size_t i = 0; i < b.size(); ++i) b[i] = uint8_t(seed + i * 7);
+    return b;
+  };
+  auto threePackets = [](const Bytes& b, uint32_t pts) {
+    Bytes head = pes(0xBD, uint16_t(3 + 5 + b.size()), Bytes(b.begin(), b.begin() + 170), pts);
+    return std::vector<Bytes>{packet(0x1100, true, -1, head), packet(0x1100, false, -1, Bytes(b.begin() + 170, b.begin() + 354)),
+                              packet(0x1100, false, 183 - 100, Bytes(b.begin() + 354, b.end()))};
+  };
+  const Bytes b1 = body(1), b2 = body(2), b3 = body(3);
+  const auto p1 = threePackets(b1, 1000), p2 = threePackets(b2, 4000), p3 = threePackets(b3, 7000);
+  // Intact, the three bodies follow each other.
+  Bytes whole;
+  for (const auto* ps : {&p1, &p2, &p3})
+    for (const auto& p : *ps) whole.insert(whole.end(), p.begin(), p.end());
+  ASSERT_EQ(demuxMemory(whole, 0x1100, DemuxMode::Elementary), cat({b1, b2, b3}));
+
+  for (size_t lost = 0; lost < 3; ++lost) {
+    SCOPED_TRACE("lost packet " + std::to_string(lost) + " of the middle PES packet");
+    Bytes ts;
+    for (const auto& p : p1) ts.insert(ts.end(), p.begin(), p.end());
+    for (size_t k = 0; k < 3; ++k)
+      if (k != lost) ts.insert(ts.end(), p2[k].begin(), p2[k].end());
+    for (const auto& p : p3) ts.insert(ts.end(), p.begin(), p.end());
+    core::MemoryLog log;
+    Bytes out;
+    PidDemuxer d(0x1100, DemuxMode::Elementary, [&](const uint8_t* p, size_t n) { out.insert(out.end(), p, p + n); return true; }, &log);
+    d.feed(ts.data(), ts.size() / 192);
+    d.flush();
+    EXPECT_EQ(out, cat({b1, b3}));
+    EXPECT_EQ(d.damagedPes(), 1u);
+    const auto lines = log.plainLines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.find("damaged PES packets are dropped") != std::string::npos; }),
+              1);
+    // The framed menu form drops the same unit, header included.
+    Bytes framed = demuxMemory(ts, 0x1100, DemuxMode::Menu);
+    ASSERT_EQ(framed.size(), 2 * (10 + b1.size()));
+    EXPECT_EQ(Bytes(framed.begin() + 10, framed.begin() + 10 + long(b1.size())), b1);
+    EXPECT_EQ(Bytes(framed.end() - long(b3.size()), framed.end()), b3);
+  }
+}
+
+// The output is written beside its name and renamed over it when complete: a full disk
+// or a cancelled run leaves an existing output as it was and nothing else behind.
+TEST(DemuxOutput, AnExistingOutputSurvivesAFullDiskAndACancel) {
+  test::TempDir src;
+  SynthOptions o;
+  o.targetBytes = 1 << 20;
+  std::string err;
+  ASSERT_TRUE(writeSyntheticStream(src / "s.m2ts", o, err)) << err;
+  const Bytes old = {'o', 'l', 'd'};
+  {
+    test::SmallDisk disk(64 * 1024);
+    test::writeFile(disk / "out.vis", old);
+    disk.fill(8 * 1024);
+    core::MemoryLog log;
+    DemuxResult r = Demux(src / "s.m2ts", disk / "out.vis", 0x1011, DemuxMode::Elementary, log);
+    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.outputCreated);
+    EXPECT_FALSE(r.error.empty());
+    EXPECT_EQ(test::readFile(disk / "out.vis"), old);
+    std::vector<std::string> names;
+    for (auto& e : std::filesystem::directory_iterator(disk.path())) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (disk.mounted() ? std::vector<std::string>{"filler", "out.vis"} : std::vector<std::string>{"out.vis"}));
+  }
+  test::writeFile(src / "out.aus", old);
+  core::MemoryLog log;
+  core::Progress p;
+  p.cancel();
+  DemuxResult r = Demux(src / "s.m2ts", src / "out.aus", 0x1100, DemuxMode::Elementary, log, &p);
+  EXPECT_TRUE(r.cancelled);
+  EXPECT_EQ(test::readFile(src / "out.aus"), old);
+  // A hard link to the stream is the stream.
+  std::filesystem::create_hard_link(src / "s.m2ts", src / "link.m2ts");
+  const Bytes stream = test::readFile(src / "s.m2ts");
+  DemuxResult same = Demux(src / "s.m2ts", src / "link.m2ts", 0x1100, DemuxMode::Elementary, log);
+  EXPECT_FALSE(same.ok);
+  EXPECT_EQ(test::readFile(src / "s.m2ts"), stream);
+  EXPECT_TRUE(std::filesystem::equivalent(src / "s.m2ts", src / "link.m2ts"));
+  // A complete run replaces the old output.
+  DemuxResult ok = Demux(src / "s.m2ts", src / "out.aus", 0x1100, DemuxMode::Elementary, log);
+  ASSERT_TRUE(ok.ok) << ok.error;
+  EXPECT_TRUE(ok.outputCreated);
+  EXPECT_EQ(test::readFile(src / "out.aus"), RefDemux(stream).elementary(0x1100));
+}
+
 TEST(DemuxNaming, ModeAndOutputNameFollowTheRowAndOptions) {
   EXPECT_EQ(chooseDemuxMode(0x1200, true, true, true), DemuxMode::Subtitle);
   EXPECT_EQ(chooseDemuxMode(0x1200, true, false, true), DemuxMode::Pes);

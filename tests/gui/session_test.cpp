@@ -44,14 +44,14 @@ constexpr uint32_t kMove = 0x50400001, kAdd = 0x50400003, kGoTo = 0x20810000, kP
 nav::TMOBJ readMobjFile(const fs::path& p) {
   nav::TMOBJ m;
   core::MemoryLog log;
-  nav::readMovieObjects(test::readFile(p), m, log);
+  nav::readMovieObjects(test::readFile(p), p.filename().string(), m, log);
   return m;
 }
 
 nav::TINDX readIndexFile(const fs::path& p) {
   nav::TINDX ix;
   core::MemoryLog log;
-  nav::readIndex(test::readFile(p), ix, log);
+  nav::readIndex(test::readFile(p), p.filename().string(), ix, log);
   return ix;
 }
 

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <unistd.h>
 #include <atomic>
 #include <thread>
 
@@ -244,7 +245,9 @@ private slots:
 
   void endOfRunRemovesOnlyOwnTempFiles() {
     const auto own = tempFilePath("menu_resource.tmp");
-    const auto other = std::filesystem::temp_directory_path() / "Morvex_999999999_other.tmp";
+    // Another running instance: a process that lives as long as this test (its parent).
+    const auto other = std::filesystem::temp_directory_path() /
+                       ("Morvex_" + std::to_string(::getppid()) + "_other.tmp");
     test::writeFile(own, {1, 2, 3});
     test::writeFile(other, {4});
     auto w = guitest::startWindow();

@@ -7,6 +7,7 @@
 #include "igs/reader.h"
 #include "igs/rle.h"
 #include "igs/writer.h"
+#include <cstdlib>
 #include <unistd.h>
 
 #include "igs_test_util.h"
@@ -14,6 +15,30 @@
 
 namespace morvex::igs {
 namespace {
+
+// The extraction writes no file at all: a link planted where a work file was once put
+// (the temporary folder, named after the process) leads nowhere.
+TEST(MenuExtraction, APlantedLinkInTheTemporaryFolderIsNeverWritten) {
+  morvex::test::TempDir dir, tmp;
+  core::MemoryLog log;
+  Menu m = test::syntheticMenu(5);
+  ASSERT_TRUE(muxMenuToFile(m, dir / "00001.m2ts", log));
+  morvex::test::writeFile(dir / "victim", {0x5A});
+  const std::string planted = "Morvex_" + std::to_string(::getpid()) + "_MENU.tmp";
+  std::filesystem::create_symlink(dir / "victim", tmp / planted);
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old ? old : "";
+  ::setenv("TMPDIR", tmp.path().c_str(), 1);
+  StreamMenu s = extractMenu(dir / "00001.m2ts", kIgPid, log);
+  if (old) ::setenv("TMPDIR", saved.c_str(), 1);
+  else ::unsetenv("TMPDIR");
+  ASSERT_TRUE(s.ok) << s.error;
+  EXPECT_FALSE(s.framed.empty());
+  EXPECT_EQ(morvex::test::readFile(dir / "victim"), std::vector<uint8_t>{0x5A});
+  int entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(tmp.path())) (void)e, ++entries;
+  EXPECT_EQ(entries, 1);  // only the planted link
+}
 
 TEST(MenuExtraction, MuxedMenuReadsBackFromTheStream) {
   morvex::test::TempDir dir;

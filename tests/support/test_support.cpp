@@ -73,3 +73,44 @@ TempDir::~TempDir() {
 }
 
 }  // namespace morvex::test
+
+#include <csignal>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
+
+namespace morvex::test {
+
+SmallDisk::SmallDisk(size_t bytes) {
+  const std::string opts = "size=" + std::to_string(bytes) + ",mode=0700";
+  if (::mount("tmpfs", dir_.path().c_str(), "tmpfs", 0, opts.c_str()) == 0) {
+    mounted_ = true;
+    return;
+  }
+  std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit rl {};
+  ::getrlimit(RLIMIT_FSIZE, &rl);
+  oldLimit_ = rl.rlim_cur;
+  rl.rlim_cur = bytes;
+  limited_ = ::setrlimit(RLIMIT_FSIZE, &rl) == 0;
+}
+
+SmallDisk::~SmallDisk() {
+  if (mounted_) ::umount2(dir_.path().c_str(), MNT_DETACH);
+  if (limited_) {
+    struct rlimit rl {};
+    ::getrlimit(RLIMIT_FSIZE, &rl);
+    rl.rlim_cur = rlim_t(oldLimit_);
+    ::setrlimit(RLIMIT_FSIZE, &rl);
+  }
+}
+
+void SmallDisk::fill(size_t freeBytes) {
+  if (!mounted_) return;
+  struct statvfs v {};
+  if (::statvfs(dir_.path().c_str(), &v) != 0) return;
+  const size_t avail = size_t(v.f_bavail) * v.f_frsize;
+  if (avail > freeBytes) writeFile(dir_ / "filler", std::vector<uint8_t>(avail - freeBytes, 0x55));
+}
+
+}  // namespace morvex::test

@@ -45,3 +45,30 @@ private:
     if (!::morvex::test::fixturesDir())                                            \
       GTEST_SKIP() << "disc fixtures not found beside the project; skipping";      \
   } while (0)
+
+namespace morvex::test {
+
+// A folder where writing soon fails as on a full disk: a small tmpfs mounted there when
+// the process may mount, otherwise a file-size limit on this process (writes beyond
+// `bytes` fail with EFBIG; the signal that would stop the process is ignored). Either
+// way, files up to about `bytes` fit and larger ones do not.
+class SmallDisk {
+public:
+  explicit SmallDisk(size_t bytes);
+  ~SmallDisk();
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  const std::filesystem::path& path() const { return dir_.path(); }
+  std::filesystem::path operator/(const std::string& name) const { return dir_ / name; }
+  bool mounted() const { return mounted_; }
+  // Fills the disk (tmpfs only) so that at most `freeBytes` stay free.
+  void fill(size_t freeBytes);
+
+private:
+  TempDir dir_;
+  bool mounted_ = false;
+  bool limited_ = false;
+  unsigned long long oldLimit_ = 0;
+};
+
+}  // namespace morvex::test
