@@ -113,7 +113,7 @@ public:
   // Plays an effect sequence (in- or out-effects): its steps become frames.
   void DrawEffects(const igs::Teffectseq& seq);
 
-  // Effect preview picture (1920 x 1080) of the Effects sub-tab.
+  // Effect preview picture (1920 x 1080).
   const Image& effectPicture() const { return effectPicture_; }
   void resetEffectPicture();
   void EffPreview(const igs::Teffectseq& seq, unsigned effect, unsigned compObject);
