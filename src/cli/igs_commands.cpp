@@ -335,7 +335,8 @@ void registerMenu(CLI::App& app) {
       fail(core::displayPath(a.png) + ": " + err);
       return;
     }
-    auto r = igs::importObjectPng(m, png, obj, pal, log);
+    igs::MenuPictures pictures;
+    auto r = igs::importObjectPng(m, pictures, png, obj, pal, log);
     if (!r) {
       exitStatus() = 1;
       return;

@@ -67,6 +67,9 @@ public:
   const std::vector<TButtonState>& states() const { return states_; }
   std::vector<TButtonState>& states() { return states_; }
   igs::Menu& menu() { return menu_; }
+  // The coloured pictures of the menu's objects. Edits that replace or delete objects
+  // or palettes take them; loading another menu into the view clears them.
+  igs::MenuPictures& pictures() { return pictures_; }
   hdmv::Registers& regs() { return regs_; }
   DisplayOptions& options() { return options_; }
   core::Log& log() { return log_; }
@@ -161,6 +164,7 @@ private:
   unsigned paletteOfChoice() const;
 
   igs::Menu& menu_;
+  igs::MenuPictures pictures_;
   hdmv::Registers& regs_;
   DisplayOptions& options_;
   core::Log& log_;
