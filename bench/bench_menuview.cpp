@@ -65,7 +65,6 @@ struct BenchMenu {
     p.defaultSelected = 0;
     menu.ics.numPages = 1;
     menu.pageButtons.push_back(igs::buildPageButtons(p));
-    igs::resizeCache(menu);
     view = std::make_unique<menuview::PageView>(menu, regs, options, log);
     emu = std::make_unique<menuview::MenuEmulator>(*view, interp);
     view->selectPage(0);

@@ -14,9 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto read = morvex::igs::loadMNU(std::span<const uint8_t>(data, size), "fuzz.mnu", menu, log);
   if (read.complete() != read.problems.empty()) __builtin_trap();
   bool shown = read.usable();
+  morvex::igs::MenuPictures pictures;
   for (unsigned id = 0; id < menu.objects.size() && id < 4; ++id) {
     if (size_t(menu.objects[id].width) * menu.objects[id].height > 1u << 20) continue;
-    morvex::igs::Obj2Pic(menu, id, 0, log);
+    morvex::igs::Obj2Pic(menu, pictures, id, 0, log);
   }
   if (shown && menu.objects.size() < 8) {
     bool small = true;

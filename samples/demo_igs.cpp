@@ -73,12 +73,13 @@ struct Author {
   Menu menu;
   core::Log& log;
   bool ok = true;
+  MenuPictures pictures;
 
   // Imports a picture as a new object; the first import brings palette 0, the rest
   // replace palette 0 with the same colours.
   unsigned importObject(const IndexedPicture& pic, std::optional<unsigned> palette, uint8_t alpha = 255) {
     core::Bytes png = writePalettePng(pic, demoColours(alpha), "Morvex demo");
-    auto r = importObjectPng(menu, png, std::nullopt, palette, log);
+    auto r = importObjectPng(menu, pictures, png, std::nullopt, palette, log);
     if (!r) {
       ok = false;
       return 0;

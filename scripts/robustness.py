@@ -201,14 +201,24 @@ def run(cli, argv, timeout, memory_mb, cwd):
             "seconds": time.monotonic() - start}
 
 
-def classify(r):
+# Error lines that are a command's findings about a whole disc rather than a fault of
+# the run: `find --clips` lists the stream files a playlist names but the disc lacks
+# (disc metadata copied without its streams has none at all) and still exits 0.
+FINDINGS = {
+    "find": ("ERROR: Missing stream file referenced by ",),
+}
+
+
+def classify(r, label=""):
     if r["hung"]:
         return "hang"
     t = r["text"]
     if ("ERROR: AddressSanitizer" in t or "ERROR: LeakSanitizer" in t or "runtime error:" in t
             or r["code"] < 0 or r["code"] not in (0, 1, 2)):
         return "crash"
-    if r["code"] == 0 and any(line.lstrip().startswith("ERROR") or "ERROR:" in line for line in t.splitlines()):
+    accepted = FINDINGS.get(label, ())
+    errors = [line for line in t.splitlines() if line.lstrip().startswith("ERROR") or "ERROR:" in line]
+    if r["code"] == 0 and any(not line.startswith(accepted) for line in errors):
         return "false success"
     return None
 
@@ -236,6 +246,14 @@ def main():
     by_kind = {}
     for f in seeds:
         by_kind.setdefault(kind_of(f), []).append(f)
+    # Whether an output must read back is judged against the undamaged seed: a stream
+    # whose IG PID carries filler rather than a menu (the demo's second stream) gives
+    # outputs that never read as a menu, damaged or not.
+    (work / "probe").mkdir()
+    menu_seeds = set()
+    for f in by_kind.get("m2ts", []) + by_kind.get("mnu", []):
+        if run(a.cli, ["menu", "dump", str(f)], a.timeout, a.memory_mb, work / "probe")["code"] == 0:
+            menu_seeds.add(f)
     stats = {"runs": 0, "inputs": 0, "crash": 0, "hang": 0, "false success": 0, "over 500 MB": 0,
              "max_rss_mb": 0.0, "seed": a.seed}
     examples = {}
@@ -277,6 +295,7 @@ def main():
             # every kind of file gets its share, however many of each the seeds hold
             kind = rng.choice(sorted(by_kind))
             seed = rng.choice(by_kind[kind])
+            reads_back = seed in menu_seeds
             inp = scratch / seed.name
             inp.write_bytes(damage(rng, seed.read_bytes(), kind == "m2ts"))
         stats["inputs"] += 1
@@ -297,11 +316,11 @@ def main():
             stats["max_rss_mb"] = max(stats["max_rss_mb"], r["rss_mb"])
             if r["rss_mb"] > RSS_REPORT_MB:
                 record("over 500 MB", label, args, r, inp)
-            found = classify(r)
+            found = classify(r, label)
             if found:
                 record(found, label, args, r, inp)
                 continue
-            if reread and r["code"] == 0:
+            if reread and r["code"] == 0 and (disc_round or kind not in ("m2ts", "mnu") or reads_back):
                 back = run(a.cli, [sub(x) for x in reread], a.timeout, a.memory_mb, scratch)
                 stats["runs"] += 1
                 if back["code"] != 0 or classify(back):

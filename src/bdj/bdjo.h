@@ -129,7 +129,7 @@ GridRows profileRows(const Tapplication& a);
 GridRows nameRows(const Tapplication& a);
 GridRows parameterRows(const Tapplication& a);
 
-// The KeyInterestTable check boxes: bit 31 "Play" down to bit 21 "PG TextST".
+// The KeyInterestTable flags: bit 31 "Play" down to bit 21 "PG TextST".
 struct KeyFlag {
   int bit;
   const char* caption;

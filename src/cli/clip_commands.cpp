@@ -239,9 +239,23 @@ void runDemux(const DemuxArgs& a) {
   ConsoleLog log;
   log.progressOnTerminal = true;
   core::Progress progress;
-  clip::DemuxResult r = clip::savePid(stream, out, pid, mode, log, &progress);
+  // A damaged stream is a partial read: nothing is written unless --force says so.
+  clip::DemuxResult r = clip::savePid(stream, out, pid, mode, log, &progress, forced());
   if (isatty(2)) std::cerr << '\n';
-  if (!r.ok) fail(r.error);  // an existing output was left as it was, and no part of a new one
+  if (!r.ok) {
+    fail(r.error);  // an existing output was left as it was, and no part of a new one
+    return;
+  }
+  if (r.cancelled) {
+    exitStatus() = 1;
+    return;
+  }
+  if (r.damaged()) {
+    core::ReadResult read;
+    read.addPartial(r.endedInsidePes ? core::ReadIssue::EndsEarly : core::ReadIssue::Malformed, 0,
+                    core::displayPath(stream) + ": the stream is damaged (" + r.damageText() + ")");
+    acceptRead(read);
+  }
 }
 
 struct FindArgs {

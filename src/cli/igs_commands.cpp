@@ -200,8 +200,11 @@ void registerMenu(CLI::App& app) {
       fail(core::displayPath(a.in) + ": no interactive composition on PID " + core::hexText(*pid, 4));
       return;
     }
-    if (!acceptRead(igs::loadMNU(std::span<const uint8_t>(s.framed), fs::path(a.in).filename().string(), m, log)))
-      return;
+    const std::string name = fs::path(a.in).filename().string();
+    core::ReadResult read = igs::loadMNU(std::span<const uint8_t>(s.framed), name, m, log);
+    if (!s.damage.empty() && read.usable())
+      read.addPartial(core::ReadIssue::Malformed, 0, name + ": the stream is damaged (" + s.damage + ")");
+    if (!acceptRead(read)) return;
     // The units as the stream carries them (every display set), which read as a
     // menu file.
     if (outputIsAnInput(a.out, {a.in})) return;
@@ -335,7 +338,8 @@ void registerMenu(CLI::App& app) {
       fail(core::displayPath(a.png) + ": " + err);
       return;
     }
-    auto r = igs::importObjectPng(m, png, obj, pal, log);
+    igs::MenuPictures pictures;
+    auto r = igs::importObjectPng(m, pictures, png, obj, pal, log);
     if (!r) {
       exitStatus() = 1;
       return;

@@ -115,6 +115,7 @@ void PidDemuxer::dropDamaged(const char* what) {
 bool PidDemuxer::flush() {
   // The stream ended: a PES packet still being collected is written as far as it came.
   if (holding_ && !pes_.empty()) out(pes_.data(), pes_.size());
+  if (holding_ && payloadLeft_ > 0) endedInside_ = true;
   pes_.clear();
   holding_ = false;
   return flushBuffer();
@@ -337,6 +338,7 @@ void demuxLoop(const std::filesystem::path& source, uint32_t pid, DemuxMode mode
   res.pidPackets = dm.pidPackets();
   res.lostSync = dm.lostSync();
   res.damagedPes = dm.damagedPes();
+  res.endedInsidePes = dm.endedInsidePes();
   res.seconds = prog->elapsedSeconds();
   if (dm.sinkFailed()) {
     res.error = sinkError();
@@ -350,8 +352,21 @@ void demuxLoop(const std::filesystem::path& source, uint32_t pid, DemuxMode mode
 }
 }  // namespace
 
+std::string DemuxResult::damageText() const {
+  std::string text;
+  auto add = [&text](uint64_t n, const char* one, const char* many) {
+    if (!n) return;
+    if (!text.empty()) text += ", ";
+    text += std::to_string(n) + (n == 1 ? one : many);
+  };
+  add(lostSync, " packet without sync", " packets without sync");
+  add(damagedPes, " damaged PES packet dropped", " damaged PES packets dropped");
+  if (endedInsidePes) text += std::string(text.empty() ? "" : ", ") + "the last PES packet is cut short";
+  return text;
+}
+
 DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
-                  DemuxMode mode, core::Log& log, core::Progress* progress) {
+                  DemuxMode mode, core::Log& log, core::Progress* progress, bool writeDamaged) {
   DemuxResult res;
   // Written beside the output and renamed over it at the end: an existing output keeps
   // its content until the new one is complete, and a failed or cancelled run leaves no
@@ -370,7 +385,7 @@ DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::pa
       source, pid, mode, log, progress,
       [&file, &err](const uint8_t* b, size_t n) { return file.write(b, n, err); },
       [&] { return core::displayPath(output) + ": " + err; }, res);
-  if (!res.ok || res.cancelled) {
+  if (!res.ok || res.cancelled || (!writeDamaged && res.damaged())) {
     file.discard();
     return res;
   }
@@ -404,16 +419,19 @@ DemuxResult demuxToMemory(const std::filesystem::path& source, uint32_t pid, Dem
 }
 
 DemuxResult savePid(const std::filesystem::path& source, const std::string& outputName, uint32_t pid, DemuxMode mode,
-                    core::Log& log, core::Progress* progress) {
+                    core::Log& log, core::Progress* progress, bool writeDamaged) {
   log.log("");
   log.dlog0("Saving " + outputName + " ...");
-  DemuxResult r = Demux(source, outputName, pid, mode, log, progress);
+  DemuxResult r = Demux(source, outputName, pid, mode, log, progress, writeDamaged);
   if (!r.ok) {
     log.erlog(r.error);
     return r;
   }
   if (r.cancelled) {
     log.log("Saving cancelled.");
+  } else if (!r.outputCreated) {
+    log.slogR();
+    log.log("Nothing saved: the stream is damaged (" + r.damageText() + ").");
   } else {
     log.slogR();
     log.log(std::to_string(r.pidPackets) + " source packets saved. (" + core::Progress::clock(r.seconds) + ")");

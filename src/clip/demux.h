@@ -68,6 +68,8 @@ public:
   uint64_t pidPackets() const { return pidPackets_; }
   uint64_t lostSync() const { return lostSync_; }
   uint64_t damagedPes() const { return damaged_; }
+  // The stream ended inside a PES packet of the PID (written as far as it came).
+  bool endedInsidePes() const { return endedInside_; }
   bool cancelled() const { return cancelled_; }
   bool sinkFailed() const { return sinkFailed_; }
 
@@ -103,6 +105,7 @@ private:
   int32_t payloadLeft_ = 0;    // payload bytes the current held PES packet still expects
   std::vector<uint8_t> pes_;
   uint64_t damaged_ = 0;
+  bool endedInside_ = false;
   bool baseFound_ = false;
   uint32_t base_ = 0, pts_ = 0, dts_ = 0;
 };
@@ -116,8 +119,15 @@ struct DemuxResult {
   uint64_t trailingBytes = 0;   // bytes after the last whole source packet (ignored)
   double seconds = 0;
   uint64_t damagedPes = 0;      // PES packets dropped because packets of them were lost
+  bool endedInsidePes = false;  // the stream ended inside a PES packet of the PID
   bool outputCreated = false;   // the complete output file was put in place
   std::string error;
+  // The stream was not read whole: packets without a sync byte, PES packets dropped
+  // for lost packets, or a PES packet cut by the end of the stream. Bytes after the
+  // last whole source packet alone are no loss: no packet of the PID is in them.
+  bool damaged() const { return lostSync || damagedPes || endedInsidePes; }
+  // What was lost, for a message: "1 packet without sync, 2 damaged PES packets".
+  std::string damageText() const;
 };
 
 // Demultiplexes `pid` of `source` into `output`, written beside it and renamed over it
@@ -125,8 +135,10 @@ struct DemuxResult {
 // new file); `output` naming the source itself, by any path, is refused. Progress gets
 // position/total in packets and is polled for cancel after every read and at every PES
 // start of the PID; every 32768 packets the status line shows "Packet: ...".
+// With `writeDamaged` false a damaged stream (see DemuxResult::damaged) leaves no
+// output either: the run is ok, and outputCreated stays false.
 DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
-                  DemuxMode mode, core::Log& log, core::Progress* progress = nullptr);
+                  DemuxMode mode, core::Log& log, core::Progress* progress = nullptr, bool writeDamaged = true);
 
 // The same into memory, failing once the output would exceed `limit` bytes.
 DemuxResult demuxToMemory(const std::filesystem::path& source, uint32_t pid, DemuxMode mode, core::Bytes& out,
@@ -135,6 +147,6 @@ DemuxResult demuxToMemory(const std::filesystem::path& source, uint32_t pid, Dem
 // "Save PID": logs "", "Saving <name> ...", runs Demux and logs "Saving cancelled." or
 // "<n> source packets saved. (<elapsed>)". Returns the result.
 DemuxResult savePid(const std::filesystem::path& source, const std::string& outputName, uint32_t pid, DemuxMode mode,
-                    core::Log& log, core::Progress* progress = nullptr);
+                    core::Log& log, core::Progress* progress = nullptr, bool writeDamaged = true);
 
 }  // namespace morvex::clip

@@ -120,7 +120,7 @@ public:
   // Ends a run in progress or a paused trace; the interpreter is idle afterwards.
   void cancel();
 
-  // The "Start" button of the movie-object page. Begins the run as ExecComm does (the
+  // Starting a run ("Start"). Begins the run as ExecComm does (the
   // caller then calls run): a paused trace continues where it stopped; otherwise the
   // run starts at line 0, or at -1 when tracing (which executes nothing and presents
   // line 0 at once).

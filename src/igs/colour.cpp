@@ -38,44 +38,45 @@ PaletteTable id2pal(const Menu& menu, unsigned paletteId) {
   return PaletteTable{};
 }
 
-void resizeCache(Menu& menu) {
+void resizeCache(const Menu& menu, MenuPictures& pictures) {
   // Rows are filled on demand (a menu may have thousands of object ids and hundreds
   // of palettes, but only the pairs shown are ever coloured); here they only shrink.
-  menu.cache.resize(menu.objects.size());
-  for (auto& row : menu.cache)
+  pictures.cache.resize(menu.objects.size());
+  for (auto& row : pictures.cache)
     if (row.byPalette.size() > menu.palettes.size()) row.byPalette.resize(menu.palettes.size());
 }
 
-void invalidateObject(Menu& menu, unsigned objectId) {
-  if (objectId < menu.cache.size())
-    for (auto& slot : menu.cache[objectId].byPalette) slot.reset();
+void invalidateObject(MenuPictures& pictures, unsigned objectId) {
+  if (objectId >= pictures.cache.size()) return;
+  for (auto& slot : pictures.cache[objectId].byPalette) slot.reset();
+  pictures.cache[objectId].decoded.reset();
 }
 
-void invalidatePalette(Menu& menu, unsigned paletteId) {
-  for (auto& row : menu.cache)
+void invalidatePalette(MenuPictures& pictures, unsigned paletteId) {
+  for (auto& row : pictures.cache)
     if (paletteId < row.byPalette.size()) row.byPalette[paletteId].reset();
 }
 
-const RgbaImage& Obj2Pic(Menu& menu, unsigned objectId, unsigned paletteId, core::Log& log) {
+const RgbaImage& Obj2Pic(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId,
+                         core::Log& log) {
   if (objectId >= menu.objects.size()) {
-    menu.workPicture = RgbaImage{};
-    return menu.workPicture;
+    pictures.workPicture = RgbaImage{};
+    return pictures.workPicture;
   }
-  if (menu.cache.size() != menu.objects.size()) resizeCache(menu);
-  if (menu.cache[objectId].byPalette.size() != menu.palettes.size())
-    menu.cache[objectId].byPalette.resize(menu.palettes.size());
-  std::optional<RgbaImage>* slot =
-      paletteId < menu.cache[objectId].byPalette.size() ? &menu.cache[objectId].byPalette[paletteId] : nullptr;
+  if (pictures.cache.size() != menu.objects.size()) resizeCache(menu, pictures);
+  TObjectCache& row = pictures.cache[objectId];
+  if (row.byPalette.size() != menu.palettes.size()) row.byPalette.resize(menu.palettes.size());
+  std::optional<RgbaImage>* slot = paletteId < row.byPalette.size() ? &row.byPalette[paletteId] : nullptr;
   if (slot && *slot) {
-    menu.workPicture = **slot;
-    return menu.workPicture;
+    pictures.workPicture = **slot;
+    return pictures.workPicture;
   }
   log.slog("Decoding RLE pixel data and build bitmaps...", 1);
-  TIGobject& o = menu.objects[objectId];
-  if (!o.picture) rle_decode(menu, objectId, log);
+  const TIGobject& o = menu.objects[objectId];
+  if (!o.picture && !row.decoded) row.decoded = decodeObject(menu, objectId, log);
   const PaletteTable pal = id2pal(menu, paletteId);
-  const IndexedPicture& pic = *o.picture;
-  RgbaImage& img = menu.workPicture;
+  const IndexedPicture& pic = o.picture ? *o.picture : *row.decoded;
+  RgbaImage& img = pictures.workPicture;
   img.width = pic.width;
   img.height = pic.height;
   img.rgba.resize(pic.pixels.size() * 4);
@@ -93,10 +94,10 @@ const RgbaImage& Obj2Pic(Menu& menu, unsigned objectId, unsigned paletteId, core
   return img;
 }
 
-const RgbaImage& Obj2PicCr(Menu& menu, unsigned objectId, unsigned paletteId, int x1, int y1, int x2, int y2,
-                           core::Log& log) {
-  RgbaImage whole = Obj2Pic(menu, objectId, paletteId, log);
-  RgbaImage& img = menu.workPicture;
+const RgbaImage& Obj2PicCr(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId, int x1,
+                           int y1, int x2, int y2, core::Log& log) {
+  RgbaImage whole = Obj2Pic(menu, pictures, objectId, paletteId, log);
+  RgbaImage& img = pictures.workPicture;
   img.width = std::max(0, x2 - x1);
   img.height = std::max(0, y2 - y1);
   img.rgba.assign(size_t(img.width) * img.height * 4, 0);

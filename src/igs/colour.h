@@ -29,22 +29,24 @@ using PaletteTable = std::array<Rgbt, 256>;
 PaletteTable id2pal(const Menu& menu, unsigned paletteId);
 
 // The whole object coloured with a palette (alpha = the entry's T). The result is
-// the menu's shared working picture, valid until the next call; a copy stays in the
-// object's cache, so colouring the same pair again neither decodes nor converts.
-// An object id the menu does not have gives an empty picture.
-const RgbaImage& Obj2Pic(Menu& menu, unsigned objectId, unsigned paletteId, core::Log& log);
+// the shared working picture of `pictures`, valid until the next call; a copy stays
+// in the object's cache, so colouring the same pair again neither decodes nor
+// converts. An object without a decoded picture is decoded once into its cache row;
+// the menu is not changed. An object id the menu does not have gives an empty picture.
+const RgbaImage& Obj2Pic(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId,
+                         core::Log& log);
 // The rectangle (x1, y1) inclusive to (x2, y2) exclusive of the coloured object;
 // pixels outside the object are transparent black.
-const RgbaImage& Obj2PicCr(Menu& menu, unsigned objectId, unsigned paletteId, int x1, int y1, int x2, int y2,
-                           core::Log& log);
+const RgbaImage& Obj2PicCr(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId, int x1,
+                           int y1, int x2, int y2, core::Log& log);
 
-// Drops the cached coloured pictures of one object (after it is replaced), of one
-// palette (after it changes), or all of them.
-void invalidateObject(Menu& menu, unsigned objectId);
-void invalidatePalette(Menu& menu, unsigned paletteId);
-// Sizes the cache to one row per object; a row gets its palette slots when the object
-// is first coloured, and rows longer than the palette list are cut.
-void resizeCache(Menu& menu);
+// Drops the cached pictures of one object (after it is replaced), the coloured
+// pictures of one palette (after it changes), or all of them.
+void invalidateObject(MenuPictures& pictures, unsigned objectId);
+void invalidatePalette(MenuPictures& pictures, unsigned paletteId);
+// Sizes the cache to one row per object of the menu; a row gets its palette slots
+// when the object is first coloured, and rows longer than the palette list are cut.
+void resizeCache(const Menu& menu, MenuPictures& pictures);
 
 // The palette view shows the entries twice, as two 16 x 16 grids of 10-pixel cells
 // with corners at (11, 11) and (181, 11). The entry under a mouse position, or -1.

@@ -17,6 +17,7 @@ StreamMenu extractMenu(const std::filesystem::path& stream, uint16_t pid, core::
     return out;
   }
   out.ok = true;
+  if (r.damaged()) out.damage = r.damageText();
   return out;
 }
 
@@ -32,7 +33,11 @@ core::ReadResult loadMenuFromStream(const std::filesystem::path& stream, uint16_
   if (s.framed.empty())
     return core::ReadResult::refusal(core::ReadIssue::WrongKind, 0,
                                      name + ": no interactive composition on PID " + core::hexText(pid, 4));
-  return loadMNU(std::span<const uint8_t>(s.framed), name, menu, log, progress);
+  core::ReadResult res = loadMNU(std::span<const uint8_t>(s.framed), name, menu, log, progress);
+  // Units of the menu may have been in the packets the stream lost.
+  if (!s.damage.empty())
+    res.addPartial(core::ReadIssue::Malformed, 0, name + ": the stream is damaged (" + s.damage + ")");
+  return res;
 }
 
 namespace {

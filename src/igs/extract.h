@@ -19,6 +19,9 @@ struct StreamMenu {
   std::string error;
   uint64_t pidPackets = 0;  // source packets of the PID
   core::Bytes framed;       // the IG-framed units
+  // What the stream lost (packets without sync, dropped PES packets, a cut last
+  // packet), empty for a stream read whole: its menu is then read only in part.
+  std::string damage;
 };
 
 // The most IG data a stream's menu may hold. Interactive graphics of a disc take a few

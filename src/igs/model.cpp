@@ -9,12 +9,15 @@ void Menu::clear() {
   pageButtons.clear();
   objects.clear();
   palettes.clear();
-  cache.clear();
   inTime = 0;
   work.clear();
+  loaded = false;
+}
+
+void MenuPictures::clear() {
+  cache.clear();
   workPicture = RgbaImage{};
   encoded.clear();
-  loaded = false;
 }
 
 FrameRate frameRate(uint8_t code) {

@@ -169,9 +169,11 @@ struct TIGpalette {
   std::array<Rgbt, 256> rgbt{};
 };
 
-// Coloured pictures of one object, one slot per palette id.
+// Coloured pictures of one object, one slot per palette id, and the object's
+// run-length data decoded once when the object itself holds no decoded picture.
 struct TObjectCache {
   std::vector<std::optional<RgbaImage>> byPalette;
+  std::optional<IndexedPicture> decoded;
 };
 
 // The open menu: everything a load produces and the editors change.
@@ -180,21 +182,29 @@ struct Menu {
   std::vector<TPageButton> pageButtons;  // one per page
   std::vector<TIGobject> objects;
   std::vector<TIGpalette> palettes;
-  std::vector<TObjectCache> cache;  // one per object
   uint32_t inTime = 0;              // presentation time stamp of the first unit
   // The work store: composition page data and object run-length data as read; the
   // fragments locate their bytes here.
   core::Bytes work;
-  // Shared working picture returned by Obj2Pic / Obj2PicCr.
-  RgbaImage workPicture;
-  // Encoder output: the last object encoded.
-  core::Bytes encoded;
   // True once a composition was read (or a menu created): the menu can be shown.
   bool loaded = false;
 
   size_t objectCount() const { return objects.size(); }
   size_t paletteCount() const { return palettes.size(); }
   // Empties everything (the state before a load or a new menu).
+  void clear();
+};
+
+// The working state of colouring and encoding a menu's objects. It is kept beside a
+// menu, not in it, so reading, showing or exporting a menu never changes the menu.
+// Whoever shows a menu owns one, passes it to the edits that replace or delete
+// objects and palettes, and clears it when another menu is loaded.
+struct MenuPictures {
+  std::vector<TObjectCache> cache;  // one per object
+  // Shared working picture returned by Obj2Pic / Obj2PicCr.
+  RgbaImage workPicture;
+  // Encoder output: the last object encoded.
+  core::Bytes encoded;
   void clear();
 };
 

@@ -247,7 +247,7 @@ core::Bytes writePalettePng(const IndexedPicture& pic, const PaletteTable& colou
   return out;
 }
 
-std::optional<ImportResult> importObjectPng(Menu& menu, std::span<const uint8_t> bytes,
+std::optional<ImportResult> importObjectPng(Menu& menu, MenuPictures& pictures, std::span<const uint8_t> bytes,
                                             std::optional<unsigned> replaceObject,
                                             std::optional<unsigned> replacePalette, core::Log& log) {
   std::optional<PalettePng> png = readPalettePng(bytes);
@@ -270,7 +270,7 @@ std::optional<ImportResult> importObjectPng(Menu& menu, std::span<const uint8_t>
   r.paletteId = replacePalette ? *replacePalette : unsigned(menu.palettes.size());
   if (!replaceObject) menu.objects.emplace_back();
   if (!replacePalette) menu.palettes.emplace_back();
-  resizeCache(menu);
+  resizeCache(menu, pictures);
 
   TIGobject& o = menu.objects[r.objectId];
   o.id = uint16_t(r.objectId);
@@ -279,8 +279,8 @@ std::optional<ImportResult> importObjectPng(Menu& menu, std::span<const uint8_t>
   o.picture = std::move(png->picture);
   o.fragments.clear();
   o.numFragments = 0;
-  o.dataLength = uint32_t(rle_encode(menu, r.objectId));
-  invalidateObject(menu, r.objectId);
+  o.dataLength = uint32_t(rle_encode(menu, pictures, r.objectId));
+  invalidateObject(pictures, r.objectId);
 
   TIGpalette& pal = menu.palettes[r.paletteId];
   pal.id = uint16_t(r.paletteId);
@@ -292,16 +292,16 @@ std::optional<ImportResult> importObjectPng(Menu& menu, std::span<const uint8_t>
     pal.ycc[e] = rgb2ycc(c.r, c.g, c.b);
   }
   // Every object coloured with a replaced palette shows the new colours.
-  invalidatePalette(menu, r.paletteId);
+  invalidatePalette(pictures, r.paletteId);
   return r;
 }
 
-core::Bytes exportObjectPng(Menu& menu, unsigned objectId, unsigned paletteId, core::Log& log,
+core::Bytes exportObjectPng(const Menu& menu, unsigned objectId, unsigned paletteId, core::Log& log,
                             const std::string& software) {
   if (objectId >= menu.objects.size()) return {};
-  TIGobject& o = menu.objects[objectId];
-  if (!o.picture) rle_decode(menu, objectId, log);
-  return writePalettePng(*o.picture, id2pal(menu, paletteId), software);
+  const TIGobject& o = menu.objects[objectId];
+  if (o.picture) return writePalettePng(*o.picture, id2pal(menu, paletteId), software);
+  return writePalettePng(decodeObject(menu, objectId, log), id2pal(menu, paletteId), software);
 }
 
 std::string objectPngName(unsigned objectId, unsigned paletteId) {
@@ -371,7 +371,7 @@ bool savePalette(const Menu& menu, unsigned paletteId, const std::filesystem::pa
 
 // ---- Deleting -----------------------------------------------------------------------
 
-bool deleteObjects(Menu& menu, unsigned first, unsigned count, core::Log& log) {
+bool deleteObjects(Menu& menu, MenuPictures& pictures, unsigned first, unsigned count, core::Log& log) {
   if (count == 0 || first >= menu.objects.size()) return false;
   count = std::min<unsigned>(count, unsigned(menu.objects.size()) - first);
   for (unsigned id = first; id < first + count; ++id)
@@ -380,9 +380,9 @@ bool deleteObjects(Menu& menu, unsigned first, unsigned count, core::Log& log) {
       return false;
     }
   const unsigned last = first + count - 1;
-  resizeCache(menu);
+  resizeCache(menu, pictures);
   menu.objects.erase(menu.objects.begin() + first, menu.objects.begin() + first + count);
-  menu.cache.erase(menu.cache.begin() + first, menu.cache.begin() + first + count);
+  pictures.cache.erase(pictures.cache.begin() + first, pictures.cache.begin() + first + count);
   for (size_t i = first; i < menu.objects.size(); ++i) menu.objects[i].id = uint16_t(i);
   // References to the objects that moved up move with them.
   auto shift = [&](uint16_t& id) {
@@ -403,7 +403,7 @@ bool deleteObjects(Menu& menu, unsigned first, unsigned count, core::Log& log) {
   return true;
 }
 
-bool deletePalettes(Menu& menu, unsigned first, unsigned count, core::Log& log) {
+bool deletePalettes(Menu& menu, MenuPictures& pictures, unsigned first, unsigned count, core::Log& log) {
   if (menu.palettes.size() < 2) {
     log.erslog("Cannot delete palette. Remove all objects first.");
     return false;
@@ -422,10 +422,10 @@ bool deletePalettes(Menu& menu, unsigned first, unsigned count, core::Log& log) 
     }
   }
   const unsigned last = first + count - 1;
-  resizeCache(menu);
+  resizeCache(menu, pictures);
   menu.palettes.erase(menu.palettes.begin() + first, menu.palettes.begin() + first + count);
   for (size_t i = first; i < menu.palettes.size(); ++i) menu.palettes[i].id = uint16_t(i);
-  for (auto& row : menu.cache) {
+  for (auto& row : pictures.cache) {
     const size_t from = std::min<size_t>(first, row.byPalette.size());
     const size_t to = std::min<size_t>(size_t(first) + count, row.byPalette.size());
     row.byPalette.erase(row.byPalette.begin() + from, row.byPalette.begin() + to);
@@ -489,8 +489,9 @@ RgbaImage paletteViewPicture(const Menu& menu, unsigned paletteId, Rgb8 bg) {
   return img;
 }
 
-RgbaImage objectViewPicture(Menu& menu, unsigned objectId, unsigned paletteId, Rgb8 bg, core::Log& log) {
-  RgbaImage img = Obj2Pic(menu, objectId, paletteId, log);
+RgbaImage objectViewPicture(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId, Rgb8 bg,
+                            core::Log& log) {
+  RgbaImage img = Obj2Pic(menu, pictures, objectId, paletteId, log);
   for (size_t i = 0; i + 3 < img.rgba.size(); i += 4) {
     const unsigned a = img.rgba[i + 3];
     img.rgba[i] = uint8_t((img.rgba[i] * a + bg.r * (255 - a)) / 255);

@@ -53,11 +53,12 @@ struct ImportResult {
 // `replacePalette`). Refuses pictures larger than the video or not 8 bits per pixel
 // with "Not supported file format!". Entries without an opacity in the PNG are
 // opaque, as PNG defines it; entry 255 stays transparent black.
-std::optional<ImportResult> importObjectPng(Menu& menu, std::span<const uint8_t> png,
+// The pictures of the replaced object and palette are dropped from `pictures`.
+std::optional<ImportResult> importObjectPng(Menu& menu, MenuPictures& pictures, std::span<const uint8_t> png,
                                             std::optional<unsigned> replaceObject,
                                             std::optional<unsigned> replacePalette, core::Log& log);
 // The object as an 8-bit palette PNG coloured with a palette.
-core::Bytes exportObjectPng(Menu& menu, unsigned objectId, unsigned paletteId, core::Log& log,
+core::Bytes exportObjectPng(const Menu& menu, unsigned objectId, unsigned paletteId, core::Log& log,
                             const std::string& software = "Morvex");
 // "IGobject_" + object (4 hex digits) + "_pal_" + palette (2 hex digits).
 std::string objectPngName(unsigned objectId, unsigned paletteId);
@@ -78,19 +79,19 @@ bool savePalette(const Menu& menu, unsigned paletteId, const std::filesystem::pa
 // all reference first." while any of them is referenced. Objects after them move up
 // and take their new index as id, and the references to them in effects and buttons
 // move with them.
-bool deleteObjects(Menu& menu, unsigned first, unsigned count, core::Log& log);
+bool deleteObjects(Menu& menu, MenuPictures& pictures, unsigned first, unsigned count, core::Log& log);
 // Deletes `count` palettes from `first`. Refused with fewer than two palettes
 // ("Cannot delete palette. Remove all objects first.") or while any of them is
 // referenced ("Cannot delete palette. Remove all reference first."). Palette ids of
 // pages and effects above the deleted ones decrease by the number deleted.
-bool deletePalettes(Menu& menu, unsigned first, unsigned count, core::Log& log);
+bool deletePalettes(Menu& menu, MenuPictures& pictures, unsigned first, unsigned count, core::Log& log);
 
 // ---- Viewer pictures -------------------------------------------------------------
 // The palette by itself: 350 x 180 on the background, colours on the left and
 // opacities (white over the background) on the right.
 RgbaImage paletteViewPicture(const Menu& menu, unsigned paletteId, Rgb8 background);
 // The coloured object blended over the background.
-RgbaImage objectViewPicture(Menu& menu, unsigned objectId, unsigned paletteId, Rgb8 background, core::Log& log);
+RgbaImage objectViewPicture(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId, Rgb8 background, core::Log& log);
 // "Size: WxH,  Object: 0001,  Palette: 00,  RLE pixel data: 12,345 (67,890)".
 std::string objectInfoText(const TIGobject& o, unsigned paletteId);
 

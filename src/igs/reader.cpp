@@ -288,7 +288,6 @@ core::ReadResult loadMNU(std::span<const uint8_t> bytes, const std::string& file
                          " is not a menu segment and is left out");
     }
   }
-  menu.cache.assign(menu.objects.size(), TObjectCache{});
   // A file that simply stops between units, before its end segment, was cut short.
   if (!ended && res.complete() && !bytes.empty())
     res.addPartial(core::ReadIssue::EndsEarly, bytes.size(),

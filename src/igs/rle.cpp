@@ -121,23 +121,28 @@ core::Bytes encodeRuns(const IndexedPicture& pic) {
   return out;
 }
 
-void rle_decode(Menu& menu, unsigned objectId, core::Log& log) {
-  if (objectId >= menu.objects.size()) return;
-  TIGobject& o = menu.objects[objectId];
+IndexedPicture decodeObject(const Menu& menu, unsigned objectId, core::Log& log) {
+  if (objectId >= menu.objects.size()) return {};
+  const TIGobject& o = menu.objects[objectId];
   core::Bytes data;
   for (const auto& f : o.fragments) {
     if (size_t(f.pos) + f.len > menu.work.size()) continue;
     data.insert(data.end(), menu.work.begin() + f.pos, menu.work.begin() + f.pos + f.len);
   }
-  o.picture = decodeRuns(data, o.width, o.height, &log);
+  return decodeRuns(data, o.width, o.height, &log);
 }
 
-size_t rle_encode(Menu& menu, unsigned objectId) {
-  menu.encoded.clear();
+void rle_decode(Menu& menu, unsigned objectId, core::Log& log) {
+  if (objectId >= menu.objects.size()) return;
+  menu.objects[objectId].picture = decodeObject(menu, objectId, log);
+}
+
+size_t rle_encode(const Menu& menu, MenuPictures& pictures, unsigned objectId) {
+  pictures.encoded.clear();
   if (objectId >= menu.objects.size()) return 0;
   const TIGobject& o = menu.objects[objectId];
-  if (o.picture) menu.encoded = encodeRuns(*o.picture);
-  return menu.encoded.size();
+  if (o.picture) pictures.encoded = encodeRuns(*o.picture);
+  return pictures.encoded.size();
 }
 
 }  // namespace morvex::igs

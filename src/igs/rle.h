@@ -28,10 +28,12 @@ IndexedPicture decodeRuns(std::span<const uint8_t> data, uint16_t width, uint16_
 // several codes of at most 16383 pixels, each coded as a run of its own length.
 core::Bytes encodeRuns(const IndexedPicture& pic);
 
-// Decodes object `objectId` of the menu from its fragments in the work store (in
-// fragment order) into its decoded picture.
+// Object `objectId` of the menu decoded from its fragments in the work store (in
+// fragment order); an empty picture for an id the menu does not have.
+IndexedPicture decodeObject(const Menu& menu, unsigned objectId, core::Log& log);
+// Decodes object `objectId` into its decoded picture.
 void rle_decode(Menu& menu, unsigned objectId, core::Log& log);
-// Encodes the object's decoded picture into menu.encoded; returns its length.
-size_t rle_encode(Menu& menu, unsigned objectId);
+// Encodes the object's decoded picture into pictures.encoded; returns its length.
+size_t rle_encode(const Menu& menu, MenuPictures& pictures, unsigned objectId);
 
 }  // namespace morvex::igs

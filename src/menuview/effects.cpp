@@ -93,7 +93,7 @@ void PageView::DrawEffects(const igs::Teffectseq& seq) {
       // sequence is not drawn.
       if (!windowOf(seq, c) || !objectExists(c.objectId)) continue;
       if (c.cropped()) {
-        const igs::RgbaImage& pic = igs::Obj2PicCr(menu_, c.objectId, e.paletteId, c.cropX, c.cropY,
+        const igs::RgbaImage& pic = igs::Obj2PicCr(menu_, pictures_, c.objectId, e.paletteId, c.cropX, c.cropY,
                                                    c.cropX + c.cropWidth, c.cropY + c.cropHeight, log_);
         page_.blendRgba(pic.rgba.data(), pic.width, pic.height, c.x, c.y);
         markDirty(c.x, c.y, c.x + c.cropWidth, c.y + c.cropHeight);
@@ -140,13 +140,13 @@ void PageView::EffPreview(const igs::Teffectseq& seq, unsigned effect, unsigned 
   }
   if (!objectExists(c.objectId)) return;
   if (c.cropped()) {
-    const igs::RgbaImage& pic = igs::Obj2PicCr(menu_, c.objectId, e.paletteId, c.cropX, c.cropY,
+    const igs::RgbaImage& pic = igs::Obj2PicCr(menu_, pictures_, c.objectId, e.paletteId, c.cropX, c.cropY,
                                                c.cropX + c.cropWidth, c.cropY + c.cropHeight, log_);
     effectPicture_.blendRgba(pic.rgba.data(), pic.width, pic.height, c.x, c.y);
     if (options_.showButtonFrame)
       effectPicture_.frame(c.x, c.y, c.x + c.cropWidth, c.y + c.cropHeight, options_.colNormalButton);
   } else {
-    const igs::RgbaImage& pic = igs::Obj2Pic(menu_, c.objectId, e.paletteId, log_);
+    const igs::RgbaImage& pic = igs::Obj2Pic(menu_, pictures_, c.objectId, e.paletteId, log_);
     effectPicture_.blendRgba(pic.rgba.data(), pic.width, pic.height, c.x, c.y);
     if (options_.showButtonFrame)
       effectPicture_.frame(c.x, c.y, c.x + pic.width, c.y + pic.height, options_.colNormalButton);

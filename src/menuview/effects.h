@@ -1,5 +1,5 @@
 #pragma once
-// Texts and edits of the Effects sub-tab: the windows, effects and composition
+// Texts and edits of a page's effects: the windows, effects and composition
 // objects of a page's in- or out-effects, and the cropping values of one object.
 // Playing and previewing are PageView::DrawEffects and PageView::EffPreview.
 #include <array>
@@ -21,10 +21,10 @@ std::vector<std::array<std::string, 5>> compObjectRows(const igs::Teffect& effec
 // A duration in 90 kHz units as h:mm:ss.zzz.
 std::string durationText(uint32_t duration90k);
 
-// The "Crop" check box and the four number fields for a composition object.
+// The cropping of a composition object: whether it is cropped ("Crop") and the four values.
 struct CropFields {
-  bool cropped = false;  // check box (display only)
-  bool enabled = false;  // fields editable
+  bool cropped = false;  // shown, not edited here
+  bool enabled = false;  // the four values can be edited
   int x = 0, y = 0, width = 0, height = 0;
   bool operator==(const CropFields&) const = default;
 };

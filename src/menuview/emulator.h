@@ -49,7 +49,7 @@ public:
   PageView& view() { return view_; }
   hdmv::Interpreter& interpreter() { return interp_; }
 
-  // "Start" on the Menu tab.
+  // Starts the emulation ("Start").
   void start();
   // The navigation panel: "U", "D", "L", "R" and "Sel".
   void move(NavKey key);

@@ -169,9 +169,10 @@ void PageView::LoadBmps(int page) {
   const size_t count = menu_.objects.size();
   auto colour = [&](unsigned obj, unsigned pal) {
     if (obj >= count) return;
-    if (obj < menu_.cache.size() && pal < menu_.cache[obj].byPalette.size() && menu_.cache[obj].byPalette[pal])
+    if (obj < pictures_.cache.size() && pal < pictures_.cache[obj].byPalette.size() &&
+        pictures_.cache[obj].byPalette[pal])
       return;
-    igs::Obj2Pic(menu_, obj, pal, log_);
+    igs::Obj2Pic(menu_, pictures_, obj, pal, log_);
   };
   auto range = [&](uint16_t start, uint16_t end, unsigned pal) {
     // Ranges are capped at the object list: a garbage end id costs nothing.
@@ -192,10 +193,10 @@ void PageView::drawObject(unsigned objectId, unsigned paletteId, int x, int y) {
   // A picture already in the colour cache is drawn from there; only a first colouring
   // goes through Obj2Pic (which also fills the cache).
   const igs::RgbaImage* cached = nullptr;
-  if (objectId < menu_.cache.size() && paletteId < menu_.cache[objectId].byPalette.size() &&
-      menu_.cache[objectId].byPalette[paletteId])
-    cached = &*menu_.cache[objectId].byPalette[paletteId];
-  const igs::RgbaImage& pic = cached ? *cached : igs::Obj2Pic(menu_, objectId, paletteId, log_);
+  if (objectId < pictures_.cache.size() && paletteId < pictures_.cache[objectId].byPalette.size() &&
+      pictures_.cache[objectId].byPalette[paletteId])
+    cached = &*pictures_.cache[objectId].byPalette[paletteId];
+  const igs::RgbaImage& pic = cached ? *cached : igs::Obj2Pic(menu_, pictures_, objectId, paletteId, log_);
   page_.blendRgba(pic.rgba.data(), pic.width, pic.height, x, y);
   markDirty(x, y, x + pic.width, y + pic.height);
 }

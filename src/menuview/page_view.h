@@ -67,6 +67,9 @@ public:
   const std::vector<TButtonState>& states() const { return states_; }
   std::vector<TButtonState>& states() { return states_; }
   igs::Menu& menu() { return menu_; }
+  // The coloured pictures of the menu's objects. Edits that replace or delete objects
+  // or palettes take them; loading another menu into the view clears them.
+  igs::MenuPictures& pictures() { return pictures_; }
   hdmv::Registers& regs() { return regs_; }
   DisplayOptions& options() { return options_; }
   core::Log& log() { return log_; }
@@ -113,7 +116,7 @@ public:
   // Plays an effect sequence (in- or out-effects): its steps become frames.
   void DrawEffects(const igs::Teffectseq& seq);
 
-  // Effect preview picture (1920 x 1080) of the Effects sub-tab.
+  // Effect preview picture (1920 x 1080).
   const Image& effectPicture() const { return effectPicture_; }
   void resetEffectPicture();
   void EffPreview(const igs::Teffectseq& seq, unsigned effect, unsigned compObject);
@@ -161,6 +164,7 @@ private:
   unsigned paletteOfChoice() const;
 
   igs::Menu& menu_;
+  igs::MenuPictures pictures_;
   hdmv::Registers& regs_;
   DisplayOptions& options_;
   core::Log& log_;

@@ -1,6 +1,6 @@
 #pragma once
-// The texts the playlist tab shows: time texts, and the rows of every grid. The
-// desktop front end puts these strings into its grids; the command line prints them.
+// Playlist texts: time texts, and the rows of every table of a playlist. Front ends
+// show these strings as they are; the command line prints them.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -53,7 +53,7 @@ std::vector<Row> multiClipRows(const TSubPlayItem& s);
 // Mark grid row: number, type name, PlayItem reference, time, entry PID, duration.
 Row PLMline(const TMark& m, unsigned index);
 
-// The 33 user-operation check boxes: cbUO0..cbUO31 show bit n of the first mask word,
+// The 33 user-operation flags: cbUO0..cbUO31 are bit n of the first mask word,
 // cbUO2_30 bit 30 of the second.
 struct UOBox {
   std::string name;

@@ -63,8 +63,8 @@ std::string_view subPathTypeHint(unsigned type);
 std::span<const std::string_view> playbackTypeItems();  // "Sequential", "Random", "Shuffle"
 std::span<const std::string_view> markTypeItems();      // "entry-mark", "link point"
 
-// Hints of the user-operation check boxes: index n = bit n of the first mask word
-// (box cbUO<n>); uoMask2Hint() is the box for bit 30 of the second word.
+// Hints of the user-operation flags: index n = bit n of the first mask word
+// (flag cbUO<n>); uoMask2Hint() is the hint for bit 30 of the second word.
 std::string_view uoHint(unsigned bit);
 std::string_view uoMask2Hint();
 

@@ -18,11 +18,11 @@ namespace morvex::playlist {
 // Playback type from the list index (0 Sequential, 1 Random, 2 Shuffle).
 void setPlaybackType(TMPLS& m, unsigned listIndex);
 void setPlaybackCount(TMPLS& m, uint16_t count);
-// Stores both user-operation words (the check boxes are then redrawn from them).
+// Stores both user-operation words at once.
 void setcbUOs(TMPLS& m, uint32_t mask1, uint32_t mask2);
-// Check box cbUO<n>: sets or clears bit n of the first word.
+// User-operation flag cbUO<n>: sets or clears bit n of the first word.
 void setUOBit(TMPLS& m, unsigned bit, bool on);
-// Check box cbUO2_30: bit 30 of the second word.
+// User-operation flag cbUO2_30: bit 30 of the second word.
 void setUO2Bit30(TMPLS& m, bool on);
 // Leaving the second word's field keeps only bit 30: the word can hold no other bit.
 uint32_t uoMask2Accepted(uint32_t typed);

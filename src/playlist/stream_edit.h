@@ -53,7 +53,7 @@ bool setStreamField(TMPLS& m, unsigned playItem, StreamKind kind, unsigned index
 // The language list has no effect on picture-in-picture PG streams (returns false).
 bool setStreamLanguage(TMPLS& m, unsigned playItem, StreamKind kind, unsigned index, std::string_view code);
 
-// Which editors the stream tab shows for a stream of this kind and entry type.
+// Which fields of a stream entry can be edited for a stream of this kind and entry type.
 struct StreamEditors {
   bool entryType = false, mainPID = false, subPID = false, subPathId = false, subClipId = false;
   bool video = false;     // coding type, video format, frame rate

@@ -256,3 +256,59 @@ TEST(HonestResultsCli, NumbersAreReadStrictly) {
   Result decimalPid = run("menu extract " + q(dir / "s.m2ts") + " --pid 5120 -o " + q(dir / "e.mnu"));
   EXPECT_EQ(decimalPid.status, 0) << decimalPid.err;
 }
+
+// A stream that lost packets is a partial read for every command that takes a menu or
+// a PID out of it: exit 1, nothing written (an earlier output stays as it was) unless
+// --force, and the loss named on stderr.
+TEST(HonestResultsCli, DamagedStreamIsAPartialRead) {
+  TempDir dir;
+  igs::Menu m = igs::test::syntheticMenu(5);
+  core::NullLog log;
+  ASSERT_TRUE(igs::muxMenuToFile(m, dir / "good.m2ts", log));
+  const core::Bytes good = test::readFile(dir / "good.m2ts");
+  ASSERT_EQ(good.size() % 192, 0u);
+  auto pidAt = [&](size_t k) { return ((good[k * 192 + 5] & 0x1F) << 8) | good[k * 192 + 6]; };
+  auto startsPes = [&](size_t k) { return (good[k * 192 + 5] & 0x40) != 0; };
+  // A packet of the menu PID that continues a PES packet (not its first).
+  size_t inside = 0;
+  for (size_t k = 1; k < good.size() / 192 && !inside; ++k)
+    if (pidAt(k) == 0x1400 && !startsPes(k) && pidAt(k - 1) == 0x1400) inside = k;
+  ASSERT_GT(inside, 0u) << "the synthetic menu needs a PES packet longer than one packet";
+
+  core::Bytes noSync = good;
+  noSync[inside * 192 + 4] = 0x00;  // that packet loses its sync byte
+  test::writeFile(dir / "nosync.m2ts", noSync);
+  core::Bytes lost = good;  // that packet is gone: its PES packet misses a piece
+  lost.erase(lost.begin() + std::ptrdiff_t(inside * 192), lost.begin() + std::ptrdiff_t((inside + 1) * 192));
+  test::writeFile(dir / "lost.m2ts", lost);
+  core::Bytes cut(good.begin(), good.begin() + std::ptrdiff_t(inside * 192));  // the stream ends inside it
+  test::writeFile(dir / "cut.m2ts", cut);
+
+  const core::Bytes old = {'o', 'l', 'd'};
+  for (const char* name : {"nosync.m2ts", "lost.m2ts", "cut.m2ts"}) {
+    const fs::path in = dir / name;
+    test::writeFile(dir / "o.mnu", old);
+    Result demux = run("demux " + q(in) + " --pid 0x1400 -o " + q(dir / "o.mnu"));
+    EXPECT_EQ(demux.status, 1) << name << demux.out << demux.err;
+    EXPECT_NE(demux.err.find("the stream is damaged"), std::string::npos) << name << demux.err;
+    EXPECT_EQ(test::readFile(dir / "o.mnu"), old) << name;
+
+    Result extract = run("menu extract " + q(in) + " -o " + q(dir / "e.mnu"));
+    EXPECT_EQ(extract.status, 1) << name << extract.err;
+    EXPECT_FALSE(fs::exists(dir / "e.mnu")) << name;
+    Result dump = run("menu dump " + q(in));
+    EXPECT_EQ(dump.status, 1) << name << dump.err;
+    EXPECT_TRUE(dump.out.empty()) << name << dump.out;
+
+    // --force writes what was read, and the status still tells.
+    Result forced = run("demux --force " + q(in) + " --pid 0x1400 -o " + q(dir / "o.mnu"));
+    EXPECT_EQ(forced.status, 1) << name << forced.err;
+    EXPECT_NE(test::readFile(dir / "o.mnu"), old) << name;
+  }
+  // The stream as it was muxed demuxes whole, and the menu file reads back complete.
+  Result whole = run("demux " + q(dir / "good.m2ts") + " --pid 0x1400 -o " + q(dir / "o.mnu"));
+  EXPECT_EQ(whole.status, 0) << whole.err;
+  igs::Menu back;
+  EXPECT_TRUE(igs::loadMNU(dir / "o.mnu", back, log).complete());
+  EXPECT_EQ(back.ics.pages, m.ics.pages);
+}

@@ -153,7 +153,6 @@ inline Menu syntheticMenu(uint32_t seed = 1) {
     }
     m.palettes.push_back(pal);
   }
-  m.cache.resize(m.objects.size());
   return m;
 }
 

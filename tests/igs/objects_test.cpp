@@ -82,6 +82,7 @@ core::Bytes rgbPng(int w, int h) {
 TEST(ObjectPng, ExportImportRoundTripAndRefusals) {
   std::mt19937 rng(9);
   Menu m;
+  MenuPictures pics;
   newMenu(m);
   core::MemoryLog log;
   // A picture and palette of our own, written and imported as a new object.
@@ -98,7 +99,7 @@ TEST(ObjectPng, ExportImportRoundTripAndRefusals) {
   std::string raw(png.begin(), png.end());
   EXPECT_NE(raw.find(std::string("tEXtSoftware\0Morvex test", 24)), std::string::npos);
 
-  auto r = importObjectPng(m, png, std::nullopt, std::nullopt, log);
+  auto r = importObjectPng(m, pics, png, std::nullopt, std::nullopt, log);
   ASSERT_TRUE(r);
   EXPECT_EQ(r->objectId, 0u);
   EXPECT_EQ(r->paletteId, 0u);
@@ -118,27 +119,27 @@ TEST(ObjectPng, ExportImportRoundTripAndRefusals) {
   EXPECT_EQ(objectPngName(0x1A, 3), "IGobject_001A_pal_03");
 
   // Replacing object 0 and palette 0 drops the cached colourings of both.
-  Obj2Pic(m, 0, 0, log);
-  ASSERT_TRUE(m.cache[0].byPalette[0].has_value());
+  Obj2Pic(m, pics, 0, 0, log);
+  ASSERT_TRUE(pics.cache[0].byPalette[0].has_value());
   IndexedPicture pic2 = test::randomPicture(rng, 5, 5, 3);
-  ASSERT_TRUE(importObjectPng(m, writePalettePng(pic2, colours, "x"), 0u, 0u, log));
+  ASSERT_TRUE(importObjectPng(m, pics, writePalettePng(pic2, colours, "x"), 0u, 0u, log));
   EXPECT_EQ(m.objects.size(), 1u);
-  EXPECT_FALSE(m.cache[0].byPalette[0].has_value());
-  EXPECT_EQ(Obj2Pic(m, 0, 0, log).width, 5);
+  EXPECT_FALSE(pics.cache[0].byPalette[0].has_value());
+  EXPECT_EQ(Obj2Pic(m, pics, 0, 0, log).width, 5);
 
   // Too large for the video, or not 8 bits per pixel.
   m.ics.width = 720;
   m.ics.height = 480;
   IndexedPicture big{1920, 1080, std::vector<uint8_t>(1920 * 1080, 1)};
   core::MemoryLog log2;
-  EXPECT_FALSE(importObjectPng(m, writePalettePng(big, colours, "x"), std::nullopt, std::nullopt, log2));
+  EXPECT_FALSE(importObjectPng(m, pics, writePalettePng(big, colours, "x"), std::nullopt, std::nullopt, log2));
   EXPECT_EQ(log2.errorText, "Not supported file format!");
   core::MemoryLog log3;
-  EXPECT_FALSE(importObjectPng(m, rgbPng(4, 4), std::nullopt, std::nullopt, log3));
+  EXPECT_FALSE(importObjectPng(m, pics, rgbPng(4, 4), std::nullopt, std::nullopt, log3));
   EXPECT_EQ(log3.errorText, "Not supported file format!");
   core::Bytes broken = png;
   broken.resize(broken.size() / 2);
-  EXPECT_FALSE(importObjectPng(m, broken, std::nullopt, std::nullopt, log3));
+  EXPECT_FALSE(importObjectPng(m, pics, broken, std::nullopt, std::nullopt, log3));
   EXPECT_EQ(m.objects.size(), 1u);
   EXPECT_EQ(m.palettes.size(), 1u);
 
@@ -189,39 +190,40 @@ TEST(PaletteFiles, ActPxmlAndExtensions) {
 
 TEST(Deleting, ObjectsAndPalettesWithTheirRefusals) {
   Menu m = twoPages();
+  MenuPictures pics;
   core::MemoryLog log;
   TIGbutton& b = m.ics.pages[0].bogs[0].buttons[1];
   b.normalStart = 4;
   b.normalEnd = 6;
   b.selectedStart = 9;
-  EXPECT_FALSE(deleteObjects(m, 5, 1, log));
+  EXPECT_FALSE(deleteObjects(m, pics, 5, 1, log));
   EXPECT_EQ(log.errorText, "Cannot delete object. Remove all reference first.");
   // An unreferenced first object with a referenced one after it is refused too.
-  EXPECT_FALSE(deleteObjects(m, 3, 2, log));
+  EXPECT_FALSE(deleteObjects(m, pics, 3, 2, log));
   EXPECT_EQ(m.objects.size(), 12u);
-  ASSERT_TRUE(deleteObjects(m, 7, 2, log));
+  ASSERT_TRUE(deleteObjects(m, pics, 7, 2, log));
   ASSERT_EQ(m.objects.size(), 10u);
   EXPECT_EQ(m.objects[7].id, 7);
   EXPECT_EQ(m.ics.pages[0].bogs[0].buttons[1].selectedStart, 7);  // 9 moved up with its object
   EXPECT_EQ(m.ics.pages[0].bogs[0].buttons[1].normalEnd, 6);
   EXPECT_EQ(m.pageButtons[0][1].selectedStart, 7);
-  EXPECT_EQ(m.cache.size(), 10u);
+  EXPECT_EQ(pics.cache.size(), 10u);
 
   // Palettes: page 0 uses 0, page 1 uses 3 and an in-effect 3.
   m.ics.pages[1].paletteId = 3;
   Teffect e;
   e.paletteId = 3;
   m.ics.pages[1].effects[0].effects.push_back(e);
-  EXPECT_FALSE(deletePalettes(m, 0, 1, log));
+  EXPECT_FALSE(deletePalettes(m, pics, 0, 1, log));
   EXPECT_EQ(log.errorText, "Cannot delete palette. Remove all reference first.");
-  ASSERT_TRUE(deletePalettes(m, 1, 2, log));
+  ASSERT_TRUE(deletePalettes(m, pics, 1, 2, log));
   EXPECT_EQ(m.palettes.size(), 2u);
   EXPECT_EQ(m.palettes[1].id, 1);
   EXPECT_EQ(m.ics.pages[1].paletteId, 1);
   EXPECT_EQ(m.ics.pages[1].effects[0].effects[0].paletteId, 1);
   EXPECT_EQ(m.ics.pages[0].paletteId, 0);
   m.palettes.resize(1);
-  EXPECT_FALSE(deletePalettes(m, 0, 1, log));
+  EXPECT_FALSE(deletePalettes(m, pics, 0, 1, log));
   EXPECT_EQ(log.errorText, "Cannot delete palette. Remove all objects first.");
 }
 

@@ -213,9 +213,15 @@ TEST(MenuReader, CorruptPageCountsStayWithinTheData) {
   ASSERT_TRUE(loadMNU(ids, "test.mnu", m, log).usable());
   ASSERT_EQ(m.objects.size(), 65001u);
   ASSERT_EQ(m.palettes.size(), 256u);
-  for (const auto& row : m.cache) ASSERT_TRUE(row.byPalette.empty());
-  EXPECT_EQ(Obj2Pic(m, 65000, 255, log).rgba, (std::vector<uint8_t>{255, 255, 255, 255}));
-  EXPECT_EQ(m.cache[65000].byPalette.size(), 256u);
+  MenuPictures pics;
+  EXPECT_EQ(Obj2Pic(m, pics, 65000, 255, log).rgba, (std::vector<uint8_t>{255, 255, 255, 255}));
+  ASSERT_EQ(pics.cache.size(), 65001u);
+  EXPECT_EQ(pics.cache[65000].byPalette.size(), 256u);
+  for (size_t id = 0; id < 65000; ++id) ASSERT_TRUE(pics.cache[id].byPalette.empty()) << id;
+  // Colouring reads the menu, it does not change it: the decoded picture stays in the
+  // cache row, not in the object.
+  EXPECT_FALSE(m.objects[65000].picture.has_value());
+  EXPECT_TRUE(pics.cache[65000].decoded.has_value());
 }
 
 // Every real composition, framed as a menu-file unit, reads, writes and reads back

@@ -213,12 +213,12 @@ TEST(PageView, OverlayLabelsAndFramesUseStateColours) {
 TEST(PageView, PreloadColoursEveryObjectOfThePage) {
   ThreeButtons m;
   m.addSolidObject(3, 10, 10, kCyan);  // not used by the page
-  igs::resizeCache(m.menu);
+  igs::resizeCache(m.menu, m.view->pictures());
   m.view->LoadBmps(0);
   // Cache rows are filled on demand: a row holds a slot for a palette only once a
   // picture of that object has been coloured with it.
   auto coloured = [&](unsigned id) {
-    const auto& row = m.menu.cache[id].byPalette;
+    const auto& row = m.view->pictures().cache[id].byPalette;
     return !row.empty() && row[0].has_value();
   };
   for (unsigned id = 0; id < 3; ++id) EXPECT_TRUE(coloured(id)) << id;

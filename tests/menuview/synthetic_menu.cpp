@@ -69,7 +69,7 @@ void SyntheticMenu::finish() {
     for (igs::TBOG& g : p.bogs) g.numButtons = uint8_t(g.buttons.size());
     menu.pageButtons.push_back(igs::buildPageButtons(p));
   }
-  igs::resizeCache(menu);
+  igs::resizeCache(menu, view->pictures());
   view->selectPage(0);
   view->DelPage();
   view->takeFrames();
