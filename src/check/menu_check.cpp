@@ -136,7 +136,9 @@ void checkStreamMenus(std::vector<Finding>& out, const std::filesystem::path& fo
     Sink sink{file, out};
     for (const auto& p : r.problems)
       sink.addAt(Severity::Error, "menu.read.failed", p.offset, p.message);
-    if (r.usable()) checkMenu(out, file, menu, facts);
+    // A menu read only in part is reported once: what was read of it is no page
+    // layout to judge.
+    if (r.complete()) checkMenu(out, file, menu, facts);
   }
 }
 
@@ -146,7 +148,7 @@ void checkMenuFile(std::vector<Finding>& out, const std::filesystem::path& file,
   auto r = igs::loadMenuSource(file, menu, log);
   Sink sink{file.string(), out};
   for (const auto& p : r.problems) sink.addAt(Severity::Error, "menu.read.failed", p.offset, p.message);
-  if (r.usable()) checkMenu(out, file.string(), menu, facts);
+  if (r.complete()) checkMenu(out, file.string(), menu, facts);
 }
 
 }  // namespace morvex::check

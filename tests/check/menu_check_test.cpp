@@ -2,6 +2,7 @@
 // its own finding with its code and place.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "check/menu_check.h"

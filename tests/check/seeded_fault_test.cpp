@@ -4,6 +4,7 @@
 // the engine's readers and writers take no part in preparing them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>

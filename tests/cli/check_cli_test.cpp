@@ -2,6 +2,8 @@
 // filter, and the folder that cannot be checked.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "check/sample_disc.h"
