@@ -34,11 +34,11 @@ TEST(CliDemuxPids, SeveralPidsGiveTheFilesOfSingleRuns) {
     EXPECT_GT(fs::file_size(dir / "two" / n), 0u) << n;
   }
   // One -o for several PIDs, or a PID given twice, writes nothing.
-  r = runCli("demux " + shellQuote(dir / "s.m2ts") + " --pid 0x1100 --pid 0x1011 -o x.es", CliStderr::Merge, dir);
+  r = runCli("demux " + shellQuote(dir / "s.m2ts") + " --pid 0x1100 --pid 0x1011 -o x.es", CliStderr::Merge, dir.path());
   EXPECT_EQ(r.status, 2) << r.out;
-  r = runCli("demux " + shellQuote(dir / "s.m2ts") + " --pid 0x1011 --pid 0x1011", CliStderr::Merge, dir);
+  r = runCli("demux " + shellQuote(dir / "s.m2ts") + " --pid 0x1011 --pid 0x1011", CliStderr::Merge, dir.path());
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_FALSE(fs::exists(dir / "x.es"));
-  for (const auto& e : fs::directory_iterator(dir))
+  for (const auto& e : fs::directory_iterator(dir.path()))
     EXPECT_EQ(e.path().filename().string().find("PID1011"), std::string::npos) << e.path();
 }
