@@ -185,77 +185,108 @@ int resaveClip(const fs::path& in, const core::Bytes& bytes, const fs::path& out
 }
 
 struct DemuxArgs {
-  std::string stream, pid, mode, output;
+  std::string stream, mode, output;
+  std::vector<std::string> pids;
 };
 
+// The output name the clip information view would give a PID: clip, PID, stream type
+// and details of the ProgramInfo row; without clip information just clip and PID.
+std::string defaultDemuxName(const fs::path& stream, uint32_t pid, clip::DemuxMode mode) {
+  std::string clipName = stream.stem().string();
+  std::string type = clip::demuxOutputType(pid, mode, mode == clip::DemuxMode::Pes);
+  std::string pidText = core::hexText(pid, 4), typeText, details;
+  fs::path clpi = stream.parent_path().parent_path() / "CLIPINF" / (clipName + ".clpi");
+  core::Bytes bytes;
+  std::string err;
+  if (fs::exists(clpi) && core::readWholeFile(clpi, bytes, err)) {
+    core::NullLog quiet;
+    clip::TCLPI c;
+    if (clip::readCLPI(bytes, clpi.filename().string(), c, quiet).complete())
+      for (const auto& row : clip::programRows(c))
+        if (clip::pidFromText(row[1]) == pid)
+          return clip::demuxOutputName("", clipName, pidText, row[2], row[3], type);
+  }
+  return clipName + "_PID" + pidText + "." + type;
+}
+
 void runDemux(const DemuxArgs& a) {
-  auto parsed = core::parseNumber(a.pid);
-  if (!parsed) {
-    fail("--pid: not a number: " + a.pid, 2);
-    return;
-  }
-  if (*parsed > 0x1FFE) {
-    fail("--pid: not a stream PID: " + a.pid, 2);
-    return;
-  }
-  const uint32_t pid = uint32_t(*parsed);
-  clip::DemuxMode mode;
-  if (a.mode.empty()) mode = clip::chooseDemuxMode(pid, false, true, true);
-  else if (a.mode == "es") mode = clip::DemuxMode::Elementary;
-  else if (a.mode == "pes") mode = clip::DemuxMode::Pes;
-  else if (a.mode == "sup") mode = clip::DemuxMode::Subtitle;
-  else if (a.mode == "mnu") mode = clip::DemuxMode::Menu;
-  else {
-    fail("--mode: one of es, pes, sup, mnu", 2);
-    return;
+  std::vector<clip::DemuxTarget> targets;
+  for (const auto& text : a.pids) {
+    auto parsed = core::parseNumber(text);
+    if (!parsed) {
+      fail("--pid: not a number: " + text, 2);
+      return;
+    }
+    if (*parsed > 0x1FFE) {
+      fail("--pid: not a stream PID: " + text, 2);
+      return;
+    }
+    const uint32_t pid = uint32_t(*parsed);
+    clip::DemuxMode mode;
+    if (a.mode.empty()) mode = clip::chooseDemuxMode(pid, false, true, true);
+    else if (a.mode == "es") mode = clip::DemuxMode::Elementary;
+    else if (a.mode == "pes") mode = clip::DemuxMode::Pes;
+    else if (a.mode == "sup") mode = clip::DemuxMode::Subtitle;
+    else if (a.mode == "mnu") mode = clip::DemuxMode::Menu;
+    else {
+      fail("--mode: one of es, pes, sup, mnu", 2);
+      return;
+    }
+    targets.push_back({pid, mode, {}});
   }
   fs::path stream = a.stream;
-  std::string out = a.output;
-  if (out.empty()) {
-    // The name the clip information view would give: clip, PID, stream type and
-    // details of the ProgramInfo row; without clip information just clip and PID.
-    std::string clipName = stream.stem().string();
-    std::string type = clip::demuxOutputType(pid, mode, mode == clip::DemuxMode::Pes);
-    std::string pidText = core::hexText(pid, 4), typeText, details;
-    fs::path clpi = stream.parent_path().parent_path() / "CLIPINF" / (clipName + ".clpi");
-    core::Bytes bytes;
-    std::string err;
-    bool found = false;
-    if (fs::exists(clpi) && core::readWholeFile(clpi, bytes, err)) {
-      core::NullLog quiet;
-      clip::TCLPI c;
-      if (clip::readCLPI(bytes, clpi.filename().string(), c, quiet).complete())
-        for (const auto& row : clip::programRows(c))
-          if (clip::pidFromText(row[1]) == pid) {
-            typeText = row[2];
-            details = row[3];
-            found = true;
-            break;
-          }
-    }
-    out = found ? clip::demuxOutputName("", clipName, pidText, typeText, details, type)
-                : clipName + "_PID" + pidText + "." + type;
-  }
   ConsoleLog log;
   log.progressOnTerminal = true;
   core::Progress progress;
   // A damaged stream is a partial read: nothing is written unless --force says so.
-  clip::DemuxResult r = clip::savePid(stream, out, pid, mode, log, &progress, forced());
-  if (isatty(2)) std::cerr << '\n';
-  if (!r.ok) {
-    fail(r.error);  // an existing output was left as it was, and no part of a new one
-    return;
-  }
-  if (r.cancelled) {
-    exitStatus() = 1;
-    return;
-  }
-  if (r.damaged()) {
+  auto reportDamage = [&](const clip::DemuxResult& r) {
+    if (!r.damaged()) return;
     core::ReadResult read;
     read.addPartial(r.endedInsidePes ? core::ReadIssue::EndsEarly : core::ReadIssue::Malformed, 0,
                     core::displayPath(stream) + ": the stream is damaged (" + r.damageText() + ")");
     acceptRead(read);
+  };
+  if (targets.size() == 1) {
+    const std::string out = a.output.empty() ? defaultDemuxName(stream, targets[0].pid, targets[0].mode) : a.output;
+    clip::DemuxResult r = clip::savePid(stream, out, targets[0].pid, targets[0].mode, log, &progress, forced());
+    if (isatty(2)) std::cerr << '\n';
+    if (!r.ok) {
+      fail(r.error);  // an existing output was left as it was, and no part of a new one
+      return;
+    }
+    if (r.cancelled) {
+      exitStatus() = 1;
+      return;
+    }
+    reportDamage(r);
+    return;
   }
+  // Several PIDs: one read of the stream, each PID into the file named after it.
+  if (!a.output.empty()) {
+    fail("-o names one output; with several --pid each output is named after its PID", 2);
+    return;
+  }
+  for (auto& t : targets) t.output = defaultDemuxName(stream, t.pid, t.mode);
+  const auto results = clip::DemuxPids(stream, targets, log, &progress, forced());
+  if (isatty(2)) std::cerr << '\n';
+  for (size_t i = 0; i < results.size(); ++i) {
+    if (!results[i].ok) {
+      fail(results[i].error);  // no output of the run was put in place
+      return;
+    }
+    if (results[i].cancelled) {
+      fail("cancelled; nothing was written");
+      return;
+    }
+  }
+  bool damaged = false;
+  for (const auto& r : results) {
+    reportDamage(r);
+    damaged = damaged || r.damaged();
+  }
+  if (damaged && !forced()) return;  // every output was left as it was
+  for (size_t i = 0; i < results.size(); ++i)
+    std::cout << targets[i].output.string() << ": " << results[i].pidPackets << " source packets saved.\n";
 }
 
 struct FindArgs {
@@ -319,10 +350,12 @@ CommandRegistrar reg(50, [](CLI::App& app) {
       resaveClip,
   });
 
-  auto* demux = app.add_subcommand("demux", "Write one PID of a stream file as ES, PES, SUP or MNU");
+  auto* demux = app.add_subcommand("demux", "Write PIDs of a stream file as ES, PES, SUP or MNU (several in one pass)");
   static DemuxArgs args;
   demux->add_option("STREAM", args.stream, "stream file (.m2ts)")->required()->check(CLI::ExistingFile);
-  demux->add_option("--pid", args.pid, "PID, e.g. 0x1100")->required();
+  demux->add_option("--pid", args.pids, "PID, e.g. 0x1100; repeat for several PIDs in one pass")
+      ->required()
+      ->allow_extra_args(false);
   demux->add_option("--mode", args.mode, "es | pes | sup | mnu (default: sup for PG, mnu for IG, else es)");
   demux->add_option("-o,--output", args.output, "output file (default: named after the clip and stream)");
   demux->callback([] { runDemux(args); });

@@ -5,6 +5,8 @@
 #include <iostream>
 #include <map>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/output_guard.h"
 #include "cli/registry.h"
 #include "core/text.h"
@@ -110,12 +112,61 @@ struct DisasmArgs {
   int object = -1;
   std::string format = "lst";
   std::string output;
+  bool json = false;
 };
+
+// One movie object as JSON: its flags and its commands, each with the three words
+// and the command's text.
+nlohmann::json objectJson(const nav::Tmobject& o, size_t number) {
+  nlohmann::json j;
+  j["object"] = number;
+  j["resume"] = nav::resumeText(o.resumeIntentionFlag);
+  j["menuCall"] = nav::maskText(o.menuCallMask);
+  j["titleSearch"] = nav::maskText(o.titleSearchMask);
+  auto cmds = nlohmann::json::array();
+  for (size_t i = 0; i < o.commands.size(); ++i) {
+    const auto& c = o.commands[i];
+    const auto row = hdmv::comm2str(c, static_cast<int>(i), hdmv::CmdContext::MovieObject);
+    nlohmann::json k;
+    k["line"] = i;
+    k["opcode"] = hdmv::hexWord(c.opcode);
+    k["dst"] = hdmv::hexWord(c.dst);
+    k["src"] = hdmv::hexWord(c.src);
+    k["valid"] = hdmv::isValid(c.opcode);
+    k["text"] = row.cells[4];
+    cmds.push_back(std::move(k));
+  }
+  j["commands"] = std::move(cmds);
+  return j;
+}
+
+void writeText(const std::string& text, const std::string& output, const std::string& input) {
+  if (!output.empty()) {
+    if (outputIsAnInput(output, {input})) return;
+    std::string err;
+    if (!core::writeFileAtomic(output, core::Bytes(text.begin(), text.end()), err))
+      fail(core::displayPath(output) + ": " + err);
+    return;
+  }
+  std::cout << text;
+}
 
 void disasm(const DisasmArgs& a) {
   nav::TMOBJ mobj;
   if (!loadMovieObjects(a.file, mobj)) return;
   const auto& objects = mobj.movieObjects.objects;
+  if (a.json) {
+    if (a.format == "bin") {
+      fail("--json and --format bin exclude each other", 2);
+      return;
+    }
+    if (a.object >= 0 && !checkObject(mobj, a.object)) return;
+    auto arr = nlohmann::json::array();
+    for (size_t i = 0; i < objects.size(); ++i)
+      if (a.object < 0 || static_cast<size_t>(a.object) == i) arr.push_back(objectJson(objects[i], i));
+    writeText(arr.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", a.output, a.file);
+    return;
+  }
   if (a.object >= 0 || a.format == "bin") {
     if (a.object < 0) {
       fail("--format bin writes the program of one object: add --object N", 2);
@@ -172,6 +223,7 @@ struct RunArgs {
   uint64_t maxSteps = 1000000;
   RegOptionArgs regs;
   std::vector<std::string> sets;
+  bool json = false;
 };
 
 void runObject(const RunArgs& a) {
@@ -186,39 +238,66 @@ void runObject(const RunArgs& a) {
     if (!parseAssignment(s, regs)) return;
   const hdmv::Registers before = regs;
 
+  // With --json the events of the run are collected in order (traced lines and the
+  // interpreter's reports) and printed with the registers the run changed.
+  auto events = nlohmann::json::array();
   const auto& program = mobj.movieObjects.objects[static_cast<size_t>(a.object)].commands;
   hdmv::Interpreter it(regs);
   it.curLine = 0;
   it.ExecComm(program);
   uint64_t steps = 0;
   while (it.inProgress() && steps < a.maxSteps) {
-    if (a.trace && it.curLine >= 0 && static_cast<size_t>(it.curLine) < it.program().size())
-      std::cout << hdmv::traceText(it.program()[static_cast<size_t>(it.curLine)], it.curLine, hdmv::CmdContext::MovieObject)
-                << '\n';
+    if (a.trace && it.curLine >= 0 && static_cast<size_t>(it.curLine) < it.program().size()) {
+      const std::string t =
+          hdmv::traceText(it.program()[static_cast<size_t>(it.curLine)], it.curLine, hdmv::CmdContext::MovieObject);
+      if (a.json) events.push_back({{"kind", "trace"}, {"line", it.curLine}, {"text", t}});
+      else std::cout << t << '\n';
+    }
     it.run(1);
     ++steps;
     for (const auto& e : it.takeEvents())
-      if (e.kind == hdmv::RunEventKind::Report) std::cout << e.text << '\n';
+      if (e.kind == hdmv::RunEventKind::Report) {
+        if (a.json) events.push_back({{"kind", "report"}, {"text", e.text}});
+        else std::cout << e.text << '\n';
+      }
   }
-  if (it.inProgress()) {
-    std::cout << "Stopped after " << steps << " steps at line " << it.curLine << " (the program was still running)\n";
+  const bool stopped = it.inProgress();
+  const int32_t stopLine = it.curLine;
+  if (stopped) {
+    if (!a.json)
+      std::cout << "Stopped after " << steps << " steps at line " << it.curLine << " (the program was still running)\n";
     it.cancel();
     it.takeEvents();
   }
-  bool any = false;
+  auto changed = nlohmann::json::array();
+  std::vector<std::string> lines;
   for (int n = 0; n < hdmv::kPsrCount; ++n)
     if (regs.psr[n] != before.psr[n]) {
-      if (!any) std::cout << "Changed registers:\n";
-      any = true;
-      std::cout << "  " << registerLine("PSR", n, regs.psr[n]) << '\n';
+      changed.push_back({{"register", "PSR" + std::to_string(n)}, {"before", before.psr[n]}, {"after", regs.psr[n]}});
+      lines.push_back(registerLine("PSR", n, regs.psr[n]));
     }
   for (int n = 0; n < hdmv::kGprCount; ++n)
     if (regs.gpr[n] != before.gpr[n]) {
-      if (!any) std::cout << "Changed registers:\n";
-      any = true;
-      std::cout << "  " << registerLine("GPR", n, regs.gpr[n]) << '\n';
+      changed.push_back({{"register", "GPR" + std::to_string(n)}, {"before", before.gpr[n]}, {"after", regs.gpr[n]}});
+      lines.push_back(registerLine("GPR", n, regs.gpr[n]));
     }
-  if (!any) std::cout << "No register changed.\n";
+  if (a.json) {
+    nlohmann::json j;
+    j["object"] = a.object;
+    j["steps"] = steps;
+    j["stopped"] = stopped;
+    if (stopped) j["stoppedAtLine"] = stopLine;
+    j["events"] = std::move(events);
+    j["changed"] = std::move(changed);
+    std::cout << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    return;
+  }
+  if (lines.empty()) {
+    std::cout << "No register changed.\n";
+    return;
+  }
+  std::cout << "Changed registers:\n";
+  for (const auto& l : lines) std::cout << "  " << l << '\n';
 }
 
 CommandRegistrar reg(30, [](CLI::App& app) {
@@ -229,6 +308,7 @@ CommandRegistrar reg(30, [](CLI::App& app) {
   dis->add_option("--format", d.format, "lst (program list) or bin (12 bytes per command)")
       ->check(CLI::IsMember({"lst", "bin"}));
   dis->add_option("-o,--output", d.output, "write to this file instead of the terminal");
+  dis->add_flag("--json", d.json, "print the objects and their commands as JSON");
   dis->callback([] { disasm(d); });
 
   static RunArgs r;
@@ -236,6 +316,7 @@ CommandRegistrar reg(30, [](CLI::App& app) {
   run->add_option("MOBJ", r.file, "MovieObject.bdmv file")->required();
   run->add_option("--object", r.object, "movie object number (from 0)")->required();
   run->add_flag("--trace", r.trace, "print each line before it runs");
+  run->add_flag("--json", r.json, "print the run's events in order and the changed registers as JSON");
   run->add_option("--max-steps", r.maxSteps, "stop after this many commands (default 1000000)");
   addRegOptions(run, r.regs);
   run->add_option("--set", r.sets, "set a register before the run: GPR7=5, PSR10=0x1F")->take_all();

@@ -289,37 +289,52 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // The read loop shared by the file and the memory forms: whole source packets of the
 // source through the demultiplexer into `sink`. `res.error` is set on a read or sink
 // failure (`sinkError` names the output side).
-void demuxLoop(const std::filesystem::path& source, uint32_t pid, DemuxMode mode, core::Log& log,
-               core::Progress* progress, const PidDemuxer::Sink& sink, const std::function<std::string()>& sinkError,
-               DemuxResult& res) {
+// One PID's part of a run: its demultiplexer settings, where its output goes and how
+// a failed write is described.
+struct LoopTarget {
+  uint32_t pid;
+  DemuxMode mode;
+  PidDemuxer::Sink sink;
+  std::function<std::string()> sinkError;
+};
+
+// Reads the stream once and hands every chunk to each PID's demultiplexer in turn, so
+// extracting several PIDs costs one read of the file. `res` gets one result per target.
+void demuxLoopMany(const std::filesystem::path& source, const std::vector<LoopTarget>& targets, core::Log& log,
+                   core::Progress* progress, std::vector<DemuxResult>& res) {
+  res.assign(targets.size(), DemuxResult{});
   core::Progress localProgress;
   core::Progress* prog = progress ? progress : &localProgress;
   std::error_code ec;
   uint64_t size = std::filesystem::file_size(source, ec);
   FilePtr in(ec ? nullptr : std::fopen(source.c_str(), "rb"));
   if (!in) {
-    res.error = core::displayPath(source) + ": " + (ec ? ec.message() : std::strerror(errno));
+    const std::string e = core::displayPath(source) + ": " + (ec ? ec.message() : std::strerror(errno));
+    for (auto& r : res) r.error = e;
     return;
   }
   std::setvbuf(in.get(), nullptr, _IONBF, 0);
 
   const uint64_t total = size / kPacket;
-  res.trailingBytes = size % kPacket;
+  const uint64_t trailing = size % kPacket;
   bool cancelledBefore = prog->cancelled();
   prog->start(total);
   if (cancelledBefore) prog->cancel();
-  if (res.trailingBytes)
-    log.log("Ignoring " + std::to_string(res.trailingBytes) + " bytes after the last whole source packet.");
+  if (trailing)
+    log.log("Ignoring " + std::to_string(trailing) + " bytes after the last whole source packet.");
 
-  PidDemuxer dm(pid, mode, sink, &log, prog);
+  std::vector<std::unique_ptr<PidDemuxer>> dms;
+  for (const auto& t : targets) dms.push_back(std::make_unique<PidDemuxer>(t.pid, t.mode, t.sink, &log, prog));
   std::vector<uint8_t> chunk(kChunkPackets * kPacket);
   uint64_t done = 0, nextReport = kReportEvery;
-  bool readFailed = false;
-  while (done < total) {
+  bool readFailed = false, stopped = false;
+  while (done < total && !stopped) {
     size_t want = size_t(std::min<uint64_t>(kChunkPackets, total - done)) * kPacket;
     size_t got = std::fread(chunk.data(), 1, want, in.get());
     size_t packets = got / kPacket;
-    if (!dm.feed(chunk.data(), packets)) break;
+    for (auto& dm : dms)
+      if (!dm->feed(chunk.data(), packets)) stopped = true;
+    if (stopped) break;
     done += packets;
     prog->setPosition(done);
     if (done >= nextReport) {
@@ -332,23 +347,36 @@ void demuxLoop(const std::filesystem::path& source, uint32_t pid, DemuxMode mode
     }
     if (prog->cancelled()) break;
   }
-  dm.flush();
-  res.cancelled = dm.cancelled() || (prog->cancelled() && done < total);
-  res.packetsSeen = dm.packetsSeen();
-  res.pidPackets = dm.pidPackets();
-  res.lostSync = dm.lostSync();
-  res.damagedPes = dm.damagedPes();
-  res.endedInsidePes = dm.endedInsidePes();
-  res.seconds = prog->elapsedSeconds();
-  if (dm.sinkFailed()) {
-    res.error = sinkError();
-    return;
+  for (size_t i = 0; i < dms.size(); ++i) {
+    auto& dm = *dms[i];
+    auto& r = res[i];
+    dm.flush();
+    r.trailingBytes = trailing;
+    r.cancelled = dm.cancelled() || (prog->cancelled() && done < total);
+    r.packetsSeen = dm.packetsSeen();
+    r.pidPackets = dm.pidPackets();
+    r.lostSync = dm.lostSync();
+    r.damagedPes = dm.damagedPes();
+    r.endedInsidePes = dm.endedInsidePes();
+    r.seconds = prog->elapsedSeconds();
+    if (dm.sinkFailed()) {
+      r.error = targets[i].sinkError();
+      continue;
+    }
+    if (readFailed) {
+      r.error = core::displayPath(source) + ": read error after " + std::to_string(done) + " packets";
+      continue;
+    }
+    r.ok = true;
   }
-  if (readFailed) {
-    res.error = core::displayPath(source) + ": read error after " + std::to_string(done) + " packets";
-    return;
-  }
-  res.ok = true;
+}
+
+void demuxLoop(const std::filesystem::path& source, uint32_t pid, DemuxMode mode, core::Log& log,
+               core::Progress* progress, const PidDemuxer::Sink& sink, const std::function<std::string()>& sinkError,
+               DemuxResult& res) {
+  std::vector<DemuxResult> all;
+  demuxLoopMany(source, {LoopTarget{pid, mode, sink, sinkError}}, log, progress, all);
+  res = all.front();
 }
 }  // namespace
 
@@ -415,6 +443,55 @@ DemuxResult demuxToMemory(const std::filesystem::path& source, uint32_t pid, Dem
       },
       res);
   if (!res.ok) out.clear();
+  return res;
+}
+
+std::vector<DemuxResult> DemuxPids(const std::filesystem::path& source, const std::vector<DemuxTarget>& targets,
+                                   core::Log& log, core::Progress* progress, bool writeDamaged) {
+  std::vector<DemuxResult> res(targets.size());
+  if (targets.empty()) return res;
+  auto refuseAll = [&](const std::string& e) {
+    for (auto& r : res) r.error = e;
+    return res;
+  };
+  for (size_t i = 0; i < targets.size(); ++i) {
+    if (core::sameFile(source, targets[i].output))
+      return refuseAll(core::displayPath(targets[i].output) + ": the output file is the stream being read");
+    for (size_t k = 0; k < i; ++k) {
+      if (targets[k].pid == targets[i].pid) return refuseAll("PID " + core::hexText(targets[i].pid, 4) + " is given twice");
+      if (targets[k].output.lexically_normal() == targets[i].output.lexically_normal())
+        return refuseAll(core::displayPath(targets[i].output) + ": two PIDs would be written to this file");
+    }
+  }
+  std::vector<std::unique_ptr<core::AtomicFile>> files;
+  std::vector<std::string> errs(targets.size());
+  std::vector<LoopTarget> loop;
+  for (size_t i = 0; i < targets.size(); ++i) {
+    files.push_back(std::make_unique<core::AtomicFile>(targets[i].output));
+    if (!files.back()->open(errs[i])) return refuseAll(core::displayPath(targets[i].output) + ": " + errs[i]);
+  }
+  for (size_t i = 0; i < targets.size(); ++i)
+    loop.push_back({targets[i].pid, targets[i].mode,
+                    [f = files[i].get(), e = &errs[i]](const uint8_t* b, size_t n) { return f->write(b, n, *e); },
+                    [out = targets[i].output, e = &errs[i]] { return core::displayPath(out) + ": " + *e; }});
+  demuxLoopMany(source, loop, log, progress, res);
+  // All outputs or none: a failed or cancelled run leaves every existing output as it was.
+  const bool allOk = std::all_of(res.begin(), res.end(), [writeDamaged](const DemuxResult& r) {
+    return r.ok && !r.cancelled && (writeDamaged || !r.damaged());
+  });
+  if (!allOk) {
+    for (auto& f : files) f->discard();
+    return res;
+  }
+  for (size_t i = 0; i < targets.size(); ++i) {
+    std::string err;
+    if (!files[i]->commit(err)) {
+      res[i].ok = false;
+      res[i].error = core::displayPath(targets[i].output) + ": " + err;
+      continue;
+    }
+    res[i].outputCreated = true;
+  }
   return res;
 }
 

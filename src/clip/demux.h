@@ -140,6 +140,19 @@ struct DemuxResult {
 DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
                   DemuxMode mode, core::Log& log, core::Progress* progress = nullptr, bool writeDamaged = true);
 
+// Several PIDs in one read of the stream, each into its own output (written beside it
+// and renamed when the whole run is complete). A PID given twice, two PIDs with one
+// output, or an output naming the source is refused before anything is read; a failed
+// or cancelled run puts no output in place, and neither does a damaged stream unless
+// `writeDamaged` says so. One result per target, in order.
+struct DemuxTarget {
+  uint32_t pid = 0;
+  DemuxMode mode = DemuxMode::Elementary;
+  std::filesystem::path output;
+};
+std::vector<DemuxResult> DemuxPids(const std::filesystem::path& source, const std::vector<DemuxTarget>& targets,
+                                   core::Log& log, core::Progress* progress = nullptr, bool writeDamaged = true);
+
 // The same into memory, failing once the output would exceed `limit` bytes.
 DemuxResult demuxToMemory(const std::filesystem::path& source, uint32_t pid, DemuxMode mode, core::Bytes& out,
                           size_t limit, core::Log& log, core::Progress* progress = nullptr);

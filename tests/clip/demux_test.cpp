@@ -456,3 +456,69 @@ TEST(DemuxNaming, ModeAndOutputNameFollowTheRowAndOptions) {
             "00002_PID1011_AVC_1080p_23.976_16_9.vis");
 }
 
+
+TEST(DemuxMany, OnePassGivesEachPidWhatItsOwnRunGives) {
+  test::TempDir d;
+  SynthOptions o;
+  o.targetBytes = 1 << 20;
+  o.secondAudio = true;
+  std::string err;
+  ASSERT_TRUE(writeSyntheticStream(d / "s.m2ts", o, err)) << err;
+  const Bytes ts = test::readFile(d / "s.m2ts");
+  RefDemux ref(ts);
+
+  core::MemoryLog log;
+  const auto results = DemuxPids(d / "s.m2ts",
+                                 {{0x1100, DemuxMode::Elementary, d / "a.aus"},
+                                  {0x1101, DemuxMode::Elementary, d / "b.aus"},
+                                  {0x1400, DemuxMode::Menu, d / "m.mnu"}},
+                                 log);
+  ASSERT_EQ(results.size(), 3u);
+  for (const auto& r : results) {
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(r.outputCreated);
+    EXPECT_EQ(r.packetsSeen, ts.size() / 192);
+  }
+  EXPECT_EQ(test::readFile(d / "a.aus"), ref.elementary(0x1100));
+  EXPECT_EQ(test::readFile(d / "b.aus"), ref.elementary(0x1101));
+  EXPECT_NE(ref.elementary(0x1100), ref.elementary(0x1101));
+  EXPECT_EQ(test::readFile(d / "m.mnu"), ref.framed(0x1400, "IG", 0));
+  // The same as a run of its own.
+  core::MemoryLog log2;
+  ASSERT_TRUE(Demux(d / "s.m2ts", d / "single.aus", 0x1101, DemuxMode::Elementary, log2).ok);
+  EXPECT_EQ(test::readFile(d / "single.aus"), test::readFile(d / "b.aus"));
+  EXPECT_EQ(results[1].pidPackets, Demux(d / "s.m2ts", d / "single.aus", 0x1101, DemuxMode::Elementary, log2).pidPackets);
+}
+
+TEST(DemuxMany, RefusalsAndFailuresPutNoOutputInPlace) {
+  test::TempDir d;
+  SynthOptions o;
+  o.targetBytes = 256 << 10;
+  std::string err;
+  ASSERT_TRUE(writeSyntheticStream(d / "s.m2ts", o, err)) << err;
+  test::writeFile(d / "a.aus", {1, 2, 3});
+  core::MemoryLog log;
+  // A PID twice, one output twice, the stream as an output: refused, nothing touched.
+  for (const auto& targets : std::vector<std::vector<DemuxTarget>>{
+           {{0x1100, DemuxMode::Elementary, d / "a.aus"}, {0x1100, DemuxMode::Pes, d / "b.aus"}},
+           {{0x1100, DemuxMode::Elementary, d / "a.aus"}, {0x1011, DemuxMode::Elementary, d / "." / "a.aus"}},
+           {{0x1100, DemuxMode::Elementary, d / "a.aus"}, {0x1011, DemuxMode::Elementary, d / "s.m2ts"}}}) {
+    const auto r = DemuxPids(d / "s.m2ts", targets, log);
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_FALSE(r[0].ok);
+    EXPECT_FALSE(r[1].ok);
+    EXPECT_FALSE(r[0].error.empty());
+    EXPECT_EQ(test::readFile(d / "a.aus"), (Bytes{1, 2, 3}));
+    EXPECT_FALSE(std::filesystem::exists(d / "b.aus"));
+  }
+  // A cancelled run leaves the existing output and creates no other.
+  core::Progress cancel;
+  cancel.cancel();
+  const auto r = DemuxPids(d / "s.m2ts",
+                           {{0x1100, DemuxMode::Elementary, d / "a.aus"}, {0x1011, DemuxMode::Elementary, d / "v.vis"}},
+                           log, &cancel);
+  EXPECT_TRUE(r[0].cancelled || r[1].cancelled);
+  EXPECT_FALSE(r[0].outputCreated);
+  EXPECT_EQ(test::readFile(d / "a.aus"), (Bytes{1, 2, 3}));
+  EXPECT_FALSE(std::filesystem::exists(d / "v.vis"));
+}

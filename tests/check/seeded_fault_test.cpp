@@ -1,0 +1,349 @@
+// Copies of real discs (and of the demo disc) with one fault each: the checker must
+// report exactly that fault, with its code and place, and nothing else new. The faults
+// are written into the bytes directly, located by a small parser of its own here, so
+// the engine's readers and writers take no part in preparing them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+
+#include "check/checker.h"
+#include "check/menu_check.h"
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+using namespace morvex;
+using check::Finding;
+using core::Severity;
+
+namespace {
+
+uint32_t be32(const std::vector<uint8_t>& b, size_t at) {
+  return uint32_t(b.at(at)) << 24 | uint32_t(b.at(at + 1)) << 16 | uint32_t(b.at(at + 2)) << 8 | b.at(at + 3);
+}
+uint16_t be16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b.at(at) << 8 | b.at(at + 1)); }
+void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.at(at + i) = uint8_t(v >> (24 - 8 * i));
+}
+void put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
+  b.at(at) = uint8_t(v >> 8);
+  b.at(at + 1) = uint8_t(v);
+}
+
+std::string at(uint64_t offset) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "offset $%08llX", static_cast<unsigned long long>(offset));
+  return buf;
+}
+
+// Movie-object commands: where each lies in the file.
+struct Cmd {
+  size_t object, line, pos;
+  uint32_t opcode, dst, src;
+};
+std::vector<Cmd> commands(const std::vector<uint8_t>& mobj) {
+  std::vector<Cmd> out;
+  const size_t objects = be16(mobj, 48);
+  size_t p = 50;
+  for (size_t o = 0; o < objects; ++o) {
+    const size_t n = be16(mobj, p + 2);
+    p += 4;
+    for (size_t l = 0; l < n; ++l, p += 12) out.push_back({o, l, p, be32(mobj, p), be32(mobj, p + 4), be32(mobj, p + 8)});
+  }
+  return out;
+}
+
+// The PlayItems' start positions in a playlist.
+std::vector<size_t> playItems(const std::vector<uint8_t>& mpls) {
+  std::vector<size_t> out;
+  const size_t start = be32(mpls, 8);
+  const size_t n = be16(mpls, start + 6);
+  size_t p = start + 10;
+  for (size_t i = 0; i < n; ++i) {
+    out.push_back(p);
+    p += 2 + be16(mpls, p);
+  }
+  return out;
+}
+
+// Writes a changed file and, when the disc keeps one, its BACKUP copy, so that only
+// the fault itself is new.
+void writeBoth(const fs::path& bdmv, const std::string& rel, const std::vector<uint8_t>& bytes) {
+  test::writeFile(bdmv / rel, bytes);
+  if (fs::exists(bdmv / "BACKUP" / rel)) test::writeFile(bdmv / "BACKUP" / rel, bytes);
+}
+
+struct Expected {
+  Severity severity;
+  std::string code, file, location;
+};
+
+std::string describe(const std::vector<Finding>& v) {
+  std::ostringstream s;
+  for (const auto& f : v)
+    s << "  " << check::severityName(f.severity) << ' ' << f.code << ' ' << f.file << " [" << f.location << "] "
+      << f.message << '\n';
+  return s.str();
+}
+
+// A copy of a disc folder; `fault` changes it and says what the checker should add.
+// Returns false when the fault does not apply to this disc.
+using Fault = std::function<bool(const fs::path& bdmv, std::vector<Expected>& expected)>;
+
+class SeededFault : public ::testing::Test {
+protected:
+  // Applies `fault` to a fresh copy of `disc`; checks that the findings the fault adds
+  // are exactly the expected ones. Returns whether the fault applied.
+  bool seed(const fs::path& disc, const std::string& name, const Fault& fault) {
+    test::TempDir tmp;
+    const fs::path copy = tmp / "BDMV";
+    fs::copy(disc, copy, fs::copy_options::recursive);
+    const auto before = check::checkDisc(copy);
+    EXPECT_TRUE(before.checked);
+    std::vector<Expected> expected;
+    if (!fault(copy, expected)) return false;
+    const auto after = check::checkDisc(copy);
+    std::vector<Finding> added;
+    for (const auto& f : after.findings)
+      if (std::find(before.findings.begin(), before.findings.end(), f) == before.findings.end()) added.push_back(f);
+    std::vector<Expected> missing;
+    for (const auto& e : expected) {
+      auto it = std::find_if(added.begin(), added.end(), [&](const Finding& f) {
+        return f.severity == e.severity && f.code == e.code && f.file == e.file && f.location == e.location;
+      });
+      if (it == added.end())
+        missing.push_back(e);
+      else
+        added.erase(it);
+    }
+    for (const auto& e : missing)
+      ADD_FAILURE() << disc << " / " << name << ": not reported: " << e.code << " " << e.file << " [" << e.location
+                    << "]";
+    EXPECT_TRUE(added.empty()) << disc << " / " << name << ": reported besides the fault:\n" << describe(added);
+    return true;
+  }
+
+  static std::vector<Fault> faults();
+  static std::vector<std::string> faultNames();
+};
+
+std::optional<std::string> firstPlaylist(const fs::path& bdmv, const std::function<bool(const std::vector<uint8_t>&)>& ok) {
+  std::vector<fs::path> files;
+  for (const auto& e : fs::directory_iterator(bdmv / "PLAYLIST")) files.push_back(e.path());
+  std::sort(files.begin(), files.end());
+  for (const auto& f : files)
+    if (ok(test::readFile(f))) return f.filename().string();
+  return std::nullopt;
+}
+
+const std::vector<std::pair<std::string, Fault>>& allFaults() {
+  static const std::vector<std::pair<std::string, Fault>> list = {
+      {"playlist deleted",
+       [](const fs::path& d, std::vector<Expected>& exp) {
+         const auto cmds = commands(test::readFile(d / "MovieObject.bdmv"));
+         auto plays = [](const Cmd& c) {
+           return c.opcode == 0x22800000u || c.opcode == 0x42810000u || c.opcode == 0x42C10000u ||
+                  c.opcode == 0x42820000u || c.opcode == 0x42C20000u;
+         };
+         for (const auto& c : cmds) {
+           char name[16];
+           std::snprintf(name, sizeof name, "%05u.mpls", c.dst);
+           if (!plays(c) || !fs::exists(d / "PLAYLIST" / name)) continue;
+           fs::remove(d / "PLAYLIST" / name);
+           fs::remove(d / "BACKUP" / "PLAYLIST" / name);
+           for (const auto& o : cmds)
+             if (plays(o) && o.dst == c.dst)
+               exp.push_back({Severity::Error, "mobj.command.playlist-missing", "MovieObject.bdmv",
+                              "object " + std::to_string(o.object) + ", line " + std::to_string(o.line)});
+           return true;
+         }
+         return false;
+       }},
+      {"PlayItem to a missing clip",
+       [](const fs::path& d, std::vector<Expected>& exp) {
+         auto pl = firstPlaylist(d, [](const auto& b) { return !playItems(b).empty(); });
+         if (!pl) return false;
+         auto b = test::readFile(d / "PLAYLIST" / *pl);
+         const size_t p = playItems(b)[0];
+         std::copy_n("99999", 5, b.begin() + p + 2);
+         writeBoth(d, "PLAYLIST/" + *pl, b);
+         exp.push_back({Severity::Error, "mpls.playitem.clip-missing", "PLAYLIST/" + *pl, "PlayItem 0"});
+         return true;
+       }},
+      {"mark to a missing PlayItem",
+       [](const fs::path& d, std::vector<Expected>& exp) {
+         auto pl = firstPlaylist(d, [](const auto& b) { return be16(b, be32(b, 12) + 4) > 0; });
+         if (!pl) return false;
+         auto b = test::readFile(d / "PLAYLIST" / *pl);
+         put16(b, be32(b, 12) + 6 + 2, 0x7FFF);
+         writeBoth(d, "PLAYLIST/" + *pl, b);
+         exp.push_back({Severity::Error, "mpls.mark.playitem-out-of-range", "PLAYLIST/" + *pl, "mark 0"});
+         return true;
+       }},
+      {"mark past its PlayItem",
+       [](const fs::path& d, std::vector<Expected>& exp) {
+         auto pl = firstPlaylist(d, [](const auto& b) {
+           const size_t m = be32(b, 12);
+           return be16(b, m + 4) > 0 && be16(b, m + 8) < playItems(b).size();
+         });
+         if (!pl) return false;
+         auto b = test::readFile(d / "PLAYLIST" / *pl);
+         const size_t m = be32(b, 12) + 6;
+         const size_t item = playItems(b)[be16(b, m + 2)];
+         put32(b, m + 4, be32(b, item + 18) + 45000);  // one second after the PlayItem's out time
+         writeBoth(d, "PLAYLIST/" + *pl, b);
+         exp.push_back({Severity::Warning, "mpls.mark.time-outside-playitem", "PLAYLIST/" + *pl, "mark 0"});
+         return true;
+       }},
+      {"PlayList length too long",
+       [](const fs::path& d, std::vector<Expected>& exp) {
+         auto pl = firstPlaylist(d, [](const auto& b) { return be32(b, 12) > be32(b, 8); });
+         if (!pl) return false;
+         auto b = test::readFile(d / "PLAYLIST" / *pl);
+         const size_t s = be32(b, 8);
+         put32(b, s, be32(b, s) + 16);
+         writeBoth(d, "PLAYLIST/" + *pl, b);
+         exp.push_back({Severity::Error, "mpls.section.overlaps", "PLAYLIST/" + *pl, at(s)});
+         return true;
+       }},
+      {"bytes after the last section",
+       [](const fs::path& d, std::vector<Expected>& exp) {
+         auto pl = firstPlaylist(d, [](const auto&) { return true; });
+         if (!pl) return false;
+         auto b = test::readFile(d / "PLAYLIST" / *pl);
+         const size_t size = b.size();
+         b.resize(size + 7, 0xAB);
+         writeBoth(d, "PLAYLIST/" + *pl, b);
+         exp.push_back({Severity::Warning, "mpls.trailing-bytes", "PLAYLIST/" + *pl, at(size)});
+         return true;
+       }},
+      {"forbidden command",
+       [](const fs::path& d, std::vector<Expected>& exp) {
+         auto b = test::readFile(d / "MovieObject.bdmv");
+         const auto cmds = commands(b);
+         if (cmds.empty()) return false;
+         put32(b, cmds[0].pos, 0x22840000u);  // Link PI: only a button may use it
+         test::writeFile(d / "MovieObject.bdmv", b);
+         exp.push_back({Severity::Error, "mobj.command.forbidden", "MovieObject.bdmv", "object 0, line 0"});
+         exp.push_back({Severity::Warning, "backup.differs", "MovieObject.bdmv", at(cmds[0].pos)});
+         return true;
+       }},
+      {"invalid command",
+       [](const fs::path& d, std::vector<Expected>& exp) {
+         auto b = test::readFile(d / "MovieObject.bdmv");
+         const auto cmds = commands(b);
+         if (cmds.empty()) return false;
+         const auto& c = cmds.back();
+         put32(b, c.pos, 0xFFFFFFFFu);
+         writeBoth(d, "MovieObject.bdmv", b);
+         exp.push_back({Severity::Error, "mobj.command.invalid", "MovieObject.bdmv",
+                        "object " + std::to_string(c.object) + ", line " + std::to_string(c.line)});
+         return true;
+       }},
+      {"GoTo past the end",
+       [](const fs::path& d, std::vector<Expected>& exp) {
+         auto b = test::readFile(d / "MovieObject.bdmv");
+         const auto cmds = commands(b);
+         if (cmds.empty()) return false;
+         put32(b, cmds[0].pos, 0x20810000u);
+         put32(b, cmds[0].pos + 4, 5000);
+         put32(b, cmds[0].pos + 8, 0);
+         writeBoth(d, "MovieObject.bdmv", b);
+         exp.push_back({Severity::Error, "mobj.command.goto-out-of-range", "MovieObject.bdmv", "object 0, line 0"});
+         return true;
+       }},
+      {"Jump Title to a missing title",
+       [](const fs::path& d, std::vector<Expected>& exp) {
+         auto b = test::readFile(d / "MovieObject.bdmv");
+         const auto idx = test::readFile(d / "index.bdmv");
+         const size_t titles = be16(idx, be32(idx, 8) + 4 + 24);
+         const auto cmds = commands(b);
+         if (cmds.empty()) return false;
+         const auto& c = cmds[cmds.size() / 2];
+         put32(b, c.pos, 0x21810000u);
+         put32(b, c.pos + 4, uint32_t(titles + 1));
+         put32(b, c.pos + 8, 0);
+         writeBoth(d, "MovieObject.bdmv", b);
+         exp.push_back({Severity::Error, "mobj.command.title-missing", "MovieObject.bdmv",
+                        "object " + std::to_string(c.object) + ", line " + std::to_string(c.line)});
+         return true;
+       }},
+      {"title to a missing movie object",
+       [](const fs::path& d, std::vector<Expected>& exp) {
+         auto b = test::readFile(d / "index.bdmv");
+         const size_t t0 = be32(b, 8) + 4 + 24 + 2;
+         if (be16(b, t0 - 2) == 0 || (b[t0] >> 6) != 1) return false;  // no titles, or title 1 is not HDMV
+         put16(b, t0 + 6, 0xFFF0);
+         writeBoth(d, "index.bdmv", b);
+         exp.push_back({Severity::Error, "index.title.object-missing", "index.bdmv", "title 1"});
+         return true;
+       }},
+      {"BACKUP copy differs",
+       [](const fs::path& d, std::vector<Expected>& exp) {
+         auto b = test::readFile(d / "BACKUP" / "index.bdmv");
+         if (b.size() < 41) return false;
+         b[40] ^= 0x5A;
+         test::writeFile(d / "BACKUP" / "index.bdmv", b);
+         exp.push_back({Severity::Warning, "backup.differs", "index.bdmv", at(40)});
+         return true;
+       }},
+  };
+  return list;
+}
+
+}  // namespace
+
+TEST_F(SeededFault, EachFaultOnFixtureDiscsIsReportedAloneWithItsPlace) {
+  MORVEX_REQUIRE_FIXTURES();
+  const auto discs = test::fixtureDiscs();
+  ASSERT_FALSE(discs.empty());
+  for (const auto& [name, fault] : allFaults()) {
+    int applied = 0;
+    // Four discs of different makers are enough to meet each fault in several layouts.
+    for (size_t i = 0; i < discs.size(); i += std::max<size_t>(1, discs.size() / 4))
+      if (seed(discs[i], name, fault)) ++applied;
+    EXPECT_GT(applied, 0) << name << " applied to no disc";
+  }
+}
+
+#ifdef MORVEX_MAKE_DEMO_PATH
+namespace {
+
+// The demo disc, generated afresh.
+fs::path makeDemo(const test::TempDir& tmp) {
+  const fs::path bdmv = tmp / "demo" / "BDMV";
+  const std::string cmd = std::string("'") + MORVEX_MAKE_DEMO_PATH + "' '" + bdmv.string() + "' >/dev/null 2>&1";
+  EXPECT_EQ(std::system(cmd.c_str()), 0);
+  return bdmv;
+}
+
+}  // namespace
+
+TEST_F(SeededFault, EachFaultOnTheDemoDisc) {
+  test::TempDir tmp;
+  const fs::path demo = makeDemo(tmp);
+  ASSERT_TRUE(fs::exists(demo / "index.bdmv"));
+  for (const auto& [name, fault] : allFaults()) EXPECT_TRUE(seed(demo, name, fault)) << name;
+
+  // The clip whose stream file is present: its packet count must match the file.
+  std::string clip;
+  for (const auto& e : fs::directory_iterator(demo / "CLIPINF"))
+    if (fs::exists(demo / "STREAM" / (e.path().stem().string() + ".m2ts"))) clip = e.path().stem().string();
+  ASSERT_FALSE(clip.empty());
+  EXPECT_TRUE(seed(demo, "stream longer than its packet count", [&](const fs::path& d, std::vector<Expected>& exp) {
+    std::ofstream f(d / "STREAM" / (clip + ".m2ts"), std::ios::binary | std::ios::app);
+    f << std::string(192 * 3, '\0');
+    exp.push_back({Severity::Error, "clpi.clipinfo.packet-count", "CLIPINF/" + clip + ".clpi", at(56)});
+    return true;
+  }));
+  EXPECT_TRUE(seed(demo, "stream file missing", [&](const fs::path& d, std::vector<Expected>& exp) {
+    fs::remove(d / "STREAM" / (clip + ".m2ts"));
+    exp.push_back({Severity::Warning, "clpi.stream-missing", "CLIPINF/" + clip + ".clpi", "ClipInfo"});
+    return true;
+  }));
+}
+#endif
