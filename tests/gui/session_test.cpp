@@ -330,7 +330,7 @@ private slots:
     QTest::mouseClick(exec->startButton(), Qt::LeftButton);
     QVERIFY(exec->running());
     QTest::qWait(50);
-    QVERIFY(w->statusLine()->panelText(0).startsWith("Running"));
+    QCOMPARE(w->statusLine()->panelText(0), QString("Running the program... (Cancel stops it)"));
     const int32_t stopped = w->context().interp.curLine;
     QTest::mouseClick(w->findChild<QPushButton*>("bCancel"), Qt::LeftButton);
     QVERIFY(!exec->running());
@@ -390,6 +390,52 @@ private slots:
     QTest::mouseClick(w->findChild<QPushButton*>("bReadBDMV"), Qt::LeftButton);
     QVERIFY(w->session().isLoaded());
     QCOMPARE(QDir(w->context().dialogFolder()).canonicalPath(), QDir(folder).canonicalPath());
+  }
+
+  // Choosing a folder asks about unsaved changes only when a read follows (Auto Read
+  // on); Cancel then keeps both the loaded disc and the folder it came from on screen.
+  void folderChoiceAsksOnlyWhenItReads() {
+    test::TempDir tmp;
+    const auto first = threeObjectDisc(tmp.path() / "first");
+    const auto second = guitest::writeDisc(tmp.path() / "second", guitest::makeIndex(1, 1),
+                                           guitest::makeMobj({{cmd(kAdd, 5, 5)}}));
+    auto w = guitest::startWindow(argFor(first));
+    auto& s = w->session();
+    BdmvTab* tab = w->bdmvTab();
+    auto* dir = w->findChild<QLineEdit*>("eBDMVdir");
+    const QString firstShown = dir->text();
+    clickRow(w->findChild<QTableWidget*>("sgObject"), 0);
+    QTest::keyClick(w->findChild<QComboBox*>("cbResume"), Qt::Key_Down);
+    QVERIFY(s.movieObjects.modified());
+    bool asked = false;
+
+    // Auto Read off: the folder is only shown, nothing is read, nobody is asked.
+    w->context().settings.autoRead = false;
+    answerUnsaved(QMessageBox::Discard, &asked);
+    tab->folderChosen(QString::fromStdString((tmp.path() / "second").string()));
+    QTest::qWait(10);
+    QVERIFY(!asked);
+    QCOMPARE(dir->text(), QString::fromStdString(second.string()) + "/");
+    QVERIFY(s.movieObjects.modified());
+    QCOMPARE(s.movieObjects.model.movieObjects.objects.size(), size_t(3));
+    dir->setText(firstShown);
+
+    // Auto Read on, Cancel: the loaded disc, its change and its folder stay.
+    w->context().settings.autoRead = true;
+    answerUnsaved(QMessageBox::Cancel, &asked);
+    tab->folderChosen(QString::fromStdString((tmp.path() / "second").string()));
+    QVERIFY(asked);
+    QCOMPARE(dir->text(), firstShown);
+    QVERIFY(s.movieObjects.modified());
+    QCOMPARE(int(s.movieObjects.model.movieObjects.objects[0].resumeIntentionFlag), 1);
+
+    // Discard: the other disc is read, asked once.
+    answerUnsaved(QMessageBox::Discard, &asked);
+    tab->folderChosen(QString::fromStdString((tmp.path() / "second").string()));
+    QVERIFY(asked);
+    QCOMPARE(s.movieObjects.model.movieObjects.objects.size(), size_t(1));
+    QVERIFY(!s.anyModified());
+    QCOMPARE(dir->text(), QString::fromStdString(second.string()) + "/");
   }
 
   void extensionDataShowsOnlyPresentBytes() {

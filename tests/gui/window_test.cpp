@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QSettings>
 #include <QStandardPaths>
@@ -327,6 +328,50 @@ private slots:
     QVERIFY(!QFile::exists(base + "/mime/packages/morvex-mnu.xml"));
     QDir(base + "/mime").removeRecursively();
     QDir(base + "/applications").removeRecursively();
+  }
+
+  // The program itself, run twice in a scratch environment: an ordinary run makes no
+  // "Morvex-XXXXXX" folder in the temporary folder; a screenshot run keeps its
+  // settings in such a folder (none reach the user's configuration) and removes it.
+  void temporaryFolderOnlyForScreenshots() {
+#ifndef MORVEX_APP
+    QSKIP("the program is not built beside the tests");
+#else
+    test::TempDir scratch;
+    const QString root = QString::fromStdString(scratch.path().string());
+    for (const char* d : {"tmp", "cfg", "home"}) QDir().mkpath(root + "/" + d);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TMPDIR", root + "/tmp");
+    env.insert("XDG_CONFIG_HOME", root + "/cfg");
+    env.insert("HOME", root + "/home");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    auto temporaries = [&] {
+      return QDir(root + "/tmp").entryList({"Morvex-*"}, QDir::Dirs | QDir::NoDotAndDotDot);
+    };
+
+    QProcess plain;
+    plain.setProcessEnvironment(env);
+    plain.start(MORVEX_APP, {});
+    QVERIFY(plain.waitForStarted(10000));
+    // Long enough for the window to be up, even on the sanitizer build.
+    QTest::qWait(3000);
+    QCOMPARE(plain.state(), QProcess::Running);
+    const QStringList duringPlainRun = temporaries();
+    plain.kill();
+    plain.waitForFinished(10000);
+    QVERIFY2(duringPlainRun.isEmpty(), qPrintable(duringPlainRun.join(", ")));
+
+    QProcess shots;
+    shots.setProcessEnvironment(env);
+    shots.start(MORVEX_APP, {"--screenshots", root + "/shots"});
+    QVERIFY(shots.waitForFinished(120000));
+    QCOMPARE(shots.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(shots.exitCode(), 0);
+    QCOMPARE(QDir(root + "/shots").entryList({"*.png"}, QDir::Files).size(), qsizetype(TabCount));
+    QVERIFY2(temporaries().isEmpty(), qPrintable(temporaries().join(", ")));
+    const QStringList configured = QDir(root + "/cfg").entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    QVERIFY2(configured.isEmpty(), qPrintable(configured.join(", ")));
+#endif
   }
 
   void aboutTabShowsTextPictureAndChangeLog() {

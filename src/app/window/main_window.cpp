@@ -47,7 +47,7 @@ QString versionText() { return QStringLiteral(MORVEX_VERSION); }
 
 MainWindow::MainWindow(QStringList arguments, QWidget* parent) : QMainWindow(parent), arguments_(std::move(arguments)) {
   setObjectName("MainForm");
-  // Step 1: the window title and the application title.
+  // The bare program name until start-up adds the version (and a read disc its label).
   titleBase_ = "Morvex";
   updateTitle();
   QApplication::setApplicationDisplayName(QString());
@@ -221,32 +221,32 @@ void MainWindow::showEvent(QShowEvent* e) {
 void MainWindow::startUp() {
   if (startedUp_) return;
   startedUp_ = true;
-  // Steps 2 and 3 belong to the menu tabs, which prepare themselves when they land.
-  // Step 4: hide the navigate and execute panels; show the BDMV tab.
+  // The window opens on the BDMV tab with the navigate and execute panels hidden
+  // until a tab's rules ask for them.
   navigate_->hide();
   exec_->hide();
   tabs_->setCurrentIndex(TabBdmv);
-  // Step 5: the About text is loaded by the About tab from the resources.
-  // Step 6: read the settings.
+  // The stored settings, and the Options tab showing them.
   readSettings();
   options_->loadFromSettings();
   applyWindowGeometry();
-  // Step 7: file associations.
+  // Keep the file associations the user asked for pointing at this program.
   if (ctx_.settings.associateBDMV) registerFileType(FileType::Bdmv, QApplication::applicationFilePath());
   if (ctx_.settings.associateMNU) registerFileType(FileType::Mnu, QApplication::applicationFilePath());
-  // Steps 8 to 11: 8.3 names and the display options are read from the settings
-  // where they are used; the sound group starts hidden.
+  // The sound group stays hidden until a disc with sound.bdmv is read; the other
+  // display options are read from the settings where they are used.
   bdmv_->startUp();
-  // Step 12.
+  // The status line starts at "Ready.".
   log().slogR();
-  // Step 14: reset the player registers.
+  // The player registers start from their power-on values.
   statusTab_->resetRegisters();
-  // Step 16: the version in the title.
+  // The version in the title from now on.
   titleBase_ = "Morvex v" + versionText();
   updateTitle();
-  // Step 18: the command line, or "Auto Read".
+  // A file or folder on the command line is read; otherwise the stored folder is
+  // shown, and read when "Auto Read" is on.
   handleCommandLine();
-  // Step 19.
+  // The buttons and panels of the tab now current.
   applyTabRules();
   Q_EMIT startUpFinished();
 }

@@ -1,0 +1,403 @@
+#include "bdmv/index_group.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "extdata/ext_data_editor.h"
+#include "nav/nav_edit.h"
+#include "widgets/grid.h"
+
+namespace morvex::app {
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+// Typing in the content provider field is one undo step until another edit.
+constexpr int kMergeContent = 1;
+
+}  // namespace
+
+IndexGroup::IndexGroup(AppContext& ctx, DiscEdits& edit, QWidget* parent)
+    : QGroupBox("index.bdmv", parent), ctx_(ctx), edit_(edit) {
+  setObjectName("gbIndex");
+  buildUi();
+  setEnabled(false);
+}
+
+void IndexGroup::buildUi() {
+  auto* il = new QGridLayout(this);
+  il->setVerticalSpacing(3);
+  il->addWidget(new QLabel("Content provider", this), 0, 0);
+  content_ = new QLineEdit(this);
+  content_->setObjectName("eContent");
+  content_->setMaxLength(32);
+  il->addWidget(content_, 0, 1, 1, 4);
+  // Column captions of the First Playback and Top Menu lists.
+  const char* const fpbCaptions[] = {"Object type", "Playback type", "Movie object", "BD-J object"};
+  for (int c = 0; c < 4; ++c) {
+    auto* cap = new QLabel(fpbCaptions[c], this);
+    cap->setObjectName(QString("lFpbCaption%1").arg(c));
+    il->addWidget(cap, 1, c + 1);
+  }
+  fpbOn_ = new QCheckBox("First Playback", this);
+  fpbOn_->setObjectName("cbFPBon");
+  fpbOn_->setToolTip("First playback on/off");
+  fpbType_ = makeList("cbFPBtype", {"HDMV", "BD-J"}, "", this);
+  fpbPbType_ = makeList("cbFPBTitlePBtype", {"Movie", "Interactive"}, "", this);
+  fpbObject_ = makeList("cbFPBObject", {}, "", this);
+  fpbFile_ = makeList("cbFPBFile", {}, "", this);
+  il->addWidget(fpbOn_, 2, 0);
+  il->addWidget(fpbType_, 2, 1);
+  il->addWidget(fpbPbType_, 2, 2);
+  il->addWidget(fpbObject_, 2, 3);
+  il->addWidget(fpbFile_, 2, 4);
+  tmOn_ = new QCheckBox("Top Menu (0)", this);
+  tmOn_->setObjectName("cbTMon");
+  tmType_ = makeList("cbTMtype", {"HDMV", "BD-J"}, "", this);
+  tmObject_ = makeList("cbTMObject", {}, "", this);
+  tmFile_ = makeList("cbTMFile", {}, "", this);
+  il->addWidget(tmOn_, 3, 0);
+  il->addWidget(tmType_, 3, 1);
+  il->addWidget(tmObject_, 3, 3);
+  il->addWidget(tmFile_, 3, 4);
+  const int cw = QFontMetrics(font()).horizontalAdvance("Interactive") + 16;
+  titles_ = makeTable("sgTitles", {"No.", "object t.", "title search", "playback t.", "OID/file"},
+                      {QFontMetrics(font()).horizontalAdvance("0000") + 10, cw * 3 / 4, cw, cw}, this);
+  titles_->setToolTip("Titles");
+  titles_->setSelectionMode(QAbstractItemView::ContiguousSelection);
+  il->addWidget(titles_, 4, 0, 1, 5);
+  il->setRowStretch(4, 1);
+  // The selected title's details, each list under its caption.
+  auto* td = new QGridLayout();
+  td->setVerticalSpacing(0);
+  td->setHorizontalSpacing(8);
+  titleNo_ = makeList("cbTitleNo", {}, "Title", this);
+  titleOT_ = makeList("cbTitleOT", {"HDMV", "BD-J"}, "Object type", this);
+  titleAT_ = makeList("cbTitleAT", {"Permitted", "Prohibited1", "Prohibited2"}, "Title search", this);
+  titlePBT_ = makeList("cbTitlePBT", {"Movie", "Interactive"}, "Playback type", this);
+  titleOID_ = makeList("cbTitleOID", {}, "Movie object", this);
+  titleFN_ = makeList("cbTitleFN", {}, "BD-J object file", this);
+  const char* const titleCaptions[] = {"Title", "Object type", "Title search", "Playback type", "Movie object",
+                                       "BD-J object"};
+  int col = 0;
+  for (QComboBox* c : {titleNo_, titleOT_, titleAT_, titlePBT_, titleOID_, titleFN_}) {
+    auto* cap = new QLabel(titleCaptions[col], this);
+    cap->setObjectName(QString("lTitleCaption%1").arg(col));
+    td->addWidget(cap, 0, col);
+    td->addWidget(c, 1, col);
+    ++col;
+  }
+  td->setColumnStretch(col, 1);
+  il->addLayout(td, 5, 0, 1, 5);
+  auto* tr = new QHBoxLayout();
+  titleIns_ = new QPushButton("+", this);
+  titleIns_->setObjectName("bbTiins");
+  titleIns_->setToolTip("Insert title");
+  titleDel_ = new QPushButton("-", this);
+  titleDel_->setObjectName("bbTidel");
+  titleDel_->setToolTip("Delete title");
+  for (QPushButton* b : {titleIns_, titleDel_}) b->setFixedWidth(28);
+  titleCount_ = new QLabel(this);
+  titleCount_->setObjectName("lTitleCount");
+  indExt_ = new QLabel("no ExtensionData()", this);
+  indExt_->setObjectName("lIndExtDat");
+  indExtEdit_ = new QPushButton("Edit", this);
+  indExtEdit_->setObjectName("bIndExDatEdit");
+  tr->addWidget(titleIns_);
+  tr->addWidget(titleDel_);
+  tr->addWidget(titleCount_);
+  tr->addStretch(1);
+  tr->addWidget(indExt_);
+  tr->addWidget(indExtEdit_);
+  il->addLayout(tr, 6, 0, 1, 5);
+
+  // Typing (and the field's own undo) edits the model; consecutive typing is one step.
+  connect(content_, &QLineEdit::textChanged, this, [this](const QString& t) {
+    if (filling_) return;
+    edit_("Content provider", [&] { ix().contentProviderData = t.left(32).toStdString(); }, kMergeContent);
+  });
+  // The details follow the current title however it changes (click or keyboard).
+  connect(titles_, &QTableWidget::currentCellChanged, this, [this](int r, int, int pr) {
+    if (!filling_ && r != pr) selectTitle(r);
+  });
+  connect(titles_, &QTableWidget::cellDoubleClicked, this, [this](int r) {
+    const auto& ts = ix().indexes.titles;
+    if (r >= 0 && r < int(ts.size()) && !ts[size_t(r)].isHdmv())
+      Q_EMIT itemWanted(ItemRef{ItemKind::BdjObject, q(ts[size_t(r)].bdjFileName)});
+  });
+  connect(titleNo_, &QComboBox::activated, this, [this](int i) { showTitleDetails(i); });
+  auto titleEdit = [this](QComboBox* box, auto apply) {
+    connect(box, &QComboBox::activated, this, [this, apply](int entry) {
+      const int i = titleNo_->currentIndex();
+      auto& ts = ix().indexes.titles;
+      if (filling_ || i < 0 || i >= int(ts.size())) return;
+      edit_("Title " + QString::number(i + 1), [&] { apply(ts[size_t(i)], entry); });
+      refreshTitleRow(i);
+      showTitleDetails(i);
+    });
+  };
+  titleEdit(titleOT_, [](nav::TTitle& t, int e) { t.objectType = uint8_t(e + 1); });
+  titleEdit(titleAT_, [](nav::TTitle& t, int e) { t.accessType = nav::accessTypeFromEntry(e); });
+  titleEdit(titlePBT_, [](nav::TTitle& t, int e) { t.playbackType = uint8_t(e); });
+  titleEdit(titleOID_, [](nav::TTitle& t, int e) { t.objectId = uint16_t(e); });
+  connect(titleFN_, &QComboBox::activated, this, [this](int) {
+    const int i = titleNo_->currentIndex();
+    auto& ts = ix().indexes.titles;
+    if (i < 0 || i >= int(ts.size())) return;
+    edit_("Title " + QString::number(i + 1),
+          [&] { ts[size_t(i)].bdjFileName = titleFN_->currentText().left(5).toStdString(); });
+    refreshTitleRow(i);
+  });
+  connect(fpbOn_, &QCheckBox::clicked, this, [this](bool on) {
+    edit_("First Playback", [&] {
+      if (on) ix().indexes.firstPlayback.objectType = uint8_t(fpbType_->currentIndex() + 1);
+      nav::setFirstPlaybackOn(ix(), on, uint16_t(std::max(0, fpbObject_->currentIndex())));
+    });
+    showFirstPlaybackTopMenu();
+    refreshCount();
+  });
+  connect(tmOn_, &QCheckBox::clicked, this, [this](bool on) {
+    edit_("Top Menu", [&] {
+      if (on) ix().indexes.topMenu.objectType = uint8_t(tmType_->currentIndex() + 1);
+      nav::setTopMenuOn(ix(), on, uint16_t(std::max(0, tmObject_->currentIndex())));
+    });
+    showFirstPlaybackTopMenu();
+    refreshCount();
+  });
+  connect(fpbType_, &QComboBox::activated, this, [this](int e) {
+    edit_("First Playback", [&] { ix().indexes.firstPlayback.objectType = uint8_t(e + 1); });
+    showFirstPlaybackTopMenu();
+  });
+  connect(tmType_, &QComboBox::activated, this, [this](int e) {
+    edit_("Top Menu", [&] { ix().indexes.topMenu.objectType = uint8_t(e + 1); });
+    showFirstPlaybackTopMenu();
+  });
+  connect(fpbPbType_, &QComboBox::activated, this,
+          [this](int e) { edit_("First Playback", [&] { ix().indexes.firstPlayback.playbackType = uint8_t(e); }); });
+  connect(fpbObject_, &QComboBox::activated, this, [this](int e) {
+    edit_("First Playback", [&] { ix().indexes.firstPlayback.objectId = uint16_t(e); });
+    if (ix().indexes.firstPlayback.isHdmv()) Q_EMIT objectWanted(e);
+  });
+  connect(tmObject_, &QComboBox::activated, this, [this](int e) {
+    edit_("Top Menu", [&] { ix().indexes.topMenu.objectId = uint16_t(e); });
+    if (ix().indexes.topMenu.isHdmv()) Q_EMIT objectWanted(e);
+  });
+  connect(titleIns_, &QPushButton::clicked, this, &IndexGroup::insertTitle);
+  connect(titleDel_, &QPushButton::clicked, this, &IndexGroup::deleteTitles);
+  titles_->installEventFilter(this);
+  connect(indExtEdit_, &QPushButton::clicked, this, &IndexGroup::editExtensionData);
+}
+
+bool IndexGroup::eventFilter(QObject* o, QEvent* e) {
+  if (o == titles_ && e->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    const auto mods = k->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (mods == Qt::NoModifier && k->key() == Qt::Key_Insert) {
+      insertTitle();
+      return true;
+    }
+    if (mods == Qt::NoModifier && k->key() == Qt::Key_Delete) {
+      deleteTitles();
+      return true;
+    }
+  }
+  return QGroupBox::eventFilter(o, e);
+}
+
+void IndexGroup::clear() {
+  filling_ = true;
+  titles_->clearContents();
+  titles_->setRowCount(1);
+  for (QComboBox* c : {titleNo_, titleOID_, titleFN_, fpbObject_, fpbFile_, tmObject_, tmFile_}) c->clear();
+  indExtEdit_->setEnabled(false);
+  filling_ = false;
+  refreshCount();
+}
+
+void IndexGroup::showRead(const QStringList& objects) {
+  filling_ = true;
+  content_->setText(q(ix().contentProviderData));
+  QStringList bdj;
+  for (const auto& n : ctx_.session.disc().bdjObjects) bdj << q(n);
+  for (QComboBox* c : {fpbFile_, tmFile_, titleFN_}) {
+    c->clear();
+    c->addItems(bdj);
+  }
+  filling_ = false;
+  fillTitles();
+  objectsChanged(objects);
+  setEnabled(ctx_.session.indexRead());
+  indExtEdit_->setEnabled(ctx_.session.indexRead());
+  updateExtDataLabel();
+  refreshCount();
+}
+
+void IndexGroup::showAfterUndo(const QStringList& objects) {
+  const int t = titles_->currentRow();
+  filling_ = true;
+  content_->setText(q(ix().contentProviderData));
+  filling_ = false;
+  fillTitles();
+  setObjectNames(objects);
+  showFirstPlaybackTopMenu();
+  updateExtDataLabel();
+  refreshCount();
+  const int nt = int(ix().indexes.titles.size());
+  if (nt > 0) showTitleDetails(std::clamp(t, 0, nt - 1));
+}
+
+void IndexGroup::setObjectNames(const QStringList& objects) {
+  const bool was = filling_;
+  filling_ = true;
+  for (QComboBox* c : {fpbObject_, tmObject_, titleOID_}) {
+    const int cur = c->currentIndex();
+    c->clear();
+    c->addItems(objects);
+    if (cur >= 0 && cur < c->count()) c->setCurrentIndex(cur);
+  }
+  filling_ = was;
+}
+
+void IndexGroup::objectsChanged(const QStringList& objects) {
+  setObjectNames(objects);
+  for (size_t i = 0; i < ix().indexes.titles.size(); ++i) refreshTitleRow(int(i));
+  // The lists were filled anew: what they show comes from the model, not from the
+  // entry that happened to be current before.
+  showFirstPlaybackTopMenu();
+  if (titleNo_->currentIndex() >= 0) showTitleDetails(titleNo_->currentIndex());
+}
+
+void IndexGroup::fillTitles() {
+  const bool was = filling_;
+  filling_ = true;
+  const auto& ts = ix().indexes.titles;
+  titles_->clearContents();
+  titles_->setRowCount(std::max<int>(1, int(ts.size())));
+  titleNo_->clear();
+  for (size_t i = 0; i < ts.size(); ++i) {
+    titleNo_->addItem(QString::number(i + 1));
+    refreshTitleRow(int(i));
+  }
+  const bool any = !ts.empty();
+  for (QComboBox* c : {titleNo_, titleAT_, titlePBT_}) c->setEnabled(any);
+  if (!any) {
+    for (QComboBox* c : {titleOT_, titleOID_, titleFN_}) c->setEnabled(false);
+  }
+  filling_ = was;
+}
+
+void IndexGroup::refreshTitleRow(int i) {
+  const auto texts = nav::titleRowTexts(ix().indexes.titles.at(size_t(i)));
+  for (int c = 0; c < 5; ++c) setCell(titles_, i, c, q(texts[size_t(c)]));
+}
+
+void IndexGroup::refreshCount() {
+  titleCount_->setText(ctx_.session.indexRead() ? q(nav::titleCountLabel(ix())) : QString());
+}
+
+int IndexGroup::currentTitle() const { return titles_->currentRow(); }
+
+void IndexGroup::insertTitle() {
+  if (!ctx_.session.indexRead()) return;
+  const int after = ix().indexes.titles.empty() ? -1 : lastSelectedRow(titles_);
+  int at = -1;
+  edit_("Insert title", [&] { at = nav::insertTitle(ix(), after); });
+  fillTitles();
+  if (ix().indexes.titles.size() == 1) {
+    titleOT_->setEnabled(!ctx_.session.disc().bdjObjects.empty());
+  }
+  selectTitle(at);
+  refreshCount();
+  Q_EMIT rulesChanged();
+}
+
+void IndexGroup::deleteTitles() {
+  if (!ctx_.session.indexRead() || ix().indexes.titles.empty()) return;
+  auto [a, b] = selectedRows(titles_);
+  if (a < 0) return;
+  b = std::min<int>(b, int(ix().indexes.titles.size()) - 1);
+  int sel = -1;
+  edit_("Delete titles", [&] { sel = nav::deleteTitles(ix(), a, b); });
+  fillTitles();
+  if (sel >= 0) selectTitle(sel);
+  refreshCount();
+  Q_EMIT rulesChanged();
+}
+
+void IndexGroup::showFirstPlaybackTopMenu() {
+  filling_ = true;
+  const auto& idx = ix().indexes;
+  const bool bdj = !ctx_.session.disc().bdjObjects.empty();
+  const nav::TTitle& f = idx.firstPlayback;
+  const bool fOn = f.objectId != 0xFFFF || !f.isHdmv();
+  fpbOn_->setChecked(fOn);
+  fpbType_->setCurrentIndex(f.isHdmv() ? 0 : 1);
+  fpbPbType_->setCurrentIndex(std::min<int>(f.playbackType, 1));
+  // An object number the file names but the disc lacks shows as an empty entry.
+  fpbObject_->setCurrentIndex(f.isHdmv() && f.objectId < fpbObject_->count() ? f.objectId : -1);
+  fpbType_->setEnabled(fOn && bdj);
+  fpbPbType_->setEnabled(fOn);
+  fpbObject_->setEnabled(fOn && f.isHdmv());
+  fpbFile_->setEnabled(fOn && !f.isHdmv());
+  const nav::TTitle& m = idx.topMenu;
+  const bool mOn = m.objectId != 0xFFFF || !m.isHdmv();
+  tmOn_->setChecked(mOn);
+  tmType_->setCurrentIndex(m.isHdmv() ? 0 : 1);
+  tmObject_->setCurrentIndex(m.isHdmv() && m.objectId < tmObject_->count() ? m.objectId : -1);
+  tmType_->setEnabled(mOn && bdj);
+  tmObject_->setEnabled(mOn && m.isHdmv());
+  tmFile_->setEnabled(mOn && !m.isHdmv());
+  filling_ = false;
+}
+
+void IndexGroup::selectTitle(int index) {
+  const auto& ts = ix().indexes.titles;
+  if (index < 0 || index >= int(ts.size())) return;
+  showTitleDetails(index);
+  const nav::TTitle& t = ts[size_t(index)];
+  if (t.isHdmv() && t.objectId < ctx_.session.movieObjects.model.movieObjects.objects.size())
+    Q_EMIT objectWanted(t.objectId);
+  if (isVisible()) titles_->setFocus();
+}
+
+void IndexGroup::showTitleDetails(int i) {
+  const auto& ts = ix().indexes.titles;
+  if (i < 0 || i >= int(ts.size())) return;
+  filling_ = true;
+  const nav::TTitle& t = ts[size_t(i)];
+  titleNo_->setCurrentIndex(i);
+  titleOT_->setCurrentIndex(t.isHdmv() ? 0 : 1);
+  titleAT_->setCurrentIndex(t.accessType == 0 ? 0 : std::min(2, t.accessType - 1));
+  titlePBT_->setCurrentIndex(std::min<int>(t.playbackType, 1));
+  titleOID_->setEnabled(t.isHdmv());
+  titleFN_->setEnabled(!t.isHdmv());
+  titleOID_->setCurrentIndex(t.isHdmv() && t.objectId < titleOID_->count() ? t.objectId : -1);
+  titleOT_->setEnabled(!ctx_.session.disc().bdjObjects.empty() || !t.isHdmv());
+  titles_->selectRow(i);
+  filling_ = false;
+}
+
+void IndexGroup::updateExtDataLabel() { indExt_->setText(q(core::ExtDatCap(ix().extensionData))); }
+
+// The block goes where the file's layout puts it after an edit.
+void IndexGroup::editExtensionData() {
+  const QString name = q(ctx_.names().indexfile);
+  ExtDataEditor dlg(ix().extensionData, name, ctx_.dialogFolder(), *ctx_.log, this);
+  if (dlg.exec() != QDialog::Accepted) return;
+  edit_(name + " ExtensionData", [&] {
+    ix().extensionData = dlg.block();
+    ix().extensionDataStartAddress =
+        extDataStartAfterEdit(ix().extensionData, ix().indexesStartAddress + 4 + ix().indexes.length);
+  });
+  updateExtDataLabel();
+}
+
+}  // namespace morvex::app
