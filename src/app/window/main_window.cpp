@@ -21,6 +21,7 @@
 #include <QWheelEvent>
 
 #include "about/about_tab.h"
+#include "bdjo/bdjo_tab.h"
 #include "bdmv/bdmv_tab.h"
 #include "bdmv/folder_rule.h"
 #include "options/options_tab.h"
@@ -91,7 +92,8 @@ void MainWindow::buildUi() {
   pages_[TabPlaylist] = new PlaceholderTab("tsPlaylist", "Playlists: PlayItems, SubPaths, marks and stream tables.");
   pages_[TabClipinf] = new PlaceholderTab("tsClipinf", "Clip information, stream extraction and the finder.");
   pages_[TabMenu] = new PlaceholderTab("tsMenu", "Interactive graphics menus: BOGs, effects, objects and the page view.");
-  pages_[TabBdjo] = new PlaceholderTab("tsBdjo", "BD-J objects.");
+  bdjo_ = new BdjoTab(ctx_);
+  pages_[TabBdjo] = bdjo_;
   options_ = new OptionsTab(ctx_);
   pages_[TabOptions] = options_;
   statusTab_ = new StatusTab(ctx_, logView_, regs_);
@@ -192,7 +194,8 @@ void MainWindow::buildUi() {
   nav_->registerShower(ItemKind::Playlist, pages_[TabPlaylist], nullptr);
   nav_->registerShower(ItemKind::Clip, pages_[TabClipinf], nullptr);
   nav_->registerShower(ItemKind::Menu, pages_[TabMenu], nullptr);
-  nav_->registerShower(ItemKind::BdjObject, pages_[TabBdjo], nullptr);
+  nav_->registerShower(ItemKind::BdjObject, pages_[TabBdjo], bdjo_);
+  connect(bdjo_, &BdjoTab::itemWanted, nav_, &Navigator::show);
   connect(nav_, &Navigator::failed, this, [this](const QString& why) { log().slog(why.toStdString(), 1); });
   connect(bdmv_, &BdmvTab::itemWanted, nav_, &Navigator::show);
   connect(bdmv_, &BdmvTab::folderLoaded, this, [this](const QString& label) {

@@ -29,6 +29,7 @@ class LogView;
 class StatusLine;
 class GuiLog;
 class BdmvTab;
+class BdjoTab;
 class OptionsTab;
 class StatusTab;
 class AboutTab;
@@ -53,6 +54,7 @@ public:
   QTabWidget* tabs() const { return tabs_; }
   TabPage* page(int index) const { return pages_[index]; }
   BdmvTab* bdmvTab() const { return bdmv_; }
+  BdjoTab* bdjoTab() const { return bdjo_; }
   ExecutePanel* executePanel() const { return exec_; }
   RegisterPanel* registerPanel() const { return regs_; }
   Navigator* navigator() const { return nav_; }
@@ -123,6 +125,7 @@ private:
   TabBar* tabBar_ = nullptr;
   TabPage* pages_[TabCount] = {};
   BdmvTab* bdmv_ = nullptr;
+  BdjoTab* bdjo_ = nullptr;
   OptionsTab* options_ = nullptr;
   StatusTab* statusTab_ = nullptr;
   AboutTab* about_ = nullptr;
