@@ -22,6 +22,7 @@
 
 #include "about/about_tab.h"
 #include "bdjo/bdjo_tab.h"
+#include "clip/clip_tab.h"
 #include "bdmv/bdmv_tab.h"
 #include "bdmv/folder_rule.h"
 #include "options/options_tab.h"
@@ -90,7 +91,8 @@ void MainWindow::buildUi() {
   bdmv_ = new BdmvTab(ctx_, exec_, regs_);
   pages_[TabBdmv] = bdmv_;
   pages_[TabPlaylist] = new PlaceholderTab("tsPlaylist", "Playlists: PlayItems, SubPaths, marks and stream tables.");
-  pages_[TabClipinf] = new PlaceholderTab("tsClipinf", "Clip information, stream extraction and the finder.");
+  clip_ = new ClipTab(ctx_);
+  pages_[TabClipinf] = clip_;
   pages_[TabMenu] = new PlaceholderTab("tsMenu", "Interactive graphics menus: BOGs, effects, objects and the page view.");
   bdjo_ = new BdjoTab(ctx_);
   pages_[TabBdjo] = bdjo_;
@@ -192,7 +194,8 @@ void MainWindow::buildUi() {
   nav_ = new Navigator(tabs_, this);
   nav_->registerShower(ItemKind::MovieObject, bdmv_, bdmv_);
   nav_->registerShower(ItemKind::Playlist, pages_[TabPlaylist], nullptr);
-  nav_->registerShower(ItemKind::Clip, pages_[TabClipinf], nullptr);
+  nav_->registerShower(ItemKind::Clip, pages_[TabClipinf], clip_);
+  connect(clip_, &ClipTab::itemWanted, nav_, &Navigator::show);
   nav_->registerShower(ItemKind::Menu, pages_[TabMenu], nullptr);
   nav_->registerShower(ItemKind::BdjObject, pages_[TabBdjo], bdjo_);
   connect(bdjo_, &BdjoTab::itemWanted, nav_, &Navigator::show);

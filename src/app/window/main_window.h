@@ -30,6 +30,7 @@ class StatusLine;
 class GuiLog;
 class BdmvTab;
 class BdjoTab;
+class ClipTab;
 class OptionsTab;
 class StatusTab;
 class AboutTab;
@@ -55,6 +56,7 @@ public:
   TabPage* page(int index) const { return pages_[index]; }
   BdmvTab* bdmvTab() const { return bdmv_; }
   BdjoTab* bdjoTab() const { return bdjo_; }
+  ClipTab* clipTab() const { return clip_; }
   ExecutePanel* executePanel() const { return exec_; }
   RegisterPanel* registerPanel() const { return regs_; }
   Navigator* navigator() const { return nav_; }
@@ -126,6 +128,7 @@ private:
   TabPage* pages_[TabCount] = {};
   BdmvTab* bdmv_ = nullptr;
   BdjoTab* bdjo_ = nullptr;
+  ClipTab* clip_ = nullptr;
   OptionsTab* options_ = nullptr;
   StatusTab* statusTab_ = nullptr;
   AboutTab* about_ = nullptr;
