@@ -13,13 +13,16 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QTableWidget>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QProcess>
 
 #include "clip/clip_tab.h"
 #include "clip/clpi.h"
 #include "clip/clpi_text.h"
 #include "clip/finder.h"
+#include "clip/ts_synth.h"
 #include "core/log.h"
 #include "disc/disc_load.h"
 #include "gui_test_support.h"
@@ -70,6 +73,33 @@ void typeInto(QLineEdit* f, const QString& text) {
   f->selectAll();
   QTest::keyClicks(f, text);
   QTest::keyClick(f, Qt::Key_Return);
+}
+
+// Clicks row `row` of a table.
+void clickRow(QTableWidget* t, int row) {
+  QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualRect(t->model()->index(row, 1)).center());
+}
+
+void setBox(QCheckBox* b, bool on) {
+  if (b->isChecked() != on) QTest::mouseClick(b, Qt::LeftButton);
+}
+
+#ifdef MORVEX_CLI
+// `morvex-cli demux` of the same PID and mode into `out`.
+bool cliDemux(const fs::path& stream, uint32_t pid, const QString& mode, const fs::path& out) {
+  QProcess p;
+  p.start(MORVEX_CLI, {"demux", QString::fromStdString(stream.string()), "--pid", QString("0x%1").arg(pid, 4, 16, QChar('0')),
+                       "--mode", mode, "-o", QString::fromStdString(out.string())});
+  return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+#endif
+
+// Lists a folder's file names.
+QStringList filesIn(const fs::path& dir) {
+  QStringList names;
+  for (const auto& e : fs::directory_iterator(dir)) names << QString::fromStdString(e.path().filename().string());
+  names.sort();
+  return names;
 }
 
 struct PlaylistSpy : ItemShower {
@@ -228,6 +258,144 @@ private slots:
     QVERIFY(w->clipTab()->streamFile().isEmpty());
     // No packet question for a missing stream, and no error for it.
     QVERIFY(!w->logView()->lines().join('\n').contains("ERROR"));
+  }
+
+  void savePidInEveryModeMatchesTheCommandLine() {
+#ifndef MORVEX_CLI
+    QSKIP("the command line is not part of this build");
+#else
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "STREAM" / "00001.m2ts")) QSKIP("the demo disc is not part of this build");
+    const fs::path outDir = tmp / "out";
+    fs::create_directories(outDir);
+    auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
+    w->context().settings.workFolder = qs(outDir.string());
+    clickTab(w.get(), TabClipinf);
+    readClipNamed(w.get(), "00001");
+    ClipTab* tab = w->clipTab();
+    auto* program = w->findChild<QTableWidget*>("sgCI");
+    auto* savePid = w->findChild<QPushButton*>("bSavePES");
+    auto* pes = w->findChild<QCheckBox*>("cbSavePES");
+    auto* sup = w->findChild<QCheckBox*>("cbSaveSUP");
+    auto* mnu = w->findChild<QCheckBox*>("cbSaveIG");
+    const fs::path stream = demo / "STREAM" / "00001.m2ts";
+    const auto rows = clip::programRows(tab->document().model);
+    auto rowOf = [&](const std::string& pid) {
+      for (size_t r = 0; r < rows.size(); ++r)
+        if (rows[r][1] == pid) return int(r);
+      return -1;
+    };
+    struct Case {
+      std::string pid;
+      bool pes, sup, mnu;
+      QString cliMode, suffix;
+    };
+    const Case cases[] = {
+        {"1011", false, true, true, "es", ".vis"},      {"1100", false, true, true, "es", ".aus"},
+        {"1100", true, true, true, "pes", ".PES.aus"}, {"1200", false, true, true, "sup", ".sup"},
+        {"1200", false, false, true, "es", ".pgs"},     {"1400", false, true, true, "mnu", ".mnu"},
+        {"1400", true, true, true, "pes", ".PES.igs"},
+    };
+    for (const Case& c : cases) {
+      const int row = rowOf(c.pid);
+      QVERIFY2(row >= 0, c.pid.c_str());
+      setBox(pes, c.pes);
+      setBox(sup, c.sup);
+      setBox(mnu, c.mnu);
+      clickRow(program, row);
+      QVERIFY(savePid->isEnabled());
+      const QString out = tab->outputFileFor(row);
+      QVERIFY2(out.endsWith(c.suffix), qPrintable(out));
+      QVERIFY(out.startsWith(qs(outDir.string()) + "/" + "00001_PID" + qs(c.pid)));
+      QSignalSpy finished(tab, &ClipTab::extractionFinished);
+      QTest::mouseClick(savePid, Qt::LeftButton);
+      QVERIFY(!savePid->isEnabled());  // one run at a time
+      QVERIFY(finished.wait(120000));
+      QCOMPARE(finished.at(0).at(0).toBool(), true);
+      QVERIFY(!w->longTaskRunning());
+      QVERIFY(savePid->isEnabled());
+      const fs::path cliOut = tmp / ("cli" + c.suffix.toStdString());
+      QVERIFY(cliDemux(stream, clip::pidFromText(c.pid), c.cliMode, cliOut));
+      const core::Bytes gui = test::readFile(out.toStdString());
+      QVERIFY2(!gui.empty(), qPrintable(out));
+      QVERIFY2(gui == test::readFile(cliOut), qPrintable(out));
+    }
+    QVERIFY(w->logView()->lines().join('\n').contains("source packets saved."));
+    // Nothing but the outputs in the output folder: no temporaries left.
+    for (const QString& f : filesIn(outDir)) QVERIFY2(f.startsWith("00001_PID") && !f.endsWith(".tmp"), qPrintable(f));
+#endif
+  }
+
+  void cancelledSavePidLeavesNothing() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
+    // A stream large enough that the run is still going when Cancel is answered.
+    clip::SynthOptions o;
+    o.targetBytes = uint64_t(128) << 20;
+    std::string err;
+    QVERIFY2(clip::writeSyntheticStream(demo / "STREAM" / "00001.m2ts", o, err), err.c_str());
+    const fs::path outDir = tmp / "out";
+    fs::create_directories(outDir);
+    auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
+    w->context().settings.workFolder = qs(outDir.string());
+    w->clipTab()->setPacketQuestion([](const QString&) { return false; });
+    w->tabs()->setCurrentIndex(TabClipinf);
+    readClipNamed(w.get(), "00001");
+    auto* program = w->findChild<QTableWidget*>("sgCI");
+    clickRow(program, 1);
+    QSignalSpy finished(w->clipTab(), &ClipTab::extractionFinished);
+    QTest::mouseClick(w->findChild<QPushButton*>("bSavePES"), Qt::LeftButton);
+    QVERIFY(w->longTaskRunning());
+    // Cancel asks first; the answer Yes stops the run.
+    bool asked = false;
+    QTimer::singleShot(0, [&asked] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      asked = box->text() == "Are you sure to stop?";
+      QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+    });
+    QTest::mouseClick(w->findChild<QPushButton*>("bCancel"), Qt::LeftButton);
+    QVERIFY(asked);
+    QVERIFY(finished.wait(120000));
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    QVERIFY(w->logView()->lines().join('\n').contains("Saving cancelled."));
+    QCOMPARE(filesIn(outDir), QStringList());
+  }
+
+  void menuStreamGoesToTheMenuTab() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "STREAM" / "00001.m2ts")) QSKIP("the demo disc is not part of this build");
+    auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
+    PlaylistSpy menus;
+    w->navigator()->registerShower(ItemKind::Menu, w->page(TabMenu), &menus);
+    clickTab(w.get(), TabClipinf);
+    readClipNamed(w.get(), "00001");
+    auto* program = w->findChild<QTableWidget*>("sgCI");
+    auto* toMenu = w->findChild<QPushButton*>("bLoadToMenu");
+    int igRow = -1, audioRow = -1;
+    for (int r = 0; r < program->rowCount(); ++r) {
+      if (guitest::cell(program, r, 1) == "1400") igRow = r;
+      if (guitest::cell(program, r, 1) == "1100") audioRow = r;
+    }
+    QVERIFY(igRow >= 0 && audioRow >= 0);
+    clickRow(program, audioRow);
+    QVERIFY(!toMenu->isEnabled());
+    clickRow(program, igRow);
+    QVERIFY(toMenu->isEnabled());
+    QTest::mouseClick(toMenu, Qt::LeftButton);
+    QCOMPARE(menus.seen.size(), 1);
+    QCOMPARE(menus.seen[0].kind, ItemKind::Menu);
+    QCOMPARE(menus.seen[0].name, qs((demo / "STREAM" / "00001.m2ts").string()));
+    QCOMPARE(menus.seen[0].number, 0x1400);
+    QCOMPARE(w->tabs()->currentIndex(), int(TabMenu));
+    // The double click on the 1400 row does the same.
+    w->tabs()->setCurrentIndex(TabClipinf);
+    const QRect r = program->visualRect(program->model()->index(igRow, 1));
+    QTest::mouseDClick(program->viewport(), Qt::LeftButton, {}, r.center());
+    QCOMPARE(menus.seen.size(), 2);
   }
 
   void findFillsReferencedByAndJumps() {

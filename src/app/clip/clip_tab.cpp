@@ -22,6 +22,7 @@
 #include <filesystem>
 
 #include "clip/clpi_text.h"
+#include "clip/demux.h"
 #include "clip/finder.h"
 #include "core/extension_data.h"
 #include "widgets/grid.h"
@@ -130,6 +131,7 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
       return false;
     ctx_.log->slogR();
     doc_.markSaved();
+    fillPage();  // the writer settles the model (an empty ATC delta block is cleared)
     return true;
   };
   packetQuestion_ = [this](const QString& text) {
@@ -227,8 +229,40 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   refsGrid_ = makeTable("sgCIRef", header(clip::kHeadCIRef), {30, 60, 30, 50}, refBox);
   refsGrid_->setToolTip("Playlists playing this clip (Find; double click to open)");
   rl->addWidget(refsGrid_);
+  // Extraction of the selected row's PID.
+  auto* fmt = new QGroupBox("Save PID format", this);
+  auto* fml = new QVBoxLayout(fmt);
+  savePES_ = new QCheckBox("Save PES stream (not elementary)", fmt);
+  savePES_->setObjectName("cbSavePES");
+  saveSUP_ = new QCheckBox("Save SUP if PG stream", fmt);
+  saveSUP_->setObjectName("cbSaveSUP");
+  saveMNU_ = new QCheckBox("Save MNU if IG stream", fmt);
+  saveMNU_->setObjectName("cbSaveIG");
+  savePES_->setChecked(ctx_.settings.savePES);
+  saveSUP_->setChecked(ctx_.settings.saveSUP);
+  saveMNU_->setChecked(ctx_.settings.saveMNU);
+  for (auto* b : {savePES_, saveSUP_, saveMNU_}) fml->addWidget(b);
+  savePid_ = new QPushButton("Save P&ID", fmt);
+  savePid_->setObjectName("bSavePES");
+  savePid_->setToolTip("Save the selected PID");
+  savePid_->setEnabled(false);
+  fml->addWidget(savePid_);
+  toMenu_ = new QPushButton("-> M&enu", fmt);
+  toMenu_->setObjectName("bLoadToMenu");
+  toMenu_->setToolTip("Load the selected IG stream on the Menu tab");
+  toMenu_->setEnabled(false);
+  fml->addWidget(toMenu_);
+  connect(toMenu_, &QPushButton::clicked, this, &ClipTab::toMenu);
+  fml->addStretch(1);
+  connect(savePES_, &QCheckBox::toggled, this, [this](bool on) { ctx_.settings.savePES = on; });
+  connect(saveSUP_, &QCheckBox::toggled, this, [this](bool on) { ctx_.settings.saveSUP = on; });
+  connect(saveMNU_, &QCheckBox::toggled, this, [this](bool on) { ctx_.settings.saveMNU = on; });
+  connect(savePid_, &QPushButton::clicked, this, [this] { savePid(); });
+  connect(program_, &QTableWidget::currentCellChanged, this, [this] { updateSavePidButton(); });
+
   auto* row2 = new QHBoxLayout();
   row2->addWidget(progBox, 3);
+  row2->addWidget(fmt, 1);
   row2->addWidget(refBox, 1);
   outer->addLayout(row2, 2);
 
@@ -254,8 +288,12 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
     if (ctx_.settings.autoRead) readSelected();
   });
   connect(play_, &QPushButton::clicked, this, &ClipTab::play);
-  connect(program_, &QTableWidget::cellDoubleClicked, this, [this] {
-    if (play_->isEnabled()) play();
+  // A double click plays the stream, or hands the menu stream (PID 1400) to the Menu tab.
+  connect(program_, &QTableWidget::cellDoubleClicked, this, [this](int row) {
+    if (!play_->isEnabled()) return;
+    auto* pid = program_->item(row, 1);
+    if (pid && pid->text() == "1400") toMenu();
+    else play();
   });
   connect(refsGrid_, &QTableWidget::cellDoubleClicked, this, &ClipTab::referenceActivated);
   connect(appType_, &QComboBox::activated, this, [this](int i) {
@@ -424,7 +462,69 @@ void ClipTab::fillPage() {
   coarseModel_->setMap(last);
   fineModel_->setMap(last);
   play_->setEnabled(streamSize_ > 0);
+  updateSavePidButton();
   filling_ = was;
+}
+
+void ClipTab::updateSavePidButton() {
+  const auto& ps = doc_.model.ProgramInfo.program_sequences;
+  const int row = program_->currentRow();
+  const bool streamRow = !ps.empty() && row >= 0 && row < int(ps.back().streams.size());
+  savePid_->setEnabled(!extracting_ && streamSize_ > 0 && streamRow);
+  auto* pid = streamRow ? program_->item(row, 1) : nullptr;
+  toMenu_->setEnabled(!extracting_ && pid && clip::rowLoadsMenu(pid->text().toStdString(), streamSize_));
+}
+
+void ClipTab::toMenu() {
+  const int row = program_->currentRow();
+  auto* pid = row >= 0 ? program_->item(row, 1) : nullptr;
+  const QString stream = streamFile();
+  if (!pid || stream.isEmpty() || !clip::rowLoadsMenu(pid->text().toStdString(), streamSize_)) return;
+  // The Menu tab pulls the IG stream out of the stream file itself.
+  Q_EMIT itemWanted(ItemRef{ItemKind::Menu, stream, int(clip::pidFromText(pid->text().toStdString())), -1});
+}
+
+QString ClipTab::outputFolder() const {
+  if (!ctx_.settings.workFolder.isEmpty()) return ctx_.settings.workFolder;
+  return QString::fromStdString(ctx_.session.folder().parent_path().string());
+}
+
+QString ClipTab::outputFileFor(int row) const {
+  const auto rows = clip::programRows(doc_.model);
+  if (row < 0 || row >= int(rows.size()) || rows[size_t(row)].size() < 4) return {};
+  const auto& r = rows[size_t(row)];
+  const uint32_t pid = clip::pidFromText(r[1]);
+  const auto mode = clip::chooseDemuxMode(pid, savePES_->isChecked(), saveSUP_->isChecked(), saveMNU_->isChecked());
+  const std::string type = clip::demuxOutputType(pid, mode, savePES_->isChecked());
+  return QString::fromStdString(
+      clip::demuxOutputName(outputFolder().toStdString(), clipName_.toStdString(), r[1], r[2], r[3], type));
+}
+
+bool ClipTab::savePid() {
+  const QString source = streamFile();
+  const int row = program_->currentRow();
+  const QString out = outputFileFor(row);
+  if (source.isEmpty() || out.isEmpty() || !runTask_ || extracting_) return false;
+  const auto rows = clip::programRows(doc_.model);
+  const uint32_t pid = clip::pidFromText(rows[size_t(row)][1]);
+  const auto mode = clip::chooseDemuxMode(pid, savePES_->isChecked(), saveSUP_->isChecked(), saveMNU_->isChecked());
+  extracting_ = true;
+  updateSavePidButton();
+  // The demultiplexer writes beside the output and renames when complete, so a
+  // cancelled or failed run leaves no part of a file behind.
+  auto result = std::make_shared<clip::DemuxResult>();
+  core::Log* log = ctx_.log;
+  const fs::path src = source.toStdString();
+  const std::string name = out.toStdString();
+  runTask_(
+      [=](core::Progress& p) { *result = clip::savePid(src, name, pid, mode, *log, &p); },
+      [this, result, log](bool) {
+        extracting_ = false;
+        if (!result->ok && !result->cancelled) log->erlog(result->error);
+        updateSavePidButton();
+        Q_EMIT extractionFinished(result->outputCreated);
+      });
+  return true;
 }
 
 void ClipTab::checkPackets(const fs::path& clpiFile) {

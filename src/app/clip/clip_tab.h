@@ -9,6 +9,7 @@
 #include <QUndoStack>
 
 #include "clip/clpi.h"
+#include "core/progress.h"
 #include "disc/disc_load.h"
 #include "shell/app_context.h"
 #include "shell/document.h"
@@ -47,6 +48,18 @@ public:
   // The packet-count question: the tests answer it; the program shows a dialog.
   using Question = std::function<bool(const QString& text)>;
   void setPacketQuestion(Question q) { packetQuestion_ = std::move(q); }
+  // Runs long work off the window thread with progress and Cancel (the window's).
+  using TaskRunner = std::function<void(std::function<void(core::Progress&)>, std::function<void(bool)>)>;
+  void setTaskRunner(TaskRunner r) { runTask_ = std::move(r); }
+
+  // "Save P&ID": the PID of the selected ProgramInfo row into the output folder, in
+  // the mode the "Save PID format" boxes choose. False when nothing could start.
+  bool savePid();
+  // Where "Save P&ID" writes: the work folder when one is set, else the folder that
+  // holds the disc's BDMV folder.
+  QString outputFolder() const;
+  // The output file of the selected row (empty when no stream row is selected).
+  QString outputFileFor(int row) const;
 
   ModelDocument<clip::TCLPI>& document() { return doc_; }
   bool hasClip() const { return loaded_; }
@@ -56,6 +69,8 @@ public:
 
 signals:
   void itemWanted(const ItemRef& item);
+  // A "Save P&ID" run ended; `written` when the output file is in place.
+  void extractionFinished(bool written);
 
 private:
   void fillList();
@@ -68,6 +83,9 @@ private:
   void play();
   void fillReferences();
   void referenceActivated(int row);
+  void updateSavePidButton();
+  // "-> M&enu": the stream file and the IG PID of the selected row go to the Menu tab.
+  void toMenu();
 
   AppContext& ctx_;
   ModelDocument<clip::TCLPI> doc_{QStringLiteral("clip information")};
@@ -77,6 +95,8 @@ private:
   QString clipName_;
   uint64_t streamSize_ = 0;
   Question packetQuestion_;
+  TaskRunner runTask_;
+  bool extracting_ = false;
   // The cross references of the last Find (a copy of the disc's lists and the
   // references the finder fills in), kept until the next load.
   disc::DiscLoad refs_;
@@ -103,6 +123,11 @@ private:
   EpCoarseModel* coarseModel_ = nullptr;
   EpFineModel* fineModel_ = nullptr;
   QTableWidget* refsGrid_ = nullptr;
+  QPushButton* savePid_ = nullptr;
+  QPushButton* toMenu_ = nullptr;
+  QCheckBox* savePES_ = nullptr;
+  QCheckBox* saveSUP_ = nullptr;
+  QCheckBox* saveMNU_ = nullptr;
 };
 
 }  // namespace morvex::app

@@ -92,6 +92,10 @@ void MainWindow::buildUi() {
   pages_[TabBdmv] = bdmv_;
   pages_[TabPlaylist] = new PlaceholderTab("tsPlaylist", "Playlists: PlayItems, SubPaths, marks and stream tables.");
   clip_ = new ClipTab(ctx_);
+  clip_->setTaskRunner([this](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
+    noteExtractionStarted();
+    runLongTask(std::move(work), std::move(done));
+  });
   pages_[TabClipinf] = clip_;
   pages_[TabMenu] = new PlaceholderTab("tsMenu", "Interactive graphics menus: BOGs, effects, objects and the page view.");
   bdjo_ = new BdjoTab(ctx_);
