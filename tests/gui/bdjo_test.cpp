@@ -12,6 +12,7 @@
 
 #include "bdj/bdjo.h"
 #include "bdjo/bdjo_tab.h"
+#include "bdmv/bdmv_tab.h"
 #include "core/log.h"
 #include "gui_test_support.h"
 #include "gui_tests.h"
@@ -71,7 +72,7 @@ private slots:
     for (size_t i = 0; i < ix.indexes.titles.size(); ++i)
       if (!ix.indexes.titles[i].isHdmv()) bdjRow = int(i);
     QVERIFY(bdjRow >= 0);
-    doubleClickRow(w->findChild<QTableWidget*>("sgTitles"), bdjRow);
+    doubleClickRow(w->bdmvTab()->findChild<QTableWidget*>("sgTitles"), bdjRow);
     QCOMPARE(w->tabs()->currentIndex(), int(TabBdjo));
     BdjoTab* tab = w->bdjoTab();
     QVERIFY(tab->hasObject());
@@ -82,29 +83,29 @@ private slots:
     QVERIFY(bdj::readBDJOFile(demo / "BDJO" / (ix.indexes.titles[size_t(bdjRow)].bdjFileName + ".bdjo"), b, quiet)
                 .complete());
     QVERIFY(tab->model() == b);
-    QCOMPARE(w->findChild<QLineEdit*>("eBdjoFont")->text(), qs(b.TerminalInfo.default_font));
-    QCOMPARE(w->findChild<QLineEdit*>("eBdjoHavi")->text(),
+    QCOMPARE(w->bdjoTab()->findChild<QLineEdit*>("eBdjoFont")->text(), qs(b.TerminalInfo.default_font));
+    QCOMPARE(w->bdjoTab()->findChild<QLineEdit*>("eBdjoHavi")->text(),
              QString::number(b.TerminalInfo.initial_HAVi_configuration_id, 16).toUpper());
-    QCOMPARE(w->findChild<QCheckBox*>("xBdjoAutostart")->isChecked(), b.TableOfAccessiblePlayLists.autostart_first_PlayList);
-    QCOMPARE(w->findChild<QCheckBox*>("xBdjoAccessAll")->isChecked(), b.TableOfAccessiblePlayLists.access_to_all);
-    auto* apps = w->findChild<QTableWidget*>("tBdjoApps");
+    QCOMPARE(w->bdjoTab()->findChild<QCheckBox*>("xBdjoAutostart")->isChecked(), b.TableOfAccessiblePlayLists.autostart_first_PlayList);
+    QCOMPARE(w->bdjoTab()->findChild<QCheckBox*>("xBdjoAccessAll")->isChecked(), b.TableOfAccessiblePlayLists.access_to_all);
+    auto* apps = w->bdjoTab()->findChild<QTableWidget*>("tBdjoApps");
     const auto rows = bdj::applicationRows(b);
     QCOMPARE(apps->rowCount(), int(rows.size()));
     for (int c = 0; c < int(rows[0].size()); ++c) QCOMPARE(guitest::cell(apps, 0, c), qs(rows[0][size_t(c)]));
     // The demo stores the BD-J type as discs do, and the table shows the byte.
     QCOMPARE(guitest::cell(apps, 0, 2), QString("16"));
     // The first application's details are shown.
-    auto* names = w->findChild<QTableWidget*>("tBdjoNames");
+    auto* names = w->bdjoTab()->findChild<QTableWidget*>("tBdjoNames");
     QCOMPARE(guitest::cell(names, 0, 2), qs(b.ApplicationManagementTable.applications[0].names[0].name));
-    QCOMPARE(guitest::cell(w->findChild<QTableWidget*>("tBdjoProfiles"), 0, 1),
+    QCOMPARE(guitest::cell(w->bdjoTab()->findChild<QTableWidget*>("tBdjoProfiles"), 0, 1),
              qs(bdj::profileRows(b.ApplicationManagementTable.applications[0])[0][1]));
     // Key flags: each box follows its bit.
     for (const auto& f : bdj::keyInterestFlags())
-      QCOMPARE(w->findChild<QCheckBox*>(QString("xBdjoKey%1").arg(f.bit))->isChecked(), bool((b.key_interest >> f.bit) & 1));
+      QCOMPARE(w->bdjoTab()->findChild<QCheckBox*>(QString("xBdjoKey%1").arg(f.bit))->isChecked(), bool((b.key_interest >> f.bit) & 1));
     // The flags cannot be changed by a click: the page is read-only.
-    auto* play = w->findChild<QCheckBox*>("xBdjoKey31");
+    auto* play = w->bdjoTab()->findChild<QCheckBox*>("xBdjoKey31");
     const bool before = play->isChecked();
-    QTest::mouseClick(play, Qt::LeftButton);
+    QTest::mouseClick(play, Qt::LeftButton, {}, QPoint(play->height() / 2, play->height() / 2));
     QCOMPARE(play->isChecked(), before);
     // Save is shown but disabled on this tab.
     auto* save = w->findChild<QPushButton*>("bSave");
@@ -112,7 +113,7 @@ private slots:
     QVERIFY(!save->isEnabled());
 
     // A double-click on an accessible playlist opens it on the PLAYLIST tab.
-    auto* pls = w->findChild<QTableWidget*>("tBdjoPlaylists");
+    auto* pls = w->bdjoTab()->findChild<QTableWidget*>("tBdjoPlaylists");
     QVERIFY(!b.TableOfAccessiblePlayLists.playlists.empty());
     QCOMPARE(guitest::cell(pls, 0, 1), qs(b.TableOfAccessiblePlayLists.playlists[0]));
     doubleClickRow(pls, 0);
@@ -141,12 +142,12 @@ private slots:
     BdjoTab* tab = w->bdjoTab();
     QVERIFY(tab->hasObject());
     QCOMPARE(tab->shownName(), QString("00001"));
-    auto* apps = w->findChild<QTableWidget*>("tBdjoApps");
+    auto* apps = w->bdjoTab()->findChild<QTableWidget*>("tBdjoApps");
     QVERIFY(apps->isEnabled());
 
     // An unsupported version: empty tables, no error.
-    auto* list = w->findChild<QComboBox*>("cbBdjo");
-    auto* read = w->findChild<QPushButton*>("bBdjoRead");
+    auto* list = w->bdjoTab()->findChild<QComboBox*>("cbBdjo");
+    auto* read = w->bdjoTab()->findChild<QPushButton*>("bBdjoRead");
     QCOMPARE(list->count(), 3);
     list->setCurrentIndex(1);
     QTest::mouseClick(read, Qt::LeftButton);
@@ -154,20 +155,20 @@ private slots:
     QVERIFY(!tab->hasObject());
     QVERIFY(!apps->isEnabled());
     QCOMPARE(guitest::cell(apps, 0, 1), QString());
-    QCOMPARE(w->findChild<QLineEdit*>("eBdjoFont")->text(), QString());
+    QCOMPARE(w->bdjoTab()->findChild<QLineEdit*>("eBdjoFont")->text(), QString());
     QVERIFY(!w->statusLine()->errorShown());
 
     // A file cut short: what was read before the end is shown, and the error is logged.
     list->setCurrentIndex(2);
     QTest::mouseClick(read, Qt::LeftButton);
     QCOMPARE(tab->shownName(), QString("00003"));
-    QCOMPARE(w->findChild<QLineEdit*>("eBdjoFont")->text(), QString("*****"));
-    QCOMPARE(guitest::cell(w->findChild<QTableWidget*>("tBdjoPlaylists"), 0, 1), QString("00001"));
+    QCOMPARE(w->bdjoTab()->findChild<QLineEdit*>("eBdjoFont")->text(), QString("*****"));
+    QCOMPARE(guitest::cell(w->bdjoTab()->findChild<QTableWidget*>("tBdjoPlaylists"), 0, 1), QString("00001"));
     QVERIFY(w->logView()->lines().join('\n').contains("ERROR"));
 
     // The keyboard reaches Read too: Alt+R reads the selected object again.
     list->setCurrentIndex(0);
-    QTest::keyClick(w.get(), Qt::Key_R, Qt::AltModifier);
+    QTest::keyClick(list, Qt::Key_R, Qt::AltModifier);
     QCOMPARE(tab->shownName(), QString("00001"));
     QVERIFY(tab->hasObject());
     QVERIFY(apps->isEnabled());

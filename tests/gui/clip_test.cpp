@@ -16,13 +16,13 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QThread>
 #include <QProcess>
 
 #include "clip/clip_tab.h"
 #include "clip/clpi.h"
 #include "clip/clpi_text.h"
 #include "clip/finder.h"
-#include "clip/ts_synth.h"
 #include "core/log.h"
 #include "disc/disc_load.h"
 #include "gui_test_support.h"
@@ -63,9 +63,9 @@ void clickTab(MainWindow* w, int index) {
 
 // Selects `name` in the clip list and presses Read.
 void readClipNamed(MainWindow* w, const QString& name) {
-  auto* list = w->findChild<QComboBox*>("cbClipinf");
+  auto* list = w->clipTab()->findChild<QComboBox*>("cbClipinf");
   list->setCurrentIndex(list->findText(name));
-  QTest::mouseClick(w->findChild<QPushButton*>("bReadCI"), Qt::LeftButton);
+  QTest::mouseClick(w->clipTab()->findChild<QPushButton*>("bReadCI"), Qt::LeftButton);
 }
 
 void typeInto(QLineEdit* f, const QString& text) {
@@ -80,8 +80,13 @@ void clickRow(QTableWidget* t, int row) {
   QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualRect(t->model()->index(row, 1)).center());
 }
 
+// A check box is clicked on its box: the widget may be wider than box and caption.
+void clickBox(QCheckBox* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->height() / 2, b->height() / 2)); }
+
+// The Options tab's format boxes: set as a click would (they may sit outside the
+// visible part of that tab's scroll area).
 void setBox(QCheckBox* b, bool on) {
-  if (b->isChecked() != on) QTest::mouseClick(b, Qt::LeftButton);
+  if (b->isChecked() != on) b->click();
 }
 
 #ifdef MORVEX_CLI
@@ -130,33 +135,33 @@ private slots:
     readClipNamed(w.get(), "00001");
     QVERIFY(tab->hasClip());
     QVERIFY(tab->document().model == original);
-    QCOMPARE(w->findChild<QLabel*>("lStreamname")->text(), QString("00001.m2ts"));
-    QVERIFY(w->findChild<QPushButton*>("bPlay")->isEnabled());
-    QCOMPARE(w->findChild<QLineEdit*>("iePackets")->text(), QString::number(original.ClipInfo.number_of_source_packets));
-    auto* program = w->findChild<QTableWidget*>("sgCI");
+    QCOMPARE(w->clipTab()->findChild<QLabel*>("lStreamname")->text(), QString("00001.m2ts"));
+    QVERIFY(w->clipTab()->findChild<QPushButton*>("bPlay")->isEnabled());
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("iePackets")->text(), QString::number(original.ClipInfo.number_of_source_packets));
+    auto* program = w->clipTab()->findChild<QTableWidget*>("sgCI");
     const auto rows = clip::programRows(original);
     QCOMPARE(program->rowCount(), int(rows.size()));
     for (int r = 0; r < int(rows.size()); ++r)
       for (int c = 0; c < 4; ++c) QCOMPARE(guitest::cell(program, r, c), qs(rows[size_t(r)][size_t(c)]));
     // The EP map is drawn from the engine's map, row for row.
-    auto* fine = w->findChild<QTableView*>("sgEPfine");
+    auto* fine = w->clipTab()->findChild<QTableView*>("sgEPfine");
     const auto& map = original.CPI.maps.back();
     QCOMPARE(fine->model()->rowCount(), int(map.fine.size()));
     const size_t lastFine = map.fine.size() - 1;
     const auto expectFine = clip::epFineRow(map, lastFine);
     for (int c = 0; c < int(expectFine.size()); ++c)
       QCOMPARE(fine->model()->index(int(lastFine), c).data().toString(), qs(expectFine[size_t(c)]));
-    QCOMPARE(w->findChild<QTableView*>("sgEPCoarse")->model()->rowCount(), int(map.coarse.size()));
+    QCOMPARE(w->clipTab()->findChild<QTableView*>("sgEPCoarse")->model()->rowCount(), int(map.coarse.size()));
 
     // The edits, by keyboard and mouse.
-    auto* appType = w->findChild<QComboBox*>("cbApplitype");
+    auto* appType = w->clipTab()->findChild<QComboBox*>("cbApplitype");
     appType->setFocus();
     QTest::keyClick(appType, Qt::Key_Down);
     QCOMPARE(tab->document().model.ClipInfo.application_type, uint8_t(original.ClipInfo.application_type + 1));
-    typeInto(w->findChild<QLineEdit*>("ieRecRate"), "4500000");
-    typeInto(w->findChild<QLineEdit*>("iePackets"), "12345");
-    auto* atcd = w->findChild<QCheckBox*>("cbisATCdelta");
-    QTest::mouseClick(atcd, Qt::LeftButton);
+    typeInto(w->clipTab()->findChild<QLineEdit*>("ieRecRate"), "4500000");
+    typeInto(w->clipTab()->findChild<QLineEdit*>("iePackets"), "12345");
+    auto* atcd = w->clipTab()->findChild<QCheckBox*>("cbisATCdelta");
+    clickBox(atcd);
     QVERIFY(atcd->isChecked());
 
     clip::TCLPI expected = original;
@@ -172,16 +177,16 @@ private slots:
     for (int i = 0; i < 4; ++i) QTest::keyClick(program, Qt::Key_Z, Qt::ControlModifier);
     QVERIFY(tab->document().model == original);
     QVERIFY(!tab->document().modified());
-    QCOMPARE(w->findChild<QLineEdit*>("ieRecRate")->text(), QString::number(original.ClipInfo.TS_recording_rate));
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("ieRecRate")->text(), QString::number(original.ClipInfo.TS_recording_rate));
     QVERIFY(!atcd->isChecked());
     for (int i = 0; i < 4; ++i) QTest::keyClick(program, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(tab->document().model == expected);
-    QCOMPARE(w->findChild<QLineEdit*>("iePackets")->text(), QString("12345"));
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("iePackets")->text(), QString("12345"));
 
     // A number that does not fit is not taken; the field shows the stored value.
-    typeInto(w->findChild<QLineEdit*>("ieRecRate"), "9999999999");
+    typeInto(w->clipTab()->findChild<QLineEdit*>("ieRecRate"), "9999999999");
     QCOMPARE(tab->document().model.ClipInfo.TS_recording_rate, 4500000u);
-    QCOMPARE(w->findChild<QLineEdit*>("ieRecRate")->text(), QString("4500000"));
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("ieRecRate")->text(), QString("4500000"));
 
     // Save: the file is what the engine writes for the same edits, nothing else.
     auto* save = w->findChild<QPushButton*>("bSave");
@@ -226,11 +231,11 @@ private slots:
     QCOMPARE(text, qs(clip::packetCountQuestion(real)));
     QVERIFY(text.startsWith("The m2ts file contains "));
     QCOMPARE(test::readFile(file), before);
-    QCOMPARE(w->findChild<QLineEdit*>("iePackets")->text(), QString("7"));
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("iePackets")->text(), QString("7"));
 
     // Yes: the four bytes at offset 56 take the stream's count, nothing else moves.
     answerPacketQuestion(QMessageBox::Yes, &asked, &text);
-    QTest::mouseClick(w->findChild<QPushButton*>("bReadCI"), Qt::LeftButton);
+    QTest::mouseClick(w->clipTab()->findChild<QPushButton*>("bReadCI"), Qt::LeftButton);
     QVERIFY(asked);
     core::Bytes after = test::readFile(file);
     QCOMPARE(after.size(), before.size());
@@ -238,7 +243,7 @@ private slots:
     QCOMPARE(uint64_t(stored), real);
     for (int i = 56; i < 60; ++i) after[size_t(i)] = before[size_t(i)];
     QCOMPARE(after, before);
-    QCOMPARE(w->findChild<QLineEdit*>("iePackets")->text(), QString::number(real));
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("iePackets")->text(), QString::number(real));
     QVERIFY(!w->clipTab()->document().modified());
     QCOMPARE(w->clipTab()->document().model.ClipInfo.number_of_source_packets, uint32_t(real));
   }
@@ -252,9 +257,9 @@ private slots:
     w->tabs()->setCurrentIndex(TabClipinf);
     readClipNamed(w.get(), "00002");
     QVERIFY(w->clipTab()->hasClip());
-    QCOMPARE(w->findChild<QLabel*>("lStreamname")->text(), QString("00002.m2ts"));
-    QCOMPARE(w->findChild<QLabel*>("lStreamsize")->text(), QString("missing file"));
-    QVERIFY(!w->findChild<QPushButton*>("bPlay")->isEnabled());
+    QCOMPARE(w->clipTab()->findChild<QLabel*>("lStreamname")->text(), QString("00002.m2ts"));
+    QCOMPARE(w->clipTab()->findChild<QLabel*>("lStreamsize")->text(), QString("missing file"));
+    QVERIFY(!w->clipTab()->findChild<QPushButton*>("bPlay")->isEnabled());
     QVERIFY(w->clipTab()->streamFile().isEmpty());
     // No packet question for a missing stream, and no error for it.
     QVERIFY(!w->logView()->lines().join('\n').contains("ERROR"));
@@ -274,11 +279,12 @@ private slots:
     clickTab(w.get(), TabClipinf);
     readClipNamed(w.get(), "00001");
     ClipTab* tab = w->clipTab();
-    auto* program = w->findChild<QTableWidget*>("sgCI");
-    auto* savePid = w->findChild<QPushButton*>("bSavePES");
-    auto* pes = w->findChild<QCheckBox*>("cbSavePES");
-    auto* sup = w->findChild<QCheckBox*>("cbSaveSUP");
-    auto* mnu = w->findChild<QCheckBox*>("cbSaveIG");
+    auto* program = w->clipTab()->findChild<QTableWidget*>("sgCI");
+    auto* savePid = w->clipTab()->findChild<QPushButton*>("bSavePES");
+    QWidget* options = w->page(TabOptions);
+    auto* pes = options->findChild<QCheckBox*>("cbSavePES");
+    auto* sup = options->findChild<QCheckBox*>("cbSaveSUP");
+    auto* mnu = options->findChild<QCheckBox*>("cbSaveIG");
     const fs::path stream = demo / "STREAM" / "00001.m2ts";
     const auto rows = clip::programRows(tab->document().model);
     auto rowOf = [&](const std::string& pid) {
@@ -331,22 +337,28 @@ private slots:
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
     if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
-    // A stream large enough that the run is still going when Cancel is answered.
-    clip::SynthOptions o;
-    o.targetBytes = uint64_t(128) << 20;
-    std::string err;
-    QVERIFY2(clip::writeSyntheticStream(demo / "STREAM" / "00001.m2ts", o, err), err.c_str());
     const fs::path outDir = tmp / "out";
     fs::create_directories(outDir);
     auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
     w->context().settings.workFolder = qs(outDir.string());
-    w->clipTab()->setPacketQuestion([](const QString&) { return false; });
+    // The run waits for the cancel request before it starts reading, so Cancel always
+    // lands inside a running extraction however fast the machine is.
+    MainWindow* win = w.get();
+    w->clipTab()->setTaskRunner([win](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
+      win->noteExtractionStarted();
+      win->runLongTask(
+          [work](core::Progress& p) {
+            while (!p.cancelled()) QThread::msleep(2);
+            work(p);
+          },
+          std::move(done));
+    });
     w->tabs()->setCurrentIndex(TabClipinf);
     readClipNamed(w.get(), "00001");
-    auto* program = w->findChild<QTableWidget*>("sgCI");
+    auto* program = w->clipTab()->findChild<QTableWidget*>("sgCI");
     clickRow(program, 1);
     QSignalSpy finished(w->clipTab(), &ClipTab::extractionFinished);
-    QTest::mouseClick(w->findChild<QPushButton*>("bSavePES"), Qt::LeftButton);
+    QTest::mouseClick(w->clipTab()->findChild<QPushButton*>("bSavePES"), Qt::LeftButton);
     QVERIFY(w->longTaskRunning());
     // Cancel asks first; the answer Yes stops the run.
     bool asked = false;
@@ -373,8 +385,8 @@ private slots:
     w->navigator()->registerShower(ItemKind::Menu, w->page(TabMenu), &menus);
     clickTab(w.get(), TabClipinf);
     readClipNamed(w.get(), "00001");
-    auto* program = w->findChild<QTableWidget*>("sgCI");
-    auto* toMenu = w->findChild<QPushButton*>("bLoadToMenu");
+    auto* program = w->clipTab()->findChild<QTableWidget*>("sgCI");
+    auto* toMenu = w->clipTab()->findChild<QPushButton*>("bLoadToMenu");
     int igRow = -1, audioRow = -1;
     for (int r = 0; r < program->rowCount(); ++r) {
       if (guitest::cell(program, r, 1) == "1400") igRow = r;
@@ -417,7 +429,7 @@ private slots:
     w->navigator()->registerShower(ItemKind::Playlist, w->page(TabPlaylist), &playlists);
     clickTab(w.get(), TabClipinf);
     readClipNamed(w.get(), "00001");
-    auto* refs = w->findChild<QTableWidget*>("sgCIRef");
+    auto* refs = w->clipTab()->findChild<QTableWidget*>("sgCIRef");
     QVERIFY(!refs->isEnabled());  // nothing found yet
     auto* find = w->findChild<QPushButton*>("bFind");
     QVERIFY(find->isVisible());

@@ -229,19 +229,10 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   refsGrid_ = makeTable("sgCIRef", header(clip::kHeadCIRef), {30, 60, 30, 50}, refBox);
   refsGrid_->setToolTip("Playlists playing this clip (Find; double click to open)");
   rl->addWidget(refsGrid_);
-  // Extraction of the selected row's PID.
-  auto* fmt = new QGroupBox("Save PID format", this);
+  // Extraction of the selected row's PID, in the format the Options tab's
+  // "Save PID format" boxes choose.
+  auto* fmt = new QGroupBox("Extract", this);
   auto* fml = new QVBoxLayout(fmt);
-  savePES_ = new QCheckBox("Save PES stream (not elementary)", fmt);
-  savePES_->setObjectName("cbSavePES");
-  saveSUP_ = new QCheckBox("Save SUP if PG stream", fmt);
-  saveSUP_->setObjectName("cbSaveSUP");
-  saveMNU_ = new QCheckBox("Save MNU if IG stream", fmt);
-  saveMNU_->setObjectName("cbSaveIG");
-  savePES_->setChecked(ctx_.settings.savePES);
-  saveSUP_->setChecked(ctx_.settings.saveSUP);
-  saveMNU_->setChecked(ctx_.settings.saveMNU);
-  for (auto* b : {savePES_, saveSUP_, saveMNU_}) fml->addWidget(b);
   savePid_ = new QPushButton("Save P&ID", fmt);
   savePid_->setObjectName("bSavePES");
   savePid_->setToolTip("Save the selected PID");
@@ -254,9 +245,6 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   fml->addWidget(toMenu_);
   connect(toMenu_, &QPushButton::clicked, this, &ClipTab::toMenu);
   fml->addStretch(1);
-  connect(savePES_, &QCheckBox::toggled, this, [this](bool on) { ctx_.settings.savePES = on; });
-  connect(saveSUP_, &QCheckBox::toggled, this, [this](bool on) { ctx_.settings.saveSUP = on; });
-  connect(saveMNU_, &QCheckBox::toggled, this, [this](bool on) { ctx_.settings.saveMNU = on; });
   connect(savePid_, &QPushButton::clicked, this, [this] { savePid(); });
   connect(program_, &QTableWidget::currentCellChanged, this, [this] { updateSavePidButton(); });
 
@@ -494,8 +482,9 @@ QString ClipTab::outputFileFor(int row) const {
   if (row < 0 || row >= int(rows.size()) || rows[size_t(row)].size() < 4) return {};
   const auto& r = rows[size_t(row)];
   const uint32_t pid = clip::pidFromText(r[1]);
-  const auto mode = clip::chooseDemuxMode(pid, savePES_->isChecked(), saveSUP_->isChecked(), saveMNU_->isChecked());
-  const std::string type = clip::demuxOutputType(pid, mode, savePES_->isChecked());
+  const auto& o = ctx_.settings;
+  const auto mode = clip::chooseDemuxMode(pid, o.savePES, o.saveSUP, o.saveMNU);
+  const std::string type = clip::demuxOutputType(pid, mode, o.savePES);
   return QString::fromStdString(
       clip::demuxOutputName(outputFolder().toStdString(), clipName_.toStdString(), r[1], r[2], r[3], type));
 }
@@ -507,7 +496,8 @@ bool ClipTab::savePid() {
   if (source.isEmpty() || out.isEmpty() || !runTask_ || extracting_) return false;
   const auto rows = clip::programRows(doc_.model);
   const uint32_t pid = clip::pidFromText(rows[size_t(row)][1]);
-  const auto mode = clip::chooseDemuxMode(pid, savePES_->isChecked(), saveSUP_->isChecked(), saveMNU_->isChecked());
+  const auto& o = ctx_.settings;
+  const auto mode = clip::chooseDemuxMode(pid, o.savePES, o.saveSUP, o.saveMNU);
   extracting_ = true;
   updateSavePidButton();
   // The demultiplexer writes beside the output and renames when complete, so a

@@ -53,7 +53,7 @@ public:
   void setTaskRunner(TaskRunner r) { runTask_ = std::move(r); }
 
   // "Save P&ID": the PID of the selected ProgramInfo row into the output folder, in
-  // the mode the "Save PID format" boxes choose. False when nothing could start.
+  // the mode the "Save PID format" options (Options tab) choose. False when nothing could start.
   bool savePid();
   // Where "Save P&ID" writes: the work folder when one is set, else the folder that
   // holds the disc's BDMV folder.
@@ -125,9 +125,7 @@ private:
   QTableWidget* refsGrid_ = nullptr;
   QPushButton* savePid_ = nullptr;
   QPushButton* toMenu_ = nullptr;
-  QCheckBox* savePES_ = nullptr;
-  QCheckBox* saveSUP_ = nullptr;
-  QCheckBox* saveMNU_ = nullptr;
+
 };
 
 }  // namespace morvex::app
