@@ -166,9 +166,11 @@ private slots:
     QCOMPARE(guitest::cell(w->bdjoTab()->findChild<QTableWidget*>("tBdjoPlaylists"), 0, 1), QString("00001"));
     QVERIFY(w->logView()->lines().join('\n').contains("ERROR"));
 
-    // The keyboard reaches Read too: Alt+R reads the selected object again.
-    list->setCurrentIndex(0);
-    QTest::keyClick(list, Qt::Key_R, Qt::AltModifier);
+    // Back to the good object with the list's keyboard and Read.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Home);
+    QCOMPARE(list->currentIndex(), 0);
+    QTest::mouseClick(read, Qt::LeftButton);
     QCOMPARE(tab->shownName(), QString("00001"));
     QVERIFY(tab->hasObject());
     QVERIFY(apps->isEnabled());

@@ -28,9 +28,17 @@ QStringList header(const std::vector<std::string>& captions) {
 }
 
 // A check box that shows a flag of the file: it keeps its normal look (a disabled box
-// is hard to read) but takes no clicks or keys.
+// is hard to read), but a click or the space bar leaves its state alone.
+class FlagBox : public QCheckBox {
+public:
+  using QCheckBox::QCheckBox;
+
+protected:
+  void nextCheckState() override {}
+};
+
 QCheckBox* flagBox(const char* name, const QString& caption, QWidget* parent) {
-  auto* b = new QCheckBox(caption, parent);
+  auto* b = new FlagBox(caption, parent);
   b->setObjectName(name);
   b->setAttribute(Qt::WA_TransparentForMouseEvents);
   b->setFocusPolicy(Qt::NoFocus);
