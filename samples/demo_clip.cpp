@@ -98,7 +98,7 @@ core::Bytes bdjObject() {
   w.addbyte(1);
   w.addbyte(0);
   w.addbyte(1);            // control code: autostart
-  w.addbyte(1);            // type: BD-J
+  w.addbyte(0x10);         // type: BD-J application, in the high four bits as discs store it
   w.addlong(0x56000001);   // organization id
   w.addword(0x4000);       // application id
   w.addbyte(0x00);         // descriptor tag

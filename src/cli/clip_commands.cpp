@@ -308,21 +308,33 @@ void runFind(const FindArgs& a) {
   // A search over files that were not read whole would miss references.
   for (const auto& read : d.reads)
     if (!acceptRead(read)) return;
+  // Every playlist is read in both modes (the missing-stream errors go to stderr as
+  // they are found). One that could not be read (refused, or read only in part) may
+  // hold references the result lacks, and on a disc whose playlists cannot be read the
+  // command search answers for playlists that do not work: the result says how many
+  // could not be read and the exit status is non-zero, so an empty list is never taken
+  // for "nothing refers to this".
+  ConsoleLog none(ConsoleLog::Show::Nothing);
+  clip::ClipSearchResult r = clip::findClipReferences(d, a.playlist.empty() ? static_cast<core::Log&>(quiet) : none);
+  const size_t unreadable = r.problems.size();
+  for (const auto& read : r.problems)
+    for (const auto& p : read.problems) std::cerr << "morvex-cli: " << p.message << '\n';
+  if (unreadable) exitStatus() = 1;
   if (!a.playlist.empty()) {
     auto lines = clip::findPlaylistCommands(d.movieObjects, clip::playlistNumber(a.playlist));
     if (a.json) {
-      std::cout << jsonText(ordered_json{{"playlist", a.playlist}, {"found_in", lines}}) << '\n';
+      std::cout << jsonText(ordered_json{{"playlist", a.playlist},
+                                         {"found_in", lines},
+                                         {"playlists_read", r.playlistsRead},
+                                         {"unreadable_playlists", unreadable}})
+                << '\n';
       return;
     }
     ConsoleLog log;
     clip::logPlaylistCommands(log, a.playlist, lines);
+    if (unreadable) std::cout << unreadable << " playlist(s) could not be read in full.\n";
     return;
   }
-  // The missing-stream errors go to stderr as they are found; the references follow.
-  clip::ClipSearchResult r = clip::findClipReferences(d, quiet);
-  bool goOn = true;
-  for (const auto& read : r.problems) goOn = acceptRead(read) && goOn;
-  if (!goOn) return;
   if (a.json) {
     ordered_json j = ordered_json::object();
     for (size_t i = 0; i < d.clipinfos.size(); ++i) {
@@ -330,7 +342,11 @@ void runFind(const FindArgs& a) {
       for (const auto& row : clip::ciRefRows(d.ciRefs[i])) refs.push_back({{"mpls", row[1]}, {"kind", row[2]}, {"item", row[3]}});
       j[d.clipinfos[i]] = refs;
     }
-    std::cout << jsonText(ordered_json{{"clips", j}, {"missing_streams", r.missingStreams}}) << '\n';
+    std::cout << jsonText(ordered_json{{"clips", j},
+                                       {"missing_streams", r.missingStreams},
+                                       {"playlists_read", r.playlistsRead},
+                                       {"unreadable_playlists", unreadable}})
+              << '\n';
     return;
   }
   for (size_t i = 0; i < d.clipinfos.size(); ++i) {
@@ -340,6 +356,7 @@ void runFind(const FindArgs& a) {
     for (const auto& row : clip::ciRefRows(d.ciRefs[i])) std::cout << "  " << row[1] << ' ' << row[2] << ' ' << row[3] << '\n';
   }
   std::cout << r.playlistsRead << " playlist(s) read, " << r.missingStreams << " missing stream file reference(s).\n";
+  if (unreadable) std::cout << unreadable << " playlist(s) could not be read in full.\n";
 }
 
 CommandRegistrar reg(50, [](CLI::App& app) {

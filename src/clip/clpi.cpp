@@ -454,12 +454,18 @@ core::Bytes writeCLPI(TCLPI& c) {
 
 bool saveCLPI(TCLPI& clpi, const std::filesystem::path& folder, const std::string& fileName,
               const core::SaveSettings& settings, core::Log& log) {
-  core::Bytes bytes = writeCLPI(clpi);
+  // The writer settles the model (addresses, an empty ATC delta block); that happens on
+  // a copy which replaces the model only once the file is in place, so a save stopped
+  // by the backup step or a write error leaves the model exactly as it was.
+  TCLPI written = clpi;
+  core::Bytes bytes = writeCLPI(written);
   core::SaveRequest req;
   req.folder = folder;
   req.fileName = fileName;
   req.startMessage = "Saving [bl]" + fileName + "[/bl]";
-  return core::saveFile(log, settings, req, bytes);
+  if (!core::saveFile(log, settings, req, bytes)) return false;
+  clpi = std::move(written);
+  return true;
 }
 
 std::optional<uint64_t> packetCountMismatch(const TCLPI& clpi, uint64_t streamSize) {

@@ -180,7 +180,8 @@ uint32_t clipInfoLength(const TCLPI& clpi);
 core::Bytes writeCLPI(TCLPI& clpi);
 
 // Writes the model to `folder/fileName` with the save sequence (backup, atomic write),
-// logging "Saving [bl]fileName[/bl]" after the backup step.
+// logging "Saving [bl]fileName[/bl]" as the sequence starts. The model takes the
+// settled addresses only when the file was written; a stopped save leaves it alone.
 bool saveCLPI(TCLPI& clpi, const std::filesystem::path& folder, const std::string& fileName,
               const core::SaveSettings& settings, core::Log& log);
 

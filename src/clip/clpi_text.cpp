@@ -129,23 +129,27 @@ GridRows epMapRows(const TCLPI& c) {
   return rows;
 }
 
+GridRow epCoarseRow(const TEP_map_fosPID& m, size_t i) {
+  const auto& k = m.coarse.at(i);
+  return {core::hexText(i, 4), core::hexText(k.ref_to_EP_fine_id, 5), core::hexText(k.PTS_EP_coarse, 4),
+          core::hexText(k.SPN_EP_coarse, 8)};
+}
+
+GridRow epFineRow(const TEP_map_fosPID& m, size_t i) {
+  const auto& f = m.fine.at(i);
+  return {core::hexText(i, 5), f.is_angle_change_point ? "y" : "n", std::to_string(f.I_end_position_offset),
+          core::hexText(f.PTS_EP_fine, 4), core::hexText(f.SPN_EP_fine, 5)};
+}
+
 GridRows epCoarseRows(const TEP_map_fosPID& m) {
   GridRows rows;
-  for (size_t i = 0; i < m.coarse.size(); ++i) {
-    const auto& k = m.coarse[i];
-    rows.push_back({core::hexText(i, 4), core::hexText(k.ref_to_EP_fine_id, 5), core::hexText(k.PTS_EP_coarse, 4),
-                    core::hexText(k.SPN_EP_coarse, 8)});
-  }
+  for (size_t i = 0; i < m.coarse.size(); ++i) rows.push_back(epCoarseRow(m, i));
   return rows;
 }
 
 GridRows epFineRows(const TEP_map_fosPID& m) {
   GridRows rows;
-  for (size_t i = 0; i < m.fine.size(); ++i) {
-    const auto& f = m.fine[i];
-    rows.push_back({core::hexText(i, 5), f.is_angle_change_point ? "y" : "n", std::to_string(f.I_end_position_offset),
-                    core::hexText(f.PTS_EP_fine, 4), core::hexText(f.SPN_EP_fine, 5)});
-  }
+  for (size_t i = 0; i < m.fine.size(); ++i) rows.push_back(epFineRow(m, i));
   return rows;
 }
 

@@ -52,6 +52,10 @@ GridRows fontRows(const TCLPI& c);
 GridRows epMapRows(const TCLPI& c);
 // sgEPCoarse / sgEPfine of one PID's map.
 GridRows epCoarseRows(const TEP_map_fosPID& m);
+// One row of each, for views that ask for the rows they show (an EP map of a long clip
+// has tens of thousands of fine entries).
+GridRow epCoarseRow(const TEP_map_fosPID& m, size_t i);
+GridRow epFineRow(const TEP_map_fosPID& m, size_t i);
 GridRows epFineRows(const TEP_map_fosPID& m);
 
 // The PID of a ProgramInfo row's column 1 read back as hexadecimal (characters that are

@@ -63,9 +63,14 @@ std::string demuxOutputName(const std::string& outputFolder, const std::string& 
   std::string folder = outputFolder;
   if (!folder.empty() && folder.back() != '/') folder.push_back('/');
   std::string d = pidText + "_" + typeText + "_" + detailsText, clean;
+  // The details come from the stream's description ("c:48/96, e:192 kHz", "16:9"):
+  // anything that cannot stand inside one file name on the usual file systems (a path
+  // separator above all, which would send the output into another folder) becomes "_".
   for (char ch : d) {
     if (ch == ',') continue;
-    clean.push_back(ch == ' ' || ch == ':' ? '_' : ch);
+    bool bad = ch == ' ' || ch == ':' || ch == '/' || ch == '\\' || ch == '*' || ch == '?' || ch == '"' ||
+               ch == '<' || ch == '>' || ch == '|' || static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F;
+    clean.push_back(bad ? '_' : ch);
   }
   return folder + clipName + "_PID" + clean + "." + type;
 }

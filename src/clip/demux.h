@@ -34,8 +34,9 @@ DemuxMode chooseDemuxMode(uint32_t pid, bool savePES, bool saveSUP, bool saveIG)
 std::string demuxOutputType(uint32_t pid, DemuxMode mode, bool savePES);
 
 // Output name: folder (with a separator appended when missing; empty = relative) + clip
-// name + "_PID" + the row's PID, type and details joined by "_" (" " and ":" become
-// "_", "," is removed) + "." + type.
+// name + "_PID" + the row's PID, type and details joined by "_" (" ", ":", "/", "\\",
+// "*", "?", '"', "<", ">", "|" and control characters become "_", "," is removed) +
+// "." + type, so the details never add a folder to the name.
 std::string demuxOutputName(const std::string& outputFolder, const std::string& clipName, const std::string& pidText,
                             const std::string& typeText, const std::string& detailsText, const std::string& type);
 

@@ -173,3 +173,75 @@ TEST(CliFind, PlaylistCommandsAndClipReferencesOfARealDisc) {
   r = cli("find " + q(disc) + " --clips --playlist 00002");
   EXPECT_NE(r.status, 0);
 }
+
+#ifdef MORVEX_MAKE_DEMO_PATH
+namespace {
+
+// The demo disc, generated into `dir`; empty when the generator failed.
+fs::path demoDisc(const TempDir& dir) {
+  fs::path bdmv = dir / "demo" / "BDMV";
+  fs::create_directories(bdmv);
+  const std::string cmd = std::string("'") + MORVEX_MAKE_DEMO_PATH + "' " + q(bdmv) + " >/dev/null 2>&1";
+  if (std::system(cmd.c_str()) != 0) return {};
+  return bdmv;
+}
+
+// Gives every playlist of the disc a version no reader accepts ("0300").
+size_t spoilPlaylistVersions(const fs::path& bdmv) {
+  size_t n = 0;
+  for (const auto& e : fs::directory_iterator(bdmv / "PLAYLIST")) {
+    core::Bytes b = test::readFile(e.path());
+    if (b.size() < 8) continue;
+    b[5] = '3';
+    test::writeFile(e.path(), b);
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+TEST(CliFind, UnreadablePlaylistsAreCountedAndFailTheSearch) {
+  TempDir dir;
+  const fs::path bdmv = demoDisc(dir);
+  ASSERT_FALSE(bdmv.empty());
+  // Readable playlists first: both searches succeed and count nothing unreadable.
+  Result r = cli("find --json " + q(bdmv) + " --clips");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(contains(r.out, "\"unreadable_playlists\": 0")) << r.out;
+
+  const size_t spoiled = spoilPlaylistVersions(bdmv);
+  ASSERT_GT(spoiled, 0u);
+  const std::string count = std::to_string(spoiled);
+  r = cli("find " + q(bdmv) + " --clips");
+  EXPECT_NE(r.status, 0) << r.out;
+  EXPECT_TRUE(contains(r.out, "0 playlist(s) read")) << r.out;
+  EXPECT_TRUE(contains(r.out, count + " playlist(s) could not be read in full.")) << r.out;
+  r = cli("find --json " + q(bdmv) + " --clips");
+  EXPECT_NE(r.status, 0) << r.out;
+  EXPECT_TRUE(contains(r.out, "\"unreadable_playlists\": " + count)) << r.out;
+  r = cli("find " + q(bdmv) + " --playlist 00001");
+  EXPECT_NE(r.status, 0) << r.out;
+  EXPECT_TRUE(contains(r.out, count + " playlist(s) could not be read in full.")) << r.out;
+  r = cli("find --json " + q(bdmv) + " --playlist 00001");
+  EXPECT_NE(r.status, 0) << r.out;
+  EXPECT_TRUE(contains(r.out, "\"unreadable_playlists\": " + count)) << r.out;
+}
+
+TEST(CliBdj, DemoObjectStoresTheApplicationTypeInTheHighBits) {
+  TempDir dir;
+  const fs::path bdmv = demoDisc(dir);
+  ASSERT_FALSE(bdmv.empty());
+  const core::Bytes b = test::readFile(bdmv / "BDJO" / "00001.bdjo");
+  // The first application entry follows the 4-byte table length and the count byte +
+  // reserved byte: control code, then the type byte.
+  ASSERT_GE(b.size(), 32u);
+  const uint32_t amt = uint32_t(b[20]) << 24 | uint32_t(b[21]) << 16 | uint32_t(b[22]) << 8 | b[23];
+  ASSERT_LT(size_t(amt) + 7, b.size());
+  EXPECT_EQ(b[amt + 6], 1) << "control code";
+  EXPECT_EQ(b[amt + 7], 0x10) << "application type";
+  Result r = cli("dump --json " + q(bdmv / "BDJO" / "00001.bdjo"));
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(contains(r.out, "\"type\": 16")) << r.out;
+}
+#endif

@@ -299,3 +299,27 @@ TEST(ClipInfoSave, SaveWritesThroughTheSaveSequence) {
   TCLPI copy = sampleClip();
   EXPECT_EQ(test::readFile(d / "00001.clpi"), writeCLPI(copy));
 }
+
+TEST(ClipInfoSave, StoppedSaveLeavesTheModelAsItWas) {
+  test::TempDir d;
+  TCLPI c = sampleClip();
+  c.ClipInfo.is_ATC_delta = 1;  // on without entries: the writer would clear it
+  c.SequenceInfo_start = 7;     // stale addresses the writer would recompute
+  c.CPI_start = 9;
+  const TCLPI before = c;
+  test::writeFile(d / "00001.clpi", Bytes{1, 2, 3});
+  test::writeFile(d / "00001.clpi.backup", Bytes{4});
+  core::MemoryLog log;
+  core::SaveSettings s;
+  s.backupMode = core::BackupMode::StopIfExists;
+  EXPECT_FALSE(saveCLPI(c, d.path(), "00001.clpi", s, log));
+  EXPECT_TRUE(c == before);
+  EXPECT_EQ(test::readFile(d / "00001.clpi"), (Bytes{1, 2, 3}));
+
+  // The same save with the backup allowed settles the model as written.
+  s.backupMode = core::BackupMode::Overwrite;
+  ASSERT_TRUE(saveCLPI(c, d.path(), "00001.clpi", s, log));
+  EXPECT_EQ(c.ClipInfo.is_ATC_delta, 0);
+  EXPECT_NE(c.SequenceInfo_start, 7u);
+  EXPECT_EQ(be32at(test::readFile(d / "00001.clpi"), 8), c.SequenceInfo_start);
+}

@@ -454,6 +454,11 @@ TEST(DemuxNaming, ModeAndOutputNameFollowTheRowAndOptions) {
             "out/00001_PID1100_LPCM_Stereo_48_kHz_eng.aus");
   EXPECT_EQ(demuxOutputName("", "00002", "1011", "AVC", "1080p, 23.976, 16:9", "vis"),
             "00002_PID1011_AVC_1080p_23.976_16_9.vis");
+  // A sampling-frequency text with a slash stays one file name in the chosen folder.
+  EXPECT_EQ(demuxOutputName("out", "00003", "1100", "LPCM", "Multi, c:48/96, e:192 kHz, eng", "aus"),
+            "out/00003_PID1100_LPCM_Multi_c_48_96_e_192_kHz_eng.aus");
+  EXPECT_EQ(demuxOutputName("", "00004", "1200", "PG", "a\\b*c?d\"e<f>g|h\ti", "pgs"),
+            "00004_PID1200_PG_a_b_c_d_e_f_g_h_i.pgs");
 }
 
 

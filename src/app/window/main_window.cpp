@@ -21,6 +21,8 @@
 #include <QWheelEvent>
 
 #include "about/about_tab.h"
+#include "bdjo/bdjo_tab.h"
+#include "clip/clip_tab.h"
 #include "bdmv/bdmv_tab.h"
 #include "bdmv/folder_rule.h"
 #include "options/options_tab.h"
@@ -89,9 +91,15 @@ void MainWindow::buildUi() {
   bdmv_ = new BdmvTab(ctx_, exec_, regs_);
   pages_[TabBdmv] = bdmv_;
   pages_[TabPlaylist] = new PlaceholderTab("tsPlaylist", "Playlists: PlayItems, SubPaths, marks and stream tables.");
-  pages_[TabClipinf] = new PlaceholderTab("tsClipinf", "Clip information, stream extraction and the finder.");
+  clip_ = new ClipTab(ctx_);
+  clip_->setTaskRunner([this](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
+    noteExtractionStarted();
+    runLongTask(std::move(work), std::move(done));
+  });
+  pages_[TabClipinf] = clip_;
   pages_[TabMenu] = new PlaceholderTab("tsMenu", "Interactive graphics menus: BOGs, effects, objects and the page view.");
-  pages_[TabBdjo] = new PlaceholderTab("tsBdjo", "BD-J objects.");
+  bdjo_ = new BdjoTab(ctx_);
+  pages_[TabBdjo] = bdjo_;
   options_ = new OptionsTab(ctx_);
   pages_[TabOptions] = options_;
   statusTab_ = new StatusTab(ctx_, logView_, regs_);
@@ -190,9 +198,11 @@ void MainWindow::buildUi() {
   nav_ = new Navigator(tabs_, this);
   nav_->registerShower(ItemKind::MovieObject, bdmv_, bdmv_);
   nav_->registerShower(ItemKind::Playlist, pages_[TabPlaylist], nullptr);
-  nav_->registerShower(ItemKind::Clip, pages_[TabClipinf], nullptr);
+  nav_->registerShower(ItemKind::Clip, pages_[TabClipinf], clip_);
+  connect(clip_, &ClipTab::itemWanted, nav_, &Navigator::show);
   nav_->registerShower(ItemKind::Menu, pages_[TabMenu], nullptr);
-  nav_->registerShower(ItemKind::BdjObject, pages_[TabBdjo], nullptr);
+  nav_->registerShower(ItemKind::BdjObject, pages_[TabBdjo], bdjo_);
+  connect(bdjo_, &BdjoTab::itemWanted, nav_, &Navigator::show);
   connect(nav_, &Navigator::failed, this, [this](const QString& why) { log().slog(why.toStdString(), 1); });
   connect(bdmv_, &BdmvTab::itemWanted, nav_, &Navigator::show);
   connect(bdmv_, &BdmvTab::folderLoaded, this, [this](const QString& label) {

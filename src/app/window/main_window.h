@@ -29,6 +29,8 @@ class LogView;
 class StatusLine;
 class GuiLog;
 class BdmvTab;
+class BdjoTab;
+class ClipTab;
 class OptionsTab;
 class StatusTab;
 class AboutTab;
@@ -53,6 +55,8 @@ public:
   QTabWidget* tabs() const { return tabs_; }
   TabPage* page(int index) const { return pages_[index]; }
   BdmvTab* bdmvTab() const { return bdmv_; }
+  BdjoTab* bdjoTab() const { return bdjo_; }
+  ClipTab* clipTab() const { return clip_; }
   ExecutePanel* executePanel() const { return exec_; }
   RegisterPanel* registerPanel() const { return regs_; }
   Navigator* navigator() const { return nav_; }
@@ -123,6 +127,8 @@ private:
   TabBar* tabBar_ = nullptr;
   TabPage* pages_[TabCount] = {};
   BdmvTab* bdmv_ = nullptr;
+  BdjoTab* bdjo_ = nullptr;
+  ClipTab* clip_ = nullptr;
   OptionsTab* options_ = nullptr;
   StatusTab* statusTab_ = nullptr;
   AboutTab* about_ = nullptr;

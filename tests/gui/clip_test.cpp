@@ -1,0 +1,454 @@
+// The CLIPINF tab: a clip read from the demo disc, each editable field changed with
+// the keyboard and mouse, undone and redone, saved and compared byte for byte with the
+// engine's writing of the same edits; the packet-count question answered both ways;
+// a missing stream; the EP map against the engine's map; Find and the jump from
+// "Referenced by".
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTableView>
+#include <QTableWidget>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QThread>
+#include <QProcess>
+
+#include "clip/clip_tab.h"
+#include "clip/clpi.h"
+#include "clip/clpi_text.h"
+#include "clip/finder.h"
+#include "core/log.h"
+#include "disc/disc_load.h"
+#include "gui_test_support.h"
+#include "gui_tests.h"
+#include "shell/log_view.h"
+#include "shell/navigator.h"
+#include "support/test_support.h"
+
+using namespace morvex;
+using namespace morvex::app;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+bool readClip(const fs::path& f, clip::TCLPI& c) {
+  core::MemoryLog log;
+  return clip::readCLPIFile(f, c, log).complete();
+}
+
+// Answers the next packet-count question with `button`; `asked` tells whether it came.
+void answerPacketQuestion(QMessageBox::StandardButton button, bool* asked, QString* text) {
+  *asked = false;
+  QTimer::singleShot(0, [button, asked, text] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || box->objectName() != "mbPacketCount") return;
+    *asked = true;
+    *text = box->text();
+    QTest::mouseClick(box->button(button), Qt::LeftButton);
+  });
+}
+
+void clickTab(MainWindow* w, int index) {
+  QTabBar* bar = w->tabs()->tabBar();
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+}
+
+// Selects `name` in the clip list and presses Read.
+void readClipNamed(MainWindow* w, const QString& name) {
+  auto* list = w->clipTab()->findChild<QComboBox*>("cbClipinf");
+  list->setCurrentIndex(list->findText(name));
+  QTest::mouseClick(w->clipTab()->findChild<QPushButton*>("bReadCI"), Qt::LeftButton);
+}
+
+void typeInto(QLineEdit* f, const QString& text) {
+  QTest::mouseClick(f, Qt::LeftButton);
+  f->selectAll();
+  QTest::keyClicks(f, text);
+  QTest::keyClick(f, Qt::Key_Return);
+}
+
+// Clicks row `row` of a table.
+void clickRow(QTableWidget* t, int row) {
+  QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualRect(t->model()->index(row, 1)).center());
+}
+
+// A check box is clicked on its box: the widget may be wider than box and caption.
+void clickBox(QCheckBox* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->height() / 2, b->height() / 2)); }
+
+// The Options tab's format boxes: set as a click would (they may sit outside the
+// visible part of that tab's scroll area).
+void setBox(QCheckBox* b, bool on) {
+  if (b->isChecked() != on) b->click();
+}
+
+#ifdef MORVEX_CLI
+// `morvex-cli demux` of the same PID and mode into `out`.
+bool cliDemux(const fs::path& stream, uint32_t pid, const QString& mode, const fs::path& out) {
+  QProcess p;
+  p.start(MORVEX_CLI, {"demux", QString::fromStdString(stream.string()), "--pid", QString("0x%1").arg(pid, 4, 16, QChar('0')),
+                       "--mode", mode, "-o", QString::fromStdString(out.string())});
+  return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+#endif
+
+// Lists a folder's file names.
+QStringList filesIn(const fs::path& dir) {
+  QStringList names;
+  for (const auto& e : fs::directory_iterator(dir)) names << QString::fromStdString(e.path().filename().string());
+  names.sort();
+  return names;
+}
+
+struct PlaylistSpy : ItemShower {
+  QList<ItemRef> seen;
+  bool showItem(const ItemRef& item) override {
+    seen << item;
+    return true;
+  }
+};
+
+}  // namespace
+
+class ClipTest : public QObject {
+  Q_OBJECT
+private slots:
+  void init() { guitest::clearSettings(); }
+
+  void editsUndoRedoAndSaveAsTheEngineWrites() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
+    const fs::path file = demo / "CLIPINF" / "00001.clpi";
+    clip::TCLPI original;
+    QVERIFY(readClip(file, original));
+    auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
+    clickTab(w.get(), TabClipinf);
+    ClipTab* tab = w->clipTab();
+    readClipNamed(w.get(), "00001");
+    QVERIFY(tab->hasClip());
+    QVERIFY(tab->document().model == original);
+    QCOMPARE(w->clipTab()->findChild<QLabel*>("lStreamname")->text(), QString("00001.m2ts"));
+    QVERIFY(w->clipTab()->findChild<QPushButton*>("bPlay")->isEnabled());
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("iePackets")->text(), QString::number(original.ClipInfo.number_of_source_packets));
+    auto* program = w->clipTab()->findChild<QTableWidget*>("sgCI");
+    const auto rows = clip::programRows(original);
+    QCOMPARE(program->rowCount(), int(rows.size()));
+    for (int r = 0; r < int(rows.size()); ++r)
+      for (int c = 0; c < 4; ++c) QCOMPARE(guitest::cell(program, r, c), qs(rows[size_t(r)][size_t(c)]));
+    // The EP map is drawn from the engine's map, row for row.
+    auto* fine = w->clipTab()->findChild<QTableView*>("sgEPfine");
+    const auto& map = original.CPI.maps.back();
+    QCOMPARE(fine->model()->rowCount(), int(map.fine.size()));
+    const size_t lastFine = map.fine.size() - 1;
+    const auto expectFine = clip::epFineRow(map, lastFine);
+    for (int c = 0; c < int(expectFine.size()); ++c)
+      QCOMPARE(fine->model()->index(int(lastFine), c).data().toString(), qs(expectFine[size_t(c)]));
+    QCOMPARE(w->clipTab()->findChild<QTableView*>("sgEPCoarse")->model()->rowCount(), int(map.coarse.size()));
+
+    // The edits, by keyboard and mouse.
+    auto* appType = w->clipTab()->findChild<QComboBox*>("cbApplitype");
+    appType->setFocus();
+    QTest::keyClick(appType, Qt::Key_Down);
+    QCOMPARE(tab->document().model.ClipInfo.application_type, uint8_t(original.ClipInfo.application_type + 1));
+    typeInto(w->clipTab()->findChild<QLineEdit*>("ieRecRate"), "4500000");
+    typeInto(w->clipTab()->findChild<QLineEdit*>("iePackets"), "12345");
+    auto* atcd = w->clipTab()->findChild<QCheckBox*>("cbisATCdelta");
+    clickBox(atcd);
+    QVERIFY(atcd->isChecked());
+
+    clip::TCLPI expected = original;
+    clip::setApplicationType(expected, uint8_t(original.ClipInfo.application_type + 1));
+    expected.ClipInfo.TS_recording_rate = 4500000;
+    expected.ClipInfo.number_of_source_packets = 12345;
+    clip::setATCdelta(expected, true);
+    QVERIFY(tab->document().model == expected);
+    QVERIFY(tab->document().modified());
+
+    // Undo all four (the focus on a table, where Ctrl+Z is the window's), then redo.
+    QTest::mouseClick(program->viewport(), Qt::LeftButton, {}, program->visualRect(program->model()->index(0, 1)).center());
+    for (int i = 0; i < 4; ++i) QTest::keyClick(program, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(tab->document().model == original);
+    QVERIFY(!tab->document().modified());
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("ieRecRate")->text(), QString::number(original.ClipInfo.TS_recording_rate));
+    QVERIFY(!atcd->isChecked());
+    for (int i = 0; i < 4; ++i) QTest::keyClick(program, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(tab->document().model == expected);
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("iePackets")->text(), QString("12345"));
+
+    // A number that does not fit is not taken; the field shows the stored value.
+    typeInto(w->clipTab()->findChild<QLineEdit*>("ieRecRate"), "9999999999");
+    QCOMPARE(tab->document().model.ClipInfo.TS_recording_rate, 4500000u);
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("ieRecRate")->text(), QString("4500000"));
+
+    // Save: the file is what the engine writes for the same edits, nothing else.
+    auto* save = w->findChild<QPushButton*>("bSave");
+    QVERIFY(save->isEnabled());
+    QCOMPARE(save->toolTip(), QString("Save 00001.clpi"));
+    QTest::mouseClick(save, Qt::LeftButton);
+    QVERIFY(!tab->document().modified());
+    clip::TCLPI written = expected;
+    QCOMPARE(test::readFile(file), clip::writeCLPI(written));
+    clip::TCLPI back;
+    QVERIFY(readClip(file, back));
+    QCOMPARE(back.ClipInfo.TS_recording_rate, 4500000u);
+    QCOMPARE(back.ClipInfo.number_of_source_packets, 12345u);
+    QCOMPARE(int(back.ClipInfo.application_type), original.ClipInfo.application_type + 1);
+    QCOMPARE(int(back.ClipInfo.is_ATC_delta), 0);  // switched on without entries: cleared
+    QVERIFY(back.CPI == original.CPI);
+    QVERIFY(back.ProgramInfo == original.ProgramInfo);
+    QVERIFY(back.SequenceInfo == original.SequenceInfo);
+    QVERIFY(fs::exists(demo / "CLIPINF" / "00001.clpi.backup"));
+  }
+
+  void packetCountQuestionCorrectsOnlyThePacketField() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "STREAM" / "00001.m2ts")) QSKIP("the demo disc is not part of this build");
+    const fs::path file = demo / "CLIPINF" / "00001.clpi";
+    clip::TCLPI wrong;
+    QVERIFY(readClip(file, wrong));
+    const uint64_t real = fs::file_size(demo / "STREAM" / "00001.m2ts") / 192;
+    wrong.ClipInfo.number_of_source_packets = 7;
+    test::writeFile(file, clip::writeCLPI(wrong));
+    const core::Bytes before = test::readFile(file);
+    auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
+    w->tabs()->setCurrentIndex(TabClipinf);
+
+    // Cancel: nothing changes.
+    bool asked = false;
+    QString text;
+    answerPacketQuestion(QMessageBox::Cancel, &asked, &text);
+    readClipNamed(w.get(), "00001");
+    QVERIFY(asked);
+    QCOMPARE(text, qs(clip::packetCountQuestion(real)));
+    QVERIFY(text.startsWith("The m2ts file contains "));
+    QCOMPARE(test::readFile(file), before);
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("iePackets")->text(), QString("7"));
+
+    // Yes: the four bytes at offset 56 take the stream's count, nothing else moves.
+    answerPacketQuestion(QMessageBox::Yes, &asked, &text);
+    QTest::mouseClick(w->clipTab()->findChild<QPushButton*>("bReadCI"), Qt::LeftButton);
+    QVERIFY(asked);
+    core::Bytes after = test::readFile(file);
+    QCOMPARE(after.size(), before.size());
+    const uint32_t stored = uint32_t(after[56]) << 24 | uint32_t(after[57]) << 16 | uint32_t(after[58]) << 8 | after[59];
+    QCOMPARE(uint64_t(stored), real);
+    for (int i = 56; i < 60; ++i) after[size_t(i)] = before[size_t(i)];
+    QCOMPARE(after, before);
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("iePackets")->text(), QString::number(real));
+    QVERIFY(!w->clipTab()->document().modified());
+    QCOMPARE(w->clipTab()->document().model.ClipInfo.number_of_source_packets, uint32_t(real));
+  }
+
+  void missingStreamDisablesPlay() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00002.clpi")) QSKIP("the demo disc is not part of this build");
+    QVERIFY(!fs::exists(demo / "STREAM" / "00002.m2ts"));
+    auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
+    w->tabs()->setCurrentIndex(TabClipinf);
+    readClipNamed(w.get(), "00002");
+    QVERIFY(w->clipTab()->hasClip());
+    QCOMPARE(w->clipTab()->findChild<QLabel*>("lStreamname")->text(), QString("00002.m2ts"));
+    QCOMPARE(w->clipTab()->findChild<QLabel*>("lStreamsize")->text(), QString("missing file"));
+    QVERIFY(!w->clipTab()->findChild<QPushButton*>("bPlay")->isEnabled());
+    QVERIFY(w->clipTab()->streamFile().isEmpty());
+    // No packet question for a missing stream, and no error for it.
+    QVERIFY(!w->logView()->lines().join('\n').contains("ERROR"));
+  }
+
+  void savePidInEveryModeMatchesTheCommandLine() {
+#ifndef MORVEX_CLI
+    QSKIP("the command line is not part of this build");
+#else
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "STREAM" / "00001.m2ts")) QSKIP("the demo disc is not part of this build");
+    const fs::path outDir = tmp / "out";
+    fs::create_directories(outDir);
+    auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
+    w->context().settings.workFolder = qs(outDir.string());
+    clickTab(w.get(), TabClipinf);
+    readClipNamed(w.get(), "00001");
+    ClipTab* tab = w->clipTab();
+    auto* program = w->clipTab()->findChild<QTableWidget*>("sgCI");
+    auto* savePid = w->clipTab()->findChild<QPushButton*>("bSavePES");
+    QWidget* options = w->page(TabOptions);
+    auto* pes = options->findChild<QCheckBox*>("cbSavePES");
+    auto* sup = options->findChild<QCheckBox*>("cbSaveSUP");
+    auto* mnu = options->findChild<QCheckBox*>("cbSaveIG");
+    const fs::path stream = demo / "STREAM" / "00001.m2ts";
+    const auto rows = clip::programRows(tab->document().model);
+    auto rowOf = [&](const std::string& pid) {
+      for (size_t r = 0; r < rows.size(); ++r)
+        if (rows[r][1] == pid) return int(r);
+      return -1;
+    };
+    struct Case {
+      std::string pid;
+      bool pes, sup, mnu;
+      QString cliMode, suffix;
+    };
+    const Case cases[] = {
+        {"1011", false, true, true, "es", ".vis"},      {"1100", false, true, true, "es", ".aus"},
+        {"1100", true, true, true, "pes", ".PES.aus"}, {"1200", false, true, true, "sup", ".sup"},
+        {"1200", false, false, true, "es", ".pgs"},     {"1400", false, true, true, "mnu", ".mnu"},
+        {"1400", true, true, true, "pes", ".PES.igs"},
+    };
+    for (const Case& c : cases) {
+      const int row = rowOf(c.pid);
+      QVERIFY2(row >= 0, c.pid.c_str());
+      setBox(pes, c.pes);
+      setBox(sup, c.sup);
+      setBox(mnu, c.mnu);
+      clickRow(program, row);
+      QVERIFY(savePid->isEnabled());
+      const QString out = tab->outputFileFor(row);
+      QVERIFY2(out.endsWith(c.suffix), qPrintable(out));
+      QVERIFY(out.startsWith(qs(outDir.string()) + "/" + "00001_PID" + qs(c.pid)));
+      QSignalSpy finished(tab, &ClipTab::extractionFinished);
+      QTest::mouseClick(savePid, Qt::LeftButton);
+      QVERIFY(!savePid->isEnabled());  // one run at a time
+      QVERIFY(finished.wait(120000));
+      QCOMPARE(finished.at(0).at(0).toBool(), true);
+      QVERIFY(!w->longTaskRunning());
+      QVERIFY(savePid->isEnabled());
+      const fs::path cliOut = tmp / ("cli" + c.suffix.toStdString());
+      QVERIFY(cliDemux(stream, clip::pidFromText(c.pid), c.cliMode, cliOut));
+      const core::Bytes gui = test::readFile(out.toStdString());
+      QVERIFY2(!gui.empty(), qPrintable(out));
+      QVERIFY2(gui == test::readFile(cliOut), qPrintable(out));
+    }
+    QVERIFY(w->logView()->lines().join('\n').contains("source packets saved."));
+    // Nothing but the outputs in the output folder: no temporaries left.
+    for (const QString& f : filesIn(outDir)) QVERIFY2(f.startsWith("00001_PID") && !f.endsWith(".tmp"), qPrintable(f));
+#endif
+  }
+
+  void cancelledSavePidLeavesNothing() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
+    const fs::path outDir = tmp / "out";
+    fs::create_directories(outDir);
+    auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
+    w->context().settings.workFolder = qs(outDir.string());
+    // The run waits for the cancel request before it starts reading, so Cancel always
+    // lands inside a running extraction however fast the machine is.
+    MainWindow* win = w.get();
+    w->clipTab()->setTaskRunner([win](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
+      win->noteExtractionStarted();
+      win->runLongTask(
+          [work](core::Progress& p) {
+            while (!p.cancelled()) QThread::msleep(2);
+            work(p);
+          },
+          std::move(done));
+    });
+    w->tabs()->setCurrentIndex(TabClipinf);
+    readClipNamed(w.get(), "00001");
+    auto* program = w->clipTab()->findChild<QTableWidget*>("sgCI");
+    clickRow(program, 1);
+    QSignalSpy finished(w->clipTab(), &ClipTab::extractionFinished);
+    QTest::mouseClick(w->clipTab()->findChild<QPushButton*>("bSavePES"), Qt::LeftButton);
+    QVERIFY(w->longTaskRunning());
+    // Cancel asks first; the answer Yes stops the run.
+    bool asked = false;
+    QTimer::singleShot(0, [&asked] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      asked = box->text() == "Are you sure to stop?";
+      QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+    });
+    QTest::mouseClick(w->findChild<QPushButton*>("bCancel"), Qt::LeftButton);
+    QVERIFY(asked);
+    QVERIFY(finished.wait(120000));
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    QVERIFY(w->logView()->lines().join('\n').contains("Saving cancelled."));
+    QCOMPARE(filesIn(outDir), QStringList());
+  }
+
+  void menuStreamGoesToTheMenuTab() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "STREAM" / "00001.m2ts")) QSKIP("the demo disc is not part of this build");
+    auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
+    PlaylistSpy menus;
+    w->navigator()->registerShower(ItemKind::Menu, w->page(TabMenu), &menus);
+    clickTab(w.get(), TabClipinf);
+    readClipNamed(w.get(), "00001");
+    auto* program = w->clipTab()->findChild<QTableWidget*>("sgCI");
+    auto* toMenu = w->clipTab()->findChild<QPushButton*>("bLoadToMenu");
+    int igRow = -1, audioRow = -1;
+    for (int r = 0; r < program->rowCount(); ++r) {
+      if (guitest::cell(program, r, 1) == "1400") igRow = r;
+      if (guitest::cell(program, r, 1) == "1100") audioRow = r;
+    }
+    QVERIFY(igRow >= 0 && audioRow >= 0);
+    clickRow(program, audioRow);
+    QVERIFY(!toMenu->isEnabled());
+    clickRow(program, igRow);
+    QVERIFY(toMenu->isEnabled());
+    QTest::mouseClick(toMenu, Qt::LeftButton);
+    QCOMPARE(menus.seen.size(), 1);
+    QCOMPARE(menus.seen[0].kind, ItemKind::Menu);
+    QCOMPARE(menus.seen[0].name, qs((demo / "STREAM" / "00001.m2ts").string()));
+    QCOMPARE(menus.seen[0].number, 0x1400);
+    QCOMPARE(w->tabs()->currentIndex(), int(TabMenu));
+    // The double click on the 1400 row does the same.
+    w->tabs()->setCurrentIndex(TabClipinf);
+    const QRect r = program->visualRect(program->model()->index(igRow, 1));
+    QTest::mouseDClick(program->viewport(), Qt::LeftButton, {}, r.center());
+    QCOMPARE(menus.seen.size(), 2);
+  }
+
+  void findFillsReferencedByAndJumps() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
+    // The engine's answer on the same folder.
+    core::MemoryLog quiet;
+    disc::DiscLoad d = disc::loadDisc(demo, disc::LoadOptions{}, quiet);
+    clip::findClipReferences(d, quiet);
+    size_t at = 0;
+    while (at < d.clipinfos.size() && d.clipinfos[at] != "00001") ++at;
+    QVERIFY(at < d.clipinfos.size());
+    const auto expected = clip::ciRefRows(d.ciRefs[at]);
+    QVERIFY(!expected.empty());
+
+    auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
+    PlaylistSpy playlists;
+    w->navigator()->registerShower(ItemKind::Playlist, w->page(TabPlaylist), &playlists);
+    clickTab(w.get(), TabClipinf);
+    readClipNamed(w.get(), "00001");
+    auto* refs = w->clipTab()->findChild<QTableWidget*>("sgCIRef");
+    QVERIFY(!refs->isEnabled());  // nothing found yet
+    auto* find = w->findChild<QPushButton*>("bFind");
+    QVERIFY(find->isVisible());
+    QTest::mouseClick(find, Qt::LeftButton);
+    QCOMPARE(refs->rowCount(), int(expected.size()));
+    for (int r = 0; r < int(expected.size()); ++r)
+      for (int c = 0; c < 4; ++c) QCOMPARE(guitest::cell(refs, r, c), qs(expected[size_t(r)][size_t(c)]));
+
+    const int row = int(expected.size()) - 1;
+    const QRect rect = refs->visualRect(refs->model()->index(row, 1));
+    QTest::mouseClick(refs->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(refs->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(playlists.seen.size(), 1);
+    QCOMPARE(playlists.seen[0].name, qs(expected[size_t(row)][1]));
+    const auto& ref = d.ciRefs[at][size_t(row)];
+    QCOMPARE(playlists.seen[0].part, ref.kind == 'p' && ref.item > 0 ? int(ref.item) : -1);
+    QCOMPARE(w->tabs()->currentIndex(), int(TabPlaylist));
+  }
+};
+
+MORVEX_GUI_TEST(ClipTest)
+#include "clip_test.moc"
