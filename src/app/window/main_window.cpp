@@ -23,6 +23,7 @@
 #include "about/about_tab.h"
 #include "bdmv/bdmv_tab.h"
 #include "bdmv/folder_rule.h"
+#include "playlist/playlist_tab.h"
 #include "options/options_tab.h"
 #include "panels/execute_panel.h"
 #include "panels/register_panel.h"
@@ -88,7 +89,8 @@ void MainWindow::buildUi() {
 
   bdmv_ = new BdmvTab(ctx_, exec_, regs_);
   pages_[TabBdmv] = bdmv_;
-  pages_[TabPlaylist] = new PlaceholderTab("tsPlaylist", "Playlists: PlayItems, SubPaths, marks and stream tables.");
+  playlist_ = new PlaylistTab(ctx_);
+  pages_[TabPlaylist] = playlist_;
   pages_[TabClipinf] = new PlaceholderTab("tsClipinf", "Clip information, stream extraction and the finder.");
   pages_[TabMenu] = new PlaceholderTab("tsMenu", "Interactive graphics menus: BOGs, effects, objects and the page view.");
   pages_[TabBdjo] = new PlaceholderTab("tsBdjo", "BD-J objects.");
@@ -189,12 +191,13 @@ void MainWindow::buildUi() {
   // are made current and say that they cannot show the item yet.
   nav_ = new Navigator(tabs_, this);
   nav_->registerShower(ItemKind::MovieObject, bdmv_, bdmv_);
-  nav_->registerShower(ItemKind::Playlist, pages_[TabPlaylist], nullptr);
+  nav_->registerShower(ItemKind::Playlist, playlist_, playlist_);
   nav_->registerShower(ItemKind::Clip, pages_[TabClipinf], nullptr);
   nav_->registerShower(ItemKind::Menu, pages_[TabMenu], nullptr);
   nav_->registerShower(ItemKind::BdjObject, pages_[TabBdjo], nullptr);
   connect(nav_, &Navigator::failed, this, [this](const QString& why) { log().slog(why.toStdString(), 1); });
   connect(bdmv_, &BdmvTab::itemWanted, nav_, &Navigator::show);
+  connect(playlist_, &PlaylistTab::itemWanted, nav_, &Navigator::show);
   connect(bdmv_, &BdmvTab::folderLoaded, this, [this](const QString& label) {
     titleBase_ = "Morvex v" + versionText() + " [" + label + "]";
     updateTitle();

@@ -29,6 +29,7 @@ class LogView;
 class StatusLine;
 class GuiLog;
 class BdmvTab;
+class PlaylistTab;
 class OptionsTab;
 class StatusTab;
 class AboutTab;
@@ -123,6 +124,7 @@ private:
   TabBar* tabBar_ = nullptr;
   TabPage* pages_[TabCount] = {};
   BdmvTab* bdmv_ = nullptr;
+  PlaylistTab* playlist_ = nullptr;
   OptionsTab* options_ = nullptr;
   StatusTab* statusTab_ = nullptr;
   AboutTab* about_ = nullptr;
