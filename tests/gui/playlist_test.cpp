@@ -333,6 +333,7 @@ private slots:
     auto* items = o.tab->findChild<QTableWidget*>("sgPLitem");
     QSignalSpy wanted(o.tab, &PlaylistTab::itemWanted);
     const QRect r = items->visualRect(items->model()->index(0, 1));
+    QTest::mouseClick(items->viewport(), Qt::LeftButton, {}, r.center());
     QTest::mouseDClick(items->viewport(), Qt::LeftButton, {}, r.center());
     QCOMPARE(wanted.count(), 1);
     const auto ref = wanted.front().front().value<ItemRef>();

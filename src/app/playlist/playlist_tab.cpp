@@ -58,6 +58,16 @@ void fillRow(QTableWidget* t, int r, const pl::Row& row) {
   for (size_t c = 0; c < row.size() && int(c) < t->columnCount(); ++c) setCell(t, r, int(c), q(row[c]));
 }
 
+// Rows into a table that keeps its items (and so an open cell editor) where it can;
+// without rows it shows one empty row.
+void fillTable(QTableWidget* t, const std::vector<pl::Row>& rows) {
+  t->setRowCount(std::max<int>(1, int(rows.size())));
+  if (rows.empty())
+    for (int c = 0; c < t->columnCount(); ++c)
+      if (auto* it = t->item(0, c)) it->setText(QString());
+  for (size_t r = 0; r < rows.size(); ++r) fillRow(t, int(r), rows[r]);
+}
+
 QLineEdit* field(const char* name, const QString& tip, const QString& pattern, int chars, QWidget* parent) {
   auto* e = new QLineEdit(parent);
   e->setObjectName(name);
@@ -74,6 +84,12 @@ QString hex8(uint32_t v) { return QString("%1").arg(v, 8, 16, QChar('0')).toUppe
 constexpr int kMergeCount = 1, kMergeUO1 = 2, kMergeUO2 = 3;
 
 }  // namespace
+
+PlaylistTab::~PlaylistTab() {
+  // The stack empties itself as it goes; nothing is shown any more by then.
+  undo_.blockSignals(true);
+  doc_.blockSignals(true);
+}
 
 PlaylistTab::PlaylistTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) {
   setObjectName("tsPlaylist");
@@ -208,7 +224,7 @@ void PlaylistTab::buildUi() {
   sc->addWidget(streamInfo_);
   sc->addStretch(1);
   sr->addLayout(sc);
-  streams_ = makeTable("sgStreamEntry", qlist(pl::streamHeader(), false), {28, 60, 44, 40, 40, 44, 220}, left);
+  streams_ = makeTable("sgStreamEntry", qlist(pl::streamHeader(), false), {34, 60, 44, 40, 40, 44, 220}, left);
   auto* sv = new QVBoxLayout();
   sv->addLayout(sr);
   sv->addWidget(streams_, 1);
@@ -257,7 +273,7 @@ void PlaylistTab::buildUi() {
   auto* mkGroup = new QGroupBox("PlayListMarks", right);
   auto* mg = new QVBoxLayout(mkGroup);
   mg->setContentsMargins(4, 4, 4, 4);
-  marks_ = makeTable("sgPlayListMark", qlist(pl::markHeader(), false), {34, 72, 34, 92, 60, 60}, mkGroup);
+  marks_ = makeTable("sgPlayListMark", qlist(pl::markHeader(), false), {34, 84, 34, 92, 60, 60}, mkGroup);
   marks_->installEventFilter(this);
   subPaths_->installEventFilter(this);
   mg->addWidget(marks_, 1);
@@ -612,9 +628,10 @@ void PlaylistTab::showAppInfo() {
 void PlaylistTab::showPlayItems() {
   filling_ = true;
   const auto& pis = m().playList.playItems;
-  items_->clearContents();
-  items_->setRowCount(std::max<int>(1, int(pis.size())));
-  for (size_t i = 0; i < pis.size(); ++i) fillRow(items_, int(i), pl::playItemRow(pis[i], unsigned(i)));
+  std::vector<pl::Row> rows;
+  rows.reserve(pis.size());
+  for (size_t i = 0; i < pis.size(); ++i) rows.push_back(pl::playItemRow(pis[i], unsigned(i)));
+  fillTable(items_, rows);
   filling_ = false;
 }
 
@@ -688,9 +705,9 @@ void PlaylistTab::showStreamEditors() {
 void PlaylistTab::showSubPaths() {
   filling_ = true;
   const auto& sps = m().playList.subPaths;
-  subPaths_->clearContents();
-  subPaths_->setRowCount(std::max<int>(1, int(sps.size())));
-  for (size_t i = 0; i < sps.size(); ++i) fillRow(subPaths_, int(i), pl::subPathRow(sps[i], unsigned(i)));
+  std::vector<pl::Row> rows;
+  for (size_t i = 0; i < sps.size(); ++i) rows.push_back(pl::subPathRow(sps[i], unsigned(i)));
+  fillTable(subPaths_, rows);
   filling_ = false;
 }
 
@@ -701,9 +718,8 @@ int PlaylistTab::selectedSubPath() const {
 
 void PlaylistTab::showSubPath(int i) {
   filling_ = true;
-  subItems_->clearContents();
-  subItems_->setRowCount(1);
   const bool has = i >= 0 && i < int(m().playList.subPaths.size());
+  std::vector<pl::Row> rows;
   spType_->setEnabled(has);
   spRepeat_->setEnabled(false);
   if (has) {
@@ -713,10 +729,9 @@ void PlaylistTab::showSubPath(int i) {
     spType_->setToolTip(q(pl::subPathTypeHint(sp.type)));
     spRepeat_->setCurrentIndex(sp.repeat == 1 ? 1 : 0);
     spRepeat_->setEnabled(sp.type == 2);
-    subItems_->setRowCount(std::max<int>(1, int(sp.subPlayItems.size())));
-    for (size_t k = 0; k < sp.subPlayItems.size(); ++k)
-      fillRow(subItems_, int(k), pl::subPlayItemRow(sp.subPlayItems[k], unsigned(k)));
+    for (size_t k = 0; k < sp.subPlayItems.size(); ++k) rows.push_back(pl::subPlayItemRow(sp.subPlayItems[k], unsigned(k)));
   }
+  fillTable(subItems_, rows);
   filling_ = false;
   showSubPlayItem(has ? std::max(0, subItems_->currentRow()) : -1);
 }
@@ -740,9 +755,10 @@ void PlaylistTab::showSubPlayItem(int k) {
 void PlaylistTab::showMarks() {
   filling_ = true;
   const auto& mk = m().playListMark.marks;
-  marks_->clearContents();
-  marks_->setRowCount(std::max<int>(1, int(mk.size())));
-  for (size_t i = 0; i < mk.size(); ++i) fillRow(marks_, int(i), pl::PLMline(mk[i], unsigned(i)));
+  std::vector<pl::Row> rows;
+  rows.reserve(mk.size());
+  for (size_t i = 0; i < mk.size(); ++i) rows.push_back(pl::PLMline(mk[i], unsigned(i)));
+  fillTable(marks_, rows);
   markCount_->setText(QString("%1 mark(s)").arg(mk.size()));
   filling_ = false;
 }

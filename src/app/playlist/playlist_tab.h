@@ -31,6 +31,7 @@ class PlaylistTab : public TabPage, public ItemShower {
   Q_OBJECT
 public:
   explicit PlaylistTab(AppContext& ctx, QWidget* parent = nullptr);
+  ~PlaylistTab() override;
 
   TabRules rules() const override;
   QUndoStack* undoStack() override { return &undo_; }
