@@ -74,7 +74,7 @@ QLineEdit* field(const char* name, const QString& tip, const QString& pattern, i
   e->setToolTip(tip);
   e->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), e));
   e->setMaxLength(chars);
-  e->setFixedWidth(QFontMetrics(e->font()).horizontalAdvance(QString(chars + 2, QChar('W'))));
+  e->setFixedWidth(QFontMetrics(e->font()).horizontalAdvance(QString(chars, QChar('D'))) + 14);
   return e;
 }
 
@@ -290,6 +290,7 @@ void PlaylistTab::buildUi() {
   markDel_ = new QPushButton("-", mkGroup);
   markDel_->setObjectName("bbPLMdel");
   markDel_->setToolTip("Delete the selected marks");
+  markType_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   markCount_ = new QLabel(mkGroup);
   markCount_->setObjectName("lPLMcount");
   mr->addWidget(markType_);
@@ -299,8 +300,8 @@ void PlaylistTab::buildUi() {
   for (QLineEdit* e : {markH_, markM_, markS_, markMs_}) mr->addWidget(e);
   mr->addWidget(markIns_);
   mr->addWidget(markDel_);
-  mr->addWidget(markCount_);
   mr->addStretch(1);
+  mr->addWidget(markCount_);
   mg->addLayout(mr);
   rl->addWidget(mkGroup, 1);
   split->setStretchFactor(0, 3);
