@@ -77,16 +77,21 @@ RateOrError playlistFrameRatio(const TMPLS& m) {
   return {r, {}};
 }
 
+// Lines end in CR LF, LF or CR alone; a UTF-8 byte-order mark in front is no part of
+// the first line.
 std::vector<std::string_view> splitLines(std::string_view text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   std::vector<std::string_view> lines;
   size_t i = 0;
   while (i < text.size()) {
-    size_t e = text.find('\n', i);
-    std::string_view line = text.substr(i, e == std::string_view::npos ? std::string_view::npos : e - i);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    if (e == std::string_view::npos) break;
+    const size_t e = text.find_first_of("\r\n", i);
+    if (e == std::string_view::npos) {
+      lines.push_back(text.substr(i));
+      break;
+    }
+    lines.push_back(text.substr(i, e - i));
     i = e + 1;
+    if (text[e] == '\r' && i < text.size() && text[i] == '\n') ++i;
   }
   return lines;
 }
@@ -197,11 +202,15 @@ ChapterResult importChapters(TMPLS& m, std::string_view text, ChapterFormat f, c
           S += duration(items[k]);
           ++k;
         }
-        A = (f == ChapterFormat::Time) ? S - S % 45 : S;
+        // The boundary as the format can express it: in the Time format the whole
+        // millisecond it lies in, in the Frame format the first tick of its frame.
+        A = S;
+        if (f == ChapterFormat::Time) A = S - S % 45;
+        else if (f == ChapterFormat::Frame) A = std::min<uint64_t>(S, ticksFromFrames(framesFromTicks(S, *ratio), *ratio));
         if (T == A) ++k;
         log.log(std::to_string(k) + ": " + ticks2time(uint32_t(T)) + " " + ticks2time(uint32_t(S)) + "   " +
                 core::hexText(uint32_t(T), 8) + " " + core::hexText(uint32_t(S), 8));
-        if (T <= A) break;
+        if (T <= A || (S >= T && k > 0)) break;
       }
     }
     size_t p = k - 1;

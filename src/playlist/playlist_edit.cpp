@@ -14,10 +14,11 @@ void addTo(T& field, int64_t delta) {
 }
 
 // A size change inside the PlayList part moves the mark section and the
-// ExtensionData behind it.
+// ExtensionData behind it. A mark address of 0 says the file has no mark section and
+// stays 0.
 void growPlayList(TMPLS& m, int64_t delta) {
   addTo(m.playList.length, delta);
-  addTo(m.markStart, delta);
+  if (m.markStart != 0) addTo(m.markStart, delta);
   if (m.extDataStart != 0) addTo(m.extDataStart, delta);
 }
 

@@ -12,7 +12,8 @@ TSTN* stnOf(TMPLS& m, unsigned playItem) {
 // Moves every stored size that lies at or after the PlayItem's STN table.
 void grow(TMPLS& m, unsigned playItem, int64_t delta) {
   auto add = [delta](auto& field) { field = static_cast<std::remove_reference_t<decltype(field)>>(field + delta); };
-  add(m.markStart);
+  // An address of 0 means "no such section" and stays 0.
+  if (m.markStart != 0) add(m.markStart);
   if (m.extDataStart != 0) add(m.extDataStart);
   add(m.playList.length);
   auto& pi = m.playList.playItems[playItem];

@@ -22,6 +22,7 @@ public:
 
   // The file name shown in questions ("index.bdmv").
   const QString& name() const { return name_; }
+  void setName(QString name) { name_ = std::move(name); }
   QString path;
   bool modified() const { return modified_; }
   // Writes the document; the owner installs it. True when the file was written.

@@ -25,6 +25,7 @@
 #include "clip/clip_tab.h"
 #include "bdmv/bdmv_tab.h"
 #include "bdmv/folder_rule.h"
+#include "playlist/playlist_tab.h"
 #include "options/options_tab.h"
 #include "panels/execute_panel.h"
 #include "panels/register_panel.h"
@@ -90,7 +91,8 @@ void MainWindow::buildUi() {
 
   bdmv_ = new BdmvTab(ctx_, exec_, regs_);
   pages_[TabBdmv] = bdmv_;
-  pages_[TabPlaylist] = new PlaceholderTab("tsPlaylist", "Playlists: PlayItems, SubPaths, marks and stream tables.");
+  playlist_ = new PlaylistTab(ctx_);
+  pages_[TabPlaylist] = playlist_;
   clip_ = new ClipTab(ctx_);
   clip_->setTaskRunner([this](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
     noteExtractionStarted();
@@ -197,7 +199,7 @@ void MainWindow::buildUi() {
   // are made current and say that they cannot show the item yet.
   nav_ = new Navigator(tabs_, this);
   nav_->registerShower(ItemKind::MovieObject, bdmv_, bdmv_);
-  nav_->registerShower(ItemKind::Playlist, pages_[TabPlaylist], nullptr);
+  nav_->registerShower(ItemKind::Playlist, playlist_, playlist_);
   nav_->registerShower(ItemKind::Clip, pages_[TabClipinf], clip_);
   connect(clip_, &ClipTab::itemWanted, nav_, &Navigator::show);
   nav_->registerShower(ItemKind::Menu, pages_[TabMenu], nullptr);
@@ -205,6 +207,7 @@ void MainWindow::buildUi() {
   connect(bdjo_, &BdjoTab::itemWanted, nav_, &Navigator::show);
   connect(nav_, &Navigator::failed, this, [this](const QString& why) { log().slog(why.toStdString(), 1); });
   connect(bdmv_, &BdmvTab::itemWanted, nav_, &Navigator::show);
+  connect(playlist_, &PlaylistTab::itemWanted, nav_, &Navigator::show);
   connect(bdmv_, &BdmvTab::folderLoaded, this, [this](const QString& label) {
     titleBase_ = "Morvex v" + versionText() + " [" + label + "]";
     updateTitle();

@@ -31,6 +31,7 @@ class GuiLog;
 class BdmvTab;
 class BdjoTab;
 class ClipTab;
+class PlaylistTab;
 class OptionsTab;
 class StatusTab;
 class AboutTab;
@@ -129,6 +130,7 @@ private:
   BdmvTab* bdmv_ = nullptr;
   BdjoTab* bdjo_ = nullptr;
   ClipTab* clip_ = nullptr;
+  PlaylistTab* playlist_ = nullptr;
   OptionsTab* options_ = nullptr;
   StatusTab* statusTab_ = nullptr;
   AboutTab* about_ = nullptr;

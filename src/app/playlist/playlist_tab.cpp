@@ -1,0 +1,1026 @@
+#include "playlist/playlist_tab.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSaveFile>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "core/extension_data.h"
+#include "extdata/ext_data_editor.h"
+#include "hdmv/command_edit.h"
+#include "playlist/grid_text.h"
+#include "playlist/mpls_reader.h"
+#include "playlist/mpls_writer.h"
+#include "playlist/names.h"
+#include "playlist/playlist_edit.h"
+#include "widgets/grid.h"
+#include "widgets/in_place_edit.h"
+
+namespace morvex::app {
+
+namespace pl = morvex::playlist;
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+QStringList qlist(const pl::Row& row, bool dropFirst = true) {
+  QStringList out;
+  for (size_t i = dropFirst ? 1 : 0; i < row.size(); ++i) out << q(row[i]);
+  return out;
+}
+template <class Span>
+QStringList items(Span s) {
+  QStringList out;
+  for (auto v : s) out << q(std::string_view(v));
+  return out;
+}
+
+void fillRow(QTableWidget* t, int r, const pl::Row& row) {
+  for (size_t c = 0; c < row.size() && int(c) < t->columnCount(); ++c) setCell(t, r, int(c), q(row[c]));
+}
+
+// Rows into a table that keeps its items (and so an open cell editor) where it can;
+// without rows it shows one empty row.
+void fillTable(QTableWidget* t, const std::vector<pl::Row>& rows) {
+  t->setRowCount(std::max<int>(1, int(rows.size())));
+  if (rows.empty())
+    for (int c = 0; c < t->columnCount(); ++c)
+      if (auto* it = t->item(0, c)) it->setText(QString());
+  for (size_t r = 0; r < rows.size(); ++r) fillRow(t, int(r), rows[r]);
+}
+
+QLineEdit* field(const char* name, const QString& tip, const QString& pattern, int chars, QWidget* parent) {
+  auto* e = new QLineEdit(parent);
+  e->setObjectName(name);
+  e->setToolTip(tip);
+  e->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), e));
+  e->setMaxLength(chars);
+  e->setFixedWidth(QFontMetrics(e->font()).horizontalAdvance(QString(chars, QChar('D'))) + 14);
+  return e;
+}
+
+QString hex8(uint32_t v) { return QString("%1").arg(v, 8, 16, QChar('0')).toUpper(); }
+
+// Typing in one of the AppInfo fields is one undo step until another edit.
+constexpr int kMergeCount = 1, kMergeUO1 = 2, kMergeUO2 = 3;
+
+}  // namespace
+
+PlaylistTab::~PlaylistTab() {
+  // The stack empties itself as it goes; nothing is shown any more by then.
+  undo_.blockSignals(true);
+  doc_.blockSignals(true);
+}
+
+PlaylistTab::PlaylistTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) {
+  setObjectName("tsPlaylist");
+  buildUi();
+  ctx_.session.registerDocument(&doc_);
+  doc_.saver = [this] {
+    save();
+    return !doc_.modified();
+  };
+  connect(&undo_, &QUndoStack::indexChanged, this, [this] {
+    if (!editing_) showAll();
+  });
+  connect(&doc_, &Document::modifiedChanged, this, [this] { Q_EMIT rulesChanged(); });
+  // A new disc: the playlist of the previous one is dropped (the session asked about
+  // unsaved edits before the load), so nothing of it can be saved into the new folder.
+  connect(&ctx_.session, &DiscSession::loaded, this, [this] {
+    resetForLoad();
+    fillList();
+  });
+  connect(&ctx_.session, &DiscSession::cleared, this, [this] {
+    resetForLoad();
+    fillList();
+  });
+  fillList();
+}
+
+void PlaylistTab::buildUi() {
+  auto* lay = new QVBoxLayout(this);
+  lay->setContentsMargins(4, 4, 4, 4);
+  lay->setSpacing(4);
+
+  auto* top = new QHBoxLayout();
+  top->addWidget(new QLabel("PlayList", this));
+  list_ = makeList("cbPlaylist", {}, "Playlists of the disc", this);
+  list_->setMinimumContentsLength(5);
+  top->addWidget(list_);
+  read_ = new QPushButton("&Read", this);
+  read_->setObjectName("bReadPL");
+  read_->setToolTip("Read the selected playlist");
+  top->addWidget(read_);
+  extLabel_ = new QLabel(this);
+  extLabel_->setObjectName("lMExtDat");
+  top->addWidget(extLabel_);
+  extEdit_ = new QPushButton("Edit", this);
+  extEdit_->setObjectName("bMExtEdit");
+  extEdit_->setToolTip("Edit the playlist's ExtensionData");
+  top->addWidget(extEdit_);
+  top->addStretch(1);
+  chapFormat_ = makeList("cbChapFormat", {"PTS", "Frame", "Time"}, "Chapter file format", this);
+  top->addWidget(chapFormat_);
+  loadChap_ = new QPushButton("Load chapters", this);
+  loadChap_->setObjectName("bbLoadChap");
+  loadChap_->setToolTip("Replace the marks by the chapters of a file");
+  saveChap_ = new QPushButton("Save chapters", this);
+  saveChap_->setObjectName("bbSaveChap");
+  saveChap_->setToolTip("Write the marks as a chapter file");
+  top->addWidget(loadChap_);
+  top->addWidget(saveChap_);
+  lay->addLayout(top);
+
+  auto* split = new QSplitter(Qt::Horizontal, this);
+  lay->addWidget(split, 1);
+
+  // Left: AppInfoPlayList, PlayItems, streams.
+  auto* left = new QWidget(split);
+  auto* ll = new QVBoxLayout(left);
+  ll->setContentsMargins(0, 0, 0, 0);
+  appGroup_ = new QGroupBox("AppInfoPlayList", left);
+  appGroup_->setObjectName("gbAppInfo");
+  auto* ag = new QGridLayout(appGroup_);
+  ag->setContentsMargins(4, 4, 4, 4);
+  ag->setHorizontalSpacing(4);
+  ag->setVerticalSpacing(1);
+  auto* ar = new QHBoxLayout();
+  pbType_ = makeList("cbAIpbt", items(pl::playbackTypeItems()), "Playback type", appGroup_);
+  pbCount_ = field("ieAIpbc", "Playback count for random and shuffle play", "[0-9]{0,4}", 4, appGroup_);
+  uo1_ = field("heAIUO", "User Operation Mask Table", "[0-9A-Fa-f]{0,8}", 8, appGroup_);
+  uo2_ = field("heAIUO2", "User Operation Mask Table #2", "[0-9A-Fa-f]{0,8}", 8, appGroup_);
+  ra_ = new QCheckBox("random access", appGroup_);
+  ra_->setObjectName("cbAIRA");
+  ra_->setToolTip("PlayList_random_access_flag");
+  am_ = new QCheckBox("audio mix", appGroup_);
+  am_->setObjectName("cbAIAM");
+  am_->setToolTip("audio_mix_app_flag");
+  bm_ = new QCheckBox("bypass mixer", appGroup_);
+  bm_->setObjectName("cbAIBM");
+  bm_->setToolTip("lossless_may_bypass_mixer_flag");
+  ar->addWidget(pbType_);
+  ar->addWidget(new QLabel("count", appGroup_));
+  ar->addWidget(pbCount_);
+  ar->addWidget(new QLabel("UO", appGroup_));
+  ar->addWidget(uo1_);
+  ar->addWidget(new QLabel("UO2", appGroup_));
+  ar->addWidget(uo2_);
+  ar->addWidget(ra_);
+  ar->addWidget(am_);
+  ar->addWidget(bm_);
+  ar->addStretch(1);
+  ag->addLayout(ar, 0, 0, 1, 17);
+  // Bits 31..0 of the first word in two rows of sixteen, then bit 30 of the second.
+  for (int bit = 31; bit >= 0; --bit) {
+    auto* b = new QCheckBox(QString::number(bit), appGroup_);
+    b->setObjectName(QString("cbUO%1").arg(bit));
+    b->setToolTip(q(pl::uoHint(unsigned(bit))));
+    uo_[bit] = b;
+    const int pos = 31 - bit;
+    ag->addWidget(b, 1 + pos / 16, pos % 16);
+  }
+  uo2_30_ = new QCheckBox("2:30", appGroup_);
+  uo2_30_->setObjectName("cbUO2_30");
+  uo2_30_->setToolTip(q(pl::uoMask2Hint()));
+  ag->addWidget(uo2_30_, 1, 16);
+  ll->addWidget(appGroup_);
+
+  items_ = makeTable("sgPLitem", qlist(pl::playItemHeader(), false), {34, 52, 40, 92, 92, 92, 72, 72, 28}, left);
+  piEdit_ = new InPlaceEditSwitch(items_);
+  ll->addWidget(items_, 3);
+  auto* sr = new QHBoxLayout();
+  angles_ = makeTable("sgPIangles", qlist(pl::angleHeader(), false), {28, 52, 40, 30}, left);
+  angles_->setMaximumWidth(200);
+  sr->addWidget(angles_);
+  auto* sc = new QVBoxLayout();
+  counts_ = makeTable("sgSTN", qlist(pl::stnCountHeader(), false), {30, 30, 30, 30, 30, 30, 30}, left);
+  counts_->setSelectionBehavior(QAbstractItemView::SelectItems);
+  counts_->setSelectionMode(QAbstractItemView::SingleSelection);
+  counts_->horizontalHeader()->setStretchLastSection(false);
+  counts_->setFixedHeight(counts_->horizontalHeader()->sizeHint().height() + counts_->verticalHeader()->defaultSectionSize() + 6);
+  counts_->setToolTip("Streams of the selected PlayItem by kind: click a kind to list its streams");
+  sc->addWidget(counts_);
+  streamInfo_ = new QLabel(left);
+  streamInfo_->setObjectName("lStreamInfo");
+  sc->addWidget(streamInfo_);
+  sc->addStretch(1);
+  sr->addLayout(sc);
+  streams_ = makeTable("sgStreamEntry", qlist(pl::streamHeader(), false), {34, 60, 44, 40, 40, 44, 220}, left);
+  auto* sv = new QVBoxLayout();
+  sv->addLayout(sr);
+  sv->addWidget(streams_, 1);
+  ll->addLayout(sv, 2);
+
+  // Right: SubPaths and marks.
+  auto* right = new QWidget(split);
+  auto* rl = new QVBoxLayout(right);
+  rl->setContentsMargins(0, 0, 0, 0);
+  auto* spGroup = new QGroupBox("SubPaths", right);
+  auto* sg = new QVBoxLayout(spGroup);
+  sg->setContentsMargins(4, 4, 4, 4);
+  auto* spRow = new QHBoxLayout();
+  subPaths_ = makeTable("sgSubPath", qlist(pl::subPathHeader(), false), {34, 80, 50, 40}, spGroup);
+  subPaths_->setSelectionMode(QAbstractItemView::SingleSelection);
+  spRow->addWidget(subPaths_, 1);
+  auto* spCtl = new QVBoxLayout();
+  QStringList spNames;
+  for (unsigned t = 0; t < 8; ++t) spNames << q(pl::subPathTypeName(t));
+  spType_ = makeList("cbSubPathType", spNames, "", spGroup);
+  spRepeat_ = makeList("cbSPrepeat", {"No", "Yes"}, "Repeat", spGroup);
+  spIns_ = new QPushButton("+", spGroup);
+  spIns_->setObjectName("bbSPins");
+  spIns_->setToolTip("Insert a SubPath");
+  spDel_ = new QPushButton("-", spGroup);
+  spDel_->setObjectName("bbSPdel");
+  spDel_->setToolTip("Delete the selected SubPath");
+  spCtl->addWidget(spType_);
+  spCtl->addWidget(spRepeat_);
+  auto* spb = new QHBoxLayout();
+  spb->addWidget(spIns_);
+  spb->addWidget(spDel_);
+  spCtl->addLayout(spb);
+  spCtl->addStretch(1);
+  spRow->addLayout(spCtl);
+  sg->addLayout(spRow, 1);
+  subItems_ = makeTable("sgSubPlayItem", qlist(pl::subPlayItemHeader(), false),
+                        {34, 52, 40, 36, 36, 32, 92, 92, 46, 92, 28}, spGroup);
+  spiEdit_ = new InPlaceEditSwitch(subItems_);
+  sg->addWidget(subItems_, 1);
+  multiClips_ = makeTable("sgAngles", qlist(pl::angleHeader(), false), {28, 52, 40, 30}, spGroup);
+  multiClips_->setMaximumHeight(90);
+  sg->addWidget(multiClips_);
+  rl->addWidget(spGroup, 1);
+
+  auto* mkGroup = new QGroupBox("PlayListMarks", right);
+  auto* mg = new QVBoxLayout(mkGroup);
+  mg->setContentsMargins(4, 4, 4, 4);
+  marks_ = makeTable("sgPlayListMark", qlist(pl::markHeader(), false), {34, 84, 34, 92, 60, 60}, mkGroup);
+  marks_->installEventFilter(this);
+  subPaths_->installEventFilter(this);
+  mg->addWidget(marks_, 1);
+  auto* mr = new QHBoxLayout();
+  markType_ = makeList("cmPLMtype", items(pl::markTypeItems()), "Mark type", mkGroup);
+  markPI_ = field("iePLMPI", "PlayItem of the mark", "[0-9]{0,3}", 3, mkGroup);
+  markH_ = field("iePLMhour", "Hours", "[0-9]{0,2}", 2, mkGroup);
+  markM_ = field("iePLMmin", "Minutes", "[0-9]{0,2}", 2, mkGroup);
+  markS_ = field("iePLMsec", "Seconds", "[0-9]{0,2}", 2, mkGroup);
+  markMs_ = field("iePLMms", "Milliseconds", "[0-9]{0,3}", 3, mkGroup);
+  markIns_ = new QPushButton("+", mkGroup);
+  markIns_->setObjectName("bbPLMins");
+  markIns_->setToolTip("Insert a mark after the selected one");
+  markDel_ = new QPushButton("-", mkGroup);
+  markDel_->setObjectName("bbPLMdel");
+  markDel_->setToolTip("Delete the selected marks");
+  markType_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  markCount_ = new QLabel(mkGroup);
+  markCount_->setObjectName("lPLMcount");
+  mr->addWidget(markType_);
+  mr->addWidget(new QLabel("PI", mkGroup));
+  mr->addWidget(markPI_);
+  mr->addWidget(new QLabel("time", mkGroup));
+  for (QLineEdit* e : {markH_, markM_, markS_, markMs_}) mr->addWidget(e);
+  mr->addWidget(markIns_);
+  mr->addWidget(markDel_);
+  mr->addStretch(1);
+  mr->addWidget(markCount_);
+  mg->addLayout(mr);
+  rl->addWidget(mkGroup, 1);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 2);
+
+  // Reading and chapters.
+  connect(read_, &QPushButton::clicked, this, [this] { readSelected(); });
+  connect(list_, &QComboBox::activated, this, [this] {
+    Q_EMIT rulesChanged();
+    if (ctx_.settings.autoRead) readSelected();
+  });
+  connect(extEdit_, &QPushButton::clicked, this, [this] { editExtensionData(); });
+  connect(loadChap_, &QPushButton::clicked, this, [this] {
+    const auto f = pl::ChapterFormat(chapFormat_->currentIndex());
+    const QString path = QFileDialog::getOpenFileName(this, "Open chapter file", ctx_.dialogFolder(), "Text (*.txt)");
+    if (!path.isEmpty()) loadChapters(path, f);
+  });
+  connect(saveChap_, &QPushButton::clicked, this, [this] {
+    const auto f = pl::ChapterFormat(chapFormat_->currentIndex());
+    QFileDialog dlg(this, "Save chapter file",
+                    ctx_.dialogFolder() + "/" + q(pl::defaultChapterFileName(name_.toStdString(), f)), "Text (*.txt)");
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setDefaultSuffix("txt");
+    if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty()) saveChapters(dlg.selectedFiles().front(), f);
+  });
+
+  // AppInfoPlayList.
+  connect(pbType_, &QComboBox::activated, this, [this](int i) {
+    if (!filling_) edit("Playback type", [&] { pl::setPlaybackType(m(), unsigned(i)); });
+  });
+  connect(pbCount_, &QLineEdit::textEdited, this, [this](const QString& t) {
+    edit("Playback count", [&] { pl::setPlaybackCount(m(), uint16_t(t.toUInt())); }, kMergeCount);
+  });
+  connect(uo1_, &QLineEdit::textEdited, this, [this](const QString& t) {
+    edit("User operations", [&] { pl::setcbUOs(m(), t.toUInt(nullptr, 16), m().appInfo.uoMask2); }, kMergeUO1);
+    filling_ = true;
+    for (int b = 0; b < 32; ++b) uo_[b]->setChecked(m().appInfo.uoMask1 >> b & 1);
+    filling_ = false;
+  });
+  connect(uo2_, &QLineEdit::textEdited, this, [this](const QString& t) {
+    edit("User operations #2", [&] { pl::setcbUOs(m(), m().appInfo.uoMask1, t.toUInt(nullptr, 16)); }, kMergeUO2);
+    filling_ = true;
+    uo2_30_->setChecked(m().appInfo.uoMask2 >> 30 & 1);
+    filling_ = false;
+  });
+  // Leaving the second word keeps only bit 30: the word can hold no other bit.
+  connect(uo2_, &QLineEdit::editingFinished, this, [this] {
+    if (!loaded_) return;
+    edit("User operations #2", [&] { pl::setcbUOs(m(), m().appInfo.uoMask1, pl::uoMask2Accepted(m().appInfo.uoMask2)); });
+    showAppInfo();
+  });
+  for (QLineEdit* e : {pbCount_, uo1_, uo2_})
+    connect(e, &QLineEdit::returnPressed, this, [this] { appGroup_->setFocus(); });
+  for (int b = 0; b < 32; ++b)
+    connect(uo_[b], &QCheckBox::toggled, this, [this, b](bool on) {
+      if (filling_) return;
+      edit(QString("User operation %1").arg(b), [&] { pl::setUOBit(m(), unsigned(b), on); });
+      showAppInfo();
+    });
+  connect(uo2_30_, &QCheckBox::toggled, this, [this](bool on) {
+    if (filling_) return;
+    edit("User operation #2 30", [&] { pl::setUO2Bit30(m(), on); });
+    showAppInfo();
+  });
+  const std::pair<QCheckBox*, pl::AppFlag> flags[] = {
+      {ra_, pl::AppFlag::RandomAccess}, {am_, pl::AppFlag::AudioMix}, {bm_, pl::AppFlag::BypassMixer}};
+  for (const auto& bf : flags)
+    connect(bf.first, &QCheckBox::toggled, this, [this, box = bf.first, flag = bf.second](bool on) {
+      if (!filling_) edit(box->text(), [&] { pl::setAppFlag(m(), flag, on); });
+    });
+
+  // PlayItems and streams.
+  connect(items_, &QTableWidget::currentCellChanged, this, [this](int r) {
+    if (!filling_) showPlayItem(r);
+  });
+  connect(items_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) { playItemEdited(it); });
+  connect(items_, &QTableWidget::cellDoubleClicked, this, [this](int r) {
+    if (piEdit_->editing() || r < 0 || r >= int(m().playList.playItems.size())) return;
+    Q_EMIT itemWanted(ItemRef{ItemKind::Clip, q(m().playList.playItems[size_t(r)].clipName)});
+  });
+  connect(angles_, &QTableWidget::cellDoubleClicked, this, [this](int r) {
+    const QString clip = angles_->item(r, 1) ? angles_->item(r, 1)->text() : QString();
+    if (!clip.isEmpty()) Q_EMIT itemWanted(ItemRef{ItemKind::Clip, clip});
+  });
+  connect(counts_, &QTableWidget::currentCellChanged, this, [this](int, int c) {
+    if (filling_ || c < 0) return;
+    kind_ = c;
+    showStreams();
+  });
+  connect(streams_, &QTableWidget::currentCellChanged, this, [this] {
+    if (!filling_) showStreamEditors();
+  });
+
+  // SubPaths.
+  connect(subPaths_, &QTableWidget::currentCellChanged, this, [this](int r) {
+    if (!filling_) showSubPath(r);
+  });
+  connect(spIns_, &QPushButton::clicked, this, [this] { insertSubPath(); });
+  connect(spDel_, &QPushButton::clicked, this, [this] { deleteSubPath(); });
+  connect(spType_, &QComboBox::activated, this, [this](int t) {
+    const int s = selectedSubPath();
+    if (s < 0) return;
+    edit("SubPath type", [&] { pl::setSubPathType(m(), unsigned(s), unsigned(t)); });
+    showSubPath(s);
+  });
+  connect(spRepeat_, &QComboBox::activated, this, [this](int r) {
+    const int s = selectedSubPath();
+    if (s < 0) return;
+    edit("SubPath repeat", [&] { pl::setSubPathRepeat(m(), unsigned(s), r == 1); });
+    showSubPath(s);
+  });
+  connect(subItems_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) { subPlayItemEdited(it); });
+  connect(subItems_, &QTableWidget::currentCellChanged, this, [this](int r) {
+    if (!filling_) showSubPlayItem(r);
+  });
+  connect(subItems_, &QTableWidget::cellDoubleClicked, this, [this](int r) {
+    const int s = selectedSubPath();
+    if (spiEdit_->editing() || s < 0) return;
+    const auto& sp = m().playList.subPaths[size_t(s)];
+    if (r >= 0 && r < int(sp.subPlayItems.size()))
+      Q_EMIT itemWanted(ItemRef{ItemKind::Clip, q(sp.subPlayItems[size_t(r)].clipName)});
+  });
+  connect(multiClips_, &QTableWidget::cellDoubleClicked, this, [this](int r) {
+    const QString clip = multiClips_->item(r, 1) ? multiClips_->item(r, 1)->text() : QString();
+    if (!clip.isEmpty()) Q_EMIT itemWanted(ItemRef{ItemKind::Clip, clip});
+  });
+
+  // Marks.
+  connect(marks_, &QTableWidget::currentCellChanged, this, [this](int r) {
+    if (!filling_) showMarkFields(r);
+  });
+  connect(markIns_, &QPushButton::clicked, this, [this] { insertMark(); });
+  connect(markDel_, &QPushButton::clicked, this, [this] { deleteMarks(); });
+  connect(markType_, &QComboBox::activated, this, [this](int i) {
+    const int k = selectedMark();
+    if (k < 0) return;
+    edit("Mark type", [&] { pl::setMarkType(m(), unsigned(k), unsigned(i)); });
+    showMarkRow(k);
+  });
+  connect(markPI_, &QLineEdit::editingFinished, this, [this] {
+    const int k = selectedMark();
+    if (k < 0 || filling_) return;
+    edit("Mark PlayItem", [&] { pl::setMarkPlayItem(m(), unsigned(k), uint16_t(markPI_->text().toUInt())); });
+    showMarkRow(k);
+    warnReferences();
+  });
+  for (QLineEdit* e : {markH_, markM_, markS_, markMs_})
+    connect(e, &QLineEdit::editingFinished, this, [this] { markTimeEdited(); });
+  // Enter walks from the PlayItem field through the time fields to the type list.
+  QWidget* chain[] = {markPI_, markH_, markM_, markS_, markMs_, markType_};
+  for (int i = 0; i < 5; ++i)
+    connect(static_cast<QLineEdit*>(chain[i]), &QLineEdit::returnPressed, this,
+            [next = chain[i + 1]] { next->setFocus(); });
+}
+
+void PlaylistTab::fillList() {
+  filling_ = true;
+  const QString was = list_->currentText();
+  list_->clear();
+  if (ctx_.session.isLoaded())
+    for (const auto& n : ctx_.session.disc().playlists) list_->addItem(q(n));
+  const int at = list_->findText(was);
+  if (at >= 0) list_->setCurrentIndex(at);
+  filling_ = false;
+  if (!ctx_.session.isLoaded() && loaded_) {
+    loaded_ = false;
+    clearScreen();
+  }
+  updateEnabled();
+  Q_EMIT rulesChanged();
+}
+
+void PlaylistTab::resetForLoad() {
+  // The playlist belongs to the previous disc: nothing of it may be saved into the next.
+  loaded_ = false;
+  name_.clear();
+  undo_.clear();
+  doc_.reset({});
+  clearScreen();
+  updateEnabled();
+}
+
+void PlaylistTab::activated() {
+  if (ctx_.settings.autoRead && !loaded_ && list_->count() > 0) readSelected();
+}
+
+TabRules PlaylistTab::rules() const {
+  TabRules r;
+  r.saveShown = true;
+  r.saveEnabled = loaded_ && ctx_.session.isLoaded() && !m().playList.playItems.empty();
+  const QString shown = loaded_ ? name_ : list_->currentText();
+  r.saveHint = "Save " + shown + q(ctx_.names().playlistext);
+  r.find = loaded_;
+  return r;
+}
+
+void PlaylistTab::readSelected() {
+  const QString name = list_->currentText();
+  if (name.isEmpty() || !ctx_.session.isLoaded()) return;
+  // Reading drops the unsaved edits of the playlist read before: the user decides first.
+  if (!ctx_.session.settle()) return;
+  const auto path = ctx_.session.folder() / "PLAYLIST" / (name.toStdString() + ctx_.names().playlistext);
+  pl::TMPLS model;
+  const auto result = pl::readMPLSFile(path, model, *ctx_.log);
+  undo_.clear();
+  if (result.refused()) {
+    // A refused file leaves nothing to show or save.
+    loaded_ = false;
+    name_.clear();
+    doc_.reset({});
+    clearScreen();
+  } else {
+    loaded_ = true;
+    name_ = name;
+    doc_.setName(name + q(ctx_.names().playlistext));
+    doc_.path = QString::fromStdString(path.string());
+    doc_.reset(std::move(model));
+    kind_ = 0;
+    showAll();
+    warnReferences();
+  }
+  ctx_.log->slogR();
+  updateEnabled();
+  list_->setFocus();
+  Q_EMIT rulesChanged();
+}
+
+bool PlaylistTab::showItem(const ItemRef& item) {
+  if (item.kind != ItemKind::Playlist) return false;
+  const int at = list_->findText(item.name);
+  if (at < 0) return false;
+  list_->setCurrentIndex(at);
+  if (!loaded_ || name_ != item.name) readSelected();
+  if (!loaded_ || name_ != item.name) return false;
+  if (item.part >= 0 && item.part < int(m().playList.playItems.size())) items_->selectRow(item.part);
+  items_->setFocus();
+  return true;
+}
+
+void PlaylistTab::save() {
+  if (!rules().saveEnabled) return;
+  if (pl::plsave(*ctx_.log, ctx_.saveSettings(), ctx_.names(), ctx_.session.folder(), name_.toStdString(), m()))
+    doc_.markSaved();
+  Q_EMIT rulesChanged();
+}
+
+// Lists the movie-object commands that play this playlist.
+void PlaylistTab::find() {
+  if (!loaded_) return;
+  const uint32_t number = name_.toUInt();
+  const auto& objects = ctx_.session.movieObjects.model.movieObjects.objects;
+  int found = 0;
+  ctx_.log->log("Movie-object commands playing " + name_.toStdString() + ":");
+  for (size_t o = 0; o < objects.size(); ++o)
+    for (size_t l = 0; l < objects[o].commands.size(); ++l) {
+      const auto t = hdmv::followCommand(objects[o].commands, int(l));
+      if (t.kind != hdmv::FollowTarget::PlayList || t.number != number) continue;
+      ++found;
+      std::string line = "  MovieObject " + std::to_string(o) + ", command " + std::to_string(l);
+      if (t.playItem) line += ", PlayItem " + std::to_string(*t.playItem);
+      ctx_.log->log(line);
+    }
+  if (found == 0) ctx_.log->log("  none found");
+}
+
+// ---- showing the model ---------------------------------------------------------------
+
+void PlaylistTab::clearScreen() {
+  filling_ = true;
+  for (QTableWidget* t : {items_, angles_, counts_, streams_, subPaths_, subItems_, multiClips_, marks_}) {
+    t->clearContents();
+    t->setRowCount(1);
+  }
+  angles_->hide();
+  multiClips_->hide();
+  streamInfo_->clear();
+  extLabel_->clear();
+  markCount_->clear();
+  for (QLineEdit* e : {pbCount_, uo1_, uo2_, markPI_, markH_, markM_, markS_, markMs_}) e->clear();
+  for (auto* b : uo_) b->setChecked(false);
+  uo2_30_->setChecked(false);
+  filling_ = false;
+}
+
+void PlaylistTab::showAll() {
+  if (!loaded_) {
+    clearScreen();
+    return;
+  }
+  const int pi = items_->currentRow(), sp = subPaths_->currentRow(), mk = marks_->currentRow();
+  showAppInfo();
+  showPlayItems();
+  showSubPaths();
+  showMarks();
+  updateExtDataLabel();
+  filling_ = true;
+  const int npi = int(m().playList.playItems.size()), nsp = int(m().playList.subPaths.size()),
+            nmk = int(m().playListMark.marks.size());
+  if (npi > 0) items_->setCurrentCell(std::clamp(pi, 0, npi - 1), 0);
+  if (nsp > 0) subPaths_->setCurrentCell(std::clamp(sp, 0, nsp - 1), 0);
+  if (nmk > 0) marks_->setCurrentCell(std::clamp(mk, 0, nmk - 1), 0);
+  filling_ = false;
+  showPlayItem(items_->currentRow());
+  showSubPath(subPaths_->currentRow());
+  showMarkFields(marks_->currentRow());
+  updateEnabled();
+  Q_EMIT rulesChanged();
+}
+
+void PlaylistTab::showAppInfo() {
+  filling_ = true;
+  const auto& a = m().appInfo;
+  pbType_->setCurrentIndex(a.playbackType >= 1 && a.playbackType <= 3 ? a.playbackType - 1 : -1);
+  if (!pbCount_->hasFocus()) pbCount_->setText(QString::number(a.playbackCount));
+  if (!uo1_->hasFocus()) uo1_->setText(hex8(a.uoMask1));
+  if (!uo2_->hasFocus()) uo2_->setText(hex8(a.uoMask2));
+  for (int b = 0; b < 32; ++b) uo_[b]->setChecked(a.uoMask1 >> b & 1);
+  uo2_30_->setChecked(a.uoMask2 >> 30 & 1);
+  ra_->setChecked(a.PlayList_random_access_flag);
+  am_->setChecked(a.audio_mix_app_flag);
+  bm_->setChecked(a.lossless_may_bypass_mixer_flag);
+  filling_ = false;
+}
+
+void PlaylistTab::showPlayItems() {
+  filling_ = true;
+  const auto& pis = m().playList.playItems;
+  std::vector<pl::Row> rows;
+  rows.reserve(pis.size());
+  for (size_t i = 0; i < pis.size(); ++i) rows.push_back(pl::playItemRow(pis[i], unsigned(i)));
+  fillTable(items_, rows);
+  filling_ = false;
+}
+
+void PlaylistTab::showPlayItemRow(int i) {
+  if (i < 0 || i >= int(m().playList.playItems.size())) return;
+  filling_ = true;
+  fillRow(items_, i, pl::playItemRow(m().playList.playItems[size_t(i)], unsigned(i)));
+  filling_ = false;
+}
+
+int PlaylistTab::selectedPlayItem() const {
+  const int r = items_->currentRow();
+  return r >= 0 && r < int(m().playList.playItems.size()) ? r : -1;
+}
+
+void PlaylistTab::showPlayItem(int i) {
+  filling_ = true;
+  angles_->clearContents();
+  counts_->clearContents();
+  if (i < 0 || i >= int(m().playList.playItems.size())) {
+    angles_->hide();
+    filling_ = false;
+    showStreams();
+    return;
+  }
+  const auto& pi = m().playList.playItems[size_t(i)];
+  const auto rows = pl::angleRows(pi);
+  angles_->setVisible(!rows.empty());
+  angles_->setRowCount(std::max<int>(1, int(rows.size())));
+  for (size_t r = 0; r < rows.size(); ++r) fillRow(angles_, int(r), rows[r]);
+  fillRow(counts_, 0, pl::stnCountRow(pi.stn));
+  counts_->setCurrentCell(0, kind_);
+  filling_ = false;
+  showStreams();
+}
+
+void PlaylistTab::showStreams() {
+  filling_ = true;
+  streams_->clearContents();
+  streams_->setRowCount(1);
+  const int p = selectedPlayItem();
+  if (p >= 0) {
+    const auto rows = pl::streamRows(m().playList.playItems[size_t(p)].stn, pl::StreamKind(kind_));
+    streams_->setRowCount(std::max<int>(1, int(rows.size())));
+    for (size_t r = 0; r < rows.size(); ++r) fillRow(streams_, int(r), rows[r]);
+    if (!rows.empty()) streams_->setCurrentCell(0, 0);
+  }
+  filling_ = false;
+  showStreamEditors();
+}
+
+// The selected stream in words: where it comes from and what it carries.
+void PlaylistTab::showStreamEditors() {
+  const int p = selectedPlayItem();
+  const pl::TStream* s = nullptr;
+  if (p >= 0)
+    s = pl::streamAt(m().playList.playItems[size_t(p)].stn, pl::StreamKind(kind_), unsigned(std::max(0, streams_->currentRow())));
+  if (!s) {
+    streamInfo_->clear();
+    return;
+  }
+  QString from = q(pl::entryTypeName(s->entry.type));
+  if (s->entry.type == 2)
+    from += QString(": SubPath %1, clip %2").arg(s->entry.subPathId).arg(s->entry.subClipId);
+  else if (s->entry.type == 3)
+    from += QString(": SubPath %1").arg(s->entry.subPathId);
+  streamInfo_->setText(from + "\n" + q(pl::streamAttributesText(s->attr, pl::StreamKind(kind_))));
+  streamInfo_->setToolTip(q(pl::entryTypeHint(s->entry.type)));
+}
+
+void PlaylistTab::showSubPaths() {
+  filling_ = true;
+  const auto& sps = m().playList.subPaths;
+  std::vector<pl::Row> rows;
+  for (size_t i = 0; i < sps.size(); ++i) rows.push_back(pl::subPathRow(sps[i], unsigned(i)));
+  fillTable(subPaths_, rows);
+  filling_ = false;
+}
+
+int PlaylistTab::selectedSubPath() const {
+  const int r = subPaths_->currentRow();
+  return r >= 0 && r < int(m().playList.subPaths.size()) ? r : -1;
+}
+
+void PlaylistTab::showSubPath(int i) {
+  filling_ = true;
+  const bool has = i >= 0 && i < int(m().playList.subPaths.size());
+  std::vector<pl::Row> rows;
+  spType_->setEnabled(has);
+  spRepeat_->setEnabled(false);
+  if (has) {
+    const auto& sp = m().playList.subPaths[size_t(i)];
+    fillRow(subPaths_, i, pl::subPathRow(sp, unsigned(i)));
+    spType_->setCurrentIndex(sp.type < 8 ? sp.type : -1);
+    spType_->setToolTip(q(pl::subPathTypeHint(sp.type)));
+    spRepeat_->setCurrentIndex(sp.repeat == 1 ? 1 : 0);
+    spRepeat_->setEnabled(sp.type == 2);
+    for (size_t k = 0; k < sp.subPlayItems.size(); ++k) rows.push_back(pl::subPlayItemRow(sp.subPlayItems[k], unsigned(k)));
+  }
+  fillTable(subItems_, rows);
+  filling_ = false;
+  showSubPlayItem(has ? std::max(0, subItems_->currentRow()) : -1);
+}
+
+void PlaylistTab::showSubPlayItem(int k) {
+  filling_ = true;
+  multiClips_->clearContents();
+  multiClips_->setRowCount(1);
+  std::vector<pl::Row> rows;
+  const int s = selectedSubPath();
+  if (s >= 0) {
+    const auto& sp = m().playList.subPaths[size_t(s)];
+    if (k >= 0 && k < int(sp.subPlayItems.size())) rows = pl::multiClipRows(sp.subPlayItems[size_t(k)]);
+  }
+  multiClips_->setVisible(!rows.empty());
+  multiClips_->setRowCount(std::max<int>(1, int(rows.size())));
+  for (size_t r = 0; r < rows.size(); ++r) fillRow(multiClips_, int(r), rows[r]);
+  filling_ = false;
+}
+
+void PlaylistTab::showMarks() {
+  filling_ = true;
+  const auto& mk = m().playListMark.marks;
+  std::vector<pl::Row> rows;
+  rows.reserve(mk.size());
+  for (size_t i = 0; i < mk.size(); ++i) rows.push_back(pl::PLMline(mk[i], unsigned(i)));
+  fillTable(marks_, rows);
+  markCount_->setText(QString("%1 mark(s)").arg(mk.size()));
+  filling_ = false;
+}
+
+void PlaylistTab::showMarkRow(int i) {
+  if (i < 0 || i >= int(m().playListMark.marks.size())) return;
+  filling_ = true;
+  fillRow(marks_, i, pl::PLMline(m().playListMark.marks[size_t(i)], unsigned(i)));
+  filling_ = false;
+  showMarkFields(i);
+}
+
+int PlaylistTab::selectedMark() const {
+  const int r = marks_->currentRow();
+  return r >= 0 && r < int(m().playListMark.marks.size()) ? r : -1;
+}
+
+void PlaylistTab::showMarkFields(int i) {
+  filling_ = true;
+  const bool has = i >= 0 && i < int(m().playListMark.marks.size());
+  for (QWidget* w : std::initializer_list<QWidget*>{markType_, markPI_, markH_, markM_, markS_, markMs_})
+    w->setEnabled(has);
+  if (has) {
+    const auto& mk = m().playListMark.marks[size_t(i)];
+    markType_->setCurrentIndex(mk.type >= 1 && mk.type <= 2 ? mk.type - 1 : -1);
+    markPI_->setText(QString::number(mk.playItemRef));
+    const auto f = pl::markTimeFields(mk.timeStamp);
+    markH_->setText(QString::number(f.hours));
+    markM_->setText(QString::number(f.minutes));
+    markS_->setText(QString::number(f.seconds));
+    markMs_->setText(QString::number(f.milliseconds));
+  } else {
+    for (QLineEdit* e : {markPI_, markH_, markM_, markS_, markMs_}) e->clear();
+  }
+  filling_ = false;
+}
+
+void PlaylistTab::updateExtDataLabel() {
+  extLabel_->setText(loaded_ ? q(core::ExtDatCap(m().extData)) : QString());
+}
+
+void PlaylistTab::updateEnabled() {
+  const bool on = loaded_;
+  read_->setEnabled(list_->count() > 0);
+  list_->setEnabled(list_->count() > 0);
+  for (QWidget* w : std::initializer_list<QWidget*>{appGroup_, items_, counts_, streams_, subPaths_, subItems_,
+                                                     extEdit_, saveChap_})
+    w->setEnabled(on);
+  const bool markSection = on && m().markStart != 0;
+  loadChap_->setEnabled(markSection);
+  saveChap_->setEnabled(markSection);
+  spIns_->setEnabled(on && pl::canInsertSubPath(m()));
+  spDel_->setEnabled(on && !m().playList.subPaths.empty());
+  markIns_->setEnabled(on && pl::canInsertMark(m()));
+  markDel_->setEnabled(on && !m().playListMark.marks.empty());
+  marks_->setEnabled(on && !m().playListMark.marks.empty());
+  if (!on)
+    for (QWidget* w : std::initializer_list<QWidget*>{spType_, spRepeat_, markType_, markPI_, markH_, markM_, markS_, markMs_})
+      w->setEnabled(false);
+}
+
+// References that point nowhere are kept as they stand (a player may still make
+// sense of them), but the user should know.
+void PlaylistTab::warnReferences() {
+  const auto& pl_ = m().playList;
+  const size_t npi = pl_.playItems.size(), nsp = pl_.subPaths.size();
+  for (size_t k = 0; k < m().playListMark.marks.size(); ++k) {
+    const auto ref = m().playListMark.marks[k].playItemRef;
+    if (ref >= npi)
+      ctx_.log->log("Mark " + std::to_string(k) + " refers to PlayItem " + std::to_string(ref) + ", but the playlist has " +
+                        std::to_string(npi) + " PlayItem(s)",
+                    core::Severity::Warning);
+  }
+  for (size_t p = 0; p < npi; ++p)
+    for (int kind = 0; kind < 7; ++kind) {
+      const auto& stn = pl_.playItems[p].stn;
+      for (unsigned s = 0; s < pl::streamCount(stn, pl::StreamKind(kind)); ++s) {
+        const pl::TStream* st = pl::streamAt(stn, pl::StreamKind(kind), s);
+        if (!st || (st->entry.type != 2 && st->entry.type != 3)) continue;
+        if (st->entry.subPathId < nsp) continue;
+        ctx_.log->log("PlayItem " + std::to_string(p) + ": a " + std::string(pl::stnCountHeader()[size_t(kind)]) +
+                          " stream refers to SubPath " + std::to_string(st->entry.subPathId) + ", but the playlist has " +
+                          std::to_string(nsp) + " SubPath(s)",
+                      core::Severity::Warning);
+      }
+    }
+}
+
+// ---- edits ------------------------------------------------------------------------------
+
+void PlaylistTab::playItemEdited(QTableWidgetItem* it) {
+  if (filling_ || !loaded_) return;
+  const int r = it->row(), c = it->column();
+  if (r < 0 || r >= int(m().playList.playItems.size())) return;
+  const std::string text = it->text().toStdString();
+  pl::InTimeCascade cascade;
+  if (c == 3 && text.size() == 12 && text.find(' ') == std::string::npos) {
+    // Moving the IN time may move what hangs on it: the user decides, question by question.
+    for (const auto& question : pl::inTimeQuestions(m(), unsigned(r), pl::time2ticks(text))) {
+      QMessageBox box(QMessageBox::Question, "Confirm", q(question), QMessageBox::Yes | QMessageBox::No, this);
+      box.setObjectName("mbInTime");
+      const bool yes = box.exec() == QMessageBox::Yes;
+      if (question == pl::kAskUpdateOut) cascade.updateOut = yes;
+      else if (question == pl::kAskUpdateSubPlayItems) cascade.updateSubPlayItems = yes;
+      else if (question == pl::kAskUpdateMarks) cascade.updateMarks = yes;
+    }
+  }
+  edit(QString("PlayItem %1 %2").arg(r).arg(items_->horizontalHeaderItem(c)->text()),
+       [&] { pl::setPlayItemCell(m(), unsigned(r), unsigned(c), text, cascade); });
+  // The cell shows what the model holds (a refused value goes back), and whatever
+  // the cascade moved shows too.
+  QTimer::singleShot(0, this, [this, r] {
+    showPlayItemRow(r);
+    showSubPath(subPaths_->currentRow());
+    showMarks();
+    showMarkFields(marks_->currentRow());
+  });
+}
+
+void PlaylistTab::subPlayItemEdited(QTableWidgetItem* it) {
+  if (filling_ || !loaded_) return;
+  const int s = selectedSubPath();
+  if (s < 0) return;
+  const int r = it->row(), c = it->column();
+  if (r < 0 || r >= int(m().playList.subPaths[size_t(s)].subPlayItems.size())) return;
+  const std::string text = it->text().toStdString();
+  edit(QString("SubPlayItem %1 %2").arg(r).arg(subItems_->horizontalHeaderItem(c)->text()),
+       [&] { pl::setSubPlayItemCell(m(), unsigned(s), unsigned(r), unsigned(c), text); });
+  QTimer::singleShot(0, this, [this, s, r] {
+    if (s >= int(m().playList.subPaths.size())) return;
+    const auto& sp = m().playList.subPaths[size_t(s)];
+    if (r >= int(sp.subPlayItems.size())) return;
+    filling_ = true;
+    fillRow(subItems_, r, pl::subPlayItemRow(sp.subPlayItems[size_t(r)], unsigned(r)));
+    filling_ = false;
+  });
+}
+
+void PlaylistTab::markTimeEdited() {
+  const int k = selectedMark();
+  if (k < 0 || filling_) return;
+  pl::MarkTimeFields f{markH_->text().toInt(), markM_->text().toInt(), markS_->text().toInt(), markMs_->text().toInt()};
+  edit("Mark time", [&] { pl::setMarkTime(m(), unsigned(k), f); });
+  showMarkRow(k);
+}
+
+void PlaylistTab::insertSubPath() {
+  if (!loaded_ || !pl::canInsertSubPath(m())) return;
+  std::optional<unsigned> at;
+  edit("Insert SubPath", [&] { at = pl::insertSubPath(m(), selectedSubPath()); });
+  showSubPaths();
+  if (at) subPaths_->setCurrentCell(int(*at), 0);
+  showSubPath(subPaths_->currentRow());
+  updateEnabled();
+}
+
+void PlaylistTab::deleteSubPath() {
+  const int s = selectedSubPath();
+  if (s < 0) return;
+  std::optional<int> next;
+  edit("Delete SubPath", [&] { next = pl::deleteSubPath(m(), unsigned(s)); });
+  showSubPaths();
+  if (next && *next >= 0) subPaths_->setCurrentCell(*next, 0);
+  showSubPath(next ? *next : -1);
+  updateEnabled();
+  warnReferences();
+}
+
+void PlaylistTab::insertMark() {
+  if (!loaded_ || !pl::canInsertMark(m())) return;
+  const int after = m().playListMark.marks.empty() ? -1 : lastSelectedRow(marks_);
+  std::optional<unsigned> at;
+  edit("Insert mark", [&] { at = pl::insertMark(m(), after); });
+  showMarks();
+  updateEnabled();
+  if (at) marks_->setCurrentCell(int(*at), 0);
+  showMarkFields(selectedMark());
+}
+
+void PlaylistTab::deleteMarks() {
+  if (m().playListMark.marks.empty()) return;
+  auto [a, b] = selectedRows(marks_);
+  const int n = int(m().playListMark.marks.size());
+  if (a < 0 || a >= n) return;
+  b = std::min(b, n - 1);
+  std::optional<int> next;
+  edit("Delete marks", [&] { next = pl::deleteMarks(m(), unsigned(a), unsigned(b)); });
+  showMarks();
+  updateEnabled();
+  if (next && *next >= 0) marks_->setCurrentCell(*next, 0);
+  showMarkFields(selectedMark());
+}
+
+void PlaylistTab::editExtensionData() {
+  if (!loaded_) return;
+  const QString file = name_ + q(ctx_.names().playlistext);
+  ExtDataEditor dlg(m().extData, file, ctx_.dialogFolder(), *ctx_.log, this);
+  if (dlg.exec() != QDialog::Accepted) return;
+  edit(file + " ExtensionData", [&] {
+    m().extData = dlg.block();
+    // The block follows the mark section; an empty block has no address.
+    m().extDataStart = 0;
+    if (!m().extData.empty()) m().extDataStart = pl::mplsLayout(m()).fileSize;
+  });
+  updateExtDataLabel();
+}
+
+bool PlaylistTab::loadChapters(const QString& path, pl::ChapterFormat format) {
+  if (!loaded_) return false;
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) {
+    ctx_.log->log("Cannot read " + path.toStdString() + ": " + f.errorString().toStdString(), core::Severity::Error);
+    return false;
+  }
+  const QByteArray bytes = f.readAll();
+  // The import works on a copy: a refused file changes nothing.
+  pl::TMPLS copy = m();
+  const auto result = pl::importChapters(copy, std::string_view(bytes.constData(), size_t(bytes.size())), format, *ctx_.log);
+  if (!result.ok) {
+    ctx_.log->log("Chapters not loaded: " + result.error, core::Severity::Error);
+    return false;
+  }
+  edit("Load chapters", [&] { m() = std::move(copy); });
+  showMarks();
+  updateEnabled();
+  if (!m().playListMark.marks.empty()) marks_->setCurrentCell(0, 0);
+  showMarkFields(selectedMark());
+  updateExtDataLabel();
+  return true;
+}
+
+bool PlaylistTab::saveChapters(const QString& path, pl::ChapterFormat format) {
+  if (!loaded_) return false;
+  const auto result = pl::exportChapters(m(), format);
+  if (!result.ok) {
+    ctx_.log->log("Chapters not saved: " + result.error, core::Severity::Error);
+    return false;
+  }
+  QSaveFile f(path);
+  if (!f.open(QIODevice::WriteOnly) || f.write(result.text.data(), qint64(result.text.size())) != qint64(result.text.size()) ||
+      !f.commit()) {
+    ctx_.log->log("Cannot write " + path.toStdString() + ": " + f.errorString().toStdString(), core::Severity::Error);
+    return false;
+  }
+  ctx_.log->log("Chapters written to " + path.toStdString());
+  return true;
+}
+
+bool PlaylistTab::eventFilter(QObject* o, QEvent* e) {
+  if (e->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    if (o == marks_) {
+      if (k->key() == Qt::Key_Insert) return insertMark(), true;
+      if (k->key() == Qt::Key_Delete) return deleteMarks(), true;
+      if (k->matches(QKeySequence::SelectAll)) return marks_->selectAll(), true;
+    } else if (o == subPaths_) {
+      if (k->key() == Qt::Key_Insert) return insertSubPath(), true;
+      if (k->key() == Qt::Key_Delete) return deleteSubPath(), true;
+    }
+  }
+  return TabPage::eventFilter(o, e);
+}
+
+}  // namespace morvex::app

@@ -1,0 +1,407 @@
+// The PLAYLIST tab driven as a user drives it: a copy of a fixture disc is read, the
+// grids are compared with the engine's own reading, fields, boxes, lists and cells are
+// edited with the keyboard and mouse, the file is saved and read back through the
+// engine, undo brings back the original bytes, the IN-time questions are answered both
+// ways, chapter files go out and come back, and the jumps reach the other tabs.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include "gui_test_support.h"
+#include "gui_tests.h"
+#include "hdmv/command_edit.h"
+#include "nav/movie_object.h"
+#include "playlist/chapters.h"
+#include "playlist/grid_text.h"
+#include "playlist/mpls_reader.h"
+#include "playlist/mpls_writer.h"
+#include "playlist/playlist_edit.h"
+#include "playlist/playlist_tab.h"
+#include "shell/log_view.h"
+#include "shell/navigator.h"
+#include "support/test_support.h"
+#include "widgets/in_place_edit.h"
+
+using namespace morvex;
+using namespace morvex::app;
+namespace fs = std::filesystem;
+namespace pl = morvex::playlist;
+
+namespace {
+
+// A scratch copy of a fixture disc's BDMV folder (the fixtures stay untouched).
+fs::path copyDisc(const std::string& disc, const fs::path& scratch) {
+  if (!test::fixturesDir()) return {};
+  for (const auto& d : test::fixtureDiscs())
+    if (d.parent_path().filename() == disc) {
+      const fs::path to = scratch / disc / "BDMV";
+      fs::create_directories(to);
+      fs::copy(d, to, fs::copy_options::recursive);
+      return to;
+    }
+  return {};
+}
+
+pl::TMPLS readPlaylist(const fs::path& p) {
+  pl::TMPLS m;
+  core::MemoryLog log;
+  pl::readMPLS(test::readFile(p), p.filename().string(), m, log);
+  return m;
+}
+
+struct Open {
+  std::unique_ptr<MainWindow> w;
+  PlaylistTab* tab = nullptr;
+};
+
+// Starts the window on the disc, shows the PLAYLIST tab and reads `name` with the list
+// and the Read button.
+Open openPlaylist(const fs::path& bdmv, const QString& name) {
+  Open o;
+  o.w = guitest::startWindow({QString::fromStdString((bdmv / "index.bdmv").string())});
+  o.tab = o.w->findChild<PlaylistTab*>();
+  o.w->tabs()->setCurrentWidget(o.tab);
+  auto* list = o.tab->findChild<QComboBox*>("cbPlaylist");
+  list->setFocus();
+  while (list->currentText() != name && list->currentIndex() + 1 < list->count()) QTest::keyClick(list, Qt::Key_Down);
+  QTest::mouseClick(o.tab->findChild<QPushButton*>("bReadPL"), Qt::LeftButton);
+  return o;
+}
+
+void clickCell(QTableWidget* t, int r, int c) {
+  t->scrollToItem(t->item(r, c));
+  QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualRect(t->model()->index(r, c)).center());
+}
+
+// Types into the open cell editor of a table in edit mode and presses Enter.
+void typeIntoCell(QTableWidget* t, int r, int c, const QString& text) {
+  clickCell(t, r, c);
+  QLineEdit* ed = nullptr;
+  QTRY_VERIFY((ed = qobject_cast<QLineEdit*>(t->indexWidget(t->model()->index(r, c)))) != nullptr);
+  QTest::keyClick(ed, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(ed, text);
+  QTest::keyClick(ed, Qt::Key_Return);
+}
+
+void typeIntoField(QLineEdit* e, const QString& text) {
+  e->setFocus();
+  QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(e, text);
+  QTest::keyClick(e, Qt::Key_Return);
+}
+
+// Answers every IN-time question with the next answer, recording the texts asked.
+struct QuestionAnswerer {
+  QStringList asked;
+  QList<QMessageBox::StandardButton> answers;
+  QTimer timer;
+  QuestionAnswerer(QList<QMessageBox::StandardButton> a) : answers(std::move(a)) {
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || box->objectName() != "mbInTime" || answers.isEmpty()) return;
+      asked << box->text();
+      QTest::mouseClick(box->button(answers.takeFirst()), Qt::LeftButton);
+    });
+    timer.start();
+  }
+};
+
+}  // namespace
+
+class PlaylistTest : public QObject {
+  Q_OBJECT
+private slots:
+  void init() { guitest::clearSettings(); }
+
+  // The grids show what the engine reads; one edit of every table and AppInfo control
+  // is saved, read back and compared; undoing everything restores the file's bytes.
+  void readEditSaveAndUndo() {
+    test::TempDir tmp;
+    const fs::path bdmv = copyDisc("disc11", tmp.path());
+    if (bdmv.empty()) QSKIP("fixture disc11 not present");
+    const fs::path file = bdmv / "PLAYLIST" / "00002.mpls";
+    const auto original = test::readFile(file);
+    const pl::TMPLS before = readPlaylist(file);
+    QVERIFY(before.playList.playItems.size() > 1 && !before.playList.subPaths.empty() &&
+            before.playListMark.marks.size() > 3);
+
+    auto o = openPlaylist(bdmv, "00002");
+    PlaylistTab* tab = o.tab;
+    QVERIFY(tab->loaded());
+    QCOMPARE(tab->model(), before);
+    QCOMPARE(o.w->findChild<QPushButton*>("bSave")->toolTip(), QString("Save 00002.mpls"));
+
+    auto* items = tab->findChild<QTableWidget*>("sgPLitem");
+    auto* marks = tab->findChild<QTableWidget*>("sgPlayListMark");
+    auto* subPaths = tab->findChild<QTableWidget*>("sgSubPath");
+    auto* subItems = tab->findChild<QTableWidget*>("sgSubPlayItem");
+    auto* counts = tab->findChild<QTableWidget*>("sgSTN");
+    auto* streams = tab->findChild<QTableWidget*>("sgStreamEntry");
+    QCOMPARE(items->rowCount(), int(before.playList.playItems.size()));
+    for (size_t i = 0; i < before.playList.playItems.size(); ++i) {
+      const auto row = pl::playItemRow(before.playList.playItems[i], unsigned(i));
+      for (size_t c = 0; c < row.size(); ++c) QCOMPARE(guitest::cell(items, int(i), int(c)), QString::fromStdString(row[c]));
+    }
+    QCOMPARE(marks->rowCount(), int(before.playListMark.marks.size()));
+    QCOMPARE(guitest::cell(marks, 3, 3), QString::fromStdString(pl::ticks2time(before.playListMark.marks[3].timeStamp)));
+    QCOMPARE(subPaths->rowCount(), int(before.playList.subPaths.size()));
+    QCOMPARE(subItems->rowCount(), std::max<int>(1, int(before.playList.subPaths[0].subPlayItems.size())));
+    // Selecting a PlayItem fills the counts; a kind fills the stream grid.
+    clickCell(items, 1, 1);
+    const auto& stn1 = before.playList.playItems[1].stn;
+    QCOMPARE(guitest::cell(counts, 0, 1), QString::fromStdString(pl::stnCountRow(stn1)[1]));
+    clickCell(counts, 0, 1);
+    QCOMPARE(streams->rowCount(), std::max<int>(1, int(stn1.audio.size())));
+    if (!stn1.audio.empty())
+      QCOMPARE(guitest::cell(streams, 0, 6),
+               QString::fromStdString(pl::streamAttributesText(stn1.audio[0].attr, pl::StreamKind::Audio)));
+
+    // AppInfo: a user-operation box, the playback type, the count and a flag.
+    pl::TMPLS expected = before;
+    auto* uo5 = tab->findChild<QCheckBox*>("cbUO5");
+    QCOMPARE(uo5->toolTip(), QString("UO5: PG Text ST enable disable"));
+    QTest::mouseClick(uo5, Qt::LeftButton);
+    pl::setUOBit(expected, 5, !(before.appInfo.uoMask1 >> 5 & 1));
+    QCOMPARE(tab->findChild<QLineEdit*>("heAIUO")->text(),
+             QString("%1").arg(expected.appInfo.uoMask1, 8, 16, QChar('0')).toUpper());
+    auto* pbt = tab->findChild<QComboBox*>("cbAIpbt");
+    pbt->setFocus();
+    QTest::keyClick(pbt, Qt::Key_Down);
+    pl::setPlaybackType(expected, unsigned(before.appInfo.playbackType));  // the next type
+    typeIntoField(tab->findChild<QLineEdit*>("ieAIpbc"), "7");
+    pl::setPlaybackCount(expected, 7);
+    QTest::mouseClick(tab->findChild<QCheckBox*>("cbAIAM"), Qt::LeftButton);
+    pl::setAppFlag(expected, pl::AppFlag::AudioMix, !before.appInfo.audio_mix_app_flag);
+    // Bit 30 of the second word through its box, then a stray bit typed is dropped on Enter.
+    QTest::mouseClick(tab->findChild<QCheckBox*>("cbUO2_30"), Qt::LeftButton);
+    pl::setUO2Bit30(expected, !(before.appInfo.uoMask2 >> 30 & 1));
+    QCOMPARE(tab->model().appInfo, expected.appInfo);
+
+    // PlayItem: the OUT time of PlayItem 1 typed into its cell in edit mode.
+    tab->playItemEditSwitch()->editAction()->trigger();
+    QVERIFY(tab->playItemEditSwitch()->editing());
+    const uint32_t newOut = before.playList.playItems[1].outTime + 45000;
+    typeIntoCell(items, 1, 4, QString::fromStdString(pl::ticks2time(newOut)));
+    QVERIFY(pl::setPlayItemCell(expected, 1, 4, pl::ticks2time(newOut)));
+    QTRY_COMPARE(guitest::cell(items, 1, 5), QString::fromStdString(pl::playItemRow(expected.playList.playItems[1], 1)[5]));
+    // A refused value (a type cell) leaves the model as it was and the cell shows it again.
+    typeIntoCell(items, 0, 2, "XXXX");
+    QTRY_COMPARE(guitest::cell(items, 0, 2), QString::fromStdString(before.playList.playItems[0].codecId));
+    tab->playItemEditSwitch()->readOnlyAction()->trigger();
+
+    // SubPath type, SubPlayItem sync PTS.
+    clickCell(subPaths, 0, 1);
+    auto* spType = tab->findChild<QComboBox*>("cbSubPathType");
+    spType->setFocus();
+    QTest::keyClick(spType, Qt::Key_Down);
+    const unsigned newType = (before.playList.subPaths[0].type + 1) % 8;
+    pl::setSubPathType(expected, 0, newType);
+    QCOMPARE(guitest::cell(subPaths, 0, 1), QString::fromStdString(pl::subPathRow(expected.playList.subPaths[0], 0)[1]));
+    tab->subPlayItemEditSwitch()->editAction()->trigger();
+    typeIntoCell(subItems, 0, 9, "00:00:01.000");
+    QVERIFY(pl::setSubPlayItemCell(expected, 0, 0, 9, "00:00:01.000"));
+    QTRY_COMPARE(guitest::cell(subItems, 0, 9), QString("00:00:01.000"));
+    tab->subPlayItemEditSwitch()->readOnlyAction()->trigger();
+
+    // Marks: the seconds of mark 2, then a new mark after it.
+    clickCell(marks, 2, 1);
+    typeIntoField(tab->findChild<QLineEdit*>("iePLMsec"), "17");
+    auto f = pl::markTimeFields(before.playListMark.marks[2].timeStamp);
+    f.seconds = 17;
+    QVERIFY(pl::setMarkTime(expected, 2, f));
+    QCOMPARE(guitest::cell(marks, 2, 3), QString::fromStdString(pl::ticks2time(expected.playListMark.marks[2].timeStamp)));
+    clickCell(marks, 2, 1);
+    QTest::mouseClick(tab->findChild<QPushButton*>("bbPLMins"), Qt::LeftButton);
+    QVERIFY(pl::insertMark(expected, 2));
+    QCOMPARE(marks->rowCount(), int(expected.playListMark.marks.size()));
+    QCOMPARE(marks->currentRow(), 3);
+
+    QCOMPARE(tab->model(), expected);
+    QVERIFY(tab->document().modified());
+    QVERIFY(o.w->windowTitle().contains('*'));
+    QTest::mouseClick(o.w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
+    QVERIFY(!tab->document().modified());
+    // The file read back is the expected model, and its bytes are those the writer
+    // makes of it: nothing else changed.
+    QCOMPARE(readPlaylist(file), expected);
+    QVERIFY(test::readFile(file) == pl::buildMPLS(expected));
+    QVERIFY(test::readFile(file) != original);
+
+    // Undo every edit: the saved file is the original again, byte for byte.
+    while (tab->undoStack()->canUndo()) tab->undoStack()->undo();
+    QCOMPARE(tab->model(), before);
+    QCOMPARE(marks->rowCount(), int(before.playListMark.marks.size()));
+    QVERIFY(tab->document().modified());
+    QTest::mouseClick(o.w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
+    QVERIFY(test::readFile(file) == original);
+    // Redo all: the screen follows the model.
+    while (tab->undoStack()->canRedo()) tab->undoStack()->redo();
+    QCOMPARE(tab->model(), expected);
+    QCOMPARE(guitest::cell(marks, 2, 3), QString::fromStdString(pl::ticks2time(expected.playListMark.marks[2].timeStamp)));
+  }
+
+  // Moving an IN time asks the three questions with their texts; Yes moves what the
+  // answer covers, No leaves it.
+  void inTimeQuestionsBothWays() {
+    test::TempDir tmp;
+    const fs::path bdmv = copyDisc("disc11", tmp.path());
+    if (bdmv.empty()) QSKIP("fixture disc11 not present");
+    const pl::TMPLS before = readPlaylist(bdmv / "PLAYLIST" / "00002.mpls");
+    auto o = openPlaylist(bdmv, "00002");
+    auto* items = o.tab->findChild<QTableWidget*>("sgPLitem");
+    o.tab->playItemEditSwitch()->editAction()->trigger();
+    const QStringList all = {"Do you want to update OUT time?", "Do you want to update SubPlayItems' IN/OUT times?",
+                             "Do you want to update PlayListMarks' marktimes?"};
+    for (bool yes : {true, false}) {
+      const pl::TMPLS was = o.tab->model();
+      const uint32_t newIn = was.playList.playItems[0].inTime + 90000;
+      const auto b = yes ? QMessageBox::Yes : QMessageBox::No;
+      QuestionAnswerer answer({b, b, b});
+      typeIntoCell(items, 0, 3, QString::fromStdString(pl::ticks2time(newIn)));
+      QTRY_COMPARE(answer.asked, all);
+      pl::TMPLS expected = was;
+      QVERIFY(pl::changeInTime(expected, 0, newIn, {yes, yes, yes}));
+      QCOMPARE(o.tab->model(), expected);
+      const auto& pi = o.tab->model().playList.playItems[0];
+      QCOMPARE(pi.outTime, yes ? was.playList.playItems[0].outTime + 90000 : was.playList.playItems[0].outTime);
+      QCOMPARE(o.tab->model().playList.subPaths[0].subPlayItems[0].inTime,
+               was.playList.subPaths[0].subPlayItems[0].inTime + (yes ? 90000u : 0u));
+      QTRY_COMPARE(guitest::cell(items, 0, 4), QString::fromStdString(pl::ticks2time(pi.outTime)));
+    }
+    // Typing the same time again asks nothing and changes nothing.
+    const pl::TMPLS now = o.tab->model();
+    QuestionAnswerer none({QMessageBox::Yes});
+    typeIntoCell(items, 0, 3, QString::fromStdString(pl::ticks2time(now.playList.playItems[0].inTime)));
+    QTest::qWait(100);
+    QVERIFY(none.asked.isEmpty());
+    QCOMPARE(o.tab->model(), now);
+    while (o.tab->undoStack()->canUndo()) o.tab->undoStack()->undo();
+    QCOMPARE(o.tab->model(), before);
+  }
+
+  // Chapter files in each format go out and come back; a refused file changes nothing.
+  void chaptersRoundTrip() {
+    test::TempDir tmp;
+    const fs::path bdmv = copyDisc("disc11", tmp.path());
+    if (bdmv.empty()) QSKIP("fixture disc11 not present");
+    auto o = openPlaylist(bdmv, "00002");
+    const pl::TMPLS before = o.tab->model();
+    QVERIFY(o.tab->findChild<QPushButton*>("bbLoadChap")->isEnabled());
+    for (auto f : {pl::ChapterFormat::PTS, pl::ChapterFormat::Frame, pl::ChapterFormat::Time}) {
+      const QString path = QString::fromStdString((tmp.path() / pl::defaultChapterFileName("00002", f)).string());
+      QVERIFY(o.tab->saveChapters(path, f));
+      const auto text = test::readFile(path.toStdString());
+      QCOMPARE(std::string(text.begin(), text.end()), pl::exportChapters(before, f).text);
+      QVERIFY(o.tab->loadChapters(path, f));
+      // Every mark comes back on its PlayItem (at its time, to the format's precision).
+      const auto& got = o.tab->model().playListMark.marks;
+      QCOMPARE(got.size(), before.playListMark.marks.size());
+      for (size_t k = 0; k < got.size(); ++k) {
+        QCOMPARE(got[k].playItemRef, before.playListMark.marks[k].playItemRef);
+        const int64_t d = int64_t(got[k].timeStamp) - int64_t(before.playListMark.marks[k].timeStamp);
+        QVERIFY2(d <= 0 && d > -1900, qPrintable(QString("format %1 mark %2 moved %3").arg(int(f)).arg(k).arg(d)));
+      }
+      while (o.tab->undoStack()->canUndo()) o.tab->undoStack()->undo();
+      QCOMPARE(o.tab->model(), before);
+    }
+    // An empty file: an error in the log, the marks as they were, nothing to undo.
+    const fs::path empty = tmp.path() / "empty.txt";
+    test::writeFile(empty, {});
+    QVERIFY(!o.tab->loadChapters(QString::fromStdString(empty.string()), pl::ChapterFormat::PTS));
+    QCOMPARE(o.tab->model(), before);
+    QVERIFY(!o.tab->undoStack()->canUndo());
+    QVERIFY(o.w->logView()->lines().join('\n').contains("Chapters not loaded"));
+  }
+
+  // Clip names lead to the CLIPINF tab; Find lists the commands playing the playlist;
+  // the navigator opens a playlist here; references that point nowhere are warned of.
+  void jumpsFindAndWarnings() {
+    test::TempDir tmp;
+    const fs::path bdmv = copyDisc("disc11", tmp.path());
+    if (bdmv.empty()) QSKIP("fixture disc11 not present");
+    auto o = openPlaylist(bdmv, "00001");
+    auto* items = o.tab->findChild<QTableWidget*>("sgPLitem");
+    QSignalSpy wanted(o.tab, &PlaylistTab::itemWanted);
+    const QRect r = items->visualRect(items->model()->index(0, 1));
+    QTest::mouseClick(items->viewport(), Qt::LeftButton, {}, r.center());
+    QTest::mouseDClick(items->viewport(), Qt::LeftButton, {}, r.center());
+    QCOMPARE(wanted.count(), 1);
+    const auto ref = wanted.front().front().value<ItemRef>();
+    QCOMPARE(int(ref.kind), int(ItemKind::Clip));
+    QCOMPARE(ref.name, QString::fromStdString(o.tab->model().playList.playItems[0].clipName));
+    QCOMPARE(o.w->tabs()->currentIndex(), 2);  // the CLIPINF tab
+
+    // The navigator (as a Play PL command's double-click on the BDMV tab) opens 00002.
+    QVERIFY(o.w->navigator()->show(ItemRef{ItemKind::Playlist, "00002", -1, 1}));
+    QCOMPARE(o.w->tabs()->currentWidget(), static_cast<QWidget*>(o.tab));
+    QCOMPARE(o.tab->playlistName(), QString("00002"));
+    QCOMPARE(items->currentRow(), 1);
+    QVERIFY(!o.w->navigator()->show(ItemRef{ItemKind::Playlist, "54321", -1, -1}));
+
+    // Find: one line per movie-object command that plays 00002.
+    nav::TMOBJ mo;
+    core::MemoryLog ml;
+    nav::readMovieObjects(test::readFile(bdmv / "MovieObject.bdmv"), "MovieObject.bdmv", mo, ml);
+    QStringList expected;
+    for (size_t ob = 0; ob < mo.movieObjects.objects.size(); ++ob)
+      for (size_t l = 0; l < mo.movieObjects.objects[ob].commands.size(); ++l) {
+        const auto t = hdmv::followCommand(mo.movieObjects.objects[ob].commands, int(l));
+        if (t.kind == hdmv::FollowTarget::PlayList && t.number == 2) expected << QString("MovieObject %1, command %2").arg(ob).arg(l);
+      }
+    QTest::mouseClick(o.w->findChild<QPushButton*>("bFind"), Qt::LeftButton);
+    const QString log = o.w->logView()->lines().join('\n');
+    QVERIFY(log.contains("Movie-object commands playing 00002:"));
+    for (const auto& e : expected) QVERIFY2(log.contains(e), qPrintable(e));
+    if (expected.isEmpty()) QVERIFY(log.contains("none found"));
+
+    // A mark pointed at a PlayItem the playlist does not have: stored, and warned of.
+    auto* marks = o.tab->findChild<QTableWidget*>("sgPlayListMark");
+    clickCell(marks, 0, 1);
+    typeIntoField(o.tab->findChild<QLineEdit*>("iePLMPI"), "500");
+    QCOMPARE(int(o.tab->model().playListMark.marks[0].playItemRef), 500);
+    QVERIFY(o.w->logView()->lines().join('\n').contains("Mark 0 refers to PlayItem 500"));
+  }
+
+  // Insert and Delete keys in the SubPath and mark grids, Ctrl+A over the marks.
+  void keysInsertAndDelete() {
+    test::TempDir tmp;
+    const fs::path bdmv = copyDisc("disc11", tmp.path());
+    if (bdmv.empty()) QSKIP("fixture disc11 not present");
+    auto o = openPlaylist(bdmv, "00002");
+    const pl::TMPLS before = o.tab->model();
+    auto* marks = o.tab->findChild<QTableWidget*>("sgPlayListMark");
+    clickCell(marks, 0, 1);
+    QTest::keyClick(marks, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(marks, Qt::Key_Delete);
+    QVERIFY(o.tab->model().playListMark.marks.empty());
+    QCOMPARE(o.tab->model().playListMark.length, 2u);
+    QVERIFY(!o.tab->findChild<QPushButton*>("bbPLMdel")->isEnabled());
+    QVERIFY(pl::layoutMismatches(o.tab->model()).empty());
+    auto* subPaths = o.tab->findChild<QTableWidget*>("sgSubPath");
+    clickCell(subPaths, 0, 1);
+    QTest::keyClick(subPaths, Qt::Key_Insert);
+    QCOMPARE(o.tab->model().playList.subPaths.size(), before.playList.subPaths.size() + 1);
+    QCOMPARE(subPaths->rowCount(), int(before.playList.subPaths.size() + 1));
+    QVERIFY(pl::layoutMismatches(o.tab->model()).empty());
+    clickCell(subPaths, 0, 1);
+    QTest::keyClick(subPaths, Qt::Key_Delete);
+    QTest::keyClick(subPaths, Qt::Key_Delete);
+    QVERIFY(pl::layoutMismatches(o.tab->model()).empty());
+    QCOMPARE(o.tab->undoStack()->count(), 4);
+    while (o.tab->undoStack()->canUndo()) o.tab->undoStack()->undo();
+    QCOMPARE(o.tab->model(), before);
+  }
+};
+
+MORVEX_GUI_TEST(PlaylistTest)
+#include "playlist_test.moc"
