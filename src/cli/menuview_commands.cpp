@@ -176,7 +176,12 @@ struct PlayArgs {
   std::string file, keys, out, sounds, fit;
   int page = 0;
   bool trace = false;
+  uint64_t maxSteps = 1000000;
 };
+
+// Commands a trace prints before it stops listing them (an endless program would
+// otherwise print without bound).
+constexpr uint64_t kTraceLines = 10000;
 
 enum class Key { Up, Down, Left, Right, Sel, Timeout, Tick };
 
@@ -275,8 +280,15 @@ void play(const PlayArgs& a) {
     s.view->soundCount = unsigned(snd.entries.size());
     s.options.playSound = true;
   }
+  s.emu->stepBudget = size_t(std::max<uint64_t>(1, a.maxSteps));
+  uint64_t traced = 0;
   if (a.trace)
-    s.emu->traceHook = [&s](int button, int line, const hdmv::TCommand& c) {
+    s.emu->traceHook = [&s, &traced](int button, int line, const hdmv::TCommand& c) {
+      if (++traced > kTraceLines) {
+        if (traced == kTraceLines + 1)
+          std::cout << "  ... trace stops listing commands after " << kTraceLines << '\n';
+        return;
+      }
       printEvents(s, true);  // what led to this command comes first
       const hdmv::CommandRow row = hdmv::comm2str(c, line, hdmv::CmdContext::Button);
       std::cout << "  " << hex4(unsigned(button)) << " " << row.cells[0] << "  " << row.cells[4] << '\n';
@@ -327,6 +339,7 @@ CommandRegistrar reg(60, [](CLI::App& app) {
   play->add_option("--keys", p.keys, "comma-separated keys: U, D, L, R, Sel, Timeout, Tick")->required();
   play->add_option("--page", p.page, "page to start on (default 0)");
   play->add_flag("--trace", p.trace, "also print every command executed and the effect steps");
+  play->add_option("--max-steps", p.maxSteps, "pause a button program after this many commands (default 1000000)");
   play->add_option("-o,--output", p.out, "PNG file for the final picture");
   play->add_option("--fit", p.fit, "scale the final picture into a WIDTHxHEIGHT view");
   play->add_option("--sounds", p.sounds, "sound.bdmv whose entries the buttons play (default: the disc's)");

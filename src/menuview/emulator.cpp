@@ -81,7 +81,15 @@ void MenuEmulator::showPage(int page) {
   view_.setPageChoice(page);
 }
 
-void MenuEmulator::drawPage() { view_.DrawPage(); }
+// A program may switch pages many times (a looping auto-action button calling
+// SetButtonPage); the page is drawn once, when the program ends or pauses, from the
+// registers as they stand then.
+void MenuEmulator::drawPage() { pageDrawPending_ = true; }
+
+void MenuEmulator::flushPageDraw() {
+  if (!std::exchange(pageDrawPending_, false)) return;
+  view_.DrawPage();
+}
 void MenuEmulator::drawButton(int button) { view_.DrawButton(unsigned(button)); }
 void MenuEmulator::drawSButton() { view_.DrawSButton(); }
 void MenuEmulator::delButton(int button) { view_.DelButton(unsigned(button)); }
@@ -111,6 +119,7 @@ void MenuEmulator::drive() {
     interp_.pause();
     events_.push_back({EmulatorEvent::Kind::Paused, int(stepBudget), {}});
   }
+  flushPageDraw();
 }
 
 void MenuEmulator::runButton(unsigned id) {
@@ -118,6 +127,7 @@ void MenuEmulator::runButton(unsigned id) {
   events_.push_back({EmulatorEvent::Kind::RunButton, int(id), {}});
   interp_.curLine = interp_.traceBox ? -1 : 0;
   if (!interp_.ExecComm(buttonCommands(view_.pageChoice(), int(id)), this)) {
+    flushPageDraw();
     collectRunEvents();
     return;
   }
@@ -131,6 +141,8 @@ void MenuEmulator::start() {
   const int p = view_.pageChoice();
   const igs::TPage* page = view_.pageAt(p);
   if (!page) return;
+  // PSR 11 names the page on screen from here on, as the player's would.
+  view_.regs().psr[11] = uint32_t(p);
   if (page->defaultActivated != igs::kNoButton) userTimeoutMs = view_.menu().ics.userTimeout / 90;
   userTimerOn = true;
   if (view_.options().buttonAnimation) view_.animationTimerOn = true;
@@ -298,7 +310,7 @@ bool MenuEmulator::chkpos(unsigned id, int x, int y, int w, int h) const {
   const int x2 = x + w - 1, y2 = y + h - 1;
   for (size_t other = 0; other < view_.states().size(); ++other) {
     if (other == id || !view_.states()[other].shown) continue;
-    const igs::TIGbutton* b = pageButton(int(view_.regs().psr[11]), int(other));
+    const igs::TIGbutton* b = pageButton(view_.pageChoice(), int(other));
     if (!b || !view_.objectExists(b->normalStart)) continue;
     const auto [bw, bh] = view_.objectSize(b->normalStart);
     const int bx2 = b->x + bw - 1, by2 = b->y + bh - 1;
@@ -348,9 +360,10 @@ void MenuEmulator::dragMove(int mx, int my, DragKeys keys) {
     lastY_ = my;
   }
   if (okX || okY) {
-    // Write the move back into the page: the BOG's copy and the button-by-id list.
+    // Write the move back into the page on screen (the one the button was taken
+    // from): the BOG's copy and the button-by-id list.
     igs::Menu& m = view_.menu();
-    const uint32_t p = r.psr[11];
+    const uint32_t p = uint32_t(view_.pageChoice());
     if (b.id < view_.states().size() && p < m.ics.pages.size()) {
       const TButtonState& s = view_.states()[b.id];
       igs::TPage& page = m.ics.pages[p];

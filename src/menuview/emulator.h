@@ -121,12 +121,15 @@ private:
   void dragMove(int mx, int my, DragKeys keys);
   bool chkpos(unsigned id, int x, int y, int w, int h) const;
   void collectRunEvents();
+  // Draws the page once if a program asked for it; see drawPage().
+  void flushPageDraw();
   // Runs the program in progress to its end, to a trace stop or to the step budget.
   void drive();
 
   PageView& view_;
   hdmv::Interpreter& interp_;
   std::vector<EmulatorEvent> events_;
+  bool pageDrawPending_ = false;
   bool dragging_ = false;
   igs::TIGbutton dragButton_;
   int lastX_ = 0, lastY_ = 0;

@@ -188,7 +188,7 @@ void PageView::LoadBmps(int page) {
       for (const igs::TCompObject& c : e.objects) colour(c.objectId, e.paletteId);
 }
 
-void PageView::drawObject(unsigned objectId, unsigned paletteId, int x, int y) {
+void PageView::drawObject(unsigned objectId, unsigned paletteId, int x, int y, const igs::TEffWindow* window) {
   // A picture already in the colour cache is drawn from there; only a first colouring
   // goes through Obj2Pic (which also fills the cache).
   const igs::RgbaImage* cached = nullptr;
@@ -196,6 +196,14 @@ void PageView::drawObject(unsigned objectId, unsigned paletteId, int x, int y) {
       menu_.cache[objectId].byPalette[paletteId])
     cached = &*menu_.cache[objectId].byPalette[paletteId];
   const igs::RgbaImage& pic = cached ? *cached : igs::Obj2Pic(menu_, objectId, paletteId, log_);
+  if (window) {
+    page_.blendRgbaClipped(pic.rgba.data(), pic.width, pic.height, x, y, window->x, window->y,
+                           window->x + window->width, window->y + window->height);
+    markDirty(std::max<int>(x, window->x), std::max<int>(y, window->y),
+              std::min<int>(x + pic.width, window->x + window->width),
+              std::min<int>(y + pic.height, window->y + window->height));
+    return;
+  }
   page_.blendRgba(pic.rgba.data(), pic.width, pic.height, x, y);
   markDirty(x, y, x + pic.width, y + pic.height);
 }

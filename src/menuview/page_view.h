@@ -154,7 +154,8 @@ public:
 
 private:
   void drawState(ButtonStateKind kind, unsigned id);
-  void drawObject(unsigned objectId, unsigned paletteId, int x, int y);
+  // With `window`, only the pixels inside that effect window change.
+  void drawObject(unsigned objectId, unsigned paletteId, int x, int y, const igs::TEffWindow* window = nullptr);
   void markDirty(int x1, int y1, int x2, int y2);
   void emitFrame(uint32_t waitMs, std::string status);
   void setStatus(std::string text);

@@ -47,7 +47,9 @@ igs::TIGbutton button(uint16_t id, uint16_t x, uint16_t y, hdmv::TCommands cmds)
 // Page 0: buttons 0 at (730, 430) and 1 at (970, 430), neighbours left/right; button 1
 // sets GPR 5 = 77 and shows page 1, button 0. Page 1: button 0 at (850, 600).
 // Objects 100 x 50: 0 white (normal), 1 black (selected), 2 mid grey (activated).
-std::filesystem::path writeMenu(const std::filesystem::path& dir) {
+// With `endless`, button 0 of page 0 is an auto-action button whose program selects
+// it again with SetButtonPage, which restarts the program for ever.
+std::filesystem::path writeMenu(const std::filesystem::path& dir, bool endless = false) {
   igs::Menu m;
   m.loaded = true;
   m.ics.width = 1920;
@@ -74,6 +76,11 @@ std::filesystem::path writeMenu(const std::filesystem::path& dir) {
   p0.bogs[0].defaultValid = 0;
   p0.bogs[0].buttons.push_back(button(0, 730, 430, {hdmv::TCommand{0x50400001, 1, 1}}));
   p0.bogs[0].buttons[0].right = 1;
+  if (endless) {
+    p0.bogs[0].buttons[0].autoAction = 1;
+    p0.bogs[0].buttons[0].commands = {hdmv::TCommand{0x51C00003, 0x80000000, 0x80000000}};
+    p0.bogs[0].buttons[0].numCommands = 1;
+  }
   p0.bogs[1].defaultValid = 1;
   p0.bogs[1].buttons.push_back(
       button(1, 970, 430, {hdmv::TCommand{0x50400001, 5, 77}, hdmv::TCommand{0x51C00003, 0x80000000, 0x80000001}}));
@@ -224,4 +231,23 @@ TEST(MenuViewCli, PlayPrintsRunsRegisterAndPageChanges) {
   r = runCli("menu play '" + menu.string() + "' --keys \"R,Jump\"");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.out.find("unknown key \"Jump\""), std::string::npos) << r.out;
+}
+
+TEST(MenuViewCli, PlayPausesAnEndlessProgramAfterMaxStepsWithABoundedTrace) {
+  test::TempDir tmp;
+  const auto menu = writeMenu(tmp.path(), true);
+  auto r = runCli("menu play '" + menu.string() + "' --keys Sel --max-steps 300");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("Paused after 300 commands"), std::string::npos) << r.out;
+
+  // A trace lists at most 10000 commands however long the program runs.
+  r = runCli("menu play '" + menu.string() + "' --keys Sel --trace --max-steps 25000");
+  ASSERT_EQ(r.status, 0) << r.out.substr(0, 2000);
+  EXPECT_NE(r.out.find("Paused after 25000 commands"), std::string::npos);
+  EXPECT_NE(r.out.find("trace stops listing commands after 10000"), std::string::npos);
+  size_t commandLines = 0;
+  for (size_t at = r.out.find("\n  0000 "); at != std::string::npos; at = r.out.find("\n  0000 ", at + 1))
+    ++commandLines;
+  EXPECT_EQ(commandLines, 10000u);
+  EXPECT_LT(r.out.size(), 4u << 20);
 }
