@@ -101,11 +101,9 @@ struct Session {
   std::unique_ptr<MenuEmulator> emu;
 
   void open(int page) {
-    hdmv::ResetRegs(regs, hdmv::RegisterOptions{});
     view = std::make_unique<PageView>(menu, regs, options, log);
     emu = std::make_unique<MenuEmulator>(*view, interp);
-    view->selectPage(page);
-    regs.psr[11] = uint32_t(page);
+    emu->menuOpened(hdmv::RegisterOptions{}, page);
   }
 };
 
@@ -115,6 +113,7 @@ struct RenderArgs {
   std::string file, out, select, overlay, fit, background;
   int page = 0;
   bool activate = false;
+  bool placeholders = false;
 };
 
 void render(const RenderArgs& a) {
@@ -145,6 +144,7 @@ void render(const RenderArgs& a) {
     }
     s.options.fullScreen = true;
   }
+  s.options.placeholders = a.placeholders;
   s.open(a.page);
   if (!a.background.empty()) {
     s.options.background = true;
@@ -167,6 +167,9 @@ void render(const RenderArgs& a) {
   s.view->DrawPage();
   if (a.activate && s.regs.psr[10] != 0xFFFF) s.view->DrawAButton();
   std::cout << pageStatus(s.regs.psr[10], s.regs.psr[11]) << '\n';
+  if (s.view->objectsMissing())
+    std::cout << (a.placeholders ? "objects missing: drawn as placeholders\n"
+                                 : "objects missing: not drawn (--placeholders shows them)\n");
   writeOutput(fw ? fitPicture(s.view->page(), fw, fh) : s.view->page(), a.out);
 }
 
@@ -327,6 +330,7 @@ CommandRegistrar reg(60, [](CLI::App& app) {
   render->add_option("--page", r.page, "page index (default 0)");
   render->add_option("--select", r.select, "selected button id (default: the page's default)");
   render->add_flag("--activate", r.activate, "draw the selected button activated");
+  render->add_flag("--placeholders", r.placeholders, "draw buttons whose objects are missing as marked boxes");
   render->add_option("--overlay", r.overlay, "comma-separated overlays: ids, objects, frames, windows");
   render->add_option("--background", r.background, "background picture (BMP or PNG) instead of the built-in one");
   render->add_option("--fit", r.fit, "scale into a WIDTHxHEIGHT view as the fit-to-window mode does");

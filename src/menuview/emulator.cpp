@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "igs/colour.h"
+
 namespace morvex::menuview {
 
 std::string dragStatus(const std::string& mode, unsigned id, int x, int y) {
@@ -137,6 +139,33 @@ void MenuEmulator::runButton(unsigned id) {
 
 // ---- start, keys and timers ----
 
+void MenuEmulator::menuOpened(const hdmv::RegisterOptions& registers, int page) {
+  interp_.cancel();
+  interp_.takeEvents();
+  hdmv::ResetRegs(view_.regs(), registers);
+  igs::Menu& m = view_.menu();
+  if (page < 0 || size_t(page) >= m.ics.pages.size()) page = 0;
+  for (unsigned id = 0; id < m.objects.size(); ++id) igs::invalidateObject(m, id);
+  igs::resizeCache(m);
+  view_.selectPage(page);
+  view_.regs().psr[11] = uint32_t(page);
+  view_.DelPage();
+  view_.takeFrames();
+  view_.takeEvents();
+  events_.clear();
+  runPanelButton = -1;
+  userTimerOn = false;
+  userTimeoutMs = 0;
+  view_.animationTimerOn = false;
+  dragging_ = false;
+  pageDrawPending_ = false;
+}
+
+void MenuEmulator::start(int page) {
+  if (page != view_.pageChoice() && view_.pageAt(page)) view_.selectPage(page);
+  start();
+}
+
 void MenuEmulator::start() {
   const int p = view_.pageChoice();
   const igs::TPage* page = view_.pageAt(p);
@@ -242,7 +271,7 @@ PagePoint MenuEmulator::toPage(int x, int y) const {
 }
 
 bool MenuEmulator::inHotArea(const igs::TIGbutton& b, PagePoint p) const {
-  const auto [w, h] = view_.objectSize(b.selectedStart);
+  const auto [w, h] = view_.stateSize(b.selectedStart);
   return b.x + 5 <= p.x && p.x <= b.x + w - 5 && b.y + 5 <= p.y && p.y <= b.y + h - 5;
 }
 
@@ -276,7 +305,7 @@ void MenuEmulator::leftPress(int x, int y) {
   const igs::TIGbutton* sel = view_.button(r.psr[10]);
   if (!sel || sel->selectedStart == igs::kNoObject) return;
   const PagePoint p = toPage(x, y);
-  const auto [w, h] = view_.objectSize(sel->selectedStart);
+  const auto [w, h] = view_.stateSize(sel->selectedStart);
   if (sel->x <= p.x && p.x <= sel->x + w && sel->y <= p.y && p.y <= sel->y + h) select();
 }
 
@@ -286,7 +315,7 @@ CursorShape MenuEmulator::rightPress(int x, int y) {
     if (!view_.states()[id].shown) continue;
     const igs::TIGbutton* b = view_.button(unsigned(id));
     if (!b || b->normalStart == igs::kNoObject) continue;
-    const auto [w, h] = view_.objectSize(b->normalStart);
+    const auto [w, h] = view_.stateSize(b->normalStart);
     if (b->x <= p.x && p.x <= b->x + w && b->y <= p.y && p.y <= b->y + h) {
       dragging_ = true;
       dragButton_ = *b;
@@ -311,8 +340,9 @@ bool MenuEmulator::chkpos(unsigned id, int x, int y, int w, int h) const {
   for (size_t other = 0; other < view_.states().size(); ++other) {
     if (other == id || !view_.states()[other].shown) continue;
     const igs::TIGbutton* b = pageButton(view_.pageChoice(), int(other));
-    if (!b || !view_.objectExists(b->normalStart)) continue;
-    const auto [bw, bh] = view_.objectSize(b->normalStart);
+    if (!b) continue;
+    const auto [bw, bh] = view_.stateSize(b->normalStart);
+    if (bw == 0) continue;
     const int bx2 = b->x + bw - 1, by2 = b->y + bh - 1;
     if (x <= bx2 && b->x <= x2 && y <= by2 && b->y <= y2) return false;
   }
@@ -323,7 +353,7 @@ void MenuEmulator::dragMove(int mx, int my, DragKeys keys) {
   hdmv::Registers& r = view_.regs();
   igs::TIGbutton& b = dragButton_;
   const bool selected = r.psr[10] == b.id;
-  const auto [w, h] = view_.objectSize(selected ? b.selectedStart : b.normalStart);
+  const auto [w, h] = view_.stateSize(selected ? b.selectedStart : b.normalStart);
   view_.DelRect(b.x, b.y, b.x + w, b.y + h);
 
   std::string mode;

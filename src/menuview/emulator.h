@@ -49,8 +49,17 @@ public:
   PageView& view() { return view_; }
   hdmv::Interpreter& interpreter() { return interp_; }
 
-  // "Start" on the Menu tab.
+  // A menu has just been read, or is opened afresh: registers back to the player's
+  // initial values, nothing running, no timers, the page chosen (page 0 unless
+  // given; a page the menu lacks gives page 0) with PSR 11 naming it, the picture
+  // cleared and every coloured object picture dropped. The Menu tab and
+  // "menu play" both begin here.
+  void menuOpened(const hdmv::RegisterOptions& registers = {}, int page = 0);
+
+  // "Start" on the Menu tab, on the page shown.
   void start();
+  // Start on a page: it is shown first when it is not the one on screen.
+  void start(int page);
   // The navigation panel: "U", "D", "L", "R" and "Sel".
   void move(NavKey key);
   void select();

@@ -415,3 +415,42 @@ TEST(MenuEmulator, AnAutoActionLoopThroughSetButtonPageDrawsThePageOnlyWhenItPau
   EXPECT_EQ(m.view->takeFrames().size(), 2 * perDraw);
   EXPECT_EQ(m.view->page().pixel(735, 415), kGreenPx);  // button 0 drawn selected
 }
+
+TEST(MenuEmulator, MenuOpenedResetsEverythingAndStartTakesThePage) {
+  Grid m;
+  m.bog(1, 0).defaultValid = 0;
+  m.addButton(1, 0, makeButton(0, 200, 200, 0, 1, 2, {moveGpr(3, 33)}));
+  m.menu.ics.pages[1].defaultSelected = 0;
+  m.finish();
+  const Image blank = m.view->page();
+
+  // Start on the second page: it is shown, PSR 11 names it, its button is selected.
+  m.emu->start(1);
+  EXPECT_EQ(m.view->pageChoice(), 1);
+  EXPECT_EQ(m.regs.psr[11], 1u);
+  EXPECT_EQ(m.view->page().pixel(205, 205), kGreenPx);
+  m.emu->select();
+  EXPECT_EQ(m.regs.gpr[3], 33u);
+  m.regs.psr[10] = 0;
+
+  // Opening the menu again: registers as a player starts, page 0, nothing drawn.
+  m.emu->menuOpened();
+  EXPECT_EQ(m.regs.gpr[3], 0u);
+  EXPECT_EQ(m.regs.psr[10], 0xFFFFu);
+  EXPECT_EQ(m.regs.psr[11], 0u);
+  EXPECT_EQ(m.view->pageChoice(), 0);
+  EXPECT_FALSE(m.emu->userTimerOn);
+  EXPECT_EQ(m.emu->runPanelButton, -1);
+  EXPECT_TRUE(m.emu->events().empty());
+  EXPECT_EQ(m.view->page(), blank);
+  // A page the menu lacks opens page 0; a given page is taken.
+  m.emu->menuOpened({}, 9);
+  EXPECT_EQ(m.view->pageChoice(), 0);
+  m.emu->menuOpened({}, 1);
+  EXPECT_EQ(m.view->pageChoice(), 1);
+  EXPECT_EQ(m.regs.psr[11], 1u);
+  // Start on the current page after opening draws it with its default selection.
+  m.emu->start();
+  EXPECT_EQ(m.view->page().pixel(205, 205), kGreenPx);
+  EXPECT_EQ(m.view->page().pixel(735, 415), blank.pixel(735, 415));
+}
