@@ -49,7 +49,9 @@ igs::TIGbutton button(uint16_t id, uint16_t x, uint16_t y, hdmv::TCommands cmds)
 // Objects 100 x 50: 0 white (normal), 1 black (selected), 2 mid grey (activated).
 // With `endless`, button 0 of page 0 is an auto-action button whose program selects
 // it again with SetButtonPage, which restarts the program for ever.
-std::filesystem::path writeMenu(const std::filesystem::path& dir, bool endless = false) {
+// With `withoutObjects`, the menu keeps its composition but has no objects, as a
+// composition read from a disc whose pictures live elsewhere.
+std::filesystem::path writeMenu(const std::filesystem::path& dir, bool endless = false, bool withoutObjects = false) {
   igs::Menu m;
   m.loaded = true;
   m.ics.width = 1920;
@@ -98,6 +100,7 @@ std::filesystem::path writeMenu(const std::filesystem::path& dir, bool endless =
     for (auto& g : p.bogs) g.numButtons = uint8_t(g.buttons.size());
     m.pageButtons.push_back(igs::buildPageButtons(p));
   }
+  if (withoutObjects) m.objects.clear();
   core::MemoryLog log;
   const auto file = dir / "MENU.mnu";
   EXPECT_TRUE(igs::saveMenuFile(m, file, log)) << log.text();
@@ -250,4 +253,22 @@ TEST(MenuViewCli, PlayPausesAnEndlessProgramAfterMaxStepsWithABoundedTrace) {
     ++commandLines;
   EXPECT_EQ(commandLines, 10000u);
   EXPECT_LT(r.out.size(), 4u << 20);
+}
+
+TEST(MenuViewCli, RenderDrawsPlaceholdersForMissingObjectsWhenAsked) {
+  test::TempDir tmp;
+  const auto menu = writeMenu(tmp.path(), false, true);
+  auto r = runCli("menu render '" + menu.string() + "' -o '" + (tmp / "bare.png").string() + "'");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("objects missing: not drawn"), std::string::npos) << r.out;
+  r = runCli("menu render '" + menu.string() + "' --placeholders -o '" + (tmp / "marked.png").string() + "'");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("objects missing: drawn as placeholders"), std::string::npos) << r.out;
+  const Image bare = readPng(tmp / "bare.png"), marked = readPng(tmp / "marked.png");
+  // Button 0 (selected) and button 1 (normal) at their positions, in their states'
+  // frame colours; the bare picture has nothing there.
+  EXPECT_EQ(marked.pixel(730, 430), (Rgba{255, 255, 0, 255}));
+  EXPECT_EQ(marked.pixel(970, 430), (Rgba{192, 192, 192, 255}));
+  EXPECT_NE(bare.pixel(730, 430), marked.pixel(730, 430));
+  EXPECT_EQ(bare.pixel(1500, 900), marked.pixel(1500, 900));
 }
