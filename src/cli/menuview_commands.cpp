@@ -101,11 +101,9 @@ struct Session {
   std::unique_ptr<MenuEmulator> emu;
 
   void open(int page) {
-    hdmv::ResetRegs(regs, hdmv::RegisterOptions{});
     view = std::make_unique<PageView>(menu, regs, options, log);
     emu = std::make_unique<MenuEmulator>(*view, interp);
-    view->selectPage(page);
-    regs.psr[11] = uint32_t(page);
+    emu->menuOpened(hdmv::RegisterOptions{}, page);
   }
 };
 
@@ -115,6 +113,7 @@ struct RenderArgs {
   std::string file, out, select, overlay, fit, background;
   int page = 0;
   bool activate = false;
+  bool placeholders = false;
 };
 
 void render(const RenderArgs& a) {
@@ -145,6 +144,7 @@ void render(const RenderArgs& a) {
     }
     s.options.fullScreen = true;
   }
+  s.options.placeholders = a.placeholders;
   s.open(a.page);
   if (!a.background.empty()) {
     s.options.background = true;
@@ -167,6 +167,9 @@ void render(const RenderArgs& a) {
   s.view->DrawPage();
   if (a.activate && s.regs.psr[10] != 0xFFFF) s.view->DrawAButton();
   std::cout << pageStatus(s.regs.psr[10], s.regs.psr[11]) << '\n';
+  if (s.view->objectsMissing())
+    std::cout << (a.placeholders ? "objects missing: drawn as placeholders\n"
+                                 : "objects missing: not drawn (--placeholders shows them)\n");
   writeOutput(fw ? fitPicture(s.view->page(), fw, fh) : s.view->page(), a.out);
 }
 
@@ -176,7 +179,12 @@ struct PlayArgs {
   std::string file, keys, out, sounds, fit;
   int page = 0;
   bool trace = false;
+  uint64_t maxSteps = 1000000;
 };
+
+// Commands a trace prints before it stops listing them (an endless program would
+// otherwise print without bound).
+constexpr uint64_t kTraceLines = 10000;
 
 enum class Key { Up, Down, Left, Right, Sel, Timeout, Tick };
 
@@ -275,8 +283,15 @@ void play(const PlayArgs& a) {
     s.view->soundCount = unsigned(snd.entries.size());
     s.options.playSound = true;
   }
+  s.emu->stepBudget = size_t(std::max<uint64_t>(1, a.maxSteps));
+  uint64_t traced = 0;
   if (a.trace)
-    s.emu->traceHook = [&s](int button, int line, const hdmv::TCommand& c) {
+    s.emu->traceHook = [&s, &traced](int button, int line, const hdmv::TCommand& c) {
+      if (++traced > kTraceLines) {
+        if (traced == kTraceLines + 1)
+          std::cout << "  ... trace stops listing commands after " << kTraceLines << '\n';
+        return;
+      }
       printEvents(s, true);  // what led to this command comes first
       const hdmv::CommandRow row = hdmv::comm2str(c, line, hdmv::CmdContext::Button);
       std::cout << "  " << hex4(unsigned(button)) << " " << row.cells[0] << "  " << row.cells[4] << '\n';
@@ -315,6 +330,7 @@ CommandRegistrar reg(60, [](CLI::App& app) {
   render->add_option("--page", r.page, "page index (default 0)");
   render->add_option("--select", r.select, "selected button id (default: the page's default)");
   render->add_flag("--activate", r.activate, "draw the selected button activated");
+  render->add_flag("--placeholders", r.placeholders, "draw buttons whose objects are missing as marked boxes");
   render->add_option("--overlay", r.overlay, "comma-separated overlays: ids, objects, frames, windows");
   render->add_option("--background", r.background, "background picture (BMP or PNG) instead of the built-in one");
   render->add_option("--fit", r.fit, "scale into a WIDTHxHEIGHT view as the fit-to-window mode does");
@@ -327,6 +343,7 @@ CommandRegistrar reg(60, [](CLI::App& app) {
   play->add_option("--keys", p.keys, "comma-separated keys: U, D, L, R, Sel, Timeout, Tick")->required();
   play->add_option("--page", p.page, "page to start on (default 0)");
   play->add_flag("--trace", p.trace, "also print every command executed and the effect steps");
+  play->add_option("--max-steps", p.maxSteps, "pause a button program after this many commands (default 1000000)");
   play->add_option("-o,--output", p.out, "PNG file for the final picture");
   play->add_option("--fit", p.fit, "scale the final picture into a WIDTHxHEIGHT view");
   play->add_option("--sounds", p.sounds, "sound.bdmv whose entries the buttons play (default: the disc's)");

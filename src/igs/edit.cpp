@@ -422,4 +422,38 @@ bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, int colum
   return stored;
 }
 
+bool setButtonCommands(Menu& menu, size_t page, size_t bog, size_t index, hdmv::TCommands commands) {
+  if (!validBog(menu, page, bog) || index >= menu.ics.pages[page].bogs[bog].buttons.size()) return false;
+  TIGbutton& b = menu.ics.pages[page].bogs[bog].buttons[index];
+  b.commands = std::move(commands);
+  b.numCommands = uint16_t(std::min<size_t>(b.commands.size(), 0xFFFF));
+  if (menu.pageButtons.size() <= page) menu.pageButtons.resize(menu.ics.pages.size());
+  TPageButton& list = menu.pageButtons[page];
+  if (b.id < list.size() && list[b.id].id == b.id) {
+    list[b.id].commands = b.commands;
+    list[b.id].numCommands = b.numCommands;
+  }
+  return true;
+}
+
+void refreshMenu(Menu& menu) {
+  TIGSc& c = menu.ics;
+  c.numPages = uint8_t(std::min<size_t>(c.pages.size(), 255));
+  menu.pageButtons.resize(c.pages.size());
+  for (size_t i = 0; i < c.pages.size(); ++i) {
+    TPage& p = c.pages[i];
+    p.numBOGs = uint8_t(std::min<size_t>(p.bogs.size(), 255));
+    for (Teffectseq& seq : p.effects) {
+      seq.numEffects = uint8_t(std::min<size_t>(seq.effects.size(), 255));
+      for (Teffect& e : seq.effects) e.numObjects = uint8_t(std::min<size_t>(e.objects.size(), 255));
+    }
+    for (TBOG& g : p.bogs) {
+      g.numButtons = uint8_t(std::min<size_t>(g.buttons.size(), 255));
+      for (TIGbutton& b : g.buttons) b.numCommands = uint16_t(std::min<size_t>(b.commands.size(), 0xFFFF));
+    }
+    menu.pageButtons[i] = buildPageButtons(p);
+  }
+  resizeCache(menu);
+}
+
 }  // namespace morvex::igs

@@ -88,4 +88,14 @@ std::vector<std::string> buttonRowTexts(const TIGbutton& b);
 bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, int column, std::string_view text,
                     unsigned numSounds);
 
+// Replaces a button's program. Its command count follows, and the page's
+// button-by-id list gets the same program (the emulator runs the list's copy).
+// Returns false when there is no such button.
+bool setButtonCommands(Menu& menu, size_t page, size_t bog, size_t index, hdmv::TCommands commands);
+
+// After structural edits: every count field follows its list, each page's
+// button-by-id list is rebuilt from its BOGs, and the coloured-picture cache gets one
+// row per object. One call brings the whole model back in step.
+void refreshMenu(Menu& menu);
+
 }  // namespace morvex::igs

@@ -124,13 +124,34 @@ void pngWrite(png_structp png, png_bytep in, png_size_t n) {
   dst->insert(dst->end(), in, in + n);
 }
 void pngFlush(png_structp) {}
-void pngWarn(png_structp, png_const_charp) {}
+
+// libpng's messages: kept for the caller instead of printed on stderr. An error
+// message is stored before control jumps back to the setjmp point.
+struct PngMessages {
+  std::string error;
+  std::string warnings;
+};
+[[noreturn]] void pngError(png_structp png, png_const_charp message) {
+  if (auto* m = static_cast<PngMessages*>(png_get_error_ptr(png))) m->error = message ? message : "libpng error";
+  png_longjmp(png, 1);
+}
+void pngWarn(png_structp png, png_const_charp message) {
+  if (auto* m = static_cast<PngMessages*>(png_get_error_ptr(png)); m && message) {
+    if (!m->warnings.empty()) m->warnings += "; ";
+    m->warnings += message;
+  }
+}
+
+struct PngLimits {
+  png_uint_32 width = 65535, height = 65535;
+};
 
 // The decoding part; returns false on any libpng error. No object with a destructor
 // lives across the setjmp in this function.
 bool decodePng(std::span<const uint8_t> bytes, PalettePng& out, std::vector<uint8_t>& pixels,
-               std::vector<png_bytep>& rows, bool& eightBit) {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, pngWarn);
+               std::vector<png_bytep>& rows, bool& eightBit, bool& tooLarge, PngLimits limits,
+               PngMessages& messages) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &messages, pngError, pngWarn);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   if (!info) {
@@ -149,7 +170,10 @@ bool decodePng(std::span<const uint8_t> bytes, PalettePng& out, std::vector<uint
   png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
   int depth = png_get_bit_depth(png, info), type = png_get_color_type(png, info);
   eightBit = type == PNG_COLOR_TYPE_PALETTE && depth == 8;
-  if (!eightBit || w > 65535 || h > 65535) {
+  // The size is known from the header: a picture too large for its use is refused
+  // here, before the pixel rows are allocated.
+  tooLarge = w > limits.width || h > limits.height;
+  if (!eightBit || tooLarge || w > 65535 || h > 65535) {
     png_destroy_read_struct(&png, &info, nullptr);
     out.picture.width = uint16_t(std::min<png_uint_32>(w, 65535));
     out.picture.height = uint16_t(std::min<png_uint_32>(h, 65535));
@@ -180,13 +204,26 @@ bool decodePng(std::span<const uint8_t> bytes, PalettePng& out, std::vector<uint
 
 }  // namespace
 
-std::optional<PalettePng> readPalettePng(std::span<const uint8_t> bytes) {
+std::optional<PalettePng> readPalettePng(std::span<const uint8_t> bytes, std::string* problem, uint32_t maxWidth,
+                                         uint32_t maxHeight) {
   PalettePng out;
   std::vector<uint8_t> pixels;
   std::vector<png_bytep> rows;
-  bool eightBit = false;
-  if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) return std::nullopt;
-  if (!decodePng(bytes, out, pixels, rows, eightBit) || !eightBit) return std::nullopt;
+  bool eightBit = false, tooLarge = false;
+  PngMessages messages;
+  auto fail = [&](std::string why) -> std::optional<PalettePng> {
+    if (problem) *problem = std::move(why);
+    return std::nullopt;
+  };
+  if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) return fail("not a PNG file");
+  const PngLimits limits{std::min<png_uint_32>(maxWidth, 65535), std::min<png_uint_32>(maxHeight, 65535)};
+  if (!decodePng(bytes, out, pixels, rows, eightBit, tooLarge, limits, messages))
+    return fail("bad PNG data: " + (messages.error.empty() ? std::string("unreadable") : messages.error));
+  if (!eightBit) return fail("not an 8-bit palette PNG");
+  if (tooLarge)
+    return fail("picture of " + std::to_string(out.picture.width) + "x" + std::to_string(out.picture.height) +
+                " is larger than " + std::to_string(limits.width) + "x" + std::to_string(limits.height));
+  if (problem) *problem = messages.warnings;
   out.picture.pixels = std::move(pixels);
   return out;
 }
@@ -197,7 +234,7 @@ namespace {
 // indeterminate by libpng's longjmp on an error.
 bool encodePng(const IndexedPicture& pic, const png_color* plte, const png_byte* trans, png_text* text,
                png_bytep* rows, core::Bytes& out) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, pngWarn);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarn);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   if (!info) {
@@ -250,11 +287,14 @@ core::Bytes writePalettePng(const IndexedPicture& pic, const PaletteTable& colou
 std::optional<ImportResult> importObjectPng(Menu& menu, MenuPictures& pictures, std::span<const uint8_t> bytes,
                                             std::optional<unsigned> replaceObject,
                                             std::optional<unsigned> replacePalette, core::Log& log) {
-  std::optional<PalettePng> png = readPalettePng(bytes);
-  if (!png || png->picture.width > menu.ics.width || png->picture.height > menu.ics.height) {
+  std::string problem;
+  std::optional<PalettePng> png = readPalettePng(bytes, &problem, menu.ics.width, menu.ics.height);
+  if (!png) {
+    log.log("PNG import: " + problem, core::Severity::Error);
     log.erslog("Not supported file format!");
     return std::nullopt;
   }
+  if (!problem.empty()) log.log("PNG import: " + problem, core::Severity::Warning);
   if (replaceObject && *replaceObject >= menu.objects.size()) replaceObject.reset();
   if (replacePalette && *replacePalette >= menu.palettes.size()) replacePalette.reset();
   if (!replaceObject && menu.objects.size() >= kNoObject) {
@@ -283,13 +323,19 @@ std::optional<ImportResult> importObjectPng(Menu& menu, MenuPictures& pictures, 
   invalidateObject(pictures, r.objectId);
 
   TIGpalette& pal = menu.palettes[r.paletteId];
+  // Y, Cr, Cb do not survive a trip through RGB exactly; an entry whose stored value
+  // still gives the imported colour keeps it, so exporting and importing again never
+  // drifts the colours.
+  const std::array<Ycc, 256> previous = pal.ycc;
   pal.id = uint16_t(r.paletteId);
   pal.ycc.fill(Ycc{});
   pal.rgbt.fill(Rgbt{});
   for (int e = 0; e < 255; ++e) {
     const Rgbt& c = png->colours[e];
     pal.rgbt[e] = {c.r, c.g, c.b, e < png->paletteSize ? c.t : uint8_t(0)};
-    pal.ycc[e] = rgb2ycc(c.r, c.g, c.b);
+    const Ycc& old = previous[e];
+    const bool keep = replacePalette && old.y != 0 && ycc2rgb(old.y, old.cr, old.cb) == Rgb8{c.r, c.g, c.b};
+    pal.ycc[e] = keep ? old : rgb2ycc(c.r, c.g, c.b);
   }
   // Every object coloured with a replaced palette shows the new colours.
   invalidatePalette(pictures, r.paletteId);

@@ -39,8 +39,12 @@ struct PalettePng {
   int paletteSize = 0;
   bool hasTransparency = false;
 };
-// Reads an 8-bit palette PNG from memory; nothing for any other kind or bad data.
-std::optional<PalettePng> readPalettePng(std::span<const uint8_t> png);
+// Reads an 8-bit palette PNG from memory; nothing for any other kind, for bad data
+// and for a picture wider or taller than the limits (refused from its header, before
+// any pixel memory is taken). `problem` receives the reason; libpng's own warnings
+// and errors go there too instead of to the standard error stream.
+std::optional<PalettePng> readPalettePng(std::span<const uint8_t> png, std::string* problem = nullptr,
+                                         uint32_t maxWidth = 65535, uint32_t maxHeight = 65535);
 // Writes an 8-bit palette PNG with a 256-entry PLTE, a 256-entry tRNS and a tEXt
 // "Software" chunk.
 core::Bytes writePalettePng(const IndexedPicture& pic, const PaletteTable& colours, const std::string& software);

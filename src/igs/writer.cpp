@@ -137,7 +137,14 @@ std::vector<uint16_t> objectOrder(Menu& menu) {
   return order;
 }
 
-void writeUnitHeader(ByteWriter& w, SaveForm form, uint32_t pts, uint32_t dts, uint32_t segLength) {
+uint32_t effectiveInTime(uint32_t inTime, uint64_t objectBytes) {
+  const uint64_t d = objectBytes * 9 / 600;
+  // Time stamps are 33-bit fields written from 32-bit values; a delay beyond that
+  // cannot be represented and is clamped.
+  return uint32_t(std::min<uint64_t>(std::max<uint64_t>(inTime, d), 0xFFFFFFFFu));
+}
+
+void writeUnitHeader(ByteWriter& w, SaveForm form, uint32_t pts, uint32_t dts, uint32_t segLength, bool withDts) {
   if (form == SaveForm::MenuFile) {
     w.addbyte('I');
     w.addbyte('G');
@@ -145,11 +152,12 @@ void writeUnitHeader(ByteWriter& w, SaveForm form, uint32_t pts, uint32_t dts, u
     w.addlong(dts);
     return;
   }
+  const bool hasDts = withDts || dts != 0;
   w.addlong(0x000001BD);
-  w.addword(segLength + (dts != 0 ? 16 : 11));
+  w.addword(segLength + (hasDts ? 16 : 11));
   w.addbyte(0x84);
-  w.addbyte(dts != 0 ? 0xC0 : 0x80);
-  w.addbyte(dts != 0 ? 10 : 5);
+  w.addbyte(hasDts ? 0xC0 : 0x80);
+  w.addbyte(hasDts ? 10 : 5);
   // Time stamps are 32-bit values: bit 32 of the field is 0, and bits 31..29 land
   // on bits 2..0 of the first byte (bit 29 on the marker bit, which is 1 anyway).
   auto stamp = [&](uint8_t prefix, uint32_t ts) {
@@ -157,12 +165,11 @@ void writeUnitHeader(ByteWriter& w, SaveForm form, uint32_t pts, uint32_t dts, u
     w.addword((((ts >> 15) & 0x7FFF) << 1) | 1);
     w.addword(((ts & 0x7FFF) << 1) | 1);
   };
-  stamp(dts != 0 ? 0x31 : 0x21, pts);
-  if (dts != 0) stamp(0x11, dts);
+  stamp(hasDts ? 0x31 : 0x21, pts);
+  if (hasDts) stamp(0x11, dts);
 }
 
 core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log) {
-  const uint32_t T = menu.inTime;
   std::vector<uint16_t> order = objectOrder(menu);
 
   log.slog("RLE decoding/encoding", 1);
@@ -177,6 +184,15 @@ core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log) {
     if (!o.picture) rle_decode(menu, id, log);
     encoded[id] = encodeRuns(*o.picture);
     D += encoded[id].size();
+  }
+
+  // Every decode time stays at or after 0: with much object data the presentation
+  // time moves later instead of the stamps wrapping round.
+  const uint32_t T = effectiveInTime(menu.inTime, D);
+  if (T != menu.inTime) {
+    log.log("IN_time moved from " + std::to_string(menu.inTime) + " to " + std::to_string(T) +
+            " ticks so that the object data is decoded after time 0");
+    menu.inTime = T;
   }
 
   const core::Bytes pageData = serializePages(menu.ics.pages);
@@ -195,7 +211,7 @@ core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log) {
     const uint64_t hdr = firstSeg ? H : 9;
     const uint64_t len = lastSeg ? (L - sent) + hdr : std::min<uint64_t>(L + H, kMaxSegmentLength);
     const uint64_t dataLen = len - hdr;
-    writeUnitHeader(w, form, T, T - delay(D), uint32_t(len));
+    writeUnitHeader(w, form, T, T - delay(D), uint32_t(len), true);
     w.addbyte(kSegComposition);
     w.addword(uint32_t(len));
     w.addword(c.width);
@@ -264,7 +280,7 @@ core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log) {
       const uint64_t hdr = firstFr ? 11 : 4;
       const uint64_t len = lastFr ? (n - sentObj) + hdr : std::min<uint64_t>(n + 11, kMaxSegmentLength);
       const uint64_t dataLen = len - hdr;
-      writeUnitHeader(w, form, T - delay(R - n), T - delay(R), uint32_t(len));
+      writeUnitHeader(w, form, T - delay(R - n), T - delay(R), uint32_t(len), true);
       w.addbyte(kSegObject);
       w.addword(uint32_t(len));
       w.addword(id);

@@ -36,7 +36,13 @@ core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log);
 bool saveMenuFile(Menu& menu, const std::filesystem::path& file, core::Log& log);
 
 // Unit header of either form for a segment of `segLength` payload bytes; the segment
-// type and length follow it.
-void writeUnitHeader(core::ByteWriter& w, SaveForm form, uint32_t pts, uint32_t dts, uint32_t segLength);
+// type and length follow it. A PES header carries a DTS when `dts` is not 0, or always
+// when `withDts` is set (composition and object segments need one even at time 0).
+void writeUnitHeader(core::ByteWriter& w, SaveForm form, uint32_t pts, uint32_t dts, uint32_t segLength,
+                     bool withDts = false);
+
+// The IN_time a save writes: the menu's own, moved later when the object data would
+// otherwise have to be decoded before time 0 (decoding starts D*9/600 ticks early).
+uint32_t effectiveInTime(uint32_t inTime, uint64_t objectBytes);
 
 }  // namespace morvex::igs

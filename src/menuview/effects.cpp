@@ -91,16 +91,20 @@ void PageView::DrawEffects(const igs::Teffectseq& seq) {
     for (const igs::TCompObject& c : e.objects) {
       // An object is only visible through its window; one naming no window of the
       // sequence is not drawn.
-      if (!windowOf(seq, c) || !objectExists(c.objectId)) continue;
+      const igs::TEffWindow* win = windowOf(seq, c);
+      if (!win || !objectExists(c.objectId)) continue;
       if (c.cropped()) {
         const igs::RgbaImage& pic = igs::Obj2PicCr(menu_, pictures_, c.objectId, e.paletteId, c.cropX, c.cropY,
                                                    c.cropX + c.cropWidth, c.cropY + c.cropHeight, log_);
-        page_.blendRgba(pic.rgba.data(), pic.width, pic.height, c.x, c.y);
-        markDirty(c.x, c.y, c.x + c.cropWidth, c.y + c.cropHeight);
+        page_.blendRgbaClipped(pic.rgba.data(), pic.width, pic.height, c.x, c.y, win->x, win->y, win->x + win->width,
+                               win->y + win->height);
+        markDirty(std::max<int>(c.x, win->x), std::max<int>(c.y, win->y),
+                  std::min<int>(c.x + c.cropWidth, win->x + win->width),
+                  std::min<int>(c.y + c.cropHeight, win->y + win->height));
         if (options_.showButtonFrame) page_.frame(c.x, c.y, c.x + c.cropWidth, c.y + c.cropHeight, options_.colNormalButton);
       } else {
         const auto [w, h] = objectSize(c.objectId);
-        drawObject(c.objectId, e.paletteId, c.x, c.y);
+        drawObject(c.objectId, e.paletteId, c.x, c.y, win);
         if (options_.showWindowFrame) page_.frame(c.x, c.y, c.x + w, c.y + h, options_.colNormalButton);
       }
     }
@@ -133,21 +137,24 @@ void PageView::EffPreview(const igs::Teffectseq& seq, unsigned effect, unsigned 
   const igs::TCompObject& c = e.objects[compObject];
   const Rgba objectBg{options_.colObjectBackground.r, options_.colObjectBackground.g, options_.colObjectBackground.b,
                       255};
-  if (const igs::TEffWindow* w = windowOf(seq, c)) {
+  const igs::TEffWindow* w = windowOf(seq, c);
+  if (w) {
     effectPicture_.fillRect(w->x, w->y, w->x + w->width, w->y + w->height, objectBg);
     if (options_.showWindowFrame)
       effectPicture_.frame(w->x, w->y, w->x + w->width, w->y + w->height, options_.colWindow);
   }
-  if (!objectExists(c.objectId)) return;
+  // As when playing, the object shows only through its window.
+  if (!w || !objectExists(c.objectId)) return;
+  const int cx1 = w->x, cy1 = w->y, cx2 = w->x + w->width, cy2 = w->y + w->height;
   if (c.cropped()) {
     const igs::RgbaImage& pic = igs::Obj2PicCr(menu_, pictures_, c.objectId, e.paletteId, c.cropX, c.cropY,
                                                c.cropX + c.cropWidth, c.cropY + c.cropHeight, log_);
-    effectPicture_.blendRgba(pic.rgba.data(), pic.width, pic.height, c.x, c.y);
+    effectPicture_.blendRgbaClipped(pic.rgba.data(), pic.width, pic.height, c.x, c.y, cx1, cy1, cx2, cy2);
     if (options_.showButtonFrame)
       effectPicture_.frame(c.x, c.y, c.x + c.cropWidth, c.y + c.cropHeight, options_.colNormalButton);
   } else {
     const igs::RgbaImage& pic = igs::Obj2Pic(menu_, pictures_, c.objectId, e.paletteId, log_);
-    effectPicture_.blendRgba(pic.rgba.data(), pic.width, pic.height, c.x, c.y);
+    effectPicture_.blendRgbaClipped(pic.rgba.data(), pic.width, pic.height, c.x, c.y, cx1, cy1, cx2, cy2);
     if (options_.showButtonFrame)
       effectPicture_.frame(c.x, c.y, c.x + pic.width, c.y + pic.height, options_.colNormalButton);
   }

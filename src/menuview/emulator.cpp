@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "igs/colour.h"
+
 namespace morvex::menuview {
 
 std::string dragStatus(const std::string& mode, unsigned id, int x, int y) {
@@ -81,7 +83,15 @@ void MenuEmulator::showPage(int page) {
   view_.setPageChoice(page);
 }
 
-void MenuEmulator::drawPage() { view_.DrawPage(); }
+// A program may switch pages many times (a looping auto-action button calling
+// SetButtonPage); the page is drawn once, when the program ends or pauses, from the
+// registers as they stand then.
+void MenuEmulator::drawPage() { pageDrawPending_ = true; }
+
+void MenuEmulator::flushPageDraw() {
+  if (!std::exchange(pageDrawPending_, false)) return;
+  view_.DrawPage();
+}
 void MenuEmulator::drawButton(int button) { view_.DrawButton(unsigned(button)); }
 void MenuEmulator::drawSButton() { view_.DrawSButton(); }
 void MenuEmulator::delButton(int button) { view_.DelButton(unsigned(button)); }
@@ -111,6 +121,7 @@ void MenuEmulator::drive() {
     interp_.pause();
     events_.push_back({EmulatorEvent::Kind::Paused, int(stepBudget), {}});
   }
+  flushPageDraw();
 }
 
 void MenuEmulator::runButton(unsigned id) {
@@ -118,6 +129,7 @@ void MenuEmulator::runButton(unsigned id) {
   events_.push_back({EmulatorEvent::Kind::RunButton, int(id), {}});
   interp_.curLine = interp_.traceBox ? -1 : 0;
   if (!interp_.ExecComm(buttonCommands(view_.pageChoice(), int(id)), this)) {
+    flushPageDraw();
     collectRunEvents();
     return;
   }
@@ -127,10 +139,39 @@ void MenuEmulator::runButton(unsigned id) {
 
 // ---- start, keys and timers ----
 
+void MenuEmulator::menuOpened(const hdmv::RegisterOptions& registers, int page) {
+  interp_.cancel();
+  interp_.takeEvents();
+  hdmv::ResetRegs(view_.regs(), registers);
+  igs::Menu& m = view_.menu();
+  if (page < 0 || size_t(page) >= m.ics.pages.size()) page = 0;
+  for (unsigned id = 0; id < m.objects.size(); ++id) igs::invalidateObject(m, id);
+  igs::resizeCache(m);
+  view_.selectPage(page);
+  view_.regs().psr[11] = uint32_t(page);
+  view_.DelPage();
+  view_.takeFrames();
+  view_.takeEvents();
+  events_.clear();
+  runPanelButton = -1;
+  userTimerOn = false;
+  userTimeoutMs = 0;
+  view_.animationTimerOn = false;
+  dragging_ = false;
+  pageDrawPending_ = false;
+}
+
+void MenuEmulator::start(int page) {
+  if (page != view_.pageChoice() && view_.pageAt(page)) view_.selectPage(page);
+  start();
+}
+
 void MenuEmulator::start() {
   const int p = view_.pageChoice();
   const igs::TPage* page = view_.pageAt(p);
   if (!page) return;
+  // PSR 11 names the page on screen from here on, as the player's would.
+  view_.regs().psr[11] = uint32_t(p);
   if (page->defaultActivated != igs::kNoButton) userTimeoutMs = view_.menu().ics.userTimeout / 90;
   userTimerOn = true;
   if (view_.options().buttonAnimation) view_.animationTimerOn = true;
@@ -230,7 +271,7 @@ PagePoint MenuEmulator::toPage(int x, int y) const {
 }
 
 bool MenuEmulator::inHotArea(const igs::TIGbutton& b, PagePoint p) const {
-  const auto [w, h] = view_.objectSize(b.selectedStart);
+  const auto [w, h] = view_.stateSize(b.selectedStart);
   return b.x + 5 <= p.x && p.x <= b.x + w - 5 && b.y + 5 <= p.y && p.y <= b.y + h - 5;
 }
 
@@ -264,7 +305,7 @@ void MenuEmulator::leftPress(int x, int y) {
   const igs::TIGbutton* sel = view_.button(r.psr[10]);
   if (!sel || sel->selectedStart == igs::kNoObject) return;
   const PagePoint p = toPage(x, y);
-  const auto [w, h] = view_.objectSize(sel->selectedStart);
+  const auto [w, h] = view_.stateSize(sel->selectedStart);
   if (sel->x <= p.x && p.x <= sel->x + w && sel->y <= p.y && p.y <= sel->y + h) select();
 }
 
@@ -274,7 +315,7 @@ CursorShape MenuEmulator::rightPress(int x, int y) {
     if (!view_.states()[id].shown) continue;
     const igs::TIGbutton* b = view_.button(unsigned(id));
     if (!b || b->normalStart == igs::kNoObject) continue;
-    const auto [w, h] = view_.objectSize(b->normalStart);
+    const auto [w, h] = view_.stateSize(b->normalStart);
     if (b->x <= p.x && p.x <= b->x + w && b->y <= p.y && p.y <= b->y + h) {
       dragging_ = true;
       dragButton_ = *b;
@@ -298,9 +339,10 @@ bool MenuEmulator::chkpos(unsigned id, int x, int y, int w, int h) const {
   const int x2 = x + w - 1, y2 = y + h - 1;
   for (size_t other = 0; other < view_.states().size(); ++other) {
     if (other == id || !view_.states()[other].shown) continue;
-    const igs::TIGbutton* b = pageButton(int(view_.regs().psr[11]), int(other));
-    if (!b || !view_.objectExists(b->normalStart)) continue;
-    const auto [bw, bh] = view_.objectSize(b->normalStart);
+    const igs::TIGbutton* b = pageButton(view_.pageChoice(), int(other));
+    if (!b) continue;
+    const auto [bw, bh] = view_.stateSize(b->normalStart);
+    if (bw == 0) continue;
     const int bx2 = b->x + bw - 1, by2 = b->y + bh - 1;
     if (x <= bx2 && b->x <= x2 && y <= by2 && b->y <= y2) return false;
   }
@@ -311,7 +353,7 @@ void MenuEmulator::dragMove(int mx, int my, DragKeys keys) {
   hdmv::Registers& r = view_.regs();
   igs::TIGbutton& b = dragButton_;
   const bool selected = r.psr[10] == b.id;
-  const auto [w, h] = view_.objectSize(selected ? b.selectedStart : b.normalStart);
+  const auto [w, h] = view_.stateSize(selected ? b.selectedStart : b.normalStart);
   view_.DelRect(b.x, b.y, b.x + w, b.y + h);
 
   std::string mode;
@@ -348,9 +390,10 @@ void MenuEmulator::dragMove(int mx, int my, DragKeys keys) {
     lastY_ = my;
   }
   if (okX || okY) {
-    // Write the move back into the page: the BOG's copy and the button-by-id list.
+    // Write the move back into the page on screen (the one the button was taken
+    // from): the BOG's copy and the button-by-id list.
     igs::Menu& m = view_.menu();
-    const uint32_t p = r.psr[11];
+    const uint32_t p = uint32_t(view_.pageChoice());
     if (b.id < view_.states().size() && p < m.ics.pages.size()) {
       const TButtonState& s = view_.states()[b.id];
       igs::TPage& page = m.ics.pages[p];

@@ -49,8 +49,17 @@ public:
   PageView& view() { return view_; }
   hdmv::Interpreter& interpreter() { return interp_; }
 
-  // Starts the emulation ("Start").
+  // A menu has just been read, or is opened afresh: registers back to the player's
+  // initial values, nothing running, no timers, the page chosen (page 0 unless
+  // given; a page the menu lacks gives page 0) with PSR 11 naming it, the picture
+  // cleared and every coloured object picture dropped. The Menu tab and
+  // "menu play" both begin here.
+  void menuOpened(const hdmv::RegisterOptions& registers = {}, int page = 0);
+
+  // "Start" on the Menu tab, on the page shown.
   void start();
+  // Start on a page: it is shown first when it is not the one on screen.
+  void start(int page);
   // The navigation panel: "U", "D", "L", "R" and "Sel".
   void move(NavKey key);
   void select();
@@ -121,12 +130,15 @@ private:
   void dragMove(int mx, int my, DragKeys keys);
   bool chkpos(unsigned id, int x, int y, int w, int h) const;
   void collectRunEvents();
+  // Draws the page once if a program asked for it; see drawPage().
+  void flushPageDraw();
   // Runs the program in progress to its end, to a trace stop or to the step budget.
   void drive();
 
   PageView& view_;
   hdmv::Interpreter& interp_;
   std::vector<EmulatorEvent> events_;
+  bool pageDrawPending_ = false;
   bool dragging_ = false;
   igs::TIGbutton dragButton_;
   int lastX_ = 0, lastY_ = 0;

@@ -63,10 +63,20 @@ Rgba blendPixel(Rgba dst, Rgba src) {
 void Image::blend(const Image& src, int x, int y) { blendRgba(src.bytes(), src.width_, src.height_, x, y); }
 
 void Image::blendRgba(const uint8_t* rgba, int width, int height, int x, int y) {
+  blendRgbaClipped(rgba, width, height, x, y, 0, 0, width_, height_);
+}
+
+void Image::blendRgbaClipped(const uint8_t* rgba, int width, int height, int x, int y, int cx1, int cy1, int cx2,
+                             int cy2) {
   if (!rgba || width <= 0 || height <= 0) return;
+  cx1 = std::max(cx1, 0), cy1 = std::max(cy1, 0);
+  cx2 = std::min(cx2, width_), cy2 = std::min(cy2, height_);
+  if (cx2 <= cx1 || cy2 <= cy1) return;
   const Rgba* srcPixels = reinterpret_cast<const Rgba*>(rgba);
-  const int sx1 = std::max(0, -x), sy1 = std::max(0, -y);
-  const int sx2 = std::min(width, width_ - x), sy2 = std::min(height, height_ - y);
+  // Source rows and columns whose destination lies inside the clip rectangle; 64-bit
+  // sums keep positions near the int limits from overflowing.
+  const int sx1 = int(std::max<int64_t>(0, int64_t(cx1) - x)), sy1 = int(std::max<int64_t>(0, int64_t(cy1) - y));
+  const int sx2 = int(std::min<int64_t>(width, int64_t(cx2) - x)), sy2 = int(std::min<int64_t>(height, int64_t(cy2) - y));
   for (int sy = sy1; sy < sy2; ++sy) {
     const Rgba* s = srcPixels + size_t(sy) * width;
     Rgba* d = pixels_.data() + size_t(sy + y) * width_ + x;

@@ -46,6 +46,9 @@ public:
   void blend(const Image& src, int x, int y);
   // Same for a picture given as bare RGBA bytes (width x height x 4).
   void blendRgba(const uint8_t* rgba, int width, int height, int x, int y);
+  // Same, changing only pixels inside (cx1, cy1)-(cx2, cy2) (right and bottom
+  // exclusive): an effect object shows only through its window.
+  void blendRgbaClipped(const uint8_t* rgba, int width, int height, int x, int y, int cx1, int cy1, int cx2, int cy2);
   // One-pixel outline of the rectangle (x1, y1)-(x2, y2), right and bottom exclusive.
   void frame(int x1, int y1, int x2, int y2, Rgba c);
   // The rectangle (x1, y1)-(x2, y2) as a new picture; parts outside read transparent.

@@ -28,6 +28,9 @@ struct DisplayOptions {
   bool showWindowFrame = false;
   bool fullScreen = false;  // fit-to-window view (larger overlay labels)
   bool playSound = false;
+  // Button states whose object the menu lacks (a composition read without its
+  // pictures) are drawn as fixed-size markers with the button id.
+  bool placeholders = false;
 
   bool showInEffects = true;
   bool showOutEffects = true;

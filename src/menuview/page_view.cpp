@@ -62,6 +62,22 @@ std::pair<int, int> PageView::objectSize(unsigned objectId) const {
   return {menu_.objects[objectId].width, menu_.objects[objectId].height};
 }
 
+std::pair<int, int> PageView::stateSize(unsigned objectId) const {
+  if (objectExists(objectId)) return objectSize(objectId);
+  if (options_.placeholders && objectId != igs::kNoObject) return {kPlaceholderWidth, kPlaceholderHeight};
+  return {0, 0};
+}
+
+bool PageView::objectsMissing() const {
+  const igs::TPage* p = pageAt(pageChoice_);
+  if (!p) return false;
+  auto missing = [&](uint16_t id) { return id != igs::kNoObject && !objectExists(id); };
+  for (const igs::TBOG& g : p->bogs)
+    for (const igs::TIGbutton& b : g.buttons)
+      if (missing(b.normalStart) || missing(b.selectedStart) || missing(b.activatedStart)) return true;
+  return false;
+}
+
 unsigned PageView::paletteOfChoice() const {
   const igs::TPage* p = pageAt(pageChoice_);
   return p ? p->paletteId : 0;
@@ -189,7 +205,7 @@ void PageView::LoadBmps(int page) {
       for (const igs::TCompObject& c : e.objects) colour(c.objectId, e.paletteId);
 }
 
-void PageView::drawObject(unsigned objectId, unsigned paletteId, int x, int y) {
+void PageView::drawObject(unsigned objectId, unsigned paletteId, int x, int y, const igs::TEffWindow* window) {
   // A picture already in the colour cache is drawn from there; only a first colouring
   // goes through Obj2Pic (which also fills the cache).
   const igs::RgbaImage* cached = nullptr;
@@ -197,6 +213,14 @@ void PageView::drawObject(unsigned objectId, unsigned paletteId, int x, int y) {
       pictures_.cache[objectId].byPalette[paletteId])
     cached = &*pictures_.cache[objectId].byPalette[paletteId];
   const igs::RgbaImage& pic = cached ? *cached : igs::Obj2Pic(menu_, pictures_, objectId, paletteId, log_);
+  if (window) {
+    page_.blendRgbaClipped(pic.rgba.data(), pic.width, pic.height, x, y, window->x, window->y,
+                           window->x + window->width, window->y + window->height);
+    markDirty(std::max<int>(x, window->x), std::max<int>(y, window->y),
+              std::min<int>(x + pic.width, window->x + window->width),
+              std::min<int>(y + pic.height, window->y + window->height));
+    return;
+  }
   page_.blendRgba(pic.rgba.data(), pic.width, pic.height, x, y);
   markDirty(x, y, x + pic.width, y + pic.height);
 }
@@ -241,10 +265,24 @@ void PageView::drawState(ButtonStateKind kind, unsigned id) {
       if (!repeat) *animating = 0;
     }
   }
-  if (!objectExists(objectId)) return;
-  const auto [w, h] = objectSize(objectId);
+  const bool placeholder = !objectExists(objectId) && options_.placeholders && start != igs::kNoObject;
+  if (!objectExists(objectId) && !placeholder) return;
+  const auto [w, h] = stateSize(objectId);
   const int x = b->x, y = b->y;
   DelRect(x, y, x + w, y + h);
+  if (placeholder) {
+    // A dimmed box in the state's colour, framed, with the button id in it.
+    const Rgba c = kind == ButtonStateKind::Normal     ? options_.colNormalFrame
+                   : kind == ButtonStateKind::Selected ? options_.colSelectedButton
+                                                       : options_.colSelectedFrame;
+    Image box(w, h, Rgba{c.r, c.g, c.b, 96});
+    page_.blend(box, x, y);
+    page_.frame(x, y, x + w, y + h, c);
+    page_.frame(x + 1, y + 1, x + w - 1, y + h - 1, c);
+    drawHexLabel(page_, x + (w - labelWidth(16)) / 2, y + (h - labelHeight(16)) / 2, uint16_t(id), c, kLabelInk, 16);
+    markDirty(x, y, x + w, y + h);
+    return;
+  }
   drawObject(objectId, paletteOfChoice(), x, y);
 
   const bool hasCommands = !b->commands.empty();
@@ -311,7 +349,9 @@ void PageView::DrawAButton() {
 
 void PageView::DrawAButt2() {
   const igs::TIGbutton* b = button(regs_.psr[10]);
-  if (b && b->activatedStart != igs::kNoObject && b->activatedEnd >= b->activatedStart) {
+  if (b && options_.placeholders && b->activatedStart != igs::kNoObject && !objectExists(b->activatedStart)) {
+    drawState(ButtonStateKind::Activated, regs_.psr[10]);
+  } else if (b && b->activatedStart != igs::kNoObject && b->activatedEnd >= b->activatedStart) {
     const uint32_t wait = animationInterval(pageChoice_);
     for (unsigned id = b->activatedStart; id <= b->activatedEnd; ++id) {
       if (!objectExists(id)) break;  // ids beyond the list: nothing more to show
@@ -330,8 +370,9 @@ void PageView::DelButton(unsigned id) {
   for (const TButtonState& s : states_)
     if (s.shown && s.bogIndex == bog) return;
   const igs::TIGbutton* b = button(id);
-  if (!b || !objectExists(b->normalStart)) return;
-  const auto [w, h] = objectSize(b->normalStart);
+  if (!b) return;
+  const auto [w, h] = stateSize(b->normalStart);
+  if (w == 0) return;
   DelRect(b->x, b->y, b->x + w, b->y + h);
 }
 

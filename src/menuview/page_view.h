@@ -149,6 +149,14 @@ public:
   const igs::TIGbutton* button(unsigned id) const;
   // Object size, (0, 0) when it does not exist.
   std::pair<int, int> objectSize(unsigned objectId) const;
+  // The marker drawn for a missing object: a fixed, readable size, since the real
+  // size lives in the object that is not there.
+  static constexpr int kPlaceholderWidth = 96, kPlaceholderHeight = 40;
+  // Size a button state takes on the page: its object's; for an object the menu lacks
+  // the marker's when placeholders are drawn; (0, 0) otherwise and for "no object".
+  std::pair<int, int> stateSize(unsigned objectId) const;
+  // A button of the shown page names an object the menu does not have.
+  bool objectsMissing() const;
   bool objectExists(unsigned objectId) const { return objectId < menu_.objects.size(); }
   // A page the menu has, by index.
   const igs::TPage* pageAt(int page) const;
@@ -157,7 +165,8 @@ public:
 
 private:
   void drawState(ButtonStateKind kind, unsigned id);
-  void drawObject(unsigned objectId, unsigned paletteId, int x, int y);
+  // With `window`, only the pixels inside that effect window change.
+  void drawObject(unsigned objectId, unsigned paletteId, int x, int y, const igs::TEffWindow* window = nullptr);
   void markDirty(int x1, int y1, int x2, int y2);
   void emitFrame(uint32_t waitMs, std::string status);
   void setStatus(std::string text);

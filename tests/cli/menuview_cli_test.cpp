@@ -47,7 +47,11 @@ igs::TIGbutton button(uint16_t id, uint16_t x, uint16_t y, hdmv::TCommands cmds)
 // Page 0: buttons 0 at (730, 430) and 1 at (970, 430), neighbours left/right; button 1
 // sets GPR 5 = 77 and shows page 1, button 0. Page 1: button 0 at (850, 600).
 // Objects 100 x 50: 0 white (normal), 1 black (selected), 2 mid grey (activated).
-std::filesystem::path writeMenu(const std::filesystem::path& dir) {
+// With `endless`, button 0 of page 0 is an auto-action button whose program selects
+// it again with SetButtonPage, which restarts the program for ever.
+// With `withoutObjects`, the menu keeps its composition but has no objects, as a
+// composition read from a disc whose pictures live elsewhere.
+std::filesystem::path writeMenu(const std::filesystem::path& dir, bool endless = false, bool withoutObjects = false) {
   igs::Menu m;
   m.loaded = true;
   m.ics.width = 1920;
@@ -74,6 +78,11 @@ std::filesystem::path writeMenu(const std::filesystem::path& dir) {
   p0.bogs[0].defaultValid = 0;
   p0.bogs[0].buttons.push_back(button(0, 730, 430, {hdmv::TCommand{0x50400001, 1, 1}}));
   p0.bogs[0].buttons[0].right = 1;
+  if (endless) {
+    p0.bogs[0].buttons[0].autoAction = 1;
+    p0.bogs[0].buttons[0].commands = {hdmv::TCommand{0x51C00003, 0x80000000, 0x80000000}};
+    p0.bogs[0].buttons[0].numCommands = 1;
+  }
   p0.bogs[1].defaultValid = 1;
   p0.bogs[1].buttons.push_back(
       button(1, 970, 430, {hdmv::TCommand{0x50400001, 5, 77}, hdmv::TCommand{0x51C00003, 0x80000000, 0x80000001}}));
@@ -91,6 +100,7 @@ std::filesystem::path writeMenu(const std::filesystem::path& dir) {
     for (auto& g : p.bogs) g.numButtons = uint8_t(g.buttons.size());
     m.pageButtons.push_back(igs::buildPageButtons(p));
   }
+  if (withoutObjects) m.objects.clear();
   core::MemoryLog log;
   const auto file = dir / "MENU.mnu";
   EXPECT_TRUE(igs::saveMenuFile(m, file, log)) << log.text();
@@ -224,4 +234,41 @@ TEST(MenuViewCli, PlayPrintsRunsRegisterAndPageChanges) {
   r = runCli("menu play '" + menu.string() + "' --keys \"R,Jump\"");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.out.find("unknown key \"Jump\""), std::string::npos) << r.out;
+}
+
+TEST(MenuViewCli, PlayPausesAnEndlessProgramAfterMaxStepsWithABoundedTrace) {
+  test::TempDir tmp;
+  const auto menu = writeMenu(tmp.path(), true);
+  auto r = runCli("menu play '" + menu.string() + "' --keys Sel --max-steps 300");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("Paused after 300 commands"), std::string::npos) << r.out;
+
+  // A trace lists at most 10000 commands however long the program runs.
+  r = runCli("menu play '" + menu.string() + "' --keys Sel --trace --max-steps 25000");
+  ASSERT_EQ(r.status, 0) << r.out.substr(0, 2000);
+  EXPECT_NE(r.out.find("Paused after 25000 commands"), std::string::npos);
+  EXPECT_NE(r.out.find("trace stops listing commands after 10000"), std::string::npos);
+  size_t commandLines = 0;
+  for (size_t at = r.out.find("\n  0000 "); at != std::string::npos; at = r.out.find("\n  0000 ", at + 1))
+    ++commandLines;
+  EXPECT_EQ(commandLines, 10000u);
+  EXPECT_LT(r.out.size(), 4u << 20);
+}
+
+TEST(MenuViewCli, RenderDrawsPlaceholdersForMissingObjectsWhenAsked) {
+  test::TempDir tmp;
+  const auto menu = writeMenu(tmp.path(), false, true);
+  auto r = runCli("menu render '" + menu.string() + "' -o '" + (tmp / "bare.png").string() + "'");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("objects missing: not drawn"), std::string::npos) << r.out;
+  r = runCli("menu render '" + menu.string() + "' --placeholders -o '" + (tmp / "marked.png").string() + "'");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("objects missing: drawn as placeholders"), std::string::npos) << r.out;
+  const Image bare = readPng(tmp / "bare.png"), marked = readPng(tmp / "marked.png");
+  // Button 0 (selected) and button 1 (normal) at their positions, in their states'
+  // frame colours; the bare picture has nothing there.
+  EXPECT_EQ(marked.pixel(730, 430), (Rgba{255, 255, 0, 255}));
+  EXPECT_EQ(marked.pixel(970, 430), (Rgba{192, 192, 192, 255}));
+  EXPECT_NE(bare.pixel(730, 430), marked.pixel(730, 430));
+  EXPECT_EQ(bare.pixel(1500, 900), marked.pixel(1500, 900));
 }

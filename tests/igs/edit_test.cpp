@@ -196,6 +196,40 @@ TEST(MenuEdit, BogDefaultsPageFieldsAndTimeouts) {
   EXPECT_EQ(m.ics.userTimeout, 90u * 90000);
 }
 
+TEST(MenuEdit, ButtonCommandsAndRefreshKeepTheModelInStep) {
+  Menu m = pageWithButtons(3);
+  const hdmv::TCommands prog = {hdmv::TCommand{0x50400001, 5, 77}, hdmv::TCommand{0x20000000, 0, 0}};
+  ASSERT_TRUE(setButtonCommands(m, 0, 0, 2, prog));
+  EXPECT_EQ(btn(m, 2).commands, prog);
+  EXPECT_EQ(btn(m, 2).numCommands, 2);
+  // The emulator's copy (the button-by-id list) has the same program.
+  EXPECT_EQ(m.pageButtons[0][2].commands, prog);
+  EXPECT_EQ(m.pageButtons[0][2].numCommands, 2);
+  EXPECT_FALSE(setButtonCommands(m, 0, 0, 3, prog));
+  EXPECT_FALSE(setButtonCommands(m, 1, 0, 0, prog));
+  // What a save writes comes back the same.
+  core::MemoryLog log;
+  Menu back;
+  ASSERT_TRUE(loadMNU(saveIGS(m, SaveForm::MenuFile, log), "t.mnu", back, log).usable());
+  EXPECT_EQ(back.pageButtons[0][2].commands, prog);
+
+  // Lists changed by hand: one refresh brings counts and the by-id list along.
+  TIGbutton extra = btn(m, 0);
+  extra.id = 7;
+  m.ics.pages[0].bogs[0].buttons.push_back(extra);
+  m.ics.pages[0].bogs[0].buttons[1].commands.push_back(hdmv::TCommand{0x20000000, 0, 0});
+  m.ics.pages.push_back(m.ics.pages[0]);
+  m.objects.emplace_back();
+  refreshMenu(m);
+  EXPECT_EQ(m.ics.numPages, 2);
+  ASSERT_EQ(m.pageButtons.size(), 2u);
+  EXPECT_EQ(m.ics.pages[0].bogs[0].numButtons, 4);
+  EXPECT_EQ(m.ics.pages[0].bogs[0].buttons[1].numCommands, 1);
+  ASSERT_EQ(m.pageButtons[1].size(), 8u);
+  EXPECT_EQ(m.pageButtons[1][7].id, 7);
+  EXPECT_EQ(m.pageButtons[1][2].commands, prog);
+}
+
 TEST(MenuEdit, EditedMenuSavesAndLoads) {
   Menu m = pageWithButtons(4);
   CreatePage(m);

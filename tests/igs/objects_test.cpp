@@ -1,6 +1,7 @@
 // Object and palette references, PNG import and export, palette files, deletion.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include "igs/edit.h"
 #include "igs/objects.h"
@@ -150,6 +151,89 @@ TEST(ObjectPng, ExportImportRoundTripAndRefusals) {
   rle_decode(back, 0, log);
   EXPECT_EQ(*back.objects[0].picture, pic2);
   for (int e = 0; e < 255; ++e) EXPECT_EQ(back.palettes[0].ycc[e].y == 0, m.palettes[0].rgbt[e] == Rgbt{});
+}
+
+// A PNG whose header is rewritten to claim another size (the CRC is fixed up, so
+// only the size is a lie): a few bytes that would decode to a huge picture.
+core::Bytes withDeclaredSize(core::Bytes png, uint32_t w, uint32_t h) {
+  // Signature (8), IHDR length (4), "IHDR" (4), width, height ...
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) png[at + i] = uint8_t(v >> (24 - 8 * i));
+  };
+  put32(16, w);
+  put32(20, h);
+  const uint32_t crc = uint32_t(crc32(0, png.data() + 12, 4 + 13));
+  put32(29, crc);
+  return png;
+}
+
+TEST(ObjectPng, OversizedAndBrokenPngsAreRefusedWithTheirReasonAndNothingOnStderr) {
+  PaletteTable colours{};
+  colours[1] = {200, 10, 10, 255};
+  IndexedPicture one{1, 1, {1}};
+  const core::Bytes huge = withDeclaredSize(writePalettePng(one, colours, "t"), 16384, 16384);
+  ASSERT_LT(huge.size(), 2000u);
+
+  // Refused from its header against the menu's video size.
+  Menu m;
+  newMenu(m);
+  core::MemoryLog log;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(importObjectPng(m, huge, std::nullopt, std::nullopt, log));
+  std::string problem;
+  EXPECT_FALSE(readPalettePng(huge, &problem, 1920, 1080));
+  // Truncated inside the picture data: libpng's complaint reaches the caller.
+  core::Bytes cut = writePalettePng(IndexedPicture{64, 64, std::vector<uint8_t>(64 * 64, 1)}, colours, "t");
+  cut.resize(cut.size() - 30);
+  std::string cutProblem;
+  EXPECT_FALSE(readPalettePng(cut, &cutProblem));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(problem, "picture of 16384x16384 is larger than 1920x1080");
+  EXPECT_NE(log.text().find("16384x16384"), std::string::npos) << log.text();
+  EXPECT_EQ(log.errorText, "Not supported file format!");
+  EXPECT_TRUE(m.objects.empty());
+  EXPECT_TRUE(m.palettes.empty());
+  EXPECT_EQ(cutProblem.rfind("bad PNG data: ", 0), 0u) << cutProblem;
+  EXPECT_GT(cutProblem.size(), std::string("bad PNG data: ").size());
+}
+
+TEST(ObjectPng, RepeatedExportAndImportKeepsTheStoredColours) {
+  // Stored Y/Cr/Cb values that do not come back unchanged through RGB.
+  std::vector<Ycc> drifting;
+  for (int y = 16; y < 236 && drifting.size() < 20; y += 7)
+    for (int c = 16; c < 241 && drifting.size() < 20; c += 29) {
+      const Ycc v{uint8_t(y), uint8_t(c), uint8_t(255 - c)};
+      const Rgb8 rgb = ycc2rgb(v.y, v.cr, v.cb);
+      if (rgb2ycc(rgb.r, rgb.g, rgb.b) != v) drifting.push_back(v);
+    }
+  ASSERT_GE(drifting.size(), 10u);
+
+  Menu m;
+  newMenu(m);
+  core::MemoryLog log;
+  IndexedPicture pic{20, 1, {}};
+  for (int i = 0; i < 20; ++i) pic.pixels.push_back(uint8_t(1 + i % drifting.size()));
+  PaletteTable start{};
+  for (size_t i = 0; i < drifting.size(); ++i) {
+    const Rgb8 rgb = ycc2rgb(drifting[i].y, drifting[i].cr, drifting[i].cb);
+    start[i + 1] = {rgb.r, rgb.g, rgb.b, 255};
+  }
+  ASSERT_TRUE(importObjectPng(m, writePalettePng(pic, start, "t"), std::nullopt, std::nullopt, log));
+  for (size_t i = 0; i < drifting.size(); ++i) m.palettes[0].ycc[i + 1] = drifting[i];
+
+  for (int cycle = 0; cycle < 5; ++cycle) {
+    core::Bytes png = exportObjectPng(m, 0, 0, log);
+    ASSERT_TRUE(importObjectPng(m, png, 0u, 0u, log));
+  }
+  for (size_t i = 0; i < drifting.size(); ++i) EXPECT_EQ(m.palettes[0].ycc[i + 1], drifting[i]) << "entry " << i + 1;
+
+  // An entry whose colour did change takes the colour's own Y/Cr/Cb.
+  PaletteTable changed = id2pal(m, 0);
+  changed[3] = {1, 2, 3, 255};
+  ASSERT_TRUE(importObjectPng(m, writePalettePng(*m.objects[0].picture, changed, "t"), 0u, 0u, log));
+  EXPECT_EQ(m.palettes[0].ycc[3], rgb2ycc(1, 2, 3));
+  EXPECT_EQ(m.palettes[0].ycc[2], drifting[1]);
 }
 
 TEST(PaletteFiles, ActPxmlAndExtensions) {

@@ -168,6 +168,45 @@ TEST(MenuWriter, ObjectFragmentsAndTimeStamps) {
   EXPECT_EQ(v[0].dts, 180000u - 900);
 }
 
+TEST(MenuWriter, MuchObjectDataMovesTheInTimeInsteadOfWrappingTheStamps) {
+  // 60000 bytes of object data need 900 ticks of decoding; from IN_time 100 the
+  // composition's decode time would fall before 0 and wrap round to near 2^32.
+  core::MemoryLog log;
+  Menu m = menuWithPageData(100);
+  m.inTime = 100;
+  m.objects = {objectOfEncodedSize(0, 60000)};
+  auto u = units(saveIGS(m, SaveForm::MenuFile, log));
+  ASSERT_EQ(u[0].type, kSegComposition);
+  EXPECT_EQ(u[0].pts, 900u);
+  EXPECT_EQ(u[0].dts, 0u);
+  for (const Unit& x : u) EXPECT_LE(x.dts, x.pts);
+  EXPECT_EQ(m.inTime, 900u);  // the model says what was written
+  Menu back;
+  ASSERT_TRUE(loadMNU(saveIGS(m, SaveForm::MenuFile, log), "t.mnu", back, log).usable());
+  EXPECT_EQ(back.inTime, 900u);
+
+  // In PES form the composition and the object keep their DTS field even at time 0;
+  // palette and end segments have none.
+  Menu p = menuWithPageData(100);
+  p.inTime = 0;
+  p.objects = {objectOfEncodedSize(0, 600)};
+  p.palettes.resize(1);
+  const core::Bytes pes = saveIGS(p, SaveForm::Pes, log);
+  std::vector<std::pair<uint8_t, uint8_t>> flagsByType;  // (segment type, PTS/DTS flags)
+  for (size_t at = 0; at + 9 <= pes.size();) {
+    ASSERT_EQ(core::be32(&pes[at]), 0x000001BDu);
+    const size_t len = core::be16(&pes[at + 4]);
+    const size_t headerLen = pes[at + 8];
+    flagsByType.emplace_back(pes[at + 9 + headerLen], pes[at + 7]);
+    at += 6 + len;
+  }
+  ASSERT_EQ(flagsByType.size(), 4u);
+  EXPECT_EQ(flagsByType[0], std::make_pair(uint8_t(kSegComposition), uint8_t(0xC0)));
+  EXPECT_EQ(flagsByType[1], std::make_pair(uint8_t(kSegPalette), uint8_t(0x80)));
+  EXPECT_EQ(flagsByType[2], std::make_pair(uint8_t(kSegObject), uint8_t(0xC0)));
+  EXPECT_EQ(flagsByType[3], std::make_pair(uint8_t(kSegEnd), uint8_t(0x80)));
+}
+
 TEST(MenuWriter, PalettesSkipEmptyEntriesAndEntry255) {
   core::MemoryLog log;
   Menu m = menuWithPageData(100);

@@ -201,3 +201,58 @@ TEST(Effects, GridTextsAndCroppingEdits) {
   EXPECT_TRUE(setCropValue(obj, CropField::X, 5000));
   EXPECT_EQ(obj.cropX, 1919);
 }
+
+TEST(Effects, ObjectsShowOnlyThroughTheirWindowWhenPlayingAndPreviewing) {
+  // A 200 x 50 object in a 100 x 40 window at (700, 400), placed at the window's corner.
+  EffectPage m;
+  igs::Teffectseq& in = m.page().effects[0];
+  in.windows[0] = igs::TEffWindow{0, 700, 400, 100, 40};
+  in.effects[0].objects[0].x = 700;
+  in.effects[0].objects[0].y = 400;
+  // A second effect slides the object 50 pixels left inside the window.
+  igs::Teffect slide = in.effects[0];
+  slide.objects[0].x = 650;
+  in.effects.push_back(slide);
+  in.numEffects = 2;
+
+  m.options.showWindowFrame = false;
+  m.options.showButtonFrame = false;
+  m.view->DelPage();
+  const Image before = m.view->page();
+  // Play the first effect alone and compare the whole page outside the window.
+  auto countOutside = [&](const Image& pic, const Image& ref) {
+    int n = 0;
+    for (int y = 0; y < kPageHeight; ++y)
+      for (int x = 0; x < kPageWidth; ++x) {
+        const bool inside = x >= 700 && x < 800 && y >= 400 && y < 440;
+        if (!inside && pic.pixel(x, y) != ref.pixel(x, y)) ++n;
+      }
+    return n;
+  };
+  igs::Teffectseq first = in;
+  first.effects.resize(1);
+  first.numEffects = 1;
+  m.view->DelPage();
+  m.view->DrawEffects(first);
+  EXPECT_EQ(countOutside(m.view->page(), before), 0);
+  EXPECT_EQ(m.view->page(), before);  // the window is cleared after the sequence
+
+  // Sliding leaves no trail: during the slide the window shows the object's columns
+  // 50..149 and nothing of it is left outside.
+  igs::Teffectseq slideOnly = in;
+  slideOnly.effects.erase(slideOnly.effects.begin());
+  slideOnly.numEffects = 1;
+  // Stop before the closing clear by looking at the preview, which keeps its picture.
+  m.view->resetEffectPicture();
+  m.view->EffPreview(in, 1, 0);
+  const Image& pic = m.view->effectPicture();
+  EXPECT_EQ(pic.pixel(700, 400), columnColour(50));
+  EXPECT_EQ(pic.pixel(799, 439), columnColour(149));
+  const Rgba silver{192, 192, 192, 255};
+  EXPECT_EQ(pic.pixel(699, 400), silver);  // left of the window
+  EXPECT_EQ(pic.pixel(650, 400), silver);  // where the object starts
+  EXPECT_EQ(pic.pixel(700, 440), silver);  // below the window
+  m.view->DelPage();
+  m.view->DrawEffects(slideOnly);
+  EXPECT_EQ(countOutside(m.view->page(), before), 0);
+}

@@ -363,3 +363,94 @@ TEST(MenuEmulator, EndlessProgramIsPausedAfterTheStepBudget) {
   for (const auto& e : m.emu->takeEvents()) paused |= e.kind == EmulatorEvent::Kind::Paused;
   EXPECT_TRUE(paused);
 }
+
+TEST(MenuEmulator, StartSetsThePageRegisterAndDragsMoveButtonsOfTheShownPage) {
+  // Two pages with a button 0 each at different places; the second page is shown
+  // while PSR 11 still names the first one.
+  Grid m;
+  m.bog(1, 0).defaultValid = 0;
+  m.addButton(1, 0, makeButton(0, 200, 200, 0, 1, 2));
+  m.menu.ics.pages[1].defaultSelected = 0;
+  m.finish();
+  m.regs.psr[11] = 0;
+  m.view->selectPage(1);
+  m.emu->start();
+  EXPECT_EQ(m.regs.psr[11], 1u);
+
+  ASSERT_EQ(m.emu->rightPress(210, 210), CursorShape::Move);
+  m.emu->mouseMove(240, 230);
+  m.emu->rightRelease();
+  EXPECT_EQ(m.menu.pageButtons[1][0].x, 230);
+  EXPECT_EQ(m.menu.pageButtons[1][0].y, 220);
+  EXPECT_EQ(m.menu.ics.pages[1].bogs[0].buttons[0].x, 230);
+  // The first page's button 0 stays where it was.
+  EXPECT_EQ(m.menu.pageButtons[0][0].x, 730);
+  EXPECT_EQ(m.menu.pageButtons[0][0].y, 410);
+  EXPECT_EQ(m.menu.ics.pages[0].bogs[0].buttons[0].x, 730);
+}
+
+TEST(MenuEmulator, AnAutoActionLoopThroughSetButtonPageDrawsThePageOnlyWhenItPauses) {
+  // Each drawing of page 0 plays its (empty) in-effect, which shows as a frame.
+  Grid m;
+  m.options.showInEffects = true;
+  m.page0().effects[0].effects.resize(1);
+  m.page0().effects[0].numEffects = 1;
+  // Button 0 is an auto-action button whose program counts in GPR 7 and selects
+  // button 0 on page 0 again, which starts the program again, for ever.
+  igs::TIGbutton& b0 = m.page0().bogs[0].buttons[0];
+  b0.autoAction = 1;
+  b0.commands = {addGpr(7, 1), setButtonPage(0, 0)};
+  b0.numCommands = 2;
+  m.finish();
+  m.view->DrawPage();
+  const size_t perDraw = m.view->takeFrames().size();
+  ASSERT_GE(perDraw, 1u);
+  m.emu->stepBudget = 100;
+  m.emu->start();  // draws the page, then runs the default button's program
+  EXPECT_EQ(m.regs.gpr[7], 50u);
+  const auto events = m.emu->takeEvents();
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back().kind, EmulatorEvent::Kind::Paused);
+  // The start's own drawing and one when the program paused; not one per loop.
+  EXPECT_EQ(m.view->takeFrames().size(), 2 * perDraw);
+  EXPECT_EQ(m.view->page().pixel(735, 415), kGreenPx);  // button 0 drawn selected
+}
+
+TEST(MenuEmulator, MenuOpenedResetsEverythingAndStartTakesThePage) {
+  Grid m;
+  m.bog(1, 0).defaultValid = 0;
+  m.addButton(1, 0, makeButton(0, 200, 200, 0, 1, 2, {moveGpr(3, 33)}));
+  m.menu.ics.pages[1].defaultSelected = 0;
+  m.finish();
+  const Image blank = m.view->page();
+
+  // Start on the second page: it is shown, PSR 11 names it, its button is selected.
+  m.emu->start(1);
+  EXPECT_EQ(m.view->pageChoice(), 1);
+  EXPECT_EQ(m.regs.psr[11], 1u);
+  EXPECT_EQ(m.view->page().pixel(205, 205), kGreenPx);
+  m.emu->select();
+  EXPECT_EQ(m.regs.gpr[3], 33u);
+  m.regs.psr[10] = 0;
+
+  // Opening the menu again: registers as a player starts, page 0, nothing drawn.
+  m.emu->menuOpened();
+  EXPECT_EQ(m.regs.gpr[3], 0u);
+  EXPECT_EQ(m.regs.psr[10], 0xFFFFu);
+  EXPECT_EQ(m.regs.psr[11], 0u);
+  EXPECT_EQ(m.view->pageChoice(), 0);
+  EXPECT_FALSE(m.emu->userTimerOn);
+  EXPECT_EQ(m.emu->runPanelButton, -1);
+  EXPECT_TRUE(m.emu->events().empty());
+  EXPECT_EQ(m.view->page(), blank);
+  // A page the menu lacks opens page 0; a given page is taken.
+  m.emu->menuOpened({}, 9);
+  EXPECT_EQ(m.view->pageChoice(), 0);
+  m.emu->menuOpened({}, 1);
+  EXPECT_EQ(m.view->pageChoice(), 1);
+  EXPECT_EQ(m.regs.psr[11], 1u);
+  // Start on the current page after opening draws it with its default selection.
+  m.emu->start();
+  EXPECT_EQ(m.view->page().pixel(205, 205), kGreenPx);
+  EXPECT_EQ(m.view->page().pixel(735, 415), blank.pixel(735, 415));
+}

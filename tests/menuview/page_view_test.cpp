@@ -281,3 +281,76 @@ TEST(PageView, ButtonSoundsAreEventsWhenEnabledAndLoaded) {
   ASSERT_EQ(ev.size(), 1u);
   EXPECT_EQ(ev[0].soundId, 2u);
 }
+
+TEST(PageView, ButtonsWhoseObjectsAreMissingShowAsPlaceholdersWhenAsked) {
+  // A composition without its pictures: the buttons name objects 40..42, which the
+  // menu does not have.
+  SyntheticMenu m;
+  m.bog(0, 0).defaultValid = 0;
+  m.addButton(0, 0, makeButton(0, 730, 430, 40, 41, 42));
+  m.bog(0, 1).defaultValid = 1;
+  m.addButton(0, 1, makeButton(1, 900, 430, 40, 41, 42));
+  m.finish();
+  EXPECT_TRUE(m.view->objectsMissing());
+  m.regs.psr[10] = 1;
+  m.view->DrawPage();
+  const Image bare = m.view->page();
+  EXPECT_EQ(bare.pixel(735, 435), kNavy);  // off: nothing drawn
+
+  m.options.placeholders = true;
+  m.view->DrawPage();
+  const Image& pic = m.view->page();
+  const Rgba silver = m.options.colNormalFrame, yellow = m.options.colSelectedButton;
+  // Frames in the state's colour, at the placeholder's fixed size.
+  const int w = PageView::kPlaceholderWidth, h = PageView::kPlaceholderHeight;
+  EXPECT_EQ(pic.pixel(730, 430), silver);
+  EXPECT_EQ(pic.pixel(730 + w - 1, 430 + h - 1), silver);
+  EXPECT_EQ(pic.pixel(730 + w, 430 + h), kNavy);
+  EXPECT_EQ(pic.pixel(900, 430), yellow);
+  // Inside: the state's colour over the background, neither bare nor opaque.
+  const Rgba inside = pic.pixel(735, 435);
+  EXPECT_NE(inside, kNavy);
+  EXPECT_NE(inside, silver);
+  // The id label sits in the middle: its box has the state's colour as background.
+  Image label(labelWidth(16), labelHeight(16), kNavy);
+  drawHexLabel(label, 0, 0, 1, yellow, Rgba{0, 0, 0, 255}, 16);
+  const int lx = 900 + (w - labelWidth(16)) / 2, ly = 430 + (h - labelHeight(16)) / 2;
+  EXPECT_EQ(pic.crop(lx, ly, lx + labelWidth(16), ly + labelHeight(16)), label);
+  // Moving the selection redraws both buttons in their new states.
+  m.view->DrawButton(1);
+  m.regs.psr[10] = 0;
+  m.view->DrawSButton();
+  EXPECT_EQ(pic.pixel(900, 430), silver);
+  EXPECT_EQ(pic.pixel(730, 430), yellow);
+
+  // With every object present nothing is missing.
+  ThreeButtons full;
+  EXPECT_FALSE(full.view->objectsMissing());
+}
+
+TEST(MenuEmulator, PlaceholdersTakeTheMouse) {
+  SyntheticMenu m;
+  m.options.placeholders = true;
+  m.bog(0, 0).defaultValid = 0;
+  auto b0 = makeButton(0, 730, 430, 40, 41, 42, {moveGpr(2, 22)});
+  b0.right = 1;
+  m.addButton(0, 0, b0);
+  m.bog(0, 1).defaultValid = 1;
+  auto b1 = makeButton(1, 900, 430, 40, 41, 42, {moveGpr(3, 33)});
+  b1.left = 0;
+  m.addButton(0, 1, b1);
+  m.menu.ics.pages[0].defaultSelected = 0;
+  m.finish();
+  m.emu->start();
+  // Hovering over the neighbour's marker selects it; a left click activates it.
+  m.emu->mouseMove(940, 450);
+  EXPECT_EQ(m.regs.psr[10], 1u);
+  m.emu->leftPress(940, 450);
+  EXPECT_EQ(m.regs.gpr[3], 33u);
+  // A right-drag moves the marker and writes the position back.
+  ASSERT_EQ(m.emu->rightPress(740, 440), CursorShape::Move);
+  m.emu->mouseMove(750, 460);
+  m.emu->rightRelease();
+  EXPECT_EQ(m.menu.pageButtons[0][0].x, 740);
+  EXPECT_EQ(m.menu.pageButtons[0][0].y, 450);
+}
