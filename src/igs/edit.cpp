@@ -436,7 +436,7 @@ bool setButtonCommands(Menu& menu, size_t page, size_t bog, size_t index, hdmv::
   return true;
 }
 
-void refreshMenu(Menu& menu) {
+void refreshMenu(Menu& menu, MenuPictures* pictures) {
   TIGSc& c = menu.ics;
   c.numPages = uint8_t(std::min<size_t>(c.pages.size(), 255));
   menu.pageButtons.resize(c.pages.size());
@@ -453,7 +453,7 @@ void refreshMenu(Menu& menu) {
     }
     menu.pageButtons[i] = buildPageButtons(p);
   }
-  resizeCache(menu);
+  if (pictures) resizeCache(menu, *pictures);
 }
 
 }  // namespace morvex::igs

@@ -96,6 +96,7 @@ bool setButtonCommands(Menu& menu, size_t page, size_t bog, size_t index, hdmv::
 // After structural edits: every count field follows its list, each page's
 // button-by-id list is rebuilt from its BOGs, and the coloured-picture cache gets one
 // row per object. One call brings the whole model back in step.
-void refreshMenu(Menu& menu);
+// `pictures`, when given, gets one colour-cache row per object again.
+void refreshMenu(Menu& menu, MenuPictures* pictures = nullptr);
 
 }  // namespace morvex::igs

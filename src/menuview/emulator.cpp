@@ -145,8 +145,9 @@ void MenuEmulator::menuOpened(const hdmv::RegisterOptions& registers, int page) 
   hdmv::ResetRegs(view_.regs(), registers);
   igs::Menu& m = view_.menu();
   if (page < 0 || size_t(page) >= m.ics.pages.size()) page = 0;
-  for (unsigned id = 0; id < m.objects.size(); ++id) igs::invalidateObject(m, id);
-  igs::resizeCache(m);
+  igs::MenuPictures& pics = view_.pictures();
+  for (unsigned id = 0; id < m.objects.size(); ++id) igs::invalidateObject(pics, id);
+  igs::resizeCache(m, pics);
   view_.selectPage(page);
   view_.regs().psr[11] = uint32_t(page);
   view_.DelPage();

@@ -220,7 +220,9 @@ TEST(MenuEdit, ButtonCommandsAndRefreshKeepTheModelInStep) {
   m.ics.pages[0].bogs[0].buttons[1].commands.push_back(hdmv::TCommand{0x20000000, 0, 0});
   m.ics.pages.push_back(m.ics.pages[0]);
   m.objects.emplace_back();
-  refreshMenu(m);
+  MenuPictures pictures;
+  refreshMenu(m, &pictures);
+  EXPECT_EQ(pictures.cache.size(), m.objects.size());
   EXPECT_EQ(m.ics.numPages, 2);
   ASSERT_EQ(m.pageButtons.size(), 2u);
   EXPECT_EQ(m.ics.pages[0].bogs[0].numButtons, 4);

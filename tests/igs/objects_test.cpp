@@ -177,9 +177,10 @@ TEST(ObjectPng, OversizedAndBrokenPngsAreRefusedWithTheirReasonAndNothingOnStder
   // Refused from its header against the menu's video size.
   Menu m;
   newMenu(m);
+  MenuPictures pictures;
   core::MemoryLog log;
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(importObjectPng(m, huge, std::nullopt, std::nullopt, log));
+  EXPECT_FALSE(importObjectPng(m, pictures, huge, std::nullopt, std::nullopt, log));
   std::string problem;
   EXPECT_FALSE(readPalettePng(huge, &problem, 1920, 1080));
   // Truncated inside the picture data: libpng's complaint reaches the caller.
@@ -211,6 +212,7 @@ TEST(ObjectPng, RepeatedExportAndImportKeepsTheStoredColours) {
 
   Menu m;
   newMenu(m);
+  MenuPictures pictures;
   core::MemoryLog log;
   IndexedPicture pic{20, 1, {}};
   for (int i = 0; i < 20; ++i) pic.pixels.push_back(uint8_t(1 + i % drifting.size()));
@@ -219,19 +221,19 @@ TEST(ObjectPng, RepeatedExportAndImportKeepsTheStoredColours) {
     const Rgb8 rgb = ycc2rgb(drifting[i].y, drifting[i].cr, drifting[i].cb);
     start[i + 1] = {rgb.r, rgb.g, rgb.b, 255};
   }
-  ASSERT_TRUE(importObjectPng(m, writePalettePng(pic, start, "t"), std::nullopt, std::nullopt, log));
+  ASSERT_TRUE(importObjectPng(m, pictures, writePalettePng(pic, start, "t"), std::nullopt, std::nullopt, log));
   for (size_t i = 0; i < drifting.size(); ++i) m.palettes[0].ycc[i + 1] = drifting[i];
 
   for (int cycle = 0; cycle < 5; ++cycle) {
     core::Bytes png = exportObjectPng(m, 0, 0, log);
-    ASSERT_TRUE(importObjectPng(m, png, 0u, 0u, log));
+    ASSERT_TRUE(importObjectPng(m, pictures, png, 0u, 0u, log));
   }
   for (size_t i = 0; i < drifting.size(); ++i) EXPECT_EQ(m.palettes[0].ycc[i + 1], drifting[i]) << "entry " << i + 1;
 
   // An entry whose colour did change takes the colour's own Y/Cr/Cb.
   PaletteTable changed = id2pal(m, 0);
   changed[3] = {1, 2, 3, 255};
-  ASSERT_TRUE(importObjectPng(m, writePalettePng(*m.objects[0].picture, changed, "t"), 0u, 0u, log));
+  ASSERT_TRUE(importObjectPng(m, pictures, writePalettePng(*m.objects[0].picture, changed, "t"), 0u, 0u, log));
   EXPECT_EQ(m.palettes[0].ycc[3], rgb2ycc(1, 2, 3));
   EXPECT_EQ(m.palettes[0].ycc[2], drifting[1]);
 }
