@@ -336,7 +336,10 @@ TEST_F(SeededFault, EachFaultOnTheDemoDisc) {
   ASSERT_FALSE(clip.empty());
   EXPECT_TRUE(seed(demo, "stream longer than its packet count", [&](const fs::path& d, std::vector<Expected>& exp) {
     std::ofstream f(d / "STREAM" / (clip + ".m2ts"), std::ios::binary | std::ios::app);
-    f << std::string(192 * 3, '\0');
+    // Three well-formed null packets (PID 0x1FFF): a longer stream and nothing else wrong.
+    std::string nullPacket(4, '\0');
+    nullPacket += std::string("\x47\x1F\xFF\x10", 4) + std::string(184, '\xFF');
+    for (int i = 0; i < 3; ++i) f << nullPacket;
     exp.push_back({Severity::Error, "clpi.clipinfo.packet-count", "CLIPINF/" + clip + ".clpi", at(56)});
     return true;
   }));
