@@ -101,13 +101,7 @@ core::ReadResult readBDJO(const core::Bytes& image, const std::string& fileName,
   const char* section = "TerminalInfo";
   auto truncated = [&] {
     log.erlog("Unexpected end of file: " + fileName);
-    if (sectionStart > image.size())
-      res.addPartial(core::ReadIssue::SectionOutside, sectionStart,
-                     fileName + ": " + section + " starts at " + std::to_string(sectionStart) +
-                         ", outside the file of " + std::to_string(image.size()) + " bytes");
-    else
-      res.addPartial(core::ReadIssue::EndsEarly, image.size(),
-                     fileName + " ends early at " + std::to_string(image.size()) + " (inside " + section + ")");
+    res.addCutShort(fileName, section, sectionStart, image.size());
     return res;
   };
   for (auto& a : out.start_address) a = r.readlong();

@@ -23,6 +23,17 @@ void ReadResult::addPartial(ReadIssue kind, uint64_t offset, std::string message
   if (outcome == ReadOutcome::Complete) outcome = ReadOutcome::Partial;
 }
 
+void ReadResult::addCutShort(const std::string& fileName, const char* section, uint64_t sectionStart,
+                             uint64_t fileSize) {
+  if (sectionStart > fileSize)
+    addPartial(ReadIssue::SectionOutside, sectionStart,
+               fileName + ": " + section + " starts at " + std::to_string(sectionStart) + ", outside the file of " +
+                   std::to_string(fileSize) + " bytes");
+  else
+    addPartial(ReadIssue::EndsEarly, fileSize,
+               fileName + " ends early at " + std::to_string(fileSize) + " (inside " + section + ")");
+}
+
 void ReadResult::refuse(ReadIssue kind, uint64_t offset, std::string message) {
   problems.push_back({kind, offset, std::move(message)});
   outcome = ReadOutcome::Refused;

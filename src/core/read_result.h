@@ -54,6 +54,9 @@ struct ReadResult {
 
   // Records a shortfall; a refused result stays refused.
   void addPartial(ReadIssue kind, uint64_t offset, std::string message);
+  // A read that ran past the end of a file of `fileSize` bytes while in `section`: the
+  // section starting beyond the file is told apart from a file that stops inside it.
+  void addCutShort(const std::string& fileName, const char* section, uint64_t sectionStart, uint64_t fileSize);
   // Marks the result refused.
   void refuse(ReadIssue kind, uint64_t offset, std::string message);
   // Takes over the problems of a nested read (a refused part makes this partial).

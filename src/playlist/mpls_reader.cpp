@@ -268,13 +268,7 @@ core::ReadResult readMPLS(const core::Bytes& image, const std::string& fileName,
     if (truncated) {
       log.erlog(fileName + " ends early: the file has " + std::to_string(r.size()) +
                 " bytes and the reader needed more; what was read is kept");
-      if (sectionStart > image.size())
-        res.addPartial(core::ReadIssue::SectionOutside, sectionStart,
-                       fileName + ": " + section + " starts at " + std::to_string(sectionStart) +
-                           ", outside the file of " + std::to_string(image.size()) + " bytes");
-      else
-        res.addPartial(core::ReadIssue::EndsEarly, image.size(),
-                       fileName + " ends early at " + std::to_string(image.size()) + " (inside " + section + ")");
+      res.addCutShort(fileName, section, sectionStart, image.size());
     } else if (!options.silent) {
       log.log2(readSummary(model));
     }
