@@ -127,6 +127,7 @@ struct TIGSc {
   std::vector<TFragment> segments;
   // With the stream-model bit clear the composition carries both time-out fields.
   bool hasTimeouts() const { return (model & 2) == 0; }
+  bool operator==(const TIGSc&) const = default;
 };
 
 // An 8-bit palette-indexed picture, rows top to bottom.
@@ -151,6 +152,7 @@ struct TIGobject {
   uint16_t numFragments = 0;
   std::vector<TFragment> fragments;
   std::optional<IndexedPicture> picture;
+  bool operator==(const TIGobject&) const = default;
 };
 
 struct Rgbt {
@@ -167,6 +169,7 @@ struct TIGpalette {
   uint8_t version = 0;
   std::array<Ycc, 256> ycc{};
   std::array<Rgbt, 256> rgbt{};
+  bool operator==(const TIGpalette&) const = default;
 };
 
 // Coloured pictures of one object, one slot per palette id, and the object's
@@ -193,6 +196,9 @@ struct Menu {
   size_t paletteCount() const { return palettes.size(); }
   // Empties everything (the state before a load or a new menu).
   void clear();
+  // Editors keep the menu as a value with undo snapshots; two menus are equal when
+  // everything a save would write from them is.
+  bool operator==(const Menu&) const = default;
 };
 
 // The working state of colouring and encoding a menu's objects. It is kept beside a
