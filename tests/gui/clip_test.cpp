@@ -29,6 +29,7 @@
 #include "gui_tests.h"
 #include "shell/log_view.h"
 #include "shell/navigator.h"
+#include "widgets/in_place_edit.h"
 #include "support/test_support.h"
 
 using namespace morvex;
@@ -206,6 +207,75 @@ private slots:
     QVERIFY(back.ProgramInfo == original.ProgramInfo);
     QVERIFY(back.SequenceInfo == original.SequenceInfo);
     QVERIFY(fs::exists(demo / "CLIPINF" / "00001.clpi.backup"));
+  }
+
+  // The ATC delta grid: Insert adds an entry, typed cells go through the engine in edit
+  // mode, Shift+Delete removes one; the saved file is the engine's writing of the same.
+  void atcDeltaGridEditing() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
+    const fs::path file = demo / "CLIPINF" / "00001.clpi";
+    clip::TCLPI original;
+    QVERIFY(readClip(file, original));
+    QCOMPARE(int(original.ClipInfo.is_ATC_delta), 0);
+    auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
+    clickTab(w.get(), TabClipinf);
+    ClipTab* tab = w->clipTab();
+    readClipNamed(w.get(), "00001");
+    auto* grid = tab->findChild<QTableWidget*>("sgATCdelta");
+    clickBox(tab->findChild<QCheckBox*>("cbisATCdelta"));
+    QVERIFY(grid->isEnabled());
+    clip::TCLPI expected = original;
+    clip::setATCdelta(expected, true);
+    // Two entries with the Insert key, the second after the first.
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Insert);
+    QTest::keyClick(grid, Qt::Key_Insert);
+    QCOMPARE(clip::insertATCdeltaEntry(expected, -1), 0);
+    QCOMPARE(clip::insertATCdeltaEntry(expected, 0), 1);
+    QVERIFY(tab->document().model == expected);
+    QCOMPARE(grid->rowCount(), 2);
+    QCOMPARE(guitest::cell(grid, 1, 1), QString("00000000"));
+    QCOMPARE(guitest::cell(grid, 1, 2), QString("00000"));
+
+    // Edit mode: "0000001G" stores 1 and shows "00000001"; the following clip is typed.
+    tab->atcEditSwitch()->editAction()->trigger();
+    auto typeCell = [grid](int r, int c, const QString& text) {
+      QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(r, c)).center());
+      QLineEdit* ed = nullptr;
+      QTRY_VERIFY((ed = qobject_cast<QLineEdit*>(grid->indexWidget(grid->model()->index(r, c)))) != nullptr);
+      QTest::keyClick(ed, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(ed, text);
+      QTest::keyClick(ed, Qt::Key_Return);
+    };
+    typeCell(0, 1, "0000001G");
+    QCOMPARE(clip::setATCdeltaCell(expected, 0, 1, "0000001G"), std::string("00000001"));
+    QTRY_COMPARE(guitest::cell(grid, 0, 1), QString("00000001"));
+    typeCell(1, 2, "00042");
+    clip::setATCdeltaCell(expected, 1, 2, "00042");
+    QTRY_COMPARE(guitest::cell(grid, 1, 2), QString("00042"));
+    QVERIFY(tab->document().model == expected);
+    tab->atcEditSwitch()->readOnlyAction()->trigger();
+
+    // Shift+Delete on the first entry: the second moves up.
+    clickRow(grid, 0);
+    QTest::keyClick(grid, Qt::Key_Delete, Qt::ShiftModifier);
+    QVERIFY(clip::deleteATCdeltaEntry(expected, 0));
+    QVERIFY(tab->document().model == expected);
+    QCOMPARE(guitest::cell(grid, 0, 2), QString("00042"));
+
+    QTest::mouseClick(w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
+    clip::TCLPI written = expected;
+    QCOMPARE(test::readFile(file), clip::writeCLPI(written));
+    clip::TCLPI back;
+    QVERIFY(readClip(file, back));
+    QVERIFY(back == written);
+    QCOMPARE(back.ClipInfo.ATC_delta_entries.size(), size_t(1));
+    QCOMPARE(back.ClipInfo.ATC_delta_entries[0].following_clip, std::string("00042"));
+    // Undo back to the file as first read.
+    while (tab->undoStack()->canUndo()) tab->undoStack()->undo();
+    QVERIFY(tab->document().model == original);
   }
 
   void packetCountQuestionCorrectsOnlyThePacketField() {

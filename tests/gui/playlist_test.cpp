@@ -16,6 +16,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include "clip/apply.h"
+#include "clip/clip_tab.h"
+#include "clip/clpi.h"
+#include "clip/clpi_text.h"
 #include "gui_test_support.h"
 #include "gui_tests.h"
 #include "hdmv/command_edit.h"
@@ -24,11 +28,14 @@
 #include "playlist/grid_text.h"
 #include "playlist/mpls_reader.h"
 #include "playlist/mpls_writer.h"
+#include "playlist/names.h"
 #include "playlist/playlist_edit.h"
+#include "playlist/stream_edit.h"
 #include "playlist/playlist_tab.h"
 #include "shell/log_view.h"
 #include "shell/navigator.h"
 #include "support/test_support.h"
+#include "window/main_window.h"
 #include "widgets/in_place_edit.h"
 
 using namespace morvex;
@@ -250,6 +257,161 @@ private slots:
     QCOMPARE(guitest::cell(marks, 2, 3), QString::fromStdString(pl::ticks2time(expected.playListMark.marks[2].timeStamp)));
   }
 
+  // The stream editors and the stream "+" and "-": each edit stores one field through
+  // the engine, inserting and deleting keep every length and address right, the saved
+  // file is the engine's writing of the same edits, and undo gives back the bytes.
+  void streamEditorsInsertDeleteSaveUndo() {
+    test::TempDir tmp;
+    const fs::path bdmv = copyDisc("disc11", tmp.path());
+    if (bdmv.empty()) QSKIP("fixture disc11 not present");
+    const fs::path file = bdmv / "PLAYLIST" / "00002.mpls";
+    const auto original = test::readFile(file);
+    const pl::TMPLS before = readPlaylist(file);
+    auto o = openPlaylist(bdmv, "00002");
+    PlaylistTab* tab = o.tab;
+    auto* items = tab->findChild<QTableWidget*>("sgPLitem");
+    auto* counts = tab->findChild<QTableWidget*>("sgSTN");
+    auto* streams = tab->findChild<QTableWidget*>("sgStreamEntry");
+    auto* coAudio = tab->findChild<QComboBox*>("coAudio");
+    auto* coVideo = tab->findChild<QComboBox*>("coVideo");
+    auto* coLang = tab->findChild<QComboBox*>("coLang");
+    auto* coEntry = tab->findChild<QComboBox*>("coEntryType");
+    auto* mainPID = tab->findChild<QLineEdit*>("heMainPID");
+    auto* subPath = tab->findChild<QLineEdit*>("ieSubPath");
+    auto* ins = tab->findChild<QPushButton*>("bbInsSTN");
+    auto* del = tab->findChild<QPushButton*>("bbDelSTN");
+    const auto& stn0 = before.playList.playItems[0].stn;
+    QVERIFY(!stn0.audio.empty() && !stn0.video.empty());
+
+    // Primary video: its lists, no insert or delete.
+    clickCell(items, 0, 1);
+    clickCell(counts, 0, 0);
+    QVERIFY(coVideo->isVisible() && !coAudio->isVisible() && !coLang->isVisible());
+    QCOMPARE(coVideo->currentIndex(), pl::videoCodingIndex(stn0.video[0].attr.codingType));
+    QVERIFY(!ins->isEnabled() && !del->isEnabled());
+
+    // Primary audio stream 1: the audio lists with their hints.
+    clickCell(counts, 0, 1);
+    clickCell(streams, 0, 1);
+    QVERIFY(coAudio->isVisible() && coLang->isVisible() && !coVideo->isVisible());
+    QVERIFY(mainPID->isVisible() && !subPath->isVisible());
+    QCOMPARE(mainPID->text(), QString("%1").arg(stn0.audio[0].entry.mainPID, 4, 16, QChar('0')).toUpper());
+    QCOMPARE(coLang->currentIndex(), pl::getlangind(stn0.audio[0].attr.language));
+    pl::TMPLS expected = before;
+    // "DTS-HD", the last of the list, stores 0xA2 and shows its hint.
+    coAudio->setFocus();
+    QTest::keyClick(coAudio, Qt::Key_End);
+    QVERIFY(pl::setStreamField(expected, 0, pl::StreamKind::Audio, 0, pl::StreamField::CodingType, 0xA2));
+    QCOMPARE(coAudio->toolTip(), QString("DTS-HD audio stream for Secondary audio stream"));
+    QCOMPARE(guitest::cell(streams, 0, 6), QString::fromStdString(pl::streamAttributesText(
+                                              expected.playList.playItems[0].stn.audio[0].attr, pl::StreamKind::Audio)));
+    // The next language of the list.
+    const int lang = pl::getlangind(stn0.audio[0].attr.language);
+    coLang->setFocus();
+    QTest::keyClick(coLang, Qt::Key_Down);
+    QVERIFY(pl::setStreamLanguage(expected, 0, pl::StreamKind::Audio, 0,
+                                  pl::languageList()[size_t(std::max(0, lang + 1))]));
+    // The PID typed into its field.
+    typeIntoField(mainPID, "1105");
+    QVERIFY(pl::setStreamField(expected, 0, pl::StreamKind::Audio, 0, pl::StreamField::MainPID, 0x1105));
+    QCOMPARE(guitest::cell(streams, 0, 2), QString("1105"));
+    QCOMPARE(tab->model(), expected);
+
+    // Entry type 1 -> 2 keeps the main PID; the sub-clip fields come up instead.
+    coEntry->setFocus();
+    QTest::keyClick(coEntry, Qt::Key_Down);
+    QVERIFY(pl::setStreamField(expected, 0, pl::StreamKind::Audio, 0, pl::StreamField::EntryType, 2));
+    QCOMPARE(tab->model().playList.playItems[0].stn.audio[0].entry.mainPID, uint16_t(0x1105));
+    QVERIFY(subPath->isVisible() && !mainPID->isVisible());
+    QVERIFY(coEntry->toolTip().startsWith("Identify an elementary stream of the Clip used by a SubPath with SubPath_type set to 2"));
+
+    // "+" after stream 1: a new DD stream 0x1100 "eng" as stream 2, 16 bytes more.
+    QVERIFY(ins->isEnabled());
+    QTest::mouseClick(ins, Qt::LeftButton);
+    QCOMPARE(pl::insertStream(expected, 0, pl::StreamKind::Audio, 0), std::optional<unsigned>(1));
+    QCOMPARE(streams->currentRow(), 1);
+    QCOMPARE(guitest::cell(counts, 0, 1), QString::fromStdString(pl::stnCountRow(expected.playList.playItems[0].stn)[1]));
+    QCOMPARE(guitest::cell(streams, 1, 2), QString("1100"));
+    QCOMPARE(tab->model().playList.length, before.playList.length + 16);
+    QVERIFY(pl::layoutMismatches(tab->model()).empty());
+    // The Delete key on stream 1 (the edited one).
+    clickCell(streams, 0, 1);
+    QTest::keyClick(streams, Qt::Key_Delete);
+    QVERIFY(pl::deleteStream(expected, 0, pl::StreamKind::Audio, 0));
+    QCOMPARE(tab->model(), expected);
+    QVERIFY(pl::layoutMismatches(tab->model()).empty());
+    // With one primary audio stream left "-" is off: the last one stays.
+    while (pl::streamCount(tab->model().playList.playItems[0].stn, pl::StreamKind::Audio) > 1) {
+      QVERIFY(del->isEnabled());
+      QTest::mouseClick(del, Qt::LeftButton);
+      QVERIFY(pl::deleteStream(expected, 0, pl::StreamKind::Audio, 0));
+    }
+    QVERIFY(!del->isEnabled());
+    QCOMPARE(tab->model(), expected);
+
+    // Save: the file read back is the expected model, byte for byte the engine's writing.
+    QTest::mouseClick(o.w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
+    QVERIFY(!tab->document().modified());
+    QCOMPARE(readPlaylist(file), expected);
+    QVERIFY(test::readFile(file) == pl::buildMPLS(expected));
+    // Undo everything: the original bytes again.
+    while (tab->undoStack()->canUndo()) tab->undoStack()->undo();
+    QCOMPARE(tab->model(), before);
+    QTest::mouseClick(o.w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
+    QVERIFY(test::readFile(file) == original);
+  }
+
+  // "Apply to clpi": the PlayItem's edited stream attributes reach its clip on the
+  // CLIPINF tab as one undoable edit; saving writes what the engine makes of it.
+  void applyToClpiEditsTheClip() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
+    const fs::path clpiFile = demo / "CLIPINF" / "00001.clpi";
+    clip::TCLPI original;
+    {
+      core::MemoryLog log;
+      QVERIFY(clip::readCLPIFile(clpiFile, original, log).complete());
+    }
+    auto o = openPlaylist(demo, "00001");
+    QVERIFY(o.tab->loaded());
+    QCOMPARE(o.tab->model().playList.playItems[0].clipName, std::string("00001"));
+    auto* items = o.tab->findChild<QTableWidget*>("sgPLitem");
+    clickCell(items, 0, 1);
+    clickCell(o.tab->findChild<QTableWidget*>("sgSTN"), 0, 1);
+    clickCell(o.tab->findChild<QTableWidget*>("sgStreamEntry"), 0, 1);
+    auto* coLang = o.tab->findChild<QComboBox*>("coLang");
+    coLang->setFocus();
+    QTest::keyClick(coLang, Qt::Key_Down);
+    const std::string lang = o.tab->model().playList.playItems[0].stn.audio[0].attr.language;
+    QVERIFY(lang != original.ProgramInfo.program_sequences[0].streams[1].audio_language);
+
+    QTest::mouseClick(o.tab->findChild<QPushButton*>("bApply2CI"), Qt::LeftButton);
+    ClipTab* clipTab = o.w->clipTab();
+    QCOMPARE(o.w->tabs()->currentWidget(), static_cast<QWidget*>(clipTab));
+    QCOMPARE(clipTab->clipName(), QString("00001"));
+    clip::TCLPI expected = original;
+    QVERIFY(!clip::applyPlayItem(o.tab->model().playList.playItems[0], expected).empty());
+    QCOMPARE(expected.ProgramInfo.program_sequences[0].streams[1].audio_language, lang);
+    QVERIFY(clipTab->document().model == expected);
+    QVERIFY(clipTab->document().modified());
+    QCOMPARE(guitest::cell(clipTab->findChild<QTableWidget*>("sgCI"), 1, 3),
+             QString::fromStdString(clip::programRows(expected)[1][3]));
+    // One undo step brings the clip back as read.
+    clipTab->undoStack()->undo();
+    QVERIFY(clipTab->document().model == original);
+    QVERIFY(!clipTab->document().modified());
+    clipTab->undoStack()->redo();
+    QTest::mouseClick(o.w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
+    QVERIFY(!clipTab->document().modified());
+    clip::TCLPI back;
+    core::MemoryLog log;
+    QVERIFY(clip::readCLPIFile(clpiFile, back, log).complete());
+    QVERIFY(back == expected);
+    clip::TCLPI written = expected;
+    QVERIFY(test::readFile(clpiFile) == clip::writeCLPI(written));
+  }
+
   // Moving an IN time asks the three questions with their texts; Yes moves what the
   // answer covers, No leaves it.
   void inTimeQuestionsBothWays() {
@@ -363,6 +525,21 @@ private slots:
     QVERIFY(log.contains("Movie-object commands playing 00002:"));
     for (const auto& e : expected) QVERIFY2(log.contains(e), qPrintable(e));
     if (expected.isEmpty()) QVERIFY(log.contains("none found"));
+    // The same commands as a list; a double click shows the movie object on the BDMV tab.
+    auto* found = o.tab->findChild<QTableWidget*>("sgFind");
+    QVERIFY(found->isVisible());
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(found->rowCount(), int(expected.size()));
+    for (int r = 0; r < found->rowCount(); ++r)
+      QCOMPARE(QString("MovieObject %1, command %2").arg(guitest::cell(found, r, 0), guitest::cell(found, r, 1)),
+               expected[r]);
+    const int object = guitest::cell(found, found->rowCount() - 1, 0).toInt();
+    clickCell(found, found->rowCount() - 1, 1);
+    QTest::mouseDClick(found->viewport(), Qt::LeftButton, {},
+                       found->visualRect(found->model()->index(found->rowCount() - 1, 1)).center());
+    QCOMPARE(o.w->tabs()->currentIndex(), 0);  // the BDMV tab
+    QCOMPARE(o.w->findChild<QTableWidget*>("sgObject")->currentRow(), object);
+    o.w->tabs()->setCurrentWidget(o.tab);
 
     // A mark pointed at a PlayItem the playlist does not have: stored, and warned of.
     auto* marks = o.tab->findChild<QTableWidget*>("sgPlayListMark");

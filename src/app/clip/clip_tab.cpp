@@ -8,6 +8,8 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -21,11 +23,14 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
+#include "clip/apply.h"
 #include "clip/clpi_text.h"
 #include "clip/demux.h"
 #include "clip/finder.h"
 #include "core/extension_data.h"
+#include "extdata/ext_data_editor.h"
 #include "widgets/grid.h"
+#include "widgets/in_place_edit.h"
 
 namespace morvex::app {
 
@@ -189,7 +194,15 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   packets_->setObjectName("iePackets");
   cl->addWidget(packets_, 1, 3);
   extData_ = label("lCIExtdat", "no ExtensionData()", ci);
-  cl->addWidget(extData_, 1, 4);
+  extEdit_ = new QPushButton("Edit", ci);
+  extEdit_->setObjectName("bCIExtDat");
+  extEdit_->setToolTip("Edit the clip's ExtensionData");
+  extEdit_->setEnabled(false);
+  auto* extRow = new QHBoxLayout();
+  extRow->addWidget(extData_);
+  extRow->addWidget(extEdit_);
+  extRow->addStretch(1);
+  cl->addLayout(extRow, 1, 4);
   // Whole unsigned 32-bit numbers: digits only, at most ten of them.
   for (auto* f : {recRate_, packets_}) {
     f->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{0,10}"), f));
@@ -198,6 +211,9 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   auto* atcBox = new QGroupBox("ATC_delta_entries", ci);
   auto* al = new QVBoxLayout(atcBox);
   atcGrid_ = makeTable("sgATCdelta", header(clip::kHeadATCdelta), {30, 80, 60, 50}, atcBox);
+  atcGrid_->setToolTip("Right click: Edit mode; Insert adds an entry, Shift+Delete removes the selected one");
+  atcGrid_->installEventFilter(this);
+  atcEdit_ = new InPlaceEditSwitch(atcGrid_);
   al->addWidget(atcGrid_);
   cl->addWidget(atcBox, 2, 0, 1, 3);
   auto* fontBox = new QGroupBox("Font files", ci);
@@ -290,6 +306,8 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   connect(atcDelta_, &QCheckBox::clicked, this, [this](bool on) {
     if (!filling_ && loaded_) edit("ATCd", [on](clip::TCLPI& c) { clip::setATCdelta(c, on); });
   });
+  connect(atcGrid_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) { atcCellEdited(it); });
+  connect(extEdit_, &QPushButton::clicked, this, [this] { editExtensionData(); });
   connect(recRate_, &QLineEdit::editingFinished, this, [this] { numberEdited(recRate_, false); });
   connect(packets_, &QLineEdit::editingFinished, this, [this] { numberEdited(packets_, true); });
   // Undo and redo replace the model: the page shows it anew.
@@ -345,6 +363,7 @@ void ClipTab::clearPage() {
   recRate_->clear();
   packets_->clear();
   extData_->setText("no ExtensionData()");
+  extEdit_->setEnabled(false);
   for (auto* w : {static_cast<QWidget*>(appType_), static_cast<QWidget*>(atcDelta_), static_cast<QWidget*>(recRate_),
                   static_cast<QWidget*>(packets_)})
     w->setEnabled(false);
@@ -358,7 +377,8 @@ void ClipTab::clearPage() {
 bool ClipTab::readSelected() {
   const QString name = list_->currentText();
   if (!ctx_.session.isLoaded() || name.isEmpty()) return false;
-  if (!ctx_.session.settle()) return false;
+  // Only this tab's own edits are at stake here; the question covers it.
+  if (doc_.modified() && !ctx_.session.settle()) return false;
   const fs::path file = ctx_.session.folder() / "CLIPINF" / (name.toStdString() + ctx_.names().clipinfext);
   clip::TCLPI model;
   const core::ReadResult st = clip::readCLPIFile(file, model, *ctx_.log);
@@ -389,6 +409,7 @@ bool ClipTab::readSelected() {
                                                  : model.ProgramInfo.program_sequences.front().streams.size()) +
                    "[/b] Program stream(s) found.");
     checkPackets(file);
+    warnHiddenParts();
   }
   list_->setFocus();
   ctx_.log->slogR();
@@ -439,6 +460,7 @@ void ClipTab::fillPage() {
                   static_cast<QWidget*>(packets_)})
     w->setEnabled(loaded_);
   extData_->setText(q(core::ExtDatCap(c.ExtensionData)));
+  extEdit_->setEnabled(loaded_);
   fillTable(atcGrid_, ci.is_ATC_delta ? clip::atcDeltaRows(c) : clip::GridRows{}, ci.is_ATC_delta != 0);
   fillTable(fonts_, ci.application_type == 6 ? clip::fontRows(c) : clip::GridRows{}, ci.application_type == 6);
   fillTable(sequence_, clip::sequenceRows(c), any);
@@ -622,6 +644,113 @@ bool ClipTab::showItem(const ItemRef& item) {
   readSelected();
   Q_EMIT rulesChanged();
   return true;
+}
+
+// The grids show one program sequence and one EP map PID (the last of each, as the
+// file lists them); a clip with more says so rather than hiding the rest silently.
+void ClipTab::warnHiddenParts() {
+  const auto& c = doc_.model;
+  const std::string file = clipName_.toStdString() + ctx_.names().clipinfext;
+  if (c.ProgramInfo.program_sequences.size() > 1)
+    ctx_.log->log(file + " has " + std::to_string(c.ProgramInfo.program_sequences.size()) +
+                      " program sequences; ProgramInfo shows the last one",
+                  core::Severity::Warning);
+  if (c.CPI.maps.size() > 1)
+    ctx_.log->log(file + " has EP maps for " + std::to_string(c.CPI.maps.size()) +
+                      " PIDs; the coarse and fine tables show the last one",
+                  core::Severity::Warning);
+}
+
+bool ClipTab::applyPlayItem(const playlist::TPlayItem& item) {
+  const QString name = q(item.clipName);
+  const int at = list_->findText(name, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+  if (at < 0) {
+    ctx_.log->erlog("No clip information file for clip " + item.clipName);
+    return false;
+  }
+  // The clip shown already takes the attributes as they stand (its edits are kept);
+  // another clip is read first.
+  if (!loaded_ || clipName_ != name) {
+    filling_ = true;
+    list_->setCurrentIndex(at);
+    filling_ = false;
+    if (!readSelected()) return false;
+  }
+  std::vector<size_t> changed;
+  edit("Apply to clpi", [&](clip::TCLPI& c) { changed = clip::applyPlayItem(item, c); });
+  ctx_.log->log("Apply to clpi: " + std::to_string(changed.size()) + " stream(s) of " + item.clipName +
+                ctx_.names().clipinfext + " matched the PlayItem");
+  if (!changed.empty() && doc_.model.ProgramInfo.program_sequences.size() == 1)
+    program_->setCurrentCell(int(changed.front()), 0);
+  ctx_.log->slogR();
+  return true;
+}
+
+void ClipTab::atcCellEdited(QTableWidgetItem* it) {
+  if (filling_ || !loaded_ || !atcEdit_->editing()) return;
+  const int r = it->row(), c = it->column();
+  if (c < 1 || c > 3) return;
+  const std::string text = it->text().toStdString();
+  if (r >= int(doc_.model.ClipInfo.ATC_delta_entries.size())) {
+    // No entry behind the row: the cell is just emptied.
+    QTimer::singleShot(0, this, [this, r, c] {
+      filling_ = true;
+      if (auto* cell = atcGrid_->item(r, c)) cell->setText(QString());
+      filling_ = false;
+    });
+    return;
+  }
+  std::string shown;
+  filling_ = true;
+  editDocuments(undo_, QString("ATC delta %1 %2").arg(r).arg(atcGrid_->horizontalHeaderItem(c)->text()), -1,
+                [&] { shown = clip::setATCdeltaCell(doc_.model, r, c, text); }, doc_);
+  filling_ = false;
+  // The cell shows what was stored (the table is not refilled under its open editor).
+  QTimer::singleShot(0, this, [this, r, c, shown] {
+    filling_ = true;
+    if (auto* cell = atcGrid_->item(r, c)) cell->setText(q(shown));
+    filling_ = false;
+  });
+}
+
+void ClipTab::insertATCdelta() {
+  if (!loaded_ || !doc_.model.ClipInfo.is_ATC_delta) return;
+  const int sel = doc_.model.ClipInfo.ATC_delta_entries.empty() ? -1 : atcGrid_->currentRow();
+  int at = -1;
+  edit("Insert ATC delta entry", [&](clip::TCLPI& c) { at = clip::insertATCdeltaEntry(c, sel); });
+  if (at >= 0) atcGrid_->setCurrentCell(at, atcEdit_->editing() ? 1 : 0);
+}
+
+void ClipTab::deleteATCdelta() {
+  const int r = atcGrid_->currentRow();
+  if (!loaded_ || !doc_.model.ClipInfo.is_ATC_delta || r < 0 ||
+      r >= int(doc_.model.ClipInfo.ATC_delta_entries.size()))
+    return;
+  edit("Delete ATC delta entry", [&](clip::TCLPI& c) { clip::deleteATCdeltaEntry(c, r); });
+  const int n = int(doc_.model.ClipInfo.ATC_delta_entries.size());
+  if (n > 0) atcGrid_->setCurrentCell(std::min(r, n - 1), 0);
+}
+
+void ClipTab::editExtensionData() {
+  if (!loaded_) return;
+  const QString file = clipName_ + q(ctx_.names().clipinfext);
+  ExtDataEditor dlg(doc_.model.ExtensionData, file, ctx_.dialogFolder(), *ctx_.log, this);
+  if (dlg.exec() != QDialog::Accepted) return;
+  const core::TExtensionData block = dlg.block();
+  edit(file + " ExtensionData", [&](clip::TCLPI& c) {
+    c.ExtensionData = block;
+    // The block follows the ClipMark section; an empty block has no address.
+    c.ExtensionData_start = extDataStartAfterEdit(block, c.ClipMark_start + 4 + c.ClipMark_length);
+  });
+}
+
+bool ClipTab::eventFilter(QObject* o, QEvent* e) {
+  if (o == atcGrid_ && e->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    if (k->key() == Qt::Key_Insert) return insertATCdelta(), true;
+    if (k->key() == Qt::Key_Delete && k->modifiers() == Qt::ShiftModifier) return deleteATCdelta(), true;
+  }
+  return TabPage::eventFilter(o, e);
 }
 
 }  // namespace morvex::app

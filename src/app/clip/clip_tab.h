@@ -11,6 +11,7 @@
 #include "clip/clpi.h"
 #include "core/progress.h"
 #include "disc/disc_load.h"
+#include "playlist/mpls.h"
 #include "shell/app_context.h"
 #include "shell/document.h"
 #include "shell/navigator.h"
@@ -23,10 +24,12 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 class QTableWidget;
+class QTableWidgetItem;
 
 namespace morvex::app {
 
 class EpFineModel;
+class InPlaceEditSwitch;
 class EpCoarseModel;
 
 class ClipTab : public TabPage, public ItemShower {
@@ -61,7 +64,14 @@ public:
   // The output file of the selected row (empty when no stream row is selected).
   QString outputFileFor(int row) const;
 
+  // "Apply to clpi" from the PLAYLIST tab: the PlayItem's stream attributes go into its
+  // clip's information as one undoable edit. The clip is selected and read first unless
+  // it is the one shown (unsaved edits of another clip are settled with the user).
+  // False when the disc has no such clip or it could not be read whole.
+  bool applyPlayItem(const playlist::TPlayItem& item);
+
   ModelDocument<clip::TCLPI>& document() { return doc_; }
+  InPlaceEditSwitch* atcEditSwitch() const { return atcEdit_; }
   bool hasClip() const { return loaded_; }
   QString clipName() const { return clipName_; }
   // The stream file of the shown clip; empty when it is missing.
@@ -72,8 +82,16 @@ signals:
   // A "Save P&ID" run ended; `written` when the output file is in place.
   void extractionFinished(bool written);
 
+protected:
+  bool eventFilter(QObject* o, QEvent* e) override;
+
 private:
   void fillList();
+  void atcCellEdited(QTableWidgetItem* item);
+  void insertATCdelta();
+  void deleteATCdelta();
+  void editExtensionData();
+  void warnHiddenParts();
   void clearPage();
   void fillPage();
   void showStream();
@@ -112,6 +130,8 @@ private:
   QLineEdit* recRate_ = nullptr;
   QLineEdit* packets_ = nullptr;
   QLabel* extData_ = nullptr;
+  QPushButton* extEdit_ = nullptr;
+  InPlaceEditSwitch* atcEdit_ = nullptr;
   QTableWidget* atcGrid_ = nullptr;
   QTableWidget* fonts_ = nullptr;
   QTableWidget* sequence_ = nullptr;

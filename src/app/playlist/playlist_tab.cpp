@@ -25,11 +25,13 @@
 #include "core/extension_data.h"
 #include "extdata/ext_data_editor.h"
 #include "hdmv/command_edit.h"
+#include "hdmv/command_text.h"
 #include "playlist/grid_text.h"
 #include "playlist/mpls_reader.h"
 #include "playlist/mpls_writer.h"
 #include "playlist/names.h"
 #include "playlist/playlist_edit.h"
+#include "playlist/stream_edit.h"
 #include "widgets/grid.h"
 #include "widgets/in_place_edit.h"
 
@@ -219,15 +221,87 @@ void PlaylistTab::buildUi() {
   counts_->setFixedHeight(counts_->horizontalHeader()->sizeHint().height() + counts_->verticalHeader()->defaultSectionSize() + 6);
   counts_->setToolTip("Streams of the selected PlayItem by kind: click a kind to list its streams");
   sc->addWidget(counts_);
-  streamInfo_ = new QLabel(left);
-  streamInfo_->setObjectName("lStreamInfo");
-  sc->addWidget(streamInfo_);
   sc->addStretch(1);
   sr->addLayout(sc);
-  streams_ = makeTable("sgStreamEntry", qlist(pl::streamHeader(), false), {34, 60, 44, 40, 40, 44, 220}, left);
+  streams_ = makeTable("sgStreamEntry", qlist(pl::streamHeader(), false), {34, 60, 44, 40, 40, 44, 180}, left);
+  streams_->setSelectionMode(QAbstractItemView::SingleSelection);
+  streams_->installEventFilter(this);
+
+  // The editors of the selected stream: where it comes from (the entry) and what it
+  // carries (the attributes). Only those that mean something for the stream's kind and
+  // entry type are shown.
+  streamEditors_ = new QGroupBox("Stream", left);
+  streamEditors_->setObjectName("gbSTN");
+  auto* eg = new QGridLayout(streamEditors_);
+  eg->setContentsMargins(4, 2, 4, 2);
+  eg->setHorizontalSpacing(4);
+  eg->setVerticalSpacing(2);
+  auto small = [](QComboBox* c, int chars) {
+    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    c->setMinimumContentsLength(chars);
+    return c;
+  };
+  auto names = [](std::string_view (*name)(unsigned), unsigned n) {
+    QStringList out;
+    for (unsigned v = 0; v < n; ++v) out << q(name(v));
+    return out;
+  };
+  QStringList langs;
+  for (auto l : pl::languageList()) langs << q(l);
+  coEntryType_ = small(makeList("coEntryType", items(pl::entryTypeItems()), "", streamEditors_), 8);
+  coVideo_ = small(makeList("coVideo", items(pl::videoCodingItems()), "", streamEditors_), 8);
+  coResol_ = small(makeList("coResol", names(&pl::videoFormatName, 8), "Video format", streamEditors_), 5);
+  coFrmRate_ = small(makeList("coFrmRate", names(&pl::frameRateName, 8), "Frame rate", streamEditors_), 5);
+  coAudio_ = small(makeList("coAudio", items(pl::audioCodingItems()), "", streamEditors_), 10);
+  coAuType_ = small(makeList("coAuType", names(&pl::audioPresentationName, 13), "", streamEditors_), 7);
+  coFreq_ = small(makeList("coFreq", names(&pl::samplingFrequencyName, 15), "Sampling frequency", streamEditors_), 7);
+  coLang_ = small(makeList("coLang", langs, "Language", streamEditors_), 4);
+  coLang_->setMaxVisibleItems(20);
+  heMainPID_ = field("heMainPID", "PID of mainClip", "[0-9A-Fa-f]{0,4}", 4, streamEditors_);
+  heSubPID_ = field("heSubPID", "PID of subClip", "[0-9A-Fa-f]{0,4}", 4, streamEditors_);
+  ieSubClip_ = field("ieSubClip", "subClip entry id", "[0-9]{0,2}", 2, streamEditors_);
+  ieSubPath_ = field("ieSubPath", "SubPath id", "[0-9]{0,2}", 2, streamEditors_);
+  lMainPID_ = new QLabel("mPID", streamEditors_);
+  lSubPID_ = new QLabel("sPID", streamEditors_);
+  lSubClip_ = new QLabel("sCid", streamEditors_);
+  lSubPath_ = new QLabel("SPid", streamEditors_);
+  bbInsSTN_ = new QPushButton("+", streamEditors_);
+  bbInsSTN_->setObjectName("bbInsSTN");
+  bbInsSTN_->setToolTip("Insert a stream after the selected one (Insert)");
+  bbDelSTN_ = new QPushButton("-", streamEditors_);
+  bbDelSTN_->setObjectName("bbDelSTN");
+  bbDelSTN_->setToolTip("Delete the selected stream (Delete)");
+  for (QPushButton* b : {bbInsSTN_, bbDelSTN_}) b->setFixedWidth(b->fontMetrics().horizontalAdvance("+") + 24);
+  bApply2CI_ = new QPushButton("Apply to clpi", streamEditors_);
+  bApply2CI_->setObjectName("bApply2CI");
+  bApply2CI_->setToolTip("Copy the stream attributes of the selected PlayItem into its clip information");
+  eg->addWidget(coEntryType_, 0, 0, 1, 2);
+  eg->addWidget(bbInsSTN_, 0, 2);
+  eg->addWidget(bbDelSTN_, 0, 3);
+  eg->addWidget(lMainPID_, 1, 0);
+  eg->addWidget(heMainPID_, 1, 1);
+  eg->addWidget(lSubPath_, 1, 2);
+  eg->addWidget(ieSubPath_, 1, 3);
+  eg->addWidget(lSubClip_, 2, 0);
+  eg->addWidget(ieSubClip_, 2, 1);
+  eg->addWidget(lSubPID_, 2, 2);
+  eg->addWidget(heSubPID_, 2, 3);
+  eg->addWidget(coVideo_, 3, 0, 1, 4);
+  eg->addWidget(coAudio_, 3, 0, 1, 4);
+  eg->addWidget(coResol_, 4, 0, 1, 2);
+  eg->addWidget(coFrmRate_, 4, 2, 1, 2);
+  eg->addWidget(coAuType_, 4, 0, 1, 2);
+  eg->addWidget(coFreq_, 4, 2, 1, 2);
+  eg->addWidget(coLang_, 5, 0, 1, 2);
+  eg->addWidget(bApply2CI_, 6, 0, 1, 4);
+  eg->setRowStretch(7, 1);
+
   auto* sv = new QVBoxLayout();
   sv->addLayout(sr);
-  sv->addWidget(streams_, 1);
+  auto* se = new QHBoxLayout();
+  se->addWidget(streams_, 1);
+  se->addWidget(streamEditors_);
+  sv->addLayout(se, 1);
   ll->addLayout(sv, 2);
 
   // Right: SubPaths and marks.
@@ -304,6 +378,19 @@ void PlaylistTab::buildUi() {
   mr->addWidget(markCount_);
   mg->addLayout(mr);
   rl->addWidget(mkGroup, 1);
+  // Find fills this list: the movie-object commands that play the playlist. A double
+  // click shows the movie object on the BDMV tab.
+  auto* fdGroup = findGroup_ = new QGroupBox("Played by", right);
+  fdGroup->setObjectName("gbFind");
+  auto* fg = new QVBoxLayout(fdGroup);
+  fg->setContentsMargins(4, 4, 4, 4);
+  findGrid_ = makeTable("sgFind", {"MovieObject", "command", "PlayItem", "Command line"}, {80, 60, 60, 160}, fdGroup);
+  findGrid_->setSelectionMode(QAbstractItemView::SingleSelection);
+  findGrid_->setToolTip("Movie-object commands that play this playlist (Find; double click to show the object)");
+  fg->addWidget(findGrid_);
+  fdGroup->setMaximumHeight(140);
+  fdGroup->hide();
+  rl->addWidget(fdGroup);
   split->setStretchFactor(0, 3);
   split->setStretchFactor(1, 2);
 
@@ -393,6 +480,52 @@ void PlaylistTab::buildUi() {
   });
   connect(streams_, &QTableWidget::currentCellChanged, this, [this] {
     if (!filling_) showStreamEditors();
+  });
+  connect(bbInsSTN_, &QPushButton::clicked, this, [this] { insertStream(); });
+  connect(bbDelSTN_, &QPushButton::clicked, this, [this] { deleteStream(); });
+  connect(bApply2CI_, &QPushButton::clicked, this, [this] { applyToClip(); });
+  using SF = pl::StreamField;
+  connect(coEntryType_, &QComboBox::activated, this, [this](int i) {
+    editStream("Stream entry type", [i](pl::TMPLS& mm, unsigned p, pl::StreamKind k, unsigned s) {
+      return pl::setStreamField(mm, p, k, s, SF::EntryType, unsigned(i));
+    });
+    warnReferences();
+  });
+  connect(coVideo_, &QComboBox::activated, this, [this](int i) {
+    if (i < 0 || i >= int(pl::videoCodingValues().size())) return;
+    editStream("Video coding type", [i](pl::TMPLS& mm, unsigned p, pl::StreamKind k, unsigned s) {
+      return pl::setStreamField(mm, p, k, s, SF::CodingType, pl::videoCodingValues()[size_t(i)]);
+    });
+  });
+  connect(coAudio_, &QComboBox::activated, this, [this](int i) {
+    if (i < 0 || i >= int(pl::audioCodingValues().size())) return;
+    editStream("Audio coding type", [i](pl::TMPLS& mm, unsigned p, pl::StreamKind k, unsigned s) {
+      return pl::setStreamField(mm, p, k, s, SF::CodingType, pl::audioCodingValues()[size_t(i)]);
+    });
+  });
+  const std::tuple<QComboBox*, SF, const char*> valueLists[] = {{coResol_, SF::VideoFormat, "Video format"},
+                                                                 {coFrmRate_, SF::FrameRate, "Frame rate"},
+                                                                 {coAuType_, SF::AudioPresentation, "Audio presentation type"},
+                                                                 {coFreq_, SF::SamplingFrequency, "Sampling frequency"}};
+  for (const auto& [box, f, what] : valueLists)
+    connect(box, &QComboBox::activated, this, [this, f = f, what = what](int i) {
+      editStream(what, [i, f](pl::TMPLS& mm, unsigned p, pl::StreamKind k, unsigned s) {
+                   return pl::setStreamField(mm, p, k, s, f, unsigned(i));
+                 });
+    });
+  connect(coLang_, &QComboBox::activated, this, [this](int i) {
+    const std::string code = coLang_->itemText(i).toStdString();
+    editStream("Stream language", [code](pl::TMPLS& mm, unsigned p, pl::StreamKind k, unsigned s) {
+      return pl::setStreamLanguage(mm, p, k, s, code);
+    });
+  });
+  for (QLineEdit* e : {heMainPID_, heSubPID_, ieSubClip_, ieSubPath_}) {
+    connect(e, &QLineEdit::editingFinished, this, [this, e] { streamFieldEdited(e); });
+    // Enter hands the focus back to the stream counts, which stores the field.
+    connect(e, &QLineEdit::returnPressed, this, [this] { counts_->setFocus(); });
+  }
+  connect(findGrid_, &QTableWidget::cellDoubleClicked, this, [this](int r) {
+    if (r >= 0 && r < found_.size()) Q_EMIT itemWanted(found_[r]);
   });
 
   // SubPaths.
@@ -502,7 +635,8 @@ void PlaylistTab::readSelected() {
   const QString name = list_->currentText();
   if (name.isEmpty() || !ctx_.session.isLoaded()) return;
   // Reading drops the unsaved edits of the playlist read before: the user decides first.
-  if (!ctx_.session.settle()) return;
+  // Only this tab's own edits are at stake here; the question covers it.
+  if (doc_.modified() && !ctx_.session.settle()) return;
   const auto path = ctx_.session.folder() / "PLAYLIST" / (name.toStdString() + ctx_.names().playlistext);
   pl::TMPLS model;
   const auto result = pl::readMPLSFile(path, model, *ctx_.log);
@@ -548,23 +682,36 @@ void PlaylistTab::save() {
   Q_EMIT rulesChanged();
 }
 
-// Lists the movie-object commands that play this playlist.
+// Lists the movie-object commands that play this playlist, in the "Played by" list
+// and in the log.
 void PlaylistTab::find() {
   if (!loaded_) return;
   const uint32_t number = name_.toUInt();
   const auto& objects = ctx_.session.movieObjects.model.movieObjects.objects;
-  int found = 0;
+  QList<ItemRef> found;
+  QStringList lines;
+  std::vector<pl::Row> rows;
   ctx_.log->log("Movie-object commands playing " + name_.toStdString() + ":");
   for (size_t o = 0; o < objects.size(); ++o)
     for (size_t l = 0; l < objects[o].commands.size(); ++l) {
       const auto t = hdmv::followCommand(objects[o].commands, int(l));
       if (t.kind != hdmv::FollowTarget::PlayList || t.number != number) continue;
-      ++found;
+      found << ItemRef{ItemKind::MovieObject, QString(), int(o), int(l)};
       std::string line = "  MovieObject " + std::to_string(o) + ", command " + std::to_string(l);
       if (t.playItem) line += ", PlayItem " + std::to_string(*t.playItem);
       ctx_.log->log(line);
+      const auto text = hdmv::comm2str(objects[o].commands[l], int(l), hdmv::CmdContext::MovieObject);
+      rows.push_back({std::to_string(o), std::to_string(l), t.playItem ? std::to_string(*t.playItem) : std::string("-"),
+                      hdmv::splitCommandCell(text.cells[4]).text});
     }
-  if (found == 0) ctx_.log->log("  none found");
+  if (found.isEmpty()) ctx_.log->log("  none found");
+  found_ = found;
+  filling_ = true;
+  fillTable(findGrid_, rows);
+  findGrid_->setEnabled(!rows.empty());
+  filling_ = false;
+  findGroup_->setTitle(QString("Played by (%1)").arg(found_.size()));
+  findGroup_->show();
 }
 
 // ---- showing the model ---------------------------------------------------------------
@@ -577,8 +724,9 @@ void PlaylistTab::clearScreen() {
   }
   angles_->hide();
   multiClips_->hide();
-  streamInfo_->clear();
   extLabel_->clear();
+  findGroup_->hide();
+  found_.clear();
   markCount_->clear();
   for (QLineEdit* e : {pbCount_, uo1_, uo2_, markPI_, markH_, markM_, markS_, markMs_}) e->clear();
   for (auto* b : uo_) b->setChecked(false);
@@ -669,7 +817,7 @@ void PlaylistTab::showPlayItem(int i) {
   showStreams();
 }
 
-void PlaylistTab::showStreams() {
+void PlaylistTab::showStreams(int row) {
   filling_ = true;
   streams_->clearContents();
   streams_->setRowCount(1);
@@ -678,29 +826,75 @@ void PlaylistTab::showStreams() {
     const auto rows = pl::streamRows(m().playList.playItems[size_t(p)].stn, pl::StreamKind(kind_));
     streams_->setRowCount(std::max<int>(1, int(rows.size())));
     for (size_t r = 0; r < rows.size(); ++r) fillRow(streams_, int(r), rows[r]);
-    if (!rows.empty()) streams_->setCurrentCell(0, 0);
+    if (!rows.empty()) streams_->setCurrentCell(std::clamp(row, 0, int(rows.size()) - 1), 0);
   }
   filling_ = false;
   showStreamEditors();
 }
 
-// The selected stream in words: where it comes from and what it carries.
-void PlaylistTab::showStreamEditors() {
+int PlaylistTab::selectedStream() const {
   const int p = selectedPlayItem();
-  const pl::TStream* s = nullptr;
-  if (p >= 0)
-    s = pl::streamAt(m().playList.playItems[size_t(p)].stn, pl::StreamKind(kind_), unsigned(std::max(0, streams_->currentRow())));
-  if (!s) {
-    streamInfo_->clear();
-    return;
+  if (p < 0) return -1;
+  const int r = streams_->currentRow();
+  const unsigned n = pl::streamCount(m().playList.playItems[size_t(p)].stn, pl::StreamKind(kind_));
+  return r >= 0 && unsigned(r) < n ? r : -1;
+}
+
+// The editors of the selected stream: the entry type with the fields it uses, then the
+// attributes the kind has. Lists whose value has a hint show it; for a value without
+// one the hint shown before stays.
+void PlaylistTab::showStreamEditors() {
+  filling_ = true;
+  const int p = selectedPlayItem(), r = selectedStream();
+  const pl::TStream* s = r >= 0 ? pl::streamAt(m().playList.playItems[size_t(p)].stn, pl::StreamKind(kind_), unsigned(r)) : nullptr;
+  const pl::StreamEditors ed = s ? pl::streamEditors(pl::StreamKind(kind_), s->entry.type) : pl::StreamEditors{};
+  auto show = [](QWidget* w, bool on) { w->setVisible(on); };
+  show(coEntryType_, ed.entryType);
+  show(heMainPID_, ed.mainPID), show(lMainPID_, ed.mainPID);
+  show(heSubPID_, ed.subPID), show(lSubPID_, ed.subPID);
+  show(ieSubClip_, ed.subClipId), show(lSubClip_, ed.subClipId);
+  show(ieSubPath_, ed.subPathId), show(lSubPath_, ed.subPathId);
+  for (QWidget* w : {coVideo_, coResol_, coFrmRate_}) show(w, ed.video);
+  for (QWidget* w : {coAudio_, coAuType_, coFreq_}) show(w, ed.audio);
+  show(coLang_, ed.language);
+  if (s) {
+    const auto& e = s->entry;
+    const auto& a = s->attr;
+    coEntryType_->setCurrentIndex(e.type < unsigned(coEntryType_->count()) ? int(e.type) : -1);
+    if (pl::entryTypeHasHint(e.type)) coEntryType_->setToolTip(q(pl::entryTypeHint(e.type)));
+    if (!heMainPID_->hasFocus()) heMainPID_->setText(QString("%1").arg(e.mainPID, 4, 16, QChar('0')).toUpper());
+    if (!heSubPID_->hasFocus()) heSubPID_->setText(QString("%1").arg(e.subPID, 4, 16, QChar('0')).toUpper());
+    if (!ieSubClip_->hasFocus()) ieSubClip_->setText(QString::number(e.subClipId));
+    if (!ieSubPath_->hasFocus()) ieSubPath_->setText(QString::number(e.subPathId));
+    const int vi = pl::videoCodingIndex(a.codingType), ai = pl::audioCodingIndex(a.codingType);
+    coVideo_->setCurrentIndex(vi);
+    if (vi >= 0) coVideo_->setToolTip(q(pl::videoCodingHint(vi)));
+    coAudio_->setCurrentIndex(ai);
+    if (ai >= 0) coAudio_->setToolTip(q(pl::audioCodingHint(ai)));
+    auto pick = [](QComboBox* c, unsigned v) { c->setCurrentIndex(v < unsigned(c->count()) ? int(v) : -1); };
+    pick(coResol_, a.videoFormat);
+    pick(coFrmRate_, a.frameRate);
+    pick(coAuType_, a.audioPresentation);
+    if (!pl::audioPresentationHint(a.audioPresentation).empty())
+      coAuType_->setToolTip(q(pl::audioPresentationHint(a.audioPresentation)));
+    pick(coFreq_, a.samplingFrequency);
+    // A code the list does not hold shows no selection; it stays stored until the user picks one.
+    coLang_->setCurrentIndex(pl::getlangind(a.language));
   }
-  QString from = q(pl::entryTypeName(s->entry.type));
-  if (s->entry.type == 2)
-    from += QString(": SubPath %1, clip %2").arg(s->entry.subPathId).arg(s->entry.subClipId);
-  else if (s->entry.type == 3)
-    from += QString(": SubPath %1").arg(s->entry.subPathId);
-  streamInfo_->setText(from + "\n" + q(pl::streamAttributesText(s->attr, pl::StreamKind(kind_))));
-  streamInfo_->setToolTip(q(pl::entryTypeHint(s->entry.type)));
+  filling_ = false;
+  updateStreamButtons();
+}
+
+void PlaylistTab::updateStreamButtons() {
+  const int p = selectedPlayItem();
+  const bool on = loaded_ && p >= 0;
+  const pl::TSTN* stn = on ? &m().playList.playItems[size_t(p)].stn : nullptr;
+  const auto kind = pl::StreamKind(kind_);
+  bbInsSTN_->setEnabled(stn && pl::canInsertStream(*stn, kind));
+  // The last primary audio stream stays: the button is off rather than doing nothing.
+  bbDelSTN_->setEnabled(stn && pl::canDeleteStream(*stn, kind) &&
+                        !(kind == pl::StreamKind::Audio && pl::streamCount(*stn, kind) < 2) && selectedStream() >= 0);
+  bApply2CI_->setEnabled(on && ctx_.session.isLoaded());
 }
 
 void PlaylistTab::showSubPaths() {
@@ -806,8 +1000,9 @@ void PlaylistTab::updateEnabled() {
   read_->setEnabled(list_->count() > 0);
   list_->setEnabled(list_->count() > 0);
   for (QWidget* w : std::initializer_list<QWidget*>{appGroup_, items_, counts_, streams_, subPaths_, subItems_,
-                                                     extEdit_, saveChap_})
+                                                     extEdit_, saveChap_, streamEditors_})
     w->setEnabled(on);
+  updateStreamButtons();
   const bool markSection = on && m().markStart != 0;
   loadChap_->setEnabled(markSection);
   saveChap_->setEnabled(markSection);
@@ -953,6 +1148,72 @@ void PlaylistTab::deleteMarks() {
   showMarkFields(selectedMark());
 }
 
+void PlaylistTab::editStream(const QString& what,
+                             const std::function<bool(pl::TMPLS&, unsigned, pl::StreamKind, unsigned)>& change) {
+  if (filling_ || !loaded_) return;
+  const int p = selectedPlayItem(), r = selectedStream();
+  if (r < 0) return;
+  edit(what, [&] { change(m(), unsigned(p), pl::StreamKind(kind_), unsigned(r)); });
+  showStreams(r);
+}
+
+void PlaylistTab::streamFieldEdited(QLineEdit* e) {
+  const int p = selectedPlayItem(), r = selectedStream();
+  if (filling_ || !loaded_ || r < 0) return;
+  const pl::TStream* s = pl::streamAt(m().playList.playItems[size_t(p)].stn, pl::StreamKind(kind_), unsigned(r));
+  if (!s) return;
+  const bool hex = e == heMainPID_ || e == heSubPID_;
+  bool ok = false;
+  const unsigned v = e->text().toUInt(&ok, hex ? 16 : 10);
+  using SF = pl::StreamField;
+  const SF f = e == heMainPID_ ? SF::MainPID : e == heSubPID_ ? SF::SubPID : e == ieSubClip_ ? SF::SubClipId : SF::SubPathId;
+  const unsigned now = f == SF::MainPID ? s->entry.mainPID
+                       : f == SF::SubPID ? s->entry.subPID
+                       : f == SF::SubClipId ? s->entry.subClipId
+                                            : s->entry.subPathId;
+  // An emptied field is not a value: it shows the stored one again.
+  if (!ok || v == now) {
+    showStreamEditors();
+    return;
+  }
+  static const char* const what[] = {"", "PID of mainClip", "PID of subClip", "SubPath id", "subClip entry id"};
+  editStream(what[int(f)], [f, v](pl::TMPLS& mm, unsigned pi, pl::StreamKind k, unsigned si) {
+    return pl::setStreamField(mm, pi, k, si, f, v);
+  });
+  if (f == SF::SubPathId) warnReferences();
+}
+
+void PlaylistTab::insertStream() {
+  const int p = selectedPlayItem();
+  if (!loaded_ || p < 0 || !bbInsSTN_->isEnabled()) return;
+  std::optional<unsigned> at;
+  edit("Insert stream", [&] { at = pl::insertStream(m(), unsigned(p), pl::StreamKind(kind_), selectedStream()); });
+  if (!at) return;
+  filling_ = true;
+  fillRow(counts_, 0, pl::stnCountRow(m().playList.playItems[size_t(p)].stn));
+  fillRow(items_, p, pl::playItemRow(m().playList.playItems[size_t(p)], unsigned(p)));
+  filling_ = false;
+  showStreams(int(*at));
+}
+
+void PlaylistTab::deleteStream() {
+  const int p = selectedPlayItem(), r = selectedStream();
+  if (!loaded_ || r < 0 || !bbDelSTN_->isEnabled()) return;
+  std::optional<int> next;
+  edit("Delete stream", [&] { next = pl::deleteStream(m(), unsigned(p), pl::StreamKind(kind_), unsigned(r)); });
+  if (!next) return;
+  filling_ = true;
+  fillRow(counts_, 0, pl::stnCountRow(m().playList.playItems[size_t(p)].stn));
+  filling_ = false;
+  showStreams(std::max(0, *next));
+}
+
+void PlaylistTab::applyToClip() {
+  const int p = selectedPlayItem();
+  if (!loaded_ || p < 0) return;
+  Q_EMIT applyToClipWanted(m().playList.playItems[size_t(p)]);
+}
+
 void PlaylistTab::editExtensionData() {
   if (!loaded_) return;
   const QString file = name_ + q(ctx_.names().playlistext);
@@ -1015,6 +1276,9 @@ bool PlaylistTab::eventFilter(QObject* o, QEvent* e) {
       if (k->key() == Qt::Key_Insert) return insertMark(), true;
       if (k->key() == Qt::Key_Delete) return deleteMarks(), true;
       if (k->matches(QKeySequence::SelectAll)) return marks_->selectAll(), true;
+    } else if (o == streams_) {
+      if (k->key() == Qt::Key_Insert) return insertStream(), true;
+      if (k->key() == Qt::Key_Delete) return deleteStream(), true;
     } else if (o == subPaths_) {
       if (k->key() == Qt::Key_Insert) return insertSubPath(), true;
       if (k->key() == Qt::Key_Delete) return deleteSubPath(), true;

@@ -5,7 +5,9 @@
 // selected PlayItem, the SubPaths with their SubPlayItems, the marks, and chapter
 // files. The playlist read last is a document: every edit is undoable and Save writes
 // it through the saving policy.
+#include <QList>
 #include <QString>
+#include <functional>
 
 #include "playlist/chapters.h"
 #include "playlist/mpls.h"
@@ -59,6 +61,9 @@ public:
 signals:
   // A clip or a movie object to be shown on its own tab.
   void itemWanted(const ItemRef& item);
+  // "Apply to clpi": the PlayItem's stream attributes go into the clip information of
+  // the clip it plays (the CLIPINF tab reads that clip and applies them as an edit).
+  void applyToClipWanted(const morvex::playlist::TPlayItem& item);
 
 protected:
   bool eventFilter(QObject* o, QEvent* e) override;
@@ -72,8 +77,9 @@ private:
   void showPlayItems();
   void showPlayItemRow(int i);
   void showPlayItem(int i);
-  void showStreams();
+  void showStreams(int row = 0);
   void showStreamEditors();
+  void updateStreamButtons();
   void showSubPaths();
   void showSubPath(int i);
   void showSubPlayItem(int i);
@@ -92,6 +98,14 @@ private:
   void insertMark();
   void deleteMarks();
   void editExtensionData();
+  // The stream editors: one field of the selected stream, then the grid again.
+  void editStream(const QString& what, const std::function<bool(playlist::TMPLS&, unsigned, playlist::StreamKind, unsigned)>& change);
+  void streamFieldEdited(QLineEdit* field);
+  void insertStream();
+  void deleteStream();
+  void applyToClip();
+  int selectedStream() const;
+  void fillFindResults(const QList<ItemRef>& found, const QStringList& texts);
   int selectedPlayItem() const;
   int selectedSubPath() const;
   int selectedMark() const;
@@ -137,7 +151,15 @@ private:
   QTableWidget* angles_;
   QTableWidget* counts_;
   QTableWidget* streams_;
-  QLabel* streamInfo_;
+  QWidget* streamEditors_;
+  QComboBox *coEntryType_, *coVideo_, *coResol_, *coFrmRate_, *coAudio_, *coAuType_, *coFreq_, *coLang_;
+  QLineEdit *heMainPID_, *heSubPID_, *ieSubClip_, *ieSubPath_;
+  QLabel *lMainPID_, *lSubPID_, *lSubClip_, *lSubPath_;
+  QPushButton *bbInsSTN_, *bbDelSTN_, *bApply2CI_;
+  // Find: the movie-object commands that play this playlist.
+  QGroupBox* findGroup_;
+  QTableWidget* findGrid_;
+  QList<ItemRef> found_;
   InPlaceEditSwitch* piEdit_;
   // SubPaths.
   QTableWidget* subPaths_;

@@ -208,6 +208,10 @@ void MainWindow::buildUi() {
   connect(nav_, &Navigator::failed, this, [this](const QString& why) { log().slog(why.toStdString(), 1); });
   connect(bdmv_, &BdmvTab::itemWanted, nav_, &Navigator::show);
   connect(playlist_, &PlaylistTab::itemWanted, nav_, &Navigator::show);
+  // "Apply to clpi" on the playlist's stream view edits the clip on the CLIPINF tab.
+  connect(playlist_, &PlaylistTab::applyToClipWanted, this, [this](const playlist::TPlayItem& item) {
+    if (clip_->applyPlayItem(item)) tabs_->setCurrentIndex(TabClipinf);
+  });
   connect(bdmv_, &BdmvTab::folderLoaded, this, [this](const QString& label) {
     titleBase_ = "Morvex v" + versionText() + " [" + label + "]";
     updateTitle();

@@ -1,0 +1,131 @@
+// "Save P&ID" from the CLIPINF tab against `morvex-cli demux`, side by side on one
+// generated stream: the demo disc is written to the temporary folder, its stream file
+// 00001.m2ts replaced by a large generated one, and PID 0x1100 (audio, elementary
+// stream) is extracted first by the window (its worker thread, progress and all) and
+// then by the command line, alternately, `repeats` times each.
+//
+//   bench_demux_gui [bytes [repeats]]      (default 2 GiB, 3 repeats)
+//
+// Budget: the window's best time within 1.2 x the command line's best. Prints both, the
+// ratio and "over budget" when it misses; everything it wrote is removed at the end.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "clip/clip_tab.h"
+#include "clip/ts_synth.h"
+#include "window/main_window.h"
+
+namespace fs = std::filesystem;
+using namespace morvex;
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication qapp(argc, argv);
+  QApplication::setOrganizationName("Vantoro Software");
+  QApplication::setApplicationName("Morvex bench");
+  QTemporaryDir store;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store.path());
+  const uint64_t bytes = argc > 1 ? std::stoull(argv[1]) : (uint64_t(2) << 30);
+  const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+
+  QTemporaryDir scratch(QDir::tempPath() + "/Morvex_bench_demux_XXXXXX");
+  const fs::path bdmv = fs::path(scratch.path().toStdString()) / "BDMV";
+  if (QProcess::execute(MORVEX_MAKE_DEMO, {QString::fromStdString(bdmv.string())}) != 0) {
+    std::fprintf(stderr, "cannot write the demo disc\n");
+    return 2;
+  }
+  const fs::path stream = bdmv / "STREAM" / "00001.m2ts";
+  clip::SynthOptions opt;
+  opt.targetBytes = bytes;
+  opt.secondAudio = true;
+  std::string err;
+  std::printf("generating %.2f GiB stream ...\n", double(bytes) / double(1u << 30));
+  std::fflush(stdout);
+  if (!clip::writeSyntheticStream(stream, opt, err)) {
+    std::fprintf(stderr, "%s\n", err.c_str());
+    return 2;
+  }
+  const double gib = double(fs::file_size(stream)) / double(1u << 30);
+
+  app::MainWindow w({QString::fromStdString((bdmv / "index.bdmv").string())});
+  w.show();
+  w.startUp();
+  app::ClipTab* tab = w.clipTab();
+  // The stream no longer matches the clip's packet count: keep the count as it is.
+  tab->setPacketQuestion([](const QString&) { return false; });
+  w.tabs()->setCurrentWidget(tab);
+  auto* list = tab->findChild<QComboBox*>("cbClipinf");
+  list->setCurrentIndex(list->findText("00001"));
+  if (!tab->readSelected()) {
+    std::fprintf(stderr, "cannot read 00001.clpi\n");
+    return 2;
+  }
+  auto* program = tab->findChild<QTableWidget*>("sgCI");
+  int row = -1;
+  for (int r = 0; r < program->rowCount(); ++r)
+    if (program->item(r, 1) && program->item(r, 1)->text() == "1100") row = r;
+  if (row < 0) return 2;
+  program->setCurrentCell(row, 0);
+  const QString guiOut = tab->outputFileFor(row);
+  const QString cliOut = QString::fromStdString((fs::path(scratch.path().toStdString()) / "cli.aus").string());
+
+  double bestGui = 0, bestCli = 0;
+  for (int i = 0; i < repeats; ++i) {
+    QFile::remove(guiOut);
+    QEventLoop loop;
+    bool written = false;
+    auto c = QObject::connect(tab, &app::ClipTab::extractionFinished, &loop, [&](bool ok) {
+      written = ok;
+      loop.quit();
+    });
+    QElapsedTimer t;
+    t.start();
+    if (!tab->savePid()) return 2;
+    loop.exec();
+    const double g = double(t.nsecsElapsed()) / 1e9;
+    QObject::disconnect(c);
+    if (!written) {
+      std::fprintf(stderr, "Save P&ID wrote nothing\n");
+      return 2;
+    }
+    QFile::remove(cliOut);
+    t.restart();
+    const int rc = QProcess::execute(MORVEX_CLI, {"demux", QString::fromStdString(stream.string()), "--pid", "0x1100",
+                                                  "--mode", "es", "-o", cliOut});
+    const double c2 = double(t.nsecsElapsed()) / 1e9;
+    if (rc != 0) {
+      std::fprintf(stderr, "morvex-cli demux failed (%d)\n", rc);
+      return 2;
+    }
+    if (QFileInfo(guiOut).size() != QFileInfo(cliOut).size()) {
+      std::fprintf(stderr, "the two outputs differ in size\n");
+      return 2;
+    }
+    std::printf("run %d: window %.2f s, command line %.2f s\n", i + 1, g, c2);
+    std::fflush(stdout);
+    bestGui = bestGui == 0 ? g : std::min(bestGui, g);
+    bestCli = bestCli == 0 ? c2 : std::min(bestCli, c2);
+  }
+  QFile::remove(guiOut);
+  QFile::remove(cliOut);
+  const double ratio = bestGui / bestCli;
+  std::printf("Save P&ID of PID 0x1100 from a %.2f GiB stream (best of %d): window %.2f s, morvex-cli demux %.2f s, "
+              "ratio %.2f%s\n",
+              gib, repeats, bestGui, bestCli, ratio, ratio > 1.2 ? "   over budget (1.2)" : "");
+  w.endOfRun();
+  return ratio > 1.2 ? 1 : 0;
+}
