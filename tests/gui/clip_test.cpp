@@ -29,6 +29,7 @@
 #include "gui_tests.h"
 #include "shell/log_view.h"
 #include "shell/navigator.h"
+#include "extdata/ext_data_editor.h"
 #include "widgets/in_place_edit.h"
 #include "support/test_support.h"
 
@@ -276,6 +277,69 @@ private slots:
     // Undo back to the file as first read.
     while (tab->undoStack()->canUndo()) tab->undoStack()->undo();
     QVERIFY(tab->document().model == original);
+  }
+
+  // A clip with two program sequences says in the log that ProgramInfo shows only the
+  // last; its ExtensionData goes through the editor as an undoable edit.
+  void hiddenSequenceWarningAndExtensionDataEdit() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
+    const fs::path file = demo / "CLIPINF" / "00001.clpi";
+    clip::TCLPI c;
+    QVERIFY(readClip(file, c));
+    // A second, shorter program sequence: 8 bytes of head and 24 per stream (a 21-byte
+    // coding information each), so the sections behind ProgramInfo move by as much.
+    auto second = c.ProgramInfo.program_sequences[0];
+    second.streams.resize(2);
+    c.ProgramInfo.program_sequences.push_back(second);
+    const uint32_t grow = 8 + 2 * 24;
+    c.ProgramInfo.length += grow;
+    c.CPI_start += grow;
+    c.ClipMark_start += grow;
+    c.ExtensionData.entries = {core::TExtDataEntry{1, 2, 24, 4}};
+    c.ExtensionData.dataBlockStartAddress = 24;
+    c.ExtensionData.data = {1, 2, 3, 4};
+    c.ExtensionData.length = 8 + 12 + 4;
+    c.ExtensionData_start = c.ClipMark_start + 4 + c.ClipMark_length;
+    test::writeFile(file, clip::writeCLPI(c));
+    clip::TCLPI prepared;
+    QVERIFY(readClip(file, prepared));
+    QVERIFY(prepared == c);
+
+    auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
+    clickTab(w.get(), TabClipinf);
+    ClipTab* tab = w->clipTab();
+    readClipNamed(w.get(), "00001");
+    QVERIFY(tab->hasClip());
+    QVERIFY(w->logView()->lines().join('\n').contains("00001.clpi has 2 program sequences; ProgramInfo shows the last one"));
+    QCOMPARE(tab->findChild<QTableWidget*>("sgCI")->rowCount(), 2);
+    auto* caption = tab->findChild<QLabel*>("lCIExtdat");
+    QCOMPARE(caption->text(), QString("1 entry, 28 bytes"));
+
+    // The editor: delete the block, OK.
+    QTimer::singleShot(0, [] {
+      auto* dlg = qobject_cast<ExtDataEditor*>(QApplication::activeModalWidget());
+      if (!dlg) return;
+      dlg->deleteBlock();
+      dlg->accept();
+    });
+    QTest::mouseClick(tab->findChild<QPushButton*>("bCIExtDat"), Qt::LeftButton);
+    QVERIFY(tab->document().model.ExtensionData.empty());
+    QCOMPARE(tab->document().model.ExtensionData_start, 0u);
+    QCOMPARE(caption->text(), QString("no ExtensionData()"));
+    QVERIFY(tab->document().modified());
+    QTest::mouseClick(w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
+    clip::TCLPI expected = prepared;
+    expected.ExtensionData = {};
+    expected.ExtensionData_start = 0;
+    clip::TCLPI back;
+    QVERIFY(readClip(file, back));
+    QVERIFY(back == expected);
+    QCOMPARE(test::readFile(file), clip::writeCLPI(expected));
+    tab->undoStack()->undo();
+    QVERIFY(tab->document().model == prepared);
+    QCOMPARE(caption->text(), QString("1 entry, 28 bytes"));
   }
 
   void packetCountQuestionCorrectsOnlyThePacketField() {

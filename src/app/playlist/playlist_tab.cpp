@@ -364,7 +364,9 @@ void PlaylistTab::buildUi() {
   markDel_ = new QPushButton("-", mkGroup);
   markDel_->setObjectName("bbPLMdel");
   markDel_->setToolTip("Delete the selected marks");
-  markType_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  markType_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  markType_->setMinimumContentsLength(int(std::string_view("entry-mark").size()));
+  for (QPushButton* b : {markIns_, markDel_}) b->setFixedWidth(b->fontMetrics().horizontalAdvance("+") + 30);
   markCount_ = new QLabel(mkGroup);
   markCount_->setObjectName("lPLMcount");
   mr->addWidget(markType_);
