@@ -295,6 +295,8 @@ void PlaylistTab::buildUi() {
   eg->addWidget(coLang_, 5, 0, 1, 2);
   eg->addWidget(bApply2CI_, 6, 0, 1, 4);
   eg->setRowStretch(7, 1);
+  // As wide as with every editor shown, so the stream grid keeps its width from kind to kind.
+  streamEditors_->setFixedWidth(streamEditors_->sizeHint().width());
 
   auto* sv = new QVBoxLayout();
   sv->addLayout(sr);
@@ -364,11 +366,9 @@ void PlaylistTab::buildUi() {
   markDel_ = new QPushButton("-", mkGroup);
   markDel_->setObjectName("bbPLMdel");
   markDel_->setToolTip("Delete the selected marks");
-  markType_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  markType_->setMinimumContentsLength(int(std::string_view("entry-mark").size()));
+  markType_->setMinimumWidth(markType_->sizeHint().width());
   for (QPushButton* b : {markIns_, markDel_}) b->setFixedWidth(b->fontMetrics().horizontalAdvance("+") + 30);
-  markCount_ = new QLabel(mkGroup);
-  markCount_->setObjectName("lPLMcount");
+  markGroup_ = mkGroup;
   mr->addWidget(markType_);
   mr->addWidget(new QLabel("PI", mkGroup));
   mr->addWidget(markPI_);
@@ -377,7 +377,6 @@ void PlaylistTab::buildUi() {
   mr->addWidget(markIns_);
   mr->addWidget(markDel_);
   mr->addStretch(1);
-  mr->addWidget(markCount_);
   mg->addLayout(mr);
   rl->addWidget(mkGroup, 1);
   // Find fills this list: the movie-object commands that play the playlist. A double
@@ -729,7 +728,7 @@ void PlaylistTab::clearScreen() {
   extLabel_->clear();
   findGroup_->hide();
   found_.clear();
-  markCount_->clear();
+  markGroup_->setTitle("PlayListMarks");
   for (QLineEdit* e : {pbCount_, uo1_, uo2_, markPI_, markH_, markM_, markS_, markMs_}) e->clear();
   for (auto* b : uo_) b->setChecked(false);
   uo2_30_->setChecked(false);
@@ -956,7 +955,8 @@ void PlaylistTab::showMarks() {
   rows.reserve(mk.size());
   for (size_t i = 0; i < mk.size(); ++i) rows.push_back(pl::PLMline(mk[i], unsigned(i)));
   fillTable(marks_, rows);
-  markCount_->setText(QString("%1 mark(s)").arg(mk.size()));
+  // The count sits in the caption, where a narrow window cannot cut it off.
+  markGroup_->setTitle(QString("PlayListMarks (%1)").arg(mk.size()));
   filling_ = false;
 }
 

@@ -173,7 +173,7 @@ private:
   QComboBox* markType_;
   QLineEdit *markPI_, *markH_, *markM_, *markS_, *markMs_;
   QPushButton *markIns_, *markDel_;
-  QLabel* markCount_;
+  QGroupBox* markGroup_;
 };
 
 }  // namespace morvex::app
