@@ -40,8 +40,14 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Morvex bench");
   QTemporaryDir store;
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store.path());
-  const uint64_t bytes = argc > 1 ? std::stoull(argv[1]) : (uint64_t(2) << 30);
-  const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+  // Plain numbers only: scripts/bench.sh hands every benchmark the same flags.
+  auto number = [&](int i, uint64_t fallback) {
+    if (argc <= i || !*argv[i] || std::string(argv[i]).find_first_not_of("0123456789") != std::string::npos)
+      return fallback;
+    return uint64_t(std::stoull(argv[i]));
+  };
+  const uint64_t bytes = number(1, uint64_t(2) << 30);
+  const int repeats = int(std::max<uint64_t>(1, number(2, 3)));
 
   QTemporaryDir scratch(QDir::tempPath() + "/Morvex_bench_demux_XXXXXX");
   const fs::path bdmv = fs::path(scratch.path().toStdString()) / "BDMV";

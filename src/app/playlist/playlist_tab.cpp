@@ -733,6 +733,7 @@ void PlaylistTab::clearScreen() {
   for (auto* b : uo_) b->setChecked(false);
   uo2_30_->setChecked(false);
   filling_ = false;
+  showStreamEditors();  // no stream: the editors go
 }
 
 void PlaylistTab::showAll() {
