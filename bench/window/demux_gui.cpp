@@ -20,6 +20,8 @@
 #include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -32,6 +34,15 @@
 
 namespace fs = std::filesystem;
 using namespace morvex;
+
+namespace {
+// CPU seconds (user + system) of this process, this thread or the waited-for children.
+double cpuSeconds(int who) {
+  struct rusage ru {};
+  getrusage(who, &ru);
+  return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+}  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -101,20 +112,24 @@ int main(int argc, char** argv) {
       loop.quit();
     });
     QElapsedTimer t;
+    const double cpu0 = cpuSeconds(RUSAGE_SELF), main0 = cpuSeconds(RUSAGE_THREAD);
     t.start();
     if (!tab->savePid()) return 2;
     loop.exec();
     const double g = double(t.nsecsElapsed()) / 1e9;
+    const double gCpu = cpuSeconds(RUSAGE_SELF) - cpu0, gMain = cpuSeconds(RUSAGE_THREAD) - main0;
     QObject::disconnect(c);
     if (!written) {
       std::fprintf(stderr, "Save P&ID wrote nothing\n");
       return 2;
     }
     QFile::remove(cliOut);
+    const double child0 = cpuSeconds(RUSAGE_CHILDREN);
     t.restart();
     const int rc = QProcess::execute(MORVEX_CLI, {"demux", QString::fromStdString(stream.string()), "--pid", "0x1100",
                                                   "--mode", "es", "-o", cliOut});
     const double c2 = double(t.nsecsElapsed()) / 1e9;
+    const double cCpu = cpuSeconds(RUSAGE_CHILDREN) - child0;
     if (rc != 0) {
       std::fprintf(stderr, "morvex-cli demux failed (%d)\n", rc);
       return 2;
@@ -123,7 +138,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "the two outputs differ in size\n");
       return 2;
     }
-    std::printf("run %d: window %.2f s, command line %.2f s\n", i + 1, g, c2);
+    std::printf("run %d: window %.2f s (cpu %.2f s, of which the window thread %.2f s), command line %.2f s (cpu %.2f s)\n",
+                i + 1, g, gCpu, gMain, c2, cCpu);
     std::fflush(stdout);
     guiTimes.push_back(g);
     cliTimes.push_back(c2);

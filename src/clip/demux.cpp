@@ -21,6 +21,7 @@ constexpr size_t kPacket = 192;
 constexpr size_t kChunkPackets = 683;
 constexpr size_t kOutBuffer = 1 << 20;
 constexpr uint64_t kReportEvery = 32768;
+constexpr double kReportInterval = 0.1;  // seconds between two status texts at the least
 
 bool excludedStreamId(uint8_t sid) {
   // program stream map, padding, private stream 2, ECM, EMM, DSMCC, H.222 type E,
@@ -332,6 +333,7 @@ void demuxLoopMany(const std::filesystem::path& source, const std::vector<LoopTa
   for (const auto& t : targets) dms.push_back(std::make_unique<PidDemuxer>(t.pid, t.mode, t.sink, &log, prog));
   std::vector<uint8_t> chunk(kChunkPackets * kPacket);
   uint64_t done = 0, nextReport = kReportEvery;
+  double lastReport = -1;
   bool readFailed = false, stopped = false;
   while (done < total && !stopped) {
     size_t want = size_t(std::min<uint64_t>(kChunkPackets, total - done)) * kPacket;
@@ -343,7 +345,14 @@ void demuxLoopMany(const std::filesystem::path& source, const std::vector<LoopTa
     done += packets;
     prog->setPosition(done);
     if (done >= nextReport) {
-      log.slog(demuxProgressText(done, total, prog->elapsedSeconds()), 0);
+      // A stream read from the cache passes a mark every few milliseconds; a text that
+      // is replaced before anyone can read it only keeps the window busy redrawing its
+      // status line, so marks closer than a tenth of a second to the last shown one pass.
+      const double now = prog->elapsedSeconds();
+      if (lastReport < 0 || now - lastReport >= kReportInterval) {
+        log.slog(demuxProgressText(done, total, now), 0);
+        lastReport = now;
+      }
       while (nextReport <= done) nextReport += kReportEvery;
     }
     if (got < want) {

@@ -135,7 +135,8 @@ struct DemuxResult {
 // when complete (a failed or cancelled run leaves an existing output as it was and no
 // new file); `output` naming the source itself, by any path, is refused. Progress gets
 // position/total in packets and is polled for cancel after every read and at every PES
-// start of the PID; every 32768 packets the status line shows "Packet: ...".
+// start of the PID; every 32768 packets, at most ten times a second, the status line
+// shows "Packet: ...".
 // With `writeDamaged` false a damaged stream (see DemuxResult::damaged) leaves no
 // output either: the run is ok, and outputCreated stays false.
 DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
