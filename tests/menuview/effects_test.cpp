@@ -263,7 +263,8 @@ TEST(Effects, GridCellsAcceptOnlyValuesTheFormatCanHold) {
   EXPECT_EQ(parseDuration("1.5"), 135000u);
   EXPECT_EQ(parseDuration("2:03"), 123u * 90000u);
   EXPECT_EQ(parseDuration(durationText(45000)), 45000u);
-  EXPECT_EQ(parseDuration("0:03:06.000"), std::nullopt);  // 16,740,000 ticks: past 24 bits
+  EXPECT_EQ(parseDuration("0:03:06.000"), 16740000u);
+  EXPECT_EQ(parseDuration("0:03:07.000"), std::nullopt);  // 16,830,000 ticks: past 24 bits
   EXPECT_EQ(parseDuration("0:3:00"), std::nullopt);
   EXPECT_EQ(parseDuration("1:60"), std::nullopt);
   EXPECT_EQ(parseDuration(" 1"), std::nullopt);
