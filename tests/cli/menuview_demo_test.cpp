@@ -74,10 +74,18 @@ TEST_F(DemoMenu, RenderShowsEachPageWithItsDefaultSelection) {
   ASSERT_EQ(st, 0) << out;
   Image page = png(tmp / "p0.png");
   EXPECT_EQ(page.pixel(960, 430), kSelected);
-  // Buttons 1 and 2 share the first button's group: only it is visible.
-  EXPECT_NE(page.pixel(960, 560), kNormal);
+  // Every item has a group of its own: the next two show in their normal faces.
+  EXPECT_EQ(page.pixel(960, 560), kNormal);
+  EXPECT_EQ(page.pixel(960, 690), kNormal);
   // The fourth button's group starts hidden.
   EXPECT_NE(page.pixel(1380, 820), kNormal);
+  // Labels are lettered: white type across the middle of each face.
+  for (int y0 : {420, 550, 680}) {
+    int white = 0;
+    for (int y = y0 + 25; y < y0 + 65; ++y)
+      for (int x = 800; x < 1120; ++x) white += page.pixel(x, y) == stored(255, 255, 255);
+    EXPECT_GT(white, 300) << "button at y " << y0;
+  }
 
   out = cli("menu render '" + stream.string() + "' --page 1 -o '" + (tmp / "p1.png").string() + "'", &st);
   ASSERT_EQ(st, 0) << out;
@@ -85,6 +93,7 @@ TEST_F(DemoMenu, RenderShowsEachPageWithItsDefaultSelection) {
   EXPECT_NE(out.find("PSR10: FFFF (65535), PSR11: 01 (1)"), std::string::npos) << out;
   page = png(tmp / "p1.png");
   EXPECT_EQ(page.pixel(960, 510), kNormal);
+  EXPECT_EQ(page.pixel(960, 670), kNormal);  // "Back", in a group of its own
   // Selecting it draws the selected face.
   out = cli("menu render '" + stream.string() + "' --page 1 --select 0 -o '" + (tmp / "p1s.png").string() + "'", &st);
   ASSERT_EQ(st, 0) << out;
