@@ -184,6 +184,13 @@ void MenuPanelsTest::objectListsSelectionAndPaletteReadout() {
   QTest::mouseMove(viewer->viewport(), viewer->fromPicture(QPoint(175, 100)));
   QTRY_COMPARE(panel.viewerText(), QString("Palette: 01 (1)"));
   QCOMPARE(pm.undo.count(), 0);  // looking changes nothing
+
+  // The page's palette changed in the page fields: the lists follow on the next page
+  // selection.
+  pm.doc.model.ics.pages[0].paletteId = 1;
+  panel.setPage(0);
+  QCOMPARE(cellText(palettes, 0, 1), QString("0i "));
+  QCOMPARE(cellText(palettes, 1, 1), QString("0o 0 "));
 }
 
 void MenuPanelsTest::importReplaceExportAndReimport() {

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -80,7 +81,11 @@ EffectsPanel::EffectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   effects_->setToolTip("Effects (right click: Edit mode)");
   compObjects_ = makeTable("sgCompObjects", {" ", "object", "window", "X pos.", "Y pos."}, {30, 44, 44, 44, 44}, left);
   compObjects_->setToolTip("Composition objects of the selected effect (right click: Edit mode)");
-  for (QTableWidget* t : {windows_, effects_, compObjects_}) t->setSelectionMode(QAbstractItemView::SingleSelection);
+  for (QTableWidget* t : {windows_, effects_, compObjects_}) {
+    t->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Numbers stay beside their captions rather than at the far edge.
+    t->horizontalHeader()->setStretchLastSection(false);
+  }
   windowsEdit_ = new InPlaceEditSwitch(windows_);
   effectsEdit_ = new InPlaceEditSwitch(effects_);
   compEdit_ = new InPlaceEditSwitch(compObjects_);
@@ -109,8 +114,9 @@ EffectsPanel::EffectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
     s->setKeyboardTracking(false);
     s->setEnabled(false);
     cropFields_[i] = s;
-    cg->addWidget(new QLabel(labels[i], cropBox), 0, 1 + 2 * i);
-    cg->addWidget(s, 0, 2 + 2 * i);
+    // Position on the first row, size on the second.
+    cg->addWidget(new QLabel(labels[i], cropBox), i / 2, 1 + 2 * (i % 2));
+    cg->addWidget(s, i / 2, 2 + 2 * (i % 2));
     connect(s, &QSpinBox::editingFinished, this, [this, i] { cropEdited(i); });
   }
   ll->addWidget(cropBox);

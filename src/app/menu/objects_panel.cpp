@@ -74,8 +74,16 @@ ObjectsPanel::ObjectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   palettes_->installEventFilter(this);
   ll->addWidget(new QLabel("Objects (Insert: load an image, Shift+Delete: delete)", left));
   ll->addWidget(objects_, 3);
+  delObj_ = new QPushButton("Delete object", left);
+  delObj_->setObjectName("bbDelIGObj");
+  delObj_->setToolTip("Delete the selected objects (Shift+Delete in the list)");
+  ll->addWidget(delObj_, 0, Qt::AlignLeft);
   ll->addWidget(new QLabel("Palettes (Shift+Delete: delete)", left));
   ll->addWidget(palettes_, 2);
+  delPal_ = new QPushButton("Delete palette", left);
+  delPal_->setObjectName("bbDelPale");
+  delPal_->setToolTip("Delete the selected palettes (Shift+Delete in the list)");
+  ll->addWidget(delPal_, 0, Qt::AlignLeft);
 
   // Right: choices, options, buttons and the viewer.
   auto* right = new QWidget(split);
@@ -115,8 +123,6 @@ ObjectsPanel::ObjectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   loadObj_ = button("bbLoadIGObj", "Load object image", "Import an 8-bit palette PNG as an object with its palette");
   saveObj_ = button("bbSaveIGObj", "Save object image", "Export the object as an 8-bit PNG in the chosen palette");
   savePal_ = button("bbSavePale", "Save palette", "Export the chosen palette as .pxml or .act");
-  delObj_ = button("bbDelIGObj", "Delete object", "Delete the selected objects (Shift+Delete in the list)");
-  delPal_ = button("bbDelPale", "Delete palette", "Delete the selected palettes (Shift+Delete in the list)");
   row3->addStretch(1);
   rl->addLayout(row3);
 
@@ -227,7 +233,14 @@ void ObjectsPanel::menuReplaced() {
   showChosen();
 }
 
-void ObjectsPanel::setPage(int page) { page_ = page; }
+// Page fields (the page's palette) may have changed the references meanwhile.
+void ObjectsPanel::setPage(int page) {
+  page_ = page;
+  fillObjects();
+  fillPalettes();
+  selectObjectRow(currentObject());
+  selectPaletteRow(currentPalette());
+}
 
 void ObjectsPanel::fillObjects() {
   filling_ = true;
