@@ -118,4 +118,23 @@ TEST_F(DemoMenu, PlayEnablesTheHiddenButtonAndSwitchesPages) {
   EXPECT_NE(out.find("Final: PSR10: 0000 (0), PSR11: 01 (1)"), std::string::npos) << out;
 }
 
+TEST_F(DemoMenu, ScenesPageTimesOutBackWithSoundsAndTheTitleFadesInAndOut) {
+  int st = -1;
+  // "Scenes" leads to page 1; left alone there, the time-out activates "Back".
+  std::string out = cli("menu play '" + stream.string() + "' --keys \"D,Sel,Timeout\" --trace", &st);
+  ASSERT_EQ(st, 0) << out;
+  const size_t timeout = out.find("Timeout");
+  ASSERT_NE(timeout, std::string::npos) << out;
+  EXPECT_NE(out.find("Run button 0001", timeout), std::string::npos) << out;
+  EXPECT_NE(out.find("Page: 0", timeout), std::string::npos) << out;
+  EXPECT_NE(out.find("Final: PSR10: 0001 (1), PSR11: 00 (0)"), std::string::npos) << out;
+  // Selecting plays sound 0, activating sound 1.
+  const size_t sel = out.find("Sel");
+  EXPECT_NE(out.find("Sound 1", sel), std::string::npos) << out;
+  EXPECT_NE(out.find("Sound 0"), std::string::npos) << out;
+  // The title fades in (three steps of 200 ms) and, on leaving page 0, out (two of 150).
+  EXPECT_NE(out.find("Effect: 2  duration: 200ms"), std::string::npos) << out;
+  EXPECT_NE(out.find("Effect: 1  duration: 150ms"), std::string::npos) << out;
+}
+
 #endif
