@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include "igs/colour.h"
+#include "igs/extract.h"
 #include "menuview/picture_io.h"
 #include "support/test_support.h"
 
@@ -135,6 +136,24 @@ TEST_F(DemoMenu, ScenesPageTimesOutBackWithSoundsAndTheTitleFadesInAndOut) {
   // The title fades in (three steps of 200 ms) and, on leaving page 0, out (two of 150).
   EXPECT_NE(out.find("Effect: 2  duration: 200ms"), std::string::npos) << out;
   EXPECT_NE(out.find("Effect: 1  duration: 150ms"), std::string::npos) << out;
+}
+
+TEST_F(DemoMenu, FfprobeReadsEverySegmentWithItsTimeStamps) {
+  if (run("ffprobe -version >/dev/null") != 0) GTEST_SKIP() << "ffprobe not installed; skipping";
+  igs::Menu menu;
+  core::MemoryLog log;
+  ASSERT_TRUE(igs::loadMenuSource(stream, menu, log, 0x1400).complete());
+  std::string out;
+  ASSERT_EQ(run("ffprobe -v error -show_entries packet=pts,dts -of compact '" + stream.string() + "'", &out), 0);
+  // One packet per segment: the composition, every palette and object, the end.
+  size_t packets = 0;
+  for (size_t at = 0; (at = out.find("packet|pts=", at)) != std::string::npos; ++at) {
+    ++packets;
+    unsigned long pts = 0, dts = 0;
+    ASSERT_EQ(std::sscanf(out.c_str() + at, "packet|pts=%lu|dts=%lu", &pts, &dts), 2) << out.substr(at, 60);
+    EXPECT_LE(dts, pts);
+  }
+  EXPECT_EQ(packets, menu.objects.size() + menu.palettes.size() + 2) << out;
 }
 
 #endif
