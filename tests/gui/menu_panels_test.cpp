@@ -447,6 +447,9 @@ void MenuPanelsTest::cropAndCellEditsUndo() {
   pm.undo.undo();
   QCOMPARE(cropped().x, 50);
   QCOMPARE(cellText(comps, 0, 3), QString("50"));
+  // The preview follows the undo: back at its old place, nothing left at the new one.
+  QCOMPARE(pm.view->effectPicture().pixel(60, 60), stored(0, 255, 255));
+  QCOMPARE(pm.view->effectPicture().pixel(160, 60), kSilver);
 }
 
 void MenuPanelsTest::playRunsOnATimerAndLeavesThePageAlone() {

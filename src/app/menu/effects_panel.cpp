@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "igs/colour.h"
 #include "igs/edit.h"
 #include "menu/picture_widget.h"
 #include "menuview/effects.h"
@@ -207,6 +208,11 @@ int EffectsPanel::currentCompObject() const {
 
 void EffectsPanel::menuReplaced() {
   stop();
+  // Another menu (or the same one before or after an edit): its objects may differ
+  // under the same ids, and earlier previews may show what is no longer there.
+  view_.pictures().clear();
+  igs::resizeCache(doc_.model, view_.pictures());
+  view_.resetEffectPicture();
   fill();
 }
 
