@@ -16,7 +16,9 @@
 #include "core/log.h"
 #include "gui_tests.h"
 #include "igs/colour.h"
+#include "gui_test_support.h"
 #include "igs/edit.h"
+#include "igs/extract.h"
 #include "igs/objects.h"
 #include "igs/rle.h"
 #include "menu/effects_panel.h"
@@ -136,6 +138,7 @@ private slots:
   void effectPreviewStaysInsideItsWindow();
   void cropAndCellEditsUndo();
   void playRunsOnATimerAndLeavesThePageAlone();
+  void demoMenuReadFromItsStream();
 };
 
 void MenuPanelsTest::objectListsSelectionAndPaletteReadout() {
@@ -479,6 +482,57 @@ void MenuPanelsTest::playRunsOnATimerAndLeavesThePageAlone() {
   QVERIFY(panel.playing());
   QTest::mouseClick(panel.findChild<QPushButton*>("bbPlayEffects"), Qt::LeftButton);
   QVERIFY(!panel.playing());
+}
+
+void MenuPanelsTest::demoMenuReadFromItsStream() {
+  QTemporaryDir tmp;
+  const std::filesystem::path demo = guitest::demoDisc(tmp.path().toStdString());
+  if (demo.empty()) QSKIP("the demo disc generator is not part of this build");
+  PanelMenu pm;
+  igs::Menu m;
+  QVERIFY(igs::loadMenuSource(demo / "STREAM" / "00010.m2ts", m, pm.log, 0x1400).complete());
+  pm.doc.reset(m);
+  pm.view->selectPage(0);
+
+  ObjectsPanel objectsPanel(pm.doc, pm.undo, *pm.view, pm.log);
+  connect(&pm.doc, &Document::modelReplaced, &objectsPanel, &ObjectsPanel::menuReplaced);
+  objectsPanel.resize(1000, 600);
+  objectsPanel.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&objectsPanel));
+  auto* objects = objectsPanel.findChild<QTableWidget*>("sgIGObjects");
+  QCOMPARE(objects->rowCount(), int(pm.doc.model.objects.size()));
+  // Object 2 is the normal face of "Play Movie", button 0 of page 0: lettered in white.
+  QCOMPARE(cellText(objects, 2, 3), QString("0:0n"));
+  clickRow(objects, 2);
+  QVERIFY(objectsPanel.viewerText().startsWith("Size: 360x90,  Object: 0002,  Palette: 00"));
+  int white = 0;
+  const menuview::Image& face = objectsPanel.viewerPicture();
+  for (int y = 25; y < 65; ++y)
+    for (int x = 20; x < 340; ++x) white += face.pixel(x, y).r > 240 && face.pixel(x, y).b > 240;
+  QVERIFY2(white > 300, qPrintable(QString::number(white)));
+
+  EffectsPanel effectsPanel(pm.doc, pm.undo, *pm.view, pm.log);
+  effectsPanel.resize(1000, 600);
+  effectsPanel.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&effectsPanel));
+  effectsPanel.setPage(0);
+  auto* effects = effectsPanel.findChild<QTableWidget*>("sgEffects");
+  QCOMPARE(effects->rowCount(), 3);
+  QCOMPARE(cellText(effects, 0, 2), QString("01"));
+  QCOMPARE(cellText(effects, 2, 2), QString("00"));
+  // The first step of the fade: the title, partly transparent, over the background.
+  const menuview::Image& pic = pm.view->effectPicture();
+  QVERIFY(pic.pixel(500, 200) != kSilver);
+  QCOMPARE(pic.pixel(470, 200), kSilver);  // left of the title's window
+  clickRow(effects, 2);
+  const Rgba opaque = pic.pixel(500, 200);
+  clickRow(effects, 0);
+  QVERIFY(pic.pixel(500, 200) != opaque);
+  bool finished = false;
+  connect(&effectsPanel, &EffectsPanel::playFinished, [&] { finished = true; });
+  QVERIFY(effectsPanel.play());
+  QTRY_VERIFY_WITH_TIMEOUT(finished, 3000);
+  QVERIFY(pm.log.status[1].starts_with("Effect: 2  duration: 200ms"));
 }
 
 }  // namespace
