@@ -25,7 +25,6 @@ namespace {
 using namespace igs;
 
 constexpr uint32_t kJumpTitle = 0x21810000;
-constexpr uint32_t kPlayPL = 0x22800000;
 constexpr uint32_t kSetButtonPage = 0x51C00003;  // button and page both immediate
 constexpr uint32_t kEnableButton = 0x31800004;
 constexpr uint32_t kSetFlag = 0x80000000;        // "set this value" flag of a packed operand
@@ -230,8 +229,9 @@ Teffect bannerStep(unsigned obj, uint8_t palette, uint32_t duration) {
   return e;
 }
 
-bool writeDemoMenu(DemoContext& ctx) {
-  Author a{Menu{}, ctx.log};
+// The menu as a user authors it; false when a step was refused.
+bool authorDemoMenu(core::Log& log, Menu& result) {
+  Author a{Menu{}, log};
   Menu& m = a.menu;
   newMenu(m);
 
@@ -239,13 +239,15 @@ bool writeDemoMenu(DemoContext& ctx) {
   const unsigned mainTitle = a.importObject(banner(960, 160, "Morvex Demo"), std::nullopt);
   const unsigned scenesTitle = a.importObject(banner(960, 160, "Scenes"), 0u);
   const Faces play = itemFaces(a, "Play Movie"), scenes = itemFaces(a, "Scenes"), extras = itemFaces(a, "Extras"),
-              trailer = itemFaces(a, "Trailer"), scene1 = itemFaces(a, "Scene 1"), back = itemFaces(a, "Back");
+              trailer = itemFaces(a, "Trailer"), secondHalf = itemFaces(a, "Second Half"), back = itemFaces(a, "Back");
   // Palettes 1 and 2: the same colours at about 40 % and 70 % opacity, for fades.
   a.addFadePalette(96);
   a.addFadePalette(176);
 
   // Page 0: "Play Movie", "Scenes", "Extras" and a "Trailer" that "Extras" enables,
-  // each in a BOG of its own, then the title. Page 1: "Scene 1", "Back", its title.
+  // each in a BOG of its own, then the title. Page 1: "Second Half", "Back", its title.
+  // Items start titles; the titles' movie objects play the playlists, as button
+  // programs may not.
   for (int i = 0; i < 4; ++i) CreateBOG(m, 0);
   CreatePage(m);
   for (int i = 0; i < 2; ++i) CreateBOG(m, 1);
@@ -266,12 +268,12 @@ bool writeDemoMenu(DemoContext& ctx) {
   setPageField(m, 0, PageField::DefaultSelected, "0000");
   setPageField(m, 0, PageField::AnimationCode, "2");
 
-  a.commands(0, 0, 0, {{kPlayPL, 0, 0}});
+  a.commands(0, 0, 0, {{kJumpTitle, 1, 0}});
   a.commands(0, 1, 0, {{kSetButtonPage, kSetFlag | 0, kSetFlag | 1}});
   a.commands(0, 2, 0, {{kEnableButton, 3, 0}, {kSetButtonPage, kSetFlag | 3, 0}});
-  a.commands(0, 3, 0, {{kJumpTitle, 1, 0}});
+  a.commands(0, 3, 0, {{kJumpTitle, 4, 0}});
 
-  item(a, 1, 0, scene1, 780, 500);
+  item(a, 1, 0, secondHalf, 780, 500);
   item(a, 1, 1, back, 780, 660);
   title(a, 1, 2, scenesTitle);
   for (int i = 0; i < 2; ++i) {
@@ -281,11 +283,11 @@ bool writeDemoMenu(DemoContext& ctx) {
   }
   setBogDefault(m, 1, 2, "0002");
   setPageField(m, 1, PageField::AnimationCode, "2");
-  a.commands(1, 0, 0, {{kPlayPL, 1, 0}});
+  a.commands(1, 0, 0, {{kJumpTitle, 2, 0}});
   a.commands(1, 1, 0, {{kSetButtonPage, kSetFlag | 1, kSetFlag | 0}});
   // Left alone on the scenes page, the menu goes back by itself after 20 seconds.
   setPageField(m, 1, PageField::DefaultActivated, "0001");
-  if (!setUserTimeout(m, "0:00:20", ctx.log)) a.ok = false;
+  if (!setUserTimeout(m, "0:00:20", log)) a.ok = false;
 
   // Page 0's title fades in when the page is shown and out when it is left: the
   // banner in palettes of rising (falling) opacity, one window over it.
@@ -302,9 +304,16 @@ bool writeDemoMenu(DemoContext& ctx) {
   refreshMenu(m, &a.pictures);
 
   if (!a.ok) {
-    ctx.log.erlog("demo menu: an authoring step was refused");
+    log.erlog("demo menu: an authoring step was refused");
     return false;
   }
+  result = std::move(m);
+  return true;
+}
+
+bool writeDemoMenu(DemoContext& ctx) {
+  Menu m;
+  if (!authorDemoMenu(ctx.log, m)) return false;
   const std::filesystem::path stream = ctx.bdmv / "STREAM";
   std::error_code ec;
   std::filesystem::create_directories(stream, ec);
@@ -319,5 +328,20 @@ bool writeDemoMenu(DemoContext& ctx) {
 DemoStep step(60, "IG menu", writeDemoMenu);
 
 }  // namespace
+
+std::vector<std::vector<uint8_t>> demoMenuSegments(core::Log& log) {
+  Menu m;
+  if (!authorDemoMenu(log, m)) return {};
+  // The menu file form: each segment behind a 10-byte unit header ("IG", PTS, DTS).
+  const core::Bytes file = saveIGS(m, SaveForm::MenuFile, log);
+  std::vector<std::vector<uint8_t>> segments;
+  for (size_t at = 0; at + 13 <= file.size();) {
+    const size_t len = size_t(file[at + 11]) << 8 | file[at + 12];
+    if (at + 13 + len > file.size()) return {};
+    segments.emplace_back(file.begin() + long(at + 10), file.begin() + long(at + 13 + len));
+    at += 13 + len;
+  }
+  return segments;
+}
 
 }  // namespace morvex::demo

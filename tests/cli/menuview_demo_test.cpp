@@ -156,4 +156,13 @@ TEST_F(DemoMenu, FfprobeReadsEverySegmentWithItsTimeStamps) {
   EXPECT_EQ(packets, menu.objects.size() + menu.palettes.size() + 2) << out;
 }
 
+TEST_F(DemoMenu, CheckFindsNoErrorOnTheDemoDisc) {
+  // The feature stream carries the same menu: the checker reads it there.
+  int st = -1;
+  const std::string out = cli("check '" + bdmv.string() + "'", &st);
+  EXPECT_EQ(st, 0) << out;
+  EXPECT_TRUE(out.rfind("0 error(s)", 0) == 0 || out.find("\n0 error(s)") != std::string::npos) << out;
+  EXPECT_EQ(out.find("  error  "), std::string::npos) << out;
+}
+
 #endif
