@@ -145,6 +145,10 @@ bool writeClips(DemoContext& ctx) {
   o.secondAudio = true;
   o.seed = 2026;
   o.videoBitrate = 2000000;  // a dozen seconds in 3 MB
+  // Its interactive graphics are the demo menu, as a disc repeats the menu's display
+  // set along the feature.
+  o.igSegments = demoMenuSegments(ctx.log);
+  if (o.igSegments.empty()) return false;
   SynthStats st;
   std::string err;
   if (!writeSyntheticStream(ctx.bdmv / "STREAM" / "00001.m2ts", o, err, &st)) {

@@ -3,6 +3,7 @@
 // writing its part of the folder with Morvex's own writers. Steps run in order of
 // their key; the generator is deterministic: the same build writes the same bytes.
 #include <filesystem>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -28,5 +29,10 @@ struct RegisteredStep {
   DemoStepFn fn;
 };
 std::vector<RegisteredStep>& demoSteps();
+
+// The demo's IG menu as its display set, one segment (type, length, body) per entry:
+// the menu stream carries it alone and the feature stream along with its video.
+// Empty when an authoring step was refused (logged).
+std::vector<std::vector<uint8_t>> demoMenuSegments(core::Log& log);
 
 }  // namespace morvex::demo

@@ -13,6 +13,8 @@ PACKAGES=(
   libgl-dev
   xvfb xauth
   libbluray-bin libbluray-dev ffmpeg
+  # The demo generator sets its menu labels in DejaVu Sans.
+  fonts-dejavu-core
   librsvg2-bin
   # Installing and packaging: the checks of scripts/package-check.sh and CPack's
   # Debian generator (dpkg-shlibdeps computes the package's dependencies).

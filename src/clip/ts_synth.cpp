@@ -98,7 +98,14 @@ public:
         static const uint8_t types[] = {0x16, 0x17, 0x14, 0x15, 0x80};
         for (uint8_t ty : types) slotPes.push_back(segment(0x1200, ty, t + 2 * kFrameTicks, ty == 0x16 || ty == 0x15));
       }
-      if (opt_.ig && slot % 120 == 0) {
+      if (opt_.ig && slot % 120 == 0 && !opt_.igSegments.empty()) {
+        // Composition and object segments carry a decode time, as a muxer writes them.
+        for (const auto& seg : opt_.igSegments) {
+          buf_ = seg;
+          const bool dts = !seg.empty() && (seg[0] == 0x18 || seg[0] == 0x15);
+          slotPes.push_back(makePes(0x1400, 0xBD, t + 3 * kFrameTicks, dts, t + 2 * kFrameTicks, buf_));
+        }
+      } else if (opt_.ig && slot % 120 == 0) {
         static const uint8_t types[] = {0x18, 0x14, 0x15, 0x15, 0x80};
         for (uint8_t ty : types) slotPes.push_back(segment(0x1400, ty, t + 3 * kFrameTicks, ty == 0x18));
       }

@@ -25,6 +25,10 @@ struct SynthOptions {
   bool secondAudio = false;  // a second audio stream on PID 0x1101
   uint32_t videoBitrate = 20'000'000;  // bits per second, on average
   uint32_t firstPts = 900000;          // 90 kHz
+  // The IG display set to carry on PID 0x1400, one segment (type, 16-bit length,
+  // body) per entry, repeated where the stream would place its own. Empty: segments
+  // of the right types with random bodies, which no menu reader accepts.
+  std::vector<std::vector<uint8_t>> igSegments;
 };
 
 // One PES packet as generated: what a demultiplexer should find again.

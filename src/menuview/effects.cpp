@@ -1,5 +1,6 @@
 #include "menuview/effects.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -69,6 +70,136 @@ bool setCropValue(igs::TCompObject& obj, CropField field, int value) {
   if (*target == v) return false;
   *target = v;
   return true;
+}
+
+namespace {
+
+std::optional<unsigned> decimalCell(std::string_view t, unsigned max) {
+  if (t.empty() || t.size() > 5) return std::nullopt;
+  unsigned v = 0;
+  for (char c : t) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10 + unsigned(c - '0');
+  }
+  if (v > max) return std::nullopt;
+  return v;
+}
+
+std::optional<unsigned> hexCell(std::string_view t, size_t digits) {
+  if (t.empty() || t.size() > digits) return std::nullopt;
+  unsigned v = 0;
+  for (char c : t) {
+    int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    if (d < 0) return std::nullopt;
+    v = v * 16 + unsigned(d);
+  }
+  return v;
+}
+
+template <class T>
+bool store(T& field, unsigned v) {
+  if (field == T(v)) return false;
+  field = T(v);
+  return true;
+}
+
+}  // namespace
+
+std::optional<uint32_t> parseDuration(std::string_view text) {
+  // Up to three colon-separated parts, the last with an optional fraction.
+  uint64_t ms = 0;
+  std::string_view rest = text;
+  std::string_view frac;
+  if (const size_t dot = rest.find('.'); dot != std::string_view::npos) {
+    frac = rest.substr(dot + 1);
+    rest = rest.substr(0, dot);
+    if (frac.empty() || frac.size() > 3) return std::nullopt;
+  }
+  int parts = 0;
+  uint64_t seconds = 0;
+  while (true) {
+    const size_t colon = rest.find(':');
+    const std::string_view part = rest.substr(0, colon);
+    const auto v = decimalCell(part, 99999);
+    if (!v) return std::nullopt;
+    // Minutes and seconds after the first part are two digits below 60.
+    if (parts > 0 && (part.size() != 2 || *v > 59)) return std::nullopt;
+    seconds = seconds * 60 + *v;
+    ++parts;
+    if (colon == std::string_view::npos) break;
+    rest = rest.substr(colon + 1);
+    if (parts == 3) return std::nullopt;
+  }
+  ms = seconds * 1000;
+  if (!frac.empty()) {
+    const auto f = decimalCell(frac, 999);
+    if (!f) return std::nullopt;
+    unsigned scaled = *f;
+    for (size_t i = frac.size(); i < 3; ++i) scaled *= 10;
+    ms += scaled;
+  }
+  const uint64_t ticks = ms * 90;
+  if (ticks > 0xFFFFFF) return std::nullopt;
+  return uint32_t(ticks);
+}
+
+bool setEffectWindowCell(igs::Teffectseq& seq, unsigned window, int column, std::string_view text,
+                         unsigned videoWidth, unsigned videoHeight) {
+  if (window >= std::min<size_t>(seq.numWindows, seq.windows.size())) return false;
+  const auto v = decimalCell(text, 65535);
+  if (!v) return false;
+  igs::TEffWindow w = seq.windows[window];
+  switch (column) {
+    case 1: w.x = uint16_t(*v); break;
+    case 2: w.y = uint16_t(*v); break;
+    case 3: w.width = uint16_t(*v); break;
+    case 4: w.height = uint16_t(*v); break;
+    default: return false;
+  }
+  if (w.width == 0 || w.height == 0 || unsigned(w.x) + w.width > videoWidth || unsigned(w.y) + w.height > videoHeight)
+    return false;
+  if (w == seq.windows[window]) return false;
+  seq.windows[window] = w;
+  return true;
+}
+
+bool setEffectCell(igs::Teffectseq& seq, unsigned effect, int column, std::string_view text, size_t paletteCount) {
+  if (effect >= seq.effects.size()) return false;
+  igs::Teffect& e = seq.effects[effect];
+  if (column == 1) {
+    const auto d = parseDuration(text);
+    return d && store(e.duration, *d);
+  }
+  if (column == 2) {
+    const auto p = hexCell(text, 2);
+    return p && *p < paletteCount && store(e.paletteId, *p);
+  }
+  return false;
+}
+
+bool setCompObjectCell(igs::Teffectseq& seq, unsigned effect, unsigned index, int column, std::string_view text,
+                       size_t objectCount, unsigned videoWidth, unsigned videoHeight) {
+  if (effect >= seq.effects.size() || index >= seq.effects[effect].objects.size()) return false;
+  igs::TCompObject& c = seq.effects[effect].objects[index];
+  switch (column) {
+    case 1: {
+      const auto v = hexCell(text, 4);
+      return v && *v < objectCount && store(c.objectId, *v);
+    }
+    case 2: {
+      const auto v = hexCell(text, 2);
+      return v && *v < std::min<size_t>(seq.numWindows, seq.windows.size()) && store(c.windowId, *v);
+    }
+    case 3: {
+      const auto v = decimalCell(text, 65535);
+      return v && *v < videoWidth && store(c.x, *v);
+    }
+    case 4: {
+      const auto v = decimalCell(text, 65535);
+      return v && *v < videoHeight && store(c.y, *v);
+    }
+    default: return false;
+  }
 }
 
 const igs::TEffWindow* windowOf(const igs::Teffectseq& seq, const igs::TCompObject& obj) {

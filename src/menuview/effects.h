@@ -4,7 +4,9 @@
 // Playing and previewing are PageView::DrawEffects and PageView::EffPreview.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "igs/model.h"
@@ -34,6 +36,27 @@ enum class CropField : uint8_t { X, Y, Width, Height };
 // Leaving a field stores its value in the object; negative values are ignored and the
 // fields accept at most 1919. Returns true when the model changed.
 bool setCropValue(igs::TCompObject& obj, CropField field, int value);
+
+// ---- editing the grids -----------------------------------------------------------
+// Each setter takes the text typed into one cell and stores it when it is accepted;
+// false (and nothing changed) otherwise. Columns are those of the row texts above
+// (column 0, the id or row number, is never edited).
+
+// A duration typed as h:mm:ss.zzz, m:ss.zzz or s.zzz (the fraction optional, up to
+// three digits) in 90 kHz units; nothing when it is not such a time or does not fit
+// the 24 bits a duration is stored in (about 186 s).
+std::optional<uint32_t> parseDuration(std::string_view text);
+// Windows grid: X, Y, width, height in decimal. A window stays inside the video frame
+// and is at least one pixel wide and high.
+bool setEffectWindowCell(igs::Teffectseq& seq, unsigned window, int column, std::string_view text,
+                         unsigned videoWidth, unsigned videoHeight);
+// Effects grid: the duration (as parseDuration reads it) and the palette id (hex,
+// below the palette count).
+bool setEffectCell(igs::Teffectseq& seq, unsigned effect, int column, std::string_view text, size_t paletteCount);
+// Composition objects: the object id (hex, below the object count), the window id
+// (hex, a window of the sequence), and X and Y (decimal, inside the video frame).
+bool setCompObjectCell(igs::Teffectseq& seq, unsigned effect, unsigned index, int column, std::string_view text,
+                       size_t objectCount, unsigned videoWidth, unsigned videoHeight);
 
 // The composition object's window: the sequence's window at the position the
 // object's window id names, or nullptr when the sequence has no such window.

@@ -230,6 +230,32 @@ TEST(DemuxGenerated, FileRunCountsPacketsAndLogsFramedSegments) {
   EXPECT_EQ(l2.back().rfind(std::to_string(s.pidPackets) + " source packets saved. (", 0), 0u) << l2.back();
 }
 
+TEST(DemuxGenerated, GivenIgDisplaySetIsCarriedWholeAndDemuxedBack) {
+  // A display set of a composition, a palette and an end segment, each its own PES.
+  SynthOptions o;
+  o.targetBytes = 400000;
+  o.video = o.audio = o.pg = false;
+  o.igSegments = {{0x18, 0, 3, 1, 2, 3}, {0x14, 0, 2, 9, 9}, {0x80, 0, 0}};
+  std::vector<std::pair<Bytes, bool>> pes;
+  Bytes ts;
+  generateStream(
+      o, [&](const uint8_t* p, size_t n) { ts.insert(ts.end(), p, p + n); return true; },
+      [&](const SynthPes& e) {
+        if (e.pid == 0x1400) pes.emplace_back(*e.payload, e.hasDts);
+      });
+  ASSERT_GE(pes.size(), 3u);
+  ASSERT_EQ(pes.size() % 3, 0u);
+  for (size_t i = 0; i < pes.size(); ++i) {
+    EXPECT_EQ(pes[i].first, o.igSegments[i % 3]);
+    // The composition carries a decode time; palettes and the end do not need one.
+    EXPECT_EQ(pes[i].second, i % 3 == 0);
+  }
+  // What the demultiplexer finds again is the segments in order.
+  Bytes expected;
+  for (size_t i = 0; i < pes.size(); ++i) expected.insert(expected.end(), pes[i].first.begin(), pes[i].first.end());
+  EXPECT_EQ(demuxMemory(ts, 0x1400, DemuxMode::Elementary), expected);
+}
+
 TEST(DemuxPackets, AdaptationFieldDecidesPayloadSizeAndOffset) {
   Bytes body(300);
   for (size_t i = 0; i < body.size(); ++i) body[i] = uint8_t(i);
