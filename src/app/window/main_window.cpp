@@ -29,7 +29,8 @@
 #include "options/options_tab.h"
 #include "panels/execute_panel.h"
 #include "panels/register_panel.h"
-#include "placeholder/placeholder_tab.h"
+#include "menu/menu_tab.h"
+#include "menu/navigate_panel.h"
 #include "shell/desktop_integration.h"
 #include "shell/navigator.h"
 #include "shell/gui_log.h"
@@ -99,7 +100,11 @@ void MainWindow::buildUi() {
     runLongTask(std::move(work), std::move(done));
   });
   pages_[TabClipinf] = clip_;
-  pages_[TabMenu] = new PlaceholderTab("tsMenu", "Interactive graphics menus: BOGs, effects, objects and the page view.");
+  menu_ = new MenuTab(ctx_, exec_, regs_);
+  menu_->setTaskRunner([this](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
+    runLongTask(std::move(work), std::move(done));
+  });
+  pages_[TabMenu] = menu_;
   bdjo_ = new BdjoTab(ctx_);
   pages_[TabBdjo] = bdjo_;
   options_ = new OptionsTab(ctx_);
@@ -124,6 +129,9 @@ void MainWindow::buildUi() {
   bl->setSpacing(6);
   navigate_ = new QWidget(bottom);
   navigate_->setObjectName("pNavigate");
+  auto* nl = new QHBoxLayout(navigate_);
+  nl->setContentsMargins(0, 0, 0, 0);
+  nl->addWidget(menu_->navigatePanel());
   progress_ = new QProgressBar(bottom);
   progress_->setObjectName("pbProgress");
   progress_->setRange(0, 100);
@@ -202,7 +210,14 @@ void MainWindow::buildUi() {
   nav_->registerShower(ItemKind::Playlist, playlist_, playlist_);
   nav_->registerShower(ItemKind::Clip, pages_[TabClipinf], clip_);
   connect(clip_, &ClipTab::itemWanted, nav_, &Navigator::show);
-  nav_->registerShower(ItemKind::Menu, pages_[TabMenu], nullptr);
+  nav_->registerShower(ItemKind::Menu, menu_, menu_);
+  // The menu display options live on the Options tab and beside the page view.
+  connect(options_, &OptionsTab::displayOptionsChanged, menu_, &MenuTab::applyDisplayOptions);
+  connect(menu_, &MenuTab::displayOptionsEdited, options_, &OptionsTab::loadFromSettings);
+  connect(options_, &OptionsTab::createMenuRequested, this, [this] {
+    tabs_->setCurrentIndex(TabMenu);
+    menu_->createMenu();
+  });
   nav_->registerShower(ItemKind::BdjObject, pages_[TabBdjo], bdjo_);
   connect(bdjo_, &BdjoTab::itemWanted, nav_, &Navigator::show);
   connect(nav_, &Navigator::failed, this, [this](const QString& why) { log().slog(why.toStdString(), 1); });
@@ -256,6 +271,8 @@ void MainWindow::startUp() {
   // The version in the title from now on.
   titleBase_ = "Morvex v" + versionText();
   updateTitle();
+  // "Auto create": a new menu waits on the Menu tab.
+  if (ctx_.settings.autoMenu) menu_->createMenu();
   // A file or folder on the command line is read; otherwise the stored folder is
   // shown, and read when "Auto Read" is on.
   handleCommandLine();
@@ -269,8 +286,7 @@ void MainWindow::handleCommandLine() {
     const QString arg = arguments_.front();
     if (arg.endsWith(".mnu", Qt::CaseSensitive)) {
       tabs_->setCurrentIndex(TabMenu);
-      log().log("[b]" + QDir::toNativeSeparators(arg).toStdString() +
-                "[/b]: menu files open on the Menu tab, which this build does not have yet.");
+      menu_->loadFile(QFileInfo(arg).absoluteFilePath());
       return;
     }
     // Any other file: its folder is the disc folder. A folder given directly is
@@ -303,7 +319,7 @@ void MainWindow::applyTabRules() {
   find_->setVisible(r.find);
   load_->setVisible(r.load);
   mux_->setVisible(r.mux);
-  mux_->setEnabled(r.mux && r.saveEnabled);
+  mux_->setEnabled(r.mux && (r.saveEnabled || r.muxEnabled));
   exec_->startButton()->setEnabled(r.executePanel && r.startEnabled);
   // The execute panel runs what the current page offers (the BDMV tab's movie
   // objects, the Menu tab's buttons).
