@@ -143,44 +143,37 @@ void MenuTab::buildUi() {
   for (int i = 0; i < 8; ++i) frameRate_->addItem(igs::frameRate(uint8_t(i)).label);
   frameRate_->setEnabled(false);
 
-  auto labelled = [this](const QString& caption, QWidget* w) {
-    auto* box = new QWidget(this);
-    auto* l = new QVBoxLayout(box);
-    l->setContentsMargins(0, 0, 0, 0);
-    l->setSpacing(0);
-    auto* lab = new QLabel(caption, box);
+  // Caption left of each field, three rows, so the tab stays within the window's
+  // minimum width.
+  auto pair = [this, top](int row, int col, const QString& caption, QWidget* w) {
+    auto* lab = new QLabel(caption, this);
     lab->setBuddy(w);
-    l->addWidget(lab);
-    l->addWidget(w);
-    return box;
+    top->addWidget(lab, row, col * 2, Qt::AlignRight);
+    top->addWidget(w, row, col * 2 + 1, Qt::AlignLeft);
   };
-  auto* pageBox = new QWidget(this);
-  auto* pl = new QHBoxLayout(pageBox);
-  pl->setContentsMargins(0, 0, 0, 0);
-  pl->setSpacing(3);
-  pl->addWidget(pages_);
-  pl->addWidget(pageCount_);
-  int c = 0;
-  top->addWidget(labelled("Page", pageBox), 0, c++);
-  top->addWidget(labelled("User Operation Mask 1", uom1_), 0, c++);
-  top->addWidget(labelled("User Operation Mask 2", uom2_), 0, c++);
-  top->addWidget(labelled("Animation Frame Rate Code (divider)", animCode_), 0, c++);
-  top->addWidget(labelled("Default Selected Button", defSel_), 0, c++);
-  top->addWidget(labelled("Default Activated Button", defAct_), 0, c++);
-  top->addWidget(labelled("Palette", palette_), 0, c++);
-  top->setColumnStretch(c, 1);
-  c = 0;
-  auto* counts = new QWidget(this);
-  auto* cl = new QHBoxLayout(counts);
-  cl->setContentsMargins(0, 0, 0, 0);
-  cl->setSpacing(3);
-  for (QLineEdit* e : {inWindows_, inEffects_, outWindows_, outEffects_}) cl->addWidget(e);
-  top->addWidget(labelled("In: windows, effects / Out: windows, effects", counts), 1, 0, 1, 2);
-  top->addWidget(labelled("BOGs", bogCount_), 1, 2);
-  top->addWidget(labelled("User timeout", userTimeout_), 1, 3);
-  top->addWidget(labelled("Video format", videoFormat_), 1, 4);
-  top->addWidget(labelled("Frame rate", frameRate_), 1, 5);
-  top->addWidget(labelled("IN_time", inTime_), 1, 6);
+  auto box = [this](std::initializer_list<QWidget*> ws) {
+    auto* b = new QWidget(this);
+    auto* l = new QHBoxLayout(b);
+    l->setContentsMargins(0, 0, 0, 0);
+    l->setSpacing(3);
+    for (QWidget* w : ws) l->addWidget(w);
+    return b;
+  };
+  pair(0, 0, "Page", box({pages_, pageCount_}));
+  pair(0, 1, "User Operation Mask 1", uom1_);
+  pair(0, 2, "User Operation Mask 2", uom2_);
+  pair(0, 3, "Palette", palette_);
+  pair(1, 0, "Animation Frame Rate Code (divider)", animCode_);
+  pair(1, 1, "Default Selected Button", defSel_);
+  pair(1, 2, "Default Activated Button", defAct_);
+  pair(1, 3, "BOGs", bogCount_);
+  auto* inLab = new QLabel("In", this);
+  auto* outLab = new QLabel("Out", this);
+  pair(2, 0, "Effect windows, effects", box({inLab, inWindows_, inEffects_, outLab, outWindows_, outEffects_}));
+  pair(2, 1, "User timeout", userTimeout_);
+  pair(2, 2, "Video", box({videoFormat_, frameRate_}));
+  pair(2, 3, "IN_time", inTime_);
+  top->setColumnStretch(8, 1);
   lay->addLayout(top);
 
   // A menu read only in part says so until the user accepts saving what was read.
@@ -421,7 +414,9 @@ void MenuTab::openMenu() {
     w->setEnabled(true);
   sub_->setCurrentIndex(SubBogs);
   selectPage(0);
-  showPagePicture();
+  // The page is shown at once in its normal state, so the menu can be seen before
+  // the emulation is started.
+  redrawPage();
   updatePartialBanner();
   updateMissingMark();
   ctx_.log->slogR();

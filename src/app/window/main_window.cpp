@@ -496,6 +496,13 @@ bool MainWindow::saveScreenshots(const QString& folder) {
     QApplication::processEvents();
     const QString file = QString("%1/%2-%3.png").arg(folder).arg(i).arg(names[i]);
     ok = grab().save(file) && ok;
+    // The Menu tab's sub-tabs each get a picture of their own.
+    if (i == TabMenu)
+      for (int s = 1; s < menu_->subTabs()->count(); ++s) {
+        menu_->subTabs()->setCurrentIndex(s);
+        QApplication::processEvents();
+        ok = grab().save(QString("%1/%2-%3-%4.png").arg(folder).arg(i).arg(names[i]).arg(s)) && ok;
+      }
   }
   tabs_->setCurrentIndex(TabBdmv);
   return ok;
