@@ -105,6 +105,12 @@ BogsPanel::BogsPanel(MenuDocument& doc, EditFn edit, std::function<unsigned()> s
   connect(editor_, &CommandEditorPanel::returnToTable, this, [this] { commands_->setFocus(); });
 }
 
+// The grids commit an open cell editor while they are destroyed; nothing may reach
+// the half-destroyed panel then.
+BogsPanel::~BogsPanel() {
+  for (QObject* c : findChildren<QObject*>()) c->disconnect(this);
+}
+
 const igs::TPage* BogsPanel::pageModel() const {
   const auto& pages = doc_.model.ics.pages;
   return page_ >= 0 && size_t(page_) < pages.size() ? &pages[size_t(page_)] : nullptr;

@@ -28,6 +28,7 @@ public:
   using EditFn = std::function<bool(const QString& what, const std::function<void(igs::Menu&)>& change)>;
   BogsPanel(MenuDocument& doc, EditFn edit, std::function<unsigned()> soundCount, hdmv::TCommands& clipboard,
             QWidget* parent = nullptr);
+  ~BogsPanel() override;
 
   // The page whose BOGs are shown; fills the grids.
   void setPage(int page);

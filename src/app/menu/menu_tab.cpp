@@ -86,6 +86,9 @@ MenuTab::MenuTab(AppContext& ctx, ExecutePanel* exec, RegisterPanel* regs, QWidg
 }
 
 MenuTab::~MenuTab() {
+  // Fields and grids may signal while they are destroyed (an open editor commits).
+  for (QObject* c : findChildren<QObject*>()) c->disconnect(this);
+  doc_.disconnect(this);
   // The interpreter outlives the tab; it must not call back into a gone emulator.
   ctx_.interp.cancel();
   undo_.blockSignals(true);

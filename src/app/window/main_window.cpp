@@ -59,6 +59,10 @@ MainWindow::MainWindow(QStringList arguments, QWidget* parent) : QMainWindow(par
 }
 
 MainWindow::~MainWindow() {
+  // The pages outlive this part of the window while it is destroyed; what they
+  // signal then must not reach it.
+  for (TabPage* p : pages_)
+    if (p) p->disconnect(this);
   if (worker_) {
     if (progressState_) progressState_->cancel();
     worker_->wait();
