@@ -336,10 +336,14 @@ private slots:
     }
     QCOMPARE(tab->document().model.ics.pages, expected.ics.pages);
     const int line = cmds->currentRow();
-    typeIntoField(bogs->commandEditor()->findChild<QLineEdit*>("heSrc"), "0000002A");
+    // The new NOP becomes a Move through the opcode field of the command editor.
+    typeIntoField(bogs->commandEditor()->findChild<QLineEdit*>("heOpcode"), "50400001");
     {
       hdmv::TCommands prog = expected.ics.pages[0].bogs[0].buttons[0].commands;
-      prog[size_t(line)].src = 0x2A;
+      hdmv::CommandEditor ed;
+      ed.show(prog[size_t(line)]);
+      ed.enterOpcodeHex(0x50400001);
+      prog[size_t(line)] = ed.cmd;
       QVERIFY(igs::setButtonCommands(expected, 0, 0, 0, prog));
     }
     QCOMPARE(tab->document().model.ics.pages, expected.ics.pages);
