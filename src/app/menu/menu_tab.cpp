@@ -237,11 +237,7 @@ void MenuTab::buildUi() {
   connect(userTimer_, &QTimer::timeout, this, [this] { emulate([this] { emu_->userTimeout(); }); });
   animTimer_ = new QTimer(this);
   animTimer_->setObjectName("tmAnimation");
-  connect(animTimer_, &QTimer::timeout, this, [this] {
-    if (playing_) return;
-    emu_->animationTick();
-    handleEmulatorOutput();
-  });
+  connect(animTimer_, &QTimer::timeout, this, &MenuTab::animationStep);
   frameTimer_ = new QTimer(this);
   frameTimer_->setSingleShot(true);
   connect(frameTimer_, &QTimer::timeout, this, &MenuTab::playNextFrame);
@@ -784,6 +780,12 @@ void MenuTab::overlayToggled() {
 }
 
 // ---- The emulator on screen -----------------------------------------------------------
+
+void MenuTab::animationStep() {
+  if (playing_ || !hasMenu()) return;
+  emu_->animationTick();
+  handleEmulatorOutput();
+}
 
 void MenuTab::startEmulation() {
   if (!hasMenu()) return;

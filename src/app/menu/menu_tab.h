@@ -85,6 +85,9 @@ public:
 
   // The Options tab's menu display options changed: the page view follows them.
   void applyDisplayOptions();
+  // One firing of the animation timer: every animating button advances one step.
+  void animationStep();
+
   // The effect-count fields jump here: the Effects sub-tab, on the in- or out-effects.
   void showEffects(bool out);
 
