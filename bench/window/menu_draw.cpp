@@ -16,6 +16,7 @@
 
 #include "core/log.h"
 #include "igs/model.h"
+#include "igs/reader.h"
 #include "igs/writer.h"
 #include "menu/menu_tab.h"
 #include "menu/page_view_panel.h"

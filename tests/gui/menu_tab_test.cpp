@@ -36,6 +36,7 @@
 #include "menu/picture_widget.h"
 #include "menuview/emulator.h"
 #include "panels/execute_panel.h"
+#include "shell/status_line.h"
 #include "support/test_support.h"
 #include "widgets/command_editor_panel.h"
 #include "widgets/command_table.h"
@@ -244,6 +245,11 @@ private slots:
     QVERIFY(same());
     QCOMPARE(pic->viewport()->cursor().shape(), Qt::PointingHandCursor);
 
+    // A key pressed on the page view shows its code in status panel 1.
+    pic->setFocus();
+    QTest::keyClick(pic, Qt::Key_5);
+    QVERIFY(w->statusLine()->panelText(1).trimmed().toUInt() > 0);
+
     // A right-drag of button 0 by (+40, +30), in one undo step.
     const igs::Menu beforeDrag = tab->document().model;
     sendMouse(pic, QEvent::MouseButtonPress, onButton0, Qt::RightButton, Qt::RightButton);
@@ -292,7 +298,13 @@ private slots:
     auto w = guitest::startWindow();
     clickTab(w.get(), TabMenu);
     MenuTab* tab = w->menuTab();
-    QVERIFY(loadAndWait(tab, stream));
+    // The way "-> Menu" of the CLIPINF tab reaches the tab: the stream and its IG PID.
+    QSignalSpy loaded(tab, &MenuTab::loadFinished);
+    clickTab(w.get(), TabBdmv);
+    QVERIFY(w->navigator()->show(ItemRef{ItemKind::Menu, qs(stream), 0x1400, -1}));
+    QCOMPARE(w->tabs()->currentIndex(), int(TabMenu));
+    QVERIFY(loaded.wait(20000));
+    QVERIFY(loaded.takeFirst().at(0).toBool());
     QVERIFY(tab->document().model == original);
     QVERIFY(!tab->partialLoad());
     QVERIFY(w->findChild<QPushButton*>("bMux")->isEnabled());
@@ -495,6 +507,19 @@ private slots:
     QVERIFY(tab->saveTo(qs(tmp.path() / "kept.mnu")));
     QVERIFY(!loadAndWait(tab, junk));
     QVERIFY(tab->document().model == kept);
+
+    // "Create Menu" on the Options tab: a new one-page menu on the Menu tab.
+    clickTab(w.get(), TabOptions);
+    QTest::mouseClick(w->findChild<QPushButton*>("bCreateMenu"), Qt::LeftButton);
+    QCOMPARE(w->tabs()->currentIndex(), int(TabMenu));
+    QVERIFY(!tab->partialLoad());
+    QVERIFY(!banner->isVisible());
+    QCOMPARE(tab->pageChoice()->count(), 1);
+    igs::Menu fresh;
+    igs::newMenu(fresh);
+    QVERIFY(tab->document().model == fresh);
+    QVERIFY(!save->isEnabled());
+    QVERIFY(muxButton->isEnabled());
   }
 };
 

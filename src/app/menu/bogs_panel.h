@@ -83,12 +83,12 @@ private:
   hdmv::TCommands& clipboard_;
   int page_ = 0, bog_ = 0, button_ = 0;
   bool filling_ = false;
-  QTableWidget* bogs_;
-  QTableWidget* buttons_;
-  CommandTable* commands_;
-  CommandEditorPanel* editor_;
-  InPlaceEditSwitch* bogSwitch_;
-  InPlaceEditSwitch* buttonSwitch_;
+  QTableWidget* bogs_ = nullptr;
+  QTableWidget* buttons_ = nullptr;
+  CommandTable* commands_ = nullptr;
+  CommandEditorPanel* editor_ = nullptr;
+  InPlaceEditSwitch* bogSwitch_ = nullptr;
+  InPlaceEditSwitch* buttonSwitch_ = nullptr;
 };
 
 }  // namespace morvex::app

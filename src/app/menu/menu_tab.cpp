@@ -212,6 +212,7 @@ void MenuTab::buildUi() {
 
   PictureWidget* pic = pageViewPanel_->picture();
   pic->setPicture(&view_->page());
+  pic->installEventFilter(this);
   connect(pic, &PictureWidget::pictureMoved, this, &MenuTab::pictureMoved);
   connect(pic, &PictureWidget::picturePressed, this,
           [this](QPoint p, Qt::MouseButton b, Qt::MouseButtons, Qt::KeyboardModifiers) { picturePressed(p, b); });
@@ -614,6 +615,12 @@ bool MenuTab::eventFilter(QObject* o, QEvent* e) {
       return true;
     }
   }
+  // Every key pressed on the page view shows its key code in status panel 1.
+  if (pageViewPanel_ && o == pageViewPanel_->picture() && e->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    const quint32 code = k->nativeVirtualKey() ? k->nativeVirtualKey() : quint32(k->key());
+    ctx_.log->slog(std::to_string(code), 1);
+  }
   if (e->type() == QEvent::MouseButtonPress) {
     if (o == inWindows_ || o == inEffects_) showEffects(false);
     if (o == outWindows_ || o == outEffects_) showEffects(true);
@@ -800,6 +807,8 @@ void MenuTab::emulate(const std::function<void()>& action) {
   // What is on screen now, so the frames of this action can play from it.
   shown_ = view_->page();
   syncFit();
+  // Sounds with a lower id than the disc's sound.bdmv holds are played.
+  view_->soundCount = ctx_.session.hasSound() ? unsigned(ctx_.session.sound.model.entries.size()) : 0u;
   action();
   handleEmulatorOutput();
 }
@@ -827,8 +836,7 @@ void MenuTab::handleEmulatorOutput() {
     }
   }
   for (const menuview::ViewEvent& ev : view_->takeEvents())
-    if (ev.kind == menuview::ViewEvent::Kind::Sound)
-      ctx_.log->dlog("Button sound " + std::to_string(ev.soundId));
+    if (ev.kind == menuview::ViewEvent::Kind::Sound) Q_EMIT buttonSound(int(ev.soundId));
   std::vector<menuview::ViewFrame> frames = view_->takeFrames();
   if (!frames.empty() && !shown_.empty()) {
     frames_ = std::move(frames);

@@ -104,6 +104,9 @@ signals:
   // The effect-count fields asked for the Effects sub-tab on the in- (false) or
   // out-effects (true).
   void effectsWanted(bool out);
+  // A button sound should play ("Play button sound" on and a sound.bdmv with that
+  // entry); the window hands it to the sound group.
+  void buttonSound(int id);
   // The menu was replaced as a whole (load, undo, redo, page change): the sub-tab
   // panels fill again.
   void menuReplaced();
@@ -185,21 +188,32 @@ private:
   // A right-drag: the menu before the press, so the whole drag is one undo step.
   std::unique_ptr<igs::Menu> dragBefore_;
 
-  QComboBox* pages_;
-  QLabel* pageCount_;
-  QLineEdit *uom1_, *uom2_, *animCode_, *defSel_, *defAct_, *palette_;
-  QLineEdit *inWindows_, *inEffects_, *outWindows_, *outEffects_, *bogCount_;
-  QLineEdit *userTimeout_, *inTime_;
-  QComboBox *videoFormat_, *frameRate_;
-  QLabel* partialBanner_;
-  QPushButton* confirmPartial_;
-  QTabWidget* sub_;
-  BogsPanel* bogs_;
-  PageViewPanel* pageViewPanel_;
-  NavigatePanel* navigate_;
-  QTimer* userTimer_;
-  QTimer* animTimer_;
-  QTimer* frameTimer_;
+  QComboBox* pages_ = nullptr;
+  QLabel* pageCount_ = nullptr;
+  QLineEdit* uom1_ = nullptr;
+  QLineEdit* uom2_ = nullptr;
+  QLineEdit* animCode_ = nullptr;
+  QLineEdit* defSel_ = nullptr;
+  QLineEdit* defAct_ = nullptr;
+  QLineEdit* palette_ = nullptr;
+  QLineEdit* inWindows_ = nullptr;
+  QLineEdit* inEffects_ = nullptr;
+  QLineEdit* outWindows_ = nullptr;
+  QLineEdit* outEffects_ = nullptr;
+  QLineEdit* bogCount_ = nullptr;
+  QLineEdit* userTimeout_ = nullptr;
+  QLineEdit* inTime_ = nullptr;
+  QComboBox* videoFormat_ = nullptr;
+  QComboBox* frameRate_ = nullptr;
+  QLabel* partialBanner_ = nullptr;
+  QPushButton* confirmPartial_ = nullptr;
+  QTabWidget* sub_ = nullptr;
+  BogsPanel* bogs_ = nullptr;
+  PageViewPanel* pageViewPanel_ = nullptr;
+  NavigatePanel* navigate_ = nullptr;
+  QTimer* userTimer_ = nullptr;
+  QTimer* animTimer_ = nullptr;
+  QTimer* frameTimer_ = nullptr;
 };
 
 }  // namespace morvex::app

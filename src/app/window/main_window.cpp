@@ -25,6 +25,7 @@
 #include "clip/clip_tab.h"
 #include "bdmv/bdmv_tab.h"
 #include "bdmv/folder_rule.h"
+#include "bdmv/sound_group.h"
 #include "playlist/playlist_tab.h"
 #include "options/options_tab.h"
 #include "panels/execute_panel.h"
@@ -218,6 +219,7 @@ void MainWindow::buildUi() {
   // The menu display options live on the Options tab and beside the page view.
   connect(options_, &OptionsTab::displayOptionsChanged, menu_, &MenuTab::applyDisplayOptions);
   connect(menu_, &MenuTab::displayOptionsEdited, options_, &OptionsTab::loadFromSettings);
+  connect(menu_, &MenuTab::buttonSound, bdmv_->soundGroup(), &SoundGroup::playSound);
   connect(options_, &OptionsTab::createMenuRequested, this, [this] {
     tabs_->setCurrentIndex(TabMenu);
     menu_->createMenu();
