@@ -406,6 +406,9 @@ void MainWindow::runLongTask(std::function<void(core::Progress&)> work, std::fun
   prBarOn();
   auto state = progressState_;
   worker_ = QThread::create([work = std::move(work), state] { work(*state); });
+  // Owned by the window as well: a finished thread whose deferred deletion never came
+  // round (the window closed right after the task) goes with it.
+  worker_->setParent(this);
   progressTimer_ = new QTimer(this);
   connect(progressTimer_, &QTimer::timeout, this, [this, state] {
     progress_->setValue(state->percent());
