@@ -11,7 +11,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -499,6 +501,30 @@ private slots:
     QVERIFY(!banner->isVisible());
     QVERIFY(save->isEnabled());
     QVERIFY(muxButton->isEnabled());
+
+    // Loading over the modified menu asks first; Cancel keeps it, Discard replaces it.
+    const igs::Menu modified = tab->document().model;
+    auto answer = [](QMessageBox::StandardButton button, bool* asked) {
+      *asked = false;
+      QTimer::singleShot(0, [button, asked] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || box->objectName() != "mbUnsaved") return;
+        *asked = true;
+        QTest::mouseClick(box->button(button), Qt::LeftButton);
+      });
+    };
+    bool asked = false;
+    answer(QMessageBox::Cancel, &asked);
+    QVERIFY(!tab->loadFile(qs(whole)));
+    QVERIFY(asked);
+    QVERIFY(tab->document().model == modified);
+    QVERIFY(tab->document().modified());
+    answer(QMessageBox::Discard, &asked);
+    QVERIFY(loadAndWait(tab, whole));
+    QVERIFY(asked);
+    QVERIFY(!tab->partialLoad());
+    QVERIFY(!tab->document().modified());
+    QVERIFY(!banner->isVisible());
 
     // Not a menu: refused, the open menu stays (and is not asked about).
     const fs::path junk = tmp.path() / "junk.mnu";
