@@ -247,8 +247,14 @@ void MenuTab::buildUi() {
     w->setEnabled(false);
 }
 
+// The Effects and Objects sub-tabs, in this order (SubEffects, SubObjects). Each
+// panel is created here in place of its empty page and wired the same way:
+//   auto* p = new EffectsPanel(doc_, undo_, *view_, *ctx_.log, sub_);
+//   connect(this, &MenuTab::menuReplaced, p, &EffectsPanel::menuReplaced);
+//   connect(this, &MenuTab::pageChanged, p, &EffectsPanel::setPage);
+//   connect(p, &EffectsPanel::menuEdited, this, &MenuTab::panelEdited);
+// (the Effects panel also takes effectsWanted(bool out)).
 void MenuTab::createSubTabPages() {
-  // Placeholders until the effect and object panels are added here.
   auto* effects = new QWidget(sub_);
   effects->setObjectName("tsEffects");
   addSubTab(effects, "Effects");
@@ -555,7 +561,16 @@ void MenuTab::selectPage(int page) {
   bogs_->setPage(page);
   updateChooser();
   updateMissingMark();
+  Q_EMIT pageChanged(page);
   Q_EMIT menuReplaced();
+}
+
+void MenuTab::panelEdited() {
+  if (!hasMenu()) return;
+  igs::refreshMenu(doc_.model, &view_->pictures());
+  menuEdited();
+  bogs_->refill();
+  Q_EMIT rulesChanged();
 }
 
 void MenuTab::pageFieldLeft(QLineEdit* e) {
@@ -682,6 +697,11 @@ void MenuTab::menuEdited() {
 }
 
 void MenuTab::afterUndoRedo() {
+  // An undo in the middle of a drag ends the drag; the menu is the one undone to.
+  if (emu_->dragging()) {
+    emu_->mouseLeave();
+    dragBefore_.reset();
+  }
   stopTimers();
   finishPlayback();
   // Undo may bring back objects and palettes: no coloured picture is trusted.
@@ -821,6 +841,7 @@ void MenuTab::handleEmulatorOutput() {
         bogs_->setPage(view_->pageChoice());
         updateChooser();
         updateMissingMark();
+        Q_EMIT pageChanged(view_->pageChoice());
         Q_EMIT menuReplaced();
         break;
       case menuview::EmulatorEvent::Kind::Report:

@@ -85,6 +85,10 @@ public:
 
   // The Options tab's menu display options changed: the page view follows them.
   void applyDisplayOptions();
+  // A sub-tab panel (Objects, Effects) changed the menu through the undo stack: the
+  // page is redrawn and the other grids filled again.
+  void panelEdited();
+
   // One firing of the animation timer: every animating button advances one step.
   void animationStep();
 
@@ -107,6 +111,9 @@ signals:
   // A button sound should play ("Play button sound" on and a sound.bdmv with that
   // entry); the window hands it to the sound group.
   void buttonSound(int id);
+  // The page in the page choice changed (by the user or the emulator); the sub-tab
+  // panels show that page.
+  void pageChanged(int page);
   // The menu was replaced as a whole (load, undo, redo, page change): the sub-tab
   // panels fill again.
   void menuReplaced();
@@ -117,10 +124,10 @@ protected:
 
 private:
   void buildUi();
-  // The Objects and Effects sub-tabs. Their panels take
+  // The Effects and Objects sub-tabs. Their panels take
   // (MenuDocument&, QUndoStack&, menuview::PageView&, core::Log&, QWidget*), offer
   // menuReplaced() and setPage(int), and signal menuEdited() when the page must be
-  // redrawn; they are created here, in sub-tab order.
+  // redrawn (panelEdited); they are created here, in sub-tab order.
   void createSubTabPages();
   int addSubTab(QWidget* page, const QString& title);
 
