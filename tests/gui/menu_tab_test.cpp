@@ -465,6 +465,34 @@ private slots:
     saveShot(w.get(), "fixture-bogs");
   }
 
+  // The user time-out runs on a timer: 0.1 s after Start the page's default activated
+  // button runs; choosing another page stops the timer.
+  void userTimeoutActivatesTheDefaultButton() {
+    test::TempDir tmp;
+    igs::Menu m = twoPageMenu();
+    m.ics.userTimeout = 9000;  // 90 kHz units
+    m.ics.pages[0].defaultActivated = 1;
+    const fs::path file = writeMenuFile(m, tmp.path() / "timeout.mnu");
+    auto w = guitest::startWindow();
+    clickTab(w.get(), TabMenu);
+    MenuTab* tab = w->menuTab();
+    QVERIFY(loadAndWait(tab, file));
+    auto* timer = tab->findChild<QTimer*>("tmUserTimeout");
+    QVERIFY(!timer->isActive());
+    QTest::mouseClick(w->executePanel()->startButton(), Qt::LeftButton);
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), 100);
+    QCOMPARE(w->context().regs.gpr[6], 0u);
+    QTRY_COMPARE(w->context().regs.gpr[6], 9u);
+    QCOMPARE(w->context().regs.psr[10], 1u);
+    // The window stayed responsive: the timer fires again while enabled.
+    QVERIFY(timer->isActive());
+    tab->pageChoice()->setFocus();
+    QTest::keyClick(tab->pageChoice(), Qt::Key_Down);
+    QCOMPARE(tab->currentPage(), 1);
+    QVERIFY(!timer->isActive());
+  }
+
   // A menu file cut short: shown, marked as partial, Save off even when modified until
   // "Allow saving"; a file that is no menu changes nothing.
   void partialLoadKeepsSaveOffUntilAllowed() {
