@@ -316,8 +316,23 @@ private slots:
     saveShot(w.get(), "demo-pageview");
     clickSubTab(tab, MenuTab::SubBogs);
 
-    igs::Menu expected = original;
     BogsPanel* bogs = tab->bogsPanel();
+    // A click on the n.start cell shows that object on the BOG picture in its size.
+    {
+      const auto& b = original.ics.pages[0].bogs[0].buttons[0];
+      clickCell(bogs->buttonGrid(), 0, igs::ColNormalStart);
+      saveShot(w.get(), "demo-bogs-object");
+      const menuview::Image* shown = bogs->bogPicture()->picture();
+      QVERIFY(shown);
+      if (b.normalStart < original.objects.size()) {
+        QCOMPARE(shown->width(), int(original.objects[b.normalStart].width));
+        QCOMPARE(shown->height(), int(original.objects[b.normalStart].height));
+      }
+      clickCell(bogs->buttonGrid(), 0, igs::ColValue);
+      QVERIFY(bogs->bogPicture()->picture()->empty());
+      QCOMPARE(w->statusLine()->panelText(1).trimmed(), QString("No object assigned"));
+    }
+    igs::Menu expected = original;
     // BOG grid, row 1 of BOG 0: no button shown at first.
     bogs->bogEditSwitch()->editAction()->trigger();
     typeIntoCell(bogs->bogGrid(), 0, 0, "FFFF");

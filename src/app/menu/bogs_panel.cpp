@@ -10,6 +10,7 @@
 
 #include "hdmv/command_edit.h"
 #include "igs/edit.h"
+#include "menu/picture_widget.h"
 #include "widgets/command_editor_panel.h"
 #include "widgets/command_table.h"
 #include "widgets/grid.h"
@@ -55,9 +56,19 @@ BogsPanel::BogsPanel(MenuDocument& doc, EditFn edit, std::function<unsigned()> s
   commands_->setToolTip("Navigation commands of the button");
   editor_ = new CommandEditorPanel(this);
 
+  picture_ = new PictureWidget(this);
+  picture_->setObjectName("pbBOG");
+  picture_->setToolTip("The object of the clicked object column");
+  picture_->setMinimumWidth(160);
+  auto* top = new QSplitter(Qt::Horizontal, this);
+  top->addWidget(buttons_);
+  top->addWidget(picture_);
+  top->setStretchFactor(0, 4);
+  top->setStretchFactor(1, 1);
+  top->setChildrenCollapsible(false);
   auto* split = new QSplitter(Qt::Vertical, this);
   split->setObjectName("spBOGs");
-  split->addWidget(buttons_);
+  split->addWidget(top);
   auto* lower = new QWidget(split);
   auto* ll = new QVBoxLayout(lower);
   ll->setContentsMargins(0, 0, 0, 0);
@@ -87,6 +98,22 @@ BogsPanel::BogsPanel(MenuDocument& doc, EditFn edit, std::function<unsigned()> s
   });
   connect(buttons_, &QTableWidget::currentCellChanged, this, [this](int r, int, int pr, int) {
     if (!filling_ && r >= 0 && r != pr) selectButton(r);
+  });
+  connect(buttons_, &QTableWidget::cellClicked, this, [this](int r, int c) {
+    const igs::TBOG* g = bogModel();
+    if (!g || r < 0 || r >= int(g->buttons.size())) return;
+    const igs::TIGbutton& b = g->buttons[size_t(r)];
+    unsigned id = igs::kNoObject;
+    switch (c) {
+      case igs::ColNormalStart: id = b.normalStart; break;
+      case igs::ColNormalEnd: id = b.normalEnd; break;
+      case igs::ColSelStart: id = b.selectedStart; break;
+      case igs::ColSelEnd: id = b.selectedEnd; break;
+      case igs::ColActStart: id = b.activatedStart; break;
+      case igs::ColActEnd: id = b.activatedEnd; break;
+      default: break;
+    }
+    Q_EMIT objectWanted(id);
   });
   connect(buttons_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) {
     if (!filling_) buttonCellChanged(it->row(), it->column());
@@ -125,6 +152,8 @@ const igs::TIGbutton* BogsPanel::buttonModel() const {
   const igs::TBOG* g = bogModel();
   return g && button_ >= 0 && size_t(button_) < g->buttons.size() ? &g->buttons[size_t(button_)] : nullptr;
 }
+
+void BogsPanel::showPicture(const menuview::Image* picture) { picture_->setPicture(picture); }
 
 int BogsPanel::currentButtonId() const {
   const igs::TIGbutton* b = buttonModel();

@@ -11,6 +11,7 @@
 
 #include "igs/model.h"
 #include "menu/menu_document.h"
+#include "menuview/image.h"
 
 class QTableWidget;
 class QKeyEvent;
@@ -18,6 +19,7 @@ class QKeyEvent;
 namespace morvex::app {
 
 class CommandTable;
+class PictureWidget;
 class CommandEditorPanel;
 class InPlaceEditSwitch;
 
@@ -50,6 +52,9 @@ public:
   CommandEditorPanel* commandEditor() const { return editor_; }
   InPlaceEditSwitch* bogEditSwitch() const { return bogSwitch_; }
   InPlaceEditSwitch* buttonEditSwitch() const { return buttonSwitch_; }
+  // The BOG picture: the object of the clicked object column (owner-drawn).
+  PictureWidget* bogPicture() const { return picture_; }
+  void showPicture(const menuview::Image* picture);
 
   // Insert / Delete on the grids (also from their keys).
   void insertBog();
@@ -58,6 +63,9 @@ public:
   void deleteButton();
 
 signals:
+  // A cell of the button grid was clicked: the object of an object column (start or
+  // end of a state), or 0xFFFF for any other column.
+  void objectWanted(unsigned objectId);
   // A command of the current button was clicked (the execute panel may step it).
   void commandClicked(int line);
 
@@ -89,6 +97,7 @@ private:
   CommandEditorPanel* editor_ = nullptr;
   InPlaceEditSwitch* bogSwitch_ = nullptr;
   InPlaceEditSwitch* buttonSwitch_ = nullptr;
+  PictureWidget* picture_ = nullptr;
 };
 
 }  // namespace morvex::app

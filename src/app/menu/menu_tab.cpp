@@ -23,6 +23,7 @@
 #include "igs/edit.h"
 #include "igs/extract.h"
 #include "igs/mux.h"
+#include "igs/objects.h"
 #include "igs/writer.h"
 #include "menu/bogs_panel.h"
 #include "widgets/command_table.h"
@@ -205,6 +206,7 @@ void MenuTab::buildUi() {
   pageViewPanel_ = new PageViewPanel(sub_);
   addSubTab(pageViewPanel_, "Page view");
   lay->addWidget(sub_, 1);
+  connect(bogs_, &BogsPanel::objectWanted, this, &MenuTab::showObject);
   connect(bogs_, &BogsPanel::commandClicked, this, [this](int line) {
     if (exec_ && exec_->traceBox()->isChecked()) exec_->rowClicked(line);
   });
@@ -786,6 +788,7 @@ void MenuTab::applyDisplayOptions() {
   PictureWidget* pic = pageViewPanel_->picture();
   pic->setFitToWindow(s.showFullScreen);
   pic->setBackground(qcolour(s.colBackground));
+  bogs_->bogPicture()->setBackground(qcolour(s.colObjectBackground));
   if (backgroundChanged || !hasMenu()) {
     std::string err;
     if (!view_->backchange(&err) && !err.empty()) ctx_.log->erlog(err);
@@ -807,6 +810,28 @@ void MenuTab::overlayToggled() {
 }
 
 // ---- The emulator on screen -----------------------------------------------------------
+
+void MenuTab::showObject(unsigned objectId) {
+  const igs::TPage* p = view_->pageAt(view_->pageChoice());
+  const igs::Menu& m = doc_.model;
+  if (!p || objectId == igs::kNoObject || objectId >= m.objects.size() || m.objects[objectId].width == 0) {
+    objectPicture_ = menuview::Image();
+    bogs_->showPicture(&objectPicture_);
+    ctx_.log->slog(objectId == igs::kNoObject ? "No object assigned"
+                                              : "Object " + std::to_string(objectId) + " is not in the menu",
+                   1);
+    return;
+  }
+  const uint32_t bg = ctx_.settings.colObjectBackground;
+  const igs::RgbaImage pic = igs::objectViewPicture(
+      m, view_->pictures(), objectId, p->paletteId,
+      igs::Rgb8{uint8_t(bg & 0xFF), uint8_t(bg >> 8 & 0xFF), uint8_t(bg >> 16 & 0xFF)}, *ctx_.log);
+  objectPicture_ = menuview::Image(pic.width, pic.height);
+  if (pic.rgba.size() == size_t(pic.width) * size_t(pic.height) * 4 && !pic.rgba.empty())
+    std::memcpy(objectPicture_.pixels().data(), pic.rgba.data(), pic.rgba.size());
+  bogs_->showPicture(&objectPicture_);
+  ctx_.log->slog(igs::objectInfoText(m.objects[objectId], p->paletteId), 1);
+}
 
 void MenuTab::animationStep() {
   if (playing_ || !hasMenu()) return;

@@ -169,6 +169,8 @@ private:
   void setCursorShape(menuview::CursorShape c);
   void syncFit();
   void overlayToggled();
+  // The BOG picture: an object in the page's palette, or "No object assigned".
+  void showObject(unsigned objectId);
 
   AppContext& ctx_;
   ExecutePanel* exec_;
@@ -187,6 +189,7 @@ private:
   QString menuPath_;
   bool filling_ = false;
 
+  menuview::Image objectPicture_;
   // Effect playback: the picture on screen while the frames play.
   menuview::Image shown_;
   std::vector<menuview::ViewFrame> frames_;
