@@ -272,10 +272,10 @@ private slots:
 
     // The editor: "Compare" on a Move keeps operand count and immediate flag.
     table->selectLine(0);
-    choose(w->findChild<QComboBox*>("cbCmdGrp"), 1);
+    choose(w->bdmvTab()->findChild<QComboBox*>("cbCmdGrp"), 1);
     QCOMPARE(guitest::cell(table, 0, 1), QString("48400000"));
     // 0 in the opcode field blanks the command.
-    auto* hex = w->findChild<QLineEdit*>("heOpcode");
+    auto* hex = w->bdmvTab()->findChild<QLineEdit*>("heOpcode");
     table->selectLine(3);
     hex->setFocus();
     hex->selectAll();

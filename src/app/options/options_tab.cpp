@@ -165,6 +165,11 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   auto* menuRow = new QHBoxLayout();
   menuRow->addWidget(new QLabel("New menu at start-up:", gDesk));
   menuRow->addWidget(check("cbAutoMenu", "Auto create", &AppSettings::autoMenu, gDesk));
+  auto* createMenu = new QPushButton("Create Menu", gDesk);
+  createMenu->setObjectName("bCreateMenu");
+  createMenu->setToolTip("A new, empty menu on the Menu tab");
+  connect(createMenu, &QPushButton::clicked, this, [this] { Q_EMIT createMenuRequested(); });
+  menuRow->addWidget(createMenu);
   menuRow->addStretch(1);
   dl->addLayout(menuRow);
   dl->addStretch(1);

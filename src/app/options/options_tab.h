@@ -36,6 +36,8 @@ signals:
   void displayOptionsChanged();
   // "Create sound.bdmv" was pressed.
   void createSoundRequested();
+  // "Create Menu" was pressed.
+  void createMenuRequested();
   // The 8.3 file-name setting changed.
   void fileNamesChanged();
 

@@ -71,6 +71,12 @@ void ExecutePanel::attach(hdmv::Interpreter* interp, core::Log* log, RegisterPan
 }
 
 void ExecutePanel::startClicked() {
+  if (host_.start) {
+    host_.start();
+    if (regs_) regs_->refresh();
+    Q_EMIT runFinished();
+    return;
+  }
   if (!interp_ || !host_.program) return;
   // A second run while one is in progress is refused.
   if (interp_->inProgress()) return;

@@ -30,6 +30,9 @@ public:
     std::function<hdmv::TCommands()> program;       // the selected program
     std::function<void(int line)> selectRow;         // command table row of a line
     std::function<int()> showDelayMs;                // "Activate command show delay (ms)"
+    // When set, Start hands over to the page instead of running `program` (the Menu
+    // tab starts its menu emulation).
+    std::function<void()> start;
   };
   void attach(hdmv::Interpreter* interp, core::Log* log, RegisterPanel* regs, Host host);
 

@@ -24,6 +24,7 @@ struct TabRules {
   bool find = false;
   bool load = false;
   bool mux = false;            // shown with Load; enabled like Save
+  bool muxEnabled = false;     // also enabled when Save is not (an unmodified menu)
   bool startEnabled = false;
   bool operator==(const TabRules&) const = default;
 };

@@ -25,11 +25,13 @@
 #include "clip/clip_tab.h"
 #include "bdmv/bdmv_tab.h"
 #include "bdmv/folder_rule.h"
+#include "bdmv/sound_group.h"
 #include "playlist/playlist_tab.h"
 #include "options/options_tab.h"
 #include "panels/execute_panel.h"
 #include "panels/register_panel.h"
-#include "placeholder/placeholder_tab.h"
+#include "menu/menu_tab.h"
+#include "menu/navigate_panel.h"
 #include "shell/desktop_integration.h"
 #include "shell/navigator.h"
 #include "shell/gui_log.h"
@@ -58,6 +60,10 @@ MainWindow::MainWindow(QStringList arguments, QWidget* parent) : QMainWindow(par
 }
 
 MainWindow::~MainWindow() {
+  // The pages outlive this part of the window while it is destroyed; what they
+  // signal then must not reach it.
+  for (TabPage* p : pages_)
+    if (p) p->disconnect(this);
   if (worker_) {
     if (progressState_) progressState_->cancel();
     worker_->wait();
@@ -99,7 +105,11 @@ void MainWindow::buildUi() {
     runLongTask(std::move(work), std::move(done));
   });
   pages_[TabClipinf] = clip_;
-  pages_[TabMenu] = new PlaceholderTab("tsMenu", "Interactive graphics menus: BOGs, effects, objects and the page view.");
+  menu_ = new MenuTab(ctx_, exec_, regs_);
+  menu_->setTaskRunner([this](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
+    runLongTask(std::move(work), std::move(done));
+  });
+  pages_[TabMenu] = menu_;
   bdjo_ = new BdjoTab(ctx_);
   pages_[TabBdjo] = bdjo_;
   options_ = new OptionsTab(ctx_);
@@ -124,6 +134,9 @@ void MainWindow::buildUi() {
   bl->setSpacing(6);
   navigate_ = new QWidget(bottom);
   navigate_->setObjectName("pNavigate");
+  auto* nl = new QHBoxLayout(navigate_);
+  nl->setContentsMargins(0, 0, 0, 0);
+  nl->addWidget(menu_->navigatePanel());
   progress_ = new QProgressBar(bottom);
   progress_->setObjectName("pbProgress");
   progress_->setRange(0, 100);
@@ -202,7 +215,15 @@ void MainWindow::buildUi() {
   nav_->registerShower(ItemKind::Playlist, playlist_, playlist_);
   nav_->registerShower(ItemKind::Clip, pages_[TabClipinf], clip_);
   connect(clip_, &ClipTab::itemWanted, nav_, &Navigator::show);
-  nav_->registerShower(ItemKind::Menu, pages_[TabMenu], nullptr);
+  nav_->registerShower(ItemKind::Menu, menu_, menu_);
+  // The menu display options live on the Options tab and beside the page view.
+  connect(options_, &OptionsTab::displayOptionsChanged, menu_, &MenuTab::applyDisplayOptions);
+  connect(menu_, &MenuTab::displayOptionsEdited, options_, &OptionsTab::loadFromSettings);
+  connect(menu_, &MenuTab::buttonSound, bdmv_->soundGroup(), &SoundGroup::playSound);
+  connect(options_, &OptionsTab::createMenuRequested, this, [this] {
+    tabs_->setCurrentIndex(TabMenu);
+    menu_->createMenu();
+  });
   nav_->registerShower(ItemKind::BdjObject, pages_[TabBdjo], bdjo_);
   connect(bdjo_, &BdjoTab::itemWanted, nav_, &Navigator::show);
   connect(nav_, &Navigator::failed, this, [this](const QString& why) { log().slog(why.toStdString(), 1); });
@@ -260,6 +281,8 @@ void MainWindow::startUp() {
   // The version in the title from now on.
   titleBase_ = "Morvex v" + versionText();
   updateTitle();
+  // "Auto create": a new menu waits on the Menu tab.
+  if (ctx_.settings.autoMenu) menu_->createMenu();
   // A file or folder on the command line is read; otherwise the stored folder is
   // shown, and read when "Auto Read" is on.
   handleCommandLine();
@@ -273,8 +296,7 @@ void MainWindow::handleCommandLine() {
     const QString arg = arguments_.front();
     if (arg.endsWith(".mnu", Qt::CaseSensitive)) {
       tabs_->setCurrentIndex(TabMenu);
-      log().log("[b]" + QDir::toNativeSeparators(arg).toStdString() +
-                "[/b]: menu files open on the Menu tab, which this build does not have yet.");
+      menu_->loadFile(QFileInfo(arg).absoluteFilePath());
       return;
     }
     // Any other file: its folder is the disc folder. A folder given directly is
@@ -307,7 +329,7 @@ void MainWindow::applyTabRules() {
   find_->setVisible(r.find);
   load_->setVisible(r.load);
   mux_->setVisible(r.mux);
-  mux_->setEnabled(r.mux && r.saveEnabled);
+  mux_->setEnabled(r.mux && (r.saveEnabled || r.muxEnabled));
   exec_->startButton()->setEnabled(r.executePanel && r.startEnabled);
   // The execute panel runs what the current page offers (the BDMV tab's movie
   // objects, the Menu tab's buttons).
@@ -388,6 +410,9 @@ void MainWindow::runLongTask(std::function<void(core::Progress&)> work, std::fun
   prBarOn();
   auto state = progressState_;
   worker_ = QThread::create([work = std::move(work), state] { work(*state); });
+  // Owned by the window as well: a finished thread whose deferred deletion never came
+  // round (the window closed right after the task) goes with it.
+  worker_->setParent(this);
   progressTimer_ = new QTimer(this);
   connect(progressTimer_, &QTimer::timeout, this, [this, state] {
     progress_->setValue(state->percent());
@@ -484,6 +509,13 @@ bool MainWindow::saveScreenshots(const QString& folder) {
     QApplication::processEvents();
     const QString file = QString("%1/%2-%3.png").arg(folder).arg(i).arg(names[i]);
     ok = grab().save(file) && ok;
+    // The Menu tab's sub-tabs each get a picture of their own.
+    if (i == TabMenu)
+      for (int s = 1; s < menu_->subTabs()->count(); ++s) {
+        menu_->subTabs()->setCurrentIndex(s);
+        QApplication::processEvents();
+        ok = grab().save(QString("%1/%2-%3-%4.png").arg(folder).arg(i).arg(names[i]).arg(s)) && ok;
+      }
   }
   tabs_->setCurrentIndex(TabBdmv);
   return ok;

@@ -31,6 +31,7 @@ class GuiLog;
 class BdmvTab;
 class BdjoTab;
 class ClipTab;
+class MenuTab;
 class PlaylistTab;
 class OptionsTab;
 class StatusTab;
@@ -58,6 +59,7 @@ public:
   BdmvTab* bdmvTab() const { return bdmv_; }
   BdjoTab* bdjoTab() const { return bdjo_; }
   ClipTab* clipTab() const { return clip_; }
+  MenuTab* menuTab() const { return menu_; }
   ExecutePanel* executePanel() const { return exec_; }
   RegisterPanel* registerPanel() const { return regs_; }
   Navigator* navigator() const { return nav_; }
@@ -130,6 +132,7 @@ private:
   BdmvTab* bdmv_ = nullptr;
   BdjoTab* bdjo_ = nullptr;
   ClipTab* clip_ = nullptr;
+  MenuTab* menu_ = nullptr;
   PlaylistTab* playlist_ = nullptr;
   OptionsTab* options_ = nullptr;
   StatusTab* statusTab_ = nullptr;

@@ -1,0 +1,229 @@
+#pragma once
+// The Menu tab: the open IG menu as an editable document, its page choice and page
+// fields, and four sub-tabs (BOGs, Effects, Objects, Page view). The page view is
+// also the menu emulator: Start (through the execute panel), the navigate panel, the
+// mouse, the user time-out and the animation run the engine's MenuEmulator on the
+// window thread from Qt timers; effects play from the engine's frame schedules on a
+// timer, so the window never waits for them.
+//
+// One menu is open at a time. Loading replaces it (after Save / Discard / Cancel for
+// a modified one); a menu read only in part is shown as such and cannot be saved
+// until the user says so, because a save would drop what could not be read.
+#include <QPointer>
+#include <QUndoStack>
+#include <functional>
+#include <memory>
+
+#include "core/progress.h"
+#include "menu/menu_document.h"
+#include "menuview/emulator.h"
+#include "menuview/options.h"
+#include "menuview/page_view.h"
+#include "shell/app_context.h"
+#include "shell/navigator.h"
+#include "shell/tab_page.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+
+namespace morvex::app {
+
+class BogsPanel;
+class NavigatePanel;
+class PageViewPanel;
+class RegisterPanel;
+
+class MenuTab : public TabPage, public ItemShower {
+  Q_OBJECT
+public:
+  MenuTab(AppContext& ctx, ExecutePanel* exec, RegisterPanel* regs, QWidget* parent = nullptr);
+  ~MenuTab() override;
+
+  // TabPage
+  TabRules rules() const override;
+  ExecutePanel::Host executeHost() override;
+  QUndoStack* undoStack() override { return &undo_; }
+  void activated() override;
+  void save() override;
+  void load() override;
+  void mux() override;
+  // ItemShower: a menu file path, or an AV stream with its IG PID in `number`.
+  bool showItem(const ItemRef& item) override;
+
+  // Runs long work off the window thread with progress and Cancel (the window's).
+  using TaskRunner = std::function<void(std::function<void(core::Progress&)>, std::function<void(bool)>)>;
+  void setTaskRunner(TaskRunner r) { runTask_ = std::move(r); }
+
+  // Reads a menu file or the IG PID of an AV stream (on the worker thread). False when
+  // nothing was started (the user kept a modified menu, or a load is running);
+  // loadFinished tells the end.
+  bool loadFile(const QString& path, uint16_t pid = 0x1400);
+  // "Create Menu": a new empty menu (after settling a modified one).
+  bool createMenu();
+  // Writes the menu file / a new AV stream holding only the menu. False when nothing
+  // was written (or, for mux, started).
+  bool saveTo(const QString& path);
+  bool muxTo(const QString& path);
+  // A partial read: the user accepts that a save writes only what was read.
+  void confirmPartial();
+
+  bool hasMenu() const { return doc_.model.loaded; }
+  bool partialLoad() const { return partial_; }
+  MenuDocument& document() { return doc_; }
+  menuview::PageView& pageView() { return *view_; }
+  menuview::MenuEmulator& emulator() { return *emu_; }
+  NavigatePanel* navigatePanel() const { return navigate_; }
+  BogsPanel* bogsPanel() const { return bogs_; }
+  PageViewPanel* pageViewPanel() const { return pageViewPanel_; }
+  QTabWidget* subTabs() const { return sub_; }
+  QComboBox* pageChoice() const { return pages_; }
+  int currentPage() const;
+
+  // The Options tab's menu display options changed: the page view follows them.
+  void applyDisplayOptions();
+  // A sub-tab panel (Objects, Effects) changed the menu through the undo stack: the
+  // page is redrawn and the other grids filled again.
+  void panelEdited();
+
+  // One firing of the animation timer: every animating button advances one step.
+  void animationStep();
+
+  // The effect-count fields jump here: the Effects sub-tab, on the in- or out-effects.
+  void showEffects(bool out);
+
+  // Sub-tab indexes.
+  enum SubTab { SubBogs = 0, SubEffects = 1, SubObjects = 2, SubPageView = 3 };
+
+signals:
+  // A load ended; `shown` when a menu was read and is now open.
+  void loadFinished(bool shown);
+  // A mux ended; `written` when the stream file is in place.
+  void muxFinished(bool written);
+  // The page view's overlay boxes changed a display option (the Options tab mirrors it).
+  void displayOptionsEdited();
+  // The effect-count fields asked for the Effects sub-tab on the in- (false) or
+  // out-effects (true).
+  void effectsWanted(bool out);
+  // A button sound should play ("Play button sound" on and a sound.bdmv with that
+  // entry); the window hands it to the sound group.
+  void buttonSound(int id);
+  // The page in the page choice changed (by the user or the emulator); the sub-tab
+  // panels show that page.
+  void pageChanged(int page);
+  // The menu was replaced as a whole (load, undo, redo, page change): the sub-tab
+  // panels fill again.
+  void menuReplaced();
+
+protected:
+  bool eventFilter(QObject* o, QEvent* e) override;
+  void hideEvent(QHideEvent* e) override;
+
+private:
+  void buildUi();
+  // The Effects and Objects sub-tabs. Their panels take
+  // (MenuDocument&, QUndoStack&, menuview::PageView&, core::Log&, QWidget*), offer
+  // menuReplaced() and setPage(int), and signal menuEdited() when the page must be
+  // redrawn (panelEdited); they are created here, in sub-tab order.
+  void createSubTabPages();
+  int addSubTab(QWidget* page, const QString& title);
+
+  bool settleModified();
+  void adoptMenu(igs::Menu menu, const core::ReadResult& result, const QString& path);
+  // The menu is new in the view: emulator reset, page 0, every grid filled.
+  void openMenu();
+  void selectPage(int page);
+  void fillPageChoice();
+  void fillPageFields();
+  void pageFieldLeft(QLineEdit* field);
+  void userTimeoutLeft();
+  void insertPage();
+  void deletePage();
+  // Runs a change of the menu as one undo step, brings the model back in step and
+  // redraws the page.
+  bool edit(const QString& what, const std::function<void(igs::Menu&)>& change, int mergeId = -1);
+  // After an edit, undo or redo: the page redrawn and every panel filled again.
+  void menuEdited();
+  void afterUndoRedo();
+  void redrawPage();
+  void updateChooser();
+  void updatePartialBanner();
+  void updateMissingMark();
+
+  // The emulator on screen.
+  void startEmulation();
+  void emulate(const std::function<void()>& action);
+  void handleEmulatorOutput();
+  void playNextFrame();
+  void finishPlayback();
+  void showPagePicture();
+  void syncTimers();
+  void stopTimers();
+  void pictureMoved(QPoint pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
+  void picturePressed(QPoint pos, Qt::MouseButton button);
+  void pictureReleased(Qt::MouseButton button);
+  void endDrag();
+  void setCursorShape(menuview::CursorShape c);
+  void syncFit();
+  void overlayToggled();
+  // The BOG picture: an object in the page's palette, or "No object assigned".
+  void showObject(unsigned objectId);
+
+  AppContext& ctx_;
+  ExecutePanel* exec_;
+  RegisterPanel* regs_;
+  MenuDocument doc_{QStringLiteral("menu")};
+  QUndoStack undo_;
+  menuview::DisplayOptions opts_;
+  std::unique_ptr<menuview::PageView> view_;
+  std::unique_ptr<menuview::MenuEmulator> emu_;
+  TaskRunner runTask_;
+  bool loading_ = false;
+  bool muxing_ = false;
+  bool partial_ = false;
+  bool partialConfirmed_ = false;
+  QString partialText_;
+  QString menuPath_;
+  bool filling_ = false;
+
+  menuview::Image objectPicture_;
+  // Effect playback: the picture on screen while the frames play.
+  menuview::Image shown_;
+  std::vector<menuview::ViewFrame> frames_;
+  size_t nextFrame_ = 0;
+  bool playing_ = false;
+  // A right-drag: the menu before the press, so the whole drag is one undo step.
+  std::unique_ptr<igs::Menu> dragBefore_;
+
+  QComboBox* pages_ = nullptr;
+  QLabel* pageCount_ = nullptr;
+  QLineEdit* uom1_ = nullptr;
+  QLineEdit* uom2_ = nullptr;
+  QLineEdit* animCode_ = nullptr;
+  QLineEdit* defSel_ = nullptr;
+  QLineEdit* defAct_ = nullptr;
+  QLineEdit* palette_ = nullptr;
+  QLineEdit* inWindows_ = nullptr;
+  QLineEdit* inEffects_ = nullptr;
+  QLineEdit* outWindows_ = nullptr;
+  QLineEdit* outEffects_ = nullptr;
+  QLineEdit* bogCount_ = nullptr;
+  QLineEdit* userTimeout_ = nullptr;
+  QLineEdit* inTime_ = nullptr;
+  QComboBox* videoFormat_ = nullptr;
+  QComboBox* frameRate_ = nullptr;
+  QLabel* partialBanner_ = nullptr;
+  QPushButton* confirmPartial_ = nullptr;
+  QTabWidget* sub_ = nullptr;
+  BogsPanel* bogs_ = nullptr;
+  PageViewPanel* pageViewPanel_ = nullptr;
+  NavigatePanel* navigate_ = nullptr;
+  QTimer* userTimer_ = nullptr;
+  QTimer* animTimer_ = nullptr;
+  QTimer* frameTimer_ = nullptr;
+};
+
+}  // namespace morvex::app

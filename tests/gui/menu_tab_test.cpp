@@ -1,0 +1,596 @@
+// The Menu tab driven as a user does: a menu loaded from a menu file and from the demo
+// disc's AV stream, navigated with the navigate buttons and the mouse, a button
+// activated (its program changes a register and the page), a button dragged and the
+// drag undone, a BOG cell, a button cell and a command edited, a page created and
+// deleted, the menu saved and muxed and read back through the engine. A second,
+// independent emulator over the same menu is the oracle for every step on screen. A
+// composition without its pictures shows placeholders and the "objects missing" mark;
+// a menu read only in part keeps Save off until the user allows it.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTableWidget>
+#include <QTest>
+#include <QUndoStack>
+
+#include "core/log.h"
+#include "core/save.h"
+#include "hdmv/command_edit.h"
+#include "gui_test_support.h"
+#include "gui_tests.h"
+#include "igs/edit.h"
+#include "igs/extract.h"
+#include "igs/mux.h"
+#include "igs/reader.h"
+#include "igs/writer.h"
+#include "menu/bogs_panel.h"
+#include "menu/menu_tab.h"
+#include "menu/navigate_panel.h"
+#include "menu/page_view_panel.h"
+#include "menu/picture_widget.h"
+#include "menuview/emulator.h"
+#include "panels/execute_panel.h"
+#include "shell/status_line.h"
+#include "support/test_support.h"
+#include "widgets/command_editor_panel.h"
+#include "widgets/command_table.h"
+#include "widgets/in_place_edit.h"
+
+using namespace morvex;
+using namespace morvex::app;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString qs(const fs::path& p) { return QString::fromStdString(p.string()); }
+
+// The same menu in an emulator of its own: what the tab shows must be what the engine
+// computes for the same inputs.
+struct Oracle {
+  igs::Menu menu;
+  hdmv::Registers regs;
+  menuview::DisplayOptions options;
+  core::MemoryLog log;
+  hdmv::Interpreter interp{regs};
+  std::unique_ptr<menuview::PageView> view;
+  std::unique_ptr<menuview::MenuEmulator> emu;
+  explicit Oracle(const igs::Menu& m) : menu(m) {
+    options.placeholders = true;
+    view = std::make_unique<menuview::PageView>(menu, regs, options, log);
+    emu = std::make_unique<menuview::MenuEmulator>(*view, interp);
+    emu->menuOpened();
+  }
+};
+
+void clickTab(MainWindow* w, int index) {
+  QTabBar* bar = w->tabs()->tabBar();
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+}
+
+void clickSubTab(MenuTab* tab, int index) {
+  QTabBar* bar = tab->subTabs()->tabBar();
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+}
+
+bool loadAndWait(MenuTab* tab, const fs::path& file) {
+  QSignalSpy done(tab, &MenuTab::loadFinished);
+  if (!tab->loadFile(qs(file))) return false;
+  if (!done.wait(20000)) return false;
+  return done.takeFirst().at(0).toBool();
+}
+
+void clickCell(QTableWidget* t, int r, int c) {
+  t->scrollToItem(t->item(r, c));
+  QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualRect(t->model()->index(r, c)).center());
+}
+
+void typeIntoCell(QTableWidget* t, int r, int c, const QString& text) {
+  clickCell(t, r, c);
+  QLineEdit* ed = nullptr;
+  QTRY_VERIFY((ed = qobject_cast<QLineEdit*>(t->indexWidget(t->model()->index(r, c)))) != nullptr);
+  QTest::keyClick(ed, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(ed, text);
+  QTest::keyClick(ed, Qt::Key_Return);
+  // The delegate commits on Return through a queued call.
+  QApplication::processEvents();
+}
+
+void typeIntoField(QLineEdit* e, const QString& text) {
+  e->setFocus();
+  QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(e, text);
+  QTest::keyClick(e, Qt::Key_Return);
+}
+
+// A mouse event on the page view's viewport at a page pixel (1:1 view).
+void sendMouse(PictureWidget* pic, QEvent::Type type, QPoint pagePos, Qt::MouseButton button, Qt::MouseButtons held,
+               Qt::KeyboardModifiers mods = {}) {
+  const QPoint at = pic->fromPicture(pagePos);
+  QMouseEvent e(type, QPointF(at), QPointF(pic->viewport()->mapToGlobal(at)), button, held, mods);
+  QApplication::sendEvent(pic->viewport(), &e);
+}
+
+// A two-page menu whose pictures are absent (placeholders stand in): page 0 has
+// buttons 0 and 1 in two BOGs, 0 above 1; button 0 moves 7 into GPR 5 and shows
+// button 0 of page 1; button 1 moves 9 into GPR 6.
+igs::Menu twoPageMenu() {
+  igs::Menu m;
+  igs::newMenu(m);
+  igs::CreateBOG(m, 0);
+  igs::CreatePage(m);
+  igs::refreshMenu(m);
+  auto& p0 = m.ics.pages[0];
+  p0.defaultSelected = 0;
+  auto& b0 = p0.bogs[0].buttons[0];
+  auto& b1 = p0.bogs[1].buttons[0];
+  p0.bogs[0].defaultValid = 0;
+  p0.bogs[1].defaultValid = 1;
+  b0.x = 200, b0.y = 200, b0.lower = 1;
+  b1.x = 200, b1.y = 400, b1.upper = 0;
+  for (igs::TIGbutton* b : {&b0, &b1}) {
+    b->normalStart = b->normalEnd = 1;
+    b->selectedStart = b->selectedEnd = 2;
+    b->activatedStart = b->activatedEnd = 3;
+  }
+  b0.commands = {{0x50400001, 5, 7}, {0x51C00003, 0x80000000, 0x80000001}};
+  b1.commands = {{0x50400001, 6, 9}};
+  auto& p1 = m.ics.pages[1];
+  p1.bogs[0].defaultValid = 0;
+  p1.defaultSelected = 0;
+  p1.bogs[0].buttons[0].x = 600;
+  p1.bogs[0].buttons[0].y = 500;
+  p1.bogs[0].buttons[0].normalStart = p1.bogs[0].buttons[0].normalEnd = 1;
+  p1.bogs[0].buttons[0].selectedStart = p1.bogs[0].buttons[0].selectedEnd = 2;
+  igs::refreshMenu(m);
+  return m;
+}
+
+fs::path writeMenuFile(igs::Menu m, const fs::path& file) {
+  core::MemoryLog log;
+  if (!igs::saveMenuFile(m, file, log)) return {};
+  return file;
+}
+
+igs::Menu readMenu(const fs::path& file) {
+  igs::Menu m;
+  core::MemoryLog log;
+  igs::loadMenuSource(file, m, log);
+  return m;
+}
+
+// The demo disc's menu stream: the first AV stream whose IG PID reads completely.
+fs::path demoMenuStream(const fs::path& demo) {
+  std::vector<fs::path> streams;
+  for (const auto& e : fs::directory_iterator(demo / "STREAM")) streams.push_back(e.path());
+  std::sort(streams.begin(), streams.end());
+  for (const fs::path& s : streams) {
+    igs::Menu m;
+    core::MemoryLog log;
+    if (igs::loadMenuSource(s, m, log).complete() && m.loaded && !m.ics.pages.empty()) return s;
+  }
+  return {};
+}
+
+void saveShot(MainWindow* w, const QString& name) {
+  const QString dir = qEnvironmentVariable("MORVEX_MENU_SHOTS");
+  if (dir.isEmpty()) return;
+  QApplication::processEvents();
+  w->grab().save(dir + "/" + name + ".png");
+}
+
+}  // namespace
+
+class MenuTabTest : public QObject {
+  Q_OBJECT
+private slots:
+  void init() { guitest::clearSettings(); }
+
+  // Start, the navigate buttons, the mouse (hover and click), a button program that
+  // changes a register and the page, and a right-drag undone with Ctrl+Z, each step
+  // compared with the engine's own emulator over the same menu.
+  void emulatorOnScreenFollowsTheEngine() {
+    test::TempDir tmp;
+    const fs::path file = writeMenuFile(twoPageMenu(), tmp.path() / "two.mnu");
+    QVERIFY(!file.empty());
+    auto w = guitest::startWindow();
+    clickTab(w.get(), TabMenu);
+    MenuTab* tab = w->menuTab();
+    QVERIFY(loadAndWait(tab, file));
+    QCOMPARE(tab->pageChoice()->count(), 2);
+    QVERIFY(w->executePanel()->isVisible());
+    QVERIFY(tab->navigatePanel()->isVisible());
+    clickSubTab(tab, MenuTab::SubPageView);
+    PictureWidget* pic = tab->pageViewPanel()->picture();
+    QVERIFY(tab->pageViewPanel()->objectsMissingMark()->isVisible());
+
+    Oracle o(tab->document().model);
+    auto& regs = w->context().regs;
+    auto same = [&] {
+      return regs.psr[10] == o.regs.psr[10] && regs.psr[11] == o.regs.psr[11] && regs.gpr == o.regs.gpr &&
+             tab->pageView().page() == o.view->page();
+    };
+
+    // Start through the execute panel: button 0 selected on page 0.
+    QTest::mouseClick(w->executePanel()->startButton(), Qt::LeftButton);
+    o.emu->start(0);
+    QVERIFY(same());
+    QCOMPARE(regs.psr[10], 0u);
+    // Down and Up with the navigate panel.
+    QTest::mouseClick(tab->navigatePanel()->button("D"), Qt::LeftButton);
+    o.emu->move(menuview::NavKey::Down);
+    QVERIFY(same());
+    QCOMPARE(regs.psr[10], 1u);
+    // "Sel" runs button 1: GPR 6 becomes 9, the page stays.
+    QTest::mouseClick(tab->navigatePanel()->button("Sel"), Qt::LeftButton);
+    o.emu->select();
+    QVERIFY(same());
+    QCOMPARE(regs.gpr[6], 9u);
+    QCOMPARE(regs.psr[11], 0u);
+
+    // Hovering over the upper neighbour's hot area selects it.
+    const QPoint onButton0(200 + 20, 200 + 15);
+    sendMouse(pic, QEvent::MouseMove, onButton0, Qt::NoButton, Qt::NoButton);
+    o.emu->mouseMove(onButton0.x(), onButton0.y());
+    QVERIFY(same());
+    QCOMPARE(regs.psr[10], 0u);
+    // Over the selected button now: the pointing hand.
+    sendMouse(pic, QEvent::MouseMove, onButton0 + QPoint(1, 0), Qt::NoButton, Qt::NoButton);
+    o.emu->mouseMove(onButton0.x() + 1, onButton0.y());
+    QVERIFY(same());
+    QCOMPARE(pic->viewport()->cursor().shape(), Qt::PointingHandCursor);
+
+    // A key pressed on the page view shows its code in status panel 1.
+    pic->setFocus();
+    QTest::keyClick(pic, Qt::Key_5);
+    QVERIFY(w->statusLine()->panelText(1).trimmed().toUInt() > 0);
+
+    // A right-drag of button 0 by (+40, +30), in one undo step.
+    const igs::Menu beforeDrag = tab->document().model;
+    sendMouse(pic, QEvent::MouseButtonPress, onButton0, Qt::RightButton, Qt::RightButton);
+    QVERIFY(tab->emulator().dragging());
+    sendMouse(pic, QEvent::MouseMove, onButton0 + QPoint(20, 10), Qt::NoButton, Qt::RightButton);
+    sendMouse(pic, QEvent::MouseMove, onButton0 + QPoint(40, 30), Qt::NoButton, Qt::RightButton);
+    sendMouse(pic, QEvent::MouseButtonRelease, onButton0 + QPoint(40, 30), Qt::RightButton, Qt::NoButton);
+    QVERIFY(!tab->emulator().dragging());
+    const auto& moved = tab->document().model.ics.pages[0].bogs[0].buttons[0];
+    QCOMPARE(int(moved.x), 240);
+    QCOMPARE(int(moved.y), 230);
+    QCOMPARE(int(tab->document().model.pageButtons[0][0].x), 240);
+    QVERIFY(tab->document().modified());
+    QCOMPARE(tab->undoStack()->count(), 1);
+    QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(tab->document().model == beforeDrag);
+    QVERIFY(!tab->document().modified());
+    // The bottom row's Save follows the modified flag.
+    QVERIFY(!w->findChild<QPushButton*>("bSave")->isEnabled());
+
+    // A left click on the selected button activates it: GPR 5 = 7 and page 1 is shown,
+    // with the page choice following the emulator.
+    sendMouse(pic, QEvent::MouseButtonPress, onButton0, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(pic, QEvent::MouseButtonRelease, onButton0, Qt::LeftButton, Qt::NoButton);
+    o.emu->leftPress(onButton0.x(), onButton0.y());
+    QCOMPARE(regs.gpr[5], 7u);
+    QCOMPARE(regs.psr[11], 1u);
+    QVERIFY(same());
+    QCOMPARE(tab->pageChoice()->currentIndex(), 1);
+    QCOMPARE(tab->bogsPanel()->page(), 1);
+    // Whatever frames the page change played, the picture ends as the engine's.
+    QTRY_COMPARE(pic->picture(), &tab->pageView().page());
+  }
+
+  // The demo menu read from its AV stream as the engine reads it; a BOG cell, a button
+  // cell and a command edited with the keyboard; a page created and deleted with
+  // Insert and Delete; everything undone and redone; then saved and muxed, and both
+  // files read back through the engine hold the menu as edited.
+  void editsSaveAndMuxAsTheEngineReads() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty()) QSKIP("the demo disc is not part of this build");
+    const fs::path stream = demoMenuStream(demo);
+    if (stream.empty()) QSKIP("the demo disc carries no menu stream");
+    const igs::Menu original = readMenu(stream);
+    auto w = guitest::startWindow();
+    clickTab(w.get(), TabMenu);
+    MenuTab* tab = w->menuTab();
+    // The way "-> Menu" of the CLIPINF tab reaches the tab: the stream and its IG PID.
+    QSignalSpy loaded(tab, &MenuTab::loadFinished);
+    clickTab(w.get(), TabBdmv);
+    QVERIFY(w->navigator()->show(ItemRef{ItemKind::Menu, qs(stream), 0x1400, -1}));
+    QCOMPARE(w->tabs()->currentIndex(), int(TabMenu));
+    QVERIFY(loaded.wait(20000));
+    QVERIFY(loaded.takeFirst().at(0).toBool());
+    QVERIFY(tab->document().model == original);
+    QVERIFY(!tab->partialLoad());
+    QVERIFY(w->findChild<QPushButton*>("bMux")->isEnabled());
+    QVERIFY(!w->findChild<QPushButton*>("bSave")->isEnabled());
+    saveShot(w.get(), "demo-bogs");
+    clickSubTab(tab, MenuTab::SubPageView);
+    saveShot(w.get(), "demo-pageview");
+    clickSubTab(tab, MenuTab::SubBogs);
+
+    BogsPanel* bogs = tab->bogsPanel();
+    // A click on the n.start cell shows that object on the BOG picture in its size.
+    {
+      const auto& b = original.ics.pages[0].bogs[0].buttons[0];
+      clickCell(bogs->buttonGrid(), 0, igs::ColNormalStart);
+      saveShot(w.get(), "demo-bogs-object");
+      const menuview::Image* shown = bogs->bogPicture()->picture();
+      QVERIFY(shown);
+      if (b.normalStart < original.objects.size()) {
+        QCOMPARE(shown->width(), int(original.objects[b.normalStart].width));
+        QCOMPARE(shown->height(), int(original.objects[b.normalStart].height));
+      }
+      clickCell(bogs->buttonGrid(), 0, igs::ColValue);
+      QVERIFY(bogs->bogPicture()->picture()->empty());
+      QCOMPARE(w->statusLine()->panelText(1).trimmed(), QString("No object assigned"));
+    }
+    igs::Menu expected = original;
+    // BOG grid, row 1 of BOG 0: no button shown at first.
+    bogs->bogEditSwitch()->editAction()->trigger();
+    typeIntoCell(bogs->bogGrid(), 0, 0, "FFFF");
+    QVERIFY(igs::setBogDefault(expected, 0, 0, "FFFF"));
+    igs::refreshMenu(expected);
+    QCOMPARE(tab->document().model.ics.pages[0].bogs[0].defaultValid, expected.ics.pages[0].bogs[0].defaultValid);
+    QCOMPARE(tab->document().model.ics.pages[0].bogs.size(), expected.ics.pages[0].bogs.size());
+    QCOMPARE(tab->document().model.pageButtons, expected.pageButtons);
+    QCOMPARE(tab->document().model.ics.pages, expected.ics.pages);
+    bogs->bogEditSwitch()->readOnlyAction()->trigger();
+    // Button grid: X of the first button; a refused Y (past the video height) changes nothing.
+    bogs->buttonEditSwitch()->editAction()->trigger();
+    typeIntoCell(bogs->buttonGrid(), 0, igs::ColX, "123");
+    QVERIFY(igs::editButtonCell(expected, 0, 0, 0, igs::ColX, "123", 0));
+    typeIntoCell(bogs->buttonGrid(), 0, igs::ColY, "5000");
+    igs::editButtonCell(expected, 0, 0, 0, igs::ColY, "5000", 0);
+    QCOMPARE(tab->document().model.ics.pages, expected.ics.pages);
+    QCOMPARE(guitest::cell(bogs->buttonGrid(), 0, igs::ColX), QString("123"));
+    bogs->buttonEditSwitch()->readOnlyAction()->trigger();
+    // A command: Insert adds a NOP after the first line; its source typed in hex.
+    CommandTable* cmds = bogs->commandTable();
+    clickCell(cmds, 0, 0);
+    QTest::keyClick(cmds, Qt::Key_Insert);
+    {
+      auto& b = expected.ics.pages[0].bogs[0].buttons[0];
+      hdmv::TCommands prog = b.commands;
+      hdmv::TCommands clip;
+      hdmv::applyCmdKey(prog, 0, 0, hdmv::CmdKey::Insert, clip);
+      QVERIFY(igs::setButtonCommands(expected, 0, 0, 0, prog));
+    }
+    QCOMPARE(tab->document().model.ics.pages, expected.ics.pages);
+    const int line = cmds->currentRow();
+    // The new NOP becomes a Move through the opcode field of the command editor.
+    typeIntoField(bogs->commandEditor()->findChild<QLineEdit*>("heOpcode"), "50400001");
+    {
+      hdmv::TCommands prog = expected.ics.pages[0].bogs[0].buttons[0].commands;
+      hdmv::CommandEditor ed;
+      ed.show(prog[size_t(line)]);
+      ed.enterOpcodeHex(0x50400001);
+      prog[size_t(line)] = ed.cmd;
+      QVERIFY(igs::setButtonCommands(expected, 0, 0, 0, prog));
+    }
+    QCOMPARE(tab->document().model.ics.pages, expected.ics.pages);
+    QVERIFY(w->findChild<QPushButton*>("bSave")->isEnabled());
+
+    // A page inserted with Insert in the page choice, then deleted with Delete.
+    const int pages = tab->pageChoice()->count();
+    tab->pageChoice()->setFocus();
+    QTest::keyClick(tab->pageChoice(), Qt::Key_Insert);
+    QCOMPARE(tab->pageChoice()->count(), pages + 1);
+    QCOMPARE(tab->pageChoice()->currentIndex(), pages);
+    QCOMPARE(tab->document().model.ics.pages.size(), size_t(pages + 1));
+    QTest::keyClick(tab->pageChoice(), Qt::Key_Delete);
+    QCOMPARE(tab->pageChoice()->count(), pages);
+    QCOMPARE(tab->document().model.ics.pages, expected.ics.pages);
+
+    // Every step undone, then redone.
+    const igs::Menu edited = tab->document().model;
+    const int steps = tab->undoStack()->count();
+    QVERIFY(steps >= 6);
+    for (int i = 0; i < steps; ++i) QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(tab->document().model == original);
+    QVERIFY(!tab->document().modified());
+    QCOMPARE(guitest::cell(bogs->buttonGrid(), 0, igs::ColX),
+             QString::fromStdString(igs::buttonRowTexts(original.ics.pages[0].bogs[0].buttons[0])[igs::ColX]));
+    for (int i = 0; i < steps; ++i) QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(tab->document().model == edited);
+
+    // Save, and the menu file read back by the engine.
+    const fs::path mnu = tmp.path() / "edited.mnu";
+    QVERIFY(tab->saveTo(qs(mnu)));
+    QVERIFY(!tab->document().modified());
+    igs::Menu back = readMenu(mnu);
+    QCOMPARE(back.ics.pages, edited.ics.pages);
+    QCOMPARE(back.palettes, edited.palettes);
+    QCOMPARE(back.objects.size(), edited.objects.size());
+    // Mux into a new stream; its menu is the same.
+    const fs::path m2ts = tmp.path() / "edited.m2ts";
+    QSignalSpy muxed(tab, &MenuTab::muxFinished);
+    QVERIFY(tab->muxTo(qs(m2ts)));
+    QVERIFY(muxed.wait(20000));
+    QVERIFY(muxed.takeFirst().at(0).toBool());
+    igs::Menu fromStream = readMenu(m2ts);
+    QCOMPARE(fromStream.ics.pages, edited.ics.pages);
+    igs::Menu copy = edited;
+    core::MemoryLog log;
+    core::Bytes engineStream = igs::muxMenu(copy, log);
+    core::Bytes written;
+    std::string err;
+    QVERIFY(core::readWholeFile(m2ts, written, err));
+    QVERIFY(written == engineStream);
+  }
+
+  // A composition read without its pictures (a fixture disc's menu): the layout shows
+  // as placeholders, marked "objects missing"; Start runs on the chosen page.
+  void compositionOnlyMenuShowsPlaceholders() {
+    const auto fixtures = test::fixturesDir();
+    if (!fixtures) QSKIP("disc fixtures not found beside the project");
+    const fs::path ics = *fixtures / "discs" / "disc19" / "ics_menu.bin";
+    if (!fs::exists(ics)) QSKIP("disc19 has no composition");
+    core::Bytes payload, unit;
+    std::string err;
+    QVERIFY(core::readWholeFile(ics, payload, err));
+    // The composition behind a menu-file unit header, then an end segment.
+    auto header = [&unit](uint8_t type, size_t len) {
+      const uint8_t h[13] = {'I', 'G', 0, 2, 0xBF, 0x20, 0, 0, 0, 0, type, uint8_t(len >> 8), uint8_t(len)};
+      unit.insert(unit.end(), h, h + 13);
+    };
+    header(igs::kSegComposition, payload.size());
+    unit.insert(unit.end(), payload.begin(), payload.end());
+    header(igs::kSegEnd, 0);
+    test::TempDir tmp;
+    const fs::path mnu = tmp.path() / "disc19.mnu";
+    QVERIFY(core::writeFileAtomic(mnu, unit, err));
+
+    auto w = guitest::startWindow();
+    clickTab(w.get(), TabMenu);
+    MenuTab* tab = w->menuTab();
+    QVERIFY(loadAndWait(tab, mnu));
+    QVERIFY(tab->document().model.objects.empty());
+    QVERIFY(tab->pageChoice()->count() >= 2);
+    // Page 1 chosen with the keyboard, then shown and started.
+    tab->pageChoice()->setFocus();
+    QTest::keyClick(tab->pageChoice(), Qt::Key_Down);
+    QCOMPARE(tab->currentPage(), 1);
+    clickSubTab(tab, MenuTab::SubPageView);
+    QTest::mouseClick(w->executePanel()->startButton(), Qt::LeftButton);
+    Oracle o(tab->document().model);
+    o.emu->start(1);
+    QCOMPARE(w->context().regs.psr[11], o.regs.psr[11]);
+    QCOMPARE(w->context().regs.psr[10], o.regs.psr[10]);
+    QVERIFY(tab->pageView().page() == o.view->page());
+    QVERIFY(tab->pageView().objectsMissing());
+    QVERIFY(tab->pageViewPanel()->objectsMissingMark()->isVisible());
+    // The placeholders changed the picture: it is not the bare background.
+    QVERIFY(!(tab->pageView().page() == tab->pageView().background()));
+    saveShot(w.get(), "fixture-pageview");
+    QCheckBox* fit = tab->pageViewPanel()->fullScreen();
+    QTest::mouseClick(fit, Qt::LeftButton);
+    QVERIFY(tab->pageViewPanel()->picture()->fitToWindow());
+    // The Options tab's mirror follows.
+    QVERIFY(w->findChild<QCheckBox*>("cbOptFullScreen")->isChecked());
+    saveShot(w.get(), "fixture-pageview-fit");
+    clickSubTab(tab, MenuTab::SubBogs);
+    saveShot(w.get(), "fixture-bogs");
+  }
+
+  // The user time-out runs on a timer: 0.1 s after Start the page's default activated
+  // button runs; choosing another page stops the timer.
+  void userTimeoutActivatesTheDefaultButton() {
+    test::TempDir tmp;
+    igs::Menu m = twoPageMenu();
+    m.ics.userTimeout = 9000;  // 90 kHz units
+    m.ics.pages[0].defaultActivated = 1;
+    const fs::path file = writeMenuFile(m, tmp.path() / "timeout.mnu");
+    auto w = guitest::startWindow();
+    clickTab(w.get(), TabMenu);
+    MenuTab* tab = w->menuTab();
+    QVERIFY(loadAndWait(tab, file));
+    auto* timer = tab->findChild<QTimer*>("tmUserTimeout");
+    QVERIFY(!timer->isActive());
+    QTest::mouseClick(w->executePanel()->startButton(), Qt::LeftButton);
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), 100);
+    QCOMPARE(w->context().regs.gpr[6], 0u);
+    QTRY_COMPARE(w->context().regs.gpr[6], 9u);
+    QCOMPARE(w->context().regs.psr[10], 1u);
+    // The window stayed responsive: the timer fires again while enabled.
+    QVERIFY(timer->isActive());
+    tab->pageChoice()->setFocus();
+    QTest::keyClick(tab->pageChoice(), Qt::Key_Down);
+    QCOMPARE(tab->currentPage(), 1);
+    QVERIFY(!timer->isActive());
+  }
+
+  // A menu file cut short: shown, marked as partial, Save off even when modified until
+  // "Allow saving"; a file that is no menu changes nothing.
+  void partialLoadKeepsSaveOffUntilAllowed() {
+    test::TempDir tmp;
+    const fs::path whole = writeMenuFile(twoPageMenu(), tmp.path() / "whole.mnu");
+    core::Bytes bytes;
+    std::string err;
+    QVERIFY(core::readWholeFile(whole, bytes, err));
+    // The end segment replaced by a palette unit that announces 100 bytes and has 10.
+    bytes.resize(bytes.size() - 13);
+    const uint8_t cutUnit[13] = {'I', 'G', 0, 2, 0xBF, 0x20, 0, 0, 0, 0, igs::kSegPalette, 0, 100};
+    bytes.insert(bytes.end(), cutUnit, cutUnit + 13);
+    bytes.insert(bytes.end(), 10, 0x10);
+    const fs::path cut = tmp.path() / "cut.mnu";
+    QVERIFY(core::writeFileAtomic(cut, bytes, err));
+
+    auto w = guitest::startWindow();
+    clickTab(w.get(), TabMenu);
+    MenuTab* tab = w->menuTab();
+    QVERIFY(loadAndWait(tab, cut));
+    QVERIFY(tab->partialLoad());
+    auto* banner = tab->findChild<QLabel*>("lPartialLoad");
+    QVERIFY(banner->isVisible());
+    auto* save = w->findChild<QPushButton*>("bSave");
+    auto* muxButton = w->findChild<QPushButton*>("bMux");
+    // An edit makes the menu modified; Save and Mux stay off.
+    typeIntoField(tab->findChild<QLineEdit*>("eAnimCode"), "3");
+    QVERIFY(tab->document().modified());
+    QVERIFY(!save->isEnabled());
+    QVERIFY(!muxButton->isEnabled());
+    QVERIFY(!tab->saveTo(qs(tmp.path() / "x.mnu")));
+    QVERIFY(!fs::exists(tmp.path() / "x.mnu"));
+    QTest::mouseClick(tab->findChild<QPushButton*>("bConfirmPartial"), Qt::LeftButton);
+    QVERIFY(!banner->isVisible());
+    QVERIFY(save->isEnabled());
+    QVERIFY(muxButton->isEnabled());
+
+    // Loading over the modified menu asks first; Cancel keeps it, Discard replaces it.
+    const igs::Menu modified = tab->document().model;
+    auto answer = [](QMessageBox::StandardButton button, bool* asked) {
+      *asked = false;
+      QTimer::singleShot(0, [button, asked] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || box->objectName() != "mbUnsaved") return;
+        *asked = true;
+        QTest::mouseClick(box->button(button), Qt::LeftButton);
+      });
+    };
+    bool asked = false;
+    answer(QMessageBox::Cancel, &asked);
+    QVERIFY(!tab->loadFile(qs(whole)));
+    QVERIFY(asked);
+    QVERIFY(tab->document().model == modified);
+    QVERIFY(tab->document().modified());
+    answer(QMessageBox::Discard, &asked);
+    QVERIFY(loadAndWait(tab, whole));
+    QVERIFY(asked);
+    QVERIFY(!tab->partialLoad());
+    QVERIFY(!tab->document().modified());
+    QVERIFY(!banner->isVisible());
+
+    // Not a menu: refused, the open menu stays (and is not asked about).
+    const fs::path junk = tmp.path() / "junk.mnu";
+    QVERIFY(core::writeFileAtomic(junk, core::Bytes(100, 0x55), err));
+    const igs::Menu kept = tab->document().model;
+    QVERIFY(tab->saveTo(qs(tmp.path() / "kept.mnu")));
+    QVERIFY(!loadAndWait(tab, junk));
+    QVERIFY(tab->document().model == kept);
+
+    // "Create Menu" on the Options tab: a new one-page menu on the Menu tab.
+    clickTab(w.get(), TabOptions);
+    QTest::mouseClick(w->findChild<QPushButton*>("bCreateMenu"), Qt::LeftButton);
+    QCOMPARE(w->tabs()->currentIndex(), int(TabMenu));
+    QVERIFY(!tab->partialLoad());
+    QVERIFY(!banner->isVisible());
+    QCOMPARE(tab->pageChoice()->count(), 1);
+    igs::Menu fresh;
+    igs::newMenu(fresh);
+    QVERIFY(tab->document().model == fresh);
+    QVERIFY(!save->isEnabled());
+    QVERIFY(muxButton->isEnabled());
+  }
+};
+
+MORVEX_GUI_TEST(MenuTabTest)
+#include "menu_tab_test.moc"
