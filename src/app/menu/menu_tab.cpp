@@ -1,5 +1,8 @@
 #include "menu/menu_tab.h"
 
+#include "menu/effects_panel.h"
+#include "menu/objects_panel.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -249,20 +252,23 @@ void MenuTab::buildUi() {
     w->setEnabled(false);
 }
 
-// The Effects and Objects sub-tabs, in this order (SubEffects, SubObjects). Each
-// panel is created here in place of its empty page and wired the same way:
-//   auto* p = new EffectsPanel(doc_, undo_, *view_, *ctx_.log, sub_);
-//   connect(this, &MenuTab::menuReplaced, p, &EffectsPanel::menuReplaced);
-//   connect(this, &MenuTab::pageChanged, p, &EffectsPanel::setPage);
-//   connect(p, &EffectsPanel::menuEdited, this, &MenuTab::panelEdited);
-// (the Effects panel also takes effectsWanted(bool out)).
+// The Effects and Objects sub-tabs, in this order (SubEffects, SubObjects). Both
+// panels edit the same document through the same undo stack and draw with the same
+// page view; they fill again whenever the menu is replaced or another page chosen,
+// and a change they make redraws the page and the other grids.
 void MenuTab::createSubTabPages() {
-  auto* effects = new QWidget(sub_);
-  effects->setObjectName("tsEffects");
-  addSubTab(effects, "Effects");
-  auto* objects = new QWidget(sub_);
-  objects->setObjectName("tsObjects");
-  addSubTab(objects, "Objects");
+  effectsPanel_ = new EffectsPanel(doc_, undo_, *view_, *ctx_.log, sub_);
+  addSubTab(effectsPanel_, "Effects");
+  connect(this, &MenuTab::menuReplaced, effectsPanel_, &EffectsPanel::menuReplaced);
+  connect(this, &MenuTab::pageChanged, effectsPanel_, &EffectsPanel::setPage);
+  connect(this, &MenuTab::effectsWanted, effectsPanel_, &EffectsPanel::showInOut);
+  connect(effectsPanel_, &EffectsPanel::menuEdited, this, &MenuTab::panelEdited);
+
+  objectsPanel_ = new ObjectsPanel(doc_, undo_, *view_, *ctx_.log, sub_);
+  addSubTab(objectsPanel_, "Objects");
+  connect(this, &MenuTab::menuReplaced, objectsPanel_, &ObjectsPanel::menuReplaced);
+  connect(this, &MenuTab::pageChanged, objectsPanel_, &ObjectsPanel::setPage);
+  connect(objectsPanel_, &ObjectsPanel::menuEdited, this, &MenuTab::panelEdited);
 }
 
 int MenuTab::addSubTab(QWidget* page, const QString& title) { return sub_->addTab(page, title); }

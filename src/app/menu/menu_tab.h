@@ -32,6 +32,8 @@ class QTimer;
 
 namespace morvex::app {
 
+class EffectsPanel;
+class ObjectsPanel;
 class BogsPanel;
 class NavigatePanel;
 class PageViewPanel;
@@ -79,6 +81,8 @@ public:
   NavigatePanel* navigatePanel() const { return navigate_; }
   BogsPanel* bogsPanel() const { return bogs_; }
   PageViewPanel* pageViewPanel() const { return pageViewPanel_; }
+  EffectsPanel* effectsPanel() const { return effectsPanel_; }
+  ObjectsPanel* objectsPanel() const { return objectsPanel_; }
   QTabWidget* subTabs() const { return sub_; }
   QComboBox* pageChoice() const { return pages_; }
   int currentPage() const;
@@ -220,6 +224,8 @@ private:
   QTabWidget* sub_ = nullptr;
   BogsPanel* bogs_ = nullptr;
   PageViewPanel* pageViewPanel_ = nullptr;
+  EffectsPanel* effectsPanel_ = nullptr;
+  ObjectsPanel* objectsPanel_ = nullptr;
   NavigatePanel* navigate_ = nullptr;
   QTimer* userTimer_ = nullptr;
   QTimer* animTimer_ = nullptr;
