@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -505,6 +506,25 @@ private slots:
     QVERIFY(!s.anyModified());
     QCOMPARE(fs::canonical(s.folder()), fs::canonical(second));
 #endif
+  }
+
+  // "Auto Read" on and a playlist that cannot be read: clicking the PLAYLIST tab reads
+  // it once, reports it, and the window stays (it used to read again on every rules
+  // change until the stack ran out).
+  void unreadablePlaylistOnActivationIsReadOnce() {
+    test::TempDir tmp;
+    const auto bdmv = threeObjectDisc(tmp.path());
+    test::writeFile(bdmv / "PLAYLIST" / "00000.mpls", core::Bytes{0});
+    auto w = guitest::startWindow(argFor(bdmv));
+    w->context().settings.autoRead = true;
+    QTabBar* bar = w->tabs()->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(TabPlaylist).center());
+    QCOMPARE(w->tabs()->currentIndex(), int(TabPlaylist));
+    QTest::qWait(20);
+    const QString log = w->logView()->lines().join('\n');
+    QVERIFY2(log.contains("00000"), qPrintable(log));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(TabBdmv).center());
+    QCOMPARE(w->tabs()->currentIndex(), int(TabBdmv));
   }
 
   void extensionDataShowsOnlyPresentBytes() {

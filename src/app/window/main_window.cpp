@@ -170,8 +170,13 @@ void MainWindow::buildUi() {
   statusBar()->addWidget(status_, 1);
   statusBar()->setSizeGripEnabled(true);
 
-  connect(tabs_, &QTabWidget::currentChanged, this, [this] {
-    if (!worker_) applyTabRules();
+  // Only a change of tab activates the page (its Auto Read): a page whose read fails
+  // changes its rules, and re-activating it on every rules change would read again
+  // without end.
+  connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+    if (worker_) return;
+    applyTabRules();
+    if (TabPage* p = index >= 0 && index < TabCount ? pages_[index] : nullptr) p->activated();
   });
   connect(save_, &QPushButton::clicked, this, &MainWindow::saveCurrent);
   connect(find_, &QPushButton::clicked, this, &MainWindow::findCurrent);
@@ -330,7 +335,6 @@ void MainWindow::applyTabRules() {
   // The execute panel runs what the current page offers (the BDMV tab's movie
   // objects, the Menu tab's buttons).
   if (p && r.executePanel) exec_->attach(&ctx_.interp, ctx_.log, regs_, p->executeHost());
-  if (p) p->activated();
 }
 
 void MainWindow::saveCurrent() {
