@@ -179,10 +179,10 @@ CheckDialog::CheckDialog(QWidget* parent) : QDialog(parent) {
   table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   table_->horizontalHeader()->setStretchLastSection(true);
   const int ch = table_->fontMetrics().horizontalAdvance('0');
-  table_->setColumnWidth(FindingsModel::ColSeverity, 12 * ch);
-  table_->setColumnWidth(FindingsModel::ColCode, 34 * ch);
-  table_->setColumnWidth(FindingsModel::ColFile, 22 * ch);
-  table_->setColumnWidth(FindingsModel::ColLocation, 20 * ch);
+  table_->setColumnWidth(FindingsModel::ColSeverity, 10 * ch);
+  table_->setColumnWidth(FindingsModel::ColCode, 29 * ch);
+  table_->setColumnWidth(FindingsModel::ColFile, 20 * ch);
+  table_->setColumnWidth(FindingsModel::ColLocation, 15 * ch);
   table_->setToolTip("Double-click a finding to show it in its tab");
   lay->addWidget(table_, 1);
   auto* close = new QPushButton("Close", this);
@@ -197,7 +197,7 @@ CheckDialog::CheckDialog(QWidget* parent) : QDialog(parent) {
   connect(table_, &QAbstractItemView::activated, this, [this](const QModelIndex& i) {
     if (const check::Finding* f = model_->finding(i.row())) Q_EMIT findingActivated(*f);
   });
-  resize(110 * ch, 420);
+  resize(150 * ch, 440);
 }
 
 void CheckDialog::noteUnsaved() {
