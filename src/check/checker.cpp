@@ -314,6 +314,17 @@ void compareBackup(std::vector<Finding>& out, const fs::path& folder, const std:
                  (a.size() != b.size() ? " (" + num(a.size()) + " bytes against " + num(b.size()) + ")" : ""));
 }
 
+// Groups the findings by file, keeping each file's order.
+CheckReport finishReport(CheckReport rep) {
+  auto& out = rep.findings;
+  std::map<std::string, size_t> firstSeen;
+  for (size_t i = 0; i < out.size(); ++i) firstSeen.emplace(out[i].file, i);
+  std::stable_sort(out.begin(), out.end(), [&](const Finding& a, const Finding& b) {
+    return firstSeen[a.file] < firstSeen[b.file];
+  });
+  return rep;
+}
+
 }  // namespace
 
 CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
@@ -340,6 +351,21 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
   d.playlistFiles = namesIn(d.folder / "PLAYLIST", d.names.playlistext);
   d.clipFiles = namesIn(d.folder / "CLIPINF", d.names.clipinfext);
   d.bdjoFiles = namesIn(d.folder / "BDJO", ".bdjo");
+
+  // Progress counts files: the navigation files, then every playlist, clip and BD-J
+  // object read, then their BACKUP copies compared. Cancel is honoured between files.
+  core::Progress* progress = options.progress;
+  const uint64_t perPass = d.playlistFiles.size() + d.clipFiles.size() + d.bdjoFiles.size();
+  if (progress) progress->setTotal(3 + 2 * perPass + options.menuFiles.size());
+  uint64_t done = 0;
+  auto step = [&] {
+    if (progress) progress->setPosition(++done);
+  };
+  auto stop = [&] {
+    if (!progress || !progress->cancelled()) return false;
+    rep.cancelled = true;
+    return true;
+  };
 
   // index and movie objects.
   {
@@ -391,9 +417,14 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     }
   }
 
+  done = 3;
+  if (progress) progress->setPosition(done);
+  if (stop()) return finishReport(std::move(rep));
+
   // Playlists: read all first, the references between them need every model.
-  std::vector<size_t> playlistStart;
   for (const auto& name : d.playlistFiles) {
+    if (stop()) return finishReport(std::move(rep));
+    step();
     const std::string rel = "PLAYLIST/" + name + d.names.playlistext;
     Sink sink{rel, out};
     core::Bytes img;
@@ -443,6 +474,8 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
 
   // Clip information: stream file present and of the size the packet count says.
   for (const auto& name : d.clipFiles) {
+    if (stop()) return finishReport(std::move(rep));
+    step();
     const std::string rel = "CLIPINF/" + name + d.names.clipinfext;
     Sink sink{rel, out};
     core::Bytes img;
@@ -483,6 +516,8 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
 
   // BD-J objects: the playlists they may play.
   for (const auto& name : d.bdjoFiles) {
+    if (stop()) return finishReport(std::move(rep));
+    step();
     const std::string rel = "BDJO/" + name + ".bdjo";
     Sink sink{rel, out};
     core::Bytes img;
@@ -506,20 +541,27 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
   if (!options.use83names) {
     compareBackup(out, d.folder, d.names.indexfile, true);
     compareBackup(out, d.folder, d.names.mobjfile, true);
-    for (const auto& n : d.playlistFiles) compareBackup(out, d.folder, "PLAYLIST/" + n + d.names.playlistext, false);
-    for (const auto& n : d.clipFiles) compareBackup(out, d.folder, "CLIPINF/" + n + d.names.clipinfext, false);
-    for (const auto& n : d.bdjoFiles) compareBackup(out, d.folder, "BDJO/" + n + ".bdjo", false);
+    auto backups = [&](const std::set<std::string>& names, const std::string& dir, const std::string& ext) {
+      for (const auto& n : names) {
+        if (stop()) return false;
+        step();
+        compareBackup(out, d.folder, dir + n + ext, false);
+      }
+      return true;
+    };
+    if (!backups(d.playlistFiles, "PLAYLIST/", d.names.playlistext) ||
+        !backups(d.clipFiles, "CLIPINF/", d.names.clipinfext) || !backups(d.bdjoFiles, "BDJO/", ".bdjo"))
+      return finishReport(std::move(rep));
+  } else {
+    done += perPass;
   }
 
-  for (const auto& mnu : options.menuFiles) checkMenuFile(out, mnu, facts);
-
-  // Group by file, keeping each file's order.
-  std::map<std::string, size_t> firstSeen;
-  for (size_t i = 0; i < out.size(); ++i) firstSeen.emplace(out[i].file, i);
-  std::stable_sort(out.begin(), out.end(), [&](const Finding& a, const Finding& b) {
-    return firstSeen[a.file] < firstSeen[b.file];
-  });
-  return rep;
+  for (const auto& mnu : options.menuFiles) {
+    if (stop()) return finishReport(std::move(rep));
+    step();
+    checkMenuFile(out, mnu, facts);
+  }
+  return finishReport(std::move(rep));
 }
 
 }  // namespace morvex::check

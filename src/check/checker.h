@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "core/progress.h"
 
 namespace morvex::check {
 
@@ -29,6 +30,9 @@ struct CheckOptions {
   bool use83names = false;                       // short names; no BACKUP folder required
   std::vector<std::filesystem::path> menuFiles;  // extra .mnu files to check
   bool streamMenus = true;  // check the IG menus of the stream files that are present
+  // Counts the files checked and is polled between files: a cancelled check stops
+  // there and says so (`CheckReport::cancelled`). May be shared with another thread.
+  core::Progress* progress = nullptr;
 };
 
 struct CheckReport {
@@ -38,6 +42,8 @@ struct CheckReport {
   bool checked = false;
   std::string failure;
   std::vector<Finding> findings;  // grouped by file, in reading order within a file
+  // The check was cancelled part way: `findings` covers only the files read so far.
+  bool cancelled = false;
 
   size_t count(core::Severity s) const;
   bool hasErrors() const { return count(core::Severity::Error) != 0; }

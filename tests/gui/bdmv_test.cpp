@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -439,6 +441,82 @@ private slots:
     QCOMPARE(ed.block().entries[0].length, 40u);
     QCOMPARE(ed.block().entries[0].ID1, uint16_t(0x12AB));
     QCOMPARE(ed.block().data, block.data);
+  }
+
+  // Both ExtensionData faults, met as a user meets them: index.bdmv holds an entry
+  // that claims 0x10000000 bytes of a 70-byte block; the editor opens at once (Edit
+  // is clicked) and dumps only the 70 bytes. Loading a .exd whose length field claims
+  // more than the file holds (typed into the file dialog) is refused with a message,
+  // and OK leaves the disc's block as it was.
+  void extensionDataFaultsThroughTheEditor() {
+    test::TempDir tmp;
+    nav::TINDX ix = guitest::makeIndex(1, 1);
+    ix.extensionData.dataBlockStartAddress = 0x18;
+    ix.extensionData.entries.push_back({1, 2, 0x18, 0x10000000u});
+    for (int i = 0; i < 70; ++i) ix.extensionData.data.push_back(uint8_t('a' + i % 26));
+    ix.extensionData.length = 0x18 - 4 + 70;
+    ix.extensionDataStartAddress = ix.indexesStartAddress + 4 + ix.indexes.length;
+    const auto bdmv = guitest::writeDisc(tmp.path(), ix, guitest::makeMobj({{}}));
+    core::ByteWriter bw;  // length 0xFFFFFFFF, one entry, four bytes of data
+    bw.addlong(0xFFFFFFFFu);
+    bw.addlong(0x18);
+    bw.addlong(0x00000001);
+    bw.addword(1);
+    bw.addword(2);
+    bw.addlong(0x18);
+    bw.addlong(4);
+    bw.addlong(0xDEADBEEF);
+    std::string err;
+    QVERIFY(core::writeFileAtomic(tmp / "bad.exd", bw.bytes(), err));
+    const QString badPath = QString::fromStdString((tmp / "bad.exd").string());
+
+    auto w = guitest::startWindow({QString::fromStdString((bdmv / "index.bdmv").string())});
+    const core::TExtensionData before = w->context().session.index.model.extensionData;
+    QCOMPARE(before.entries.size(), size_t(1));
+    QCOMPARE(before.entries[0].length, 0x10000000u);
+
+    // Each step waits for the dialog it needs to be the active modal one.
+    int dumpLines = -1;
+    bool fileDialogSeen = false, editorClosed = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* fd = qobject_cast<QFileDialog*>(modal)) {
+        auto* name = fd->findChild<QLineEdit*>("fileNameEdit");
+        if (!name || fileDialogSeen) return;
+        fileDialogSeen = true;
+        fd->selectFile(badPath);
+        auto* box = fd->findChild<QDialogButtonBox*>();
+        QPushButton* open = box ? box->button(QDialogButtonBox::Open) : nullptr;
+        QTimer::singleShot(0, fd, [fd, open] {
+          if (open && open->isEnabled()) QTest::mouseClick(open, Qt::LeftButton);
+          else QMetaObject::invokeMethod(fd, "accept");
+        });
+        return;
+      }
+      auto* ed = qobject_cast<ExtDataEditor*>(modal);
+      if (!ed) return;
+      if (dumpLines < 0) {
+        dumpLines = int(ed->dump()->toPlainText().split('\n').size());
+        // Clicked from its own event: the file dialog's loop must not run inside this
+        // timer, which would then never fire again.
+        QTimer::singleShot(0, ed, [ed] { QTest::mouseClick(ed->findChild<QPushButton*>("bExtDatLoad"), Qt::LeftButton); });
+        return;
+      }
+      if (fileDialogSeen && !editorClosed) {
+        editorClosed = true;
+        QTest::mouseClick(ed->findChild<QPushButton*>("bExtDatOK"), Qt::LeftButton);
+      }
+    });
+    poll.start(20);
+    QTest::mouseClick(w->findChild<QPushButton*>("bIndExDatEdit"), Qt::LeftButton);
+    poll.stop();
+    QCOMPARE(dumpLines, 3);  // 70 bytes: 32 + 32 + 6
+    QVERIFY(fileDialogSeen);
+    QVERIFY(editorClosed);
+    QVERIFY(w->logView()->lines().join('\n').contains("not a valid ExtensionData file"));
+    QCOMPARE(w->context().session.index.model.extensionData, before);
+    QVERIFY(!w->context().session.index.modified());
   }
 
   void deletingIndexBlockClearsItsAddress() {

@@ -11,9 +11,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -28,6 +30,7 @@
 #include "settings/app_settings.h"
 #include "shell/log_view.h"
 #include "shell/navigator.h"
+#include "shell/single_instance.h"
 #include "shell/status_line.h"
 #include "support/test_support.h"
 #include "widgets/command_table.h"
@@ -436,6 +439,92 @@ private slots:
     QCOMPARE(s.movieObjects.model.movieObjects.objects.size(), size_t(1));
     QVERIFY(!s.anyModified());
     QCOMPARE(dir->text(), QString::fromStdString(second.string()) + "/");
+  }
+
+  // A second launch of the program with another disc while this window holds an
+  // unsaved change: the launch hands its folder over the socket and quits; the window
+  // asks, and Cancel keeps the disc and its change, Discard reads the new folder.
+  void laterLaunchAsksBeforeReading() {
+#ifndef MORVEX_APP
+    QSKIP("the program is not built beside the tests");
+#else
+    test::TempDir tmp;
+    const auto first = threeObjectDisc(tmp.path() / "first");
+    const auto second = guitest::writeDisc(tmp.path() / "second", guitest::makeIndex(1, 1),
+                                           guitest::makeMobj({{cmd(kAdd, 5, 5)}}));
+    auto w = guitest::startWindow(argFor(first));
+    auto& s = w->session();
+    clickRow(w->findChild<QTableWidget*>("sgObject"), 0);
+    QTest::keyClick(w->findChild<QComboBox*>("cbResume"), Qt::Key_Down);
+    QVERIFY(s.movieObjects.modified());
+
+    // The window listens where a launch with this temporary folder and user looks.
+    const QString runDir = QString::fromStdString((tmp.path() / "run").string());
+    QDir().mkpath(runDir);
+    SingleInstance server(runDir + "/morvex-tester");
+    QVERIFY(server.listen());
+    connect(&server, &SingleInstance::argumentsReceived, w.get(), &MainWindow::openFromLaterLaunch,
+            Qt::QueuedConnection);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TMPDIR", runDir);
+    env.insert("USER", "tester");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+
+    // Answers the question whenever it comes (it comes from the event loop, later).
+    QMessageBox::StandardButton answer = QMessageBox::Cancel;
+    int asked = 0;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || box->objectName() != "mbUnsaved") return;
+      ++asked;
+      QTest::mouseClick(box->button(answer), Qt::LeftButton);
+    });
+    answerer.start(20);
+    auto launch = [&] {
+      QProcess p;
+      p.setProcessEnvironment(env);
+      p.setWorkingDirectory(QString::fromStdString(tmp.path().string()));
+      p.start(MORVEX_APP, {"second/BDMV/index.bdmv"});  // relative to its own folder
+      QVERIFY(p.waitForStarted(10000));
+      QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 60000);
+      QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+      QCOMPARE(p.exitCode(), 0);
+    };
+
+    launch();
+    QTRY_COMPARE_WITH_TIMEOUT(asked, 1, 10000);
+    QTest::qWait(50);
+    QCOMPARE(s.movieObjects.model.movieObjects.objects.size(), size_t(3));
+    QVERIFY(s.movieObjects.modified());
+    QCOMPARE(fs::canonical(s.folder()), fs::canonical(first));
+
+    answer = QMessageBox::Discard;
+    launch();
+    QTRY_COMPARE_WITH_TIMEOUT(asked, 2, 10000);
+    QTRY_COMPARE(s.movieObjects.model.movieObjects.objects.size(), size_t(1));
+    QVERIFY(!s.anyModified());
+    QCOMPARE(fs::canonical(s.folder()), fs::canonical(second));
+#endif
+  }
+
+  // "Auto Read" on and a playlist that cannot be read: clicking the PLAYLIST tab reads
+  // it once, reports it, and the window stays (it used to read again on every rules
+  // change until the stack ran out).
+  void unreadablePlaylistOnActivationIsReadOnce() {
+    test::TempDir tmp;
+    const auto bdmv = threeObjectDisc(tmp.path());
+    test::writeFile(bdmv / "PLAYLIST" / "00000.mpls", core::Bytes{0});
+    auto w = guitest::startWindow(argFor(bdmv));
+    w->context().settings.autoRead = true;
+    QTabBar* bar = w->tabs()->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(TabPlaylist).center());
+    QCOMPARE(w->tabs()->currentIndex(), int(TabPlaylist));
+    QTest::qWait(20);
+    const QString log = w->logView()->lines().join('\n');
+    QVERIFY2(log.contains("00000"), qPrintable(log));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(TabBdmv).center());
+    QCOMPARE(w->tabs()->currentIndex(), int(TabBdmv));
   }
 
   void extensionDataShowsOnlyPresentBytes() {

@@ -10,6 +10,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "bdmv/check_dialog.h"
+#include "widgets/command_table.h"
 #include "bdmv/folder_rule.h"
 #include "bdmv/index_group.h"
 #include "bdmv/movie_object_group.h"
@@ -59,6 +61,10 @@ void BdmvTab::buildUi() {
   top->addWidget(dir_, 1);
   top->addWidget(openDir_);
   top->addWidget(read_);
+  check_ = new QPushButton("Check disc", this);
+  check_->setObjectName("bCheckDisc");
+  check_->setToolTip("Verify every stored length, reference and command of the disc folder");
+  top->addWidget(check_);
   lay->addLayout(top);
 
   auto* split = new QSplitter(Qt::Horizontal, this);
@@ -88,6 +94,7 @@ void BdmvTab::buildUi() {
     if (!d.isEmpty()) folderChosen(d);
   });
   connect(read_, &QPushButton::clicked, this, &BdmvTab::readFolder);
+  connect(check_, &QPushButton::clicked, this, &BdmvTab::checkDisc);
 
   // The groups lead to one another.
   connect(index_, &IndexGroup::objectWanted, objects_, &MovieObjectGroup::selectObject);
@@ -125,6 +132,11 @@ bool BdmvTab::showItem(const ItemRef& item) {
     return false;
   objects_->selectObject(item.number);
   objects_->objectTable()->setFocus();
+  // A line of the program: the command table shows it.
+  if (item.part >= 0 && item.part < commandTable()->commandCount()) {
+    commandTable()->selectLine(item.part);
+    commandTable()->setFocus();
+  }
   return true;
 }
 
@@ -163,6 +175,12 @@ void BdmvTab::folderChosen(const QString& chosen) {
     setFolder(folder);
     return;
   }
+  if (!ctx_.session.settle()) return;
+  setFolder(folder);
+  readSettledFolder();
+}
+
+void BdmvTab::openFolder(const QString& folder) {
   if (!ctx_.session.settle()) return;
   setFolder(folder);
   readSettledFolder();
@@ -239,6 +257,98 @@ void BdmvTab::showAfterUndo() {
   objects_->showAfterUndo();
   sound_->showSound();
   Q_EMIT rulesChanged();
+}
+
+}  // namespace morvex::app
+
+namespace morvex::app {
+
+// The checker reads the files as they are on disk, on the worker thread; the findings
+// are shown once it is done. A check that was cancelled shows what it found so far.
+void BdmvTab::checkDisc() {
+  QString chosen = folder();
+  if (ctx_.session.isLoaded()) chosen = QString::fromStdString(ctx_.session.folder().string());
+  if (chosen.isEmpty()) {
+    ctx_.log->erlog("Choose a disc folder to check first.");
+    return;
+  }
+  if (!checkDialog_) {
+    checkDialog_ = new CheckDialog(this);
+    connect(checkDialog_, &CheckDialog::findingActivated, this, &BdmvTab::showFinding);
+  }
+  checkDialog_->showRunning(QDir::toNativeSeparators(chosen));
+  checkDialog_->show();
+  checkDialog_->raise();
+  check_->setEnabled(false);
+  const bool modified = ctx_.session.anyModified();
+  auto report = std::make_shared<check::CheckReport>();
+  check::CheckOptions opt;
+  opt.use83names = ctx_.settings.names83;
+  const std::filesystem::path path = chosen.toStdString();
+  core::Log* log = ctx_.log;
+  log->log("Checking [b]" + QDir::toNativeSeparators(chosen).toStdString() + "[/b]...");
+  auto work = [report, opt, path, log](core::Progress& progress) mutable {
+    opt.progress = &progress;
+    *report = check::checkDisc(path, opt);
+    if (!report->checked)
+      log->erlog(report->failure);
+    else
+      log->log("  " + std::to_string(report->count(core::Severity::Error)) + " errors, " +
+               std::to_string(report->count(core::Severity::Warning)) + " warnings, " +
+               std::to_string(report->count(core::Severity::Info)) + " notes" +
+               (report->cancelled ? " (cancelled)." : "."));
+  };
+  auto done = [this, report, modified](bool cancelled) {
+    check_->setEnabled(true);
+    if (!checkDialog_) return;
+    if (cancelled && !report->checked && report->failure.empty()) {
+      checkDialog_->close();  // it never started
+      return;
+    }
+    checkedFolder_ = report->folder;
+    checkDialog_->showReport(*report);
+    if (modified) checkDialog_->noteUnsaved();
+  };
+  if (runTask_) {
+    runTask_(std::move(work), std::move(done));
+  } else {
+    core::Progress progress;
+    work(progress);
+    done(false);
+  }
+}
+
+void BdmvTab::showFinding(const check::Finding& finding) {
+  // The tabs show the disc that is read; findings of another folder have no place there.
+  std::error_code ec;
+  if (!ctx_.session.isLoaded() || !std::filesystem::equivalent(ctx_.session.folder(), checkedFolder_, ec)) {
+    ctx_.log->slog("Read the checked disc to show where its findings lie.", 1);
+    return;
+  }
+  const FindingPlace place = findingPlace(finding, ctx_.names());
+  switch (place.kind) {
+    case FindingPlace::None:
+      ctx_.log->slog("No tab shows " + finding.file + ".", 1);
+      return;
+    case FindingPlace::BdmvTab:
+      Q_EMIT frontWanted();
+      return;
+    case FindingPlace::Title:
+      Q_EMIT frontWanted();
+      if (place.title < index_->titleTable()->rowCount()) {
+        index_->selectTitle(place.title);
+        index_->titleTable()->setFocus();
+      }
+      return;
+    case FindingPlace::FirstPlayback:
+    case FindingPlace::TopMenu:
+      Q_EMIT frontWanted();
+      index_->focusEntry(place.kind == FindingPlace::TopMenu);
+      return;
+    case FindingPlace::Item:
+      Q_EMIT itemWanted(place.item);
+      return;
+  }
 }
 
 }  // namespace morvex::app

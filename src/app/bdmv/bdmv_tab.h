@@ -4,7 +4,12 @@
 // sound.bdmv (SoundGroup). The tab reads the folder, saves the three files, and wires
 // the groups to one another (a title selects its movie object, a command jumps to a
 // title, deleting objects renumbers the titles).
+#include <functional>
+#include <memory>
+
 #include "bdmv/disc_edits.h"
+#include "check/checker.h"
+#include "core/progress.h"
 #include "hdmv/command_edit.h"
 #include "shell/app_context.h"
 #include "shell/document.h"
@@ -24,6 +29,7 @@ class CommandEditorPanel;
 class IndexGroup;
 class MovieObjectGroup;
 class SoundGroup;
+class CheckDialog;
 
 class BdmvTab : public TabPage, public ItemShower {
   Q_OBJECT
@@ -39,6 +45,18 @@ public:
   // Movie objects: selects the object (its flags, commands and Start follow).
   bool showItem(const ItemRef& item) override;
 
+  // Long work (the disc check) runs through the window's worker thread, with its
+  // progress bar and Cancel; without a runner it runs here and now.
+  using TaskRunner = std::function<void(std::function<void(core::Progress&)>, std::function<void(bool)>)>;
+  void setTaskRunner(TaskRunner r) { runTask_ = std::move(r); }
+
+  // "Check disc": checks the disc folder with the disc checker and lists the findings.
+  void checkDisc();
+  CheckDialog* checkDialog() const { return checkDialog_; }
+  // Shows where a finding lies: the title, the movie object and its line, or the
+  // item another tab shows.
+  void showFinding(const check::Finding& finding);
+
   // Start-up: the sound group starts hidden.
   void startUp();
 
@@ -46,6 +64,9 @@ public:
   void setFolder(const QString& folder);
   // The load of the folder in the folder field (the Read button).
   void readFolder();
+  // Reads `folder` (a folder from the command line): unsaved changes are asked about
+  // first, and Cancel keeps both the disc read and the folder field as they are.
+  void openFolder(const QString& folder);
   // The folder button's dialog result (tests pass the chosen folder directly).
   void folderChosen(const QString& chosen);
 
@@ -76,6 +97,8 @@ signals:
   // A command or a title leads to an item another tab shows (a playlist, with the
   // PlayItem when the command names one; a BD-J object).
   void itemWanted(const ItemRef& item);
+  // The tab itself should be shown (a finding in one of its files).
+  void frontWanted();
   // "Create sound.bdmv" becomes available or not.
   void createSoundAvailable(bool on);
 
@@ -93,6 +116,11 @@ private:
   QLineEdit* dir_;
   QPushButton* openDir_;
   QPushButton* read_;
+  QPushButton* check_;
+  CheckDialog* checkDialog_ = nullptr;
+  TaskRunner runTask_;
+  // The folder the findings shown came from.
+  std::filesystem::path checkedFolder_;
   IndexGroup* index_;
   MovieObjectGroup* objects_;
   SoundGroup* sound_;

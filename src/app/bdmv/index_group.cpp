@@ -400,4 +400,6 @@ void IndexGroup::editExtensionData() {
   updateExtDataLabel();
 }
 
+void IndexGroup::focusEntry(bool topMenu) { (topMenu ? tmType_ : fpbType_)->setFocus(); }
+
 }  // namespace morvex::app

@@ -39,6 +39,8 @@ public:
   void insertTitle();
   void deleteTitles();
   int currentTitle() const;
+  // Puts the focus on the First Playback or the Top Menu entry.
+  void focusEntry(bool topMenu);
   QTableWidget* titleTable() const { return titles_; }
 
 signals:

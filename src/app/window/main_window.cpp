@@ -97,6 +97,14 @@ void MainWindow::buildUi() {
 
   bdmv_ = new BdmvTab(ctx_, exec_, regs_);
   pages_[TabBdmv] = bdmv_;
+  bdmv_->setTaskRunner([this](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
+    if (worker_) {  // one long task at a time
+      log().slog("Another task is running: wait for it or cancel it first.", 1);
+      if (done) done(true);
+      return;
+    }
+    runLongTask(std::move(work), std::move(done));
+  });
   playlist_ = new PlaylistTab(ctx_);
   pages_[TabPlaylist] = playlist_;
   clip_ = new ClipTab(ctx_);
@@ -175,8 +183,13 @@ void MainWindow::buildUi() {
   statusBar()->addWidget(status_, 1);
   statusBar()->setSizeGripEnabled(true);
 
-  connect(tabs_, &QTabWidget::currentChanged, this, [this] {
-    if (!worker_) applyTabRules();
+  // Only a change of tab activates the page (its Auto Read): a page whose read fails
+  // changes its rules, and re-activating it on every rules change would read again
+  // without end.
+  connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+    if (worker_) return;
+    applyTabRules();
+    if (TabPage* p = index >= 0 && index < TabCount ? pages_[index] : nullptr) p->activated();
   });
   connect(save_, &QPushButton::clicked, this, &MainWindow::saveCurrent);
   connect(find_, &QPushButton::clicked, this, &MainWindow::findCurrent);
@@ -228,6 +241,7 @@ void MainWindow::buildUi() {
   connect(bdjo_, &BdjoTab::itemWanted, nav_, &Navigator::show);
   connect(nav_, &Navigator::failed, this, [this](const QString& why) { log().slog(why.toStdString(), 1); });
   connect(bdmv_, &BdmvTab::itemWanted, nav_, &Navigator::show);
+  connect(bdmv_, &BdmvTab::frontWanted, this, [this] { tabs_->setCurrentWidget(bdmv_); });
   connect(playlist_, &PlaylistTab::itemWanted, nav_, &Navigator::show);
   // "Apply to clpi" on the playlist's stream view edits the clip on the CLIPINF tab.
   connect(playlist_, &PlaylistTab::applyToClipWanted, this, [this](const playlist::TPlayItem& item) {
@@ -292,29 +306,43 @@ void MainWindow::startUp() {
 }
 
 void MainWindow::handleCommandLine() {
-  if (arguments_.size() == 1) {
-    const QString arg = arguments_.front();
-    if (arg.endsWith(".mnu", Qt::CaseSensitive)) {
-      tabs_->setCurrentIndex(TabMenu);
-      menu_->loadFile(QFileInfo(arg).absoluteFilePath());
-      return;
-    }
-    // Any other file: its folder is the disc folder. A folder given directly is
-    // taken as the folder choice (the BDMV completion rule applies).
-    const QFileInfo fi(arg);
-    if (fi.isDir())
-      bdmv_->setFolder(completeBdmvFolder(fi.absoluteFilePath()));
-    else
-      bdmv_->setFolder(fi.absolutePath() + "/");
-    bdmv_->readFolder();
-    return;
-  }
+  if (openArguments(arguments_)) return;
   // The stored folder is shown either way, so it is kept for the next run; "Auto
   // Read" also reads it.
   if (!ctx_.settings.bdmvDir.isEmpty()) {
     bdmv_->setFolder(ctx_.settings.bdmvDir);
     if (ctx_.settings.autoRead) bdmv_->readFolder();
   }
+}
+
+bool MainWindow::openArguments(const QStringList& arguments) {
+  if (arguments.size() != 1) return false;
+  const QString arg = arguments.front();
+  if (arg.endsWith(".mnu", Qt::CaseSensitive)) {
+    // The Menu tab asks about an unsaved menu before it reads another.
+    tabs_->setCurrentIndex(TabMenu);
+    menu_->loadFile(QFileInfo(arg).absoluteFilePath());
+    return true;
+  }
+  // Any other file: its folder is the disc folder. A folder given directly is taken
+  // as the folder choice (the BDMV completion rule applies). Unsaved changes of the
+  // disc read now are asked about first; Cancel keeps it.
+  const QFileInfo fi(arg);
+  tabs_->setCurrentIndex(TabBdmv);
+  bdmv_->openFolder(fi.isDir() ? completeBdmvFolder(fi.absoluteFilePath()) : fi.absolutePath() + "/");
+  return true;
+}
+
+void MainWindow::openFromLaterLaunch(const QStringList& arguments) {
+  if (isMinimized()) showNormal();
+  raise();
+  activateWindow();
+  if (arguments.isEmpty()) return;
+  if (worker_) {
+    log().slog("Another task is running: open the folder again when it has finished.", 1);
+    return;
+  }
+  openArguments(arguments);
 }
 
 void MainWindow::applyTabRules() {
@@ -334,7 +362,6 @@ void MainWindow::applyTabRules() {
   // The execute panel runs what the current page offers (the BDMV tab's movie
   // objects, the Menu tab's buttons).
   if (p && r.executePanel) exec_->attach(&ctx_.interp, ctx_.log, regs_, p->executeHost());
-  if (p) p->activated();
 }
 
 void MainWindow::saveCurrent() {

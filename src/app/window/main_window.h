@@ -90,6 +90,11 @@ public:
   // Once a stream extraction has started, every later Cancel asks first.
   void noteExtractionStarted() { extractionStarted_ = true; }
 
+  // The arguments of a later launch of the program (handed over by the single-instance
+  // socket): the window comes to the front and opens them as its own start-up would,
+  // after Save / Discard / Cancel about unsaved changes.
+  void openFromLaterLaunch(const QStringList& arguments);
+
   // Grabs a PNG of the window for every tab into `folder` (the screenshot command).
   bool saveScreenshots(const QString& folder);
 
@@ -113,6 +118,9 @@ private:
   void writeSettings();
   void applyWindowGeometry();
   void handleCommandLine();
+  // Opens one command-line argument (a menu file or a file or folder of a disc);
+  // false when there is not exactly one.
+  bool openArguments(const QStringList& arguments);
   void updateTitle();
   void fitMinimumSize();
 
