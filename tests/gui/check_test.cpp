@@ -176,6 +176,10 @@ private slots:
     QCOMPARE(p.item.part, 3);
     QCOMPARE(place("PLAYLIST/00042.mpls", "mark 4").item.part, -1);
     p = place("STREAM/00003.m2ts (IG PID 4608)", "page 0, button 2");
+    QCOMPARE(int(p.item.kind), int(ItemKind::Menu));
+    QCOMPARE(p.item.name, QString("STREAM/00003.m2ts"));
+    QCOMPARE(p.item.number, 4608);
+    p = place("STREAM/00003.m2ts", "packet count");
     QCOMPARE(int(p.item.kind), int(ItemKind::Clip));
     QCOMPARE(p.item.name, QString("00003"));
     QCOMPARE(place("BDJO/00001.bdjo", "accessible playlist 0").item.name, QString("00001"));

@@ -345,9 +345,14 @@ void BdmvTab::showFinding(const check::Finding& finding) {
       Q_EMIT frontWanted();
       index_->focusEntry(place.kind == FindingPlace::TopMenu);
       return;
-    case FindingPlace::Item:
-      Q_EMIT itemWanted(place.item);
+    case FindingPlace::Item: {
+      ItemRef item = place.item;
+      // A menu in a stream file is named relative to the disc folder that was checked.
+      if (item.kind == ItemKind::Menu && item.name.startsWith("STREAM/"))
+        item.name = QString::fromStdString((ctx_.session.folder() / item.name.toStdString()).string());
+      Q_EMIT itemWanted(item);
       return;
+    }
   }
 }
 

@@ -133,7 +133,17 @@ FindingPlace findingPlace(const check::Finding& f, const core::FileNames& names)
     p.item.part = numberAfter(loc, "PlayItem ");
     return p;
   }
-  // A clip's own findings and those of the menus in its stream file show the clip.
+  // A menu read from a stream file opens on the Menu tab, from that PID; the name is
+  // the stream's place in the disc folder.
+  static const QRegularExpression menuInStream(R"(^(STREAM/[^ ]+) \(IG PID (\d+)\)$)");
+  if (const auto m = menuInStream.match(file); m.hasMatch()) {
+    p.kind = FindingPlace::Item;
+    p.item.kind = ItemKind::Menu;
+    p.item.name = m.captured(1);
+    p.item.number = m.captured(2).toInt();
+    return p;
+  }
+  // A clip's own findings show the clip.
   QString n = nameIn(file, "CLIPINF", QString::fromStdString(names.clipinfext));
   if (n.isEmpty()) n = nameIn(file, "STREAM", QString::fromStdString(names.streamext));
   if (!n.isEmpty()) {

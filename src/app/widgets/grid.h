@@ -15,7 +15,7 @@ QTableWidget* makeTable(const char* name, const QStringList& header, const QList
 QComboBox* makeList(const char* name, const QStringList& items, const QString& tip, QWidget* parent);
 // Sets a cell's text, creating the item on first use.
 void setCell(QTableWidget* t, int r, int c, const QString& text);
-// The lowest selected row (the current row when nothing is selected).
+// The bottom-most selected row, or the current row when that lies lower (or nothing is selected).
 int lastSelectedRow(QTableWidget* t);
 // The first and last selected rows (the current row twice when nothing is selected).
 std::pair<int, int> selectedRows(QTableWidget* t);
