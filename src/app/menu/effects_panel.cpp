@@ -178,13 +178,7 @@ EffectsPanel::~EffectsPanel() {
 template <class F>
 bool EffectsPanel::edit(const QString& what, F&& change) {
   bool ok = false;
-  const bool recorded = editDocuments(
-      undo_, what, -1,
-      [&] {
-        ok = change(doc_.model);
-        igs::refreshMenu(doc_.model, &view_.pictures());
-      },
-      doc_);
+  const bool recorded = editMenu(undo_, doc_, view_.pictures(), what, -1, [&](igs::Menu& m) { ok = change(m); });
   return ok && recorded;
 }
 

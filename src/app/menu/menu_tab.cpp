@@ -680,13 +680,7 @@ void MenuTab::showEffects(bool out) {
 bool MenuTab::edit(const QString& what, const std::function<void(igs::Menu&)>& change, int mergeId) {
   if (!hasMenu()) return false;
   filling_ = true;
-  const bool changed = editDocuments(
-      undo_, what, mergeId,
-      [&] {
-        change(doc_.model);
-        igs::refreshMenu(doc_.model, &view_->pictures());
-      },
-      doc_);
+  const bool changed = editMenu(undo_, doc_, view_->pictures(), what, mergeId, change);
   filling_ = false;
   if (changed) menuEdited();
   return changed;

@@ -203,13 +203,7 @@ ObjectsPanel::~ObjectsPanel() {
 template <class F>
 bool ObjectsPanel::edit(const QString& what, F&& change) {
   bool ok = false;
-  const bool recorded = editDocuments(
-      undo_, what, -1,
-      [&] {
-        ok = change(doc_.model);
-        igs::refreshMenu(doc_.model, &view_.pictures());
-      },
-      doc_);
+  const bool recorded = editMenu(undo_, doc_, view_.pictures(), what, -1, [&](igs::Menu& m) { ok = change(m); });
   return ok && recorded;
 }
 
