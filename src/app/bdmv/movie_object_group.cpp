@@ -120,19 +120,7 @@ void MovieObjectGroup::buildUi() {
     if (!filling_) selectCommand(r);
   });
   connect(commands_, &QTableWidget::cellDoubleClicked, this, [this](int r) { followCommand(r); });
-  connect(commands_, &CommandTable::editKey, this, [this](QKeyEvent* e) {
-    const int k = e->key();
-    const bool ctrl = e->modifiers() & Qt::ControlModifier;
-    hdmv::CmdKey key = hdmv::CmdKey::Insert;
-    if (k == Qt::Key_Insert) key = hdmv::CmdKey::Insert;
-    else if (ctrl && k == Qt::Key_V) key = hdmv::CmdKey::Paste;
-    else if (ctrl && k == Qt::Key_C) key = hdmv::CmdKey::Copy;
-    else if (ctrl && k == Qt::Key_X) key = hdmv::CmdKey::Cut;
-    else if (ctrl && k == Qt::Key_A) key = hdmv::CmdKey::SelectAll;
-    else if (k == Qt::Key_Delete) key = hdmv::CmdKey::Delete;
-    else if (k == Qt::Key_N) key = hdmv::CmdKey::Nop;
-    commandKey(key);
-  });
+  connect(commands_, &CommandTable::editKey, this, &MovieObjectGroup::commandKey);
   connect(cmdIns_, &QPushButton::clicked, this, [this] { commandKey(hdmv::CmdKey::Insert); });
   connect(cmdDel_, &QPushButton::clicked, this, [this] { commandKey(hdmv::CmdKey::Delete); });
   connect(editor_, &CommandEditorPanel::commandEdited, this, &MovieObjectGroup::commandEdited);

@@ -296,19 +296,9 @@ void BogsPanel::setCommands(const hdmv::TCommands& program, const QString& what)
   edit_(what, [&](igs::Menu& m) { igs::setButtonCommands(m, size_t(p), size_t(bog), size_t(b), program); });
 }
 
-void BogsPanel::commandKey(QKeyEvent* e) {
+void BogsPanel::commandKey(hdmv::CmdKey key) {
   const igs::TIGbutton* b = buttonModel();
   if (!b) return;
-  const int k = e->key();
-  const bool ctrl = e->modifiers() & Qt::ControlModifier;
-  hdmv::CmdKey key = hdmv::CmdKey::Insert;
-  if (k == Qt::Key_Insert) key = hdmv::CmdKey::Insert;
-  else if (ctrl && k == Qt::Key_V) key = hdmv::CmdKey::Paste;
-  else if (ctrl && k == Qt::Key_C) key = hdmv::CmdKey::Copy;
-  else if (ctrl && k == Qt::Key_X) key = hdmv::CmdKey::Cut;
-  else if (ctrl && k == Qt::Key_A) key = hdmv::CmdKey::SelectAll;
-  else if (k == Qt::Key_Delete) key = hdmv::CmdKey::Delete;
-  else if (k == Qt::Key_N) key = hdmv::CmdKey::Nop;
   hdmv::TCommands program = b->commands;
   auto [first, last] = commands_->selectedRange();
   if (program.empty()) first = last = -1;

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "hdmv/command_edit.h"
 #include "igs/model.h"
 #include "menu/menu_document.h"
 #include "menuview/image.h"
@@ -81,7 +82,7 @@ private:
   void fillCommands();
   void bogCellChanged(int row, int column);
   void buttonCellChanged(int row, int column);
-  void commandKey(QKeyEvent* e);
+  void commandKey(hdmv::CmdKey key);
   void commandEdited(const hdmv::TCommand& c);
   void setCommands(const hdmv::TCommands& program, const QString& what);
 

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
+#include <optional>
 
 namespace morvex::app {
 
@@ -93,11 +94,17 @@ std::pair<int, int> CommandTable::selectedRange() const {
 void CommandTable::keyPressEvent(QKeyEvent* e) {
   const auto mods = e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
   const int k = e->key();
-  const bool edit = (k == Qt::Key_Insert && mods == Qt::NoModifier) ||
-                    (mods == Qt::ControlModifier && (k == Qt::Key_V || k == Qt::Key_C || k == Qt::Key_X || k == Qt::Key_A)) ||
-                    (mods == Qt::ShiftModifier && (k == Qt::Key_Delete || k == Qt::Key_N));
-  if (edit) {
-    Q_EMIT editKey(e);
+  // Ins; Ctrl+V, C, X, A; Shift+Del, Shift+N: the program edits every command table offers.
+  std::optional<hdmv::CmdKey> key;
+  if (k == Qt::Key_Insert && mods == Qt::NoModifier) key = hdmv::CmdKey::Insert;
+  else if (mods == Qt::ControlModifier && k == Qt::Key_V) key = hdmv::CmdKey::Paste;
+  else if (mods == Qt::ControlModifier && k == Qt::Key_C) key = hdmv::CmdKey::Copy;
+  else if (mods == Qt::ControlModifier && k == Qt::Key_X) key = hdmv::CmdKey::Cut;
+  else if (mods == Qt::ControlModifier && k == Qt::Key_A) key = hdmv::CmdKey::SelectAll;
+  else if (mods == Qt::ShiftModifier && k == Qt::Key_Delete) key = hdmv::CmdKey::Delete;
+  else if (mods == Qt::ShiftModifier && k == Qt::Key_N) key = hdmv::CmdKey::Nop;
+  if (key) {
+    Q_EMIT editKey(*key);
     e->accept();
     return;
   }

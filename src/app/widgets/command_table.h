@@ -6,6 +6,7 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 
+#include "hdmv/command_edit.h"
 #include "hdmv/command_text.h"
 
 namespace morvex::app {
@@ -29,8 +30,8 @@ public:
   std::pair<int, int> selectedRange() const;
 
 signals:
-  // A key of the command table that edits the program.
-  void editKey(QKeyEvent* e);
+  // A key of the command table that edits the program, as the edit it asks for.
+  void editKey(hdmv::CmdKey key);
 
 protected:
   void keyPressEvent(QKeyEvent* e) override;
