@@ -93,7 +93,7 @@ void demuxBench(benchmark::State& st, const fs::path& out, Best& best, uint16_t 
     core::NullLog log;
     double c0 = cpuSeconds(RUSAGE_SELF);
     auto t0 = std::chrono::steady_clock::now();
-    clip::DemuxResult r = clip::Demux(gStream, out, pid, clip::DemuxMode::Elementary, log);
+    clip::DemuxResult r = clip::demuxStream(gStream, out, pid, clip::DemuxMode::Elementary, log);
     double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     double c = cpuSeconds(RUSAGE_SELF) - c0;
     if (!r.ok) {
@@ -123,7 +123,7 @@ void BM_DemuxTwoPids(benchmark::State& st) {
     core::NullLog log;
     double c0 = cpuSeconds(RUSAGE_SELF);
     auto t0 = std::chrono::steady_clock::now();
-    auto r = clip::DemuxPids(gStream, {{0x1100, clip::DemuxMode::Elementary, gOut}, {0x1011, clip::DemuxMode::Elementary, out2}},
+    auto r = clip::demuxPids(gStream, {{0x1100, clip::DemuxMode::Elementary, gOut}, {0x1011, clip::DemuxMode::Elementary, out2}},
                              log);
     double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     double c = cpuSeconds(RUSAGE_SELF) - c0;
@@ -145,7 +145,7 @@ long childPeakKiB(const fs::path& stream) {
   pid_t pid = fork();
   if (pid == 0) {
     core::NullLog log;
-    clip::DemuxResult r = clip::Demux(stream, gOut, 0x1100, clip::DemuxMode::Elementary, log);
+    clip::DemuxResult r = clip::demuxStream(stream, gOut, 0x1100, clip::DemuxMode::Elementary, log);
     _exit(r.ok ? 0 : 1);
   }
   int status = 0;

@@ -35,33 +35,33 @@ struct GeneratedDisc {
       if (c % 2 == 0) std::fclose(std::fopen((root / "STREAM" / (name5(c) + ".m2ts")).c_str(), "wb"));
     }
     for (unsigned p = 0; p < playlists; ++p) {
-      playlist::TMPLS m;
+      playlist::Playlist m;
       m.typeIndicator = "MPLS";
       m.version = "0200";
       m.markStart = 1;
       m.appInfo.playbackType = 1;
       for (unsigned k = 0; k <= p % 3; ++k) {
-        playlist::TPlayItem it;
+        playlist::PlayItem it;
         it.clipName = name5((p + 7 * k) % clips);
         it.codecId = "M2TS";
         it.outTime = 45000 * 60;
-        playlist::TStream v;
+        playlist::Stream v;
         v.entry.mainPID = 0x1011;
         v.attr.codingType = 0x1B;
         it.stn.video.push_back(v);
         m.playList.playItems.push_back(it);
       }
       if (p % 5 == 0) {
-        playlist::TSubPath sp;
+        playlist::SubPath sp;
         sp.type = 3;
-        playlist::TSubPlayItem si;
+        playlist::SubPlayItem si;
         si.clipName = name5((p + 1) % clips);
         si.codecId = "M2TS";
         sp.subPlayItems.push_back(si);
         m.playList.subPaths.push_back(sp);
       }
       playlist::updateLengths(m);
-      core::Bytes b = playlist::buildMPLS(m);
+      core::Bytes b = playlist::writePlaylist(m);
       std::string err;
       core::writeFileAtomic(root / "PLAYLIST" / (name5(p) + ".mpls"), b, err);
       load.playlists.push_back(name5(p));

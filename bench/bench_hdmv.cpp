@@ -11,12 +11,12 @@ namespace {
 
 constexpr size_t kBudget = 1 << 20;
 
-void runLoop(benchmark::State& state, const TCommands& program) {
+void runLoop(benchmark::State& state, const CommandList& program) {
   Registers regs;
-  ResetRegs(regs, {});
+  resetRegisters(regs, {});
   Interpreter it(regs);
   it.curLine = 0;
-  it.ExecComm(program);
+  it.executeCommand(program);
   uint64_t steps = 0;
   for (auto _ : state) {
     const uint64_t before = it.executed();
@@ -53,7 +53,7 @@ void BM_GoToLoop(benchmark::State& state) {
 BENCHMARK(BM_GoToLoop);
 
 void BM_Comm2str(benchmark::State& state) {
-  const TCommands rows = {{0x50400001u, 0x80000010u, 0x00656E67u}, {0x51000001u, 0x80020005u, 0x00008001u},
+  const CommandList rows = {{0x50400001u, 0x80000010u, 0x00656E67u}, {0x51000001u, 0x80020005u, 0x00008001u},
                           {0x48400300u, 0x80000004u, 2},           {0x20810000u, 5, 0},
                           {0x22000000u, 1, 0},                     {0x20000000u, 0, 0}};
   size_t n = 0;

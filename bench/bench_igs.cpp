@@ -78,16 +78,16 @@ void BM_LoadMenuFile(benchmark::State& state) {
   m.pageButtons.resize(1);
   const igs::IndexedPicture pic = menuPicture();
   for (uint16_t id = 0; id < 8; ++id) {
-    igs::TIGobject o;
+    igs::GraphicsObject o;
     o.id = id;
     o.picture = pic;
     m.objects.push_back(o);
   }
   core::NullLog log;
-  const core::Bytes file = igs::saveIGS(m, igs::SaveForm::MenuFile, log);
+  const core::Bytes file = igs::writeMenu(m, igs::SaveForm::MenuFile, log);
   for (auto _ : state) {
     igs::Menu back;
-    igs::loadMNU(std::span<const uint8_t>(file), "bench.mnu", back, log);
+    igs::readMenu(std::span<const uint8_t>(file), "bench.mnu", back, log);
     benchmark::DoNotOptimize(back.work.data());
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.size()));
@@ -118,7 +118,7 @@ void BM_DemuxIgPid(benchmark::State& state) {
   const auto out = std::filesystem::temp_directory_path() / ("Morvex_bench_" + std::to_string(::getpid()) + ".mnu");
   core::NullLog log;
   for (auto _ : state) {
-    auto r = clip::Demux(src, out, igs::kDefaultIgPid, clip::DemuxMode::Menu, log);
+    auto r = clip::demuxStream(src, out, igs::kDefaultIgPid, clip::DemuxMode::Menu, log);
     benchmark::DoNotOptimize(r.pidPackets);
   }
   std::filesystem::remove(out);

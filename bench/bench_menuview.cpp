@@ -1,4 +1,4 @@
-// Page composition speed: DrawPage of a 1080p page with 20 buttons after the page's
+// Page composition speed: renderPage of a 1080p page with 20 buttons after the page's
 // objects are coloured (preload), and one animation step with every button animating.
 #include <benchmark/benchmark.h>
 
@@ -24,7 +24,7 @@ struct BenchMenu {
   std::unique_ptr<menuview::MenuEmulator> emu;
 
   BenchMenu() {
-    hdmv::ResetRegs(regs, hdmv::RegisterOptions{});
+    hdmv::resetRegisters(regs, hdmv::RegisterOptions{});
     menu.loaded = true;
     menu.ics.width = 1920;
     menu.ics.height = 1080;
@@ -40,13 +40,13 @@ struct BenchMenu {
       igs::IndexedPicture pic{kW, kH, std::vector<uint8_t>(size_t(kW) * kH)};
       for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) pic.pixels[size_t(y) * kW + x] = uint8_t((x / 8 + y / 8 + id) % 256);
-      menu.objects[id] = igs::TIGobject{uint16_t(id), -1, 0, kW, kH, 0, {}, std::move(pic)};
+      menu.objects[id] = igs::GraphicsObject{uint16_t(id), -1, 0, kW, kH, 0, {}, std::move(pic)};
     }
     menu.ics.pages.resize(1);
-    igs::TPage& p = menu.ics.pages[0];
+    igs::Page& p = menu.ics.pages[0];
     p.bogs.resize(kButtons);
     for (uint16_t b = 0; b < kButtons; ++b) {
-      igs::TIGbutton btn;
+      igs::Button btn;
       btn.id = b;
       btn.x = uint16_t(60 + (b % 5) * 360);
       btn.y = uint16_t(80 + (b / 5) * 240);
@@ -55,7 +55,7 @@ struct BenchMenu {
       btn.normalRepeat = 1;
       btn.selectedStart = btn.selectedEnd = uint16_t(b * 5 + 3);
       btn.activatedStart = btn.activatedEnd = uint16_t(b * 5 + 4);
-      btn.commands = {hdmv::TCommand{0x50400001, 0, 1}};
+      btn.commands = {hdmv::Command{0x50400001, 0, 1}};
       btn.numCommands = 1;
       p.bogs[b].defaultValid = b;
       p.bogs[b].numButtons = 1;
@@ -69,14 +69,14 @@ struct BenchMenu {
     emu = std::make_unique<menuview::MenuEmulator>(*view, interp);
     view->selectPage(0);
     regs.psr[10] = 0;
-    view->LoadBmps(0);
+    view->loadButtonPictures(0);
   }
 };
 
 void BM_DrawPage20Buttons(benchmark::State& state) {
   BenchMenu m;
   for (auto _ : state) {
-    m.view->DrawPage();
+    m.view->renderPage();
     m.view->takeFrames();
     benchmark::DoNotOptimize(m.view->page().bytes());
   }
@@ -85,7 +85,7 @@ BENCHMARK(BM_DrawPage20Buttons)->Unit(benchmark::kMicrosecond);
 
 void BM_AnimationStep20Buttons(benchmark::State& state) {
   BenchMenu m;
-  m.view->DrawPage();
+  m.view->renderPage();
   for (auto _ : state) {
     m.emu->animationTick();
     m.view->takeFrames();

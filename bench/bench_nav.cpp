@@ -42,9 +42,9 @@ void BM_IndexReadResave(benchmark::State& state) {
   morvex::core::NullLog log;
   for (auto _ : state) {
     for (const auto& f : files) {
-      morvex::nav::TINDX x;
-      morvex::nav::readIndex(f, "index.bdmv", x, log);
-      benchmark::DoNotOptimize(morvex::nav::indexBytes(x));
+      morvex::nav::IndexTable x;
+      morvex::nav::readIndexTable(f, "index.bdmv", x, log);
+      benchmark::DoNotOptimize(morvex::nav::writeIndexTable(x));
     }
   }
   state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(files.size()));
@@ -61,9 +61,9 @@ void BM_MovieObjectReadResave(benchmark::State& state) {
   for (const auto& f : files) bytes += int64_t(f.size());
   for (auto _ : state) {
     for (const auto& f : files) {
-      morvex::nav::TMOBJ m;
-      morvex::nav::readMovieObjects(f, "MovieObject.bdmv", m, log);
-      benchmark::DoNotOptimize(morvex::nav::mobjBytes(m));
+      morvex::nav::MovieObjectFile m;
+      morvex::nav::readMovieObjectFile(f, "MovieObject.bdmv", m, log);
+      benchmark::DoNotOptimize(morvex::nav::writeMovieObjectFile(m));
     }
   }
   state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(files.size()));

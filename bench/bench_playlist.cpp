@@ -36,9 +36,9 @@ static void BM_ReadAndResaveFixturePlaylists(benchmark::State& state) {
   size_t bytes = 0;
   for (auto _ : state) {
     for (const auto& f : files) {
-      playlist::TMPLS m;
-      playlist::readMPLS(f, "bench.mpls", m, log, playlist::ReadOptions{true});
-      core::Bytes out = playlist::buildMPLS(m);
+      playlist::Playlist m;
+      playlist::readPlaylist(f, "bench.mpls", m, log, playlist::ReadOptions{true});
+      core::Bytes out = playlist::writePlaylist(m);
       benchmark::DoNotOptimize(out.data());
       bytes += f.size();
     }

@@ -13,12 +13,12 @@ using namespace morvex;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   core::Bytes image(data, data + size);
   core::NullLog log;
-  clip::TCLPI c;
-  if (!clip::readCLPI(image, "fuzz.clpi", c, log).complete()) return 0;
+  clip::ClipInfo c;
+  if (!clip::readClipInfo(image, "fuzz.clpi", c, log).complete()) return 0;
   (void)clip::programRows(c);
   (void)clip::stcRows(c);
   (void)clip::epMapRows(c);
-  for (const auto& m : c.CPI.maps) {
+  for (const auto& m : c.cpi.maps) {
     (void)clip::epCoarseRows(m);
     (void)clip::epFineRows(m);
   }
@@ -26,11 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // models must come back unchanged, which is what a read produces.
   // A ClipMark longer than the file holds keeps only what was there; the bytes after
   // it would then be read as marks, so such files are not round-trip material.
-  if (c.ClipMark_data.size() != c.ClipMark_length) return 0;
-  clip::TCLPI w = c;
-  core::Bytes out = clip::writeCLPI(w);
-  clip::TCLPI again;
-  if (!clip::readCLPI(out, "again", again, log).complete()) std::abort();
+  if (c.clipMarkData.size() != c.clipMarkLength) return 0;
+  clip::ClipInfo w = c;
+  core::Bytes out = clip::writeClipInfo(w);
+  clip::ClipInfo again;
+  if (!clip::readClipInfo(out, "again", again, log).complete()) std::abort();
   if (!(again == w)) std::abort();
   return 0;
 }

@@ -6,11 +6,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   morvex::core::Bytes image(data, data + size);
-  morvex::nav::TMOBJ m;
+  morvex::nav::MovieObjectFile m;
   morvex::core::NullLog log;
-  auto r = morvex::nav::readMovieObjects(image, "fuzz.bdmv", m, log);
+  auto r = morvex::nav::readMovieObjectFile(image, "fuzz.bdmv", m, log);
   // A result names its problems exactly when it is not complete.
   if (r.complete() != r.problems.empty()) __builtin_trap();
-  if (r.usable()) (void)morvex::nav::mobjBytes(m);
+  if (r.usable()) (void)morvex::nav::writeMovieObjectFile(m);
   return 0;
 }

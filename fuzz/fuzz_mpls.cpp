@@ -12,9 +12,9 @@ using namespace morvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   core::NullLog log;
-  playlist::TMPLS m;
+  playlist::Playlist m;
   core::Bytes image(data, data + size);
-  auto read = playlist::readMPLS(image, "fuzz.mpls", m, log);
+  auto read = playlist::readPlaylist(image, "fuzz.mpls", m, log);
   if (read.complete() != read.problems.empty()) __builtin_trap();
   if (!read.complete()) return 0;
   for (const auto& pi : m.playList.playItems) {
@@ -23,11 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int k = 0; k < 7; ++k) playlist::streamRows(pi.stn, playlist::StreamKind(k));
   }
   playlist::exportChapters(m, playlist::ChapterFormat::Frame);
-  core::Bytes out = playlist::buildMPLS(m);
-  playlist::TMPLS again;
-  if (!playlist::readMPLS(out, "again.mpls", again, log).complete()) __builtin_trap();
-  if (playlist::buildMPLS(again) != out) __builtin_trap();
-  playlist::TMPLS chapters = again;
+  core::Bytes out = playlist::writePlaylist(m);
+  playlist::Playlist again;
+  if (!playlist::readPlaylist(out, "again.mpls", again, log).complete()) __builtin_trap();
+  if (playlist::writePlaylist(again) != out) __builtin_trap();
+  playlist::Playlist chapters = again;
   if (chapters.markStart != 0 && !chapters.playList.playItems.empty())
     playlist::importChapters(chapters, "0\r\n45000\r\n99999999999\r\n", playlist::ChapterFormat::PTS, log);
   return 0;

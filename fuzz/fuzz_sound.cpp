@@ -6,12 +6,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   morvex::core::Bytes image(data, data + size);
-  morvex::sound::TSND s;
+  morvex::sound::SoundFile s;
   morvex::core::NullLog log;
-  morvex::sound::readsound(image, "sound.bdmv", s, log);
-  (void)morvex::sound::soundBytes(s);
-  morvex::sound::TSoundEntries e;
+  morvex::sound::readSoundFile(image, "sound.bdmv", s, log);
+  (void)morvex::sound::writeSoundFile(s);
+  morvex::sound::SoundEntry e;
   std::string err;
-  if (morvex::sound::wavToEntry(image, e, err)) (void)morvex::sound::mkWav(e);
+  if (morvex::sound::wavToEntry(image, e, err)) (void)morvex::sound::makeWav(e);
   return 0;
 }

@@ -19,56 +19,56 @@ namespace {
 
 using namespace morvex::clip;
 
-TClipStream video() {
-  TClipStream s;
-  s.PID = 0x1011, s.coding_info_length = 21, s.coding_type = 0x1B, s.video_format = 6, s.frame_rate = 1,
-  s.aspect_ratio = 3;
+ClipStream video() {
+  ClipStream s;
+  s.pid = 0x1011, s.codingInfoLength = 21, s.codingType = 0x1B, s.videoFormat = 6, s.frameRate = 1,
+  s.aspectRatio = 3;
   return s;
 }
 
-TClipStream audio(uint16_t pid, const char* lang) {
-  TClipStream s;
-  s.PID = pid, s.coding_info_length = 21, s.coding_type = 0x81, s.audio_presentation_type = 6,
-  s.sampling_frequency = 1, s.audio_language = lang;
+ClipStream audio(uint16_t pid, const char* lang) {
+  ClipStream s;
+  s.pid = pid, s.codingInfoLength = 21, s.codingType = 0x81, s.audioPresentationType = 6,
+  s.samplingFrequency = 1, s.audioLanguage = lang;
   return s;
 }
 
-TClipStream graphics(uint16_t pid, uint8_t type, const char* lang) {
-  TClipStream s;
-  s.PID = pid, s.coding_info_length = 21, s.coding_type = type;
-  (type == 0x90 ? s.PG_language : s.IG_language) = lang;
+ClipStream graphics(uint16_t pid, uint8_t type, const char* lang) {
+  ClipStream s;
+  s.pid = pid, s.codingInfoLength = 21, s.codingType = type;
+  (type == 0x90 ? s.pgLanguage : s.igLanguage) = lang;
   return s;
 }
 
 // A clip of one program, one ATC and one STC sequence; times in 90 kHz.
-TCLPI clipInfo(std::vector<TClipStream> streams, uint32_t packets, uint32_t firstPts, uint32_t endPts) {
-  TCLPI c;
-  c.type_indicator = "HDMV";
+ClipInfo clipInfo(std::vector<ClipStream> streams, uint32_t packets, uint32_t firstPts, uint32_t endPts) {
+  ClipInfo c;
+  c.typeIndicator = "HDMV";
   c.version = "0200";
-  c.ClipInfo.clip_stream_type = 1;
-  c.ClipInfo.application_type = 1;
-  c.ClipInfo.TS_recording_rate = 6000000;  // 48 Mbit/s in bytes per second
-  c.ClipInfo.number_of_source_packets = packets;
-  c.ClipInfo.TS_type_info_length = 30;
-  c.ClipInfo.validity_flags = 0x80;
-  c.ClipInfo.format_identifier = "HDMV";
-  TATC_sequences a;
-  a.STC_sequences.push_back({0x1001, 0, firstPts / 2, endPts / 2});
-  c.SequenceInfo.ATC_sequences.push_back(a);
-  c.SequenceInfo.length = 2 + 6 + 14;
-  TProgram_sequences p;
-  p.program_map_PID = 0x0100;
+  c.clipInfo.clipStreamType = 1;
+  c.clipInfo.applicationType = 1;
+  c.clipInfo.tsRecordingRate = 6000000;  // 48 Mbit/s in bytes per second
+  c.clipInfo.numberOfSourcePackets = packets;
+  c.clipInfo.tsTypeInfoLength = 30;
+  c.clipInfo.validityFlags = 0x80;
+  c.clipInfo.formatIdentifier = "HDMV";
+  AtcSequence a;
+  a.stcSequences.push_back({0x1001, 0, firstPts / 2, endPts / 2});
+  c.sequenceInfo.atcSequences.push_back(a);
+  c.sequenceInfo.length = 2 + 6 + 14;
+  ProgramSequence p;
+  p.programMapPid = 0x0100;
   p.streams = std::move(streams);
-  c.ProgramInfo.length = uint32_t(2 + 8 + 24 * p.streams.size());
-  c.ProgramInfo.program_sequences.push_back(std::move(p));
-  c.CPI.length = 0;
+  c.programInfo.length = uint32_t(2 + 8 + 24 * p.streams.size());
+  c.programInfo.programSequences.push_back(std::move(p));
+  c.cpi.length = 0;
   return c;
 }
 
-bool saveClip(DemoContext& ctx, const std::string& name, TCLPI c) {
+bool saveClip(DemoContext& ctx, const std::string& name, ClipInfo c) {
   core::SaveSettings s;
   s.backup = false;
-  return saveCLPI(c, ctx.bdmv / "CLIPINF", name + ".clpi", s, ctx.log);
+  return saveClipInfo(c, ctx.bdmv / "CLIPINF", name + ".clpi", s, ctx.log);
 }
 
 // A BD-J object with one application, assembled field by field: TerminalInfo, an
@@ -76,63 +76,63 @@ bool saveClip(DemoContext& ctx, const std::string& name, TCLPI c) {
 // interest and no file access paths.
 core::Bytes bdjObject() {
   core::ByteWriter w;
-  w.addstring("BDJO", 4);
-  w.addstring("0200", 4);
-  w.addzeros(24 + 16);
-  w.addlong(10);
-  w.addstring("*****", 5);
-  w.addbyte(0x30);  // HAVi configuration 3 (1920x1080)
-  w.addzeros(4);
-  w.putlong(uint32_t(w.outlen()), 12);
-  w.addlong(2);  // AppCacheInfo: no entries
-  w.addzeros(2);
-  w.putlong(uint32_t(w.outlen()), 16);
-  w.addlong(10);
-  w.addword((1 << 5) | 0x08);  // one playlist, autostart
-  w.addzeros(2);
-  w.addstring("00001", 5);
-  w.addzeros(1);
-  const size_t amt = w.outlen();
-  w.putlong(uint32_t(amt), 20);
-  w.addlong(0);  // length, put below
-  w.addbyte(1);
-  w.addbyte(0);
-  w.addbyte(1);            // control code: autostart
-  w.addbyte(0x10);         // type: BD-J application, in the high four bits as discs store it
-  w.addlong(0x56000001);   // organization id
-  w.addword(0x4000);       // application id
-  w.addbyte(0x00);         // descriptor tag
-  w.addbyte(0);
-  w.addlong(0);
-  w.addzeros(4);
-  w.addword(0x1000);  // one profile
-  w.addword(1);
-  w.addbyte(1), w.addbyte(0), w.addbyte(2), w.addbyte(0);
-  w.addbyte(1);     // priority
-  w.addbyte(0x30);  // binding 0, visibility 3
+  w.addString("BDJO", 4);
+  w.addString("0200", 4);
+  w.addZeros(24 + 16);
+  w.addU32(10);
+  w.addString("*****", 5);
+  w.addU8(0x30);  // HAVi configuration 3 (1920x1080)
+  w.addZeros(4);
+  w.putU32(uint32_t(w.length()), 12);
+  w.addU32(2);  // AppCacheInfo: no entries
+  w.addZeros(2);
+  w.putU32(uint32_t(w.length()), 16);
+  w.addU32(10);
+  w.addU16((1 << 5) | 0x08);  // one playlist, autostart
+  w.addZeros(2);
+  w.addString("00001", 5);
+  w.addZeros(1);
+  const size_t amt = w.length();
+  w.putU32(uint32_t(amt), 20);
+  w.addU32(0);  // length, put below
+  w.addU8(1);
+  w.addU8(0);
+  w.addU8(1);            // control code: autostart
+  w.addU8(0x10);         // type: BD-J application, in the high four bits as discs store it
+  w.addU32(0x56000001);   // organization id
+  w.addU16(0x4000);       // application id
+  w.addU8(0x00);         // descriptor tag
+  w.addU8(0);
+  w.addU32(0);
+  w.addZeros(4);
+  w.addU16(0x1000);  // one profile
+  w.addU16(1);
+  w.addU8(1), w.addU8(0), w.addU8(2), w.addU8(0);
+  w.addU8(1);     // priority
+  w.addU8(0x30);  // binding 0, visibility 3
   const std::string name = "Morvex demo game";
-  w.addword(uint32_t(4 + name.size()));
-  w.addstring("eng", 3);
-  w.addbyte(uint32_t(name.size()));
-  w.addstring(name, name.size());
+  w.addU16(uint32_t(4 + name.size()));
+  w.addString("eng", 3);
+  w.addU8(uint32_t(name.size()));
+  w.addString(name, name.size());
   auto text = [&w](const std::string& t) {
-    w.addbyte(uint32_t(t.size()));
-    w.addstring(t, t.size());
-    if (w.outlen() & 1) w.addbyte(0);
+    w.addU8(uint32_t(t.size()));
+    w.addString(t, t.size());
+    if (w.length() & 1) w.addU8(0);
   };
-  if (w.outlen() & 1) w.addbyte(0);
+  if (w.length() & 1) w.addU8(0);
   text("");  // icon locator
-  w.addword(0);
+  w.addU16(0);
   text("00001");
   text("");
   text("demo.Game");
-  w.addbyte(0);  // no parameters
-  if (w.outlen() & 1) w.addbyte(0);
-  w.putlong(uint32_t(w.outlen() - amt - 4), amt);
-  w.putlong(uint32_t(w.outlen()), 24);
-  w.addlong(0xC0000000);  // Play and Stop keys
-  w.putlong(uint32_t(w.outlen()), 28);
-  w.addword(0);
+  w.addU8(0);  // no parameters
+  if (w.length() & 1) w.addU8(0);
+  w.putU32(uint32_t(w.length() - amt - 4), amt);
+  w.putU32(uint32_t(w.length()), 24);
+  w.addU32(0xC0000000);  // Play and Stop keys
+  w.putU32(uint32_t(w.length()), 28);
+  w.addU16(0);
   return w.take();
 }
 
@@ -152,10 +152,10 @@ bool writeClips(DemoContext& ctx) {
   SynthStats st;
   std::string err;
   if (!writeSyntheticStream(ctx.bdmv / "STREAM" / "00001.m2ts", o, err, &st)) {
-    ctx.log.erlog(err);
+    ctx.log.error(err);
     return false;
   }
-  TCLPI feature = clipInfo({video(), audio(0x1100, "eng"), audio(0x1101, "fre"), graphics(0x1200, 0x90, "eng"),
+  ClipInfo feature = clipInfo({video(), audio(0x1100, "eng"), audio(0x1101, "fre"), graphics(0x1200, 0x90, "eng"),
                             graphics(0x1400, 0x91, "eng")},
                            uint32_t(st.packets), st.firstPts, st.lastPts + 3754);
   std::vector<EntryPoint> points;
@@ -163,9 +163,9 @@ bool writeClips(DemoContext& ctx) {
   setSingleEPMap(feature, 0x1011, points);
 
   // Clips without stream files: the menu loop and the feature's second half.
-  TCLPI menu = clipInfo({video(), audio(0x1100, "eng"), graphics(0x1400, 0x91, "eng")}, 250000, 900000,
+  ClipInfo menu = clipInfo({video(), audio(0x1100, "eng"), graphics(0x1400, 0x91, "eng")}, 250000, 900000,
                         900000 + 30 * 90000);
-  TCLPI second = clipInfo({video(), audio(0x1100, "eng"), audio(0x1101, "fre"), graphics(0x1200, 0x90, "eng")},
+  ClipInfo second = clipInfo({video(), audio(0x1100, "eng"), audio(0x1101, "fre"), graphics(0x1200, 0x90, "eng")},
                           1500000, 900000, 900000 + 60 * 90000);
 
   std::string bdjErr;

@@ -176,7 +176,7 @@ struct Author {
     cell(page, bog, index, ColX, std::to_string(x));
     cell(page, bog, index, ColY, std::to_string(y));
   }
-  void commands(size_t page, size_t bog, size_t index, hdmv::TCommands cmds) {
+  void commands(size_t page, size_t bog, size_t index, hdmv::CommandList cmds) {
     if (!setButtonCommands(menu, page, bog, index, std::move(cmds))) ok = false;
   }
 };
@@ -216,11 +216,11 @@ void title(Author& a, size_t page, size_t bog, unsigned obj) {
   a.objects(page, bog, 0, ColActStart, obj, obj);
 }
 
-Teffect bannerStep(unsigned obj, uint8_t palette, uint32_t duration) {
-  Teffect e;
+Effect bannerStep(unsigned obj, uint8_t palette, uint32_t duration) {
+  Effect e;
   e.duration = duration;
   e.paletteId = palette;
-  TCompObject co;
+  CompositionObject co;
   co.objectId = uint16_t(obj);
   co.x = 480;
   co.y = 100;
@@ -248,9 +248,9 @@ bool authorDemoMenu(core::Log& log, Menu& result) {
   // each in a BOG of its own, then the title. Page 1: "Second Half", "Back", its title.
   // Items start titles; the titles' movie objects play the playlists, as button
   // programs may not.
-  for (int i = 0; i < 4; ++i) CreateBOG(m, 0);
-  CreatePage(m);
-  for (int i = 0; i < 2; ++i) CreateBOG(m, 1);
+  for (int i = 0; i < 4; ++i) createBog(m, 0);
+  createPage(m);
+  for (int i = 0; i < 2; ++i) createBog(m, 1);
   item(a, 0, 0, play, 780, 420);
   item(a, 0, 1, scenes, 780, 550);
   item(a, 0, 2, extras, 780, 680);
@@ -292,19 +292,19 @@ bool authorDemoMenu(core::Log& log, Menu& result) {
   // Page 0's title fades in when the page is shown and out when it is left: the
   // banner in palettes of rising (falling) opacity, one window over it.
   for (int seq = 0; seq < 2; ++seq) {
-    Teffectseq& s = m.ics.pages[0].effects[size_t(seq)];
+    EffectSequence& s = m.ics.pages[0].effects[size_t(seq)];
     s.numWindows = 1;
     s.windows[0] = {0, 480, 100, 960, 160};
   }
-  Teffectseq& in = m.ics.pages[0].effects[0];
+  EffectSequence& in = m.ics.pages[0].effects[0];
   for (uint8_t pal : {1, 2, 0}) in.effects.push_back(bannerStep(mainTitle, pal, 18000));
-  Teffectseq& out = m.ics.pages[0].effects[1];
+  EffectSequence& out = m.ics.pages[0].effects[1];
   for (uint8_t pal : {2, 1}) out.effects.push_back(bannerStep(mainTitle, pal, 13500));
   m.ics.model = 2;  // always-on menu: the stream-model bit set, not a pop-up
   refreshMenu(m, &a.pictures);
 
   if (!a.ok) {
-    log.erlog("demo menu: an authoring step was refused");
+    log.error("demo menu: an authoring step was refused");
     return false;
   }
   result = std::move(m);
@@ -333,7 +333,7 @@ std::vector<std::vector<uint8_t>> demoMenuSegments(core::Log& log) {
   Menu m;
   if (!authorDemoMenu(log, m)) return {};
   // The menu file form: each segment behind a 10-byte unit header ("IG", PTS, DTS).
-  const core::Bytes file = saveIGS(m, SaveForm::MenuFile, log);
+  const core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
   std::vector<std::vector<uint8_t>> segments;
   for (size_t at = 0; at + 13 <= file.size();) {
     const size_t len = size_t(file[at + 11]) << 8 | file[at + 12];

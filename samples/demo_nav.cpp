@@ -11,7 +11,7 @@ namespace morvex::demo {
 namespace {
 
 namespace fs = std::filesystem;
-using hdmv::TCommand;
+using hdmv::Command;
 
 // Opcode words of the commands the programs use (operand count, group, sub-group,
 // immediate flags and operation packed as the player reads them).
@@ -31,8 +31,8 @@ constexpr uint32_t kSetButtonPage = 0x51C00003;
 constexpr uint32_t kBreak = 0x00020000;
 constexpr uint32_t kApply = 0x80000000;     // apply flag of a packed operand
 
-nav::Tmobject object(hdmv::TCommands cmds, uint8_t resume = 0, uint8_t menuMask = 0, uint8_t searchMask = 0) {
-  nav::Tmobject o;
+nav::MovieObject object(hdmv::CommandList cmds, uint8_t resume = 0, uint8_t menuMask = 0, uint8_t searchMask = 0) {
+  nav::MovieObject o;
   o.resumeIntentionFlag = resume;
   o.menuCallMask = menuMask;
   o.titleSearchMask = searchMask;
@@ -40,8 +40,8 @@ nav::Tmobject object(hdmv::TCommands cmds, uint8_t resume = 0, uint8_t menuMask 
   return o;
 }
 
-nav::TMOBJ movieObjects() {
-  nav::TMOBJ m;
+nav::MovieObjectFile movieObjects() {
+  nav::MovieObjectFile m;
   m.version = "0200";
   auto& objs = m.movieObjects.objects;
   // 0: First Playback. Registers start in a known state, then the top menu.
@@ -84,8 +84,8 @@ nav::TMOBJ movieObjects() {
   return m;
 }
 
-nav::TTitle hdmvEntry(uint32_t number, uint16_t object, uint8_t playback, uint8_t access = 0) {
-  nav::TTitle t;
+nav::Title hdmvEntry(uint32_t number, uint16_t object, uint8_t playback, uint8_t access = 0) {
+  nav::Title t;
   t.titleNumber = number;
   t.objectType = nav::ObjectHDMV;
   t.objectId = object;
@@ -94,15 +94,15 @@ nav::TTitle hdmvEntry(uint32_t number, uint16_t object, uint8_t playback, uint8_
   return t;
 }
 
-nav::TINDX index() {
-  nav::TINDX x;
+nav::IndexTable index() {
+  nav::IndexTable x;
   x.version = nav::kVersion0200;
   x.contentProviderData = "Morvex demo disc";
   x.indexes.firstPlayback = hdmvEntry(nav::kFirstPlaybackNumber, 0, 0);
   x.indexes.topMenu = hdmvEntry(0, 1, 1);
   x.indexes.titles.push_back(hdmvEntry(1, 2, 0));
   x.indexes.titles.push_back(hdmvEntry(2, 3, 1));
-  nav::TTitle bdj;  // a BD-J game
+  nav::Title bdj;  // a BD-J game
   bdj.titleNumber = 3;
   bdj.objectType = nav::ObjectBDJ;
   bdj.bdjFileName = "00001";
@@ -127,8 +127,8 @@ DemoStep navFiles(20, "index and movie objects", [](DemoContext& ctx) {
   s.backup = false;
   s.saveBackupDir = true;  // the BACKUP copies
   auto names = core::FileNames::make(false);
-  return nav::indexsave(ctx.log, s, ctx.bdmv, names, index()) &&
-         nav::mobjsave(ctx.log, s, ctx.bdmv, names, movieObjects());
+  return nav::saveIndexTable(ctx.log, s, ctx.bdmv, names, index()) &&
+         nav::saveMovieObjectFile(ctx.log, s, ctx.bdmv, names, movieObjects());
 });
 
 }  // namespace

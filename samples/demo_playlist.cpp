@@ -20,8 +20,8 @@ using namespace morvex::playlist;
 
 constexpr uint32_t kSecond = 45000;
 
-TStream stream(uint8_t type, uint16_t pid, uint8_t coding, const char* lang) {
-  TStream s;
+Stream stream(uint8_t type, uint16_t pid, uint8_t coding, const char* lang) {
+  Stream s;
   s.entry.length = 9;
   s.entry.type = type;
   if (type == 2) s.entry.subPID = pid;
@@ -48,17 +48,17 @@ struct ClipSpan {
 };
 ClipSpan clipSpan(const std::filesystem::path& bdmv, const char* clip, uint32_t seconds) {
   core::NullLog quiet;
-  clip::TCLPI c;
-  if (clip::readCLPIFile(bdmv / "CLIPINF" / (std::string(clip) + ".clpi"), c, quiet).complete() &&
-      !c.SequenceInfo.ATC_sequences.empty() && !c.SequenceInfo.ATC_sequences[0].STC_sequences.empty()) {
-    const auto& stc = c.SequenceInfo.ATC_sequences[0].STC_sequences[0];
-    return {stc.presentation_start_time, stc.presentation_end_time};
+  clip::ClipInfo c;
+  if (clip::readClipInfoFile(bdmv / "CLIPINF" / (std::string(clip) + ".clpi"), c, quiet).complete() &&
+      !c.sequenceInfo.atcSequences.empty() && !c.sequenceInfo.atcSequences[0].stcSequences.empty()) {
+    const auto& stc = c.sequenceInfo.atcSequences[0].stcSequences[0];
+    return {stc.presentationStartTime, stc.presentationEndTime};
   }
   return {0, seconds * kSecond};
 }
 
-TPlayItem playItem(const char* clip, ClipSpan span) {
-  TPlayItem p;
+PlayItem playItem(const char* clip, ClipSpan span) {
+  PlayItem p;
   p.clipName = clip;
   p.codecId = "M2TS";
   p.connectionCondition = 1;
@@ -70,8 +70,8 @@ TPlayItem playItem(const char* clip, ClipSpan span) {
   return p;
 }
 
-TMPLS blank() {
-  TMPLS m;
+Playlist blank() {
+  Playlist m;
   m.typeIndicator = "MPLS";
   m.version = "0200";
   m.markStart = 1;  // the file has a mark section; updateLengths places it
@@ -80,10 +80,10 @@ TMPLS blank() {
   return m;
 }
 
-bool save(DemoContext& ctx, const std::string& name, const TMPLS& m) {
+bool save(DemoContext& ctx, const std::string& name, const Playlist& m) {
   core::SaveSettings s;
   s.backup = false;
-  return saveMPLS(ctx.log, s, ctx.bdmv / "PLAYLIST", name + ".mpls", m);
+  return savePlaylistAs(ctx.log, s, ctx.bdmv / "PLAYLIST", name + ".mpls", m);
 }
 
 bool writePlaylists(DemoContext& ctx) {
@@ -92,22 +92,22 @@ bool writePlaylists(DemoContext& ctx) {
   if (ec) return false;
 
   // 00000: the top menu, a still-like loop of clip 00000 with its IG menu in the clip.
-  TMPLS menu = blank();
+  Playlist menu = blank();
   menu.appInfo.uoMask1 = 0x00000000;
-  TPlayItem mp = playItem("00000", clipSpan(ctx.bdmv, "00000", 30));
+  PlayItem mp = playItem("00000", clipSpan(ctx.bdmv, "00000", 30));
   mp.stn.ig.push_back(stream(1, 0x1400, 0x91, "eng"));
   mp.stillMode = 0;
   menu.playList.playItems.push_back(mp);
-  menu.playListMark.marks.push_back(TMark{0, 1, 0, mp.inTime, 0xFFFF, 0});
+  menu.playListMark.marks.push_back(Mark{0, 1, 0, mp.inTime, 0xFFFF, 0});
   updateLengths(menu);
 
   // 00001: the feature, clips 00001 and 00002 end to end, two audio languages,
   // English subtitles, and a chapter every 10 seconds placed by chapter import.
-  TMPLS feature = blank();
-  TPlayItem f1 = playItem("00001", clipSpan(ctx.bdmv, "00001", 12));
+  Playlist feature = blank();
+  PlayItem f1 = playItem("00001", clipSpan(ctx.bdmv, "00001", 12));
   f1.stn.audio.push_back(stream(1, 0x1101, 0x81, "fre"));
   f1.stn.pg.push_back(stream(1, 0x1200, 0x90, "eng"));
-  TPlayItem f2 = playItem("00002", clipSpan(ctx.bdmv, "00002", 60));
+  PlayItem f2 = playItem("00002", clipSpan(ctx.bdmv, "00002", 60));
   f2.stn.audio = f1.stn.audio;
   f2.stn.pg = f1.stn.pg;
   feature.playList.playItems = {f1, f2};
@@ -122,13 +122,13 @@ bool writePlaylists(DemoContext& ctx) {
   if (!layoutMismatches(feature).empty() || !layoutMismatches(menu).empty()) return false;
 
   // 00002: the feature's second half alone, with a SubPath for an out-of-mux menu.
-  TMPLS extra = blank();
-  TPlayItem e1 = f2;
+  Playlist extra = blank();
+  PlayItem e1 = f2;
   e1.stn.ig.push_back(stream(2, 0x1400, 0x91, "eng"));
   extra.playList.playItems = {e1};
-  TSubPath sp;
+  SubPath sp;
   sp.type = 3;
-  TSubPlayItem spi;
+  SubPlayItem spi;
   spi.clipName = "00000";
   spi.codecId = "M2TS";
   spi.connectionCondition = 1;
@@ -137,7 +137,7 @@ bool writePlaylists(DemoContext& ctx) {
   spi.syncStartPTS = e1.inTime;
   sp.subPlayItems.push_back(spi);
   extra.playList.subPaths.push_back(sp);
-  extra.playListMark.marks.push_back(TMark{0, 1, 0, e1.inTime, 0xFFFF, 0});
+  extra.playListMark.marks.push_back(Mark{0, 1, 0, e1.inTime, 0xFFFF, 0});
   updateLengths(extra);
 
   return save(ctx, "00000", menu) && save(ctx, "00001", feature) && save(ctx, "00002", extra);

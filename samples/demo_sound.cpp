@@ -9,8 +9,8 @@ namespace {
 
 // A tone as 16-bit big-endian samples: a triangle wave with a linear fade-out, in
 // integer arithmetic so every build writes the same bytes.
-sound::TSoundEntries tone(unsigned channels, uint32_t frames, uint32_t period, int32_t peak) {
-  sound::TSoundEntries e;
+sound::SoundEntry tone(unsigned channels, uint32_t frames, uint32_t period, int32_t peak) {
+  sound::SoundEntry e;
   e.channelConfiguration = channels == 2 ? 3 : 1;
   e.data.reserve(frames * channels * 2);
   for (uint32_t i = 0; i < frames; ++i) {
@@ -29,12 +29,12 @@ sound::TSoundEntries tone(unsigned channels, uint32_t frames, uint32_t period, i
 }
 
 DemoStep soundFile(30, "sound.bdmv", [](DemoContext& ctx) {
-  sound::TSND s = sound::newSoundFile();
+  sound::SoundFile s = sound::newSoundFile();
   sound::insertSound(s, -1, tone(2, 4800, 55, 12000));  // 0.1 s, 880 Hz: button selected
   sound::insertSound(s, 0, tone(1, 7201, 109, 16000));  // 0.15 s, 440 Hz: button activated
   core::SaveSettings settings;
   settings.backup = false;
-  return sound::soundsave(ctx.log, settings, ctx.bdmv, s);
+  return sound::saveSoundFile(ctx.log, settings, ctx.bdmv, s);
 });
 
 }  // namespace

@@ -28,9 +28,9 @@
 #include <string>
 #include <vector>
 
-#include "clip/clip_tab.h"
+#include "app/clip/clip_tab.h"
 #include "clip/ts_synth.h"
-#include "window/main_window.h"
+#include "app/window/main_window.h"
 
 namespace fs = std::filesystem;
 using namespace morvex;
@@ -86,13 +86,13 @@ int main(int argc, char** argv) {
   // The stream no longer matches the clip's packet count: keep the count as it is.
   tab->setPacketQuestion([](const QString&) { return false; });
   w.tabs()->setCurrentWidget(tab);
-  auto* list = tab->findChild<QComboBox*>("cbClipinf");
+  auto* list = tab->findChild<QComboBox*>("clipChoice");
   list->setCurrentIndex(list->findText("00001"));
   if (!tab->readSelected()) {
     std::fprintf(stderr, "cannot read 00001.clpi\n");
     return 2;
   }
-  auto* program = tab->findChild<QTableWidget*>("sgCI");
+  auto* program = tab->findChild<QTableWidget*>("programStreamTable");
   int row = -1;
   for (int r = 0; r < program->rowCount(); ++r)
     if (program->item(r, 1) && program->item(r, 1)->text() == "1100") row = r;

@@ -18,9 +18,9 @@
 #include "igs/model.h"
 #include "igs/reader.h"
 #include "igs/writer.h"
-#include "menu/menu_tab.h"
-#include "menu/page_view_panel.h"
-#include "menu/picture_widget.h"
+#include "app/menu/menu_tab.h"
+#include "app/menu/page_view_panel.h"
+#include "app/menu/picture_widget.h"
 #include "menuview/emulator.h"
 
 using namespace morvex;
@@ -47,14 +47,14 @@ igs::Menu benchMenu() {
     igs::IndexedPicture pic{kW, kH, std::vector<uint8_t>(size_t(kW) * kH)};
     for (int y = 0; y < kH; ++y)
       for (int x = 0; x < kW; ++x) pic.pixels[size_t(y) * kW + x] = uint8_t((x / 8 + y / 8 + id) % 256);
-    menu.objects[id] = igs::TIGobject{uint16_t(id), -1, 0, kW, kH, 0, {}, std::move(pic)};
+    menu.objects[id] = igs::GraphicsObject{uint16_t(id), -1, 0, kW, kH, 0, {}, std::move(pic)};
   }
   menu.ics.pages.resize(1);
-  igs::TPage& p = menu.ics.pages[0];
+  igs::Page& p = menu.ics.pages[0];
   p.animationCode = 1;
   p.bogs.resize(kButtons);
   for (uint16_t b = 0; b < kButtons; ++b) {
-    igs::TIGbutton btn;
+    igs::Button btn;
     btn.id = b;
     btn.x = uint16_t(60 + (b % 5) * 360);
     btn.y = uint16_t(80 + (b / 5) * 240);
@@ -63,7 +63,7 @@ igs::Menu benchMenu() {
     btn.normalRepeat = 1;
     btn.selectedStart = btn.selectedEnd = uint16_t(b * 5 + 3);
     btn.activatedStart = btn.activatedEnd = uint16_t(b * 5 + 4);
-    btn.commands = {hdmv::TCommand{0x50400001, 0, 1}};
+    btn.commands = {hdmv::Command{0x50400001, 0, 1}};
     btn.numCommands = 1;
     p.bogs[b].defaultValid = b;
     p.bogs[b].numButtons = 1;
@@ -106,18 +106,18 @@ int main(int argc, char** argv) {
 
   // The engine alone: the same menu as read from the file.
   igs::Menu menu;
-  igs::loadMNU(file, menu, quiet);
+  igs::readMenu(file, menu, quiet);
   hdmv::Registers regs;
-  hdmv::ResetRegs(regs, hdmv::RegisterOptions{});
+  hdmv::resetRegisters(regs, hdmv::RegisterOptions{});
   menuview::DisplayOptions options;
   menuview::PageView view(menu, regs, options, quiet);
   hdmv::Interpreter interp(regs);
   menuview::MenuEmulator emu(view, interp);
   view.selectPage(0);
   regs.psr[10] = 0;
-  view.LoadBmps(0);
+  view.loadButtonPictures(0);
   const double engineDraw = microseconds(n, [&] {
-    view.DrawPage();
+    view.renderPage();
     view.takeFrames();
   });
   options.buttonAnimation = true;
@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
   menuview::PageView& tv = tab.pageView();
   ctx.regs.psr[10] = 0;
   const double screenDraw = microseconds(n, [&] {
-    tv.DrawPage();
+    tv.renderPage();
     tv.takeFrames();
     tab.pageViewPanel()->picture()->updatePicture();
     viewport->repaint();

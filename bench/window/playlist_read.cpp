@@ -22,16 +22,16 @@
 #include "nav/index.h"
 #include "nav/movie_object.h"
 #include "playlist/mpls_writer.h"
-#include "playlist/playlist_tab.h"
-#include "window/main_window.h"
+#include "app/playlist/playlist_tab.h"
+#include "app/window/main_window.h"
 
 namespace fs = std::filesystem;
 using namespace morvex;
 
 namespace {
 
-playlist::TStream stream(uint8_t coding, uint16_t pid, const char* lang) {
-  playlist::TStream s;
+playlist::Stream stream(uint8_t coding, uint16_t pid, const char* lang) {
+  playlist::Stream s;
   s.entry.type = 1;
   s.entry.mainPID = pid;
   s.attr.codingType = coding;
@@ -43,15 +43,15 @@ playlist::TStream stream(uint8_t coding, uint16_t pid, const char* lang) {
   return s;
 }
 
-playlist::TMPLS bigPlaylist() {
-  playlist::TMPLS m;
+playlist::Playlist bigPlaylist() {
+  playlist::Playlist m;
   m.typeIndicator = "MPLS";
   m.version = "0200";
   m.markStart = 1;
   m.appInfo.playbackType = 1;
   char name[16];
   for (int i = 0; i < 500; ++i) {
-    playlist::TPlayItem pi;
+    playlist::PlayItem pi;
     std::snprintf(name, sizeof name, "%05d", i);
     pi.clipName = name;
     pi.codecId = "M2TS";
@@ -66,7 +66,7 @@ playlist::TMPLS bigPlaylist() {
     m.playList.playItems.push_back(pi);
   }
   for (int k = 0; k < 999; ++k) {
-    playlist::TMark mk;
+    playlist::Mark mk;
     mk.playItemRef = uint16_t(k % 500);
     mk.timeStamp = 27000000 + uint32_t(k / 500) * 45000 * 30;
     m.playListMark.marks.push_back(mk);
@@ -79,17 +79,17 @@ fs::path makeDisc(const fs::path& root) {
   const fs::path bdmv = root / "BDMV";
   for (const char* d : {"PLAYLIST", "CLIPINF", "BACKUP", "STREAM", "BDJO", "AUXDATA"}) fs::create_directories(bdmv / d);
   std::string err;
-  core::writeFileAtomic(bdmv / "PLAYLIST" / "00000.mpls", playlist::buildMPLS(bigPlaylist()), err);
-  nav::TMOBJ m;
+  core::writeFileAtomic(bdmv / "PLAYLIST" / "00000.mpls", playlist::writePlaylist(bigPlaylist()), err);
+  nav::MovieObjectFile m;
   m.movieObjects.objects.resize(1);
   m.movieObjects.objects[0].commands.push_back({0x50400001u, 0, 0});
   m.movieObjects.length = nav::movieObjectsLength(m.movieObjects);
-  nav::TINDX ix;
+  nav::IndexTable ix;
   ix.contentProviderData = "bench";
   ix.indexes.topMenu.objectId = 0xFFFF;
   ix.indexes.length = 26;
-  core::writeFileAtomic(bdmv / "index.bdmv", nav::indexBytes(ix), err);
-  core::writeFileAtomic(bdmv / "MovieObject.bdmv", nav::mobjBytes(m), err);
+  core::writeFileAtomic(bdmv / "index.bdmv", nav::writeIndexTable(ix), err);
+  core::writeFileAtomic(bdmv / "MovieObject.bdmv", nav::writeMovieObjectFile(m), err);
   for (const char* f : {"index.bdmv", "MovieObject.bdmv"}) fs::copy_file(bdmv / f, bdmv / "BACKUP" / f);
   return bdmv;
 }
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
   auto* tab = w.findChild<app::PlaylistTab*>();
   w.tabs()->setCurrentWidget(tab);
   QApplication::processEvents();
-  auto* read = tab->findChild<QPushButton*>("bReadPL");
+  auto* read = tab->findChild<QPushButton*>("readPlaylistButton");
   std::vector<double> ms;
   for (int i = 0; i < repeats + 1; ++i) {
     QElapsedTimer t;
@@ -123,8 +123,8 @@ int main(int argc, char** argv) {
   }
   std::sort(ms.begin(), ms.end());
   const double median = ms[ms.size() / 2];
-  const int rows = tab->findChild<QTableWidget*>("sgPLitem")->rowCount();
-  const int marks = tab->findChild<QTableWidget*>("sgPlayListMark")->rowCount();
+  const int rows = tab->findChild<QTableWidget*>("playItemTable")->rowCount();
+  const int marks = tab->findChild<QTableWidget*>("markTable")->rowCount();
   std::printf("read playlist into the tab (%d PlayItems, %d marks; median of %d)   %8.1f ms%s\n", rows, marks, repeats,
               median, median > 50 ? "   over budget (50 ms)" : "");
   w.endOfRun();

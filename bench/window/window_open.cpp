@@ -21,7 +21,7 @@
 #include "core/save.h"
 #include "nav/index.h"
 #include "nav/movie_object.h"
-#include "window/main_window.h"
+#include "app/window/main_window.h"
 
 namespace fs = std::filesystem;
 using namespace morvex;
@@ -46,27 +46,27 @@ fs::path makeDisc(const fs::path& root, int playlists, int objects, int commands
     touch(bdmv / "CLIPINF" / (std::string(name) + ".clpi"));
     touch(bdmv / "STREAM" / (std::string(name) + ".m2ts"));
   }
-  nav::TMOBJ m;
+  nav::MovieObjectFile m;
   for (int o = 0; o < objects; ++o) {
-    nav::Tmobject obj;
+    nav::MovieObject obj;
     for (int c = 0; c < commands; ++c) obj.commands.push_back({0x50400001u, uint32_t(c % 4096), uint32_t(o)});
     m.movieObjects.objects.push_back(std::move(obj));
   }
   m.movieObjects.length = nav::movieObjectsLength(m.movieObjects);
-  nav::TINDX ix;
+  nav::IndexTable ix;
   ix.contentProviderData = "bench";
   ix.indexes.firstPlayback.objectId = 0;
   ix.indexes.topMenu.objectId = 0xFFFF;
   for (int t = 0; t < std::min(objects, 999); ++t) {
-    nav::TTitle title;
+    nav::Title title;
     title.titleNumber = uint32_t(t + 1);
     title.objectId = uint16_t(t);
     ix.indexes.titles.push_back(title);
   }
   ix.indexes.length = 26 + 12 * uint32_t(ix.indexes.titles.size());
   std::string err;
-  core::writeFileAtomic(bdmv / "index.bdmv", nav::indexBytes(ix), err);
-  core::writeFileAtomic(bdmv / "MovieObject.bdmv", nav::mobjBytes(m), err);
+  core::writeFileAtomic(bdmv / "index.bdmv", nav::writeIndexTable(ix), err);
+  core::writeFileAtomic(bdmv / "MovieObject.bdmv", nav::writeMovieObjectFile(m), err);
   for (const char* f : {"index.bdmv", "MovieObject.bdmv"}) fs::copy_file(bdmv / f, bdmv / "BACKUP" / f);
   return bdmv;
 }

@@ -17,8 +17,8 @@
 #include <memory>
 
 #include "core/save.h"
-#include "shell/single_instance.h"
-#include "window/main_window.h"
+#include "app/shell/single_instance.h"
+#include "app/window/main_window.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -18,62 +18,62 @@ void pad(Reader& r) {
 }
 
 std::string lengthText(Reader& r) {
-  unsigned n = r.readbyte();
-  return r.readstring(n);
+  unsigned n = r.readU8();
+  return r.readString(n);
 }
 
-void readApplication(Reader& r, Tapplication& a) {
-  a.control_code = r.readbyte();
-  a.type = r.readbyte();
-  a.organization_id = r.readlong();
-  a.application_id = r.readword();
-  a.descriptor_tag = r.readbyte();
+void readApplication(Reader& r, Application& a) {
+  a.controlCode = r.readU8();
+  a.type = r.readU8();
+  a.organizationId = r.readU32();
+  a.applicationId = r.readU16();
+  a.descriptorTag = r.readU8();
   r.skip(1);
-  a.descriptor_length = r.readlong();
+  a.descriptorLength = r.readU32();
   r.skip(4);
-  a.profile_count = uint8_t(r.readword() >> 12);
-  for (unsigned i = 0; i < a.profile_count && !r.overrun(); ++i) {
-    Tprofile p;
-    p.profile = r.readword();
-    p.major = r.readbyte();
-    p.minor = r.readbyte();
-    p.micro = r.readbyte();
+  a.profileCount = uint8_t(r.readU16() >> 12);
+  for (unsigned i = 0; i < a.profileCount && !r.overrun(); ++i) {
+    AppProfile p;
+    p.profile = r.readU16();
+    p.major = r.readU8();
+    p.minor = r.readU8();
+    p.micro = r.readU8();
     r.skip(1);
     a.profiles.push_back(p);
   }
-  a.priority = r.readbyte();
-  uint8_t b = r.readbyte();
+  a.priority = r.readU8();
+  uint8_t b = r.readU8();
   a.binding = (b >> 6) & 3;
   a.visibility = (b >> 4) & 3;
-  a.names_length = r.readword();
+  a.namesLength = r.readU16();
   // Names are read while bytes of the block remain; a name that runs past the block's
   // end is still read whole and ends the block.
-  int32_t left = a.names_length;
+  int32_t left = a.namesLength;
   while (left > 0 && !r.overrun()) {
-    Tapplication_name n;
-    n.language = r.readstring(3);
-    unsigned len = r.readbyte();
-    n.name = r.readstring(len);
+    AppName n;
+    n.language = r.readString(3);
+    unsigned len = r.readU8();
+    n.name = r.readString(len);
     left -= int32_t(len) + 4;
     if (r.overrun()) break;
     a.names.push_back(std::move(n));
   }
   pad(r);
-  a.icon_locator = lengthText(r);
+  a.iconLocator = lengthText(r);
   pad(r);
-  a.icon_flags = r.readword();
-  a.base_directory = lengthText(r);
+  a.iconFlags = r.readU16();
+  a.baseDirectory = lengthText(r);
   pad(r);
-  a.classpath_extension = lengthText(r);
+  a.classpathExtension = lengthText(r);
   pad(r);
-  a.initial_class_name = lengthText(r);
+  a.initialClassName = lengthText(r);
   pad(r);
-  a.parameters_length = r.readbyte();
-  int32_t pleft = a.parameters_length;
+  a.parametersLength = r.readU8();
+  int32_t pleft = a.parametersLength;
   while (pleft > 0 && !r.overrun()) {
-    Tparameter p;
-    unsigned len = r.readbyte();
-    p.text = r.readstring(len);
+    AppParameter p;
+    unsigned len = r.readU8();
+    p.text = r.readString(len);
     pleft -= int32_t(len) + 1;
     if (r.overrun()) break;
     a.parameters.push_back(std::move(p));
@@ -83,15 +83,15 @@ void readApplication(Reader& r, Tapplication& a) {
 
 }  // namespace
 
-core::ReadResult readBDJO(const core::Bytes& image, const std::string& fileName, TBDJO& out, core::Log& log) {
+core::ReadResult readBdjObject(const core::Bytes& image, const std::string& fileName, BdjObject& out, core::Log& log) {
   core::ReadResult res;
-  log.dlog0("Reading [bl]" + fileName + "[/bl]");
-  out = TBDJO{};
+  log.stage("Reading [bl]" + fileName + "[/bl]");
+  out = BdjObject{};
   Reader r(image);
-  out.type_indicator = r.readstring(4);
-  out.version = r.readstring(4);
-  if (out.type_indicator != "BDJO" || (out.version != "0100" && out.version != "0200")) {
-    if (out.type_indicator == "BDJO" && image.size() >= 8)
+  out.typeIndicator = r.readString(4);
+  out.version = r.readString(4);
+  if (out.typeIndicator != "BDJO" || (out.version != "0100" && out.version != "0200")) {
+    if (out.typeIndicator == "BDJO" && image.size() >= 8)
       res.refuse(core::ReadIssue::UnsupportedVersion, 4, core::unsupportedVersionMessage(fileName, out.version));
     else
       res.refuse(core::ReadIssue::WrongKind, 0, fileName + ": not a BD-J object file");
@@ -100,50 +100,50 @@ core::ReadResult readBDJO(const core::Bytes& image, const std::string& fileName,
   uint64_t sectionStart = 0;
   const char* section = "TerminalInfo";
   auto truncated = [&] {
-    log.erlog("Unexpected end of file: " + fileName);
+    log.error("Unexpected end of file: " + fileName);
     res.addCutShort(fileName, section, sectionStart, image.size());
     return res;
   };
-  for (auto& a : out.start_address) a = r.readlong();
+  for (auto& a : out.start_address) a = r.readU32();
   r.skip(16);
-  auto& ti = out.TerminalInfo;
-  ti.length = r.readlong();
-  ti.default_font = r.readstring(5);
-  uint8_t b = r.readbyte();
-  ti.initial_HAVi_configuration_id = b >> 4;
-  ti.menu_call_mask = b & 0x08;
-  ti.title_search_mask = b & 0x04;
+  auto& ti = out.terminalInfo;
+  ti.length = r.readU32();
+  ti.defaultFont = r.readString(5);
+  uint8_t b = r.readU8();
+  ti.initialHaviConfigurationId = b >> 4;
+  ti.menuCallMask = b & 0x08;
+  ti.titleSearchMask = b & 0x04;
   r.skip(4);
   if (r.overrun()) return truncated();
 
   sectionStart = out.start_address[1];
   section = "AppCacheInfo";
   r.seek(out.start_address[1]);
-  out.AppCacheInfo.length = r.readlong();
-  unsigned n = r.readbyte();
+  out.appCacheInfo.length = r.readU32();
+  unsigned n = r.readU8();
   r.skip(1);
   for (unsigned i = 0; i < n && !r.overrun(); ++i) {
-    TAppCacheEntry e;
-    e.entry_type = r.readbyte();
-    e.ref_to_name = r.readstring(5);
-    e.language = r.readstring(3);
+    AppCacheEntry e;
+    e.entryType = r.readU8();
+    e.refToName = r.readString(5);
+    e.language = r.readString(3);
     r.skip(3);
     if (r.overrun()) break;
-    out.AppCacheInfo.entries.push_back(e);
+    out.appCacheInfo.entries.push_back(e);
   }
   if (r.overrun()) return truncated();
 
   sectionStart = out.start_address[2];
   section = "TableOfAccessiblePlayLists";
   r.seek(out.start_address[2]);
-  auto& pl = out.TableOfAccessiblePlayLists;
-  pl.length = r.readlong();
-  uint16_t w = r.readword();
-  pl.access_to_all = w & 0x10;
-  pl.autostart_first_PlayList = w & 0x08;
+  auto& pl = out.accessiblePlaylists;
+  pl.length = r.readU32();
+  uint16_t w = r.readU16();
+  pl.accessToAll = w & 0x10;
+  pl.autostartFirstPlaylist = w & 0x08;
   r.skip(2);
   for (unsigned i = 0; i < unsigned(w >> 5) && !r.overrun(); ++i) {
-    std::string name = r.readstring(5);
+    std::string name = r.readString(5);
     r.skip(1);
     if (r.overrun()) break;
     pl.playlists.push_back(name);
@@ -153,12 +153,12 @@ core::ReadResult readBDJO(const core::Bytes& image, const std::string& fileName,
   sectionStart = out.start_address[3];
   section = "ApplicationManagementTable";
   r.seek(out.start_address[3]);
-  auto& amt = out.ApplicationManagementTable;
-  amt.length = r.readlong();
-  n = r.readbyte();
+  auto& amt = out.applicationTable;
+  amt.length = r.readU32();
+  n = r.readU8();
   r.skip(1);
   for (unsigned i = 0; i < n && !r.overrun(); ++i) {
-    Tapplication a;
+    Application a;
     readApplication(r, a);
     amt.applications.push_back(std::move(a));  // kept even when cut short: shown as far as read
   }
@@ -167,28 +167,28 @@ core::ReadResult readBDJO(const core::Bytes& image, const std::string& fileName,
   sectionStart = out.start_address[4];
   section = "KeyInterestTable";
   r.seek(out.start_address[4]);
-  out.key_interest = r.readlong();
+  out.keyInterest = r.readU32();
   if (r.overrun()) return truncated();
 
   sectionStart = out.start_address[5];
   section = "FileAccessInfo";
   r.seek(out.start_address[5]);
-  unsigned len = r.readword();
-  out.directory_paths = r.readstring(len);
+  unsigned len = r.readU16();
+  out.directoryPaths = r.readString(len);
   if (r.overrun()) return truncated();
   return res;
 }
 
-core::ReadResult readBDJOFile(const std::filesystem::path& file, TBDJO& bdjo, core::Log& log) {
+core::ReadResult readBdjObjectFile(const std::filesystem::path& file, BdjObject& bdjo, core::Log& log) {
   core::Bytes image;
   std::string err;
   if (!core::readWholeFile(file, image, err)) {
-    log.dlog0("Reading [bl]" + file.filename().string() + "[/bl]");
-    log.erlog(err);
-    bdjo = TBDJO{};
+    log.stage("Reading [bl]" + file.filename().string() + "[/bl]");
+    log.error(err);
+    bdjo = BdjObject{};
     return core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, file.filename().string() + ": " + err);
   }
-  return readBDJO(image, file.filename().string(), bdjo, log);
+  return readBdjObject(image, file.filename().string(), bdjo, log);
 }
 
 namespace {
@@ -207,37 +207,37 @@ const std::vector<std::string> kHeadProfiles = {"profile", "version"};
 const std::vector<std::string> kHeadNames = {"lang", "name"};
 const std::vector<std::string> kHeadParameters = {"parameter"};
 
-GridRows appCacheRows(const TBDJO& b) {
+GridRows appCacheRows(const BdjObject& b) {
   GridRows rows;
-  const auto& v = b.AppCacheInfo.entries;
+  const auto& v = b.appCacheInfo.entries;
   for (size_t i = 0; i < v.size(); ++i)
-    rows.push_back({std::to_string(i), std::to_string(v[i].entry_type), v[i].ref_to_name, v[i].language});
+    rows.push_back({std::to_string(i), std::to_string(v[i].entryType), v[i].refToName, v[i].language});
   return rows;
 }
 
-GridRows playListRows(const TBDJO& b) {
+GridRows playListRows(const BdjObject& b) {
   GridRows rows;
-  const auto& v = b.TableOfAccessiblePlayLists.playlists;
+  const auto& v = b.accessiblePlaylists.playlists;
   for (size_t i = 0; i < v.size(); ++i) rows.push_back({std::to_string(i), v[i]});
   return rows;
 }
 
-GridRows applicationRows(const TBDJO& b) {
+GridRows applicationRows(const BdjObject& b) {
   GridRows rows;
-  const auto& v = b.ApplicationManagementTable.applications;
+  const auto& v = b.applicationTable.applications;
   for (size_t i = 0; i < v.size(); ++i) {
     const auto& a = v[i];
-    rows.push_back({std::to_string(i), std::to_string(a.control_code), std::to_string(a.type),
-                    hex(a.organization_id, 8), hex(a.application_id, 4), hex(a.descriptor_tag, 2),
+    rows.push_back({std::to_string(i), std::to_string(a.controlCode), std::to_string(a.type),
+                    hex(a.organizationId, 8), hex(a.applicationId, 4), hex(a.descriptorTag, 2),
                     std::to_string(a.priority), std::to_string(a.binding), std::to_string(a.visibility),
-                    a.icon_locator, a.base_directory, a.classpath_extension, a.initial_class_name,
+                    a.iconLocator, a.baseDirectory, a.classpathExtension, a.initialClassName,
                     std::to_string(a.profiles.size()), std::to_string(a.names.size()),
                     std::to_string(a.parameters.size())});
   }
   return rows;
 }
 
-GridRows profileRows(const Tapplication& a) {
+GridRows profileRows(const Application& a) {
   GridRows rows;
   for (size_t i = 0; i < a.profiles.size(); ++i) {
     const auto& p = a.profiles[i];
@@ -247,13 +247,13 @@ GridRows profileRows(const Tapplication& a) {
   return rows;
 }
 
-GridRows nameRows(const Tapplication& a) {
+GridRows nameRows(const Application& a) {
   GridRows rows;
   for (size_t i = 0; i < a.names.size(); ++i) rows.push_back({std::to_string(i + 1), a.names[i].language, a.names[i].name});
   return rows;
 }
 
-GridRows parameterRows(const Tapplication& a) {
+GridRows parameterRows(const Application& a) {
   GridRows rows;
   for (size_t i = 0; i < a.parameters.size(); ++i) rows.push_back({std::to_string(i + 1), a.parameters[i].text});
   return rows;

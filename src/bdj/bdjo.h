@@ -18,101 +18,101 @@
 
 namespace morvex::bdj {
 
-struct TTerminalInfo {
+struct TerminalInfo {
   uint32_t length = 0;
-  std::string default_font;  // 5 characters
-  uint8_t initial_HAVi_configuration_id = 0;  // 4 bits
-  bool menu_call_mask = false;
-  bool title_search_mask = false;
-  bool operator==(const TTerminalInfo&) const = default;
+  std::string defaultFont;  // 5 characters
+  uint8_t initialHaviConfigurationId = 0;  // 4 bits
+  bool menuCallMask = false;
+  bool titleSearchMask = false;
+  bool operator==(const TerminalInfo&) const = default;
 };
 
-struct TAppCacheEntry {
-  uint8_t entry_type = 0;
-  std::string ref_to_name;  // 5 characters
+struct AppCacheEntry {
+  uint8_t entryType = 0;
+  std::string refToName;  // 5 characters
   std::string language;     // 3 characters
-  bool operator==(const TAppCacheEntry&) const = default;
+  bool operator==(const AppCacheEntry&) const = default;
 };
 
-struct TAppCacheInfo {
+struct AppCacheInfo {
   uint32_t length = 0;
-  std::vector<TAppCacheEntry> entries;
-  bool operator==(const TAppCacheInfo&) const = default;
+  std::vector<AppCacheEntry> entries;
+  bool operator==(const AppCacheInfo&) const = default;
 };
 
-struct TTableOfAccessiblePlayLists {
+struct AccessiblePlaylists {
   uint32_t length = 0;
-  bool access_to_all = false;
-  bool autostart_first_PlayList = false;
+  bool accessToAll = false;
+  bool autostartFirstPlaylist = false;
   std::vector<std::string> playlists;  // 5 characters each
-  bool operator==(const TTableOfAccessiblePlayLists&) const = default;
+  bool operator==(const AccessiblePlaylists&) const = default;
 };
 
-struct Tprofile {
+struct AppProfile {
   uint16_t profile = 0;
   uint8_t major = 0, minor = 0, micro = 0;
-  bool operator==(const Tprofile&) const = default;
+  bool operator==(const AppProfile&) const = default;
 };
 
-struct Tapplication_name {
+struct AppName {
   std::string language;  // 3 characters
   std::string name;
-  bool operator==(const Tapplication_name&) const = default;
+  bool operator==(const AppName&) const = default;
 };
 
-struct Tparameter {
+struct AppParameter {
   std::string text;
-  bool operator==(const Tparameter&) const = default;
+  bool operator==(const AppParameter&) const = default;
 };
 
-struct Tapplication {
-  uint8_t control_code = 0;
+struct Application {
+  uint8_t controlCode = 0;
   uint8_t type = 0;
-  uint32_t organization_id = 0;
-  uint16_t application_id = 0;
-  uint8_t descriptor_tag = 0;
-  uint32_t descriptor_length = 0;
-  uint8_t profile_count = 0;  // 4 bits
-  std::vector<Tprofile> profiles;
+  uint32_t organizationId = 0;
+  uint16_t applicationId = 0;
+  uint8_t descriptorTag = 0;
+  uint32_t descriptorLength = 0;
+  uint8_t profileCount = 0;  // 4 bits
+  std::vector<AppProfile> profiles;
   uint8_t priority = 0;
   uint8_t binding = 0;     // 2 bits
   uint8_t visibility = 0;  // 2 bits
-  uint16_t names_length = 0;
-  std::vector<Tapplication_name> names;
-  std::string icon_locator;
-  uint16_t icon_flags = 0;
-  std::string base_directory;
-  std::string classpath_extension;
-  std::string initial_class_name;
-  uint8_t parameters_length = 0;
-  std::vector<Tparameter> parameters;
-  bool operator==(const Tapplication&) const = default;
+  uint16_t namesLength = 0;
+  std::vector<AppName> names;
+  std::string iconLocator;
+  uint16_t iconFlags = 0;
+  std::string baseDirectory;
+  std::string classpathExtension;
+  std::string initialClassName;
+  uint8_t parametersLength = 0;
+  std::vector<AppParameter> parameters;
+  bool operator==(const Application&) const = default;
 };
 
-struct TApplicationManagementTable {
+struct ApplicationTable {
   uint32_t length = 0;
-  std::vector<Tapplication> applications;
-  bool operator==(const TApplicationManagementTable&) const = default;
+  std::vector<Application> applications;
+  bool operator==(const ApplicationTable&) const = default;
 };
 
-struct TBDJO {
-  std::string type_indicator;
+struct BdjObject {
+  std::string typeIndicator;
   std::string version;
   uint32_t start_address[6] = {};  // [0] unused; AppCacheInfo, playlists, AMT, keys, files
-  TTerminalInfo TerminalInfo;
-  TAppCacheInfo AppCacheInfo;
-  TTableOfAccessiblePlayLists TableOfAccessiblePlayLists;
-  TApplicationManagementTable ApplicationManagementTable;
-  uint32_t key_interest = 0;
-  std::string directory_paths;
-  bool operator==(const TBDJO&) const = default;
+  TerminalInfo terminalInfo;
+  AppCacheInfo appCacheInfo;
+  AccessiblePlaylists accessiblePlaylists;
+  ApplicationTable applicationTable;
+  uint32_t keyInterest = 0;
+  std::string directoryPaths;
+  bool operator==(const BdjObject&) const = default;
 };
 
 // Reads an image. Logs "Reading [bl]name[/bl]"; a wrong type or version gives empty
 // tables, no message, and is refused; a file shorter than its tables logs an error,
 // keeps what was read before the end and is partial.
-core::ReadResult readBDJO(const core::Bytes& image, const std::string& fileName, TBDJO& bdjo, core::Log& log);
-core::ReadResult readBDJOFile(const std::filesystem::path& file, TBDJO& bdjo, core::Log& log);
+core::ReadResult readBdjObject(const core::Bytes& image, const std::string& fileName, BdjObject& bdjo, core::Log& log);
+core::ReadResult readBdjObjectFile(const std::filesystem::path& file, BdjObject& bdjo, core::Log& log);
 
 // ---- Texts of the BDJO page -------------------------------------------------------
 using GridRow = std::vector<std::string>;
@@ -122,12 +122,12 @@ extern const std::vector<std::string> kHeadAppCache, kHeadPlayLists, kHeadApplic
     kHeadParameters;
 
 // Each table's rows; column 0 holds the row number (from 0, or from 1 for the details).
-GridRows appCacheRows(const TBDJO& b);
-GridRows playListRows(const TBDJO& b);
-GridRows applicationRows(const TBDJO& b);
-GridRows profileRows(const Tapplication& a);
-GridRows nameRows(const Tapplication& a);
-GridRows parameterRows(const Tapplication& a);
+GridRows appCacheRows(const BdjObject& b);
+GridRows playListRows(const BdjObject& b);
+GridRows applicationRows(const BdjObject& b);
+GridRows profileRows(const Application& a);
+GridRows nameRows(const Application& a);
+GridRows parameterRows(const Application& a);
 
 // The KeyInterestTable flags: bit 31 "Play" down to bit 21 "PG TextST".
 struct KeyFlag {

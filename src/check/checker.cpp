@@ -124,9 +124,9 @@ void sectionFindings(Sink& sink, const std::string& kind, std::vector<Section> s
                num(fileSize - end) + " bytes follow the last section");
 }
 
-uint64_t extSize(const core::TExtensionData& e) { return e.length == 0 ? 0 : uint64_t(e.length) + 4; }
+uint64_t extSize(const core::ExtensionData& e) { return e.length == 0 ? 0 : uint64_t(e.length) + 4; }
 
-bool readBytes(const fs::path& p, core::Bytes& out, std::string& error) {
+bool readFileBytes(const fs::path& p, core::Bytes& out, std::string& error) {
   return core::readWholeFile(p, out, error);
 }
 
@@ -134,13 +134,13 @@ bool readBytes(const fs::path& p, core::Bytes& out, std::string& error) {
 struct Disc {
   fs::path folder;
   core::FileNames names;
-  nav::TINDX index;
+  nav::IndexTable index;
   bool indexRead = false;
-  nav::TMOBJ mobj;
+  nav::MovieObjectFile mobj;
   bool mobjRead = false;
-  std::map<std::string, playlist::TMPLS> playlists;  // by five-digit name, usable reads only
+  std::map<std::string, playlist::Playlist> playlists;  // by five-digit name, usable reads only
   std::set<std::string> playlistFiles, clipFiles, bdjoFiles;
-  std::map<std::string, clip::TCLPI> clips;
+  std::map<std::string, clip::ClipInfo> clips;
 };
 
 std::set<std::string> namesIn(const fs::path& dir, const std::string& ext) {
@@ -157,7 +157,7 @@ std::string playlistName(uint32_t n) {
 
 void checkIndexRefs(Sink& sink, const Disc& d) {
   const size_t objects = d.mobjRead ? d.mobj.movieObjects.objects.size() : 0;
-  auto one = [&](const nav::TTitle& t, const std::string& where) {
+  auto one = [&](const nav::Title& t, const std::string& where) {
     if (t.isHdmv()) {
       if (t.objectId == 0xFFFF) return;
       if (d.mobjRead && t.objectId >= objects)
@@ -176,7 +176,7 @@ void checkIndexRefs(Sink& sink, const Disc& d) {
 
 }  // namespace
 
-void checkCommands(Sink& sink, const hdmv::TCommands& cmds, hdmv::CmdContext ctx, const std::string& where,
+void checkCommands(Sink& sink, const hdmv::CommandList& cmds, hdmv::CmdContext ctx, const std::string& where,
                    const DiscFacts& facts) {
   const std::string kind = ctx == hdmv::CmdContext::MovieObject ? "mobj" : "button";
   for (size_t line = 0; line < cmds.size(); ++line) {
@@ -189,7 +189,7 @@ void checkCommands(Sink& sink, const hdmv::TCommands& cmds, hdmv::CmdContext ctx
       continue;
     }
     const auto dec = hdmv::decode(c.opcode);
-    const std::string name(hdmv::cmdName(dec.group, dec.subGroup, dec.operation));
+    const std::string name(hdmv::commandName(dec.group, dec.subGroup, dec.operation));
     if (hdmv::isForbidden(c.opcode, ctx)) {
       sink.add(Severity::Error, kind + ".command.forbidden", loc,
                name + " is not allowed in " +
@@ -234,7 +234,7 @@ void checkCommands(Sink& sink, const hdmv::TCommands& cmds, hdmv::CmdContext ctx
 
 namespace {
 
-void checkPlaylist(Sink& sink, const playlist::TMPLS& m, const Disc& d) {
+void checkPlaylist(Sink& sink, const playlist::Playlist& m, const Disc& d) {
   const auto& pl = m.playList;
   auto clipExists = [&](const std::string& name) { return d.clipFiles.count(name) != 0; };
   for (size_t i = 0; i < pl.playItems.size(); ++i) {
@@ -305,7 +305,7 @@ void compareBackup(std::vector<Finding>& out, const fs::path& folder, const std:
   }
   core::Bytes a, b;
   std::string err;
-  if (!readBytes(orig, a, err) || !readBytes(copy, b, err)) return;
+  if (!readFileBytes(orig, a, err) || !readFileBytes(copy, b, err)) return;
   if (a == b) return;
   size_t at = 0;
   while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
@@ -372,10 +372,10 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     Sink sink{d.names.indexfile, out};
     core::Bytes img;
     std::string err;
-    if (!readBytes(d.folder / d.names.indexfile, img, err)) {
+    if (!readFileBytes(d.folder / d.names.indexfile, img, err)) {
       sink.add(Severity::Error, "index.read.cannot-open", "file", err);
     } else {
-      auto r = nav::readIndex(img, d.names.indexfile, d.index, log);
+      auto r = nav::readIndexTable(img, d.names.indexfile, d.index, log);
       readFindings(sink, "index", r);
       d.indexRead = r.usable();
       if (r.complete())
@@ -392,10 +392,10 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     std::string err;
     if (!fs::is_regular_file(d.folder / d.names.mobjfile, ec)) {
       sink.add(Severity::Error, "mobj.missing", "file", "there is no " + d.names.mobjfile);
-    } else if (!readBytes(d.folder / d.names.mobjfile, img, err)) {
+    } else if (!readFileBytes(d.folder / d.names.mobjfile, img, err)) {
       sink.add(Severity::Error, "mobj.read.cannot-open", "file", err);
     } else {
-      auto r = nav::readMovieObjects(img, d.names.mobjfile, d.mobj, log);
+      auto r = nav::readMovieObjectFile(img, d.names.mobjfile, d.mobj, log);
       readFindings(sink, "mobj", r);
       d.mobjRead = r.usable();
       if (r.complete())
@@ -412,8 +412,8 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
       Sink sink{"AUXDATA/sound.bdmv", out};
       core::Bytes img;
       std::string err;
-      sound::TSND model;
-      if (readBytes(snd, img, err)) readFindings(sink, "sound", sound::readsound(img, "sound.bdmv", model, log));
+      sound::SoundFile model;
+      if (readFileBytes(snd, img, err)) readFindings(sink, "sound", sound::readSoundFile(img, "sound.bdmv", model, log));
     }
   }
 
@@ -429,14 +429,14 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     Sink sink{rel, out};
     core::Bytes img;
     std::string err;
-    if (!readBytes(d.folder / rel, img, err)) {
+    if (!readFileBytes(d.folder / rel, img, err)) {
       sink.add(Severity::Error, "mpls.read.cannot-open", "file", err);
       continue;
     }
-    playlist::TMPLS m;
+    playlist::Playlist m;
     playlist::ReadOptions ro;
     ro.silent = true;
-    auto r = playlist::readMPLS(img, name + d.names.playlistext, m, log, ro);
+    auto r = playlist::readPlaylist(img, name + d.names.playlistext, m, log, ro);
     readFindings(sink, "mpls", r);
     if (r.complete())
       sectionFindings(sink, "mpls",
@@ -480,22 +480,22 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     Sink sink{rel, out};
     core::Bytes img;
     std::string err;
-    if (!readBytes(d.folder / rel, img, err)) {
+    if (!readFileBytes(d.folder / rel, img, err)) {
       sink.add(Severity::Error, "clpi.read.cannot-open", "file", err);
       continue;
     }
-    clip::TCLPI c;
-    auto r = clip::readCLPI(img, name + d.names.clipinfext, c, log);
+    clip::ClipInfo c;
+    auto r = clip::readClipInfo(img, name + d.names.clipinfext, c, log);
     readFindings(sink, "clpi", r);
     if (!r.usable()) continue;
     if (r.complete())
       sectionFindings(sink, "clpi",
-                      {{"ClipInfo", 40, uint64_t(c.ClipInfo.length) + 4},
-                       {"SequenceInfo", c.SequenceInfo_start, uint64_t(c.SequenceInfo.length) + 4},
-                       {"ProgramInfo", c.ProgramInfo_start, uint64_t(c.ProgramInfo.length) + 4},
-                       {"CPI", c.CPI_start, uint64_t(c.CPI.length) + 4},
-                       {"ClipMark", c.ClipMark_start, uint64_t(c.ClipMark_length) + 4},
-                       {"ExtensionData", c.ExtensionData_start, extSize(c.ExtensionData)}},
+                      {{"ClipInfo", 40, uint64_t(c.clipInfo.length) + 4},
+                       {"SequenceInfo", c.sequenceInfoStart, uint64_t(c.sequenceInfo.length) + 4},
+                       {"ProgramInfo", c.programInfoStart, uint64_t(c.programInfo.length) + 4},
+                       {"CPI", c.cpiStart, uint64_t(c.cpi.length) + 4},
+                       {"ClipMark", c.clipMarkStart, uint64_t(c.clipMarkLength) + 4},
+                       {"ExtensionData", c.extensionDataStart, extSize(c.extensionData)}},
                       img.size());
     const fs::path stream = d.folder / "STREAM" / (name + d.names.streamext);
     if (!fs::is_regular_file(stream, ec)) {
@@ -506,7 +506,7 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
       if (!ec) {
         if (auto packets = clip::packetCountMismatch(c, size))
           sink.addAt(Severity::Error, "clpi.clipinfo.packet-count", 56,
-                     "ClipInfo stores " + num(c.ClipInfo.number_of_source_packets) + " source packets; the stream file holds " +
+                     "ClipInfo stores " + num(c.clipInfo.numberOfSourcePackets) + " source packets; the stream file holds " +
                          num(*packets));
         if (options.streamMenus) checkStreamMenus(out, d.folder, "STREAM/" + name + d.names.streamext, c, facts);
       }
@@ -522,15 +522,15 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     Sink sink{rel, out};
     core::Bytes img;
     std::string err;
-    if (!readBytes(d.folder / rel, img, err)) {
+    if (!readFileBytes(d.folder / rel, img, err)) {
       sink.add(Severity::Error, "bdjo.read.cannot-open", "file", err);
       continue;
     }
-    bdj::TBDJO b;
-    auto r = bdj::readBDJO(img, name + ".bdjo", b, log);
+    bdj::BdjObject b;
+    auto r = bdj::readBdjObject(img, name + ".bdjo", b, log);
     readFindings(sink, "bdjo", r);
     if (!r.usable()) continue;
-    const auto& pls = b.TableOfAccessiblePlayLists.playlists;
+    const auto& pls = b.accessiblePlaylists.playlists;
     for (size_t i = 0; i < pls.size(); ++i)
       if (!d.playlistFiles.count(pls[i]))
         sink.add(Severity::Error, "bdjo.playlist-missing", "accessible playlist " + num(i),

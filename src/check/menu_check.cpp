@@ -17,18 +17,18 @@ struct Rect {
   bool overlaps(const Rect& o) const { return x0 < o.x1 && o.x0 < x1 && y0 < o.y1 && o.y0 < y1; }
 };
 
-const igs::TIGobject* objectById(const igs::Menu& m, uint16_t id) {
+const igs::GraphicsObject* objectById(const igs::Menu& m, uint16_t id) {
   for (const auto& o : m.objects)
     if (o.id == id) return &o;
   return nullptr;
 }
 
 bool hasPalette(const igs::Menu& m, uint16_t id) {
-  return std::any_of(m.palettes.begin(), m.palettes.end(), [id](const igs::TIGpalette& p) { return p.id == id; });
+  return std::any_of(m.palettes.begin(), m.palettes.end(), [id](const igs::Palette& p) { return p.id == id; });
 }
 
 // A button's rectangle from its first normal-state picture, when the menu has it.
-std::optional<Rect> buttonRect(const igs::Menu& m, const igs::TIGbutton& b) {
+std::optional<Rect> buttonRect(const igs::Menu& m, const igs::Button& b) {
   if (b.normalStart == igs::kNoObject) return std::nullopt;
   const auto* o = objectById(m, b.normalStart);
   if (!o) return std::nullopt;
@@ -81,16 +81,16 @@ void checkMenu(std::vector<Finding>& out, const std::string& file, const igs::Me
                      ew + " uses object " + num(co.objectId) + ", which the menu lacks");
       }
     // The buttons shown together: one of each BOG (its default, else its first).
-    std::vector<std::pair<const igs::TIGbutton*, Rect>> shown;
+    std::vector<std::pair<const igs::Button*, Rect>> shown;
     for (size_t g = 0; g < page.bogs.size(); ++g) {
       const auto& bog = page.bogs[g];
       const std::string gw = pw + ", BOG " + num(g);
       if (bog.defaultValid != igs::kNoButton &&
           std::none_of(bog.buttons.begin(), bog.buttons.end(),
-                       [&](const igs::TIGbutton& b) { return b.id == bog.defaultValid; }))
+                       [&](const igs::Button& b) { return b.id == bog.defaultValid; }))
         sink.add(Severity::Error, "menu.bog.default-missing", gw,
                  gw + " shows button " + num(bog.defaultValid) + " first, which is not in the BOG");
-      const igs::TIGbutton* first = nullptr;
+      const igs::Button* first = nullptr;
       for (const auto& b : bog.buttons) {
         const std::string bw = pw + ", button " + num(b.id);
         const std::pair<const char*, uint16_t> nbs[] = {
@@ -123,11 +123,11 @@ void checkMenu(std::vector<Finding>& out, const std::string& file, const igs::Me
 }
 
 void checkStreamMenus(std::vector<Finding>& out, const std::filesystem::path& folder, const std::string& streamRel,
-                      const clip::TCLPI& clip, const DiscFacts& facts) {
+                      const clip::ClipInfo& clip, const DiscFacts& facts) {
   std::set<uint16_t> pids;
-  for (const auto& seq : clip.ProgramInfo.program_sequences)
+  for (const auto& seq : clip.programInfo.programSequences)
     for (const auto& s : seq.streams)
-      if (s.coding_type == 0x91) pids.insert(s.PID);
+      if (s.codingType == 0x91) pids.insert(s.pid);
   for (uint16_t pid : pids) {
     igs::Menu menu;
     core::NullLog log;

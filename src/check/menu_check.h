@@ -30,7 +30,7 @@ struct DiscFacts {
   std::optional<size_t> objects;  // movie objects
   std::optional<size_t> titles;   // titles of the index
   const std::set<std::string>* playlistFiles = nullptr;               // names present
-  const std::map<std::string, playlist::TMPLS>* playlists = nullptr;  // readable ones
+  const std::map<std::string, playlist::Playlist>* playlists = nullptr;  // readable ones
   std::string playlistExt = ".mpls";
 };
 
@@ -39,7 +39,7 @@ std::string offsetText(uint64_t offset);
 // Decodes every command; invalid and forbidden ones, GoTo past the program's end,
 // and immediate jumps, calls and plays to objects, titles, playlists, PlayItems and
 // marks that do not exist. `where` names the program ("object 3", "page 0, button 2").
-void checkCommands(Sink& sink, const hdmv::TCommands& cmds, hdmv::CmdContext ctx, const std::string& where,
+void checkCommands(Sink& sink, const hdmv::CommandList& cmds, hdmv::CmdContext ctx, const std::string& where,
                    const DiscFacts& facts);
 
 // The checks of one loaded menu, reported under `file`.
@@ -48,7 +48,7 @@ void checkMenu(std::vector<Finding>& out, const std::string& file, const igs::Me
 // The IG streams a clip declares, read from its stream file `streamRel` (relative to
 // `folder`) and checked.
 void checkStreamMenus(std::vector<Finding>& out, const std::filesystem::path& folder, const std::string& streamRel,
-                      const clip::TCLPI& clip, const DiscFacts& facts);
+                      const clip::ClipInfo& clip, const DiscFacts& facts);
 
 // A menu file given by the user.
 void checkMenuFile(std::vector<Finding>& out, const std::filesystem::path& file, const DiscFacts& facts);

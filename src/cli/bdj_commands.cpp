@@ -27,33 +27,33 @@ void printRows(const std::string& title, const std::vector<std::string>& head, c
   }
 }
 
-ordered_json toJson(const bdj::TBDJO& b) {
+ordered_json toJson(const bdj::BdjObject& b) {
   ordered_json j;
-  j["type_indicator"] = b.type_indicator;
+  j["type_indicator"] = b.typeIndicator;
   j["version"] = b.version;
   j["start_addresses"] = ordered_json::array();
   for (auto a : b.start_address) j["start_addresses"].push_back(a);
-  const auto& t = b.TerminalInfo;
-  j["TerminalInfo"] = {{"default_font", t.default_font},
-                       {"initial_HAVi_configuration_id", t.initial_HAVi_configuration_id},
-                       {"menu_call_mask", t.menu_call_mask},
-                       {"title_search_mask", t.title_search_mask}};
+  const auto& t = b.terminalInfo;
+  j["TerminalInfo"] = {{"default_font", t.defaultFont},
+                       {"initial_HAVi_configuration_id", t.initialHaviConfigurationId},
+                       {"menu_call_mask", t.menuCallMask},
+                       {"title_search_mask", t.titleSearchMask}};
   j["AppCacheInfo"] = ordered_json::array();
-  for (const auto& e : b.AppCacheInfo.entries)
-    j["AppCacheInfo"].push_back({{"entry_type", e.entry_type}, {"ref_to_name", e.ref_to_name}, {"language", e.language}});
-  const auto& pl = b.TableOfAccessiblePlayLists;
-  j["TableOfAccessiblePlayLists"] = {{"access_to_all", pl.access_to_all},
-                                     {"autostart_first_PlayList", pl.autostart_first_PlayList},
+  for (const auto& e : b.appCacheInfo.entries)
+    j["AppCacheInfo"].push_back({{"entry_type", e.entryType}, {"ref_to_name", e.refToName}, {"language", e.language}});
+  const auto& pl = b.accessiblePlaylists;
+  j["TableOfAccessiblePlayLists"] = {{"access_to_all", pl.accessToAll},
+                                     {"autostart_first_PlayList", pl.autostartFirstPlaylist},
                                      {"playlists", pl.playlists}};
   j["applications"] = ordered_json::array();
-  for (const auto& a : b.ApplicationManagementTable.applications) {
-    ordered_json aj = {{"control_code", a.control_code},       {"type", a.type},
-                       {"organization_id", a.organization_id}, {"application_id", a.application_id},
-                       {"descriptor_tag", a.descriptor_tag},   {"priority", a.priority},
+  for (const auto& a : b.applicationTable.applications) {
+    ordered_json aj = {{"control_code", a.controlCode},       {"type", a.type},
+                       {"organization_id", a.organizationId}, {"application_id", a.applicationId},
+                       {"descriptor_tag", a.descriptorTag},   {"priority", a.priority},
                        {"binding", a.binding},                 {"visibility", a.visibility},
-                       {"icon_locator", a.icon_locator},       {"icon_flags", a.icon_flags},
-                       {"base_directory", a.base_directory},   {"classpath_extension", a.classpath_extension},
-                       {"initial_class_name", a.initial_class_name}};
+                       {"icon_locator", a.iconLocator},       {"icon_flags", a.iconFlags},
+                       {"base_directory", a.baseDirectory},   {"classpath_extension", a.classpathExtension},
+                       {"initial_class_name", a.initialClassName}};
     aj["profiles"] = ordered_json::array();
     for (const auto& p : a.profiles)
       aj["profiles"].push_back({{"profile", p.profile}, {"major", p.major}, {"minor", p.minor}, {"micro", p.micro}});
@@ -63,15 +63,15 @@ ordered_json toJson(const bdj::TBDJO& b) {
     for (const auto& p : a.parameters) aj["parameters"].push_back(p.text);
     j["applications"].push_back(aj);
   }
-  j["key_interest"] = bdj::keyInterestSet(b.key_interest);
-  j["directory_paths"] = b.directory_paths;
+  j["key_interest"] = bdj::keyInterestSet(b.keyInterest);
+  j["directory_paths"] = b.directoryPaths;
   return j;
 }
 
 int dumpBdjo(const fs::path& file, const core::Bytes& bytes, bool json) {
   ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
-  bdj::TBDJO b;
-  auto st = bdj::readBDJO(bytes, file.filename().string(), b, log);
+  bdj::BdjObject b;
+  auto st = bdj::readBdjObject(bytes, file.filename().string(), b, log);
   if (!acceptRead(st)) return 1;
   if (json) {
     ordered_json j = toJson(b);
@@ -79,17 +79,17 @@ int dumpBdjo(const fs::path& file, const core::Bytes& bytes, bool json) {
     std::cout << jsonText(j) << '\n';
     return st.complete() ? 0 : 1;
   }
-  const auto& t = b.TerminalInfo;
-  std::cout << core::displayPath(file) << ": " << b.type_indicator << " " << b.version << '\n';
-  std::cout << "Default font: " << t.default_font << "  Initial HAVi configuration id: " << int(t.initial_HAVi_configuration_id)
-            << "  Menu call mask: " << (t.menu_call_mask ? "on" : "off")
-            << "  Title search mask: " << (t.title_search_mask ? "on" : "off") << '\n';
+  const auto& t = b.terminalInfo;
+  std::cout << core::displayPath(file) << ": " << b.typeIndicator << " " << b.version << '\n';
+  std::cout << "Default font: " << t.defaultFont << "  Initial HAVi configuration id: " << int(t.initialHaviConfigurationId)
+            << "  Menu call mask: " << (t.menuCallMask ? "on" : "off")
+            << "  Title search mask: " << (t.titleSearchMask ? "on" : "off") << '\n';
   printRows("CacheInfo", bdj::kHeadAppCache, bdj::appCacheRows(b));
-  std::cout << "Acces to all: " << (b.TableOfAccessiblePlayLists.access_to_all ? "on" : "off")
-            << "  Autostart first PL: " << (b.TableOfAccessiblePlayLists.autostart_first_PlayList ? "on" : "off") << '\n';
+  std::cout << "Acces to all: " << (b.accessiblePlaylists.accessToAll ? "on" : "off")
+            << "  Autostart first PL: " << (b.accessiblePlaylists.autostartFirstPlaylist ? "on" : "off") << '\n';
   printRows("Accessible PlayLists", bdj::kHeadPlayLists, bdj::playListRows(b));
   printRows("ApplicationManagementTable", bdj::kHeadApplications, bdj::applicationRows(b));
-  const auto& apps = b.ApplicationManagementTable.applications;
+  const auto& apps = b.applicationTable.applications;
   for (size_t i = 0; i < apps.size(); ++i) {
     std::cout << "Application " << i << '\n';
     printRows("Profiles", bdj::kHeadProfiles, bdj::profileRows(apps[i]), "  ");
@@ -97,9 +97,9 @@ int dumpBdjo(const fs::path& file, const core::Bytes& bytes, bool json) {
     printRows("Parameters", bdj::kHeadParameters, bdj::parameterRows(apps[i]), "  ");
   }
   std::cout << "KeyInterestTable:";
-  auto keys = bdj::keyInterestSet(b.key_interest);
+  auto keys = bdj::keyInterestSet(b.keyInterest);
   for (size_t i = 0; i < keys.size(); ++i) std::cout << (i ? ", " : " ") << keys[i];
-  std::cout << '\n' << "FileAccessInfo: " << b.directory_paths << '\n';
+  std::cout << '\n' << "FileAccessInfo: " << b.directoryPaths << '\n';
   return st.complete() ? 0 : 1;
 }
 

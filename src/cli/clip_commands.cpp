@@ -47,91 +47,91 @@ void printGrid(const std::string& title, const std::vector<std::string>& head, c
   }
 }
 
-ordered_json toJson(const clip::TCLPI& c) {
+ordered_json toJson(const clip::ClipInfo& c) {
   ordered_json j;
-  j["type_indicator"] = c.type_indicator;
+  j["type_indicator"] = c.typeIndicator;
   j["version"] = c.version;
-  j["start_addresses"] = {{"SequenceInfo", c.SequenceInfo_start}, {"ProgramInfo", c.ProgramInfo_start},
-                          {"CPI", c.CPI_start},                   {"ClipMark", c.ClipMark_start},
-                          {"ExtensionData", c.ExtensionData_start}};
-  const auto& ci = c.ClipInfo;
+  j["start_addresses"] = {{"SequenceInfo", c.sequenceInfoStart}, {"ProgramInfo", c.programInfoStart},
+                          {"CPI", c.cpiStart},                   {"ClipMark", c.clipMarkStart},
+                          {"ExtensionData", c.extensionDataStart}};
+  const auto& ci = c.clipInfo;
   ordered_json cij = {{"length", ci.length},
-                      {"clip_stream_type", ci.clip_stream_type},
-                      {"application_type", ci.application_type},
-                      {"is_ATC_delta", ci.is_ATC_delta},
-                      {"TS_recording_rate", ci.TS_recording_rate},
-                      {"number_of_source_packets", ci.number_of_source_packets},
-                      {"TS_type_info_length", ci.TS_type_info_length},
-                      {"validity_flags", ci.validity_flags},
-                      {"format_identifier", ci.format_identifier}};
+                      {"clip_stream_type", ci.clipStreamType},
+                      {"application_type", ci.applicationType},
+                      {"is_ATC_delta", ci.isAtcDelta},
+                      {"TS_recording_rate", ci.tsRecordingRate},
+                      {"number_of_source_packets", ci.numberOfSourcePackets},
+                      {"TS_type_info_length", ci.tsTypeInfoLength},
+                      {"validity_flags", ci.validityFlags},
+                      {"format_identifier", ci.formatIdentifier}};
   cij["ATC_delta_entries"] = ordered_json::array();
-  for (const auto& e : ci.ATC_delta_entries)
-    cij["ATC_delta_entries"].push_back({{"ATC_delta", e.ATC_delta}, {"following_clip", e.following_clip}, {"clip_codec", e.clip_codec}});
-  cij["font_files"] = ci.font_files;
+  for (const auto& e : ci.atcDeltaEntries)
+    cij["ATC_delta_entries"].push_back({{"ATC_delta", e.atcDelta}, {"following_clip", e.followingClip}, {"clip_codec", e.clipCodec}});
+  cij["font_files"] = ci.fontFiles;
   j["ClipInfo"] = cij;
   ordered_json seq = ordered_json::array();
-  for (const auto& a : c.SequenceInfo.ATC_sequences) {
-    ordered_json aj = {{"SPN_ATC_start", a.SPN_ATC_start}, {"offset_STC_id", a.offset_STC_id}};
+  for (const auto& a : c.sequenceInfo.atcSequences) {
+    ordered_json aj = {{"SPN_ATC_start", a.spnAtcStart}, {"offset_STC_id", a.offsetStcId}};
     aj["STC_sequences"] = ordered_json::array();
-    for (const auto& s : a.STC_sequences)
-      aj["STC_sequences"].push_back({{"PCR_PID", s.PCR_PID},
-                                     {"SPN_STC_start", s.SPN_STC_start},
-                                     {"presentation_start_time", s.presentation_start_time},
-                                     {"presentation_end_time", s.presentation_end_time}});
+    for (const auto& s : a.stcSequences)
+      aj["STC_sequences"].push_back({{"PCR_PID", s.pcrPid},
+                                     {"SPN_STC_start", s.spnStcStart},
+                                     {"presentation_start_time", s.presentationStartTime},
+                                     {"presentation_end_time", s.presentationEndTime}});
     seq.push_back(aj);
   }
-  j["SequenceInfo"] = {{"length", c.SequenceInfo.length}, {"ATC_sequences", seq}};
+  j["SequenceInfo"] = {{"length", c.sequenceInfo.length}, {"ATC_sequences", seq}};
   ordered_json progs = ordered_json::array();
-  for (const auto& p : c.ProgramInfo.program_sequences) {
-    ordered_json pj = {{"SPN_program_sequence_start", p.SPN_program_sequence_start},
-                       {"program_map_PID", p.program_map_PID}};
+  for (const auto& p : c.programInfo.programSequences) {
+    ordered_json pj = {{"SPN_program_sequence_start", p.spnProgramSequenceStart},
+                       {"program_map_PID", p.programMapPid}};
     pj["streams"] = ordered_json::array();
     for (const auto& s : p.streams)
-      pj["streams"].push_back({{"PID", s.PID},
-                               {"coding_type", s.coding_type},
-                               {"coding_type_name", clip::codingTypeName(s.coding_type)},
+      pj["streams"].push_back({{"PID", s.pid},
+                               {"coding_type", s.codingType},
+                               {"coding_type_name", clip::codingTypeName(s.codingType)},
                                {"details", clip::streamDetails(s)},
-                               {"video_format", s.video_format},
-                               {"frame_rate", s.frame_rate},
-                               {"aspect_ratio", s.aspect_ratio},
-                               {"audio_presentation_type", s.audio_presentation_type},
-                               {"sampling_frequency", s.sampling_frequency},
-                               {"audio_language", s.audio_language},
-                               {"PG_language", s.PG_language},
-                               {"IG_language", s.IG_language},
-                               {"textST_language", s.textST_language},
-                               {"character_code", s.character_code}});
+                               {"video_format", s.videoFormat},
+                               {"frame_rate", s.frameRate},
+                               {"aspect_ratio", s.aspectRatio},
+                               {"audio_presentation_type", s.audioPresentationType},
+                               {"sampling_frequency", s.samplingFrequency},
+                               {"audio_language", s.audioLanguage},
+                               {"PG_language", s.pgLanguage},
+                               {"IG_language", s.igLanguage},
+                               {"textST_language", s.textStLanguage},
+                               {"character_code", s.characterCode}});
     progs.push_back(pj);
   }
-  j["ProgramInfo"] = {{"length", c.ProgramInfo.length}, {"program_sequences", progs}};
+  j["ProgramInfo"] = {{"length", c.programInfo.length}, {"program_sequences", progs}};
   ordered_json maps = ordered_json::array();
-  for (size_t i = 0; i < c.CPI.EP_map.size(); ++i) {
-    const auto& e = c.CPI.EP_map[i];
-    ordered_json mj = {{"stream_PID", e.stream_PID},         {"EP_stream_type", e.EP_stream_type},
-                       {"num_coarse", e.num_coarse},         {"num_fine", e.num_fine},
-                       {"map_start_address", e.map_start_address}};
-    if (i < c.CPI.maps.size()) {
-      const auto& m = c.CPI.maps[i];
-      mj["fine_table_start_address"] = m.fine_table_start_address;
+  for (size_t i = 0; i < c.cpi.epMapEntries.size(); ++i) {
+    const auto& e = c.cpi.epMapEntries[i];
+    ordered_json mj = {{"stream_PID", e.streamPid},         {"EP_stream_type", e.epStreamType},
+                       {"num_coarse", e.numCoarse},         {"num_fine", e.numFine},
+                       {"map_start_address", e.mapStartAddress}};
+    if (i < c.cpi.maps.size()) {
+      const auto& m = c.cpi.maps[i];
+      mj["fine_table_start_address"] = m.fineTableStartAddress;
       ordered_json co = ordered_json::array(), fi = ordered_json::array();
-      for (const auto& k : m.coarse) co.push_back({k.ref_to_EP_fine_id, k.PTS_EP_coarse, k.SPN_EP_coarse});
+      for (const auto& k : m.coarse) co.push_back({k.refToEpFineId, k.ptsEpCoarse, k.spnEpCoarse});
       for (const auto& f : m.fine)
-        fi.push_back({f.is_angle_change_point, f.I_end_position_offset, f.PTS_EP_fine, f.SPN_EP_fine});
+        fi.push_back({f.isAngleChangePoint, f.iEndPositionOffset, f.ptsEpFine, f.spnEpFine});
       mj["coarse"] = co;
       mj["fine"] = fi;
     }
     maps.push_back(mj);
   }
-  j["CPI"] = {{"length", c.CPI.length}, {"CPI_type", c.CPI.CPI_type}, {"EP_map", maps}};
-  j["ClipMark_length"] = c.ClipMark_length;
-  j["ExtensionData"] = core::ExtDatCap(c.ExtensionData);
+  j["CPI"] = {{"length", c.cpi.length}, {"CPI_type", c.cpi.cpiType}, {"EP_map", maps}};
+  j["ClipMark_length"] = c.clipMarkLength;
+  j["ExtensionData"] = core::extensionDataCaption(c.extensionData);
   return j;
 }
 
 int dumpClip(const fs::path& file, const core::Bytes& bytes, bool json) {
   ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
-  clip::TCLPI c;
-  auto st = clip::readCLPI(bytes, file.filename().string(), c, log);
+  clip::ClipInfo c;
+  auto st = clip::readClipInfo(bytes, file.filename().string(), c, log);
   if (!acceptRead(st)) return 1;
   fs::path stream = streamOf(file);
   std::error_code ec;
@@ -144,40 +144,40 @@ int dumpClip(const fs::path& file, const core::Bytes& bytes, bool json) {
     std::cout << jsonText(j) << '\n';
     return st.complete() ? 0 : 1;
   }
-  const auto& ci = c.ClipInfo;
-  std::cout << core::displayPath(file) << ": " << c.type_indicator << " " << c.version << '\n';
+  const auto& ci = c.clipInfo;
+  std::cout << core::displayPath(file) << ": " << c.typeIndicator << " " << c.version << '\n';
   if (!stream.empty())
     std::cout << "Stream: " << stream.filename().string() << ", "
               << (streamSize ? clip::thousands(streamSize) + " bytes" : std::string("missing file")) << '\n';
-  std::cout << "Application type: " << int(ci.application_type) << " "
-            << (ci.application_type < 8 ? clip::applicationTypeNames()[ci.application_type] : std::string()) << '\n';
-  std::cout << "ATCd: " << int(ci.is_ATC_delta) << "  Rec. rate: " << ci.TS_recording_rate
-            << "  Packets: " << ci.number_of_source_packets << '\n';
+  std::cout << "Application type: " << int(ci.applicationType) << " "
+            << (ci.applicationType < 8 ? clip::applicationTypeNames()[ci.applicationType] : std::string()) << '\n';
+  std::cout << "ATCd: " << int(ci.isAtcDelta) << "  Rec. rate: " << ci.tsRecordingRate
+            << "  Packets: " << ci.numberOfSourcePackets << '\n';
   if (auto n = clip::packetCountMismatch(c, streamSize))
     std::cout << "The m2ts file contains " << clip::thousands(*n) << " packets.\n";
-  if (ci.is_ATC_delta) printGrid("ATC_delta_entries", clip::kHeadATCdelta, clip::atcDeltaRows(c));
-  if (ci.application_type == 6) printGrid("Font files", clip::kHeadFontFiles, clip::fontRows(c));
+  if (ci.isAtcDelta) printGrid("ATC_delta_entries", clip::kHeadATCdelta, clip::atcDeltaRows(c));
+  if (ci.applicationType == 6) printGrid("Font files", clip::kHeadFontFiles, clip::fontRows(c));
   printGrid("SequenceInfo", clip::kHeadSequence, clip::sequenceRows(c));
   printGrid("STC sequences", clip::kHeadSTC, clip::stcRows(c));
-  for (size_t i = 0; i < c.ProgramInfo.program_sequences.size(); ++i)
-    printGrid("ProgramInfo " + std::to_string(i), clip::kHeadCI, clip::programRows(c.ProgramInfo.program_sequences[i]));
+  for (size_t i = 0; i < c.programInfo.programSequences.size(); ++i)
+    printGrid("ProgramInfo " + std::to_string(i), clip::kHeadCI, clip::programRows(c.programInfo.programSequences[i]));
   printGrid("CPI", clip::kHeadEPmap, clip::epMapRows(c));
-  for (size_t i = 0; i < c.CPI.maps.size() && i < c.CPI.EP_map.size(); ++i) {
-    std::string pid = core::hexText(c.CPI.EP_map[i].stream_PID, 4);
-    printGrid("EP coarse " + pid, clip::kHeadEPCoarse, clip::epCoarseRows(c.CPI.maps[i]));
-    printGrid("EP fine " + pid, clip::kHeadEPfine, clip::epFineRows(c.CPI.maps[i]));
+  for (size_t i = 0; i < c.cpi.maps.size() && i < c.cpi.epMapEntries.size(); ++i) {
+    std::string pid = core::hexText(c.cpi.epMapEntries[i].streamPid, 4);
+    printGrid("EP coarse " + pid, clip::kHeadEPCoarse, clip::epCoarseRows(c.cpi.maps[i]));
+    printGrid("EP fine " + pid, clip::kHeadEPfine, clip::epFineRows(c.cpi.maps[i]));
   }
-  std::cout << "ClipMark length: " << c.ClipMark_length << '\n';
-  std::cout << "ExtensionData: " << core::ExtDatCap(c.ExtensionData) << '\n';
+  std::cout << "ClipMark length: " << c.clipMarkLength << '\n';
+  std::cout << "ExtensionData: " << core::extensionDataCaption(c.extensionData) << '\n';
   return st.complete() ? 0 : 1;
 }
 
 int resaveClip(const fs::path& in, const core::Bytes& bytes, const fs::path& out) {
   ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
-  clip::TCLPI c;
-  if (!acceptRead(clip::readCLPI(bytes, in.filename().string(), c, log))) return 1;
+  clip::ClipInfo c;
+  if (!acceptRead(clip::readClipInfo(bytes, in.filename().string(), c, log))) return 1;
   std::string err;
-  if (!core::writeFileAtomic(out, clip::writeCLPI(c), err)) {
+  if (!core::writeFileAtomic(out, clip::writeClipInfo(c), err)) {
     fail(core::displayPath(out) + ": " + err);
     return exitStatus();
   }
@@ -200,8 +200,8 @@ std::string defaultDemuxName(const fs::path& stream, uint32_t pid, clip::DemuxMo
   std::string err;
   if (fs::exists(clpi) && core::readWholeFile(clpi, bytes, err)) {
     core::NullLog quiet;
-    clip::TCLPI c;
-    if (clip::readCLPI(bytes, clpi.filename().string(), c, quiet).complete())
+    clip::ClipInfo c;
+    if (clip::readClipInfo(bytes, clpi.filename().string(), c, quiet).complete())
       for (const auto& row : clip::programRows(c))
         if (clip::pidFromText(row[1]) == pid)
           return clip::demuxOutputName("", clipName, pidText, row[2], row[3], type);
@@ -267,7 +267,7 @@ void runDemux(const DemuxArgs& a) {
     return;
   }
   for (auto& t : targets) t.output = defaultDemuxName(stream, t.pid, t.mode);
-  const auto results = clip::DemuxPids(stream, targets, log, &progress, forced());
+  const auto results = clip::demuxPids(stream, targets, log, &progress, forced());
   if (isatty(2)) std::cerr << '\n';
   for (size_t i = 0; i < results.size(); ++i) {
     if (!results[i].ok) {

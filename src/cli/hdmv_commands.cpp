@@ -23,7 +23,7 @@ namespace morvex::cli {
 
 namespace {
 
-bool loadMovieObjects(const std::string& file, nav::TMOBJ& mobj) {
+bool loadMovieObjects(const std::string& file, nav::MovieObjectFile& mobj) {
   core::Bytes bytes;
   std::string err;
   if (!core::readWholeFile(file, bytes, err)) {
@@ -32,10 +32,10 @@ bool loadMovieObjects(const std::string& file, nav::TMOBJ& mobj) {
   }
   // Errors of its contents go to stderr; the result decides.
   ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
-  return acceptRead(nav::readMovieObjects(bytes, fs::path(file).filename().string(), mobj, log));
+  return acceptRead(nav::readMovieObjectFile(bytes, fs::path(file).filename().string(), mobj, log));
 }
 
-bool checkObject(const nav::TMOBJ& mobj, int object) {
+bool checkObject(const nav::MovieObjectFile& mobj, int object) {
   const auto count = mobj.movieObjects.objects.size();
   if (object < 0 || static_cast<size_t>(object) >= count) {
     fail("object " + std::to_string(object) + " not found (the file has " + std::to_string(count) + " objects)");
@@ -117,7 +117,7 @@ struct DisasmArgs {
 
 // One movie object as JSON: its flags and its commands, each with the three words
 // and the command's text.
-nlohmann::json objectJson(const nav::Tmobject& o, size_t number) {
+nlohmann::json objectJson(const nav::MovieObject& o, size_t number) {
   nlohmann::json j;
   j["object"] = number;
   j["resume"] = nav::resumeText(o.resumeIntentionFlag);
@@ -152,7 +152,7 @@ void writeText(const std::string& text, const std::string& output, const std::st
 }
 
 void disasm(const DisasmArgs& a) {
-  nav::TMOBJ mobj;
+  nav::MovieObjectFile mobj;
   if (!loadMovieObjects(a.file, mobj)) return;
   const auto& objects = mobj.movieObjects.objects;
   if (a.json) {
@@ -227,13 +227,13 @@ struct RunArgs {
 };
 
 void runObject(const RunArgs& a) {
-  nav::TMOBJ mobj;
+  nav::MovieObjectFile mobj;
   if (!loadMovieObjects(a.file, mobj)) return;
   if (!checkObject(mobj, a.object)) return;
   hdmv::RegisterOptions options;
   if (!regOptions(a.regs, options)) return;
   hdmv::Registers regs;
-  hdmv::ResetRegs(regs, options);
+  hdmv::resetRegisters(regs, options);
   for (const auto& s : a.sets)
     if (!parseAssignment(s, regs)) return;
   const hdmv::Registers before = regs;
@@ -244,7 +244,7 @@ void runObject(const RunArgs& a) {
   const auto& program = mobj.movieObjects.objects[static_cast<size_t>(a.object)].commands;
   hdmv::Interpreter it(regs);
   it.curLine = 0;
-  it.ExecComm(program);
+  it.executeCommand(program);
   uint64_t steps = 0;
   while (it.inProgress() && steps < a.maxSteps) {
     if (a.trace && it.curLine >= 0 && static_cast<size_t>(it.curLine) < it.program().size()) {
@@ -329,7 +329,7 @@ CommandRegistrar reg(30, [](CLI::App& app) {
     hdmv::RegisterOptions options;
     if (!regOptions(g, options)) return;
     hdmv::Registers regs;
-    hdmv::ResetRegs(regs, options);
+    hdmv::resetRegisters(regs, options);
     ConsoleLog log;
     hdmv::logPsrs(regs, log);
   });

@@ -43,11 +43,11 @@ bool loadMenu(const std::string& file, igs::Menu& menu, ConsoleLog& log, const s
   }
   if (!acceptRead(igs::loadMenuSource(file, menu, log, uint16_t(*pid)))) return false;
   // Errors logged while reading are the read's business, settled above.
-  log.errorflag = false;
+  log.clearError();
   return true;
 }
 
-json effectsJson(const igs::Teffectseq& s) {
+json effectsJson(const igs::EffectSequence& s) {
   json j;
   j["windows"] = json::array();
   for (unsigned w = 0; w < s.numWindows && w < 2; ++w) {
@@ -70,7 +70,7 @@ json effectsJson(const igs::Teffectseq& s) {
 }
 
 json menuJson(const igs::Menu& m) {
-  const igs::TIGSc& c = m.ics;
+  const igs::InteractiveComposition& c = m.ics;
   json j;
   j["width"] = c.width;
   j["height"] = c.height;
@@ -131,7 +131,7 @@ json menuJson(const igs::Menu& m) {
                             {"height", o.height},
                             {"fragments", o.fragments.size()},
                             {"dataLength", o.dataLength},
-                            {"referenced", igs::getobjref(m, unsigned(i))}});
+                            {"referenced", igs::objectReferences(m, unsigned(i))}});
   }
   j["palettes"] = json::array();
   for (size_t p = 0; p < m.palettes.size(); ++p) {
@@ -147,7 +147,7 @@ json menuJson(const igs::Menu& m) {
                          {"t", c2.t},
                          {"rgb", {c2.r, c2.g, c2.b}}});
     }
-    std::string ref = igs::getpalref(m, unsigned(p));
+    std::string ref = igs::paletteReferences(m, unsigned(p));
     while (!ref.empty() && ref.back() == ' ') ref.pop_back();
     j["palettes"].push_back({{"id", p}, {"version", pal.version}, {"entries", entries}, {"referenced", ref}});
   }
@@ -201,7 +201,7 @@ void registerMenu(CLI::App& app) {
       return;
     }
     const std::string name = fs::path(a.in).filename().string();
-    core::ReadResult read = igs::loadMNU(std::span<const uint8_t>(s.framed), name, m, log);
+    core::ReadResult read = igs::readMenu(std::span<const uint8_t>(s.framed), name, m, log);
     if (!s.damage.empty() && read.usable())
       read.addPartial(core::ReadIssue::Malformed, 0, name + ": the stream is damaged (" + s.damage + ")");
     if (!acceptRead(read)) return;
@@ -234,7 +234,7 @@ void registerMenu(CLI::App& app) {
     // Only errors are printed (on stderr), so dumps stay clean.
     ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!loadMenu(a.in, m, log)) return;
-    if (writeOut(a.out, igs::saveIGS(m, igs::SaveForm::MenuFile, log)))
+    if (writeOut(a.out, igs::writeMenu(m, igs::SaveForm::MenuFile, log)))
       std::cout << "Menu written to " << core::displayPath(a.out) << '\n';
   });
 
@@ -247,7 +247,7 @@ void registerMenu(CLI::App& app) {
     ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!loadMenu(a.in, m, log)) return;
     core::Bytes ts = igs::muxMenu(m, log);
-    if (log.errorflag) {
+    if (log.hadError()) {
       fail("Mux error");
       return;
     }
@@ -344,7 +344,7 @@ void registerMenu(CLI::App& app) {
       exitStatus() = 1;
       return;
     }
-    if (writeOut(a.out, igs::saveIGS(m, igs::SaveForm::MenuFile, log)))
+    if (writeOut(a.out, igs::writeMenu(m, igs::SaveForm::MenuFile, log)))
       std::cout << "Object " << core::hexText(r->objectId, 4) << " with palette " << core::hexText(r->paletteId, 2)
                 << " written to " << core::displayPath(a.out) << '\n';
   });
@@ -359,7 +359,7 @@ FileKind menuKind() {
     igs::Menu m;
     // Only errors are printed (on stderr), so dumps stay clean.
     ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
-    if (!acceptRead(igs::loadMNU(std::span<const uint8_t>(b), p.filename().string(), m, log))) return 1;
+    if (!acceptRead(igs::readMenu(std::span<const uint8_t>(b), p.filename().string(), m, log))) return 1;
     if (asJson) std::cout << jsonText(menuJson(m)) << '\n';
     else std::cout << igs::dumpMenu(m);
     return 0;
@@ -368,8 +368,8 @@ FileKind menuKind() {
     igs::Menu m;
     // Only errors are printed (on stderr), so dumps stay clean.
     ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
-    if (!acceptRead(igs::loadMNU(std::span<const uint8_t>(b), in.filename().string(), m, log))) return 1;
-    return writeOut(out, igs::saveIGS(m, igs::SaveForm::MenuFile, log)) ? exitStatus() : 1;
+    if (!acceptRead(igs::readMenu(std::span<const uint8_t>(b), in.filename().string(), m, log))) return 1;
+    return writeOut(out, igs::writeMenu(m, igs::SaveForm::MenuFile, log)) ? exitStatus() : 1;
   };
   return k;
 }

@@ -150,12 +150,12 @@ void render(const RenderArgs& a) {
     s.options.background = true;
     s.options.backgroundFile = a.background;
     std::string err;
-    if (!s.view->backchange(&err)) {
+    if (!s.view->changeBackground(&err)) {
       fail(core::displayPath(a.background) + ": " + err);
       return;
     }
   }
-  const igs::TPage& page = s.menu.ics.pages[size_t(a.page)];
+  const igs::Page& page = s.menu.ics.pages[size_t(a.page)];
   unsigned selected = page.defaultSelected;
   if (!a.select.empty() && !parseNumber(a.select, selected)) {
     fail("--select wants a button id (decimal or 0x hex)", 2);
@@ -164,8 +164,8 @@ void render(const RenderArgs& a) {
   s.regs.psr[10] = selected < s.view->states().size() ? selected : 0xFFFF;
   if (!a.select.empty() && s.regs.psr[10] == 0xFFFF)
     std::cerr << "morvex-cli: button " << selected << " is not a button of page " << a.page << "; none selected\n";
-  s.view->DrawPage();
-  if (a.activate && s.regs.psr[10] != 0xFFFF) s.view->DrawAButton();
+  s.view->renderPage();
+  if (a.activate && s.regs.psr[10] != 0xFFFF) s.view->renderActivatedButton();
   std::cout << pageStatus(s.regs.psr[10], s.regs.psr[11]) << '\n';
   if (s.view->objectsMissing())
     std::cout << (a.placeholders ? "objects missing: drawn as placeholders\n"
@@ -273,20 +273,20 @@ void play(const PlayArgs& a) {
   if (!soundFile.empty()) {
     core::Bytes image;
     std::string err;
-    sound::TSND snd;
+    sound::SoundFile snd;
     core::MemoryLog quietSound;
     if (!core::readWholeFile(soundFile, image, err)) {
       fail(core::displayPath(soundFile) + ": " + err);
       return;
     }
-    if (!acceptRead(sound::readsound(image, soundFile.filename().string(), snd, quietSound))) return;
+    if (!acceptRead(sound::readSoundFile(image, soundFile.filename().string(), snd, quietSound))) return;
     s.view->soundCount = unsigned(snd.entries.size());
     s.options.playSound = true;
   }
   s.emu->stepBudget = size_t(std::max<uint64_t>(1, a.maxSteps));
   uint64_t traced = 0;
   if (a.trace)
-    s.emu->traceHook = [&s, &traced](int button, int line, const hdmv::TCommand& c) {
+    s.emu->traceHook = [&s, &traced](int button, int line, const hdmv::Command& c) {
       if (++traced > kTraceLines) {
         if (traced == kTraceLines + 1)
           std::cout << "  ... trace stops listing commands after " << kTraceLines << '\n';

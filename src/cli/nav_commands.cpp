@@ -35,14 +35,14 @@ std::string hex32(uint32_t v) {
   return buf;
 }
 
-json extensionDataJson(const core::TExtensionData& x) {
+json extensionDataJson(const core::ExtensionData& x) {
   json j = {{"length", x.length},
             {"dataBlockStartAddress", x.dataBlockStartAddress},
             {"numberOfEntries", x.entries.size()},
-            {"summary", core::ExtDatCap(x)}};
+            {"summary", core::extensionDataCaption(x)}};
   json entries = json::array();
   for (const auto& e : x.entries)
-    entries.push_back({{"id1", e.ID1}, {"id2", e.ID2}, {"startAddress", e.startAddress}, {"length", e.length}});
+    entries.push_back({{"id1", e.id1}, {"id2", e.id2}, {"startAddress", e.startAddress}, {"length", e.length}});
   j["entries"] = entries;
   j["data"] = hexBytes(x.data.data(), x.data.size());
   return j;
@@ -76,7 +76,7 @@ std::string fourcc(uint32_t v) {
   return s;
 }
 
-json titleJson(const nav::TTitle& t, bool isTitle) {
+json titleJson(const nav::Title& t, bool isTitle) {
   json j = {{"titleNumber", t.titleNumber}, {"objectType", t.objectType}};
   if (isTitle) j["accessType"] = t.accessType;
   j["playbackType"] = t.playbackType;
@@ -87,7 +87,7 @@ json titleJson(const nav::TTitle& t, bool isTitle) {
   return j;
 }
 
-std::string titleText(const nav::TTitle& t, bool isTitle) {
+std::string titleText(const nav::Title& t, bool isTitle) {
   std::string s = t.isHdmv() ? "HDMV object " + std::to_string(t.objectId)
                              : (t.objectType == nav::ObjectBDJ ? "BD-J " : "object type " + std::to_string(t.objectType) + " ") +
                                    t.bdjFileName;
@@ -97,16 +97,16 @@ std::string titleText(const nav::TTitle& t, bool isTitle) {
   return s;
 }
 
-bool readIndexFile(const fs::path& p, const core::Bytes& bytes, nav::TINDX& x) {
-  return readQuietly([&](core::Log& log) { return nav::readIndex(bytes, p.filename().string(), x, log); });
+bool readIndexFile(const fs::path& p, const core::Bytes& bytes, nav::IndexTable& x) {
+  return readQuietly([&](core::Log& log) { return nav::readIndexTable(bytes, p.filename().string(), x, log); });
 }
 
-bool readMobjFile(const fs::path& p, const core::Bytes& bytes, nav::TMOBJ& m) {
-  return readQuietly([&](core::Log& log) { return nav::readMovieObjects(bytes, p.filename().string(), m, log); });
+bool readMobjFile(const fs::path& p, const core::Bytes& bytes, nav::MovieObjectFile& m) {
+  return readQuietly([&](core::Log& log) { return nav::readMovieObjectFile(bytes, p.filename().string(), m, log); });
 }
 
 int dumpIndex(const fs::path& p, const core::Bytes& bytes, bool asJson) {
-  nav::TINDX x;
+  nav::IndexTable x;
   if (!readIndexFile(p, bytes, x)) return 1;
   const auto& ix = x.indexes;
   if (asJson) {
@@ -140,12 +140,12 @@ int dumpIndex(const fs::path& p, const core::Bytes& bytes, bool asJson) {
             << "Top Menu: " << titleText(ix.topMenu, false) << '\n'
             << "Titles: " << ix.titles.size() << '\n';
   for (const auto& t : ix.titles) std::cout << "  Title " << t.titleNumber << ": " << titleText(t, true) << '\n';
-  std::cout << "ExtensionData: " << core::ExtDatCap(x.extensionData) << '\n';
+  std::cout << "ExtensionData: " << core::extensionDataCaption(x.extensionData) << '\n';
   return 0;
 }
 
 int dumpMobj(const fs::path& p, const core::Bytes& bytes, bool asJson) {
-  nav::TMOBJ m;
+  nav::MovieObjectFile m;
   if (!readMobjFile(p, bytes, m)) return 1;
   const auto& objs = m.movieObjects;
   if (asJson) {
@@ -189,7 +189,7 @@ int dumpMobj(const fs::path& p, const core::Bytes& bytes, bool asJson) {
       std::cout << "  " << num << ": " << hex32(c.opcode) << ' ' << hex32(c.dst) << ' ' << hex32(c.src) << '\n';
     }
   }
-  std::cout << "ExtensionData: " << core::ExtDatCap(m.extensionData) << '\n';
+  std::cout << "ExtensionData: " << core::extensionDataCaption(m.extensionData) << '\n';
   return 0;
 }
 
@@ -197,16 +197,16 @@ static CommandRegistrar reg(10, [](CLI::App&) {
   registerFileKind(FileKind{
       "index", [](const fs::path&, const core::Bytes& b) { return hasTypeIndicator(b, "INDX"); }, dumpIndex,
       [](const fs::path& in, const core::Bytes& b, const fs::path& out) {
-        nav::TINDX x;
+        nav::IndexTable x;
         if (!readIndexFile(in, b, x)) return 1;
-        return writeOutput(out, nav::indexBytes(x));
+        return writeOutput(out, nav::writeIndexTable(x));
       }});
   registerFileKind(FileKind{
       "MovieObject", [](const fs::path&, const core::Bytes& b) { return hasTypeIndicator(b, "MOBJ"); }, dumpMobj,
       [](const fs::path& in, const core::Bytes& b, const fs::path& out) {
-        nav::TMOBJ m;
+        nav::MovieObjectFile m;
         if (!readMobjFile(in, b, m)) return 1;
-        return writeOutput(out, nav::mobjBytes(m));
+        return writeOutput(out, nav::writeMovieObjectFile(m));
       }});
 });
 

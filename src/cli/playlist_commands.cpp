@@ -26,12 +26,12 @@ using namespace morvex::playlist;
 
 // Reads a playlist image; its error lines go to stderr and the result decides (a
 // partial playlist is worked on only with --force).
-bool loadPlaylist(const fs::path& p, const core::Bytes& bytes, TMPLS& m) {
+bool loadPlaylist(const fs::path& p, const core::Bytes& bytes, Playlist& m) {
   ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
-  return acceptRead(readMPLS(bytes, core::displayPath(p), m, log, ReadOptions{true}));
+  return acceptRead(readPlaylist(bytes, core::displayPath(p), m, log, ReadOptions{true}));
 }
 
-bool loadPlaylistFile(const fs::path& p, TMPLS& m) {
+bool loadPlaylistFile(const fs::path& p, Playlist& m) {
   core::Bytes bytes;
   std::string err;
   if (!core::readWholeFile(p, bytes, err)) {
@@ -55,7 +55,7 @@ constexpr StreamKind kKinds[] = {StreamKind::Video, StreamKind::Audio,    Stream
 constexpr const char* kKindNames[] = {"primary video", "primary audio",  "PG/text subtitle", "IG",
                                       "secondary video", "secondary audio", "PiP PG/text subtitle"};
 
-void dumpText(const fs::path& p, const TMPLS& m) {
+void dumpText(const fs::path& p, const Playlist& m) {
   std::cout << core::displayPath(p) << ": " << m.typeIndicator << " " << m.version << '\n';
   std::cout << "PlayList start " << m.playListStart << ", PlayListMark start " << m.markStart
             << ", ExtensionData start " << m.extDataStart << '\n';
@@ -63,9 +63,9 @@ void dumpText(const fs::path& p, const TMPLS& m) {
   std::cout << "AppInfoPlayList: playback type " << unsigned(ai.playbackType);
   if (ai.playbackType >= 1 && ai.playbackType <= 3) std::cout << " (" << playbackTypeItems()[ai.playbackType - 1] << ")";
   std::cout << ", playback count " << ai.playbackCount << ", UO " << core::hexText(ai.uoMask1, 8) << " "
-            << core::hexText(ai.uoMask2, 8) << ", random access " << unsigned(ai.PlayList_random_access_flag)
-            << ", audio mix " << unsigned(ai.audio_mix_app_flag) << ", bypass mixer "
-            << unsigned(ai.lossless_may_bypass_mixer_flag) << '\n';
+            << core::hexText(ai.uoMask2, 8) << ", random access " << unsigned(ai.randomAccessFlag)
+            << ", audio mix " << unsigned(ai.audioMixAppFlag) << ", bypass mixer "
+            << unsigned(ai.losslessMayBypassMixerFlag) << '\n';
 
   std::cout << "\nPlayItems\n  " << joinRow(playItemHeader()) << '\n';
   for (size_t i = 0; i < m.playList.playItems.size(); ++i) {
@@ -87,12 +87,12 @@ void dumpText(const fs::path& p, const TMPLS& m) {
   }
   std::cout << "\nPlayListMarks\n";
   for (size_t k = 0; k < m.playListMark.marks.size(); ++k)
-    std::cout << "  " << joinRow(PLMline(m.playListMark.marks[k], unsigned(k))) << '\n';
-  std::cout << "\nExtensionData: " << core::ExtDatCap(m.extData) << '\n';
+    std::cout << "  " << joinRow(markLine(m.playListMark.marks[k], unsigned(k))) << '\n';
+  std::cout << "\nExtensionData: " << core::extensionDataCaption(m.extData) << '\n';
   for (const auto& w : layoutMismatches(m)) std::cout << "warning: " << w << '\n';
 }
 
-json streamJson(const TStream& s) {
+json streamJson(const Stream& s) {
   const auto& e = s.entry;
   const auto& a = s.attr;
   json j = {{"entry",
@@ -115,13 +115,13 @@ json streamJson(const TStream& s) {
   return j;
 }
 
-json clipRefs(const std::vector<TClipRef>& v) {
+json clipRefs(const std::vector<ClipRef>& v) {
   json a = json::array();
   for (const auto& c : v) a.push_back({{"clip", c.clipName}, {"codec", c.codecId}, {"stc", c.stcId}});
   return a;
 }
 
-json dumpJson(const TMPLS& m) {
+json dumpJson(const Playlist& m) {
   json j;
   j["typeIndicator"] = m.typeIndicator;
   j["version"] = m.version;
@@ -134,9 +134,9 @@ json dumpJson(const TMPLS& m) {
                   {"playbackCount", ai.playbackCount},
                   {"uoMask1", ai.uoMask1},
                   {"uoMask2", ai.uoMask2},
-                  {"PlayList_random_access_flag", ai.PlayList_random_access_flag},
-                  {"audio_mix_app_flag", ai.audio_mix_app_flag},
-                  {"lossless_may_bypass_mixer_flag", ai.lossless_may_bypass_mixer_flag}};
+                  {"PlayList_random_access_flag", ai.randomAccessFlag},
+                  {"audio_mix_app_flag", ai.audioMixAppFlag},
+                  {"lossless_may_bypass_mixer_flag", ai.losslessMayBypassMixerFlag}};
   j["playList"] = {{"length", m.playList.length},
                    {"numPlayItems", m.playList.numPlayItems},
                    {"numSubPaths", m.playList.numSubPaths}};
@@ -147,7 +147,7 @@ json dumpJson(const TMPLS& m) {
     for (size_t k = 0; k < std::size(kKinds); ++k) {
       json list = json::array();
       for (unsigned i = 0; i < streamCount(p.stn, kKinds[k]); ++i) {
-        const TStream* s = streamAt(p.stn, kKinds[k], i);
+        const Stream* s = streamAt(p.stn, kKinds[k], i);
         if (!s) break;
         json sj = streamJson(*s);
         if (kKinds[k] == StreamKind::SecAudio) sj["primaryAudioRefs"] = p.stn.secAudio[i].primaryAudioRefs;
@@ -211,17 +211,17 @@ FileKind playlistKind() {
   k.name = "playlist";
   k.matches = [](const fs::path&, const core::Bytes& b) { return hasTypeIndicator(b, "MPLS"); };
   k.dump = [](const fs::path& p, const core::Bytes& b, bool asJson) {
-    TMPLS m;
+    Playlist m;
     if (!loadPlaylist(p, b, m)) return exitStatus();
     if (asJson) std::cout << jsonText(dumpJson(m)) << '\n';
     else dumpText(p, m);
     return 0;
   };
   k.resave = [](const fs::path& in, const core::Bytes& b, const fs::path& out) {
-    TMPLS m;
+    Playlist m;
     if (!loadPlaylist(in, b, m)) return exitStatus();
     std::string err;
-    if (!core::writeFileAtomic(out, buildMPLS(m), err)) {
+    if (!core::writeFileAtomic(out, writePlaylist(m), err)) {
       fail(core::displayPath(out) + ": " + err);
       return exitStatus();
     }
@@ -252,7 +252,7 @@ static CommandRegistrar reg(40, [](CLI::App& app) {
   exp->callback([] {
     auto f = formatOption(expFormat);
     if (!f) return;
-    TMPLS m;
+    Playlist m;
     if (!loadPlaylistFile(expIn, m)) return;
     ChapterResult r = exportChapters(m, *f);
     if (!r.ok) {
@@ -280,7 +280,7 @@ static CommandRegistrar reg(40, [](CLI::App& app) {
   imp->callback([] {
     auto f = formatOption(impFormat);
     if (!f) return;
-    TMPLS m;
+    Playlist m;
     if (!loadPlaylistFile(impIn, m)) return;
     core::Bytes text;
     std::string err;
@@ -294,7 +294,7 @@ static CommandRegistrar reg(40, [](CLI::App& app) {
       fail(r.error);
       return;
     }
-    if (!core::writeFileAtomic(impOut, buildMPLS(m), err)) fail(core::displayPath(impOut) + ": " + err);
+    if (!core::writeFileAtomic(impOut, writePlaylist(m), err)) fail(core::displayPath(impOut) + ": " + err);
   });
 });
 

@@ -12,7 +12,7 @@ void ConsoleLog::appendLine(const core::FormattedLine& line) {
   if (line.severity == core::Severity::Error) {
     std::cout << std::flush;
     std::cerr << text << '\n';
-    // erlog prints its line and then shows the same text as the status error.
+    // An error prints its line and then shows the same text as the status error.
     lastError_ = core::stripTags(text.rfind("ERROR: ", 0) == 0 ? text.substr(7) : text);
     return;
   }
@@ -27,8 +27,8 @@ void ConsoleLog::showError(const std::string& text) {
   std::cerr << "ERROR: " << text << '\n';
 }
 
-void ConsoleLog::setStatus(int panel, const std::string& text) {
-  if (progressOnTerminal && panel == 0 && !text.empty() && isatty(2)) std::cerr << '\r' << text << std::flush;
+void ConsoleLog::setStatus(core::StatusPanel panel, const std::string& text) {
+  if (progressOnTerminal && panel == core::StatusPanel::Main && !text.empty() && isatty(2)) std::cerr << '\r' << text << std::flush;
 }
 
 bool& forced() {

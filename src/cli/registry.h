@@ -32,7 +32,7 @@ protected:
   // A status-bar error that no error line carried ("File format error") is printed on
   // stderr as "ERROR: <text>".
   void showError(const std::string& text) override;
-  void setStatus(int panel, const std::string& text) override;
+  void setStatus(core::StatusPanel panel, const std::string& text) override;
 
 private:
   Show show_;

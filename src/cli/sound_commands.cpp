@@ -16,7 +16,7 @@ using nlohmann::json;
 namespace morvex::cli {
 
 namespace navfmt {
-nlohmann::json extensionDataJson(const core::TExtensionData& x);
+nlohmann::json extensionDataJson(const core::ExtensionData& x);
 bool readQuietly(const std::function<core::ReadResult(core::Log&)>& read);
 int writeOutput(const fs::path& out, const core::Bytes& bytes);
 }  // namespace navfmt
@@ -25,23 +25,23 @@ namespace {
 
 using namespace navfmt;
 
-bool readSoundFile(const fs::path& p, const core::Bytes& bytes, sound::TSND& s) {
-  return readQuietly([&](core::Log& log) { return sound::readsound(bytes, p.filename().string(), s, log); });
+bool readSoundOrReport(const fs::path& p, const core::Bytes& bytes, sound::SoundFile& s) {
+  return readQuietly([&](core::Log& log) { return sound::readSoundFile(bytes, p.filename().string(), s, log); });
 }
 
-bool loadSoundFile(const fs::path& p, sound::TSND& s) {
+bool loadSoundFile(const fs::path& p, sound::SoundFile& s) {
   core::Bytes bytes;
   std::string err;
   if (!core::readWholeFile(p, bytes, err)) {
     fail(core::displayPath(p) + ": " + err);
     return false;
   }
-  return readSoundFile(p, bytes, s);
+  return readSoundOrReport(p, bytes, s);
 }
 
 int dumpSound(const fs::path& p, const core::Bytes& bytes, bool asJson) {
-  sound::TSND s;
-  if (!readSoundFile(p, bytes, s)) return 1;
+  sound::SoundFile s;
+  if (!readSoundOrReport(p, bytes, s)) return 1;
   if (asJson) {
     json entries = json::array();
     for (const auto& e : s.entries)
@@ -73,7 +73,7 @@ int dumpSound(const fs::path& p, const core::Bytes& bytes, bool asJson) {
               << sound::frequencyText(e.samplingFrequency) << "  " << sound::bitsText(e.bitsPerSample) << "  "
               << sound::lengthText(e.length) << "  (offset " << e.startOffset << ", " << e.length << " bytes)\n";
   }
-  std::cout << "ExtensionData: " << core::ExtDatCap(s.extensionData) << '\n';
+  std::cout << "ExtensionData: " << core::extensionDataCaption(s.extensionData) << '\n';
   return 0;
 }
 
@@ -81,9 +81,9 @@ static CommandRegistrar reg(20, [](CLI::App& app) {
   registerFileKind(FileKind{
       "sound", [](const fs::path&, const core::Bytes& b) { return hasTypeIndicator(b, "BCLK"); }, dumpSound,
       [](const fs::path& in, const core::Bytes& b, const fs::path& out) {
-        sound::TSND s;
-        if (!readSoundFile(in, b, s)) return 1;
-        return writeOutput(out, sound::soundBytes(s));
+        sound::SoundFile s;
+        if (!readSoundOrReport(in, b, s)) return 1;
+        return writeOutput(out, sound::writeSoundFile(s));
       }});
 
   auto* snd = sharedSubcommand(app, "sound", "Export or import the sounds of a sound.bdmv file");
@@ -96,7 +96,7 @@ static CommandRegistrar reg(20, [](CLI::App& app) {
   exp->add_option("--entry", expEntry, "number of the sound entry, from 0")->required();
   exp->add_option("-o,--output", expOut, "WAV file to write")->required();
   exp->callback([] {
-    sound::TSND s;
+    sound::SoundFile s;
     if (!loadSoundFile(expFile, s)) return;
     if (expEntry < 0 || size_t(expEntry) >= s.entries.size()) {
       fail(core::displayPath(expFile) + ": no sound entry " + std::to_string(expEntry) + " (the file has " +
@@ -104,7 +104,7 @@ static CommandRegistrar reg(20, [](CLI::App& app) {
       return;
     }
     if (outputIsAnInput(expOut, {expFile})) return;
-    writeOutput(expOut, sound::mkWav(s.entries[size_t(expEntry)]));
+    writeOutput(expOut, sound::makeWav(s.entries[size_t(expEntry)]));
   });
 
   auto* imp = snd->add_subcommand("import", "Add a WAV file (48 kHz, 16 bit, PCM) as a new sound entry");
@@ -115,7 +115,7 @@ static CommandRegistrar reg(20, [](CLI::App& app) {
   imp->add_option("--after", impAfter, "insert after this entry (default: at the end)");
   imp->add_option("-o,--output", impOut, "sound.bdmv file to write")->required();
   imp->callback([] {
-    sound::TSND s;
+    sound::SoundFile s;
     if (!loadSoundFile(impFile, s)) return;
     core::Bytes wav;
     std::string err;
@@ -123,7 +123,7 @@ static CommandRegistrar reg(20, [](CLI::App& app) {
       fail(core::displayPath(impWav) + ": " + err);
       return;
     }
-    sound::TSoundEntries entry;
+    sound::SoundEntry entry;
     if (!sound::wavToEntry(wav, entry, err)) {
       fail(core::displayPath(impWav) + ": " + err);
       return;
@@ -141,8 +141,8 @@ static CommandRegistrar reg(20, [](CLI::App& app) {
       fail(core::displayPath(impFile) + ": " + sound::kTooManySounds);
       return;
     }
-    sound::layoutSound(s);
-    if (writeOutput(impOut, sound::soundBytes(s)) == 0) std::cout << "Sound entry " << sound::soundNumberText(size_t(at)) << " added\n";
+    sound::settleSoundFile(s);
+    if (writeOutput(impOut, sound::writeSoundFile(s)) == 0) std::cout << "Sound entry " << sound::soundNumberText(size_t(at)) << " added\n";
   });
 });
 

@@ -15,187 +15,187 @@ namespace {
 bool isVideo(uint8_t t) { return t == 0x02 || t == 0x1B || t == 0xEA; }
 bool isAudio(uint8_t t) { return (t >= 0x80 && t <= 0x86) || t == 0xA1 || t == 0xA2; }
 
-void readRecordingCode(Reader& r, TClipStream& s) {
-  s.isrc_country = r.readstring(2);
-  s.isrc_owner = r.readstring(3);
-  s.isrc_year = r.readstring(2);
-  s.isrc_number = r.readstring(5);
+void readRecordingCode(Reader& r, ClipStream& s) {
+  s.isrcCountry = r.readString(2);
+  s.isrcOwner = r.readString(3);
+  s.isrcYear = r.readString(2);
+  s.isrcNumber = r.readString(5);
 }
 
 // One stream of a program: PID, the coding-information length (kept, not used to
 // skip), the coding type and the 20 bytes of details its type defines.
-void readStream(Reader& r, TClipStream& s) {
-  s.PID = r.readword();
-  s.coding_info_length = r.readbyte();
-  s.coding_type = r.readbyte();
-  const uint8_t t = s.coding_type;
+void readStream(Reader& r, ClipStream& s) {
+  s.pid = r.readU16();
+  s.codingInfoLength = r.readU8();
+  s.codingType = r.readU8();
+  const uint8_t t = s.codingType;
   if (isVideo(t)) {
-    uint8_t b = r.readbyte();
-    s.video_format = b >> 4;
-    s.frame_rate = b & 0x0F;
-    b = r.readbyte();
-    s.aspect_ratio = b >> 4;
-    s.cp_flag = (b >> 1) & 1;
+    uint8_t b = r.readU8();
+    s.videoFormat = b >> 4;
+    s.frameRate = b & 0x0F;
+    b = r.readU8();
+    s.aspectRatio = b >> 4;
+    s.cpFlag = (b >> 1) & 1;
     r.skip(2);
     readRecordingCode(r, s);
     r.skip(4);
   } else if (isAudio(t)) {
-    uint8_t b = r.readbyte();
-    s.audio_presentation_type = b >> 4;
-    s.sampling_frequency = b & 0x0F;
-    s.audio_language = r.readstring(3);
+    uint8_t b = r.readU8();
+    s.audioPresentationType = b >> 4;
+    s.samplingFrequency = b & 0x0F;
+    s.audioLanguage = r.readString(3);
     readRecordingCode(r, s);
     r.skip(4);
   } else if (t == 0x90 || t == 0x91) {
-    (t == 0x90 ? s.PG_language : s.IG_language) = r.readstring(3);
+    (t == 0x90 ? s.pgLanguage : s.igLanguage) = r.readString(3);
     r.skip(1);
     readRecordingCode(r, s);
     r.skip(4);
   } else if (t == 0x92) {
-    s.character_code = r.readbyte();
-    s.textST_language = r.readstring(3);
+    s.characterCode = r.readU8();
+    s.textStLanguage = r.readString(3);
     readRecordingCode(r, s);
     r.skip(4);
   }
 }
 
-void readClipInfo(Reader& r, TClipInfo& ci) {
-  ci = TClipInfo{};
-  ci.length = r.readlong();
+void readClipInfoBlock(Reader& r, ClipInfoBlock& ci) {
+  ci = ClipInfoBlock{};
+  ci.length = r.readU32();
   r.skip(2);
-  ci.clip_stream_type = r.readbyte();
-  ci.application_type = r.readbyte();
-  ci.is_ATC_delta = r.readlong() & 1;
-  ci.TS_recording_rate = r.readlong();
-  ci.number_of_source_packets = r.readlong();
+  ci.clipStreamType = r.readU8();
+  ci.applicationType = r.readU8();
+  ci.isAtcDelta = r.readU32() & 1;
+  ci.tsRecordingRate = r.readU32();
+  ci.numberOfSourcePackets = r.readU32();
   r.skip(128);
-  ci.TS_type_info_length = r.readword();
-  ci.validity_flags = r.readbyte();
-  ci.format_identifier = r.readstring(4);
+  ci.tsTypeInfoLength = r.readU16();
+  ci.validityFlags = r.readU8();
+  ci.formatIdentifier = r.readString(4);
   r.skip(9 + 16);
-  if (ci.is_ATC_delta == 1) {
+  if (ci.isAtcDelta == 1) {
     r.skip(1);
-    unsigned n = r.readbyte();
+    unsigned n = r.readU8();
     for (unsigned i = 0; i < n && r.has(14); ++i) {
-      TATCDeltaEntry e;
-      e.ATC_delta = r.readlong();
-      e.following_clip = r.readstring(5);
-      e.clip_codec = r.readstring(4);
+      AtcDeltaEntry e;
+      e.atcDelta = r.readU32();
+      e.followingClip = r.readString(5);
+      e.clipCodec = r.readString(4);
       r.skip(1);
-      ci.ATC_delta_entries.push_back(e);
+      ci.atcDeltaEntries.push_back(e);
     }
-    if (ci.ATC_delta_entries.size() < n) r.skip(14);
+    if (ci.atcDeltaEntries.size() < n) r.skip(14);
   }
-  if (ci.application_type == 6) {
+  if (ci.applicationType == 6) {
     r.skip(1);
-    unsigned m = r.readbyte();
+    unsigned m = r.readU8();
     for (unsigned i = 0; i < m && r.has(6); ++i) {
-      ci.font_files.push_back(r.readstring(5));
+      ci.fontFiles.push_back(r.readString(5));
       r.skip(1);
     }
-    if (ci.font_files.size() < m) r.skip(6);
+    if (ci.fontFiles.size() < m) r.skip(6);
   }
 }
 
-void readSequenceInfo(Reader& r, TSequenceInfo& si) {
-  si = TSequenceInfo{};
-  si.length = r.readlong();
+void readSequenceInfo(Reader& r, SequenceInfo& si) {
+  si = SequenceInfo{};
+  si.length = r.readU32();
   r.skip(1);
-  unsigned n = r.readbyte();
+  unsigned n = r.readU8();
   for (unsigned i = 0; i < n && r.has(6); ++i) {
-    TATC_sequences a;
-    a.SPN_ATC_start = r.readlong();
-    unsigned m = r.readbyte();
-    a.offset_STC_id = r.readbyte();
+    AtcSequence a;
+    a.spnAtcStart = r.readU32();
+    unsigned m = r.readU8();
+    a.offsetStcId = r.readU8();
     for (unsigned k = 0; k < m && r.has(14); ++k) {
-      TSTC_sequence s;
-      s.PCR_PID = r.readword();
-      s.SPN_STC_start = r.readlong();
-      s.presentation_start_time = r.readlong();
-      s.presentation_end_time = r.readlong();
-      a.STC_sequences.push_back(s);
+      StcSequence s;
+      s.pcrPid = r.readU16();
+      s.spnStcStart = r.readU32();
+      s.presentationStartTime = r.readU32();
+      s.presentationEndTime = r.readU32();
+      a.stcSequences.push_back(s);
     }
-    if (a.STC_sequences.size() < m) r.skip(14);
-    si.ATC_sequences.push_back(std::move(a));
+    if (a.stcSequences.size() < m) r.skip(14);
+    si.atcSequences.push_back(std::move(a));
     if (r.overrun()) return;
   }
-  if (si.ATC_sequences.size() < n) r.skip(6);
+  if (si.atcSequences.size() < n) r.skip(6);
 }
 
-void readProgramInfo(Reader& r, TProgramInfo& pi) {
-  pi = TProgramInfo{};
-  pi.length = r.readlong();
+void readProgramInfo(Reader& r, ProgramInfo& pi) {
+  pi = ProgramInfo{};
+  pi.length = r.readU32();
   r.skip(1);
-  unsigned n = r.readbyte();
+  unsigned n = r.readU8();
   for (unsigned i = 0; i < n && r.has(8); ++i) {
-    TProgram_sequences p;
-    p.SPN_program_sequence_start = r.readlong();
-    p.program_map_PID = r.readword();
-    unsigned m = r.readbyte();
+    ProgramSequence p;
+    p.spnProgramSequenceStart = r.readU32();
+    p.programMapPid = r.readU16();
+    unsigned m = r.readU8();
     r.skip(1);
     for (unsigned k = 0; k < m && r.has(4); ++k) {
-      TClipStream s;
+      ClipStream s;
       readStream(r, s);
       p.streams.push_back(std::move(s));
     }
     if (p.streams.size() < m) r.skip(4);
-    pi.program_sequences.push_back(std::move(p));
+    pi.programSequences.push_back(std::move(p));
     if (r.overrun()) return;
   }
-  if (pi.program_sequences.size() < n) r.skip(8);
+  if (pi.programSequences.size() < n) r.skip(8);
 }
 
-void readCPI(Reader& r, TCPI& cpi) {
-  cpi = TCPI{};
-  cpi.length = r.readlong();
+void readCPI(Reader& r, Cpi& cpi) {
+  cpi = Cpi{};
+  cpi.length = r.readU32();
   if (cpi.length == 0) return;
-  cpi.CPI_type = r.readword();
+  cpi.cpiType = r.readU16();
   r.skip(1);
-  unsigned n = r.readbyte();
+  unsigned n = r.readU8();
   for (unsigned i = 0; i < n && r.has(12); ++i) {
-    TEP_map_entry e;
-    e.stream_PID = r.readword();
-    uint16_t a = r.readword(), b = r.readword(), c = r.readword();
-    e.EP_stream_type = (a >> 2) & 0x0F;
-    e.num_coarse = uint32_t(a & 3) * 16384 + (b >> 2);
-    e.num_fine = uint32_t(b & 3) * 65536 + c;
-    e.map_start_address = r.readlong();
-    cpi.EP_map.push_back(e);
+    EpMapEntry e;
+    e.streamPid = r.readU16();
+    uint16_t a = r.readU16(), b = r.readU16(), c = r.readU16();
+    e.epStreamType = (a >> 2) & 0x0F;
+    e.numCoarse = uint32_t(a & 3) * 16384 + (b >> 2);
+    e.numFine = uint32_t(b & 3) * 65536 + c;
+    e.mapStartAddress = r.readU32();
+    cpi.epMapEntries.push_back(e);
   }
-  if (cpi.EP_map.size() < n) {
+  if (cpi.epMapEntries.size() < n) {
     r.skip(12);
     return;
   }
   // Each PID's map follows where the previous one ended; the start addresses are kept
   // but not used to seek.
-  for (const auto& e : cpi.EP_map) {
-    TEP_map_fosPID m;
-    m.fine_table_start_address = r.readlong();
-    for (uint32_t k = 0; k < e.num_coarse && r.has(8); ++k) {
-      uint32_t x = r.readlong();
-      TEP_coarse c;
-      c.ref_to_EP_fine_id = x >> 14;
-      c.PTS_EP_coarse = x & 0x3FFF;
-      c.SPN_EP_coarse = r.readlong();
+  for (const auto& e : cpi.epMapEntries) {
+    EpMap m;
+    m.fineTableStartAddress = r.readU32();
+    for (uint32_t k = 0; k < e.numCoarse && r.has(8); ++k) {
+      uint32_t x = r.readU32();
+      EpCoarse c;
+      c.refToEpFineId = x >> 14;
+      c.ptsEpCoarse = x & 0x3FFF;
+      c.spnEpCoarse = r.readU32();
       m.coarse.push_back(c);
     }
-    if (m.coarse.size() < e.num_coarse) {
+    if (m.coarse.size() < e.numCoarse) {
       r.skip(8);
       cpi.maps.push_back(std::move(m));
       return;
     }
-    int64_t pad = int64_t(m.fine_table_start_address) - 4 - 8 * int64_t(e.num_coarse);
+    int64_t pad = int64_t(m.fineTableStartAddress) - 4 - 8 * int64_t(e.numCoarse);
     if (pad > 0) r.skip(size_t(pad));
-    for (uint32_t k = 0; k < e.num_fine && r.has(4); ++k) {
-      uint32_t y = r.readlong();
-      TEP_fine f;
-      f.is_angle_change_point = y >> 31;
-      f.I_end_position_offset = (y >> 28) & 7;
-      f.PTS_EP_fine = (y >> 17) & 0x7FF;
-      f.SPN_EP_fine = y & 0x1FFFF;
+    for (uint32_t k = 0; k < e.numFine && r.has(4); ++k) {
+      uint32_t y = r.readU32();
+      EpFine f;
+      f.isAngleChangePoint = y >> 31;
+      f.iEndPositionOffset = (y >> 28) & 7;
+      f.ptsEpFine = (y >> 17) & 0x7FF;
+      f.spnEpFine = y & 0x1FFFF;
       m.fine.push_back(f);
     }
-    if (m.fine.size() < e.num_fine) r.skip(4);
+    if (m.fine.size() < e.numFine) r.skip(4);
     cpi.maps.push_back(std::move(m));
     if (r.overrun()) return;
   }
@@ -203,256 +203,256 @@ void readCPI(Reader& r, TCPI& cpi) {
 
 }  // namespace
 
-core::ReadResult readCLPI(const core::Bytes& image, const std::string& fileName, TCLPI& clpi, core::Log& log) {
+core::ReadResult readClipInfo(const core::Bytes& image, const std::string& fileName, ClipInfo& clpi, core::Log& log) {
   core::ReadResult res;
-  log.dlog0("Reading [bl]" + fileName + "[/bl]");
+  log.stage("Reading [bl]" + fileName + "[/bl]");
   Reader r(image);
-  std::string type = r.readstring(4);
-  std::string version = r.readstring(4);
-  clpi.type_indicator = type;
+  std::string type = r.readString(4);
+  std::string version = r.readString(4);
+  clpi.typeIndicator = type;
   clpi.version = version;
   if (type != "HDMV" || (version != "0100" && version != "0200")) {
-    log.erlog("Invalid format: " + fileName);
+    log.error("Invalid format: " + fileName);
     if (type == "HDMV" && image.size() >= 8)
       res.refuse(core::ReadIssue::UnsupportedVersion, 4, core::unsupportedVersionMessage(fileName, version));
     else
       res.refuse(core::ReadIssue::WrongKind, 0, fileName + ": not a clip information file");
     return res;
   }
-  TCLPI m;
-  m.type_indicator = type;
+  ClipInfo m;
+  m.typeIndicator = type;
   m.version = version;
-  m.SequenceInfo_start = r.readlong();
-  m.ProgramInfo_start = r.readlong();
-  m.CPI_start = r.readlong();
-  m.ClipMark_start = r.readlong();
-  m.ExtensionData_start = r.readlong();
+  m.sequenceInfoStart = r.readU32();
+  m.programInfoStart = r.readU32();
+  m.cpiStart = r.readU32();
+  m.clipMarkStart = r.readU32();
+  m.extensionDataStart = r.readU32();
   r.skip(12);
   uint64_t sectionStart = 0;
   const char* section = "ClipInfo";
   // Only called for a read that ran past the end of the image.
   auto finish = [&]() {
     clpi = std::move(m);
-    log.erlog("Unexpected end of file: " + fileName);
+    log.error("Unexpected end of file: " + fileName);
     res.addCutShort(fileName, section, sectionStart, image.size());
     return res;
   };
-  readClipInfo(r, m.ClipInfo);
+  readClipInfoBlock(r, m.clipInfo);
   if (r.overrun()) return finish();
-  sectionStart = m.SequenceInfo_start;
+  sectionStart = m.sequenceInfoStart;
   section = "SequenceInfo";
-  r.seek(m.SequenceInfo_start);
-  readSequenceInfo(r, m.SequenceInfo);
+  r.seek(m.sequenceInfoStart);
+  readSequenceInfo(r, m.sequenceInfo);
   if (r.overrun()) return finish();
-  sectionStart = m.ProgramInfo_start;
+  sectionStart = m.programInfoStart;
   section = "ProgramInfo";
-  r.seek(m.ProgramInfo_start);
-  readProgramInfo(r, m.ProgramInfo);
+  r.seek(m.programInfoStart);
+  readProgramInfo(r, m.programInfo);
   if (r.overrun()) return finish();
-  sectionStart = m.CPI_start;
+  sectionStart = m.cpiStart;
   section = "CPI";
-  r.seek(m.CPI_start);
-  readCPI(r, m.CPI);
+  r.seek(m.cpiStart);
+  readCPI(r, m.cpi);
   if (r.overrun()) return finish();
-  sectionStart = m.ClipMark_start;
+  sectionStart = m.clipMarkStart;
   section = "ClipMark";
-  r.seek(m.ClipMark_start);
-  m.ClipMark_length = r.readlong();
+  r.seek(m.clipMarkStart);
+  m.clipMarkLength = r.readU32();
   if (r.overrun()) return finish();
   // The ClipMark body, bounded by what the file holds (a bad length cannot make us
   // keep more than the image).
-  m.ClipMark_data = r.readbytes(std::min<size_t>(m.ClipMark_length, r.remaining()));
-  if (m.ExtensionData_start != 0) {
-    sectionStart = m.ExtensionData_start;
+  m.clipMarkData = r.readBytes(std::min<size_t>(m.clipMarkLength, r.remaining()));
+  if (m.extensionDataStart != 0) {
+    sectionStart = m.extensionDataStart;
     section = "ExtensionData";
-    r.seek(m.ExtensionData_start);
-    core::ReadExtensionData(r, m.ExtensionData);
+    r.seek(m.extensionDataStart);
+    core::readExtensionData(r, m.extensionData);
     if (r.overrun()) return finish();
   }
   clpi = std::move(m);
-  size_t firstStreams = clpi.ProgramInfo.program_sequences.empty() ? 0 : clpi.ProgramInfo.program_sequences[0].streams.size();
-  log.log2("[b]" + std::to_string(firstStreams) + "[/b] Program stream(s) found.");
+  size_t firstStreams = clpi.programInfo.programSequences.empty() ? 0 : clpi.programInfo.programSequences[0].streams.size();
+  log.paragraph("[b]" + std::to_string(firstStreams) + "[/b] Program stream(s) found.");
   return res;
 }
 
-core::ReadResult readCLPIFile(const std::filesystem::path& file, TCLPI& clpi, core::Log& log) {
+core::ReadResult readClipInfoFile(const std::filesystem::path& file, ClipInfo& clpi, core::Log& log) {
   core::Bytes image;
   std::string err;
   if (!core::readWholeFile(file, image, err)) {
-    log.dlog0("Reading [bl]" + file.filename().string() + "[/bl]");
-    log.erlog(err);
+    log.stage("Reading [bl]" + file.filename().string() + "[/bl]");
+    log.error(err);
     return core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, file.filename().string() + ": " + err);
   }
-  return readCLPI(image, file.filename().string(), clpi, log);
+  return readClipInfo(image, file.filename().string(), clpi, log);
 }
 
-uint32_t clipInfoLength(const TCLPI& clpi) {
+uint32_t clipInfoLength(const ClipInfo& clpi) {
   uint32_t L = 176;
-  if (clpi.ClipInfo.is_ATC_delta == 1) L += 2 + 14 * uint32_t(clpi.ClipInfo.ATC_delta_entries.size());
-  if (clpi.ClipInfo.application_type == 6) L += 2 + 6 * uint32_t(clpi.ClipInfo.font_files.size());
+  if (clpi.clipInfo.isAtcDelta == 1) L += 2 + 14 * uint32_t(clpi.clipInfo.atcDeltaEntries.size());
+  if (clpi.clipInfo.applicationType == 6) L += 2 + 6 * uint32_t(clpi.clipInfo.fontFiles.size());
   return L;
 }
 
 namespace {
 
-void writeRecordingCode(core::ByteWriter& w, const TClipStream& s) {
-  w.addstring(s.isrc_country, 2);
-  w.addstring(s.isrc_owner, 3);
-  w.addstring(s.isrc_year, 2);
-  w.addstring(s.isrc_number, 5);
+void writeRecordingCode(core::ByteWriter& w, const ClipStream& s) {
+  w.addString(s.isrcCountry, 2);
+  w.addString(s.isrcOwner, 3);
+  w.addString(s.isrcYear, 2);
+  w.addString(s.isrcNumber, 5);
 }
 
-void writeStream(core::ByteWriter& w, const TClipStream& s) {
-  w.addword(s.PID);
-  w.addbyte(s.coding_info_length);
-  w.addbyte(s.coding_type);
-  const uint8_t t = s.coding_type;
+void writeStream(core::ByteWriter& w, const ClipStream& s) {
+  w.addU16(s.pid);
+  w.addU8(s.codingInfoLength);
+  w.addU8(s.codingType);
+  const uint8_t t = s.codingType;
   if (isVideo(t)) {
-    w.addbyte((s.video_format & 0x0F) * 16 + (s.frame_rate & 0x0F));
-    w.addbyte((s.aspect_ratio & 0x0F) * 16 + (s.cp_flag & 1) * 2);
-    w.addzeros(2);
+    w.addU8((s.videoFormat & 0x0F) * 16 + (s.frameRate & 0x0F));
+    w.addU8((s.aspectRatio & 0x0F) * 16 + (s.cpFlag & 1) * 2);
+    w.addZeros(2);
     writeRecordingCode(w, s);
-    w.addzeros(4);
+    w.addZeros(4);
   } else if (isAudio(t)) {
-    w.addbyte((s.audio_presentation_type & 0x0F) * 16 + (s.sampling_frequency & 0x0F));
-    w.addstring(s.audio_language, 3);
+    w.addU8((s.audioPresentationType & 0x0F) * 16 + (s.samplingFrequency & 0x0F));
+    w.addString(s.audioLanguage, 3);
     writeRecordingCode(w, s);
-    w.addzeros(4);
+    w.addZeros(4);
   } else if (t == 0x90 || t == 0x91) {
-    w.addstring(t == 0x90 ? s.PG_language : s.IG_language, 3);
-    w.addzeros(1);
+    w.addString(t == 0x90 ? s.pgLanguage : s.igLanguage, 3);
+    w.addZeros(1);
     writeRecordingCode(w, s);
-    w.addzeros(4);
+    w.addZeros(4);
   } else if (t == 0x92) {
-    w.addbyte(s.character_code);
-    w.addstring(s.textST_language, 3);
+    w.addU8(s.characterCode);
+    w.addString(s.textStLanguage, 3);
     writeRecordingCode(w, s);
-    w.addzeros(4);
+    w.addZeros(4);
   }
 }
 
 }  // namespace
 
-core::Bytes writeCLPI(TCLPI& c) {
-  if (c.ClipInfo.is_ATC_delta == 1 && c.ClipInfo.ATC_delta_entries.empty()) setATCdelta(c, false);
+core::Bytes writeClipInfo(ClipInfo& c) {
+  if (c.clipInfo.isAtcDelta == 1 && c.clipInfo.atcDeltaEntries.empty()) setATCdelta(c, false);
   core::ByteWriter w;
-  w.addstring(c.type_indicator, 4);
-  w.addstring(c.version, 4);
-  w.addzeros(5 * 4 + 12);  // start addresses, put once the sections are placed
+  w.addString(c.typeIndicator, 4);
+  w.addString(c.version, 4);
+  w.addZeros(5 * 4 + 12);  // start addresses, put once the sections are placed
 
-  const TClipInfo& ci = c.ClipInfo;
-  c.ClipInfo.length = clipInfoLength(c);
-  w.addlong(ci.length);
-  w.addzeros(2);
-  w.addbyte(ci.clip_stream_type);
-  w.addbyte(ci.application_type);
-  w.addlong(ci.is_ATC_delta);
-  w.addlong(ci.TS_recording_rate);
-  w.addlong(ci.number_of_source_packets);
-  w.addzeros(128);
-  w.addword(ci.TS_type_info_length);
-  w.addbyte(ci.validity_flags);
-  w.addstring(ci.format_identifier, 4);
-  w.addzeros(9 + 16);
-  if (ci.is_ATC_delta == 1) {
-    w.addzeros(1);
-    w.addbyte(uint32_t(ci.ATC_delta_entries.size()));
-    for (const auto& e : ci.ATC_delta_entries) {
-      w.addlong(e.ATC_delta);
-      w.addstring(e.following_clip, 5);
-      w.addstring(e.clip_codec, 4);
-      w.addzeros(1);
+  const ClipInfoBlock& ci = c.clipInfo;
+  c.clipInfo.length = clipInfoLength(c);
+  w.addU32(ci.length);
+  w.addZeros(2);
+  w.addU8(ci.clipStreamType);
+  w.addU8(ci.applicationType);
+  w.addU32(ci.isAtcDelta);
+  w.addU32(ci.tsRecordingRate);
+  w.addU32(ci.numberOfSourcePackets);
+  w.addZeros(128);
+  w.addU16(ci.tsTypeInfoLength);
+  w.addU8(ci.validityFlags);
+  w.addString(ci.formatIdentifier, 4);
+  w.addZeros(9 + 16);
+  if (ci.isAtcDelta == 1) {
+    w.addZeros(1);
+    w.addU8(uint32_t(ci.atcDeltaEntries.size()));
+    for (const auto& e : ci.atcDeltaEntries) {
+      w.addU32(e.atcDelta);
+      w.addString(e.followingClip, 5);
+      w.addString(e.clipCodec, 4);
+      w.addZeros(1);
     }
   }
-  if (ci.application_type == 6) {
-    w.addzeros(1);
-    w.addbyte(uint32_t(ci.font_files.size()));
-    for (const auto& f : ci.font_files) {
-      w.addstring(f, 5);
-      w.addzeros(1);
-    }
-  }
-
-  c.SequenceInfo_start = uint32_t(w.outlen());
-  w.addlong(c.SequenceInfo.length);
-  w.addzeros(1);
-  w.addbyte(uint32_t(c.SequenceInfo.ATC_sequences.size()));
-  for (const auto& a : c.SequenceInfo.ATC_sequences) {
-    w.addlong(a.SPN_ATC_start);
-    w.addbyte(uint32_t(a.STC_sequences.size()));
-    w.addbyte(a.offset_STC_id);
-    for (const auto& s : a.STC_sequences) {
-      w.addword(s.PCR_PID);
-      w.addlong(s.SPN_STC_start);
-      w.addlong(s.presentation_start_time);
-      w.addlong(s.presentation_end_time);
+  if (ci.applicationType == 6) {
+    w.addZeros(1);
+    w.addU8(uint32_t(ci.fontFiles.size()));
+    for (const auto& f : ci.fontFiles) {
+      w.addString(f, 5);
+      w.addZeros(1);
     }
   }
 
-  c.ProgramInfo_start = uint32_t(w.outlen());
-  w.addlong(c.ProgramInfo.length);
-  w.addzeros(1);
-  w.addbyte(uint32_t(c.ProgramInfo.program_sequences.size()));
-  for (const auto& p : c.ProgramInfo.program_sequences) {
-    w.addlong(p.SPN_program_sequence_start);
-    w.addword(p.program_map_PID);
-    w.addbyte(uint32_t(p.streams.size()));
-    w.addzeros(1);
+  c.sequenceInfoStart = uint32_t(w.length());
+  w.addU32(c.sequenceInfo.length);
+  w.addZeros(1);
+  w.addU8(uint32_t(c.sequenceInfo.atcSequences.size()));
+  for (const auto& a : c.sequenceInfo.atcSequences) {
+    w.addU32(a.spnAtcStart);
+    w.addU8(uint32_t(a.stcSequences.size()));
+    w.addU8(a.offsetStcId);
+    for (const auto& s : a.stcSequences) {
+      w.addU16(s.pcrPid);
+      w.addU32(s.spnStcStart);
+      w.addU32(s.presentationStartTime);
+      w.addU32(s.presentationEndTime);
+    }
+  }
+
+  c.programInfoStart = uint32_t(w.length());
+  w.addU32(c.programInfo.length);
+  w.addZeros(1);
+  w.addU8(uint32_t(c.programInfo.programSequences.size()));
+  for (const auto& p : c.programInfo.programSequences) {
+    w.addU32(p.spnProgramSequenceStart);
+    w.addU16(p.programMapPid);
+    w.addU8(uint32_t(p.streams.size()));
+    w.addZeros(1);
     for (const auto& s : p.streams) writeStream(w, s);
   }
 
-  c.CPI_start = uint32_t(w.outlen());
-  w.addlong(c.CPI.length);
-  if (c.CPI.length != 0) {
-    w.addword(c.CPI.CPI_type);
-    w.addzeros(1);
-    w.addbyte(uint32_t(c.CPI.EP_map.size()));
-    for (const auto& e : c.CPI.EP_map) {
-      w.addword(e.stream_PID);
-      w.addword((e.EP_stream_type & 0x0F) * 4 + ((e.num_coarse >> 14) & 3));
-      w.addword(((e.num_coarse & 0x3FFF) * 4 + ((e.num_fine >> 16) & 3)) & 0xFFFF);
-      w.addword(e.num_fine & 0xFFFF);
-      w.addlong(e.map_start_address);
+  c.cpiStart = uint32_t(w.length());
+  w.addU32(c.cpi.length);
+  if (c.cpi.length != 0) {
+    w.addU16(c.cpi.cpiType);
+    w.addZeros(1);
+    w.addU8(uint32_t(c.cpi.epMapEntries.size()));
+    for (const auto& e : c.cpi.epMapEntries) {
+      w.addU16(e.streamPid);
+      w.addU16((e.epStreamType & 0x0F) * 4 + ((e.numCoarse >> 14) & 3));
+      w.addU16(((e.numCoarse & 0x3FFF) * 4 + ((e.numFine >> 16) & 3)) & 0xFFFF);
+      w.addU16(e.numFine & 0xFFFF);
+      w.addU32(e.mapStartAddress);
     }
-    for (size_t i = 0; i < c.CPI.maps.size(); ++i) {
-      const auto& m = c.CPI.maps[i];
-      w.addlong(m.fine_table_start_address);
+    for (size_t i = 0; i < c.cpi.maps.size(); ++i) {
+      const auto& m = c.cpi.maps[i];
+      w.addU32(m.fineTableStartAddress);
       for (const auto& k : m.coarse) {
-        w.addlong((k.ref_to_EP_fine_id << 14) + (k.PTS_EP_coarse & 0x3FFF));
-        w.addlong(k.SPN_EP_coarse);
+        w.addU32((k.refToEpFineId << 14) + (k.ptsEpCoarse & 0x3FFF));
+        w.addU32(k.spnEpCoarse);
       }
-      int64_t pad = int64_t(m.fine_table_start_address) - 4 - 8 * int64_t(m.coarse.size());
-      if (pad > 0) w.addzeros(size_t(pad));
+      int64_t pad = int64_t(m.fineTableStartAddress) - 4 - 8 * int64_t(m.coarse.size());
+      if (pad > 0) w.addZeros(size_t(pad));
       for (const auto& f : m.fine)
-        w.addlong((uint32_t(f.is_angle_change_point & 1) << 31) + (uint32_t(f.I_end_position_offset & 7) << 28) +
-                  (uint32_t(f.PTS_EP_fine & 0x7FF) << 17) + (f.SPN_EP_fine & 0x1FFFF));
+        w.addU32((uint32_t(f.isAngleChangePoint & 1) << 31) + (uint32_t(f.iEndPositionOffset & 7) << 28) +
+                  (uint32_t(f.ptsEpFine & 0x7FF) << 17) + (f.spnEpFine & 0x1FFFF));
     }
   }
 
-  c.ClipMark_start = uint32_t(w.outlen());
-  w.addlong(c.ClipMark_length);
-  w.addbytes(c.ClipMark_data);
+  c.clipMarkStart = uint32_t(w.length());
+  w.addU32(c.clipMarkLength);
+  w.addBytes(c.clipMarkData);
 
-  if (c.ExtensionData_start != 0) {
-    c.ExtensionData_start = uint32_t(w.outlen());
-    core::WriteExtensionData(w, c.ExtensionData);
+  if (c.extensionDataStart != 0) {
+    c.extensionDataStart = uint32_t(w.length());
+    core::writeExtensionData(w, c.extensionData);
   }
 
-  w.putlong(c.SequenceInfo_start, 8);
-  w.putlong(c.ProgramInfo_start, 12);
-  w.putlong(c.CPI_start, 16);
-  w.putlong(c.ClipMark_start, 20);
-  w.putlong(c.ExtensionData_start, 24);
+  w.putU32(c.sequenceInfoStart, 8);
+  w.putU32(c.programInfoStart, 12);
+  w.putU32(c.cpiStart, 16);
+  w.putU32(c.clipMarkStart, 20);
+  w.putU32(c.extensionDataStart, 24);
   return w.take();
 }
 
-bool saveCLPI(TCLPI& clpi, const std::filesystem::path& folder, const std::string& fileName,
+bool saveClipInfo(ClipInfo& clpi, const std::filesystem::path& folder, const std::string& fileName,
               const core::SaveSettings& settings, core::Log& log) {
   // The writer settles the model (addresses, an empty ATC delta block); that happens on
   // a copy which replaces the model only once the file is in place, so a save stopped
   // by the backup step or a write error leaves the model exactly as it was.
-  TCLPI written = clpi;
-  core::Bytes bytes = writeCLPI(written);
+  ClipInfo written = clpi;
+  core::Bytes bytes = writeClipInfo(written);
   core::SaveRequest req;
   req.folder = folder;
   req.fileName = fileName;
@@ -462,10 +462,10 @@ bool saveCLPI(TCLPI& clpi, const std::filesystem::path& folder, const std::strin
   return true;
 }
 
-std::optional<uint64_t> packetCountMismatch(const TCLPI& clpi, uint64_t streamSize) {
+std::optional<uint64_t> packetCountMismatch(const ClipInfo& clpi, uint64_t streamSize) {
   if (streamSize == 0) return std::nullopt;
   uint64_t n = packetsInStream(streamSize);
-  if (n == clpi.ClipInfo.number_of_source_packets) return std::nullopt;
+  if (n == clpi.clipInfo.numberOfSourcePackets) return std::nullopt;
   return n;
 }
 
@@ -505,50 +505,50 @@ bool correctPacketCount(const std::filesystem::path& clpiFile, uint64_t packets,
   return true;
 }
 
-void shiftStartAddresses(TCLPI& c, int64_t d) {
+void shiftStartAddresses(ClipInfo& c, int64_t d) {
   auto mv = [d](uint32_t& a) { a = uint32_t(int64_t(a) + d); };
-  mv(c.SequenceInfo_start);
-  mv(c.ProgramInfo_start);
-  mv(c.CPI_start);
-  mv(c.ClipMark_start);
-  if (c.ExtensionData_start != 0) mv(c.ExtensionData_start);
+  mv(c.sequenceInfoStart);
+  mv(c.programInfoStart);
+  mv(c.cpiStart);
+  mv(c.clipMarkStart);
+  if (c.extensionDataStart != 0) mv(c.extensionDataStart);
 }
 
-void setApplicationType(TCLPI& c, uint8_t type) {
-  bool was6 = c.ClipInfo.application_type == 6, is6 = type == 6;
-  int64_t block = 2 + 6 * int64_t(c.ClipInfo.font_files.size());
-  c.ClipInfo.application_type = type;
+void setApplicationType(ClipInfo& c, uint8_t type) {
+  bool was6 = c.clipInfo.applicationType == 6, is6 = type == 6;
+  int64_t block = 2 + 6 * int64_t(c.clipInfo.fontFiles.size());
+  c.clipInfo.applicationType = type;
   if (was6 && !is6) shiftStartAddresses(c, -block);
   if (!was6 && is6) shiftStartAddresses(c, block);
 }
 
-void setATCdelta(TCLPI& c, bool on) {
-  bool was = c.ClipInfo.is_ATC_delta == 1;
+void setATCdelta(ClipInfo& c, bool on) {
+  bool was = c.clipInfo.isAtcDelta == 1;
   if (was == on) return;
-  int64_t block = 2 + 14 * int64_t(c.ClipInfo.ATC_delta_entries.size());
-  c.ClipInfo.is_ATC_delta = on ? 1 : 0;
+  int64_t block = 2 + 14 * int64_t(c.clipInfo.atcDeltaEntries.size());
+  c.clipInfo.isAtcDelta = on ? 1 : 0;
   shiftStartAddresses(c, on ? block : -block);
 }
 
-int insertATCdeltaEntry(TCLPI& c, int selected) {
-  auto& v = c.ClipInfo.ATC_delta_entries;
+int insertATCdeltaEntry(ClipInfo& c, int selected) {
+  auto& v = c.clipInfo.atcDeltaEntries;
   if (v.size() >= 255) return -1;
   size_t at = v.empty() ? 0 : size_t(std::clamp(selected, -1, int(v.size()) - 1) + 1);
-  v.insert(v.begin() + at, TATCDeltaEntry{});
+  v.insert(v.begin() + at, AtcDeltaEntry{});
   shiftStartAddresses(c, 14);
   return int(at);
 }
 
-bool deleteATCdeltaEntry(TCLPI& c, int index) {
-  auto& v = c.ClipInfo.ATC_delta_entries;
+bool deleteATCdeltaEntry(ClipInfo& c, int index) {
+  auto& v = c.clipInfo.atcDeltaEntries;
   if (index < 0 || size_t(index) >= v.size()) return false;
   v.erase(v.begin() + index);
   shiftStartAddresses(c, -14);
   return true;
 }
 
-std::string setATCdeltaCell(TCLPI& c, int index, int column, const std::string& text) {
-  auto& v = c.ClipInfo.ATC_delta_entries;
+std::string setATCdeltaCell(ClipInfo& c, int index, int column, const std::string& text) {
+  auto& v = c.clipInfo.atcDeltaEntries;
   if (index < 0 || size_t(index) >= v.size()) return "";
   auto& e = v[index];
   bool incomplete = text.find(' ') != std::string::npos;
@@ -563,14 +563,14 @@ std::string setATCdeltaCell(TCLPI& c, int index, int column, const std::string& 
           else if (ch >= 'a' && ch <= 'f') d = ch - 'a' + 10;
           if (d >= 0) x = x * 16 + uint32_t(d);
         }
-        e.ATC_delta = x;
+        e.atcDelta = x;
       }
-      return core::hexText(e.ATC_delta, 8);
+      return core::hexText(e.atcDelta, 8);
     case 2:
-      if (!incomplete) e.following_clip = text.substr(0, 5);
-      return e.following_clip;
+      if (!incomplete) e.followingClip = text.substr(0, 5);
+      return e.followingClip;
     case 3:
-      return e.clip_codec;
+      return e.clipCodec;
     default:
       return "";
   }

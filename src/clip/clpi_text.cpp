@@ -48,17 +48,17 @@ const std::vector<std::string>& applicationTypeNames() {
   return n;
 }
 
-std::string streamDetails(const TClipStream& s) {
-  const uint8_t t = s.coding_type;
+std::string streamDetails(const ClipStream& s) {
+  const uint8_t t = s.codingType;
   if (t == 0x02 || t == 0x1B || t == 0xEA)
-    return videoFormatName(s.video_format) + ", " + frameRateName(s.frame_rate) + ", " +
-           (s.aspect_ratio == 2 ? "4:3" : "16:9");
+    return videoFormatName(s.videoFormat) + ", " + frameRateName(s.frameRate) + ", " +
+           (s.aspectRatio == 2 ? "4:3" : "16:9");
   if ((t >= 0x80 && t <= 0x86) || t == 0xA1 || t == 0xA2)
-    return audioPresentationName(s.audio_presentation_type) + ", " + samplingFrequencyName(s.sampling_frequency) +
-           ", " + s.audio_language;
-  if (t == 0x90) return s.PG_language;
-  if (t == 0x91) return s.IG_language;
-  if (t == 0x92) return std::to_string(s.character_code) + ", " + s.textST_language;
+    return audioPresentationName(s.audioPresentationType) + ", " + samplingFrequencyName(s.samplingFrequency) +
+           ", " + s.audioLanguage;
+  if (t == 0x90) return s.pgLanguage;
+  if (t == 0x91) return s.igLanguage;
+  if (t == 0x92) return std::to_string(s.characterCode) + ", " + s.textStLanguage;
   return "";
 }
 
@@ -72,82 +72,82 @@ const std::vector<std::string> kHeadEPCoarse = {"ref_to", "PTS_EP", "SPN_EP"};
 const std::vector<std::string> kHeadEPfine = {"is_angle_ch", "I_end_pos", "PTS_EP", "SPN_EP"};
 const std::vector<std::string> kHeadCIRef = {"mpls", "s/p", "item"};
 
-GridRows programRows(const TProgram_sequences& p) {
+GridRows programRows(const ProgramSequence& p) {
   GridRows rows;
   for (size_t i = 0; i < p.streams.size(); ++i) {
     const auto& s = p.streams[i];
-    rows.push_back({std::to_string(i + 1), core::hexText(s.PID, 4), codingTypeName(s.coding_type), streamDetails(s)});
+    rows.push_back({std::to_string(i + 1), core::hexText(s.pid, 4), codingTypeName(s.codingType), streamDetails(s)});
   }
   return rows;
 }
 
-GridRows programRows(const TCLPI& c) {
-  if (c.ProgramInfo.program_sequences.empty()) return {};
-  return programRows(c.ProgramInfo.program_sequences.back());
+GridRows programRows(const ClipInfo& c) {
+  if (c.programInfo.programSequences.empty()) return {};
+  return programRows(c.programInfo.programSequences.back());
 }
 
-GridRows sequenceRows(const TCLPI& c) {
+GridRows sequenceRows(const ClipInfo& c) {
   GridRows rows;
-  const auto& a = c.SequenceInfo.ATC_sequences;
+  const auto& a = c.sequenceInfo.atcSequences;
   for (size_t i = 0; i < a.size(); ++i)
-    rows.push_back({std::to_string(i), core::hexText(a[i].SPN_ATC_start, 8), std::to_string(a[i].STC_sequences.size()),
-                    std::to_string(a[i].offset_STC_id)});
+    rows.push_back({std::to_string(i), core::hexText(a[i].spnAtcStart, 8), std::to_string(a[i].stcSequences.size()),
+                    std::to_string(a[i].offsetStcId)});
   return rows;
 }
 
-GridRows stcRows(const TCLPI& c) {
+GridRows stcRows(const ClipInfo& c) {
   GridRows rows;
-  const auto& a = c.SequenceInfo.ATC_sequences;
+  const auto& a = c.sequenceInfo.atcSequences;
   for (size_t i = 0; i < a.size(); ++i)
-    for (const auto& s : a[i].STC_sequences)
-      rows.push_back({std::to_string(i), core::hexText(s.PCR_PID, 4), core::hexText(s.SPN_STC_start, 8),
-                      clock45k(s.presentation_start_time), clock45k(s.presentation_end_time)});
+    for (const auto& s : a[i].stcSequences)
+      rows.push_back({std::to_string(i), core::hexText(s.pcrPid, 4), core::hexText(s.spnStcStart, 8),
+                      clock45k(s.presentationStartTime), clock45k(s.presentationEndTime)});
   return rows;
 }
 
-GridRows atcDeltaRows(const TCLPI& c) {
+GridRows atcDeltaRows(const ClipInfo& c) {
   GridRows rows;
-  const auto& v = c.ClipInfo.ATC_delta_entries;
+  const auto& v = c.clipInfo.atcDeltaEntries;
   for (size_t i = 0; i < v.size(); ++i)
-    rows.push_back({std::to_string(i), core::hexText(v[i].ATC_delta, 8), v[i].following_clip, v[i].clip_codec});
+    rows.push_back({std::to_string(i), core::hexText(v[i].atcDelta, 8), v[i].followingClip, v[i].clipCodec});
   return rows;
 }
 
-GridRows fontRows(const TCLPI& c) {
+GridRows fontRows(const ClipInfo& c) {
   GridRows rows;
-  const auto& v = c.ClipInfo.font_files;
+  const auto& v = c.clipInfo.fontFiles;
   for (size_t i = 0; i < v.size(); ++i) rows.push_back({std::to_string(i + 1), v[i]});
   return rows;
 }
 
-GridRows epMapRows(const TCLPI& c) {
+GridRows epMapRows(const ClipInfo& c) {
   GridRows rows;
-  const auto& v = c.CPI.EP_map;
+  const auto& v = c.cpi.epMapEntries;
   for (size_t i = 0; i < v.size(); ++i)
-    rows.push_back({std::to_string(i), core::hexText(v[i].stream_PID, 4), core::hexText(v[i].EP_stream_type, 1),
-                    core::hexText(v[i].num_coarse, 4), core::hexText(v[i].num_fine, 5), core::hexText(v[i].map_start_address, 8)});
+    rows.push_back({std::to_string(i), core::hexText(v[i].streamPid, 4), core::hexText(v[i].epStreamType, 1),
+                    core::hexText(v[i].numCoarse, 4), core::hexText(v[i].numFine, 5), core::hexText(v[i].mapStartAddress, 8)});
   return rows;
 }
 
-GridRow epCoarseRow(const TEP_map_fosPID& m, size_t i) {
+GridRow epCoarseRow(const EpMap& m, size_t i) {
   const auto& k = m.coarse.at(i);
-  return {core::hexText(i, 4), core::hexText(k.ref_to_EP_fine_id, 5), core::hexText(k.PTS_EP_coarse, 4),
-          core::hexText(k.SPN_EP_coarse, 8)};
+  return {core::hexText(i, 4), core::hexText(k.refToEpFineId, 5), core::hexText(k.ptsEpCoarse, 4),
+          core::hexText(k.spnEpCoarse, 8)};
 }
 
-GridRow epFineRow(const TEP_map_fosPID& m, size_t i) {
+GridRow epFineRow(const EpMap& m, size_t i) {
   const auto& f = m.fine.at(i);
-  return {core::hexText(i, 5), f.is_angle_change_point ? "y" : "n", std::to_string(f.I_end_position_offset),
-          core::hexText(f.PTS_EP_fine, 4), core::hexText(f.SPN_EP_fine, 5)};
+  return {core::hexText(i, 5), f.isAngleChangePoint ? "y" : "n", std::to_string(f.iEndPositionOffset),
+          core::hexText(f.ptsEpFine, 4), core::hexText(f.spnEpFine, 5)};
 }
 
-GridRows epCoarseRows(const TEP_map_fosPID& m) {
+GridRows epCoarseRows(const EpMap& m) {
   GridRows rows;
   for (size_t i = 0; i < m.coarse.size(); ++i) rows.push_back(epCoarseRow(m, i));
   return rows;
 }
 
-GridRows epFineRows(const TEP_map_fosPID& m) {
+GridRows epFineRows(const EpMap& m) {
   GridRows rows;
   for (size_t i = 0; i < m.fine.size(); ++i) rows.push_back(epFineRow(m, i));
   return rows;

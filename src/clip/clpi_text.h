@@ -31,32 +31,32 @@ const std::vector<std::string>& applicationTypeNames();
 
 // The details column of a ProgramInfo row: "1080p, 23.976, 16:9",
 // "Multi-ch., 48 kHz, eng", a language code, "<charcode>, <lang>" or nothing.
-std::string streamDetails(const TClipStream& s);
+std::string streamDetails(const ClipStream& s);
 
 // Column headers (columns 1..) of each grid.
 extern const std::vector<std::string> kHeadCI, kHeadSequence, kHeadSTC, kHeadATCdelta, kHeadFontFiles, kHeadEPmap,
     kHeadEPCoarse, kHeadEPfine, kHeadCIRef;
 
 // sgCI: the streams of the last program sequence (number from 1, PID, type, details).
-GridRows programRows(const TCLPI& c);
-GridRows programRows(const TProgram_sequences& p);
-// sgSequence: number from 0, SPN_ATC_start, number of STC, offset STC id.
-GridRows sequenceRows(const TCLPI& c);
-// sgSTCseq: the ATC sequence's number, PCR PID, SPN_STC_start, start and end times.
-GridRows stcRows(const TCLPI& c);
+GridRows programRows(const ClipInfo& c);
+GridRows programRows(const ProgramSequence& p);
+// sgSequence: number from 0, spnAtcStart, number of STC, offset STC id.
+GridRows sequenceRows(const ClipInfo& c);
+// sgSTCseq: the ATC sequence's number, PCR PID, spnStcStart, start and end times.
+GridRows stcRows(const ClipInfo& c);
 // sgATCdelta: number from 0, ATC delta, following clip, codec identifier.
-GridRows atcDeltaRows(const TCLPI& c);
+GridRows atcDeltaRows(const ClipInfo& c);
 // sgFontFiles: number from 1, file name.
-GridRows fontRows(const TCLPI& c);
+GridRows fontRows(const ClipInfo& c);
 // sgEPmap: number from 0, PID, EP type, coarse count, fine count, map start.
-GridRows epMapRows(const TCLPI& c);
+GridRows epMapRows(const ClipInfo& c);
 // sgEPCoarse / sgEPfine of one PID's map.
-GridRows epCoarseRows(const TEP_map_fosPID& m);
+GridRows epCoarseRows(const EpMap& m);
 // One row of each, for views that ask for the rows they show (an EP map of a long clip
 // has tens of thousands of fine entries).
-GridRow epCoarseRow(const TEP_map_fosPID& m, size_t i);
-GridRow epFineRow(const TEP_map_fosPID& m, size_t i);
-GridRows epFineRows(const TEP_map_fosPID& m);
+GridRow epCoarseRow(const EpMap& m, size_t i);
+GridRow epFineRow(const EpMap& m, size_t i);
+GridRows epFineRows(const EpMap& m);
 
 // The PID of a ProgramInfo row's column 1 read back as hexadecimal (characters that are
 // not hexadecimal digits are ignored).

@@ -111,7 +111,7 @@ void PidDemuxer::emit(const uint8_t* p, size_t n) {
 
 void PidDemuxer::dropDamaged(const char* what) {
   if (damaged_++ == 0 && log_)
-    log_->log("PID " + core::hexText(pid_, 4) + ": " + what + " at source packet " + std::to_string(seen_ - 1) +
+    log_->info("PID " + core::hexText(pid_, 4) + ": " + what + " at source packet " + std::to_string(seen_ - 1) +
               "; damaged PES packets are dropped up to the next PES start.");
   pes_.clear();
   holding_ = false;
@@ -180,7 +180,7 @@ void PidDemuxer::startPes(const uint8_t* p, const uint8_t* pl, unsigned size) {
     dts_ = ((pl[7] & 0xC0) == 0xC0 && size >= 19) ? decodeTimeStamp(pl + 14) - base_ : 0;
     if (log_) {
       uint8_t seg = 9 + H < size ? pl[9 + H] : 0;
-      log_->log(core::hexText(pts_, 8) + ", " + core::hexText(dts_, 8) + " : " + clock90k(pts_) + ", " + clock90k(dts_) + "   " +
+      log_->info(core::hexText(pts_, 8) + ", " + core::hexText(dts_, 8) + " : " + clock90k(pts_) + ", " + clock90k(dts_) + "   " +
                 hex2(seg) + "   " + hex2(p[0]) + hex2(p[1]) + hex2(p[2]) + hex2(p[3]));
     }
   }
@@ -212,7 +212,7 @@ void PidDemuxer::packet(const uint8_t* p) {
     // Lost sync: this packet is skipped and the next 192-byte boundary is tried, so one
     // damaged packet costs one packet, not the rest of a read.
     if (lostSync_++ == 0 && log_)
-      log_->log("Lost sync at source packet " + std::to_string(seen_ - 1) + "; skipping packets without a sync byte.");
+      log_->info("Lost sync at source packet " + std::to_string(seen_ - 1) + "; skipping packets without a sync byte.");
     return;
   }
   const uint32_t pid = (uint32_t(p[5] & 0x1F) << 8) | p[6];
@@ -327,7 +327,7 @@ void demuxLoopMany(const std::filesystem::path& source, const std::vector<LoopTa
   prog->start(total);
   if (cancelledBefore) prog->cancel();
   if (trailing)
-    log.log("Ignoring " + std::to_string(trailing) + " bytes after the last whole source packet.");
+    log.info("Ignoring " + std::to_string(trailing) + " bytes after the last whole source packet.");
 
   std::vector<std::unique_ptr<PidDemuxer>> dms;
   for (const auto& t : targets) dms.push_back(std::make_unique<PidDemuxer>(t.pid, t.mode, t.sink, &log, prog));
@@ -350,7 +350,7 @@ void demuxLoopMany(const std::filesystem::path& source, const std::vector<LoopTa
       // status line, so marks closer than a tenth of a second to the last shown one pass.
       const double now = prog->elapsedSeconds();
       if (lastReport < 0 || now - lastReport >= kReportInterval) {
-        log.slog(demuxProgressText(done, total, now), 0);
+        log.status(core::StatusPanel::Main, demuxProgressText(done, total, now));
         lastReport = now;
       }
       while (nextReport <= done) nextReport += kReportEvery;
@@ -407,7 +407,7 @@ std::string DemuxResult::damageText() const {
   return text;
 }
 
-DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
+DemuxResult demuxStream(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
                   DemuxMode mode, core::Log& log, core::Progress* progress, bool writeDamaged) {
   DemuxResult res;
   // Written beside the output and renamed over it at the end: an existing output keeps
@@ -460,7 +460,7 @@ DemuxResult demuxToMemory(const std::filesystem::path& source, uint32_t pid, Dem
   return res;
 }
 
-std::vector<DemuxResult> DemuxPids(const std::filesystem::path& source, const std::vector<DemuxTarget>& targets,
+std::vector<DemuxResult> demuxPids(const std::filesystem::path& source, const std::vector<DemuxTarget>& targets,
                                    core::Log& log, core::Progress* progress, bool writeDamaged) {
   std::vector<DemuxResult> res(targets.size());
   if (targets.empty()) return res;
@@ -511,21 +511,21 @@ std::vector<DemuxResult> DemuxPids(const std::filesystem::path& source, const st
 
 DemuxResult savePid(const std::filesystem::path& source, const std::string& outputName, uint32_t pid, DemuxMode mode,
                     core::Log& log, core::Progress* progress, bool writeDamaged) {
-  log.log("");
-  log.dlog0("Saving " + outputName + " ...");
-  DemuxResult r = Demux(source, outputName, pid, mode, log, progress, writeDamaged);
+  log.info("");
+  log.stage("Saving " + outputName + " ...");
+  DemuxResult r = demuxStream(source, outputName, pid, mode, log, progress, writeDamaged);
   if (!r.ok) {
-    log.erlog(r.error);
+    log.error(r.error);
     return r;
   }
   if (r.cancelled) {
-    log.log("Saving cancelled.");
+    log.info("Saving cancelled.");
   } else if (!r.outputCreated) {
-    log.slogR();
-    log.log("Nothing saved: the stream is damaged (" + r.damageText() + ").");
+    log.statusReady();
+    log.info("Nothing saved: the stream is damaged (" + r.damageText() + ").");
   } else {
-    log.slogR();
-    log.log(std::to_string(r.pidPackets) + " source packets saved. (" + core::Progress::clock(r.seconds) + ")");
+    log.statusReady();
+    log.info(std::to_string(r.pidPackets) + " source packets saved. (" + core::Progress::clock(r.seconds) + ")");
   }
   return r;
 }

@@ -139,7 +139,7 @@ struct DemuxResult {
 // shows "Packet: ...".
 // With `writeDamaged` false a damaged stream (see DemuxResult::damaged) leaves no
 // output either: the run is ok, and outputCreated stays false.
-DemuxResult Demux(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
+DemuxResult demuxStream(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
                   DemuxMode mode, core::Log& log, core::Progress* progress = nullptr, bool writeDamaged = true);
 
 // Several PIDs in one read of the stream, each into its own output (written beside it
@@ -152,7 +152,7 @@ struct DemuxTarget {
   DemuxMode mode = DemuxMode::Elementary;
   std::filesystem::path output;
 };
-std::vector<DemuxResult> DemuxPids(const std::filesystem::path& source, const std::vector<DemuxTarget>& targets,
+std::vector<DemuxResult> demuxPids(const std::filesystem::path& source, const std::vector<DemuxTarget>& targets,
                                    core::Log& log, core::Progress* progress = nullptr, bool writeDamaged = true);
 
 // The same into memory, failing once the output would exceed `limit` bytes.

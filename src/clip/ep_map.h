@@ -18,10 +18,10 @@ struct EntryPoint {
   uint8_t endPositionOffset = 1;
 };
 
-TEP_map_fosPID makeEPMap(const std::vector<EntryPoint>& points);
+EpMap makeEPMap(const std::vector<EntryPoint>& points);
 
 // Gives the clip a CPI holding one EP map for `pid` (EP stream type 1, video), with the
 // CPI length, map start and fine table start filled in.
-void setSingleEPMap(TCLPI& clpi, uint16_t pid, const std::vector<EntryPoint>& points);
+void setSingleEPMap(ClipInfo& clpi, uint16_t pid, const std::vector<EntryPoint>& points);
 
 }  // namespace morvex::clip

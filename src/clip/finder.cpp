@@ -19,7 +19,7 @@ int playlistNumber(const std::string& name) {
   return v;
 }
 
-std::vector<std::string> findPlaylistCommands(const nav::TMOBJ& mobj, int number) {
+std::vector<std::string> findPlaylistCommands(const nav::MovieObjectFile& mobj, int number) {
   std::vector<std::string> lines;
   if (number < 0) return lines;
   const auto& objs = mobj.movieObjects.objects;
@@ -47,10 +47,10 @@ std::vector<std::string> findPlaylistCommands(const nav::TMOBJ& mobj, int number
 }
 
 void logPlaylistCommands(core::Log& log, const std::string& playlistName, const std::vector<std::string>& lines) {
-  log.log("");
-  log.log("PlayList [b]" + playlistName + "[/b] found in:");
+  log.info("");
+  log.info("PlayList [b]" + playlistName + "[/b] found in:");
   // The lines carry no markup; anything bracketed in them stays visible.
-  for (const auto& l : lines) log.log(l);
+  for (const auto& l : lines) log.info(l);
 }
 
 ClipSearchResult findClipReferences(disc::DiscLoad& disc, core::Log& log, core::Progress* progress) {
@@ -74,8 +74,8 @@ ClipSearchResult findClipReferences(disc::DiscLoad& disc, core::Log& log, core::
   for (size_t i = 0; i < disc.playlists.size(); ++i) {
     const std::string& name = disc.playlists[i];
     const int P = playlistNumber(name);
-    playlist::TMPLS model;  // a model of its own for every playlist
-    auto st = playlist::readMPLSFile(disc.folder / "PLAYLIST" / (name + disc.names.playlistext), model, log, opt);
+    playlist::Playlist model;  // a model of its own for every playlist
+    auto st = playlist::readPlaylistFile(disc.folder / "PLAYLIST" / (name + disc.names.playlistext), model, log, opt);
     if (progress) progress->setPosition(i + 1);
     if (!st.complete()) res.problems.push_back(st);
     if (st.refused()) {
@@ -88,7 +88,7 @@ ClipSearchResult findClipReferences(disc::DiscLoad& disc, core::Log& log, core::
       auto it = clipIndex.find(clip);
       if (it != clipIndex.end() && P >= 0) disc.ciRefs[it->second].push_back({uint16_t(P), kind, uint16_t(item)});
       if (!hasStream(clip)) {
-        log.erlog("Missing stream file referenced by " + file + where);
+        log.error("Missing stream file referenced by " + file + where);
         ++res.missingStreams;
       }
     };
@@ -103,7 +103,7 @@ ClipSearchResult findClipReferences(disc::DiscLoad& disc, core::Log& log, core::
   return res;
 }
 
-GridRows ciRefRows(const disc::TCIRefs& refs) {
+GridRows ciRefRows(const disc::ClipInfoRefs& refs) {
   GridRows rows;
   char a[16], b[16];
   for (size_t i = 0; i < refs.size(); ++i) {

@@ -19,7 +19,7 @@ int playlistNumber(const std::string& name);
 // "Object oooo, Command line cccc" for every command that plays playlist `number` with
 // the playlist given as an immediate value (Play PL, Play PL_PI and Play PL_MK in their
 // immediate forms). Commands taking the playlist from a register are not found.
-std::vector<std::string> findPlaylistCommands(const nav::TMOBJ& mobj, int number);
+std::vector<std::string> findPlaylistCommands(const nav::MovieObjectFile& mobj, int number);
 
 // Logs an empty line, "PlayList [b]name[/b] found in:" and the match lines (plain).
 void logPlaylistCommands(core::Log& log, const std::string& playlistName, const std::vector<std::string>& lines);
@@ -42,7 +42,7 @@ struct ClipSearchResult {
 ClipSearchResult findClipReferences(disc::DiscLoad& disc, core::Log& log, core::Progress* progress = nullptr);
 
 // The "Referenced by" rows of one clip: number from 1, playlist (5 digits), kind, item.
-GridRows ciRefRows(const disc::TCIRefs& refs);
+GridRows ciRefRows(const disc::ClipInfoRefs& refs);
 
 // What a double click on a "Referenced by" row does: read the playlist named in column
 // 1, and for a PlayItem row whose item is above "00000" select PlayItem row item + 1.

@@ -19,13 +19,13 @@ uint64_t Reader::readN(int n) {
   return v;
 }
 
-uint8_t Reader::readbyte() { return static_cast<uint8_t>(readN(1)); }
-uint16_t Reader::readword() { return static_cast<uint16_t>(readN(2)); }
-uint32_t Reader::read3byte() { return static_cast<uint32_t>(readN(3)); }
-uint32_t Reader::readlong() { return static_cast<uint32_t>(readN(4)); }
-uint64_t Reader::read5byte() { return readN(5); }
+uint8_t Reader::readU8() { return static_cast<uint8_t>(readN(1)); }
+uint16_t Reader::readU16() { return static_cast<uint16_t>(readN(2)); }
+uint32_t Reader::readU24() { return static_cast<uint32_t>(readN(3)); }
+uint32_t Reader::readU32() { return static_cast<uint32_t>(readN(4)); }
+uint64_t Reader::readU40() { return readN(5); }
 
-std::string Reader::readstring(size_t n) {
+std::string Reader::readString(size_t n) {
   std::string s;
   s.reserve(std::min(n, remaining() + 1));
   bool cut = false;
@@ -43,7 +43,7 @@ std::string Reader::readstring(size_t n) {
   return s;
 }
 
-Bytes Reader::readbytes(size_t n) {
+Bytes Reader::readBytes(size_t n) {
   size_t avail = remaining();
   size_t take = std::min(n, avail);
   Bytes out;
@@ -82,22 +82,22 @@ void ByteWriter::putN(uint64_t v, size_t offset, int n) {
   }
 }
 
-void ByteWriter::addbyte(uint32_t v) { putN(v, buf_.size(), 1); }
-void ByteWriter::addword(uint32_t v) { putN(v, buf_.size(), 2); }
-void ByteWriter::add3byte(uint32_t v) { putN(v, buf_.size(), 3); }
-void ByteWriter::addlong(uint32_t v) { putN(v, buf_.size(), 4); }
-void ByteWriter::add5byte(uint64_t v) { putN(v, buf_.size(), 5); }
-void ByteWriter::addstring(std::string_view text, size_t width) { putstring(text, buf_.size(), width); }
-void ByteWriter::addbytes(std::span<const uint8_t> bytes) { buf_.insert(buf_.end(), bytes.begin(), bytes.end()); }
-void ByteWriter::addzeros(size_t n) { buf_.resize(buf_.size() + n, 0); }
+void ByteWriter::addU8(uint32_t v) { putN(v, buf_.size(), 1); }
+void ByteWriter::addU16(uint32_t v) { putN(v, buf_.size(), 2); }
+void ByteWriter::addU24(uint32_t v) { putN(v, buf_.size(), 3); }
+void ByteWriter::addU32(uint32_t v) { putN(v, buf_.size(), 4); }
+void ByteWriter::addU40(uint64_t v) { putN(v, buf_.size(), 5); }
+void ByteWriter::addString(std::string_view text, size_t width) { putString(text, buf_.size(), width); }
+void ByteWriter::addBytes(std::span<const uint8_t> bytes) { buf_.insert(buf_.end(), bytes.begin(), bytes.end()); }
+void ByteWriter::addZeros(size_t n) { buf_.resize(buf_.size() + n, 0); }
 
-void ByteWriter::putbyte(uint32_t v, size_t offset) { putN(v, offset, 1); }
-void ByteWriter::putword(uint32_t v, size_t offset) { putN(v, offset, 2); }
-void ByteWriter::put3byte(uint32_t v, size_t offset) { putN(v, offset, 3); }
-void ByteWriter::putlong(uint32_t v, size_t offset) { putN(v, offset, 4); }
-void ByteWriter::put5byte(uint64_t v, size_t offset) { putN(v, offset, 5); }
+void ByteWriter::putU8(uint32_t v, size_t offset) { putN(v, offset, 1); }
+void ByteWriter::putU16(uint32_t v, size_t offset) { putN(v, offset, 2); }
+void ByteWriter::putU24(uint32_t v, size_t offset) { putN(v, offset, 3); }
+void ByteWriter::putU32(uint32_t v, size_t offset) { putN(v, offset, 4); }
+void ByteWriter::putU40(uint64_t v, size_t offset) { putN(v, offset, 5); }
 
-void ByteWriter::putstring(std::string_view text, size_t offset, size_t width) {
+void ByteWriter::putString(std::string_view text, size_t offset, size_t width) {
   ensure(offset + width);
   std::fill(buf_.begin() + offset, buf_.begin() + offset + width, 0);
   size_t n = std::min(width, text.size());

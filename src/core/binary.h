@@ -23,16 +23,16 @@ public:
   explicit Reader(std::span<const uint8_t> bytes) : data_(bytes.data()), size_(bytes.size()) {}
   explicit Reader(const Bytes& bytes) : data_(bytes.data()), size_(bytes.size()) {}
 
-  uint8_t readbyte();
-  uint16_t readword();
-  uint32_t read3byte();
-  uint32_t readlong();
-  uint64_t read5byte();
+  uint8_t readU8();
+  uint16_t readU16();
+  uint32_t readU24();
+  uint32_t readU32();
+  uint64_t readU40();
   // n single-byte characters, cut before the first NUL; missing bytes past the end
   // of the image count as spaces.
-  std::string readstring(size_t n);
+  std::string readString(size_t n);
   // n raw bytes (fewer when the image ends first; the reader is then overrun).
-  Bytes readbytes(size_t n);
+  Bytes readBytes(size_t n);
   // Every byte from the position to the end.
   Bytes rest();
   void skip(size_t n);
@@ -63,25 +63,25 @@ class ByteWriter {
 public:
   ByteWriter() = default;
 
-  void addbyte(uint32_t v);
-  void addword(uint32_t v);
-  void add3byte(uint32_t v);
-  void addlong(uint32_t v);
-  void add5byte(uint64_t v);
+  void addU8(uint32_t v);
+  void addU16(uint32_t v);
+  void addU24(uint32_t v);
+  void addU32(uint32_t v);
+  void addU40(uint64_t v);
   // Exactly `width` bytes: the first min(width, text length) characters, then zeros.
-  void addstring(std::string_view text, size_t width);
-  void addbytes(std::span<const uint8_t> bytes);
-  void addzeros(size_t n);
+  void addString(std::string_view text, size_t width);
+  void addBytes(std::span<const uint8_t> bytes);
+  void addZeros(size_t n);
 
-  void putbyte(uint32_t v, size_t offset);
-  void putword(uint32_t v, size_t offset);
-  void put3byte(uint32_t v, size_t offset);
-  void putlong(uint32_t v, size_t offset);
-  void put5byte(uint64_t v, size_t offset);
-  void putstring(std::string_view text, size_t offset, size_t width);
+  void putU8(uint32_t v, size_t offset);
+  void putU16(uint32_t v, size_t offset);
+  void putU24(uint32_t v, size_t offset);
+  void putU32(uint32_t v, size_t offset);
+  void putU40(uint64_t v, size_t offset);
+  void putString(std::string_view text, size_t offset, size_t width);
 
   // Current length of the image (the append position).
-  size_t outlen() const { return buf_.size(); }
+  size_t length() const { return buf_.size(); }
   const Bytes& bytes() const { return buf_; }
   Bytes take() { return std::move(buf_); }
 

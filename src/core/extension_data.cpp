@@ -2,52 +2,52 @@
 
 namespace morvex::core {
 
-void ReadExtensionData(Reader& r, TExtensionData& target) {
-  target = TExtensionData{};
-  target.length = r.readlong();
+void readExtensionData(Reader& r, ExtensionData& target) {
+  target = ExtensionData{};
+  target.length = r.readU32();
   if (target.length == 0) return;
-  target.dataBlockStartAddress = r.readlong();
-  r.readword();
-  r.readbyte();
-  unsigned n = r.readbyte();
+  target.dataBlockStartAddress = r.readU32();
+  r.readU16();
+  r.readU8();
+  unsigned n = r.readU8();
   for (unsigned i = 0; i < n && r.has(12); ++i) {
-    TExtDataEntry e;
-    e.ID1 = r.readword();
-    e.ID2 = r.readword();
-    e.startAddress = r.readlong();
-    e.length = r.readlong();
+    ExtensionDataEntry e;
+    e.id1 = r.readU16();
+    e.id2 = r.readU16();
+    e.startAddress = r.readU32();
+    e.length = r.readU32();
     target.entries.push_back(e);
   }
   if (target.entries.size() < n) r.skip(12);  // marks the reader overrun
   target.data = r.rest();
 }
 
-static void writeBody(ByteWriter& w, const TExtensionData& b) {
-  w.addlong(b.dataBlockStartAddress);
-  w.addword(0);
-  w.addbyte(0);
-  w.addbyte(static_cast<uint32_t>(b.entries.size() & 0xFF));
+static void writeBody(ByteWriter& w, const ExtensionData& b) {
+  w.addU32(b.dataBlockStartAddress);
+  w.addU16(0);
+  w.addU8(0);
+  w.addU8(static_cast<uint32_t>(b.entries.size() & 0xFF));
   for (const auto& e : b.entries) {
-    w.addword(e.ID1);
-    w.addword(e.ID2);
-    w.addlong(e.startAddress);
-    w.addlong(e.length);
+    w.addU16(e.id1);
+    w.addU16(e.id2);
+    w.addU32(e.startAddress);
+    w.addU32(e.length);
   }
-  w.addbytes(b.data);
+  w.addBytes(b.data);
 }
 
-void WriteExtensionData(ByteWriter& w, const TExtensionData& block) {
-  w.addlong(block.length);
+void writeExtensionData(ByteWriter& w, const ExtensionData& block) {
+  w.addU32(block.length);
   if (block.length == 0) return;
   writeBody(w, block);
 }
 
-void WriteExtensionDataFullHead(ByteWriter& w, const TExtensionData& block) {
-  w.addlong(block.length);
+void writeExtensionDataFullHead(ByteWriter& w, const ExtensionData& block) {
+  w.addU32(block.length);
   writeBody(w, block);
 }
 
-std::string ExtDatCap(const TExtensionData& block) {
+std::string extensionDataCaption(const ExtensionData& block) {
   if (block.entries.empty()) return "no ExtensionData()";
   std::string s = std::to_string(block.entries.size());
   s += block.entries.size() == 1 ? " entry, " : " entries, ";

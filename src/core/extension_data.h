@@ -18,37 +18,37 @@
 
 namespace morvex::core {
 
-struct TExtDataEntry {
-  uint16_t ID1 = 0;
-  uint16_t ID2 = 0;
+struct ExtensionDataEntry {
+  uint16_t id1 = 0;
+  uint16_t id2 = 0;
   uint32_t startAddress = 0;
   uint32_t length = 0;
-  bool operator==(const TExtDataEntry&) const = default;
+  bool operator==(const ExtensionDataEntry&) const = default;
 };
 
-struct TExtensionData {
+struct ExtensionData {
   uint32_t length = 0;
   uint32_t dataBlockStartAddress = 0;
-  std::vector<TExtDataEntry> entries;
+  std::vector<ExtensionDataEntry> entries;
   Bytes data;
   bool empty() const { return length == 0 && entries.empty() && data.empty(); }
-  bool operator==(const TExtensionData&) const = default;
+  bool operator==(const ExtensionData&) const = default;
 };
 
 // Reads a block from the reader's position. The data bytes are everything from the
 // end of the entry table to the end of the image. Entries the image cannot hold are
 // not read (the reader is then overrun).
-void ReadExtensionData(Reader& r, TExtensionData& target);
+void readExtensionData(Reader& r, ExtensionData& target);
 
 // Writes a block: a single zero word when length is 0, else the 12-byte head, the
 // entry table and the data bytes.
-void WriteExtensionData(ByteWriter& w, const TExtensionData& block);
+void writeExtensionData(ByteWriter& w, const ExtensionData& block);
 
 // Writes the full 12-byte head even for length 0 (the index and movie-object files
 // do this whenever their ExtensionData start address is not 0).
-void WriteExtensionDataFullHead(ByteWriter& w, const TExtensionData& block);
+void writeExtensionDataFullHead(ByteWriter& w, const ExtensionData& block);
 
 // One-line summary: "no ExtensionData()", "1 entry, N bytes", "K entries, N bytes".
-std::string ExtDatCap(const TExtensionData& block);
+std::string extensionDataCaption(const ExtensionData& block);
 
 }  // namespace morvex::core

@@ -71,49 +71,50 @@ std::string stripTags(std::string_view message) {
   return out;
 }
 
-void Log::log(std::string_view message, Severity severity) {
-  FormattedLine line = formatLine(message);
-  line.severity = severity;
-  appendLine(line);
+void Log::line(std::string_view message, Severity severity) {
+  FormattedLine formatted = formatLine(message);
+  formatted.severity = severity;
+  appendLine(formatted);
 }
 
-void Log::log2(std::string_view message) {
-  log(message);
-  log("");
+void Log::info(std::string_view message) { line(message, Severity::Info); }
+
+void Log::paragraph(std::string_view message) {
+  info(message);
+  info("");
 }
 
-void Log::dlog(std::string_view message) {
-  log(message);
-  slog(stripTags(message), 1);
+void Log::warning(std::string_view message) { line(message, Severity::Warning); }
+
+void Log::errorLine(std::string_view message) { line(message, Severity::Error); }
+
+void Log::detail(std::string_view message) {
+  info(message);
+  status(StatusPanel::Detail, stripTags(message));
 }
 
-void Log::dlog0(std::string_view message) {
-  log(message);
-  slog(stripTags(message), 0);
-  slog("", 1);
+void Log::stage(std::string_view message) {
+  info(message);
+  status(StatusPanel::Main, stripTags(message));
+  status(StatusPanel::Detail, "");
 }
 
-void Log::slog(std::string_view text, int panel) { setStatus(panel == 0 ? 0 : 1, std::string(text)); }
+void Log::status(StatusPanel panel, std::string_view text) { setStatus(panel, std::string(text)); }
 
-void Log::slogR() {
-  slog("Ready.", 0);
-  slog("", 1);
+void Log::statusReady() {
+  status(StatusPanel::Main, "Ready.");
+  status(StatusPanel::Detail, "");
 }
 
-void Log::slogw(std::string_view text, int panel) {
-  slog(text, panel);
-  showDelay();
-}
+void Log::errorStatus(std::string_view message) { showError(stripTags(message)); }
 
-void Log::erslog(std::string_view message) { showError(stripTags(message)); }
-
-void Log::erlog(std::string_view message) {
-  std::string line = "[re]ERROR:[/re] [b]";
-  line += message;
-  line += "[/b]";
-  log(line, Severity::Error);
-  erslog(message);
-  errorflag = true;
+void Log::error(std::string_view message) {
+  std::string text = "[re]ERROR:[/re] [b]";
+  text += message;
+  text += "[/b]";
+  line(text, Severity::Error);
+  errorStatus(message);
+  errorSeen_ = true;
   beep();
 }
 
@@ -133,15 +134,15 @@ std::string MemoryLog::text() const {
   return s;
 }
 
-void MemoryLog::setStatus(int panel, const std::string& text) {
-  status[panel] = text;
-  if (panel == 0) errorBox = false;
+void MemoryLog::setStatus(StatusPanel panel, const std::string& text) {
+  statusText[static_cast<int>(panel)] = text;
+  if (panel == StatusPanel::Main) errorBox = false;
 }
 
 void MemoryLog::showError(const std::string& text) {
   errorBox = true;
   errorText = text;
-  status[1] = " " + text;
+  statusText[1] = " " + text;
 }
 
 }  // namespace morvex::core

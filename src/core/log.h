@@ -17,8 +17,7 @@ namespace morvex::core {
 enum class LogColour : uint8_t { Default, Blue, Green, Red };
 
 // How serious a line is; front ends route and colour by it (the command line sends
-// errors to stderr). erlog lines are errors; plain log lines are information unless
-// the caller says otherwise.
+// errors to stderr).
 enum class Severity : uint8_t { Info, Warning, Error };
 
 // RGB of the three markup colours (the default colour is the front end's text colour).
@@ -50,36 +49,59 @@ FormattedLine formatLine(std::string_view message);
 // An unmatched "[" and what follows it are kept.
 std::string stripTags(std::string_view message);
 
+// The two panels of the status line: the main text and the detail beside it.
+enum class StatusPanel : uint8_t { Main, Detail };
+
 // Where messages go. The desktop front end shows lines in its rich-text log and the
 // panels in its status bar; the command line prints them; tests record them.
+//
+// Lines are written by severity: info, warning, error. detail and stage also echo the
+// line in the status line, for work that reports as it goes.
 class Log {
 public:
   virtual ~Log() = default;
 
-  void log(std::string_view message, Severity severity = Severity::Info);
-  void log2(std::string_view message);
-  void dlog(std::string_view message);
-  void dlog0(std::string_view message);
-  void slog(std::string_view text, int panel);
-  void slogR();
-  // slog, then the front end keeps the text visible for the activation delay.
-  void slogw(std::string_view text, int panel);
-  void erslog(std::string_view message);
-  void erlog(std::string_view message);
+  // A line of information.
+  void info(std::string_view message);
+  // A line of information followed by an empty line, closing a block of report.
+  void paragraph(std::string_view message);
+  // A warning line (the command line sends it with the errors).
+  void warning(std::string_view message);
+  // An error: "ERROR: <message>" in the log, the status line's error box, a beep, and
+  // the error state is set until clearError().
+  void error(std::string_view message);
+  // A line of error severity as written, without the prefix, the error box, the beep
+  // or the error state: an error that is reported but does not fail the operation.
+  void errorLine(std::string_view message);
+  // A line of information that also shows in the detail panel.
+  void detail(std::string_view message);
+  // A stage of longer work: logged, shown in the main panel, the detail panel cleared.
+  void stage(std::string_view message);
 
-  // Set by erlog; cleared only by whoever starts an operation that tests it (a save).
-  bool errorflag = false;
+  // Plain text in one panel of the status line (the error box, if shown, ends).
+  void status(StatusPanel panel, std::string_view text);
+  // "Ready." in the main panel, the detail panel cleared.
+  void statusReady();
+  // The status line's red error box with the text, without a log line.
+  void errorStatus(std::string_view message);
+
+  // Whether an error was logged since the last clearError(). Whoever starts an
+  // operation that tests it (a save) clears it first.
+  bool hadError() const { return errorSeen_; }
+  void clearError() { errorSeen_ = false; }
 
 protected:
   // A formatted line to append.
   virtual void appendLine(const FormattedLine& line) = 0;
-  // Panel 0 or 1 gets plain text (the error box, if shown, ends).
-  virtual void setStatus(int panel, const std::string& text) { (void)panel; (void)text; }
-  // Panel 0 becomes the red "ERROR" box; panel 1 and the tooltip show the text.
+  // One panel gets plain text (the error box, if shown, ends).
+  virtual void setStatus(StatusPanel panel, const std::string& text) { (void)panel; (void)text; }
+  // The main panel becomes the red "ERROR" box; the detail panel and the tooltip show the text.
   virtual void showError(const std::string& text) { (void)text; }
   virtual void beep() {}
-  // Called by slogw: the front end may keep the status visible for a while.
-  virtual void showDelay() {}
+
+private:
+  void line(std::string_view message, Severity severity);
+  bool errorSeen_ = false;
 };
 
 // Discards everything; for callers that read silently.
@@ -92,7 +114,7 @@ protected:
 class MemoryLog : public Log {
 public:
   std::vector<FormattedLine> lines;
-  std::string status[2];
+  std::string statusText[2];  // indexed by StatusPanel
   bool errorBox = false;
   std::string errorText;
   int beeps = 0;
@@ -104,7 +126,7 @@ public:
 
 protected:
   void appendLine(const FormattedLine& line) override { lines.push_back(line); }
-  void setStatus(int panel, const std::string& text) override;
+  void setStatus(StatusPanel panel, const std::string& text) override;
   void showError(const std::string& text) override;
   void beep() override { ++beeps; }
 };

@@ -299,8 +299,8 @@ static bool backupstep(const SaveSettings& s, const fs::path& t) {
 }
 
 bool saveFile(Log& log, const SaveSettings& settings, const SaveRequest& req, const Bytes& content) {
-  log.errorflag = false;
-  if (!req.startMessage.empty()) log.dlog0(req.startMessage);
+  log.clearError();
+  if (!req.startMessage.empty()) log.stage(req.startMessage);
   fs::path target = req.folder / req.fileName;
   removeStaleTemporaries(req.folder);
   // The new content is complete on disk before anything else changes, so a full disk
@@ -308,19 +308,19 @@ bool saveFile(Log& log, const SaveSettings& settings, const SaveRequest& req, co
   std::string error;
   AtomicFile file(target);
   if (!file.open(error) || !file.write(content.data(), content.size(), error)) {
-    log.erlog(displayPath(target) + ": " + error);
+    log.error(displayPath(target) + ": " + error);
     return false;
   }
   if (settings.backup) {
-    if (!backupstep(settings, target)) log.erlog("Cannot create backup file.");
+    if (!backupstep(settings, target)) log.error("Cannot create backup file.");
   }
-  if (log.errorflag) return false;
+  if (log.hadError()) return false;
   if (!file.commit(error)) {
-    log.erlog(displayPath(target) + ": " + error);
+    log.error(displayPath(target) + ": " + error);
     return false;
   }
-  if (!req.doneMessage.empty()) log.log(req.doneMessage);
-  log.slogR();
+  if (!req.doneMessage.empty()) log.info(req.doneMessage);
+  log.statusReady();
 
   if (req.copyToBackupDir && settings.saveBackupDir) {
     std::error_code ec;

@@ -32,7 +32,7 @@ struct SaveSettings {
 struct SaveRequest {
   std::filesystem::path folder;  // the target's folder
   std::string fileName;          // the target's name inside it
-  // Logged with dlog0 before the backup step ("Saving " + name for most writers);
+  // Logged as a stage before the backup step ("Saving " + name for most writers);
   // empty logs nothing.
   std::string startMessage;
   // Logged after writing (the index and movie-object writers log name + " saved.").
@@ -43,7 +43,7 @@ struct SaveRequest {
   std::filesystem::path discFolder;
 };
 
-// The save sequence: clear errorflag; log the start; write the bytes to a private
+// The save sequence: clear the log's error state; log the start; write the bytes to a private
 // file beside the target; make the backup (T + ".backup" by the mode's rule, as a
 // second name of T's content or a copy of it, never by moving T away; "Cannot create
 // backup file." on failure, which stops the save); rename the new file over T; log

@@ -23,13 +23,13 @@ bool isFile(const fs::path& p) {
 // One check line: folders as "[bl]NAME[/bl] folder: ...", files as "name: ...".
 bool checkFolder(core::Log& log, const fs::path& base, const std::string& name) {
   bool ok = isDir(base / name);
-  log.log("[bl]" + name + "[/bl] folder: " + (ok ? "[b]OK[/b]" : "[re]missing[/re]"));
+  log.info("[bl]" + name + "[/bl] folder: " + (ok ? "[b]OK[/b]" : "[re]missing[/re]"));
   return ok;
 }
 
 bool checkFile(core::Log& log, const fs::path& base, const std::string& name) {
   bool ok = isFile(base / name);
-  log.log(name + ": " + (ok ? "[b]OK[/b]" : "[re]missing[/re]"));
+  log.info(name + ": " + (ok ? "[b]OK[/b]" : "[re]missing[/re]"));
   return ok;
 }
 
@@ -38,7 +38,7 @@ bool checkFile(core::Log& log, const fs::path& base, const std::string& name) {
 bool readOrStop(core::Log& log, const fs::path& p, core::Bytes& bytes, DiscLoad& out) {
   std::string err;
   if (core::readWholeFile(p, bytes, err)) return true;
-  log.erlog(core::displayPath(p) + ": " + err);
+  log.error(core::displayPath(p) + ": " + err);
   out.reads.push_back(core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, core::displayPath(p) + ": " + err));
   out.stopped = true;
   return false;
@@ -46,7 +46,7 @@ bool readOrStop(core::Log& log, const fs::path& p, core::Bytes& bytes, DiscLoad&
 
 std::vector<std::string> listWithStatus(core::Log& log, const fs::path& dir, const std::string& ext) {
   auto names = listNames(dir, ext);
-  for (const auto& n : names) log.slog("Checking " + n + ext, 1);
+  for (const auto& n : names) log.status(core::StatusPanel::Detail, "Checking " + n + ext);
   return names;
 }
 
@@ -138,7 +138,7 @@ DiscLoad loadDisc(const fs::path& bdmvFolder, const LoadOptions& options, core::
   const auto& names = out.names;
   const fs::path& dir = bdmvFolder;
 
-  log.log("Checking required files and directories...");
+  log.info("Checking required files and directories...");
   bool ok = true;
   ok &= checkFolder(log, dir, "PLAYLIST");
   ok &= checkFolder(log, dir, "CLIPINF");
@@ -146,28 +146,28 @@ DiscLoad loadDisc(const fs::path& bdmvFolder, const LoadOptions& options, core::
   ok &= checkFile(log, dir, names.indexfile);
   ok &= checkFile(log, dir, names.mobjfile);
   if (!ok) {
-    log.erlog("[b]Check failed.[/b]");
+    log.error("[b]Check failed.[/b]");
     return out;
   }
   out.checkPassed = true;
-  log.slog("", 1);
+  log.status(core::StatusPanel::Detail, "");
 
   // Movie objects first: the index screen offers their numbers.
   core::Bytes bytes;
   if (!readOrStop(log, dir / names.mobjfile, bytes, out)) return out;
-  auto mobj = nav::readMovieObjects(bytes, names.mobjfile, out.movieObjects, log);
+  auto mobj = nav::readMovieObjectFile(bytes, names.mobjfile, out.movieObjects, log);
   out.mobjGood = mobj.usable();
   out.mobjTruncated = mobj.partial();
   out.reads.push_back(mobj);
 
-  log.dlog0("Reading playlists");
+  log.stage("Reading playlists");
   out.playlists = listWithStatus(log, dir / "PLAYLIST", names.playlistext);
-  log.log("  Found [b]" + std::to_string(out.playlists.size()) + "[/b] playlists.");
+  log.info("  Found [b]" + std::to_string(out.playlists.size()) + "[/b] playlists.");
 
-  log.dlog0("Reading clipinfos");
+  log.stage("Reading clipinfos");
   out.clipinfos = listWithStatus(log, dir / "CLIPINF", names.clipinfext);
-  log.log("  Found [b]" + std::to_string(out.clipinfos.size()) + "[/b] clipinfos.");
-  out.ciRefs.assign(out.clipinfos.size(), TCIRefs{});
+  log.info("  Found [b]" + std::to_string(out.clipinfos.size()) + "[/b] clipinfos.");
+  out.ciRefs.assign(out.clipinfos.size(), ClipInfoRefs{});
 
   if (isDir(dir / "BDJO")) {
     out.bdjObjects = listWithStatus(log, dir / "BDJO", "");
@@ -175,7 +175,7 @@ DiscLoad loadDisc(const fs::path& bdmvFolder, const LoadOptions& options, core::
   }
 
   if (!readOrStop(log, dir / names.indexfile, bytes, out)) return out;
-  auto idx = nav::readIndex(bytes, names.indexfile, out.index, log);
+  auto idx = nav::readIndexTable(bytes, names.indexfile, out.index, log);
   out.indexGood = idx.usable();
   out.indexTruncated = idx.partial();
   out.reads.push_back(idx);
@@ -184,11 +184,11 @@ DiscLoad loadDisc(const fs::path& bdmvFolder, const LoadOptions& options, core::
     out.stopped = true;
     return out;
   }
-  log.slogR();
+  log.statusReady();
 
   if (checkFolder(log, dir, "AUXDATA") && checkFile(log, dir, "AUXDATA/sound.bdmv")) {
     if (!readOrStop(log, dir / "AUXDATA" / "sound.bdmv", bytes, out)) return out;
-    auto snd = sound::readsound(bytes, "sound.bdmv", out.sound, log);
+    auto snd = sound::readSoundFile(bytes, "sound.bdmv", out.sound, log);
     out.soundTruncated = snd.partial();
     out.reads.push_back(snd);
     out.hasSound = true;
@@ -202,27 +202,27 @@ DiscLoad loadDisc(const fs::path& bdmvFolder, const LoadOptions& options, core::
     std::string file = clip + names.streamext;
     fs::path p = dir / "STREAM" / file;
     std::error_code ec;
-    TAVStream s;
+    AvStream s;
     if (fs::exists(p, ec) && !fs::is_directory(p, ec)) {
       s.fileName = file;
       uint64_t size = fs::file_size(p, ec);
       s.size = ec ? 0 : size;
       ++out.streamsFound;
     } else {
-      log.log("  Stream " + file + " " + "[re]missing[/re]");
+      log.info("  Stream " + file + " " + "[re]missing[/re]");
       ++out.streamsMissing;
     }
     out.avStreams.push_back(std::move(s));
   }
   std::string summary = "  Found [b]" + std::to_string(out.streamsFound) + "[/b] AV streams";
   if (out.streamsMissing > 0) summary += ", [re]missing[/re] [b]" + std::to_string(out.streamsMissing) + "[/b]";
-  log.log(summary);
+  log.info(summary);
 
   checkFolder(log, dir, "META");
   checkFolder(log, dir, "BDJO");
   checkFolder(log, dir, "JAR");
-  log.log("");
-  log.slogR();
+  log.info("");
+  log.statusReady();
   out.complete = true;
   return out;
 }

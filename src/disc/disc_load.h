@@ -20,21 +20,21 @@ namespace morvex::disc {
 
 // The AV stream file found for one clip-information entry (empty name, size 0 when
 // the stream file is missing).
-struct TAVStream {
+struct AvStream {
   std::string fileName;
   uint64_t size = 0;
-  bool operator==(const TAVStream&) const = default;
+  bool operator==(const AvStream&) const = default;
 };
 
 // One playlist reference to a clip: playlist number (its five-digit name as a number),
 // 'p' for a PlayItem or 's' for a SubPlayItem, and the item's index.
-struct TCIRef {
+struct ClipInfoRef {
   uint16_t playlist = 0;
   char kind = 'p';
   uint16_t item = 0;
-  bool operator==(const TCIRef&) const = default;
+  bool operator==(const ClipInfoRef&) const = default;
 };
-using TCIRefs = std::vector<TCIRef>;
+using ClipInfoRefs = std::vector<ClipInfoRef>;
 
 struct LoadOptions {
   bool use83names = false;  // "Use 8.3 filenames": short names, no BACKUP required
@@ -61,18 +61,18 @@ struct DiscLoad {
     return true;
   }
 
-  nav::TMOBJ movieObjects;
-  nav::TINDX index;
+  nav::MovieObjectFile movieObjects;
+  nav::IndexTable index;
   bool hasSound = false;      // AUXDATA/sound.bdmv was found and read
-  sound::TSND sound;
+  sound::SoundFile sound;
 
   std::vector<std::string> playlists;  // names without extension, sorted
   std::vector<std::string> clipinfos;
   // BD-J object names (BDJO folder): the First Playback, Top Menu and title choices
   // of the index screen and the BD-J object list hold the same names.
   std::vector<std::string> bdjFirstPlayback, bdjTopMenu, bdjTitles, bdjObjects;
-  std::vector<TAVStream> avStreams;  // one per clipinfos entry
-  std::vector<TCIRefs> ciRefs;       // one per clipinfos entry, empty after a load
+  std::vector<AvStream> avStreams;  // one per clipinfos entry
+  std::vector<ClipInfoRefs> ciRefs;       // one per clipinfos entry, empty after a load
   size_t streamsFound = 0, streamsMissing = 0;
 
   std::string discLabel;

@@ -113,18 +113,18 @@ DecodedOpcode decode(uint32_t opcode) {
   return d;
 }
 
-RegRef regref(uint32_t operand) {
+RegRef registerRef(uint32_t operand) {
   if (operand & 0x80000000u) return {true, operand & 0x7Fu};
   return {false, operand & 0xFFFu};
 }
 
-std::string_view cmdName(int group, int subGroup, int operation) {
+std::string_view commandName(int group, int subGroup, int operation) {
   return inRange(group, subGroup, operation) ? table().e[group][subGroup][operation].name : std::string_view{};
 }
 
 std::string_view grpName(int group) { return group >= 0 && group < 4 ? kGroups[group] : std::string_view{}; }
 
-std::string_view sgrpName(int group, int subGroup) {
+std::string_view subGroupName(int group, int subGroup) {
   return group >= 0 && group < 4 && subGroup >= 0 && subGroup < 8 ? kSubGroups[group][subGroup] : std::string_view{};
 }
 
@@ -132,21 +132,21 @@ int opCount(int group, int subGroup, int operation) {
   return inRange(group, subGroup, operation) ? table().e[group][subGroup][operation].operands : 0;
 }
 
-std::vector<std::string> grpNames() {
+std::vector<std::string> groupNames() {
   std::vector<std::string> v;
   for (int g = 0; g < 4 && !kGroups[g].empty(); ++g) v.emplace_back(kGroups[g]);
   return v;
 }
 
-std::vector<std::string> sgrpNames(int group) {
+std::vector<std::string> subGroupNames(int group) {
   std::vector<std::string> v;
-  for (int s = 0; s < 8 && !sgrpName(group, s).empty(); ++s) v.emplace_back(sgrpName(group, s));
+  for (int s = 0; s < 8 && !subGroupName(group, s).empty(); ++s) v.emplace_back(subGroupName(group, s));
   return v;
 }
 
-std::vector<std::string> cmdNames(int group, int subGroup) {
+std::vector<std::string> commandNames(int group, int subGroup) {
   std::vector<std::string> v;
-  for (int o = 0; o < 32 && !cmdName(group, subGroup, o).empty(); ++o) v.emplace_back(cmdName(group, subGroup, o));
+  for (int o = 0; o < 32 && !commandName(group, subGroup, o).empty(); ++o) v.emplace_back(commandName(group, subGroup, o));
   return v;
 }
 

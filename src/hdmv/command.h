@@ -19,14 +19,14 @@
 
 namespace morvex::hdmv {
 
-struct TCommand {
+struct Command {
   uint32_t opcode = 0;
   uint32_t dst = 0;
   uint32_t src = 0;
-  bool operator==(const TCommand&) const = default;
+  bool operator==(const Command&) const = default;
 };
 
-using TCommands = std::vector<TCommand>;
+using CommandList = std::vector<Command>;
 
 // Which program a command belongs to decides which words are forbidden in it: the
 // movie-object table (BDMV page) or a button's table (every other page).
@@ -51,7 +51,7 @@ struct RegRef {
 };
 
 // The register an operand word names when its immediate flag is clear.
-RegRef regref(uint32_t operand);
+RegRef registerRef(uint32_t operand);
 
 // Bit helpers shared by text, editor and interpreter.
 inline int operandCountOf(uint32_t opcode) { return static_cast<int>(opcode >> 29); }
@@ -59,15 +59,15 @@ inline bool imm1Of(uint32_t opcode) { return (opcode & 0x00800000u) != 0; }
 inline bool imm2Of(uint32_t opcode) { return (opcode & 0x00400000u) != 0; }
 
 // Static name tables. Empty text for an unnamed slot; out-of-range indexes are unnamed.
-std::string_view cmdName(int group, int subGroup, int operation);
+std::string_view commandName(int group, int subGroup, int operation);
 std::string_view grpName(int group);
-std::string_view sgrpName(int group, int subGroup);
+std::string_view subGroupName(int group, int subGroup);
 int opCount(int group, int subGroup, int operation);
 
 // The items of the editor's selectors: from index 0 up to the first empty entry.
-std::vector<std::string> grpNames();
-std::vector<std::string> sgrpNames(int group);
-std::vector<std::string> cmdNames(int group, int subGroup);
+std::vector<std::string> groupNames();
+std::vector<std::string> subGroupNames(int group);
+std::vector<std::string> commandNames(int group, int subGroup);
 
 // The 122 accepted operation words; a command is valid only when its whole word is
 // one of them.

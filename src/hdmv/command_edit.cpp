@@ -8,10 +8,10 @@
 
 namespace morvex::hdmv {
 
-std::vector<int> updategotos(TCommands& program, int64_t after, int64_t delta) {
+std::vector<int> updateGotos(CommandList& program, int64_t after, int64_t delta) {
   std::vector<int> changed;
   for (size_t i = 0; i < program.size(); ++i) {
-    TCommand& c = program[i];
+    Command& c = program[i];
     if (c.opcode != kGoToImmediate) continue;
     const int64_t target = c.dst;
     if (after >= 0 && target <= after) continue;
@@ -23,7 +23,7 @@ std::vector<int> updategotos(TCommands& program, int64_t after, int64_t delta) {
   return changed;
 }
 
-EditOutcome inscmd(TCommands& program, int b, const TCommands& q) {
+EditOutcome insertCommands(CommandList& program, int b, const CommandList& q) {
   EditOutcome out;
   if (q.empty() || program.size() + q.size() > kMaxCommands) return out;
   const int size = static_cast<int>(program.size());
@@ -31,12 +31,12 @@ EditOutcome inscmd(TCommands& program, int b, const TCommands& q) {
   program.insert(program.begin() + pos, q.begin(), q.end());
   out.changed = true;
   out.inserted = static_cast<int>(q.size());
-  out.gotoLines = updategotos(program, pos - 1, static_cast<int64_t>(q.size()));
+  out.gotoLines = updateGotos(program, pos - 1, static_cast<int64_t>(q.size()));
   out.selectFirst = out.selectLast = pos;
   return out;
 }
 
-EditOutcome delecmd(TCommands& program, int a, int b) {
+EditOutcome deleteCommands(CommandList& program, int a, int b) {
   EditOutcome out;
   if (program.empty()) return out;
   const int last = static_cast<int>(program.size()) - 1;
@@ -46,48 +46,48 @@ EditOutcome delecmd(TCommands& program, int a, int b) {
   program.erase(program.begin() + a, program.begin() + b + 1);
   out.changed = true;
   out.deleted = b - a + 1;
-  if (!program.empty()) out.gotoLines = updategotos(program, a - 1, -static_cast<int64_t>(out.deleted));
+  if (!program.empty()) out.gotoLines = updateGotos(program, a - 1, -static_cast<int64_t>(out.deleted));
   out.selectFirst = out.selectLast = a > 0 ? a - 1 : 0;
   return out;
 }
 
-TCommands copycmd(const TCommands& program, int a, int b) {
+CommandList copyCommands(const CommandList& program, int a, int b) {
   if (program.empty()) return {};
   const int last = static_cast<int>(program.size()) - 1;
   a = std::clamp(a, 0, last);
   b = std::clamp(b, 0, last);
   if (a > b) std::swap(a, b);
-  return TCommands(program.begin() + a, program.begin() + b + 1);
+  return CommandList(program.begin() + a, program.begin() + b + 1);
 }
 
-EditOutcome applyCmdKey(TCommands& program, int first, int last, CmdKey key, TCommands& clipboard) {
+EditOutcome applyCmdKey(CommandList& program, int first, int last, CmdKey key, CommandList& clipboard) {
   EditOutcome out;
   out.selectFirst = first;
   out.selectLast = last;
   switch (key) {
     case CmdKey::Insert:
-      return inscmd(program, last, {kNopCommand});
+      return insertCommands(program, last, {kNopCommand});
     case CmdKey::Paste:
       if (clipboard.empty()) {
         out.status = kNothingToInsert;
         return out;
       }
-      return inscmd(program, last, clipboard);
+      return insertCommands(program, last, clipboard);
     case CmdKey::Copy:
       if (!program.empty()) {
-        clipboard = copycmd(program, first, last);
+        clipboard = copyCommands(program, first, last);
         out.status = kCommandsCopied;
       }
       return out;
     case CmdKey::Cut: {
       if (program.empty()) return out;
-      clipboard = copycmd(program, first, last);
-      EditOutcome del = delecmd(program, first, last);
+      clipboard = copyCommands(program, first, last);
+      EditOutcome del = deleteCommands(program, first, last);
       del.status = kCommandsCopied;
       return del;
     }
     case CmdKey::Delete:
-      return delecmd(program, first, last);
+      return deleteCommands(program, first, last);
     case CmdKey::Nop: {
       if (program.empty()) return out;
       const int line = std::clamp(first, 0, static_cast<int>(program.size()) - 1);
@@ -118,7 +118,7 @@ std::string psrHint(uint32_t n) { return "PSR" + std::to_string(n) + ": " + std:
 
 }  // namespace
 
-void CommandEditor::show(const TCommand& c) {
+void CommandEditor::show(const Command& c) {
   cmd = c;
   const DecodedOpcode d = decode(c.opcode);
   group = d.group;
@@ -138,7 +138,7 @@ void CommandEditor::show(const TCommand& c) {
       type = OperandType::GPR;
       return;
     }
-    const RegRef r = regref(word);
+    const RegRef r = registerRef(word);
     type = r.psr ? OperandType::PSR : OperandType::GPR;
     number = r.number;
     if (r.psr && r.number <= 40) hint = psrHint(r.number);
@@ -248,10 +248,10 @@ std::string FollowTarget::playlistName() const {
   return buf;
 }
 
-FollowTarget followCommand(const TCommands& program, int line) {
+FollowTarget followCommand(const CommandList& program, int line) {
   FollowTarget t;
   if (line < 0 || line >= static_cast<int>(program.size())) return t;
-  const TCommand& c = program[line];
+  const Command& c = program[line];
   switch (c.opcode) {
     case 0x20810000u:
       t.kind = FollowTarget::Line;
@@ -294,7 +294,7 @@ FollowTarget followCommand(const TCommands& program, int line) {
   return t;
 }
 
-std::string programList(const TCommands& program) {
+std::string programList(const CommandList& program) {
   const std::string rule = ";" + std::string(60, '-') + "\r\n";
   std::string out = rule + ";\r\n" + ";             MovieObject program list by Morvex\r\n" + ";\r\n" + rule;
   for (size_t i = 0; i < program.size(); ++i) {
@@ -305,12 +305,12 @@ std::string programList(const TCommands& program) {
   return out;
 }
 
-core::Bytes programBinary(const TCommands& program) {
+core::Bytes programBinary(const CommandList& program) {
   core::ByteWriter w;
-  for (const TCommand& c : program) {
-    w.addlong(c.opcode);
-    w.addlong(c.dst);
-    w.addlong(c.src);
+  for (const Command& c : program) {
+    w.addU32(c.opcode);
+    w.addU32(c.dst);
+    w.addU32(c.src);
   }
   return w.take();
 }

@@ -17,7 +17,7 @@ namespace morvex::hdmv {
 // A program holds at most this many commands; an insertion beyond it does nothing.
 inline constexpr size_t kMaxCommands = 9999;
 
-inline constexpr TCommand kNopCommand{0, 0, 0};
+inline constexpr Command kNopCommand{0, 0, 0};
 
 // Renumbers the immediate GoTo targets (operation word exactly 0x20810000) after
 // commands were inserted or deleted: every target greater than `after` (all of them
@@ -25,7 +25,7 @@ inline constexpr TCommand kNopCommand{0, 0, 0};
 // deleted range held it and started near the top) becomes line 0, and one that would
 // pass the largest 32-bit value stays there, rather than wrapping around. Returns the
 // lines whose command changed.
-std::vector<int> updategotos(TCommands& program, int64_t after, int64_t delta);
+std::vector<int> updateGotos(CommandList& program, int64_t after, int64_t delta);
 
 // What an edit did, for the caller's table, selection and stored lengths.
 struct EditOutcome {
@@ -41,14 +41,14 @@ struct EditOutcome {
 // Inserts Q after line b (the last selected line; -1 or an empty program: at line 0)
 // and renumbers the GoTos. Nothing happens when the program would exceed 9999
 // commands or Q is empty. The first inserted command is selected.
-EditOutcome inscmd(TCommands& program, int b, const TCommands& q);
+EditOutcome insertCommands(CommandList& program, int b, const CommandList& q);
 
 // Deletes lines a to b and renumbers the GoTos; selects the line before the range
 // (line 0 when the range started there).
-EditOutcome delecmd(TCommands& program, int a, int b);
+EditOutcome deleteCommands(CommandList& program, int a, int b);
 
 // The commands from line a to line b, in order.
-TCommands copycmd(const TCommands& program, int a, int b);
+CommandList copyCommands(const CommandList& program, int a, int b);
 
 // The keys of a command table.
 enum class CmdKey : uint8_t {
@@ -66,7 +66,7 @@ inline constexpr const char* kCommandsCopied = "Command(s) copied";
 
 // Applies a key to the program with lines first..last selected. `clipboard` is the
 // list shared by every command table (cmdClipboard).
-EditOutcome applyCmdKey(TCommands& program, int first, int last, CmdKey key, TCommands& clipboard);
+EditOutcome applyCmdKey(CommandList& program, int first, int last, CmdKey key, CommandList& clipboard);
 
 // The command editor of the movie-object page: selectors for group, sub-group and
 // option, two operand switches with a type (GPR, PSR, immediate) and a number each,
@@ -77,9 +77,9 @@ enum class OperandType : uint8_t { GPR, PSR, Imm };
 class CommandEditor {
 public:
   // Shows a command: selectors, switches, types, numbers and the table hint.
-  void show(const TCommand& cmd);
+  void show(const Command& cmd);
 
-  TCommand cmd;
+  Command cmd;
   int group = 0;
   int subGroup = 0;
   int option = 0;
@@ -123,14 +123,14 @@ struct FollowTarget {
   std::optional<uint32_t> button;      // SetButtonPage with an applied immediate button
   std::string playlistName() const;    // five digits: "00012"
 };
-FollowTarget followCommand(const TCommands& program, int line);
+FollowTarget followCommand(const CommandList& program, int line);
 
 // Program list export of a movie object.
 enum class ProgramFormat : uint8_t { List, Binary };
 // Text lines ending in CR LF: a five-line header, then per command its table texts.
-std::string programList(const TCommands& program);
+std::string programList(const CommandList& program);
 // The three words of each command, big-endian, nothing else.
-core::Bytes programBinary(const TCommands& program);
+core::Bytes programBinary(const CommandList& program);
 // "program_007.lst" or "program_007.bin".
 std::string programFileName(int objectNumber, ProgramFormat format);
 

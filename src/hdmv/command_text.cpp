@@ -140,7 +140,7 @@ std::string hexWord(uint32_t v) {
   return core::hexText(v, 8);
 }
 
-CommandRow comm2str(const TCommand& cmd, int r, CmdContext context) {
+CommandRow comm2str(const Command& cmd, int r, CmdContext context) {
   CommandRow row;
   const uint32_t op = cmd.opcode;
   const DecodedOpcode d = decode(op);
@@ -154,7 +154,7 @@ CommandRow comm2str(const TCommand& cmd, int r, CmdContext context) {
   std::string line;
   if (!valid) line = "!";
   else if (forbidden) line = "*";
-  line += cmdName(d.group, d.subGroup, d.operation);
+  line += commandName(d.group, d.subGroup, d.operation);
 
   int psrRef = kNoPsr;
   bool op1IsPsr = false;

@@ -32,7 +32,7 @@ inline constexpr std::array<int, 5> kObjectCommandWidths = {28, 54, 54, 52, 205}
 inline constexpr std::array<int, 5> kButtonCommandWidths = {28, 54, 54, 52, 160};
 
 // Renders command number r (row r+1 of its table) for the given context.
-CommandRow comm2str(const TCommand& cmd, int r, CmdContext context);
+CommandRow comm2str(const Command& cmd, int r, CmdContext context);
 
 // Painting: a cell is split at its first ";". The text before it is drawn as is (the
 // whole text trimmed when there is no ";"); the rest is a green italic comment.

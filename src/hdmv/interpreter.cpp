@@ -12,7 +12,7 @@ constexpr uint32_t kImmFlags = 0x00C00000u;
 
 }  // namespace
 
-std::string traceText(const TCommand& cmd, int line, CmdContext context) {
+std::string traceText(const Command& cmd, int line, CmdContext context) {
   const CommandRow row = comm2str(cmd, line, context);
   return "Line " + lineNumberText(line) + " : " + row.cells[1] + " " + row.cells[2] + " " + row.cells[3] + " : " +
          row.cells[4];
@@ -65,7 +65,7 @@ void Interpreter::store(uint32_t opcode, uint32_t word, bool first, uint32_t val
   else regs_.gpr[word & 0xFFF] = value;
 }
 
-bool Interpreter::ExecComm(const TCommands& program, MenuHost* menu) {
+bool Interpreter::executeCommand(const CommandList& program, MenuHost* menu) {
   if (state_ == RunState::Running) return false;
   prog_ = program;
   menu_ = menu;
@@ -77,16 +77,16 @@ bool Interpreter::ExecComm(const TCommands& program, MenuHost* menu) {
   return true;
 }
 
-bool Interpreter::start(const TCommands& program, MenuHost* menu) {
+bool Interpreter::start(const CommandList& program, MenuHost* menu) {
   if (state_ == RunState::Running) return false;
   if (!(traceBox && traceActive)) curLine = traceBox ? -1 : 0;
-  return ExecComm(program, menu);
+  return executeCommand(program, menu);
 }
 
-bool Interpreter::stepFrom(const TCommands& program, int line, MenuHost* menu) {
+bool Interpreter::stepFrom(const CommandList& program, int line, MenuHost* menu) {
   if (state_ == RunState::Running) return false;
   curLine = line;
-  if (!ExecComm(program, menu)) return false;
+  if (!executeCommand(program, menu)) return false;
   if (state_ == RunState::Running) {
     // One command, whether tracing is on or not.
     const bool box = traceBox;
@@ -139,7 +139,7 @@ void Interpreter::cancel() {
   if (state_ == RunState::Paused) {
     // A paused trace ends by running from a line that does not exist.
     curLine = 65535;
-    ExecComm(prog_, menu_);
+    executeCommand(prog_, menu_);
   }
 }
 
@@ -160,7 +160,7 @@ void Interpreter::finish() {
   if (traceBox && traceActive) {
     const int n = curLine;
     if (n >= 0 && n < static_cast<int>(prog_.size())) {
-      const TCommand& c = prog_[n];
+      const Command& c = prog_[n];
       const CommandRow row = comm2str(c, n, menu_ ? CmdContext::Button : CmdContext::MovieObject);
       emit(RunEventKind::TraceLine, n, traceText(c, n, menu_ ? CmdContext::Button : CmdContext::MovieObject));
       if (row.cells[4].find("GPR") != std::string::npos) {
@@ -186,7 +186,7 @@ void Interpreter::finish() {
 }
 
 bool Interpreter::execute() {
-  const TCommand c = prog_[static_cast<size_t>(pc_)];
+  const Command c = prog_[static_cast<size_t>(pc_)];
   const uint32_t op = c.opcode;
   const uint32_t op1 = fetch(op, c.dst, true);
   const uint32_t op2 = fetch(op, c.src, false);
@@ -354,7 +354,7 @@ bool Interpreter::execute() {
   return false;
 }
 
-void Interpreter::setButtonPage(uint32_t op1, uint32_t op2, const TCommand& c) {
+void Interpreter::setButtonPage(uint32_t op1, uint32_t op2, const Command& c) {
   MenuHost& m = *menu_;
   auto& psr = regs_.psr;
   const int oldButton = static_cast<int>(psr[10] & 0xFFFF);

@@ -5,7 +5,7 @@
 // and for what would make a player leave the program (Jump Object, Jump Title) it
 // reports the command and ends the run.
 //
-// The interpreter is a step machine. ExecComm begins a run over a private copy of the
+// The interpreter is a step machine. executeCommand begins a run over a private copy of the
 // program; step() executes one command; run() executes up to a budget of commands, so
 // a program that loops forever never blocks its caller. What a front end shows (a
 // report in the status line, the current line, the row to select, a traced line) is
@@ -36,7 +36,7 @@ public:
   // The button overlap group a button of the page belongs to.
   virtual int bogOf(int page, int button) const = 0;
   virtual bool autoAction(int page, int button) const = 0;
-  virtual TCommands buttonCommands(int page, int button) const = 0;
+  virtual CommandList buttonCommands(int page, int button) const = 0;
   // "Show OutEffects() effects" option of the Menu page.
   virtual bool outEffectsEnabled() const = 0;
   virtual bool hasOutEffects(int page) const = 0;
@@ -102,7 +102,7 @@ public:
   // Begins a run of a copy of P at curLine. With a menu host the Menu page is the
   // active page: the menu commands act on it and traced rows use the button context.
   // Refused (false, nothing changes) while another run is in progress.
-  bool ExecComm(const TCommands& program, MenuHost* menu = nullptr);
+  bool executeCommand(const CommandList& program, MenuHost* menu = nullptr);
 
   // Executes one command of the run in progress (and ends the run when the program
   // is left or tracing is on). False when no run is in progress.
@@ -120,19 +120,19 @@ public:
   // Ends a run in progress or a paused trace; the interpreter is idle afterwards.
   void cancel();
 
-  // Starting a run ("Start"). Begins the run as ExecComm does (the
+  // Starting a run ("Start"). Begins the run as executeCommand does (the
   // caller then calls run): a paused trace continues where it stopped; otherwise the
   // run starts at line 0, or at -1 when tracing (which executes nothing and presents
   // line 0 at once).
-  bool start(const TCommands& program, MenuHost* menu = nullptr);
+  bool start(const CommandList& program, MenuHost* menu = nullptr);
 
   // Clicking a command row while tracing: runs that command alone and pauses after it.
-  bool stepFrom(const TCommands& program, int line, MenuHost* menu = nullptr);
+  bool stepFrom(const CommandList& program, int line, MenuHost* menu = nullptr);
 
   RunState state() const { return state_; }
   bool inProgress() const { return state_ == RunState::Running; }
   // The private copy being run (replaced by an auto-action button's program).
-  const TCommands& program() const { return prog_; }
+  const CommandList& program() const { return prog_; }
   // Commands executed since the interpreter was made.
   uint64_t executed() const { return executed_; }
 
@@ -145,7 +145,7 @@ private:
   void store(uint32_t opcode, uint32_t word, bool first, uint32_t value);
   // Executes prog_[pc_]; returns true when it reported something.
   bool execute();
-  void setButtonPage(uint32_t op1, uint32_t op2, const TCommand& c);
+  void setButtonPage(uint32_t op1, uint32_t op2, const Command& c);
   void enableButton(uint32_t op1);
   void disableButton(uint32_t op1);
   void report(std::string text);
@@ -156,7 +156,7 @@ private:
 
   Registers& regs_;
   MenuHost* menu_ = nullptr;
-  TCommands prog_;
+  CommandList prog_;
   int64_t pc_ = 0;
   bool lastCompare_ = false;
   uint32_t pending_ = 0xFFFF;
@@ -168,7 +168,7 @@ private:
 
 // The presentation of a traced line: "Line 0003 : " + the row's words + " : " + its
 // command line.
-std::string traceText(const TCommand& cmd, int line, CmdContext context);
+std::string traceText(const Command& cmd, int line, CmdContext context);
 
 // Texts of the run's status line.
 inline constexpr const char* kRunningTrace = "Running trace...";

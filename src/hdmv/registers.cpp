@@ -77,7 +77,7 @@ std::optional<uint64_t> parseHex(std::string_view text, size_t maxDigits) {
 
 }  // namespace
 
-void ResetRegs(Registers& regs, const RegisterOptions& options) {
+void resetRegisters(Registers& regs, const RegisterOptions& options) {
   regs.gpr.fill(0);
   regs.psr.fill(0);
   auto& p = regs.psr;
@@ -203,11 +203,11 @@ std::vector<std::string> gprListing(const Registers& regs) {
 }
 
 void logPsrs(const Registers& regs, core::Log& log) {
-  for (const auto& l : psrListing(regs)) log.log(l);
+  for (const auto& l : psrListing(regs)) log.info(l);
 }
 
 void logGprs(const Registers& regs, core::Log& log) {
-  for (const auto& l : gprListing(regs)) log.log(l);
+  for (const auto& l : gprListing(regs)) log.info(l);
 }
 
 }  // namespace morvex::hdmv

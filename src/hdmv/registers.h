@@ -32,7 +32,7 @@ struct RegisterOptions {
 };
 
 // Clears both files, then sets the player's initial values.
-void ResetRegs(Registers& regs, const RegisterOptions& options);
+void resetRegisters(Registers& regs, const RegisterOptions& options);
 
 // Description of PSR n for n below 45, else empty.
 std::string_view psrNames(int n);

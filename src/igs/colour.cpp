@@ -57,22 +57,22 @@ void invalidatePalette(MenuPictures& pictures, unsigned paletteId) {
     if (paletteId < row.byPalette.size()) row.byPalette[paletteId].reset();
 }
 
-const RgbaImage& Obj2Pic(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId,
+const RgbaImage& objectPicture(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId,
                          core::Log& log) {
   if (objectId >= menu.objects.size()) {
     pictures.workPicture = RgbaImage{};
     return pictures.workPicture;
   }
   if (pictures.cache.size() != menu.objects.size()) resizeCache(menu, pictures);
-  TObjectCache& row = pictures.cache[objectId];
+  ObjectCache& row = pictures.cache[objectId];
   if (row.byPalette.size() != menu.palettes.size()) row.byPalette.resize(menu.palettes.size());
   std::optional<RgbaImage>* slot = paletteId < row.byPalette.size() ? &row.byPalette[paletteId] : nullptr;
   if (slot && *slot) {
     pictures.workPicture = **slot;
     return pictures.workPicture;
   }
-  log.slog("Decoding RLE pixel data and build bitmaps...", 1);
-  const TIGobject& o = menu.objects[objectId];
+  log.status(core::StatusPanel::Detail, "Decoding RLE pixel data and build bitmaps...");
+  const GraphicsObject& o = menu.objects[objectId];
   if (!o.picture && !row.decoded) row.decoded = decodeObject(menu, objectId, log);
   const PaletteTable pal = id2pal(menu, paletteId);
   const IndexedPicture& pic = o.picture ? *o.picture : *row.decoded;
@@ -90,13 +90,13 @@ const RgbaImage& Obj2Pic(const Menu& menu, MenuPictures& pictures, unsigned obje
     out += 4;
   }
   if (slot) *slot = img;
-  log.slog("", 1);
+  log.status(core::StatusPanel::Detail, "");
   return img;
 }
 
-const RgbaImage& Obj2PicCr(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId, int x1,
+const RgbaImage& objectPictureCropped(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId, int x1,
                            int y1, int x2, int y2, core::Log& log) {
-  RgbaImage whole = Obj2Pic(menu, pictures, objectId, paletteId, log);
+  RgbaImage whole = objectPicture(menu, pictures, objectId, paletteId, log);
   RgbaImage& img = pictures.workPicture;
   img.width = std::max(0, x2 - x1);
   img.height = std::max(0, y2 - y1);

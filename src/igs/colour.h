@@ -33,11 +33,11 @@ PaletteTable id2pal(const Menu& menu, unsigned paletteId);
 // in the object's cache, so colouring the same pair again neither decodes nor
 // converts. An object without a decoded picture is decoded once into its cache row;
 // the menu is not changed. An object id the menu does not have gives an empty picture.
-const RgbaImage& Obj2Pic(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId,
+const RgbaImage& objectPicture(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId,
                          core::Log& log);
 // The rectangle (x1, y1) inclusive to (x2, y2) exclusive of the coloured object;
 // pixels outside the object are transparent black.
-const RgbaImage& Obj2PicCr(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId, int x1,
+const RgbaImage& objectPictureCropped(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId, int x1,
                            int y1, int x2, int y2, core::Log& log);
 
 // Drops the cached pictures of one object (after it is replaced), the coloured

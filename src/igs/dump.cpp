@@ -17,7 +17,7 @@ std::string clockText(uint64_t ticks) {
   return buf;
 }
 
-std::string buttonCommandText(const hdmv::TCommand& c, int r) {
+std::string buttonCommandText(const hdmv::Command& c, int r) {
   return hdmv::comm2str(c, r, hdmv::CmdContext::Button).cells[4];
 }
 
@@ -25,16 +25,16 @@ namespace {
 
 std::string yn(unsigned v) { return v ? "Yes" : "No"; }
 
-void dumpEffects(std::string& s, const char* name, const Teffectseq& seq) {
+void dumpEffects(std::string& s, const char* name, const EffectSequence& seq) {
   s += std::string("  ") + name + ": " + std::to_string(seq.numWindows) + " windows, " +
        std::to_string(seq.effects.size()) + " effects\n";
   for (unsigned w = 0; w < seq.numWindows && w < 2; ++w) {
-    const TEffWindow& win = seq.windows[w];
+    const EffectWindow& win = seq.windows[w];
     s += "    Window " + std::to_string(win.id) + ": (" + std::to_string(win.x) + "," + std::to_string(win.y) + ") " +
          std::to_string(win.width) + "x" + std::to_string(win.height) + "\n";
   }
   for (size_t e = 0; e < seq.effects.size(); ++e) {
-    const Teffect& eff = seq.effects[e];
+    const Effect& eff = seq.effects[e];
     s += "    Effect " + std::to_string(e) + ": duration " + std::to_string(eff.duration) + " (" +
          clockText(eff.duration) + "), palette " + core::hexText(eff.paletteId, 2) + ", " +
          std::to_string(eff.objects.size()) + " objects\n";
@@ -53,7 +53,7 @@ void dumpEffects(std::string& s, const char* name, const Teffectseq& seq) {
 }  // namespace
 
 std::string dumpMenu(const Menu& m) {
-  const TIGSc& c = m.ics;
+  const InteractiveComposition& c = m.ics;
   std::string s;
   s += "Menu: " + std::to_string(c.width) + "x" + std::to_string(c.height) + ", frame rate " +
        frameRate(c.frameRateCode).label + " (code " + std::to_string(c.frameRateCode) + "), composition number " +
@@ -69,7 +69,7 @@ std::string dumpMenu(const Menu& m) {
        ", palettes: " + std::to_string(m.palettes.size()) + ", composition segments: " +
        std::to_string(c.segments.size()) + "\n";
   for (size_t n = 0; n < c.pages.size(); ++n) {
-    const TPage& p = c.pages[n];
+    const Page& p = c.pages[n];
     s += "\nPage " + std::to_string(n) + " (id " + std::to_string(p.id) + ", version " + std::to_string(p.version) +
          "): UO mask " + core::hexText(p.uopHigh, 8) + " " + core::hexText(p.uopLow, 8) + ", animation " +
          std::to_string(p.animationCode) + ", default selected " + core::hexText(p.defaultSelected, 4) +
@@ -77,7 +77,7 @@ std::string dumpMenu(const Menu& m) {
     dumpEffects(s, "In-effects", p.effects[0]);
     dumpEffects(s, "Out-effects", p.effects[1]);
     for (size_t g = 0; g < p.bogs.size(); ++g) {
-      const TBOG& bog = p.bogs[g];
+      const ButtonOverlapGroup& bog = p.bogs[g];
       s += "  BOG " + std::to_string(g) + ": default valid button " + core::hexText(bog.defaultValid, 4) + ", " +
            std::to_string(bog.buttons.size()) + " buttons\n";
       for (const auto& b : bog.buttons) {
@@ -103,14 +103,14 @@ std::string dumpMenu(const Menu& m) {
   for (const auto& o : m.objects)
     s += "Object " + core::hexText(o.id, 4) + ": " + std::to_string(o.width) + "x" + std::to_string(o.height) + ", " +
          std::to_string(o.fragments.size()) + " fragments, " + std::to_string(o.dataLength) +
-         " bytes of RLE data; referenced: " + getobjref(m, unsigned(&o - m.objects.data())) + "\n";
+         " bytes of RLE data; referenced: " + objectReferences(m, unsigned(&o - m.objects.data())) + "\n";
   if (!m.palettes.empty()) s += "\n";
   for (size_t p = 0; p < m.palettes.size(); ++p) {
-    const TIGpalette& pal = m.palettes[p];
+    const Palette& pal = m.palettes[p];
     unsigned used = 0;
     for (int e = 0; e < 255; ++e)
       if (pal.rgbt[e] != Rgbt{}) ++used;
-    std::string ref = getpalref(m, unsigned(p));
+    std::string ref = paletteReferences(m, unsigned(p));
     while (!ref.empty() && ref.back() == ' ') ref.pop_back();
     s += "Palette " + core::hexText(unsigned(p), 2) + ": version " + std::to_string(pal.version) + ", " +
          std::to_string(used) + " entries in use; referenced: " + ref + "\n";

@@ -11,6 +11,6 @@ std::string dumpMenu(const Menu& menu);
 // "h:mm:ss.zzz" of a 90 kHz time stamp.
 std::string clockText(uint64_t ticks);
 // The command line of button command r as the command table shows it.
-std::string buttonCommandText(const hdmv::TCommand& c, int r);
+std::string buttonCommandText(const hdmv::Command& c, int r);
 
 }  // namespace morvex::igs

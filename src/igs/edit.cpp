@@ -48,13 +48,13 @@ std::optional<uint32_t> parseDec(std::string_view t) {
 bool hasBlank(std::string_view t) { return t.find(' ') != std::string_view::npos; }
 
 // Neighbour fields in the order upper, lower, left, right.
-std::array<uint16_t*, 4> neighbours(TIGbutton& b) { return {&b.upper, &b.lower, &b.left, &b.right}; }
+std::array<uint16_t*, 4> neighbours(Button& b) { return {&b.upper, &b.lower, &b.left, &b.right}; }
 
 }  // namespace
 
 void newMenu(Menu& menu) {
   menu.clear();
-  TIGSc& c = menu.ics;
+  InteractiveComposition& c = menu.ics;
   c.width = 1920;
   c.height = 1080;
   c.frameRateCode = 1;
@@ -62,12 +62,12 @@ void newMenu(Menu& menu) {
   c.model = 3;
   menu.inTime = 180000;
   menu.loaded = true;
-  CreatePage(menu);
+  createPage(menu);
 }
 
-bool CreatePage(Menu& menu) {
+bool createPage(Menu& menu) {
   if (menu.ics.pages.size() >= kMaxPages) return false;
-  TPage p;
+  Page p;
   p.id = uint8_t(menu.ics.pages.size());
   p.animationCode = 1;
   p.defaultSelected = kNoButton;
@@ -75,30 +75,30 @@ bool CreatePage(Menu& menu) {
   menu.ics.pages.push_back(p);
   syncPageButtons(menu);
   menu.pageButtons.back().clear();
-  CreateBOG(menu, menu.ics.pages.size() - 1);
+  createBog(menu, menu.ics.pages.size() - 1);
   return true;
 }
 
-bool CreateBOG(Menu& menu, size_t page) {
+bool createBog(Menu& menu, size_t page) {
   if (!validPage(menu, page)) return false;
-  TPage& p = menu.ics.pages[page];
+  Page& p = menu.ics.pages[page];
   if (p.bogs.size() >= kMaxBOGs) return false;
-  TBOG g;
+  ButtonOverlapGroup g;
   g.defaultValid = kNoButton;
   p.bogs.push_back(g);
   p.numBOGs = uint8_t(p.bogs.size());
-  CreateButton(menu, page, p.bogs.size() - 1);
+  createButton(menu, page, p.bogs.size() - 1);
   return true;
 }
 
-bool CreateButton(Menu& menu, size_t page, size_t bog) {
+bool createButton(Menu& menu, size_t page, size_t bog) {
   if (!validBog(menu, page, bog)) return false;
   syncPageButtons(menu);
-  TBOG& g = menu.ics.pages[page].bogs[bog];
+  ButtonOverlapGroup& g = menu.ics.pages[page].bogs[bog];
   if (g.buttons.size() >= kMaxButtonsPerBOG) return false;
-  TPageButton& list = menu.pageButtons[page];
+  PageButtons& list = menu.pageButtons[page];
   if (list.size() >= kNoButton) return false;
-  TIGbutton b;
+  Button b;
   b.id = uint16_t(list.size());
   b.numericValue = 0xFFFF;
   b.upper = b.lower = b.left = b.right = b.id;
@@ -111,7 +111,7 @@ bool CreateButton(Menu& menu, size_t page, size_t bog) {
 
 size_t pageAfterDelete(size_t deletedPage) { return deletedPage == 0 ? 0 : deletedPage - 1; }
 
-bool DeletePage(Menu& menu, size_t page) {
+bool erasePage(Menu& menu, size_t page) {
   if (menu.ics.pages.size() < 2 || !validPage(menu, page)) return false;
   syncPageButtons(menu);
   menu.ics.pages.erase(menu.ics.pages.begin() + page);
@@ -124,13 +124,13 @@ bool canDeleteButton(const Menu& menu, size_t page, size_t bog) {
   return validBog(menu, page, bog) && menu.ics.pages[page].bogs[bog].buttons.size() >= 2;
 }
 
-bool DeleteButton(Menu& menu, size_t page, size_t bog, size_t index) {
+bool eraseButton(Menu& menu, size_t page, size_t bog, size_t index) {
   if (!validBog(menu, page, bog)) return false;
   syncPageButtons(menu);
-  TPage& p = menu.ics.pages[page];
-  TBOG& g = p.bogs[bog];
+  Page& p = menu.ics.pages[page];
+  ButtonOverlapGroup& g = p.bogs[bog];
   if (index >= g.buttons.size()) return false;
-  const TIGbutton gone = g.buttons[index];
+  const Button gone = g.buttons[index];
   const uint16_t b = gone.id;
   const std::array<uint16_t, 4> goneNb = {gone.upper, gone.lower, gone.left, gone.right};
   g.buttons.erase(g.buttons.begin() + index);
@@ -161,13 +161,13 @@ bool DeleteButton(Menu& menu, size_t page, size_t bog, size_t index) {
         if (c.opcode != 0x51800003 && c.opcode != 0x51C00003 && c.opcode != 0x31800004 && c.opcode != 0x31800005)
           continue;
         uint16_t target = uint16_t(c.dst & 0xFFFF);
-        if (target == b) c = hdmv::TCommand{};
+        if (target == b) c = hdmv::Command{};
         else if (target > b) c.dst -= 1;
       }
   const size_t oldLen = menu.pageButtons[page].size();
-  TPageButton rebuilt = buildPageButtons(p);
+  PageButtons rebuilt = buildPageButtons(p);
   if (oldLen > 0 && rebuilt.size() < oldLen - 1) {
-    TIGbutton empty;
+    Button empty;
     empty.id = kNoButton;
     rebuilt.resize(oldLen - 1, empty);
   }
@@ -175,10 +175,10 @@ bool DeleteButton(Menu& menu, size_t page, size_t bog, size_t index) {
   return true;
 }
 
-bool DeleteBOG(Menu& menu, size_t page, size_t bog) {
+bool eraseBog(Menu& menu, size_t page, size_t bog) {
   if (!validBog(menu, page, bog) || menu.ics.pages[page].bogs.size() < 2) return false;
-  while (!menu.ics.pages[page].bogs[bog].buttons.empty()) DeleteButton(menu, page, bog, 0);
-  TPage& p = menu.ics.pages[page];
+  while (!menu.ics.pages[page].bogs[bog].buttons.empty()) eraseButton(menu, page, bog, 0);
+  Page& p = menu.ics.pages[page];
   p.bogs.erase(p.bogs.begin() + bog);
   p.numBOGs = uint8_t(p.bogs.size());
   return true;
@@ -186,7 +186,7 @@ bool DeleteBOG(Menu& menu, size_t page, size_t bog) {
 
 // ---- Page fields --------------------------------------------------------------
 
-std::string pageFieldText(const TPage& p, PageField f) {
+std::string pageFieldText(const Page& p, PageField f) {
   switch (f) {
     case PageField::Mask1: return core::hexText(p.uopHigh, 8);
     case PageField::Mask2: return core::hexText(p.uopLow, 1);
@@ -200,7 +200,7 @@ std::string pageFieldText(const TPage& p, PageField f) {
 
 bool setPageField(Menu& menu, size_t page, PageField f, std::string_view text) {
   if (!validPage(menu, page)) return false;
-  TPage& p = menu.ics.pages[page];
+  Page& p = menu.ics.pages[page];
   auto hex = parseHex(text);
   switch (f) {
     case PageField::Mask1:
@@ -233,12 +233,12 @@ bool setPageField(Menu& menu, size_t page, PageField f, std::string_view text) {
   return false;
 }
 
-std::array<unsigned, 5> pageCounts(const TPage& p) {
+std::array<unsigned, 5> pageCounts(const Page& p) {
   return {p.effects[0].numWindows, unsigned(p.effects[0].effects.size()), p.effects[1].numWindows,
           unsigned(p.effects[1].effects.size()), unsigned(p.bogs.size())};
 }
 
-std::string userTimeoutText(const TIGSc& ics) {
+std::string userTimeoutText(const InteractiveComposition& ics) {
   uint32_t s = ics.userTimeout / 90000;
   char buf[32];
   std::snprintf(buf, sizeof buf, "%u:%02u:%02u", s / 3600, (s / 60) % 60, s % 60);
@@ -279,7 +279,7 @@ bool setUserTimeout(Menu& menu, std::string_view text, core::Log& log) {
     if (parts.size() == 3 && parts[0] >= 24) ok = false;
   }
   if (!ok || seconds * 90000 > 0xFFFFFF) {
-    log.erslog("'" + std::string(text) + "' is not a valid time");
+    log.errorStatus("'" + std::string(text) + "' is not a valid time");
     return false;
   }
   menu.ics.userTimeout = uint32_t(seconds * 90000);
@@ -290,7 +290,7 @@ bool setUserTimeout(Menu& menu, std::string_view text, core::Log& log) {
 
 const std::array<const char*, 2> kBogRowCaptions = {" default valid button", " number of buttons"};
 
-std::array<std::string, 2> bogColumnTexts(const TBOG& g) {
+std::array<std::string, 2> bogColumnTexts(const ButtonOverlapGroup& g) {
   return {core::hexText(g.defaultValid, 4), std::to_string(g.buttons.size())};
 }
 
@@ -305,7 +305,7 @@ bool setBogDefault(Menu& menu, size_t page, size_t bog, std::string_view text) {
 
 void stepBogDefault(Menu& menu, size_t page, size_t bog) {
   if (!validBog(menu, page, bog)) return;
-  TBOG& g = menu.ics.pages[page].bogs[bog];
+  ButtonOverlapGroup& g = menu.ics.pages[page].bogs[bog];
   if (g.buttons.empty()) return;
   if (g.defaultValid == kNoButton) {
     g.defaultValid = g.buttons.front().id;
@@ -329,7 +329,7 @@ const std::array<const char*, ButtonColumnCount> kButtonColumnMasks = {
     "", ">AAAA", ">L", "9999", "9999", ">AAAA", ">AAAA", ">AAAA", ">AAAA", ">AAAA", ">AAAA", ">L",
     ">AA", ">AAAA", ">AAAA", ">L", ">AA", ">AAAA", ">AAAA", "-"};
 
-std::vector<std::string> buttonRowTexts(const TIGbutton& b) {
+std::vector<std::string> buttonRowTexts(const Button& b) {
   auto yn = [](uint8_t v) { return std::string(v ? "Yes" : "No"); };
   return {core::hexText(b.id, 4),          core::hexText(b.numericValue, 4),   yn(b.autoAction),
           std::to_string(b.x),       std::to_string(b.y),          core::hexText(b.upper, 4),
@@ -344,7 +344,7 @@ bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, int colum
                     unsigned numSounds) {
   if (!validBog(menu, page, bog) || index >= menu.ics.pages[page].bogs[bog].buttons.size()) return false;
   syncPageButtons(menu);
-  TIGbutton& b = menu.ics.pages[page].bogs[bog].buttons[index];
+  Button& b = menu.ics.pages[page].bogs[bog].buttons[index];
   bool stored = false;
   if (!hasBlank(text)) {
     auto hex = parseHex(text);
@@ -417,18 +417,18 @@ bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, int colum
       default: break;  // id and command count are not edited here
     }
   }
-  TPageButton& list = menu.pageButtons[page];
+  PageButtons& list = menu.pageButtons[page];
   if (b.id < list.size()) list[b.id] = b;
   return stored;
 }
 
-bool setButtonCommands(Menu& menu, size_t page, size_t bog, size_t index, hdmv::TCommands commands) {
+bool setButtonCommands(Menu& menu, size_t page, size_t bog, size_t index, hdmv::CommandList commands) {
   if (!validBog(menu, page, bog) || index >= menu.ics.pages[page].bogs[bog].buttons.size()) return false;
-  TIGbutton& b = menu.ics.pages[page].bogs[bog].buttons[index];
+  Button& b = menu.ics.pages[page].bogs[bog].buttons[index];
   b.commands = std::move(commands);
   b.numCommands = uint16_t(std::min<size_t>(b.commands.size(), 0xFFFF));
   if (menu.pageButtons.size() <= page) menu.pageButtons.resize(menu.ics.pages.size());
-  TPageButton& list = menu.pageButtons[page];
+  PageButtons& list = menu.pageButtons[page];
   if (b.id < list.size() && list[b.id].id == b.id) {
     list[b.id].commands = b.commands;
     list[b.id].numCommands = b.numCommands;
@@ -437,19 +437,19 @@ bool setButtonCommands(Menu& menu, size_t page, size_t bog, size_t index, hdmv::
 }
 
 void refreshMenu(Menu& menu, MenuPictures* pictures) {
-  TIGSc& c = menu.ics;
+  InteractiveComposition& c = menu.ics;
   c.numPages = uint8_t(std::min<size_t>(c.pages.size(), 255));
   menu.pageButtons.resize(c.pages.size());
   for (size_t i = 0; i < c.pages.size(); ++i) {
-    TPage& p = c.pages[i];
+    Page& p = c.pages[i];
     p.numBOGs = uint8_t(std::min<size_t>(p.bogs.size(), 255));
-    for (Teffectseq& seq : p.effects) {
+    for (EffectSequence& seq : p.effects) {
       seq.numEffects = uint8_t(std::min<size_t>(seq.effects.size(), 255));
-      for (Teffect& e : seq.effects) e.numObjects = uint8_t(std::min<size_t>(e.objects.size(), 255));
+      for (Effect& e : seq.effects) e.numObjects = uint8_t(std::min<size_t>(e.objects.size(), 255));
     }
-    for (TBOG& g : p.bogs) {
+    for (ButtonOverlapGroup& g : p.bogs) {
       g.numButtons = uint8_t(std::min<size_t>(g.buttons.size(), 255));
-      for (TIGbutton& b : g.buttons) b.numCommands = uint16_t(std::min<size_t>(b.commands.size(), 0xFFFF));
+      for (Button& b : g.buttons) b.numCommands = uint16_t(std::min<size_t>(b.commands.size(), 0xFFFF));
     }
     menu.pageButtons[i] = buildPageButtons(p);
   }

@@ -25,19 +25,19 @@ inline constexpr size_t kMaxButtonsPerBOG = 32;
 void newMenu(Menu& menu);
 
 // Insertions; false (and nothing changed) past a limit or for a bad index.
-bool CreatePage(Menu& menu);
-bool CreateBOG(Menu& menu, size_t page);
-bool CreateButton(Menu& menu, size_t page, size_t bog);
+bool createPage(Menu& menu);
+bool createBog(Menu& menu, size_t page);
+bool createButton(Menu& menu, size_t page, size_t bog);
 
-// Deletions. DeletePage needs at least two pages and DeleteBOG at least two BOGs in
-// the page; DeleteButton itself has no minimum (deleting by key asks
+// Deletions. erasePage needs at least two pages and eraseBog at least two BOGs in
+// the page; eraseButton itself has no minimum (deleting by key asks
 // canDeleteButton first). Returns false when nothing was deleted.
-bool DeletePage(Menu& menu, size_t page);
-bool DeleteBOG(Menu& menu, size_t page, size_t bog);
-bool DeleteButton(Menu& menu, size_t page, size_t bog, size_t index);
+bool erasePage(Menu& menu, size_t page);
+bool eraseBog(Menu& menu, size_t page, size_t bog);
+bool eraseButton(Menu& menu, size_t page, size_t bog, size_t index);
 bool canDeleteButton(const Menu& menu, size_t page, size_t bog);
 
-// The page choice after DeletePage(page): the previous page, or page 0.
+// The page choice after erasePage(page): the previous page, or page 0.
 size_t pageAfterDelete(size_t deletedPage);
 
 
@@ -46,16 +46,16 @@ enum class PageField { Mask1, Mask2, AnimationCode, DefaultSelected, DefaultActi
 
 // The field as shown: mask 1 in 8 hex digits, mask 2 in 1, the animation code in
 // decimal, the default buttons in 4 and the palette in 2.
-std::string pageFieldText(const TPage& page, PageField field);
+std::string pageFieldText(const Page& page, PageField field);
 // Stores a typed value in the page; false when it is not accepted (not a number, or
 // a palette id not below the palette count).
 bool setPageField(Menu& menu, size_t page, PageField field, std::string_view text);
 // Read-only counts: in-effect windows, in-effects, out-effect windows, out-effects,
 // BOGs.
-std::array<unsigned, 5> pageCounts(const TPage& page);
+std::array<unsigned, 5> pageCounts(const Page& page);
 
 // "User timeout" as h:mm:ss of the composition's user time-out.
-std::string userTimeoutText(const TIGSc& ics);
+std::string userTimeoutText(const InteractiveComposition& ics);
 // Parses h:mm:ss (or m:ss, or s) and stores seconds x 90000; an invalid text fails
 // with "'<text>' is not a valid time" (status-bar error).
 bool setUserTimeout(Menu& menu, std::string_view text, core::Log& log);
@@ -65,7 +65,7 @@ std::string inTimeText(uint32_t inTime);
 // ---- BOG grid -----------------------------------------------------------------
 // Row captions of the BOG grid and the texts of one BOG's column.
 extern const std::array<const char*, 2> kBogRowCaptions;  // " default valid button", " number of buttons"
-std::array<std::string, 2> bogColumnTexts(const TBOG& bog);
+std::array<std::string, 2> bogColumnTexts(const ButtonOverlapGroup& bog);
 // Row 1 takes 0xFFFF or an id below the page's button-by-id list length.
 bool setBogDefault(Menu& menu, size_t page, size_t bog, std::string_view text);
 // Double-click on row 1: 0xFFFF becomes the first button's id, the last button's id
@@ -80,7 +80,7 @@ enum ButtonColumn {
 };
 extern const std::array<const char*, ButtonColumnCount> kButtonColumnCaptions;
 extern const std::array<const char*, ButtonColumnCount> kButtonColumnMasks;
-std::vector<std::string> buttonRowTexts(const TIGbutton& b);
+std::vector<std::string> buttonRowTexts(const Button& b);
 // Applies a typed cell. The text must contain no blank and be accepted by the
 // column's rule; otherwise nothing changes. Either way the button is copied into the
 // page's button-by-id list at its id. `numSounds` bounds the sound columns (255 =
@@ -91,7 +91,7 @@ bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, int colum
 // Replaces a button's program. Its command count follows, and the page's
 // button-by-id list gets the same program (the emulator runs the list's copy).
 // Returns false when there is no such button.
-bool setButtonCommands(Menu& menu, size_t page, size_t bog, size_t index, hdmv::TCommands commands);
+bool setButtonCommands(Menu& menu, size_t page, size_t bog, size_t index, hdmv::CommandList commands);
 
 // After structural edits: every count field follows its list, each page's
 // button-by-id list is rebuilt from its BOGs, and the coloured-picture cache gets one

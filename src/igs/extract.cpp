@@ -26,14 +26,14 @@ core::ReadResult loadMenuFromStream(const std::filesystem::path& stream, uint16_
   const std::string name = stream.filename().string();
   StreamMenu s = extractMenu(stream, pid, log, progress);
   if (!s.ok) {
-    log.erlog(s.error);
+    log.error(s.error);
     return core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, name + ": " + s.error);
   }
   if (s.cancelled) return core::ReadResult::refusal(core::ReadIssue::Cancelled, 0, name + ": reading was cancelled");
   if (s.framed.empty())
     return core::ReadResult::refusal(core::ReadIssue::WrongKind, 0,
                                      name + ": no interactive composition on PID " + core::hexText(pid, 4));
-  core::ReadResult res = loadMNU(std::span<const uint8_t>(s.framed), name, menu, log, progress);
+  core::ReadResult res = readMenu(std::span<const uint8_t>(s.framed), name, menu, log, progress);
   // Units of the menu may have been in the packets the stream lost.
   if (!s.damage.empty())
     res.addPartial(core::ReadIssue::Malformed, 0, name + ": the stream is damaged (" + s.damage + ")");
@@ -65,7 +65,7 @@ core::ReadResult loadMenuSource(const std::filesystem::path& file, Menu& menu, c
     core::Bytes head;
     std::string err;
     if (!core::readWholeFile(file, head, err)) {
-      log.erlog(core::displayPath(file) + ": " + err);
+      log.error(core::displayPath(file) + ": " + err);
       return core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, core::displayPath(file) + ": " + err);
     }
     // Source packets: a 4-byte arrival time stamp, then the transport packet's sync byte.
@@ -76,7 +76,7 @@ core::ReadResult loadMenuSource(const std::filesystem::path& file, Menu& menu, c
                                        file.filename().string() + ": not a menu file or AV stream");
   }
   if (kind == MenuSource::Stream) return loadMenuFromStream(file, pid, menu, log, progress);
-  return loadMNU(file, menu, log, progress);
+  return readMenu(file, menu, log, progress);
 }
 
 }  // namespace morvex::igs

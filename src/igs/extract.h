@@ -34,7 +34,7 @@ StreamMenu extractMenu(const std::filesystem::path& stream, uint16_t pid, core::
                        core::Progress* progress = nullptr);
 
 // Extracts and loads; a cancelled extraction loads nothing. An extraction that fails
-// is refused (cannot open) and leaves `menu` as it was; otherwise see loadMNU.
+// is refused (cannot open) and leaves `menu` as it was; otherwise see readMenu.
 core::ReadResult loadMenuFromStream(const std::filesystem::path& stream, uint16_t pid, Menu& menu, core::Log& log,
                                     core::Progress* progress = nullptr);
 

@@ -5,7 +5,7 @@
 namespace morvex::igs {
 
 void Menu::clear() {
-  ics = TIGSc{};
+  ics = InteractiveComposition{};
   pageButtons.clear();
   objects.clear();
   palettes.clear();
@@ -43,7 +43,7 @@ int videoFormatIndex(uint16_t width, uint16_t height) {
   return i;
 }
 
-TPageButton buildPageButtons(const TPage& page) {
+PageButtons buildPageButtons(const Page& page) {
   size_t total = 0, highest = 0;
   bool any = false;
   for (const auto& bog : page.bogs)
@@ -52,7 +52,7 @@ TPageButton buildPageButtons(const TPage& page) {
       highest = std::max<size_t>(highest, b.id);
       any = true;
     }
-  TPageButton list(std::max(total, any ? highest + 1 : 0));
+  PageButtons list(std::max(total, any ? highest + 1 : 0));
   for (auto& slot : list) slot.id = kNoButton;
   // A later button with the same id overwrites an earlier one.
   for (const auto& bog : page.bogs)

@@ -25,41 +25,41 @@ inline constexpr uint8_t kSegEnd = 0x80;
 inline constexpr uint16_t kNoObject = 0xFFFF;
 inline constexpr uint16_t kNoButton = 0xFFFF;
 
-struct TEffWindow {
+struct EffectWindow {
   uint8_t id = 0;
   uint16_t x = 0, y = 0, width = 0, height = 0;
-  bool operator==(const TEffWindow&) const = default;
+  bool operator==(const EffectWindow&) const = default;
 };
 
 // flags: 2 = cropped, 1 = forced on (bits 7..6 of the stored byte).
-struct TCompObject {
+struct CompositionObject {
   uint16_t objectId = 0;
   uint8_t windowId = 0;
   uint8_t flags = 0;
   uint16_t x = 0, y = 0;
   uint16_t cropX = 0, cropY = 0, cropWidth = 0, cropHeight = 0;
   bool cropped() const { return (flags & 2) != 0; }
-  bool operator==(const TCompObject&) const = default;
+  bool operator==(const CompositionObject&) const = default;
 };
 
-struct Teffect {
+struct Effect {
   uint32_t duration = 0;  // 90 kHz units, 24 bits stored
   uint8_t paletteId = 0;
   uint8_t numObjects = 0;
-  std::vector<TCompObject> objects;
-  bool operator==(const Teffect&) const = default;
+  std::vector<CompositionObject> objects;
+  bool operator==(const Effect&) const = default;
 };
 
 // An effect sequence holds at most two windows.
-struct Teffectseq {
+struct EffectSequence {
   uint8_t numWindows = 0;
-  std::array<TEffWindow, 2> windows{};
+  std::array<EffectWindow, 2> windows{};
   uint8_t numEffects = 0;
-  std::vector<Teffect> effects;
-  bool operator==(const Teffectseq&) const = default;
+  std::vector<Effect> effects;
+  bool operator==(const EffectSequence&) const = default;
 };
 
-struct TIGbutton {
+struct Button {
   uint16_t id = 0;
   uint16_t numericValue = 0;
   uint8_t autoAction = 0;  // 0 or 1
@@ -73,45 +73,45 @@ struct TIGbutton {
   uint8_t activatedSound = 0xFF;
   uint16_t activatedStart = kNoObject, activatedEnd = kNoObject;
   uint16_t numCommands = 0;
-  hdmv::TCommands commands;
-  bool operator==(const TIGbutton&) const = default;
+  hdmv::CommandList commands;
+  bool operator==(const Button&) const = default;
 };
 
-struct TBOG {
+struct ButtonOverlapGroup {
   uint16_t defaultValid = kNoButton;
   uint8_t numButtons = 0;
-  std::vector<TIGbutton> buttons;
-  bool operator==(const TBOG&) const = default;
+  std::vector<Button> buttons;
+  bool operator==(const ButtonOverlapGroup&) const = default;
 };
 
-struct TPage {
+struct Page {
   uint8_t id = 0;
   uint8_t version = 0;
   uint32_t uopHigh = 0, uopLow = 0;
-  std::array<Teffectseq, 2> effects{};  // 0 in-effects, 1 out-effects
+  std::array<EffectSequence, 2> effects{};  // 0 in-effects, 1 out-effects
   uint8_t animationCode = 0;
   uint16_t defaultSelected = kNoButton;
   uint16_t defaultActivated = kNoButton;
   uint8_t paletteId = 0;
   uint8_t numBOGs = 0;
-  std::vector<TBOG> bogs;
-  bool operator==(const TPage&) const = default;
+  std::vector<ButtonOverlapGroup> bogs;
+  bool operator==(const Page&) const = default;
 };
 
 // A page's buttons by id; empty slots have id 0xFFFF.
-using TPageButton = std::vector<TIGbutton>;
+using PageButtons = std::vector<Button>;
 
 // One stored piece of a composition or an object: flags 2 = first, 1 = last; pos and
 // len locate its data in the work store.
-struct TFragment {
+struct Fragment {
   uint8_t version = 0;
   uint8_t flags = 0;
   uint32_t pos = 0;
   uint32_t len = 0;
-  bool operator==(const TFragment&) const = default;
+  bool operator==(const Fragment&) const = default;
 };
 
-struct TIGSc {
+struct InteractiveComposition {
   uint16_t width = 0, height = 0;
   uint8_t frameRateCode = 0;
   uint16_t compositionNumber = 0;
@@ -122,12 +122,12 @@ struct TIGSc {
   uint64_t selectionTimeout = 0;
   uint32_t userTimeout = 0;  // 90 kHz units, 24 bits stored
   uint8_t numPages = 0;
-  std::vector<TPage> pages;
+  std::vector<Page> pages;
   uint16_t numSegments = 0;
-  std::vector<TFragment> segments;
+  std::vector<Fragment> segments;
   // With the stream-model bit clear the composition carries both time-out fields.
   bool hasTimeouts() const { return (model & 2) == 0; }
-  bool operator==(const TIGSc&) const = default;
+  bool operator==(const InteractiveComposition&) const = default;
 };
 
 // An 8-bit palette-indexed picture, rows top to bottom.
@@ -144,15 +144,15 @@ struct RgbaImage {
   bool operator==(const RgbaImage&) const = default;
 };
 
-struct TIGobject {
+struct GraphicsObject {
   uint16_t id = 0;
   int32_t saveOrder = -1;
   uint32_t dataLength = 0;
   uint16_t width = 0, height = 0;
   uint16_t numFragments = 0;
-  std::vector<TFragment> fragments;
+  std::vector<Fragment> fragments;
   std::optional<IndexedPicture> picture;
-  bool operator==(const TIGobject&) const = default;
+  bool operator==(const GraphicsObject&) const = default;
 };
 
 struct Rgbt {
@@ -164,27 +164,27 @@ struct Ycc {
   bool operator==(const Ycc&) const = default;
 };
 
-struct TIGpalette {
+struct Palette {
   uint16_t id = 0;
   uint8_t version = 0;
   std::array<Ycc, 256> ycc{};
   std::array<Rgbt, 256> rgbt{};
-  bool operator==(const TIGpalette&) const = default;
+  bool operator==(const Palette&) const = default;
 };
 
 // Coloured pictures of one object, one slot per palette id, and the object's
 // run-length data decoded once when the object itself holds no decoded picture.
-struct TObjectCache {
+struct ObjectCache {
   std::vector<std::optional<RgbaImage>> byPalette;
   std::optional<IndexedPicture> decoded;
 };
 
 // The open menu: everything a load produces and the editors change.
 struct Menu {
-  TIGSc ics;
-  std::vector<TPageButton> pageButtons;  // one per page
-  std::vector<TIGobject> objects;
-  std::vector<TIGpalette> palettes;
+  InteractiveComposition ics;
+  std::vector<PageButtons> pageButtons;  // one per page
+  std::vector<GraphicsObject> objects;
+  std::vector<Palette> palettes;
   uint32_t inTime = 0;              // presentation time stamp of the first unit
   // The work store: composition page data and object run-length data as read; the
   // fragments locate their bytes here.
@@ -206,8 +206,8 @@ struct Menu {
 // Whoever shows a menu owns one, passes it to the edits that replace or delete
 // objects and palettes, and clears it when another menu is loaded.
 struct MenuPictures {
-  std::vector<TObjectCache> cache;  // one per object
-  // Shared working picture returned by Obj2Pic / Obj2PicCr.
+  std::vector<ObjectCache> cache;  // one per object
+  // Shared working picture returned by objectPicture / objectPictureCropped.
   RgbaImage workPicture;
   // Encoder output: the last object encoded.
   core::Bytes encoded;
@@ -227,6 +227,6 @@ extern const std::array<const char*, 4> kVideoFormats;
 int videoFormatIndex(uint16_t width, uint16_t height);
 
 // Rebuilds a page's button-by-id list from its BOGs.
-TPageButton buildPageButtons(const TPage& page);
+PageButtons buildPageButtons(const Page& page);
 
 }  // namespace morvex::igs

@@ -100,7 +100,7 @@ public:
 
 }  // namespace
 
-core::Bytes Mux(std::span<const uint8_t> pes, core::Log& log) {
+core::Bytes packetizeMenu(std::span<const uint8_t> pes, core::Log& log) {
   Muxer m;
   m.out.reserve((pes.size() / 184 + 40) * 192);
   m.pat();
@@ -115,7 +115,7 @@ core::Bytes Mux(std::span<const uint8_t> pes, core::Log& log) {
     }
     size_t len = pos + 6 <= pes.size() ? size_t((pes[pos + 4] << 8) | pes[pos + 5]) + 6 : 6;
     if (pos + len > pes.size()) {
-      log.erlog("Mux error");
+      log.error("Mux error");
       len = pes.size() - pos;
     }
     const uint8_t* p = pes.data() + pos;
@@ -143,16 +143,16 @@ core::Bytes Mux(std::span<const uint8_t> pes, core::Log& log) {
 }
 
 core::Bytes muxMenu(Menu& menu, core::Log& log) {
-  core::Bytes pes = saveIGS(menu, SaveForm::Pes, log);
-  return Mux(pes, log);
+  core::Bytes pes = writeMenu(menu, SaveForm::Pes, log);
+  return packetizeMenu(pes, log);
 }
 
 bool muxMenuToFile(Menu& menu, const std::filesystem::path& file, core::Log& log) {
-  log.log("Muxing menu...");
+  log.info("Muxing menu...");
   core::Bytes ts = muxMenu(menu, log);
   std::string err;
   if (!core::writeFileAtomic(file, ts, err)) {
-    log.erlog(core::displayPath(file) + ": " + err);
+    log.error(core::displayPath(file) + ": " + err);
     return false;
   }
   return true;

@@ -19,7 +19,7 @@ inline constexpr uint32_t kArrivalStep = 846;
 // Cuts a file of PES packets (the writer's PES form) into the stream. A PES packet
 // whose announced length runs past the end of the data is reported as "Mux error"
 // and written with the bytes there are.
-core::Bytes Mux(std::span<const uint8_t> pes, core::Log& log);
+core::Bytes packetizeMenu(std::span<const uint8_t> pes, core::Log& log);
 
 // Writes the menu as PES packets and muxes them.
 core::Bytes muxMenu(Menu& menu, core::Log& log);

@@ -22,13 +22,13 @@ bool inRange(uint16_t start, uint16_t end, unsigned id) {
   return id >= start && id <= end;
 }
 
-bool effectsUsePalette(const Teffectseq& s, unsigned pal) {
+bool effectsUsePalette(const EffectSequence& s, unsigned pal) {
   for (const auto& e : s.effects)
     if (e.paletteId == pal) return true;
   return false;
 }
 
-bool effectsUseObject(const Teffectseq& s, unsigned obj) {
+bool effectsUseObject(const EffectSequence& s, unsigned obj) {
   for (const auto& e : s.effects)
     for (const auto& o : e.objects)
       if (o.objectId == obj) return true;
@@ -43,10 +43,10 @@ std::string thousands(uint64_t v) {
 
 }  // namespace
 
-std::string getpalref(const Menu& menu, unsigned paletteId) {
+std::string paletteReferences(const Menu& menu, unsigned paletteId) {
   std::string out;
   for (size_t n = 0; n < menu.ics.pages.size(); ++n) {
-    const TPage& p = menu.ics.pages[n];
+    const Page& p = menu.ics.pages[n];
     bool in = effectsUsePalette(p.effects[0], paletteId), outE = effectsUsePalette(p.effects[1], paletteId);
     if (in || outE) out += std::to_string(n) + (in ? "i" : "") + (outE ? "o" : "") + " ";
     if (p.paletteId == paletteId) out += std::to_string(n) + " ";
@@ -54,10 +54,10 @@ std::string getpalref(const Menu& menu, unsigned paletteId) {
   return out;
 }
 
-std::string getobjref(const Menu& menu, unsigned objectId) {
+std::string objectReferences(const Menu& menu, unsigned objectId) {
   std::string out;
   for (size_t n = 0; n < menu.ics.pages.size(); ++n) {
-    const TPage& p = menu.ics.pages[n];
+    const Page& p = menu.ics.pages[n];
     bool in = effectsUseObject(p.effects[0], objectId), outE = effectsUseObject(p.effects[1], objectId);
     if (in || outE) out += std::to_string(n) + (in ? "i" : "") + (outE ? "o" : "") + " ";
     std::string buttons;
@@ -78,12 +78,12 @@ std::string getobjref(const Menu& menu, unsigned objectId) {
 }
 
 std::optional<unsigned> paletteForObject(const Menu& menu, unsigned objectId) {
-  std::string ref = getobjref(menu, objectId);
+  std::string ref = objectReferences(menu, objectId);
   size_t i = 0;
   unsigned page = 0;
   while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9') page = page * 10 + unsigned(ref[i++] - '0');
   if (i == 0 || i >= ref.size() || page >= menu.ics.pages.size()) return std::nullopt;
-  const TPage& p = menu.ics.pages[page];
+  const Page& p = menu.ics.pages[page];
   if (ref[i] == ':') return p.paletteId;
   if (ref[i] == 'i' && !p.effects[0].effects.empty()) return p.effects[0].effects.back().paletteId;
   if (ref[i] == 'o' && !p.effects[1].effects.empty()) return p.effects[1].effects.front().paletteId;
@@ -95,12 +95,12 @@ const std::array<const char*, 2> kPaletteGridCaptions = {" id", "refer."};
 
 std::array<std::string, 4> objectGridRow(const Menu& menu, unsigned objectId) {
   if (objectId >= menu.objects.size()) return {};
-  const TIGobject& o = menu.objects[objectId];
-  return {core::hexText(o.id, 4), std::to_string(o.width), std::to_string(o.height), getobjref(menu, objectId)};
+  const GraphicsObject& o = menu.objects[objectId];
+  return {core::hexText(o.id, 4), std::to_string(o.width), std::to_string(o.height), objectReferences(menu, objectId)};
 }
 
 std::array<std::string, 2> paletteGridRow(const Menu& menu, unsigned paletteId) {
-  return {core::hexText(paletteId, 2), getpalref(menu, paletteId)};
+  return {core::hexText(paletteId, 2), paletteReferences(menu, paletteId)};
 }
 
 // ---- PNG --------------------------------------------------------------------------
@@ -290,19 +290,19 @@ std::optional<ImportResult> importObjectPng(Menu& menu, MenuPictures& pictures, 
   std::string problem;
   std::optional<PalettePng> png = readPalettePng(bytes, &problem, menu.ics.width, menu.ics.height);
   if (!png) {
-    log.log("PNG import: " + problem, core::Severity::Error);
-    log.erslog("Not supported file format!");
+    log.errorLine("PNG import: " + problem);
+    log.errorStatus("Not supported file format!");
     return std::nullopt;
   }
-  if (!problem.empty()) log.log("PNG import: " + problem, core::Severity::Warning);
+  if (!problem.empty()) log.warning("PNG import: " + problem);
   if (replaceObject && *replaceObject >= menu.objects.size()) replaceObject.reset();
   if (replacePalette && *replacePalette >= menu.palettes.size()) replacePalette.reset();
   if (!replaceObject && menu.objects.size() >= kNoObject) {
-    log.erslog("Not supported file format!");
+    log.errorStatus("Not supported file format!");
     return std::nullopt;
   }
   if (!replacePalette && menu.palettes.size() >= 256) {
-    log.erslog("Not supported file format!");
+    log.errorStatus("Not supported file format!");
     return std::nullopt;
   }
   ImportResult r;
@@ -312,7 +312,7 @@ std::optional<ImportResult> importObjectPng(Menu& menu, MenuPictures& pictures, 
   if (!replacePalette) menu.palettes.emplace_back();
   resizeCache(menu, pictures);
 
-  TIGobject& o = menu.objects[r.objectId];
+  GraphicsObject& o = menu.objects[r.objectId];
   o.id = uint16_t(r.objectId);
   o.width = png->picture.width;
   o.height = png->picture.height;
@@ -322,7 +322,7 @@ std::optional<ImportResult> importObjectPng(Menu& menu, MenuPictures& pictures, 
   o.dataLength = uint32_t(rle_encode(menu, pictures, r.objectId));
   invalidateObject(pictures, r.objectId);
 
-  TIGpalette& pal = menu.palettes[r.paletteId];
+  Palette& pal = menu.palettes[r.paletteId];
   // Y, Cr, Cb do not survive a trip through RGB exactly; an entry whose stored value
   // still gives the imported colour keeps it, so exporting and importing again never
   // drifts the colours.
@@ -345,7 +345,7 @@ std::optional<ImportResult> importObjectPng(Menu& menu, MenuPictures& pictures, 
 core::Bytes exportObjectPng(const Menu& menu, unsigned objectId, unsigned paletteId, core::Log& log,
                             const std::string& software) {
   if (objectId >= menu.objects.size()) return {};
-  const TIGobject& o = menu.objects[objectId];
+  const GraphicsObject& o = menu.objects[objectId];
   if (o.picture) return writePalettePng(*o.picture, id2pal(menu, paletteId), software);
   return writePalettePng(decodeObject(menu, objectId, log), id2pal(menu, paletteId), software);
 }
@@ -356,7 +356,7 @@ std::string objectPngName(unsigned objectId, unsigned paletteId) {
 
 // ---- Palette files ----------------------------------------------------------------
 
-core::Bytes paletteAct(const TIGpalette& pal) {
+core::Bytes paletteAct(const Palette& pal) {
   core::Bytes b;
   b.reserve(768);
   for (const auto& e : pal.rgbt) {
@@ -367,7 +367,7 @@ core::Bytes paletteAct(const TIGpalette& pal) {
   return b;
 }
 
-std::string palettePxml(const TIGpalette& pal) {
+std::string palettePxml(const Palette& pal) {
   std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>\r\n"
                   "<PaletteDefinition UseForm=\"YCrCb\">\r\n";
   auto tag = [&](const char* name, unsigned v) {
@@ -396,7 +396,7 @@ std::string paletteFileName(unsigned paletteId) {
 
 bool savePalette(const Menu& menu, unsigned paletteId, const std::filesystem::path& file, core::Log& log) {
   if (paletteId >= menu.palettes.size()) {
-    log.erslog("No palette " + std::to_string(paletteId));
+    log.errorStatus("No palette " + std::to_string(paletteId));
     return false;
   }
   core::Bytes content;
@@ -409,7 +409,7 @@ bool savePalette(const Menu& menu, unsigned paletteId, const std::filesystem::pa
   }
   std::string err;
   if (!core::writeFileAtomic(file, content, err)) {
-    log.erlog(core::displayPath(file) + ": " + err);
+    log.error(core::displayPath(file) + ": " + err);
     return false;
   }
   return true;
@@ -421,8 +421,8 @@ bool deleteObjects(Menu& menu, MenuPictures& pictures, unsigned first, unsigned 
   if (count == 0 || first >= menu.objects.size()) return false;
   count = std::min<unsigned>(count, unsigned(menu.objects.size()) - first);
   for (unsigned id = first; id < first + count; ++id)
-    if (!getobjref(menu, id).empty()) {
-      log.erslog("Cannot delete object. Remove all reference first.");
+    if (!objectReferences(menu, id).empty()) {
+      log.errorStatus("Cannot delete object. Remove all reference first.");
       return false;
     }
   const unsigned last = first + count - 1;
@@ -451,19 +451,19 @@ bool deleteObjects(Menu& menu, MenuPictures& pictures, unsigned first, unsigned 
 
 bool deletePalettes(Menu& menu, MenuPictures& pictures, unsigned first, unsigned count, core::Log& log) {
   if (menu.palettes.size() < 2) {
-    log.erslog("Cannot delete palette. Remove all objects first.");
+    log.errorStatus("Cannot delete palette. Remove all objects first.");
     return false;
   }
   if (count == 0 || first >= menu.palettes.size()) return false;
   count = std::min<unsigned>(count, unsigned(menu.palettes.size()) - first);
   if (count >= menu.palettes.size()) {
-    log.erslog("Cannot delete palette. Remove all objects first.");
+    log.errorStatus("Cannot delete palette. Remove all objects first.");
     return false;
   }
   for (unsigned id = first; id < first + count; ++id) {
-    std::string ref = getpalref(menu, id);
+    std::string ref = paletteReferences(menu, id);
     if (ref.find_first_not_of(' ') != std::string::npos) {
-      log.erslog("Cannot delete palette. Remove all reference first.");
+      log.errorStatus("Cannot delete palette. Remove all reference first.");
       return false;
     }
   }
@@ -537,7 +537,7 @@ RgbaImage paletteViewPicture(const Menu& menu, unsigned paletteId, Rgb8 bg) {
 
 RgbaImage objectViewPicture(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId, Rgb8 bg,
                             core::Log& log) {
-  RgbaImage img = Obj2Pic(menu, pictures, objectId, paletteId, log);
+  RgbaImage img = objectPicture(menu, pictures, objectId, paletteId, log);
   for (size_t i = 0; i + 3 < img.rgba.size(); i += 4) {
     const unsigned a = img.rgba[i + 3];
     img.rgba[i] = uint8_t((img.rgba[i] * a + bg.r * (255 - a)) / 255);
@@ -548,7 +548,7 @@ RgbaImage objectViewPicture(const Menu& menu, MenuPictures& pictures, unsigned o
   return img;
 }
 
-std::string objectInfoText(const TIGobject& o, unsigned paletteId) {
+std::string objectInfoText(const GraphicsObject& o, unsigned paletteId) {
   return "Size: " + std::to_string(o.width) + "x" + std::to_string(o.height) + ",  Object: " + core::hexText(o.id, 4) +
          ",  Palette: " + core::hexText(paletteId, 2) + ",  RLE pixel data: " + thousands(o.dataLength) + " (" +
          thousands(uint64_t(o.width) * o.height) + ")";

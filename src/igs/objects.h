@@ -15,10 +15,10 @@ namespace morvex::igs {
 
 // Where a palette is used: per page n, "n" + "i"/"o" for in/out-effects and a blank,
 // then "n " when it is the page's palette. Empty when unreferenced.
-std::string getpalref(const Menu& menu, unsigned paletteId);
+std::string paletteReferences(const Menu& menu, unsigned paletteId);
 // Where an object is used: per page n, "n" + "i"/"o" and a blank for effects, then
 // "n:" and the buttons using it ("3na,5s") and a blank; the last blank dropped.
-std::string getobjref(const Menu& menu, unsigned objectId);
+std::string objectReferences(const Menu& menu, unsigned objectId);
 // The palette to show an object with, from its first reference: the page's palette
 // for a button reference, the last in-effect's palette for "i", the first
 // out-effect's for "o"; nothing without references.
@@ -69,9 +69,9 @@ std::string objectPngName(unsigned objectId, unsigned paletteId);
 
 // ---- Palette files -------------------------------------------------------------
 // 768 bytes: R, G, B of entries 0..255.
-core::Bytes paletteAct(const TIGpalette& pal);
+core::Bytes paletteAct(const Palette& pal);
 // The XML palette file, lines ending in CR LF.
-std::string palettePxml(const TIGpalette& pal);
+std::string palettePxml(const Palette& pal);
 // "palette_" + the index with at least three digits.
 std::string paletteFileName(unsigned paletteId);
 // Writes the palette in the form its extension names: exactly ".pxml" or ".act";
@@ -97,6 +97,6 @@ RgbaImage paletteViewPicture(const Menu& menu, unsigned paletteId, Rgb8 backgrou
 // The coloured object blended over the background.
 RgbaImage objectViewPicture(const Menu& menu, MenuPictures& pictures, unsigned objectId, unsigned paletteId, Rgb8 background, core::Log& log);
 // "Size: WxH,  Object: 0001,  Palette: 00,  RLE pixel data: 12,345 (67,890)".
-std::string objectInfoText(const TIGobject& o, unsigned paletteId);
+std::string objectInfoText(const GraphicsObject& o, unsigned paletteId);
 
 }  // namespace morvex::igs

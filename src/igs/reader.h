@@ -18,20 +18,20 @@ namespace morvex::igs {
 // stops at the end segment; bytes after it are not looked at. A unit cut short, a
 // unit that does not start with "IG", a segment of unknown type or page data that
 // ends inside a page make the result partial.
-core::ReadResult loadMNU(std::span<const uint8_t> image, const std::string& fileName, Menu& menu, core::Log& log,
+core::ReadResult readMenu(std::span<const uint8_t> image, const std::string& fileName, Menu& menu, core::Log& log,
                          core::Progress* progress = nullptr);
-// Same for a file; a file that cannot be read is reported with erlog and refused.
-core::ReadResult loadMNU(const std::filesystem::path& file, Menu& menu, core::Log& log,
+// Same for a file; a file that cannot be read is reported as an error and refused.
+core::ReadResult readMenu(const std::filesystem::path& file, Menu& menu, core::Log& log,
                          core::Progress* progress = nullptr);
 
 // Parses the pages from the composition page data (every composition segment's span
 // of the work store, in order) into menu.ics.pages and builds menu.pageButtons.
 // Returns false when the page data ended inside a page (what was read is kept).
-bool getIGS(Menu& menu, core::Log& log, core::Progress* progress = nullptr);
+bool decodeMenu(Menu& menu, core::Log& log, core::Progress* progress = nullptr);
 
-// Parses serialized pages (the page-data layout) into pages; used by getIGS.
+// Parses serialized pages (the page-data layout) into pages; used by decodeMenu.
 // Returns false when the data ended inside a page (what was read is kept).
-bool parsePages(std::span<const uint8_t> data, size_t count, std::vector<TPage>& pages, core::Log& log,
+bool readPages(std::span<const uint8_t> data, size_t count, std::vector<Page>& pages, core::Log& log,
                 core::Progress* progress = nullptr);
 
 }  // namespace morvex::igs

@@ -38,7 +38,7 @@ struct Decoder {
 IndexedPicture decodeRuns(std::span<const uint8_t> data, uint16_t width, uint16_t height, core::Log* log) {
   IndexedPicture pic;
   if (size_t(width) * height > kMaxPixels) {
-    if (log) log->log("[re]Object of " + std::to_string(width) + "x" + std::to_string(height) + " is too large to decode[/re]");
+    if (log) log->info("[re]Object of " + std::to_string(width) + "x" + std::to_string(height) + " is too large to decode[/re]");
     return pic;
   }
   pic.width = width;
@@ -59,7 +59,7 @@ IndexedPicture decodeRuns(std::span<const uint8_t> data, uint16_t width, uint16_
     uint32_t len = f & 0x3F;
     if (f & 0x40) len = (len << 8) | next();
     if (!(f & 0xC0) && len == 0) {
-      if (d.x < width && log) log->log(std::to_string(d.x) + "," + std::to_string(d.line));
+      if (d.x < width && log) log->info(std::to_string(d.x) + "," + std::to_string(d.line));
       d.x = 0;
       ++d.line;
       continue;
@@ -123,7 +123,7 @@ core::Bytes encodeRuns(const IndexedPicture& pic) {
 
 IndexedPicture decodeObject(const Menu& menu, unsigned objectId, core::Log& log) {
   if (objectId >= menu.objects.size()) return {};
-  const TIGobject& o = menu.objects[objectId];
+  const GraphicsObject& o = menu.objects[objectId];
   core::Bytes data;
   for (const auto& f : o.fragments) {
     if (size_t(f.pos) + f.len > menu.work.size()) continue;
@@ -140,7 +140,7 @@ void rle_decode(Menu& menu, unsigned objectId, core::Log& log) {
 size_t rle_encode(const Menu& menu, MenuPictures& pictures, unsigned objectId) {
   pictures.encoded.clear();
   if (objectId >= menu.objects.size()) return 0;
-  const TIGobject& o = menu.objects[objectId];
+  const GraphicsObject& o = menu.objects[objectId];
   if (o.picture) pictures.encoded = encodeRuns(*o.picture);
   return pictures.encoded.size();
 }

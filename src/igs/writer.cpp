@@ -12,33 +12,33 @@ using core::ByteWriter;
 
 namespace {
 
-void writeEffectSeq(ByteWriter& w, const Teffectseq& s) {
+void writeEffectSeq(ByteWriter& w, const EffectSequence& s) {
   unsigned nw = std::min<unsigned>(s.numWindows, 2);
-  w.addbyte(nw);
+  w.addU8(nw);
   for (unsigned i = 0; i < nw; ++i) {
-    const TEffWindow& win = s.windows[i];
-    w.addbyte(win.id);
-    w.addword(win.x);
-    w.addword(win.y);
-    w.addword(win.width);
-    w.addword(win.height);
+    const EffectWindow& win = s.windows[i];
+    w.addU8(win.id);
+    w.addU16(win.x);
+    w.addU16(win.y);
+    w.addU16(win.width);
+    w.addU16(win.height);
   }
-  w.addbyte(uint32_t(s.effects.size()));
+  w.addU8(uint32_t(s.effects.size()));
   for (const auto& e : s.effects) {
-    w.add3byte(e.duration);
-    w.addbyte(e.paletteId);
-    w.addbyte(uint32_t(e.objects.size()));
+    w.addU24(e.duration);
+    w.addU8(e.paletteId);
+    w.addU8(uint32_t(e.objects.size()));
     for (const auto& o : e.objects) {
-      w.addword(o.objectId);
-      w.addbyte(o.windowId);
-      w.addbyte(uint32_t(o.flags & 3) * 64);
-      w.addword(o.x);
-      w.addword(o.y);
+      w.addU16(o.objectId);
+      w.addU8(o.windowId);
+      w.addU8(uint32_t(o.flags & 3) * 64);
+      w.addU16(o.x);
+      w.addU16(o.y);
       if (o.cropped()) {
-        w.addword(o.cropX);
-        w.addword(o.cropY);
-        w.addword(o.cropWidth);
-        w.addword(o.cropHeight);
+        w.addU16(o.cropX);
+        w.addU16(o.cropY);
+        w.addU16(o.cropWidth);
+        w.addU16(o.cropHeight);
       }
     }
   }
@@ -48,48 +48,48 @@ uint32_t delay(uint64_t bytes) { return uint32_t(bytes * 9 / 600); }
 
 }  // namespace
 
-core::Bytes serializePages(const std::vector<TPage>& pages) {
+core::Bytes serializePages(const std::vector<Page>& pages) {
   ByteWriter w;
   for (const auto& p : pages) {
-    w.addbyte(p.id);
-    w.addbyte(p.version);
-    w.addlong(p.uopHigh);
-    w.addlong(p.uopLow);
+    w.addU8(p.id);
+    w.addU8(p.version);
+    w.addU32(p.uopHigh);
+    w.addU32(p.uopLow);
     writeEffectSeq(w, p.effects[0]);
     writeEffectSeq(w, p.effects[1]);
-    w.addbyte(p.animationCode);
-    w.addword(p.defaultSelected);
-    w.addword(p.defaultActivated);
-    w.addbyte(p.paletteId);
-    w.addbyte(uint32_t(p.bogs.size()));
+    w.addU8(p.animationCode);
+    w.addU16(p.defaultSelected);
+    w.addU16(p.defaultActivated);
+    w.addU8(p.paletteId);
+    w.addU8(uint32_t(p.bogs.size()));
     for (const auto& g : p.bogs) {
-      w.addword(g.defaultValid);
-      w.addbyte(uint32_t(g.buttons.size()));
+      w.addU16(g.defaultValid);
+      w.addU8(uint32_t(g.buttons.size()));
       for (const auto& b : g.buttons) {
-        w.addword(b.id);
-        w.addword(b.numericValue);
-        w.addbyte(uint32_t(b.autoAction & 1) * 128);
-        w.addword(b.x);
-        w.addword(b.y);
-        w.addword(b.upper);
-        w.addword(b.lower);
-        w.addword(b.left);
-        w.addword(b.right);
-        w.addword(b.normalStart);
-        w.addword(b.normalEnd);
-        w.addbyte(uint32_t(b.normalRepeat & 1) * 128);
-        w.addbyte(b.selectedSound);
-        w.addword(b.selectedStart);
-        w.addword(b.selectedEnd);
-        w.addbyte(uint32_t(b.selectedRepeat & 1) * 128);
-        w.addbyte(b.activatedSound);
-        w.addword(b.activatedStart);
-        w.addword(b.activatedEnd);
-        w.addword(uint32_t(b.commands.size()));
+        w.addU16(b.id);
+        w.addU16(b.numericValue);
+        w.addU8(uint32_t(b.autoAction & 1) * 128);
+        w.addU16(b.x);
+        w.addU16(b.y);
+        w.addU16(b.upper);
+        w.addU16(b.lower);
+        w.addU16(b.left);
+        w.addU16(b.right);
+        w.addU16(b.normalStart);
+        w.addU16(b.normalEnd);
+        w.addU8(uint32_t(b.normalRepeat & 1) * 128);
+        w.addU8(b.selectedSound);
+        w.addU16(b.selectedStart);
+        w.addU16(b.selectedEnd);
+        w.addU8(uint32_t(b.selectedRepeat & 1) * 128);
+        w.addU8(b.activatedSound);
+        w.addU16(b.activatedStart);
+        w.addU16(b.activatedEnd);
+        w.addU16(uint32_t(b.commands.size()));
         for (const auto& c : b.commands) {
-          w.addlong(c.opcode);
-          w.addlong(c.dst);
-          w.addlong(c.src);
+          w.addU32(c.opcode);
+          w.addU32(c.dst);
+          w.addU32(c.src);
         }
       }
     }
@@ -112,7 +112,7 @@ std::vector<uint16_t> objectOrder(Menu& menu) {
     for (unsigned id = start; id <= last; ++id) place(id);
   };
   if (!menu.ics.pages.empty()) {
-    const TPage& p0 = menu.ics.pages[0];
+    const Page& p0 = menu.ics.pages[0];
     for (const auto& e : p0.effects[0].effects)
       for (const auto& o : e.objects) place(o.objectId);
     size_t len = menu.pageButtons.empty() ? 0 : menu.pageButtons[0].size();
@@ -146,37 +146,37 @@ uint32_t effectiveInTime(uint32_t inTime, uint64_t objectBytes) {
 
 void writeUnitHeader(ByteWriter& w, SaveForm form, uint32_t pts, uint32_t dts, uint32_t segLength, bool withDts) {
   if (form == SaveForm::MenuFile) {
-    w.addbyte('I');
-    w.addbyte('G');
-    w.addlong(pts);
-    w.addlong(dts);
+    w.addU8('I');
+    w.addU8('G');
+    w.addU32(pts);
+    w.addU32(dts);
     return;
   }
   const bool hasDts = withDts || dts != 0;
-  w.addlong(0x000001BD);
-  w.addword(segLength + (hasDts ? 16 : 11));
-  w.addbyte(0x84);
-  w.addbyte(hasDts ? 0xC0 : 0x80);
-  w.addbyte(hasDts ? 10 : 5);
+  w.addU32(0x000001BD);
+  w.addU16(segLength + (hasDts ? 16 : 11));
+  w.addU8(0x84);
+  w.addU8(hasDts ? 0xC0 : 0x80);
+  w.addU8(hasDts ? 10 : 5);
   // Time stamps are 32-bit values: bit 32 of the field is 0, and bits 31..29 land
   // on bits 2..0 of the first byte (bit 29 on the marker bit, which is 1 anyway).
   auto stamp = [&](uint8_t prefix, uint32_t ts) {
-    w.addbyte(prefix | ((ts >> 29) & 7));
-    w.addword((((ts >> 15) & 0x7FFF) << 1) | 1);
-    w.addword(((ts & 0x7FFF) << 1) | 1);
+    w.addU8(prefix | ((ts >> 29) & 7));
+    w.addU16((((ts >> 15) & 0x7FFF) << 1) | 1);
+    w.addU16(((ts & 0x7FFF) << 1) | 1);
   };
   stamp(hasDts ? 0x31 : 0x21, pts);
   if (hasDts) stamp(0x11, dts);
 }
 
-core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log) {
+core::Bytes writeMenu(Menu& menu, SaveForm form, core::Log& log) {
   std::vector<uint16_t> order = objectOrder(menu);
 
-  log.slog("RLE decoding/encoding", 1);
+  log.status(core::StatusPanel::Detail, "RLE decoding/encoding");
   std::vector<core::Bytes> encoded(menu.objects.size());
   uint64_t D = 0;
   for (unsigned id = 0; id < menu.objects.size(); ++id) {
-    TIGobject& o = menu.objects[id];
+    GraphicsObject& o = menu.objects[id];
     if (o.saveOrder == -1) {
       o.saveOrder = int32_t(order.size());
       order.push_back(uint16_t(id));
@@ -190,16 +190,16 @@ core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log) {
   // time moves later instead of the stamps wrapping round.
   const uint32_t T = effectiveInTime(menu.inTime, D);
   if (T != menu.inTime) {
-    log.log("IN_time moved from " + std::to_string(menu.inTime) + " to " + std::to_string(T) +
+    log.info("IN_time moved from " + std::to_string(menu.inTime) + " to " + std::to_string(T) +
             " ticks so that the object data is decoded after time 0");
     menu.inTime = T;
   }
 
   const core::Bytes pageData = serializePages(menu.ics.pages);
   const uint64_t L = pageData.size();
-  TIGSc& c = menu.ics;
+  InteractiveComposition& c = menu.ics;
   c.numPages = uint8_t(c.pages.size());
-  log.slog("Writing ICS", 1);
+  log.status(core::StatusPanel::Detail, "Writing ICS");
   ByteWriter w;
   c.dataLength = uint32_t(L + (c.hasTimeouts() ? 15 : 5));
   const uint64_t H = c.hasTimeouts() ? 27 : 17;
@@ -212,28 +212,28 @@ core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log) {
     const uint64_t len = lastSeg ? (L - sent) + hdr : std::min<uint64_t>(L + H, kMaxSegmentLength);
     const uint64_t dataLen = len - hdr;
     writeUnitHeader(w, form, T, T - delay(D), uint32_t(len), true);
-    w.addbyte(kSegComposition);
-    w.addword(uint32_t(len));
-    w.addword(c.width);
-    w.addword(c.height);
-    w.addbyte(uint32_t(c.frameRateCode & 15) * 16);
-    w.addword(c.compositionNumber);
-    w.addbyte(uint32_t(c.compositionState & 3) * 64);
+    w.addU8(kSegComposition);
+    w.addU16(uint32_t(len));
+    w.addU16(c.width);
+    w.addU16(c.height);
+    w.addU8(uint32_t(c.frameRateCode & 15) * 16);
+    w.addU16(c.compositionNumber);
+    w.addU8(uint32_t(c.compositionState & 3) * 64);
     uint8_t flags = uint8_t((firstSeg ? 2 : 0) | (lastSeg ? 1 : 0));
-    w.addbyte(uint32_t(flags) * 64);
+    w.addU8(uint32_t(flags) * 64);
     if (firstSeg) {
-      w.add3byte(c.dataLength);
-      w.addbyte(uint32_t(c.model & 3) * 64);
+      w.addU24(c.dataLength);
+      w.addU8(uint32_t(c.model & 3) * 64);
       if (c.hasTimeouts()) {
-        w.add5byte(c.compositionTimeout);
-        w.add5byte(c.selectionTimeout);
+        w.addU40(c.compositionTimeout);
+        w.addU40(c.selectionTimeout);
       }
-      w.add3byte(c.userTimeout);
-      w.addbyte(c.numPages);
+      w.addU24(c.userTimeout);
+      w.addU8(c.numPages);
     }
     std::span<const uint8_t> chunk(pageData.data() + sent, dataLen);
-    w.addbytes(chunk);
-    TFragment seg;
+    w.addBytes(chunk);
+    Fragment seg;
     seg.flags = flags;
     seg.pos = uint32_t(menu.work.size());
     seg.len = uint32_t(dataLen);
@@ -243,33 +243,33 @@ core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log) {
   }
   c.numSegments = uint16_t(c.segments.size());
 
-  log.slog("Writing palettes", 1);
+  log.status(core::StatusPanel::Detail, "Writing palettes");
   for (auto& pal : menu.palettes) {
     unsigned z = 0;
     for (unsigned e = 0; e < 255; ++e)
       if (pal.rgbt[e] == Rgbt{}) ++z;
     const uint32_t len = 2 + 5 * (255 - z);
     writeUnitHeader(w, form, T - delay(D), 0, len);
-    w.addbyte(kSegPalette);
-    w.addword(len);
-    w.addbyte(uint32_t(&pal - menu.palettes.data()));
-    w.addbyte(0);
+    w.addU8(kSegPalette);
+    w.addU16(len);
+    w.addU8(uint32_t(&pal - menu.palettes.data()));
+    w.addU8(0);
     for (unsigned e = 0; e < 255; ++e) {
       const Rgbt& v = pal.rgbt[e];
       if (v == Rgbt{}) continue;
       if (pal.ycc[e].y == 0) pal.ycc[e] = rgb2ycc(v.r, v.g, v.b);
-      w.addbyte(e);
-      w.addbyte(pal.ycc[e].y);
-      w.addbyte(pal.ycc[e].cr);
-      w.addbyte(pal.ycc[e].cb);
-      w.addbyte(v.t);
+      w.addU8(e);
+      w.addU8(pal.ycc[e].y);
+      w.addU8(pal.ycc[e].cr);
+      w.addU8(pal.ycc[e].cb);
+      w.addU8(v.t);
     }
   }
 
-  log.slog("Writing objects", 1);
+  log.status(core::StatusPanel::Detail, "Writing objects");
   uint64_t R = D, m = L;
   for (uint16_t id : order) {
-    TIGobject& o = menu.objects[id];
+    GraphicsObject& o = menu.objects[id];
     const core::Bytes& data = encoded[id];
     const uint64_t n = data.size();
     const uint64_t F = std::max<uint64_t>(1, (n + 7 + 65514) / 65515);
@@ -281,20 +281,20 @@ core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log) {
       const uint64_t len = lastFr ? (n - sentObj) + hdr : std::min<uint64_t>(n + 11, kMaxSegmentLength);
       const uint64_t dataLen = len - hdr;
       writeUnitHeader(w, form, T - delay(R - n), T - delay(R), uint32_t(len), true);
-      w.addbyte(kSegObject);
-      w.addword(uint32_t(len));
-      w.addword(id);
-      w.addbyte(0);
+      w.addU8(kSegObject);
+      w.addU16(uint32_t(len));
+      w.addU16(id);
+      w.addU8(0);
       uint8_t flags = uint8_t((firstFr ? 2 : 0) | (lastFr ? 1 : 0));
-      w.addbyte(uint32_t(flags) * 64);
+      w.addU8(uint32_t(flags) * 64);
       if (firstFr) {
-        w.add3byte(uint32_t(n + 4));
-        w.addword(o.picture->width);
-        w.addword(o.picture->height);
+        w.addU24(uint32_t(n + 4));
+        w.addU16(o.picture->width);
+        w.addU16(o.picture->height);
       }
       std::span<const uint8_t> chunk(data.data() + sentObj, dataLen);
-      w.addbytes(chunk);
-      TFragment fr;
+      w.addBytes(chunk);
+      Fragment fr;
       fr.flags = flags;
       fr.pos = uint32_t(menu.work.size());
       fr.len = uint32_t(dataLen);
@@ -311,19 +311,19 @@ core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log) {
   }
 
   writeUnitHeader(w, form, T - delay(R + m), 0, 0);
-  w.addbyte(kSegEnd);
-  w.addword(0);
-  log.slog("", 1);
+  w.addU8(kSegEnd);
+  w.addU16(0);
+  log.status(core::StatusPanel::Detail, "");
   return w.take();
 }
 
 bool saveMenuFile(Menu& menu, const std::filesystem::path& file, core::Log& log) {
-  log.log("Saving IGS menu...");
-  log.slog("Preparing data", 1);
-  core::Bytes bytes = saveIGS(menu, SaveForm::MenuFile, log);
+  log.info("Saving IGS menu...");
+  log.status(core::StatusPanel::Detail, "Preparing data");
+  core::Bytes bytes = writeMenu(menu, SaveForm::MenuFile, log);
   std::string err;
   if (!core::writeFileAtomic(file, bytes, err)) {
-    log.erlog(core::displayPath(file) + ": " + err);
+    log.error(core::displayPath(file) + ": " + err);
     return false;
   }
   return true;

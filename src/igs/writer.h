@@ -19,7 +19,7 @@ enum class SaveForm { MenuFile = 0, Pes = 1 };
 inline constexpr uint32_t kMaxSegmentLength = 65519;
 
 // Serializes the pages in the page-data layout.
-core::Bytes serializePages(const std::vector<TPage>& pages);
+core::Bytes serializePages(const std::vector<Page>& pages);
 
 // The object output order: page 0's in-effect objects, then the objects of its
 // buttons state by state (BOGs whose default valid button exists first), then every
@@ -30,7 +30,7 @@ std::vector<uint16_t> objectOrder(Menu& menu);
 // composition segment list, the object fragment lists and the save orders are
 // rebuilt to describe what was written, and palette entries without a stored Y get
 // their Y, Cr, Cb from their colour.
-core::Bytes saveIGS(Menu& menu, SaveForm form, core::Log& log);
+core::Bytes writeMenu(Menu& menu, SaveForm form, core::Log& log);
 
 // Saves the menu as a menu file (atomic write). Logs "Saving IGS menu..." first.
 bool saveMenuFile(Menu& menu, const std::filesystem::path& file, core::Log& log);

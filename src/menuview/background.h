@@ -13,7 +13,7 @@ namespace morvex::menuview {
 // be judged against the screen while the menu background colour shows through.
 const Image& builtInBackground();
 
-// Builds the 1920 x 1080 background for the options (`backchange`). A user PNG is
+// Builds the 1920 x 1080 background for the options (`changeBackground`). A user PNG is
 // drawn with its transparency over the background colour; a bitmap is drawn opaque at
 // the top-left. Pictures smaller than the page leave the colour around them, larger
 // ones are cut at the page's edges. When the user picture cannot be loaded the result

@@ -16,10 +16,10 @@ static std::string decimal(unsigned v, int digits) {
   return buf;
 }
 
-std::vector<std::array<std::string, 5>> effectWindowRows(const igs::Teffectseq& seq) {
+std::vector<std::array<std::string, 5>> effectWindowRows(const igs::EffectSequence& seq) {
   std::vector<std::array<std::string, 5>> rows;
   for (size_t i = 0; i < std::min<size_t>(seq.numWindows, seq.windows.size()); ++i) {
-    const igs::TEffWindow& w = seq.windows[i];
+    const igs::EffectWindow& w = seq.windows[i];
     rows.push_back({decimal(w.id, 2), std::to_string(w.x), std::to_string(w.y), std::to_string(w.width),
                     std::to_string(w.height)});
   }
@@ -35,32 +35,32 @@ std::string durationText(uint32_t duration90k) {
   return buf;
 }
 
-std::vector<std::array<std::string, 4>> effectRows(const igs::Teffectseq& seq) {
+std::vector<std::array<std::string, 4>> effectRows(const igs::EffectSequence& seq) {
   std::vector<std::array<std::string, 4>> rows;
   for (size_t i = 0; i < seq.effects.size(); ++i) {
-    const igs::Teffect& e = seq.effects[i];
+    const igs::Effect& e = seq.effects[i];
     rows.push_back({decimal(unsigned(i), 3), durationText(e.duration), hex2(e.paletteId),
                     std::to_string(e.objects.size())});
   }
   return rows;
 }
 
-std::vector<std::array<std::string, 5>> compObjectRows(const igs::Teffect& effect) {
+std::vector<std::array<std::string, 5>> compObjectRows(const igs::Effect& effect) {
   std::vector<std::array<std::string, 5>> rows;
   for (size_t i = 0; i < effect.objects.size(); ++i) {
-    const igs::TCompObject& c = effect.objects[i];
+    const igs::CompositionObject& c = effect.objects[i];
     rows.push_back({decimal(unsigned(i), 3), hex4(c.objectId), hex2(c.windowId), std::to_string(c.x),
                     std::to_string(c.y)});
   }
   return rows;
 }
 
-CropFields cropFields(const igs::TCompObject& obj) {
+CropFields cropFields(const igs::CompositionObject& obj) {
   if (!obj.cropped()) return CropFields{};
   return CropFields{true, true, obj.cropX, obj.cropY, obj.cropWidth, obj.cropHeight};
 }
 
-bool setCropValue(igs::TCompObject& obj, CropField field, int value) {
+bool setCropValue(igs::CompositionObject& obj, CropField field, int value) {
   if (value < 0) return false;
   const uint16_t v = uint16_t(std::min(value, 1919));
   uint16_t* target = field == CropField::X ? &obj.cropX
@@ -143,12 +143,12 @@ std::optional<uint32_t> parseDuration(std::string_view text) {
   return uint32_t(ticks);
 }
 
-bool setEffectWindowCell(igs::Teffectseq& seq, unsigned window, int column, std::string_view text,
+bool setEffectWindowCell(igs::EffectSequence& seq, unsigned window, int column, std::string_view text,
                          unsigned videoWidth, unsigned videoHeight) {
   if (window >= std::min<size_t>(seq.numWindows, seq.windows.size())) return false;
   const auto v = decimalCell(text, 65535);
   if (!v) return false;
-  igs::TEffWindow w = seq.windows[window];
+  igs::EffectWindow w = seq.windows[window];
   switch (column) {
     case 1: w.x = uint16_t(*v); break;
     case 2: w.y = uint16_t(*v); break;
@@ -163,9 +163,9 @@ bool setEffectWindowCell(igs::Teffectseq& seq, unsigned window, int column, std:
   return true;
 }
 
-bool setEffectCell(igs::Teffectseq& seq, unsigned effect, int column, std::string_view text, size_t paletteCount) {
+bool setEffectCell(igs::EffectSequence& seq, unsigned effect, int column, std::string_view text, size_t paletteCount) {
   if (effect >= seq.effects.size()) return false;
-  igs::Teffect& e = seq.effects[effect];
+  igs::Effect& e = seq.effects[effect];
   if (column == 1) {
     const auto d = parseDuration(text);
     return d && store(e.duration, *d);
@@ -177,10 +177,10 @@ bool setEffectCell(igs::Teffectseq& seq, unsigned effect, int column, std::strin
   return false;
 }
 
-bool setCompObjectCell(igs::Teffectseq& seq, unsigned effect, unsigned index, int column, std::string_view text,
+bool setCompObjectCell(igs::EffectSequence& seq, unsigned effect, unsigned index, int column, std::string_view text,
                        size_t objectCount, unsigned videoWidth, unsigned videoHeight) {
   if (effect >= seq.effects.size() || index >= seq.effects[effect].objects.size()) return false;
-  igs::TCompObject& c = seq.effects[effect].objects[index];
+  igs::CompositionObject& c = seq.effects[effect].objects[index];
   switch (column) {
     case 1: {
       const auto v = hexCell(text, 4);
@@ -202,30 +202,30 @@ bool setCompObjectCell(igs::Teffectseq& seq, unsigned effect, unsigned index, in
   }
 }
 
-const igs::TEffWindow* windowOf(const igs::Teffectseq& seq, const igs::TCompObject& obj) {
+const igs::EffectWindow* windowOf(const igs::EffectSequence& seq, const igs::CompositionObject& obj) {
   if (obj.windowId >= seq.numWindows || obj.windowId >= seq.windows.size()) return nullptr;
   return &seq.windows[obj.windowId];
 }
 
 // ---- playing and previewing on the page view ----
 
-void PageView::DrawEffects(const igs::Teffectseq& seq) {
+void PageView::renderEffects(const igs::EffectSequence& seq) {
   animationTimerOn = false;
   for (size_t i = 0; i < seq.effects.size(); ++i) {
-    const igs::Teffect& e = seq.effects[i];
+    const igs::Effect& e = seq.effects[i];
     const double t0 = clockMs();
-    for (const igs::TCompObject& c : e.objects)
-      if (const igs::TEffWindow* w = windowOf(seq, c)) {
-        DelRect(w->x, w->y, w->x + w->width, w->y + w->height);
+    for (const igs::CompositionObject& c : e.objects)
+      if (const igs::EffectWindow* w = windowOf(seq, c)) {
+        blankRect(w->x, w->y, w->x + w->width, w->y + w->height);
         if (options_.showWindowFrame) page_.frame(w->x, w->y, w->x + w->width, w->y + w->height, options_.colWindow);
       }
-    for (const igs::TCompObject& c : e.objects) {
+    for (const igs::CompositionObject& c : e.objects) {
       // An object is only visible through its window; one naming no window of the
       // sequence is not drawn.
-      const igs::TEffWindow* win = windowOf(seq, c);
+      const igs::EffectWindow* win = windowOf(seq, c);
       if (!win || !objectExists(c.objectId)) continue;
       if (c.cropped()) {
-        const igs::RgbaImage& pic = igs::Obj2PicCr(menu_, pictures_, c.objectId, e.paletteId, c.cropX, c.cropY,
+        const igs::RgbaImage& pic = igs::objectPictureCropped(menu_, pictures_, c.objectId, e.paletteId, c.cropX, c.cropY,
                                                    c.cropX + c.cropWidth, c.cropY + c.cropHeight, log_);
         page_.blendRgbaClipped(pic.rgba.data(), pic.width, pic.height, c.x, c.y, win->x, win->y, win->x + win->width,
                                win->y + win->height);
@@ -250,8 +250,8 @@ void PageView::DrawEffects(const igs::Teffectseq& seq) {
     setStatus(frames_.back().status);
   }
   for (size_t i = 0; i < std::min<size_t>(seq.numWindows, seq.windows.size()); ++i) {
-    const igs::TEffWindow& w = seq.windows[i];
-    DelRect(w.x, w.y, w.x + w.width, w.y + w.height);
+    const igs::EffectWindow& w = seq.windows[i];
+    blankRect(w.x, w.y, w.x + w.width, w.y + w.height);
   }
   animationTimerOn = options_.buttonAnimation;
 }
@@ -262,13 +262,13 @@ void PageView::resetEffectPicture() {
                            options_.colObjectBackground.b, 255});
 }
 
-void PageView::EffPreview(const igs::Teffectseq& seq, unsigned effect, unsigned compObject) {
+void PageView::effectPreview(const igs::EffectSequence& seq, unsigned effect, unsigned compObject) {
   if (effect >= seq.effects.size() || compObject >= seq.effects[effect].objects.size()) return;
-  const igs::Teffect& e = seq.effects[effect];
-  const igs::TCompObject& c = e.objects[compObject];
+  const igs::Effect& e = seq.effects[effect];
+  const igs::CompositionObject& c = e.objects[compObject];
   const Rgba objectBg{options_.colObjectBackground.r, options_.colObjectBackground.g, options_.colObjectBackground.b,
                       255};
-  const igs::TEffWindow* w = windowOf(seq, c);
+  const igs::EffectWindow* w = windowOf(seq, c);
   if (w) {
     effectPicture_.fillRect(w->x, w->y, w->x + w->width, w->y + w->height, objectBg);
     if (options_.showWindowFrame)
@@ -278,22 +278,22 @@ void PageView::EffPreview(const igs::Teffectseq& seq, unsigned effect, unsigned 
   if (!w || !objectExists(c.objectId)) return;
   const int cx1 = w->x, cy1 = w->y, cx2 = w->x + w->width, cy2 = w->y + w->height;
   if (c.cropped()) {
-    const igs::RgbaImage& pic = igs::Obj2PicCr(menu_, pictures_, c.objectId, e.paletteId, c.cropX, c.cropY,
+    const igs::RgbaImage& pic = igs::objectPictureCropped(menu_, pictures_, c.objectId, e.paletteId, c.cropX, c.cropY,
                                                c.cropX + c.cropWidth, c.cropY + c.cropHeight, log_);
     effectPicture_.blendRgbaClipped(pic.rgba.data(), pic.width, pic.height, c.x, c.y, cx1, cy1, cx2, cy2);
     if (options_.showButtonFrame)
       effectPicture_.frame(c.x, c.y, c.x + c.cropWidth, c.y + c.cropHeight, options_.colNormalButton);
   } else {
-    const igs::RgbaImage& pic = igs::Obj2Pic(menu_, pictures_, c.objectId, e.paletteId, log_);
+    const igs::RgbaImage& pic = igs::objectPicture(menu_, pictures_, c.objectId, e.paletteId, log_);
     effectPicture_.blendRgbaClipped(pic.rgba.data(), pic.width, pic.height, c.x, c.y, cx1, cy1, cx2, cy2);
     if (options_.showButtonFrame)
       effectPicture_.frame(c.x, c.y, c.x + pic.width, c.y + pic.height, options_.colNormalButton);
   }
 }
 
-void PageView::previewEffect(const igs::Teffectseq& seq, unsigned effect) {
+void PageView::previewEffect(const igs::EffectSequence& seq, unsigned effect) {
   if (effect >= seq.effects.size()) return;
-  for (size_t i = 0; i < seq.effects[effect].objects.size(); ++i) EffPreview(seq, effect, unsigned(i));
+  for (size_t i = 0; i < seq.effects[effect].objects.size(); ++i) effectPreview(seq, effect, unsigned(i));
 }
 
 }  // namespace morvex::menuview

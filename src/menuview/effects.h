@@ -1,7 +1,7 @@
 #pragma once
 // Texts and edits of a page's effects: the windows, effects and composition
 // objects of a page's in- or out-effects, and the cropping values of one object.
-// Playing and previewing are PageView::DrawEffects and PageView::EffPreview.
+// Playing and previewing are PageView::renderEffects and PageView::effectPreview.
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -14,11 +14,11 @@
 namespace morvex::menuview {
 
 // Windows grid: "id", "X", "Y", "width", "height".
-std::vector<std::array<std::string, 5>> effectWindowRows(const igs::Teffectseq& seq);
+std::vector<std::array<std::string, 5>> effectWindowRows(const igs::EffectSequence& seq);
 // Effects grid: "duration", "palette", "c.obj." after the row number.
-std::vector<std::array<std::string, 4>> effectRows(const igs::Teffectseq& seq);
+std::vector<std::array<std::string, 4>> effectRows(const igs::EffectSequence& seq);
 // Composition objects of one effect: row number, "object", "window", "X pos.", "Y pos.".
-std::vector<std::array<std::string, 5>> compObjectRows(const igs::Teffect& effect);
+std::vector<std::array<std::string, 5>> compObjectRows(const igs::Effect& effect);
 
 // A duration in 90 kHz units as h:mm:ss.zzz.
 std::string durationText(uint32_t duration90k);
@@ -30,12 +30,12 @@ struct CropFields {
   int x = 0, y = 0, width = 0, height = 0;
   bool operator==(const CropFields&) const = default;
 };
-CropFields cropFields(const igs::TCompObject& obj);
+CropFields cropFields(const igs::CompositionObject& obj);
 
 enum class CropField : uint8_t { X, Y, Width, Height };
 // Leaving a field stores its value in the object; negative values are ignored and the
 // fields accept at most 1919. Returns true when the model changed.
-bool setCropValue(igs::TCompObject& obj, CropField field, int value);
+bool setCropValue(igs::CompositionObject& obj, CropField field, int value);
 
 // ---- editing the grids -----------------------------------------------------------
 // Each setter takes the text typed into one cell and stores it when it is accepted;
@@ -48,18 +48,18 @@ bool setCropValue(igs::TCompObject& obj, CropField field, int value);
 std::optional<uint32_t> parseDuration(std::string_view text);
 // Windows grid: X, Y, width, height in decimal. A window stays inside the video frame
 // and is at least one pixel wide and high.
-bool setEffectWindowCell(igs::Teffectseq& seq, unsigned window, int column, std::string_view text,
+bool setEffectWindowCell(igs::EffectSequence& seq, unsigned window, int column, std::string_view text,
                          unsigned videoWidth, unsigned videoHeight);
 // Effects grid: the duration (as parseDuration reads it) and the palette id (hex,
 // below the palette count).
-bool setEffectCell(igs::Teffectseq& seq, unsigned effect, int column, std::string_view text, size_t paletteCount);
+bool setEffectCell(igs::EffectSequence& seq, unsigned effect, int column, std::string_view text, size_t paletteCount);
 // Composition objects: the object id (hex, below the object count), the window id
 // (hex, a window of the sequence), and X and Y (decimal, inside the video frame).
-bool setCompObjectCell(igs::Teffectseq& seq, unsigned effect, unsigned index, int column, std::string_view text,
+bool setCompObjectCell(igs::EffectSequence& seq, unsigned effect, unsigned index, int column, std::string_view text,
                        size_t objectCount, unsigned videoWidth, unsigned videoHeight);
 
 // The composition object's window: the sequence's window at the position the
 // object's window id names, or nullptr when the sequence has no such window.
-const igs::TEffWindow* windowOf(const igs::Teffectseq& seq, const igs::TCompObject& obj);
+const igs::EffectWindow* windowOf(const igs::EffectSequence& seq, const igs::CompositionObject& obj);
 
 }  // namespace morvex::menuview

@@ -14,10 +14,10 @@ MenuEmulator::MenuEmulator(PageView& view, hdmv::Interpreter& interpreter) : vie
 
 // ---- the interpreter's view of the menu ----
 
-const igs::TIGbutton* MenuEmulator::pageButton(int page, int id) const {
+const igs::Button* MenuEmulator::pageButton(int page, int id) const {
   const igs::Menu& m = view_.menu();
   if (page < 0 || size_t(page) >= m.pageButtons.size()) return nullptr;
-  const igs::TPageButton& list = m.pageButtons[size_t(page)];
+  const igs::PageButtons& list = m.pageButtons[size_t(page)];
   if (id < 0 || size_t(id) >= list.size() || list[size_t(id)].id == igs::kNoButton) return nullptr;
   return &list[size_t(id)];
 }
@@ -32,30 +32,30 @@ int MenuEmulator::buttonListLength(int page) const {
 bool MenuEmulator::isButton(int page, int button) const { return pageButton(page, button) != nullptr; }
 
 int MenuEmulator::bogOf(int page, int button) const {
-  const igs::TPage* p = view_.pageAt(page);
+  const igs::Page* p = view_.pageAt(page);
   if (!p) return -1;
   // The last BOG holding the id wins, as the button-by-id list keeps the later button.
   int found = -1;
   for (size_t i = 0; i < p->bogs.size(); ++i)
-    for (const igs::TIGbutton& b : p->bogs[i].buttons)
+    for (const igs::Button& b : p->bogs[i].buttons)
       if (b.id == button) found = int(i);
   return found;
 }
 
 bool MenuEmulator::autoAction(int page, int button) const {
-  const igs::TIGbutton* b = pageButton(page, button);
+  const igs::Button* b = pageButton(page, button);
   return b && b->autoAction == 1;
 }
 
-hdmv::TCommands MenuEmulator::buttonCommands(int page, int button) const {
-  const igs::TIGbutton* b = pageButton(page, button);
-  return b ? b->commands : hdmv::TCommands{};
+hdmv::CommandList MenuEmulator::buttonCommands(int page, int button) const {
+  const igs::Button* b = pageButton(page, button);
+  return b ? b->commands : hdmv::CommandList{};
 }
 
 bool MenuEmulator::outEffectsEnabled() const { return view_.options().showOutEffects; }
 
 bool MenuEmulator::hasOutEffects(int page) const {
-  const igs::TPage* p = view_.pageAt(page);
+  const igs::Page* p = view_.pageAt(page);
   return p && !p->effects[1].effects.empty();
 }
 
@@ -65,17 +65,17 @@ int MenuEmulator::stateBog(int slot) const {
   return slot >= 0 && size_t(slot) < view_.states().size() ? view_.states()[size_t(slot)].bogIndex : -1;
 }
 
-void MenuEmulator::setButtonStates(int page) { view_.SetButtonStates(page); }
+void MenuEmulator::setButtonStates(int page) { view_.prepareButtonStates(page); }
 void MenuEmulator::showInBog(int button) { view_.showInBog(unsigned(button)); }
 
 void MenuEmulator::hideButton(int button) {
   if (button >= 0 && size_t(button) < view_.states().size()) view_.states()[size_t(button)].shown = 0;
 }
 
-void MenuEmulator::delPage() { view_.DelPage(); }
+void MenuEmulator::delPage() { view_.blankPage(); }
 
 void MenuEmulator::drawEffects(int page) {
-  if (const igs::TPage* p = view_.pageAt(page)) view_.DrawEffects(p->effects[1]);
+  if (const igs::Page* p = view_.pageAt(page)) view_.renderEffects(p->effects[1]);
 }
 
 void MenuEmulator::showPage(int page) {
@@ -90,11 +90,11 @@ void MenuEmulator::drawPage() { pageDrawPending_ = true; }
 
 void MenuEmulator::flushPageDraw() {
   if (!std::exchange(pageDrawPending_, false)) return;
-  view_.DrawPage();
+  view_.renderPage();
 }
-void MenuEmulator::drawButton(int button) { view_.DrawButton(unsigned(button)); }
-void MenuEmulator::drawSButton() { view_.DrawSButton(); }
-void MenuEmulator::delButton(int button) { view_.DelButton(unsigned(button)); }
+void MenuEmulator::drawButton(int button) { view_.renderButton(unsigned(button)); }
+void MenuEmulator::drawSButton() { view_.renderSelectedButton(); }
+void MenuEmulator::delButton(int button) { view_.blankButton(unsigned(button)); }
 void MenuEmulator::setRunButton(int button) { runPanelButton = button; }
 
 // ---- running button programs ----
@@ -128,7 +128,7 @@ void MenuEmulator::runButton(unsigned id) {
   runPanelButton = int(id);
   events_.push_back({EmulatorEvent::Kind::RunButton, int(id), {}});
   interp_.curLine = interp_.traceBox ? -1 : 0;
-  if (!interp_.ExecComm(buttonCommands(view_.pageChoice(), int(id)), this)) {
+  if (!interp_.executeCommand(buttonCommands(view_.pageChoice(), int(id)), this)) {
     flushPageDraw();
     collectRunEvents();
     return;
@@ -142,7 +142,7 @@ void MenuEmulator::runButton(unsigned id) {
 void MenuEmulator::menuOpened(const hdmv::RegisterOptions& registers, int page) {
   interp_.cancel();
   interp_.takeEvents();
-  hdmv::ResetRegs(view_.regs(), registers);
+  hdmv::resetRegisters(view_.regs(), registers);
   igs::Menu& m = view_.menu();
   if (page < 0 || size_t(page) >= m.ics.pages.size()) page = 0;
   igs::MenuPictures& pics = view_.pictures();
@@ -150,7 +150,7 @@ void MenuEmulator::menuOpened(const hdmv::RegisterOptions& registers, int page) 
   igs::resizeCache(m, pics);
   view_.selectPage(page);
   view_.regs().psr[11] = uint32_t(page);
-  view_.DelPage();
+  view_.blankPage();
   view_.takeFrames();
   view_.takeEvents();
   events_.clear();
@@ -169,7 +169,7 @@ void MenuEmulator::start(int page) {
 
 void MenuEmulator::start() {
   const int p = view_.pageChoice();
-  const igs::TPage* page = view_.pageAt(p);
+  const igs::Page* page = view_.pageAt(p);
   if (!page) return;
   // PSR 11 names the page on screen from here on, as the player's would.
   view_.regs().psr[11] = uint32_t(p);
@@ -183,42 +183,42 @@ void MenuEmulator::start() {
     return;
   }
   interp_.curLine = 0;
-  view_.DrawPage();
+  view_.renderPage();
 
   const unsigned b = page->defaultSelected;
   if (b >= view_.states().size()) {
-    for (const igs::TBOG& bog : page->bogs) {
+    for (const igs::ButtonOverlapGroup& bog : page->bogs) {
       // Each group is looked at on its own: a group whose default id names none of its
       // buttons runs nothing.
-      const igs::TIGbutton* found = nullptr;
+      const igs::Button* found = nullptr;
       if (bog.defaultValid != igs::kNoButton)
-        for (const igs::TIGbutton& btn : bog.buttons)
+        for (const igs::Button& btn : bog.buttons)
           if (btn.id == bog.defaultValid) found = &btn;
       if (found && found->autoAction == 1) runButton(found->id);
     }
     return;
   }
   view_.regs().psr[10] = b;
-  view_.DrawSButton();
+  view_.renderSelectedButton();
   if (autoAction(p, int(b))) runButton(b);
 }
 
 void MenuEmulator::move(NavKey key) {
   uint32_t& psr10 = view_.regs().psr[10];
   if (psr10 >= view_.states().size()) return;
-  const igs::TIGbutton* b = view_.button(psr10);
+  const igs::Button* b = view_.button(psr10);
   if (!b) return;
   const uint16_t next = key == NavKey::Up     ? b->upper
                         : key == NavKey::Down ? b->lower
                         : key == NavKey::Left ? b->left
                                               : b->right;
   if (next == psr10) return;
-  view_.DrawButton(psr10);
+  view_.renderButton(psr10);
   psr10 = next;
   if (autoAction(view_.pageChoice(), next))
     runButton(next);
   else
-    view_.DrawSButton();
+    view_.renderSelectedButton();
 }
 
 void MenuEmulator::select() {
@@ -226,14 +226,14 @@ void MenuEmulator::select() {
   const uint32_t id = r.psr[10];
   if (id >= 0xFFFF || !view_.button(id)) return;
   const uint32_t page = r.psr[11];
-  view_.DrawAButton();
+  view_.renderActivatedButton();
   runButton(id);
-  if (r.psr[10] == id && r.psr[11] == page && !autoAction(view_.pageChoice(), int(id))) view_.DrawSButton();
+  if (r.psr[10] == id && r.psr[11] == page && !autoAction(view_.pageChoice(), int(id))) view_.renderSelectedButton();
 }
 
 void MenuEmulator::userTimeout() {
   hdmv::Registers& r = view_.regs();
-  const igs::TPage* page = view_.pageAt(view_.pageChoice());
+  const igs::Page* page = view_.pageAt(view_.pageChoice());
   if (!page) return;
   if (r.psr[10] < view_.states().size() && page->defaultActivated == 0xFFFE) {
     select();
@@ -241,25 +241,25 @@ void MenuEmulator::userTimeout() {
   }
   const unsigned d = page->defaultActivated;
   if (d >= view_.states().size() || !view_.states()[d].shown) return;
-  if (r.psr[10] < 0xFFFF) view_.DrawButton(r.psr[10]);
+  if (r.psr[10] < 0xFFFF) view_.renderButton(r.psr[10]);
   r.psr[10] = d;
-  view_.DrawAButton();
+  view_.renderActivatedButton();
   runButton(d);
-  const igs::TPage* now = view_.pageAt(view_.pageChoice());
+  const igs::Page* now = view_.pageAt(view_.pageChoice());
   if (now && now->defaultActivated == r.psr[10] && uint32_t(view_.pageChoice()) == r.psr[11] &&
       !autoAction(view_.pageChoice(), int(d)))
-    view_.DrawSButton();
+    view_.renderSelectedButton();
 }
 
 void MenuEmulator::animationTick() {
   const uint32_t sel = view_.regs().psr[10];
   for (size_t id = 0; id < view_.states().size(); ++id) {
-    const TButtonState& s = view_.states()[id];
+    const ButtonState& s = view_.states()[id];
     if (id == sel) {
-      if (s.selectedAnimating) view_.DrawSButt();
-      if (view_.states()[id].activatedAnimating) view_.DrawAButt();
+      if (s.selectedAnimating) view_.renderSelectedButtonAt();
+      if (view_.states()[id].activatedAnimating) view_.renderActivatedButtonAt();
     } else if (s.shown && s.normalAnimating) {
-      view_.DrawButt(unsigned(id));
+      view_.renderButtonAt(unsigned(id));
     }
   }
   view_.animationTimerOn = view_.options().buttonAnimation;
@@ -271,7 +271,7 @@ PagePoint MenuEmulator::toPage(int x, int y) const {
   return view_.options().fullScreen ? mapToPage(fit, x, y) : PagePoint{x, y};
 }
 
-bool MenuEmulator::inHotArea(const igs::TIGbutton& b, PagePoint p) const {
+bool MenuEmulator::inHotArea(const igs::Button& b, PagePoint p) const {
   const auto [w, h] = view_.stateSize(b.selectedStart);
   return b.x + 5 <= p.x && p.x <= b.x + w - 5 && b.y + 5 <= p.y && p.y <= b.y + h - 5;
 }
@@ -285,16 +285,16 @@ CursorShape MenuEmulator::mouseMove(int x, int y, DragKeys keys) {
   if (r.psr[11] >= 0xFFFF || r.psr[10] >= view_.states().size()) return CursorShape::Arrow;
   const PagePoint p = toPage(x, y);
   CursorShape cursor = CursorShape::Arrow;
-  if (const igs::TIGbutton* sel = view_.button(r.psr[10]))
+  if (const igs::Button* sel = view_.button(r.psr[10]))
     if (sel->selectedStart != igs::kNoObject && inHotArea(*sel, p)) cursor = CursorShape::Hand;
   for (NavKey key : {NavKey::Up, NavKey::Down, NavKey::Right, NavKey::Left}) {
-    const igs::TIGbutton* sel = view_.button(r.psr[10]);
+    const igs::Button* sel = view_.button(r.psr[10]);
     if (!sel) break;
     const uint16_t n = key == NavKey::Up     ? sel->upper
                        : key == NavKey::Down ? sel->lower
                        : key == NavKey::Left ? sel->left
                                              : sel->right;
-    const igs::TIGbutton* nb = view_.button(n);
+    const igs::Button* nb = view_.button(n);
     if (nb && nb->selectedStart != igs::kNoObject && inHotArea(*nb, p)) move(key);
   }
   return cursor;
@@ -303,7 +303,7 @@ CursorShape MenuEmulator::mouseMove(int x, int y, DragKeys keys) {
 void MenuEmulator::leftPress(int x, int y) {
   hdmv::Registers& r = view_.regs();
   if (r.psr[11] >= 0xFFFF || r.psr[10] >= view_.states().size()) return;
-  const igs::TIGbutton* sel = view_.button(r.psr[10]);
+  const igs::Button* sel = view_.button(r.psr[10]);
   if (!sel || sel->selectedStart == igs::kNoObject) return;
   const PagePoint p = toPage(x, y);
   const auto [w, h] = view_.stateSize(sel->selectedStart);
@@ -314,7 +314,7 @@ CursorShape MenuEmulator::rightPress(int x, int y) {
   const PagePoint p = toPage(x, y);
   for (size_t id = 0; id < view_.states().size(); ++id) {
     if (!view_.states()[id].shown) continue;
-    const igs::TIGbutton* b = view_.button(unsigned(id));
+    const igs::Button* b = view_.button(unsigned(id));
     if (!b || b->normalStart == igs::kNoObject) continue;
     const auto [w, h] = view_.stateSize(b->normalStart);
     if (b->x <= p.x && p.x <= b->x + w && b->y <= p.y && p.y <= b->y + h) {
@@ -335,12 +335,12 @@ CursorShape MenuEmulator::rightRelease() {
 
 CursorShape MenuEmulator::mouseLeave() { return rightRelease(); }
 
-bool MenuEmulator::chkpos(unsigned id, int x, int y, int w, int h) const {
+bool MenuEmulator::checkPosition(unsigned id, int x, int y, int w, int h) const {
   // Inclusive corners of the proposed rectangle against every other shown button.
   const int x2 = x + w - 1, y2 = y + h - 1;
   for (size_t other = 0; other < view_.states().size(); ++other) {
     if (other == id || !view_.states()[other].shown) continue;
-    const igs::TIGbutton* b = pageButton(view_.pageChoice(), int(other));
+    const igs::Button* b = pageButton(view_.pageChoice(), int(other));
     if (!b) continue;
     const auto [bw, bh] = view_.stateSize(b->normalStart);
     if (bw == 0) continue;
@@ -352,10 +352,10 @@ bool MenuEmulator::chkpos(unsigned id, int x, int y, int w, int h) const {
 
 void MenuEmulator::dragMove(int mx, int my, DragKeys keys) {
   hdmv::Registers& r = view_.regs();
-  igs::TIGbutton& b = dragButton_;
+  igs::Button& b = dragButton_;
   const bool selected = r.psr[10] == b.id;
   const auto [w, h] = view_.stateSize(selected ? b.selectedStart : b.normalStart);
-  view_.DelRect(b.x, b.y, b.x + w, b.y + h);
+  view_.blankRect(b.x, b.y, b.x + w, b.y + h);
 
   std::string mode;
   if (!keys.otherButton) {
@@ -381,7 +381,7 @@ void MenuEmulator::dragMove(int mx, int my, DragKeys keys) {
   // A refused direction is tested as if the button went all the way to that edge.
   const int tx = okX ? dx : dx < 0 ? -b.x : dx > 0 ? kPageWidth - b.x : 0;
   const int ty = okY ? dy : dy < 0 ? -b.y : dy > 0 ? kPageHeight - b.y : 0;
-  if (!chkpos(b.id, b.x + tx, b.y + ty, w, h)) okX = okY = false;
+  if (!checkPosition(b.id, b.x + tx, b.y + ty, w, h)) okX = okY = false;
   if (okX) {
     b.x = uint16_t(b.x + dx);
     lastX_ = mx;
@@ -396,10 +396,10 @@ void MenuEmulator::dragMove(int mx, int my, DragKeys keys) {
     igs::Menu& m = view_.menu();
     const uint32_t p = uint32_t(view_.pageChoice());
     if (b.id < view_.states().size() && p < m.ics.pages.size()) {
-      const TButtonState& s = view_.states()[b.id];
-      igs::TPage& page = m.ics.pages[p];
+      const ButtonState& s = view_.states()[b.id];
+      igs::Page& page = m.ics.pages[p];
       if (s.bogIndex < page.bogs.size() && s.indexInBog < page.bogs[s.bogIndex].buttons.size()) {
-        igs::TIGbutton& inBog = page.bogs[s.bogIndex].buttons[s.indexInBog];
+        igs::Button& inBog = page.bogs[s.bogIndex].buttons[s.indexInBog];
         inBog.x = b.x;
         inBog.y = b.y;
       }
@@ -410,11 +410,11 @@ void MenuEmulator::dragMove(int mx, int my, DragKeys keys) {
     }
   }
   if (selected)
-    view_.DrawSButton();
+    view_.renderSelectedButton();
   else
-    view_.DrawButton(b.id);
+    view_.renderButton(b.id);
   const std::string status = dragStatus(mode, b.id, b.x, b.y);
-  view_.log().slog(status, 1);
+  view_.log().status(core::StatusPanel::Detail, status);
   dragStatus_ = status;
 }
 

@@ -92,7 +92,7 @@ public:
   size_t stepBudget = 1000000;
   // Called before each command a button program executes (button, line, command);
   // when set, programs run one command at a time so each can be watched.
-  std::function<void(int button, int line, const hdmv::TCommand&)> traceHook;
+  std::function<void(int button, int line, const hdmv::Command&)> traceHook;
 
   std::vector<EmulatorEvent> takeEvents() { return std::exchange(events_, {}); }
   const std::vector<EmulatorEvent>& events() const { return events_; }
@@ -106,7 +106,7 @@ public:
   bool isButton(int page, int button) const override;
   int bogOf(int page, int button) const override;
   bool autoAction(int page, int button) const override;
-  hdmv::TCommands buttonCommands(int page, int button) const override;
+  hdmv::CommandList buttonCommands(int page, int button) const override;
   bool outEffectsEnabled() const override;
   bool hasOutEffects(int page) const override;
   int buttonStateCount() const override;
@@ -125,10 +125,10 @@ public:
 
 private:
   PagePoint toPage(int x, int y) const;
-  const igs::TIGbutton* pageButton(int page, int id) const;
-  bool inHotArea(const igs::TIGbutton& b, PagePoint p) const;
+  const igs::Button* pageButton(int page, int id) const;
+  bool inHotArea(const igs::Button& b, PagePoint p) const;
   void dragMove(int mx, int my, DragKeys keys);
-  bool chkpos(unsigned id, int x, int y, int w, int h) const;
+  bool checkPosition(unsigned id, int x, int y, int w, int h) const;
   void collectRunEvents();
   // Draws the page once if a program asked for it; see drawPage().
   void flushPageDraw();
@@ -140,7 +140,7 @@ private:
   std::vector<EmulatorEvent> events_;
   bool pageDrawPending_ = false;
   bool dragging_ = false;
-  igs::TIGbutton dragButton_;
+  igs::Button dragButton_;
   int lastX_ = 0, lastY_ = 0;
   std::string dragStatus_;
 };

@@ -35,24 +35,24 @@ PageView::PageView(igs::Menu& menu, hdmv::Registers& regs, DisplayOptions& optio
   resetEffectPicture();
 }
 
-bool PageView::backchange(std::string* error) {
+bool PageView::changeBackground(std::string* error) {
   std::string err;
   background_ = buildBackground(options_, err);
   page_ = background_;
   markDirty(0, 0, kPageWidth, kPageHeight);
   if (error) *error = err;
-  if (!err.empty()) log_.erslog(err);
+  if (!err.empty()) log_.errorStatus(err);
   return err.empty();
 }
 
-const igs::TPage* PageView::pageAt(int page) const {
+const igs::Page* PageView::pageAt(int page) const {
   if (page < 0 || size_t(page) >= menu_.ics.pages.size()) return nullptr;
   return &menu_.ics.pages[size_t(page)];
 }
 
-const igs::TIGbutton* PageView::button(unsigned id) const {
+const igs::Button* PageView::button(unsigned id) const {
   if (pageChoice_ < 0 || size_t(pageChoice_) >= menu_.pageButtons.size()) return nullptr;
-  const igs::TPageButton& list = menu_.pageButtons[size_t(pageChoice_)];
+  const igs::PageButtons& list = menu_.pageButtons[size_t(pageChoice_)];
   if (id >= list.size() || id >= states_.size() || list[id].id == igs::kNoButton) return nullptr;
   return &list[id];
 }
@@ -69,22 +69,22 @@ std::pair<int, int> PageView::stateSize(unsigned objectId) const {
 }
 
 bool PageView::objectsMissing() const {
-  const igs::TPage* p = pageAt(pageChoice_);
+  const igs::Page* p = pageAt(pageChoice_);
   if (!p) return false;
   auto missing = [&](uint16_t id) { return id != igs::kNoObject && !objectExists(id); };
-  for (const igs::TBOG& g : p->bogs)
-    for (const igs::TIGbutton& b : g.buttons)
+  for (const igs::ButtonOverlapGroup& g : p->bogs)
+    for (const igs::Button& b : g.buttons)
       if (missing(b.normalStart) || missing(b.selectedStart) || missing(b.activatedStart)) return true;
   return false;
 }
 
 unsigned PageView::paletteOfChoice() const {
-  const igs::TPage* p = pageAt(pageChoice_);
+  const igs::Page* p = pageAt(pageChoice_);
   return p ? p->paletteId : 0;
 }
 
 uint32_t PageView::animationInterval(int page) const {
-  const igs::TPage* p = pageAt(page);
+  const igs::Page* p = pageAt(page);
   const igs::FrameRate fr = igs::frameRate(menu_.ics.frameRateCode);
   // A frame rate without a frame duration gives no interval: the timer never fires.
   if (!p || fr.den == 0) return 0;
@@ -95,7 +95,7 @@ uint32_t PageView::animationIntervalMs() const { return animationInterval(pageCh
 
 void PageView::selectPage(int page) {
   pageChoice_ = page;
-  SetButtonStates(page);
+  prepareButtonStates(page);
   resetEffectPicture();
 }
 
@@ -137,30 +137,30 @@ std::vector<ViewEvent> PageView::takeEvents() { return std::exchange(events_, {}
 
 void PageView::setStatus(std::string text) {
   status_ = std::move(text);
-  log_.slog(status_, 1);
+  log_.status(core::StatusPanel::Detail, status_);
 }
 
-void PageView::DelPage() {
+void PageView::blankPage() {
   page_ = background_;
   markDirty(0, 0, kPageWidth, kPageHeight);
 }
 
-void PageView::DelRect(int x1, int y1, int x2, int y2) {
+void PageView::blankRect(int x1, int y1, int x2, int y2) {
   page_.copyRect(background_, x1, y1, x2, y2);
   markDirty(x1, y1, x2, y2);
 }
 
-void PageView::SetButtonStates(int page) {
+void PageView::prepareButtonStates(int page) {
   states_.clear();
-  const igs::TPage* p = pageAt(page);
+  const igs::Page* p = pageAt(page);
   if (!p || size_t(page) >= menu_.pageButtons.size()) return;
-  states_.assign(menu_.pageButtons[size_t(page)].size(), TButtonState{});
+  states_.assign(menu_.pageButtons[size_t(page)].size(), ButtonState{});
   for (size_t i = 0; i < p->bogs.size(); ++i) {
-    const igs::TBOG& bog = p->bogs[i];
+    const igs::ButtonOverlapGroup& bog = p->bogs[i];
     for (size_t j = 0; j < bog.buttons.size(); ++j) {
-      const igs::TIGbutton& b = bog.buttons[j];
+      const igs::Button& b = bog.buttons[j];
       if (b.id >= states_.size()) continue;
-      TButtonState& s = states_[b.id];
+      ButtonState& s = states_[b.id];
       s.bogIndex = uint8_t(i);
       s.indexInBog = uint8_t(j);
       s.normalAnimating = b.normalStart != b.normalEnd;
@@ -179,8 +179,8 @@ std::vector<std::string> PageView::buttonChoiceItems() const {
   return items;
 }
 
-void PageView::LoadBmps(int page) {
-  const igs::TPage* p = pageAt(page);
+void PageView::loadButtonPictures(int page) {
+  const igs::Page* p = pageAt(page);
   if (!p) return;
   const size_t count = menu_.objects.size();
   auto colour = [&](unsigned obj, unsigned pal) {
@@ -188,31 +188,31 @@ void PageView::LoadBmps(int page) {
     if (obj < pictures_.cache.size() && pal < pictures_.cache[obj].byPalette.size() &&
         pictures_.cache[obj].byPalette[pal])
       return;
-    igs::Obj2Pic(menu_, pictures_, obj, pal, log_);
+    igs::objectPicture(menu_, pictures_, obj, pal, log_);
   };
   auto range = [&](uint16_t start, uint16_t end, unsigned pal) {
     // Ranges are capped at the object list: a garbage end id costs nothing.
     for (size_t id = start; id <= end && id < count; ++id) colour(unsigned(id), pal);
   };
-  for (const igs::TBOG& bog : p->bogs)
-    for (const igs::TIGbutton& b : bog.buttons) {
+  for (const igs::ButtonOverlapGroup& bog : p->bogs)
+    for (const igs::Button& b : bog.buttons) {
       range(b.normalStart, b.normalEnd, p->paletteId);
       range(b.selectedStart, b.selectedEnd, p->paletteId);
       range(b.activatedStart, b.activatedEnd, p->paletteId);
     }
-  for (const igs::Teffectseq& seq : p->effects)
-    for (const igs::Teffect& e : seq.effects)
-      for (const igs::TCompObject& c : e.objects) colour(c.objectId, e.paletteId);
+  for (const igs::EffectSequence& seq : p->effects)
+    for (const igs::Effect& e : seq.effects)
+      for (const igs::CompositionObject& c : e.objects) colour(c.objectId, e.paletteId);
 }
 
-void PageView::drawObject(unsigned objectId, unsigned paletteId, int x, int y, const igs::TEffWindow* window) {
+void PageView::drawObject(unsigned objectId, unsigned paletteId, int x, int y, const igs::EffectWindow* window) {
   // A picture already in the colour cache is drawn from there; only a first colouring
-  // goes through Obj2Pic (which also fills the cache).
+  // goes through objectPicture (which also fills the cache).
   const igs::RgbaImage* cached = nullptr;
   if (objectId < pictures_.cache.size() && paletteId < pictures_.cache[objectId].byPalette.size() &&
       pictures_.cache[objectId].byPalette[paletteId])
     cached = &*pictures_.cache[objectId].byPalette[paletteId];
-  const igs::RgbaImage& pic = cached ? *cached : igs::Obj2Pic(menu_, pictures_, objectId, paletteId, log_);
+  const igs::RgbaImage& pic = cached ? *cached : igs::objectPicture(menu_, pictures_, objectId, paletteId, log_);
   if (window) {
     page_.blendRgbaClipped(pic.rgba.data(), pic.width, pic.height, x, y, window->x, window->y,
                            window->x + window->width, window->y + window->height);
@@ -225,23 +225,23 @@ void PageView::drawObject(unsigned objectId, unsigned paletteId, int x, int y, c
   markDirty(x, y, x + pic.width, y + pic.height);
 }
 
-void PageView::DrawPage() {
+void PageView::renderPage() {
   const int p = pageChoice_;
   if (regs_.psr[43] != regs_.psr[11]) regs_.psr[43] = regs_.psr[11];
-  if (options_.preload) LoadBmps(p);
-  DelPage();
+  if (options_.preload) loadButtonPictures(p);
+  blankPage();
   if (options_.showInEffects)
-    if (const igs::TPage* pg = pageAt(p)) DrawEffects(pg->effects[0]);
+    if (const igs::Page* pg = pageAt(p)) renderEffects(pg->effects[0]);
   for (size_t id = 0; id < states_.size(); ++id)
-    if (states_[id].shown) DrawButton(unsigned(id));
-  if (regs_.psr[10] < 0xFFFF) DrawSButton();
+    if (states_[id].shown) renderButton(unsigned(id));
+  if (regs_.psr[10] < 0xFFFF) renderSelectedButton();
   setStatus(pageStatus(regs_.psr[10], regs_.psr[11]));
 }
 
 void PageView::drawState(ButtonStateKind kind, unsigned id) {
-  const igs::TIGbutton* b = button(id);
+  const igs::Button* b = button(id);
   if (!b) return;
-  TButtonState& s = states_[id];
+  ButtonState& s = states_[id];
   uint16_t start, end;
   uint8_t* animating;
   bool repeat;
@@ -269,7 +269,7 @@ void PageView::drawState(ButtonStateKind kind, unsigned id) {
   if (!objectExists(objectId) && !placeholder) return;
   const auto [w, h] = stateSize(objectId);
   const int x = b->x, y = b->y;
-  DelRect(x, y, x + w, y + h);
+  blankRect(x, y, x + w, y + h);
   if (placeholder) {
     // A dimmed box in the state's colour, framed, with the button id in it.
     const Rgba c = kind == ButtonStateKind::Normal     ? options_.colNormalFrame
@@ -310,45 +310,45 @@ void PageView::drawState(ButtonStateKind kind, unsigned id) {
   }
 }
 
-void PageView::DrawButt(unsigned id) { drawState(ButtonStateKind::Normal, id); }
-void PageView::DrawSButt() { drawState(ButtonStateKind::Selected, regs_.psr[10]); }
-void PageView::DrawAButt() { drawState(ButtonStateKind::Activated, regs_.psr[10]); }
+void PageView::renderButtonAt(unsigned id) { drawState(ButtonStateKind::Normal, id); }
+void PageView::renderSelectedButtonAt() { drawState(ButtonStateKind::Selected, regs_.psr[10]); }
+void PageView::renderActivatedButtonAt() { drawState(ButtonStateKind::Activated, regs_.psr[10]); }
 
-void PageView::DrawButton(unsigned id) {
+void PageView::renderButton(unsigned id) {
   if (id >= states_.size()) return;
   states_[id].frame = 0;
-  const igs::TIGbutton* b = button(id);
+  const igs::Button* b = button(id);
   states_[id].normalAnimating = b && b->normalStart < b->normalEnd;
-  DrawButt(id);
+  renderButtonAt(id);
 }
 
-void PageView::DrawSButton() {
+void PageView::renderSelectedButton() {
   const uint32_t id = regs_.psr[10];
   if (id >= states_.size()) return;
-  const igs::TIGbutton* b = button(id);
+  const igs::Button* b = button(id);
   if (b && b->selectedSound < soundCount && options_.playSound)
     events_.push_back(ViewEvent{ViewEvent::Kind::Sound, b->selectedSound});
   states_[id].frame = 0;
   states_[id].selectedAnimating = b && b->selectedStart < b->selectedEnd;
-  DrawSButt();
+  renderSelectedButtonAt();
 }
 
-void PageView::DrawAButton() {
+void PageView::renderActivatedButton() {
   const uint32_t id = regs_.psr[10];
   if (id >= states_.size()) return;
-  const igs::TIGbutton* b = button(id);
+  const igs::Button* b = button(id);
   if (b && b->activatedSound < soundCount && options_.playSound)
     events_.push_back(ViewEvent{ViewEvent::Kind::Sound, b->activatedSound});
   states_[id].frame = 0;
   states_[id].activatedAnimating = b && b->activatedStart < b->activatedEnd;
   if (options_.buttonAnimation)
-    DrawAButt();
+    renderActivatedButtonAt();
   else
-    DrawAButt2();
+    renderActivatedButtonOver();
 }
 
-void PageView::DrawAButt2() {
-  const igs::TIGbutton* b = button(regs_.psr[10]);
+void PageView::renderActivatedButtonOver() {
+  const igs::Button* b = button(regs_.psr[10]);
   if (b && options_.placeholders && b->activatedStart != igs::kNoObject && !objectExists(b->activatedStart)) {
     drawState(ButtonStateKind::Activated, regs_.psr[10]);
   } else if (b && b->activatedStart != igs::kNoObject && b->activatedEnd >= b->activatedStart) {
@@ -356,7 +356,7 @@ void PageView::DrawAButt2() {
     for (unsigned id = b->activatedStart; id <= b->activatedEnd; ++id) {
       if (!objectExists(id)) break;  // ids beyond the list: nothing more to show
       const auto [w, h] = objectSize(id);
-      DelRect(b->x, b->y, b->x + w, b->y + h);
+      blankRect(b->x, b->y, b->x + w, b->y + h);
       drawObject(id, paletteOfChoice(), b->x, b->y);
       emitFrame(wait, {});
     }
@@ -364,22 +364,22 @@ void PageView::DrawAButt2() {
   setStatus("PSR10: " + hexAtLeast(regs_.psr[10], 4) + ", PSR11: " + hexAtLeast(regs_.psr[11], 2));
 }
 
-void PageView::DelButton(unsigned id) {
+void PageView::blankButton(unsigned id) {
   if (id >= states_.size()) return;
   const uint8_t bog = states_[id].bogIndex;
-  for (const TButtonState& s : states_)
+  for (const ButtonState& s : states_)
     if (s.shown && s.bogIndex == bog) return;
-  const igs::TIGbutton* b = button(id);
+  const igs::Button* b = button(id);
   if (!b) return;
   const auto [w, h] = stateSize(b->normalStart);
   if (w == 0) return;
-  DelRect(b->x, b->y, b->x + w, b->y + h);
+  blankRect(b->x, b->y, b->x + w, b->y + h);
 }
 
 void PageView::showInBog(unsigned id) {
   if (id >= states_.size()) return;
   const uint8_t bog = states_[id].bogIndex;
-  for (TButtonState& s : states_)
+  for (ButtonState& s : states_)
     if (s.bogIndex == bog) s.shown = 0;
   states_[id].shown = 1;
 }

@@ -26,7 +26,7 @@ namespace morvex::menuview {
 
 // Run-time state of one slot of the shown page's button-by-id list (index = id).
 // Empty slots stay all zero.
-struct TButtonState {
+struct ButtonState {
   uint8_t shown = 0;               // the visible button of its BOG
   uint8_t bogIndex = 0;            // position of the button's BOG in the page
   uint8_t indexInBog = 0;          // position of the button in its BOG
@@ -36,7 +36,7 @@ struct TButtonState {
   uint8_t normalRepeat = 0;
   uint8_t selectedRepeat = 0;
   uint16_t frame = 0;  // animation step: offset from the state's start object id
-  bool operator==(const TButtonState&) const = default;
+  bool operator==(const ButtonState&) const = default;
 };
 
 // One step of a schedule: the part of the page picture that changed since the
@@ -64,8 +64,8 @@ public:
 
   const Image& page() const { return page_; }
   const Image& background() const { return background_; }
-  const std::vector<TButtonState>& states() const { return states_; }
-  std::vector<TButtonState>& states() { return states_; }
+  const std::vector<ButtonState>& states() const { return states_; }
+  std::vector<ButtonState>& states() { return states_; }
   igs::Menu& menu() { return menu_; }
   // The coloured pictures of the menu's objects. Edits that replace or delete objects
   // or palettes take them; loading another menu into the view clears them.
@@ -89,39 +89,39 @@ public:
   // Rebuilds the background picture for the options and shows it (the page picture
   // becomes the background). Returns false with the picture library's message when a
   // user picture could not be loaded (the built-in picture is used instead).
-  bool backchange(std::string* error = nullptr);
+  bool changeBackground(std::string* error = nullptr);
 
-  void DelPage();
-  void DelRect(int x1, int y1, int x2, int y2);
+  void blankPage();
+  void blankRect(int x1, int y1, int x2, int y2);
 
-  void SetButtonStates(int page);
-  // The execute panel's button choice after SetButtonStates: every slot index as four
+  void prepareButtonStates(int page);
+  // The execute panel's button choice after prepareButtonStates: every slot index as four
   // hex digits (the first is selected).
   std::vector<std::string> buttonChoiceItems() const;
-  void LoadBmps(int page);
-  void DrawPage();
+  void loadButtonPictures(int page);
+  void renderPage();
 
-  void DrawButton(unsigned id);
-  void DrawButt(unsigned id);
-  void DrawSButton();
-  void DrawSButt();
-  void DrawAButton();
-  void DrawAButt();
-  void DrawAButt2();
-  void DelButton(unsigned id);
+  void renderButton(unsigned id);
+  void renderButtonAt(unsigned id);
+  void renderSelectedButton();
+  void renderSelectedButtonAt();
+  void renderActivatedButton();
+  void renderActivatedButtonAt();
+  void renderActivatedButtonOver();
+  void blankButton(unsigned id);
 
   // Showing a button within its BOG: only it is shown among the buttons of its BOG.
   void showInBog(unsigned id);
 
   // Plays an effect sequence (in- or out-effects): its steps become frames.
-  void DrawEffects(const igs::Teffectseq& seq);
+  void renderEffects(const igs::EffectSequence& seq);
 
   // Effect preview picture (1920 x 1080).
   const Image& effectPicture() const { return effectPicture_; }
   void resetEffectPicture();
-  void EffPreview(const igs::Teffectseq& seq, unsigned effect, unsigned compObject);
+  void effectPreview(const igs::EffectSequence& seq, unsigned effect, unsigned compObject);
   // Clicking an effect row: every composition object of that effect is previewed.
-  void previewEffect(const igs::Teffectseq& seq, unsigned effect);
+  void previewEffect(const igs::EffectSequence& seq, unsigned effect);
 
   // The frames recorded since the last call and the events raised; the front end
   // plays the frames in order, then shows page().
@@ -146,7 +146,7 @@ public:
 
   // The button of the shown page at `id`, or nullptr for an empty slot or an id
   // beyond the list.
-  const igs::TIGbutton* button(unsigned id) const;
+  const igs::Button* button(unsigned id) const;
   // Object size, (0, 0) when it does not exist.
   std::pair<int, int> objectSize(unsigned objectId) const;
   // The marker drawn for a missing object: a fixed, readable size, since the real
@@ -159,14 +159,14 @@ public:
   bool objectsMissing() const;
   bool objectExists(unsigned objectId) const { return objectId < menu_.objects.size(); }
   // A page the menu has, by index.
-  const igs::TPage* pageAt(int page) const;
+  const igs::Page* pageAt(int page) const;
   // Interval of one animation step for a page, in ms: num x (code x 1000) div den.
   uint32_t animationInterval(int page) const;
 
 private:
   void drawState(ButtonStateKind kind, unsigned id);
   // With `window`, only the pixels inside that effect window change.
-  void drawObject(unsigned objectId, unsigned paletteId, int x, int y, const igs::TEffWindow* window = nullptr);
+  void drawObject(unsigned objectId, unsigned paletteId, int x, int y, const igs::EffectWindow* window = nullptr);
   void markDirty(int x1, int y1, int x2, int y2);
   void emitFrame(uint32_t waitMs, std::string status);
   void setStatus(std::string text);
@@ -180,7 +180,7 @@ private:
   Image background_;
   Image page_;
   Image effectPicture_;
-  std::vector<TButtonState> states_;
+  std::vector<ButtonState> states_;
   int pageChoice_ = 0;
   int fontSize_ = 8;
   std::string status_;

@@ -37,87 +37,87 @@ namespace {
 // The object part of an entry after its first word: the playback-type word, then the
 // HDMV object id and four zero bytes, or the BD-J name and one zero byte. Every object
 // type other than HDMV uses the BD-J layout.
-void readEntryTail(core::Reader& r, TTitle& t) {
-  t.playbackType = static_cast<uint8_t>((r.readword() >> 14) & 3);
+void readEntryTail(core::Reader& r, Title& t) {
+  t.playbackType = static_cast<uint8_t>((r.readU16() >> 14) & 3);
   if (t.objectType == ObjectHDMV) {
-    t.objectId = r.readword();
-    r.readlong();
+    t.objectId = r.readU16();
+    r.readU32();
   } else {
-    t.bdjFileName = r.readstring(5);
-    r.readbyte();
+    t.bdjFileName = r.readString(5);
+    r.readU8();
   }
 }
 
-void readTopEntry(core::Reader& r, TTitle& t, uint32_t number) {
-  t = TTitle{};
+void readTopEntry(core::Reader& r, Title& t, uint32_t number) {
+  t = Title{};
   t.titleNumber = number;
-  t.objectType = static_cast<uint8_t>(r.readlong() >> 30);
+  t.objectType = static_cast<uint8_t>(r.readU32() >> 30);
   readEntryTail(r, t);
 }
 
-void putEntry(core::ByteWriter& w, size_t at, const TTitle& t, bool isTitle) {
+void putEntry(core::ByteWriter& w, size_t at, const Title& t, bool isTitle) {
   uint32_t word = uint32_t(t.objectType & 3) << 30;
   if (isTitle) word |= uint32_t(t.accessType & 3) << 28;
-  w.putlong(word, at);
-  w.putword(uint32_t(t.playbackType & 3) << 14, at + 4);
+  w.putU32(word, at);
+  w.putU16(uint32_t(t.playbackType & 3) << 14, at + 4);
   if (t.objectType == ObjectHDMV) {
-    w.putword(t.objectId, at + 6);
-    w.putlong(0, at + 8);
+    w.putU16(t.objectId, at + 6);
+    w.putU32(0, at + 8);
   } else {
-    w.putstring(t.bdjFileName, at + 6, 5);
-    w.putbyte(0, at + 11);
+    w.putString(t.bdjFileName, at + 6, 5);
+    w.putU8(0, at + 11);
   }
 }
 
 }  // namespace
 
-core::ReadResult readIndex(const core::Bytes& image, const std::string& indexfile, TINDX& indx, core::Log& log) {
+core::ReadResult readIndexTable(const core::Bytes& image, const std::string& indexfile, IndexTable& indx, core::Log& log) {
   core::ReadResult res;
-  log.dlog0("Reading " + indexfile);
+  log.stage("Reading " + indexfile);
   indx.indexes.titles.clear();
   indx.extensionData.data.clear();
   core::Reader r(image);
 
-  uint32_t type = r.readlong();
-  uint32_t version = r.readlong();
+  uint32_t type = r.readU32();
+  uint32_t version = r.readU32();
   bool good = type == kIndxType && (version == kVersion0100 || version == kVersion0200);
   if (!good) {
-    log.erlog(indexfile + " format error at " + hexPos(r.pos()));
+    log.error(indexfile + " format error at " + hexPos(r.pos()));
     if (type == kIndxType && image.size() >= 8)
       res.refuse(core::ReadIssue::UnsupportedVersion, 4,
                  core::unsupportedVersionMessage(indexfile, core::versionText(version)));
     else
       res.refuse(core::ReadIssue::WrongKind, 0, indexfile + ": not an index file");
-    log.slogR();
+    log.statusReady();
     return res;
   }
 
   indx.typeIndicator = type;
   indx.version = version;
-  indx.indexesStartAddress = r.readlong();
-  indx.extensionDataStartAddress = r.readlong();
-  for (auto& b : indx.reserved) b = r.readbyte();
-  indx.appInfoLength = r.readlong();
-  indx.appInfoFlags = r.readword();
+  indx.indexesStartAddress = r.readU32();
+  indx.extensionDataStartAddress = r.readU32();
+  for (auto& b : indx.reserved) b = r.readU8();
+  indx.appInfoLength = r.readU32();
+  indx.appInfoFlags = r.readU16();
   // Provider data is 32 bytes, not a C string: everything up to the last non-zero byte
   // is kept (a zero byte inside it included), only the zero padding is dropped.
   {
-    core::Bytes raw = r.readbytes(32);
+    core::Bytes raw = r.readBytes(32);
     size_t end = raw.size();
     while (end > 0 && raw[end - 1] == 0) --end;
     indx.contentProviderData.assign(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(end));
   }
 
   if (r.pos() != indx.indexesStartAddress) r.seek(indx.indexesStartAddress);
-  indx.indexes.length = r.readlong();
+  indx.indexes.length = r.readU32();
   readTopEntry(r, indx.indexes.firstPlayback, kFirstPlaybackNumber);
   readTopEntry(r, indx.indexes.topMenu, 0);
-  unsigned n = r.readword();
+  unsigned n = r.readU16();
 
   auto endsEarly = [&](unsigned readTitles) {
     std::string what = indexfile + " ends early at " + hexPos(image.size()) + " (" + std::to_string(readTitles) +
                        " of " + std::to_string(n) + " titles read)";
-    log.erlog(what);
+    log.error(what);
     res.addPartial(core::ReadIssue::EndsEarly, image.size(), what);
   };
 
@@ -128,7 +128,7 @@ core::ReadResult readIndex(const core::Bytes& image, const std::string& indexfil
   } else {
     if (n > kMaxTitles) {
       std::string what = "Error in " + indexfile + " (number of title: " + std::to_string(n) + ")";
-      log.log(what, core::Severity::Error);
+      log.errorLine(what);
       res.refuse(core::ReadIssue::CountCapped, r.pos() - 2, what);
       return res;
     }
@@ -139,58 +139,58 @@ core::ReadResult readIndex(const core::Bytes& image, const std::string& indexfil
         endsEarly(i - 1);
         break;
       }
-      TTitle t;
+      Title t;
       t.titleNumber = i;
-      uint32_t word = r.readlong();
+      uint32_t word = r.readU32();
       t.objectType = static_cast<uint8_t>(word >> 30);
       t.accessType = static_cast<uint8_t>((word >> 28) & 3);
       readEntryTail(r, t);
       indx.indexes.titles.push_back(std::move(t));
-      log.slog(std::to_string(i) + "/" + std::to_string(n), 1);
+      log.status(core::StatusPanel::Detail, std::to_string(i) + "/" + std::to_string(n));
     }
   }
 
-  indx.extensionData = core::TExtensionData{};
+  indx.extensionData = core::ExtensionData{};
   // The block is read from where the titles end; its stored start address does not
   // position the file.
   if (indx.extensionDataStartAddress != 0 && res.complete()) {
-    core::ReadExtensionData(r, indx.extensionData);
+    core::readExtensionData(r, indx.extensionData);
     if (r.overrun())
       res.addPartial(core::ReadIssue::EndsEarly, image.size(),
                      indexfile + " ends early at " + hexPos(image.size()) + " (inside ExtensionData)");
   }
 
-  log.log("  Found [b]" + std::to_string(indx.indexes.titles.size()) + "[/b] titles, [b]" +
+  log.info("  Found [b]" + std::to_string(indx.indexes.titles.size()) + "[/b] titles, [b]" +
           std::to_string(indx.extensionData.entries.size()) + "[/b] extended entry.");
-  log.slogR();
+  log.statusReady();
   return res;
 }
 
-core::Bytes indexBytes(const TINDX& indx) {
+core::Bytes writeIndexTable(const IndexTable& indx) {
   core::ByteWriter w;
-  w.putlong(indx.typeIndicator, 0);
-  w.putlong(indx.version, 4);
-  w.putlong(indx.indexesStartAddress, 8);
-  w.putlong(indx.extensionDataStartAddress, 12);
-  for (size_t i = 0; i < indx.reserved.size(); ++i) w.putbyte(indx.reserved[i], 16 + i);
-  w.putlong(indx.appInfoLength, 40);
-  w.putword(indx.appInfoFlags, 44);
-  w.putstring(indx.contentProviderData, 46, 32);
+  w.putU32(indx.typeIndicator, 0);
+  w.putU32(indx.version, 4);
+  w.putU32(indx.indexesStartAddress, 8);
+  w.putU32(indx.extensionDataStartAddress, 12);
+  for (size_t i = 0; i < indx.reserved.size(); ++i) w.putU8(indx.reserved[i], 16 + i);
+  w.putU32(indx.appInfoLength, 40);
+  w.putU16(indx.appInfoFlags, 44);
+  w.putString(indx.contentProviderData, 46, 32);
 
   const size_t head = kIndexHeadSize;
   const auto& titles = indx.indexes.titles;
-  w.putlong(indx.indexes.length, head);
+  w.putU32(indx.indexes.length, head);
   putEntry(w, head + 4, indx.indexes.firstPlayback, false);
   putEntry(w, head + 16, indx.indexes.topMenu, false);
-  w.putword(static_cast<uint32_t>(titles.size() & 0xFFFF), head + 28);
+  w.putU16(static_cast<uint32_t>(titles.size() & 0xFFFF), head + 28);
   for (size_t i = 0; i < titles.size(); ++i) putEntry(w, head + 30 + 12 * i, titles[i], true);
 
-  if (indx.extensionDataStartAddress != 0) core::WriteExtensionDataFullHead(w, indx.extensionData);
+  if (indx.extensionDataStartAddress != 0) core::writeExtensionDataFullHead(w, indx.extensionData);
   return w.take();
 }
 
-bool indexsave(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
-               const core::FileNames& names, const TINDX& indx) {
+bool saveIndexTable(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
+               const core::FileNames& names, const IndexTable& indx) {
   core::SaveRequest req;
   req.folder = discFolder;
   req.fileName = names.indexfile;
@@ -198,7 +198,7 @@ bool indexsave(core::Log& log, const core::SaveSettings& settings, const std::fi
   req.doneMessage = names.indexfile + " saved.";
   req.copyToBackupDir = true;
   req.discFolder = discFolder;
-  return core::saveFile(log, settings, req, indexBytes(indx));
+  return core::saveFile(log, settings, req, writeIndexTable(indx));
 }
 
 }  // namespace morvex::nav

@@ -36,7 +36,7 @@ constexpr uint32_t kIndexHeadSize = 78;
 enum ObjectType : uint8_t { ObjectHDMV = 1, ObjectBDJ = 2 };
 
 // One entry of the index: First Playback (number 0xFFFF), Top Menu (0) or title 1..n.
-struct TTitle {
+struct Title {
   uint32_t titleNumber = 0;
   uint8_t objectType = ObjectHDMV;  // 1 HDMV; anything else uses the BD-J layout
   uint8_t accessType = 0;           // 0..3, titles only
@@ -44,25 +44,25 @@ struct TTitle {
   uint16_t objectId = 0;            // HDMV: movie object number, 0xFFFF = none
   std::string bdjFileName;          // BD-J: object file name without extension, <= 5 chars
   bool isHdmv() const { return objectType == ObjectHDMV; }
-  bool operator==(const TTitle&) const = default;
+  bool operator==(const Title&) const = default;
 };
 
-inline TTitle firstPlaybackTitle() {
-  TTitle t;
+inline Title firstPlaybackTitle() {
+  Title t;
   t.titleNumber = kFirstPlaybackNumber;
   return t;
 }
 
-struct TIndexes {
+struct TitleTable {
   uint32_t length = 26;  // bytes of Indexes() after this field; kept by title editing
-  TTitle firstPlayback = firstPlaybackTitle();
-  TTitle topMenu;
+  Title firstPlayback = firstPlaybackTitle();
+  Title topMenu;
   // Titles 1..n in file order. The list length is the number of titles written.
-  std::vector<TTitle> titles;
-  bool operator==(const TIndexes&) const = default;
+  std::vector<Title> titles;
+  bool operator==(const TitleTable&) const = default;
 };
 
-struct TINDX {
+struct IndexTable {
   uint32_t typeIndicator = kIndxType;
   uint32_t version = kVersion0200;
   uint32_t indexesStartAddress = kIndexHeadSize;  // as read; never changed by editing
@@ -71,9 +71,9 @@ struct TINDX {
   uint32_t appInfoLength = 34;
   uint16_t appInfoFlags = 0;
   std::string contentProviderData;  // at most 32 bytes, trailing zero padding removed (may hold zero bytes)
-  TIndexes indexes;
-  core::TExtensionData extensionData;
-  bool operator==(const TINDX&) const = default;
+  TitleTable indexes;
+  core::ExtensionData extensionData;
+  bool operator==(const IndexTable&) const = default;
 };
 
 // Texts the index screen shows for the codes.
@@ -86,16 +86,16 @@ std::string accessTypeText(uint8_t accessType);      // 0/1 "Permitted", 2 "Proh
 // (the version is named); more than 999 titles is refused as a capped count (a folder
 // load ends there). A file that ends inside the head or the title list keeps the
 // titles read so far and is partial, ending early at the file's size.
-core::ReadResult readIndex(const core::Bytes& image, const std::string& indexfile, TINDX& indx, core::Log& log);
+core::ReadResult readIndexTable(const core::Bytes& image, const std::string& indexfile, IndexTable& indx, core::Log& log);
 
 // The file image the writer produces. Indexes() follows the 78-byte head directly
 // whatever the stored start address; the stored addresses and lengths are written as
 // held (title editing keeps them up to date).
-core::Bytes indexBytes(const TINDX& indx);
+core::Bytes writeIndexTable(const IndexTable& indx);
 
 // Saves the model as discFolder/indexfile through the saving policy.
-bool indexsave(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
-               const core::FileNames& names, const TINDX& indx);
+bool saveIndexTable(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
+               const core::FileNames& names, const IndexTable& indx);
 
 // "$" + 8 uppercase hexadecimal digits, as the format error lines show positions.
 std::string hexPos(uint64_t pos);

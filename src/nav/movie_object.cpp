@@ -7,24 +7,24 @@ namespace morvex::nav {
 std::string resumeText(uint8_t flag) { return flag ? "suspend" : "discard"; }
 std::string maskText(uint8_t flag) { return flag ? "disable" : "enable"; }
 
-uint32_t movieObjectsLength(const TObjects& objs) {
+uint32_t movieObjectsLength(const MovieObjectList& objs) {
   uint64_t len = 6;
   for (const auto& o : objs.objects) len += 4 + 12 * uint64_t(o.commands.size());
   return static_cast<uint32_t>(len);
 }
 
-core::ReadResult readMovieObjects(const core::Bytes& image, const std::string& mobjfile, TMOBJ& mobj,
+core::ReadResult readMovieObjectFile(const core::Bytes& image, const std::string& mobjfile, MovieObjectFile& mobj,
                                   core::Log& log) {
   core::ReadResult res;
   bool truncated = false;
-  log.dlog0("Reading " + mobjfile);
+  log.stage("Reading " + mobjfile);
   mobj.movieObjects.objects.clear();
   core::Reader r(image);
 
-  std::string type = r.readstring(4);
-  std::string version = r.readstring(4);
+  std::string type = r.readString(4);
+  std::string version = r.readString(4);
   if (type != "MOBJ" || (version != "0100" && version != "0200")) {
-    log.erlog("Format error " + mobjfile);
+    log.error("Format error " + mobjfile);
     if (type == "MOBJ" && image.size() >= 8)
       res.refuse(core::ReadIssue::UnsupportedVersion, 4, core::unsupportedVersionMessage(mobjfile, version));
     else
@@ -33,11 +33,11 @@ core::ReadResult readMovieObjects(const core::Bytes& image, const std::string& m
   }
   mobj.typeIndicator = type;
   mobj.version = version;
-  mobj.extensionDataStartAddress = r.readlong();
-  for (auto& b : mobj.reserved) b = r.readbyte();
-  mobj.movieObjects.length = r.readlong();
-  mobj.movieObjects.reserved = r.readlong();
-  unsigned n = r.readword();
+  mobj.extensionDataStartAddress = r.readU32();
+  for (auto& b : mobj.reserved) b = r.readU8();
+  mobj.movieObjects.length = r.readU32();
+  mobj.movieObjects.reserved = r.readU32();
+  unsigned n = r.readU16();
   const size_t size = image.size();
 
   auto& objects = mobj.movieObjects.objects;
@@ -50,12 +50,12 @@ core::ReadResult readMovieObjects(const core::Bytes& image, const std::string& m
       truncated = true;
       break;
     }
-    Tmobject o;
-    uint16_t flags = r.readword();
+    MovieObject o;
+    uint16_t flags = r.readU16();
     o.resumeIntentionFlag = (flags >> 15) & 1;
     o.menuCallMask = (flags >> 14) & 1;
     o.titleSearchMask = (flags >> 13) & 1;
-    unsigned count = r.readword();
+    unsigned count = r.readU16();
     o.commands.reserve(std::min<size_t>(count, r.remaining() / 12));
     for (unsigned j = 0; j < count; ++j) {
       if (!r.has(12)) {
@@ -63,10 +63,10 @@ core::ReadResult readMovieObjects(const core::Bytes& image, const std::string& m
         stop = true;
         break;
       }
-      hdmv::TCommand c;
-      c.opcode = r.readlong();
-      c.dst = r.readlong();
-      c.src = r.readlong();
+      hdmv::Command c;
+      c.opcode = r.readU32();
+      c.dst = r.readU32();
+      c.src = r.readU32();
       o.commands.push_back(c);
       // A file may end right after a command: reading stops there.
       if (r.pos() == size) {
@@ -80,55 +80,55 @@ core::ReadResult readMovieObjects(const core::Bytes& image, const std::string& m
       stop = true;
       if (i + 1 < n) truncated = true;
     } else {
-      log.slog(std::to_string(r.pos()) + "/" + std::to_string(size), 1);
+      log.status(core::StatusPanel::Detail, std::to_string(r.pos()) + "/" + std::to_string(size));
     }
   }
   if (r.overrun()) truncated = true;
   if (truncated) {
     std::string what = mobjfile + " ends early at " + hexPos(size) + " (" + std::to_string(objects.size()) + " of " +
                        std::to_string(n) + " objects read)";
-    log.erlog(what);
+    log.error(what);
     res.addPartial(core::ReadIssue::EndsEarly, size, what);
   }
 
-  mobj.extensionData = core::TExtensionData{};
+  mobj.extensionData = core::ExtensionData{};
   if (mobj.extensionDataStartAddress != 0 && !truncated) {
-    core::ReadExtensionData(r, mobj.extensionData);
+    core::readExtensionData(r, mobj.extensionData);
     if (r.overrun())
       res.addPartial(core::ReadIssue::EndsEarly, size,
                      mobjfile + " ends early at " + hexPos(size) + " (inside ExtensionData)");
   }
 
-  log.log("  Found [b]" + std::to_string(objects.size()) + "[/b] objects, [b]" +
+  log.info("  Found [b]" + std::to_string(objects.size()) + "[/b] objects, [b]" +
           std::to_string(mobj.extensionData.entries.size()) + "[/b] extended entry.");
   return res;
 }
 
-core::Bytes mobjBytes(const TMOBJ& mobj) {
+core::Bytes writeMovieObjectFile(const MovieObjectFile& mobj) {
   core::ByteWriter w;
-  w.putstring(mobj.typeIndicator, 0, 4);
-  w.putstring(mobj.version, 4, 4);
-  w.putlong(mobj.extensionDataStartAddress, 8);
-  for (size_t i = 0; i < mobj.reserved.size(); ++i) w.putbyte(mobj.reserved[i], 12 + i);
+  w.putString(mobj.typeIndicator, 0, 4);
+  w.putString(mobj.version, 4, 4);
+  w.putU32(mobj.extensionDataStartAddress, 8);
+  for (size_t i = 0; i < mobj.reserved.size(); ++i) w.putU8(mobj.reserved[i], 12 + i);
   const auto& objs = mobj.movieObjects;
-  w.putlong(objs.length, 40);
-  w.putlong(objs.reserved, 44);
-  w.putword(static_cast<uint32_t>(objs.objects.size() & 0xFFFF), 48);
+  w.putU32(objs.length, 40);
+  w.putU32(objs.reserved, 44);
+  w.putU16(static_cast<uint32_t>(objs.objects.size() & 0xFFFF), 48);
   for (const auto& o : objs.objects) {
-    w.addword(uint32_t((o.resumeIntentionFlag & 1) * 4 + (o.menuCallMask & 1) * 2 + (o.titleSearchMask & 1)) << 13);
-    w.addword(static_cast<uint32_t>(o.commands.size() & 0xFFFF));
+    w.addU16(uint32_t((o.resumeIntentionFlag & 1) * 4 + (o.menuCallMask & 1) * 2 + (o.titleSearchMask & 1)) << 13);
+    w.addU16(static_cast<uint32_t>(o.commands.size() & 0xFFFF));
     for (const auto& c : o.commands) {
-      w.addlong(c.opcode);
-      w.addlong(c.dst);
-      w.addlong(c.src);
+      w.addU32(c.opcode);
+      w.addU32(c.dst);
+      w.addU32(c.src);
     }
   }
-  if (mobj.extensionDataStartAddress != 0) core::WriteExtensionDataFullHead(w, mobj.extensionData);
+  if (mobj.extensionDataStartAddress != 0) core::writeExtensionDataFullHead(w, mobj.extensionData);
   return w.take();
 }
 
-bool mobjsave(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
-              const core::FileNames& names, const TMOBJ& mobj) {
+bool saveMovieObjectFile(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
+              const core::FileNames& names, const MovieObjectFile& mobj) {
   core::SaveRequest req;
   req.folder = discFolder;
   req.fileName = names.mobjfile;
@@ -136,7 +136,7 @@ bool mobjsave(core::Log& log, const core::SaveSettings& settings, const std::fil
   req.doneMessage = names.mobjfile + " saved.";
   req.copyToBackupDir = true;
   req.discFolder = discFolder;
-  return core::saveFile(log, settings, req, mobjBytes(mobj));
+  return core::saveFile(log, settings, req, writeMovieObjectFile(mobj));
 }
 
 }  // namespace morvex::nav

@@ -24,51 +24,51 @@
 namespace morvex::nav {
 
 // One movie object. The command list's length is the number of commands written.
-struct Tmobject {
+struct MovieObject {
   uint8_t resumeIntentionFlag = 0;  // 0 "discard", 1 "suspend"
   uint8_t menuCallMask = 0;         // 0 "enable", 1 "disable"
   uint8_t titleSearchMask = 0;      // 0 "enable", 1 "disable"
-  hdmv::TCommands commands;
-  bool operator==(const Tmobject&) const = default;
+  hdmv::CommandList commands;
+  bool operator==(const MovieObject&) const = default;
 };
 
-struct TObjects {
+struct MovieObjectList {
   // Bytes of MovieObjects() after this field: 6 + sum of (4 + 12 x commands). Kept up
   // to date by the editing operations, written as held.
   uint32_t length = 6;
   uint32_t reserved = 0;
-  std::vector<Tmobject> objects;  // object i is movie object number i
-  bool operator==(const TObjects&) const = default;
+  std::vector<MovieObject> objects;  // object i is movie object number i
+  bool operator==(const MovieObjectList&) const = default;
 };
 
-struct TMOBJ {
+struct MovieObjectFile {
   std::string typeIndicator = "MOBJ";
   std::string version = "0200";
   uint32_t extensionDataStartAddress = 0;  // 0 = no ExtensionData()
   std::array<uint8_t, 28> reserved{};
-  TObjects movieObjects;
-  core::TExtensionData extensionData;
-  bool operator==(const TMOBJ&) const = default;
+  MovieObjectList movieObjects;
+  core::ExtensionData extensionData;
+  bool operator==(const MovieObjectFile&) const = default;
 };
 
 std::string resumeText(uint8_t flag);  // "discard", "suspend"
 std::string maskText(uint8_t flag);    // "enable", "disable"
 
 // MovieObjects length recomputed from the objects (what the editing operations keep).
-uint32_t movieObjectsLength(const TObjects& objs);
+uint32_t movieObjectsLength(const MovieObjectList& objs);
 
 // Reads a movie-object image into `mobj`, logging as the load does. A wrong type or
 // version logs "Format error <name>", leaves the object list empty and is refused
 // (naming the version). When the file ends inside the object list, the objects read
 // so far are kept (the one being read keeps the commands read completely) and the
 // result is partial.
-core::ReadResult readMovieObjects(const core::Bytes& image, const std::string& mobjfile, TMOBJ& mobj,
+core::ReadResult readMovieObjectFile(const core::Bytes& image, const std::string& mobjfile, MovieObjectFile& mobj,
                                   core::Log& log);
 
 // The file image the writer produces; bits 12-0 of each flags word are written as 0.
-core::Bytes mobjBytes(const TMOBJ& mobj);
+core::Bytes writeMovieObjectFile(const MovieObjectFile& mobj);
 
-bool mobjsave(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
-              const core::FileNames& names, const TMOBJ& mobj);
+bool saveMovieObjectFile(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
+              const core::FileNames& names, const MovieObjectFile& mobj);
 
 }  // namespace morvex::nav

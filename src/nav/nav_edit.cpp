@@ -18,23 +18,23 @@ void moveExtension(uint32_t& address, int64_t delta) {
   if (address != 0) address = static_cast<uint32_t>(static_cast<int64_t>(address) + delta);
 }
 
-void shiftMobj(TMOBJ& mobj, int64_t delta) {
+void shiftMobj(MovieObjectFile& mobj, int64_t delta) {
   mobj.movieObjects.length = static_cast<uint32_t>(static_cast<int64_t>(mobj.movieObjects.length) + delta);
   moveExtension(mobj.extensionDataStartAddress, delta);
 }
 
-void shiftIndex(TINDX& indx, int64_t delta) {
+void shiftIndex(IndexTable& indx, int64_t delta) {
   indx.indexes.length = static_cast<uint32_t>(static_cast<int64_t>(indx.indexes.length) + delta);
   moveExtension(indx.extensionDataStartAddress, delta);
 }
 
-void renumberTitles(TINDX& indx) {
+void renumberTitles(IndexTable& indx) {
   for (size_t i = 0; i < indx.indexes.titles.size(); ++i) indx.indexes.titles[i].titleNumber = static_cast<uint32_t>(i + 1);
 }
 
 }  // namespace
 
-std::array<std::string, 5> titleRowTexts(const TTitle& t) {
+std::array<std::string, 5> titleRowTexts(const Title& t) {
   std::string oid;
   if (t.isHdmv()) oid = t.objectId == kNoObject ? "??" : std::to_string(t.objectId);
   else oid = t.bdjFileName;
@@ -42,7 +42,7 @@ std::array<std::string, 5> titleRowTexts(const TTitle& t) {
           playbackTypeText(t.playbackType), oid};
 }
 
-std::string titleCountLabel(const TINDX& indx) {
+std::string titleCountLabel(const IndexTable& indx) {
   int k = 0;
   if (indx.indexes.firstPlayback.objectId != kNoObject) ++k;
   if (indx.indexes.topMenu.objectId != kNoObject) ++k;
@@ -51,12 +51,12 @@ std::string titleCountLabel(const TINDX& indx) {
   return s + " titles";
 }
 
-std::array<std::string, 5> objectRowTexts(const Tmobject& o, int number) {
+std::array<std::string, 5> objectRowTexts(const MovieObject& o, int number) {
   return {pad3(static_cast<uint64_t>(number)), resumeText(o.resumeIntentionFlag), maskText(o.menuCallMask),
           maskText(o.titleSearchMask), std::to_string(o.commands.size())};
 }
 
-std::string objectCountLabel(const TMOBJ& mobj) {
+std::string objectCountLabel(const MovieObjectFile& mobj) {
   return std::to_string(mobj.movieObjects.objects.size()) + " objects";
 }
 
@@ -67,22 +67,22 @@ uint8_t accessTypeFromEntry(int entry) {
   return kValues[std::clamp(entry, 0, 2)];
 }
 
-void setFirstPlaybackOn(TINDX& indx, bool on, uint16_t selectedObject) {
-  TTitle& fp = indx.indexes.firstPlayback;
+void setFirstPlaybackOn(IndexTable& indx, bool on, uint16_t selectedObject) {
+  Title& fp = indx.indexes.firstPlayback;
   if (!on) fp.objectId = kNoObject;
   else if (fp.isHdmv()) fp.objectId = selectedObject;
 }
 
-void setTopMenuOn(TINDX& indx, bool on, uint16_t selectedObject) {
+void setTopMenuOn(IndexTable& indx, bool on, uint16_t selectedObject) {
   indx.indexes.topMenu.objectId = on ? selectedObject : kNoObject;
 }
 
-int insertTitle(TINDX& indx, int afterRow) {
+int insertTitle(IndexTable& indx, int afterRow) {
   auto& titles = indx.indexes.titles;
   const int n = static_cast<int>(titles.size());
   if (titles.size() >= kMaxTitles) return -1;
   const int pos = n == 0 ? 0 : std::clamp(afterRow, -1, n - 1) + 1;
-  TTitle t;
+  Title t;
   t.objectType = ObjectHDMV;
   titles.insert(titles.begin() + pos, t);
   renumberTitles(indx);
@@ -90,7 +90,7 @@ int insertTitle(TINDX& indx, int afterRow) {
   return pos;
 }
 
-int deleteTitles(TINDX& indx, int first, int last) {
+int deleteTitles(IndexTable& indx, int first, int last) {
   auto& titles = indx.indexes.titles;
   if (titles.empty()) return -1;
   const int maxRow = static_cast<int>(titles.size()) - 1;
@@ -105,23 +105,23 @@ int deleteTitles(TINDX& indx, int first, int last) {
   return first > 0 ? first - 1 : 0;
 }
 
-int insertObject(TMOBJ& mobj, int afterRow) {
+int insertObject(MovieObjectFile& mobj, int afterRow) {
   auto& objs = mobj.movieObjects.objects;
   const int n = static_cast<int>(objs.size());
   const int pos = n == 0 ? 0 : std::clamp(afterRow, -1, n - 1) + 1;
-  objs.insert(objs.begin() + pos, Tmobject{});
+  objs.insert(objs.begin() + pos, MovieObject{});
   shiftMobj(mobj, 4);
   return pos;
 }
 
-int insertObject(TMOBJ& mobj, TINDX& indx, int afterRow) {
+int insertObject(MovieObjectFile& mobj, IndexTable& indx, int afterRow) {
   const int pos = insertObject(mobj, afterRow);
-  for (TTitle& t : indx.indexes.titles)
+  for (Title& t : indx.indexes.titles)
     if (t.isHdmv() && t.objectId != kNoObject && t.objectId >= pos && t.objectId < kNoObject - 1) ++t.objectId;
   return pos;
 }
 
-ObjectDeletion deleteObjects(TMOBJ& mobj, TINDX& indx, int s, int e, core::Log& log) {
+ObjectDeletion deleteObjects(MovieObjectFile& mobj, IndexTable& indx, int s, int e, core::Log& log) {
   ObjectDeletion out;
   auto& objs = mobj.movieObjects.objects;
   if (objs.empty()) return out;
@@ -138,7 +138,7 @@ ObjectDeletion deleteObjects(TMOBJ& mobj, TINDX& indx, int s, int e, core::Log& 
   const int64_t remaining = static_cast<int64_t>(objs.size());
   auto& titles = indx.indexes.titles;
   for (size_t i = 0; i < titles.size(); ++i) {
-    TTitle& t = titles[i];
+    Title& t = titles[i];
     if (!t.isHdmv()) continue;
     // A title that had no object keeps none: 0xFFFF is not a number to shift.
     if (t.objectId != kNoObject) {
@@ -151,17 +151,17 @@ ObjectDeletion deleteObjects(TMOBJ& mobj, TINDX& indx, int s, int e, core::Log& 
       }
     }
     if (static_cast<int64_t>(t.objectId) > remaining - 1) {
-      log.erlog("Invalid object reference in Title " + std::to_string(t.titleNumber));
+      log.error("Invalid object reference in Title " + std::to_string(t.titleNumber));
       out.reported.push_back(t.titleNumber);
     }
   }
-  if (!out.reported.empty()) log.erslog("See Status");
+  if (!out.reported.empty()) log.errorStatus("See Status");
   out.select = objs.empty() ? -1 : (s > 0 ? s - 1 : 0);
   return out;
 }
 
-hdmv::EditOutcome editObjectCommands(TMOBJ& mobj, int object, int first, int last, hdmv::CmdKey key,
-                                     hdmv::TCommands& clipboard) {
+hdmv::EditOutcome editObjectCommands(MovieObjectFile& mobj, int object, int first, int last, hdmv::CmdKey key,
+                                     hdmv::CommandList& clipboard) {
   auto& objs = mobj.movieObjects.objects;
   if (object < 0 || object >= static_cast<int>(objs.size())) return {};
   hdmv::EditOutcome out = hdmv::applyCmdKey(objs[object].commands, first, last, key, clipboard);
@@ -169,10 +169,10 @@ hdmv::EditOutcome editObjectCommands(TMOBJ& mobj, int object, int first, int las
   return out;
 }
 
-hdmv::EditOutcome insertObjectCommands(TMOBJ& mobj, int object, int b, const hdmv::TCommands& q) {
+hdmv::EditOutcome insertObjectCommands(MovieObjectFile& mobj, int object, int b, const hdmv::CommandList& q) {
   auto& objs = mobj.movieObjects.objects;
   if (object < 0 || object >= static_cast<int>(objs.size())) return {};
-  hdmv::EditOutcome out = hdmv::inscmd(objs[object].commands, b, q);
+  hdmv::EditOutcome out = hdmv::insertCommands(objs[object].commands, b, q);
   shiftMobj(mobj, 12 * static_cast<int64_t>(out.inserted));
   return out;
 }

@@ -58,14 +58,14 @@ uint64_t ticksFromFrames(uint64_t frames, FrameRatio r) {
 
 namespace {
 
-uint64_t duration(const TPlayItem& p) { return uint32_t(p.outTime - p.inTime); }
+uint64_t duration(const PlayItem& p) { return uint32_t(p.outTime - p.inTime); }
 
 struct RateOrError {
   std::optional<FrameRatio> ratio;
   std::string error;
 };
 
-RateOrError playlistFrameRatio(const TMPLS& m) {
+RateOrError playlistFrameRatio(const Playlist& m) {
   const auto& items = m.playList.playItems;
   if (items.empty() || items[0].stn.numVideo == 0 || items[0].stn.video.empty())
     return {std::nullopt, "The Frame format needs a primary video stream in the first PlayItem; this playlist has none."};
@@ -109,7 +109,7 @@ uint64_t leadingNumber(std::string_view line) {
 
 }  // namespace
 
-ChapterResult exportChapters(const TMPLS& m, ChapterFormat f) {
+ChapterResult exportChapters(const Playlist& m, ChapterFormat f) {
   ChapterResult res;
   std::optional<FrameRatio> ratio;
   if (f == ChapterFormat::Frame) {
@@ -139,7 +139,7 @@ ChapterResult exportChapters(const TMPLS& m, ChapterFormat f) {
   return res;
 }
 
-ChapterResult importChapters(TMPLS& m, std::string_view text, ChapterFormat f, core::Log& log) {
+ChapterResult importChapters(Playlist& m, std::string_view text, ChapterFormat f, core::Log& log) {
   ChapterResult res;
   auto lines = splitLines(text);
   if (lines.empty()) {
@@ -176,12 +176,12 @@ ChapterResult importChapters(TMPLS& m, std::string_view text, ChapterFormat f, c
   if (m.extDataStart != 0) m.extDataStart = uint32_t(int64_t(m.extDataStart) + (int64_t(n) - int64_t(before)) * 14);
   m.playListMark.length = uint32_t(14 * n + 2);
   m.playListMark.numMarks = uint16_t(n);
-  m.playListMark.marks.assign(n, TMark{});
+  m.playListMark.marks.assign(n, Mark{});
 
   const size_t count = items.size();
   for (size_t i = 0; i < n; ++i) {
-    TMark& mk = m.playListMark.marks[i];
-    mk = TMark{0, 1, 0, 0, 0xFFFF, 0};
+    Mark& mk = m.playListMark.marks[i];
+    mk = Mark{0, 1, 0, 0, 0xFFFF, 0};
     uint64_t T = 0;
     switch (f) {
       case ChapterFormat::PTS: T = leadingNumber(lines[i]); break;
@@ -208,7 +208,7 @@ ChapterResult importChapters(TMPLS& m, std::string_view text, ChapterFormat f, c
         if (f == ChapterFormat::Time) A = S - S % 45;
         else if (f == ChapterFormat::Frame) A = std::min<uint64_t>(S, ticksFromFrames(framesFromTicks(S, *ratio), *ratio));
         if (T == A) ++k;
-        log.log(std::to_string(k) + ": " + ticks2time(uint32_t(T)) + " " + ticks2time(uint32_t(S)) + "   " +
+        log.info(std::to_string(k) + ": " + ticks2time(uint32_t(T)) + " " + ticks2time(uint32_t(S)) + "   " +
                 core::hexText(uint32_t(T), 8) + " " + core::hexText(uint32_t(S), 8));
         if (T <= A || (S >= T && k > 0)) break;
       }
@@ -222,8 +222,8 @@ ChapterResult importChapters(TMPLS& m, std::string_view text, ChapterFormat f, c
       S -= duration(items[p]);
       pastEnd = true;
     }
-    log.log(std::to_string(p) + ", " + ticks2time(uint32_t(S)));
-    const TPlayItem& pi = items[p];
+    log.info(std::to_string(p) + ", " + ticks2time(uint32_t(S)));
+    const PlayItem& pi = items[p];
     uint64_t ts = uint64_t(pi.inTime) + T - S;
     if (ts < pi.inTime) ts = pi.inTime;
     if ((pastEnd || ts > pi.outTime) && pi.outTime >= pi.inTime) ts = std::min<uint64_t>(ts, pi.outTime);

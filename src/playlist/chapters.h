@@ -46,7 +46,7 @@ struct ChapterResult {
 // The position of every mark on the playlist's time line, in the chosen format. The
 // Frame format needs a primary video stream with a defined rate in the first PlayItem
 // and fails with a clear message otherwise.
-ChapterResult exportChapters(const TMPLS& m, ChapterFormat f);
+ChapterResult exportChapters(const Playlist& m, ChapterFormat f);
 
 // Replaces all marks by the chapters of `text` (every line one entry mark; a line is
 // read as far as it is digits, an empty line is position 0). Each position is placed on
@@ -54,7 +54,7 @@ ChapterResult exportChapters(const TMPLS& m, ChapterFormat f);
 // positions at or past the end go to the last PlayItem, clamped to its OUT time). The
 // search is logged line by line. The PlayListMark length, the mark count and the
 // ExtensionData start address follow. Text without lines changes nothing.
-ChapterResult importChapters(TMPLS& m, std::string_view text, ChapterFormat f, core::Log& log);
+ChapterResult importChapters(Playlist& m, std::string_view text, ChapterFormat f, core::Log& log);
 
 // Most marks an import accepts (the mark list's own limit).
 inline constexpr size_t kMaxChapterLines = 999;

@@ -46,7 +46,7 @@ Row subPlayItemHeader() {
 }
 Row markHeader() { return {"", "type", "PI", "mark time", "entry PID", "duration"}; }
 
-Row playItemRow(const TPlayItem& pi, unsigned index) {
+Row playItemRow(const PlayItem& pi, unsigned index) {
   return {num3(index),
           pi.clipName,
           pi.codecId,
@@ -58,19 +58,19 @@ Row playItemRow(const TPlayItem& pi, unsigned index) {
           pi.isMultiAngle ? std::to_string(pi.multiClip.numAngles) : "0"};
 }
 
-static std::vector<Row> clipRows(const std::vector<TClipRef>& clips) {
+static std::vector<Row> clipRows(const std::vector<ClipRef>& clips) {
   std::vector<Row> rows;
   for (size_t i = 0; i < clips.size(); ++i)
     rows.push_back({std::to_string(i + 1), clips[i].clipName, clips[i].codecId, std::to_string(clips[i].stcId)});
   return rows;
 }
 
-std::vector<Row> angleRows(const TPlayItem& pi) {
+std::vector<Row> angleRows(const PlayItem& pi) {
   if (!pi.isMultiAngle) return {};
   return clipRows(pi.multiClip.angles);
 }
 
-Row stnCountRow(const TSTN& s) {
+Row stnCountRow(const StreamTable& s) {
   return {std::to_string(s.numVideo),    std::to_string(s.numAudio),    std::to_string(s.numPG),
           std::to_string(s.numIG),       std::to_string(s.numSecVideo), std::to_string(s.numSecAudio),
           std::to_string(s.numPIPPG)};
@@ -90,7 +90,7 @@ static std::string codingText(unsigned t) {
   return n.empty() ? "0x" + core::hexText(t, 2) : std::string(n);
 }
 
-std::string streamAttributesText(const TStreamAttributes& a, StreamKind k) {
+std::string streamAttributesText(const StreamAttributes& a, StreamKind k) {
   switch (k) {
     case StreamKind::Video:
     case StreamKind::SecVideo:
@@ -108,7 +108,7 @@ std::string streamAttributesText(const TStreamAttributes& a, StreamKind k) {
   return {};
 }
 
-Row streamRow(const TStream& s, StreamKind k, unsigned index) {
+Row streamRow(const Stream& s, StreamKind k, unsigned index) {
   Row r(7);
   r[0] = num3(index + 1);
   r[1] = entryTypeText(s.entry.type);
@@ -138,18 +138,18 @@ Row streamRow(const TStream& s, StreamKind k, unsigned index) {
   return r;
 }
 
-std::vector<Row> streamRows(const TSTN& stn, StreamKind k) {
+std::vector<Row> streamRows(const StreamTable& stn, StreamKind k) {
   std::vector<Row> rows;
   for (unsigned i = 0; i < streamCount(stn, k); ++i)
-    if (const TStream* s = streamAt(stn, k, i)) rows.push_back(streamRow(*s, k, i));
+    if (const Stream* s = streamAt(stn, k, i)) rows.push_back(streamRow(*s, k, i));
   return rows;
 }
 
-Row subPathRow(const TSubPath& sp, unsigned index) {
+Row subPathRow(const SubPath& sp, unsigned index) {
   return {num3(index), subPathTypeName(sp.type), sp.repeat ? "Yes" : "No", std::to_string(sp.numSubPlayItems)};
 }
 
-Row subPlayItemRow(const TSubPlayItem& s, unsigned index) {
+Row subPlayItemRow(const SubPlayItem& s, unsigned index) {
   return {num3(index),
           s.clipName,
           s.codecId,
@@ -163,12 +163,12 @@ Row subPlayItemRow(const TSubPlayItem& s, unsigned index) {
           std::to_string(s.numMultiClip)};
 }
 
-std::vector<Row> multiClipRows(const TSubPlayItem& s) {
+std::vector<Row> multiClipRows(const SubPlayItem& s) {
   if (!s.isMultiClipEntries) return {};
   return clipRows(s.clips);
 }
 
-Row PLMline(const TMark& m, unsigned index) {
+Row markLine(const Mark& m, unsigned index) {
   return {num3(index),         markTypeName(m.type),       num3(m.playItemRef),
           ticks2time(m.timeStamp), core::hexText(m.entryPID, 4), std::to_string(m.duration)};
 }

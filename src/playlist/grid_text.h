@@ -34,24 +34,24 @@ Row subPlayItemHeader();   // "", "file", "type", "conn", "multi", "STC", "IN ti
 Row markHeader();          // "", "type", "PI", "mark time", "entry PID", "duration"
 
 // Row of PlayItem `index` (row numbers count from 0, as PlayItem references do).
-Row playItemRow(const TPlayItem& pi, unsigned index);
+Row playItemRow(const PlayItem& pi, unsigned index);
 // One row per angle of a multi-angle PlayItem, numbered from 1; empty otherwise.
-std::vector<Row> angleRows(const TPlayItem& pi);
+std::vector<Row> angleRows(const PlayItem& pi);
 // The single data row of the count grid: primary video, primary audio, PG, IG,
 // secondary video, secondary audio, picture-in-picture PG (secondary video is shown
 // before secondary audio although the file holds secondary audio first).
-Row stnCountRow(const TSTN& stn);
+Row stnCountRow(const StreamTable& stn);
 // The rows of the stream grid for one kind, streams numbered from 1.
-std::vector<Row> streamRows(const TSTN& stn, StreamKind kind);
-Row streamRow(const TStream& s, StreamKind kind, unsigned index);
+std::vector<Row> streamRows(const StreamTable& stn, StreamKind kind);
+Row streamRow(const Stream& s, StreamKind kind, unsigned index);
 // The attributes column alone.
-std::string streamAttributesText(const TStreamAttributes& a, StreamKind kind);
-Row subPathRow(const TSubPath& sp, unsigned index);
-Row subPlayItemRow(const TSubPlayItem& s, unsigned index);
+std::string streamAttributesText(const StreamAttributes& a, StreamKind kind);
+Row subPathRow(const SubPath& sp, unsigned index);
+Row subPlayItemRow(const SubPlayItem& s, unsigned index);
 // Multi-clip entries of a SubPlayItem, numbered from 1; empty when it has none.
-std::vector<Row> multiClipRows(const TSubPlayItem& s);
+std::vector<Row> multiClipRows(const SubPlayItem& s);
 // Mark grid row: number, type name, PlayItem reference, time, entry PID, duration.
-Row PLMline(const TMark& m, unsigned index);
+Row markLine(const Mark& m, unsigned index);
 
 // The 33 user-operation flags: cbUO0..cbUO31 are bit n of the first mask word,
 // cbUO2_30 bit 30 of the second.

@@ -2,7 +2,7 @@
 
 namespace morvex::playlist {
 
-unsigned streamCount(const TSTN& s, StreamKind kind) {
+unsigned streamCount(const StreamTable& s, StreamKind kind) {
   switch (kind) {
     case StreamKind::Video: return s.numVideo;
     case StreamKind::Audio: return s.numAudio;
@@ -32,7 +32,7 @@ static auto* streamAtImpl(STN& s, StreamKind kind, unsigned i) {
   return Ptr{nullptr};
 }
 
-const TStream* streamAt(const TSTN& s, StreamKind kind, unsigned i) { return streamAtImpl(s, kind, i); }
-TStream* streamAt(TSTN& s, StreamKind kind, unsigned i) { return streamAtImpl(s, kind, i); }
+const Stream* streamAt(const StreamTable& s, StreamKind kind, unsigned i) { return streamAtImpl(s, kind, i); }
+Stream* streamAt(StreamTable& s, StreamKind kind, unsigned i) { return streamAtImpl(s, kind, i); }
 
 }  // namespace morvex::playlist

@@ -14,23 +14,23 @@ namespace {
 // bytes and an attributes block 6, whatever the stream type or coding type: the writer
 // puts them down at that size for every type, so a stream whose type is unknown (or
 // was set to "---" in the editor) still reads back, and the streams after it with it.
-void readEntry(Reader& r, TStreamEntry& e) {
-  e.length = r.readbyte();
-  e.type = r.readbyte();
+void readEntry(Reader& r, StreamEntry& e) {
+  e.length = r.readU8();
+  e.type = r.readU8();
   switch (e.type) {
     case 1:
-      e.mainPID = r.readword();
+      e.mainPID = r.readU16();
       r.skip(6);
       break;
     case 2:
-      e.subPathId = r.readbyte();
-      e.subClipId = r.readbyte();
-      e.subPID = r.readword();
+      e.subPathId = r.readU8();
+      e.subClipId = r.readU8();
+      e.subPID = r.readU16();
       r.skip(4);
       break;
     case 3:
-      e.subPathId = r.readbyte();
-      e.mainPID = r.readword();
+      e.subPathId = r.readU8();
+      e.mainPID = r.readU16();
       r.skip(5);
       break;
     default:
@@ -39,32 +39,32 @@ void readEntry(Reader& r, TStreamEntry& e) {
   }
 }
 
-void readAttributes(Reader& r, TStreamAttributes& a) {
-  a.length = r.readbyte();
-  a.codingType = r.readbyte();
+void readAttributes(Reader& r, StreamAttributes& a) {
+  a.length = r.readU8();
+  a.codingType = r.readU8();
   const unsigned t = a.codingType;
   if (isVideoCoding(t)) {
-    uint8_t b = r.readbyte();
+    uint8_t b = r.readU8();
     a.videoFormat = b >> 4;
     a.frameRate = b & 0x0F;
     r.skip(3);
   } else if (isAudioCoding(t)) {
-    uint8_t b = r.readbyte();
+    uint8_t b = r.readU8();
     a.audioPresentation = b >> 4;
     a.samplingFrequency = b & 0x0F;
-    a.language = r.readstring(3);
+    a.language = r.readString(3);
   } else if (isGraphicsCoding(t)) {
-    a.language = r.readstring(3);
+    a.language = r.readString(3);
     r.skip(1);
   } else if (isTextSubtitleCoding(t)) {
-    a.charCode = r.readbyte();
-    a.language = r.readstring(3);
+    a.charCode = r.readU8();
+    a.language = r.readString(3);
   } else {
     r.skip(4);
   }
 }
 
-void readStream(Reader& r, TStream& s) {
+void readStream(Reader& r, Stream& s) {
   readEntry(r, s.entry);
   readAttributes(r, s.attr);
 }
@@ -72,10 +72,10 @@ void readStream(Reader& r, TStream& s) {
 // A reference list: count, reserved byte, the references, and a padding byte when the
 // count is odd. References are read only while the image holds them.
 std::vector<uint8_t> readRefs(Reader& r) {
-  unsigned n = r.readbyte();
+  unsigned n = r.readU8();
   r.skip(1);
   std::vector<uint8_t> refs;
-  for (unsigned i = 0; i < n && !r.atEnd(); ++i) refs.push_back(r.readbyte());
+  for (unsigned i = 0; i < n && !r.atEnd(); ++i) refs.push_back(r.readU8());
   if (refs.size() < n) r.skip(n - refs.size());
   if (n & 1) r.skip(1);
   return refs;
@@ -96,66 +96,66 @@ void readList(Reader& r, std::vector<T>& list, unsigned count, Fn readOne) {
   }
 }
 
-void readSTN(Reader& r, TSTN& stn) {
-  stn.length = r.readword();
-  stn.reserved = r.readword();
-  stn.numVideo = r.readbyte();
-  stn.numAudio = r.readbyte();
-  stn.numPG = r.readbyte();
-  stn.numIG = r.readbyte();
-  stn.numSecAudio = r.readbyte();
-  stn.numSecVideo = r.readbyte();
-  stn.numPIPPG = r.readbyte();
+void readSTN(Reader& r, StreamTable& stn) {
+  stn.length = r.readU16();
+  stn.reserved = r.readU16();
+  stn.numVideo = r.readU8();
+  stn.numAudio = r.readU8();
+  stn.numPG = r.readU8();
+  stn.numIG = r.readU8();
+  stn.numSecAudio = r.readU8();
+  stn.numSecVideo = r.readU8();
+  stn.numPIPPG = r.readU8();
   r.skip(5);
-  auto plain = [](Reader& rr, TStream& s) { readStream(rr, s); };
+  auto plain = [](Reader& rr, Stream& s) { readStream(rr, s); };
   readList(r, stn.video, stn.numVideo, plain);
   readList(r, stn.audio, stn.numAudio, plain);
   readList(r, stn.pg, unsigned(stn.numPG) + stn.numPIPPG, plain);
   readList(r, stn.ig, stn.numIG, plain);
-  readList(r, stn.secAudio, stn.numSecAudio, [](Reader& rr, TSecAudio& s) {
+  readList(r, stn.secAudio, stn.numSecAudio, [](Reader& rr, SecondaryAudioStream& s) {
     readStream(rr, s);
     s.primaryAudioRefs = readRefs(rr);
   });
-  readList(r, stn.secVideo, stn.numSecVideo, [](Reader& rr, TSecVideo& s) {
+  readList(r, stn.secVideo, stn.numSecVideo, [](Reader& rr, SecondaryVideoStream& s) {
     readStream(rr, s);
     s.secAudioRefs = readRefs(rr);
     s.pipPGRefs = readRefs(rr);
   });
 }
 
-TClipRef readClipRef(Reader& r) {
-  TClipRef c;
-  c.clipName = r.readstring(5);
-  c.codecId = r.readstring(4);
-  c.stcId = r.readbyte();
+ClipRef readClipRef(Reader& r) {
+  ClipRef c;
+  c.clipName = r.readString(5);
+  c.codecId = r.readString(4);
+  c.stcId = r.readU8();
   return c;
 }
 
-void readPlayItem(Reader& r, TPlayItem& pi) {
-  pi.length = r.readword();
-  pi.clipName = r.readstring(5);
-  pi.codecId = r.readstring(4);
-  uint16_t w = r.readword();
+void readPlayItem(Reader& r, PlayItem& pi) {
+  pi.length = r.readU16();
+  pi.clipName = r.readString(5);
+  pi.codecId = r.readString(4);
+  uint16_t w = r.readU16();
   pi.isMultiAngle = (w >> 4) & 1;
   pi.connectionCondition = w & 0x0F;
-  pi.stcId = r.readbyte();
-  pi.inTime = r.readlong();
-  pi.outTime = r.readlong();
-  pi.uoMask1 = r.readlong();
-  pi.uoMask2 = r.readlong();
-  pi.randomAccessFlag = r.readbyte() >> 7;
-  pi.stillMode = r.readbyte();
-  pi.stillTime = r.readword();
-  pi.multiClip = Tmulti_clip{};
+  pi.stcId = r.readU8();
+  pi.inTime = r.readU32();
+  pi.outTime = r.readU32();
+  pi.uoMask1 = r.readU32();
+  pi.uoMask2 = r.readU32();
+  pi.randomAccessFlag = r.readU8() >> 7;
+  pi.stillMode = r.readU8();
+  pi.stillTime = r.readU16();
+  pi.multiClip = MultiClip{};
   if (pi.isMultiAngle) {
     auto& mc = pi.multiClip;
-    mc.numAngles = r.readbyte();
-    uint8_t f = r.readbyte();
+    mc.numAngles = r.readU8();
+    uint8_t f = r.readU8();
     mc.isDifferentAudios = (f >> 1) & 1;
     mc.isSeamlessAngleChange = f & 1;
     // Angle 0 is the PlayItem's own clip. A multi-angle PlayItem that declares no
     // angle still gets it, so the angle list is never empty for such an item.
-    mc.angles.push_back(TClipRef{pi.clipName, pi.codecId, pi.stcId});
+    mc.angles.push_back(ClipRef{pi.clipName, pi.codecId, pi.stcId});
     for (unsigned a = 1; a < mc.numAngles; ++a) {
       if (r.atEnd()) {
         r.skip(1);
@@ -167,23 +167,23 @@ void readPlayItem(Reader& r, TPlayItem& pi) {
   readSTN(r, pi.stn);
 }
 
-void readSubPlayItem(Reader& r, TSubPlayItem& s) {
-  s.length = r.readword();
-  s.clipName = r.readstring(5);
-  s.codecId = r.readstring(4);
-  uint32_t f = r.readlong();
+void readSubPlayItem(Reader& r, SubPlayItem& s) {
+  s.length = r.readU16();
+  s.clipName = r.readString(5);
+  s.codecId = r.readString(4);
+  uint32_t f = r.readU32();
   s.isMultiClipEntries = f & 1;
   s.connectionCondition = static_cast<uint8_t>(f >> 1);
-  s.stcId = r.readbyte();
-  s.inTime = r.readlong();
-  s.outTime = r.readlong();
-  s.syncPlayItemId = r.readword();
-  s.syncStartPTS = r.readlong();
+  s.stcId = r.readU8();
+  s.inTime = r.readU32();
+  s.outTime = r.readU32();
+  s.syncPlayItemId = r.readU16();
+  s.syncStartPTS = r.readU32();
   s.clips.clear();
   if (s.isMultiClipEntries) {
-    s.numMultiClip = r.readbyte();
-    s.reserved = r.readbyte();
-    s.clips.push_back(TClipRef{s.clipName, s.codecId, s.stcId});
+    s.numMultiClip = r.readU8();
+    s.reserved = r.readU8();
+    s.clips.push_back(ClipRef{s.clipName, s.codecId, s.stcId});
     for (unsigned c = 1; c < s.numMultiClip; ++c) {
       if (r.atEnd()) {
         r.skip(1);
@@ -194,43 +194,43 @@ void readSubPlayItem(Reader& r, TSubPlayItem& s) {
   }
 }
 
-void readSubPath(Reader& r, TSubPath& sp) {
-  sp.length = r.readlong();
-  sp.reserved1 = r.readbyte();
-  sp.type = r.readbyte();
-  sp.repeat = r.readword();
-  sp.reserved2 = r.readbyte();
-  sp.numSubPlayItems = r.readbyte();
+void readSubPath(Reader& r, SubPath& sp) {
+  sp.length = r.readU32();
+  sp.reserved1 = r.readU8();
+  sp.type = r.readU8();
+  sp.repeat = r.readU16();
+  sp.reserved2 = r.readU8();
+  sp.numSubPlayItems = r.readU8();
   readList(r, sp.subPlayItems, sp.numSubPlayItems, readSubPlayItem);
 }
 
 void showPosition(core::Log& log, const Reader& r) {
-  log.slog(std::to_string(r.pos()) + "/" + std::to_string(r.size()), 1);
+  log.status(core::StatusPanel::Detail, std::to_string(r.pos()) + "/" + std::to_string(r.size()));
 }
 
 }  // namespace
 
-std::string readSummary(const TMPLS& m) {
+std::string readSummary(const Playlist& m) {
   return "[b]" + std::to_string(m.playList.numPlayItems) + "[/b] PlayItem(s), [b]" +
          std::to_string(m.playList.numSubPaths) + "[/b] SubPath(s) and [b]" +
          std::to_string(m.playListMark.numMarks) + "[/b] PlayListMark(s) found.";
 }
 
-core::ReadResult readMPLS(const core::Bytes& image, const std::string& fileName, TMPLS& model, core::Log& log,
+core::ReadResult readPlaylist(const core::Bytes& image, const std::string& fileName, Playlist& model, core::Log& log,
                           ReadOptions options) {
   Reader r(image);
   core::ReadResult res;
   auto close = [&]() {
-    if (!options.silent) log.slogR();
+    if (!options.silent) log.statusReady();
     return res;
   };
 
-  std::string type = r.readstring(4);
-  std::string version = r.readstring(4);
+  std::string type = r.readString(4);
+  std::string version = r.readString(4);
   if (type != "MPLS" || (version != "0100" && version != "0200")) {
     model.typeIndicator = type;
     model.version = version;
-    log.erlog("Invalid format: " + fileName);
+    log.error("Invalid format: " + fileName);
     if (type == "MPLS" && image.size() >= 8)
       res.refuse(core::ReadIssue::UnsupportedVersion, 4, core::unsupportedVersionMessage(fileName, version));
     else
@@ -239,25 +239,25 @@ core::ReadResult readMPLS(const core::Bytes& image, const std::string& fileName,
   }
 
   // A read replaces the whole model; nothing of the previous playlist survives.
-  TMPLS m;
+  Playlist m;
   m.typeIndicator = type;
   m.version = version;
-  m.playListStart = r.readlong();
-  m.markStart = r.readlong();
-  m.extDataStart = r.readlong();
-  for (auto& b : m.reserved) b = r.readbyte();
+  m.playListStart = r.readU32();
+  m.markStart = r.readU32();
+  m.extDataStart = r.readU32();
+  for (auto& b : m.reserved) b = r.readU8();
 
   auto& ai = m.appInfo;
-  ai.length = r.readlong();
-  ai.reserved = r.readbyte();
-  ai.playbackType = r.readbyte();
-  ai.playbackCount = r.readword();
-  ai.uoMask1 = r.readlong();
-  ai.uoMask2 = r.readlong();
-  uint16_t flags = r.readword();
-  ai.PlayList_random_access_flag = (flags >> 15) & 1;
-  ai.audio_mix_app_flag = (flags >> 14) & 1;
-  ai.lossless_may_bypass_mixer_flag = (flags >> 13) & 1;
+  ai.length = r.readU32();
+  ai.reserved = r.readU8();
+  ai.playbackType = r.readU8();
+  ai.playbackCount = r.readU16();
+  ai.uoMask1 = r.readU32();
+  ai.uoMask2 = r.readU32();
+  uint16_t flags = r.readU16();
+  ai.randomAccessFlag = (flags >> 15) & 1;
+  ai.audioMixAppFlag = (flags >> 14) & 1;
+  ai.losslessMayBypassMixerFlag = (flags >> 13) & 1;
 
   // Where the section being read started: a start address beyond the file is reported
   // as such rather than as a file that ends early.
@@ -266,11 +266,11 @@ core::ReadResult readMPLS(const core::Bytes& image, const std::string& fileName,
   auto finish = [&](bool truncated) {
     model = std::move(m);
     if (truncated) {
-      log.erlog(fileName + " ends early: the file has " + std::to_string(r.size()) +
+      log.error(fileName + " ends early: the file has " + std::to_string(r.size()) +
                 " bytes and the reader needed more; what was read is kept");
       res.addCutShort(fileName, section, sectionStart, image.size());
     } else if (!options.silent) {
-      log.log2(readSummary(model));
+      log.paragraph(readSummary(model));
     }
     return close();
   };
@@ -279,10 +279,10 @@ core::ReadResult readMPLS(const core::Bytes& image, const std::string& fileName,
   sectionStart = m.playListStart;
   r.seek(m.playListStart);
   auto& pl = m.playList;
-  pl.length = r.readlong();
-  pl.reserved = r.readword();
-  pl.numPlayItems = r.readword();
-  pl.numSubPaths = r.readword();
+  pl.length = r.readU32();
+  pl.reserved = r.readU16();
+  pl.numPlayItems = r.readU16();
+  pl.numSubPaths = r.readU16();
   if (r.overrun()) return finish(true);
 
   for (unsigned i = 0; i < pl.numPlayItems; ++i) {
@@ -305,19 +305,19 @@ core::ReadResult readMPLS(const core::Bytes& image, const std::string& fileName,
     section = "PlayListMark";
     r.seek(m.markStart);
     auto& pm = m.playListMark;
-    pm.length = r.readlong();
-    pm.numMarks = r.readword();
+    pm.length = r.readU32();
+    pm.numMarks = r.readU16();
     if (r.overrun()) return finish(true);
     for (unsigned k = 0; k < pm.numMarks; ++k) {
       if (r.atEnd()) return finish(true);
       showPosition(log, r);
-      TMark mk;
-      mk.reserved = r.readbyte();
-      mk.type = r.readbyte();
-      mk.playItemRef = r.readword();
-      mk.timeStamp = r.readlong();
-      mk.entryPID = r.readword();
-      mk.duration = r.readlong();
+      Mark mk;
+      mk.reserved = r.readU8();
+      mk.type = r.readU8();
+      mk.playItemRef = r.readU16();
+      mk.timeStamp = r.readU32();
+      mk.entryPID = r.readU16();
+      mk.duration = r.readU32();
       pm.marks.push_back(mk);
       if (r.overrun()) return finish(true);
     }
@@ -327,23 +327,23 @@ core::ReadResult readMPLS(const core::Bytes& image, const std::string& fileName,
     sectionStart = m.extDataStart;
     section = "ExtensionData";
     r.seek(m.extDataStart);
-    core::ReadExtensionData(r, m.extData);
+    core::readExtensionData(r, m.extData);
     if (r.overrun()) return finish(true);
   }
   return finish(false);
 }
 
-core::ReadResult readMPLSFile(const std::filesystem::path& path, TMPLS& model, core::Log& log, ReadOptions options) {
+core::ReadResult readPlaylistFile(const std::filesystem::path& path, Playlist& model, core::Log& log, ReadOptions options) {
   const std::string name = core::displayPath(path);
-  log.dlog0("Reading [bl]" + name + "[/bl]");
+  log.stage("Reading [bl]" + name + "[/bl]");
   core::Bytes image;
   std::string err;
   if (!core::readWholeFile(path, image, err)) {
-    log.erlog(name + ": " + err);
-    if (!options.silent) log.slogR();
+    log.error(name + ": " + err);
+    if (!options.silent) log.statusReady();
     return core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, name + ": " + err);
   }
-  return readMPLS(image, name, model, log, options);
+  return readPlaylist(image, name, model, log, options);
 }
 
 }  // namespace morvex::playlist

@@ -21,17 +21,17 @@ struct ReadOptions {
 // on a short file (partial) the model is replaced by what was read (lists hold the
 // items read, never more than their counts). On an invalid type indicator or version
 // (refused) only the model's type indicator and version change.
-core::ReadResult readMPLS(const core::Bytes& image, const std::string& fileName, TMPLS& model, core::Log& log,
+core::ReadResult readPlaylist(const core::Bytes& image, const std::string& fileName, Playlist& model, core::Log& log,
                           ReadOptions options = {});
 
 // Reads the playlist file at `path` (messages name it as displayPath shows it). A file
 // that cannot be read is reported with the system's message and leaves the model
 // unchanged.
-core::ReadResult readMPLSFile(const std::filesystem::path& path, TMPLS& model, core::Log& log,
+core::ReadResult readPlaylistFile(const std::filesystem::path& path, Playlist& model, core::Log& log,
                               ReadOptions options = {});
 
 // The closing summary line: "[b]N[/b] PlayItem(s), [b]S[/b] SubPath(s) and [b]M[/b]
 // PlayListMark(s) found.".
-std::string readSummary(const TMPLS& model);
+std::string readSummary(const Playlist& model);
 
 }  // namespace morvex::playlist

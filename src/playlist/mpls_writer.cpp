@@ -8,43 +8,43 @@ namespace morvex::playlist {
 
 using core::ByteWriter;
 
-void writeentry(ByteWriter& out, const TStreamEntry& e, size_t o) {
-  out.putbyte(e.length, o);
-  out.putbyte(e.type, o + 1);
-  for (size_t i = 2; i < 10; ++i) out.putbyte(0, o + i);
+void writeEntry(ByteWriter& out, const StreamEntry& e, size_t o) {
+  out.putU8(e.length, o);
+  out.putU8(e.type, o + 1);
+  for (size_t i = 2; i < 10; ++i) out.putU8(0, o + i);
   switch (e.type) {
     case 1:
-      out.putword(e.mainPID, o + 2);
+      out.putU16(e.mainPID, o + 2);
       break;
     case 2:
-      out.putbyte(e.subPathId, o + 2);
-      out.putbyte(e.subClipId, o + 3);
-      out.putword(e.subPID, o + 4);
+      out.putU8(e.subPathId, o + 2);
+      out.putU8(e.subClipId, o + 3);
+      out.putU16(e.subPID, o + 4);
       break;
     case 3:
-      out.putbyte(e.subPathId, o + 2);
-      out.putword(e.mainPID, o + 3);
+      out.putU8(e.subPathId, o + 2);
+      out.putU16(e.mainPID, o + 3);
       break;
     default:
       break;
   }
 }
 
-void writeattrib(ByteWriter& out, const TStreamAttributes& a, size_t o) {
-  out.putbyte(a.length, o);
-  out.putbyte(a.codingType, o + 1);
-  out.putlong(0, o + 2);
+void writeAttributes(ByteWriter& out, const StreamAttributes& a, size_t o) {
+  out.putU8(a.length, o);
+  out.putU8(a.codingType, o + 1);
+  out.putU32(0, o + 2);
   const unsigned t = a.codingType;
   if (isVideoCoding(t)) {
-    out.putbyte(((a.videoFormat & 0x0F) << 4) | (a.frameRate & 0x0F), o + 2);
+    out.putU8(((a.videoFormat & 0x0F) << 4) | (a.frameRate & 0x0F), o + 2);
   } else if (isAudioCoding(t)) {
-    out.putbyte(((a.audioPresentation & 0x0F) << 4) | (a.samplingFrequency & 0x0F), o + 2);
-    out.putstring(a.language, o + 3, 3);
+    out.putU8(((a.audioPresentation & 0x0F) << 4) | (a.samplingFrequency & 0x0F), o + 2);
+    out.putString(a.language, o + 3, 3);
   } else if (isGraphicsCoding(t)) {
-    out.putstring(a.language, o + 2, 3);
+    out.putString(a.language, o + 2, 3);
   } else if (isTextSubtitleCoding(t)) {
-    out.putbyte(a.charCode, o + 2);
-    out.putstring(a.language, o + 3, 3);
+    out.putU8(a.charCode, o + 2);
+    out.putString(a.language, o + 3, 3);
   }
 }
 
@@ -54,36 +54,36 @@ constexpr size_t kMaxAppInfoBlock = 18 + 0x10000;
 
 // Streams always take 16 bytes in the file: the entry and the attributes are written
 // at fixed places whatever their stored lengths say.
-void addStream(ByteWriter& w, const TStream& s) {
-  size_t o = w.outlen();
-  writeentry(w, s.entry, o);
-  writeattrib(w, s.attr, o + 10);
+void addStream(ByteWriter& w, const Stream& s) {
+  size_t o = w.length();
+  writeEntry(w, s.entry, o);
+  writeAttributes(w, s.attr, o + 10);
 }
 
 void addRefs(ByteWriter& w, const std::vector<uint8_t>& refs) {
-  w.addbyte(static_cast<uint32_t>(refs.size() & 0xFF));
-  w.addbyte(0);
-  for (uint8_t r : refs) w.addbyte(r);
-  if (refs.size() & 1) w.addbyte(0);
+  w.addU8(static_cast<uint32_t>(refs.size() & 0xFF));
+  w.addU8(0);
+  for (uint8_t r : refs) w.addU8(r);
+  if (refs.size() & 1) w.addU8(0);
 }
 
-void addClipRef(ByteWriter& w, const TClipRef& c) {
-  w.addstring(c.clipName, 5);
-  w.addstring(c.codecId, 4);
-  w.addbyte(c.stcId);
+void addClipRef(ByteWriter& w, const ClipRef& c) {
+  w.addString(c.clipName, 5);
+  w.addString(c.codecId, 4);
+  w.addU8(c.stcId);
 }
 
-void addSTN(ByteWriter& w, const TSTN& s) {
-  w.addword(s.length);
-  w.addword(s.reserved);
-  w.addbyte(s.numVideo);
-  w.addbyte(s.numAudio);
-  w.addbyte(s.numPG);
-  w.addbyte(s.numIG);
-  w.addbyte(s.numSecAudio);
-  w.addbyte(s.numSecVideo);
-  w.addbyte(s.numPIPPG);
-  w.addzeros(5);
+void addSTN(ByteWriter& w, const StreamTable& s) {
+  w.addU16(s.length);
+  w.addU16(s.reserved);
+  w.addU8(s.numVideo);
+  w.addU8(s.numAudio);
+  w.addU8(s.numPG);
+  w.addU8(s.numIG);
+  w.addU8(s.numSecAudio);
+  w.addU8(s.numSecVideo);
+  w.addU8(s.numPIPPG);
+  w.addZeros(5);
   for (const auto& x : s.video) addStream(w, x);
   for (const auto& x : s.audio) addStream(w, x);
   for (const auto& x : s.pg) addStream(w, x);
@@ -99,66 +99,66 @@ void addSTN(ByteWriter& w, const TSTN& s) {
   }
 }
 
-void addPlayItem(ByteWriter& w, const TPlayItem& p) {
-  w.addword(p.length);
-  w.addstring(p.clipName, 5);
-  w.addstring(p.codecId, 4);
-  w.addword(((p.isMultiAngle & 1u) << 4) | (p.connectionCondition & 0x0F));
-  w.addbyte(p.stcId);
-  w.addlong(p.inTime);
-  w.addlong(p.outTime);
-  w.addlong(p.uoMask1);
-  w.addlong(p.uoMask2);
-  w.addbyte(p.randomAccessFlag ? 0x80 : 0);
-  w.addbyte(p.stillMode);
-  w.addword(p.stillTime);
+void addPlayItem(ByteWriter& w, const PlayItem& p) {
+  w.addU16(p.length);
+  w.addString(p.clipName, 5);
+  w.addString(p.codecId, 4);
+  w.addU16(((p.isMultiAngle & 1u) << 4) | (p.connectionCondition & 0x0F));
+  w.addU8(p.stcId);
+  w.addU32(p.inTime);
+  w.addU32(p.outTime);
+  w.addU32(p.uoMask1);
+  w.addU32(p.uoMask2);
+  w.addU8(p.randomAccessFlag ? 0x80 : 0);
+  w.addU8(p.stillMode);
+  w.addU16(p.stillTime);
   if (p.isMultiAngle) {
     const auto& mc = p.multiClip;
-    w.addbyte(mc.numAngles);
-    w.addbyte((mc.isDifferentAudios & 1u) * 2 + (mc.isSeamlessAngleChange & 1u));
+    w.addU8(mc.numAngles);
+    w.addU8((mc.isDifferentAudios & 1u) * 2 + (mc.isSeamlessAngleChange & 1u));
     for (size_t a = 1; a < mc.angles.size(); ++a) addClipRef(w, mc.angles[a]);
   }
   addSTN(w, p.stn);
 }
 
-void addSubPlayItem(ByteWriter& w, const TSubPlayItem& s) {
-  w.addword(s.length);
-  w.addstring(s.clipName, 5);
-  w.addstring(s.codecId, 4);
-  w.addlong(uint32_t(s.connectionCondition) * 2 + (s.isMultiClipEntries & 1u));
-  w.addbyte(s.stcId);
-  w.addlong(s.inTime);
-  w.addlong(s.outTime);
-  w.addword(s.syncPlayItemId);
-  w.addlong(s.syncStartPTS);
+void addSubPlayItem(ByteWriter& w, const SubPlayItem& s) {
+  w.addU16(s.length);
+  w.addString(s.clipName, 5);
+  w.addString(s.codecId, 4);
+  w.addU32(uint32_t(s.connectionCondition) * 2 + (s.isMultiClipEntries & 1u));
+  w.addU8(s.stcId);
+  w.addU32(s.inTime);
+  w.addU32(s.outTime);
+  w.addU16(s.syncPlayItemId);
+  w.addU32(s.syncStartPTS);
   if (s.isMultiClipEntries) {
-    w.addbyte(s.numMultiClip);
-    w.addbyte(s.reserved);
+    w.addU8(s.numMultiClip);
+    w.addU8(s.reserved);
     for (size_t c = 1; c < s.clips.size(); ++c) addClipRef(w, s.clips[c]);
   }
 }
 
-void addSubPath(ByteWriter& w, const TSubPath& sp) {
-  w.addlong(sp.length);
-  w.addbyte(sp.reserved1);
-  w.addbyte(sp.type);
-  w.addword(sp.repeat);
-  w.addbyte(sp.reserved2);
-  w.addbyte(sp.numSubPlayItems);
+void addSubPath(ByteWriter& w, const SubPath& sp) {
+  w.addU32(sp.length);
+  w.addU8(sp.reserved1);
+  w.addU8(sp.type);
+  w.addU16(sp.repeat);
+  w.addU8(sp.reserved2);
+  w.addU8(sp.numSubPlayItems);
   for (const auto& s : sp.subPlayItems) addSubPlayItem(w, s);
 }
 
-// The AppInfoPlayList block: its length + 4 bytes, fields first, zeros after.
-core::Bytes appInfoBlock(const AppInfoPlayList& ai) {
+// The PlaylistAppInfo block: its length + 4 bytes, fields first, zeros after.
+core::Bytes appInfoBlock(const PlaylistAppInfo& ai) {
   ByteWriter w;
-  w.addlong(ai.length);
-  w.addbyte(ai.reserved);
-  w.addbyte(ai.playbackType);
-  w.addword(ai.playbackCount);
-  w.addlong(ai.uoMask1);
-  w.addlong(ai.uoMask2);
-  w.addword((ai.PlayList_random_access_flag & 1u) * 0x8000 + (ai.audio_mix_app_flag & 1u) * 0x4000 +
-            (ai.lossless_may_bypass_mixer_flag & 1u) * 0x2000);
+  w.addU32(ai.length);
+  w.addU8(ai.reserved);
+  w.addU8(ai.playbackType);
+  w.addU16(ai.playbackCount);
+  w.addU32(ai.uoMask1);
+  w.addU32(ai.uoMask2);
+  w.addU16((ai.randomAccessFlag & 1u) * 0x8000 + (ai.audioMixAppFlag & 1u) * 0x4000 +
+            (ai.losslessMayBypassMixerFlag & 1u) * 0x2000);
   core::Bytes b = w.take();
   // The block is its length + 4 bytes, zero-filled after the fields. A length below
   // the 14 bytes of fields still gets its fields, and no length read from a damaged
@@ -167,28 +167,28 @@ core::Bytes appInfoBlock(const AppInfoPlayList& ai) {
   return b;
 }
 
-core::Bytes playListPart(const TPlayList& pl) {
+core::Bytes playListPart(const PlayItemList& pl) {
   ByteWriter w;
-  w.addlong(pl.length);
-  w.addword(pl.reserved);
-  w.addword(pl.numPlayItems);
-  w.addword(pl.numSubPaths);
+  w.addU32(pl.length);
+  w.addU16(pl.reserved);
+  w.addU16(pl.numPlayItems);
+  w.addU16(pl.numSubPaths);
   for (const auto& p : pl.playItems) addPlayItem(w, p);
   for (const auto& s : pl.subPaths) addSubPath(w, s);
   return w.take();
 }
 
-core::Bytes markPart(const TPlayListMark& pm) {
+core::Bytes markPart(const MarkList& pm) {
   ByteWriter w;
-  w.addlong(pm.length);
-  w.addword(pm.numMarks);
+  w.addU32(pm.length);
+  w.addU16(pm.numMarks);
   for (const auto& m : pm.marks) {
-    w.addbyte(m.reserved);
-    w.addbyte(m.type);
-    w.addword(m.playItemRef);
-    w.addlong(m.timeStamp);
-    w.addword(m.entryPID);
-    w.addlong(m.duration);
+    w.addU8(m.reserved);
+    w.addU8(m.type);
+    w.addU16(m.playItemRef);
+    w.addU32(m.timeStamp);
+    w.addU16(m.entryPID);
+    w.addU32(m.duration);
   }
   return w.take();
 }
@@ -198,7 +198,7 @@ struct Parts {
   bool pad = false;
 };
 
-Parts buildParts(const TMPLS& m) {
+Parts buildParts(const Playlist& m) {
   Parts p;
   p.appInfo = appInfoBlock(m.appInfo);
   p.playList = playListPart(m.playList);
@@ -206,13 +206,13 @@ Parts buildParts(const TMPLS& m) {
   p.marks = markPart(m.playListMark);
   if (m.extDataStart != 0) {
     ByteWriter w;
-    core::WriteExtensionData(w, m.extData);
+    core::writeExtensionData(w, m.extData);
     p.ext = w.take();
   }
   return p;
 }
 
-MplsLayout layoutOf(const TMPLS& m, const Parts& p) {
+MplsLayout layoutOf(const Playlist& m, const Parts& p) {
   MplsLayout l;
   size_t pos = 40 + p.appInfo.size();
   l.playListStart = static_cast<uint32_t>(pos);
@@ -227,7 +227,7 @@ MplsLayout layoutOf(const TMPLS& m, const Parts& p) {
 
 }  // namespace
 
-std::vector<std::string> layoutMismatches(const TMPLS& m) {
+std::vector<std::string> layoutMismatches(const Playlist& m) {
   std::vector<std::string> out;
   auto check = [&](const std::string& what, uint64_t held, uint64_t written) {
     if (held != written)
@@ -241,10 +241,10 @@ std::vector<std::string> layoutMismatches(const TMPLS& m) {
     const std::string who = "PlayItem " + std::to_string(i) + ": ";
     ByteWriter w;
     addPlayItem(w, p);
-    check(who + "length", p.length, w.outlen() - 2);
+    check(who + "length", p.length, w.length() - 2);
     ByteWriter s;
     addSTN(s, p.stn);
-    check(who + "STN length", p.stn.length, s.outlen() - 2);
+    check(who + "STN length", p.stn.length, s.length() - 2);
     if (p.isMultiAngle) check(who + "number of angles", std::max<size_t>(p.multiClip.numAngles, 1), p.multiClip.angles.size());
     const auto& t = p.stn;
     check(who + "primary video streams", t.numVideo, t.video.size());
@@ -259,13 +259,13 @@ std::vector<std::string> layoutMismatches(const TMPLS& m) {
     const std::string who = "SubPath " + std::to_string(j) + ": ";
     ByteWriter w;
     addSubPath(w, sp);
-    check(who + "length", sp.length, w.outlen() - 4);
+    check(who + "length", sp.length, w.length() - 4);
     check(who + "number of SubPlayItems", sp.numSubPlayItems, sp.subPlayItems.size());
     for (size_t k = 0; k < sp.subPlayItems.size(); ++k) {
       const auto& s = sp.subPlayItems[k];
       ByteWriter x;
       addSubPlayItem(x, s);
-      check(who + "SubPlayItem " + std::to_string(k) + " length", s.length, x.outlen() - 2);
+      check(who + "SubPlayItem " + std::to_string(k) + " length", s.length, x.length() - 2);
       if (s.isMultiClipEntries)
         check(who + "SubPlayItem " + std::to_string(k) + " multi-clip entries", std::max<size_t>(s.numMultiClip, 1),
               s.clips.size());
@@ -283,7 +283,7 @@ std::vector<std::string> layoutMismatches(const TMPLS& m) {
   return out;
 }
 
-void updateLengths(TMPLS& m) {
+void updateLengths(Playlist& m) {
   auto& pl = m.playList;
   pl.numPlayItems = uint16_t(pl.playItems.size());
   pl.numSubPaths = uint16_t(pl.subPaths.size());
@@ -298,24 +298,24 @@ void updateLengths(TMPLS& m) {
     t.numSecVideo = uint8_t(t.secVideo.size());
     if (p.isMultiAngle) {
       if (p.multiClip.angles.empty()) p.multiClip.angles.push_back({});
-      p.multiClip.angles[0] = TClipRef{p.clipName, p.codecId, p.stcId};
+      p.multiClip.angles[0] = ClipRef{p.clipName, p.codecId, p.stcId};
       p.multiClip.numAngles = uint8_t(p.multiClip.angles.size());
     } else {
-      p.multiClip = Tmulti_clip{};
+      p.multiClip = MultiClip{};
     }
     ByteWriter s;
     addSTN(s, t);
-    t.length = uint16_t(s.outlen() - 2);
+    t.length = uint16_t(s.length() - 2);
     ByteWriter w;
     addPlayItem(w, p);
-    p.length = uint16_t(w.outlen() - 2);
+    p.length = uint16_t(w.length() - 2);
   }
   for (auto& sp : pl.subPaths) {
     sp.numSubPlayItems = uint8_t(sp.subPlayItems.size());
     for (auto& s : sp.subPlayItems) {
       if (s.isMultiClipEntries) {
         if (s.clips.empty()) s.clips.push_back({});
-        s.clips[0] = TClipRef{s.clipName, s.codecId, s.stcId};
+        s.clips[0] = ClipRef{s.clipName, s.codecId, s.stcId};
         s.numMultiClip = uint8_t(s.clips.size());
       } else {
         s.clips.clear();
@@ -323,11 +323,11 @@ void updateLengths(TMPLS& m) {
       }
       ByteWriter x;
       addSubPlayItem(x, s);
-      s.length = uint16_t(x.outlen() - 2);
+      s.length = uint16_t(x.length() - 2);
     }
     ByteWriter w;
     addSubPath(w, sp);
-    sp.length = uint32_t(w.outlen() - 4);
+    sp.length = uint32_t(w.length() - 4);
   }
   m.playListMark.numMarks = uint16_t(m.playListMark.marks.size());
   if (m.appInfo.length < 14) m.appInfo.length = 14;
@@ -341,40 +341,40 @@ void updateLengths(TMPLS& m) {
   m.extDataStart = l.extDataStart;
 }
 
-MplsLayout mplsLayout(const TMPLS& model) { return layoutOf(model, buildParts(model)); }
+MplsLayout mplsLayout(const Playlist& model) { return layoutOf(model, buildParts(model)); }
 
-core::Bytes buildMPLS(const TMPLS& m) {
+core::Bytes writePlaylist(const Playlist& m) {
   Parts p = buildParts(m);
   MplsLayout l = layoutOf(m, p);
   ByteWriter w;
-  w.addstring(m.typeIndicator, 4);
-  w.addstring(m.version, 4);
-  w.addlong(l.playListStart);
+  w.addString(m.typeIndicator, 4);
+  w.addString(m.version, 4);
+  w.addU32(l.playListStart);
   // A held mark address of 0 means "no mark section" to the reader; it stays 0 so the
   // file reads back as it was held.
-  w.addlong(m.markStart == 0 ? 0 : l.markStart);
-  w.addlong(l.extDataStart);
-  w.addzeros(20);
-  w.addbytes(p.appInfo);
-  w.addbytes(p.playList);
-  if (p.pad) w.addbyte(0);
-  w.addbytes(p.marks);
-  w.addbytes(p.ext);
+  w.addU32(m.markStart == 0 ? 0 : l.markStart);
+  w.addU32(l.extDataStart);
+  w.addZeros(20);
+  w.addBytes(p.appInfo);
+  w.addBytes(p.playList);
+  if (p.pad) w.addU8(0);
+  w.addBytes(p.marks);
+  w.addBytes(p.ext);
   return w.take();
 }
 
-bool saveMPLS(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& folder,
-              const std::string& fileName, const TMPLS& model) {
+bool savePlaylistAs(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& folder,
+              const std::string& fileName, const Playlist& model) {
   core::SaveRequest req;
   req.folder = folder;
   req.fileName = fileName;
   req.startMessage = "Saving " + fileName;
-  return core::saveFile(log, settings, req, buildMPLS(model));
+  return core::saveFile(log, settings, req, writePlaylist(model));
 }
 
-bool plsave(core::Log& log, const core::SaveSettings& settings, const core::FileNames& names,
-            const std::filesystem::path& bdmvFolder, const std::string& playlistName, const TMPLS& model) {
-  return saveMPLS(log, settings, bdmvFolder / "PLAYLIST", playlistName + names.playlistext, model);
+bool savePlaylist(core::Log& log, const core::SaveSettings& settings, const core::FileNames& names,
+            const std::filesystem::path& bdmvFolder, const std::string& playlistName, const Playlist& model) {
+  return savePlaylistAs(log, settings, bdmvFolder / "PLAYLIST", playlistName + names.playlistext, model);
 }
 
 }  // namespace morvex::playlist

@@ -12,11 +12,11 @@
 namespace morvex::playlist {
 
 // One stream entry (10 bytes) and one attributes block (6 bytes) at `offset`.
-void writeentry(core::ByteWriter& out, const TStreamEntry& e, size_t offset);
-void writeattrib(core::ByteWriter& out, const TStreamAttributes& a, size_t offset);
+void writeEntry(core::ByteWriter& out, const StreamEntry& e, size_t offset);
+void writeAttributes(core::ByteWriter& out, const StreamAttributes& a, size_t offset);
 
 // Where the writer puts the sections: back to back after the header, in the order
-// AppInfoPlayList, PlayList, (a pad byte when the PlayList part is odd) PlayListMark,
+// PlaylistAppInfo, PlayList, (a pad byte when the PlayList part is odd) PlayListMark,
 // ExtensionData. For a playlist whose held start addresses describe that layout
 // (every file read contiguously, and every edit keeps them so) these equal the held
 // addresses.
@@ -26,32 +26,32 @@ struct MplsLayout {
   uint32_t extDataStart = 0;  // 0 when the model has no ExtensionData address
   uint32_t fileSize = 0;
 };
-MplsLayout mplsLayout(const TMPLS& model);
+MplsLayout mplsLayout(const Playlist& model);
 
 // Every stored length, count and start address that does not describe the file as
-// buildMPLS lays it out, one line each ("PlayItem 2: STN length 130, written 146").
+// writePlaylist lays it out, one line each ("PlayItem 2: STN length 130, written 146").
 // Empty for a consistent model: every edit keeps it so.
-std::vector<std::string> layoutMismatches(const TMPLS& model);
+std::vector<std::string> layoutMismatches(const Playlist& model);
 
 // Sets every length, count and start address from the lists, as the writer lays the
 // file out (the mark start address stays 0 when it is 0). For building a playlist from
 // scratch; edits keep the stored values in step themselves.
-void updateLengths(TMPLS& model);
+void updateLengths(Playlist& model);
 
 // The file image of the model. Lengths and counts are written as held. The start
 // addresses are written as held when they agree with the layout above; a file read
 // with gaps or its sections in another order is written back to back, and its
 // header then names where the sections now lie, so the written file reads back.
-core::Bytes buildMPLS(const TMPLS& model);
+core::Bytes writePlaylist(const Playlist& model);
 
 // Saves the model as <folder>/<fileName> through the saving policy, logging "Saving "
 // + the file name. Returns true when the file was written.
-bool saveMPLS(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& folder,
-              const std::string& fileName, const TMPLS& model);
+bool savePlaylistAs(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& folder,
+              const std::string& fileName, const Playlist& model);
 
 // Saves a playlist where it belongs, through the saving policy:
 // <BDMV folder>/PLAYLIST/<name><playlistext>.
-bool plsave(core::Log& log, const core::SaveSettings& settings, const core::FileNames& names,
-            const std::filesystem::path& bdmvFolder, const std::string& playlistName, const TMPLS& model);
+bool savePlaylist(core::Log& log, const core::SaveSettings& settings, const core::FileNames& names,
+            const std::filesystem::path& bdmvFolder, const std::string& playlistName, const Playlist& model);
 
 }  // namespace morvex::playlist

@@ -187,7 +187,7 @@ bool isTextSubtitleCoding(unsigned t) { return t == 0x92; }
 
 std::span<const std::string_view> languageList() { return kLanguages; }
 
-int getlangind(std::string_view code) {
+int languageIndex(std::string_view code) {
   for (size_t i = 0; i < kLanguages.size(); ++i)
     if (kLanguages[i] == code) return static_cast<int>(i);
   return -1;

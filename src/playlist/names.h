@@ -37,7 +37,7 @@ bool isTextSubtitleCoding(unsigned codingType); // 0x92
 // ("nzi" stands after "nub"), so "eng" appears twice. 431 entries.
 std::span<const std::string_view> languageList();
 // Index of the first entry equal to `code`, or -1 when the code is not in the list.
-int getlangind(std::string_view code);
+int languageIndex(std::string_view code);
 
 // Items of the stream editor lists; the index is the stored value unless noted.
 std::span<const std::string_view> entryTypeItems();  // "---", "PlayItem", "SubPath", "IM PIP"
@@ -59,7 +59,7 @@ bool entryTypeHasHint(unsigned value);
 std::string_view entryTypeHint(unsigned value);
 std::string_view subPathTypeHint(unsigned type);
 
-// Playback types of AppInfoPlayList (list index = type - 1).
+// Playback types of PlaylistAppInfo (list index = type - 1).
 std::span<const std::string_view> playbackTypeItems();  // "Sequential", "Random", "Shuffle"
 std::span<const std::string_view> markTypeItems();      // "entry-mark", "link point"
 

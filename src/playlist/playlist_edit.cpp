@@ -16,7 +16,7 @@ void addTo(T& field, int64_t delta) {
 // A size change inside the PlayList part moves the mark section and the
 // ExtensionData behind it. A mark address of 0 says the file has no mark section and
 // stays 0.
-void growPlayList(TMPLS& m, int64_t delta) {
+void growPlayList(Playlist& m, int64_t delta) {
   addTo(m.playList.length, delta);
   if (m.markStart != 0) addTo(m.markStart, delta);
   if (m.extDataStart != 0) addTo(m.extDataStart, delta);
@@ -50,40 +50,40 @@ std::optional<uint32_t> parseDecimal(std::string_view t, size_t maxDigits) {
 
 bool isTimeText(std::string_view t) { return t.size() == 12 && !hasSpace(t); }
 
-TPlayItem* playItemAt(TMPLS& m, unsigned i) {
+PlayItem* playItemAt(Playlist& m, unsigned i) {
   return i < m.playList.playItems.size() ? &m.playList.playItems[i] : nullptr;
 }
 
 }  // namespace
 
-// ---- AppInfoPlayList -------------------------------------------------------------
+// ---- PlaylistAppInfo -------------------------------------------------------------
 
-void setPlaybackType(TMPLS& m, unsigned listIndex) { m.appInfo.playbackType = uint8_t(listIndex + 1); }
-void setPlaybackCount(TMPLS& m, uint16_t count) { m.appInfo.playbackCount = count; }
+void setPlaybackType(Playlist& m, unsigned listIndex) { m.appInfo.playbackType = uint8_t(listIndex + 1); }
+void setPlaybackCount(Playlist& m, uint16_t count) { m.appInfo.playbackCount = count; }
 
-void setcbUOs(TMPLS& m, uint32_t mask1, uint32_t mask2) {
+void setcbUOs(Playlist& m, uint32_t mask1, uint32_t mask2) {
   m.appInfo.uoMask1 = mask1;
   m.appInfo.uoMask2 = mask2;
 }
 
-void setUOBit(TMPLS& m, unsigned bit, bool on) {
+void setUOBit(Playlist& m, unsigned bit, bool on) {
   if (bit > 31) return;
   uint32_t b = 1u << bit;
   m.appInfo.uoMask1 = on ? (m.appInfo.uoMask1 | b) : (m.appInfo.uoMask1 & ~b);
 }
 
-void setUO2Bit30(TMPLS& m, bool on) {
+void setUO2Bit30(Playlist& m, bool on) {
   m.appInfo.uoMask2 = on ? (m.appInfo.uoMask2 | 0x40000000u) : (m.appInfo.uoMask2 & ~0x40000000u);
 }
 
 uint32_t uoMask2Accepted(uint32_t typed) { return typed & 0x40000000u; }
 
-void setAppFlag(TMPLS& m, AppFlag flag, bool on) {
+void setAppFlag(Playlist& m, AppFlag flag, bool on) {
   uint8_t v = on ? 1 : 0;
   switch (flag) {
-    case AppFlag::RandomAccess: m.appInfo.PlayList_random_access_flag = v; break;
-    case AppFlag::AudioMix: m.appInfo.audio_mix_app_flag = v; break;
-    case AppFlag::BypassMixer: m.appInfo.lossless_may_bypass_mixer_flag = v; break;
+    case AppFlag::RandomAccess: m.appInfo.randomAccessFlag = v; break;
+    case AppFlag::AudioMix: m.appInfo.audioMixAppFlag = v; break;
+    case AppFlag::BypassMixer: m.appInfo.losslessMayBypassMixerFlag = v; break;
   }
 }
 
@@ -93,7 +93,7 @@ const char* const kAskUpdateOut = "Do you want to update OUT time?";
 const char* const kAskUpdateSubPlayItems = "Do you want to update SubPlayItems' IN/OUT times?";
 const char* const kAskUpdateMarks = "Do you want to update PlayListMarks' marktimes?";
 
-std::vector<std::string> inTimeQuestions(const TMPLS& m, unsigned playItem, uint32_t newIn) {
+std::vector<std::string> inTimeQuestions(const Playlist& m, unsigned playItem, uint32_t newIn) {
   std::vector<std::string> q;
   if (playItem >= m.playList.playItems.size() || m.playList.playItems[playItem].inTime == newIn) return q;
   q.push_back(kAskUpdateOut);
@@ -102,8 +102,8 @@ std::vector<std::string> inTimeQuestions(const TMPLS& m, unsigned playItem, uint
   return q;
 }
 
-bool changeInTime(TMPLS& m, unsigned playItem, uint32_t newIn, InTimeCascade c) {
-  TPlayItem* pi = playItemAt(m, playItem);
+bool changeInTime(Playlist& m, unsigned playItem, uint32_t newIn, InTimeCascade c) {
+  PlayItem* pi = playItemAt(m, playItem);
   if (!pi || pi->inTime == newIn) return false;
   const uint32_t delta = newIn - pi->inTime;  // wraps: every addition is modulo 2^32
   pi->inTime = newIn;
@@ -120,8 +120,8 @@ bool changeInTime(TMPLS& m, unsigned playItem, uint32_t newIn, InTimeCascade c) 
   return true;
 }
 
-bool setPlayItemCell(TMPLS& m, unsigned playItem, unsigned column, std::string_view text, InTimeCascade cascade) {
-  TPlayItem* pi = playItemAt(m, playItem);
+bool setPlayItemCell(Playlist& m, unsigned playItem, unsigned column, std::string_view text, InTimeCascade cascade) {
+  PlayItem* pi = playItemAt(m, playItem);
   if (!pi) return false;
   switch (column) {
     case 1:
@@ -156,21 +156,21 @@ bool setPlayItemCell(TMPLS& m, unsigned playItem, unsigned column, std::string_v
 
 // ---- SubPaths --------------------------------------------------------------------
 
-bool canInsertSubPath(const TMPLS& m) {
+bool canInsertSubPath(const Playlist& m) {
   return m.playList.subPaths.size() < 255 && !m.playList.playItems.empty();
 }
 
-std::optional<unsigned> insertSubPath(TMPLS& m, int selected) {
+std::optional<unsigned> insertSubPath(Playlist& m, int selected) {
   if (!canInsertSubPath(m)) return std::nullopt;
   auto& list = m.playList.subPaths;
   unsigned at = (list.empty() || selected < 0) ? 0 : std::min<unsigned>(unsigned(selected) + 1, list.size());
-  const TPlayItem& first = m.playList.playItems[0];
-  TSubPath sp;
+  const PlayItem& first = m.playList.playItems[0];
+  SubPath sp;
   sp.length = 36;
   sp.type = 3;
   sp.repeat = 0;
   sp.numSubPlayItems = 1;
-  TSubPlayItem s;
+  SubPlayItem s;
   s.length = 28;
   s.clipName = first.clipName;
   s.codecId = first.codecId;
@@ -184,13 +184,13 @@ std::optional<unsigned> insertSubPath(TMPLS& m, int selected) {
   return at;
 }
 
-uint32_t subPathSize(const TSubPath& sp) {
+uint32_t subPathSize(const SubPath& sp) {
   uint32_t n = 10;
   for (const auto& s : sp.subPlayItems) n += uint32_t(s.length) + 2;
   return n;
 }
 
-std::optional<int> deleteSubPath(TMPLS& m, unsigned index) {
+std::optional<int> deleteSubPath(Playlist& m, unsigned index) {
   auto& list = m.playList.subPaths;
   if (index >= list.size()) return std::nullopt;
   growPlayList(m, -int64_t(subPathSize(list[index])));
@@ -200,7 +200,7 @@ std::optional<int> deleteSubPath(TMPLS& m, unsigned index) {
   return index == 0 ? 0 : int(std::min<size_t>(index - 1, list.size() - 1));
 }
 
-bool setSubPathType(TMPLS& m, unsigned index, unsigned type) {
+bool setSubPathType(Playlist& m, unsigned index, unsigned type) {
   if (index >= m.playList.subPaths.size() || type > 255) return false;
   auto& sp = m.playList.subPaths[index];
   sp.type = uint8_t(type);
@@ -208,13 +208,13 @@ bool setSubPathType(TMPLS& m, unsigned index, unsigned type) {
   return true;
 }
 
-bool setSubPathRepeat(TMPLS& m, unsigned index, bool repeat) {
+bool setSubPathRepeat(Playlist& m, unsigned index, bool repeat) {
   if (index >= m.playList.subPaths.size() || m.playList.subPaths[index].type != 2) return false;
   m.playList.subPaths[index].repeat = repeat ? 1 : 0;
   return true;
 }
 
-bool setSubPlayItemCell(TMPLS& m, unsigned subPath, unsigned item, unsigned column, std::string_view text) {
+bool setSubPlayItemCell(Playlist& m, unsigned subPath, unsigned item, unsigned column, std::string_view text) {
   if (subPath >= m.playList.subPaths.size()) return false;
   auto& sp = m.playList.subPaths[subPath];
   if (item >= sp.subPlayItems.size()) return false;
@@ -243,7 +243,7 @@ bool setSubPlayItemCell(TMPLS& m, unsigned subPath, unsigned item, unsigned colu
         s.isMultiClipEntries = 1;
         s.numMultiClip = 1;
         s.reserved = 0;
-        s.clips = {TClipRef{s.clipName, s.codecId, s.stcId}};
+        s.clips = {ClipRef{s.clipName, s.codecId, s.stcId}};
         delta = 2;
       } else {
         delta = -(2 + 10 * int64_t(s.clips.empty() ? 0 : s.clips.size() - 1));
@@ -289,20 +289,20 @@ bool setSubPlayItemCell(TMPLS& m, unsigned subPath, unsigned item, unsigned colu
 
 // ---- Marks -----------------------------------------------------------------------
 
-bool canInsertMark(const TMPLS& m) { return m.markStart != 0 && m.playListMark.marks.size() < 999; }
+bool canInsertMark(const Playlist& m) { return m.markStart != 0 && m.playListMark.marks.size() < 999; }
 
-std::optional<unsigned> insertMark(TMPLS& m, int selected) {
+std::optional<unsigned> insertMark(Playlist& m, int selected) {
   if (!canInsertMark(m)) return std::nullopt;
   auto& pm = m.playListMark;
   unsigned at = (pm.marks.empty() || selected < 0) ? 0 : std::min<unsigned>(unsigned(selected) + 1, pm.marks.size());
-  pm.marks.insert(pm.marks.begin() + at, TMark{0, 1, 0, 0, 0xFFFF, 0});
+  pm.marks.insert(pm.marks.begin() + at, Mark{0, 1, 0, 0, 0xFFFF, 0});
   ++pm.numMarks;
   pm.length += 14;
   if (m.extDataStart != 0) m.extDataStart += 14;
   return at;
 }
 
-std::optional<int> deleteMarks(TMPLS& m, unsigned first, unsigned last) {
+std::optional<int> deleteMarks(Playlist& m, unsigned first, unsigned last) {
   auto& pm = m.playListMark;
   if (first > last || first >= pm.marks.size()) return std::nullopt;
   last = std::min<unsigned>(last, unsigned(pm.marks.size()) - 1);
@@ -315,13 +315,13 @@ std::optional<int> deleteMarks(TMPLS& m, unsigned first, unsigned last) {
   return first == 0 ? 0 : int(std::min<size_t>(first - 1, pm.marks.size() - 1));
 }
 
-bool setMarkType(TMPLS& m, unsigned index, unsigned listIndex) {
+bool setMarkType(Playlist& m, unsigned index, unsigned listIndex) {
   if (index >= m.playListMark.marks.size() || listIndex > 1) return false;
   m.playListMark.marks[index].type = uint8_t(listIndex + 1);
   return true;
 }
 
-bool setMarkPlayItem(TMPLS& m, unsigned index, uint16_t playItem) {
+bool setMarkPlayItem(Playlist& m, unsigned index, uint16_t playItem) {
   if (index >= m.playListMark.marks.size()) return false;
   m.playListMark.marks[index].playItemRef = playItem;
   return true;
@@ -337,7 +337,7 @@ MarkTimeFields markTimeFields(uint32_t ticks) {
   return f;
 }
 
-uint32_t getmarktime(MarkTimeFields& f) {
+uint32_t markTime(MarkTimeFields& f) {
   f.hours = std::clamp(f.hours, 0, 25);
   f.minutes = std::clamp(f.minutes, 0, 59);
   f.seconds = std::clamp(f.seconds, 0, 59);
@@ -346,9 +346,9 @@ uint32_t getmarktime(MarkTimeFields& f) {
          uint32_t(f.milliseconds) * 45u;
 }
 
-bool setMarkTime(TMPLS& m, unsigned index, MarkTimeFields fields) {
+bool setMarkTime(Playlist& m, unsigned index, MarkTimeFields fields) {
   if (index >= m.playListMark.marks.size()) return false;
-  m.playListMark.marks[index].timeStamp = getmarktime(fields);
+  m.playListMark.marks[index].timeStamp = markTime(fields);
   return true;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Editing a loaded playlist apart from its stream tables: AppInfoPlayList and the
+// Editing a loaded playlist apart from its stream tables: PlaylistAppInfo and the
 // user-operation masks, PlayItem cells, SubPaths and SubPlayItems, and marks. Every
 // edit that changes the size of a section adjusts the stored lengths and start
 // addresses, so the writer can put them down as held.
@@ -13,21 +13,21 @@
 
 namespace morvex::playlist {
 
-// ---- AppInfoPlayList -------------------------------------------------------------
+// ---- PlaylistAppInfo -------------------------------------------------------------
 
 // Playback type from the list index (0 Sequential, 1 Random, 2 Shuffle).
-void setPlaybackType(TMPLS& m, unsigned listIndex);
-void setPlaybackCount(TMPLS& m, uint16_t count);
+void setPlaybackType(Playlist& m, unsigned listIndex);
+void setPlaybackCount(Playlist& m, uint16_t count);
 // Stores both user-operation words at once.
-void setcbUOs(TMPLS& m, uint32_t mask1, uint32_t mask2);
+void setcbUOs(Playlist& m, uint32_t mask1, uint32_t mask2);
 // User-operation flag cbUO<n>: sets or clears bit n of the first word.
-void setUOBit(TMPLS& m, unsigned bit, bool on);
+void setUOBit(Playlist& m, unsigned bit, bool on);
 // User-operation flag cbUO2_30: bit 30 of the second word.
-void setUO2Bit30(TMPLS& m, bool on);
+void setUO2Bit30(Playlist& m, bool on);
 // Leaving the second word's field keeps only bit 30: the word can hold no other bit.
 uint32_t uoMask2Accepted(uint32_t typed);
 enum class AppFlag { RandomAccess, AudioMix, BypassMixer };
-void setAppFlag(TMPLS& m, AppFlag flag, bool on);
+void setAppFlag(Playlist& m, AppFlag flag, bool on);
 
 // ---- PlayItems -------------------------------------------------------------------
 
@@ -36,7 +36,7 @@ void setAppFlag(TMPLS& m, AppFlag flag, bool on);
 extern const char* const kAskUpdateOut;           // "Do you want to update OUT time?"
 extern const char* const kAskUpdateSubPlayItems;  // "Do you want to update SubPlayItems' IN/OUT times?"
 extern const char* const kAskUpdateMarks;         // "Do you want to update PlayListMarks' marktimes?"
-std::vector<std::string> inTimeQuestions(const TMPLS& m, unsigned playItem, uint32_t newIn);
+std::vector<std::string> inTimeQuestions(const Playlist& m, unsigned playItem, uint32_t newIn);
 
 struct InTimeCascade {
   bool updateOut = false;           // move the OUT time by the same amount
@@ -46,46 +46,46 @@ struct InTimeCascade {
 // Sets the IN time; with the cascades, adds (new - old) in 32-bit unsigned arithmetic
 // to the chosen times. Returns false when the PlayItem does not exist or the time is
 // unchanged.
-bool changeInTime(TMPLS& m, unsigned playItem, uint32_t newIn, InTimeCascade cascade);
+bool changeInTime(Playlist& m, unsigned playItem, uint32_t newIn, InTimeCascade cascade);
 
 // A typed PlayItem cell (columns of the PlayItem grid). Accepted only in the form
 // tabled for the column: file 5 characters, times 12, mask words 8 hexadecimal
 // digits, never a space; type, length and angle count are not editable. The IN time
 // goes through changeInTime with `cascade`. Returns true when the model changed.
-bool setPlayItemCell(TMPLS& m, unsigned playItem, unsigned column, std::string_view text,
+bool setPlayItemCell(Playlist& m, unsigned playItem, unsigned column, std::string_view text,
                      InTimeCascade cascade = {});
 
 // ---- SubPaths --------------------------------------------------------------------
 
-bool canInsertSubPath(const TMPLS& m);  // fewer than 255 SubPaths and a PlayItem to copy
+bool canInsertSubPath(const Playlist& m);  // fewer than 255 SubPaths and a PlayItem to copy
 // Inserts a SubPath of type 3 with one SubPlayItem copied from the first PlayItem,
 // right after `selected` (or first when -1). 40 bytes. Returns its index.
-std::optional<unsigned> insertSubPath(TMPLS& m, int selected);
+std::optional<unsigned> insertSubPath(Playlist& m, int selected);
 // Bytes a SubPath takes: 10 + the sum over its SubPlayItems of (length + 2).
-uint32_t subPathSize(const TSubPath& sp);
+uint32_t subPathSize(const SubPath& sp);
 // Deletes SubPath `index`; returns the row to select (-1 when none is left).
-std::optional<int> deleteSubPath(TMPLS& m, unsigned index);
+std::optional<int> deleteSubPath(Playlist& m, unsigned index);
 // SubPath type; any type but 2 also sets the repeat word to 0.
-bool setSubPathType(TMPLS& m, unsigned index, unsigned type);
+bool setSubPathType(Playlist& m, unsigned index, unsigned type);
 // Repeat word = 0 ("No") or 1 ("Yes"); only a type 2 SubPath can repeat.
-bool setSubPathRepeat(TMPLS& m, unsigned index, bool repeat);
+bool setSubPathRepeat(Playlist& m, unsigned index, bool repeat);
 
 // A typed SubPlayItem cell: 1 file, 3 conn (5 or 6, anything else becomes 1),
 // 4 multi ("Y" = yes), 5 STC, 6 IN, 7 OUT, 8 sync PI (modulo 999), 9 sync PTS.
 // Column 2 (type) is not editable. Returns true when the model changed.
-bool setSubPlayItemCell(TMPLS& m, unsigned subPath, unsigned item, unsigned column, std::string_view text);
+bool setSubPlayItemCell(Playlist& m, unsigned subPath, unsigned item, unsigned column, std::string_view text);
 
 // ---- Marks -----------------------------------------------------------------------
 
-bool canInsertMark(const TMPLS& m);  // a mark section and fewer than 999 marks
+bool canInsertMark(const Playlist& m);  // a mark section and fewer than 999 marks
 // An entry mark (type 1, PlayItem 0, time 0, entry PID 0xFFFF, duration 0) right
 // after `selected` (or first when -1); 14 bytes. Returns its index.
-std::optional<unsigned> insertMark(TMPLS& m, int selected);
+std::optional<unsigned> insertMark(Playlist& m, int selected);
 // Deletes marks first..last (inclusive). Returns the row to select afterwards (the
 // row above the range, 0 when it began at the top; -1 when none is left).
-std::optional<int> deleteMarks(TMPLS& m, unsigned first, unsigned last);
-bool setMarkType(TMPLS& m, unsigned index, unsigned listIndex);  // 0 entry-mark, 1 link point
-bool setMarkPlayItem(TMPLS& m, unsigned index, uint16_t playItem);
+std::optional<int> deleteMarks(Playlist& m, unsigned first, unsigned last);
+bool setMarkType(Playlist& m, unsigned index, unsigned listIndex);  // 0 entry-mark, 1 link point
+bool setMarkPlayItem(Playlist& m, unsigned index, uint16_t playItem);
 
 // The mark time fields: hours, minutes, seconds, milliseconds.
 struct MarkTimeFields {
@@ -94,7 +94,7 @@ struct MarkTimeFields {
 MarkTimeFields markTimeFields(uint32_t ticks);
 // Clamps the fields (hours 0-25, minutes and seconds 0-59, milliseconds 0-999) and
 // returns h * 162000000 + m * 2700000 + s * 45000 + ms * 45.
-uint32_t getmarktime(MarkTimeFields& fields);
-bool setMarkTime(TMPLS& m, unsigned index, MarkTimeFields fields);
+uint32_t markTime(MarkTimeFields& fields);
+bool setMarkTime(Playlist& m, unsigned index, MarkTimeFields fields);
 
 }  // namespace morvex::playlist

@@ -4,13 +4,13 @@ namespace morvex::playlist {
 
 namespace {
 
-TSTN* stnOf(TMPLS& m, unsigned playItem) {
+StreamTable* stnOf(Playlist& m, unsigned playItem) {
   if (playItem >= m.playList.playItems.size()) return nullptr;
   return &m.playList.playItems[playItem].stn;
 }
 
 // Moves every stored size that lies at or after the PlayItem's STN table.
-void grow(TMPLS& m, unsigned playItem, int64_t delta) {
+void grow(Playlist& m, unsigned playItem, int64_t delta) {
   auto add = [delta](auto& field) { field = static_cast<std::remove_reference_t<decltype(field)>>(field + delta); };
   // An address of 0 means "no such section" and stays 0.
   if (m.markStart != 0) add(m.markStart);
@@ -21,8 +21,8 @@ void grow(TMPLS& m, unsigned playItem, int64_t delta) {
   add(pi.stn.length);
 }
 
-TStream defaultStream(StreamKind kind) {
-  TStream s;
+Stream defaultStream(StreamKind kind) {
+  Stream s;
   s.entry.length = 9;
   s.attr.length = 5;
   s.attr.language = "eng";
@@ -52,7 +52,7 @@ TStream defaultStream(StreamKind kind) {
 
 }  // namespace
 
-bool canInsertStream(const TSTN& s, StreamKind kind) {
+bool canInsertStream(const StreamTable& s, StreamKind kind) {
   switch (kind) {
     case StreamKind::Audio: return s.numAudio < 32;
     case StreamKind::PG: return s.numPG < 255;
@@ -63,17 +63,17 @@ bool canInsertStream(const TSTN& s, StreamKind kind) {
   }
 }
 
-bool canDeleteStream(const TSTN& s, StreamKind kind) {
+bool canDeleteStream(const StreamTable& s, StreamKind kind) {
   if (kind == StreamKind::Video) return false;
   return streamCount(s, kind) >= 1;
 }
 
-std::optional<unsigned> insertStream(TMPLS& m, unsigned playItem, StreamKind kind, int selected) {
-  TSTN* s = stnOf(m, playItem);
+std::optional<unsigned> insertStream(Playlist& m, unsigned playItem, StreamKind kind, int selected) {
+  StreamTable* s = stnOf(m, playItem);
   if (!s || !canInsertStream(*s, kind)) return std::nullopt;
   const unsigned count = streamCount(*s, kind);
   unsigned at = (count == 0 || selected < 0) ? 0 : std::min<unsigned>(unsigned(selected) + 1, count);
-  TStream st = defaultStream(kind);
+  Stream st = defaultStream(kind);
   switch (kind) {
     case StreamKind::Audio:
       if (s->audio.size() < at) return std::nullopt;
@@ -98,7 +98,7 @@ std::optional<unsigned> insertStream(TMPLS& m, unsigned playItem, StreamKind kin
   return at;
 }
 
-unsigned streamSize(const TSTN& s, StreamKind kind, unsigned index) {
+unsigned streamSize(const StreamTable& s, StreamKind kind, unsigned index) {
   auto refs = [](size_t n) { return unsigned(2 + n + (n & 1)); };
   if (kind == StreamKind::SecAudio && index < s.secAudio.size())
     return 16 + refs(s.secAudio[index].primaryAudioRefs.size());
@@ -107,8 +107,8 @@ unsigned streamSize(const TSTN& s, StreamKind kind, unsigned index) {
   return 16;
 }
 
-std::optional<int> deleteStream(TMPLS& m, unsigned playItem, StreamKind kind, unsigned index) {
-  TSTN* s = stnOf(m, playItem);
+std::optional<int> deleteStream(Playlist& m, unsigned playItem, StreamKind kind, unsigned index) {
+  StreamTable* s = stnOf(m, playItem);
   if (!s || !canDeleteStream(*s, kind)) return std::nullopt;
   if (kind == StreamKind::Audio && s->numAudio < 2) return std::nullopt;
   if (!streamAt(*s, kind, index)) return std::nullopt;
@@ -147,10 +147,10 @@ std::optional<int> deleteStream(TMPLS& m, unsigned playItem, StreamKind kind, un
   return index == 0 ? 0 : int(std::min(index - 1, left - 1));
 }
 
-bool setStreamField(TMPLS& m, unsigned playItem, StreamKind kind, unsigned index, StreamField field,
+bool setStreamField(Playlist& m, unsigned playItem, StreamKind kind, unsigned index, StreamField field,
                     unsigned value) {
-  TSTN* s = stnOf(m, playItem);
-  TStream* st = s ? streamAt(*s, kind, index) : nullptr;
+  StreamTable* s = stnOf(m, playItem);
+  Stream* st = s ? streamAt(*s, kind, index) : nullptr;
   if (!st) return false;
   auto& e = st->entry;
   auto& a = st->attr;
@@ -169,10 +169,10 @@ bool setStreamField(TMPLS& m, unsigned playItem, StreamKind kind, unsigned index
   return true;
 }
 
-bool setStreamLanguage(TMPLS& m, unsigned playItem, StreamKind kind, unsigned index, std::string_view code) {
+bool setStreamLanguage(Playlist& m, unsigned playItem, StreamKind kind, unsigned index, std::string_view code) {
   if (kind == StreamKind::PIPPG) return false;
-  TSTN* s = stnOf(m, playItem);
-  TStream* st = s ? streamAt(*s, kind, index) : nullptr;
+  StreamTable* s = stnOf(m, playItem);
+  Stream* st = s ? streamAt(*s, kind, index) : nullptr;
   if (!st) return false;
   st->attr.language = std::string(code.substr(0, 3));
   return true;

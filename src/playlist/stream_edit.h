@@ -18,21 +18,21 @@ namespace morvex::playlist {
 // (while fewer than 32), PG (fewer than 255) and IG (fewer than 32); deleting for
 // every kind but primary video while it has a stream, and primary audio keeps its
 // last stream.
-bool canInsertStream(const TSTN& stn, StreamKind kind);
-bool canDeleteStream(const TSTN& stn, StreamKind kind);
+bool canInsertStream(const StreamTable& stn, StreamKind kind);
+bool canDeleteStream(const StreamTable& stn, StreamKind kind);
 
 // Inserts a stream with the kind's defaults right after `selected` (an index within
 // the kind, or -1 for none: the new stream then goes first). Returns the new stream's
 // index within the kind, or nothing when inserting is not possible.
-std::optional<unsigned> insertStream(TMPLS& m, unsigned playItem, StreamKind kind, int selected);
+std::optional<unsigned> insertStream(Playlist& m, unsigned playItem, StreamKind kind, int selected);
 
 // Bytes a stream of this kind takes in the file.
-unsigned streamSize(const TSTN& stn, StreamKind kind, unsigned index);
+unsigned streamSize(const StreamTable& stn, StreamKind kind, unsigned index);
 
 // Deletes stream `index` of a kind. Returns the row to select afterwards (one up
 // unless it was the first; -1 when the kind is left empty), or nothing when the
 // delete is refused.
-std::optional<int> deleteStream(TMPLS& m, unsigned playItem, StreamKind kind, unsigned index);
+std::optional<int> deleteStream(Playlist& m, unsigned playItem, StreamKind kind, unsigned index);
 
 // The single-field edits of the stream editors. None changes a length: entries and
 // attributes keep their sizes. Each returns false when the stream does not exist.
@@ -48,10 +48,10 @@ enum class StreamField {
   AudioPresentation,
   SamplingFrequency,
 };
-bool setStreamField(TMPLS& m, unsigned playItem, StreamKind kind, unsigned index, StreamField field,
+bool setStreamField(Playlist& m, unsigned playItem, StreamKind kind, unsigned index, StreamField field,
                     unsigned value);
 // The language list has no effect on picture-in-picture PG streams (returns false).
-bool setStreamLanguage(TMPLS& m, unsigned playItem, StreamKind kind, unsigned index, std::string_view code);
+bool setStreamLanguage(Playlist& m, unsigned playItem, StreamKind kind, unsigned index, std::string_view code);
 
 // Which fields of a stream entry can be edited for a stream of this kind and entry type.
 struct StreamEditors {

@@ -22,7 +22,7 @@ void addLe32(core::Bytes& b, uint32_t v) {
 }
 void addTag(core::Bytes& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
 
-bool hasBlock(const TSND& snd) { return snd.extensionDataStartAddress != 0 || !snd.extensionData.empty(); }
+bool hasBlock(const SoundFile& snd) { return snd.extensionDataStartAddress != 0 || !snd.extensionData.empty(); }
 
 std::string withThousands(uint64_t v) {
   std::string digits = std::to_string(v);
@@ -40,22 +40,22 @@ std::string hex(uint64_t v, int width) {
 
 }  // namespace
 
-TSND newSoundFile() { return TSND{}; }
+SoundFile newSoundFile() { return SoundFile{}; }
 
 std::string foundLine(size_t n) {
   return " Found [b]" + std::to_string(n) + "[/b] sound entr" + (n > 1 ? "ies" : "y");
 }
 
-core::ReadResult readsound(const core::Bytes& image, const std::string& fileName, TSND& snd, core::Log& log) {
+core::ReadResult readSoundFile(const core::Bytes& image, const std::string& fileName, SoundFile& snd, core::Log& log) {
   core::ReadResult res;
-  log.dlog0("Reading " + fileName);
+  log.stage("Reading " + fileName);
   snd.entries.clear();
-  snd.extensionData = core::TExtensionData{};
+  snd.extensionData = core::ExtensionData{};
   core::Reader r(image);
-  std::string type = r.readstring(4);
-  std::string version = r.readstring(4);
+  std::string type = r.readString(4);
+  std::string version = r.readString(4);
   if (type != "BCLK" || (version != "0100" && version != "0200")) {
-    log.log(foundLine(0));
+    log.info(foundLine(0));
     if (type == "BCLK" && image.size() >= 8)
       res.refuse(core::ReadIssue::UnsupportedVersion, 4, core::unsupportedVersionMessage(fileName, version));
     else
@@ -68,15 +68,15 @@ core::ReadResult readsound(const core::Bytes& image, const std::string& fileName
   };
   snd.typeIndicator = type;
   snd.version = version;
-  snd.soundDataStartAddress = r.readlong();
-  snd.extensionDataStartAddress = r.readlong();
+  snd.soundDataStartAddress = r.readU32();
+  snd.extensionDataStartAddress = r.readU32();
   r.skip(24);
-  snd.soundIndexLength = r.readlong();
+  snd.soundIndexLength = r.readU32();
   // A SoundIndex length of 0 means the file has no index: no count byte follows.
   unsigned n = 0;
   if (snd.soundIndexLength != 0) {
     r.skip(1);
-    n = r.readbyte();
+    n = r.readU8();
   }
   if (r.overrun()) endsEarly("inside the head");
   snd.entries.reserve(std::min<size_t>(n, r.remaining() / 10));
@@ -85,13 +85,13 @@ core::ReadResult readsound(const core::Bytes& image, const std::string& fileName
       endsEarly(std::to_string(i) + " of " + std::to_string(n) + " entries read");
       break;
     }
-    TSoundEntries e;
-    uint8_t a = r.readbyte(), b = r.readbyte();
+    SoundEntry e;
+    uint8_t a = r.readU8(), b = r.readU8();
     e.channelConfiguration = a >> 4;
     e.samplingFrequency = a & 0x0F;
     e.bitsPerSample = b >> 6;
-    e.startOffset = r.readlong();
-    e.length = r.readlong();
+    e.startOffset = r.readU32();
+    e.length = r.readU32();
     snd.entries.push_back(std::move(e));
   }
   for (size_t i = 0; i < snd.entries.size(); ++i) {
@@ -105,13 +105,13 @@ core::ReadResult readsound(const core::Bytes& image, const std::string& fileName
     }
     r.seek(static_cast<size_t>(at));
     // Only the bytes the file holds are taken: a length never drives an allocation.
-    e.data = r.readbytes(e.length);
+    e.data = r.readBytes(e.length);
     if (e.data.size() < e.length) endsEarly("inside the data of sound " + std::to_string(i));
   }
   if (snd.extensionDataStartAddress != 0) {
     if (snd.extensionDataStartAddress <= image.size()) {
       r.seek(snd.extensionDataStartAddress);
-      core::ReadExtensionData(r, snd.extensionData);
+      core::readExtensionData(r, snd.extensionData);
       if (r.overrun()) endsEarly("inside ExtensionData");
     } else {
       res.addPartial(core::ReadIssue::SectionOutside, snd.extensionDataStartAddress,
@@ -119,11 +119,11 @@ core::ReadResult readsound(const core::Bytes& image, const std::string& fileName
                          ", outside the file");
     }
   }
-  log.log(foundLine(snd.entries.size()));
+  log.info(foundLine(snd.entries.size()));
   return res;
 }
 
-void layoutSound(TSND& snd) {
+void settleSoundFile(SoundFile& snd) {
   const size_t n = snd.entries.size();
   snd.soundDataStartAddress = snd.soundIndexLength != 0 ? static_cast<uint32_t>(46 + 10 * n) : 44u;
   uint64_t off = 0;
@@ -136,42 +136,42 @@ void layoutSound(TSND& snd) {
   snd.extensionDataStartAddress = hasBlock(snd) ? static_cast<uint32_t>(snd.soundDataStartAddress + off) : 0u;
 }
 
-core::Bytes soundBytes(const TSND& model) {
-  TSND snd = model;
-  layoutSound(snd);
+core::Bytes writeSoundFile(const SoundFile& model) {
+  SoundFile snd = model;
+  settleSoundFile(snd);
   core::ByteWriter w;
-  w.putstring(snd.typeIndicator, 0, 4);
-  w.putstring(snd.version, 4, 4);
-  w.putlong(snd.soundDataStartAddress, 8);
-  w.putlong(snd.extensionDataStartAddress, 12);
-  w.putlong(0, 36);  // 24 reserved zero bytes from 16
-  w.addlong(snd.soundIndexLength);
+  w.putString(snd.typeIndicator, 0, 4);
+  w.putString(snd.version, 4, 4);
+  w.putU32(snd.soundDataStartAddress, 8);
+  w.putU32(snd.extensionDataStartAddress, 12);
+  w.putU32(0, 36);  // 24 reserved zero bytes from 16
+  w.addU32(snd.soundIndexLength);
   if (snd.soundIndexLength != 0) {
-    w.addbyte(0);
-    w.addbyte(static_cast<uint32_t>(snd.entries.size()));
+    w.addU8(0);
+    w.addU8(static_cast<uint32_t>(snd.entries.size()));
     for (const auto& e : snd.entries) {
-      w.addbyte(uint32_t(e.channelConfiguration & 0x0F) << 4 | (e.samplingFrequency & 0x0F));
-      w.addbyte(uint32_t(e.bitsPerSample & 3) << 6);
-      w.addlong(e.startOffset);
-      w.addlong(e.length);
+      w.addU8(uint32_t(e.channelConfiguration & 0x0F) << 4 | (e.samplingFrequency & 0x0F));
+      w.addU8(uint32_t(e.bitsPerSample & 3) << 6);
+      w.addU32(e.startOffset);
+      w.addU32(e.length);
     }
   }
   size_t written = 0;
   for (const auto& e : snd.entries) {
-    w.addbytes(e.data);
+    w.addBytes(e.data);
     written += e.data.size();
     if (written % 4 != 0) {
-      w.addzeros(2);
+      w.addZeros(2);
       written += 2;
     }
   }
-  if (hasBlock(snd)) core::WriteExtensionData(w, snd.extensionData);
+  if (hasBlock(snd)) core::writeExtensionData(w, snd.extensionData);
   return w.take();
 }
 
-bool soundsave(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
-               TSND& snd) {
-  layoutSound(snd);
+bool saveSoundFile(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
+               SoundFile& snd) {
+  settleSoundFile(snd);
   std::error_code ec;
   std::filesystem::create_directories(discFolder / "AUXDATA", ec);
   core::SaveRequest req;
@@ -179,10 +179,10 @@ bool soundsave(core::Log& log, const core::SaveSettings& settings, const std::fi
   req.fileName = "sound.bdmv";
   req.startMessage = "Saving [bl]sound.bdmv[/bl]";
   req.discFolder = discFolder;
-  return core::saveFile(log, settings, req, soundBytes(snd));
+  return core::saveFile(log, settings, req, writeSoundFile(snd));
 }
 
-core::Bytes mkWav(const TSoundEntries& entry) {
+core::Bytes makeWav(const SoundEntry& entry) {
   const uint32_t channels = entry.channelConfiguration == 3 ? 2 : 1;
   const uint32_t align = channels * 2;
   const uint32_t length = static_cast<uint32_t>(entry.data.size());
@@ -207,7 +207,7 @@ core::Bytes mkWav(const TSoundEntries& entry) {
   return b;
 }
 
-bool wavToEntry(const core::Bytes& wav, TSoundEntries& entry, std::string& error) {
+bool wavToEntry(const core::Bytes& wav, SoundEntry& entry, std::string& error) {
   const uint8_t* p = wav.data();
   if (wav.size() < 38 || std::string(p, p + 4) != "RIFF" || std::string(p + 8, p + 12) != "WAVE" ||
       std::string(p + 12, p + 16) != "fmt " || le16(p + 20) != 1 || le32(p + 24) != kSampleRate || le16(p + 34) != 16) {
@@ -228,7 +228,7 @@ bool wavToEntry(const core::Bytes& wav, TSoundEntries& entry, std::string& error
       // A data chunk may claim more than the file holds (streamed recordings): take
       // what is there, in whole 16-bit samples.
       uint64_t take = std::min<uint64_t>(size, wav.size() - pos) & ~uint64_t(1);
-      entry = TSoundEntries{};
+      entry = SoundEntry{};
       entry.channelConfiguration = channels == 1 ? 1 : 3;
       entry.samplingFrequency = 1;
       entry.bitsPerSample = 1;
@@ -242,7 +242,7 @@ bool wavToEntry(const core::Bytes& wav, TSoundEntries& entry, std::string& error
   }
 }
 
-int insertSound(TSND& snd, int row, TSoundEntries entry) {
+int insertSound(SoundFile& snd, int row, SoundEntry entry) {
   if (snd.entries.size() >= kMaxSounds) return -1;
   size_t at = 0;
   if (row >= 0 && !snd.entries.empty()) at = std::min<size_t>(size_t(row) + 1, snd.entries.size());
@@ -257,7 +257,7 @@ int insertSound(TSND& snd, int row, TSoundEntries entry) {
   return static_cast<int>(at);
 }
 
-bool deleteSound(TSND& snd, size_t i) {
+bool deleteSound(SoundFile& snd, size_t i) {
   if (i >= snd.entries.size()) return false;
   snd.entries.erase(snd.entries.begin() + static_cast<std::ptrdiff_t>(i));
   snd.soundIndexLength -= 10;
@@ -287,7 +287,7 @@ std::string lengthText(uint32_t length) {
   return s + " s";
 }
 
-std::string selectionText(const TSND& snd, size_t row) {
+std::string selectionText(const SoundFile& snd, size_t row) {
   if (snd.entries.empty() || row >= snd.entries.size()) return "";
   const auto& e = snd.entries[row];
   const auto& last = snd.entries.back();

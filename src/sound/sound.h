@@ -25,51 +25,51 @@ namespace morvex::sound {
 constexpr size_t kMaxSounds = 255;
 constexpr uint32_t kSampleRate = 48000;
 
-struct TSoundEntries {
+struct SoundEntry {
   uint8_t channelConfiguration = 1;  // 1 mono, 3 stereo
   uint8_t samplingFrequency = 1;     // 1 = 48 kHz
   uint8_t bitsPerSample = 1;         // 1 = 16 bits
   uint32_t startOffset = 0;          // relative to the SoundData start
   uint32_t length = 0;               // bytes of sound data
   core::Bytes data;                  // 16-bit big-endian samples
-  bool operator==(const TSoundEntries&) const = default;
+  bool operator==(const SoundEntry&) const = default;
 };
 
-struct TSND {
+struct SoundFile {
   std::string typeIndicator = "BCLK";
   std::string version = "0200";
   uint32_t soundDataStartAddress = 46;
   uint32_t extensionDataStartAddress = 0;
   uint32_t soundIndexLength = 2;
-  std::vector<TSoundEntries> entries;  // n = entries.size(), at most 255
-  core::TExtensionData extensionData;
-  bool operator==(const TSND&) const = default;
+  std::vector<SoundEntry> entries;  // n = entries.size(), at most 255
+  core::ExtensionData extensionData;
+  bool operator==(const SoundFile&) const = default;
 };
 
 // The empty file "Create sound.bdmv" starts from: version 0200, no entries.
-TSND newSoundFile();
+SoundFile newSoundFile();
 
 // Reads a sound.bdmv image. A wrong type or version leaves the model empty without an
 // error line and is refused; the found line is logged in every case. Entries and data
 // the file cannot hold are not taken (a sound's data is cut at the end of the file)
 // and make the result partial.
-core::ReadResult readsound(const core::Bytes& image, const std::string& fileName, TSND& snd, core::Log& log);
+core::ReadResult readSoundFile(const core::Bytes& image, const std::string& fileName, SoundFile& snd, core::Log& log);
 
 // Fixes the layout the writer produces and stores it in the model: start offsets
 // (each sound after the previous one and its padding), lengths from the data, the
 // SoundData start right after the index and the ExtensionData start after the last
 // sound (0 without a block).
-void layoutSound(TSND& snd);
-// The file image (call layoutSound first for a consistent file; soundBytes does it on
+void settleSoundFile(SoundFile& snd);
+// The file image (call settleSoundFile first for a consistent file; writeSoundFile does it on
 // a copy when the model is const).
-core::Bytes soundBytes(const TSND& snd);
+core::Bytes writeSoundFile(const SoundFile& snd);
 // Writes discFolder/AUXDATA/sound.bdmv through the saving policy (creating AUXDATA
 // when missing); the recomputed layout is stored back into the model.
-bool soundsave(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder, TSND& snd);
+bool saveSoundFile(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder, SoundFile& snd);
 
 // The WAV image of one entry (44-byte little-endian header, samples swapped to
 // little-endian).
-core::Bytes mkWav(const TSoundEntries& entry);
+core::Bytes makeWav(const SoundEntry& entry);
 
 inline constexpr const char* kWaveFormatError = "Wave format error! (Mandatory 48 kHz, 16 bit, PCM)";
 inline constexpr const char* kWaveReadError = "Stream read error";
@@ -79,13 +79,13 @@ inline constexpr const char* kTooManySounds = "sound.bdmv cannot hold more than 
 // channel count is not checked: one channel gives mono, any other stereo). On failure
 // returns false with the message in `error`: kWaveFormatError, or kWaveReadError when
 // the chunk walk runs off the end without finding "data".
-bool wavToEntry(const core::Bytes& wav, TSoundEntries& entry, std::string& error);
+bool wavToEntry(const core::Bytes& wav, SoundEntry& entry, std::string& error);
 
 // Inserts `entry` after entry `row` (row < 0 or an empty list: at the front; row past
 // the end: at the end). Returns the new entry's index, or -1 when the file is full.
-int insertSound(TSND& snd, int row, TSoundEntries entry);
+int insertSound(SoundFile& snd, int row, SoundEntry entry);
 // Removes entry i (moving the later ones down). False when i does not exist.
-bool deleteSound(TSND& snd, size_t i);
+bool deleteSound(SoundFile& snd, size_t i);
 
 // Texts of the "Sound entries" table.
 std::string soundNumberText(size_t i);             // "007"
@@ -94,7 +94,7 @@ std::string frequencyText(uint8_t frequency);      // "48kHz", "-"
 std::string bitsText(uint8_t bitsPerSample);       // "16", "-"
 std::string lengthText(uint32_t length);           // "0.05 s" (divisor assumes 48 kHz stereo)
 // Status text for a selected row ("Data start: ..."); empty when there are no entries.
-std::string selectionText(const TSND& snd, size_t row);
+std::string selectionText(const SoundFile& snd, size_t row);
 // The found line of the reader: " Found [b]n[/b] sound entry"/"entries".
 std::string foundLine(size_t n);
 

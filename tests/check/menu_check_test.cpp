@@ -46,7 +46,7 @@ protected:
       if (std::find(baseline.begin(), baseline.end(), f) == baseline.end()) out.push_back(f);
     return out;
   }
-  igs::TIGbutton& firstButton(igs::Menu& m) { return m.ics.pages[0].bogs[0].buttons.at(0); }
+  igs::Button& firstButton(igs::Menu& m) { return m.ics.pages[0].bogs[0].buttons.at(0); }
   test::TempDir tmp;
   igs::Menu menu;
   std::vector<check::Finding> baseline;

@@ -34,18 +34,18 @@ fs::path makeDisc(const TempDir& dir) {
   o.targetBytes = 2 << 20;
   std::string err;
   EXPECT_TRUE(clip::writeSyntheticStream(bdmv / "STREAM" / "00001.m2ts", o, err)) << err;
-  clip::TCLPI c;
-  c.type_indicator = "HDMV";
+  clip::ClipInfo c;
+  c.typeIndicator = "HDMV";
   c.version = "0200";
-  c.ClipInfo.format_identifier = "HDMV";
-  clip::TProgram_sequences p;
-  clip::TClipStream a;
-  a.PID = 0x1100, a.coding_type = 0x80, a.audio_presentation_type = 3, a.sampling_frequency = 1, a.audio_language = "eng";
-  clip::TClipStream g;
-  g.PID = 0x1200, g.coding_type = 0x90, g.PG_language = "deu";
+  c.clipInfo.formatIdentifier = "HDMV";
+  clip::ProgramSequence p;
+  clip::ClipStream a;
+  a.pid = 0x1100, a.codingType = 0x80, a.audioPresentationType = 3, a.samplingFrequency = 1, a.audioLanguage = "eng";
+  clip::ClipStream g;
+  g.pid = 0x1200, g.codingType = 0x90, g.pgLanguage = "deu";
   p.streams = {a, g};
-  c.ProgramInfo.program_sequences.push_back(p);
-  test::writeFile(bdmv / "CLIPINF" / "00001.clpi", clip::writeCLPI(c));
+  c.programInfo.programSequences.push_back(p);
+  test::writeFile(bdmv / "CLIPINF" / "00001.clpi", clip::writeClipInfo(c));
   return bdmv;
 }
 
@@ -73,10 +73,10 @@ TEST(CliClip, DumpAndResaveRealClipInformation) {
 
 TEST(CliClip, ResaveRefusesAShortFileAndWritesNothing) {
   TempDir dir;
-  clip::TCLPI c;
-  c.type_indicator = "HDMV";
+  clip::ClipInfo c;
+  c.typeIndicator = "HDMV";
   c.version = "0100";
-  auto b = clip::writeCLPI(c);
+  auto b = clip::writeClipInfo(c);
   b.resize(100);
   test::writeFile(dir / "bad.clpi", b);
   Result r = cli("resave " + q(dir / "bad.clpi") + " -o " + q(dir / "out.clpi"));
@@ -135,21 +135,21 @@ TEST(CliClip, DemuxNamesTheOutputFromTheClipInformation) {
 TEST(CliBdj, DumpHandAssembledObject) {
   TempDir dir;
   core::ByteWriter w;
-  w.addstring("BDJO", 4);
-  w.addstring("0200", 4);
-  w.addzeros(40);
-  w.addlong(10);
-  w.addstring("00007", 5);
-  w.addbyte(0x10);
-  w.addzeros(4);
-  const uint32_t at = uint32_t(w.outlen());
+  w.addString("BDJO", 4);
+  w.addString("0200", 4);
+  w.addZeros(40);
+  w.addU32(10);
+  w.addString("00007", 5);
+  w.addU8(0x10);
+  w.addZeros(4);
+  const uint32_t at = uint32_t(w.length());
   // Empty tables: every address points at the same four zero words, except the
   // file access info at the end.
-  for (int i = 1; i <= 4; ++i) w.putlong(at, 8 + 4 * i);
-  w.addzeros(8);
-  w.putlong(uint32_t(w.outlen()), 28);
-  w.addword(3);
-  w.addstring("abc", 3);
+  for (int i = 1; i <= 4; ++i) w.putU32(at, 8 + 4 * i);
+  w.addZeros(8);
+  w.putU32(uint32_t(w.length()), 28);
+  w.addU16(3);
+  w.addString("abc", 3);
   test::writeFile(dir / "00001.bdjo", w.take());
   Result r = cli("dump " + q(dir / "00001.bdjo"));
   ASSERT_EQ(r.status, 0) << r.out;

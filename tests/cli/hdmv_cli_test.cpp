@@ -27,19 +27,19 @@ fs::path fixtureMobj(const std::string& disc) {
 // A movie-object file with one object holding the given commands (12 bytes each).
 void writeMobj(const fs::path& p, const std::vector<std::array<uint32_t, 3>>& cmds) {
   morvex::core::ByteWriter w;
-  w.addstring("MOBJ", 4);
-  w.addstring("0200", 4);
-  w.addlong(0);
-  w.addzeros(28);
-  w.addlong(static_cast<uint32_t>(6 + 4 + 12 * cmds.size()));
-  w.addlong(0);
-  w.addword(1);
-  w.addword(0);
-  w.addword(static_cast<uint32_t>(cmds.size()));
+  w.addString("MOBJ", 4);
+  w.addString("0200", 4);
+  w.addU32(0);
+  w.addZeros(28);
+  w.addU32(static_cast<uint32_t>(6 + 4 + 12 * cmds.size()));
+  w.addU32(0);
+  w.addU16(1);
+  w.addU16(0);
+  w.addU16(static_cast<uint32_t>(cmds.size()));
   for (const auto& c : cmds) {
-    w.addlong(c[0]);
-    w.addlong(c[1]);
-    w.addlong(c[2]);
+    w.addU32(c[0]);
+    w.addU32(c[1]);
+    w.addU32(c[2]);
   }
   morvex::test::writeFile(p, w.take());
 }

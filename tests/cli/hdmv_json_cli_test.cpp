@@ -17,20 +17,20 @@ namespace {
 // Two movie objects with the given commands.
 void writeMobj(const fs::path& p, const std::vector<std::vector<std::array<uint32_t, 3>>>& objects) {
   core::ByteWriter body;
-  body.addlong(0);
-  body.addword(static_cast<uint32_t>(objects.size()));
+  body.addU32(0);
+  body.addU16(static_cast<uint32_t>(objects.size()));
   for (const auto& cmds : objects) {
-    body.addword(0x8000);  // resume suspend
-    body.addword(static_cast<uint32_t>(cmds.size()));
+    body.addU16(0x8000);  // resume suspend
+    body.addU16(static_cast<uint32_t>(cmds.size()));
     for (const auto& c : cmds)
-      for (uint32_t w : c) body.addlong(w);
+      for (uint32_t w : c) body.addU32(w);
   }
   core::ByteWriter w;
-  w.addstring("MOBJ", 4);
-  w.addstring("0200", 4);
-  w.addlong(0);
-  w.addzeros(28);
-  w.addlong(static_cast<uint32_t>(body.bytes().size()));
+  w.addString("MOBJ", 4);
+  w.addString("0200", 4);
+  w.addU32(0);
+  w.addZeros(28);
+  w.addU32(static_cast<uint32_t>(body.bytes().size()));
   auto b = w.take();
   b.insert(b.end(), body.bytes().begin(), body.bytes().end());
   test::writeFile(p, b);

@@ -113,9 +113,9 @@ TEST(HonestResultsCli, UltraHdDiscIsRefusedByEveryCommand) {
 
 TEST(HonestResultsCli, PartialIndexWritesOnlyWhenForced) {
   TempDir dir;
-  nav::TINDX x;
+  nav::IndexTable x;
   x.indexes.titles.resize(4);
-  core::Bytes b = nav::indexBytes(x);
+  core::Bytes b = nav::writeIndexTable(x);
   b.resize(b.size() - 5);  // the last title is cut short
   test::writeFile(dir / "index.bdmv", b);
 
@@ -129,9 +129,9 @@ TEST(HonestResultsCli, PartialIndexWritesOnlyWhenForced) {
   Result forced = run("resave --force " + q(dir / "index.bdmv") + " -o " + q(dir / "out.bdmv"));
   EXPECT_EQ(forced.status, 1) << forced.err;
   ASSERT_TRUE(fs::exists(dir / "out.bdmv"));
-  nav::TINDX back;
+  nav::IndexTable back;
   core::NullLog log;
-  ASSERT_TRUE(nav::readIndex(test::readFile(dir / "out.bdmv"), "out.bdmv", back, log).usable());
+  ASSERT_TRUE(nav::readIndexTable(test::readFile(dir / "out.bdmv"), "out.bdmv", back, log).usable());
   EXPECT_EQ(back.indexes.titles.size(), 3u);
 
   Result dump = run("dump " + q(dir / "index.bdmv"));
@@ -144,10 +144,10 @@ TEST(HonestResultsCli, PartialIndexWritesOnlyWhenForced) {
 
 TEST(HonestResultsCli, ProviderTextThatIsNotUtf8) {
   TempDir dir;
-  nav::TINDX x;
+  nav::IndexTable x;
   x.indexes.titles.resize(1);
   x.contentProviderData = "Caf\xE9";
-  test::writeFile(dir / "index.bdmv", nav::indexBytes(x));
+  test::writeFile(dir / "index.bdmv", nav::writeIndexTable(x));
   Result js = run("dump --json " + q(dir / "index.bdmv"));
   ASSERT_EQ(js.status, 0) << js.err;
   auto j = nlohmann::json::parse(js.out);
@@ -156,7 +156,7 @@ TEST(HonestResultsCli, ProviderTextThatIsNotUtf8) {
 
   // UTF-8 text stays as it is, with no raw copy beside it.
   x.contentProviderData = "Caf\xC3\xA9";
-  test::writeFile(dir / "utf8.bdmv", nav::indexBytes(x));
+  test::writeFile(dir / "utf8.bdmv", nav::writeIndexTable(x));
   Result u = run("dump --json " + q(dir / "utf8.bdmv"));
   ASSERT_EQ(u.status, 0);
   auto ju = nlohmann::json::parse(u.out);
@@ -165,7 +165,7 @@ TEST(HonestResultsCli, ProviderTextThatIsNotUtf8) {
 
   // Provider data is bytes: a zero byte inside it survives a resave.
   x.contentProviderData = std::string("AB\0CD", 5);
-  core::Bytes in = nav::indexBytes(x);
+  core::Bytes in = nav::writeIndexTable(x);
   test::writeFile(dir / "zero.bdmv", in);
   Result r = run("resave " + q(dir / "zero.bdmv") + " -o " + q(dir / "zero.out"));
   ASSERT_EQ(r.status, 0) << r.err;
@@ -179,7 +179,7 @@ TEST(HonestResultsCli, MenuWithADamagedTailIsNotTakenAsWhole) {
   TempDir dir;
   igs::Menu m = igs::test::syntheticMenu(3);
   core::NullLog log;
-  core::Bytes good = igs::saveIGS(m, igs::SaveForm::MenuFile, log);
+  core::Bytes good = igs::writeMenu(m, igs::SaveForm::MenuFile, log);
   // Units without their end segment, then bytes that are no unit at all.
   core::Bytes damaged(good.begin(), good.end() - 13);
   damaged.insert(damaged.end(), {'X', 'X', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
@@ -209,7 +209,7 @@ TEST(HonestResultsCli, MenuWithADamagedTailIsNotTakenAsWhole) {
   EXPECT_EQ(forced.status, 1);
   ASSERT_TRUE(fs::exists(dir / "a.mnu"));
   igs::Menu back;
-  ASSERT_TRUE(igs::loadMNU(dir / "a.mnu", back, log).complete());
+  ASSERT_TRUE(igs::readMenu(dir / "a.mnu", back, log).complete());
   EXPECT_EQ(back.ics.pages, m.ics.pages);
   Result mux = run("menu mux --force " + q(dir / "bad.mnu") + " -o " + q(dir / "c.m2ts"));
   EXPECT_EQ(mux.status, 1) << mux.err;
@@ -232,7 +232,7 @@ TEST(HonestResultsCli, OneMenuLoaderForEveryCommand) {
     EXPECT_EQ(nlohmann::json::parse(dump.out)["pages"].size(), m.ics.pages.size()) << name;
   }
   // A menu file under an upper-case extension, dumped, resaved and muxed alike.
-  test::writeFile(dir / "MENU.MNU", igs::saveIGS(m, igs::SaveForm::MenuFile, log));
+  test::writeFile(dir / "MENU.MNU", igs::writeMenu(m, igs::SaveForm::MenuFile, log));
   EXPECT_EQ(run("menu dump " + q(dir / "MENU.MNU")).status, 0);
   EXPECT_EQ(run("menu resave " + q(dir / "MENU.MNU") + " -o " + q(dir / "r.mnu")).status, 0);
   Result mux = run("menu mux " + q(dir / "MENU.MNU") + " -o " + q(dir / "m.m2ts"));
@@ -309,6 +309,6 @@ TEST(HonestResultsCli, DamagedStreamIsAPartialRead) {
   Result whole = run("demux " + q(dir / "good.m2ts") + " --pid 0x1400 -o " + q(dir / "o.mnu"));
   EXPECT_EQ(whole.status, 0) << whole.err;
   igs::Menu back;
-  EXPECT_TRUE(igs::loadMNU(dir / "o.mnu", back, log).complete());
+  EXPECT_TRUE(igs::readMenu(dir / "o.mnu", back, log).complete());
   EXPECT_EQ(back.ics.pages, m.ics.pages);
 }

@@ -30,14 +30,14 @@ fs::path writeSyntheticMenu(const TempDir& dir) {
   m.ics.pages[0].bogs[0].buttons[0].commands = {{0x51C00003, 0x80000001, 0x80000000}};
   morvex::core::NullLog log;
   fs::path p = dir / "menu.mnu";
-  morvex::test::writeFile(p, igs::saveIGS(m, igs::SaveForm::MenuFile, log));
+  morvex::test::writeFile(p, igs::writeMenu(m, igs::SaveForm::MenuFile, log));
   return p;
 }
 
 igs::Menu load(const fs::path& p) {
   igs::Menu m;
   morvex::core::NullLog log;
-  igs::loadMNU(p, m, log);
+  igs::readMenu(p, m, log);
   return m;
 }
 

@@ -30,8 +30,8 @@ Rgba viaYcc(uint8_t r, uint8_t g, uint8_t b) {
   return Rgba{c.r, c.g, c.b, 255};
 }
 
-igs::TIGbutton button(uint16_t id, uint16_t x, uint16_t y, hdmv::TCommands cmds) {
-  igs::TIGbutton b;
+igs::Button button(uint16_t id, uint16_t x, uint16_t y, hdmv::CommandList cmds) {
+  igs::Button b;
   b.id = id;
   b.x = x;
   b.y = y;
@@ -51,7 +51,7 @@ igs::TIGbutton button(uint16_t id, uint16_t x, uint16_t y, hdmv::TCommands cmds)
 // it again with SetButtonPage, which restarts the program for ever.
 // With `withoutObjects`, the menu keeps its composition but has no objects, as a
 // composition read from a disc whose pictures live elsewhere.
-std::filesystem::path writeMenu(const std::filesystem::path& dir, bool endless = false, bool withoutObjects = false) {
+std::filesystem::path writeTestMenu(const std::filesystem::path& dir, bool endless = false, bool withoutObjects = false) {
   igs::Menu m;
   m.loaded = true;
   m.ics.width = 1920;
@@ -64,36 +64,36 @@ std::filesystem::path writeMenu(const std::filesystem::path& dir, bool endless =
   m.palettes[0].rgbt[3] = {128, 128, 128, 255};
   m.objects.resize(3);
   for (uint16_t i = 0; i < 3; ++i) {
-    igs::TIGobject& o = m.objects[i];
+    igs::GraphicsObject& o = m.objects[i];
     o.id = i;
     o.width = 100;
     o.height = 50;
     o.picture = igs::IndexedPicture{100, 50, std::vector<uint8_t>(5000, uint8_t(i + 1))};
   }
   m.ics.pages.resize(2);
-  igs::TPage& p0 = m.ics.pages[0];
+  igs::Page& p0 = m.ics.pages[0];
   p0.id = 0;
   p0.defaultSelected = 0;
   p0.bogs.resize(2);
   p0.bogs[0].defaultValid = 0;
-  p0.bogs[0].buttons.push_back(button(0, 730, 430, {hdmv::TCommand{0x50400001, 1, 1}}));
+  p0.bogs[0].buttons.push_back(button(0, 730, 430, {hdmv::Command{0x50400001, 1, 1}}));
   p0.bogs[0].buttons[0].right = 1;
   if (endless) {
     p0.bogs[0].buttons[0].autoAction = 1;
-    p0.bogs[0].buttons[0].commands = {hdmv::TCommand{0x51C00003, 0x80000000, 0x80000000}};
+    p0.bogs[0].buttons[0].commands = {hdmv::Command{0x51C00003, 0x80000000, 0x80000000}};
     p0.bogs[0].buttons[0].numCommands = 1;
   }
   p0.bogs[1].defaultValid = 1;
   p0.bogs[1].buttons.push_back(
-      button(1, 970, 430, {hdmv::TCommand{0x50400001, 5, 77}, hdmv::TCommand{0x51C00003, 0x80000000, 0x80000001}}));
+      button(1, 970, 430, {hdmv::Command{0x50400001, 5, 77}, hdmv::Command{0x51C00003, 0x80000000, 0x80000001}}));
   p0.bogs[1].buttons[0].left = 0;
   p0.bogs[1].buttons[0].selectedSound = 1;
-  igs::TPage& p1 = m.ics.pages[1];
+  igs::Page& p1 = m.ics.pages[1];
   p1.id = 1;
   p1.defaultSelected = 0;
   p1.bogs.resize(1);
   p1.bogs[0].defaultValid = 0;
-  p1.bogs[0].buttons.push_back(button(0, 850, 600, {hdmv::TCommand{0x50400001, 2, 2}}));
+  p1.bogs[0].buttons.push_back(button(0, 850, 600, {hdmv::Command{0x50400001, 2, 2}}));
   m.ics.numPages = 2;
   for (auto& p : m.ics.pages) {
     p.numBOGs = uint8_t(p.bogs.size());
@@ -120,7 +120,7 @@ Image readPng(const std::filesystem::path& f) {
 
 TEST(MenuViewCli, RenderComposesSelectionActivationOverlaysAndFit) {
   test::TempDir tmp;
-  const auto menu = writeMenu(tmp.path());
+  const auto menu = writeTestMenu(tmp.path());
   const Rgba white = viaYcc(255, 255, 255), black = viaYcc(0, 0, 0), grey = viaYcc(128, 128, 128);
 
   auto r = runCli("menu render '" + menu.string() + "' -o '" + (tmp / "p.png").string() + "'");
@@ -166,7 +166,7 @@ TEST(MenuViewCli, RenderComposesSelectionActivationOverlaysAndFit) {
 
 TEST(MenuViewCli, RenderReadsTheMenuOfAnAvStream) {
   test::TempDir tmp;
-  writeMenu(tmp.path());
+  writeTestMenu(tmp.path());
   auto r = runCli("menu render '" + (tmp / "00001.m2ts").string() + "' --select 1 -o '" + (tmp / "s.png").string() +
                   "'");
   ASSERT_EQ(r.status, 0) << r.out;
@@ -183,7 +183,7 @@ TEST(MenuViewCli, RenderReadsTheMenuOfAnAvStream) {
 
 TEST(MenuViewCli, RenderRefusesBadInputAndWritesNothing) {
   test::TempDir tmp;
-  const auto menu = writeMenu(tmp.path());
+  const auto menu = writeTestMenu(tmp.path());
   const auto out = tmp / "x.png";
   EXPECT_NE(runCli("menu render '" + (tmp / "none.mnu").string() + "' -o '" + out.string() + "'").status, 0);
   EXPECT_NE(runCli("menu render '" + menu.string() + "' --page 2 -o '" + out.string() + "'").status, 0);
@@ -198,7 +198,7 @@ TEST(MenuViewCli, RenderRefusesBadInputAndWritesNothing) {
 
 TEST(MenuViewCli, PlayPrintsRunsRegisterAndPageChanges) {
   test::TempDir tmp;
-  const auto menu = writeMenu(tmp.path());
+  const auto menu = writeTestMenu(tmp.path());
   auto r = runCli("menu play '" + menu.string() + "' --keys \"R,Sel\" --trace -o '" + (tmp / "final.png").string() +
                   "'");
   ASSERT_EQ(r.status, 0) << r.out;
@@ -222,11 +222,11 @@ TEST(MenuViewCli, PlayPrintsRunsRegisterAndPageChanges) {
   EXPECT_EQ(page.pixel(855, 605), viaYcc(0, 0, 0));  // page 1's button, selected
 
   // With a sound file of two entries, selecting button 1 plays its sound 1.
-  sound::TSND snd = sound::newSoundFile();
+  sound::SoundFile snd = sound::newSoundFile();
   snd.entries.resize(2);
   for (auto& e : snd.entries) e.data.assign(96, 0);
-  sound::layoutSound(snd);
-  test::writeFile(tmp / "sound.bdmv", sound::soundBytes(snd));
+  sound::settleSoundFile(snd);
+  test::writeFile(tmp / "sound.bdmv", sound::writeSoundFile(snd));
   r = runCli("menu play '" + menu.string() + "' --keys R --sounds '" + (tmp / "sound.bdmv").string() + "'");
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("R\n  Sound 1\n"), std::string::npos) << r.out;
@@ -238,7 +238,7 @@ TEST(MenuViewCli, PlayPrintsRunsRegisterAndPageChanges) {
 
 TEST(MenuViewCli, PlayPausesAnEndlessProgramAfterMaxStepsWithABoundedTrace) {
   test::TempDir tmp;
-  const auto menu = writeMenu(tmp.path(), true);
+  const auto menu = writeTestMenu(tmp.path(), true);
   auto r = runCli("menu play '" + menu.string() + "' --keys Sel --max-steps 300");
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("Paused after 300 commands"), std::string::npos) << r.out;
@@ -257,7 +257,7 @@ TEST(MenuViewCli, PlayPausesAnEndlessProgramAfterMaxStepsWithABoundedTrace) {
 
 TEST(MenuViewCli, RenderDrawsPlaceholdersForMissingObjectsWhenAsked) {
   test::TempDir tmp;
-  const auto menu = writeMenu(tmp.path(), false, true);
+  const auto menu = writeTestMenu(tmp.path(), false, true);
   auto r = runCli("menu render '" + menu.string() + "' -o '" + (tmp / "bare.png").string() + "'");
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("objects missing: not drawn"), std::string::npos) << r.out;

@@ -52,13 +52,13 @@ TEST(NavCli, ResaveEveryFixtureWritesTheWritersBytes) {
       core::NullLog log;
       core::Bytes expected;
       if (std::string(name) == "index.bdmv") {
-        nav::TINDX x;
-        nav::readIndex(in, "index.bdmv", x, log);
-        expected = nav::indexBytes(x);
+        nav::IndexTable x;
+        nav::readIndexTable(in, "index.bdmv", x, log);
+        expected = nav::writeIndexTable(x);
       } else {
-        nav::TMOBJ m;
-        nav::readMovieObjects(in, "MovieObject.bdmv", m, log);
-        expected = nav::mobjBytes(m);
+        nav::MovieObjectFile m;
+        nav::readMovieObjectFile(in, "MovieObject.bdmv", m, log);
+        expected = nav::writeMovieObjectFile(m);
       }
       EXPECT_EQ(out, expected) << f;
       ++files;
@@ -75,20 +75,20 @@ TEST(NavCli, DumpJsonNamesTheFields) {
   CliRun r = cli("dump --json " + q(disc / "index.bdmv"));
   ASSERT_EQ(r.status, 0) << r.err;
   auto j = nlohmann::json::parse(r.out);
-  nav::TINDX x;
+  nav::IndexTable x;
   core::NullLog log;
-  nav::readIndex(test::readFile(disc / "index.bdmv"), "index.bdmv", x, log);
+  nav::readIndexTable(test::readFile(disc / "index.bdmv"), "index.bdmv", x, log);
   EXPECT_EQ(j["typeIndicator"], "INDX");
   EXPECT_EQ(j["indexes"]["numberOfTitles"], x.indexes.titles.size());
   EXPECT_EQ(j["indexes"]["firstPlayback"]["titleNumber"], 0xFFFF);
   EXPECT_EQ(j["indexes"]["titles"].size(), x.indexes.titles.size());
-  EXPECT_EQ(j["extensionData"]["summary"], core::ExtDatCap(x.extensionData));
+  EXPECT_EQ(j["extensionData"]["summary"], core::extensionDataCaption(x.extensionData));
 
   r = cli("dump --json " + q(disc / "MovieObject.bdmv"));
   ASSERT_EQ(r.status, 0) << r.err;
   j = nlohmann::json::parse(r.out);
-  nav::TMOBJ m;
-  nav::readMovieObjects(test::readFile(disc / "MovieObject.bdmv"), "MovieObject.bdmv", m, log);
+  nav::MovieObjectFile m;
+  nav::readMovieObjectFile(test::readFile(disc / "MovieObject.bdmv"), "MovieObject.bdmv", m, log);
   ASSERT_EQ(j["movieObjects"]["objects"].size(), m.movieObjects.objects.size());
   const auto& o = j["movieObjects"]["objects"][0];
   EXPECT_EQ(o["numberOfCommands"], m.movieObjects.objects[0].commands.size());
@@ -100,9 +100,9 @@ TEST(NavCli, DumpJsonNamesTheFields) {
 
 TEST(NavCli, FailuresWriteNothing) {
   test::TempDir t;
-  nav::TINDX x;
+  nav::IndexTable x;
   x.indexes.titles.resize(3);
-  auto b = nav::indexBytes(x);
+  auto b = nav::writeIndexTable(x);
   b.resize(b.size() - 5);  // ends inside the last title
   test::writeFile(t / "index.bdmv", b);
   CliRun r = cli("resave " + q(t / "index.bdmv") + " -o " + q(t / "out"));
@@ -116,7 +116,7 @@ TEST(NavCli, FailuresWriteNothing) {
   EXPECT_NE(r.err.find("Format error MovieObject.bdmv"), std::string::npos) << r.err;
 
   x.indexes.titles.resize(1000);
-  test::writeFile(t / "index.bdmv", nav::indexBytes(x));
+  test::writeFile(t / "index.bdmv", nav::writeIndexTable(x));
   r = cli("resave " + q(t / "index.bdmv") + " -o " + q(t / "out"));
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.err.find("Error in index.bdmv (number of title: 1000)"), std::string::npos) << r.err;

@@ -26,9 +26,9 @@ Result cli(const std::string& args, bool withStderr = true) {
 
 std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
 
-fs::path writeSynth(const TempDir& d, const playlist::TMPLS& m, const std::string& name = "00001.mpls") {
+fs::path writeSynth(const TempDir& d, const playlist::Playlist& m, const std::string& name = "00001.mpls") {
   fs::path p = d / name;
-  test::writeFile(p, playlist::buildMPLS(m));
+  test::writeFile(p, playlist::writePlaylist(m));
   return p;
 }
 
@@ -90,8 +90,8 @@ TEST(PlaylistCli, ChaptersExportAndImport) {
   ASSERT_EQ(i.status, 0) << i.out;
   EXPECT_NE(i.out.find("1, 00:01:40.000"), std::string::npos) << i.out;
   core::MemoryLog log;
-  playlist::TMPLS m;
-  ASSERT_TRUE((playlist::readMPLS(test::readFile(d / "new.mpls"), "new", m, log)).complete());
+  playlist::Playlist m;
+  ASSERT_TRUE((playlist::readPlaylist(test::readFile(d / "new.mpls"), "new", m, log)).complete());
   ASSERT_EQ(m.playListMark.marks.size(), 2u);
   EXPECT_EQ(m.playListMark.marks[0].playItemRef, 1);
   EXPECT_EQ(m.playListMark.marks[0].timeStamp, 900000u);
@@ -101,7 +101,7 @@ TEST(PlaylistCli, ChaptersExportAndImport) {
   EXPECT_EQ(test::readFile(d / "back.txt"), test::readFile(d / "ch.txt"));
 
   // Frame format without a video stream: a clear error and nothing written.
-  playlist::TMPLS nv = playlist::synth::twoItems();
+  playlist::Playlist nv = playlist::synth::twoItems();
   nv.playList.playItems[0].stn.video.clear();
   playlist::updateLengths(nv);
   fs::path np = writeSynth(d, nv, "00002.mpls");

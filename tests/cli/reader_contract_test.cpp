@@ -30,48 +30,48 @@ struct Kind {
 
 std::vector<Kind> kinds() {
   std::vector<Kind> k;
-  nav::TINDX indx;
+  nav::IndexTable indx;
   indx.indexes.titles.resize(3);
-  k.push_back({"index.bdmv", nav::indexBytes(indx), [](const core::Bytes& b, const std::string& n, core::Log& log) {
-                 nav::TINDX x;
-                 return nav::readIndex(b, n, x, log);
+  k.push_back({"index.bdmv", nav::writeIndexTable(indx), [](const core::Bytes& b, const std::string& n, core::Log& log) {
+                 nav::IndexTable x;
+                 return nav::readIndexTable(b, n, x, log);
                }});
-  nav::TMOBJ mobj;
+  nav::MovieObjectFile mobj;
   mobj.movieObjects.objects.resize(2);
   mobj.movieObjects.objects[1].commands.resize(2);
   mobj.movieObjects.length = nav::movieObjectsLength(mobj.movieObjects);
-  k.push_back({"MovieObject.bdmv", nav::mobjBytes(mobj),
+  k.push_back({"MovieObject.bdmv", nav::writeMovieObjectFile(mobj),
                [](const core::Bytes& b, const std::string& n, core::Log& log) {
-                 nav::TMOBJ m;
-                 return nav::readMovieObjects(b, n, m, log);
+                 nav::MovieObjectFile m;
+                 return nav::readMovieObjectFile(b, n, m, log);
                }});
-  sound::TSND snd = sound::newSoundFile();
-  sound::TSoundEntries e;
+  sound::SoundFile snd = sound::newSoundFile();
+  sound::SoundEntry e;
   e.data.assign(400, 7);
   e.length = 400;
   snd.entries.push_back(e);
-  k.push_back({"sound.bdmv", sound::soundBytes(snd), [](const core::Bytes& b, const std::string& n, core::Log& log) {
-                 sound::TSND s;
-                 return sound::readsound(b, n, s, log);
+  k.push_back({"sound.bdmv", sound::writeSoundFile(snd), [](const core::Bytes& b, const std::string& n, core::Log& log) {
+                 sound::SoundFile s;
+                 return sound::readSoundFile(b, n, s, log);
                }});
-  k.push_back({"00001.mpls", playlist::buildMPLS(playlist::synth::writable(playlist::synth::twoItems(false))),
+  k.push_back({"00001.mpls", playlist::writePlaylist(playlist::synth::writable(playlist::synth::twoItems(false))),
                [](const core::Bytes& b, const std::string& n, core::Log& log) {
-                 playlist::TMPLS m;
-                 return playlist::readMPLS(b, n, m, log);
+                 playlist::Playlist m;
+                 return playlist::readPlaylist(b, n, m, log);
                }});
-  clip::TCLPI clpi;
-  clpi.type_indicator = "HDMV";
+  clip::ClipInfo clpi;
+  clpi.typeIndicator = "HDMV";
   clpi.version = "0200";
-  k.push_back({"00001.clpi", clip::writeCLPI(clpi), [](const core::Bytes& b, const std::string& n, core::Log& log) {
-                 clip::TCLPI c;
-                 return clip::readCLPI(b, n, c, log);
+  k.push_back({"00001.clpi", clip::writeClipInfo(clpi), [](const core::Bytes& b, const std::string& n, core::Log& log) {
+                 clip::ClipInfo c;
+                 return clip::readClipInfo(b, n, c, log);
                }});
   core::NullLog quiet;
   igs::Menu menu = igs::test::syntheticMenu(4);
-  k.push_back({"menu.mnu", igs::saveIGS(menu, igs::SaveForm::MenuFile, quiet),
+  k.push_back({"menu.mnu", igs::writeMenu(menu, igs::SaveForm::MenuFile, quiet),
                [](const core::Bytes& b, const std::string& n, core::Log& log) {
                  igs::Menu m;
-                 return igs::loadMNU(std::span<const uint8_t>(b), n, m, log);
+                 return igs::readMenu(std::span<const uint8_t>(b), n, m, log);
                },
                false});
   return k;

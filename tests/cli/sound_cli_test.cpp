@@ -39,12 +39,12 @@ core::Bytes wav(unsigned channels, uint32_t rate, size_t frames) {
 
 TEST(SoundCli, ImportExportRoundTrip) {
   test::TempDir t;
-  sound::TSND s = sound::newSoundFile();
-  sound::TSoundEntries e;
+  sound::SoundFile s = sound::newSoundFile();
+  sound::SoundEntry e;
   e.channelConfiguration = 3;
   e.data.assign(400, 0x11);
   sound::insertSound(s, -1, e);
-  test::writeFile(t / "sound.bdmv", sound::soundBytes(s));
+  test::writeFile(t / "sound.bdmv", sound::writeSoundFile(s));
   test::writeFile(t / "in.wav", wav(1, 48000, 4800));
 
   CliRun r = cli("sound import " + q(t / "sound.bdmv") + " " + q(t / "in.wav") + " --after 0 -o " + q(t / "new.bdmv"));
@@ -70,7 +70,7 @@ TEST(SoundCli, ImportExportRoundTrip) {
 
 TEST(SoundCli, RefusalsWriteNothing) {
   test::TempDir t;
-  test::writeFile(t / "sound.bdmv", sound::soundBytes(sound::newSoundFile()));
+  test::writeFile(t / "sound.bdmv", sound::writeSoundFile(sound::newSoundFile()));
   test::writeFile(t / "cd.wav", wav(2, 44100, 10));
   CliRun r = cli("sound import " + q(t / "sound.bdmv") + " " + q(t / "cd.wav") + " -o " + q(t / "out.bdmv"));
   EXPECT_NE(r.status, 0);

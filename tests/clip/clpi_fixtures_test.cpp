@@ -20,12 +20,12 @@ bool allZero(const std::vector<uint8_t>& b, size_t from, size_t n) {
 // Whether a file meets the conditions under which a write must reproduce it exactly:
 // sections back to back (the writer lands them where the file has them), a ClipInfo
 // length equal to the computed one, and zero bytes wherever the reader drops data.
-bool mustBeIdentical(const std::vector<uint8_t>& orig, const TCLPI& read, const TCLPI& written) {
-  if (read.SequenceInfo_start != written.SequenceInfo_start || read.ProgramInfo_start != written.ProgramInfo_start ||
-      read.CPI_start != written.CPI_start || read.ClipMark_start != written.ClipMark_start ||
-      read.ExtensionData_start != written.ExtensionData_start)
+bool mustBeIdentical(const std::vector<uint8_t>& orig, const ClipInfo& read, const ClipInfo& written) {
+  if (read.sequenceInfoStart != written.sequenceInfoStart || read.programInfoStart != written.programInfoStart ||
+      read.cpiStart != written.cpiStart || read.clipMarkStart != written.clipMarkStart ||
+      read.extensionDataStart != written.extensionDataStart)
     return false;
-  if (read.ClipInfo.length != clipInfoLength(read)) return false;
+  if (read.clipInfo.length != clipInfoLength(read)) return false;
   // header reserved, ClipInfo reserved word, the flag word's other bits, reserved
   // block, network information and stream format name
   if (!allZero(orig, 28, 12) || !allZero(orig, 44, 2) || !allZero(orig, 48, 3) || (orig[51] & 0xFE) ||
@@ -45,11 +45,11 @@ TEST(ClipInfoFixtures, EveryFileReadsAndWritesBack) {
     SCOPED_TRACE(f.string());
     auto orig = test::readFile(f);
     core::MemoryLog log;
-    TCLPI c;
-    ASSERT_TRUE((readCLPI(orig, f.filename().string(), c, log)).complete()) << log.text();
-    EXPECT_FALSE(log.errorflag);
-    TCLPI w = c;
-    auto out = writeCLPI(w);
+    ClipInfo c;
+    ASSERT_TRUE((readClipInfo(orig, f.filename().string(), c, log)).complete()) << log.text();
+    EXPECT_FALSE(log.hadError());
+    ClipInfo w = c;
+    auto out = writeClipInfo(w);
     if (mustBeIdentical(orig, c, w)) {
       EXPECT_EQ(out, orig);
       ++identical;
@@ -57,18 +57,18 @@ TEST(ClipInfoFixtures, EveryFileReadsAndWritesBack) {
       ++differing;
     }
     // Either way a second read gives the same model (addresses as written).
-    TCLPI again;
-    ASSERT_TRUE((readCLPI(out, "again", again, log)).complete());
+    ClipInfo again;
+    ASSERT_TRUE((readClipInfo(out, "again", again, log)).complete());
     EXPECT_EQ(again, w);
     // And rewriting that is a fixed point.
-    TCLPI again2 = again;
-    EXPECT_EQ(writeCLPI(again2), out);
+    ClipInfo again2 = again;
+    EXPECT_EQ(writeClipInfo(again2), out);
     // What the model holds apart from positions is exactly what the first read found.
-    TCLPI a = c, b = again;
-    for (TCLPI* m : {&a, &b}) {
-      m->SequenceInfo_start = m->ProgramInfo_start = m->CPI_start = m->ClipMark_start = 0;
-      m->ExtensionData_start = m->ExtensionData_start ? 1 : 0;
-      m->ClipInfo.length = 0;
+    ClipInfo a = c, b = again;
+    for (ClipInfo* m : {&a, &b}) {
+      m->sequenceInfoStart = m->programInfoStart = m->cpiStart = m->clipMarkStart = 0;
+      m->extensionDataStart = m->extensionDataStart ? 1 : 0;
+      m->clipInfo.length = 0;
     }
     EXPECT_EQ(a, b);
   }

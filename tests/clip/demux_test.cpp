@@ -192,7 +192,7 @@ TEST(DemuxGenerated, FileRunCountsPacketsAndLogsFramedSegments) {
   test::writeFile(d / "t.m2ts", damaged);
 
   core::MemoryLog log;
-  DemuxResult r = Demux(d / "t.m2ts", d / "out.mnu", 0x1400, DemuxMode::Menu, log);
+  DemuxResult r = demuxStream(d / "t.m2ts", d / "out.mnu", 0x1400, DemuxMode::Menu, log);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.trailingBytes, 2u);
   EXPECT_EQ(r.packetsSeen, ts.size() / 192);
@@ -216,15 +216,15 @@ TEST(DemuxGenerated, FileRunCountsPacketsAndLogsFramedSegments) {
 
   // The stream itself is never taken as the output.
   core::MemoryLog log3;
-  DemuxResult same = Demux(d / "s.m2ts", d / "." / "s.m2ts", 0x1100, DemuxMode::Elementary, log3);
+  DemuxResult same = demuxStream(d / "s.m2ts", d / "." / "s.m2ts", 0x1100, DemuxMode::Elementary, log3);
   EXPECT_FALSE(same.ok);
   EXPECT_FALSE(same.outputCreated);
   EXPECT_EQ(test::readFile(d / "s.m2ts"), ts);
 
-  core::MemoryLog log2;
-  DemuxResult s = savePid(d / "s.m2ts", (d / "x.aus").string(), 0x1100, DemuxMode::Elementary, log2);
+  core::MemoryLog secondLog;
+  DemuxResult s = savePid(d / "s.m2ts", (d / "x.aus").string(), 0x1100, DemuxMode::Elementary, secondLog);
   ASSERT_TRUE(s.ok);
-  auto l2 = log2.plainLines();
+  auto l2 = secondLog.plainLines();
   ASSERT_GE(l2.size(), 3u);
   EXPECT_EQ(l2[1], "Saving " + (d / "x.aus").string() + " ...");
   EXPECT_EQ(l2.back().rfind(std::to_string(s.pidPackets) + " source packets saved. (", 0), 0u) << l2.back();
@@ -363,7 +363,7 @@ TEST(DemuxPackets, CancelStopsAtThePidsNextPesStart) {
   core::MemoryLog log;
   core::Progress p2;
   p2.cancel();
-  DemuxResult r = Demux(t / "s.m2ts", t / "o", 0x1FFE, DemuxMode::Elementary, log, &p2);
+  DemuxResult r = demuxStream(t / "s.m2ts", t / "o", 0x1FFE, DemuxMode::Elementary, log, &p2);
   EXPECT_TRUE(r.ok);
   EXPECT_TRUE(r.cancelled);
   EXPECT_LT(r.packetsSeen, ts.size() / 192);
@@ -431,7 +431,7 @@ TEST(DemuxOutput, AnExistingOutputSurvivesAFullDiskAndACancel) {
     test::writeFile(disk / "out.vis", old);
     disk.fill(8 * 1024);
     core::MemoryLog log;
-    DemuxResult r = Demux(src / "s.m2ts", disk / "out.vis", 0x1011, DemuxMode::Elementary, log);
+    DemuxResult r = demuxStream(src / "s.m2ts", disk / "out.vis", 0x1011, DemuxMode::Elementary, log);
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.outputCreated);
     EXPECT_FALSE(r.error.empty());
@@ -445,18 +445,18 @@ TEST(DemuxOutput, AnExistingOutputSurvivesAFullDiskAndACancel) {
   core::MemoryLog log;
   core::Progress p;
   p.cancel();
-  DemuxResult r = Demux(src / "s.m2ts", src / "out.aus", 0x1100, DemuxMode::Elementary, log, &p);
+  DemuxResult r = demuxStream(src / "s.m2ts", src / "out.aus", 0x1100, DemuxMode::Elementary, log, &p);
   EXPECT_TRUE(r.cancelled);
   EXPECT_EQ(test::readFile(src / "out.aus"), old);
   // A hard link to the stream is the stream.
   std::filesystem::create_hard_link(src / "s.m2ts", src / "link.m2ts");
   const Bytes stream = test::readFile(src / "s.m2ts");
-  DemuxResult same = Demux(src / "s.m2ts", src / "link.m2ts", 0x1100, DemuxMode::Elementary, log);
+  DemuxResult same = demuxStream(src / "s.m2ts", src / "link.m2ts", 0x1100, DemuxMode::Elementary, log);
   EXPECT_FALSE(same.ok);
   EXPECT_EQ(test::readFile(src / "s.m2ts"), stream);
   EXPECT_TRUE(std::filesystem::equivalent(src / "s.m2ts", src / "link.m2ts"));
   // A complete run replaces the old output.
-  DemuxResult ok = Demux(src / "s.m2ts", src / "out.aus", 0x1100, DemuxMode::Elementary, log);
+  DemuxResult ok = demuxStream(src / "s.m2ts", src / "out.aus", 0x1100, DemuxMode::Elementary, log);
   ASSERT_TRUE(ok.ok) << ok.error;
   EXPECT_TRUE(ok.outputCreated);
   EXPECT_EQ(test::readFile(src / "out.aus"), RefDemux(stream).elementary(0x1100));
@@ -499,7 +499,7 @@ TEST(DemuxMany, OnePassGivesEachPidWhatItsOwnRunGives) {
   RefDemux ref(ts);
 
   core::MemoryLog log;
-  const auto results = DemuxPids(d / "s.m2ts",
+  const auto results = demuxPids(d / "s.m2ts",
                                  {{0x1100, DemuxMode::Elementary, d / "a.aus"},
                                   {0x1101, DemuxMode::Elementary, d / "b.aus"},
                                   {0x1400, DemuxMode::Menu, d / "m.mnu"}},
@@ -515,10 +515,10 @@ TEST(DemuxMany, OnePassGivesEachPidWhatItsOwnRunGives) {
   EXPECT_NE(ref.elementary(0x1100), ref.elementary(0x1101));
   EXPECT_EQ(test::readFile(d / "m.mnu"), ref.framed(0x1400, "IG", 0));
   // The same as a run of its own.
-  core::MemoryLog log2;
-  ASSERT_TRUE(Demux(d / "s.m2ts", d / "single.aus", 0x1101, DemuxMode::Elementary, log2).ok);
+  core::MemoryLog secondLog;
+  ASSERT_TRUE(demuxStream(d / "s.m2ts", d / "single.aus", 0x1101, DemuxMode::Elementary, secondLog).ok);
   EXPECT_EQ(test::readFile(d / "single.aus"), test::readFile(d / "b.aus"));
-  EXPECT_EQ(results[1].pidPackets, Demux(d / "s.m2ts", d / "single.aus", 0x1101, DemuxMode::Elementary, log2).pidPackets);
+  EXPECT_EQ(results[1].pidPackets, demuxStream(d / "s.m2ts", d / "single.aus", 0x1101, DemuxMode::Elementary, secondLog).pidPackets);
 }
 
 TEST(DemuxMany, RefusalsAndFailuresPutNoOutputInPlace) {
@@ -534,7 +534,7 @@ TEST(DemuxMany, RefusalsAndFailuresPutNoOutputInPlace) {
            {{0x1100, DemuxMode::Elementary, d / "a.aus"}, {0x1100, DemuxMode::Pes, d / "b.aus"}},
            {{0x1100, DemuxMode::Elementary, d / "a.aus"}, {0x1011, DemuxMode::Elementary, d / "." / "a.aus"}},
            {{0x1100, DemuxMode::Elementary, d / "a.aus"}, {0x1011, DemuxMode::Elementary, d / "s.m2ts"}}}) {
-    const auto r = DemuxPids(d / "s.m2ts", targets, log);
+    const auto r = demuxPids(d / "s.m2ts", targets, log);
     ASSERT_EQ(r.size(), 2u);
     EXPECT_FALSE(r[0].ok);
     EXPECT_FALSE(r[1].ok);
@@ -545,7 +545,7 @@ TEST(DemuxMany, RefusalsAndFailuresPutNoOutputInPlace) {
   // A cancelled run leaves the existing output and creates no other.
   core::Progress cancel;
   cancel.cancel();
-  const auto r = DemuxPids(d / "s.m2ts",
+  const auto r = demuxPids(d / "s.m2ts",
                            {{0x1100, DemuxMode::Elementary, d / "a.aus"}, {0x1011, DemuxMode::Elementary, d / "v.vis"}},
                            log, &cancel);
   EXPECT_TRUE(r[0].cancelled || r[1].cancelled);

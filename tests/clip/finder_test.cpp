@@ -14,8 +14,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-playlist::TPlayItem item(const std::string& clip) {
-  playlist::TPlayItem p;
+playlist::PlayItem item(const std::string& clip) {
+  playlist::PlayItem p;
   p.clipName = clip;
   p.codecId = "M2TS";
   p.outTime = 45000;
@@ -23,19 +23,19 @@ playlist::TPlayItem item(const std::string& clip) {
 }
 
 // A playlist of PlayItems and SubPaths (each a list of SubPlayItem clips).
-void writePlaylist(const fs::path& file, const std::vector<std::string>& items,
+void makePlaylistFile(const fs::path& file, const std::vector<std::string>& items,
                    const std::vector<std::vector<std::string>>& subPaths = {}) {
-  playlist::TMPLS m;
+  playlist::Playlist m;
   m.typeIndicator = "MPLS";
   m.version = "0200";
   m.markStart = 1;
   m.appInfo.playbackType = 1;
   for (const auto& c : items) m.playList.playItems.push_back(item(c));
   for (const auto& sp : subPaths) {
-    playlist::TSubPath s;
+    playlist::SubPath s;
     s.type = 3;
     for (const auto& c : sp) {
-      playlist::TSubPlayItem si;
+      playlist::SubPlayItem si;
       si.clipName = c;
       si.codecId = "M2TS";
       s.subPlayItems.push_back(si);
@@ -43,7 +43,7 @@ void writePlaylist(const fs::path& file, const std::vector<std::string>& items,
     m.playList.subPaths.push_back(s);
   }
   playlist::updateLengths(m);
-  test::writeFile(file, playlist::buildMPLS(m));
+  test::writeFile(file, playlist::writePlaylist(m));
 }
 
 struct Disc {
@@ -60,7 +60,7 @@ struct Disc {
 }  // namespace
 
 TEST(FinderCommands, ImmediatePlayCommandsOnly) {
-  nav::TMOBJ m;
+  nav::MovieObjectFile m;
   m.movieObjects.objects.resize(2);
   auto& c0 = m.movieObjects.objects[0].commands;
   c0.resize(5);
@@ -79,10 +79,10 @@ TEST(FinderCommands, ImmediatePlayCommandsOnly) {
 
 TEST(FinderClips, ReferencesAndMissingStreams) {
   Disc d;
-  writePlaylist(d.dir / "PLAYLIST" / "00001.mpls", {"00005", "00007", "00009", "00007", "00005"});
-  writePlaylist(d.dir / "PLAYLIST" / "00002.mpls", {"00007"}, {{"00003"}, {"00005", "00008"}});
+  makePlaylistFile(d.dir / "PLAYLIST" / "00001.mpls", {"00005", "00007", "00009", "00007", "00005"});
+  makePlaylistFile(d.dir / "PLAYLIST" / "00002.mpls", {"00007"}, {{"00003"}, {"00005", "00008"}});
   test::writeFile(d.dir / "PLAYLIST" / "00003.mpls", {'X', 'P', 'L', 'S', '0', '2', '0', '0'});  // rejected
-  writePlaylist(d.dir / "PLAYLIST" / "00800.mpls", {"00001", "00001", "00005"});
+  makePlaylistFile(d.dir / "PLAYLIST" / "00800.mpls", {"00001", "00001", "00005"});
   d.load.playlists = {"00001", "00002", "00003", "00800"};
   d.load.clipinfos = {"00001", "00005", "00007"};
   d.stream("00001");
@@ -98,7 +98,7 @@ TEST(FinderClips, ReferencesAndMissingStreams) {
   EXPECT_EQ(r.playlistsRejected, 1u);
   EXPECT_EQ(prog.position(), 4u);
   ASSERT_EQ(d.load.ciRefs.size(), 3u);
-  EXPECT_EQ(d.load.ciRefs[0], (disc::TCIRefs{{800, 'p', 0}, {800, 'p', 1}}));
+  EXPECT_EQ(d.load.ciRefs[0], (disc::ClipInfoRefs{{800, 'p', 0}, {800, 'p', 1}}));
   EXPECT_EQ(ciRefRows(d.load.ciRefs[1]),
             (GridRows{{"1", "00001", "p", "00000"}, {"2", "00001", "p", "00004"}, {"3", "00002", "s", "00000"},
                       {"4", "00800", "p", "00002"}}));
@@ -113,7 +113,7 @@ TEST(FinderClips, ReferencesAndMissingStreams) {
     EXPECT_NE(text.find(line), std::string::npos) << line;
   EXPECT_EQ(r.missingStreams, 6u);  // 00005 x4 (two PlayItems, SubPlayItem, 00800), 00003, 00008
   EXPECT_EQ(text.find("00001.mpls, PlayItem 1"), std::string::npos);  // 00007 has its stream
-  EXPECT_TRUE(log.errorflag);
+  EXPECT_TRUE(log.hadError());
 }
 
 TEST(FinderClips, JumpFromAReferenceRow) {
@@ -125,26 +125,26 @@ TEST(FinderClips, JumpFromAReferenceRow) {
 }
 
 TEST(ApplyToClip, MatchesStreamsByPositionAndPid) {
-  TCLPI c;
-  c.ProgramInfo.program_sequences.resize(1);
-  auto& s = c.ProgramInfo.program_sequences[0].streams;
+  ClipInfo c;
+  c.programInfo.programSequences.resize(1);
+  auto& s = c.programInfo.programSequences[0].streams;
   s.resize(5);
   const uint16_t pids[] = {0x1011, 0x1102, 0x1200, 0x1400, 0x1401};
-  for (size_t i = 0; i < 5; ++i) s[i].PID = pids[i];
-  s[0].coding_type = 0x02, s[0].aspect_ratio = 2;
-  s[1].coding_type = 0x80, s[1].audio_language = "deu";
-  s[2].coding_type = 0x90;
+  for (size_t i = 0; i < 5; ++i) s[i].pid = pids[i];
+  s[0].codingType = 0x02, s[0].aspectRatio = 2;
+  s[1].codingType = 0x80, s[1].audioLanguage = "deu";
+  s[2].codingType = 0x90;
 
-  playlist::TPlayItem pi = item("00001");
-  playlist::TStream v;
+  playlist::PlayItem pi = item("00001");
+  playlist::Stream v;
   v.entry.mainPID = 0x1011, v.attr.codingType = 0x1B, v.attr.videoFormat = 6, v.attr.frameRate = 1;
-  playlist::TStream au;
+  playlist::Stream au;
   au.entry.mainPID = 0x1101, au.attr.codingType = 0x81, au.attr.language = "eng";  // clip stream has 0x1102
-  playlist::TStream pg;
+  playlist::Stream pg;
   pg.entry.mainPID = 0x1200, pg.attr.codingType = 0x90, pg.attr.language = "fra";
-  playlist::TStream ig1;
+  playlist::Stream ig1;
   ig1.entry.type = 1, ig1.entry.mainPID = 0x1400, ig1.attr.language = "spa";
-  playlist::TStream ig2;
+  playlist::Stream ig2;
   ig2.entry.type = 2, ig2.entry.mainPID = 0x1401, ig2.attr.language = "ita";  // from a SubPath clip
   pi.stn.video = {v};
   pi.stn.audio = {au};
@@ -154,42 +154,42 @@ TEST(ApplyToClip, MatchesStreamsByPositionAndPid) {
 
   EXPECT_EQ(applyPlayItem(pi, c), (std::vector<size_t>{0, 2, 3}));
   EXPECT_EQ(programRows(c)[0], (GridRow{"1", "1011", "AVC", "1080p, 23.976, 4:3"}));  // aspect ratio kept
-  EXPECT_EQ(s[1].coding_type, 0x80);
-  EXPECT_EQ(s[1].audio_language, "deu");
-  EXPECT_EQ(s[2].PG_language, "fra");
-  EXPECT_EQ(s[3].IG_language, "spa");
-  EXPECT_EQ(s[4].IG_language, "");
+  EXPECT_EQ(s[1].codingType, 0x80);
+  EXPECT_EQ(s[1].audioLanguage, "deu");
+  EXPECT_EQ(s[2].pgLanguage, "fra");
+  EXPECT_EQ(s[3].igLanguage, "spa");
+  EXPECT_EQ(s[4].igLanguage, "");
 }
 
 TEST(ApplyToClip, ReadsTheClipFromTheDiscFirst) {
   Disc d;
   fs::create_directories(d.dir / "CLIPINF");
-  TCLPI c;
-  c.type_indicator = "HDMV";
+  ClipInfo c;
+  c.typeIndicator = "HDMV";
   c.version = "0200";
-  c.ProgramInfo.program_sequences.resize(1);
-  c.ProgramInfo.program_sequences[0].streams.resize(1);
-  c.ProgramInfo.program_sequences[0].streams[0].PID = 0x1011;
-  c.ProgramInfo.program_sequences[0].streams[0].coding_type = 0x02;
-  test::writeFile(d.dir / "CLIPINF" / "00004.clpi", writeCLPI(c));
+  c.programInfo.programSequences.resize(1);
+  c.programInfo.programSequences[0].streams.resize(1);
+  c.programInfo.programSequences[0].streams[0].pid = 0x1011;
+  c.programInfo.programSequences[0].streams[0].codingType = 0x02;
+  test::writeFile(d.dir / "CLIPINF" / "00004.clpi", writeClipInfo(c));
   d.load.clipinfos = {"00004"};
-  playlist::TPlayItem pi = item("00004");
-  playlist::TStream v;
+  playlist::PlayItem pi = item("00004");
+  playlist::Stream v;
   v.entry.mainPID = 0x1011, v.attr.codingType = 0xEA;
   pi.stn.video = {v};
 
-  TCLPI model;  // whatever was loaded before is replaced
-  model.ClipInfo.application_type = 5;
+  ClipInfo model;  // whatever was loaded before is replaced
+  model.clipInfo.applicationType = 5;
   core::MemoryLog log;
   std::vector<size_t> changed;
   ASSERT_TRUE(applyToClpi(d.load, pi, model, log, &changed));
   EXPECT_EQ(changed, (std::vector<size_t>{0}));
-  EXPECT_EQ(model.ClipInfo.application_type, 1);
-  EXPECT_EQ(model.ProgramInfo.program_sequences[0].streams[0].coding_type, 0xEA);
+  EXPECT_EQ(model.clipInfo.applicationType, 1);
+  EXPECT_EQ(model.programInfo.programSequences[0].streams[0].codingType, 0xEA);
 
   pi.clipName = "00099";  // not among the clip information files
-  TCLPI before = model;
+  ClipInfo before = model;
   EXPECT_FALSE(applyToClpi(d.load, pi, model, log));
   EXPECT_EQ(model, before);
-  EXPECT_TRUE(log.errorflag);
+  EXPECT_TRUE(log.hadError());
 }

@@ -77,7 +77,7 @@ TEST(Markup, LongLineStaysLinear) {
 
 TEST(LogRoutines, ErlogFormatsSetsFlagAndShowsErrorBox) {
   MemoryLog log;
-  log.erlog("Cannot create backup file.");
+  log.error("Cannot create backup file.");
   ASSERT_EQ(log.lines.size(), 1u);
   const auto& l = log.lines[0];
   EXPECT_EQ(l.text, " ERROR: Cannot create backup file.");
@@ -85,26 +85,26 @@ TEST(LogRoutines, ErlogFormatsSetsFlagAndShowsErrorBox) {
   EXPECT_FALSE(runAt(l, 1).bold);
   EXPECT_EQ(runAt(l, 7).colour, LogColour::Default);
   EXPECT_TRUE(runAt(l, 8).bold);
-  EXPECT_TRUE(log.errorflag);
+  EXPECT_TRUE(log.hadError());
   EXPECT_TRUE(log.errorBox);
-  EXPECT_EQ(log.status[1], " Cannot create backup file.");
+  EXPECT_EQ(log.statusText[1], " Cannot create backup file.");
   EXPECT_EQ(log.beeps, 1);
-  log.slogR();
+  log.statusReady();
   EXPECT_FALSE(log.errorBox);
-  EXPECT_EQ(log.status[0], "Ready.");
-  EXPECT_EQ(log.status[1], "");
-  EXPECT_TRUE(log.errorflag);  // only a save clears it
+  EXPECT_EQ(log.statusText[0], "Ready.");
+  EXPECT_EQ(log.statusText[1], "");
+  EXPECT_TRUE(log.hadError());  // only a save clears it
 }
 
 TEST(LogRoutines, StatusVariants) {
   MemoryLog log;
-  log.slog("x", 1);
-  log.dlog0("Saving [bl]index.bdmv[/bl]");
-  EXPECT_EQ(log.status[0], "Saving index.bdmv");
-  EXPECT_EQ(log.status[1], "");
-  log.dlog("[b]7[/b] found");
-  EXPECT_EQ(log.status[1], "7 found");
-  log.log2("a");
+  log.status(StatusPanel::Detail, "x");
+  log.stage("Saving [bl]index.bdmv[/bl]");
+  EXPECT_EQ(log.statusText[0], "Saving index.bdmv");
+  EXPECT_EQ(log.statusText[1], "");
+  log.detail("[b]7[/b] found");
+  EXPECT_EQ(log.statusText[1], "7 found");
+  log.paragraph("a");
   auto p = log.plainLines();
   ASSERT_EQ(p.size(), 4u);
   EXPECT_EQ(p[2], "a");

@@ -39,7 +39,7 @@ TEST(SavePolicy, OnlyFirstKeepsTheOldestBackup) {
   auto lines = log.plainLines();
   EXPECT_EQ(lines.front(), "Saving index.bdmv");
   EXPECT_EQ(lines.back(), "index.bdmv saved.");
-  EXPECT_EQ(log.status[0], "Ready.");
+  EXPECT_EQ(log.statusText[0], "Ready.");
 }
 
 TEST(SavePolicy, OverwriteKeepsThePreviousContent) {
@@ -64,7 +64,7 @@ TEST(SavePolicy, StopIfExistsLeavesEverythingAlone) {
   s.backupMode = BackupMode::StopIfExists;
   s.saveBackupDir = true;
   EXPECT_FALSE(saveFile(log, s, request(d.path()), {2}));
-  EXPECT_TRUE(log.errorflag);
+  EXPECT_TRUE(log.hadError());
   EXPECT_EQ(log.plainLines().back(), "ERROR: Cannot create backup file.");
   EXPECT_EQ(readFile(d / "index.bdmv"), Bytes{1});
   EXPECT_EQ(readFile(d / "index.bdmv.backup"), Bytes{0});
@@ -75,11 +75,12 @@ TEST(SavePolicy, NewFileWithBackupsOnAndTheBackupFolderCopy) {
   TempDir d;
   fs::create_directories(d / "BACKUP");
   MemoryLog log;
-  log.errorflag = true;  // a save starts by clearing it
+  log.error("an earlier failure");  // a save starts by clearing the error state
+  log.lines.clear();
   SaveSettings s;
   s.saveBackupDir = true;
   ASSERT_TRUE(saveFile(log, s, request(d.path()), {7, 8}));
-  EXPECT_FALSE(log.errorflag);
+  EXPECT_FALSE(log.hadError());
   EXPECT_FALSE(fs::exists(d / "index.bdmv.backup"));
   EXPECT_EQ(readFile(d / "BACKUP" / "index.bdmv"), (Bytes{7, 8}));
   for (const auto& l : log.plainLines()) EXPECT_EQ(l.find("ERROR"), std::string::npos);
@@ -108,7 +109,7 @@ TEST(SavePolicy, UnwritableFolderReportsAndKeepsTheOldFile) {
   s.backup = false;
   EXPECT_FALSE(saveFile(log, s, request(d.path()), {2}));
   ::chmod(d.path().c_str(), 0755);
-  EXPECT_TRUE(log.errorflag);
+  EXPECT_TRUE(log.hadError());
   EXPECT_EQ(readFile(d / "index.bdmv"), Bytes{1});
 }
 
@@ -117,7 +118,7 @@ TEST(SavePolicy, MissingFolderIsAnErrorNotACrash) {
   MemoryLog log;
   SaveSettings s;
   EXPECT_FALSE(saveFile(log, s, request(d / "nope"), {2}));
-  EXPECT_TRUE(log.errorflag);
+  EXPECT_TRUE(log.hadError());
 }
 
 TEST(FileNames, EightDotThreeSet) {
@@ -175,7 +176,7 @@ TEST(SaveFaults, FullDiskKeepsTheOriginalAndTheOlderBackupInEveryMode) {
       SaveSettings s;
       s.backupMode = mode;
       EXPECT_FALSE(saveFile(log, s, request(disk.path()), bigger));
-      EXPECT_TRUE(log.errorflag);
+      EXPECT_TRUE(log.hadError());
       EXPECT_EQ(readFile(disk / "index.bdmv"), original);
       if (withOlderBackup) EXPECT_EQ(readFile(disk / "index.bdmv.backup"), older);
       // nothing new is left behind: no backup of a save that did not happen, no temporary

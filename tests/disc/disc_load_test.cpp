@@ -20,18 +20,18 @@ struct Disc {
     for (const char* d : {"PLAYLIST", "CLIPINF", "BACKUP", "STREAM", "BDJO", "AUXDATA"})
       fs::create_directories(bdmv / d);
     auto names = core::FileNames::make(use83);
-    nav::TINDX x;
+    nav::IndexTable x;
     for (size_t i = 0; i < titles; ++i) {
-      nav::TTitle t;
+      nav::Title t;
       t.titleNumber = static_cast<uint32_t>(i + 1);
       t.objectId = 0;
       x.indexes.titles.push_back(t);
     }
-    test::writeFile(bdmv / names.indexfile, nav::indexBytes(x));
-    nav::TMOBJ m;
+    test::writeFile(bdmv / names.indexfile, nav::writeIndexTable(x));
+    nav::MovieObjectFile m;
     m.movieObjects.objects.resize(3);
     m.movieObjects.length = nav::movieObjectsLength(m.movieObjects);
-    test::writeFile(bdmv / names.mobjfile, nav::mobjBytes(m));
+    test::writeFile(bdmv / names.mobjfile, nav::writeMovieObjectFile(m));
     for (const char* n : {"00002", "00000", "00001"}) test::writeFile(bdmv / "PLAYLIST" / (n + names.playlistext), {1});
     for (const char* n : {"00011", "00010"}) test::writeFile(bdmv / "CLIPINF" / (n + names.clipinfext), {1});
     fs::create_directories(bdmv / "PLAYLIST" / "sub.mpls");  // a folder is not listed
@@ -39,11 +39,11 @@ struct Disc {
     test::writeFile(bdmv / "STREAM" / ("00010" + names.streamext), std::vector<uint8_t>(1234, 0));
     test::writeFile(bdmv / "BDJO" / "00001.bdjo", {1});
     test::writeFile(bdmv / "BDJO" / "00000.bdjo", {1});
-    sound::TSND s = sound::newSoundFile();
-    sound::TSoundEntries e;
+    sound::SoundFile s = sound::newSoundFile();
+    sound::SoundEntry e;
     e.data = {0, 1, 2, 3};
     sound::insertSound(s, -1, e);
-    test::writeFile(bdmv / "AUXDATA" / "sound.bdmv", sound::soundBytes(s));
+    test::writeFile(bdmv / "AUXDATA" / "sound.bdmv", sound::writeSoundFile(s));
   }
 };
 
@@ -54,7 +54,7 @@ TEST(DiscLoad, FullFolderLogsEveryStepInOrder) {
   core::MemoryLog log;
   DiscLoad r = loadDisc(d.bdmv, {}, log);
   EXPECT_TRUE(r.checkPassed && r.complete && r.mobjGood && r.indexGood);
-  EXPECT_FALSE(log.errorflag);
+  EXPECT_FALSE(log.hadError());
   std::vector<std::string> expected = {
       "Checking required files and directories...",
       "PLAYLIST folder: OK",
@@ -83,12 +83,12 @@ TEST(DiscLoad, FullFolderLogsEveryStepInOrder) {
       "",
   };
   EXPECT_EQ(log.plainLines(), expected);
-  EXPECT_EQ(log.status[0], "Ready.");
+  EXPECT_EQ(log.statusText[0], "Ready.");
   EXPECT_EQ(r.playlists, (std::vector<std::string>{"00000", "00001", "00002"}));
   EXPECT_EQ(r.clipinfos, (std::vector<std::string>{"00010", "00011"}));
   ASSERT_EQ(r.avStreams.size(), 2u);
-  EXPECT_EQ(r.avStreams[0], (TAVStream{"00010.m2ts", 1234}));
-  EXPECT_EQ(r.avStreams[1], TAVStream{});
+  EXPECT_EQ(r.avStreams[0], (AvStream{"00010.m2ts", 1234}));
+  EXPECT_EQ(r.avStreams[1], AvStream{});
   EXPECT_EQ(r.ciRefs.size(), 2u);
   EXPECT_TRUE(r.ciRefs[0].empty());
   EXPECT_EQ(r.bdjObjects, (std::vector<std::string>{"00000", "00001"}));
@@ -117,7 +117,7 @@ TEST(DiscLoad, CheckRunsEveryItemAndFailsOnAnyMissing) {
       "Checking required files and directories...", "PLAYLIST folder: OK", "CLIPINF folder: missing",
       "BACKUP folder: OK", "index.bdmv: OK", "MovieObject.bdmv: missing", "ERROR: Check failed."};
   EXPECT_EQ(log.plainLines(), expected);
-  EXPECT_TRUE(log.errorflag);
+  EXPECT_TRUE(log.hadError());
   EXPECT_TRUE(r.playlists.empty());
   EXPECT_TRUE(r.index.indexes.titles.empty());
 }
@@ -140,8 +140,8 @@ TEST(DiscLoad, ShortNamesNeedNoBackupFolder) {
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "  Stream 00010.MTS missing"), 1);
 
   // The same folder with long names fails the check.
-  core::MemoryLog log2;
-  EXPECT_FALSE(loadDisc(d.bdmv, {}, log2).checkPassed);
+  core::MemoryLog secondLog;
+  EXPECT_FALSE(loadDisc(d.bdmv, {}, secondLog).checkPassed);
 }
 
 TEST(DiscLoad, OptionalItemsMissing) {
@@ -152,7 +152,7 @@ TEST(DiscLoad, OptionalItemsMissing) {
   core::MemoryLog log;
   DiscLoad r = loadDisc(d.bdmv, {}, log);
   EXPECT_TRUE(r.complete);
-  EXPECT_FALSE(log.errorflag);
+  EXPECT_FALSE(log.hadError());
   EXPECT_FALSE(r.hasSound);
   EXPECT_TRUE(r.bdjObjects.empty() && r.bdjTitles.empty() && r.bdjFirstPlayback.empty() && r.bdjTopMenu.empty());
   auto lines = log.plainLines();
@@ -218,7 +218,7 @@ TEST(DiscLoad, FixtureDiscsLoad) {
     DiscLoad r = loadDisc(bdmv, {}, log);
     ASSERT_TRUE(r.complete) << bdmv << "\n" << log.text();
     EXPECT_TRUE(r.mobjGood && r.indexGood) << bdmv;
-    EXPECT_FALSE(log.errorflag) << log.text();
+    EXPECT_FALSE(log.hadError()) << log.text();
     EXPECT_EQ(r.playlists.size(), listNames(bdmv / "PLAYLIST", ".mpls").size());
     EXPECT_EQ(r.streamsMissing, r.clipinfos.size()) << bdmv;  // the fixtures carry no streams
     EXPECT_EQ(r.discLabel, bdmv.parent_path().filename().string());

@@ -11,15 +11,15 @@
 #include <QTest>
 
 #include "bdj/bdjo.h"
-#include "bdjo/bdjo_tab.h"
-#include "bdmv/bdmv_tab.h"
+#include "app/bdjo/bdjo_tab.h"
+#include "app/bdmv/bdmv_tab.h"
 #include "core/log.h"
 #include "gui_test_support.h"
 #include "gui_tests.h"
 #include "nav/index.h"
-#include "shell/log_view.h"
-#include "shell/navigator.h"
-#include "shell/status_line.h"
+#include "app/shell/log_view.h"
+#include "app/shell/navigator.h"
+#include "app/shell/status_line.h"
 #include "support/test_support.h"
 
 using namespace morvex;
@@ -65,29 +65,29 @@ private slots:
     w->navigator()->registerShower(ItemKind::Playlist, w->page(TabPlaylist), &playlists);
 
     // The BD-J title of the index, double-clicked on the BDMV tab.
-    nav::TINDX ix;
+    nav::IndexTable ix;
     core::MemoryLog quiet;
-    nav::readIndex(test::readFile(demo / "index.bdmv"), "index.bdmv", ix, quiet);
+    nav::readIndexTable(test::readFile(demo / "index.bdmv"), "index.bdmv", ix, quiet);
     int bdjRow = -1;
     for (size_t i = 0; i < ix.indexes.titles.size(); ++i)
       if (!ix.indexes.titles[i].isHdmv()) bdjRow = int(i);
     QVERIFY(bdjRow >= 0);
-    doubleClickRow(w->bdmvTab()->findChild<QTableWidget*>("sgTitles"), bdjRow);
+    doubleClickRow(w->bdmvTab()->findChild<QTableWidget*>("titleTable"), bdjRow);
     QCOMPARE(w->tabs()->currentIndex(), int(TabBdjo));
     BdjoTab* tab = w->bdjoTab();
     QVERIFY(tab->hasObject());
     QCOMPARE(tab->shownName(), qs(ix.indexes.titles[size_t(bdjRow)].bdjFileName));
 
     // Everything on the page is what the engine reads from the file.
-    bdj::TBDJO b;
-    QVERIFY(bdj::readBDJOFile(demo / "BDJO" / (ix.indexes.titles[size_t(bdjRow)].bdjFileName + ".bdjo"), b, quiet)
+    bdj::BdjObject b;
+    QVERIFY(bdj::readBdjObjectFile(demo / "BDJO" / (ix.indexes.titles[size_t(bdjRow)].bdjFileName + ".bdjo"), b, quiet)
                 .complete());
     QVERIFY(tab->model() == b);
-    QCOMPARE(w->bdjoTab()->findChild<QLineEdit*>("eBdjoFont")->text(), qs(b.TerminalInfo.default_font));
-    QCOMPARE(w->bdjoTab()->findChild<QLineEdit*>("eBdjoHavi")->text(),
-             QString::number(b.TerminalInfo.initial_HAVi_configuration_id, 16).toUpper());
-    QCOMPARE(w->bdjoTab()->findChild<QCheckBox*>("xBdjoAutostart")->isChecked(), b.TableOfAccessiblePlayLists.autostart_first_PlayList);
-    QCOMPARE(w->bdjoTab()->findChild<QCheckBox*>("xBdjoAccessAll")->isChecked(), b.TableOfAccessiblePlayLists.access_to_all);
+    QCOMPARE(w->bdjoTab()->findChild<QLineEdit*>("bdjoFontField")->text(), qs(b.terminalInfo.defaultFont));
+    QCOMPARE(w->bdjoTab()->findChild<QLineEdit*>("bdjoHaviField")->text(),
+             QString::number(b.terminalInfo.initialHaviConfigurationId, 16).toUpper());
+    QCOMPARE(w->bdjoTab()->findChild<QCheckBox*>("xBdjoAutostart")->isChecked(), b.accessiblePlaylists.autostartFirstPlaylist);
+    QCOMPARE(w->bdjoTab()->findChild<QCheckBox*>("xBdjoAccessAll")->isChecked(), b.accessiblePlaylists.accessToAll);
     auto* apps = w->bdjoTab()->findChild<QTableWidget*>("tBdjoApps");
     const auto rows = bdj::applicationRows(b);
     QCOMPARE(apps->rowCount(), int(rows.size()));
@@ -96,30 +96,30 @@ private slots:
     QCOMPARE(guitest::cell(apps, 0, 2), QString("16"));
     // The first application's details are shown.
     auto* names = w->bdjoTab()->findChild<QTableWidget*>("tBdjoNames");
-    QCOMPARE(guitest::cell(names, 0, 2), qs(b.ApplicationManagementTable.applications[0].names[0].name));
+    QCOMPARE(guitest::cell(names, 0, 2), qs(b.applicationTable.applications[0].names[0].name));
     QCOMPARE(guitest::cell(w->bdjoTab()->findChild<QTableWidget*>("tBdjoProfiles"), 0, 1),
-             qs(bdj::profileRows(b.ApplicationManagementTable.applications[0])[0][1]));
+             qs(bdj::profileRows(b.applicationTable.applications[0])[0][1]));
     // Key flags: each box follows its bit.
     for (const auto& f : bdj::keyInterestFlags())
-      QCOMPARE(w->bdjoTab()->findChild<QCheckBox*>(QString("xBdjoKey%1").arg(f.bit))->isChecked(), bool((b.key_interest >> f.bit) & 1));
+      QCOMPARE(w->bdjoTab()->findChild<QCheckBox*>(QString("keyInterestCheck%1").arg(f.bit))->isChecked(), bool((b.keyInterest >> f.bit) & 1));
     // The flags cannot be changed by a click: the page is read-only.
-    auto* play = w->bdjoTab()->findChild<QCheckBox*>("xBdjoKey31");
+    auto* play = w->bdjoTab()->findChild<QCheckBox*>("keyInterestCheck31");
     const bool before = play->isChecked();
     QTest::mouseClick(play, Qt::LeftButton, {}, QPoint(play->height() / 2, play->height() / 2));
     QCOMPARE(play->isChecked(), before);
     // Save is shown but disabled on this tab.
-    auto* save = w->findChild<QPushButton*>("bSave");
+    auto* save = w->findChild<QPushButton*>("saveButton");
     QVERIFY(save->isVisible());
     QVERIFY(!save->isEnabled());
 
     // A double-click on an accessible playlist opens it on the PLAYLIST tab.
     auto* pls = w->bdjoTab()->findChild<QTableWidget*>("tBdjoPlaylists");
-    QVERIFY(!b.TableOfAccessiblePlayLists.playlists.empty());
-    QCOMPARE(guitest::cell(pls, 0, 1), qs(b.TableOfAccessiblePlayLists.playlists[0]));
+    QVERIFY(!b.accessiblePlaylists.playlists.empty());
+    QCOMPARE(guitest::cell(pls, 0, 1), qs(b.accessiblePlaylists.playlists[0]));
     doubleClickRow(pls, 0);
     QCOMPARE(playlists.seen.size(), 1);
     QCOMPARE(playlists.seen[0].kind, ItemKind::Playlist);
-    QCOMPARE(playlists.seen[0].name, qs(b.TableOfAccessiblePlayLists.playlists[0]));
+    QCOMPARE(playlists.seen[0].name, qs(b.accessiblePlaylists.playlists[0]));
     QCOMPARE(w->tabs()->currentIndex(), int(TabPlaylist));
   }
 
@@ -146,8 +146,8 @@ private slots:
     QVERIFY(apps->isEnabled());
 
     // An unsupported version: empty tables, no error.
-    auto* list = w->bdjoTab()->findChild<QComboBox*>("cbBdjo");
-    auto* read = w->bdjoTab()->findChild<QPushButton*>("bBdjoRead");
+    auto* list = w->bdjoTab()->findChild<QComboBox*>("bdjoChoice");
+    auto* read = w->bdjoTab()->findChild<QPushButton*>("readBdjoButton");
     QCOMPARE(list->count(), 3);
     list->setCurrentIndex(1);
     QTest::mouseClick(read, Qt::LeftButton);
@@ -155,14 +155,14 @@ private slots:
     QVERIFY(!tab->hasObject());
     QVERIFY(!apps->isEnabled());
     QCOMPARE(guitest::cell(apps, 0, 1), QString());
-    QCOMPARE(w->bdjoTab()->findChild<QLineEdit*>("eBdjoFont")->text(), QString());
+    QCOMPARE(w->bdjoTab()->findChild<QLineEdit*>("bdjoFontField")->text(), QString());
     QVERIFY(!w->statusLine()->errorShown());
 
     // A file cut short: what was read before the end is shown, and the error is logged.
     list->setCurrentIndex(2);
     QTest::mouseClick(read, Qt::LeftButton);
     QCOMPARE(tab->shownName(), QString("00003"));
-    QCOMPARE(w->bdjoTab()->findChild<QLineEdit*>("eBdjoFont")->text(), QString("*****"));
+    QCOMPARE(w->bdjoTab()->findChild<QLineEdit*>("bdjoFontField")->text(), QString("*****"));
     QCOMPARE(guitest::cell(w->bdjoTab()->findChild<QTableWidget*>("tBdjoPlaylists"), 0, 1), QString("00001"));
     QVERIFY(w->logView()->lines().join('\n').contains("ERROR"));
 

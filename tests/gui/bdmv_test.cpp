@@ -14,17 +14,17 @@
 #include <QTextBlock>
 #include <QTimer>
 
-#include "bdmv/bdmv_tab.h"
-#include "widgets/command_table.h"
+#include "app/bdmv/bdmv_tab.h"
+#include "app/widgets/command_table.h"
 #include "core/save.h"
-#include "extdata/ext_data_editor.h"
+#include "app/extdata/ext_data_editor.h"
 #include "gui_test_support.h"
 #include "gui_tests.h"
 #include "nav/index.h"
 #include "nav/movie_object.h"
-#include "panels/execute_panel.h"
-#include "shell/log_view.h"
-#include "shell/status_line.h"
+#include "app/panels/execute_panel.h"
+#include "app/shell/log_view.h"
+#include "app/shell/status_line.h"
 #include "sound/sound.h"
 #include "support/test_support.h"
 
@@ -34,20 +34,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-hdmv::TCommand cmd(uint32_t op, uint32_t dst, uint32_t src) { return {op, dst, src}; }
+hdmv::Command cmd(uint32_t op, uint32_t dst, uint32_t src) { return {op, dst, src}; }
 constexpr uint32_t kMove = 0x50400001, kAdd = 0x50400003, kBreak = 0x00020000, kGoTo = 0x20810000;
 
-nav::TINDX readIndexFile(const fs::path& p) {
-  nav::TINDX ix;
+nav::IndexTable readIndexFile(const fs::path& p) {
+  nav::IndexTable ix;
   core::MemoryLog log;
-  nav::readIndex(test::readFile(p), "index.bdmv", ix, log);
+  nav::readIndexTable(test::readFile(p), "index.bdmv", ix, log);
   return ix;
 }
 
-nav::TMOBJ readMobjFile(const fs::path& p) {
-  nav::TMOBJ m;
+nav::MovieObjectFile readMobjFile(const fs::path& p) {
+  nav::MovieObjectFile m;
   core::MemoryLog log;
-  nav::readMovieObjects(test::readFile(p), "MovieObject.bdmv", m, log);
+  nav::readMovieObjectFile(test::readFile(p), "MovieObject.bdmv", m, log);
   return m;
 }
 
@@ -57,7 +57,7 @@ void choose(QComboBox* c, int entry) {
 }
 
 // A 48 kHz 16-bit PCM WAV of `samples` frames.
-core::Bytes makeWav(int channels, int samples, int rate = 48000, int bits = 16) {
+core::Bytes makeTestWav(int channels, int samples, int rate = 48000, int bits = 16) {
   core::Bytes w;
   auto put32 = [&](uint32_t v) {
     for (int i = 0; i < 4; ++i) w.push_back(uint8_t(v >> (8 * i)));
@@ -104,10 +104,10 @@ private slots:
     if (!test::fixturesDir()) QSKIP("disc fixtures not found beside the project");
     const fs::path bdmv = test::fixtureDiscs().front();
     auto w = guitest::startWindow({QString::fromStdString((bdmv / "index.bdmv").string())});
-    const nav::TINDX ix = readIndexFile(bdmv / "index.bdmv");
-    const nav::TMOBJ mo = readMobjFile(bdmv / "MovieObject.bdmv");
-    auto* titles = w->findChild<QTableWidget*>("sgTitles");
-    auto* objects = w->findChild<QTableWidget*>("sgObject");
+    const nav::IndexTable ix = readIndexFile(bdmv / "index.bdmv");
+    const nav::MovieObjectFile mo = readMobjFile(bdmv / "MovieObject.bdmv");
+    auto* titles = w->findChild<QTableWidget*>("titleTable");
+    auto* objects = w->findChild<QTableWidget*>("movieObjectTable");
     QCOMPARE(titles->rowCount(), std::max<int>(1, int(ix.indexes.titles.size())));
     for (size_t i = 0; i < ix.indexes.titles.size(); ++i) {
       QCOMPARE(guitest::cell(titles, int(i), 0), QString("%1").arg(i + 1, 3, 10, QChar('0')));
@@ -126,7 +126,7 @@ private slots:
     QVERIFY(log.contains("Checking required files and directories..."));
     QVERIFY2(log.contains(QString("  Found %1 playlists.").arg(mpls)), qPrintable(log));
     QVERIFY(w->windowTitle().endsWith("[" + QString::fromStdString(bdmv.parent_path().filename().string()) + "]"));
-    QVERIFY(w->findChild<QPushButton*>("bSave")->isEnabled());
+    QVERIFY(w->findChild<QPushButton*>("saveButton")->isEnabled());
   }
 
   void demoDiscLoads() {
@@ -134,8 +134,8 @@ private slots:
     const fs::path demo = guitest::demoDisc(tmp.path());
     if (demo.empty() || !fs::exists(demo / "index.bdmv")) QSKIP("the demo disc has no index.bdmv in this build");
     auto w = guitest::startWindow({QString::fromStdString((demo / "index.bdmv").string())});
-    const nav::TINDX ix = readIndexFile(demo / "index.bdmv");
-    QCOMPARE(w->findChild<QTableWidget*>("sgTitles")->rowCount(), std::max<int>(1, int(ix.indexes.titles.size())));
+    const nav::IndexTable ix = readIndexFile(demo / "index.bdmv");
+    QCOMPARE(w->findChild<QTableWidget*>("titleTable")->rowCount(), std::max<int>(1, int(ix.indexes.titles.size())));
     QVERIFY(!w->statusLine()->errorShown());
   }
 
@@ -143,12 +143,12 @@ private slots:
     test::TempDir tmp;
     const auto good = guitest::writeDisc(tmp / "a", guitest::makeIndex(2, 1), guitest::makeMobj({{}}));
     auto w = guitest::startWindow({QString::fromStdString((good / "index.bdmv").string())});
-    QVERIFY(w->findChild<QPushButton*>("bSave")->isEnabled());
+    QVERIFY(w->findChild<QPushButton*>("saveButton")->isEnabled());
     fs::create_directories(tmp / "b" / "BDMV");
     w->bdmvTab()->setFolder(QString::fromStdString((tmp / "b" / "BDMV").string()) + "/");
     w->bdmvTab()->readFolder();
     QVERIFY(w->logView()->lines().join('\n').contains("Check failed."));
-    QVERIFY(!w->findChild<QPushButton*>("bSave")->isEnabled());
+    QVERIFY(!w->findChild<QPushButton*>("saveButton")->isEnabled());
     w->saveCurrent();
     QVERIFY(!fs::exists(tmp / "b" / "BDMV" / "index.bdmv"));
   }
@@ -157,7 +157,7 @@ private slots:
     test::TempDir tmp;
     guitest::writeDisc(tmp.path(), guitest::makeIndex(1, 1), guitest::makeMobj({{}}));
     auto w = guitest::startWindow();
-    auto* field = w->findChild<QLineEdit*>("eBDMVdir");
+    auto* field = w->findChild<QLineEdit*>("discFolderField");
     const QString root = QString::fromStdString(tmp.path().string());
     w->bdmvTab()->folderChosen(root);
     QCOMPARE(field->text(), root + "/BDMV/");
@@ -174,30 +174,30 @@ private slots:
     const auto originalIndex = test::readFile(bdmv / "index.bdmv");
     auto w = guitest::startWindow({QString::fromStdString((bdmv / "index.bdmv").string())});
     BdmvTab* tab = w->bdmvTab();
-    auto* titles = w->findChild<QTableWidget*>("sgTitles");
+    auto* titles = w->findChild<QTableWidget*>("titleTable");
 
     // Title 2: "Prohibited1" (stored as 2), Interactive.
     tab->selectTitle(1);
-    choose(w->findChild<QComboBox*>("cbTitleAT"), 1);
-    choose(w->findChild<QComboBox*>("cbTitlePBT"), 1);
+    choose(w->findChild<QComboBox*>("titleAccessTypeChoice"), 1);
+    choose(w->findChild<QComboBox*>("titlePlaybackTypeChoice"), 1);
     QCOMPARE(guitest::cell(titles, 1, 2), QString("Prohibited1"));
     // Object 1 resumes ("suspend").
     tab->selectObject(1);
-    choose(w->findChild<QComboBox*>("cbResume"), 1);
-    QCOMPARE(guitest::cell(w->findChild<QTableWidget*>("sgObject"), 1, 1), QString("suspend"));
+    choose(w->findChild<QComboBox*>("resumeChoice"), 1);
+    QCOMPARE(guitest::cell(w->findChild<QTableWidget*>("movieObjectTable"), 1, 1), QString("suspend"));
     // A fourth title behind title 3; Top Menu switched on with object 1.
     tab->selectTitle(2);
-    w->findChild<QPushButton*>("bbTiins")->click();
+    w->findChild<QPushButton*>("insertTitleButton")->click();
     QCOMPARE(titles->rowCount(), 4);
-    QCOMPARE(w->findChild<QLabel*>("lTitleCount")->text(), QString("4 + 1 titles"));
-    w->findChild<QComboBox*>("cbTMObject")->setCurrentIndex(1);
-    w->findChild<QCheckBox*>("cbTMon")->click();
-    QCOMPARE(w->findChild<QLabel*>("lTitleCount")->text(), QString("4 + 2 titles"));
-    w->findChild<QLineEdit*>("eContent")->setText("edited");
-    Q_EMIT w->findChild<QLineEdit*>("eContent")->textEdited("edited");
+    QCOMPARE(w->findChild<QLabel*>("titleCountLabel")->text(), QString("4 + 1 titles"));
+    w->findChild<QComboBox*>("topMenuObjectChoice")->setCurrentIndex(1);
+    w->findChild<QCheckBox*>("topMenuCheck")->click();
+    QCOMPARE(w->findChild<QLabel*>("titleCountLabel")->text(), QString("4 + 2 titles"));
+    w->findChild<QLineEdit*>("contentProviderField")->setText("edited");
+    Q_EMIT w->findChild<QLineEdit*>("contentProviderField")->textEdited("edited");
 
-    w->findChild<QPushButton*>("bSave")->click();
-    const nav::TINDX ix = readIndexFile(bdmv / "index.bdmv");
+    w->findChild<QPushButton*>("saveButton")->click();
+    const nav::IndexTable ix = readIndexFile(bdmv / "index.bdmv");
     QCOMPARE(int(ix.indexes.titles.size()), 4);
     QCOMPARE(int(ix.indexes.titles[1].accessType), 2);
     QCOMPARE(int(ix.indexes.titles[1].playbackType), 1);
@@ -209,11 +209,11 @@ private slots:
     QCOMPARE(test::readFile(bdmv / "index.bdmv.backup"), originalIndex);
     const auto firstSaved = test::readFile(bdmv / "index.bdmv");
     tab->selectTitle(1);
-    choose(w->findChild<QComboBox*>("cbTitlePBT"), 0);
+    choose(w->findChild<QComboBox*>("titlePlaybackTypeChoice"), 0);
     w->saveCurrent();
     QCOMPARE(test::readFile(bdmv / "index.bdmv.backup"), originalIndex);
     // "Overwrite": the backup follows the file it replaces.
-    w->findChild<QComboBox*>("cbBackupMode")->setCurrentIndex(1);
+    w->findChild<QComboBox*>("backupModeChoice")->setCurrentIndex(1);
     const auto secondSaved = test::readFile(bdmv / "index.bdmv");
     QVERIFY(secondSaved != firstSaved);
     w->saveCurrent();
@@ -222,27 +222,27 @@ private slots:
 
   void deletingObjectsUpdatesTitleReferences() {
     test::TempDir tmp;
-    nav::TINDX ix = guitest::makeIndex(3, 3);
+    nav::IndexTable ix = guitest::makeIndex(3, 3);
     ix.indexes.titles[0].objectId = 2;  // follows its object
     ix.indexes.titles[1].objectId = 1;  // loses it
     ix.indexes.titles[2].objectId = 0;
     const auto bdmv = guitest::writeDisc(tmp.path(), ix, guitest::makeMobj({{}, {}, {}}));
     auto w = guitest::startWindow({QString::fromStdString((bdmv / "index.bdmv").string())});
-    auto* objects = w->findChild<QTableWidget*>("sgObject");
+    auto* objects = w->findChild<QTableWidget*>("movieObjectTable");
     objects->setCurrentCell(1, 0);
     objects->selectRow(1);
-    w->findChild<QPushButton*>("bbObdel")->click();
-    auto* titles = w->findChild<QTableWidget*>("sgTitles");
+    w->findChild<QPushButton*>("deleteMovieObjectButton")->click();
+    auto* titles = w->findChild<QTableWidget*>("titleTable");
     QCOMPARE(guitest::cell(titles, 0, 4), QString("1"));
     QCOMPARE(guitest::cell(titles, 1, 4), QString("??"));
     QVERIFY(w->logView()->lines().join('\n').contains("Invalid object reference in Title 2"));
     QVERIFY(w->statusLine()->errorShown());
-    QCOMPARE(w->findChild<QLabel*>("lObjCount")->text(), QString("2 objects"));
+    QCOMPARE(w->findChild<QLabel*>("movieObjectCountLabel")->text(), QString("2 objects"));
   }
 
   void commandKeysAndEditor() {
     test::TempDir tmp;
-    hdmv::TCommands prog;
+    hdmv::CommandList prog;
     for (int i = 0; i < 10; ++i) prog.push_back(cmd(kMove, uint32_t(i), 1));
     prog[1] = cmd(kGoTo, 7, 0);
     prog[2] = cmd(kGoTo, 3, 0);
@@ -274,10 +274,10 @@ private slots:
 
     // The editor: "Compare" on a Move keeps operand count and immediate flag.
     table->selectLine(0);
-    choose(w->bdmvTab()->findChild<QComboBox*>("cbCmdGrp"), 1);
+    choose(w->bdmvTab()->findChild<QComboBox*>("commandGroupChoice"), 1);
     QCOMPARE(guitest::cell(table, 0, 1), QString("48400000"));
     // 0 in the opcode field blanks the command.
-    auto* hex = w->bdmvTab()->findChild<QLineEdit*>("heOpcode");
+    auto* hex = w->bdmvTab()->findChild<QLineEdit*>("opcodeField");
     table->selectLine(3);
     hex->setFocus();
     hex->selectAll();
@@ -287,7 +287,7 @@ private slots:
     QCOMPARE(guitest::cell(table, 3, 2), QString("00000000"));
 
     w->saveCurrent();
-    const nav::TMOBJ mo = readMobjFile(bdmv / "MovieObject.bdmv");
+    const nav::MovieObjectFile mo = readMobjFile(bdmv / "MovieObject.bdmv");
     const auto& saved = mo.movieObjects.objects[0].commands;
     QCOMPARE(int(saved.size()), 11);
     QCOMPARE(saved[0].opcode, 0x48400000u);
@@ -298,12 +298,12 @@ private slots:
 
   void programRunsAndTraces() {
     test::TempDir tmp;
-    const hdmv::TCommands prog = {cmd(kMove, 0, 5), cmd(kAdd, 0, 3), cmd(kBreak, 0, 0), cmd(kMove, 0, 0)};
+    const hdmv::CommandList prog = {cmd(kMove, 0, 5), cmd(kAdd, 0, 3), cmd(kBreak, 0, 0), cmd(kMove, 0, 0)};
     const auto bdmv = guitest::writeDisc(tmp.path(), guitest::makeIndex(1, 1), guitest::makeMobj({prog}));
     auto w = guitest::startWindow({QString::fromStdString((bdmv / "index.bdmv").string())});
     w->context().settings.actiDelay = 10;
     ExecutePanel* exec = w->executePanel();
-    auto* cancel = w->findChild<QPushButton*>("bCancel");
+    auto* cancel = w->findChild<QPushButton*>("cancelButton");
     QVERIFY(exec->startButton()->isEnabled());
     exec->startButton()->click();
     QTRY_VERIFY(!exec->running());
@@ -352,7 +352,7 @@ private slots:
     exec->traceBox()->setChecked(true);
     QTRY_VERIFY(!exec->running());
     QVERIFY(exec->traceActive());
-    w->findChild<QPushButton*>("bCancel")->click();
+    w->findChild<QPushButton*>("cancelButton")->click();
     QVERIFY(!exec->traceActive());
   }
 
@@ -360,14 +360,14 @@ private slots:
     test::TempDir tmp;
     const auto bdmv = guitest::writeDisc(tmp.path(), guitest::makeIndex(1, 1), guitest::makeMobj({{}}));
     const fs::path wav = tmp / "tone.wav";
-    const core::Bytes wavBytes = makeWav(1, 4800);
+    const core::Bytes wavBytes = makeTestWav(1, 4800);
     test::writeFile(wav, wavBytes);
-    test::writeFile(tmp / "cd.wav", makeWav(2, 100, 44100));
+    test::writeFile(tmp / "cd.wav", makeTestWav(2, 100, 44100));
     auto w = guitest::startWindow({QString::fromStdString((bdmv / "index.bdmv").string())});
     BdmvTab* tab = w->bdmvTab();
-    auto* group = w->findChild<QWidget*>("gbSound");
+    auto* group = w->findChild<QWidget*>("soundGroup");
     QVERIFY(!group->isVisibleTo(w.get()));
-    QVERIFY(w->findChild<QPushButton*>("bCreateSound")->isEnabled());
+    QVERIFY(w->findChild<QPushButton*>("createSoundButton")->isEnabled());
 
     // A 44.1 kHz file is refused and creates nothing.
     QVERIFY(!tab->createSound(QString::fromStdString((tmp / "cd.wav").string())));
@@ -376,8 +376,8 @@ private slots:
 
     QVERIFY(tab->createSound(QString::fromStdString(wav.string())));
     QVERIFY(group->isVisibleTo(w.get()));
-    QVERIFY(!w->findChild<QPushButton*>("bCreateSound")->isEnabled());
-    auto* sounds = w->findChild<QTableWidget*>("sgSound");
+    QVERIFY(!w->findChild<QPushButton*>("createSoundButton")->isEnabled());
+    auto* sounds = w->findChild<QTableWidget*>("soundTable");
     QCOMPARE(guitest::cell(sounds, 0, 1), QString("Mono"));
     QCOMPARE(guitest::cell(sounds, 0, 2), QString("48kHz"));
     QCOMPARE(guitest::cell(sounds, 0, 3), QString("16"));
@@ -388,9 +388,9 @@ private slots:
     QCOMPARE(sounds->rowCount(), 2);
 
     w->saveCurrent();
-    sound::TSND snd;
+    sound::SoundFile snd;
     core::MemoryLog log;
-    QVERIFY(sound::readsound(test::readFile(bdmv / "AUXDATA" / "sound.bdmv"), "sound.bdmv", snd, log).usable());
+    QVERIFY(sound::readSoundFile(test::readFile(bdmv / "AUXDATA" / "sound.bdmv"), "sound.bdmv", snd, log).usable());
     QCOMPARE(int(snd.entries.size()), 2);
     QCOMPARE(int(snd.entries[0].length), 9600);
     // Export gives back the imported file.
@@ -403,7 +403,7 @@ private slots:
   }
 
   void extensionDataEditor() {
-    core::TExtensionData block;
+    core::ExtensionData block;
     block.length = 12 + 12 + 40;
     block.dataBlockStartAddress = 0x100;
     block.entries.push_back({0x1000, 0x0100, 0x100, 40});
@@ -428,7 +428,7 @@ private slots:
     QCOMPARE(c.charFormat().foreground().color(), QColor(255, 0, 0));
     // Typing in ID1: hexadecimal digits only.
     ed.entries()->item(0, 1)->setText("12 ab");
-    QCOMPARE(ed.block().entries[0].ID1, uint16_t(0x12AB));
+    QCOMPARE(ed.block().entries[0].id1, uint16_t(0x12AB));
     // .exd round trip.
     test::TempDir tmp;
     const QString exd = QString::fromStdString((tmp / "block.exd").string());
@@ -439,7 +439,7 @@ private slots:
     QCOMPARE(int(ed.block().entries.size()), 1);
     QCOMPARE(ed.block().entries[0].startAddress, 0x100u);
     QCOMPARE(ed.block().entries[0].length, 40u);
-    QCOMPARE(ed.block().entries[0].ID1, uint16_t(0x12AB));
+    QCOMPARE(ed.block().entries[0].id1, uint16_t(0x12AB));
     QCOMPARE(ed.block().data, block.data);
   }
 
@@ -450,7 +450,7 @@ private slots:
   // and OK leaves the disc's block as it was.
   void extensionDataFaultsThroughTheEditor() {
     test::TempDir tmp;
-    nav::TINDX ix = guitest::makeIndex(1, 1);
+    nav::IndexTable ix = guitest::makeIndex(1, 1);
     ix.extensionData.dataBlockStartAddress = 0x18;
     ix.extensionData.entries.push_back({1, 2, 0x18, 0x10000000u});
     for (int i = 0; i < 70; ++i) ix.extensionData.data.push_back(uint8_t('a' + i % 26));
@@ -458,20 +458,20 @@ private slots:
     ix.extensionDataStartAddress = ix.indexesStartAddress + 4 + ix.indexes.length;
     const auto bdmv = guitest::writeDisc(tmp.path(), ix, guitest::makeMobj({{}}));
     core::ByteWriter bw;  // length 0xFFFFFFFF, one entry, four bytes of data
-    bw.addlong(0xFFFFFFFFu);
-    bw.addlong(0x18);
-    bw.addlong(0x00000001);
-    bw.addword(1);
-    bw.addword(2);
-    bw.addlong(0x18);
-    bw.addlong(4);
-    bw.addlong(0xDEADBEEF);
+    bw.addU32(0xFFFFFFFFu);
+    bw.addU32(0x18);
+    bw.addU32(0x00000001);
+    bw.addU16(1);
+    bw.addU16(2);
+    bw.addU32(0x18);
+    bw.addU32(4);
+    bw.addU32(0xDEADBEEF);
     std::string err;
     QVERIFY(core::writeFileAtomic(tmp / "bad.exd", bw.bytes(), err));
     const QString badPath = QString::fromStdString((tmp / "bad.exd").string());
 
     auto w = guitest::startWindow({QString::fromStdString((bdmv / "index.bdmv").string())});
-    const core::TExtensionData before = w->context().session.index.model.extensionData;
+    const core::ExtensionData before = w->context().session.index.model.extensionData;
     QCOMPARE(before.entries.size(), size_t(1));
     QCOMPARE(before.entries[0].length, 0x10000000u);
 
@@ -500,16 +500,16 @@ private slots:
         dumpLines = int(ed->dump()->toPlainText().split('\n').size());
         // Clicked from its own event: the file dialog's loop must not run inside this
         // timer, which would then never fire again.
-        QTimer::singleShot(0, ed, [ed] { QTest::mouseClick(ed->findChild<QPushButton*>("bExtDatLoad"), Qt::LeftButton); });
+        QTimer::singleShot(0, ed, [ed] { QTest::mouseClick(ed->findChild<QPushButton*>("extensionDataLoadButton"), Qt::LeftButton); });
         return;
       }
       if (fileDialogSeen && !editorClosed) {
         editorClosed = true;
-        QTest::mouseClick(ed->findChild<QPushButton*>("bExtDatOK"), Qt::LeftButton);
+        QTest::mouseClick(ed->findChild<QPushButton*>("extensionDataOkButton"), Qt::LeftButton);
       }
     });
     poll.start(20);
-    QTest::mouseClick(w->findChild<QPushButton*>("bIndExDatEdit"), Qt::LeftButton);
+    QTest::mouseClick(w->findChild<QPushButton*>("indexExtensionDataButton"), Qt::LeftButton);
     poll.stop();
     QCOMPARE(dumpLines, 3);  // 70 bytes: 32 + 32 + 6
     QVERIFY(fileDialogSeen);
@@ -521,7 +521,7 @@ private slots:
 
   void deletingIndexBlockClearsItsAddress() {
     test::TempDir tmp;
-    nav::TINDX ix = guitest::makeIndex(1, 1);
+    nav::IndexTable ix = guitest::makeIndex(1, 1);
     ix.extensionData.length = 12 + 4;
     ix.extensionData.dataBlockStartAddress = 12;
     ix.extensionData.data = {1, 2, 3, 4};
@@ -534,15 +534,15 @@ private slots:
       d->deleteBlock();
       d->reject();
     });
-    w->findChild<QPushButton*>("bIndExDatEdit")->click();
+    w->findChild<QPushButton*>("indexExtensionDataButton")->click();
     QVERIFY(w->context().session.index.model.extensionDataStartAddress != 0);
     onNextDialog([](ExtDataEditor* d) {
       d->deleteBlock();
       d->accept();
     });
-    w->findChild<QPushButton*>("bIndExDatEdit")->click();
+    w->findChild<QPushButton*>("indexExtensionDataButton")->click();
     QCOMPARE(w->context().session.index.model.extensionDataStartAddress, 0u);
-    QCOMPARE(w->findChild<QLabel*>("lIndExtDat")->text(), QString("no ExtensionData()"));
+    QCOMPARE(w->findChild<QLabel*>("indexExtensionDataLabel")->text(), QString("no ExtensionData()"));
     QVERIFY(w->startedUp());  // the editor does not run the start-up again
   }
 };

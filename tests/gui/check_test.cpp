@@ -8,14 +8,14 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include "bdmv/bdmv_tab.h"
-#include "bdmv/check_dialog.h"
+#include "app/bdmv/bdmv_tab.h"
+#include "app/bdmv/check_dialog.h"
 #include "gui_test_support.h"
 #include "gui_tests.h"
-#include "playlist/playlist_tab.h"
-#include "shell/log_view.h"
+#include "app/playlist/playlist_tab.h"
+#include "app/shell/log_view.h"
 #include "support/test_support.h"
-#include "widgets/command_table.h"
+#include "app/widgets/command_table.h"
 
 using namespace morvex;
 using namespace morvex::app;
@@ -112,13 +112,13 @@ private slots:
     QVERIFY2(!playlist.empty(), "disc1 has no playlist of two PlayItems");
 
     auto w = guitest::startWindow({QString::fromStdString((bdmv / "index.bdmv").string())});
-    auto* check = w->findChild<QPushButton*>("bCheckDisc");
+    auto* check = w->findChild<QPushButton*>("checkDiscButton");
     QVERIFY(check && check->isVisible());
     QTest::mouseClick(check, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!w->longTaskRunning() && check->isEnabled(), 20000);
     auto* dlg = w->bdmvTab()->checkDialog();
     QVERIFY(dlg && dlg->isVisible());
-    auto* view = dlg->findChild<QTableView*>("tvFindings");
+    auto* view = dlg->findChild<QTableView*>("findingsTable");
 
     // Each fault is listed once with its file and place; the log has the counts.
     const int gotoRow = rowOf(dlg, "mobj.command.goto-out-of-range");
@@ -148,7 +148,7 @@ private slots:
     auto* pt = w->findChild<PlaylistTab*>();
     QCOMPARE(w->tabs()->currentWidget(), static_cast<QWidget*>(pt));
     QCOMPARE(pt->playlistName(), QString::fromStdString(playlist));
-    auto* items = pt->findChild<QTableWidget*>("sgPLitem");
+    auto* items = pt->findChild<QTableWidget*>("playItemTable");
     QCOMPARE(items->currentRow(), 1);
   }
 

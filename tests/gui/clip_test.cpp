@@ -19,7 +19,7 @@
 #include <QThread>
 #include <QProcess>
 
-#include "clip/clip_tab.h"
+#include "app/clip/clip_tab.h"
 #include "clip/clpi.h"
 #include "clip/clpi_text.h"
 #include "clip/finder.h"
@@ -27,10 +27,10 @@
 #include "disc/disc_load.h"
 #include "gui_test_support.h"
 #include "gui_tests.h"
-#include "shell/log_view.h"
-#include "shell/navigator.h"
-#include "extdata/ext_data_editor.h"
-#include "widgets/in_place_edit.h"
+#include "app/shell/log_view.h"
+#include "app/shell/navigator.h"
+#include "app/extdata/ext_data_editor.h"
+#include "app/widgets/in_place_edit.h"
 #include "support/test_support.h"
 
 using namespace morvex;
@@ -41,9 +41,9 @@ namespace {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
-bool readClip(const fs::path& f, clip::TCLPI& c) {
+bool readClip(const fs::path& f, clip::ClipInfo& c) {
   core::MemoryLog log;
-  return clip::readCLPIFile(f, c, log).complete();
+  return clip::readClipInfoFile(f, c, log).complete();
 }
 
 // Answers the next packet-count question with `button`; `asked` tells whether it came.
@@ -51,7 +51,7 @@ void answerPacketQuestion(QMessageBox::StandardButton button, bool* asked, QStri
   *asked = false;
   QTimer::singleShot(0, [button, asked, text] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || box->objectName() != "mbPacketCount") return;
+    if (!box || box->objectName() != "packetCountQuestion") return;
     *asked = true;
     *text = box->text();
     QTest::mouseClick(box->button(button), Qt::LeftButton);
@@ -65,9 +65,9 @@ void clickTab(MainWindow* w, int index) {
 
 // Selects `name` in the clip list and presses Read.
 void readClipNamed(MainWindow* w, const QString& name) {
-  auto* list = w->clipTab()->findChild<QComboBox*>("cbClipinf");
+  auto* list = w->clipTab()->findChild<QComboBox*>("clipChoice");
   list->setCurrentIndex(list->findText(name));
-  QTest::mouseClick(w->clipTab()->findChild<QPushButton*>("bReadCI"), Qt::LeftButton);
+  QTest::mouseClick(w->clipTab()->findChild<QPushButton*>("readClipButton"), Qt::LeftButton);
 }
 
 void typeInto(QLineEdit* f, const QString& text) {
@@ -129,7 +129,7 @@ private slots:
     const fs::path demo = guitest::demoDisc(tmp.path());
     if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
     const fs::path file = demo / "CLIPINF" / "00001.clpi";
-    clip::TCLPI original;
+    clip::ClipInfo original;
     QVERIFY(readClip(file, original));
     auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
     clickTab(w.get(), TabClipinf);
@@ -137,39 +137,39 @@ private slots:
     readClipNamed(w.get(), "00001");
     QVERIFY(tab->hasClip());
     QVERIFY(tab->document().model == original);
-    QCOMPARE(w->clipTab()->findChild<QLabel*>("lStreamname")->text(), QString("00001.m2ts"));
-    QVERIFY(w->clipTab()->findChild<QPushButton*>("bPlay")->isEnabled());
-    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("iePackets")->text(), QString::number(original.ClipInfo.number_of_source_packets));
-    auto* program = w->clipTab()->findChild<QTableWidget*>("sgCI");
+    QCOMPARE(w->clipTab()->findChild<QLabel*>("streamNameLabel")->text(), QString("00001.m2ts"));
+    QVERIFY(w->clipTab()->findChild<QPushButton*>("playButton")->isEnabled());
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("packetCountField")->text(), QString::number(original.clipInfo.numberOfSourcePackets));
+    auto* program = w->clipTab()->findChild<QTableWidget*>("programStreamTable");
     const auto rows = clip::programRows(original);
     QCOMPARE(program->rowCount(), int(rows.size()));
     for (int r = 0; r < int(rows.size()); ++r)
       for (int c = 0; c < 4; ++c) QCOMPARE(guitest::cell(program, r, c), qs(rows[size_t(r)][size_t(c)]));
     // The EP map is drawn from the engine's map, row for row.
-    auto* fine = w->clipTab()->findChild<QTableView*>("sgEPfine");
-    const auto& map = original.CPI.maps.back();
+    auto* fine = w->clipTab()->findChild<QTableView*>("epFineTable");
+    const auto& map = original.cpi.maps.back();
     QCOMPARE(fine->model()->rowCount(), int(map.fine.size()));
     const size_t lastFine = map.fine.size() - 1;
     const auto expectFine = clip::epFineRow(map, lastFine);
     for (int c = 0; c < int(expectFine.size()); ++c)
       QCOMPARE(fine->model()->index(int(lastFine), c).data().toString(), qs(expectFine[size_t(c)]));
-    QCOMPARE(w->clipTab()->findChild<QTableView*>("sgEPCoarse")->model()->rowCount(), int(map.coarse.size()));
+    QCOMPARE(w->clipTab()->findChild<QTableView*>("epCoarseTable")->model()->rowCount(), int(map.coarse.size()));
 
     // The edits, by keyboard and mouse.
-    auto* appType = w->clipTab()->findChild<QComboBox*>("cbApplitype");
+    auto* appType = w->clipTab()->findChild<QComboBox*>("applicationTypeChoice");
     appType->setFocus();
     QTest::keyClick(appType, Qt::Key_Down);
-    QCOMPARE(tab->document().model.ClipInfo.application_type, uint8_t(original.ClipInfo.application_type + 1));
-    typeInto(w->clipTab()->findChild<QLineEdit*>("ieRecRate"), "4500000");
-    typeInto(w->clipTab()->findChild<QLineEdit*>("iePackets"), "12345");
-    auto* atcd = w->clipTab()->findChild<QCheckBox*>("cbisATCdelta");
+    QCOMPARE(tab->document().model.clipInfo.applicationType, uint8_t(original.clipInfo.applicationType + 1));
+    typeInto(w->clipTab()->findChild<QLineEdit*>("recordingRateField"), "4500000");
+    typeInto(w->clipTab()->findChild<QLineEdit*>("packetCountField"), "12345");
+    auto* atcd = w->clipTab()->findChild<QCheckBox*>("atcDeltaCheck");
     clickBox(atcd);
     QVERIFY(atcd->isChecked());
 
-    clip::TCLPI expected = original;
-    clip::setApplicationType(expected, uint8_t(original.ClipInfo.application_type + 1));
-    expected.ClipInfo.TS_recording_rate = 4500000;
-    expected.ClipInfo.number_of_source_packets = 12345;
+    clip::ClipInfo expected = original;
+    clip::setApplicationType(expected, uint8_t(original.clipInfo.applicationType + 1));
+    expected.clipInfo.tsRecordingRate = 4500000;
+    expected.clipInfo.numberOfSourcePackets = 12345;
     clip::setATCdelta(expected, true);
     QVERIFY(tab->document().model == expected);
     QVERIFY(tab->document().modified());
@@ -179,34 +179,34 @@ private slots:
     for (int i = 0; i < 4; ++i) QTest::keyClick(program, Qt::Key_Z, Qt::ControlModifier);
     QVERIFY(tab->document().model == original);
     QVERIFY(!tab->document().modified());
-    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("ieRecRate")->text(), QString::number(original.ClipInfo.TS_recording_rate));
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("recordingRateField")->text(), QString::number(original.clipInfo.tsRecordingRate));
     QVERIFY(!atcd->isChecked());
     for (int i = 0; i < 4; ++i) QTest::keyClick(program, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(tab->document().model == expected);
-    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("iePackets")->text(), QString("12345"));
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("packetCountField")->text(), QString("12345"));
 
     // A number that does not fit is not taken; the field shows the stored value.
-    typeInto(w->clipTab()->findChild<QLineEdit*>("ieRecRate"), "9999999999");
-    QCOMPARE(tab->document().model.ClipInfo.TS_recording_rate, 4500000u);
-    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("ieRecRate")->text(), QString("4500000"));
+    typeInto(w->clipTab()->findChild<QLineEdit*>("recordingRateField"), "9999999999");
+    QCOMPARE(tab->document().model.clipInfo.tsRecordingRate, 4500000u);
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("recordingRateField")->text(), QString("4500000"));
 
     // Save: the file is what the engine writes for the same edits, nothing else.
-    auto* save = w->findChild<QPushButton*>("bSave");
+    auto* save = w->findChild<QPushButton*>("saveButton");
     QVERIFY(save->isEnabled());
     QCOMPARE(save->toolTip(), QString("Save 00001.clpi"));
     QTest::mouseClick(save, Qt::LeftButton);
     QVERIFY(!tab->document().modified());
-    clip::TCLPI written = expected;
-    QCOMPARE(test::readFile(file), clip::writeCLPI(written));
-    clip::TCLPI back;
+    clip::ClipInfo written = expected;
+    QCOMPARE(test::readFile(file), clip::writeClipInfo(written));
+    clip::ClipInfo back;
     QVERIFY(readClip(file, back));
-    QCOMPARE(back.ClipInfo.TS_recording_rate, 4500000u);
-    QCOMPARE(back.ClipInfo.number_of_source_packets, 12345u);
-    QCOMPARE(int(back.ClipInfo.application_type), original.ClipInfo.application_type + 1);
-    QCOMPARE(int(back.ClipInfo.is_ATC_delta), 0);  // switched on without entries: cleared
-    QVERIFY(back.CPI == original.CPI);
-    QVERIFY(back.ProgramInfo == original.ProgramInfo);
-    QVERIFY(back.SequenceInfo == original.SequenceInfo);
+    QCOMPARE(back.clipInfo.tsRecordingRate, 4500000u);
+    QCOMPARE(back.clipInfo.numberOfSourcePackets, 12345u);
+    QCOMPARE(int(back.clipInfo.applicationType), original.clipInfo.applicationType + 1);
+    QCOMPARE(int(back.clipInfo.isAtcDelta), 0);  // switched on without entries: cleared
+    QVERIFY(back.cpi == original.cpi);
+    QVERIFY(back.programInfo == original.programInfo);
+    QVERIFY(back.sequenceInfo == original.sequenceInfo);
     QVERIFY(fs::exists(demo / "CLIPINF" / "00001.clpi.backup"));
   }
 
@@ -217,17 +217,17 @@ private slots:
     const fs::path demo = guitest::demoDisc(tmp.path());
     if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
     const fs::path file = demo / "CLIPINF" / "00001.clpi";
-    clip::TCLPI original;
+    clip::ClipInfo original;
     QVERIFY(readClip(file, original));
-    QCOMPARE(int(original.ClipInfo.is_ATC_delta), 0);
+    QCOMPARE(int(original.clipInfo.isAtcDelta), 0);
     auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
     clickTab(w.get(), TabClipinf);
     ClipTab* tab = w->clipTab();
     readClipNamed(w.get(), "00001");
-    auto* grid = tab->findChild<QTableWidget*>("sgATCdelta");
-    clickBox(tab->findChild<QCheckBox*>("cbisATCdelta"));
+    auto* grid = tab->findChild<QTableWidget*>("atcDeltaTable");
+    clickBox(tab->findChild<QCheckBox*>("atcDeltaCheck"));
     QVERIFY(grid->isEnabled());
-    clip::TCLPI expected = original;
+    clip::ClipInfo expected = original;
     clip::setATCdelta(expected, true);
     // Two entries with the Insert key, the second after the first.
     grid->setFocus();
@@ -266,14 +266,14 @@ private slots:
     QVERIFY(tab->document().model == expected);
     QCOMPARE(guitest::cell(grid, 0, 2), QString("00042"));
 
-    QTest::mouseClick(w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
-    clip::TCLPI written = expected;
-    QCOMPARE(test::readFile(file), clip::writeCLPI(written));
-    clip::TCLPI back;
+    QTest::mouseClick(w->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
+    clip::ClipInfo written = expected;
+    QCOMPARE(test::readFile(file), clip::writeClipInfo(written));
+    clip::ClipInfo back;
     QVERIFY(readClip(file, back));
     QVERIFY(back == written);
-    QCOMPARE(back.ClipInfo.ATC_delta_entries.size(), size_t(1));
-    QCOMPARE(back.ClipInfo.ATC_delta_entries[0].following_clip, std::string("00042"));
+    QCOMPARE(back.clipInfo.atcDeltaEntries.size(), size_t(1));
+    QCOMPARE(back.clipInfo.atcDeltaEntries[0].followingClip, std::string("00042"));
     // Undo back to the file as first read.
     while (tab->undoStack()->canUndo()) tab->undoStack()->undo();
     QVERIFY(tab->document().model == original);
@@ -286,24 +286,24 @@ private slots:
     const fs::path demo = guitest::demoDisc(tmp.path());
     if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
     const fs::path file = demo / "CLIPINF" / "00001.clpi";
-    clip::TCLPI c;
+    clip::ClipInfo c;
     QVERIFY(readClip(file, c));
     // A second, shorter program sequence: 8 bytes of head and 24 per stream (a 21-byte
     // coding information each), so the sections behind ProgramInfo move by as much.
-    auto second = c.ProgramInfo.program_sequences[0];
+    auto second = c.programInfo.programSequences[0];
     second.streams.resize(2);
-    c.ProgramInfo.program_sequences.push_back(second);
+    c.programInfo.programSequences.push_back(second);
     const uint32_t grow = 8 + 2 * 24;
-    c.ProgramInfo.length += grow;
-    c.CPI_start += grow;
-    c.ClipMark_start += grow;
-    c.ExtensionData.entries = {core::TExtDataEntry{1, 2, 24, 4}};
-    c.ExtensionData.dataBlockStartAddress = 24;
-    c.ExtensionData.data = {1, 2, 3, 4};
-    c.ExtensionData.length = 8 + 12 + 4;
-    c.ExtensionData_start = c.ClipMark_start + 4 + c.ClipMark_length;
-    test::writeFile(file, clip::writeCLPI(c));
-    clip::TCLPI prepared;
+    c.programInfo.length += grow;
+    c.cpiStart += grow;
+    c.clipMarkStart += grow;
+    c.extensionData.entries = {core::ExtensionDataEntry{1, 2, 24, 4}};
+    c.extensionData.dataBlockStartAddress = 24;
+    c.extensionData.data = {1, 2, 3, 4};
+    c.extensionData.length = 8 + 12 + 4;
+    c.extensionDataStart = c.clipMarkStart + 4 + c.clipMarkLength;
+    test::writeFile(file, clip::writeClipInfo(c));
+    clip::ClipInfo prepared;
     QVERIFY(readClip(file, prepared));
     QVERIFY(prepared == c);
 
@@ -313,8 +313,8 @@ private slots:
     readClipNamed(w.get(), "00001");
     QVERIFY(tab->hasClip());
     QVERIFY(w->logView()->lines().join('\n').contains("00001.clpi has 2 program sequences; ProgramInfo shows the last one"));
-    QCOMPARE(tab->findChild<QTableWidget*>("sgCI")->rowCount(), 2);
-    auto* caption = tab->findChild<QLabel*>("lCIExtdat");
+    QCOMPARE(tab->findChild<QTableWidget*>("programStreamTable")->rowCount(), 2);
+    auto* caption = tab->findChild<QLabel*>("clipExtensionDataLabel");
     QCOMPARE(caption->text(), QString("1 entry, 28 bytes"));
 
     // The editor: delete the block, OK.
@@ -324,19 +324,19 @@ private slots:
       dlg->deleteBlock();
       dlg->accept();
     });
-    QTest::mouseClick(tab->findChild<QPushButton*>("bCIExtDat"), Qt::LeftButton);
-    QVERIFY(tab->document().model.ExtensionData.empty());
-    QCOMPARE(tab->document().model.ExtensionData_start, 0u);
+    QTest::mouseClick(tab->findChild<QPushButton*>("clipExtensionDataButton"), Qt::LeftButton);
+    QVERIFY(tab->document().model.extensionData.empty());
+    QCOMPARE(tab->document().model.extensionDataStart, 0u);
     QCOMPARE(caption->text(), QString("no ExtensionData()"));
     QVERIFY(tab->document().modified());
-    QTest::mouseClick(w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
-    clip::TCLPI expected = prepared;
-    expected.ExtensionData = {};
-    expected.ExtensionData_start = 0;
-    clip::TCLPI back;
+    QTest::mouseClick(w->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
+    clip::ClipInfo expected = prepared;
+    expected.extensionData = {};
+    expected.extensionDataStart = 0;
+    clip::ClipInfo back;
     QVERIFY(readClip(file, back));
     QVERIFY(back == expected);
-    QCOMPARE(test::readFile(file), clip::writeCLPI(expected));
+    QCOMPARE(test::readFile(file), clip::writeClipInfo(expected));
     tab->undoStack()->undo();
     QVERIFY(tab->document().model == prepared);
     QCOMPARE(caption->text(), QString("1 entry, 28 bytes"));
@@ -347,11 +347,11 @@ private slots:
     const fs::path demo = guitest::demoDisc(tmp.path());
     if (demo.empty() || !fs::exists(demo / "STREAM" / "00001.m2ts")) QSKIP("the demo disc is not part of this build");
     const fs::path file = demo / "CLIPINF" / "00001.clpi";
-    clip::TCLPI wrong;
+    clip::ClipInfo wrong;
     QVERIFY(readClip(file, wrong));
     const uint64_t real = fs::file_size(demo / "STREAM" / "00001.m2ts") / 192;
-    wrong.ClipInfo.number_of_source_packets = 7;
-    test::writeFile(file, clip::writeCLPI(wrong));
+    wrong.clipInfo.numberOfSourcePackets = 7;
+    test::writeFile(file, clip::writeClipInfo(wrong));
     const core::Bytes before = test::readFile(file);
     auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
     w->tabs()->setCurrentIndex(TabClipinf);
@@ -365,11 +365,11 @@ private slots:
     QCOMPARE(text, qs(clip::packetCountQuestion(real)));
     QVERIFY(text.startsWith("The m2ts file contains "));
     QCOMPARE(test::readFile(file), before);
-    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("iePackets")->text(), QString("7"));
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("packetCountField")->text(), QString("7"));
 
     // Yes: the four bytes at offset 56 take the stream's count, nothing else moves.
     answerPacketQuestion(QMessageBox::Yes, &asked, &text);
-    QTest::mouseClick(w->clipTab()->findChild<QPushButton*>("bReadCI"), Qt::LeftButton);
+    QTest::mouseClick(w->clipTab()->findChild<QPushButton*>("readClipButton"), Qt::LeftButton);
     QVERIFY(asked);
     core::Bytes after = test::readFile(file);
     QCOMPARE(after.size(), before.size());
@@ -377,9 +377,9 @@ private slots:
     QCOMPARE(uint64_t(stored), real);
     for (int i = 56; i < 60; ++i) after[size_t(i)] = before[size_t(i)];
     QCOMPARE(after, before);
-    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("iePackets")->text(), QString::number(real));
+    QCOMPARE(w->clipTab()->findChild<QLineEdit*>("packetCountField")->text(), QString::number(real));
     QVERIFY(!w->clipTab()->document().modified());
-    QCOMPARE(w->clipTab()->document().model.ClipInfo.number_of_source_packets, uint32_t(real));
+    QCOMPARE(w->clipTab()->document().model.clipInfo.numberOfSourcePackets, uint32_t(real));
   }
 
   void missingStreamDisablesPlay() {
@@ -391,9 +391,9 @@ private slots:
     w->tabs()->setCurrentIndex(TabClipinf);
     readClipNamed(w.get(), "00002");
     QVERIFY(w->clipTab()->hasClip());
-    QCOMPARE(w->clipTab()->findChild<QLabel*>("lStreamname")->text(), QString("00002.m2ts"));
-    QCOMPARE(w->clipTab()->findChild<QLabel*>("lStreamsize")->text(), QString("missing file"));
-    QVERIFY(!w->clipTab()->findChild<QPushButton*>("bPlay")->isEnabled());
+    QCOMPARE(w->clipTab()->findChild<QLabel*>("streamNameLabel")->text(), QString("00002.m2ts"));
+    QCOMPARE(w->clipTab()->findChild<QLabel*>("streamSizeLabel")->text(), QString("missing file"));
+    QVERIFY(!w->clipTab()->findChild<QPushButton*>("playButton")->isEnabled());
     QVERIFY(w->clipTab()->streamFile().isEmpty());
     // No packet question for a missing stream, and no error for it.
     QVERIFY(!w->logView()->lines().join('\n').contains("ERROR"));
@@ -413,12 +413,12 @@ private slots:
     clickTab(w.get(), TabClipinf);
     readClipNamed(w.get(), "00001");
     ClipTab* tab = w->clipTab();
-    auto* program = w->clipTab()->findChild<QTableWidget*>("sgCI");
-    auto* savePid = w->clipTab()->findChild<QPushButton*>("bSavePES");
+    auto* program = w->clipTab()->findChild<QTableWidget*>("programStreamTable");
+    auto* savePid = w->clipTab()->findChild<QPushButton*>("savePidButton");
     QWidget* options = w->page(TabOptions);
-    auto* pes = options->findChild<QCheckBox*>("cbSavePES");
-    auto* sup = options->findChild<QCheckBox*>("cbSaveSUP");
-    auto* mnu = options->findChild<QCheckBox*>("cbSaveIG");
+    auto* pes = options->findChild<QCheckBox*>("savePesCheck");
+    auto* sup = options->findChild<QCheckBox*>("saveSupCheck");
+    auto* mnu = options->findChild<QCheckBox*>("saveMenuCheck");
     const fs::path stream = demo / "STREAM" / "00001.m2ts";
     const auto rows = clip::programRows(tab->document().model);
     auto rowOf = [&](const std::string& pid) {
@@ -489,10 +489,10 @@ private slots:
     });
     w->tabs()->setCurrentIndex(TabClipinf);
     readClipNamed(w.get(), "00001");
-    auto* program = w->clipTab()->findChild<QTableWidget*>("sgCI");
+    auto* program = w->clipTab()->findChild<QTableWidget*>("programStreamTable");
     clickRow(program, 1);
     QSignalSpy finished(w->clipTab(), &ClipTab::extractionFinished);
-    QTest::mouseClick(w->clipTab()->findChild<QPushButton*>("bSavePES"), Qt::LeftButton);
+    QTest::mouseClick(w->clipTab()->findChild<QPushButton*>("savePidButton"), Qt::LeftButton);
     QVERIFY(w->longTaskRunning());
     // Cancel asks first; the answer Yes stops the run.
     bool asked = false;
@@ -502,7 +502,7 @@ private slots:
       asked = box->text() == "Are you sure to stop?";
       QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
     });
-    QTest::mouseClick(w->findChild<QPushButton*>("bCancel"), Qt::LeftButton);
+    QTest::mouseClick(w->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
     QVERIFY(asked);
     QVERIFY(finished.wait(120000));
     QCOMPARE(finished.at(0).at(0).toBool(), false);
@@ -519,8 +519,8 @@ private slots:
     w->navigator()->registerShower(ItemKind::Menu, w->page(TabMenu), &menus);
     clickTab(w.get(), TabClipinf);
     readClipNamed(w.get(), "00001");
-    auto* program = w->clipTab()->findChild<QTableWidget*>("sgCI");
-    auto* toMenu = w->clipTab()->findChild<QPushButton*>("bLoadToMenu");
+    auto* program = w->clipTab()->findChild<QTableWidget*>("programStreamTable");
+    auto* toMenu = w->clipTab()->findChild<QPushButton*>("loadToMenuButton");
     int igRow = -1, audioRow = -1;
     for (int r = 0; r < program->rowCount(); ++r) {
       if (guitest::cell(program, r, 1) == "1400") igRow = r;
@@ -563,9 +563,9 @@ private slots:
     w->navigator()->registerShower(ItemKind::Playlist, w->page(TabPlaylist), &playlists);
     clickTab(w.get(), TabClipinf);
     readClipNamed(w.get(), "00001");
-    auto* refs = w->clipTab()->findChild<QTableWidget*>("sgCIRef");
+    auto* refs = w->clipTab()->findChild<QTableWidget*>("clipReferenceTable");
     QVERIFY(!refs->isEnabled());  // nothing found yet
-    auto* find = w->findChild<QPushButton*>("bFind");
+    auto* find = w->findChild<QPushButton*>("findButton");
     QVERIFY(find->isVisible());
     QTest::mouseClick(find, Qt::LeftButton);
     QCOMPARE(refs->rowCount(), int(expected.size()));

@@ -9,7 +9,7 @@
 #include <map>
 
 #include "gui_tests.h"
-#include "shell/desktop_integration.h"
+#include "app/shell/desktop_integration.h"
 #include "support/test_support.h"
 
 using namespace morvex;

@@ -6,25 +6,25 @@
 #include <QTest>
 
 #include "core/save.h"
-#include "settings/app_settings.h"
+#include "app/settings/app_settings.h"
 
 namespace morvex::guitest {
 
 namespace fs = std::filesystem;
 
-fs::path writeDisc(const fs::path& root, const nav::TINDX& indx, const nav::TMOBJ& mobj) {
+fs::path writeDisc(const fs::path& root, const nav::IndexTable& indx, const nav::MovieObjectFile& mobj) {
   const fs::path bdmv = root / "BDMV";
   for (const char* d : {"PLAYLIST", "CLIPINF", "BACKUP", "STREAM"}) fs::create_directories(bdmv / d);
   std::string err;
-  core::writeFileAtomic(bdmv / "index.bdmv", nav::indexBytes(indx), err);
-  core::writeFileAtomic(bdmv / "MovieObject.bdmv", nav::mobjBytes(mobj), err);
+  core::writeFileAtomic(bdmv / "index.bdmv", nav::writeIndexTable(indx), err);
+  core::writeFileAtomic(bdmv / "MovieObject.bdmv", nav::writeMovieObjectFile(mobj), err);
   return bdmv;
 }
 
-nav::TMOBJ makeMobj(const std::vector<hdmv::TCommands>& programs) {
-  nav::TMOBJ m;
+nav::MovieObjectFile makeMobj(const std::vector<hdmv::CommandList>& programs) {
+  nav::MovieObjectFile m;
   for (const auto& p : programs) {
-    nav::Tmobject o;
+    nav::MovieObject o;
     o.commands = p;
     m.movieObjects.objects.push_back(o);
   }
@@ -32,13 +32,13 @@ nav::TMOBJ makeMobj(const std::vector<hdmv::TCommands>& programs) {
   return m;
 }
 
-nav::TINDX makeIndex(int titles, int objects) {
-  nav::TINDX ix;
+nav::IndexTable makeIndex(int titles, int objects) {
+  nav::IndexTable ix;
   ix.contentProviderData = "Morvex tests";
   ix.indexes.firstPlayback.objectId = 0;
   ix.indexes.topMenu.objectId = 0xFFFF;
   for (int i = 0; i < titles; ++i) {
-    nav::TTitle t;
+    nav::Title t;
     t.titleNumber = uint32_t(i + 1);
     t.objectId = uint16_t(objects > 0 ? i % objects : 0);
     ix.indexes.titles.push_back(t);

@@ -9,17 +9,17 @@
 #include "hdmv/command.h"
 #include "nav/index.h"
 #include "nav/movie_object.h"
-#include "window/main_window.h"
+#include "app/window/main_window.h"
 
 namespace morvex::guitest {
 
 // Writes <root>/BDMV with PLAYLIST, CLIPINF, BACKUP and the two navigation files.
-std::filesystem::path writeDisc(const std::filesystem::path& root, const nav::TINDX& indx, const nav::TMOBJ& mobj);
+std::filesystem::path writeDisc(const std::filesystem::path& root, const nav::IndexTable& indx, const nav::MovieObjectFile& mobj);
 
 // A movie-object file holding the given programs (flags 0).
-nav::TMOBJ makeMobj(const std::vector<hdmv::TCommands>& programs);
+nav::MovieObjectFile makeMobj(const std::vector<hdmv::CommandList>& programs);
 // An index with n HDMV titles, title i playing object i % objects.
-nav::TINDX makeIndex(int titles, int objects);
+nav::IndexTable makeIndex(int titles, int objects);
 
 // A started main window (settings from the test store) with the given arguments.
 std::unique_ptr<app::MainWindow> startWindow(const QStringList& args = {});

@@ -21,10 +21,10 @@
 #include "igs/extract.h"
 #include "igs/objects.h"
 #include "igs/rle.h"
-#include "menu/effects_panel.h"
-#include "menu/objects_panel.h"
-#include "menu/picture_widget.h"
-#include "widgets/in_place_edit.h"
+#include "app/menu/effects_panel.h"
+#include "app/menu/objects_panel.h"
+#include "app/menu/picture_widget.h"
+#include "app/widgets/in_place_edit.h"
 
 namespace morvex::menuview {
 // How QCOMPARE prints a pixel.
@@ -96,24 +96,24 @@ struct PanelMenu {
     import(palettePng(100, 40, 1, kWarm), std::nullopt);
     import(palettePng(200, 50, 2, kWarm), 0u);
     import(palettePng(60, 30, 3, kCool), std::nullopt);
-    igs::TIGbutton& b = m.ics.pages[0].bogs[0].buttons[0];
+    igs::Button& b = m.ics.pages[0].bogs[0].buttons[0];
     b.x = 100;
     b.y = 100;
     b.normalStart = b.normalEnd = 0;
     auto& in = m.ics.pages[0].effects[0];
     in.numWindows = 1;
     in.windows[0] = {0, 500, 300, 100, 40};
-    igs::Teffect e;
+    igs::Effect e;
     e.duration = 27000;  // 0.3 s
     e.paletteId = 0;
-    e.objects.push_back(igs::TCompObject{1, 0, 0, 520, 310});
+    e.objects.push_back(igs::CompositionObject{1, 0, 0, 520, 310});
     in.effects.push_back(e);
     auto& out = m.ics.pages[0].effects[1];
     out.numWindows = 1;
     out.windows[0] = {0, 0, 0, 300, 200};
     e.paletteId = 1;
     e.duration = 9000;
-    e.objects = {igs::TCompObject{1, 0, 2, 50, 50, 10, 0, 100, 50}};
+    e.objects = {igs::CompositionObject{1, 0, 2, 50, 50, 10, 0, 100, 50}};
     out.effects.push_back(e);
     igs::refreshMenu(m);
     doc.reset(m);
@@ -147,8 +147,8 @@ void MenuPanelsTest::objectListsSelectionAndPaletteReadout() {
   panel.resize(900, 600);
   panel.show();
   QVERIFY(QTest::qWaitForWindowExposed(&panel));
-  auto* objects = panel.findChild<QTableWidget*>("sgIGObjects");
-  auto* palettes = panel.findChild<QTableWidget*>("sgPalettes");
+  auto* objects = panel.findChild<QTableWidget*>("objectTable");
+  auto* palettes = panel.findChild<QTableWidget*>("paletteTable");
   QCOMPARE(objects->rowCount(), 3);
   QCOMPARE(palettes->rowCount(), 2);
   QCOMPARE(cellText(objects, 1, 0), QString("0001"));
@@ -177,9 +177,9 @@ void MenuPanelsTest::objectListsSelectionAndPaletteReadout() {
   QCOMPARE(panel.viewerPicture().pixel(5, 5), stored(255, 0, 255));
 
   // The palette by itself; the entry under the mouse is read out.
-  QTest::mouseClick(panel.findChild<QCheckBox*>("cbPalOnly"), Qt::LeftButton);
+  QTest::mouseClick(panel.findChild<QCheckBox*>("paletteOnlyCheck"), Qt::LeftButton);
   QCOMPARE(panel.viewerPicture().width(), 350);
-  auto* viewer = panel.findChild<PictureWidget*>("imgObject");
+  auto* viewer = panel.findChild<PictureWidget*>("objectPicture");
   QTest::mouseMove(viewer->viewport(), viewer->fromPicture(QPoint(11 + 10 * 2 + 4, 11 + 4)));
   QTRY_VERIFY(panel.viewerText().contains("Color: 02 (2)"));
   QVERIFY2(panel.viewerText().startsWith("Palette: 01 (1)      Color: 02 (2)      RGB: #"), qPrintable(panel.viewerText()));
@@ -203,8 +203,8 @@ void MenuPanelsTest::importReplaceExportAndReimport() {
   connect(&panel, &ObjectsPanel::menuEdited, [&] { ++edited; });
   panel.show();
   QVERIFY(QTest::qWaitForWindowExposed(&panel));
-  auto* objects = panel.findChild<QTableWidget*>("sgIGObjects");
-  auto* palettes = panel.findChild<QTableWidget*>("sgPalettes");
+  auto* objects = panel.findChild<QTableWidget*>("objectTable");
+  auto* palettes = panel.findChild<QTableWidget*>("paletteTable");
 
   // A new object with a new palette.
   QVERIFY(panel.importPng(pm.write("new.png", palettePng(30, 20, 3, kCool))));
@@ -226,8 +226,8 @@ void MenuPanelsTest::importReplaceExportAndReimport() {
   // Replacing object 2 and palette 1 keeps the counts; the options clear afterwards.
   clickRow(objects, 2);
   clickRow(palettes, 1);
-  auto* replaceObj = panel.findChild<QCheckBox*>("cbReplaceObj");
-  auto* replacePal = panel.findChild<QCheckBox*>("cbReplacePal");
+  auto* replaceObj = panel.findChild<QCheckBox*>("replaceObjectCheck");
+  auto* replacePal = panel.findChild<QCheckBox*>("replacePaletteCheck");
   QTest::mouseClick(replaceObj, Qt::LeftButton);
   QTest::mouseClick(replacePal, Qt::LeftButton);
   QVERIFY(replaceObj->isChecked() && replacePal->isChecked());
@@ -284,8 +284,8 @@ void MenuPanelsTest::deletingObjectsAndPalettesUndoes() {
   connect(&pm.doc, &Document::modelReplaced, &panel, &ObjectsPanel::menuReplaced);
   panel.show();
   QVERIFY(QTest::qWaitForWindowExposed(&panel));
-  auto* objects = panel.findChild<QTableWidget*>("sgIGObjects");
-  auto* palettes = panel.findChild<QTableWidget*>("sgPalettes");
+  auto* objects = panel.findChild<QTableWidget*>("objectTable");
+  auto* palettes = panel.findChild<QTableWidget*>("paletteTable");
   const igs::Menu before = pm.doc.model;
 
   // Referenced: refused with the text, nothing recorded.
@@ -325,7 +325,7 @@ void MenuPanelsTest::deletingObjectsAndPalettesUndoes() {
   pm.doc.model.ics.pages[0].effects[1].effects[0].paletteId = 0;
   panel.menuReplaced();
   clickRow(palettes, 1);
-  QTest::mouseClick(panel.findChild<QPushButton*>("bbDelPale"), Qt::LeftButton);
+  QTest::mouseClick(panel.findChild<QPushButton*>("deletePaletteButton"), Qt::LeftButton);
   QCOMPARE(palettes->rowCount(), 1);
   // The last palette never goes.
   clickRow(palettes, 0);
@@ -341,9 +341,9 @@ void MenuPanelsTest::effectPreviewStaysInsideItsWindow() {
   panel.show();
   QVERIFY(QTest::qWaitForWindowExposed(&panel));
   panel.setPage(0);
-  auto* windows = panel.findChild<QTableWidget*>("sgEffWindows");
-  auto* effects = panel.findChild<QTableWidget*>("sgEffects");
-  auto* comps = panel.findChild<QTableWidget*>("sgCompObjects");
+  auto* windows = panel.findChild<QTableWidget*>("effectWindowTable");
+  auto* effects = panel.findChild<QTableWidget*>("effectTable");
+  auto* comps = panel.findChild<QTableWidget*>("compositionObjectTable");
   QCOMPARE(windows->rowCount(), 1);
   QCOMPARE(cellText(windows, 0, 0), QString("00"));
   QCOMPARE(cellText(windows, 0, 1), QString("500"));
@@ -362,17 +362,17 @@ void MenuPanelsTest::effectPreviewStaysInsideItsWindow() {
   QCOMPARE(pic.pixel(650, 320), kSilver);   // the object, outside the window
   QCOMPARE(pic.pixel(550, 345), kSilver);   // below the window
   QCOMPARE(&panel.shownPicture(), &pic);
-  QVERIFY(!panel.findChild<QCheckBox*>("cbCrop")->isChecked());
-  QVERIFY(!panel.findChild<QSpinBox*>("neCropX")->isEnabled());
+  QVERIFY(!panel.findChild<QCheckBox*>("cropCheck")->isChecked());
+  QVERIFY(!panel.findChild<QSpinBox*>("cropXField")->isEnabled());
 
   // The out-effects, as a click on the page's out-effect counts would show them.
-  QTest::mouseClick(panel.findChild<QRadioButton*>("rbOutEffects"), Qt::LeftButton);
+  QTest::mouseClick(panel.findChild<QRadioButton*>("outEffectsRadio"), Qt::LeftButton);
   QVERIFY(panel.showingOut());
   QCOMPARE(cellText(windows, 0, 3), QString("300"));
   QCOMPARE(cellText(effects, 0, 2), QString("01"));
-  QVERIFY(panel.findChild<QCheckBox*>("cbCrop")->isChecked());
-  QCOMPARE(panel.findChild<QSpinBox*>("neCropX")->value(), 10);
-  QCOMPARE(panel.findChild<QSpinBox*>("neCropW")->value(), 100);
+  QVERIFY(panel.findChild<QCheckBox*>("cropCheck")->isChecked());
+  QCOMPARE(panel.findChild<QSpinBox*>("cropXField")->value(), 10);
+  QCOMPARE(panel.findChild<QSpinBox*>("cropWidthField")->value(), 100);
   // The cropped part: 100 x 50 at (50, 50) in palette 1's colour for index 2 (cyan).
   QCOMPARE(pic.pixel(60, 60), stored(0, 255, 255));
   QCOMPARE(pic.pixel(149, 99), stored(0, 255, 255));
@@ -395,10 +395,10 @@ void MenuPanelsTest::cropAndCellEditsUndo() {
   panel.show();
   QVERIFY(QTest::qWaitForWindowExposed(&panel));
   panel.showInOut(true);
-  auto cropped = [&]() -> igs::TCompObject& { return pm.doc.model.ics.pages[0].effects[1].effects[0].objects[0]; };
+  auto cropped = [&]() -> igs::CompositionObject& { return pm.doc.model.ics.pages[0].effects[1].effects[0].objects[0]; };
 
   // Typing a width and leaving the field stores it, once, as one undo step.
-  auto* w = panel.findChild<QSpinBox*>("neCropW");
+  auto* w = panel.findChild<QSpinBox*>("cropWidthField");
   QVERIFY(w->isEnabled());
   w->setFocus();
   QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
@@ -417,7 +417,7 @@ void MenuPanelsTest::cropAndCellEditsUndo() {
 
   // The effects grid in edit mode: a typed duration is stored; a palette the menu does
   // not have is refused and the cell shows the stored value again.
-  auto* effects = panel.findChild<QTableWidget*>("sgEffects");
+  auto* effects = panel.findChild<QTableWidget*>("effectTable");
   for (auto* s : panel.findChildren<InPlaceEditSwitch*>())
     if (s->parent() == effects) s->editAction()->trigger();
   auto typeInto = [](QTableWidget* t, int r, int c, const QString& text) {
@@ -440,7 +440,7 @@ void MenuPanelsTest::cropAndCellEditsUndo() {
   QCOMPARE(pm.undo.count(), steps);
 
   // Moving the composition object is previewed at its new place.
-  auto* comps = panel.findChild<QTableWidget*>("sgCompObjects");
+  auto* comps = panel.findChild<QTableWidget*>("compositionObjectTable");
   for (auto* s : panel.findChildren<InPlaceEditSwitch*>())
     if (s->parent() == comps) s->editAction()->trigger();
   typeInto(comps, 0, 3, "150");
@@ -464,23 +464,23 @@ void MenuPanelsTest::playRunsOnATimerAndLeavesThePageAlone() {
   const menuview::Image pageBefore = pm.view->page();
   bool finished = false;
   connect(&panel, &EffectsPanel::playFinished, [&] { finished = true; });
-  QTest::mouseClick(panel.findChild<QPushButton*>("bbPlayEffects"), Qt::LeftButton);
+  QTest::mouseClick(panel.findChild<QPushButton*>("playEffectsButton"), Qt::LeftButton);
   // The first step shows at once; the window keeps handling events while it lasts.
   QVERIFY(panel.playing());
   QCOMPARE(panel.shownPicture().pixel(550, 320), stored(0, 255, 0));
   QCOMPARE(panel.shownPicture().pixel(650, 320), pm.options.colBackground);
-  QCOMPARE(panel.findChild<QPushButton*>("bbPlayEffects")->text(), QString("Stop"));
+  QCOMPARE(panel.findChild<QPushButton*>("playEffectsButton")->text(), QString("Stop"));
   QTRY_VERIFY_WITH_TIMEOUT(finished, 3000);
   QVERIFY(!panel.playing());
   QCOMPARE(&panel.shownPicture(), &pm.view->effectPicture());
-  QVERIFY(pm.log.status[1].starts_with("Effect: 0  duration: 300ms"));
+  QVERIFY(pm.log.statusText[1].starts_with("Effect: 0  duration: 300ms"));
   // The Menu tab's page is another picture: playing here does not touch it.
   QCOMPARE(pm.view->page(), pageBefore);
 
   // Stop ends a play at once.
-  QTest::mouseClick(panel.findChild<QPushButton*>("bbPlayEffects"), Qt::LeftButton);
+  QTest::mouseClick(panel.findChild<QPushButton*>("playEffectsButton"), Qt::LeftButton);
   QVERIFY(panel.playing());
-  QTest::mouseClick(panel.findChild<QPushButton*>("bbPlayEffects"), Qt::LeftButton);
+  QTest::mouseClick(panel.findChild<QPushButton*>("playEffectsButton"), Qt::LeftButton);
   QVERIFY(!panel.playing());
 }
 
@@ -499,7 +499,7 @@ void MenuPanelsTest::demoMenuReadFromItsStream() {
   objectsPanel.resize(1000, 600);
   objectsPanel.show();
   QVERIFY(QTest::qWaitForWindowExposed(&objectsPanel));
-  auto* objects = objectsPanel.findChild<QTableWidget*>("sgIGObjects");
+  auto* objects = objectsPanel.findChild<QTableWidget*>("objectTable");
   QCOMPARE(objects->rowCount(), int(pm.doc.model.objects.size()));
   // Object 2 is the normal face of "Play Movie", button 0 of page 0: lettered in white.
   QCOMPARE(cellText(objects, 2, 3), QString("0:0n"));
@@ -516,7 +516,7 @@ void MenuPanelsTest::demoMenuReadFromItsStream() {
   effectsPanel.show();
   QVERIFY(QTest::qWaitForWindowExposed(&effectsPanel));
   effectsPanel.setPage(0);
-  auto* effects = effectsPanel.findChild<QTableWidget*>("sgEffects");
+  auto* effects = effectsPanel.findChild<QTableWidget*>("effectTable");
   QCOMPARE(effects->rowCount(), 3);
   QCOMPARE(cellText(effects, 0, 2), QString("01"));
   QCOMPARE(cellText(effects, 2, 2), QString("00"));
@@ -532,7 +532,7 @@ void MenuPanelsTest::demoMenuReadFromItsStream() {
   connect(&effectsPanel, &EffectsPanel::playFinished, [&] { finished = true; });
   QVERIFY(effectsPanel.play());
   QTRY_VERIFY_WITH_TIMEOUT(finished, 3000);
-  QVERIFY(pm.log.status[1].starts_with("Effect: 2  duration: 200ms"));
+  QVERIFY(pm.log.statusText[1].starts_with("Effect: 2  duration: 200ms"));
 }
 
 }  // namespace

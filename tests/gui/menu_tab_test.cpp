@@ -31,18 +31,18 @@
 #include "igs/mux.h"
 #include "igs/reader.h"
 #include "igs/writer.h"
-#include "menu/bogs_panel.h"
-#include "menu/menu_tab.h"
-#include "menu/navigate_panel.h"
-#include "menu/page_view_panel.h"
-#include "menu/picture_widget.h"
+#include "app/menu/bogs_panel.h"
+#include "app/menu/menu_tab.h"
+#include "app/menu/navigate_panel.h"
+#include "app/menu/page_view_panel.h"
+#include "app/menu/picture_widget.h"
 #include "menuview/emulator.h"
-#include "panels/execute_panel.h"
-#include "shell/status_line.h"
+#include "app/panels/execute_panel.h"
+#include "app/shell/status_line.h"
 #include "support/test_support.h"
-#include "widgets/command_editor_panel.h"
-#include "widgets/command_table.h"
-#include "widgets/in_place_edit.h"
+#include "app/widgets/command_editor_panel.h"
+#include "app/widgets/command_table.h"
+#include "app/widgets/in_place_edit.h"
 
 using namespace morvex;
 using namespace morvex::app;
@@ -124,8 +124,8 @@ void sendMouse(PictureWidget* pic, QEvent::Type type, QPoint pagePos, Qt::MouseB
 igs::Menu twoPageMenu() {
   igs::Menu m;
   igs::newMenu(m);
-  igs::CreateBOG(m, 0);
-  igs::CreatePage(m);
+  igs::createBog(m, 0);
+  igs::createPage(m);
   igs::refreshMenu(m);
   auto& p0 = m.ics.pages[0];
   p0.defaultSelected = 0;
@@ -135,7 +135,7 @@ igs::Menu twoPageMenu() {
   p0.bogs[1].defaultValid = 1;
   b0.x = 200, b0.y = 200, b0.lower = 1;
   b1.x = 200, b1.y = 400, b1.upper = 0;
-  for (igs::TIGbutton* b : {&b0, &b1}) {
+  for (igs::Button* b : {&b0, &b1}) {
     b->normalStart = b->normalEnd = 1;
     b->selectedStart = b->selectedEnd = 2;
     b->activatedStart = b->activatedEnd = 3;
@@ -159,7 +159,7 @@ fs::path writeMenuFile(igs::Menu m, const fs::path& file) {
   return file;
 }
 
-igs::Menu readMenu(const fs::path& file) {
+igs::Menu loadMenuOrFail(const fs::path& file) {
   igs::Menu m;
   core::MemoryLog log;
   igs::loadMenuSource(file, m, log);
@@ -270,7 +270,7 @@ private slots:
     QVERIFY(tab->document().model == beforeDrag);
     QVERIFY(!tab->document().modified());
     // The bottom row's Save follows the modified flag.
-    QVERIFY(!w->findChild<QPushButton*>("bSave")->isEnabled());
+    QVERIFY(!w->findChild<QPushButton*>("saveButton")->isEnabled());
 
     // A left click on the selected button activates it: GPR 5 = 7 and page 1 is shown,
     // with the page choice following the emulator.
@@ -296,7 +296,7 @@ private slots:
     if (demo.empty()) QSKIP("the demo disc is not part of this build");
     const fs::path stream = demoMenuStream(demo);
     if (stream.empty()) QSKIP("the demo disc carries no menu stream");
-    const igs::Menu original = readMenu(stream);
+    const igs::Menu original = loadMenuOrFail(stream);
     auto w = guitest::startWindow();
     clickTab(w.get(), TabMenu);
     MenuTab* tab = w->menuTab();
@@ -309,8 +309,8 @@ private slots:
     QVERIFY(loaded.takeFirst().at(0).toBool());
     QVERIFY(tab->document().model == original);
     QVERIFY(!tab->partialLoad());
-    QVERIFY(w->findChild<QPushButton*>("bMux")->isEnabled());
-    QVERIFY(!w->findChild<QPushButton*>("bSave")->isEnabled());
+    QVERIFY(w->findChild<QPushButton*>("muxButton")->isEnabled());
+    QVERIFY(!w->findChild<QPushButton*>("saveButton")->isEnabled());
     saveShot(w.get(), "demo-bogs");
     clickSubTab(tab, MenuTab::SubPageView);
     saveShot(w.get(), "demo-pageview");
@@ -358,17 +358,17 @@ private slots:
     QTest::keyClick(cmds, Qt::Key_Insert);
     {
       auto& b = expected.ics.pages[0].bogs[0].buttons[0];
-      hdmv::TCommands prog = b.commands;
-      hdmv::TCommands clip;
+      hdmv::CommandList prog = b.commands;
+      hdmv::CommandList clip;
       hdmv::applyCmdKey(prog, 0, 0, hdmv::CmdKey::Insert, clip);
       QVERIFY(igs::setButtonCommands(expected, 0, 0, 0, prog));
     }
     QCOMPARE(tab->document().model.ics.pages, expected.ics.pages);
     const int line = cmds->currentRow();
     // The new NOP becomes a Move through the opcode field of the command editor.
-    typeIntoField(bogs->commandEditor()->findChild<QLineEdit*>("heOpcode"), "50400001");
+    typeIntoField(bogs->commandEditor()->findChild<QLineEdit*>("opcodeField"), "50400001");
     {
-      hdmv::TCommands prog = expected.ics.pages[0].bogs[0].buttons[0].commands;
+      hdmv::CommandList prog = expected.ics.pages[0].bogs[0].buttons[0].commands;
       hdmv::CommandEditor ed;
       ed.show(prog[size_t(line)]);
       ed.enterOpcodeHex(0x50400001);
@@ -376,7 +376,7 @@ private slots:
       QVERIFY(igs::setButtonCommands(expected, 0, 0, 0, prog));
     }
     QCOMPARE(tab->document().model.ics.pages, expected.ics.pages);
-    QVERIFY(w->findChild<QPushButton*>("bSave")->isEnabled());
+    QVERIFY(w->findChild<QPushButton*>("saveButton")->isEnabled());
 
     // A page inserted with Insert in the page choice, then deleted with Delete.
     const int pages = tab->pageChoice()->count();
@@ -405,7 +405,7 @@ private slots:
     const fs::path mnu = tmp.path() / "edited.mnu";
     QVERIFY(tab->saveTo(qs(mnu)));
     QVERIFY(!tab->document().modified());
-    igs::Menu back = readMenu(mnu);
+    igs::Menu back = loadMenuOrFail(mnu);
     QCOMPARE(back.ics.pages, edited.ics.pages);
     QCOMPARE(back.palettes, edited.palettes);
     QCOMPARE(back.objects.size(), edited.objects.size());
@@ -415,7 +415,7 @@ private slots:
     QVERIFY(tab->muxTo(qs(m2ts)));
     QVERIFY(muxed.wait(20000));
     QVERIFY(muxed.takeFirst().at(0).toBool());
-    igs::Menu fromStream = readMenu(m2ts);
+    igs::Menu fromStream = loadMenuOrFail(m2ts);
     QCOMPARE(fromStream.ics.pages, edited.ics.pages);
     igs::Menu copy = edited;
     core::MemoryLog log;
@@ -474,7 +474,7 @@ private slots:
     QTest::mouseClick(fit, Qt::LeftButton);
     QVERIFY(tab->pageViewPanel()->picture()->fitToWindow());
     // The Options tab's mirror follows.
-    QVERIFY(w->findChild<QCheckBox*>("cbOptFullScreen")->isChecked());
+    QVERIFY(w->findChild<QCheckBox*>("optionFullScreenCheck")->isChecked());
     saveShot(w.get(), "fixture-pageview-fit");
     clickSubTab(tab, MenuTab::SubBogs);
     saveShot(w.get(), "fixture-bogs");
@@ -492,7 +492,7 @@ private slots:
     clickTab(w.get(), TabMenu);
     MenuTab* tab = w->menuTab();
     QVERIFY(loadAndWait(tab, file));
-    auto* timer = tab->findChild<QTimer*>("tmUserTimeout");
+    auto* timer = tab->findChild<QTimer*>("userTimeoutTimer");
     QVERIFY(!timer->isActive());
     QTest::mouseClick(w->executePanel()->startButton(), Qt::LeftButton);
     QVERIFY(timer->isActive());
@@ -529,18 +529,18 @@ private slots:
     MenuTab* tab = w->menuTab();
     QVERIFY(loadAndWait(tab, cut));
     QVERIFY(tab->partialLoad());
-    auto* banner = tab->findChild<QLabel*>("lPartialLoad");
+    auto* banner = tab->findChild<QLabel*>("partialLoadBanner");
     QVERIFY(banner->isVisible());
-    auto* save = w->findChild<QPushButton*>("bSave");
-    auto* muxButton = w->findChild<QPushButton*>("bMux");
+    auto* save = w->findChild<QPushButton*>("saveButton");
+    auto* muxButton = w->findChild<QPushButton*>("muxButton");
     // An edit makes the menu modified; Save and Mux stay off.
-    typeIntoField(tab->findChild<QLineEdit*>("eAnimCode"), "3");
+    typeIntoField(tab->findChild<QLineEdit*>("animationCodeField"), "3");
     QVERIFY(tab->document().modified());
     QVERIFY(!save->isEnabled());
     QVERIFY(!muxButton->isEnabled());
     QVERIFY(!tab->saveTo(qs(tmp.path() / "x.mnu")));
     QVERIFY(!fs::exists(tmp.path() / "x.mnu"));
-    QTest::mouseClick(tab->findChild<QPushButton*>("bConfirmPartial"), Qt::LeftButton);
+    QTest::mouseClick(tab->findChild<QPushButton*>("allowSavingButton"), Qt::LeftButton);
     QVERIFY(!banner->isVisible());
     QVERIFY(save->isEnabled());
     QVERIFY(muxButton->isEnabled());
@@ -551,7 +551,7 @@ private slots:
       *asked = false;
       QTimer::singleShot(0, [button, asked] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || box->objectName() != "mbUnsaved") return;
+        if (!box || box->objectName() != "unsavedQuestion") return;
         *asked = true;
         QTest::mouseClick(box->button(button), Qt::LeftButton);
       });
@@ -579,7 +579,7 @@ private slots:
 
     // "Create Menu" on the Options tab: a new one-page menu on the Menu tab.
     clickTab(w.get(), TabOptions);
-    QTest::mouseClick(w->findChild<QPushButton*>("bCreateMenu"), Qt::LeftButton);
+    QTest::mouseClick(w->findChild<QPushButton*>("createMenuButton"), Qt::LeftButton);
     QCOMPARE(w->tabs()->currentIndex(), int(TabMenu));
     QVERIFY(!tab->partialLoad());
     QVERIFY(!banner->isVisible());

@@ -17,7 +17,7 @@
 #include <QTimer>
 
 #include "clip/apply.h"
-#include "clip/clip_tab.h"
+#include "app/clip/clip_tab.h"
 #include "clip/clpi.h"
 #include "clip/clpi_text.h"
 #include "gui_test_support.h"
@@ -31,12 +31,12 @@
 #include "playlist/names.h"
 #include "playlist/playlist_edit.h"
 #include "playlist/stream_edit.h"
-#include "playlist/playlist_tab.h"
-#include "shell/log_view.h"
-#include "shell/navigator.h"
+#include "app/playlist/playlist_tab.h"
+#include "app/shell/log_view.h"
+#include "app/shell/navigator.h"
 #include "support/test_support.h"
-#include "window/main_window.h"
-#include "widgets/in_place_edit.h"
+#include "app/window/main_window.h"
+#include "app/widgets/in_place_edit.h"
 
 using namespace morvex;
 using namespace morvex::app;
@@ -58,10 +58,10 @@ fs::path copyDisc(const std::string& disc, const fs::path& scratch) {
   return {};
 }
 
-pl::TMPLS readPlaylist(const fs::path& p) {
-  pl::TMPLS m;
+pl::Playlist readPlaylistOrFail(const fs::path& p) {
+  pl::Playlist m;
   core::MemoryLog log;
-  pl::readMPLS(test::readFile(p), p.filename().string(), m, log);
+  pl::readPlaylist(test::readFile(p), p.filename().string(), m, log);
   return m;
 }
 
@@ -77,10 +77,10 @@ Open openPlaylist(const fs::path& bdmv, const QString& name) {
   o.w = guitest::startWindow({QString::fromStdString((bdmv / "index.bdmv").string())});
   o.tab = o.w->findChild<PlaylistTab*>();
   o.w->tabs()->setCurrentWidget(o.tab);
-  auto* list = o.tab->findChild<QComboBox*>("cbPlaylist");
+  auto* list = o.tab->findChild<QComboBox*>("playlistChoice");
   list->setFocus();
   while (list->currentText() != name && list->currentIndex() + 1 < list->count()) QTest::keyClick(list, Qt::Key_Down);
-  QTest::mouseClick(o.tab->findChild<QPushButton*>("bReadPL"), Qt::LeftButton);
+  QTest::mouseClick(o.tab->findChild<QPushButton*>("readPlaylistButton"), Qt::LeftButton);
   return o;
 }
 
@@ -115,7 +115,7 @@ struct QuestionAnswerer {
     timer.setInterval(20);
     QObject::connect(&timer, &QTimer::timeout, [this] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (!box || box->objectName() != "mbInTime" || answers.isEmpty()) return;
+      if (!box || box->objectName() != "inTimeQuestion" || answers.isEmpty()) return;
       asked << box->text();
       QTest::mouseClick(box->button(answers.takeFirst()), Qt::LeftButton);
     });
@@ -138,7 +138,7 @@ private slots:
     if (bdmv.empty()) QSKIP("fixture disc11 not present");
     const fs::path file = bdmv / "PLAYLIST" / "00002.mpls";
     const auto original = test::readFile(file);
-    const pl::TMPLS before = readPlaylist(file);
+    const pl::Playlist before = readPlaylistOrFail(file);
     QVERIFY(before.playList.playItems.size() > 1 && !before.playList.subPaths.empty() &&
             before.playListMark.marks.size() > 3);
 
@@ -146,14 +146,14 @@ private slots:
     PlaylistTab* tab = o.tab;
     QVERIFY(tab->loaded());
     QCOMPARE(tab->model(), before);
-    QCOMPARE(o.w->findChild<QPushButton*>("bSave")->toolTip(), QString("Save 00002.mpls"));
+    QCOMPARE(o.w->findChild<QPushButton*>("saveButton")->toolTip(), QString("Save 00002.mpls"));
 
-    auto* items = tab->findChild<QTableWidget*>("sgPLitem");
-    auto* marks = tab->findChild<QTableWidget*>("sgPlayListMark");
-    auto* subPaths = tab->findChild<QTableWidget*>("sgSubPath");
-    auto* subItems = tab->findChild<QTableWidget*>("sgSubPlayItem");
-    auto* counts = tab->findChild<QTableWidget*>("sgSTN");
-    auto* streams = tab->findChild<QTableWidget*>("sgStreamEntry");
+    auto* items = tab->findChild<QTableWidget*>("playItemTable");
+    auto* marks = tab->findChild<QTableWidget*>("markTable");
+    auto* subPaths = tab->findChild<QTableWidget*>("subPathTable");
+    auto* subItems = tab->findChild<QTableWidget*>("subPlayItemTable");
+    auto* counts = tab->findChild<QTableWidget*>("streamCountTable");
+    auto* streams = tab->findChild<QTableWidget*>("streamTable");
     QCOMPARE(items->rowCount(), int(before.playList.playItems.size()));
     for (size_t i = 0; i < before.playList.playItems.size(); ++i) {
       const auto row = pl::playItemRow(before.playList.playItems[i], unsigned(i));
@@ -174,23 +174,23 @@ private slots:
                QString::fromStdString(pl::streamAttributesText(stn1.audio[0].attr, pl::StreamKind::Audio)));
 
     // AppInfo: a user-operation box, the playback type, the count and a flag.
-    pl::TMPLS expected = before;
-    auto* uo5 = tab->findChild<QCheckBox*>("cbUO5");
+    pl::Playlist expected = before;
+    auto* uo5 = tab->findChild<QCheckBox*>("uoMaskBitCheck5");
     QCOMPARE(uo5->toolTip(), QString("UO5: PG Text ST enable disable"));
     QTest::mouseClick(uo5, Qt::LeftButton);
     pl::setUOBit(expected, 5, !(before.appInfo.uoMask1 >> 5 & 1));
-    QCOMPARE(tab->findChild<QLineEdit*>("heAIUO")->text(),
+    QCOMPARE(tab->findChild<QLineEdit*>("uoMask1Field")->text(),
              QString("%1").arg(expected.appInfo.uoMask1, 8, 16, QChar('0')).toUpper());
-    auto* pbt = tab->findChild<QComboBox*>("cbAIpbt");
+    auto* pbt = tab->findChild<QComboBox*>("playbackTypeChoice");
     pbt->setFocus();
     QTest::keyClick(pbt, Qt::Key_Down);
     pl::setPlaybackType(expected, unsigned(before.appInfo.playbackType));  // the next type
-    typeIntoField(tab->findChild<QLineEdit*>("ieAIpbc"), "7");
+    typeIntoField(tab->findChild<QLineEdit*>("playbackCountField"), "7");
     pl::setPlaybackCount(expected, 7);
-    QTest::mouseClick(tab->findChild<QCheckBox*>("cbAIAM"), Qt::LeftButton);
-    pl::setAppFlag(expected, pl::AppFlag::AudioMix, !before.appInfo.audio_mix_app_flag);
+    QTest::mouseClick(tab->findChild<QCheckBox*>("audioMixCheck"), Qt::LeftButton);
+    pl::setAppFlag(expected, pl::AppFlag::AudioMix, !before.appInfo.audioMixAppFlag);
     // Bit 30 of the second word through its box, then a stray bit typed is dropped on Enter.
-    QTest::mouseClick(tab->findChild<QCheckBox*>("cbUO2_30"), Qt::LeftButton);
+    QTest::mouseClick(tab->findChild<QCheckBox*>("uoMask2Bit30Check"), Qt::LeftButton);
     pl::setUO2Bit30(expected, !(before.appInfo.uoMask2 >> 30 & 1));
     QCOMPARE(tab->model().appInfo, expected.appInfo);
 
@@ -208,7 +208,7 @@ private slots:
 
     // SubPath type, SubPlayItem sync PTS.
     clickCell(subPaths, 0, 1);
-    auto* spType = tab->findChild<QComboBox*>("cbSubPathType");
+    auto* spType = tab->findChild<QComboBox*>("subPathTypeChoice");
     spType->setFocus();
     QTest::keyClick(spType, Qt::Key_Down);
     const unsigned newType = (before.playList.subPaths[0].type + 1) % 8;
@@ -222,13 +222,13 @@ private slots:
 
     // Marks: the seconds of mark 2, then a new mark after it.
     clickCell(marks, 2, 1);
-    typeIntoField(tab->findChild<QLineEdit*>("iePLMsec"), "17");
+    typeIntoField(tab->findChild<QLineEdit*>("markSecondsField"), "17");
     auto f = pl::markTimeFields(before.playListMark.marks[2].timeStamp);
     f.seconds = 17;
     QVERIFY(pl::setMarkTime(expected, 2, f));
     QCOMPARE(guitest::cell(marks, 2, 3), QString::fromStdString(pl::ticks2time(expected.playListMark.marks[2].timeStamp)));
     clickCell(marks, 2, 1);
-    QTest::mouseClick(tab->findChild<QPushButton*>("bbPLMins"), Qt::LeftButton);
+    QTest::mouseClick(tab->findChild<QPushButton*>("insertMarkButton"), Qt::LeftButton);
     QVERIFY(pl::insertMark(expected, 2));
     QCOMPARE(marks->rowCount(), int(expected.playListMark.marks.size()));
     QCOMPARE(marks->currentRow(), 3);
@@ -236,12 +236,12 @@ private slots:
     QCOMPARE(tab->model(), expected);
     QVERIFY(tab->document().modified());
     QVERIFY(o.w->windowTitle().contains('*'));
-    QTest::mouseClick(o.w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
+    QTest::mouseClick(o.w->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
     QVERIFY(!tab->document().modified());
     // The file read back is the expected model, and its bytes are those the writer
     // makes of it: nothing else changed.
-    QCOMPARE(readPlaylist(file), expected);
-    QVERIFY(test::readFile(file) == pl::buildMPLS(expected));
+    QCOMPARE(readPlaylistOrFail(file), expected);
+    QVERIFY(test::readFile(file) == pl::writePlaylist(expected));
     QVERIFY(test::readFile(file) != original);
 
     // Undo every edit: the saved file is the original again, byte for byte.
@@ -249,7 +249,7 @@ private slots:
     QCOMPARE(tab->model(), before);
     QCOMPARE(marks->rowCount(), int(before.playListMark.marks.size()));
     QVERIFY(tab->document().modified());
-    QTest::mouseClick(o.w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
+    QTest::mouseClick(o.w->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
     QVERIFY(test::readFile(file) == original);
     // Redo all: the screen follows the model.
     while (tab->undoStack()->canRedo()) tab->undoStack()->redo();
@@ -266,20 +266,20 @@ private slots:
     if (bdmv.empty()) QSKIP("fixture disc11 not present");
     const fs::path file = bdmv / "PLAYLIST" / "00002.mpls";
     const auto original = test::readFile(file);
-    const pl::TMPLS before = readPlaylist(file);
+    const pl::Playlist before = readPlaylistOrFail(file);
     auto o = openPlaylist(bdmv, "00002");
     PlaylistTab* tab = o.tab;
-    auto* items = tab->findChild<QTableWidget*>("sgPLitem");
-    auto* counts = tab->findChild<QTableWidget*>("sgSTN");
-    auto* streams = tab->findChild<QTableWidget*>("sgStreamEntry");
+    auto* items = tab->findChild<QTableWidget*>("playItemTable");
+    auto* counts = tab->findChild<QTableWidget*>("streamCountTable");
+    auto* streams = tab->findChild<QTableWidget*>("streamTable");
     auto* coAudio = tab->findChild<QComboBox*>("coAudio");
     auto* coVideo = tab->findChild<QComboBox*>("coVideo");
     auto* coLang = tab->findChild<QComboBox*>("coLang");
     auto* coEntry = tab->findChild<QComboBox*>("coEntryType");
-    auto* mainPID = tab->findChild<QLineEdit*>("heMainPID");
-    auto* subPath = tab->findChild<QLineEdit*>("ieSubPath");
-    auto* ins = tab->findChild<QPushButton*>("bbInsSTN");
-    auto* del = tab->findChild<QPushButton*>("bbDelSTN");
+    auto* mainPID = tab->findChild<QLineEdit*>("mainPidField");
+    auto* subPath = tab->findChild<QLineEdit*>("subPathField");
+    auto* ins = tab->findChild<QPushButton*>("insertStreamButton");
+    auto* del = tab->findChild<QPushButton*>("deleteStreamButton");
     const auto& stn0 = before.playList.playItems[0].stn;
     QVERIFY(!stn0.audio.empty() && !stn0.video.empty());
 
@@ -296,8 +296,8 @@ private slots:
     QVERIFY(coAudio->isVisible() && coLang->isVisible() && !coVideo->isVisible());
     QVERIFY(mainPID->isVisible() && !subPath->isVisible());
     QCOMPARE(mainPID->text(), QString("%1").arg(stn0.audio[0].entry.mainPID, 4, 16, QChar('0')).toUpper());
-    QCOMPARE(coLang->currentIndex(), pl::getlangind(stn0.audio[0].attr.language));
-    pl::TMPLS expected = before;
+    QCOMPARE(coLang->currentIndex(), pl::languageIndex(stn0.audio[0].attr.language));
+    pl::Playlist expected = before;
     // "DTS-HD", the last of the list, stores 0xA2 and shows its hint.
     coAudio->setFocus();
     QTest::keyClick(coAudio, Qt::Key_End);
@@ -306,7 +306,7 @@ private slots:
     QCOMPARE(guitest::cell(streams, 0, 6), QString::fromStdString(pl::streamAttributesText(
                                               expected.playList.playItems[0].stn.audio[0].attr, pl::StreamKind::Audio)));
     // The next language of the list.
-    const int lang = pl::getlangind(stn0.audio[0].attr.language);
+    const int lang = pl::languageIndex(stn0.audio[0].attr.language);
     coLang->setFocus();
     QTest::keyClick(coLang, Qt::Key_Down);
     QVERIFY(pl::setStreamLanguage(expected, 0, pl::StreamKind::Audio, 0,
@@ -350,14 +350,14 @@ private slots:
     QCOMPARE(tab->model(), expected);
 
     // Save: the file read back is the expected model, byte for byte the engine's writing.
-    QTest::mouseClick(o.w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
+    QTest::mouseClick(o.w->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
     QVERIFY(!tab->document().modified());
-    QCOMPARE(readPlaylist(file), expected);
-    QVERIFY(test::readFile(file) == pl::buildMPLS(expected));
+    QCOMPARE(readPlaylistOrFail(file), expected);
+    QVERIFY(test::readFile(file) == pl::writePlaylist(expected));
     // Undo everything: the original bytes again.
     while (tab->undoStack()->canUndo()) tab->undoStack()->undo();
     QCOMPARE(tab->model(), before);
-    QTest::mouseClick(o.w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
+    QTest::mouseClick(o.w->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
     QVERIFY(test::readFile(file) == original);
   }
 
@@ -368,48 +368,48 @@ private slots:
     const fs::path demo = guitest::demoDisc(tmp.path());
     if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
     const fs::path clpiFile = demo / "CLIPINF" / "00001.clpi";
-    clip::TCLPI original;
+    clip::ClipInfo original;
     {
       core::MemoryLog log;
-      QVERIFY(clip::readCLPIFile(clpiFile, original, log).complete());
+      QVERIFY(clip::readClipInfoFile(clpiFile, original, log).complete());
     }
     auto o = openPlaylist(demo, "00001");
     QVERIFY(o.tab->loaded());
     QCOMPARE(o.tab->model().playList.playItems[0].clipName, std::string("00001"));
-    auto* items = o.tab->findChild<QTableWidget*>("sgPLitem");
+    auto* items = o.tab->findChild<QTableWidget*>("playItemTable");
     clickCell(items, 0, 1);
-    clickCell(o.tab->findChild<QTableWidget*>("sgSTN"), 0, 1);
-    clickCell(o.tab->findChild<QTableWidget*>("sgStreamEntry"), 0, 1);
+    clickCell(o.tab->findChild<QTableWidget*>("streamCountTable"), 0, 1);
+    clickCell(o.tab->findChild<QTableWidget*>("streamTable"), 0, 1);
     auto* coLang = o.tab->findChild<QComboBox*>("coLang");
     coLang->setFocus();
     QTest::keyClick(coLang, Qt::Key_Down);
     const std::string lang = o.tab->model().playList.playItems[0].stn.audio[0].attr.language;
-    QVERIFY(lang != original.ProgramInfo.program_sequences[0].streams[1].audio_language);
+    QVERIFY(lang != original.programInfo.programSequences[0].streams[1].audioLanguage);
 
-    QTest::mouseClick(o.tab->findChild<QPushButton*>("bApply2CI"), Qt::LeftButton);
+    QTest::mouseClick(o.tab->findChild<QPushButton*>("applyToClipButton"), Qt::LeftButton);
     ClipTab* clipTab = o.w->clipTab();
     QCOMPARE(o.w->tabs()->currentWidget(), static_cast<QWidget*>(clipTab));
     QCOMPARE(clipTab->clipName(), QString("00001"));
-    clip::TCLPI expected = original;
+    clip::ClipInfo expected = original;
     QVERIFY(!clip::applyPlayItem(o.tab->model().playList.playItems[0], expected).empty());
-    QCOMPARE(expected.ProgramInfo.program_sequences[0].streams[1].audio_language, lang);
+    QCOMPARE(expected.programInfo.programSequences[0].streams[1].audioLanguage, lang);
     QVERIFY(clipTab->document().model == expected);
     QVERIFY(clipTab->document().modified());
-    QCOMPARE(guitest::cell(clipTab->findChild<QTableWidget*>("sgCI"), 1, 3),
+    QCOMPARE(guitest::cell(clipTab->findChild<QTableWidget*>("programStreamTable"), 1, 3),
              QString::fromStdString(clip::programRows(expected)[1][3]));
     // One undo step brings the clip back as read.
     clipTab->undoStack()->undo();
     QVERIFY(clipTab->document().model == original);
     QVERIFY(!clipTab->document().modified());
     clipTab->undoStack()->redo();
-    QTest::mouseClick(o.w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
+    QTest::mouseClick(o.w->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
     QVERIFY(!clipTab->document().modified());
-    clip::TCLPI back;
+    clip::ClipInfo back;
     core::MemoryLog log;
-    QVERIFY(clip::readCLPIFile(clpiFile, back, log).complete());
+    QVERIFY(clip::readClipInfoFile(clpiFile, back, log).complete());
     QVERIFY(back == expected);
-    clip::TCLPI written = expected;
-    QVERIFY(test::readFile(clpiFile) == clip::writeCLPI(written));
+    clip::ClipInfo written = expected;
+    QVERIFY(test::readFile(clpiFile) == clip::writeClipInfo(written));
   }
 
   // Moving an IN time asks the three questions with their texts; Yes moves what the
@@ -418,20 +418,20 @@ private slots:
     test::TempDir tmp;
     const fs::path bdmv = copyDisc("disc11", tmp.path());
     if (bdmv.empty()) QSKIP("fixture disc11 not present");
-    const pl::TMPLS before = readPlaylist(bdmv / "PLAYLIST" / "00002.mpls");
+    const pl::Playlist before = readPlaylistOrFail(bdmv / "PLAYLIST" / "00002.mpls");
     auto o = openPlaylist(bdmv, "00002");
-    auto* items = o.tab->findChild<QTableWidget*>("sgPLitem");
+    auto* items = o.tab->findChild<QTableWidget*>("playItemTable");
     o.tab->playItemEditSwitch()->editAction()->trigger();
     const QStringList all = {"Do you want to update OUT time?", "Do you want to update SubPlayItems' IN/OUT times?",
                              "Do you want to update PlayListMarks' marktimes?"};
     for (bool yes : {true, false}) {
-      const pl::TMPLS was = o.tab->model();
+      const pl::Playlist was = o.tab->model();
       const uint32_t newIn = was.playList.playItems[0].inTime + 90000;
       const auto b = yes ? QMessageBox::Yes : QMessageBox::No;
       QuestionAnswerer answer({b, b, b});
       typeIntoCell(items, 0, 3, QString::fromStdString(pl::ticks2time(newIn)));
       QTRY_COMPARE(answer.asked, all);
-      pl::TMPLS expected = was;
+      pl::Playlist expected = was;
       QVERIFY(pl::changeInTime(expected, 0, newIn, {yes, yes, yes}));
       QCOMPARE(o.tab->model(), expected);
       const auto& pi = o.tab->model().playList.playItems[0];
@@ -441,7 +441,7 @@ private slots:
       QTRY_COMPARE(guitest::cell(items, 0, 4), QString::fromStdString(pl::ticks2time(pi.outTime)));
     }
     // Typing the same time again asks nothing and changes nothing.
-    const pl::TMPLS now = o.tab->model();
+    const pl::Playlist now = o.tab->model();
     QuestionAnswerer none({QMessageBox::Yes});
     typeIntoCell(items, 0, 3, QString::fromStdString(pl::ticks2time(now.playList.playItems[0].inTime)));
     QTest::qWait(100);
@@ -457,8 +457,8 @@ private slots:
     const fs::path bdmv = copyDisc("disc11", tmp.path());
     if (bdmv.empty()) QSKIP("fixture disc11 not present");
     auto o = openPlaylist(bdmv, "00002");
-    const pl::TMPLS before = o.tab->model();
-    QVERIFY(o.tab->findChild<QPushButton*>("bbLoadChap")->isEnabled());
+    const pl::Playlist before = o.tab->model();
+    QVERIFY(o.tab->findChild<QPushButton*>("loadChaptersButton")->isEnabled());
     for (auto f : {pl::ChapterFormat::PTS, pl::ChapterFormat::Frame, pl::ChapterFormat::Time}) {
       const QString path = QString::fromStdString((tmp.path() / pl::defaultChapterFileName("00002", f)).string());
       QVERIFY(o.tab->saveChapters(path, f));
@@ -492,7 +492,7 @@ private slots:
     const fs::path bdmv = copyDisc("disc11", tmp.path());
     if (bdmv.empty()) QSKIP("fixture disc11 not present");
     auto o = openPlaylist(bdmv, "00001");
-    auto* items = o.tab->findChild<QTableWidget*>("sgPLitem");
+    auto* items = o.tab->findChild<QTableWidget*>("playItemTable");
     QSignalSpy wanted(o.tab, &PlaylistTab::itemWanted);
     const QRect r = items->visualRect(items->model()->index(0, 1));
     QTest::mouseClick(items->viewport(), Qt::LeftButton, {}, r.center());
@@ -511,22 +511,22 @@ private slots:
     QVERIFY(!o.w->navigator()->show(ItemRef{ItemKind::Playlist, "54321", -1, -1}));
 
     // Find: one line per movie-object command that plays 00002.
-    nav::TMOBJ mo;
+    nav::MovieObjectFile mo;
     core::MemoryLog ml;
-    nav::readMovieObjects(test::readFile(bdmv / "MovieObject.bdmv"), "MovieObject.bdmv", mo, ml);
+    nav::readMovieObjectFile(test::readFile(bdmv / "MovieObject.bdmv"), "MovieObject.bdmv", mo, ml);
     QStringList expected;
     for (size_t ob = 0; ob < mo.movieObjects.objects.size(); ++ob)
       for (size_t l = 0; l < mo.movieObjects.objects[ob].commands.size(); ++l) {
         const auto t = hdmv::followCommand(mo.movieObjects.objects[ob].commands, int(l));
         if (t.kind == hdmv::FollowTarget::PlayList && t.number == 2) expected << QString("MovieObject %1, command %2").arg(ob).arg(l);
       }
-    QTest::mouseClick(o.w->findChild<QPushButton*>("bFind"), Qt::LeftButton);
+    QTest::mouseClick(o.w->findChild<QPushButton*>("findButton"), Qt::LeftButton);
     const QString log = o.w->logView()->lines().join('\n');
     QVERIFY(log.contains("Movie-object commands playing 00002:"));
     for (const auto& e : expected) QVERIFY2(log.contains(e), qPrintable(e));
     if (expected.isEmpty()) QVERIFY(log.contains("none found"));
     // The same commands as a list; a double click shows the movie object on the BDMV tab.
-    auto* found = o.tab->findChild<QTableWidget*>("sgFind");
+    auto* found = o.tab->findChild<QTableWidget*>("findTable");
     QVERIFY(found->isVisible());
     QVERIFY(!expected.isEmpty());
     QCOMPARE(found->rowCount(), int(expected.size()));
@@ -538,13 +538,13 @@ private slots:
     QTest::mouseDClick(found->viewport(), Qt::LeftButton, {},
                        found->visualRect(found->model()->index(found->rowCount() - 1, 1)).center());
     QCOMPARE(o.w->tabs()->currentIndex(), 0);  // the BDMV tab
-    QCOMPARE(o.w->findChild<QTableWidget*>("sgObject")->currentRow(), object);
+    QCOMPARE(o.w->findChild<QTableWidget*>("movieObjectTable")->currentRow(), object);
     o.w->tabs()->setCurrentWidget(o.tab);
 
     // A mark pointed at a PlayItem the playlist does not have: stored, and warned of.
-    auto* marks = o.tab->findChild<QTableWidget*>("sgPlayListMark");
+    auto* marks = o.tab->findChild<QTableWidget*>("markTable");
     clickCell(marks, 0, 1);
-    typeIntoField(o.tab->findChild<QLineEdit*>("iePLMPI"), "500");
+    typeIntoField(o.tab->findChild<QLineEdit*>("markPlayItemField"), "500");
     QCOMPARE(int(o.tab->model().playListMark.marks[0].playItemRef), 500);
     QVERIFY(o.w->logView()->lines().join('\n').contains("Mark 0 refers to PlayItem 500"));
   }
@@ -555,16 +555,16 @@ private slots:
     const fs::path bdmv = copyDisc("disc11", tmp.path());
     if (bdmv.empty()) QSKIP("fixture disc11 not present");
     auto o = openPlaylist(bdmv, "00002");
-    const pl::TMPLS before = o.tab->model();
-    auto* marks = o.tab->findChild<QTableWidget*>("sgPlayListMark");
+    const pl::Playlist before = o.tab->model();
+    auto* marks = o.tab->findChild<QTableWidget*>("markTable");
     clickCell(marks, 0, 1);
     QTest::keyClick(marks, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(marks, Qt::Key_Delete);
     QVERIFY(o.tab->model().playListMark.marks.empty());
     QCOMPARE(o.tab->model().playListMark.length, 2u);
-    QVERIFY(!o.tab->findChild<QPushButton*>("bbPLMdel")->isEnabled());
+    QVERIFY(!o.tab->findChild<QPushButton*>("deleteMarkButton")->isEnabled());
     QVERIFY(pl::layoutMismatches(o.tab->model()).empty());
-    auto* subPaths = o.tab->findChild<QTableWidget*>("sgSubPath");
+    auto* subPaths = o.tab->findChild<QTableWidget*>("subPathTable");
     clickCell(subPaths, 0, 1);
     QTest::keyClick(subPaths, Qt::Key_Insert);
     QCOMPARE(o.tab->model().playList.subPaths.size(), before.playList.subPaths.size() + 1);

@@ -20,20 +20,20 @@
 #include <QTest>
 #include <QTimer>
 
-#include "bdmv/bdmv_tab.h"
+#include "app/bdmv/bdmv_tab.h"
 #include "core/save.h"
-#include "extdata/ext_data_dump.h"
-#include "extdata/ext_data_editor.h"
+#include "app/extdata/ext_data_dump.h"
+#include "app/extdata/ext_data_editor.h"
 #include "gui_test_support.h"
 #include "gui_tests.h"
-#include "panels/execute_panel.h"
-#include "settings/app_settings.h"
-#include "shell/log_view.h"
-#include "shell/navigator.h"
-#include "shell/single_instance.h"
-#include "shell/status_line.h"
+#include "app/panels/execute_panel.h"
+#include "app/settings/app_settings.h"
+#include "app/shell/log_view.h"
+#include "app/shell/navigator.h"
+#include "app/shell/single_instance.h"
+#include "app/shell/status_line.h"
 #include "support/test_support.h"
-#include "widgets/command_table.h"
+#include "app/widgets/command_table.h"
 
 using namespace morvex;
 using namespace morvex::app;
@@ -41,20 +41,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-hdmv::TCommand cmd(uint32_t op, uint32_t dst, uint32_t src) { return {op, dst, src}; }
+hdmv::Command cmd(uint32_t op, uint32_t dst, uint32_t src) { return {op, dst, src}; }
 constexpr uint32_t kMove = 0x50400001, kAdd = 0x50400003, kGoTo = 0x20810000, kPlayPlAtItem = 0x42C10000;
 
-nav::TMOBJ readMobjFile(const fs::path& p) {
-  nav::TMOBJ m;
+nav::MovieObjectFile readMobjFile(const fs::path& p) {
+  nav::MovieObjectFile m;
   core::MemoryLog log;
-  nav::readMovieObjects(test::readFile(p), p.filename().string(), m, log);
+  nav::readMovieObjectFile(test::readFile(p), p.filename().string(), m, log);
   return m;
 }
 
-nav::TINDX readIndexFile(const fs::path& p) {
-  nav::TINDX ix;
+nav::IndexTable readIndexFile(const fs::path& p) {
+  nav::IndexTable ix;
   core::MemoryLog log;
-  nav::readIndex(test::readFile(p), p.filename().string(), ix, log);
+  nav::readIndexTable(test::readFile(p), p.filename().string(), ix, log);
   return ix;
 }
 
@@ -69,7 +69,7 @@ void answerUnsaved(QMessageBox::StandardButton button, bool* asked) {
   *asked = false;
   QTimer::singleShot(0, [button, asked] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || box->objectName() != "mbUnsaved") return;
+    if (!box || box->objectName() != "unsavedQuestion") return;
     *asked = true;
     QTest::mouseClick(box->button(button), Qt::LeftButton);
   });
@@ -104,8 +104,8 @@ private slots:
     const auto bdmv = threeObjectDisc(tmp.path());
     auto w = guitest::startWindow(argFor(bdmv));
     auto& s = w->session();
-    auto* objects = w->findChild<QTableWidget*>("sgObject");
-    auto* titles = w->findChild<QTableWidget*>("sgTitles");
+    auto* objects = w->findChild<QTableWidget*>("movieObjectTable");
+    auto* titles = w->findChild<QTableWidget*>("titleTable");
     clickRow(objects, 0);
     QTest::keyClick(objects, Qt::Key_Down);
     // Everything follows the row the keyboard moved to.
@@ -113,7 +113,7 @@ private slots:
     QCOMPARE(w->executePanel()->chooser()->currentIndex(), 1);
     QCOMPARE(w->bdmvTab()->commandTable()->commandCount(), 1);
     QCOMPARE(w->executePanel()->startButton()->isEnabled(), true);
-    QTest::keyClick(w->findChild<QComboBox*>("cbResume"), Qt::Key_Down);
+    QTest::keyClick(w->findChild<QComboBox*>("resumeChoice"), Qt::Key_Down);
     QCOMPARE(int(s.movieObjects.model.movieObjects.objects[1].resumeIntentionFlag), 1);
     QCOMPARE(int(s.movieObjects.model.movieObjects.objects[0].resumeIntentionFlag), 0);
     // An Insert in the command table goes into object 1 as well.
@@ -122,8 +122,8 @@ private slots:
     QCOMPARE(s.movieObjects.model.movieObjects.objects[1].commands.size(), size_t(2));
     QCOMPARE(s.movieObjects.model.movieObjects.objects[0].commands.size(), size_t(1));
     // And Save writes it there.
-    QTest::mouseClick(w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
-    const nav::TMOBJ saved = readMobjFile(bdmv / "MovieObject.bdmv");
+    QTest::mouseClick(w->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
+    const nav::MovieObjectFile saved = readMobjFile(bdmv / "MovieObject.bdmv");
     QCOMPARE(int(saved.movieObjects.objects[1].resumeIntentionFlag), 1);
     QCOMPARE(saved.movieObjects.objects[1].commands.size(), size_t(2));
     QCOMPARE(int(saved.movieObjects.objects[0].resumeIntentionFlag), 0);
@@ -132,9 +132,9 @@ private slots:
     clickRow(titles, 0);
     QTest::keyClick(titles, Qt::Key_Down);
     QTest::keyClick(titles, Qt::Key_Down);
-    QCOMPARE(w->findChild<QComboBox*>("cbTitleNo")->currentText(), QString("3"));
-    QCOMPARE(w->findChild<QComboBox*>("cbTitleOID")->currentIndex(), 2);
-    QTest::keyClick(w->findChild<QComboBox*>("cbTitlePBT"), Qt::Key_Down);
+    QCOMPARE(w->findChild<QComboBox*>("titleNumberChoice")->currentText(), QString("3"));
+    QCOMPARE(w->findChild<QComboBox*>("titleObjectChoice")->currentIndex(), 2);
+    QTest::keyClick(w->findChild<QComboBox*>("titlePlaybackTypeChoice"), Qt::Key_Down);
     QCOMPARE(int(s.index.model.indexes.titles[2].playbackType), 1);
     QCOMPARE(int(s.index.model.indexes.titles[0].playbackType), 0);
   }
@@ -144,17 +144,17 @@ private slots:
     const auto bdmv = threeObjectDisc(tmp.path());
     auto w = guitest::startWindow(argFor(bdmv));
     auto& s = w->session();
-    auto* objects = w->findChild<QTableWidget*>("sgObject");
-    auto* titles = w->findChild<QTableWidget*>("sgTitles");
+    auto* objects = w->findChild<QTableWidget*>("movieObjectTable");
+    auto* titles = w->findChild<QTableWidget*>("titleTable");
     auto* commands = w->bdmvTab()->commandTable();
     QVERIFY(!w->windowTitle().endsWith("*"));
 
-    std::vector<std::pair<nav::TINDX, nav::TMOBJ>> states{{s.index.model, s.movieObjects.model}};
+    std::vector<std::pair<nav::IndexTable, nav::MovieObjectFile>> states{{s.index.model, s.movieObjects.model}};
     auto mark = [&] { states.emplace_back(s.index.model, s.movieObjects.model); };
     // A flag, a title deleted with Delete, a command inserted, an object inserted,
     // objects deleted, the content provider typed, Top Menu switched on.
     clickRow(objects, 2);
-    QTest::keyClick(w->findChild<QComboBox*>("cbMenuCall"), Qt::Key_Down);
+    QTest::keyClick(w->findChild<QComboBox*>("menuCallChoice"), Qt::Key_Down);
     mark();
     QVERIFY(s.movieObjects.modified());
     QVERIFY(!s.index.modified());
@@ -166,17 +166,17 @@ private slots:
     clickRow(commands, 0);
     QTest::keyClick(commands, Qt::Key_Insert);
     mark();
-    QTest::mouseClick(w->findChild<QPushButton*>("bbObins"), Qt::LeftButton);
+    QTest::mouseClick(w->findChild<QPushButton*>("insertMovieObjectButton"), Qt::LeftButton);
     QCOMPARE(int(s.movieObjects.model.movieObjects.objects.size()), 4);
     mark();
     clickRow(objects, 0);
-    QTest::mouseClick(w->findChild<QPushButton*>("bbObdel"), Qt::LeftButton);
+    QTest::mouseClick(w->findChild<QPushButton*>("deleteMovieObjectButton"), Qt::LeftButton);
     QCOMPARE(int(s.movieObjects.model.movieObjects.objects.size()), 3);
     mark();
-    QTest::keyClicks(w->findChild<QLineEdit*>("eContent"), "xyz");
+    QTest::keyClicks(w->findChild<QLineEdit*>("contentProviderField"), "xyz");
     QCOMPARE(s.index.model.contentProviderData, std::string("Morvex testsxyz"));
     mark();
-    QTest::mouseClick(w->findChild<QCheckBox*>("cbTMon"), Qt::LeftButton);
+    QTest::mouseClick(w->findChild<QCheckBox*>("topMenuCheck"), Qt::LeftButton);
     QVERIFY(s.index.model.indexes.topMenu.objectId != 0xFFFF);
     mark();
 
@@ -192,17 +192,17 @@ private slots:
     QVERIFY(!s.index.modified());
     QVERIFY(!s.movieObjects.modified());
     QVERIFY(!w->windowTitle().endsWith("*"));
-    QCOMPARE(w->findChild<QLineEdit*>("eContent")->text(), QString("Morvex tests"));
+    QCOMPARE(w->findChild<QLineEdit*>("contentProviderField")->text(), QString("Morvex tests"));
     for (size_t i = 1; i < states.size(); ++i) {
       QTest::keyClick(objects, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
       QCOMPARE(s.index.model, states[i].first);
       QCOMPARE(s.movieObjects.model, states[i].second);
     }
     QVERIFY(w->windowTitle().endsWith(" *"));
-    QCOMPARE(w->findChild<QLineEdit*>("eContent")->text(), QString("Morvex testsxyz"));
+    QCOMPARE(w->findChild<QLineEdit*>("contentProviderField")->text(), QString("Morvex testsxyz"));
 
     // Saved: no mark; the files hold the models.
-    QTest::mouseClick(w->findChild<QPushButton*>("bSave"), Qt::LeftButton);
+    QTest::mouseClick(w->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
     QVERIFY(!w->windowTitle().endsWith("*"));
     QCOMPARE(readIndexFile(bdmv / "index.bdmv").indexes.titles, s.index.model.indexes.titles);
     QCOMPARE(readMobjFile(bdmv / "MovieObject.bdmv").movieObjects.objects, s.movieObjects.model.movieObjects.objects);
@@ -217,9 +217,9 @@ private slots:
     const auto original = test::readFile(bdmv / "MovieObject.bdmv");
     auto w = guitest::startWindow(argFor(bdmv));
     auto& s = w->session();
-    auto* objects = w->findChild<QTableWidget*>("sgObject");
-    auto* resume = w->findChild<QComboBox*>("cbResume");
-    auto* read = w->findChild<QPushButton*>("bReadBDMV");
+    auto* objects = w->findChild<QTableWidget*>("movieObjectTable");
+    auto* resume = w->findChild<QComboBox*>("resumeChoice");
+    auto* read = w->findChild<QPushButton*>("readDiscButton");
     clickRow(objects, 0);
     QTest::keyClick(resume, Qt::Key_Down);
     bool asked = false;
@@ -259,7 +259,7 @@ private slots:
 
   void navigatorSelectsAndReadsTheTarget() {
     test::TempDir tmp;
-    hdmv::TCommands prog = {cmd(kMove, 0, 1), cmd(kPlayPlAtItem, 7, 2)};
+    hdmv::CommandList prog = {cmd(kMove, 0, 1), cmd(kPlayPlAtItem, 7, 2)};
     const auto bdmv = guitest::writeDisc(tmp.path(), guitest::makeIndex(1, 3),
                                          guitest::makeMobj({{cmd(kMove, 0, 1)}, {}, prog}));
     auto w = guitest::startWindow(argFor(bdmv));
@@ -304,11 +304,11 @@ private slots:
         [&](core::Progress& p) {
           workerThread = QThread::currentThread();
           for (int i = 0; i < 200; ++i) {
-            w->log().log("worker line " + std::to_string(i));
+            w->log().info("worker line " + std::to_string(i));
             p.setTotal(200);
             p.setPosition(uint64_t(i));
           }
-          w->log().slog("worker status", 1);
+          w->log().status(core::StatusPanel::Detail, "worker status");
         },
         [&](bool c) {
           done = true;
@@ -335,27 +335,27 @@ private slots:
     QTest::qWait(50);
     QCOMPARE(w->statusLine()->panelText(0), QString("Running the program... (Cancel stops it)"));
     const int32_t stopped = w->context().interp.curLine;
-    QTest::mouseClick(w->findChild<QPushButton*>("bCancel"), Qt::LeftButton);
+    QTest::mouseClick(w->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
     QVERIFY(!exec->running());
     QCOMPARE(exec->commandLine()->text(), QString("%1").arg(stopped, 4, 10, QChar('0')));
   }
 
   void detailListsFollowDeletedObjects() {
     test::TempDir tmp;
-    nav::TINDX ix = guitest::makeIndex(1, 2);
+    nav::IndexTable ix = guitest::makeIndex(1, 2);
     ix.indexes.topMenu.objectId = 1;
     const auto bdmv = guitest::writeDisc(tmp.path(), ix, guitest::makeMobj({{cmd(kMove, 0, 1)}, {cmd(kMove, 1, 1)}}));
     auto w = guitest::startWindow(argFor(bdmv));
     auto& s = w->session();
-    auto* objects = w->findChild<QTableWidget*>("sgObject");
-    auto* topMenu = w->findChild<QComboBox*>("cbTMObject");
+    auto* objects = w->findChild<QTableWidget*>("movieObjectTable");
+    auto* topMenu = w->findChild<QComboBox*>("topMenuObjectChoice");
     QCOMPARE(topMenu->currentText(), QString("001"));
     // Every object selected with the keyboard and deleted, then one inserted.
     clickRow(objects, 0);
     QTest::keyClick(objects, Qt::Key_Down, Qt::ShiftModifier);
-    QTest::mouseClick(w->findChild<QPushButton*>("bbObdel"), Qt::LeftButton);
+    QTest::mouseClick(w->findChild<QPushButton*>("deleteMovieObjectButton"), Qt::LeftButton);
     QCOMPARE(int(s.movieObjects.model.movieObjects.objects.size()), 0);
-    QTest::mouseClick(w->findChild<QPushButton*>("bbObins"), Qt::LeftButton);
+    QTest::mouseClick(w->findChild<QPushButton*>("insertMovieObjectButton"), Qt::LeftButton);
     QCOMPARE(int(s.movieObjects.model.movieObjects.objects.size()), 1);
     // The lists show what the model holds, not the entry that happened to be first.
     const uint16_t tm = s.index.model.indexes.topMenu.objectId;
@@ -364,7 +364,7 @@ private slots:
     else
       QCOMPARE(topMenu->currentIndex(), -1);
     const uint16_t title = s.index.model.indexes.titles[0].objectId;
-    auto* titleObject = w->findChild<QComboBox*>("cbTitleOID");
+    auto* titleObject = w->findChild<QComboBox*>("titleObjectChoice");
     QCOMPARE(titleObject->currentIndex(), title < 1 ? int(title) : -1);
   }
 
@@ -380,7 +380,7 @@ private slots:
       a.write(store);
     }
     auto w = guitest::startWindow();
-    QCOMPARE(w->findChild<QLineEdit*>("eBDMVdir")->text(), folder);
+    QCOMPARE(w->findChild<QLineEdit*>("discFolderField")->text(), folder);
     QVERIFY(!w->session().isLoaded());
     // Nothing loaded, no work folder: dialogs start at home, not at the root.
     QCOMPARE(w->context().dialogFolder(), QDir::homePath());
@@ -390,7 +390,7 @@ private slots:
     b.read(store);
     QCOMPARE(b.bdmvDir, folder);
     // After a load the dialogs start in the disc folder.
-    QTest::mouseClick(w->findChild<QPushButton*>("bReadBDMV"), Qt::LeftButton);
+    QTest::mouseClick(w->findChild<QPushButton*>("readDiscButton"), Qt::LeftButton);
     QVERIFY(w->session().isLoaded());
     QCOMPARE(QDir(w->context().dialogFolder()).canonicalPath(), QDir(folder).canonicalPath());
   }
@@ -405,10 +405,10 @@ private slots:
     auto w = guitest::startWindow(argFor(first));
     auto& s = w->session();
     BdmvTab* tab = w->bdmvTab();
-    auto* dir = w->findChild<QLineEdit*>("eBDMVdir");
+    auto* dir = w->findChild<QLineEdit*>("discFolderField");
     const QString firstShown = dir->text();
-    clickRow(w->findChild<QTableWidget*>("sgObject"), 0);
-    QTest::keyClick(w->findChild<QComboBox*>("cbResume"), Qt::Key_Down);
+    clickRow(w->findChild<QTableWidget*>("movieObjectTable"), 0);
+    QTest::keyClick(w->findChild<QComboBox*>("resumeChoice"), Qt::Key_Down);
     QVERIFY(s.movieObjects.modified());
     bool asked = false;
 
@@ -454,8 +454,8 @@ private slots:
                                            guitest::makeMobj({{cmd(kAdd, 5, 5)}}));
     auto w = guitest::startWindow(argFor(first));
     auto& s = w->session();
-    clickRow(w->findChild<QTableWidget*>("sgObject"), 0);
-    QTest::keyClick(w->findChild<QComboBox*>("cbResume"), Qt::Key_Down);
+    clickRow(w->findChild<QTableWidget*>("movieObjectTable"), 0);
+    QTest::keyClick(w->findChild<QComboBox*>("resumeChoice"), Qt::Key_Down);
     QVERIFY(s.movieObjects.modified());
 
     // The window listens where a launch with this temporary folder and user looks.
@@ -476,7 +476,7 @@ private slots:
     QTimer answerer;
     connect(&answerer, &QTimer::timeout, [&] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (!box || box->objectName() != "mbUnsaved") return;
+      if (!box || box->objectName() != "unsavedQuestion") return;
       ++asked;
       QTest::mouseClick(box->button(answer), Qt::LeftButton);
     });
@@ -529,7 +529,7 @@ private slots:
 
   void extensionDataShowsOnlyPresentBytes() {
     for (uint32_t claimed : {0x10000000u, 0xFFFFFFFFu}) {
-      core::TExtensionData block;
+      core::ExtensionData block;
       block.length = 100;
       block.dataBlockStartAddress = 0x40;
       block.entries.push_back({1, 2, 0x40, claimed});
@@ -543,7 +543,7 @@ private slots:
       QCOMPARE(int(ed.dump()->toPlainText().split('\n').size()), 3);
     }
     // An entry far outside the data: one empty line.
-    core::TExtensionData off;
+    core::ExtensionData off;
     off.length = 20;
     off.entries.push_back({1, 2, 0xFFFFFF00u, 0xFFu});
     off.data = {1, 2, 3};
@@ -553,17 +553,17 @@ private slots:
     // in the editor stays as it was.
     test::TempDir tmp;
     core::ByteWriter bw;
-    bw.addlong(0xFFFFFFFFu);
-    bw.addlong(0x18);
-    bw.addlong(0x00000001);
-    bw.addword(1);
-    bw.addword(2);
-    bw.addlong(0x18);
-    bw.addlong(4);
-    bw.addlong(0xDEADBEEF);
+    bw.addU32(0xFFFFFFFFu);
+    bw.addU32(0x18);
+    bw.addU32(0x00000001);
+    bw.addU16(1);
+    bw.addU16(2);
+    bw.addU32(0x18);
+    bw.addU32(4);
+    bw.addU32(0xDEADBEEF);
     std::string err;
     QVERIFY(core::writeFileAtomic(tmp / "bad.exd", bw.bytes(), err));
-    core::TExtensionData good;
+    core::ExtensionData good;
     good.length = 12 + 4;
     good.dataBlockStartAddress = 0x18;
     good.entries.push_back({1, 2, 0x18, 4});

@@ -10,9 +10,9 @@
 
 #include "gui_test_support.h"
 #include "gui_tests.h"
-#include "settings/app_settings.h"
-#include "shell/log_view.h"
-#include "window/main_window.h"
+#include "app/settings/app_settings.h"
+#include "app/shell/log_view.h"
+#include "app/window/main_window.h"
 
 using namespace morvex;
 using namespace morvex::app;
@@ -26,11 +26,11 @@ private slots:
     auto w = guitest::startWindow();
     const AppSettings& s = w->context().settings;
     QCOMPARE(s, AppSettings{});
-    QVERIFY(w->findChild<QCheckBox*>("cbAutoRead")->isChecked());
-    QVERIFY(w->findChild<QCheckBox*>("cbBackup")->isChecked());
-    QCOMPARE(w->findChild<QComboBox*>("cbBackupMode")->currentText(), QString("Only first"));
-    QCOMPARE(w->findChild<QLineEdit*>("heCountry")->text(), QString("5553"));
-    QCOMPARE(w->findChild<QLabel*>("lCountry")->text(), QString("US"));
+    QVERIFY(w->findChild<QCheckBox*>("autoReadCheck")->isChecked());
+    QVERIFY(w->findChild<QCheckBox*>("backupCheck")->isChecked());
+    QCOMPARE(w->findChild<QComboBox*>("backupModeChoice")->currentText(), QString("Only first"));
+    QCOMPARE(w->findChild<QLineEdit*>("countryField")->text(), QString("5553"));
+    QCOMPARE(w->findChild<QLabel*>("countryLabel")->text(), QString("US"));
     // Reading does not create the store.
     QSettings store(kOrganisation, kApplication);
     QVERIFY(store.allKeys().isEmpty());
@@ -145,8 +145,8 @@ private slots:
 
   void countryCodeFieldClampsWhenLeft() {
     auto w = guitest::startWindow();
-    auto* field = w->findChild<QLineEdit*>("heCountry");
-    auto* label = w->findChild<QLabel*>("lCountry");
+    auto* field = w->findChild<QLineEdit*>("countryField");
+    auto* label = w->findChild<QLabel*>("countryLabel");
     w->tabs()->setCurrentIndex(TabOptions);
     field->setFocus();
     field->selectAll();
@@ -172,11 +172,11 @@ private slots:
 
   void optionsControlsPersistOnClose() {
     auto w = guitest::startWindow();
-    w->findChild<QCheckBox*>("cbOptAnimation")->setChecked(true);
-    w->findChild<QCheckBox*>("cbBackup")->setChecked(false);
-    QVERIFY(!w->findChild<QComboBox*>("cbBackupMode")->isEnabled());
-    w->findChild<QComboBox*>("cbBackupMode")->setCurrentIndex(1);
-    w->findChild<QSpinBox*>("neActiDelay")->setValue(20);
+    w->findChild<QCheckBox*>("optionAnimationCheck")->setChecked(true);
+    w->findChild<QCheckBox*>("backupCheck")->setChecked(false);
+    QVERIFY(!w->findChild<QComboBox*>("backupModeChoice")->isEnabled());
+    w->findChild<QComboBox*>("backupModeChoice")->setCurrentIndex(1);
+    w->findChild<QSpinBox*>("activateDelayField")->setValue(20);
     w->close();
     QSettings store(kOrganisation, kApplication);
     QCOMPARE(store.value("ShowButtonAnimation").toString(), QString("true"));
@@ -185,8 +185,8 @@ private slots:
     QCOMPARE(store.value("ActiDelay").toInt(), 20);
     // And the next run shows them.
     auto w2 = guitest::startWindow();
-    QVERIFY(w2->findChild<QCheckBox*>("cbOptAnimation")->isChecked());
-    QCOMPARE(w2->findChild<QComboBox*>("cbBackupMode")->currentIndex(), 1);
+    QVERIFY(w2->findChild<QCheckBox*>("optionAnimationCheck")->isChecked());
+    QCOMPARE(w2->findChild<QComboBox*>("backupModeChoice")->currentIndex(), 1);
   }
 };
 

@@ -10,8 +10,8 @@
 #include <QTimer>
 
 #include "gui_tests.h"
-#include "widgets/grid.h"
-#include "widgets/in_place_edit.h"
+#include "app/widgets/grid.h"
+#include "app/widgets/in_place_edit.h"
 
 using namespace morvex::app;
 

@@ -19,16 +19,16 @@
 #include <atomic>
 #include <thread>
 
-#include "about/about_tab.h"
+#include "app/about/about_tab.h"
 #include "gui_test_support.h"
 #include "gui_tests.h"
-#include "panels/execute_panel.h"
-#include "panels/register_panel.h"
-#include "shell/log_view.h"
-#include "shell/status_line.h"
-#include "shell/tab_bar.h"
-#include "shell/desktop_integration.h"
-#include "shell/temp_files.h"
+#include "app/panels/execute_panel.h"
+#include "app/panels/register_panel.h"
+#include "app/shell/log_view.h"
+#include "app/shell/status_line.h"
+#include "app/shell/tab_bar.h"
+#include "app/shell/desktop_integration.h"
+#include "app/shell/temp_files.h"
 #include "support/test_support.h"
 
 using namespace morvex;
@@ -64,7 +64,7 @@ private slots:
   void activeTabIsDrawnWithStripAndColour() {
     auto w = guitest::startWindow();
     w->resize(1000, 700);
-    auto* bar = w->findChild<TabBar*>("tbMain");
+    auto* bar = w->findChild<TabBar*>("tabBar");
     const QImage img = bar->grab().toImage();
     const QRect r = bar->tabRect(0);
     const QColor strip = img.pixelColor(r.center().x(), r.top() + 1);
@@ -76,9 +76,9 @@ private slots:
 
   void tabRulesDriveSharedControls() {
     auto w = guitest::startWindow();
-    auto* save = w->findChild<QPushButton*>("bSave");
-    auto* find = w->findChild<QPushButton*>("bFind");
-    auto* load = w->findChild<QPushButton*>("bLoad");
+    auto* save = w->findChild<QPushButton*>("saveButton");
+    auto* find = w->findChild<QPushButton*>("findButton");
+    auto* load = w->findChild<QPushButton*>("loadButton");
     auto* exec = w->executePanel();
     auto* regs = w->registerPanel();
     struct Rule {
@@ -112,7 +112,7 @@ private slots:
     auto w = guitest::startWindow();
     LogView* v = w->logView();
     v->clearLog();
-    w->log().log(std::string("  Found [b]") + "3" + "[/b] playlists.");
+    w->log().info(std::string("  Found [b]") + "3" + "[/b] playlists.");
     QCOMPARE(v->lines().last(), QString("   Found 3 playlists."));
     // Runs: "   Found " normal, "3" bold, the rest normal; all 8 points.
     QVERIFY(formatAt(v, 8).fontWeight() != QFont::Bold);
@@ -120,26 +120,26 @@ private slots:
     QVERIFY(formatAt(v, 11).fontWeight() != QFont::Bold);
     QCOMPARE(formatAt(v, 9).fontPointSize(), 8.0);
 
-    w->log().log("[re]missing[/re] [b]2[/b]");
+    w->log().info("[re]missing[/re] [b]2[/b]");
     QCOMPARE(formatAt(v, 1).foreground().color(), QColor(255, 0, 0));
     QVERIFY(formatAt(v, 9).foreground().color() != QColor(255, 0, 0));
     QCOMPARE(formatAt(v, 9).fontWeight(), int(QFont::Bold));
 
-    w->log().log("[gr]ok[/re] [x]plain");
+    w->log().info("[gr]ok[/re] [x]plain");
     QCOMPARE(v->lines().last(), QString(" ok plain"));
     QCOMPARE(formatAt(v, 1).foreground().color(), QColor(0, 170, 0));
     QVERIFY(formatAt(v, 5).foreground().color() != QColor(0, 170, 0));
 
-    w->log().log("");
+    w->log().info("");
     QCOMPARE(v->lines().last(), QString(" "));
-    w->findChild<QPushButton*>("bClear")->click();
+    w->findChild<QPushButton*>("clearButton")->click();
     QVERIFY(v->lines().isEmpty());
   }
 
   void errorBoxUntilNextStatus() {
     auto w = guitest::startWindow();
     StatusLine* st = w->statusLine();
-    w->log().erlog("Cannot create backup file.");
+    w->log().error("Cannot create backup file.");
     QCOMPARE(w->logView()->lines().last(), QString(" ERROR: Cannot create backup file."));
     QVERIFY(st->errorShown());
     QVERIFY(st->panel(0)->width() >= 55);
@@ -155,10 +155,10 @@ private slots:
     // The word ends inside the box: no yellow in its last four pixel columns.
     for (int x = img.width() - 4; x < img.width(); ++x)
       for (int y = 0; y < img.height(); ++y) QVERIFY(img.pixelColor(x, y) != QColor(255, 255, 0));
-    w->log().slogR();
+    w->log().statusReady();
     QVERIFY(!st->errorShown());
     QCOMPARE(st->panelText(0), QString("Ready."));
-    w->log().dlog0("Saving [bl]index.bdmv[/bl]");
+    w->log().stage("Saving [bl]index.bdmv[/bl]");
     QCOMPARE(st->panelText(0), QString("Saving index.bdmv"));
     QCOMPARE(st->panelText(1), QString());
   }
@@ -170,14 +170,14 @@ private slots:
     // Upper case ".MNU": not a menu; its folder is loaded as the disc folder.
     const QString upper = QString::fromStdString((bdmv / "MENU.MNU").string());
     auto w = guitest::startWindow({upper});
-    QCOMPARE(w->findChild<QLineEdit*>("eBDMVdir")->text(), QString::fromStdString(bdmv.string()) + "/");
+    QCOMPARE(w->findChild<QLineEdit*>("discFolderField")->text(), QString::fromStdString(bdmv.string()) + "/");
     QVERIFY(w->logView()->lines().join('\n').contains("Checking required files and directories..."));
     QVERIFY(w->windowTitle().endsWith("[" + QString::fromStdString(tmp.path().filename().string()) + "]"));
 
     // Lower case ".mnu": a menu file; no folder is loaded.
     const QString lower = QString::fromStdString((bdmv / "menu.mnu").string());
     auto w2 = guitest::startWindow({lower});
-    QVERIFY(w2->findChild<QLineEdit*>("eBDMVdir")->text().isEmpty());
+    QVERIFY(w2->findChild<QLineEdit*>("discFolderField")->text().isEmpty());
     QVERIFY(!w2->logView()->lines().join('\n').contains("Checking required files"));
     QCOMPARE(w2->tabs()->currentIndex(), int(TabMenu));
   }
@@ -213,8 +213,8 @@ private slots:
 
   void longTaskShowsProgressAndCancels() {
     auto w = guitest::startWindow();
-    auto* bar = w->findChild<QProgressBar*>("pbProgress");
-    auto* cancel = w->findChild<QPushButton*>("bCancel");
+    auto* bar = w->findChild<QProgressBar*>("progressBar");
+    auto* cancel = w->findChild<QPushButton*>("cancelButton");
     QVERIFY(!cancel->isEnabled());
     std::atomic<bool> sawCancel{false};
     bool done = false, wasCancelled = false;
@@ -286,14 +286,14 @@ private slots:
     QCOMPARE(psrVal->text(), QString("00000001"));
     // Re-set Regs with region C and the GPR listing.
     w->context().settings.region = 2;
-    w->findChild<QPushButton*>("bResetRegs")->click();
+    w->findChild<QPushButton*>("resetRegistersButton")->click();
     QCOMPARE(w->context().regs.psr[20], 4u);
     QCOMPARE(w->context().regs.psr[19], 0x5553u);
     w->context().regs.gpr[7] = 5;
     w->logView()->clearLog();
-    w->findChild<QPushButton*>("bGPRs")->click();
+    w->findChild<QPushButton*>("gprsButton")->click();
     QCOMPARE(w->logView()->lines(), QStringList{" GPR7: 00000005 (5)   "});
-    w->findChild<QPushButton*>("bPSRs")->click();
+    w->findChild<QPushButton*>("psrsButton")->click();
     QVERIFY(w->logView()->lines().size() > 21);
     QVERIFY(w->logView()->lines().at(1).startsWith(" PSR0: 00000001 (1)"));
   }

@@ -7,40 +7,40 @@
 using namespace morvex::hdmv;
 
 namespace {
-TCommand gotoI(uint32_t line) { return {0x20810000u, line, 0}; }
-TCommand movI(uint32_t g, uint32_t v) { return {0x50400001u, g, v}; }
-TCommands numbered(int n) {
-  TCommands p;
+Command gotoI(uint32_t line) { return {0x20810000u, line, 0}; }
+Command movI(uint32_t g, uint32_t v) { return {0x50400001u, g, v}; }
+CommandList numbered(int n) {
+  CommandList p;
   for (int i = 0; i < n; ++i) p.push_back(movI(static_cast<uint32_t>(i), static_cast<uint32_t>(i)));
   return p;
 }
 }  // namespace
 
 TEST(GotoRenumbering, FollowsInsertionsAndDeletions) {
-  TCommands p = numbered(10);
+  CommandList p = numbered(10);
   p[0] = gotoI(7);
   p[1] = gotoI(3);
   p[2] = {0x20010000u, 7, 0};  // GoTo through a register is left alone
-  auto changed = updategotos(p, 4, 1);
+  auto changed = updateGotos(p, 4, 1);
   EXPECT_EQ(p[0].dst, 8u);
   EXPECT_EQ(p[1].dst, 3u);
   EXPECT_EQ(p[2].dst, 7u);
   EXPECT_EQ(changed, std::vector<int>{0});
   p[0] = gotoI(5);
   p[1] = gotoI(1);
-  updategotos(p, 1, -2);  // lines 2 and 3 deleted
+  updateGotos(p, 1, -2);  // lines 2 and 3 deleted
   EXPECT_EQ(p[0].dst, 3u);
   EXPECT_EQ(p[1].dst, 1u);
   // after = -1 moves every target.
   p[0] = gotoI(0);
-  updategotos(p, -1, 2);
+  updateGotos(p, -1, 2);
   EXPECT_EQ(p[0].dst, 2u);
 }
 
 TEST(GotoRenumbering, TargetsNeverWrapAroundLineZero) {
   // Deleting lines 0-3: GoTos into the range land on line 0, not near 2^32.
-  TCommands p = {gotoI(0), gotoI(2), gotoI(3), gotoI(4), gotoI(9)};
-  updategotos(p, -1, -4);
+  CommandList p = {gotoI(0), gotoI(2), gotoI(3), gotoI(4), gotoI(9)};
+  updateGotos(p, -1, -4);
   EXPECT_EQ(p[0].dst, 0u);
   EXPECT_EQ(p[1].dst, 0u);
   EXPECT_EQ(p[2].dst, 0u);
@@ -48,15 +48,15 @@ TEST(GotoRenumbering, TargetsNeverWrapAroundLineZero) {
   EXPECT_EQ(p[4].dst, 5u);
   // A long range starting at line 1 would take target 2 below zero as well.
   p = {gotoI(2)};
-  updategotos(p, 0, -5);
+  updateGotos(p, 0, -5);
   EXPECT_EQ(p[0].dst, 0u);
   // And a target at the top of the range stays there on insertion.
   p = {gotoI(0xFFFFFFFFu)};
-  updategotos(p, 3, 2);
+  updateGotos(p, 3, 2);
   EXPECT_EQ(p[0].dst, 0xFFFFFFFFu);
-  // Through delecmd: deleting lines 0-1 of a program that jumps to line 1.
+  // Through deleteCommands: deleting lines 0-1 of a program that jumps to line 1.
   p = {movI(0, 0), movI(1, 1), gotoI(1), gotoI(3)};
-  auto out = delecmd(p, 0, 1);
+  auto out = deleteCommands(p, 0, 1);
   ASSERT_EQ(p.size(), 2u);
   EXPECT_EQ(p[0].dst, 0u);
   EXPECT_EQ(p[1].dst, 1u);
@@ -64,9 +64,9 @@ TEST(GotoRenumbering, TargetsNeverWrapAroundLineZero) {
 }
 
 TEST(CommandEditing, InsertPasteAndTheLimit) {
-  TCommands p = numbered(10);
+  CommandList p = numbered(10);
   p[9] = gotoI(7);
-  TCommands clip = {gotoI(2), movI(1, 1), movI(2, 2)};
+  CommandList clip = {gotoI(2), movI(1, 1), movI(2, 2)};
   auto out = applyCmdKey(p, 3, 5, CmdKey::Paste, clip);
   ASSERT_EQ(p.size(), 13u);
   EXPECT_EQ(p[6], gotoI(2));  // the pasted GoTo targets a line before the insertion
@@ -75,38 +75,38 @@ TEST(CommandEditing, InsertPasteAndTheLimit) {
   EXPECT_EQ(out.selectFirst, 6);
   EXPECT_EQ(out.inserted, 3);
   EXPECT_EQ(out.gotoLines, std::vector<int>{12});
-  TCommands empty;
+  CommandList empty;
   out = applyCmdKey(p, 0, 0, CmdKey::Paste, empty);
   EXPECT_FALSE(out.changed);
   EXPECT_EQ(out.status, "Nothing to insert.");
   // Into an empty program the commands go from line 0.
-  TCommands q;
+  CommandList q;
   out = applyCmdKey(q, 0, 0, CmdKey::Insert, empty);
-  EXPECT_EQ(q, TCommands{kNopCommand});
+  EXPECT_EQ(q, CommandList{kNopCommand});
   EXPECT_EQ(out.selectFirst, 0);
   // The limit of 9999 commands.
-  TCommands big(9999);
-  out = inscmd(big, 5, {kNopCommand});
+  CommandList big(9999);
+  out = insertCommands(big, 5, {kNopCommand});
   EXPECT_FALSE(out.changed);
   EXPECT_EQ(big.size(), 9999u);
-  TCommands almost(9998);
-  EXPECT_FALSE(inscmd(almost, 0, {kNopCommand, kNopCommand}).changed);
-  EXPECT_TRUE(inscmd(almost, 0, {kNopCommand}).changed);
+  CommandList almost(9998);
+  EXPECT_FALSE(insertCommands(almost, 0, {kNopCommand, kNopCommand}).changed);
+  EXPECT_TRUE(insertCommands(almost, 0, {kNopCommand}).changed);
 }
 
 TEST(CommandEditing, DeleteCopyCutNopSelectAll) {
-  TCommands p = numbered(6);
-  auto out = delecmd(p, 2, 3);
+  CommandList p = numbered(6);
+  auto out = deleteCommands(p, 2, 3);
   EXPECT_EQ(p.size(), 4u);
   EXPECT_EQ(p[2], movI(4, 4));
   EXPECT_EQ(out.selectFirst, 1);
-  TCommands clip;
+  CommandList clip;
   out = applyCmdKey(p, 1, 2, CmdKey::Copy, clip);
   EXPECT_EQ(out.status, "Command(s) copied");
-  EXPECT_EQ(clip, (TCommands{movI(1, 1), movI(4, 4)}));
+  EXPECT_EQ(clip, (CommandList{movI(1, 1), movI(4, 4)}));
   EXPECT_EQ(p.size(), 4u);
   out = applyCmdKey(p, 0, 0, CmdKey::Cut, clip);
-  EXPECT_EQ(clip, TCommands{movI(0, 0)});
+  EXPECT_EQ(clip, CommandList{movI(0, 0)});
   EXPECT_EQ(p.size(), 3u);
   EXPECT_EQ(out.deleted, 1);
   out = applyCmdKey(p, 1, 1, CmdKey::Nop, clip);
@@ -194,11 +194,11 @@ TEST(CommandEditor, OperandTypesNumbersAndHexFields) {
   EXPECT_EQ(parseHexCell("2G81XX00"), 0x28100u);
   e.enterDstHex(0x12345678u);
   e.enterOpcodeHex(0x20810000u);
-  EXPECT_EQ(e.cmd, (TCommand{0x20810000u, 0x12345678u, 0}));
+  EXPECT_EQ(e.cmd, (Command{0x20810000u, 0x12345678u, 0}));
 }
 
 TEST(CommandFollow, TargetsOfADoubleClick) {
-  TCommands p = {gotoI(4), {0x21810000u, 12, 0}, {0x21810000u, 1000, 0}, {0x42C10000u, 12, 3},
+  CommandList p = {gotoI(4), {0x21810000u, 12, 0}, {0x21810000u, 1000, 0}, {0x42C10000u, 12, 3},
                  movI(2, 77), {0x22000000u, 2, 0}, {0x22000000u, 3, 0}, {0x51C00003u, 0x80000005u, 0x00000002u}};
   EXPECT_EQ(followCommand(p, 0).kind, FollowTarget::Line);
   EXPECT_EQ(followCommand(p, 0).number, 4u);

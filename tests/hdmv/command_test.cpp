@@ -20,37 +20,37 @@ TEST(CommandDecode, FieldsComeFromTheirBits) {
 }
 
 TEST(CommandDecode, RegisterReferencesIgnoreUnusedBits) {
-  EXPECT_EQ(regref(0x80000005u), (RegRef{true, 5}));
-  EXPECT_EQ(regref(0x00000FFFu), (RegRef{false, 4095}));
-  EXPECT_EQ(regref(0x80001005u), (RegRef{true, 5}));
-  EXPECT_EQ(regref(0x7FFFF00Au), (RegRef{false, 10}));
+  EXPECT_EQ(registerRef(0x80000005u), (RegRef{true, 5}));
+  EXPECT_EQ(registerRef(0x00000FFFu), (RegRef{false, 4095}));
+  EXPECT_EQ(registerRef(0x80001005u), (RegRef{true, 5}));
+  EXPECT_EQ(registerRef(0x7FFFF00Au), (RegRef{false, 10}));
 }
 
 TEST(CommandTables, NamesCountsAndSelectorLists) {
-  EXPECT_EQ(cmdName(0, 0, 0), "NOP");
-  EXPECT_EQ(cmdName(0, 2, 1), "Play PL_PI");
-  EXPECT_EQ(cmdName(1, 0, 7), "LT");
-  EXPECT_EQ(cmdName(2, 0, 13), "Bit Clear");
-  EXPECT_EQ(cmdName(2, 1, 6), "SetSecondaryStream");
-  EXPECT_EQ(cmdName(2, 1, 0x10), "");
-  EXPECT_EQ(cmdName(3, 0, 0), "");
-  EXPECT_EQ(cmdName(-1, 0, 0), "");
-  EXPECT_EQ(cmdName(0, 0, 32), "");
+  EXPECT_EQ(commandName(0, 0, 0), "NOP");
+  EXPECT_EQ(commandName(0, 2, 1), "Play PL_PI");
+  EXPECT_EQ(commandName(1, 0, 7), "LT");
+  EXPECT_EQ(commandName(2, 0, 13), "Bit Clear");
+  EXPECT_EQ(commandName(2, 1, 6), "SetSecondaryStream");
+  EXPECT_EQ(commandName(2, 1, 0x10), "");
+  EXPECT_EQ(commandName(3, 0, 0), "");
+  EXPECT_EQ(commandName(-1, 0, 0), "");
+  EXPECT_EQ(commandName(0, 0, 32), "");
   EXPECT_EQ(opCount(0, 2, 2), 2);
   EXPECT_EQ(opCount(0, 1, 4), 0);
   EXPECT_EQ(opCount(2, 1, 4), 1);
   EXPECT_EQ(opCount(1, 0, 0), 0);
-  EXPECT_EQ(grpNames(), (std::vector<std::string>{"Branch", "Compare", "Set"}));
-  EXPECT_EQ(sgrpNames(0), (std::vector<std::string>{"GoTo", "Jump", "Play"}));
-  EXPECT_EQ(sgrpNames(1), (std::vector<std::string>{"-"}));
-  EXPECT_TRUE(sgrpNames(3).empty());
+  EXPECT_EQ(groupNames(), (std::vector<std::string>{"Branch", "Compare", "Set"}));
+  EXPECT_EQ(subGroupNames(0), (std::vector<std::string>{"GoTo", "Jump", "Play"}));
+  EXPECT_EQ(subGroupNames(1), (std::vector<std::string>{"-"}));
+  EXPECT_TRUE(subGroupNames(3).empty());
   // A selector's index equals the option value, placeholder first.
-  auto set = cmdNames(2, 0);
+  auto set = commandNames(2, 0);
   ASSERT_EQ(set.size(), 16u);
   EXPECT_EQ(set[0], "---");
   EXPECT_EQ(set[15], "Shift Right");
-  EXPECT_EQ(cmdNames(2, 1).size(), 10u);
-  EXPECT_EQ(cmdNames(0, 1).back(), "Resume");
+  EXPECT_EQ(commandNames(2, 1).size(), 10u);
+  EXPECT_EQ(commandNames(0, 1).back(), "Resume");
 }
 
 TEST(CommandValidity, ExactWordMembership) {
@@ -63,7 +63,7 @@ TEST(CommandValidity, ExactWordMembership) {
   EXPECT_TRUE(isValid(0x10000005u));
   EXPECT_FALSE(isValid(0x10000006u));
   EXPECT_TRUE(isValid(0x31000010u));
-  EXPECT_EQ(cmdName(2, 1, 0x10), "");
+  EXPECT_EQ(commandName(2, 1, 0x10), "");
   EXPECT_FALSE(isValid(0x5080000Fu));
   EXPECT_FALSE(isValid(0x50C00001u));
   EXPECT_TRUE(isValid(0x20010000u));   // GoTo with a register operand
@@ -75,7 +75,7 @@ TEST(CommandValidity, ExactWordMembership) {
   for (uint32_t w : v) {
     const auto d = decode(w);
     if (w != 0x31000010u && w != 0x31000011u) {
-      EXPECT_FALSE(cmdName(d.group, d.subGroup, d.operation).empty()) << std::hex << w;
+      EXPECT_FALSE(commandName(d.group, d.subGroup, d.operation).empty()) << std::hex << w;
     }
   }
 }

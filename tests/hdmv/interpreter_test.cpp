@@ -10,20 +10,20 @@ using namespace morvex::hdmv;
 
 namespace {
 
-TCommand movI(uint32_t g, uint32_t v) { return {0x50400001u, g, v}; }
-TCommand setI(uint32_t op, uint32_t g, uint32_t v) { return {0x50400000u | op, g, v}; }
-TCommand gotoI(uint32_t line) { return {0x20810000u, line, 0}; }
-TCommand cmpI(uint32_t op, uint32_t g, uint32_t v) { return {0x48400000u | (op << 8), g, v}; }
-const TCommand kBreak{0x00020000u, 0, 0};
+Command movI(uint32_t g, uint32_t v) { return {0x50400001u, g, v}; }
+Command setI(uint32_t op, uint32_t g, uint32_t v) { return {0x50400000u | op, g, v}; }
+Command gotoI(uint32_t line) { return {0x20810000u, line, 0}; }
+Command cmpI(uint32_t op, uint32_t g, uint32_t v) { return {0x48400000u | (op << 8), g, v}; }
+const Command kBreak{0x00020000u, 0, 0};
 
 struct Fixture {
   Registers regs;
   Interpreter it{regs};
-  Fixture() { ResetRegs(regs, {}); }
+  Fixture() { resetRegisters(regs, {}); }
   // Runs a whole program from line 0 without trace.
-  RunState run(const TCommands& p, size_t budget = 10000) {
+  RunState run(const CommandList& p, size_t budget = 10000) {
     it.curLine = 0;
-    EXPECT_TRUE(it.ExecComm(p));
+    EXPECT_TRUE(it.executeCommand(p));
     return it.run(budget);
   }
   std::vector<std::string> reports() {
@@ -150,7 +150,7 @@ TEST(Interpreter, CompareSkipsTheNextLineWhenFalse) {
 
 TEST(Interpreter, GoToLoopsAreBoundedByTheBudget) {
   Fixture f;
-  TCommands loop = {setI(3, 0, 1), movI(1, 2), movI(2, 3), gotoI(0)};
+  CommandList loop = {setI(3, 0, 1), movI(1, 2), movI(2, 3), gotoI(0)};
   EXPECT_EQ(f.run(loop, 1000), RunState::Running);
   EXPECT_EQ(f.it.executed(), 1000u);
   EXPECT_EQ(f.regs.gpr[0], 250u);
@@ -159,7 +159,7 @@ TEST(Interpreter, GoToLoopsAreBoundedByTheBudget) {
   EXPECT_EQ(f.it.events()[0].kind, RunEventKind::CurLine);
   EXPECT_EQ(f.it.events()[0].line, 0);
   // A second run is refused while this one is in progress; nothing changes.
-  EXPECT_FALSE(f.it.ExecComm({movI(9, 9)}));
+  EXPECT_FALSE(f.it.executeCommand({movI(9, 9)}));
   EXPECT_FALSE(f.it.start({movI(9, 9)}));
   EXPECT_EQ(f.it.program().size(), 4u);
   EXPECT_EQ(f.it.run(8), RunState::Running);
@@ -173,7 +173,7 @@ TEST(Interpreter, GoToLoopsAreBoundedByTheBudget) {
   f.it.cancel();
   EXPECT_EQ(f.it.state(), RunState::Idle);
   EXPECT_FALSE(f.it.traceActive);
-  EXPECT_TRUE(f.it.ExecComm({movI(9, 9)}));
+  EXPECT_TRUE(f.it.executeCommand({movI(9, 9)}));
 }
 
 TEST(Interpreter, GoToTargets) {
@@ -228,7 +228,7 @@ TEST(Interpreter, JumpsCallsAndPlaybackReports) {
 TEST(Interpreter, ReportsCanYieldToTheFrontEnd) {
   Fixture f;
   f.it.curLine = 0;
-  ASSERT_TRUE(f.it.ExecComm({{0x01040000u, 0, 0}, movI(0, 1), {0x01040000u, 0, 0}, movI(1, 1)}));
+  ASSERT_TRUE(f.it.executeCommand({{0x01040000u, 0, 0}, movI(0, 1), {0x01040000u, 0, 0}, movI(1, 1)}));
   EXPECT_EQ(f.it.run(100, true), RunState::Running);
   EXPECT_EQ(f.it.executed(), 1u);
   EXPECT_EQ(f.it.run(100, true), RunState::Running);
@@ -261,7 +261,7 @@ TEST(Interpreter, SetStreamAppliesFlaggedParts) {
 
 TEST(Interpreter, TraceStartsPausedOnLineZero) {
   Fixture f;
-  TCommands p = {movI(0, 1), {0x50000001u, 0x80000000u | 60, 0x80000004u}, movI(2, 2)};
+  CommandList p = {movI(0, 1), {0x50000001u, 0x80000000u | 60, 0x80000004u}, movI(2, 2)};
   f.it.traceBox = true;
   ASSERT_TRUE(f.it.start(p));  // executes nothing
   EXPECT_EQ(f.it.state(), RunState::Paused);
@@ -308,7 +308,7 @@ struct FakeMenu : MenuHost {
   struct Button {
     int bog = 0;
     bool autoAction = false;
-    TCommands cmds;
+    CommandList cmds;
   };
   std::vector<std::map<int, Button>> pages;
   std::vector<int> listLength;
@@ -320,7 +320,7 @@ struct FakeMenu : MenuHost {
   bool isButton(int page, int b) const override { return page < pageCount() && pages[page].count(b) > 0; }
   int bogOf(int page, int b) const override { return pages.at(page).at(b).bog; }
   bool autoAction(int page, int b) const override { return pages.at(page).at(b).autoAction; }
-  TCommands buttonCommands(int page, int b) const override { return pages.at(page).at(b).cmds; }
+  CommandList buttonCommands(int page, int b) const override { return pages.at(page).at(b).cmds; }
   bool outEffectsEnabled() const override { return true; }
   bool hasOutEffects(int page) const override { return page == 0; }
   int buttonStateCount() const override { return listLength.at(shown); }
@@ -361,7 +361,7 @@ TEST(InterpreterMenu, SetButtonPageSwitchesPageWithOutEffects) {
   f.regs.psr[10] = 1;
   f.regs.psr[11] = 0;
   f.it.curLine = 0;
-  ASSERT_TRUE(f.it.ExecComm({{0x51C00003u, 0x80000000u, 0x80000001u}, movI(0, 1)}, &m));
+  ASSERT_TRUE(f.it.executeCommand({{0x51C00003u, 0x80000000u, 0x80000001u}, movI(0, 1)}, &m));
   f.it.run(10);
   EXPECT_EQ(f.regs.psr[11], 1u);
   EXPECT_EQ(f.regs.psr[10], 0u);
@@ -371,14 +371,14 @@ TEST(InterpreterMenu, SetButtonPageSwitchesPageWithOutEffects) {
   // Bit 30 of the source skips the out-effects of the old page.
   m.calls.clear();
   f.it.curLine = 0;
-  f.it.ExecComm({{0x51400003u, 0, 0xC0000000u}}, &m);
+  f.it.executeCommand({{0x51400003u, 0, 0xC0000000u}}, &m);
   f.it.run(10);
   EXPECT_EQ(f.regs.psr[11], 0u);
   EXPECT_EQ(m.calls, (std::vector<std::string>{"states 0", "show 0", "page 0", "drawpage"}));
   // A page number out of range keeps PSR11 (the page is still redrawn).
   m.calls.clear();
   f.it.curLine = 0;
-  f.it.ExecComm({{0x51C00003u, 0, 0x80000007u}}, &m);
+  f.it.executeCommand({{0x51C00003u, 0, 0x80000007u}}, &m);
   f.it.run(10);
   EXPECT_EQ(f.regs.psr[11], 0u);
   EXPECT_EQ(m.calls, (std::vector<std::string>{"show 0", "delpage", "effects 0", "page 0", "drawpage"}));
@@ -390,13 +390,13 @@ TEST(InterpreterMenu, SetButtonOnlyRedrawsAcrossBogs) {
   f.regs.psr[10] = 0;
   f.regs.psr[11] = 0;
   f.it.curLine = 0;
-  f.it.ExecComm({{0x51800003u, 0x80000002u, 0}}, &m);  // button 2 is in another BOG
+  f.it.executeCommand({{0x51800003u, 0x80000002u, 0}}, &m);  // button 2 is in another BOG
   f.it.run(10);
   EXPECT_EQ(f.regs.psr[10], 2u);
   EXPECT_EQ(m.calls, (std::vector<std::string>{"show 2", "draw 0", "drawsel"}));
   m.calls.clear();
   f.it.curLine = 0;
-  f.it.ExecComm({{0x51800003u, 0x80000009u, 0}}, &m);  // beyond the list: unchanged
+  f.it.executeCommand({{0x51800003u, 0x80000009u, 0}}, &m);  // beyond the list: unchanged
   f.it.run(10);
   EXPECT_EQ(f.regs.psr[10], 2u);
   EXPECT_EQ(m.calls, (std::vector<std::string>{"show 2", "drawsel"}));
@@ -409,8 +409,8 @@ TEST(InterpreterMenu, AutoActionButtonReplacesTheRun) {
   f.regs.psr[11] = 1;
   m.shown = 1;
   f.it.curLine = 0;
-  TCommands original = {{0x51800003u, 0x80000003u, 0}, movI(0, 1)};
-  f.it.ExecComm(original, &m);
+  CommandList original = {{0x51800003u, 0x80000003u, 0}, movI(0, 1)};
+  f.it.executeCommand(original, &m);
   f.it.run(10);
   EXPECT_EQ(f.regs.gpr[7], 70u);
   EXPECT_EQ(f.regs.gpr[0], 0u);
@@ -427,7 +427,7 @@ TEST(InterpreterMenu, EnableAndDisableButtons) {
   f.regs.psr[11] = 0;
   f.it.curLine = 0;
   // Enabling a button of the selected button's BOG moves the selection to it at the end.
-  f.it.ExecComm({{0x31800004u, 1, 0}, movI(0, static_cast<uint32_t>(-1))}, &m);
+  f.it.executeCommand({{0x31800004u, 1, 0}, movI(0, static_cast<uint32_t>(-1))}, &m);
   f.it.step();
   EXPECT_EQ(f.regs.psr[10], 0xFFFFu);
   f.it.run(10);
@@ -438,7 +438,7 @@ TEST(InterpreterMenu, EnableAndDisableButtons) {
   EXPECT_EQ(f.regs.psr[10], 1u);
   m.calls.clear();
   f.it.curLine = 0;
-  f.it.ExecComm({{0x31800005u, 2, 0}, {0x31800005u, 3, 0}, {0x31000004u, 1, 0}}, &m);
+  f.it.executeCommand({{0x31800005u, 2, 0}, {0x31800005u, 3, 0}, {0x31000004u, 1, 0}}, &m);
   f.regs.gpr[1] = 0x10000;  // register operand: low 16 bits give button 0
   f.it.run(10);
   EXPECT_EQ(m.calls, (std::vector<std::string>{"hide 2", "del 2", "show 0", "draw 0", "drawsel"}));

@@ -10,7 +10,7 @@ TEST(Registers, ResetWithDefaultOptions) {
   Registers r;
   r.gpr[4095] = 9;
   r.psr[100] = 9;
-  ResetRegs(r, {});
+  resetRegisters(r, {});
   EXPECT_EQ(r.psr[0], 1u);
   EXPECT_EQ(r.psr[1], 0xFFu);
   EXPECT_EQ(r.psr[2], 0x0FFF0FFFu);
@@ -28,14 +28,14 @@ TEST(Registers, ResetWithDefaultOptions) {
 
 TEST(Registers, ResetOptions) {
   Registers r;
-  ResetRegs(r, {true, 0x4652, 2});
+  resetRegisters(r, {true, 0x4652, 2});
   EXPECT_EQ(r.psr[1], 1u);
   EXPECT_EQ(r.psr[2], 0x0FFF0001u);
   EXPECT_EQ(r.psr[4], 0u);
   EXPECT_EQ(r.psr[5], 1u);
   EXPECT_EQ(r.psr[19], 0x4652u);
   EXPECT_EQ(r.psr[20], 4u);
-  ResetRegs(r, {false, 0x5553, 1});
+  resetRegisters(r, {false, 0x5553, 1});
   EXPECT_EQ(r.psr[20], 2u);
 }
 
@@ -70,7 +70,7 @@ TEST(Registers, PanelNumberAndValueFields) {
 
 TEST(Registers, PsrListingAfterReset) {
   Registers r;
-  ResetRegs(r, {});
+  resetRegisters(r, {});
   auto lines = psrListing(r);
   // PSR0-20, PSR29-31, then one line for PSR43, 48, 49, 50 and 61.
   ASSERT_EQ(lines.size(), 25u);

@@ -14,11 +14,11 @@ namespace {
 Menu pageWithButtons(int n) {
   Menu m;
   newMenu(m);
-  for (int i = 1; i < n; ++i) EXPECT_TRUE(CreateButton(m, 0, 0));
+  for (int i = 1; i < n; ++i) EXPECT_TRUE(createButton(m, 0, 0));
   return m;
 }
 
-TIGbutton& btn(Menu& m, size_t i, size_t bog = 0) { return m.ics.pages[0].bogs[bog].buttons[i]; }
+Button& btn(Menu& m, size_t i, size_t bog = 0) { return m.ics.pages[0].bogs[bog].buttons[i]; }
 
 TEST(MenuEdit, NewMenuAndInsertionLimits) {
   Menu m;
@@ -30,13 +30,13 @@ TEST(MenuEdit, NewMenuAndInsertionLimits) {
   EXPECT_EQ(m.inTime, 180000u);
   EXPECT_EQ(inTimeText(m.inTime), "0:00:02.000");
   ASSERT_EQ(m.ics.pages.size(), 1u);
-  const TPage& p = m.ics.pages[0];
+  const Page& p = m.ics.pages[0];
   EXPECT_EQ(p.animationCode, 1);
   EXPECT_EQ(p.defaultSelected, kNoButton);
   ASSERT_EQ(p.bogs.size(), 1u);
   EXPECT_EQ(p.bogs[0].defaultValid, kNoButton);
   ASSERT_EQ(p.bogs[0].buttons.size(), 1u);
-  const TIGbutton& b = p.bogs[0].buttons[0];
+  const Button& b = p.bogs[0].buttons[0];
   EXPECT_EQ(b.id, 0);
   EXPECT_EQ(b.numericValue, 0xFFFF);
   EXPECT_EQ(b.upper, 0);
@@ -46,19 +46,19 @@ TEST(MenuEdit, NewMenuAndInsertionLimits) {
   EXPECT_EQ(serializePages(m.ics.pages).size(), 59u);
 
   // Buttons take the next id of the page, across BOGs; a BOG holds 32.
-  ASSERT_TRUE(CreateBOG(m, 0));
+  ASSERT_TRUE(createBog(m, 0));
   EXPECT_EQ(m.ics.pages[0].bogs[1].buttons[0].id, 1);
-  for (int i = 1; i < 32; ++i) ASSERT_TRUE(CreateButton(m, 0, 1));
-  EXPECT_FALSE(CreateButton(m, 0, 1));
+  for (int i = 1; i < 32; ++i) ASSERT_TRUE(createButton(m, 0, 1));
+  EXPECT_FALSE(createButton(m, 0, 1));
   EXPECT_EQ(m.ics.pages[0].bogs[1].buttons.size(), 32u);
   EXPECT_EQ(m.pageButtons[0].size(), 33u);
   EXPECT_EQ(m.pageButtons[0][32].id, 32);
   // Pages up to 255, each with its index as id.
-  while (CreatePage(m)) {
+  while (createPage(m)) {
   }
   EXPECT_EQ(m.ics.pages.size(), 255u);
   EXPECT_EQ(m.ics.pages[254].id, 254);
-  EXPECT_FALSE(CreateBOG(m, 255));
+  EXPECT_FALSE(createBog(m, 255));
 }
 
 TEST(MenuEdit, DeletingAButtonRenumbersThePage) {
@@ -74,7 +74,7 @@ TEST(MenuEdit, DeletingAButtonRenumbersThePage) {
   m.ics.pages[0].bogs[0].defaultValid = 2;
   btn(m, 0).commands = {{0x31800004, 1, 0}, {0x31800004, 3, 0}, {0x51800003, 2, 1}, {0x31800005, 0, 0},
                         {0x20000000, 1, 0}};
-  ASSERT_TRUE(DeleteButton(m, 0, 0, 1));
+  ASSERT_TRUE(eraseButton(m, 0, 0, 1));
   ASSERT_EQ(m.ics.pages[0].bogs[0].buttons.size(), 2u);
   EXPECT_EQ(btn(m, 1).id, 1);                 // button 2 became 1
   EXPECT_EQ(btn(m, 0).right, 1);              // 1 -> deleted button's right (2) -> 1
@@ -83,11 +83,11 @@ TEST(MenuEdit, DeletingAButtonRenumbersThePage) {
   EXPECT_EQ(btn(m, 1).lower, 0);              // deleted button's lower was 0
   EXPECT_EQ(m.ics.pages[0].bogs[0].defaultValid, 1);
   const auto& c = btn(m, 0).commands;
-  EXPECT_EQ(c[0], (hdmv::TCommand{0, 0, 0}));          // EnableButton 1: removed
-  EXPECT_EQ(c[1], (hdmv::TCommand{0x31800004, 2, 0}));  // EnableButton 3 -> 2
-  EXPECT_EQ(c[2], (hdmv::TCommand{0x51800003, 1, 1}));  // SetButtonPage 2 -> 1
-  EXPECT_EQ(c[3], (hdmv::TCommand{0x31800005, 0, 0}));  // below: unchanged
-  EXPECT_EQ(c[4], (hdmv::TCommand{0x20000000, 1, 0}));  // not a button command
+  EXPECT_EQ(c[0], (hdmv::Command{0, 0, 0}));          // EnableButton 1: removed
+  EXPECT_EQ(c[1], (hdmv::Command{0x31800004, 2, 0}));  // EnableButton 3 -> 2
+  EXPECT_EQ(c[2], (hdmv::Command{0x51800003, 1, 1}));  // SetButtonPage 2 -> 1
+  EXPECT_EQ(c[3], (hdmv::Command{0x31800005, 0, 0}));  // below: unchanged
+  EXPECT_EQ(c[4], (hdmv::Command{0x20000000, 1, 0}));  // not a button command
   ASSERT_EQ(m.pageButtons[0].size(), 2u);
   EXPECT_EQ(m.pageButtons[0][1].right, btn(m, 1).right);
   EXPECT_FALSE(canDeleteButton(Menu{}, 0, 0));
@@ -95,30 +95,30 @@ TEST(MenuEdit, DeletingAButtonRenumbersThePage) {
 
 TEST(MenuEdit, DeletingBogsAndPages) {
   Menu m = pageWithButtons(2);
-  ASSERT_TRUE(CreateBOG(m, 0));
-  for (int i = 0; i < 3; ++i) CreateButton(m, 0, 1);  // BOG 1: ids 2..5
-  ASSERT_TRUE(CreateBOG(m, 0));                        // BOG 2: id 6
+  ASSERT_TRUE(createBog(m, 0));
+  for (int i = 0; i < 3; ++i) createButton(m, 0, 1);  // BOG 1: ids 2..5
+  ASSERT_TRUE(createBog(m, 0));                        // BOG 2: id 6
   m.ics.pages[0].bogs[2].defaultValid = 6;
-  ASSERT_TRUE(DeleteBOG(m, 0, 1));
+  ASSERT_TRUE(eraseBog(m, 0, 1));
   ASSERT_EQ(m.ics.pages[0].bogs.size(), 2u);
   EXPECT_EQ(m.ics.pages[0].bogs[1].buttons[0].id, 2);
   EXPECT_EQ(m.ics.pages[0].bogs[1].defaultValid, 2);
   EXPECT_EQ(m.pageButtons[0].size(), 3u);
-  ASSERT_TRUE(DeleteBOG(m, 0, 1));
-  EXPECT_FALSE(DeleteBOG(m, 0, 0));  // a page keeps one BOG
+  ASSERT_TRUE(eraseBog(m, 0, 1));
+  EXPECT_FALSE(eraseBog(m, 0, 0));  // a page keeps one BOG
 
-  ASSERT_TRUE(CreatePage(m));
-  ASSERT_TRUE(CreatePage(m));
+  ASSERT_TRUE(createPage(m));
+  ASSERT_TRUE(createPage(m));
   m.ics.pages[2].uopHigh = 0xABCD;
-  ASSERT_TRUE(DeletePage(m, 1));
+  ASSERT_TRUE(erasePage(m, 1));
   ASSERT_EQ(m.ics.pages.size(), 2u);
   EXPECT_EQ(m.ics.pages[1].uopHigh, 0xABCDu);
   EXPECT_EQ(m.ics.pages[1].id, 2);  // page ids are not renumbered
   EXPECT_EQ(m.pageButtons.size(), 2u);
   EXPECT_EQ(pageAfterDelete(1), 0u);
   EXPECT_EQ(pageAfterDelete(0), 0u);
-  ASSERT_TRUE(DeletePage(m, 0));
-  EXPECT_FALSE(DeletePage(m, 0));
+  ASSERT_TRUE(erasePage(m, 0));
+  EXPECT_FALSE(erasePage(m, 0));
 }
 
 TEST(MenuEdit, ButtonCellsFollowTheirRules) {
@@ -163,7 +163,7 @@ TEST(MenuEdit, ButtonCellsFollowTheirRules) {
 
 TEST(MenuEdit, BogDefaultsPageFieldsAndTimeouts) {
   Menu m = pageWithButtons(3);
-  TBOG& g = m.ics.pages[0].bogs[0];
+  ButtonOverlapGroup& g = m.ics.pages[0].bogs[0];
   stepBogDefault(m, 0, 0);
   EXPECT_EQ(g.defaultValid, 0);
   stepBogDefault(m, 0, 0);
@@ -198,7 +198,7 @@ TEST(MenuEdit, BogDefaultsPageFieldsAndTimeouts) {
 
 TEST(MenuEdit, ButtonCommandsAndRefreshKeepTheModelInStep) {
   Menu m = pageWithButtons(3);
-  const hdmv::TCommands prog = {hdmv::TCommand{0x50400001, 5, 77}, hdmv::TCommand{0x20000000, 0, 0}};
+  const hdmv::CommandList prog = {hdmv::Command{0x50400001, 5, 77}, hdmv::Command{0x20000000, 0, 0}};
   ASSERT_TRUE(setButtonCommands(m, 0, 0, 2, prog));
   EXPECT_EQ(btn(m, 2).commands, prog);
   EXPECT_EQ(btn(m, 2).numCommands, 2);
@@ -210,14 +210,14 @@ TEST(MenuEdit, ButtonCommandsAndRefreshKeepTheModelInStep) {
   // What a save writes comes back the same.
   core::MemoryLog log;
   Menu back;
-  ASSERT_TRUE(loadMNU(saveIGS(m, SaveForm::MenuFile, log), "t.mnu", back, log).usable());
+  ASSERT_TRUE(readMenu(writeMenu(m, SaveForm::MenuFile, log), "t.mnu", back, log).usable());
   EXPECT_EQ(back.pageButtons[0][2].commands, prog);
 
   // Lists changed by hand: one refresh brings counts and the by-id list along.
-  TIGbutton extra = btn(m, 0);
+  Button extra = btn(m, 0);
   extra.id = 7;
   m.ics.pages[0].bogs[0].buttons.push_back(extra);
-  m.ics.pages[0].bogs[0].buttons[1].commands.push_back(hdmv::TCommand{0x20000000, 0, 0});
+  m.ics.pages[0].bogs[0].buttons[1].commands.push_back(hdmv::Command{0x20000000, 0, 0});
   m.ics.pages.push_back(m.ics.pages[0]);
   m.objects.emplace_back();
   MenuPictures pictures;
@@ -234,12 +234,12 @@ TEST(MenuEdit, ButtonCommandsAndRefreshKeepTheModelInStep) {
 
 TEST(MenuEdit, EditedMenuSavesAndLoads) {
   Menu m = pageWithButtons(4);
-  CreatePage(m);
-  DeleteButton(m, 0, 0, 2);
+  createPage(m);
+  eraseButton(m, 0, 0, 2);
   core::MemoryLog log;
-  core::Bytes file = saveIGS(m, SaveForm::MenuFile, log);
+  core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
   Menu back;
-  ASSERT_TRUE(loadMNU(file, "test.mnu", back, log).usable());
+  ASSERT_TRUE(readMenu(file, "test.mnu", back, log).usable());
   EXPECT_EQ(back.ics.pages, m.ics.pages);
   EXPECT_EQ(back.pageButtons, m.pageButtons);
 }

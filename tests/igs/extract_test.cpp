@@ -49,7 +49,7 @@ TEST(MenuExtraction, MuxedMenuReadsBackFromTheStream) {
   ASSERT_TRUE(s.ok) << s.error;
   // The framed units are exactly the menu file form of the same menu.
   Menu again = test::syntheticMenu(21);
-  EXPECT_EQ(s.framed, saveIGS(again, SaveForm::MenuFile, log));
+  EXPECT_EQ(s.framed, writeMenu(again, SaveForm::MenuFile, log));
 
   Menu back;
   ASSERT_TRUE(loadMenuSource(dir / "00001.m2ts", back, log).complete());
@@ -84,12 +84,12 @@ TEST(MenuExtraction, SourcesAreChosenByExtensionWithoutRegardToCase) {
   EXPECT_TRUE(loadMenuSource(dir / "x.MTS", m, log).refused());
   EXPECT_TRUE(m.loaded);  // nothing was extracted: the open menu stays
   EXPECT_TRUE(loadMenuSource(dir / "missing.m2ts", m, log).refused());
-  EXPECT_TRUE(log.errorflag);
+  EXPECT_TRUE(log.hadError());
 
   // A menu file under an upper-case or unrelated name reads the same as under .mnu.
   core::MemoryLog quiet;
   Menu src = test::syntheticMenu(5);
-  core::Bytes file = saveIGS(src, SaveForm::MenuFile, quiet);
+  core::Bytes file = writeMenu(src, SaveForm::MenuFile, quiet);
   morvex::test::writeFile(dir / "MENU.MNU", file);
   morvex::test::writeFile(dir / "menu.bin", file);
   morvex::test::writeFile(dir / "junk.bin", {'X', 'Y', 'Z'});
@@ -125,7 +125,7 @@ TEST(MenuExtraction, MixedStreamWithOtherTraffic) {
   }
   EXPECT_EQ(units, igPes);
   Menu m;
-  loadMNU(std::span<const uint8_t>(s.framed), "test.mnu", m, log);
+  readMenu(std::span<const uint8_t>(s.framed), "test.mnu", m, log);
 }
 
 }  // namespace

@@ -12,13 +12,13 @@ namespace morvex::igs::test {
 // One menu-file unit: "IG", PTS, DTS, type, length, payload.
 inline core::Bytes unit(uint8_t type, const core::Bytes& payload, uint32_t pts = 0, uint32_t dts = 0) {
   core::ByteWriter w;
-  w.addbyte('I');
-  w.addbyte('G');
-  w.addlong(pts);
-  w.addlong(dts);
-  w.addbyte(type);
-  w.addword(uint32_t(payload.size()));
-  w.addbytes(payload);
+  w.addU8('I');
+  w.addU8('G');
+  w.addU32(pts);
+  w.addU32(dts);
+  w.addU8(type);
+  w.addU16(uint32_t(payload.size()));
+  w.addBytes(payload);
   return w.take();
 }
 
@@ -28,23 +28,23 @@ inline void append(core::Bytes& a, const core::Bytes& b) { a.insert(a.end(), b.b
 inline core::Bytes compositionPayload(const core::Bytes& pages, uint8_t numPages, uint8_t model = 3,
                                       uint8_t seqFlags = 3) {
   core::ByteWriter w;
-  w.addword(1920);
-  w.addword(1080);
-  w.addbyte(0x10);
-  w.addword(7);
-  w.addbyte(0x80);
-  w.addbyte(seqFlags * 64);
+  w.addU16(1920);
+  w.addU16(1080);
+  w.addU8(0x10);
+  w.addU16(7);
+  w.addU8(0x80);
+  w.addU8(seqFlags * 64);
   if (seqFlags & 2) {
-    w.add3byte(uint32_t(pages.size() + ((model & 2) ? 5 : 15)));
-    w.addbyte(model * 64);
+    w.addU24(uint32_t(pages.size() + ((model & 2) ? 5 : 15)));
+    w.addU8(model * 64);
     if (!(model & 2)) {
-      w.add5byte(0x0123456789ULL);
-      w.add5byte(0x00AABBCCDDULL);
+      w.addU40(0x0123456789ULL);
+      w.addU40(0x00AABBCCDDULL);
     }
-    w.add3byte(90000 * 30);
-    w.addbyte(numPages);
+    w.addU24(90000 * 30);
+    w.addU8(numPages);
   }
-  w.addbytes(pages);
+  w.addBytes(pages);
   return w.take();
 }
 
@@ -63,8 +63,8 @@ inline IndexedPicture randomPicture(std::mt19937& rng, uint16_t w, uint16_t h, i
   return p;
 }
 
-inline TIGbutton button(uint16_t id, uint16_t obj) {
-  TIGbutton b;
+inline Button button(uint16_t id, uint16_t obj) {
+  Button b;
   b.id = id;
   b.numericValue = id + 1;
   b.x = 100 + id * 10;
@@ -94,30 +94,30 @@ inline Menu syntheticMenu(uint32_t seed = 1) {
   m.ics.model = 3;
   m.ics.userTimeout = 900000;
   for (int pi = 0; pi < 2; ++pi) {
-    TPage p;
+    Page p;
     p.id = uint8_t(pi);
     p.animationCode = 2;
     p.uopHigh = 0x12345678;
     p.uopLow = 1;
     p.paletteId = uint8_t(pi);
     p.defaultSelected = 0;
-    TBOG g;
+    ButtonOverlapGroup g;
     g.defaultValid = 0;
     g.buttons = {button(0, 0), button(1, 2)};
     g.numButtons = 2;
     p.bogs.push_back(g);
-    TBOG g2;
+    ButtonOverlapGroup g2;
     g2.buttons = {button(2, 4)};
     g2.numButtons = 1;
     p.bogs.push_back(g2);
     p.numBOGs = 2;
-    Teffectseq& in = p.effects[0];
+    EffectSequence& in = p.effects[0];
     in.numWindows = 1;
     in.windows[0] = {0, 10, 20, 300, 200};
-    Teffect e;
+    Effect e;
     e.duration = 9000;
     e.paletteId = 1;
-    TCompObject co;
+    CompositionObject co;
     co.objectId = 5;
     co.flags = 3;
     co.x = 10;
@@ -135,7 +135,7 @@ inline Menu syntheticMenu(uint32_t seed = 1) {
   m.ics.numPages = 2;
   for (const auto& p : m.ics.pages) m.pageButtons.push_back(buildPageButtons(p));
   for (uint16_t id = 0; id < 6; ++id) {
-    TIGobject o;
+    GraphicsObject o;
     o.id = id;
     o.picture = randomPicture(rng, uint16_t(20 + id * 7), uint16_t(5 + id));
     o.width = o.picture->width;
@@ -143,7 +143,7 @@ inline Menu syntheticMenu(uint32_t seed = 1) {
     m.objects.push_back(o);
   }
   for (uint16_t pid = 0; pid < 2; ++pid) {
-    TIGpalette pal;
+    Palette pal;
     pal.id = pid;
     for (int e = 1; e < 255; e += 3) {
       // Colours as a load leaves them: stored Y, Cr, Cb and the RGB derived from them.

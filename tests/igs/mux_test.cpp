@@ -86,9 +86,9 @@ core::Bytes pesPacket(size_t total) {
   return b;
 }
 
-TEST(Mux, PacketLayoutOfSmallPesPackets) {
+TEST(packetizeMenu, PacketLayoutOfSmallPesPackets) {
   core::MemoryLog log;
-  core::Bytes ts = Mux(pesPacket(300), log);
+  core::Bytes ts = packetizeMenu(pesPacket(300), log);
   ASSERT_EQ(ts.size(), 32u * 192);
   Parsed p = parse(ts);
   EXPECT_EQ(p.pids[0], 0x0000);
@@ -109,7 +109,7 @@ TEST(Mux, PacketLayoutOfSmallPesPackets) {
   EXPECT_TRUE(log.lines.empty());
 
   // 183 bytes left: an adaptation field of length 0 without a flags byte.
-  core::Bytes ts2 = Mux(pesPacket(184 + 183), log);
+  core::Bytes ts2 = packetizeMenu(pesPacket(184 + 183), log);
   const uint8_t* second = &ts2[5 * 192 + 4];
   EXPECT_EQ(second[3] & 0x30, 0x30);
   EXPECT_EQ(second[4], 0);
@@ -117,19 +117,19 @@ TEST(Mux, PacketLayoutOfSmallPesPackets) {
   EXPECT_EQ(parse(ts2).pes[0], pesPacket(367));
 }
 
-TEST(Mux, ShortPesFileIsReportedAndWrittenAsFarAsItGoes) {
+TEST(packetizeMenu, ShortPesFileIsReportedAndWrittenAsFarAsItGoes) {
   core::MemoryLog log;
   core::Bytes pes = pesPacket(500);
   pes.resize(400);
-  core::Bytes ts = Mux(pes, log);
-  EXPECT_TRUE(log.errorflag);
+  core::Bytes ts = packetizeMenu(pes, log);
+  EXPECT_TRUE(log.hadError());
   EXPECT_EQ(log.errorText, "Mux error");
   Parsed p = parse(ts);
   ASSERT_EQ(p.pes.size(), 1u);
   EXPECT_EQ(p.pes[0], pes);
 }
 
-TEST(Mux, MenuStreamCarriesTheWritersPesPacketsWithTablesOnCadence) {
+TEST(packetizeMenu, MenuStreamCarriesTheWritersPesPacketsWithTablesOnCadence) {
   core::MemoryLog log;
   Menu m = test::syntheticMenu(3);
   // Enough object data for several thousand packets, so the PCR and table
@@ -138,8 +138,8 @@ TEST(Mux, MenuStreamCarriesTheWritersPesPacketsWithTablesOnCadence) {
   IndexedPicture noise{1900, 1000, std::vector<uint8_t>(1900 * 1000)};
   for (auto& px : noise.pixels) px = uint8_t(rng());
   m.objects[2].picture = noise;
-  core::Bytes pes = saveIGS(m, SaveForm::Pes, log);
-  core::Bytes ts = Mux(pes, log);
+  core::Bytes pes = writeMenu(m, SaveForm::Pes, log);
+  core::Bytes ts = packetizeMenu(pes, log);
   Parsed p = parse(ts);
   core::Bytes joined;
   for (const auto& b : p.pes) joined.insert(joined.end(), b.begin(), b.end());
@@ -154,14 +154,14 @@ TEST(Mux, MenuStreamCarriesTheWritersPesPacketsWithTablesOnCadence) {
   EXPECT_EQ(p.pids[2000], 0x0000);
   EXPECT_EQ(p.pids[2001], 0x0100);
   EXPECT_EQ(p.pids[5000], 0x1001);
-  EXPECT_FALSE(log.errorflag);
+  EXPECT_FALSE(log.hadError());
   // Two muxes of the same menu are byte-identical.
   Menu again = test::syntheticMenu(3);
   again.objects[2].picture = m.objects[2].picture;
   EXPECT_EQ(muxMenu(again, log), ts);
 }
 
-TEST(Mux, FfprobeSeesTheIgStream) {
+TEST(packetizeMenu, FfprobeSeesTheIgStream) {
   if (std::system("ffprobe -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffprobe not installed; skipping";
   morvex::test::TempDir dir;
   core::MemoryLog log;

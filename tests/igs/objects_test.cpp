@@ -18,8 +18,8 @@ namespace {
 Menu twoPages() {
   Menu m;
   newMenu(m);
-  CreatePage(m);
-  for (int i = 0; i < 5; ++i) CreateButton(m, 0, 0);  // page 0: buttons 0..5
+  createPage(m);
+  for (int i = 0; i < 5; ++i) createButton(m, 0, 0);  // page 0: buttons 0..5
   m.objects.resize(12);
   for (unsigned i = 0; i < 12; ++i) m.objects[i].id = uint16_t(i);
   m.palettes.resize(4);
@@ -29,38 +29,38 @@ Menu twoPages() {
 
 TEST(ObjectRefs, TextsNameEffectsPagesAndButtonStates) {
   Menu m = twoPages();
-  TPage& p0 = m.ics.pages[0];
-  TPage& p1 = m.ics.pages[1];
+  Page& p0 = m.ics.pages[0];
+  Page& p1 = m.ics.pages[1];
   p0.paletteId = 2;
   p1.paletteId = 0;
-  Teffect out;
+  Effect out;
   out.paletteId = 2;
   p1.effects[1].effects.push_back(out);
-  EXPECT_EQ(getpalref(m, 2), "0 1o ");
-  EXPECT_EQ(getpalref(m, 3), "");
+  EXPECT_EQ(paletteReferences(m, 2), "0 1o ");
+  EXPECT_EQ(paletteReferences(m, 3), "");
 
-  TIGbutton& b2 = p0.bogs[0].buttons[2];
+  Button& b2 = p0.bogs[0].buttons[2];
   b2.normalStart = 7;
   b2.normalEnd = 9;   // range holds 8
   b2.activatedStart = 8;
-  TIGbutton& b5 = p0.bogs[0].buttons[5];
+  Button& b5 = p0.bogs[0].buttons[5];
   b5.selectedStart = 8;
   b5.selectedEnd = kNoObject;
-  Teffect in;
+  Effect in;
   in.paletteId = 3;
-  TCompObject co;
+  CompositionObject co;
   co.objectId = 8;
   in.objects.push_back(co);
   p1.effects[0].effects.push_back(in);
-  EXPECT_EQ(getobjref(m, 8), "0:2na,5s 1i");
-  EXPECT_EQ(getobjref(m, 9), "0:2n");
+  EXPECT_EQ(objectReferences(m, 8), "0:2na,5s 1i");
+  EXPECT_EQ(objectReferences(m, 9), "0:2n");
   EXPECT_EQ(objectGridRow(m, 8), (std::array<std::string, 4>{"0008", "0", "0", "0:2na,5s 1i"}));
   EXPECT_EQ(paletteGridRow(m, 2), (std::array<std::string, 2>{"02", "0 1o "}));
-  EXPECT_EQ(getobjref(m, 10), "");
+  EXPECT_EQ(objectReferences(m, 10), "");
   EXPECT_EQ(paletteForObject(m, 8), 2u);  // a button reference: the page's palette
   b2.normalStart = b2.normalEnd = b2.activatedStart = kNoObject;
   b5.selectedStart = kNoObject;
-  EXPECT_EQ(getobjref(m, 8), "1i");
+  EXPECT_EQ(objectReferences(m, 8), "1i");
   EXPECT_EQ(paletteForObject(m, 8), 3u);  // the last in-effect's palette
   EXPECT_FALSE(paletteForObject(m, 10).has_value());
 }
@@ -107,7 +107,7 @@ TEST(ObjectPng, ExportImportRoundTripAndRefusals) {
   ASSERT_EQ(m.objects.size(), 1u);
   EXPECT_EQ(*m.objects[0].picture, pic);
   EXPECT_EQ(m.objects[0].dataLength, encodeRuns(pic).size());
-  const TIGpalette& pal = m.palettes[0];
+  const Palette& pal = m.palettes[0];
   EXPECT_EQ(pal.rgbt[10], (Rgbt{10, 245, 30, 50}));
   EXPECT_EQ(pal.ycc[10], rgb2ycc(10, 245, 30));
   EXPECT_EQ(pal.rgbt[255], Rgbt{});  // entry 255 stays black and transparent
@@ -120,21 +120,21 @@ TEST(ObjectPng, ExportImportRoundTripAndRefusals) {
   EXPECT_EQ(objectPngName(0x1A, 3), "IGobject_001A_pal_03");
 
   // Replacing object 0 and palette 0 drops the cached colourings of both.
-  Obj2Pic(m, pics, 0, 0, log);
+  objectPicture(m, pics, 0, 0, log);
   ASSERT_TRUE(pics.cache[0].byPalette[0].has_value());
   IndexedPicture pic2 = test::randomPicture(rng, 5, 5, 3);
   ASSERT_TRUE(importObjectPng(m, pics, writePalettePng(pic2, colours, "x"), 0u, 0u, log));
   EXPECT_EQ(m.objects.size(), 1u);
   EXPECT_FALSE(pics.cache[0].byPalette[0].has_value());
-  EXPECT_EQ(Obj2Pic(m, pics, 0, 0, log).width, 5);
+  EXPECT_EQ(objectPicture(m, pics, 0, 0, log).width, 5);
 
   // Too large for the video, or not 8 bits per pixel.
   m.ics.width = 720;
   m.ics.height = 480;
   IndexedPicture big{1920, 1080, std::vector<uint8_t>(1920 * 1080, 1)};
-  core::MemoryLog log2;
-  EXPECT_FALSE(importObjectPng(m, pics, writePalettePng(big, colours, "x"), std::nullopt, std::nullopt, log2));
-  EXPECT_EQ(log2.errorText, "Not supported file format!");
+  core::MemoryLog secondLog;
+  EXPECT_FALSE(importObjectPng(m, pics, writePalettePng(big, colours, "x"), std::nullopt, std::nullopt, secondLog));
+  EXPECT_EQ(secondLog.errorText, "Not supported file format!");
   core::MemoryLog log3;
   EXPECT_FALSE(importObjectPng(m, pics, rgbPng(4, 4), std::nullopt, std::nullopt, log3));
   EXPECT_EQ(log3.errorText, "Not supported file format!");
@@ -145,9 +145,9 @@ TEST(ObjectPng, ExportImportRoundTripAndRefusals) {
   EXPECT_EQ(m.palettes.size(), 1u);
 
   // An imported menu saves and loads with the same picture and colours.
-  core::Bytes file = saveIGS(m, SaveForm::MenuFile, log);
+  core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
   Menu back;
-  loadMNU(file, "test.mnu", back, log);
+  readMenu(file, "test.mnu", back, log);
   rle_decode(back, 0, log);
   EXPECT_EQ(*back.objects[0].picture, pic2);
   for (int e = 0; e < 255; ++e) EXPECT_EQ(back.palettes[0].ycc[e].y == 0, m.palettes[0].rgbt[e] == Rgbt{});
@@ -278,7 +278,7 @@ TEST(Deleting, ObjectsAndPalettesWithTheirRefusals) {
   Menu m = twoPages();
   MenuPictures pics;
   core::MemoryLog log;
-  TIGbutton& b = m.ics.pages[0].bogs[0].buttons[1];
+  Button& b = m.ics.pages[0].bogs[0].buttons[1];
   b.normalStart = 4;
   b.normalEnd = 6;
   b.selectedStart = 9;
@@ -297,7 +297,7 @@ TEST(Deleting, ObjectsAndPalettesWithTheirRefusals) {
 
   // Palettes: page 0 uses 0, page 1 uses 3 and an in-effect 3.
   m.ics.pages[1].paletteId = 3;
-  Teffect e;
+  Effect e;
   e.paletteId = 3;
   m.ics.pages[1].effects[0].effects.push_back(e);
   EXPECT_FALSE(deletePalettes(m, pics, 0, 1, log));
@@ -329,7 +329,7 @@ TEST(Viewer, PalettePictureAndObjectInfo) {
   EXPECT_EQ(at(20, 20), (Rgb8{10, 20, 30}));   // corner left out
   EXPECT_EQ(at(204, 24), (Rgb8{255, 255, 255}));  // opaque: white
   EXPECT_EQ(at(214, 24), (Rgb8{10, 20, 30}));     // entry 18 transparent: background
-  TIGobject o;
+  GraphicsObject o;
   o.id = 0x2B;
   o.width = 1920;
   o.height = 1080;

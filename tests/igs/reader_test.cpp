@@ -24,15 +24,15 @@ core::Bytes palettePayload(uint8_t id, std::initializer_list<std::array<uint8_t,
 core::Bytes objectFragment(uint16_t id, uint8_t flags, const core::Bytes& data, uint16_t w = 0, uint16_t h = 0,
                            uint32_t total = 0) {
   core::ByteWriter o;
-  o.addword(id);
-  o.addbyte(0);
-  o.addbyte(flags * 64);
+  o.addU16(id);
+  o.addU8(0);
+  o.addU8(flags * 64);
   if (flags & 2) {
-    o.add3byte(total + 4);
-    o.addword(w);
-    o.addword(h);
+    o.addU24(total + 4);
+    o.addU16(w);
+    o.addU16(h);
   }
-  o.addbytes(data);
+  o.addBytes(data);
   return o.take();
 }
 
@@ -49,7 +49,7 @@ TEST(MenuReader, CountsSlotsAndLogsTheSummary) {
   append(file, unit(kSegEnd, {}));
   Menu m;
   core::MemoryLog log;
-  ASSERT_TRUE(loadMNU(file, "test.mnu", m, log).usable());
+  ASSERT_TRUE(readMenu(file, "test.mnu", m, log).usable());
   EXPECT_EQ(m.inTime, 180000u);
   ASSERT_EQ(m.palettes.size(), 4u);
   EXPECT_EQ(m.palettes[1].id, 0);
@@ -85,7 +85,7 @@ TEST(MenuReader, FragmentsAreConcatenatedInOrder) {
   append(file, unit(kSegObject, objectFragment(9, 1, core::Bytes(rle.begin() + b, rle.end()))));
   Menu m;
   core::MemoryLog log;
-  ASSERT_TRUE(loadMNU(file, "test.mnu", m, log).usable());
+  ASSERT_TRUE(readMenu(file, "test.mnu", m, log).usable());
   EXPECT_EQ(m.ics.numSegments, 2);
   EXPECT_EQ(m.ics.segments[0].flags, 2);
   EXPECT_EQ(m.ics.segments[1].flags, 1);
@@ -94,7 +94,7 @@ TEST(MenuReader, FragmentsAreConcatenatedInOrder) {
   EXPECT_EQ(m.ics.compositionTimeout, 0x0123456789ULL);
   EXPECT_EQ(m.ics.selectionTimeout, 0x00AABBCCDDULL);
   EXPECT_EQ(m.ics.userTimeout, 90000u * 30);
-  const TIGobject& o = m.objects[9];
+  const GraphicsObject& o = m.objects[9];
   ASSERT_EQ(o.fragments.size(), 3u);
   EXPECT_EQ(o.width, pic.width);
   EXPECT_EQ(o.dataLength, rle.size());
@@ -104,7 +104,7 @@ TEST(MenuReader, FragmentsAreConcatenatedInOrder) {
 
 TEST(MenuReader, PageFieldsAndButtonSlots) {
   Menu src = test::syntheticMenu();
-  TPage& p = src.ics.pages[0];
+  Page& p = src.ics.pages[0];
   p.bogs[1].buttons[0].id = 1;  // same id as a button of the first BOG
   p.bogs[1].buttons[0].x = 999;
   p.bogs[0].buttons[0].normalRepeat = 1;
@@ -113,7 +113,7 @@ TEST(MenuReader, PageFieldsAndButtonSlots) {
   core::Bytes file = unit(kSegComposition, compositionPayload(pages, 2));
   Menu m;
   core::MemoryLog log;
-  ASSERT_TRUE(loadMNU(file, "test.mnu", m, log).usable());
+  ASSERT_TRUE(readMenu(file, "test.mnu", m, log).usable());
   ASSERT_EQ(m.pageButtons.size(), 2u);
   // Slots up to the highest id, empty ones marked 0xFFFF; the later button wins.
   ASSERT_EQ(m.pageButtons[0].size(), 8u);
@@ -137,11 +137,11 @@ TEST(MenuReader, FlagBitsAreReadFromTheTopOfTheirBytes) {
   core::Bytes file = unit(kSegComposition, compositionPayload(pages, 2));
   Menu m;
   core::MemoryLog log;
-  ASSERT_TRUE(loadMNU(file, "test.mnu", m, log).usable());
+  ASSERT_TRUE(readMenu(file, "test.mnu", m, log).usable());
   EXPECT_EQ(m.ics.pages[0].bogs[0].buttons[0].normalRepeat, 0);
   pages[normalFlags] = 0x80;
   file = unit(kSegComposition, compositionPayload(pages, 2));
-  ASSERT_TRUE(loadMNU(file, "test.mnu", m, log).usable());
+  ASSERT_TRUE(readMenu(file, "test.mnu", m, log).usable());
   EXPECT_EQ(m.ics.pages[0].bogs[0].buttons[0].normalRepeat, 1);
 }
 
@@ -156,7 +156,7 @@ TEST(MenuReader, ShortPaletteKeepsColoursAndBadUnitsAreReported) {
   file.insert(file.end(), 20, 0);
   Menu m;
   core::MemoryLog log;
-  auto read = loadMNU(file, "test.mnu", m, log);
+  auto read = readMenu(file, "test.mnu", m, log);
   ASSERT_TRUE(read.partial());
   // The unknown segment, then the unit that is not one, each where it starts.
   ASSERT_EQ(read.problems.size(), 2u);
@@ -170,29 +170,29 @@ TEST(MenuReader, ShortPaletteKeepsColoursAndBadUnitsAreReported) {
   EXPECT_EQ(log.errorText, "File format error");
 
   // Without any composition the menu is not shown, but what was read stays.
-  core::MemoryLog log2;
+  core::MemoryLog secondLog;
   core::Bytes noIcs;
   append(noIcs, unit(0x16, core::Bytes{1, 2, 3}));
   append(noIcs, unit(kSegPalette, palettePayload(2, {{{5, 235, 128, 128, 200}}})));
-  auto none = loadMNU(noIcs, "test.mnu", m, log2);
+  auto none = readMenu(noIcs, "test.mnu", m, secondLog);
   ASSERT_TRUE(none.refused());
   EXPECT_EQ(none.problems.back().kind, core::ReadIssue::WrongKind);
   EXPECT_EQ(m.palettes.size(), 3u);
   EXPECT_FALSE(m.loaded);
-  EXPECT_EQ(log2.errorText, "Unknow segment!");
+  EXPECT_EQ(secondLog.errorText, "Unknow segment!");
 
   // A file cut inside its last unit keeps the units before it.
   core::Bytes cut = good;
   append(cut, unit(kSegObject, objectFragment(1, 3, core::Bytes(40, 1), 4, 4, 40)));
   cut.resize(cut.size() - 10);
   core::MemoryLog log3;
-  auto short_ = loadMNU(cut, "test.mnu", m, log3);
+  auto short_ = readMenu(cut, "test.mnu", m, log3);
   ASSERT_TRUE(short_.partial());
   EXPECT_EQ(short_.problems.back().kind, core::ReadIssue::EndsEarly);
   EXPECT_EQ(short_.problems.back().offset, cut.size());
   EXPECT_EQ(m.ics.pages.size(), 2u);
   EXPECT_TRUE(m.objects.empty());
-  EXPECT_TRUE(log3.errorflag);
+  EXPECT_TRUE(log3.hadError());
 }
 
 TEST(MenuReader, CorruptPageCountsStayWithinTheData) {
@@ -201,7 +201,7 @@ TEST(MenuReader, CorruptPageCountsStayWithinTheData) {
   core::Bytes file = unit(kSegComposition, compositionPayload(pages, 200));
   Menu m;
   core::MemoryLog log;
-  ASSERT_TRUE(loadMNU(file, "test.mnu", m, log).usable());
+  ASSERT_TRUE(readMenu(file, "test.mnu", m, log).usable());
   ASSERT_EQ(m.ics.pages.size(), 1u);
   EXPECT_LE(m.ics.pages[0].bogs.size(), 1u);
   EXPECT_EQ(m.ics.numPages, 1);
@@ -210,11 +210,11 @@ TEST(MenuReader, CorruptPageCountsStayWithinTheData) {
   core::Bytes ids = file;
   append(ids, unit(kSegObject, objectFragment(65000, 3, {1, 0, 0}, 1, 1, 3)));
   append(ids, unit(kSegPalette, palettePayload(255, {{{1, 235, 128, 128, 255}}})));
-  ASSERT_TRUE(loadMNU(ids, "test.mnu", m, log).usable());
+  ASSERT_TRUE(readMenu(ids, "test.mnu", m, log).usable());
   ASSERT_EQ(m.objects.size(), 65001u);
   ASSERT_EQ(m.palettes.size(), 256u);
   MenuPictures pics;
-  EXPECT_EQ(Obj2Pic(m, pics, 65000, 255, log).rgba, (std::vector<uint8_t>{255, 255, 255, 255}));
+  EXPECT_EQ(objectPicture(m, pics, 65000, 255, log).rgba, (std::vector<uint8_t>{255, 255, 255, 255}));
   ASSERT_EQ(pics.cache.size(), 65001u);
   EXPECT_EQ(pics.cache[65000].byPalette.size(), 256u);
   for (size_t id = 0; id < 65000; ++id) ASSERT_TRUE(pics.cache[id].byPalette.empty()) << id;
@@ -235,15 +235,15 @@ TEST(MenuReader, FixtureCompositionsSurviveASave) {
     core::Bytes payload = morvex::test::readFile(f);
     Menu m;
     core::MemoryLog log;
-    ASSERT_TRUE(loadMNU(unit(kSegComposition, payload, 0x12345, 0x12000), "test.mnu", m, log).usable());
+    ASSERT_TRUE(readMenu(unit(kSegComposition, payload, 0x12345, 0x12000), "test.mnu", m, log).usable());
     ASSERT_FALSE(m.ics.pages.empty());
     EXPECT_EQ(m.ics.pages.size(), m.ics.numPages);
     // The page data is exactly what the composition carried.
     size_t header = m.ics.hasTimeouts() ? 27 : 17;
     EXPECT_EQ(serializePages(m.ics.pages), core::Bytes(payload.begin() + header, payload.end()));
-    core::Bytes saved = saveIGS(m, SaveForm::MenuFile, log);
+    core::Bytes saved = writeMenu(m, SaveForm::MenuFile, log);
     Menu again;
-    ASSERT_TRUE(loadMNU(saved, "test.mnu", again, log).usable());
+    ASSERT_TRUE(readMenu(saved, "test.mnu", again, log).usable());
     EXPECT_EQ(again.ics.pages, m.ics.pages);
     EXPECT_EQ(again.pageButtons, m.pageButtons);
     EXPECT_EQ(again.ics.width, m.ics.width);

@@ -87,10 +87,10 @@ TEST(Colour, ObjectsAreColouredOncePerPalette) {
   core::Bytes data = encodeRuns(*m.objects[1].picture);
   IndexedPicture original = *m.objects[1].picture;
   m.objects[1].picture.reset();
-  m.objects[1].fragments = {TFragment{0, 3, uint32_t(m.work.size()), uint32_t(data.size())}};
+  m.objects[1].fragments = {Fragment{0, 3, uint32_t(m.work.size()), uint32_t(data.size())}};
   m.work.insert(m.work.end(), data.begin(), data.end());
 
-  const RgbaImage& img = Obj2Pic(m, pics, 1, 1, log);
+  const RgbaImage& img = objectPicture(m, pics, 1, 1, log);
   ASSERT_EQ(img.width, original.width);
   ASSERT_EQ(img.height, original.height);
   PaletteTable pal = id2pal(m, 1);
@@ -102,21 +102,21 @@ TEST(Colour, ObjectsAreColouredOncePerPalette) {
   RgbaImage first = img;
   // Change the stored data: a cached colouring does not decode again...
   m.objects[1].picture.reset();
-  EXPECT_EQ(Obj2Pic(m, pics, 1, 1, log), first);
+  EXPECT_EQ(objectPicture(m, pics, 1, 1, log), first);
   EXPECT_FALSE(m.objects[1].picture.has_value());
   // ...until the object is invalidated.
   m.objects[1].picture = picture(original.width, original.height, std::vector<uint8_t>(original.pixels.size(), 1));
   invalidateObject(pics, 1);
-  const RgbaImage& again = Obj2Pic(m, pics, 1, 1, log);
+  const RgbaImage& again = objectPicture(m, pics, 1, 1, log);
   EXPECT_EQ(again.rgba[3], pal[1].t);
   // Cropping takes the rectangle of the whole picture.
-  const RgbaImage& crop = Obj2PicCr(m, pics, 1, 0, 1, 1, 3, 4, log);
+  const RgbaImage& crop = objectPictureCropped(m, pics, 1, 0, 1, 1, 3, 4, log);
   EXPECT_EQ(crop.width, 2);
   EXPECT_EQ(crop.height, 3);
   EXPECT_EQ(crop.rgba[0], m.palettes[0].rgbt[1].r);
   // Unknown objects and palettes do not crash.
-  EXPECT_EQ(Obj2Pic(m, pics, 999, 0, log).width, 0);
-  EXPECT_EQ(Obj2Pic(m, pics, 0, 77, log).rgba[3], 0);
+  EXPECT_EQ(objectPicture(m, pics, 999, 0, log).width, 0);
+  EXPECT_EQ(objectPicture(m, pics, 0, 77, log).rgba[3], 0);
 }
 
 TEST(Colour, PaletteReadout) {

@@ -40,8 +40,8 @@ Menu menuWithPageData(size_t length, uint8_t model = 3) {
   m.ics.height = 1080;
   m.ics.model = model;
   m.inTime = 90000;
-  TPage p;
-  TBOG g;
+  Page p;
+  ButtonOverlapGroup g;
   g.buttons.push_back(test::button(0, kNoObject));
   g.buttons[0].commands.clear();
   p.bogs.push_back(g);
@@ -53,10 +53,10 @@ Menu menuWithPageData(size_t length, uint8_t model = 3) {
     rest -= 5;  // an empty effect
     ++effects;
   }
-  TPage& page = m.ics.pages[0];
+  Page& page = m.ics.pages[0];
   page.effects[0].effects.resize(effects);
   page.effects[0].numEffects = uint8_t(effects);
-  page.bogs[0].buttons[0].commands.resize(rest / 12, hdmv::TCommand{0x20000000, 0, 0});
+  page.bogs[0].buttons[0].commands.resize(rest / 12, hdmv::Command{0x20000000, 0, 0});
   page.bogs[0].buttons[0].numCommands = uint16_t(rest / 12);
   page.bogs[0].numButtons = 1;
   page.numBOGs = 1;
@@ -70,7 +70,7 @@ TEST(MenuWriter, CompositionIsSplitAtTheSegmentLimit) {
   core::MemoryLog log;
   {
     Menu m = menuWithPageData(65502);
-    auto u = units(saveIGS(m, SaveForm::MenuFile, log));
+    auto u = units(writeMenu(m, SaveForm::MenuFile, log));
     ASSERT_EQ(u[0].type, kSegComposition);
     EXPECT_EQ(u[0].payload.size(), 65519u);
     EXPECT_EQ(u[0].payload[8], 0xC0);  // first and last
@@ -79,7 +79,7 @@ TEST(MenuWriter, CompositionIsSplitAtTheSegmentLimit) {
   }
   {
     Menu m = menuWithPageData(65503);
-    core::Bytes file = saveIGS(m, SaveForm::MenuFile, log);
+    core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
     auto u = units(file);
     ASSERT_EQ(u[1].type, kSegComposition);
     EXPECT_EQ(u[0].payload.size(), 65519u);
@@ -88,7 +88,7 @@ TEST(MenuWriter, CompositionIsSplitAtTheSegmentLimit) {
     EXPECT_EQ(u[1].payload[8], 0x40);
     ASSERT_EQ(m.ics.numSegments, 2);
     Menu back;
-    ASSERT_TRUE(loadMNU(file, "test.mnu", back, log).usable());
+    ASSERT_TRUE(readMenu(file, "test.mnu", back, log).usable());
     EXPECT_EQ(back.ics.pages, m.ics.pages);
   }
   {
@@ -96,24 +96,24 @@ TEST(MenuWriter, CompositionIsSplitAtTheSegmentLimit) {
     Menu m = menuWithPageData(65492, 0);
     m.ics.compositionTimeout = 0x1FFFFFFFFULL;
     m.ics.selectionTimeout = 12345;
-    core::Bytes file = saveIGS(m, SaveForm::MenuFile, log);
+    core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
     auto u = units(file);
     EXPECT_EQ(u[0].payload.size(), 65519u);
     EXPECT_EQ(u[0].payload[8], 0xC0);
     EXPECT_EQ(core::be24(&u[0].payload[9]), 65492u + 15);
     EXPECT_EQ(u[0].payload[12], 0x00);  // model bits
     Menu back;
-    ASSERT_TRUE(loadMNU(file, "test.mnu", back, log).usable());
+    ASSERT_TRUE(readMenu(file, "test.mnu", back, log).usable());
     EXPECT_EQ(back.ics.compositionTimeout, 0x1FFFFFFFFULL);
     EXPECT_EQ(back.ics.selectionTimeout, 12345u);
     m = menuWithPageData(65493, 0);
-    EXPECT_EQ(units(saveIGS(m, SaveForm::MenuFile, log))[1].payload.size(), 10u);
+    EXPECT_EQ(units(writeMenu(m, SaveForm::MenuFile, log))[1].payload.size(), 10u);
   }
 }
 
 // An object whose encoding is exactly n bytes: one row of alternating indices.
-TIGobject objectOfEncodedSize(uint16_t id, size_t n) {
-  TIGobject o;
+GraphicsObject objectOfEncodedSize(uint16_t id, size_t n) {
+  GraphicsObject o;
   o.id = id;
   IndexedPicture p;
   p.width = uint16_t(n - 2);
@@ -131,7 +131,7 @@ TEST(MenuWriter, ObjectFragmentsAndTimeStamps) {
   m.objects = {objectOfEncodedSize(0, 65508), objectOfEncodedSize(1, 65509)};
   m.palettes.resize(1);
   m.palettes[0].rgbt[1] = {10, 20, 30, 40};
-  core::Bytes file = saveIGS(m, SaveForm::MenuFile, log);
+  core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
   auto u = units(file);
   ASSERT_EQ(u.size(), 1u + 1 + 1 + 2 + 1);
   EXPECT_EQ(u[2].type, kSegObject);
@@ -154,7 +154,7 @@ TEST(MenuWriter, ObjectFragmentsAndTimeStamps) {
   EXPECT_EQ(u[4].dts, T - 65509 * 9 / 600);
   EXPECT_EQ(u[5].pts, T - 65509 * 9 / 600);
   Menu back;
-  ASSERT_TRUE(loadMNU(file, "test.mnu", back, log).usable());
+  ASSERT_TRUE(readMenu(file, "test.mnu", back, log).usable());
   ASSERT_EQ(back.objects.size(), 2u);
   EXPECT_EQ(back.objects[1].fragments.size(), 2u);
   rle_decode(back, 1, log);
@@ -164,7 +164,7 @@ TEST(MenuWriter, ObjectFragmentsAndTimeStamps) {
   Menu n = menuWithPageData(100);
   n.inTime = 180000;
   n.objects = {objectOfEncodedSize(0, 60000)};
-  auto v = units(saveIGS(n, SaveForm::MenuFile, log));
+  auto v = units(writeMenu(n, SaveForm::MenuFile, log));
   EXPECT_EQ(v[0].dts, 180000u - 900);
 }
 
@@ -175,14 +175,14 @@ TEST(MenuWriter, MuchObjectDataMovesTheInTimeInsteadOfWrappingTheStamps) {
   Menu m = menuWithPageData(100);
   m.inTime = 100;
   m.objects = {objectOfEncodedSize(0, 60000)};
-  auto u = units(saveIGS(m, SaveForm::MenuFile, log));
+  auto u = units(writeMenu(m, SaveForm::MenuFile, log));
   ASSERT_EQ(u[0].type, kSegComposition);
   EXPECT_EQ(u[0].pts, 900u);
   EXPECT_EQ(u[0].dts, 0u);
   for (const Unit& x : u) EXPECT_LE(x.dts, x.pts);
   EXPECT_EQ(m.inTime, 900u);  // the model says what was written
   Menu back;
-  ASSERT_TRUE(loadMNU(saveIGS(m, SaveForm::MenuFile, log), "t.mnu", back, log).usable());
+  ASSERT_TRUE(readMenu(writeMenu(m, SaveForm::MenuFile, log), "t.mnu", back, log).usable());
   EXPECT_EQ(back.inTime, 900u);
 
   // In PES form the composition and the object keep their DTS field even at time 0;
@@ -191,7 +191,7 @@ TEST(MenuWriter, MuchObjectDataMovesTheInTimeInsteadOfWrappingTheStamps) {
   p.inTime = 0;
   p.objects = {objectOfEncodedSize(0, 600)};
   p.palettes.resize(1);
-  const core::Bytes pes = saveIGS(p, SaveForm::Pes, log);
+  const core::Bytes pes = writeMenu(p, SaveForm::Pes, log);
   std::vector<std::pair<uint8_t, uint8_t>> flagsByType;  // (segment type, PTS/DTS flags)
   for (size_t at = 0; at + 9 <= pes.size();) {
     ASSERT_EQ(core::be32(&pes[at]), 0x000001BDu);
@@ -215,7 +215,7 @@ TEST(MenuWriter, PalettesSkipEmptyEntriesAndEntry255) {
   m.palettes[1].rgbt[0] = {0, 0, 0, 0};    // black and transparent: never written
   m.palettes[1].rgbt[10] = {0, 0, 0, 1};   // black but visible: written
   m.palettes[1].rgbt[255] = {9, 9, 9, 9};  // never written
-  auto u = units(saveIGS(m, SaveForm::MenuFile, log));
+  auto u = units(writeMenu(m, SaveForm::MenuFile, log));
   ASSERT_EQ(u[1].type, kSegPalette);
   EXPECT_EQ(u[1].payload.size(), 2u);  // palette 0 is all zero
   ASSERT_EQ(u[2].payload.size(), 52u);
@@ -230,9 +230,9 @@ TEST(MenuWriter, PalettesSkipEmptyEntriesAndEntry255) {
 TEST(MenuWriter, SyntheticMenuRoundTrips) {
   core::MemoryLog log;
   Menu m = test::syntheticMenu(7);
-  core::Bytes file = saveIGS(m, SaveForm::MenuFile, log);
+  core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
   Menu back;
-  ASSERT_TRUE(loadMNU(file, "test.mnu", back, log).usable());
+  ASSERT_TRUE(readMenu(file, "test.mnu", back, log).usable());
   EXPECT_EQ(back.ics.pages, m.ics.pages);
   EXPECT_EQ(back.pageButtons, m.pageButtons);
   EXPECT_EQ(back.inTime, 180000u);
@@ -254,7 +254,7 @@ TEST(MenuWriter, SyntheticMenuRoundTrips) {
   EXPECT_EQ(order[1], 0);
   EXPECT_EQ(order[2], 2);
   // A second save of the reloaded menu gives the same bytes.
-  EXPECT_EQ(saveIGS(back, SaveForm::MenuFile, log), file);
+  EXPECT_EQ(writeMenu(back, SaveForm::MenuFile, log), file);
 }
 
 TEST(MenuWriter, PesHeaders) {

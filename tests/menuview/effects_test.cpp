@@ -28,13 +28,13 @@ struct EffectPage : SyntheticMenu {
 
   EffectPage() {
     addColumnObject(9, 200, 50);
-    igs::Teffectseq& in = page().effects[0];
+    igs::EffectSequence& in = page().effects[0];
     in.numWindows = 1;
-    in.windows[0] = igs::TEffWindow{0, 700, 400, 300, 100};
-    igs::Teffect e;
+    in.windows[0] = igs::EffectWindow{0, 700, 400, 300, 100};
+    igs::Effect e;
     e.duration = 45000;
     e.paletteId = 1;
-    igs::TCompObject c;
+    igs::CompositionObject c;
     c.objectId = 9;
     c.windowId = 0;
     c.x = 730;
@@ -50,7 +50,7 @@ struct EffectPage : SyntheticMenu {
       return now;
     };
   }
-  igs::TPage& page() {
+  igs::Page& page() {
     bog(0, 0);
     return menu.ics.pages[0];
   }
@@ -60,7 +60,7 @@ struct EffectPage : SyntheticMenu {
 
 TEST(Effects, HalfSecondEffectWaitsTheRestOfItsDuration) {
   EffectPage m;
-  m.view->DrawEffects(m.page().effects[0]);
+  m.view->renderEffects(m.page().effects[0]);
   auto frames = m.view->takeFrames();
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0].waitMs, 480u);
@@ -75,7 +75,7 @@ TEST(Effects, HalfSecondEffectWaitsTheRestOfItsDuration) {
 TEST(Effects, SlowDrawingIsNotWaitedFor) {
   EffectPage m;
   m.drawMs = 600.0;
-  m.view->DrawEffects(m.page().effects[0]);
+  m.view->renderEffects(m.page().effects[0]);
   auto frames = m.view->takeFrames();
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0].waitMs, 0u);
@@ -84,14 +84,14 @@ TEST(Effects, SlowDrawingIsNotWaitedFor) {
 
 TEST(Effects, CroppedObjectIsTakenFromItsCroppingRectangle) {
   EffectPage m;
-  igs::TCompObject& c = m.page().effects[0].effects[0].objects[0];
+  igs::CompositionObject& c = m.page().effects[0].effects[0].objects[0];
   c.flags = 2;
   c.cropX = 10;
   c.cropY = 0;
   c.cropWidth = 100;
   c.cropHeight = 50;
   m.options.showButtonFrame = true;
-  m.view->DrawEffects(m.page().effects[0]);
+  m.view->renderEffects(m.page().effects[0]);
   auto frames = m.view->takeFrames();
   ASSERT_EQ(frames.size(), 1u);
   const ViewFrame& f = frames[0];
@@ -108,7 +108,7 @@ TEST(Effects, CroppedObjectIsTakenFromItsCroppingRectangle) {
 TEST(Effects, WindowsFramesAndEmptySequences) {
   EffectPage m;
   m.options.showWindowFrame = true;
-  m.view->DrawEffects(m.page().effects[0]);
+  m.view->renderEffects(m.page().effects[0]);
   auto frames = m.view->takeFrames();
   ASSERT_EQ(frames.size(), 1u);
   const ViewFrame& f = frames[0];
@@ -122,22 +122,22 @@ TEST(Effects, WindowsFramesAndEmptySequences) {
   m.addButton(0, 0, makeButton(0, 650, 410, 0, 0, 0));
   m.finish();
   m.options.showInEffects = false;
-  m.view->DrawPage();
+  m.view->renderPage();
   m.view->takeFrames();
-  igs::Teffectseq empty = m.page().effects[0];
+  igs::EffectSequence empty = m.page().effects[0];
   empty.effects.clear();
   empty.numEffects = 0;
-  m.view->DrawEffects(empty);
+  m.view->renderEffects(empty);
   EXPECT_TRUE(m.view->takeFrames().empty());
   EXPECT_EQ(m.view->page().pixel(705, 415), kNavy);
   EXPECT_EQ(m.view->page().pixel(660, 415), (Rgba{255, 0, 0, 255}));
   EXPECT_EQ(m.view->page().pixel(1010, 415), (Rgba{255, 0, 0, 255}));
 
   // An object whose window id names no window of the sequence is not drawn.
-  igs::Teffectseq orphan = m.page().effects[0];
+  igs::EffectSequence orphan = m.page().effects[0];
   orphan.effects[0].objects[0].windowId = 1;
   m.options.showWindowFrame = false;
-  m.view->DrawEffects(orphan);
+  m.view->renderEffects(orphan);
   frames = m.view->takeFrames();
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_TRUE(frames[0].patch.empty());
@@ -146,38 +146,38 @@ TEST(Effects, WindowsFramesAndEmptySequences) {
 TEST(Effects, PageDrawPlaysInEffectsWhenOnAndTheTimerFollowsTheOption) {
   EffectPage m;
   m.options.buttonAnimation = true;
-  m.view->DrawPage();
+  m.view->renderPage();
   auto frames = m.view->takeFrames();
   ASSERT_GE(frames.size(), 1u);
   EXPECT_EQ(frames[0].status.rfind("Effect: 0", 0), 0u);
   EXPECT_TRUE(m.view->animationTimerOn);
   m.options.showInEffects = false;
-  m.view->DrawPage();
+  m.view->renderPage();
   for (const auto& f : m.view->takeFrames()) EXPECT_TRUE(f.status.empty());
 }
 
 TEST(Effects, PreviewDrawsOnTheEffectPictureOverTheWindow) {
   EffectPage m;
   const Rgba silver{192, 192, 192, 255};
-  m.view->EffPreview(m.page().effects[0], 0, 0);
+  m.view->effectPreview(m.page().effects[0], 0, 0);
   const Image& pic = m.view->effectPicture();
   EXPECT_EQ(pic.pixel(730, 420), columnColour(0));
   EXPECT_EQ(pic.pixel(10, 10), silver);
   // Previewing again refills the window first: the old position is cleared.
   m.page().effects[0].effects[0].objects[0].x = 760;
-  m.view->EffPreview(m.page().effects[0], 0, 0);
+  m.view->effectPreview(m.page().effects[0], 0, 0);
   EXPECT_EQ(pic.pixel(730, 420), silver);
   EXPECT_EQ(pic.pixel(760, 420), columnColour(0));
   // Out-of-range indices draw nothing.
   const Image before = pic;
-  m.view->EffPreview(m.page().effects[0], 3, 0);
-  m.view->EffPreview(m.page().effects[0], 0, 7);
+  m.view->effectPreview(m.page().effects[0], 3, 0);
+  m.view->effectPreview(m.page().effects[0], 0, 7);
   EXPECT_EQ(m.view->effectPicture(), before);
 }
 
 TEST(Effects, GridTextsAndCroppingEdits) {
   EffectPage m;
-  const igs::Teffectseq& seq = m.page().effects[0];
+  const igs::EffectSequence& seq = m.page().effects[0];
   auto w = effectWindowRows(seq);
   ASSERT_EQ(w.size(), 1u);
   EXPECT_EQ(w[0], (std::array<std::string, 5>{"00", "700", "400", "300", "100"}));
@@ -188,7 +188,7 @@ TEST(Effects, GridTextsAndCroppingEdits) {
   auto c = compObjectRows(seq.effects[0]);
   EXPECT_EQ(c[0], (std::array<std::string, 5>{"000", "0009", "00", "730", "420"}));
 
-  igs::TCompObject obj = seq.effects[0].objects[0];
+  igs::CompositionObject obj = seq.effects[0].objects[0];
   EXPECT_EQ(cropFields(obj), CropFields{});
   obj.flags = 2;
   obj.cropX = 5;
@@ -205,19 +205,19 @@ TEST(Effects, GridTextsAndCroppingEdits) {
 TEST(Effects, ObjectsShowOnlyThroughTheirWindowWhenPlayingAndPreviewing) {
   // A 200 x 50 object in a 100 x 40 window at (700, 400), placed at the window's corner.
   EffectPage m;
-  igs::Teffectseq& in = m.page().effects[0];
-  in.windows[0] = igs::TEffWindow{0, 700, 400, 100, 40};
+  igs::EffectSequence& in = m.page().effects[0];
+  in.windows[0] = igs::EffectWindow{0, 700, 400, 100, 40};
   in.effects[0].objects[0].x = 700;
   in.effects[0].objects[0].y = 400;
   // A second effect slides the object 50 pixels left inside the window.
-  igs::Teffect slide = in.effects[0];
+  igs::Effect slide = in.effects[0];
   slide.objects[0].x = 650;
   in.effects.push_back(slide);
   in.numEffects = 2;
 
   m.options.showWindowFrame = false;
   m.options.showButtonFrame = false;
-  m.view->DelPage();
+  m.view->blankPage();
   const Image before = m.view->page();
   // Play the first effect alone and compare the whole page outside the window.
   auto countOutside = [&](const Image& pic, const Image& ref) {
@@ -229,22 +229,22 @@ TEST(Effects, ObjectsShowOnlyThroughTheirWindowWhenPlayingAndPreviewing) {
       }
     return n;
   };
-  igs::Teffectseq first = in;
+  igs::EffectSequence first = in;
   first.effects.resize(1);
   first.numEffects = 1;
-  m.view->DelPage();
-  m.view->DrawEffects(first);
+  m.view->blankPage();
+  m.view->renderEffects(first);
   EXPECT_EQ(countOutside(m.view->page(), before), 0);
   EXPECT_EQ(m.view->page(), before);  // the window is cleared after the sequence
 
   // Sliding leaves no trail: during the slide the window shows the object's columns
   // 50..149 and nothing of it is left outside.
-  igs::Teffectseq slideOnly = in;
+  igs::EffectSequence slideOnly = in;
   slideOnly.effects.erase(slideOnly.effects.begin());
   slideOnly.numEffects = 1;
   // Stop before the closing clear by looking at the preview, which keeps its picture.
   m.view->resetEffectPicture();
-  m.view->EffPreview(in, 1, 0);
+  m.view->effectPreview(in, 1, 0);
   const Image& pic = m.view->effectPicture();
   EXPECT_EQ(pic.pixel(700, 400), columnColour(50));
   EXPECT_EQ(pic.pixel(799, 439), columnColour(149));
@@ -252,8 +252,8 @@ TEST(Effects, ObjectsShowOnlyThroughTheirWindowWhenPlayingAndPreviewing) {
   EXPECT_EQ(pic.pixel(699, 400), silver);  // left of the window
   EXPECT_EQ(pic.pixel(650, 400), silver);  // where the object starts
   EXPECT_EQ(pic.pixel(700, 440), silver);  // below the window
-  m.view->DelPage();
-  m.view->DrawEffects(slideOnly);
+  m.view->blankPage();
+  m.view->renderEffects(slideOnly);
   EXPECT_EQ(countOutside(m.view->page(), before), 0);
 }
 
@@ -271,8 +271,8 @@ TEST(Effects, GridCellsAcceptOnlyValuesTheFormatCanHold) {
   EXPECT_EQ(parseDuration("1."), std::nullopt);
 
   EffectPage m;
-  igs::Teffectseq& seq = m.page().effects[0];
-  const igs::Teffectseq before = seq;
+  igs::EffectSequence& seq = m.page().effects[0];
+  const igs::EffectSequence before = seq;
   // Windows stay inside the 1920 x 1080 frame and are never empty.
   EXPECT_FALSE(setEffectWindowCell(seq, 0, 3, "1300", 1920, 1080));  // 700 + 1300 > 1920
   EXPECT_FALSE(setEffectWindowCell(seq, 0, 4, "0", 1920, 1080));

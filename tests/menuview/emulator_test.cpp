@@ -13,12 +13,12 @@ namespace {
 constexpr Rgba kNavy{0, 0, 128, 255};
 constexpr Rgba kRedPx{255, 0, 0, 255}, kGreenPx{0, 255, 0, 255}, kBluePx{0, 0, 255, 255};
 
-hdmv::TCommand setButtonPage(int button, int page, bool skipOut = false) {
-  return hdmv::TCommand{0x51C00003, button < 0 ? 0u : 0x80000000u | uint32_t(button),
+hdmv::Command setButtonPage(int button, int page, bool skipOut = false) {
+  return hdmv::Command{0x51C00003, button < 0 ? 0u : 0x80000000u | uint32_t(button),
                         page < 0 ? 0u : 0x80000000u | (skipOut ? 0x40000000u : 0u) | uint32_t(page)};
 }
-hdmv::TCommand enableButton(int b) { return hdmv::TCommand{0x31800004, uint32_t(b), 0}; }
-hdmv::TCommand disableButton(int b) { return hdmv::TCommand{0x31800005, uint32_t(b), 0}; }
+hdmv::Command enableButton(int b) { return hdmv::Command{0x31800004, uint32_t(b), 0}; }
+hdmv::Command disableButton(int b) { return hdmv::Command{0x31800005, uint32_t(b), 0}; }
 
 // A 2 x 2 grid of buttons in one BOG each: 0 (top left), 1 (top right),
 // 2 (bottom left), 3 (bottom right); objects 0 red normal, 1 green selected, 2 blue
@@ -41,8 +41,8 @@ struct Grid : SyntheticMenu {
     page0().defaultSelected = 0;
     finish();
   }
-  igs::TPage& page0() { return menu.ics.pages[0]; }
-  igs::TIGbutton& btn(unsigned id) { return menu.pageButtons[0][id]; }
+  igs::Page& page0() { return menu.ics.pages[0]; }
+  igs::Button& btn(unsigned id) { return menu.pageButtons[0][id]; }
   void syncBogs() {
     // Changes made to the button-by-id list are copied back to the BOGs.
     for (auto& g : page0().bogs)
@@ -296,10 +296,10 @@ TEST(MenuEmulator, ProgramsChangePagesAndButtonsThroughTheInterpreter) {
   m.addSolidObject(3, 60, 30, kCyan);
   m.bog(1, 0).defaultValid = 0;
   m.addButton(1, 0, makeButton(0, 1000, 600, 3, 3, 3));
-  igs::Teffectseq& out = m.page0().effects[1];
+  igs::EffectSequence& out = m.page0().effects[1];
   out.numWindows = 1;
-  out.windows[0] = igs::TEffWindow{0, 0, 0, 100, 100};
-  igs::Teffect e;
+  out.windows[0] = igs::EffectWindow{0, 0, 0, 100, 100};
+  igs::Effect e;
   e.duration = 9000;
   out.effects.push_back(e);
   out.numEffects = 1;
@@ -326,7 +326,7 @@ TEST(MenuEmulator, ProgramsChangePagesAndButtonsThroughTheInterpreter) {
   n.finish();
   n.emu->start();
   n.view->states()[3].shown = 0;
-  n.view->DrawPage();
+  n.view->renderPage();
   n.emu->select();
   EXPECT_EQ(n.view->states()[1].shown, 0);
   EXPECT_EQ(n.view->page().pixel(855, 415), kNavy);
@@ -353,7 +353,7 @@ TEST(MenuEmulator, TracedProgramPausesAndStartContinuesIt) {
 
 TEST(MenuEmulator, EndlessProgramIsPausedAfterTheStepBudget) {
   Grid m;
-  m.btn(0).commands = {addGpr(0, 1), hdmv::TCommand{0x20810000, 0, 0}};  // GoTo 0
+  m.btn(0).commands = {addGpr(0, 1), hdmv::Command{0x20810000, 0, 0}};  // GoTo 0
   m.emu->stepBudget = 1000;
   m.emu->start();
   m.emu->select();
@@ -397,12 +397,12 @@ TEST(MenuEmulator, AnAutoActionLoopThroughSetButtonPageDrawsThePageOnlyWhenItPau
   m.page0().effects[0].numEffects = 1;
   // Button 0 is an auto-action button whose program counts in GPR 7 and selects
   // button 0 on page 0 again, which starts the program again, for ever.
-  igs::TIGbutton& b0 = m.page0().bogs[0].buttons[0];
+  igs::Button& b0 = m.page0().bogs[0].buttons[0];
   b0.autoAction = 1;
   b0.commands = {addGpr(7, 1), setButtonPage(0, 0)};
   b0.numCommands = 2;
   m.finish();
-  m.view->DrawPage();
+  m.view->renderPage();
   const size_t perDraw = m.view->takeFrames().size();
   ASSERT_GE(perDraw, 1u);
   m.emu->stepBudget = 100;

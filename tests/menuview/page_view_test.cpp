@@ -38,7 +38,7 @@ struct ThreeButtons : SyntheticMenu {
 TEST(PageView, NormalSelectedAndActivatedStatesHaveExactColours) {
   ThreeButtons m;
   m.regs.psr[10] = 1;
-  m.view->DrawPage();
+  m.view->renderPage();
   const Image& page = m.view->page();
   EXPECT_EQ(page.pixel(735, 435), kRedPx);    // button 0 normal
   EXPECT_EQ(page.pixel(855, 435), kGreenPx);  // button 1 selected
@@ -51,7 +51,7 @@ TEST(PageView, NormalSelectedAndActivatedStatesHaveExactColours) {
 
   // Activation without the animation timer plays the activated range at once.
   m.view->takeFrames();
-  m.view->DrawAButton();
+  m.view->renderActivatedButton();
   EXPECT_EQ(m.view->page().pixel(855, 435), kBluePx);
   EXPECT_EQ(m.view->status(), "PSR10: 0001, PSR11: 00");
   auto frames = m.view->takeFrames();
@@ -64,7 +64,7 @@ TEST(PageView, NormalSelectedAndActivatedStatesHaveExactColours) {
 TEST(PageView, NoButtonIsSelectedWithPsr10None) {
   ThreeButtons m;
   m.regs.psr[10] = 0xFFFF;
-  m.view->DrawPage();
+  m.view->renderPage();
   for (int x : {735, 855, 975}) EXPECT_EQ(m.view->page().pixel(x, 435), kRedPx);
   EXPECT_EQ(m.view->status(), "PSR10: FFFF (65535), PSR11: 00 (0)");
 }
@@ -75,7 +75,7 @@ TEST(PageView, HalfTransparentEntriesBlendOverTheBackground) {
   m.bog(0, 0).defaultValid = 5;
   m.addButton(0, 0, makeButton(5, 1000, 500, 0, 0, 0));
   m.finish();
-  m.view->DrawPage();
+  m.view->renderPage();
   // (255 x 128 + 0 x 127) / 255 rounds to 128; blue (255 x 128 + 128 x 127) / 255 to 192.
   EXPECT_EQ(m.view->page().pixel(1010, 510), (Rgba{128, 128, 192, 255}));
   EXPECT_EQ(m.view->page().pixel(1040, 510), kNavy);
@@ -100,7 +100,7 @@ TEST(PageView, ButtonStatesFollowTheGroupDefaults) {
   m.finish();
   const auto& st = m.view->states();
   ASSERT_EQ(st.size(), 7u);  // highest id + 1
-  EXPECT_EQ(st[0], TButtonState{});
+  EXPECT_EQ(st[0], ButtonState{});
   EXPECT_EQ(st[3].shown, 0);
   EXPECT_EQ(st[4].indexInBog, 1);
   EXPECT_EQ(st[6].bogIndex, 1);
@@ -113,22 +113,22 @@ TEST(PageView, ButtonStatesFollowTheGroupDefaults) {
   ASSERT_EQ(items.size(), 7u);
   EXPECT_EQ(items[6], "0006");
 
-  m.view->DrawPage();
+  m.view->renderPage();
   EXPECT_EQ(m.view->page().pixel(705, 405), kNavy);  // BOG with default 0xFFFF shows nothing
 
   // Enabling shows one button of the group and hides the other.
   m.view->showInBog(4);
-  m.view->DrawButton(4);
+  m.view->renderButton(4);
   EXPECT_EQ(m.view->page().pixel(705, 405), kRedPx);
   m.view->showInBog(3);
   EXPECT_EQ(m.view->states()[3].shown, 1);
   EXPECT_EQ(m.view->states()[4].shown, 0);
-  // DelButton keeps the picture while another button of the group is visible...
-  m.view->DelButton(4);
+  // blankButton keeps the picture while another button of the group is visible...
+  m.view->blankButton(4);
   EXPECT_EQ(m.view->page().pixel(705, 405), kRedPx);
   // ...and erases it once none is.
   m.view->states()[3].shown = 0;
-  m.view->DelButton(4);
+  m.view->blankButton(4);
   EXPECT_EQ(m.view->page().pixel(705, 405), kNavy);
 }
 
@@ -146,7 +146,7 @@ TEST(PageView, AnimationStepsWithAndWithoutRepeat) {
     m.finish();
     auto colour = [&] { return m.view->page().pixel(705, 405); };
     const Rgba cyan{0, 255, 255, 255}, magenta{255, 0, 255, 255}, orange{255, 128, 0, 255};
-    m.view->DrawButton(0);
+    m.view->renderButton(0);
     EXPECT_EQ(colour(), cyan);
     m.emu->animationTick();
     EXPECT_EQ(colour(), magenta);
@@ -158,14 +158,14 @@ TEST(PageView, AnimationStepsWithAndWithoutRepeat) {
     EXPECT_EQ(colour(), repeat ? magenta : orange) << "repeat " << repeat;
     EXPECT_EQ(m.view->states()[0].normalAnimating, repeat ? 1 : 0);
     // Drawn anew, the animation starts again at the first object.
-    m.view->DrawButton(0);
+    m.view->renderButton(0);
     EXPECT_EQ(colour(), cyan);
   }
 }
 
 TEST(PageView, SingleObjectStateDoesNotAnimate) {
   ThreeButtons m;
-  m.view->DrawPage();
+  m.view->renderPage();
   EXPECT_EQ(m.view->states()[0].normalAnimating, 0);
   m.emu->animationTick();
   EXPECT_EQ(m.view->states()[0].frame, 0);
@@ -180,7 +180,7 @@ TEST(PageView, OverlayLabelsAndFramesUseStateColours) {
   m.options.showObjectId = true;
   m.options.showButtonFrame = true;
   m.regs.psr[10] = 1;
-  m.view->DrawPage();
+  m.view->renderPage();
   const Image& page = m.view->page();
   const Rgba white{255, 255, 255, 255}, silver{192, 192, 192, 255}, yellow{255, 255, 0, 255}, red{255, 0, 0, 255},
       grey{128, 128, 128, 255}, black{0, 0, 0, 255};
@@ -205,7 +205,7 @@ TEST(PageView, OverlayLabelsAndFramesUseStateColours) {
 
   // Fit-to-window mode doubles the labels (set by the normal-state drawing).
   m.options.fullScreen = true;
-  m.view->DrawPage();
+  m.view->renderPage();
   EXPECT_EQ(m.view->overlayFontSize(), 16);
   EXPECT_EQ(m.view->page().pixel(733 + labelWidth(16) - 1, 433), white);
 }
@@ -214,7 +214,7 @@ TEST(PageView, PreloadColoursEveryObjectOfThePage) {
   ThreeButtons m;
   m.addSolidObject(3, 10, 10, kCyan);  // not used by the page
   igs::resizeCache(m.menu, m.view->pictures());
-  m.view->LoadBmps(0);
+  m.view->loadButtonPictures(0);
   // Cache rows are filled on demand: a row holds a slot for a palette only once a
   // picture of that object has been coloured with it.
   auto coloured = [&](unsigned id) {
@@ -238,7 +238,7 @@ TEST(PageView, ActivatedAnimationScheduleWaitsOneAnimationStepPerObject) {
   m.finish();
   EXPECT_EQ(m.view->animationIntervalMs(), 83u);  // 1000 x 2000 div 24000
   m.regs.psr[10] = 0;
-  m.view->DrawAButton();
+  m.view->renderActivatedButton();
   auto frames = m.view->takeFrames();
   ASSERT_EQ(frames.size(), 3u);
   EXPECT_EQ(frames[0].patch.pixel(0, 0), (Rgba{0, 255, 255, 255}));
@@ -246,7 +246,7 @@ TEST(PageView, ActivatedAnimationScheduleWaitsOneAnimationStepPerObject) {
   for (const auto& f : frames) EXPECT_EQ(f.waitMs, 83u);
   // With the animation option on, activation only draws the first step.
   m.options.buttonAnimation = true;
-  m.view->DrawAButton();
+  m.view->renderActivatedButton();
   EXPECT_EQ(m.view->takeFrames().size(), 0u);
   EXPECT_EQ(m.view->page().pixel(700, 400), (Rgba{0, 255, 255, 255}));
   EXPECT_EQ(m.view->states()[0].activatedAnimating, 1);
@@ -255,14 +255,14 @@ TEST(PageView, ActivatedAnimationScheduleWaitsOneAnimationStepPerObject) {
 TEST(PageView, MissingObjectsAndOutOfRangeIdsDrawNothing) {
   ThreeButtons m;
   m.menu.pageButtons[0][0].normalStart = m.menu.pageButtons[0][0].normalEnd = 0xFFFF;
-  m.view->DrawPage();
+  m.view->renderPage();
   EXPECT_EQ(m.view->page().pixel(735, 435), kNavy);
   const Image before = m.view->page();
-  m.view->DrawButton(3);
-  m.view->DrawButton(0xFFFF);
-  m.view->DelButton(500);
+  m.view->renderButton(3);
+  m.view->renderButton(0xFFFF);
+  m.view->blankButton(500);
   m.regs.psr[10] = 40;
-  m.view->DrawSButton();
+  m.view->renderSelectedButton();
   EXPECT_EQ(m.view->page(), before);
 }
 
@@ -271,12 +271,12 @@ TEST(PageView, ButtonSoundsAreEventsWhenEnabledAndLoaded) {
   m.menu.pageButtons[0][1].selectedSound = 2;
   m.menu.pageButtons[0][1].activatedSound = 3;
   m.regs.psr[10] = 1;
-  m.view->DrawSButton();
+  m.view->renderSelectedButton();
   EXPECT_TRUE(m.view->takeEvents().empty());  // option off
   m.options.playSound = true;
   m.view->soundCount = 3;
-  m.view->DrawSButton();
-  m.view->DrawAButton();  // sound 3 is not below the count of 3
+  m.view->renderSelectedButton();
+  m.view->renderActivatedButton();  // sound 3 is not below the count of 3
   auto ev = m.view->takeEvents();
   ASSERT_EQ(ev.size(), 1u);
   EXPECT_EQ(ev[0].soundId, 2u);
@@ -293,12 +293,12 @@ TEST(PageView, ButtonsWhoseObjectsAreMissingShowAsPlaceholdersWhenAsked) {
   m.finish();
   EXPECT_TRUE(m.view->objectsMissing());
   m.regs.psr[10] = 1;
-  m.view->DrawPage();
+  m.view->renderPage();
   const Image bare = m.view->page();
   EXPECT_EQ(bare.pixel(735, 435), kNavy);  // off: nothing drawn
 
   m.options.placeholders = true;
-  m.view->DrawPage();
+  m.view->renderPage();
   const Image& pic = m.view->page();
   const Rgba silver = m.options.colNormalFrame, yellow = m.options.colSelectedButton;
   // Frames in the state's colour, at the placeholder's fixed size.
@@ -317,9 +317,9 @@ TEST(PageView, ButtonsWhoseObjectsAreMissingShowAsPlaceholdersWhenAsked) {
   const int lx = 900 + (w - labelWidth(16)) / 2, ly = 430 + (h - labelHeight(16)) / 2;
   EXPECT_EQ(pic.crop(lx, ly, lx + labelWidth(16), ly + labelHeight(16)), label);
   // Moving the selection redraws both buttons in their new states.
-  m.view->DrawButton(1);
+  m.view->renderButton(1);
   m.regs.psr[10] = 0;
-  m.view->DrawSButton();
+  m.view->renderSelectedButton();
   EXPECT_EQ(pic.pixel(900, 430), silver);
   EXPECT_EQ(pic.pixel(730, 430), yellow);
 

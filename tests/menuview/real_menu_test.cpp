@@ -33,10 +33,10 @@ TEST(RealMenus, NavigationFollowsAuthoredNeighboursOnEveryPage) {
     SCOPED_TRACE(f.string());
     menuview::test::SyntheticMenu m;
     const core::Bytes framed = frameComposition(morvex::test::readFile(f));
-    ASSERT_TRUE(igs::loadMNU(std::span<const uint8_t>(framed), "test.mnu", m.menu, m.log).usable());
+    ASSERT_TRUE(igs::readMenu(std::span<const uint8_t>(framed), "test.mnu", m.menu, m.log).usable());
     ASSERT_FALSE(m.menu.ics.pages.empty());
     for (size_t p = 0; p < m.menu.ics.pages.size(); ++p) {
-      hdmv::ResetRegs(m.regs, hdmv::RegisterOptions{});
+      hdmv::resetRegisters(m.regs, hdmv::RegisterOptions{});
       m.view->selectPage(int(p));
       m.regs.psr[11] = uint32_t(p);
       m.emu->start();
@@ -46,7 +46,7 @@ TEST(RealMenus, NavigationFollowsAuthoredNeighboursOnEveryPage) {
         for (NavKey k : keys) {
           if (uint32_t(m.view->pageChoice()) != p) break;  // an auto-action button left the page
           const uint32_t before = m.regs.psr[10];
-          const igs::TIGbutton* b = m.view->button(before);
+          const igs::Button* b = m.view->button(before);
           if (!b) {
             m.emu->move(k);
             EXPECT_EQ(m.regs.psr[10], before);  // nothing selected: keys do nothing
@@ -56,7 +56,7 @@ TEST(RealMenus, NavigationFollowsAuthoredNeighboursOnEveryPage) {
                              : k == NavKey::Down ? b->lower
                              : k == NavKey::Left ? b->left
                                                  : b->right;
-          const igs::TIGbutton* nb = m.view->button(n);
+          const igs::Button* nb = m.view->button(n);
           const bool runs = nb && nb->autoAction;
           m.emu->move(k);
           if (runs) continue;  // its program may move the selection or the page on

@@ -16,7 +16,7 @@ SyntheticMenu::SyntheticMenu() {
   setEntry(0, kOrange, {255, 128, 0, 255});
   view = std::make_unique<PageView>(menu, regs, options, log);
   emu = std::make_unique<MenuEmulator>(*view, interp);
-  hdmv::ResetRegs(regs, hdmv::RegisterOptions{});
+  hdmv::resetRegisters(regs, hdmv::RegisterOptions{});
 }
 
 void SyntheticMenu::setEntry(unsigned palette, unsigned index, igs::Rgbt c) {
@@ -27,7 +27,7 @@ void SyntheticMenu::setEntry(unsigned palette, unsigned index, igs::Rgbt c) {
 
 static void putObject(igs::Menu& menu, unsigned id, igs::IndexedPicture pic) {
   if (menu.objects.size() <= id) menu.objects.resize(id + 1);
-  igs::TIGobject& o = menu.objects[id];
+  igs::GraphicsObject& o = menu.objects[id];
   o.id = uint16_t(id);
   o.width = pic.width;
   o.height = pic.height;
@@ -46,16 +46,16 @@ void SyntheticMenu::addColumnObject(unsigned id, int w, int h) {
   putObject(menu, id, std::move(pic));
 }
 
-igs::TBOG& SyntheticMenu::bog(unsigned page, unsigned bogIndex) {
+igs::ButtonOverlapGroup& SyntheticMenu::bog(unsigned page, unsigned bogIndex) {
   if (menu.ics.pages.size() <= page) menu.ics.pages.resize(page + 1);
-  igs::TPage& p = menu.ics.pages[page];
+  igs::Page& p = menu.ics.pages[page];
   p.id = uint8_t(page);
   if (p.bogs.size() <= bogIndex) p.bogs.resize(bogIndex + 1);
   return p.bogs[bogIndex];
 }
 
-igs::TIGbutton& SyntheticMenu::addButton(unsigned page, unsigned bogIndex, igs::TIGbutton b) {
-  igs::TBOG& g = bog(page, bogIndex);
+igs::Button& SyntheticMenu::addButton(unsigned page, unsigned bogIndex, igs::Button b) {
+  igs::ButtonOverlapGroup& g = bog(page, bogIndex);
   b.numCommands = uint16_t(b.commands.size());
   g.buttons.push_back(b);
   return g.buttons.back();
@@ -64,20 +64,20 @@ igs::TIGbutton& SyntheticMenu::addButton(unsigned page, unsigned bogIndex, igs::
 void SyntheticMenu::finish() {
   menu.ics.numPages = uint8_t(menu.ics.pages.size());
   menu.pageButtons.clear();
-  for (igs::TPage& p : menu.ics.pages) {
+  for (igs::Page& p : menu.ics.pages) {
     p.numBOGs = uint8_t(p.bogs.size());
-    for (igs::TBOG& g : p.bogs) g.numButtons = uint8_t(g.buttons.size());
+    for (igs::ButtonOverlapGroup& g : p.bogs) g.numButtons = uint8_t(g.buttons.size());
     menu.pageButtons.push_back(igs::buildPageButtons(p));
   }
   igs::resizeCache(menu, view->pictures());
   view->selectPage(0);
-  view->DelPage();
+  view->blankPage();
   view->takeFrames();
 }
 
-igs::TIGbutton makeButton(uint16_t id, uint16_t x, uint16_t y, uint16_t n, uint16_t s, uint16_t a,
-                          hdmv::TCommands commands) {
-  igs::TIGbutton b;
+igs::Button makeButton(uint16_t id, uint16_t x, uint16_t y, uint16_t n, uint16_t s, uint16_t a,
+                          hdmv::CommandList commands) {
+  igs::Button b;
   b.id = id;
   b.x = x;
   b.y = y;
@@ -91,7 +91,7 @@ igs::TIGbutton makeButton(uint16_t id, uint16_t x, uint16_t y, uint16_t n, uint1
 }
 
 // Set operations with an immediate source: 0x50400000 | operation, destination GPR.
-hdmv::TCommand moveGpr(uint16_t gpr, uint32_t value) { return hdmv::TCommand{0x50400001, gpr, value}; }
-hdmv::TCommand addGpr(uint16_t gpr, uint32_t value) { return hdmv::TCommand{0x50400003, gpr, value}; }
+hdmv::Command moveGpr(uint16_t gpr, uint32_t value) { return hdmv::Command{0x50400001, gpr, value}; }
+hdmv::Command addGpr(uint16_t gpr, uint32_t value) { return hdmv::Command{0x50400003, gpr, value}; }
 
 }  // namespace morvex::menuview::test

@@ -33,18 +33,18 @@ struct SyntheticMenu {
   // A w x h object whose column c has palette index (c % 250) + 1.
   void addColumnObject(unsigned id, int w, int h);
   // Pages and BOGs are created on demand.
-  igs::TBOG& bog(unsigned page, unsigned bog);
-  igs::TIGbutton& addButton(unsigned page, unsigned bog, igs::TIGbutton b);
+  igs::ButtonOverlapGroup& bog(unsigned page, unsigned bog);
+  igs::Button& addButton(unsigned page, unsigned bog, igs::Button b);
   // Rebuilds page-button lists and counts, selects page 0 and resets the picture.
   void finish();
 };
 
 // A button at (x, y) with single-object states: normal n, selected s, activated a.
-igs::TIGbutton makeButton(uint16_t id, uint16_t x, uint16_t y, uint16_t n, uint16_t s, uint16_t a,
-                          hdmv::TCommands commands = {hdmv::TCommand{0x50400001, 0, 1}});
+igs::Button makeButton(uint16_t id, uint16_t x, uint16_t y, uint16_t n, uint16_t s, uint16_t a,
+                          hdmv::CommandList commands = {hdmv::Command{0x50400001, 0, 1}});
 
 // Navigation commands used by the tests.
-hdmv::TCommand moveGpr(uint16_t gpr, uint32_t value);  // GPR = value
-hdmv::TCommand addGpr(uint16_t gpr, uint32_t value);   // GPR += value
+hdmv::Command moveGpr(uint16_t gpr, uint32_t value);  // GPR = value
+hdmv::Command addGpr(uint16_t gpr, uint32_t value);   // GPR += value
 
 }  // namespace morvex::menuview::test

@@ -11,8 +11,8 @@ using core::Bytes;
 
 namespace {
 
-TTitle hdmv(uint16_t id, uint8_t playback = 0, uint8_t access = 0) {
-  TTitle t;
+Title hdmv(uint16_t id, uint8_t playback = 0, uint8_t access = 0) {
+  Title t;
   t.objectType = ObjectHDMV;
   t.objectId = id;
   t.playbackType = playback;
@@ -20,22 +20,22 @@ TTitle hdmv(uint16_t id, uint8_t playback = 0, uint8_t access = 0) {
   return t;
 }
 
-TTitle bdj(const std::string& name, uint8_t playback = 2) {
-  TTitle t;
+Title bdj(const std::string& name, uint8_t playback = 2) {
+  Title t;
   t.objectType = ObjectBDJ;
   t.bdjFileName = name;
   t.playbackType = playback;
   return t;
 }
 
-TINDX sampleIndex(size_t titles) {
-  TINDX x;
+IndexTable sampleIndex(size_t titles) {
+  IndexTable x;
   x.contentProviderData = "Vantoro test";
   x.indexes.firstPlayback = hdmv(0, 1);
   x.indexes.firstPlayback.titleNumber = kFirstPlaybackNumber;
   x.indexes.topMenu = hdmv(1, 1);
   for (size_t i = 0; i < titles; ++i) {
-    TTitle t = i % 3 == 2 ? bdj("0000" + std::to_string(i % 10)) : hdmv(static_cast<uint16_t>(i + 2), 0, i % 4);
+    Title t = i % 3 == 2 ? bdj("0000" + std::to_string(i % 10)) : hdmv(static_cast<uint16_t>(i + 2), 0, i % 4);
     t.titleNumber = static_cast<uint32_t>(i + 1);
     x.indexes.titles.push_back(t);
   }
@@ -43,12 +43,12 @@ TINDX sampleIndex(size_t titles) {
   return x;
 }
 
-core::ReadResult readBack(const Bytes& b, TINDX& out, core::MemoryLog& log) { return readIndex(b, "index.bdmv", out, log); }
+core::ReadResult readBack(const Bytes& b, IndexTable& out, core::MemoryLog& log) { return readIndexTable(b, "index.bdmv", out, log); }
 
 }  // namespace
 
 TEST(IndexFile, WriteThenReadKeepsEveryField) {
-  TINDX x = sampleIndex(5);
+  IndexTable x = sampleIndex(5);
   x.reserved[3] = 0x5A;
   x.appInfoFlags = 0x1234;
   x.extensionDataStartAddress = 78 + 4 + x.indexes.length;
@@ -56,34 +56,34 @@ TEST(IndexFile, WriteThenReadKeepsEveryField) {
   x.extensionData.dataBlockStartAddress = 24;
   x.extensionData.entries.push_back({1, 2, 24, 3});
   x.extensionData.data = {7, 8, 9};
-  Bytes b = indexBytes(x);
+  Bytes b = writeIndexTable(x);
   EXPECT_EQ(b.size(), 78u + 30 + 60 + 27);
 
-  TINDX y;
+  IndexTable y;
   core::MemoryLog log;
   auto res = readBack(b, y, log);
   EXPECT_TRUE(res.usable());
   EXPECT_FALSE(res.partial());
   EXPECT_EQ(y, x);
-  EXPECT_EQ(indexBytes(y), b);
+  EXPECT_EQ(writeIndexTable(y), b);
   auto lines = log.plainLines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "Reading index.bdmv");
   EXPECT_EQ(lines[1], "  Found 5 titles, 1 extended entry.");
-  EXPECT_EQ(log.status[0], "Ready.");
+  EXPECT_EQ(log.statusText[0], "Ready.");
 }
 
 TEST(IndexFile, VersionCheck) {
   for (const char* v : {"0100", "0200", "0300"}) {
-    TINDX x = sampleIndex(1);
+    IndexTable x = sampleIndex(1);
     x.version = core::be32(reinterpret_cast<const uint8_t*>(v));
-    TINDX y;
+    IndexTable y;
     core::MemoryLog log;
-    auto res = readBack(indexBytes(x), y, log);
+    auto res = readBack(writeIndexTable(x), y, log);
     if (std::string(v) == "0300") {
       EXPECT_FALSE(res.usable());
       EXPECT_EQ(log.plainLines().back(), "ERROR: index.bdmv format error at $00000008");
-      EXPECT_TRUE(log.errorflag);
+      EXPECT_TRUE(log.hadError());
       EXPECT_TRUE(y.indexes.titles.empty());
     } else {
       EXPECT_TRUE(res.usable()) << v;
@@ -91,9 +91,9 @@ TEST(IndexFile, VersionCheck) {
     }
   }
   // A wrong type indicator is refused the same way.
-  Bytes b = indexBytes(sampleIndex(0));
+  Bytes b = writeIndexTable(sampleIndex(0));
   b[0] = 'X';
-  TINDX y;
+  IndexTable y;
   core::MemoryLog log;
   EXPECT_FALSE(readBack(b, y, log).usable());
   EXPECT_EQ(log.plainLines().back(), "ERROR: index.bdmv format error at $00000008");
@@ -101,38 +101,38 @@ TEST(IndexFile, VersionCheck) {
 
 TEST(IndexFile, TitleCountLimit) {
   {
-    TINDX x = sampleIndex(999);
-    TINDX y;
+    IndexTable x = sampleIndex(999);
+    IndexTable y;
     core::MemoryLog log;
-    auto res = readBack(indexBytes(x), y, log);
+    auto res = readBack(writeIndexTable(x), y, log);
     EXPECT_TRUE(res.usable());
     EXPECT_EQ(y.indexes.titles.size(), 999u);
     EXPECT_EQ(y.indexes.titles.back().titleNumber, 999u);
-    EXPECT_EQ(log.status[1], "");  // cleared by the final "Ready."
+    EXPECT_EQ(log.statusText[1], "");  // cleared by the final "Ready."
   }
   {
-    TINDX x = sampleIndex(1000);
-    TINDX y;
+    IndexTable x = sampleIndex(1000);
+    IndexTable y;
     core::MemoryLog log;
-    auto res = readBack(indexBytes(x), y, log);
+    auto res = readBack(writeIndexTable(x), y, log);
     ASSERT_TRUE(res.refused());
     EXPECT_EQ(res.problems[0].kind, core::ReadIssue::CountCapped);
     EXPECT_TRUE(y.indexes.titles.empty());
     EXPECT_EQ(log.plainLines().back(), "Error in index.bdmv (number of title: 1000)");
-    EXPECT_FALSE(log.errorflag);  // plain line, not an error
-    EXPECT_NE(log.status[0], "Ready.");
+    EXPECT_FALSE(log.hadError());  // plain line, not an error
+    EXPECT_NE(log.statusText[0], "Ready.");
   }
 }
 
 TEST(IndexFile, ZeroTitlesAndUnusualObjectTypes) {
-  TINDX x = sampleIndex(0);
-  TINDX y;
+  IndexTable x = sampleIndex(0);
+  IndexTable y;
   core::MemoryLog log;
-  Bytes b = indexBytes(x);
+  Bytes b = writeIndexTable(x);
   EXPECT_EQ(b.size(), 108u);
   ASSERT_TRUE(readBack(b, y, log).usable());
   EXPECT_TRUE(y.indexes.titles.empty());
-  EXPECT_EQ(indexBytes(y), b);
+  EXPECT_EQ(writeIndexTable(y), b);
 
   // Object types 0 and 3 use the BD-J layout (name, then one zero byte).
   x = sampleIndex(2);
@@ -140,7 +140,7 @@ TEST(IndexFile, ZeroTitlesAndUnusualObjectTypes) {
   x.indexes.titles[0].bdjFileName = "ABCDE";
   x.indexes.titles[1].objectType = 3;
   x.indexes.titles[1].bdjFileName = "12";
-  b = indexBytes(x);
+  b = writeIndexTable(x);
   EXPECT_EQ(std::string(b.begin() + 78 + 30 + 6, b.begin() + 78 + 30 + 11), "ABCDE");
   ASSERT_TRUE(readBack(b, y, log).usable());
   EXPECT_EQ(y.indexes.titles[0].bdjFileName, "ABCDE");
@@ -153,8 +153,8 @@ TEST(IndexFile, ZeroTitlesAndUnusualObjectTypes) {
 
 TEST(IndexFile, BitsWrittenAsZero) {
   // Every bit the writer does not carry is set in the input: exactly those bits drop.
-  TINDX x = sampleIndex(2);
-  Bytes b = indexBytes(x);
+  IndexTable x = sampleIndex(2);
+  Bytes b = writeIndexTable(x);
   Bytes dirty = b;
   const size_t fp = 78 + 4, tm = 78 + 16, t1 = 78 + 30, t2 = 78 + 42;
   for (size_t e : {fp, tm}) {
@@ -169,42 +169,42 @@ TEST(IndexFile, BitsWrittenAsZero) {
   dirty[t1 + 1] = 0xFF;
   for (size_t k = 8; k < 12; ++k) dirty[fp + k] = 0xEE;  // HDMV: four zero bytes
   dirty[t2 + 11] = 0x77;                                  // BD-J: one zero byte
-  TINDX y;
+  IndexTable y;
   core::MemoryLog log;
   ASSERT_TRUE(readBack(dirty, y, log).usable());
-  EXPECT_EQ(indexBytes(y), b);
+  EXPECT_EQ(writeIndexTable(y), b);
 }
 
 TEST(IndexFile, GapBeforeIndexesIsSkippedAndClosedOnWrite) {
-  TINDX x = sampleIndex(1);
-  Bytes b = indexBytes(x);
+  IndexTable x = sampleIndex(1);
+  Bytes b = writeIndexTable(x);
   Bytes gapped(b.begin(), b.begin() + 78);
   gapped.insert(gapped.end(), {0xAA, 0xBB, 0xCC, 0xDD});
   gapped.insert(gapped.end(), b.begin() + 78, b.end());
   gapped[8] = 0, gapped[9] = 0, gapped[10] = 0, gapped[11] = 82;
-  TINDX y;
+  IndexTable y;
   core::MemoryLog log;
   ASSERT_TRUE(readBack(gapped, y, log).usable());
   EXPECT_EQ(y.indexesStartAddress, 82u);
   EXPECT_EQ(y.indexes, x.indexes);
-  Bytes out = indexBytes(y);
+  Bytes out = writeIndexTable(y);
   ASSERT_EQ(out.size(), b.size());
   EXPECT_TRUE(std::equal(out.begin() + 78, out.end(), b.begin() + 78));
   EXPECT_EQ(out[11], 82);  // the stored address is written unchanged
 }
 
 TEST(IndexFile, ShortAndCorruptFilesNeverCrash) {
-  TINDX x = sampleIndex(7);
+  IndexTable x = sampleIndex(7);
   x.extensionDataStartAddress = 78 + 4 + x.indexes.length;
   x.extensionData.length = 20;
   x.extensionData.entries.push_back({1, 1, 24, 4});
   x.extensionData.data = {1, 2, 3, 4};
-  Bytes full = indexBytes(x);
+  Bytes full = writeIndexTable(x);
   for (size_t cut = 0; cut < full.size(); ++cut) {
     Bytes b(full.begin(), full.begin() + cut);
-    TINDX y;
+    IndexTable y;
     core::NullLog log;
-    auto res = readIndex(b, "index.bdmv", y, log);
+    auto res = readIndexTable(b, "index.bdmv", y, log);
     if (cut < 8) {
       EXPECT_FALSE(res.usable());
     }
@@ -220,9 +220,9 @@ TEST(IndexFile, ShortAndCorruptFilesNeverCrash) {
     Bytes b = full;
     int flips = 1 + round % 8;
     for (int k = 0; k < flips; ++k) b[rng() % b.size()] = static_cast<uint8_t>(rng());
-    TINDX y;
+    IndexTable y;
     core::NullLog log;
-    readIndex(b, "index.bdmv", y, log);
+    readIndexTable(b, "index.bdmv", y, log);
     EXPECT_LE(y.indexes.titles.size(), b.size() / 12);
   }
 }
@@ -233,10 +233,10 @@ TEST(IndexFile, SaveGoesThroughTheSavingPolicy) {
   core::MemoryLog log;
   core::SaveSettings s;
   s.saveBackupDir = true;
-  TINDX x = sampleIndex(3);
-  ASSERT_TRUE(indexsave(log, s, d.path(), core::FileNames::make(true), x));
-  EXPECT_EQ(test::readFile(d / "INDEX.BDM"), indexBytes(x));
-  EXPECT_EQ(test::readFile(d / "BACKUP" / "INDEX.BDM"), indexBytes(x));
+  IndexTable x = sampleIndex(3);
+  ASSERT_TRUE(saveIndexTable(log, s, d.path(), core::FileNames::make(true), x));
+  EXPECT_EQ(test::readFile(d / "INDEX.BDM"), writeIndexTable(x));
+  EXPECT_EQ(test::readFile(d / "BACKUP" / "INDEX.BDM"), writeIndexTable(x));
   EXPECT_EQ(log.plainLines().back(), "INDEX.BDM saved.");
 }
 
@@ -282,21 +282,21 @@ TEST(IndexFile, FixturesResaveExceptBitsWrittenAsZero) {
   size_t identical = 0;
   for (const auto& f : files) {
     Bytes in = test::readFile(f);
-    TINDX x;
+    IndexTable x;
     core::MemoryLog log;
-    auto res = readIndex(in, "index.bdmv", x, log);
+    auto res = readIndexTable(in, "index.bdmv", x, log);
     ASSERT_TRUE(res.usable() && !res.partial()) << f << "\n" << log.text();
     ASSERT_EQ(core::be32(&in[8]), kIndexHeadSize) << f;
-    Bytes out = indexBytes(x);
+    Bytes out = writeIndexTable(x);
     ASSERT_EQ(out.size(), in.size()) << f;
     auto keep = indexKeepMask(in);
     for (size_t i = 0; i < in.size(); ++i)
       ASSERT_EQ(out[i], in[i] & keep[i]) << f << " at byte " << i;
     identical += out == in;
     // Reading the written file gives the same model.
-    TINDX again;
+    IndexTable again;
     core::NullLog quiet;
-    readIndex(out, "index.bdmv", again, quiet);
+    readIndexTable(out, "index.bdmv", again, quiet);
     EXPECT_EQ(again, x) << f;
   }
   RecordProperty("identical", static_cast<int>(identical));

@@ -11,11 +11,11 @@ using core::Bytes;
 
 namespace {
 
-TMOBJ sampleObjects(std::initializer_list<size_t> commandCounts) {
-  TMOBJ m;
+MovieObjectFile sampleObjects(std::initializer_list<size_t> commandCounts) {
+  MovieObjectFile m;
   uint32_t k = 1;
   for (size_t n : commandCounts) {
-    Tmobject o;
+    MovieObject o;
     o.resumeIntentionFlag = k & 1;
     o.menuCallMask = (k >> 1) & 1;
     for (size_t j = 0; j < n; ++j, ++k) o.commands.push_back({0x50000001u + k, k, 0x80000000u | k});
@@ -25,7 +25,7 @@ TMOBJ sampleObjects(std::initializer_list<size_t> commandCounts) {
   return m;
 }
 
-void addExtension(TMOBJ& m) {
+void addExtension(MovieObjectFile& m) {
   m.extensionDataStartAddress = 44 + m.movieObjects.length;
   m.extensionData.length = 12 + 12 + 2;
   m.extensionData.dataBlockStartAddress = 24;
@@ -36,81 +36,81 @@ void addExtension(TMOBJ& m) {
 }  // namespace
 
 TEST(MovieObjectFile, WriteThenReadKeepsEveryField) {
-  TMOBJ m = sampleObjects({3, 0, 2});
+  MovieObjectFile m = sampleObjects({3, 0, 2});
   m.reserved[27] = 9;
   m.movieObjects.reserved = 0x01020304;
   addExtension(m);
-  Bytes b = mobjBytes(m);
+  Bytes b = writeMovieObjectFile(m);
   EXPECT_EQ(b.size(), 44u + m.movieObjects.length + 26);
   EXPECT_EQ(core::be32(&b[8]), b.size() - 26);  // the block follows the last object
-  TMOBJ y;
+  MovieObjectFile y;
   core::MemoryLog log;
-  auto res = readMovieObjects(b, "MovieObject.bdmv", y, log);
+  auto res = readMovieObjectFile(b, "MovieObject.bdmv", y, log);
   EXPECT_TRUE(res.usable());
   EXPECT_FALSE(res.partial());
   EXPECT_EQ(y, m);
-  EXPECT_EQ(mobjBytes(y), b);
+  EXPECT_EQ(writeMovieObjectFile(y), b);
   auto lines = log.plainLines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "Reading MovieObject.bdmv");
   EXPECT_EQ(lines[1], "  Found 3 objects, 1 extended entry.");
-  EXPECT_FALSE(log.errorflag);
+  EXPECT_FALSE(log.hadError());
 }
 
 TEST(MovieObjectFile, FormatAndFlags) {
-  TMOBJ m = sampleObjects({1});
+  MovieObjectFile m = sampleObjects({1});
   m.version = "0300";
-  TMOBJ y;
+  MovieObjectFile y;
   core::MemoryLog log;
-  EXPECT_FALSE(readMovieObjects(mobjBytes(m), "MovieObject.bdmv", y, log).usable());
+  EXPECT_FALSE(readMovieObjectFile(writeMovieObjectFile(m), "MovieObject.bdmv", y, log).usable());
   EXPECT_EQ(log.plainLines().back(), "ERROR: Format error MovieObject.bdmv");
   EXPECT_TRUE(y.movieObjects.objects.empty());
 
   // Version 0200 is written back as read; 0xA000 is suspend / enable / disable, and
   // bits 12-0 of the flags word are dropped.
   m.version = "0100";
-  Bytes b = mobjBytes(m);
+  Bytes b = writeMovieObjectFile(m);
   b[50] = 0xA0;
   b[51] = 0x00;
   Bytes expected = b;
   b[50] |= 0x1F;
   b[51] = 0xFF;
-  core::MemoryLog log2;
-  ASSERT_TRUE(readMovieObjects(b, "MovieObject.bdmv", y, log2).usable());
+  core::MemoryLog secondLog;
+  ASSERT_TRUE(readMovieObjectFile(b, "MovieObject.bdmv", y, secondLog).usable());
   EXPECT_EQ(y.version, "0100");
   const auto& o = y.movieObjects.objects[0];
   EXPECT_EQ(resumeText(o.resumeIntentionFlag), "suspend");
   EXPECT_EQ(maskText(o.menuCallMask), "enable");
   EXPECT_EQ(maskText(o.titleSearchMask), "disable");
-  EXPECT_EQ(mobjBytes(y), expected);
+  EXPECT_EQ(writeMovieObjectFile(y), expected);
 }
 
 TEST(MovieObjectFile, EmptyObjectsAndNoExtensionData) {
-  TMOBJ m = sampleObjects({0, 0});
-  Bytes b = mobjBytes(m);
+  MovieObjectFile m = sampleObjects({0, 0});
+  Bytes b = writeMovieObjectFile(m);
   ASSERT_EQ(b.size(), 50u + 8);  // each object is its 4-byte head; nothing follows
-  TMOBJ y;
+  MovieObjectFile y;
   core::MemoryLog log;
-  ASSERT_TRUE(readMovieObjects(b, "MovieObject.bdmv", y, log).usable());
+  ASSERT_TRUE(readMovieObjectFile(b, "MovieObject.bdmv", y, log).usable());
   EXPECT_EQ(y.movieObjects.objects.size(), 2u);
-  EXPECT_EQ(mobjBytes(y), b);
+  EXPECT_EQ(writeMovieObjectFile(y), b);
 }
 
 TEST(MovieObjectFile, LastCommandEndingTheFileIsComplete) {
-  TMOBJ m = sampleObjects({2, 4});
-  TMOBJ y;
+  MovieObjectFile m = sampleObjects({2, 4});
+  MovieObjectFile y;
   core::MemoryLog log;
-  auto res = readMovieObjects(mobjBytes(m), "MovieObject.bdmv", y, log);
+  auto res = readMovieObjectFile(writeMovieObjectFile(m), "MovieObject.bdmv", y, log);
   EXPECT_TRUE(res.usable());
   EXPECT_FALSE(res.partial());
-  EXPECT_FALSE(log.errorflag);
+  EXPECT_FALSE(log.hadError());
   EXPECT_EQ(y, m);
 }
 
 TEST(MovieObjectFile, InsertedCommandMovesLengthAndExtensionData) {
   // What the editing operations keep: 12 more bytes of MovieObjects and a block
   // start 12 further on; the writer then places the block exactly there.
-  TMOBJ m = sampleObjects({1, 1});
+  MovieObjectFile m = sampleObjects({1, 1});
   addExtension(m);
   uint32_t len = m.movieObjects.length, ext = m.extensionDataStartAddress;
   m.movieObjects.objects[1].commands.push_back({});
@@ -118,20 +118,20 @@ TEST(MovieObjectFile, InsertedCommandMovesLengthAndExtensionData) {
   m.extensionDataStartAddress = 44 + m.movieObjects.length;
   EXPECT_EQ(m.movieObjects.length, len + 12);
   EXPECT_EQ(m.extensionDataStartAddress, ext + 12);
-  Bytes b = mobjBytes(m);
+  Bytes b = writeMovieObjectFile(m);
   EXPECT_EQ(core::be32(&b[ext + 12]), m.extensionData.length);
 }
 
 TEST(MovieObjectFile, ShortFilesKeepWhatWasRead) {
-  TMOBJ m = sampleObjects({2, 1, 3});
+  MovieObjectFile m = sampleObjects({2, 1, 3});
   addExtension(m);
-  Bytes full = mobjBytes(m);
+  Bytes full = writeMovieObjectFile(m);
   // Object boundaries: 50, 50+4+24=78, 78+16=94, 94+40=134.
   for (size_t cut = 0; cut < full.size(); ++cut) {
     Bytes b(full.begin(), full.begin() + cut);
-    TMOBJ y;
+    MovieObjectFile y;
     core::MemoryLog log;
-    auto res = readMovieObjects(b, "MovieObject.bdmv", y, log);
+    auto res = readMovieObjectFile(b, "MovieObject.bdmv", y, log);
     if (cut < 8) {
       EXPECT_FALSE(res.usable());
       continue;
@@ -140,7 +140,7 @@ TEST(MovieObjectFile, ShortFilesKeepWhatWasRead) {
     for (const auto& o : y.movieObjects.objects) commands += o.commands.size();
     if (cut < 134) {
       EXPECT_TRUE(res.partial()) << cut;
-      EXPECT_TRUE(log.errorflag) << cut;
+      EXPECT_TRUE(log.hadError()) << cut;
       EXPECT_LT(commands, 6u);
       // Only whole commands are kept, each equal to the original.
       for (size_t i = 0; i < y.movieObjects.objects.size(); ++i)
@@ -155,27 +155,27 @@ TEST(MovieObjectFile, ShortFilesKeepWhatWasRead) {
     }
   }
   {
-    TMOBJ whole;
+    MovieObjectFile whole;
     core::NullLog quiet;
-    EXPECT_TRUE(readMovieObjects(full, "MovieObject.bdmv", whole, quiet).complete());
+    EXPECT_TRUE(readMovieObjectFile(full, "MovieObject.bdmv", whole, quiet).complete());
   }
-  TMOBJ y;
+  MovieObjectFile y;
   core::MemoryLog log;
   Bytes b(full.begin(), full.begin() + 82);
-  readMovieObjects(b, "MovieObject.bdmv", y, log);
+  readMovieObjectFile(b, "MovieObject.bdmv", y, log);
   EXPECT_EQ(y.movieObjects.objects.size(), 2u);
   EXPECT_TRUE(y.movieObjects.objects[1].commands.empty());
   EXPECT_EQ(log.plainLines()[1], "ERROR: MovieObject.bdmv ends early at $00000052 (2 of 3 objects read)");
 }
 
 TEST(MovieObjectFile, HugeCountsInATinyFile) {
-  TMOBJ m = sampleObjects({1});
-  Bytes b = mobjBytes(m);
+  MovieObjectFile m = sampleObjects({1});
+  Bytes b = writeMovieObjectFile(m);
   b[48] = b[49] = 0xFF;  // 65535 objects declared
   b[52] = b[53] = 0xFF;  // 65535 commands in the first
-  TMOBJ y;
+  MovieObjectFile y;
   core::NullLog log;
-  auto res = readMovieObjects(b, "MovieObject.bdmv", y, log);
+  auto res = readMovieObjectFile(b, "MovieObject.bdmv", y, log);
   EXPECT_TRUE(res.partial());
   ASSERT_EQ(res.problems.size(), 1u);
   EXPECT_EQ(res.problems[0].kind, core::ReadIssue::EndsEarly);
@@ -186,12 +186,12 @@ TEST(MovieObjectFile, HugeCountsInATinyFile) {
   EXPECT_LE(y.movieObjects.objects.capacity(), b.size());
 
   std::mt19937 rng(11);
-  Bytes base = mobjBytes(sampleObjects({4, 0, 7, 1}));
+  Bytes base = writeMovieObjectFile(sampleObjects({4, 0, 7, 1}));
   for (int round = 0; round < 3000; ++round) {
     Bytes c = base;
     for (int k = 0; k <= round % 6; ++k) c[rng() % c.size()] = static_cast<uint8_t>(rng());
-    TMOBJ z;
-    readMovieObjects(c, "MovieObject.bdmv", z, log);
+    MovieObjectFile z;
+    readMovieObjectFile(c, "MovieObject.bdmv", z, log);
     EXPECT_LE(z.movieObjects.objects.size(), c.size() / 4);
   }
 }
@@ -202,11 +202,11 @@ TEST(MovieObjectFile, FixturesResaveExceptBitsWrittenAsZero) {
   ASSERT_FALSE(files.empty());
   for (const auto& f : files) {
     Bytes in = test::readFile(f);
-    TMOBJ m;
+    MovieObjectFile m;
     core::MemoryLog log;
-    auto res = readMovieObjects(in, "MovieObject.bdmv", m, log);
+    auto res = readMovieObjectFile(in, "MovieObject.bdmv", m, log);
     ASSERT_TRUE(res.usable() && !res.partial()) << f << "\n" << log.text();
-    Bytes out = mobjBytes(m);
+    Bytes out = writeMovieObjectFile(m);
     ASSERT_EQ(out.size(), in.size()) << f;
     // Bits the writer clears: bits 12-0 of each flags word and the reserved bytes of
     // the ExtensionData head. Every other byte must come back unchanged.

@@ -7,13 +7,13 @@
 using namespace morvex;
 using namespace morvex::nav;
 using hdmv::CmdKey;
-using hdmv::TCommand;
-using hdmv::TCommands;
+using hdmv::Command;
+using hdmv::CommandList;
 
 namespace {
 
-TINDX indexWithTitles(int n, uint16_t firstObject = 0) {
-  TINDX indx;
+IndexTable indexWithTitles(int n, uint16_t firstObject = 0) {
+  IndexTable indx;
   indx.indexes.length = 26;
   indx.extensionDataStartAddress = 78 + 4 + 26;
   for (int i = 0; i < n; ++i) insertTitle(indx, i - 1);
@@ -23,11 +23,11 @@ TINDX indexWithTitles(int n, uint16_t firstObject = 0) {
   return indx;
 }
 
-TMOBJ objectsWithCommands(std::vector<int> counts) {
-  TMOBJ m;
+MovieObjectFile objectsWithCommands(std::vector<int> counts) {
+  MovieObjectFile m;
   for (int c : counts) {
-    Tmobject o;
-    o.commands.assign(static_cast<size_t>(c), TCommand{0x50400001u, 1, 2});
+    MovieObject o;
+    o.commands.assign(static_cast<size_t>(c), Command{0x50400001u, 1, 2});
     m.movieObjects.objects.push_back(o);
   }
   m.movieObjects.length = movieObjectsLength(m.movieObjects);
@@ -35,7 +35,7 @@ TMOBJ objectsWithCommands(std::vector<int> counts) {
   return m;
 }
 
-void expectConsistent(const TMOBJ& m) {
+void expectConsistent(const MovieObjectFile& m) {
   EXPECT_EQ(m.movieObjects.length, movieObjectsLength(m.movieObjects));
   EXPECT_EQ(m.extensionDataStartAddress, 44 + m.movieObjects.length);
 }
@@ -43,19 +43,19 @@ void expectConsistent(const TMOBJ& m) {
 }  // namespace
 
 TEST(TitleEditing, InsertIntoEmptyAndDeleteRanges) {
-  TINDX indx;
+  IndexTable indx;
   indx.indexes.length = 26;
   indx.extensionDataStartAddress = 0;
   EXPECT_EQ(insertTitle(indx, 0), 0);
   ASSERT_EQ(indx.indexes.titles.size(), 1u);
-  const TTitle& t = indx.indexes.titles[0];
+  const Title& t = indx.indexes.titles[0];
   EXPECT_EQ(t.titleNumber, 1u);
   EXPECT_TRUE(t.isHdmv());
   EXPECT_EQ(t.objectId, 0u);
   EXPECT_EQ(indx.indexes.length, 38u);
   EXPECT_EQ(indx.extensionDataStartAddress, 0u);  // absent stays absent
 
-  TINDX six = indexWithTitles(6);
+  IndexTable six = indexWithTitles(6);
   EXPECT_EQ(six.indexes.length, 26u + 72u);
   EXPECT_EQ(six.extensionDataStartAddress, 78u + 4u + 26u + 72u);
   EXPECT_EQ(deleteTitles(six, 1, 3), 0);  // titles 2 to 4
@@ -76,7 +76,7 @@ TEST(TitleEditing, InsertIntoEmptyAndDeleteRanges) {
   EXPECT_EQ(deleteTitles(six, 0, 0), -1);
   EXPECT_EQ(six.indexes.length, 26u);
   // An index holds at most 999 titles: the 1000th is not inserted.
-  TINDX full = indexWithTitles(999);
+  IndexTable full = indexWithTitles(999);
   const uint32_t length = full.indexes.length;
   EXPECT_EQ(insertTitle(full, 5), -1);
   EXPECT_EQ(full.indexes.titles.size(), 999u);
@@ -84,7 +84,7 @@ TEST(TitleEditing, InsertIntoEmptyAndDeleteRanges) {
 }
 
 TEST(TitleEditing, FirstPlaybackTopMenuAndLabels) {
-  TINDX indx = indexWithTitles(12);
+  IndexTable indx = indexWithTitles(12);
   EXPECT_EQ(titleCountLabel(indx), "12 titles");
   setFirstPlaybackOn(indx, true, 3);
   setTopMenuOn(indx, true, 4);
@@ -103,7 +103,7 @@ TEST(TitleEditing, FirstPlaybackTopMenuAndLabels) {
   EXPECT_EQ(accessTypeEntry(3), 2);
   EXPECT_EQ(accessTypeFromEntry(1), 2);
   EXPECT_EQ(accessTypeFromEntry(2), 3);
-  TTitle t;
+  Title t;
   t.titleNumber = 7;
   t.accessType = 1;
   t.playbackType = 2;
@@ -117,7 +117,7 @@ TEST(TitleEditing, FirstPlaybackTopMenuAndLabels) {
 }
 
 TEST(ObjectEditing, InsertAndDeleteKeepLengths) {
-  TMOBJ m = objectsWithCommands({2, 0, 5});
+  MovieObjectFile m = objectsWithCommands({2, 0, 5});
   expectConsistent(m);
   EXPECT_EQ(insertObject(m, 0), 1);
   EXPECT_EQ(m.movieObjects.objects.size(), 4u);
@@ -127,13 +127,13 @@ TEST(ObjectEditing, InsertAndDeleteKeepLengths) {
   EXPECT_EQ(objectRowTexts(m.movieObjects.objects[3], 3),
             (std::array<std::string, 5>{"003", "discard", "enable", "enable", "5"}));
   core::MemoryLog log;
-  TINDX indx;
+  IndexTable indx;
   deleteObjects(m, indx, 2, 3, log);
   EXPECT_EQ(m.movieObjects.objects.size(), 2u);
   expectConsistent(m);
   // With the index, titles follow the objects that move up; 0xFFFF and objects before
   // the insertion point stay.
-  TINDX titles = indexWithTitles(3);  // objects 0, 1, 2
+  IndexTable titles = indexWithTitles(3);  // objects 0, 1, 2
   titles.indexes.titles[2].objectId = kNoObject;
   titles.indexes.topMenu.objectId = 1;
   EXPECT_EQ(insertObject(m, titles, 0), 1);
@@ -143,7 +143,7 @@ TEST(ObjectEditing, InsertAndDeleteKeepLengths) {
   EXPECT_EQ(titles.indexes.topMenu.objectId, 1u);
   expectConsistent(m);
   // Without ExtensionData the address stays 0.
-  TMOBJ bare = objectsWithCommands({1});
+  MovieObjectFile bare = objectsWithCommands({1});
   bare.extensionDataStartAddress = 0;
   insertObject(bare, 0);
   EXPECT_EQ(bare.extensionDataStartAddress, 0u);
@@ -151,8 +151,8 @@ TEST(ObjectEditing, InsertAndDeleteKeepLengths) {
 }
 
 TEST(ObjectEditing, DeletionRenumbersAndReportsTitles) {
-  TMOBJ m = objectsWithCommands(std::vector<int>(10, 1));
-  TINDX indx = indexWithTitles(6);
+  MovieObjectFile m = objectsWithCommands(std::vector<int>(10, 1));
+  IndexTable indx = indexWithTitles(6);
   indx.indexes.titles[4].objectId = 7;  // title 5
   indx.indexes.titles[5].objectId = 3;  // title 6
   indx.indexes.titles[3].objectId = 2;  // title 4, before the deleted object
@@ -175,16 +175,16 @@ TEST(ObjectEditing, DeletionRenumbersAndReportsTitles) {
   expectConsistent(m);
   // A title that already had no object keeps 0xFFFF (it is not shifted down) and is
   // reported again.
-  core::MemoryLog log2;
-  deleteObjects(m, indx, 0, 0, log2);
+  core::MemoryLog secondLog;
+  deleteObjects(m, indx, 0, 0, secondLog);
   EXPECT_EQ(indx.indexes.titles[5].objectId, 0xFFFFu);
   EXPECT_EQ(indx.indexes.titles[4].objectId, 5u);
-  EXPECT_EQ(log2.plainLines().size(), 1u);
+  EXPECT_EQ(secondLog.plainLines().size(), 1u);
 }
 
 TEST(ObjectEditing, DeletingAllObjectsReportsEveryHdmvTitle) {
-  TMOBJ m = objectsWithCommands({1, 2, 3});
-  TINDX indx = indexWithTitles(3);
+  MovieObjectFile m = objectsWithCommands({1, 2, 3});
+  IndexTable indx = indexWithTitles(3);
   indx.indexes.titles[1].objectType = ObjectBDJ;
   core::MemoryLog log;
   auto out = deleteObjects(m, indx, 0, 2, log);
@@ -192,13 +192,13 @@ TEST(ObjectEditing, DeletingAllObjectsReportsEveryHdmvTitle) {
   EXPECT_EQ(out.reported, (std::vector<uint32_t>{1, 3}));
   EXPECT_EQ(m.movieObjects.length, 6u);
   EXPECT_EQ(m.extensionDataStartAddress, 50u);
-  EXPECT_TRUE(log.errorflag);
+  EXPECT_TRUE(log.hadError());
 }
 
 TEST(ObjectCommandEditing, LengthsFollowEachCommand) {
-  TMOBJ m = objectsWithCommands({3, 2});
+  MovieObjectFile m = objectsWithCommands({3, 2});
   const uint32_t before = m.movieObjects.length;
-  TCommands clip;
+  CommandList clip;
   auto out = editObjectCommands(m, 0, 1, 1, CmdKey::Insert, clip);
   EXPECT_EQ(out.inserted, 1);
   EXPECT_EQ(m.movieObjects.length, before + 12);
@@ -215,8 +215,8 @@ TEST(ObjectCommandEditing, LengthsFollowEachCommand) {
   EXPECT_EQ(editObjectCommands(m, 7, 0, 0, CmdKey::Insert, clip).changed, false);
   // The saved file agrees: read it back and compare.
   core::MemoryLog log;
-  TMOBJ back;
-  ASSERT_TRUE(readMovieObjects(mobjBytes(m), "MovieObject.bdmv", back, log).usable());
+  MovieObjectFile back;
+  ASSERT_TRUE(readMovieObjectFile(writeMovieObjectFile(m), "MovieObject.bdmv", back, log).usable());
   EXPECT_EQ(back.movieObjects.objects, m.movieObjects.objects);
   EXPECT_EQ(back.movieObjects.length, m.movieObjects.length);
 }

@@ -16,14 +16,14 @@ using namespace morvex::playlist;
 
 namespace {
 
-TMPLS readFixture(const std::filesystem::path& p) {
-  TMPLS m;
+Playlist readFixture(const std::filesystem::path& p) {
+  Playlist m;
   core::MemoryLog log;
-  readMPLS(test::readFile(p), p.filename().string(), m, log);
+  readPlaylist(test::readFile(p), p.filename().string(), m, log);
   return m;
 }
 
-bool hasFrameRate(const TMPLS& m) {
+bool hasFrameRate(const Playlist& m) {
   const auto& pis = m.playList.playItems;
   return !pis.empty() && !pis[0].stn.video.empty() && frameRatio(pis[0].stn.video[0].attr.frameRate);
 }
@@ -37,11 +37,11 @@ TEST(ChapterBoundaries, FrameRoundTripKeepsMarksOnTheirPlayItem) {
   if (files.empty()) GTEST_SKIP() << "fixture discs not present";
   size_t checked = 0;
   for (const auto& f : files) {
-    const TMPLS m = readFixture(f);
+    const Playlist m = readFixture(f);
     if (!hasFrameRate(m) || m.markStart == 0 || m.playListMark.marks.empty()) continue;
     const auto out = exportChapters(m, ChapterFormat::Frame);
     ASSERT_TRUE(out.ok) << f;
-    TMPLS back = m;
+    Playlist back = m;
     core::MemoryLog log;
     ASSERT_TRUE(importChapters(back, out.text, ChapterFormat::Frame, log).ok) << f;
     ASSERT_EQ(back.playListMark.marks.size(), m.playListMark.marks.size());
@@ -75,11 +75,11 @@ TEST(ChapterBoundaries, Disc11FirstPlaylistMarkOne) {
   for (const auto& f : files)
     if (f.string().find("/disc11/") != std::string::npos) file = f;
   if (file.empty()) GTEST_SKIP() << "fixture disc11 not present";
-  const TMPLS m = readFixture(file);
+  const Playlist m = readFixture(file);
   ASSERT_GT(m.playListMark.marks.size(), 1u);
   const auto out = exportChapters(m, ChapterFormat::Frame);
   ASSERT_TRUE(out.ok);
-  TMPLS back = m;
+  Playlist back = m;
   core::MemoryLog log;
   ASSERT_TRUE(importChapters(back, out.text, ChapterFormat::Frame, log).ok);
   EXPECT_EQ(back.playListMark.marks[1].playItemRef, m.playListMark.marks[1].playItemRef);
@@ -88,7 +88,7 @@ TEST(ChapterBoundaries, Disc11FirstPlaylistMarkOne) {
 
 // A position inside a frame that is not the boundary's frame still lands before it.
 TEST(ChapterBoundaries, FrameBeforeTheBoundaryStaysOnTheEarlierPlayItem) {
-  TMPLS m = synth::twoItems(true);  // PlayItem 0 covers 0..4500000, 23.976 fps
+  Playlist m = synth::twoItems(true);  // PlayItem 0 covers 0..4500000, 23.976 fps
   const FrameRatio r = *frameRatio(m.playList.playItems[0].stn.video[0].attr.frameRate);
   const uint64_t boundary = framesFromTicks(4500000, r);
   core::MemoryLog log;
@@ -103,7 +103,7 @@ TEST(ChapterBoundaries, FrameBeforeTheBoundaryStaysOnTheEarlierPlayItem) {
 TEST(ChapterBoundaries, ByteOrderMarkAndLineEnds) {
   for (const std::string& text : {std::string("\xEF\xBB\xBF" "45000\r\n90000\r\n"), std::string("45000\r90000\r"),
                                  std::string("45000\n90000"), std::string("\xEF\xBB\xBF" "45000\r90000\n")}) {
-    TMPLS m = synth::twoItems(true);
+    Playlist m = synth::twoItems(true);
     core::MemoryLog log;
     ASSERT_TRUE(importChapters(m, text, ChapterFormat::PTS, log).ok);
     ASSERT_EQ(m.playListMark.marks.size(), 2u) << text;
@@ -112,7 +112,7 @@ TEST(ChapterBoundaries, ByteOrderMarkAndLineEnds) {
     EXPECT_EQ(m.playListMark.length, 2u + 2 * 14);
   }
   // An empty line between two others is still a chapter at 0.
-  TMPLS m = synth::twoItems(true);
+  Playlist m = synth::twoItems(true);
   core::MemoryLog log;
   ASSERT_TRUE(importChapters(m, "45000\r\r90000\r", ChapterFormat::PTS, log).ok);
   ASSERT_EQ(m.playListMark.marks.size(), 3u);
@@ -120,7 +120,7 @@ TEST(ChapterBoundaries, ByteOrderMarkAndLineEnds) {
 }
 
 TEST(ChapterBoundaries, NoMarkSectionStaysWithoutOne) {
-  TMPLS m = synth::twoItems(true);
+  Playlist m = synth::twoItems(true);
   m.playListMark = {};
   m.markStart = 0;
   updateLengths(m);
@@ -135,9 +135,9 @@ TEST(ChapterBoundaries, NoMarkSectionStaysWithoutOne) {
   EXPECT_EQ(m.markStart, 0u);
   EXPECT_TRUE(layoutMismatches(m).empty());
   // The file written still has no mark section and reads back as it was.
-  TMPLS back;
+  Playlist back;
   core::MemoryLog log;
-  ASSERT_TRUE(readMPLS(buildMPLS(m), "x.mpls", back, log).usable());
+  ASSERT_TRUE(readPlaylist(writePlaylist(m), "x.mpls", back, log).usable());
   EXPECT_EQ(back.markStart, 0u);
   EXPECT_NE(ext, 0u);
   EXPECT_EQ(back.playList, m.playList);

@@ -13,15 +13,15 @@ namespace {
 
 // PlayItem 0 covers 0..4500000 of the time line, PlayItem 1 (IN 900000, OUT 2700000)
 // covers 4500000..6300000.
-TMPLS twoItems() { return synth::twoItems(true); }
+Playlist twoItems() { return synth::twoItems(true); }
 
-std::vector<TMark> marksOf(const TMPLS& m) { return m.playListMark.marks; }
+std::vector<Mark> marksOf(const Playlist& m) { return m.playListMark.marks; }
 
 }  // namespace
 
 TEST(Chapters, ExportInEachFormat) {
-  TMPLS m = twoItems();
-  m.playListMark.marks = {TMark{0, 1, 1, 1800000, 0xFFFF, 0}, TMark{0, 2, 0, 45000, 0x1011, 0}};
+  Playlist m = twoItems();
+  m.playListMark.marks = {Mark{0, 1, 1, 1800000, 0xFFFF, 0}, Mark{0, 2, 0, 45000, 0x1011, 0}};
   auto pts = exportChapters(m, ChapterFormat::PTS);
   ASSERT_TRUE(pts.ok);
   EXPECT_EQ(pts.text, "5400000\r\n45000\r\n");
@@ -51,7 +51,7 @@ TEST(Chapters, FrameNumbersAreTrueFrames) {
 }
 
 TEST(Chapters, FrameFormatNeedsVideoWithADefinedRate) {
-  TMPLS m = twoItems();
+  Playlist m = twoItems();
   const auto marks = marksOf(m);
   m.playList.playItems[0].stn.video[0].attr.frameRate = 5;
   core::MemoryLog log;
@@ -69,7 +69,7 @@ TEST(Chapters, FrameFormatNeedsVideoWithADefinedRate) {
 }
 
 TEST(Chapters, ImportPlacesPositionsOnTheirPlayItem) {
-  TMPLS m = twoItems();
+  Playlist m = twoItems();
   core::MemoryLog log;
   const uint32_t ext = m.extDataStart;
   ASSERT_EQ(m.playListMark.marks.size(), 3u);
@@ -104,11 +104,11 @@ TEST(Chapters, ImportPlacesPositionsOnTheirPlayItem) {
 }
 
 TEST(Chapters, ImportShrinksAndReplacesMarks) {
-  TMPLS m = twoItems();
+  Playlist m = twoItems();
   core::MemoryLog log;
   // five marks before, three lines after: 44 bytes of marks, ExtensionData 28 back
-  m.playListMark.marks.push_back(TMark{});
-  m.playListMark.marks.push_back(TMark{});
+  m.playListMark.marks.push_back(Mark{});
+  m.playListMark.marks.push_back(Mark{});
   updateLengths(m);
   ASSERT_EQ(m.playListMark.marks.size(), 5u);
   const uint32_t ext = m.extDataStart;
@@ -124,7 +124,7 @@ TEST(Chapters, ImportShrinksAndReplacesMarks) {
   EXPECT_EQ(m.playListMark.marks[0].playItemRef, 1);
   EXPECT_EQ(m.playListMark.marks[0].timeStamp, 900000u);
   // A playlist without a mark section takes no chapters: the reader would not see them.
-  TMPLS none = twoItems();
+  Playlist none = twoItems();
   none.markStart = 0;
   EXPECT_FALSE(importChapters(none, "0\r\n", ChapterFormat::PTS, log).ok);
   EXPECT_EQ(none.playListMark.marks.size(), 3u);
@@ -135,7 +135,7 @@ TEST(Chapters, ImportShrinksAndReplacesMarks) {
 }
 
 TEST(Chapters, PositionsAtOrPastTheEndGoToTheLastPlayItem) {
-  TMPLS m = twoItems();
+  Playlist m = twoItems();
   core::MemoryLog log;
   ASSERT_TRUE(importChapters(m, "6300000\r\n9999999\r\n6299999\r\n4294967295\r\n", ChapterFormat::PTS, log).ok);
   const auto& mk = m.playListMark.marks;
@@ -146,7 +146,7 @@ TEST(Chapters, PositionsAtOrPastTheEndGoToTheLastPlayItem) {
   EXPECT_EQ(mk[2].playItemRef, 1);
   EXPECT_EQ(mk[2].timeStamp, 2699999u);
   // Frame import round-trips a frame export.
-  TMPLS f = twoItems();
+  Playlist f = twoItems();
   auto text = exportChapters(f, ChapterFormat::Frame).text;
   ASSERT_TRUE(importChapters(f, text, ChapterFormat::Frame, log).ok);
   EXPECT_EQ(exportChapters(f, ChapterFormat::Frame).text, text);

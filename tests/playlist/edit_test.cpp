@@ -16,19 +16,19 @@ namespace {
 
 // The writer's output read back must be the edited model, with every stored size
 // describing the file.
-void expectConsistent(const TMPLS& m) {
+void expectConsistent(const Playlist& m) {
   auto mismatches = layoutMismatches(m);
   for (const auto& s : mismatches) ADD_FAILURE() << s;
   core::MemoryLog log;
-  TMPLS back;
-  ASSERT_TRUE((readMPLS(buildMPLS(m), "x", back, log)).complete()) << log.text();
+  Playlist back;
+  ASSERT_TRUE((readPlaylist(writePlaylist(m), "x", back, log)).complete()) << log.text();
   EXPECT_EQ(back, synth::writable(m));
 }
 
 struct Sizes {
   uint32_t mark, ext, pl, pi, stn;
 };
-Sizes sizes(const TMPLS& m, unsigned p) {
+Sizes sizes(const Playlist& m, unsigned p) {
   const auto& pi = m.playList.playItems[p];
   return {m.markStart, m.extDataStart, m.playList.length, pi.length, pi.stn.length};
 }
@@ -36,7 +36,7 @@ Sizes sizes(const TMPLS& m, unsigned p) {
 }  // namespace
 
 TEST(StreamEdit, InsertWithDefaultsAndSizeBookkeeping) {
-  TMPLS m = synth::twoItems(true);
+  Playlist m = synth::twoItems(true);
   // Empty the audio list of PlayItem 0 by hand, then insert: stream 1 gets the defaults.
   auto& stn0 = m.playList.playItems[0].stn;
   stn0.audio.clear();
@@ -57,7 +57,7 @@ TEST(StreamEdit, InsertWithDefaultsAndSizeBookkeeping) {
 
   // PG goes after the selected PG stream; the PiP stream stays behind the PG streams.
   auto& stn1 = m.playList.playItems[1].stn;
-  const TStream pip = stn1.pg.back();
+  const Stream pip = stn1.pg.back();
   ASSERT_EQ(insertStream(m, 1, StreamKind::PG, 0), 1u);
   EXPECT_EQ(stn1.numPG, 3);
   EXPECT_EQ(stn1.numPIPPG, 1);
@@ -81,7 +81,7 @@ TEST(StreamEdit, InsertWithDefaultsAndSizeBookkeeping) {
 }
 
 TEST(StreamEdit, DeleteSizesAndRefusals) {
-  TMPLS m = synth::twoItems(true);
+  Playlist m = synth::twoItems(true);
   auto& stn1 = m.playList.playItems[1].stn;
   // Secondary audio with 3 references: 16 + 2 + 3 + 1 bytes.
   EXPECT_EQ(streamSize(stn1, StreamKind::SecAudio, 0), 22u);
@@ -116,7 +116,7 @@ TEST(StreamEdit, DeleteSizesAndRefusals) {
 }
 
 TEST(StreamEdit, FieldEditsKeepSizes) {
-  TMPLS m = synth::twoItems();
+  Playlist m = synth::twoItems();
   const auto before = layoutMismatches(m);
   ASSERT_TRUE(setStreamField(m, 1, StreamKind::Audio, 0, StreamField::EntryType, 2));
   auto& s = m.playList.playItems[1].stn.audio[0];
@@ -142,7 +142,7 @@ TEST(StreamEdit, FieldEditsKeepSizes) {
 }
 
 TEST(PlayItemEdit, CellsAcceptOnlyTheirForm) {
-  TMPLS m = synth::twoItems();
+  Playlist m = synth::twoItems();
   EXPECT_TRUE(setPlayItemCell(m, 0, 4, "00:00:10.000"));
   EXPECT_EQ(m.playList.playItems[0].outTime, 450000u);
   EXPECT_FALSE(setPlayItemCell(m, 0, 4, "00:00:10.00"));
@@ -163,7 +163,7 @@ TEST(PlayItemEdit, CellsAcceptOnlyTheirForm) {
 }
 
 TEST(PlayItemEdit, InTimeCascades) {
-  TMPLS m = synth::twoItems();
+  Playlist m = synth::twoItems();
   auto& p0 = m.playList.playItems[0];
   p0.inTime = 450000;
   p0.outTime = 900000;
@@ -189,7 +189,7 @@ TEST(PlayItemEdit, InTimeCascades) {
 }
 
 TEST(AppInfoEdit, MasksAndFlags) {
-  TMPLS m = synth::twoItems();
+  Playlist m = synth::twoItems();
   setcbUOs(m, 0, 0);
   setUOBit(m, 31, true);
   setUOBit(m, 0, true);
@@ -209,12 +209,12 @@ TEST(AppInfoEdit, MasksAndFlags) {
   setPlaybackType(m, 2);
   EXPECT_EQ(m.appInfo.playbackType, 3);
   setAppFlag(m, AppFlag::AudioMix, true);
-  EXPECT_EQ(m.appInfo.audio_mix_app_flag, 1);
+  EXPECT_EQ(m.appInfo.audioMixAppFlag, 1);
   expectConsistent(m);
 }
 
 TEST(SubPathEdit, InsertDeleteTypeAndCells) {
-  TMPLS m = synth::twoItems();
+  Playlist m = synth::twoItems();
   m.extDataStart = 0;
   updateLengths(m);
   const uint32_t pl = m.playList.length, mark = m.markStart;
@@ -266,10 +266,10 @@ TEST(SubPathEdit, InsertDeleteTypeAndCells) {
 }
 
 TEST(MarkEdit, InsertDeleteAndTimeFields) {
-  TMPLS m = synth::twoItems(true);
+  Playlist m = synth::twoItems(true);
   const uint32_t len = m.playListMark.length, ext = m.extDataStart;
   ASSERT_EQ(insertMark(m, 0), 1u);
-  EXPECT_EQ(m.playListMark.marks[1], (TMark{0, 1, 0, 0, 0xFFFF, 0}));
+  EXPECT_EQ(m.playListMark.marks[1], (Mark{0, 1, 0, 0, 0xFFFF, 0}));
   EXPECT_EQ(m.playListMark.length, len + 14);
   EXPECT_EQ(m.extDataStart, ext + 14);
   expectConsistent(m);
@@ -287,7 +287,7 @@ TEST(MarkEdit, InsertDeleteAndTimeFields) {
   EXPECT_EQ(markTypeName(m.playListMark.marks[0].type), "link point");
 
   MarkTimeFields f{26, 75, -3, 12345};
-  EXPECT_EQ(getmarktime(f), 25u * 162000000 + 59u * 2700000 + 0 + 999u * 45);
+  EXPECT_EQ(markTime(f), 25u * 162000000 + 59u * 2700000 + 0 + 999u * 45);
   EXPECT_EQ(f.hours, 25);
   EXPECT_EQ(f.seconds, 0);
   MarkTimeFields max{25, 59, 59, 999};

@@ -105,9 +105,9 @@ KeptBits keptBits(const core::Bytes& b) {
 // true when the output is byte-identical.
 bool resaveDiffersOnlyInReserved(const core::Bytes& orig) {
   core::MemoryLog log;
-  TMPLS m;
-  EXPECT_TRUE((readMPLS(orig, "in.mpls", m, log)).complete()) << log.text();
-  core::Bytes out = buildMPLS(m);
+  Playlist m;
+  EXPECT_TRUE((readPlaylist(orig, "in.mpls", m, log)).complete()) << log.text();
+  core::Bytes out = writePlaylist(m);
   // Every input here has its sections back to back, so the sizes agree.
   EXPECT_EQ(out.size(), orig.size());
   if (out.size() != orig.size()) return false;
@@ -118,13 +118,13 @@ bool resaveDiffersOnlyInReserved(const core::Bytes& orig) {
     EXPECT_EQ(out[i], orig[i] & k.mask[i]) << "byte " << i << " is not the original with reserved bits cleared";
     if (k.mask[i] == 0xFF || out[i] != (orig[i] & k.mask[i])) return false;
   }
-  TMPLS again;
-  EXPECT_TRUE((readMPLS(out, "again", again, log)).complete());
+  Playlist again;
+  EXPECT_TRUE((readPlaylist(out, "again", again, log)).complete());
   // The header's reserved bytes are the one field the model holds but does not write.
   EXPECT_EQ(again.reserved, decltype(again.reserved){});
   again.reserved = m.reserved;
   EXPECT_EQ(again, m);
-  EXPECT_EQ(buildMPLS(again), out);  // a second resave is a fixed point
+  EXPECT_EQ(writePlaylist(again), out);  // a second resave is a fixed point
   return out == orig;
 }
 
@@ -164,12 +164,12 @@ TEST(PlaylistFixtures, NonZeroReservedFieldsAreClearedAndNothingElse) {
     ASSERT_GT(changed, 20u);  // at least the header's reserved bytes
     EXPECT_FALSE(resaveDiffersOnlyInReserved(dirty));
     core::MemoryLog log;
-    TMPLS clean, fromDirty;
-    readMPLS(orig, "a", clean, log);
-    readMPLS(dirty, "b", fromDirty, log);
+    Playlist clean, fromDirty;
+    readPlaylist(orig, "a", clean, log);
+    readPlaylist(dirty, "b", fromDirty, log);
     fromDirty.reserved = clean.reserved;
     EXPECT_EQ(fromDirty, clean);
-    EXPECT_EQ(buildMPLS(fromDirty), orig);
+    EXPECT_EQ(writePlaylist(fromDirty), orig);
     if (HasFailure()) return;
   }
 }

@@ -21,12 +21,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void compareStreams(const BLURAY_STREAM_INFO* theirs, unsigned count, const std::vector<const TStream*>& ours,
+void compareStreams(const BLURAY_STREAM_INFO* theirs, unsigned count, const std::vector<const Stream*>& ours,
                     const std::string& what) {
   ASSERT_EQ(count, ours.size()) << what;
   for (unsigned i = 0; i < count; ++i) {
     SCOPED_TRACE(what + " " + std::to_string(i));
-    const TStream& s = *ours[i];
+    const Stream& s = *ours[i];
     const uint16_t pid = s.entry.type == 2 ? s.entry.subPID : s.entry.mainPID;
     EXPECT_EQ(theirs[i].pid, pid);
     EXPECT_EQ(theirs[i].coding_type, s.attr.codingType);
@@ -47,8 +47,8 @@ void compareStreams(const BLURAY_STREAM_INFO* theirs, unsigned count, const std:
 }
 
 template <typename T>
-std::vector<const TStream*> ptrs(const std::vector<T>& v, size_t from = 0, size_t n = SIZE_MAX) {
-  std::vector<const TStream*> out;
+std::vector<const Stream*> ptrs(const std::vector<T>& v, size_t from = 0, size_t n = SIZE_MAX) {
+  std::vector<const Stream*> out;
   for (size_t i = from; i < v.size() && out.size() < n; ++i) out.push_back(&v[i]);
   return out;
 }
@@ -66,8 +66,8 @@ TEST(PlaylistOracle, LibblurayReadsTheSamePlaylists) {
       if (e.path().extension() != ".mpls") continue;
       SCOPED_TRACE(e.path().string());
       core::MemoryLog log;
-      TMPLS m;
-      ASSERT_TRUE((readMPLS(test::readFile(e.path()), e.path().string(), m, log)).complete());
+      Playlist m;
+      ASSERT_TRUE((readPlaylist(test::readFile(e.path()), e.path().string(), m, log)).complete());
       const uint32_t num = uint32_t(std::strtoul(e.path().stem().c_str(), nullptr, 10));
       BLURAY_TITLE_INFO* ti = bd_get_playlist_info(bd, num, 0);
       if (!ti) {
@@ -84,7 +84,7 @@ TEST(PlaylistOracle, LibblurayReadsTheSamePlaylists) {
         EXPECT_EQ(std::string(c.clip_id), items[i].clipName);
         EXPECT_EQ(c.in_time, uint64_t(items[i].inTime) * 2);  // libbluray counts 90 kHz
         EXPECT_EQ(c.out_time, uint64_t(items[i].outTime) * 2);
-        const TSTN& s = items[i].stn;
+        const StreamTable& s = items[i].stn;
         compareStreams(c.video_streams, c.video_stream_count, ptrs(s.video), "video");
         compareStreams(c.audio_streams, c.audio_stream_count, ptrs(s.audio), "audio");
         compareStreams(c.pg_streams, c.pg_stream_count, ptrs(s.pg), "PG");

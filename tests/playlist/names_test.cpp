@@ -49,11 +49,11 @@ TEST(StreamNames, LanguageList) {
   EXPECT_EQ(langs[0], "eng");
   EXPECT_EQ(langs[1], "aar");
   EXPECT_EQ(langs.back(), "zun");
-  EXPECT_EQ(getlangind("eng"), 0);
-  EXPECT_EQ(getlangind("xxx"), -1);
-  EXPECT_EQ(getlangind(""), -1);
+  EXPECT_EQ(languageIndex("eng"), 0);
+  EXPECT_EQ(languageIndex("xxx"), -1);
+  EXPECT_EQ(languageIndex(""), -1);
   // Alphabetical after the first entry, except "nzi" standing after "nub".
-  int nub = getlangind("nub");
+  int nub = languageIndex("nub");
   ASSERT_GT(nub, 0);
   EXPECT_EQ(langs[size_t(nub) + 1], "nzi");
   EXPECT_EQ(langs[size_t(nub) + 2], "nya");
@@ -62,5 +62,5 @@ TEST(StreamNames, LanguageList) {
   EXPECT_TRUE(std::is_sorted(rest.begin(), rest.end()));
   EXPECT_EQ(std::set<std::string_view>(rest.begin(), rest.end()).size(), rest.size());
   for (auto c : langs) EXPECT_EQ(c.size(), 3u);
-  for (auto c : {"fre", "ger", "jpn", "spa", "chi", "kor", "ita"}) EXPECT_GT(getlangind(c), 0) << c;
+  for (auto c : {"fre", "ger", "jpn", "spa", "chi", "kor", "ita"}) EXPECT_GT(languageIndex(c), 0) << c;
 }

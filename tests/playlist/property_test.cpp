@@ -21,7 +21,7 @@ namespace {
 constexpr StreamKind kKinds[] = {StreamKind::Video,    StreamKind::Audio,    StreamKind::PG,   StreamKind::IG,
                                  StreamKind::SecVideo, StreamKind::SecAudio, StreamKind::PIPPG};
 
-void randomEdit(TMPLS& m, std::mt19937& rng, std::string& trail) {
+void randomEdit(Playlist& m, std::mt19937& rng, std::string& trail) {
   auto pick = [&](size_t n) { return n ? unsigned(rng() % n) : 0u; };
   const size_t nPI = m.playList.playItems.size();
   const unsigned pi = pick(nPI);
@@ -92,13 +92,13 @@ void randomEdit(TMPLS& m, std::mt19937& rng, std::string& trail) {
   }
 }
 
-void checkAfterEdits(const TMPLS& m, const std::string& trail) {
+void checkAfterEdits(const Playlist& m, const std::string& trail) {
   SCOPED_TRACE(trail);
   for (const auto& s : layoutMismatches(m)) ADD_FAILURE() << s;
   core::MemoryLog log;
-  TMPLS back;
-  core::Bytes out = buildMPLS(m);
-  ASSERT_TRUE((readMPLS(out, "edited", back, log)).complete()) << log.text();
+  Playlist back;
+  core::Bytes out = writePlaylist(m);
+  ASSERT_TRUE((readPlaylist(out, "edited", back, log)).complete()) << log.text();
   EXPECT_EQ(back, synth::writable(m));
   EXPECT_EQ(out.size(), mplsLayout(m).fileSize);
 }
@@ -108,7 +108,7 @@ void checkAfterEdits(const TMPLS& m, const std::string& trail) {
 TEST(PlaylistEditProperty, SyntheticPlaylistStaysConsistent) {
   std::mt19937 rng(20260);
   for (int seq = 0; seq < 300; ++seq) {
-    TMPLS m = synth::twoItems(seq % 2 == 0);
+    Playlist m = synth::twoItems(seq % 2 == 0);
     std::string trail;
     const int steps = 1 + int(rng() % 25);
     for (int i = 0; i < steps; ++i) randomEdit(m, rng, trail);
@@ -124,10 +124,10 @@ TEST(PlaylistEditProperty, FixturePlaylistsStayConsistent) {
   std::mt19937 rng(77);
   for (size_t f = 0; f < files.size(); f += 3) {
     core::MemoryLog log;
-    TMPLS orig;
-    ASSERT_TRUE((readMPLS(test::readFile(files[f]), files[f].string(), orig, log)).complete());
+    Playlist orig;
+    ASSERT_TRUE((readPlaylist(test::readFile(files[f]), files[f].string(), orig, log)).complete());
     for (int seq = 0; seq < 4; ++seq) {
-      TMPLS m = orig;
+      Playlist m = orig;
       std::string trail = files[f].string() + ":";
       for (int i = 0; i < 12; ++i) randomEdit(m, rng, trail);
       checkAfterEdits(m, trail);

@@ -13,7 +13,7 @@ using namespace morvex::playlist;
 
 namespace {
 
-// Raw playlist bytes: header, AppInfoPlayList, a PlayList whose PlayItem/SubPath bytes
+// Raw playlist bytes: header, PlaylistAppInfo, a PlayList whose PlayItem/SubPath bytes
 // the test supplies, and a mark section.
 struct RawPlaylist {
   std::string version = "0200";
@@ -26,81 +26,81 @@ struct RawPlaylist {
 
   core::Bytes bytes() const {
     core::ByteWriter w;
-    w.addstring("MPLS", 4);
-    w.addstring(version, 4);
+    w.addString("MPLS", 4);
+    w.addString(version, 4);
     const uint32_t plStart = 58;
     const uint32_t plLen = uint32_t(6 + items.size());
     const uint32_t markStart = plStart + 4 + plLen;
-    w.addlong(plStart);
-    w.addlong(markStart);
-    w.addlong(0);
-    w.addzeros(20);
-    w.addlong(14);
-    w.addbyte(0);
-    w.addbyte(1);
-    w.addword(0);
-    w.addlong(0);
-    w.addlong(0);
-    w.addword(appFlags);
-    w.addlong(plLen);
-    w.addword(0);
-    w.addword(numPlayItems);
-    w.addword(numSubPaths);
-    w.addbytes(items);
-    w.addlong(uint32_t(2 + marks.size()));
-    w.addword(numMarks);
-    w.addbytes(marks);
+    w.addU32(plStart);
+    w.addU32(markStart);
+    w.addU32(0);
+    w.addZeros(20);
+    w.addU32(14);
+    w.addU8(0);
+    w.addU8(1);
+    w.addU16(0);
+    w.addU32(0);
+    w.addU32(0);
+    w.addU16(appFlags);
+    w.addU32(plLen);
+    w.addU16(0);
+    w.addU16(numPlayItems);
+    w.addU16(numSubPaths);
+    w.addBytes(items);
+    w.addU32(uint32_t(2 + marks.size()));
+    w.addU16(numMarks);
+    w.addBytes(marks);
     return w.take();
   }
 };
 
 // A PlayItem head (34 bytes) with the given flag word at offset 11.
 void playItemHead(core::ByteWriter& w, uint16_t flags, const char* clip = "00007") {
-  w.addword(0);  // length is not used by the reader
-  w.addstring(clip, 5);
-  w.addstring("M2TS", 4);
-  w.addword(flags);
-  w.addbyte(3);
-  w.addlong(45000);
-  w.addlong(90000);
-  w.addlong(0x11223344);
-  w.addlong(0x40000000);
-  w.addbyte(0x80);
-  w.addbyte(0);
-  w.addword(0);
+  w.addU16(0);  // length is not used by the reader
+  w.addString(clip, 5);
+  w.addString("M2TS", 4);
+  w.addU16(flags);
+  w.addU8(3);
+  w.addU32(45000);
+  w.addU32(90000);
+  w.addU32(0x11223344);
+  w.addU32(0x40000000);
+  w.addU8(0x80);
+  w.addU8(0);
+  w.addU16(0);
 }
 
 void stnHead(core::ByteWriter& w, std::initializer_list<uint8_t> counts) {
-  w.addword(0);
-  w.addword(0);
-  for (uint8_t c : counts) w.addbyte(c);
-  w.addzeros(5);
+  w.addU16(0);
+  w.addU16(0);
+  for (uint8_t c : counts) w.addU8(c);
+  w.addZeros(5);
 }
 
 void pgStream(core::ByteWriter& w, uint16_t pid, const char* lang) {
-  w.addbyte(9);
-  w.addbyte(1);
-  w.addword(pid);
-  w.addzeros(6);
-  w.addbyte(5);
-  w.addbyte(0x90);
-  w.addstring(lang, 3);
-  w.addbyte(0);
+  w.addU8(9);
+  w.addU8(1);
+  w.addU16(pid);
+  w.addZeros(6);
+  w.addU8(5);
+  w.addU8(0x90);
+  w.addString(lang, 3);
+  w.addU8(0);
 }
 
 void audioStream(core::ByteWriter& w, uint16_t pid) {
-  w.addbyte(9);
-  w.addbyte(1);
-  w.addword(pid);
-  w.addzeros(6);
-  w.addbyte(5);
-  w.addbyte(0xA1);
-  w.addbyte(0x31);
-  w.addstring("eng", 3);
+  w.addU8(9);
+  w.addU8(1);
+  w.addU16(pid);
+  w.addZeros(6);
+  w.addU8(5);
+  w.addU8(0xA1);
+  w.addU8(0x31);
+  w.addString("eng", 3);
 }
 
-core::ReadResult read(const core::Bytes& b, TMPLS& m, core::MemoryLog& log, bool silent = false) {
-  return readMPLS(b, "00001.mpls", m, log, ReadOptions{silent});
+core::ReadResult read(const core::Bytes& b, Playlist& m, core::MemoryLog& log, bool silent = false) {
+  return readPlaylist(b, "00001.mpls", m, log, ReadOptions{silent});
 }
 
 }  // namespace
@@ -112,7 +112,7 @@ TEST(PlaylistReader, VersionsAndTypeIndicator) {
   stnHead(w, {0, 0, 0, 0, 0, 0, 0});
   raw.items = w.take();
   core::MemoryLog log;
-  TMPLS m;
+  Playlist m;
   EXPECT_TRUE((read(raw.bytes(), m, log)).complete());
   ASSERT_EQ(m.playList.playItems.size(), 1u);
   EXPECT_EQ(m.playList.playItems[0].clipName, "00007");
@@ -122,10 +122,10 @@ TEST(PlaylistReader, VersionsAndTypeIndicator) {
   // A rejected file leaves the model as it was except type indicator and version.
   raw.version = "0300";
   core::MemoryLog bad;
-  TMPLS before = m;
+  Playlist before = m;
   EXPECT_TRUE((read(raw.bytes(), m, bad)).refused());
   EXPECT_EQ(bad.plainLines().at(0), "ERROR: Invalid format: 00001.mpls");
-  EXPECT_TRUE(bad.errorflag);
+  EXPECT_TRUE(bad.hadError());
   EXPECT_EQ(m.version, "0300");
   m.version = before.version;
   EXPECT_EQ(m, before);
@@ -143,12 +143,12 @@ TEST(PlaylistReader, MultiAngleStnListsAndReferencePadding) {
   RawPlaylist raw;
   core::ByteWriter w;
   playItemHead(w, 0x0011);  // multi-angle, connection condition 1
-  w.addbyte(3);             // three angles: two follow
-  w.addbyte(0x03);
+  w.addU8(3);             // three angles: two follow
+  w.addU8(0x03);
   for (const char* c : {"00011", "00012"}) {
-    w.addstring(c, 5);
-    w.addstring("M2TS", 4);
-    w.addbyte(7);
+    w.addString(c, 5);
+    w.addString("M2TS", 4);
+    w.addU8(7);
   }
   // 2 PG + 1 PiP PG, and 2 secondary audio streams with 3 and 2 references.
   stnHead(w, {0, 0, 2, 0, 2, 0, 1});
@@ -156,38 +156,38 @@ TEST(PlaylistReader, MultiAngleStnListsAndReferencePadding) {
   pgStream(w, 0x1201, "fre");
   pgStream(w, 0x1A00, "ger");
   audioStream(w, 0x1A10);
-  w.addbyte(3);
-  w.addbyte(0);
-  w.addbyte(0);
-  w.addbyte(1);
-  w.addbyte(2);
-  w.addbyte(0);  // padding after an odd count
+  w.addU8(3);
+  w.addU8(0);
+  w.addU8(0);
+  w.addU8(1);
+  w.addU8(2);
+  w.addU8(0);  // padding after an odd count
   audioStream(w, 0x1A11);
-  w.addbyte(2);
-  w.addbyte(0);
-  w.addbyte(5);
-  w.addbyte(6);
+  w.addU8(2);
+  w.addU8(0);
+  w.addU8(5);
+  w.addU8(6);
   raw.items = w.take();
   // one mark right after: it is read correctly only if every byte above was consumed
   core::ByteWriter mk;
-  mk.addbyte(0);
-  mk.addbyte(1);
-  mk.addword(0);
-  mk.addlong(45000);
-  mk.addword(0xFFFF);
-  mk.addlong(0);
+  mk.addU8(0);
+  mk.addU8(1);
+  mk.addU16(0);
+  mk.addU32(45000);
+  mk.addU16(0xFFFF);
+  mk.addU32(0);
   raw.marks = mk.take();
   raw.numMarks = 1;
 
   core::MemoryLog log;
-  TMPLS m;
+  Playlist m;
   ASSERT_TRUE((read(raw.bytes(), m, log)).complete()) << log.text();
   const auto& pi = m.playList.playItems.at(0);
   EXPECT_EQ(pi.isMultiAngle, 1);
   EXPECT_EQ(pi.connectionCondition, 1);
   EXPECT_EQ(pi.randomAccessFlag, 1);
   ASSERT_EQ(pi.multiClip.angles.size(), 3u);
-  EXPECT_EQ(pi.multiClip.angles[0], (TClipRef{"00007", "M2TS", 3}));
+  EXPECT_EQ(pi.multiClip.angles[0], (ClipRef{"00007", "M2TS", 3}));
   EXPECT_EQ(pi.multiClip.angles[2].clipName, "00012");
   auto angles = angleRows(pi);
   ASSERT_EQ(angles.size(), 3u);
@@ -205,7 +205,7 @@ TEST(PlaylistReader, MultiAngleStnListsAndReferencePadding) {
 
   ASSERT_EQ(m.playListMark.marks.size(), 1u);
   EXPECT_EQ(m.playListMark.marks[0].timeStamp, 45000u);
-  EXPECT_EQ(PLMline(m.playListMark.marks[0], 0),
+  EXPECT_EQ(markLine(m.playListMark.marks[0], 0),
             (Row{"000", "entry-mark", "000", "00:00:01.000", "FFFF", "0"}));
   EXPECT_EQ(log.plainLines().back(), "");
   EXPECT_EQ(log.plainLines().at(log.plainLines().size() - 2),
@@ -220,33 +220,33 @@ TEST(PlaylistReader, SubPathFlagsAndAppInfoFlags) {
   playItemHead(w, 0x0000);
   stnHead(w, {0, 0, 0, 0, 0, 0, 0});
   for (uint16_t repeat : {uint16_t(1), uint16_t(0)}) {
-    w.addlong(0);
-    w.addbyte(0);
-    w.addbyte(2);
-    w.addword(repeat);
-    w.addbyte(0);
-    w.addbyte(1);
-    w.addword(0);
-    w.addstring("00020", 5);
-    w.addstring("M2TS", 4);
-    w.addlong(repeat ? 0x00000003 : 0x0000000C);
-    w.addbyte(0);
-    w.addlong(1);
-    w.addlong(2);
-    w.addword(0);
-    w.addlong(3);
+    w.addU32(0);
+    w.addU8(0);
+    w.addU8(2);
+    w.addU16(repeat);
+    w.addU8(0);
+    w.addU8(1);
+    w.addU16(0);
+    w.addString("00020", 5);
+    w.addString("M2TS", 4);
+    w.addU32(repeat ? 0x00000003 : 0x0000000C);
+    w.addU8(0);
+    w.addU32(1);
+    w.addU32(2);
+    w.addU16(0);
+    w.addU32(3);
     if (repeat) {
-      w.addbyte(1);  // one multi-clip entry: only the own clip
-      w.addbyte(0);
+      w.addU8(1);  // one multi-clip entry: only the own clip
+      w.addU8(0);
     }
   }
   raw.items = w.take();
   core::MemoryLog log;
-  TMPLS m;
+  Playlist m;
   ASSERT_TRUE((read(raw.bytes(), m, log)).complete()) << log.text();
-  EXPECT_EQ(m.appInfo.PlayList_random_access_flag, 1);
-  EXPECT_EQ(m.appInfo.audio_mix_app_flag, 0);
-  EXPECT_EQ(m.appInfo.lossless_may_bypass_mixer_flag, 1);
+  EXPECT_EQ(m.appInfo.randomAccessFlag, 1);
+  EXPECT_EQ(m.appInfo.audioMixAppFlag, 0);
+  EXPECT_EQ(m.appInfo.losslessMayBypassMixerFlag, 1);
   ASSERT_EQ(m.playList.subPaths.size(), 2u);
   EXPECT_EQ(subPathRow(m.playList.subPaths[0], 0), (Row{"000", "p. Audio", "Yes", "1"}));
   EXPECT_EQ(subPathRow(m.playList.subPaths[1], 1)[2], "No");
@@ -260,25 +260,25 @@ TEST(PlaylistReader, SubPathFlagsAndAppInfoFlags) {
   EXPECT_EQ(subPlayItemRow(s1, 0),
             (Row{"000", "00020", "M2TS", "6", "No", "0", "00:00:00.000", "00:00:00.000", "0", "00:00:00.000", "0"}));
   // The writer puts the flags back as read.
-  core::Bytes out = buildMPLS(m);
+  core::Bytes out = writePlaylist(m);
   EXPECT_EQ(core::be16(&out[40 + 16]), 0xA000);
 }
 
 TEST(PlaylistReader, SilentModeAndShortFiles) {
-  TMPLS m = synth::twoItems();
-  core::Bytes b = buildMPLS(m);
+  Playlist m = synth::twoItems();
+  core::Bytes b = writePlaylist(m);
 
   core::MemoryLog silent;
-  TMPLS s;
+  Playlist s;
   ASSERT_TRUE((read(b, s, silent, true)).complete());
   EXPECT_TRUE(silent.lines.empty());            // no summary
-  EXPECT_NE(silent.status[1].find("/"), std::string::npos);  // the last position stays
+  EXPECT_NE(silent.statusText[1].find("/"), std::string::npos);  // the last position stays
   EXPECT_EQ(s, m);
 
   core::MemoryLog loud;
   ASSERT_TRUE((read(b, s, loud)).complete());
-  EXPECT_EQ(loud.status[0], "Ready.");
-  EXPECT_EQ(loud.status[1], "");
+  EXPECT_EQ(loud.statusText[0], "Ready.");
+  EXPECT_EQ(loud.statusText[1], "");
 
   // Cut the file inside the second PlayItem: the first PlayItem is kept, the error
   // names the file, and no cut ever crashes or reads past the image.
@@ -288,12 +288,12 @@ TEST(PlaylistReader, SilentModeAndShortFiles) {
   ASSERT_TRUE((read(cut, s, err)).partial());
   ASSERT_GE(s.playList.playItems.size(), 1u);
   EXPECT_EQ(s.playList.playItems[0], m.playList.playItems[0]);
-  EXPECT_TRUE(err.errorflag);
+  EXPECT_TRUE(err.hadError());
   EXPECT_NE(err.text().find("00001.mpls ends early"), std::string::npos);
   for (size_t n = 0; n < b.size(); ++n) {
     core::Bytes part(b.begin(), b.begin() + n);
     core::MemoryLog l;
-    TMPLS x;
+    Playlist x;
     auto st = read(part, x, l);
     EXPECT_FALSE(st.complete()) << n;
     EXPECT_LE(x.playList.playItems.size(), 2u);
@@ -302,77 +302,77 @@ TEST(PlaylistReader, SilentModeAndShortFiles) {
 
 TEST(PlaylistReader, ReadsFromFileAndReportsMissingOnes) {
   test::TempDir d;
-  TMPLS m = synth::twoItems(true);
-  test::writeFile(d / "00001.mpls", buildMPLS(m));
+  Playlist m = synth::twoItems(true);
+  test::writeFile(d / "00001.mpls", writePlaylist(m));
   core::MemoryLog log;
-  TMPLS r;
-  ASSERT_TRUE(readMPLSFile(d / "00001.mpls", r, log).complete());
+  Playlist r;
+  ASSERT_TRUE(readPlaylistFile(d / "00001.mpls", r, log).complete());
   EXPECT_EQ(r, m);
   EXPECT_EQ(log.plainLines().at(0), "Reading " + core::displayPath(d / "00001.mpls"));
   bool blueName = false;
   for (const auto& run : log.lines.at(0).runs)
     blueName |= run.colour == core::LogColour::Blue && run.pos == 9;
   EXPECT_TRUE(blueName);
-  TMPLS before = r;
-  auto open = readMPLSFile(d / "00009.mpls", r, log);
+  Playlist before = r;
+  auto open = readPlaylistFile(d / "00009.mpls", r, log);
   ASSERT_TRUE(open.refused());
   EXPECT_EQ(open.problems[0].kind, core::ReadIssue::CannotOpen);
   EXPECT_EQ(r, before);
-  EXPECT_TRUE(log.errorflag);
+  EXPECT_TRUE(log.hadError());
 }
 
 TEST(PlaylistWriter, FieldLayout) {
   core::ByteWriter w;
-  TStreamEntry e{9, 2, 0x1011, 0x1200, 1, 0};
-  writeentry(w, e, 0);
+  StreamEntry e{9, 2, 0x1011, 0x1200, 1, 0};
+  writeEntry(w, e, 0);
   EXPECT_EQ(w.bytes(), (core::Bytes{0x09, 0x02, 0x01, 0x00, 0x12, 0x00, 0x00, 0x00, 0x00, 0x00}));
   core::ByteWriter a;
-  TStreamAttributes at;
+  StreamAttributes at;
   at.codingType = 0x92;
   at.charCode = 0x01;
   at.language = "kor";
-  writeattrib(a, at, 0);
+  writeAttributes(a, at, 0);
   EXPECT_EQ(a.bytes(), (core::Bytes{0x05, 0x92, 0x01, 'k', 'o', 'r'}));
   at.codingType = 0x42;  // unknown coding: four zero bytes
-  writeattrib(a, at, 0);
+  writeAttributes(a, at, 0);
   EXPECT_EQ(a.bytes(), (core::Bytes{0x05, 0x42, 0, 0, 0, 0}));
 
-  TMPLS m = synth::twoItems();
+  Playlist m = synth::twoItems();
   m.playList.playItems[0].randomAccessFlag = 1;
-  m.appInfo.PlayList_random_access_flag = 1;
-  m.appInfo.lossless_may_bypass_mixer_flag = 1;
-  core::Bytes out = buildMPLS(m);
+  m.appInfo.randomAccessFlag = 1;
+  m.appInfo.losslessMayBypassMixerFlag = 1;
+  core::Bytes out = writePlaylist(m);
   EXPECT_EQ(out[m.playListStart + 10 + 30], 0x80);
   EXPECT_EQ(core::be16(&out[40 + 16]), 0xA000);
   EXPECT_TRUE(layoutMismatches(m).empty());
   EXPECT_EQ(out.size(), mplsLayout(m).fileSize);
 
   // An ExtensionData address of 0 writes no block, whatever the model holds.
-  TMPLS x = synth::twoItems(true);
+  Playlist x = synth::twoItems(true);
   ASSERT_NE(x.extDataStart, 0u);
-  size_t withExt = buildMPLS(x).size();
+  size_t withExt = writePlaylist(x).size();
   x.extDataStart = 0;
-  EXPECT_EQ(buildMPLS(x).size(), withExt - 28);
+  EXPECT_EQ(writePlaylist(x).size(), withExt - 28);
 }
 
 TEST(PlaylistWriter, SectionsWrittenBackToBackGetTheirRealAddresses) {
-  TMPLS m = synth::twoItems(true);
-  core::Bytes tight = buildMPLS(m);
+  Playlist m = synth::twoItems(true);
+  core::Bytes tight = writePlaylist(m);
   // Open a gap of 6 bytes between the PlayList and the marks, as some authoring tools do.
   core::Bytes gap = tight;
   gap.insert(gap.begin() + m.markStart, 6, 0xEE);
   core::ByteWriter fix;
-  fix.addbytes(gap);
-  fix.putlong(m.markStart + 6, 12);
-  fix.putlong(m.extDataStart + 6, 16);
-  TMPLS g;
+  fix.addBytes(gap);
+  fix.putU32(m.markStart + 6, 12);
+  fix.putU32(m.extDataStart + 6, 16);
+  Playlist g;
   core::MemoryLog log;
-  ASSERT_TRUE((readMPLS(fix.bytes(), "gap", g, log)).complete());
+  ASSERT_TRUE((readPlaylist(fix.bytes(), "gap", g, log)).complete());
   EXPECT_FALSE(layoutMismatches(g).empty());
-  core::Bytes out = buildMPLS(g);
+  core::Bytes out = writePlaylist(g);
   EXPECT_EQ(out, tight);  // the gap is gone and the header says where the marks are
-  TMPLS back;
-  ASSERT_TRUE((readMPLS(out, "back", back, log)).complete());
+  Playlist back;
+  ASSERT_TRUE((readPlaylist(out, "back", back, log)).complete());
   EXPECT_EQ(back, m);
 }
 
@@ -386,6 +386,6 @@ TEST(PlaylistTimes, TicksAndTimeText) {
   EXPECT_EQ(time2ticks("26:30:43.717"), 4294967265u);
   EXPECT_EQ(time2ticks(ticks2time(123456789)), 123456789u / 45 * 45);
   EXPECT_EQ(time2ticks(""), 0u);
-  TPlayItem p = synth::playItem("00001", 1000, 900);  // OUT before IN
+  PlayItem p = synth::playItem("00001", 1000, 900);  // OUT before IN
   EXPECT_EQ(playItemRow(p, 0)[5], "26:30:43.715");
 }

@@ -36,8 +36,8 @@ Bytes wavImage(unsigned channels, uint32_t rate, unsigned bits, size_t frames, u
   return b;
 }
 
-TSoundEntries entryOf(uint8_t channels, size_t bytes, uint8_t seed = 1) {
-  TSoundEntries e;
+SoundEntry entryOf(uint8_t channels, size_t bytes, uint8_t seed = 1) {
+  SoundEntry e;
   e.channelConfiguration = channels;
   e.data.resize(bytes);
   for (size_t i = 0; i < bytes; ++i) e.data[i] = static_cast<uint8_t>(i * seed + seed);
@@ -48,15 +48,15 @@ TSoundEntries entryOf(uint8_t channels, size_t bytes, uint8_t seed = 1) {
 }  // namespace
 
 TEST(SoundFile, LayoutWithPaddingAndExtensionData) {
-  TSND s = newSoundFile();
+  SoundFile s = newSoundFile();
   ASSERT_EQ(insertSound(s, -1, entryOf(3, 192000)), 0);
   ASSERT_EQ(insertSound(s, 0, entryOf(1, 96002, 3)), 1);
   s.extensionData.length = 8;
   s.extensionData.dataBlockStartAddress = 12;
   s.extensionData.data = {1, 2, 3, 4};
   s.extensionDataStartAddress = 1;  // stale: the writer places the block itself
-  Bytes b = soundBytes(s);
-  layoutSound(s);
+  Bytes b = writeSoundFile(s);
+  settleSoundFile(s);
   EXPECT_EQ(s.soundDataStartAddress, 66u);
   EXPECT_EQ(s.entries[0].startOffset, 0u);
   EXPECT_EQ(s.entries[1].startOffset, 192000u);
@@ -68,26 +68,26 @@ TEST(SoundFile, LayoutWithPaddingAndExtensionData) {
   EXPECT_EQ(b[66 + 192000 + 96003], 0);
   EXPECT_EQ(b.size(), s.extensionDataStartAddress + 16u);
 
-  TSND back;
+  SoundFile back;
   core::MemoryLog log;
-  auto res = readsound(b, "sound.bdmv", back, log);
+  auto res = readSoundFile(b, "sound.bdmv", back, log);
   EXPECT_TRUE(res.usable());
   EXPECT_FALSE(res.partial());
   EXPECT_EQ(back, s);
-  EXPECT_EQ(soundBytes(back), b);
+  EXPECT_EQ(writeSoundFile(back), b);
   EXPECT_EQ(log.plainLines().back(), " Found 2 sound entries");
 }
 
 TEST(SoundFile, WrongTypeOrVersionIsNotRead) {
-  TSND s = newSoundFile();
+  SoundFile s = newSoundFile();
   insertSound(s, -1, entryOf(1, 8));
-  Bytes b = soundBytes(s);
+  Bytes b = writeSoundFile(s);
   b[5] = '3';  // "0300"
-  TSND back;
+  SoundFile back;
   core::MemoryLog log;
-  EXPECT_FALSE(readsound(b, "sound.bdmv", back, log).usable());
+  EXPECT_FALSE(readSoundFile(b, "sound.bdmv", back, log).usable());
   EXPECT_TRUE(back.entries.empty());
-  EXPECT_FALSE(log.errorflag);
+  EXPECT_FALSE(log.hadError());
   EXPECT_EQ(log.plainLines().back(), " Found 0 sound entry");
 }
 
@@ -98,17 +98,17 @@ TEST(SoundFile, TableTexts) {
   EXPECT_EQ(lengthText(1919), "0 s");
   EXPECT_EQ(soundNumberText(7), "007");
   EXPECT_EQ(channelText(2), "-");
-  TSND s = newSoundFile();
+  SoundFile s = newSoundFile();
   EXPECT_EQ(selectionText(s, 0), "");
   insertSound(s, -1, entryOf(3, 1000));
   insertSound(s, 0, entryOf(3, 1234567));
-  layoutSound(s);
+  settleSoundFile(s);
   EXPECT_EQ(selectionText(s, 1),
             "Data start: 000003E8 (1,000)  Length: 0012D687 (1,234,567)  Total data length: 0012DA6F(1,235,567)");
 }
 
 TEST(SoundFile, InsertAndDeleteKeepTheIndexCounts) {
-  TSND s = newSoundFile();
+  SoundFile s = newSoundFile();
   insertSound(s, -1, entryOf(1, 4, 1));
   insertSound(s, 0, entryOf(1, 4, 2));
   insertSound(s, 0, entryOf(1, 4, 3));  // after entry 0: entry 0 kept
@@ -127,7 +127,7 @@ TEST(SoundFile, InsertAndDeleteKeepTheIndexCounts) {
 
 TEST(SoundFile, WavImportAndExport) {
   // Mono 48 kHz 16-bit, 4800 samples: 9600 bytes, shown as 0.05 s.
-  TSoundEntries e;
+  SoundEntry e;
   std::string err;
   Bytes wav = wavImage(1, 48000, 16, 4800);
   ASSERT_TRUE(wavToEntry(wav, e, err)) << err;
@@ -140,9 +140,9 @@ TEST(SoundFile, WavImportAndExport) {
   EXPECT_EQ(e.data[0], wav[44 + 1]);
   EXPECT_EQ(e.data[1], wav[44]);
   // Export gives back the same WAV, and importing it again the same entry.
-  EXPECT_EQ(mkWav(e), wav);
-  TSoundEntries again;
-  ASSERT_TRUE(wavToEntry(mkWav(e), again, err));
+  EXPECT_EQ(makeWav(e), wav);
+  SoundEntry again;
+  ASSERT_TRUE(wavToEntry(makeWav(e), again, err));
   EXPECT_EQ(again, e);
 
   // Stereo, with a LIST chunk of odd size (pad byte) before the data.
@@ -150,13 +150,13 @@ TEST(SoundFile, WavImportAndExport) {
   ASSERT_TRUE(wavToEntry(wavImage(2, 48000, 16, 10, 1, list), e, err)) << err;
   EXPECT_EQ(e.channelConfiguration, 3);
   EXPECT_EQ(e.length, 40u);
-  Bytes header = mkWav(e);
+  Bytes header = makeWav(e);
   EXPECT_EQ(header[22], 2);
   EXPECT_EQ(core::be32(&header[28]), 0x00EE0200u);  // 192000 little-endian
 }
 
 TEST(SoundFile, WavRefusals) {
-  TSoundEntries e;
+  SoundEntry e;
   std::string err;
   EXPECT_FALSE(wavToEntry(wavImage(2, 44100, 16, 10), e, err));
   EXPECT_EQ(err, "Wave format error! (Mandatory 48 kHz, 16 bit, PCM)");
@@ -183,33 +183,33 @@ TEST(SoundFile, WavRefusals) {
 
 TEST(SoundFile, SaveCreatesAuxdataAndPassesThePolicy) {
   test::TempDir d;
-  TSND s = newSoundFile();
+  SoundFile s = newSoundFile();
   insertSound(s, -1, entryOf(3, 6));
   s.soundDataStartAddress = 999;  // fixed by the save
   core::MemoryLog log;
   core::SaveSettings settings;
-  ASSERT_TRUE(soundsave(log, settings, d.path(), s));
+  ASSERT_TRUE(saveSoundFile(log, settings, d.path(), s));
   EXPECT_EQ(s.soundDataStartAddress, 56u);
   Bytes b = test::readFile(d / "AUXDATA" / "sound.bdmv");
-  EXPECT_EQ(b, soundBytes(s));
+  EXPECT_EQ(b, writeSoundFile(s));
   EXPECT_EQ(b.size(), 56u + 6 + 2);
   EXPECT_EQ(log.plainLines().front(), "Saving sound.bdmv");
-  ASSERT_TRUE(soundsave(log, settings, d.path(), s));
+  ASSERT_TRUE(saveSoundFile(log, settings, d.path(), s));
   EXPECT_TRUE(std::filesystem::exists(d / "AUXDATA" / "sound.bdmv.backup"));
 }
 
 TEST(SoundFile, ShortAndCorruptFilesNeverCrash) {
-  TSND s = newSoundFile();
+  SoundFile s = newSoundFile();
   insertSound(s, -1, entryOf(1, 30));
   insertSound(s, 0, entryOf(3, 16));
   s.extensionData.length = 4;
   s.extensionData.dataBlockStartAddress = 12;
-  Bytes full = soundBytes(s);
+  Bytes full = writeSoundFile(s);
   for (size_t cut = 0; cut < full.size(); ++cut) {
     Bytes b(full.begin(), full.begin() + cut);
-    TSND back;
+    SoundFile back;
     core::NullLog log;
-    auto res = readsound(b, "sound.bdmv", back, log);
+    auto res = readSoundFile(b, "sound.bdmv", back, log);
     if (cut >= 8) {
       EXPECT_TRUE(res.partial()) << cut;
       EXPECT_NE(back, s) << cut;
@@ -222,10 +222,10 @@ TEST(SoundFile, ShortAndCorruptFilesNeverCrash) {
   for (int round = 0; round < 3000; ++round) {
     Bytes b = full;
     for (int k = 0; k <= round % 5; ++k) b[rng() % b.size()] = static_cast<uint8_t>(rng());
-    TSND back;
+    SoundFile back;
     core::NullLog log;
-    readsound(b, "sound.bdmv", back, log);
-    soundBytes(back);
+    readSoundFile(b, "sound.bdmv", back, log);
+    writeSoundFile(back);
     EXPECT_LE(back.entries.size(), b.size() / 10);
   }
 }

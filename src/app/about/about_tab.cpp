@@ -1,4 +1,4 @@
-#include "about/about_tab.h"
+#include "app/about/about_tab.h"
 
 #include <QFile>
 #include <QHBoxLayout>
@@ -24,7 +24,7 @@ QString resourceText(const QString& path) {
 }  // namespace
 
 ChangeLogView::ChangeLogView(QWidget* parent) : QPlainTextEdit(parent) {
-  setObjectName("mChangeLog");
+  setObjectName("changeLogView");
   setReadOnly(true);
   setMouseTracking(true);
   viewport()->setMouseTracking(true);
@@ -108,22 +108,22 @@ QImage AboutTab::drawPicture(int size) {
 
 AboutTab::AboutTab(QWidget* parent) : TabPage(parent) {
   initAboutResources();
-  setObjectName("tsAbout");
+  setObjectName("aboutTab");
   auto* lay = new QHBoxLayout(this);
   auto* pic = new QLabel(this);
-  pic->setObjectName("iAbout");
+  pic->setObjectName("aboutPicture");
   pic->setPixmap(QPixmap::fromImage(drawPicture(220)));
   pic->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
   auto* right = new QVBoxLayout();
   text_ = new QLabel(resourceText(":/about/about.txt"), this);
-  text_->setObjectName("lAbout");
+  text_->setObjectName("aboutLabel");
   text_->setWordWrap(true);
   text_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
   text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   QFont tf = text_->font();
   text_->setFont(tf);
   auto* version = new QLabel(QStringLiteral("Version " MORVEX_VERSION), this);
-  version->setObjectName("lVersion");
+  version->setObjectName("versionLabel");
   QFont vf = version->font();
   vf.setBold(true);
   version->setFont(vf);

@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QPlainTextEdit>
 
-#include "shell/tab_page.h"
+#include "app/shell/tab_page.h"
 
 class QLabel;
 

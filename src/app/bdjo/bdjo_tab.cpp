@@ -1,4 +1,4 @@
-#include "bdjo/bdjo_tab.h"
+#include "app/bdjo/bdjo_tab.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,17 +13,17 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "widgets/grid.h"
+#include "app/widgets/grid.h"
+#include "app/shell/qt_text.h"
 
 namespace morvex::app {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
 
 QStringList header(const std::vector<std::string>& captions) {
   QStringList h{QString()};  // the row number
-  for (const auto& c : captions) h << q(c);
+  for (const auto& c : captions) h << toQt(c);
   return h;
 }
 
@@ -60,31 +60,31 @@ void fillTable(QTableWidget* t, const bdj::GridRows& rows) {
   t->setRowCount(std::max<int>(1, int(rows.size())));
   for (int r = 0; r < int(rows.size()); ++r)
     for (int c = 0; c < int(rows[size_t(r)].size()) && c < t->columnCount(); ++c)
-      setCell(t, r, c, q(rows[size_t(r)][size_t(c)]));
+      setCell(t, r, c, toQt(rows[size_t(r)][size_t(c)]));
   t->setEnabled(!rows.empty());
 }
 
 }  // namespace
 
 BdjoTab::BdjoTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) {
-  setObjectName("tsBdjo");
+  setObjectName("bdjoTab");
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(4, 4, 4, 4);
 
   // The object selector and Read.
   auto* top = new QHBoxLayout();
   top->addWidget(new QLabel("BD-J object:", this));
-  list_ = makeList("cbBdjo", {}, "BD-J objects of the BDJO folder", this);
+  list_ = makeList("bdjoChoice", {}, "BD-J objects of the BDJO folder", this);
   list_->setMinimumContentsLength(8);
   top->addWidget(list_);
   read_ = new QPushButton("&Read", this);
-  read_->setObjectName("bBdjoRead");
+  read_->setObjectName("readBdjoButton");
   read_->setEnabled(false);
   top->addWidget(read_);
   top->addSpacing(16);
   top->addWidget(new QLabel("FileAccessInfo:", this));
   paths_ = new QLineEdit(this);
-  paths_->setObjectName("eBdjoPaths");
+  paths_->setObjectName("bdjoPathsField");
   paths_->setReadOnly(true);
   paths_->setToolTip("Directory paths");
   top->addWidget(paths_, 1);
@@ -95,10 +95,10 @@ BdjoTab::BdjoTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   auto* term = new QGroupBox("TerminalInfo", this);
   auto* tl = new QGridLayout(term);
   tl->addWidget(new QLabel("Default font ", term), 0, 0);
-  font_ = field("eBdjoFont", 5, term);
+  font_ = field("bdjoFontField", 5, term);
   tl->addWidget(font_, 0, 1);
   tl->addWidget(new QLabel("Initial HAVi configuration id", term), 1, 0);
-  havi_ = field("eBdjoHavi", 2, term);
+  havi_ = field("bdjoHaviField", 2, term);
   tl->addWidget(havi_, 1, 1);
   menuCall_ = flagBox("xBdjoMenuCall", "Menu call mask", term);
   titleSearch_ = flagBox("xBdjoTitleSearch", "Title search mask", term);
@@ -155,8 +155,8 @@ BdjoTab::BdjoTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   auto* kl = new QGridLayout(keyBox);
   int i = 0;
   for (const auto& f : bdj::keyInterestFlags()) {
-    auto* b = flagBox("xBdjoKey", f.caption, keyBox);
-    b->setObjectName(QString("xBdjoKey%1").arg(f.bit));
+    auto* b = flagBox("keyInterestCheck", f.caption, keyBox);
+    b->setObjectName(QString("keyInterestCheck%1").arg(f.bit));
     kl->addWidget(b, i / 6, i % 6);
     keys_ << b;
     ++i;
@@ -195,7 +195,7 @@ void BdjoTab::fillList() {
   resetForLoad();
   list_->clear();
   if (ctx_.session.isLoaded())
-    for (const auto& n : ctx_.session.disc().bdjObjects) list_->addItem(q(n));
+    for (const auto& n : ctx_.session.disc().bdjObjects) list_->addItem(toQt(n));
   list_->setEnabled(list_->count() > 0);
   read_->setEnabled(list_->count() > 0);
 }
@@ -214,41 +214,41 @@ bool BdjoTab::readSelected() {
   if (!ctx_.session.isLoaded() || name.isEmpty()) return false;
   model_ = {};
   const auto file = ctx_.session.folder() / "BDJO" / (name.toStdString() + ".bdjo");
-  const core::ReadResult st = bdj::readBDJOFile(file, model_, *ctx_.log);
+  const core::ReadResult st = bdj::readBdjObjectFile(file, model_, *ctx_.log);
   // A refused file shows empty tables; a partial one shows what was read before the
   // end (the reader keeps it and has logged the error).
   shown_ = st.usable();
   shownName_ = name;
   fillPage();
   list_->setFocus();
-  ctx_.log->slogR();
+  ctx_.log->statusReady();
   return st.usable();
 }
 
 void BdjoTab::fillPage() {
   clearPage();
-  const auto& t = model_.TerminalInfo;
-  font_->setText(q(t.default_font));
-  havi_->setText(model_.type_indicator.empty() ? QString()
-                                                : QString::number(t.initial_HAVi_configuration_id, 16).toUpper());
-  menuCall_->setChecked(t.menu_call_mask);
-  titleSearch_->setChecked(t.title_search_mask);
+  const auto& t = model_.terminalInfo;
+  font_->setText(toQt(t.defaultFont));
+  havi_->setText(model_.typeIndicator.empty() ? QString()
+                                                : QString::number(t.initialHaviConfigurationId, 16).toUpper());
+  menuCall_->setChecked(t.menuCallMask);
+  titleSearch_->setChecked(t.titleSearchMask);
   fillTable(cache_, bdj::appCacheRows(model_));
-  accessAll_->setChecked(model_.TableOfAccessiblePlayLists.access_to_all);
-  autostart_->setChecked(model_.TableOfAccessiblePlayLists.autostart_first_PlayList);
+  accessAll_->setChecked(model_.accessiblePlaylists.accessToAll);
+  autostart_->setChecked(model_.accessiblePlaylists.autostartFirstPlaylist);
   fillTable(playlists_, bdj::playListRows(model_));
   fillTable(apps_, bdj::applicationRows(model_));
   const auto& flags = bdj::keyInterestFlags();
   for (int i = 0; i < keys_.size() && i < int(flags.size()); ++i)
-    keys_[i]->setChecked((model_.key_interest >> flags[size_t(i)].bit) & 1u);
-  paths_->setText(q(model_.directory_paths));
-  const bool anyApp = !model_.ApplicationManagementTable.applications.empty();
+    keys_[i]->setChecked((model_.keyInterest >> flags[size_t(i)].bit) & 1u);
+  paths_->setText(toQt(model_.directoryPaths));
+  const bool anyApp = !model_.applicationTable.applications.empty();
   if (anyApp) apps_->setCurrentCell(0, 0);
   showApplication(anyApp ? 0 : -1);
 }
 
 void BdjoTab::showApplication(int row) {
-  const auto& apps = model_.ApplicationManagementTable.applications;
+  const auto& apps = model_.applicationTable.applications;
   if (row < 0 || row >= int(apps.size())) {
     for (auto* t : {profiles_, names_, params_}) fillTable(t, {});
     return;
@@ -260,9 +260,9 @@ void BdjoTab::showApplication(int row) {
 }
 
 void BdjoTab::openPlaylist(int row) {
-  const auto& names = model_.TableOfAccessiblePlayLists.playlists;
+  const auto& names = model_.accessiblePlaylists.playlists;
   if (row < 0 || row >= int(names.size())) return;
-  Q_EMIT itemWanted(ItemRef{ItemKind::Playlist, q(names[size_t(row)])});
+  Q_EMIT itemWanted(ItemRef{ItemKind::Playlist, toQt(names[size_t(row)])});
 }
 
 bool BdjoTab::showItem(const ItemRef& item) {

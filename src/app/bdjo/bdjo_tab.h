@@ -7,9 +7,9 @@
 #include <QList>
 
 #include "bdj/bdjo.h"
-#include "shell/app_context.h"
-#include "shell/navigator.h"
-#include "shell/tab_page.h"
+#include "app/shell/app_context.h"
+#include "app/shell/navigator.h"
+#include "app/shell/tab_page.h"
 
 class QCheckBox;
 class QComboBox;
@@ -35,7 +35,7 @@ public:
   // selected or the file could not be read at all.
   bool readSelected();
   // The shown object and whether one was read since the last load.
-  const bdj::TBDJO& model() const { return model_; }
+  const bdj::BdjObject& model() const { return model_; }
   bool hasObject() const { return shown_; }
   QString shownName() const { return shownName_; }
 
@@ -51,7 +51,7 @@ private:
   void openPlaylist(int row);
 
   AppContext& ctx_;
-  bdj::TBDJO model_;
+  bdj::BdjObject model_;
   bool shown_ = false;
   QString shownName_;
 

@@ -1,4 +1,4 @@
-#include "bdmv/bdmv_tab.h"
+#include "app/bdmv/bdmv_tab.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -10,21 +10,21 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "bdmv/check_dialog.h"
-#include "widgets/command_table.h"
-#include "bdmv/folder_rule.h"
-#include "bdmv/index_group.h"
-#include "bdmv/movie_object_group.h"
-#include "bdmv/sound_group.h"
+#include "app/bdmv/check_dialog.h"
+#include "app/widgets/command_table.h"
+#include "app/bdmv/folder_rule.h"
+#include "app/bdmv/index_group.h"
+#include "app/bdmv/movie_object_group.h"
+#include "app/bdmv/sound_group.h"
 #include "disc/disc_load.h"
-#include "panels/execute_panel.h"
-#include "panels/register_panel.h"
+#include "app/panels/execute_panel.h"
+#include "app/panels/register_panel.h"
 
 namespace morvex::app {
 
 BdmvTab::BdmvTab(AppContext& ctx, ExecutePanel* exec, RegisterPanel* regs, QWidget* parent)
     : TabPage(parent), ctx_(ctx), edit_(ctx.session), exec_(exec), regs_(regs) {
-  setObjectName("tsBDMV");
+  setObjectName("bdmvTab");
   buildUi();
 
   // One Save writes the three files, whichever of them the question names.
@@ -50,25 +50,25 @@ void BdmvTab::buildUi() {
   auto* top = new QHBoxLayout();
   top->addWidget(new QLabel("BDMV folder", this));
   dir_ = new QLineEdit(this);
-  dir_->setObjectName("eBDMVdir");
+  dir_->setObjectName("discFolderField");
   dir_->setReadOnly(true);
   openDir_ = new QPushButton("...", this);
-  openDir_->setObjectName("bbOpenDir");
+  openDir_->setObjectName("openFolderButton");
   openDir_->setToolTip("Select a directory");
   openDir_->setFixedWidth(32);
   read_ = new QPushButton("&Read", this);
-  read_->setObjectName("bReadBDMV");
+  read_->setObjectName("readDiscButton");
   top->addWidget(dir_, 1);
   top->addWidget(openDir_);
   top->addWidget(read_);
   check_ = new QPushButton("Check disc", this);
-  check_->setObjectName("bCheckDisc");
+  check_->setObjectName("checkDiscButton");
   check_->setToolTip("Verify every stored length, reference and command of the disc folder");
   top->addWidget(check_);
   lay->addLayout(top);
 
   auto* split = new QSplitter(Qt::Horizontal, this);
-  split->setObjectName("spBDMV");
+  split->setObjectName("bdmvSplitter");
   split->setChildrenCollapsible(false);
   lay->addWidget(split, 1);
 
@@ -155,10 +155,10 @@ void BdmvTab::save() {
   const auto names = ctx_.names();
   const auto settings = ctx_.saveSettings();
   auto& s = ctx_.session;
-  if (nav::indexsave(*ctx_.log, settings, s.folder(), names, s.index.model)) s.index.markSaved();
-  if (nav::mobjsave(*ctx_.log, settings, s.folder(), names, s.movieObjects.model)) s.movieObjects.markSaved();
+  if (nav::saveIndexTable(*ctx_.log, settings, s.folder(), names, s.index.model)) s.index.markSaved();
+  if (nav::saveMovieObjectFile(*ctx_.log, settings, s.folder(), names, s.movieObjects.model)) s.movieObjects.markSaved();
   if (soundShown()) {
-    if (sound::soundsave(*ctx_.log, settings, s.folder(), s.sound.model)) s.sound.markSaved();
+    if (sound::saveSoundFile(*ctx_.log, settings, s.folder(), s.sound.model)) s.sound.markSaved();
     sound_->showSound();
   }
 }
@@ -248,7 +248,7 @@ void BdmvTab::readSettledFolder() {
 }
 
 void BdmvTab::showAfterUndo() {
-  if (!ctx_.session.disc().hasSound && ctx_.session.sound.model == sound::TSND{}) {
+  if (!ctx_.session.disc().hasSound && ctx_.session.sound.model == sound::SoundFile{}) {
     ctx_.session.setHasSound(false);
     Q_EMIT createSoundAvailable(true);
   }
@@ -269,7 +269,7 @@ void BdmvTab::checkDisc() {
   QString chosen = folder();
   if (ctx_.session.isLoaded()) chosen = QString::fromStdString(ctx_.session.folder().string());
   if (chosen.isEmpty()) {
-    ctx_.log->erlog("Choose a disc folder to check first.");
+    ctx_.log->error("Choose a disc folder to check first.");
     return;
   }
   if (!checkDialog_) {
@@ -286,14 +286,14 @@ void BdmvTab::checkDisc() {
   opt.use83names = ctx_.settings.names83;
   const std::filesystem::path path = chosen.toStdString();
   core::Log* log = ctx_.log;
-  log->log("Checking [b]" + QDir::toNativeSeparators(chosen).toStdString() + "[/b]...");
+  log->info("Checking [b]" + QDir::toNativeSeparators(chosen).toStdString() + "[/b]...");
   auto work = [report, opt, path, log](core::Progress& progress) mutable {
     opt.progress = &progress;
     *report = check::checkDisc(path, opt);
     if (!report->checked)
-      log->erlog(report->failure);
+      log->error(report->failure);
     else
-      log->log("  " + std::to_string(report->count(core::Severity::Error)) + " errors, " +
+      log->info("  " + std::to_string(report->count(core::Severity::Error)) + " errors, " +
                std::to_string(report->count(core::Severity::Warning)) + " warnings, " +
                std::to_string(report->count(core::Severity::Info)) + " notes" +
                (report->cancelled ? " (cancelled)." : "."));
@@ -322,13 +322,13 @@ void BdmvTab::showFinding(const check::Finding& finding) {
   // The tabs show the disc that is read; findings of another folder have no place there.
   std::error_code ec;
   if (!ctx_.session.isLoaded() || !std::filesystem::equivalent(ctx_.session.folder(), checkedFolder_, ec)) {
-    ctx_.log->slog("Read the checked disc to show where its findings lie.", 1);
+    ctx_.log->status(core::StatusPanel::Detail, "Read the checked disc to show where its findings lie.");
     return;
   }
   const FindingPlace place = findingPlace(finding, ctx_.names());
   switch (place.kind) {
     case FindingPlace::None:
-      ctx_.log->slog("No tab shows " + finding.file + ".", 1);
+      ctx_.log->status(core::StatusPanel::Detail, "No tab shows " + finding.file + ".");
       return;
     case FindingPlace::BdmvTab:
       Q_EMIT frontWanted();

@@ -7,14 +7,14 @@
 #include <functional>
 #include <memory>
 
-#include "bdmv/disc_edits.h"
+#include "app/bdmv/disc_edits.h"
 #include "check/checker.h"
 #include "core/progress.h"
 #include "hdmv/command_edit.h"
-#include "shell/app_context.h"
-#include "shell/document.h"
-#include "shell/navigator.h"
-#include "shell/tab_page.h"
+#include "app/shell/app_context.h"
+#include "app/shell/document.h"
+#include "app/shell/navigator.h"
+#include "app/shell/tab_page.h"
 #include "sound/sound.h"
 
 class QLineEdit;
@@ -75,7 +75,7 @@ public:
   void selectObject(int index);
   int selectedObject() const;
 
-  sound::TSND& soundModel() { return ctx_.session.sound.model; }
+  sound::SoundFile& soundModel() { return ctx_.session.sound.model; }
   bool soundShown() const;
   bool importSound(const QString& wavPath);
   bool exportSound(int row, const QString& wavPath);

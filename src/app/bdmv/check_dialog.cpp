@@ -1,4 +1,4 @@
-#include "bdmv/check_dialog.h"
+#include "app/bdmv/check_dialog.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -167,17 +167,17 @@ FindingPlace findingPlace(const check::Finding& f, const core::FileNames& names)
 }
 
 CheckDialog::CheckDialog(QWidget* parent) : QDialog(parent) {
-  setObjectName("dlgCheckDisc");
+  setObjectName("checkDiscDialog");
   setWindowTitle("Check disc");
   setModal(false);
   auto* lay = new QVBoxLayout(this);
   summary_ = new QLabel(this);
-  summary_->setObjectName("lCheckSummary");
+  summary_->setObjectName("checkSummaryLabel");
   summary_->setWordWrap(true);
   lay->addWidget(summary_);
   model_ = new FindingsModel(this);
   table_ = new QTableView(this);
-  table_->setObjectName("tvFindings");
+  table_->setObjectName("findingsTable");
   table_->setModel(model_);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -196,7 +196,7 @@ CheckDialog::CheckDialog(QWidget* parent) : QDialog(parent) {
   table_->setToolTip("Double-click a finding to show it in its tab");
   lay->addWidget(table_, 1);
   auto* close = new QPushButton("Close", this);
-  close->setObjectName("bCheckClose");
+  close->setObjectName("checkCloseButton");
   close->setAutoDefault(false);
   auto* row = new QHBoxLayout();
   row->addStretch(1);

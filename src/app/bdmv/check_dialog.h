@@ -11,7 +11,7 @@
 
 #include "check/checker.h"
 #include "core/save.h"
-#include "shell/navigator.h"
+#include "app/shell/navigator.h"
 
 class QLabel;
 class QTableView;

@@ -7,8 +7,8 @@
 #include <QString>
 #include <utility>
 
-#include "shell/disc_session.h"
-#include "shell/document.h"
+#include "app/shell/disc_session.h"
+#include "app/shell/document.h"
 
 namespace morvex::app {
 

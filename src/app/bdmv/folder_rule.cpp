@@ -1,4 +1,4 @@
-#include "bdmv/folder_rule.h"
+#include "app/bdmv/folder_rule.h"
 
 #include <QDir>
 #include <QStorageInfo>

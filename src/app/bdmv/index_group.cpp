@@ -1,4 +1,4 @@
-#include "bdmv/index_group.h"
+#include "app/bdmv/index_group.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,15 +10,15 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include "extdata/ext_data_editor.h"
+#include "app/extdata/ext_data_editor.h"
 #include "nav/nav_edit.h"
-#include "widgets/grid.h"
+#include "app/widgets/grid.h"
+#include "app/shell/qt_text.h"
 
 namespace morvex::app {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
 
 // Typing in the content provider field is one undo step until another edit.
 constexpr int kMergeContent = 1;
@@ -27,7 +27,7 @@ constexpr int kMergeContent = 1;
 
 IndexGroup::IndexGroup(AppContext& ctx, DiscEdits& edit, QWidget* parent)
     : QGroupBox("index.bdmv", parent), ctx_(ctx), edit_(edit) {
-  setObjectName("gbIndex");
+  setObjectName("indexGroup");
   buildUi();
   setEnabled(false);
 }
@@ -37,39 +37,39 @@ void IndexGroup::buildUi() {
   il->setVerticalSpacing(3);
   il->addWidget(new QLabel("Content provider", this), 0, 0);
   content_ = new QLineEdit(this);
-  content_->setObjectName("eContent");
+  content_->setObjectName("contentProviderField");
   content_->setMaxLength(32);
   il->addWidget(content_, 0, 1, 1, 4);
   // Column captions of the First Playback and Top Menu lists.
   const char* const fpbCaptions[] = {"Object type", "Playback type", "Movie object", "BD-J object"};
   for (int c = 0; c < 4; ++c) {
     auto* cap = new QLabel(fpbCaptions[c], this);
-    cap->setObjectName(QString("lFpbCaption%1").arg(c));
+    cap->setObjectName(QString("firstPlaybackCaption%1").arg(c));
     il->addWidget(cap, 1, c + 1);
   }
   fpbOn_ = new QCheckBox("First Playback", this);
-  fpbOn_->setObjectName("cbFPBon");
+  fpbOn_->setObjectName("firstPlaybackCheck");
   fpbOn_->setToolTip("First playback on/off");
-  fpbType_ = makeList("cbFPBtype", {"HDMV", "BD-J"}, "", this);
-  fpbPbType_ = makeList("cbFPBTitlePBtype", {"Movie", "Interactive"}, "", this);
-  fpbObject_ = makeList("cbFPBObject", {}, "", this);
-  fpbFile_ = makeList("cbFPBFile", {}, "", this);
+  fpbType_ = makeList("firstPlaybackTypeChoice", {"HDMV", "BD-J"}, "", this);
+  fpbPbType_ = makeList("firstPlaybackPlaybackTypeChoice", {"Movie", "Interactive"}, "", this);
+  fpbObject_ = makeList("firstPlaybackObjectChoice", {}, "", this);
+  fpbFile_ = makeList("firstPlaybackFileChoice", {}, "", this);
   il->addWidget(fpbOn_, 2, 0);
   il->addWidget(fpbType_, 2, 1);
   il->addWidget(fpbPbType_, 2, 2);
   il->addWidget(fpbObject_, 2, 3);
   il->addWidget(fpbFile_, 2, 4);
   tmOn_ = new QCheckBox("Top Menu (0)", this);
-  tmOn_->setObjectName("cbTMon");
-  tmType_ = makeList("cbTMtype", {"HDMV", "BD-J"}, "", this);
-  tmObject_ = makeList("cbTMObject", {}, "", this);
-  tmFile_ = makeList("cbTMFile", {}, "", this);
+  tmOn_->setObjectName("topMenuCheck");
+  tmType_ = makeList("topMenuTypeChoice", {"HDMV", "BD-J"}, "", this);
+  tmObject_ = makeList("topMenuObjectChoice", {}, "", this);
+  tmFile_ = makeList("topMenuFileChoice", {}, "", this);
   il->addWidget(tmOn_, 3, 0);
   il->addWidget(tmType_, 3, 1);
   il->addWidget(tmObject_, 3, 3);
   il->addWidget(tmFile_, 3, 4);
   const int cw = QFontMetrics(font()).horizontalAdvance("Interactive") + 16;
-  titles_ = makeTable("sgTitles", {"No.", "object t.", "title search", "playback t.", "OID/file"},
+  titles_ = makeTable("titleTable", {"No.", "object t.", "title search", "playback t.", "OID/file"},
                       {QFontMetrics(font()).horizontalAdvance("0000") + 10, cw * 3 / 4, cw, cw}, this);
   titles_->setToolTip("Titles");
   titles_->setSelectionMode(QAbstractItemView::ContiguousSelection);
@@ -79,18 +79,18 @@ void IndexGroup::buildUi() {
   auto* td = new QGridLayout();
   td->setVerticalSpacing(0);
   td->setHorizontalSpacing(8);
-  titleNo_ = makeList("cbTitleNo", {}, "Title", this);
-  titleOT_ = makeList("cbTitleOT", {"HDMV", "BD-J"}, "Object type", this);
-  titleAT_ = makeList("cbTitleAT", {"Permitted", "Prohibited1", "Prohibited2"}, "Title search", this);
-  titlePBT_ = makeList("cbTitlePBT", {"Movie", "Interactive"}, "Playback type", this);
-  titleOID_ = makeList("cbTitleOID", {}, "Movie object", this);
-  titleFN_ = makeList("cbTitleFN", {}, "BD-J object file", this);
+  titleNo_ = makeList("titleNumberChoice", {}, "Title", this);
+  titleOT_ = makeList("titleObjectTypeChoice", {"HDMV", "BD-J"}, "Object type", this);
+  titleAT_ = makeList("titleAccessTypeChoice", {"Permitted", "Prohibited1", "Prohibited2"}, "Title search", this);
+  titlePBT_ = makeList("titlePlaybackTypeChoice", {"Movie", "Interactive"}, "Playback type", this);
+  titleOID_ = makeList("titleObjectChoice", {}, "Movie object", this);
+  titleFN_ = makeList("titleFileChoice", {}, "BD-J object file", this);
   const char* const titleCaptions[] = {"Title", "Object type", "Title search", "Playback type", "Movie object",
                                        "BD-J object"};
   int col = 0;
   for (QComboBox* c : {titleNo_, titleOT_, titleAT_, titlePBT_, titleOID_, titleFN_}) {
     auto* cap = new QLabel(titleCaptions[col], this);
-    cap->setObjectName(QString("lTitleCaption%1").arg(col));
+    cap->setObjectName(QString("titleCaption%1").arg(col));
     td->addWidget(cap, 0, col);
     td->addWidget(c, 1, col);
     ++col;
@@ -99,18 +99,18 @@ void IndexGroup::buildUi() {
   il->addLayout(td, 5, 0, 1, 5);
   auto* tr = new QHBoxLayout();
   titleIns_ = new QPushButton("+", this);
-  titleIns_->setObjectName("bbTiins");
+  titleIns_->setObjectName("insertTitleButton");
   titleIns_->setToolTip("Insert title");
   titleDel_ = new QPushButton("-", this);
-  titleDel_->setObjectName("bbTidel");
+  titleDel_->setObjectName("deleteTitleButton");
   titleDel_->setToolTip("Delete title");
   for (QPushButton* b : {titleIns_, titleDel_}) b->setFixedWidth(28);
   titleCount_ = new QLabel(this);
-  titleCount_->setObjectName("lTitleCount");
+  titleCount_->setObjectName("titleCountLabel");
   indExt_ = new QLabel("no ExtensionData()", this);
-  indExt_->setObjectName("lIndExtDat");
+  indExt_->setObjectName("indexExtensionDataLabel");
   indExtEdit_ = new QPushButton("Edit", this);
-  indExtEdit_->setObjectName("bIndExDatEdit");
+  indExtEdit_->setObjectName("indexExtensionDataButton");
   tr->addWidget(titleIns_);
   tr->addWidget(titleDel_);
   tr->addWidget(titleCount_);
@@ -131,7 +131,7 @@ void IndexGroup::buildUi() {
   connect(titles_, &QTableWidget::cellDoubleClicked, this, [this](int r) {
     const auto& ts = ix().indexes.titles;
     if (r >= 0 && r < int(ts.size()) && !ts[size_t(r)].isHdmv())
-      Q_EMIT itemWanted(ItemRef{ItemKind::BdjObject, q(ts[size_t(r)].bdjFileName)});
+      Q_EMIT itemWanted(ItemRef{ItemKind::BdjObject, toQt(ts[size_t(r)].bdjFileName)});
   });
   connect(titleNo_, &QComboBox::activated, this, [this](int i) { showTitleDetails(i); });
   auto titleEdit = [this](QComboBox* box, auto apply) {
@@ -144,10 +144,10 @@ void IndexGroup::buildUi() {
       showTitleDetails(i);
     });
   };
-  titleEdit(titleOT_, [](nav::TTitle& t, int e) { t.objectType = uint8_t(e + 1); });
-  titleEdit(titleAT_, [](nav::TTitle& t, int e) { t.accessType = nav::accessTypeFromEntry(e); });
-  titleEdit(titlePBT_, [](nav::TTitle& t, int e) { t.playbackType = uint8_t(e); });
-  titleEdit(titleOID_, [](nav::TTitle& t, int e) { t.objectId = uint16_t(e); });
+  titleEdit(titleOT_, [](nav::Title& t, int e) { t.objectType = uint8_t(e + 1); });
+  titleEdit(titleAT_, [](nav::Title& t, int e) { t.accessType = nav::accessTypeFromEntry(e); });
+  titleEdit(titlePBT_, [](nav::Title& t, int e) { t.playbackType = uint8_t(e); });
+  titleEdit(titleOID_, [](nav::Title& t, int e) { t.objectId = uint16_t(e); });
   connect(titleFN_, &QComboBox::activated, this, [this](int) {
     const int i = titleNo_->currentIndex();
     auto& ts = ix().indexes.titles;
@@ -224,9 +224,9 @@ void IndexGroup::clear() {
 
 void IndexGroup::showRead(const QStringList& objects) {
   filling_ = true;
-  content_->setText(q(ix().contentProviderData));
+  content_->setText(toQt(ix().contentProviderData));
   QStringList bdj;
-  for (const auto& n : ctx_.session.disc().bdjObjects) bdj << q(n);
+  for (const auto& n : ctx_.session.disc().bdjObjects) bdj << toQt(n);
   for (QComboBox* c : {fpbFile_, tmFile_, titleFN_}) {
     c->clear();
     c->addItems(bdj);
@@ -243,7 +243,7 @@ void IndexGroup::showRead(const QStringList& objects) {
 void IndexGroup::showAfterUndo(const QStringList& objects) {
   const int t = titles_->currentRow();
   filling_ = true;
-  content_->setText(q(ix().contentProviderData));
+  content_->setText(toQt(ix().contentProviderData));
   filling_ = false;
   fillTitles();
   setObjectNames(objects);
@@ -296,11 +296,11 @@ void IndexGroup::fillTitles() {
 
 void IndexGroup::refreshTitleRow(int i) {
   const auto texts = nav::titleRowTexts(ix().indexes.titles.at(size_t(i)));
-  for (int c = 0; c < 5; ++c) setCell(titles_, i, c, q(texts[size_t(c)]));
+  for (int c = 0; c < 5; ++c) setCell(titles_, i, c, toQt(texts[size_t(c)]));
 }
 
 void IndexGroup::refreshCount() {
-  titleCount_->setText(ctx_.session.indexRead() ? q(nav::titleCountLabel(ix())) : QString());
+  titleCount_->setText(ctx_.session.indexRead() ? toQt(nav::titleCountLabel(ix())) : QString());
 }
 
 int IndexGroup::currentTitle() const { return titles_->currentRow(); }
@@ -336,7 +336,7 @@ void IndexGroup::showFirstPlaybackTopMenu() {
   filling_ = true;
   const auto& idx = ix().indexes;
   const bool bdj = !ctx_.session.disc().bdjObjects.empty();
-  const nav::TTitle& f = idx.firstPlayback;
+  const nav::Title& f = idx.firstPlayback;
   const bool fOn = f.objectId != 0xFFFF || !f.isHdmv();
   fpbOn_->setChecked(fOn);
   fpbType_->setCurrentIndex(f.isHdmv() ? 0 : 1);
@@ -347,7 +347,7 @@ void IndexGroup::showFirstPlaybackTopMenu() {
   fpbPbType_->setEnabled(fOn);
   fpbObject_->setEnabled(fOn && f.isHdmv());
   fpbFile_->setEnabled(fOn && !f.isHdmv());
-  const nav::TTitle& m = idx.topMenu;
+  const nav::Title& m = idx.topMenu;
   const bool mOn = m.objectId != 0xFFFF || !m.isHdmv();
   tmOn_->setChecked(mOn);
   tmType_->setCurrentIndex(m.isHdmv() ? 0 : 1);
@@ -362,7 +362,7 @@ void IndexGroup::selectTitle(int index) {
   const auto& ts = ix().indexes.titles;
   if (index < 0 || index >= int(ts.size())) return;
   showTitleDetails(index);
-  const nav::TTitle& t = ts[size_t(index)];
+  const nav::Title& t = ts[size_t(index)];
   if (t.isHdmv() && t.objectId < ctx_.session.movieObjects.model.movieObjects.objects.size())
     Q_EMIT objectWanted(t.objectId);
   if (isVisible()) titles_->setFocus();
@@ -372,7 +372,7 @@ void IndexGroup::showTitleDetails(int i) {
   const auto& ts = ix().indexes.titles;
   if (i < 0 || i >= int(ts.size())) return;
   filling_ = true;
-  const nav::TTitle& t = ts[size_t(i)];
+  const nav::Title& t = ts[size_t(i)];
   titleNo_->setCurrentIndex(i);
   titleOT_->setCurrentIndex(t.isHdmv() ? 0 : 1);
   titleAT_->setCurrentIndex(t.accessType == 0 ? 0 : std::min(2, t.accessType - 1));
@@ -385,11 +385,11 @@ void IndexGroup::showTitleDetails(int i) {
   filling_ = false;
 }
 
-void IndexGroup::updateExtDataLabel() { indExt_->setText(q(core::ExtDatCap(ix().extensionData))); }
+void IndexGroup::updateExtDataLabel() { indExt_->setText(toQt(core::extensionDataCaption(ix().extensionData))); }
 
 // The block goes where the file's layout puts it after an edit.
 void IndexGroup::editExtensionData() {
-  const QString name = q(ctx_.names().indexfile);
+  const QString name = toQt(ctx_.names().indexfile);
   ExtDataEditor dlg(ix().extensionData, name, ctx_.dialogFolder(), *ctx_.log, this);
   if (dlg.exec() != QDialog::Accepted) return;
   edit_(name + " ExtensionData", [&] {

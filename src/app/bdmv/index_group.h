@@ -5,9 +5,9 @@
 #include <QGroupBox>
 #include <QStringList>
 
-#include "bdmv/disc_edits.h"
-#include "shell/app_context.h"
-#include "shell/navigator.h"
+#include "app/bdmv/disc_edits.h"
+#include "app/shell/app_context.h"
+#include "app/shell/navigator.h"
 
 class QLineEdit;
 class QCheckBox;
@@ -64,8 +64,8 @@ private:
   void updateExtDataLabel();
   void editExtensionData();
 
-  nav::TINDX& ix() { return ctx_.session.index.model; }
-  const nav::TINDX& ix() const { return ctx_.session.index.model; }
+  nav::IndexTable& ix() { return ctx_.session.index.model; }
+  const nav::IndexTable& ix() const { return ctx_.session.index.model; }
 
   AppContext& ctx_;
   DiscEdits& edit_;

@@ -1,4 +1,4 @@
-#include "bdmv/movie_object_group.h"
+#include "app/bdmv/movie_object_group.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,21 +13,21 @@
 #include <QVBoxLayout>
 
 #include "core/save.h"
-#include "extdata/ext_data_editor.h"
+#include "app/extdata/ext_data_editor.h"
 #include "nav/nav_edit.h"
-#include "widgets/command_editor_panel.h"
-#include "widgets/command_table.h"
-#include "widgets/grid.h"
+#include "app/widgets/command_editor_panel.h"
+#include "app/widgets/command_table.h"
+#include "app/widgets/grid.h"
+#include "app/shell/qt_text.h"
 
 namespace morvex::app {
 
 namespace {
-QString q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 MovieObjectGroup::MovieObjectGroup(AppContext& ctx, DiscEdits& edit, ExecutePanel* exec, QWidget* parent)
     : QGroupBox("MovieObject.bdmv", parent), ctx_(ctx), edit_(edit), exec_(exec) {
-  setObjectName("gbMovieObject");
+  setObjectName("movieObjectGroup");
   buildUi();
   setEnabled(false);
 }
@@ -36,25 +36,25 @@ void MovieObjectGroup::buildUi() {
   auto* ol = new QVBoxLayout(this);
   ol->setSpacing(3);
   const int fw = QFontMetrics(font()).horizontalAdvance("suspend") + 16;
-  objects_ = makeTable("sgObject", {"No.", "resume", "menu call", "title search", "commands"},
+  objects_ = makeTable("movieObjectTable", {"No.", "resume", "menu call", "title search", "commands"},
                        {QFontMetrics(font()).horizontalAdvance("0000") + 10, fw, fw, fw}, this);
   objects_->setToolTip("Movie objects");
   objects_->setMinimumHeight(std::max(75, ctx_.settings.objectHeight));
   ol->addWidget(objects_, 2);
-  resume_ = makeList("cbResume", {"discard", "suspend"}, "Resume", this);
-  menuCall_ = makeList("cbMenuCall", {"enable", "disable"}, "Menu call", this);
-  titleSearch_ = makeList("cbTitleSearch", {"enable", "disable"}, "Title search", this);
+  resume_ = makeList("resumeChoice", {"discard", "suspend"}, "Resume", this);
+  menuCall_ = makeList("menuCallChoice", {"enable", "disable"}, "Menu call", this);
+  titleSearch_ = makeList("titleSearchChoice", {"enable", "disable"}, "Title search", this);
   // The flags keep their longest entry readable however narrow the window gets.
   for (QComboBox* c : {resume_, menuCall_, titleSearch_}) c->setMinimumWidth(c->sizeHint().width());
   objIns_ = new QPushButton("+", this);
-  objIns_->setObjectName("bbObins");
+  objIns_->setObjectName("insertMovieObjectButton");
   objIns_->setToolTip("Insert movieobject");
   objDel_ = new QPushButton("-", this);
-  objDel_->setObjectName("bbObdel");
+  objDel_->setObjectName("deleteMovieObjectButton");
   objDel_->setToolTip("Delete movieobject");
   for (QPushButton* b : {objIns_, objDel_}) b->setFixedWidth(28);
   objCount_ = new QLabel(this);
-  objCount_->setObjectName("lObjCount");
+  objCount_->setObjectName("movieObjectCountLabel");
   auto* fr = new QHBoxLayout();
   fr->addWidget(new QLabel("Resume", this));
   fr->addWidget(resume_);
@@ -69,29 +69,29 @@ void MovieObjectGroup::buildUi() {
   fr->addWidget(objDel_);
   fr->addWidget(objCount_);
   ol->addLayout(fr);
-  commands_ = new CommandTable("sgCommands", hdmv::CmdContext::MovieObject, this);
+  commands_ = new CommandTable("commandTable", hdmv::CmdContext::MovieObject, this);
   commands_->setToolTip("Navigation commands");
   ol->addWidget(commands_, 5);
   editor_ = new CommandEditorPanel(this);
   ol->addWidget(editor_);
   auto* er = new QHBoxLayout();
   cmdIns_ = new QPushButton("+", this);
-  cmdIns_->setObjectName("bbCmdIns");
+  cmdIns_->setObjectName("insertCommandButton");
   cmdIns_->setToolTip("Insert a line after selected line(s)");
   cmdDel_ = new QPushButton("-", this);
-  cmdDel_->setObjectName("bbCmdDel");
+  cmdDel_->setObjectName("deleteCommandButton");
   cmdDel_->setToolTip("Delete the selected line(s)");
   for (QPushButton* b : {cmdIns_, cmdDel_}) b->setFixedWidth(28);
   saveProgram_ = new QPushButton("Save program list", this);
-  saveProgram_->setObjectName("bSaveProgram");
+  saveProgram_->setObjectName("saveProgramButton");
   saveProgram_->setEnabled(false);
   er->addWidget(cmdIns_);
   er->addWidget(cmdDel_);
   er->addWidget(saveProgram_);
   objExt_ = new QLabel("no ExtensionData()", this);
-  objExt_->setObjectName("lObjExtDat");
+  objExt_->setObjectName("movieObjectExtensionDataLabel");
   objExtEdit_ = new QPushButton("Edit", this);
-  objExtEdit_->setObjectName("bObjExtDatEdit");
+  objExtEdit_->setObjectName("movieObjectExtensionDataButton");
   er->addStretch(1);
   er->addWidget(objExt_);
   er->addWidget(objExtEdit_);
@@ -103,7 +103,7 @@ void MovieObjectGroup::buildUi() {
   connect(objects_, &QTableWidget::currentCellChanged, this, [this](int r, int, int pr) {
     if (!filling_ && r != pr) selectObject(r);
   });
-  auto flagEdit = [this](QComboBox* box, uint8_t nav::Tmobject::*flag) {
+  auto flagEdit = [this](QComboBox* box, uint8_t nav::MovieObject::*flag) {
     connect(box, &QComboBox::activated, this, [this, flag](int e) {
       const int o = selectedObject();
       auto& objs = mo().movieObjects.objects;
@@ -112,9 +112,9 @@ void MovieObjectGroup::buildUi() {
       refreshObjectRow(o);
     });
   };
-  flagEdit(resume_, &nav::Tmobject::resumeIntentionFlag);
-  flagEdit(menuCall_, &nav::Tmobject::menuCallMask);
-  flagEdit(titleSearch_, &nav::Tmobject::titleSearchMask);
+  flagEdit(resume_, &nav::MovieObject::resumeIntentionFlag);
+  flagEdit(menuCall_, &nav::MovieObject::menuCallMask);
+  flagEdit(titleSearch_, &nav::MovieObject::titleSearchMask);
   connect(commands_, &QTableWidget::cellClicked, this, [this](int r) { commandClicked(r); });
   connect(commands_, &QTableWidget::currentCellChanged, this, [this](int r) {
     if (!filling_) selectCommand(r);
@@ -129,7 +129,7 @@ void MovieObjectGroup::buildUi() {
     const int o = selectedObject();
     if (o < 0) return;
     const auto fmt = ctx_.settings.programFormat == 1 ? hdmv::ProgramFormat::Binary : hdmv::ProgramFormat::List;
-    QFileDialog dlg(this, "Save program list", ctx_.dialogFolder() + "/" + q(hdmv::programFileName(o, fmt)),
+    QFileDialog dlg(this, "Save program list", ctx_.dialogFolder() + "/" + toQt(hdmv::programFileName(o, fmt)),
                     "List (*.lst);;Binary (*.bin)");
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.selectNameFilter(fmt == hdmv::ProgramFormat::List ? "List (*.lst)" : "Binary (*.bin)");
@@ -202,11 +202,11 @@ void MovieObjectGroup::fillObjects() {
 
 void MovieObjectGroup::refreshObjectRow(int i) {
   const auto texts = nav::objectRowTexts(mo().movieObjects.objects.at(size_t(i)), i);
-  for (int c = 0; c < 5; ++c) setCell(objects_, i, c, q(texts[size_t(c)]));
+  for (int c = 0; c < 5; ++c) setCell(objects_, i, c, toQt(texts[size_t(c)]));
 }
 
 void MovieObjectGroup::refreshCount() {
-  objCount_->setText(ctx_.session.isLoaded() ? q(nav::objectCountLabel(mo())) : QString());
+  objCount_->setText(ctx_.session.isLoaded() ? toQt(nav::objectCountLabel(mo())) : QString());
 }
 
 void MovieObjectGroup::insertObject() {
@@ -233,7 +233,7 @@ void MovieObjectGroup::deleteObjects() {
   Q_EMIT objectsChanged();
   selectObject(res.select);
   refreshCount();
-  if (!res.reported.empty()) ctx_.log->erslog("See Status");
+  if (!res.reported.empty()) ctx_.log->errorStatus("See Status");
   Q_EMIT rulesChanged();
 }
 
@@ -246,7 +246,7 @@ void MovieObjectGroup::commandKey(hdmv::CmdKey key) {
   hdmv::EditOutcome out;
   edit_("Commands of movie object " + num3(o),
         [&] { out = nav::editObjectCommands(mo(), o, a, b, key, ctx_.cmdClipboard); });
-  if (!out.status.empty()) ctx_.log->slog(out.status, 1);
+  if (!out.status.empty()) ctx_.log->status(core::StatusPanel::Detail, out.status);
   const auto& now = mo().movieObjects.objects[size_t(o)].commands;
   if (out.changed) {
     filling_ = true;
@@ -276,7 +276,7 @@ void MovieObjectGroup::selectCommand(int row) {
   commands_->setToolTip(editor_->hint());
 }
 
-void MovieObjectGroup::commandEdited(const hdmv::TCommand& c) {
+void MovieObjectGroup::commandEdited(const hdmv::Command& c) {
   const int o = selectedObject();
   const int r = commands_->currentRow();
   if (o < 0) return;
@@ -307,7 +307,7 @@ void MovieObjectGroup::followCommand(int line) {
       }
       break;
     case hdmv::FollowTarget::PlayList:
-      Q_EMIT itemWanted(ItemRef{ItemKind::Playlist, q(t.playlistName()), -1, t.playItem ? int(*t.playItem) : -1});
+      Q_EMIT itemWanted(ItemRef{ItemKind::Playlist, toQt(t.playlistName()), -1, t.playItem ? int(*t.playItem) : -1});
       break;
     default:
       break;
@@ -327,7 +327,7 @@ bool MovieObjectGroup::saveProgramList(const QString& path, hdmv::ProgramFormat 
   }
   std::string error;
   if (!core::writeFileAtomic(path.toStdString(), bytes, error)) {
-    ctx_.log->erlog(error);
+    ctx_.log->error(error);
     return false;
   }
   return true;
@@ -360,14 +360,14 @@ void MovieObjectGroup::selectObject(int index) {
     const int topRow = std::max(0, std::min(index, t->rowCount() - visible));
     if (auto* it = t->item(topRow, 0)) t->scrollToItem(it, QAbstractItemView::PositionAtTop);
   });
-  const nav::Tmobject& o = objs[size_t(index)];
+  const nav::MovieObject& o = objs[size_t(index)];
   filling_ = true;
   resume_->setCurrentIndex(o.resumeIntentionFlag);
   menuCall_->setCurrentIndex(o.menuCallMask);
   titleSearch_->setCurrentIndex(o.titleSearchMask);
   exec_->chooser()->setCurrentIndex(index);
   if (!o.commands.empty()) {
-    ctx_.log->slog("Building commands...", 0);
+    ctx_.log->status(core::StatusPanel::Main, "Building commands...");
     commands_->setProgram(o.commands);
   } else {
     commands_->setProgram({});
@@ -375,7 +375,7 @@ void MovieObjectGroup::selectObject(int index) {
   filling_ = false;
   saveProgram_->setEnabled(!o.commands.empty());
   Q_EMIT rulesChanged();
-  ctx_.log->slogR();
+  ctx_.log->statusReady();
   commands_->selectLine(0);
   selectCommand(0);
 }
@@ -392,7 +392,7 @@ bool MovieObjectGroup::startEnabled() const {
 
 ExecutePanel::Host MovieObjectGroup::executeHost() {
   ExecutePanel::Host host;
-  host.program = [this]() -> hdmv::TCommands {
+  host.program = [this]() -> hdmv::CommandList {
     const int o = selectedObject();
     if (o < 0 || o >= int(mo().movieObjects.objects.size())) return {};
     return mo().movieObjects.objects[size_t(o)].commands;
@@ -402,11 +402,11 @@ ExecutePanel::Host MovieObjectGroup::executeHost() {
   return host;
 }
 
-void MovieObjectGroup::updateExtDataLabel() { objExt_->setText(q(core::ExtDatCap(mo().extensionData))); }
+void MovieObjectGroup::updateExtDataLabel() { objExt_->setText(toQt(core::extensionDataCaption(mo().extensionData))); }
 
 // The block goes where the file's layout puts it after an edit.
 void MovieObjectGroup::editExtensionData() {
-  const QString name = q(ctx_.names().mobjfile);
+  const QString name = toQt(ctx_.names().mobjfile);
   ExtDataEditor dlg(mo().extensionData, name, ctx_.dialogFolder(), *ctx_.log, this);
   if (dlg.exec() != QDialog::Accepted) return;
   edit_(name + " ExtensionData", [&] {

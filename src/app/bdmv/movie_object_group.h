@@ -6,11 +6,11 @@
 #include <QGroupBox>
 #include <QStringList>
 
-#include "bdmv/disc_edits.h"
+#include "app/bdmv/disc_edits.h"
 #include "hdmv/command_edit.h"
-#include "panels/execute_panel.h"
-#include "shell/app_context.h"
-#include "shell/navigator.h"
+#include "app/panels/execute_panel.h"
+#include "app/shell/app_context.h"
+#include "app/shell/navigator.h"
 
 class QComboBox;
 class QLabel;
@@ -68,13 +68,13 @@ private:
   void refreshObjectRow(int i);
   void refreshCount();
   void selectCommand(int row);
-  void commandEdited(const hdmv::TCommand& c);
+  void commandEdited(const hdmv::Command& c);
   void commandClicked(int row);
   void updateExtDataLabel();
   void editExtensionData();
 
-  nav::TMOBJ& mo() { return ctx_.session.movieObjects.model; }
-  const nav::TMOBJ& mo() const { return ctx_.session.movieObjects.model; }
+  nav::MovieObjectFile& mo() { return ctx_.session.movieObjects.model; }
+  const nav::MovieObjectFile& mo() const { return ctx_.session.movieObjects.model; }
 
   AppContext& ctx_;
   DiscEdits& edit_;

@@ -1,4 +1,4 @@
-#include "bdmv/sound_group.h"
+#include "app/bdmv/sound_group.h"
 
 #include <QAudioFormat>
 #include <QAudioSink>
@@ -13,21 +13,21 @@
 #include <filesystem>
 
 #include "core/save.h"
-#include "extdata/ext_data_editor.h"
-#include "widgets/grid.h"
+#include "app/extdata/ext_data_editor.h"
+#include "app/widgets/grid.h"
+#include "app/shell/qt_text.h"
 
 namespace morvex::app {
 
 namespace {
-QString q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 SoundGroup::SoundGroup(AppContext& ctx, DiscEdits& edit, QWidget* parent)
     : QGroupBox("sound.bdmv", parent), ctx_(ctx), edit_(edit) {
-  setObjectName("gbSound");
+  setObjectName("soundGroup");
   auto* sl = new QVBoxLayout(this);
   const int sw = QFontMetrics(font()).horizontalAdvance("Stereo") + 18;
-  sounds_ = makeTable("sgSound", {"No.", "channel", "frequency", "bits/sample", "length"},
+  sounds_ = makeTable("soundTable", {"No.", "channel", "frequency", "bits/sample", "length"},
                       {QFontMetrics(font()).horizontalAdvance("0000") + 10, sw, sw, sw}, this);
   sounds_->setSelectionMode(QAbstractItemView::SingleSelection);
   sounds_->setToolTip("Sound entries\r\nShift-Del: Delete sound\r\nIns: Insert sound");
@@ -35,15 +35,15 @@ SoundGroup::SoundGroup(AppContext& ctx, DiscEdits& edit, QWidget* parent)
   sl->addWidget(sounds_, 1);
   auto* sr = new QHBoxLayout();
   play_ = new QPushButton("Play", this);
-  play_->setObjectName("bPlay");
+  play_->setObjectName("playButton");
   play_->setToolTip("Play sound entry");
   saveSound_ = new QPushButton("Save...", this);
-  saveSound_->setObjectName("bSaveSound");
+  saveSound_->setObjectName("saveSoundButton");
   saveSound_->setToolTip("Save sound entry");
   sndExt_ = new QLabel("no ExtensionData()", this);
-  sndExt_->setObjectName("lSndExtDat");
+  sndExt_->setObjectName("soundExtensionDataLabel");
   sndExtEdit_ = new QPushButton("Edit", this);
-  sndExtEdit_->setObjectName("bEditSndExtDat");
+  sndExtEdit_->setObjectName("soundExtensionDataButton");
   sr->addWidget(play_);
   sr->addWidget(saveSound_);
   sr->addStretch(1);
@@ -68,9 +68,9 @@ SoundGroup::SoundGroup(AppContext& ctx, DiscEdits& edit, QWidget* parent)
   connect(sounds_, &QTableWidget::currentCellChanged, this, [this](int r) {
     if (filling_) return;
     if (r >= 0 && r < int(snd().entries.size()))
-      ctx_.log->slog(sound::selectionText(snd(), size_t(r)), 1);
+      ctx_.log->status(core::StatusPanel::Detail, sound::selectionText(snd(), size_t(r)));
     else if (snd().entries.empty())
-      ctx_.log->slog("", 1);
+      ctx_.log->status(core::StatusPanel::Detail, "");
   });
 }
 
@@ -104,37 +104,37 @@ void SoundGroup::showSound() {
   for (size_t i = 0; i < snd().entries.size(); ++i) refreshSoundRow(int(i));
   play_->setEnabled(!snd().entries.empty());
   saveSound_->setEnabled(!snd().entries.empty());
-  sndExt_->setText(q(core::ExtDatCap(snd().extensionData)));
+  sndExt_->setText(toQt(core::extensionDataCaption(snd().extensionData)));
   filling_ = false;
 }
 
 void SoundGroup::refreshSoundRow(int i) {
   const auto& e = snd().entries.at(size_t(i));
-  setCell(sounds_, i, 0, q(sound::soundNumberText(size_t(i))));
-  setCell(sounds_, i, 1, q(sound::channelText(e.channelConfiguration)));
-  setCell(sounds_, i, 2, q(sound::frequencyText(e.samplingFrequency)));
-  setCell(sounds_, i, 3, q(sound::bitsText(e.bitsPerSample)));
-  setCell(sounds_, i, 4, q(sound::lengthText(e.length)));
+  setCell(sounds_, i, 0, toQt(sound::soundNumberText(size_t(i))));
+  setCell(sounds_, i, 1, toQt(sound::channelText(e.channelConfiguration)));
+  setCell(sounds_, i, 2, toQt(sound::frequencyText(e.samplingFrequency)));
+  setCell(sounds_, i, 3, toQt(sound::bitsText(e.bitsPerSample)));
+  setCell(sounds_, i, 4, toQt(sound::lengthText(e.length)));
 }
 
 bool SoundGroup::importSound(const QString& wavPath) {
-  ctx_.log->slog(wavPath.toStdString(), 1);
+  ctx_.log->status(core::StatusPanel::Detail, wavPath.toStdString());
   core::Bytes wav;
   std::string error;
   if (!core::readWholeFile(wavPath.toStdString(), wav, error)) {
-    ctx_.log->erlog(error);
+    ctx_.log->error(error);
     return false;
   }
-  sound::TSoundEntries entry;
+  sound::SoundEntry entry;
   if (!sound::wavToEntry(wav, entry, error)) {
-    ctx_.log->erlog(error);
+    ctx_.log->error(error);
     return false;
   }
   const int row = snd().entries.empty() ? -1 : sounds_->currentRow();
   int at = -1;
   edit_("Insert sound", [&] { at = sound::insertSound(snd(), row, std::move(entry)); });
   if (at < 0) {
-    ctx_.log->erlog(sound::kTooManySounds);
+    ctx_.log->error(sound::kTooManySounds);
     return false;
   }
   showSound();
@@ -145,8 +145,8 @@ bool SoundGroup::importSound(const QString& wavPath) {
 bool SoundGroup::exportSound(int row, const QString& wavPath) {
   if (row < 0 || row >= int(snd().entries.size())) return false;
   std::string error;
-  if (!core::writeFileAtomic(wavPath.toStdString(), sound::mkWav(snd().entries[size_t(row)]), error)) {
-    ctx_.log->erlog(error);
+  if (!core::writeFileAtomic(wavPath.toStdString(), sound::makeWav(snd().entries[size_t(row)]), error)) {
+    ctx_.log->error(error);
     return false;
   }
   return true;
@@ -166,9 +166,9 @@ bool SoundGroup::createSound(const QString& wavPath) {
   // edit, so undo removes both.
   core::Bytes wav;
   std::string error;
-  sound::TSoundEntries entry;
+  sound::SoundEntry entry;
   if (!core::readWholeFile(wavPath.toStdString(), wav, error) || !sound::wavToEntry(wav, entry, error)) {
-    ctx_.log->erlog(error);
+    ctx_.log->error(error);
     return false;
   }
   edit_("Create sound.bdmv", [&] {
@@ -187,12 +187,12 @@ bool SoundGroup::createSound(const QString& wavPath) {
 // player with the new sound. No audio device: nothing plays and nothing is said.
 void SoundGroup::playSound(int row) {
   if (row < 0 || row >= int(snd().entries.size())) return;
-  const sound::TSoundEntries& e = snd().entries[size_t(row)];
+  const sound::SoundEntry& e = snd().entries[size_t(row)];
   if (sink_) {
     sink_->stop();
     sink_->deleteLater();
   }
-  const core::Bytes wav = sound::mkWav(e);
+  const core::Bytes wav = sound::makeWav(e);
   QAudioFormat fmt;
   fmt.setSampleRate(48000);
   fmt.setChannelCount(e.channelConfiguration == 3 ? 2 : 1);
@@ -211,7 +211,7 @@ void SoundGroup::editExtensionData() {
   ExtDataEditor dlg(snd().extensionData, "sound.bdmv", ctx_.dialogFolder(), *ctx_.log, this);
   if (dlg.exec() != QDialog::Accepted) return;
   edit_("sound.bdmv ExtensionData", [&] { snd().extensionData = dlg.block(); });
-  sndExt_->setText(q(core::ExtDatCap(snd().extensionData)));
+  sndExt_->setText(toQt(core::extensionDataCaption(snd().extensionData)));
 }
 
 }  // namespace morvex::app

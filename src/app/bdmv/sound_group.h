@@ -6,8 +6,8 @@
 #include <QPointer>
 #include <memory>
 
-#include "bdmv/disc_edits.h"
-#include "shell/app_context.h"
+#include "app/bdmv/disc_edits.h"
+#include "app/shell/app_context.h"
 #include "sound/sound.h"
 
 class QAudioSink;
@@ -39,7 +39,7 @@ protected:
 private:
   void refreshSoundRow(int i);
   void editExtensionData();
-  sound::TSND& snd() { return ctx_.session.sound.model; }
+  sound::SoundFile& snd() { return ctx_.session.sound.model; }
 
   AppContext& ctx_;
   DiscEdits& edit_;

@@ -1,4 +1,4 @@
-#include "clip/clip_tab.h"
+#include "app/clip/clip_tab.h"
 
 #include <QAbstractTableModel>
 #include <QCheckBox>
@@ -28,9 +28,10 @@
 #include "clip/demux.h"
 #include "clip/finder.h"
 #include "core/extension_data.h"
-#include "extdata/ext_data_editor.h"
-#include "widgets/grid.h"
-#include "widgets/in_place_edit.h"
+#include "app/extdata/ext_data_editor.h"
+#include "app/widgets/grid.h"
+#include "app/widgets/in_place_edit.h"
+#include "app/shell/qt_text.h"
 
 namespace morvex::app {
 
@@ -38,11 +39,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
 
 QStringList header(const std::vector<std::string>& captions) {
   QStringList h{QString()};
-  for (const auto& c : captions) h << q(c);
+  for (const auto& c : captions) h << toQt(c);
   return h;
 }
 
@@ -51,7 +51,7 @@ void fillTable(QTableWidget* t, const clip::GridRows& rows, bool enable) {
   t->setRowCount(std::max<int>(1, int(rows.size())));
   for (int r = 0; r < int(rows.size()); ++r)
     for (int c = 0; c < int(rows[size_t(r)].size()) && c < t->columnCount(); ++c)
-      setCell(t, r, c, q(rows[size_t(r)][size_t(c)]));
+      setCell(t, r, c, toQt(rows[size_t(r)][size_t(c)]));
   t->setEnabled(enable);
 }
 
@@ -61,12 +61,12 @@ void fillTable(QTableWidget* t, const clip::GridRows& rows, bool enable) {
 // asks for the rows it shows, so a map of tens of thousands of entries shows at once.
 class EpTableModel : public QAbstractTableModel {
 public:
-  using Row = clip::GridRow (*)(const clip::TEP_map_fosPID&, size_t);
+  using Row = clip::GridRow (*)(const clip::EpMap&, size_t);
   EpTableModel(QStringList header, Row row, bool fine, QObject* parent)
       : QAbstractTableModel(parent), header_(std::move(header)), row_(row), fine_(fine) {}
-  void setMap(const clip::TEP_map_fosPID* m) {
+  void setMap(const clip::EpMap* m) {
     beginResetModel();
-    map_ = m ? *m : clip::TEP_map_fosPID{};
+    map_ = m ? *m : clip::EpMap{};
     endResetModel();
   }
   int rowCount(const QModelIndex& parent = {}) const override {
@@ -77,7 +77,7 @@ public:
   QVariant data(const QModelIndex& index, int role) const override {
     if (role != Qt::DisplayRole || !index.isValid()) return {};
     const auto r = row_(map_, size_t(index.row()));
-    return index.column() < int(r.size()) ? q(r[size_t(index.column())]) : QString();
+    return index.column() < int(r.size()) ? toQt(r[size_t(index.column())]) : QString();
   }
   QVariant headerData(int section, Qt::Orientation o, int role) const override {
     if (role == Qt::DisplayRole && o == Qt::Horizontal && section < header_.size()) return header_[section];
@@ -88,7 +88,7 @@ private:
   QStringList header_;
   Row row_;
   bool fine_;
-  clip::TEP_map_fosPID map_;
+  clip::EpMap map_;
 };
 
 class EpCoarseModel : public EpTableModel {
@@ -127,21 +127,21 @@ QLabel* label(const char* name, const QString& text, QWidget* parent) {
 }  // namespace
 
 ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) {
-  setObjectName("tsClipinf");
+  setObjectName("clipTab");
   ctx_.session.registerDocument(&doc_);
   doc_.saver = [this] {
     if (!loaded_ || !ctx_.session.isLoaded()) return false;
     const std::string file = clipName_.toStdString() + ctx_.names().clipinfext;
-    if (!clip::saveCLPI(doc_.model, ctx_.session.folder() / "CLIPINF", file, ctx_.saveSettings(), *ctx_.log))
+    if (!clip::saveClipInfo(doc_.model, ctx_.session.folder() / "CLIPINF", file, ctx_.saveSettings(), *ctx_.log))
       return false;
-    ctx_.log->slogR();
+    ctx_.log->statusReady();
     doc_.markSaved();
     fillPage();  // the writer settles the model (an empty ATC delta block is cleared)
     return true;
   };
   packetQuestion_ = [this](const QString& text) {
     QMessageBox box(QMessageBox::Question, "Packet count", text, QMessageBox::Yes | QMessageBox::Cancel, this);
-    box.setObjectName("mbPacketCount");
+    box.setObjectName("packetCountQuestion");
     return box.exec() == QMessageBox::Yes;
   };
 
@@ -151,21 +151,21 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   // Clip list, Read, the stream file and Play.
   auto* top = new QHBoxLayout();
   top->addWidget(new QLabel("Clip:", this));
-  list_ = makeList("cbClipinf", {}, "Clip information files of the CLIPINF folder", this);
+  list_ = makeList("clipChoice", {}, "Clip information files of the CLIPINF folder", this);
   list_->setMinimumContentsLength(8);
   top->addWidget(list_);
   read_ = new QPushButton("&Read", this);
-  read_->setObjectName("bReadCI");
+  read_->setObjectName("readClipButton");
   read_->setToolTip("Read the selected .clpi file");
   read_->setEnabled(false);
   top->addWidget(read_);
   top->addSpacing(12);
-  streamName_ = label("lStreamname", "-", this);
-  streamSizeLabel_ = label("lStreamsize", QString(), this);
+  streamName_ = label("streamNameLabel", "-", this);
+  streamSizeLabel_ = label("streamSizeLabel", QString(), this);
   top->addWidget(streamName_);
   top->addWidget(streamSizeLabel_);
   play_ = new QPushButton("Pla&y", this);
-  play_->setObjectName("bPlay");
+  play_->setObjectName("playButton");
   play_->setToolTip("Open the stream file with the desktop's player");
   play_->setEnabled(false);
   top->addWidget(play_);
@@ -177,25 +177,25 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   auto* cl = new QGridLayout(ci);
   QStringList types;
   for (size_t i = 0; i < clip::applicationTypeNames().size(); ++i)
-    types << QString("%1 %2").arg(i).arg(q(clip::applicationTypeNames()[i]));
-  appType_ = makeList("cbApplitype", types, "Application type", ci);
+    types << QString("%1 %2").arg(i).arg(toQt(clip::applicationTypeNames()[i]));
+  appType_ = makeList("applicationTypeChoice", types, "Application type", ci);
   cl->addWidget(new QLabel("Application type", ci), 0, 0);
   cl->addWidget(appType_, 0, 1, 1, 3);
   atcDelta_ = new QCheckBox("ATCd", ci);
-  atcDelta_->setObjectName("cbisATCdelta");
+  atcDelta_->setObjectName("atcDeltaCheck");
   atcDelta_->setToolTip("ATC delta entries present");
   cl->addWidget(atcDelta_, 0, 4);
   cl->addWidget(new QLabel("Rec. rate", ci), 1, 0);
   recRate_ = new QLineEdit(ci);
-  recRate_->setObjectName("ieRecRate");
+  recRate_->setObjectName("recordingRateField");
   cl->addWidget(recRate_, 1, 1);
   cl->addWidget(new QLabel("Packets", ci), 1, 2);
   packets_ = new QLineEdit(ci);
-  packets_->setObjectName("iePackets");
+  packets_->setObjectName("packetCountField");
   cl->addWidget(packets_, 1, 3);
-  extData_ = label("lCIExtdat", "no ExtensionData()", ci);
+  extData_ = label("clipExtensionDataLabel", "no ExtensionData()", ci);
   extEdit_ = new QPushButton("Edit", ci);
-  extEdit_->setObjectName("bCIExtDat");
+  extEdit_->setObjectName("clipExtensionDataButton");
   extEdit_->setToolTip("Edit the clip's ExtensionData");
   extEdit_->setEnabled(false);
   auto* extRow = new QHBoxLayout();
@@ -210,7 +210,7 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   }
   auto* atcBox = new QGroupBox("ATC_delta_entries", ci);
   auto* al = new QVBoxLayout(atcBox);
-  atcGrid_ = makeTable("sgATCdelta", header(clip::kHeadATCdelta), {30, 80, 60, 50}, atcBox);
+  atcGrid_ = makeTable("atcDeltaTable", header(clip::kHeadATCdelta), {30, 80, 60, 50}, atcBox);
   atcGrid_->setToolTip("Right click: Edit mode; Insert adds an entry, Shift+Delete removes the selected one");
   atcGrid_->installEventFilter(this);
   atcEdit_ = new InPlaceEditSwitch(atcGrid_);
@@ -218,15 +218,15 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   cl->addWidget(atcBox, 2, 0, 1, 3);
   auto* fontBox = new QGroupBox("Font files", ci);
   auto* fl = new QVBoxLayout(fontBox);
-  fonts_ = makeTable("sgFontFiles", header(clip::kHeadFontFiles), {30, 80}, fontBox);
+  fonts_ = makeTable("fontFileTable", header(clip::kHeadFontFiles), {30, 80}, fontBox);
   fl->addWidget(fonts_);
   cl->addWidget(fontBox, 2, 3, 1, 2);
 
   // Sequences, ProgramInfo, references.
   auto* seqBox = new QGroupBox("SequenceInfo", this);
   auto* sl = new QVBoxLayout(seqBox);
-  sequence_ = makeTable("sgSequence", header(clip::kHeadSequence), {30, 90, 70, 70}, seqBox);
-  stc_ = makeTable("sgSTCseq", header(clip::kHeadSTC), {30, 60, 80, 90, 90}, seqBox);
+  sequence_ = makeTable("sequenceTable", header(clip::kHeadSequence), {30, 90, 70, 70}, seqBox);
+  stc_ = makeTable("stcSequenceTable", header(clip::kHeadSTC), {30, 60, 80, 90, 90}, seqBox);
   sl->addWidget(sequence_);
   sl->addWidget(stc_);
 
@@ -237,12 +237,12 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
 
   auto* progBox = new QGroupBox("ProgramInfo", this);
   auto* pl = new QVBoxLayout(progBox);
-  program_ = makeTable("sgCI", header(clip::kHeadCI), {30, 50, 110, 200}, progBox);
+  program_ = makeTable("programStreamTable", header(clip::kHeadCI), {30, 50, 110, 200}, progBox);
   program_->setToolTip("ProgramInfo (Double click to play the m2ts file)");
   pl->addWidget(program_);
   auto* refBox = new QGroupBox("Referenced by", this);
   auto* rl = new QVBoxLayout(refBox);
-  refsGrid_ = makeTable("sgCIRef", header(clip::kHeadCIRef), {30, 60, 30, 50}, refBox);
+  refsGrid_ = makeTable("clipReferenceTable", header(clip::kHeadCIRef), {30, 60, 30, 50}, refBox);
   refsGrid_->setToolTip("Playlists playing this clip (Find; double click to open)");
   rl->addWidget(refsGrid_);
   // Extraction of the selected row's PID, in the format the Options tab's
@@ -250,12 +250,12 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   auto* fmt = new QGroupBox("Extract", this);
   auto* fml = new QVBoxLayout(fmt);
   savePid_ = new QPushButton("Save P&ID", fmt);
-  savePid_->setObjectName("bSavePES");
+  savePid_->setObjectName("savePidButton");
   savePid_->setToolTip("Save the selected PID");
   savePid_->setEnabled(false);
   fml->addWidget(savePid_);
   toMenu_ = new QPushButton("-> M&enu", fmt);
-  toMenu_->setObjectName("bLoadToMenu");
+  toMenu_->setObjectName("loadToMenuButton");
   toMenu_->setToolTip("Load the selected IG stream on the Menu tab");
   toMenu_->setEnabled(false);
   fml->addWidget(toMenu_);
@@ -273,12 +273,12 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   // CPI.
   auto* cpiBox = new QGroupBox("CPI", this);
   auto* cpl = new QHBoxLayout(cpiBox);
-  epMap_ = makeTable("sgEPmap", header(clip::kHeadEPmap), {30, 50, 50, 60, 60, 80}, cpiBox);
+  epMap_ = makeTable("epMapTable", header(clip::kHeadEPmap), {30, 50, 50, 60, 60, 80}, cpiBox);
   epMap_->setToolTip("CPI (Characteristic Point Information)");
   coarseModel_ = new EpCoarseModel(this);
   fineModel_ = new EpFineModel(this);
-  epCoarse_ = makeView("sgEPCoarse", coarseModel_, cpiBox);
-  epFine_ = makeView("sgEPfine", fineModel_, cpiBox);
+  epCoarse_ = makeView("epCoarseTable", coarseModel_, cpiBox);
+  epFine_ = makeView("epFineTable", fineModel_, cpiBox);
   cpl->addWidget(epMap_, 3);
   cpl->addWidget(epCoarse_, 2);
   cpl->addWidget(epFine_, 3);
@@ -301,10 +301,10 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   });
   connect(refsGrid_, &QTableWidget::cellDoubleClicked, this, &ClipTab::referenceActivated);
   connect(appType_, &QComboBox::activated, this, [this](int i) {
-    if (!filling_ && loaded_) edit("Application type", [i](clip::TCLPI& c) { clip::setApplicationType(c, uint8_t(i)); });
+    if (!filling_ && loaded_) edit("Application type", [i](clip::ClipInfo& c) { clip::setApplicationType(c, uint8_t(i)); });
   });
   connect(atcDelta_, &QCheckBox::clicked, this, [this](bool on) {
-    if (!filling_ && loaded_) edit("ATCd", [on](clip::TCLPI& c) { clip::setATCdelta(c, on); });
+    if (!filling_ && loaded_) edit("ATCd", [on](clip::ClipInfo& c) { clip::setATCdelta(c, on); });
   });
   connect(atcGrid_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) { atcCellEdited(it); });
   connect(extEdit_, &QPushButton::clicked, this, [this] { editExtensionData(); });
@@ -327,7 +327,7 @@ TabRules ClipTab::rules() const {
   r.saveShown = true;
   r.saveEnabled = list_->isEnabled() && loaded_;
   const QString name = loaded_ ? clipName_ : list_->currentText();
-  r.saveHint = "Save " + name + q(ctx_.names().clipinfext);
+  r.saveHint = "Save " + name + toQt(ctx_.names().clipinfext);
   r.find = true;
   return r;
 }
@@ -346,7 +346,7 @@ void ClipTab::fillList() {
   doc_.reset({});
   list_->clear();
   if (ctx_.session.isLoaded())
-    for (const auto& n : ctx_.session.disc().clipinfos) list_->addItem(q(n));
+    for (const auto& n : ctx_.session.disc().clipinfos) list_->addItem(toQt(n));
   list_->setEnabled(list_->count() > 0);
   read_->setEnabled(list_->count() > 0);
   clearPage();
@@ -380,20 +380,20 @@ bool ClipTab::readSelected() {
   // Only this tab's own edits are at stake here; the question covers it.
   if (doc_.modified() && !ctx_.session.settle()) return false;
   const fs::path file = ctx_.session.folder() / "CLIPINF" / (name.toStdString() + ctx_.names().clipinfext);
-  clip::TCLPI model;
-  const core::ReadResult st = clip::readCLPIFile(file, model, *ctx_.log);
+  clip::ClipInfo model;
+  const core::ReadResult st = clip::readClipInfoFile(file, model, *ctx_.log);
   undo_.clear();
   clipName_ = name;
   loaded_ = st.complete();
   // A clip that was not read whole is shown as far as it was read but cannot be
   // edited or saved: writing it back would lose what the reader did not reach.
-  doc_.reset(loaded_ ? model : clip::TCLPI{});
+  doc_.reset(loaded_ ? model : clip::ClipInfo{});
   doc_.path = QString::fromStdString(file.string());
   filling_ = true;
   fillPage();
   if (!loaded_ && st.usable()) {
     // Show the part that was read, read-only.
-    const clip::TCLPI kept = doc_.model;
+    const clip::ClipInfo kept = doc_.model;
     doc_.model = model;
     fillPage();
     doc_.model = kept;
@@ -404,15 +404,15 @@ bool ClipTab::readSelected() {
   filling_ = false;
   fillReferences();
   if (loaded_) {
-    ctx_.log->log2("[b]" + std::to_string(model.ProgramInfo.program_sequences.empty()
+    ctx_.log->paragraph("[b]" + std::to_string(model.programInfo.programSequences.empty()
                                                  ? 0
-                                                 : model.ProgramInfo.program_sequences.front().streams.size()) +
+                                                 : model.programInfo.programSequences.front().streams.size()) +
                    "[/b] Program stream(s) found.");
     checkPackets(file);
     warnHiddenParts();
   }
   list_->setFocus();
-  ctx_.log->slogR();
+  ctx_.log->statusReady();
   Q_EMIT rulesChanged();
   return loaded_;
 }
@@ -425,7 +425,7 @@ void ClipTab::showStream() {
   const auto& d = ctx_.session.disc();
   std::string fileName;
   for (size_t i = 0; i < d.clipinfos.size() && i < d.avStreams.size(); ++i)
-    if (q(d.clipinfos[i]) == clipName_) fileName = d.avStreams[i].fileName;
+    if (toQt(d.clipinfos[i]) == clipName_) fileName = d.avStreams[i].fileName;
   // The size is asked now: the stream may have been written since the load.
   std::error_code ec;
   const fs::path stream = ctx_.session.folder() / "STREAM" / (clipName_.toStdString() + ctx_.names().streamext);
@@ -433,12 +433,12 @@ void ClipTab::showStream() {
   const uint64_t size = exists ? fs::file_size(stream, ec) : 0;
   if (exists && !ec && size > 0) {
     streamSize_ = size;
-    streamName_->setText(q(stream.filename().string()));
+    streamName_->setText(toQt(stream.filename().string()));
     streamSizeLabel_->setText(QLocale().toString(qulonglong(size)));
     streamName_->setForegroundRole(QPalette::WindowText);
     streamSizeLabel_->setForegroundRole(QPalette::WindowText);
   } else {
-    streamName_->setText(fileName.empty() ? q(stream.filename().string()) : q(fileName));
+    streamName_->setText(fileName.empty() ? toQt(stream.filename().string()) : toQt(fileName));
     streamSizeLabel_->setText("missing file");
     streamName_->setForegroundRole(QPalette::PlaceholderText);
     streamSizeLabel_->setForegroundRole(QPalette::PlaceholderText);
@@ -448,27 +448,27 @@ void ClipTab::showStream() {
 void ClipTab::fillPage() {
   const bool was = filling_;
   filling_ = true;
-  const clip::TCLPI& c = doc_.model;
+  const clip::ClipInfo& c = doc_.model;
   showStream();
-  const bool any = !c.type_indicator.empty();
-  const auto& ci = c.ClipInfo;
-  appType_->setCurrentIndex(any && ci.application_type < appType_->count() ? ci.application_type : -1);
-  atcDelta_->setChecked(ci.is_ATC_delta != 0);
-  recRate_->setText(any ? QString::number(ci.TS_recording_rate) : QString());
-  packets_->setText(any ? QString::number(ci.number_of_source_packets) : QString());
+  const bool any = !c.typeIndicator.empty();
+  const auto& ci = c.clipInfo;
+  appType_->setCurrentIndex(any && ci.applicationType < appType_->count() ? ci.applicationType : -1);
+  atcDelta_->setChecked(ci.isAtcDelta != 0);
+  recRate_->setText(any ? QString::number(ci.tsRecordingRate) : QString());
+  packets_->setText(any ? QString::number(ci.numberOfSourcePackets) : QString());
   for (auto* w : {static_cast<QWidget*>(appType_), static_cast<QWidget*>(atcDelta_), static_cast<QWidget*>(recRate_),
                   static_cast<QWidget*>(packets_)})
     w->setEnabled(loaded_);
-  extData_->setText(q(core::ExtDatCap(c.ExtensionData)));
+  extData_->setText(toQt(core::extensionDataCaption(c.extensionData)));
   extEdit_->setEnabled(loaded_);
-  fillTable(atcGrid_, ci.is_ATC_delta ? clip::atcDeltaRows(c) : clip::GridRows{}, ci.is_ATC_delta != 0);
-  fillTable(fonts_, ci.application_type == 6 ? clip::fontRows(c) : clip::GridRows{}, ci.application_type == 6);
+  fillTable(atcGrid_, ci.isAtcDelta ? clip::atcDeltaRows(c) : clip::GridRows{}, ci.isAtcDelta != 0);
+  fillTable(fonts_, ci.applicationType == 6 ? clip::fontRows(c) : clip::GridRows{}, ci.applicationType == 6);
   fillTable(sequence_, clip::sequenceRows(c), any);
   const auto stcRows = clip::stcRows(c);
   fillTable(stc_, stcRows, !stcRows.empty());
   fillTable(program_, clip::programRows(c), any);
-  fillTable(epMap_, clip::epMapRows(c), c.CPI.length != 0);
-  const clip::TEP_map_fosPID* last = c.CPI.maps.empty() ? nullptr : &c.CPI.maps.back();
+  fillTable(epMap_, clip::epMapRows(c), c.cpi.length != 0);
+  const clip::EpMap* last = c.cpi.maps.empty() ? nullptr : &c.cpi.maps.back();
   coarseModel_->setMap(last);
   fineModel_->setMap(last);
   play_->setEnabled(streamSize_ > 0);
@@ -477,7 +477,7 @@ void ClipTab::fillPage() {
 }
 
 void ClipTab::updateSavePidButton() {
-  const auto& ps = doc_.model.ProgramInfo.program_sequences;
+  const auto& ps = doc_.model.programInfo.programSequences;
   const int row = program_->currentRow();
   const bool streamRow = !ps.empty() && row >= 0 && row < int(ps.back().streams.size());
   savePid_->setEnabled(!extracting_ && streamSize_ > 0 && streamRow);
@@ -532,7 +532,7 @@ bool ClipTab::savePid() {
       [=](core::Progress& p) { *result = clip::savePid(src, name, pid, mode, *log, &p); },
       [this, result, log](bool) {
         extracting_ = false;
-        if (!result->ok && !result->cancelled) log->erlog(result->error);
+        if (!result->ok && !result->cancelled) log->error(result->error);
         updateSavePidButton();
         Q_EMIT extractionFinished(result->outputCreated);
       });
@@ -542,22 +542,22 @@ bool ClipTab::savePid() {
 void ClipTab::checkPackets(const fs::path& clpiFile) {
   const auto n = clip::packetCountMismatch(doc_.model, streamSize_);
   if (!n) return;
-  if (!packetQuestion_ || !packetQuestion_(q(clip::packetCountQuestion(*n)))) return;
+  if (!packetQuestion_ || !packetQuestion_(toQt(clip::packetCountQuestion(*n)))) return;
   std::string err;
   if (!clip::correctPacketCount(clpiFile, *n, err)) {
-    ctx_.log->erlog(err);
+    ctx_.log->error(err);
     return;
   }
   // The file holds the new count now: the model read from it does too, unmodified.
-  clip::TCLPI m = doc_.model;
-  m.ClipInfo.number_of_source_packets = uint32_t(*n);
+  clip::ClipInfo m = doc_.model;
+  m.clipInfo.numberOfSourcePackets = uint32_t(*n);
   doc_.reset(m);
   filling_ = true;
   packets_->setText(QString::number(*n));
   filling_ = false;
 }
 
-void ClipTab::edit(const QString& what, const std::function<void(clip::TCLPI&)>& change) {
+void ClipTab::edit(const QString& what, const std::function<void(clip::ClipInfo&)>& change) {
   filling_ = true;
   editDocuments(undo_, what, -1, [&] { change(doc_.model); }, doc_);
   filling_ = false;
@@ -568,17 +568,17 @@ void ClipTab::numberEdited(QLineEdit* field, bool packets) {
   if (filling_ || !loaded_) return;
   bool ok = false;
   const qulonglong v = field->text().toULongLong(&ok);
-  const uint32_t now = packets ? doc_.model.ClipInfo.number_of_source_packets : doc_.model.ClipInfo.TS_recording_rate;
+  const uint32_t now = packets ? doc_.model.clipInfo.numberOfSourcePackets : doc_.model.clipInfo.tsRecordingRate;
   if (!ok || v > 0xFFFFFFFFull) {
     // Not a 32-bit number: the field shows the stored value again and says why.
-    ctx_.log->erlog((packets ? "Packets" : "Rec. rate") + std::string(": ") + field->text().toStdString() +
+    ctx_.log->error((packets ? "Packets" : "Rec. rate") + std::string(": ") + field->text().toStdString() +
                     " is not a number from 0 to 4294967295.");
     field->setText(QString::number(now));
     return;
   }
   if (v == now) return;
-  edit(packets ? "Packets" : "Rec. rate", [packets, v](clip::TCLPI& c) {
-    (packets ? c.ClipInfo.number_of_source_packets : c.ClipInfo.TS_recording_rate) = uint32_t(v);
+  edit(packets ? "Packets" : "Rec. rate", [packets, v](clip::ClipInfo& c) {
+    (packets ? c.clipInfo.numberOfSourcePackets : c.clipInfo.tsRecordingRate) = uint32_t(v);
   });
 }
 
@@ -603,11 +603,11 @@ void ClipTab::find() {
   refs_ = ctx_.session.disc();
   const clip::ClipSearchResult r = clip::findClipReferences(refs_, *ctx_.log);
   refsFound_ = true;
-  ctx_.log->log(std::to_string(r.playlistsRead) + " playlist(s) read, " + std::to_string(r.missingStreams) +
+  ctx_.log->info(std::to_string(r.playlistsRead) + " playlist(s) read, " + std::to_string(r.missingStreams) +
                 " missing stream file reference(s).");
   if (!r.problems.empty())
-    ctx_.log->erlog(std::to_string(r.problems.size()) + " playlist(s) could not be read in full.");
-  ctx_.log->slogR();
+    ctx_.log->error(std::to_string(r.problems.size()) + " playlist(s) could not be read in full.");
+  ctx_.log->statusReady();
   fillReferences();
 }
 
@@ -616,7 +616,7 @@ void ClipTab::fillReferences() {
   const QString name = loaded_ ? clipName_ : list_->currentText();
   if (refsFound_)
     for (size_t i = 0; i < refs_.clipinfos.size() && i < refs_.ciRefs.size(); ++i)
-      if (q(refs_.clipinfos[i]) == name) {
+      if (toQt(refs_.clipinfos[i]) == name) {
         rows = clip::ciRefRows(refs_.ciRefs[i]);
         break;
       }
@@ -633,7 +633,7 @@ void ClipTab::referenceActivated(int row) {
   const clip::RefJump j = clip::refJump(r);
   if (j.playlist.empty()) return;
   // The jump names a grid row below the header; the navigator takes the PlayItem.
-  Q_EMIT itemWanted(ItemRef{ItemKind::Playlist, q(j.playlist), -1, j.playItemRow >= 0 ? j.playItemRow - 1 : -1});
+  Q_EMIT itemWanted(ItemRef{ItemKind::Playlist, toQt(j.playlist), -1, j.playItemRow >= 0 ? j.playItemRow - 1 : -1});
 }
 
 bool ClipTab::showItem(const ItemRef& item) {
@@ -651,21 +651,19 @@ bool ClipTab::showItem(const ItemRef& item) {
 void ClipTab::warnHiddenParts() {
   const auto& c = doc_.model;
   const std::string file = clipName_.toStdString() + ctx_.names().clipinfext;
-  if (c.ProgramInfo.program_sequences.size() > 1)
-    ctx_.log->log(file + " has " + std::to_string(c.ProgramInfo.program_sequences.size()) +
-                      " program sequences; ProgramInfo shows the last one",
-                  core::Severity::Warning);
-  if (c.CPI.maps.size() > 1)
-    ctx_.log->log(file + " has EP maps for " + std::to_string(c.CPI.maps.size()) +
-                      " PIDs; the coarse and fine tables show the last one",
-                  core::Severity::Warning);
+  if (c.programInfo.programSequences.size() > 1)
+    ctx_.log->warning(file + " has " + std::to_string(c.programInfo.programSequences.size()) +
+                      " program sequences; ProgramInfo shows the last one");
+  if (c.cpi.maps.size() > 1)
+    ctx_.log->warning(file + " has EP maps for " + std::to_string(c.cpi.maps.size()) +
+                      " PIDs; the coarse and fine tables show the last one");
 }
 
-bool ClipTab::applyPlayItem(const playlist::TPlayItem& item) {
-  const QString name = q(item.clipName);
+bool ClipTab::applyPlayItem(const playlist::PlayItem& item) {
+  const QString name = toQt(item.clipName);
   const int at = list_->findText(name, Qt::MatchFixedString | Qt::MatchCaseSensitive);
   if (at < 0) {
-    ctx_.log->erlog("No clip information file for clip " + item.clipName);
+    ctx_.log->error("No clip information file for clip " + item.clipName);
     return false;
   }
   // The clip shown already takes the attributes as they stand (its edits are kept);
@@ -677,12 +675,12 @@ bool ClipTab::applyPlayItem(const playlist::TPlayItem& item) {
     if (!readSelected()) return false;
   }
   std::vector<size_t> changed;
-  edit("Apply to clpi", [&](clip::TCLPI& c) { changed = clip::applyPlayItem(item, c); });
-  ctx_.log->log("Apply to clpi: " + std::to_string(changed.size()) + " stream(s) of " + item.clipName +
+  edit("Apply to clpi", [&](clip::ClipInfo& c) { changed = clip::applyPlayItem(item, c); });
+  ctx_.log->info("Apply to clpi: " + std::to_string(changed.size()) + " stream(s) of " + item.clipName +
                 ctx_.names().clipinfext + " matched the PlayItem");
-  if (!changed.empty() && doc_.model.ProgramInfo.program_sequences.size() == 1)
+  if (!changed.empty() && doc_.model.programInfo.programSequences.size() == 1)
     program_->setCurrentCell(int(changed.front()), 0);
-  ctx_.log->slogR();
+  ctx_.log->statusReady();
   return true;
 }
 
@@ -691,7 +689,7 @@ void ClipTab::atcCellEdited(QTableWidgetItem* it) {
   const int r = it->row(), c = it->column();
   if (c < 1 || c > 3) return;
   const std::string text = it->text().toStdString();
-  if (r >= int(doc_.model.ClipInfo.ATC_delta_entries.size())) {
+  if (r >= int(doc_.model.clipInfo.atcDeltaEntries.size())) {
     // No entry behind the row: the cell is just emptied.
     QTimer::singleShot(0, this, [this, r, c] {
       filling_ = true;
@@ -708,39 +706,39 @@ void ClipTab::atcCellEdited(QTableWidgetItem* it) {
   // The cell shows what was stored (the table is not refilled under its open editor).
   QTimer::singleShot(0, this, [this, r, c, shown] {
     filling_ = true;
-    if (auto* cell = atcGrid_->item(r, c)) cell->setText(q(shown));
+    if (auto* cell = atcGrid_->item(r, c)) cell->setText(toQt(shown));
     filling_ = false;
   });
 }
 
 void ClipTab::insertATCdelta() {
-  if (!loaded_ || !doc_.model.ClipInfo.is_ATC_delta) return;
-  const int sel = doc_.model.ClipInfo.ATC_delta_entries.empty() ? -1 : atcGrid_->currentRow();
+  if (!loaded_ || !doc_.model.clipInfo.isAtcDelta) return;
+  const int sel = doc_.model.clipInfo.atcDeltaEntries.empty() ? -1 : atcGrid_->currentRow();
   int at = -1;
-  edit("Insert ATC delta entry", [&](clip::TCLPI& c) { at = clip::insertATCdeltaEntry(c, sel); });
+  edit("Insert ATC delta entry", [&](clip::ClipInfo& c) { at = clip::insertATCdeltaEntry(c, sel); });
   if (at >= 0) atcGrid_->setCurrentCell(at, atcEdit_->editing() ? 1 : 0);
 }
 
 void ClipTab::deleteATCdelta() {
   const int r = atcGrid_->currentRow();
-  if (!loaded_ || !doc_.model.ClipInfo.is_ATC_delta || r < 0 ||
-      r >= int(doc_.model.ClipInfo.ATC_delta_entries.size()))
+  if (!loaded_ || !doc_.model.clipInfo.isAtcDelta || r < 0 ||
+      r >= int(doc_.model.clipInfo.atcDeltaEntries.size()))
     return;
-  edit("Delete ATC delta entry", [&](clip::TCLPI& c) { clip::deleteATCdeltaEntry(c, r); });
-  const int n = int(doc_.model.ClipInfo.ATC_delta_entries.size());
+  edit("Delete ATC delta entry", [&](clip::ClipInfo& c) { clip::deleteATCdeltaEntry(c, r); });
+  const int n = int(doc_.model.clipInfo.atcDeltaEntries.size());
   if (n > 0) atcGrid_->setCurrentCell(std::min(r, n - 1), 0);
 }
 
 void ClipTab::editExtensionData() {
   if (!loaded_) return;
-  const QString file = clipName_ + q(ctx_.names().clipinfext);
-  ExtDataEditor dlg(doc_.model.ExtensionData, file, ctx_.dialogFolder(), *ctx_.log, this);
+  const QString file = clipName_ + toQt(ctx_.names().clipinfext);
+  ExtDataEditor dlg(doc_.model.extensionData, file, ctx_.dialogFolder(), *ctx_.log, this);
   if (dlg.exec() != QDialog::Accepted) return;
-  const core::TExtensionData block = dlg.block();
-  edit(file + " ExtensionData", [&](clip::TCLPI& c) {
-    c.ExtensionData = block;
+  const core::ExtensionData block = dlg.block();
+  edit(file + " ExtensionData", [&](clip::ClipInfo& c) {
+    c.extensionData = block;
     // The block follows the ClipMark section; an empty block has no address.
-    c.ExtensionData_start = extDataStartAfterEdit(block, c.ClipMark_start + 4 + c.ClipMark_length);
+    c.extensionDataStart = extDataStartAfterEdit(block, c.clipMarkStart + 4 + c.clipMarkLength);
   });
 }
 

@@ -12,10 +12,10 @@
 #include "core/progress.h"
 #include "disc/disc_load.h"
 #include "playlist/mpls.h"
-#include "shell/app_context.h"
-#include "shell/document.h"
-#include "shell/navigator.h"
-#include "shell/tab_page.h"
+#include "app/shell/app_context.h"
+#include "app/shell/document.h"
+#include "app/shell/navigator.h"
+#include "app/shell/tab_page.h"
 
 class QCheckBox;
 class QComboBox;
@@ -68,9 +68,9 @@ public:
   // clip's information as one undoable edit. The clip is selected and read first unless
   // it is the one shown (unsaved edits of another clip are settled with the user).
   // False when the disc has no such clip or it could not be read whole.
-  bool applyPlayItem(const playlist::TPlayItem& item);
+  bool applyPlayItem(const playlist::PlayItem& item);
 
-  ModelDocument<clip::TCLPI>& document() { return doc_; }
+  ModelDocument<clip::ClipInfo>& document() { return doc_; }
   InPlaceEditSwitch* atcEditSwitch() const { return atcEdit_; }
   bool hasClip() const { return loaded_; }
   QString clipName() const { return clipName_; }
@@ -96,7 +96,7 @@ private:
   void fillPage();
   void showStream();
   void checkPackets(const std::filesystem::path& clpiFile);
-  void edit(const QString& what, const std::function<void(clip::TCLPI&)>& change);
+  void edit(const QString& what, const std::function<void(clip::ClipInfo&)>& change);
   void numberEdited(QLineEdit* field, bool packets);
   void play();
   void fillReferences();
@@ -106,7 +106,7 @@ private:
   void toMenu();
 
   AppContext& ctx_;
-  ModelDocument<clip::TCLPI> doc_{QStringLiteral("clip information")};
+  ModelDocument<clip::ClipInfo> doc_{QStringLiteral("clip information")};
   QUndoStack undo_;
   bool loaded_ = false;
   bool filling_ = false;

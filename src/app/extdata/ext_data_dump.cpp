@@ -1,4 +1,4 @@
-#include "extdata/ext_data_dump.h"
+#include "app/extdata/ext_data_dump.h"
 #include "core/text.h"
 
 #include <algorithm>
@@ -12,23 +12,23 @@ std::string hexText(uint32_t v, int digits) {
 }
 }  // namespace
 
-std::string extDataSummary(const core::TExtensionData& block) {
+std::string extDataSummary(const core::ExtensionData& block) {
   if (block.length == 0) return "None";
   const size_t n = block.entries.size();
   return std::to_string(uint64_t(block.length) + 4) + " bytes, " + std::to_string(n) + " entr" + (n < 2 ? "y" : "ies");
 }
 
-std::array<std::string, 5> extDataEntryRow(const core::TExtensionData& block, size_t i) {
-  const core::TExtDataEntry& e = block.entries.at(i);
+std::array<std::string, 5> extDataEntryRow(const core::ExtensionData& block, size_t i) {
+  const core::ExtensionDataEntry& e = block.entries.at(i);
   char num[8];
   std::snprintf(num, sizeof num, "%03zu", i);
-  return {num, hexText(e.ID1, 4), hexText(e.ID2, 4), hexText(e.startAddress, 8), hexText(e.length, 8)};
+  return {num, hexText(e.id1, 4), hexText(e.id2, 4), hexText(e.startAddress, 8), hexText(e.length, 8)};
 }
 
-std::vector<DumpLine> extDataDump(const core::TExtensionData& block, size_t i) {
+std::vector<DumpLine> extDataDump(const core::ExtensionData& block, size_t i) {
   std::vector<DumpLine> out;
   if (i >= block.entries.size()) return out;
-  const core::TExtDataEntry& e = block.entries[i];
+  const core::ExtensionDataEntry& e = block.entries[i];
   // Position of the entry's first byte within the data bytes (which start at the
   // data block start address).
   const int64_t d = int64_t(e.startAddress) - int64_t(block.dataBlockStartAddress);

@@ -11,9 +11,9 @@
 namespace morvex::app {
 
 // "<length + 4> bytes, <n> entry"/"entries", or "None" for an empty block.
-std::string extDataSummary(const core::TExtensionData& block);
+std::string extDataSummary(const core::ExtensionData& block);
 // Number (3 digits), ID1, ID2 (4 hex digits), start, length (8 hex digits).
-std::array<std::string, 5> extDataEntryRow(const core::TExtensionData& block, size_t i);
+std::array<std::string, 5> extDataEntryRow(const core::ExtensionData& block, size_t i);
 
 // One dump line in its three coloured parts; address + hex + chars is the line.
 struct DumpLine {
@@ -23,7 +23,7 @@ struct DumpLine {
   std::string text() const { return address + hex + chars; }
 };
 // The dump of entry i. Bytes outside the data block are not shown.
-std::vector<DumpLine> extDataDump(const core::TExtensionData& block, size_t i);
+std::vector<DumpLine> extDataDump(const core::ExtensionData& block, size_t i);
 
 // The value typed into the "ID1" column: every hexadecimal digit in order, anything
 // else skipped, modulo 65536.

@@ -1,4 +1,4 @@
-#include "extdata/ext_data_editor.h"
+#include "app/extdata/ext_data_editor.h"
 
 #include <QDir>
 
@@ -13,26 +13,26 @@
 
 #include "core/binary.h"
 #include "core/save.h"
-#include "extdata/ext_data_dump.h"
+#include "app/extdata/ext_data_dump.h"
 
 namespace morvex::app {
 
-ExtDataEditor::ExtDataEditor(const core::TExtensionData& block, const QString& fileName, const QString& workFolder,
+ExtDataEditor::ExtDataEditor(const core::ExtensionData& block, const QString& fileName, const QString& workFolder,
                              core::Log& log, QWidget* parent)
     : QDialog(parent), copy_(block), workFolder_(workFolder), log_(log) {
-  setObjectName("ExtDatForm");
+  setObjectName("extensionDataDialog");
   setWindowTitle(fileName + " ExtensionData edit");
   setModal(true);
   resize(1000, 480);
   auto* lay = new QVBoxLayout(this);
   summary_ = new QLabel(this);
-  summary_->setObjectName("lExtDatSummary");
+  summary_->setObjectName("extensionDataSummaryLabel");
   lay->addWidget(summary_);
   auto* body = new QHBoxLayout();
   auto* left = new QVBoxLayout();
   left->addWidget(new QLabel("Entries", this));
   table_ = new QTableWidget(this);
-  table_->setObjectName("sgExtDatEntry");
+  table_->setObjectName("extensionDataEntryTable");
   table_->setColumnCount(5);
   table_->setHorizontalHeaderLabels({"No.", "ID1", "ID2", "start", "length"});
   table_->verticalHeader()->hide();
@@ -50,7 +50,7 @@ ExtDataEditor::ExtDataEditor(const core::TExtensionData& block, const QString& f
   auto* right = new QVBoxLayout();
   right->addWidget(new QLabel("DataBlock", this));
   dump_ = new QTextEdit(this);
-  dump_->setObjectName("reDataBlock");
+  dump_->setObjectName("dataBlockView");
   dump_->setReadOnly(true);
   dump_->setLineWrapMode(QTextEdit::NoWrap);
   QFont mono("Monospace");
@@ -63,19 +63,19 @@ ExtDataEditor::ExtDataEditor(const core::TExtensionData& block, const QString& f
 
   auto* buttons = new QHBoxLayout();
   delete_ = new QPushButton("Delete", this);
-  delete_->setObjectName("bExtDatDelete");
+  delete_->setObjectName("extensionDataDeleteButton");
   delete_->setToolTip("Delete");
   auto* load = new QPushButton("Load...", this);
-  load->setObjectName("bExtDatLoad");
+  load->setObjectName("extensionDataLoadButton");
   load->setToolTip("Load ExtensionData()");
   save_ = new QPushButton("Save...", this);
-  save_->setObjectName("bExtDatSave");
+  save_->setObjectName("extensionDataSaveButton");
   save_->setToolTip("Save ExtensionData()");
   auto* ok = new QPushButton("OK", this);
-  ok->setObjectName("bExtDatOK");
+  ok->setObjectName("extensionDataOkButton");
   ok->setDefault(true);
   auto* cancel = new QPushButton("Cancel", this);
-  cancel->setObjectName("bExtDatCancel");
+  cancel->setObjectName("extensionDataCancelButton");
   buttons->addWidget(delete_);
   buttons->addWidget(load);
   buttons->addWidget(save_);
@@ -101,9 +101,9 @@ ExtDataEditor::ExtDataEditor(const core::TExtensionData& block, const QString& f
   // Typing in the ID1 column stores the typed value; the other columns only show.
   connect(table_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) {
     if (filling_ || it->column() != 1 || it->row() >= int(copy_.entries.size())) return;
-    copy_.entries[size_t(it->row())].ID1 = parseId1(it->text().toStdString());
+    copy_.entries[size_t(it->row())].id1 = parseId1(it->text().toStdString());
     filling_ = true;
-    it->setText(QString::asprintf("%04X", copy_.entries[size_t(it->row())].ID1));
+    it->setText(QString::asprintf("%04X", copy_.entries[size_t(it->row())].id1));
     filling_ = false;
   });
   refresh();
@@ -151,7 +151,7 @@ void ExtDataEditor::showEntry(int i) {
 }
 
 void ExtDataEditor::deleteBlock() {
-  copy_ = core::TExtensionData{};
+  copy_ = core::ExtensionData{};
   refresh();
 }
 
@@ -159,12 +159,12 @@ bool ExtDataEditor::loadFrom(const QString& path) {
   core::Bytes bytes;
   std::string error;
   if (!core::readWholeFile(path.toStdString(), bytes, error)) {
-    log_.erlog(error);
+    log_.error(error);
     return false;
   }
   core::Reader r(bytes);
-  core::TExtensionData block;
-  ReadExtensionData(r, block);
+  core::ExtensionData block;
+  readExtensionData(r, block);
   // A block whose length field or entry table claims more than the file holds is
   // damaged: it is refused rather than written into a disc file.
   bool entriesFit = true;
@@ -173,7 +173,7 @@ bool ExtDataEditor::loadFrom(const QString& path) {
     if (at < 0 || at + int64_t(e.length) > int64_t(block.data.size())) entriesFit = false;
   }
   if (r.overrun() || bytes.size() < 4 || block.length > bytes.size() || !entriesFit) {
-    log_.erlog(QDir::toNativeSeparators(path).toStdString() + ": not a valid ExtensionData file (it claims " +
+    log_.error(QDir::toNativeSeparators(path).toStdString() + ": not a valid ExtensionData file (it claims " +
                std::to_string(block.length) + " bytes and holds " + std::to_string(bytes.size()) + ").");
     return false;
   }
@@ -184,10 +184,10 @@ bool ExtDataEditor::loadFrom(const QString& path) {
 
 bool ExtDataEditor::saveTo(const QString& path) {
   core::ByteWriter w;
-  WriteExtensionData(w, copy_);
+  writeExtensionData(w, copy_);
   std::string error;
   if (!core::writeFileAtomic(path.toStdString(), w.bytes(), error)) {
-    log_.erlog(error);
+    log_.error(error);
     return false;
   }
   return true;

@@ -17,10 +17,10 @@ namespace morvex::app {
 class ExtDataEditor : public QDialog {
   Q_OBJECT
 public:
-  ExtDataEditor(const core::TExtensionData& block, const QString& fileName, const QString& workFolder,
+  ExtDataEditor(const core::ExtensionData& block, const QString& fileName, const QString& workFolder,
                 core::Log& log, QWidget* parent = nullptr);
 
-  const core::TExtensionData& block() const { return copy_; }
+  const core::ExtensionData& block() const { return copy_; }
 
   // The buttons' actions with the file already chosen (the dialogs call these).
   void deleteBlock();
@@ -34,7 +34,7 @@ public:
 
 private:
   void refresh();
-  core::TExtensionData copy_;
+  core::ExtensionData copy_;
   QString workFolder_;
   core::Log& log_;
   bool filling_ = false;
@@ -47,7 +47,7 @@ private:
 
 // The file's ExtensionData start address after OK, when a block is present; 0 when
 // the block is empty. `position` is where the file's layout puts the block.
-inline uint32_t extDataStartAfterEdit(const core::TExtensionData& block, uint32_t position) {
+inline uint32_t extDataStartAfterEdit(const core::ExtensionData& block, uint32_t position) {
   return block.length == 0 ? 0 : position;
 }
 

@@ -1,4 +1,4 @@
-#include "menu/bogs_panel.h"
+#include "app/menu/bogs_panel.h"
 
 #include <QHeaderView>
 #include <QScrollBar>
@@ -10,31 +10,31 @@
 
 #include "hdmv/command_edit.h"
 #include "igs/edit.h"
-#include "menu/picture_widget.h"
-#include "widgets/command_editor_panel.h"
-#include "widgets/command_table.h"
-#include "widgets/grid.h"
-#include "widgets/in_place_edit.h"
+#include "app/menu/picture_widget.h"
+#include "app/widgets/command_editor_panel.h"
+#include "app/widgets/command_table.h"
+#include "app/widgets/grid.h"
+#include "app/widgets/in_place_edit.h"
+#include "app/shell/qt_text.h"
 
 namespace morvex::app {
 
 namespace {
-QString q(const std::string& s) { return QString::fromStdString(s); }
 QString hex4(unsigned v) { return QString("%1").arg(v, 4, 16, QChar('0')).toUpper(); }
 }  // namespace
 
 BogsPanel::BogsPanel(MenuDocument& doc, EditFn edit, std::function<unsigned()> soundCount,
-                     hdmv::TCommands& clipboard, QWidget* parent)
+                     hdmv::CommandList& clipboard, QWidget* parent)
     : QWidget(parent), doc_(doc), edit_(std::move(edit)), soundCount_(std::move(soundCount)), clipboard_(clipboard) {
-  setObjectName("tsBOGs");
+  setObjectName("bogsTab");
   auto* lay = new QVBoxLayout(this);
   lay->setContentsMargins(2, 2, 2, 2);
   lay->setSpacing(3);
 
   bogs_ = new QTableWidget(2, 1, this);
-  bogs_->setObjectName("sgBOGs");
+  bogs_->setObjectName("bogTable");
   bogs_->setToolTip("Button overlap groups\r\nIns: Insert BOG\r\nDel: Delete BOG");
-  bogs_->setVerticalHeaderLabels({q(igs::kBogRowCaptions[0]), q(igs::kBogRowCaptions[1])});
+  bogs_->setVerticalHeaderLabels({toQt(igs::kBogRowCaptions[0]), toQt(igs::kBogRowCaptions[1])});
   bogs_->verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).height() + 4);
   bogs_->horizontalHeader()->setDefaultSectionSize(QFontMetrics(font()).horizontalAdvance("00000") + 14);
   bogs_->setSelectionBehavior(QAbstractItemView::SelectColumns);
@@ -48,16 +48,16 @@ BogsPanel::BogsPanel(MenuDocument& doc, EditFn edit, std::function<unsigned()> s
   for (const char* c : igs::kButtonColumnCaptions) caps << c;
   QList<int> widths;
   for (int i = 0; i < igs::ButtonColumnCount; ++i) widths << QFontMetrics(font()).horizontalAdvance("0000") + 10;
-  buttons_ = makeTable("sgButtons", caps, widths, this);
+  buttons_ = makeTable("buttonTable", caps, widths, this);
   buttons_->setToolTip("Buttons\r\nIns: Insert button\r\nShift+Del: Delete button");
   buttonSwitch_ = new InPlaceEditSwitch(buttons_);
 
-  commands_ = new CommandTable("sgButtonCommands", hdmv::CmdContext::Button, this);
+  commands_ = new CommandTable("buttonCommandTable", hdmv::CmdContext::Button, this);
   commands_->setToolTip("Navigation commands of the button");
   editor_ = new CommandEditorPanel(this);
 
   picture_ = new PictureWidget(this);
-  picture_->setObjectName("pbBOG");
+  picture_->setObjectName("bogPicture");
   picture_->setToolTip("The object of the clicked object column");
   picture_->setMinimumWidth(160);
   auto* top = new QSplitter(Qt::Horizontal, this);
@@ -67,7 +67,7 @@ BogsPanel::BogsPanel(MenuDocument& doc, EditFn edit, std::function<unsigned()> s
   top->setStretchFactor(1, 1);
   top->setChildrenCollapsible(false);
   auto* split = new QSplitter(Qt::Vertical, this);
-  split->setObjectName("spBOGs");
+  split->setObjectName("bogsSplitter");
   split->addWidget(top);
   auto* lower = new QWidget(split);
   auto* ll = new QVBoxLayout(lower);
@@ -100,9 +100,9 @@ BogsPanel::BogsPanel(MenuDocument& doc, EditFn edit, std::function<unsigned()> s
     if (!filling_ && r >= 0 && r != pr) selectButton(r);
   });
   connect(buttons_, &QTableWidget::cellClicked, this, [this](int r, int c) {
-    const igs::TBOG* g = bogModel();
+    const igs::ButtonOverlapGroup* g = bogModel();
     if (!g || r < 0 || r >= int(g->buttons.size())) return;
-    const igs::TIGbutton& b = g->buttons[size_t(r)];
+    const igs::Button& b = g->buttons[size_t(r)];
     unsigned id = igs::kNoObject;
     switch (c) {
       case igs::ColNormalStart: id = b.normalStart; break;
@@ -120,7 +120,7 @@ BogsPanel::BogsPanel(MenuDocument& doc, EditFn edit, std::function<unsigned()> s
   });
   connect(commands_, &QTableWidget::currentCellChanged, this, [this](int r) {
     if (filling_) return;
-    const igs::TIGbutton* b = buttonModel();
+    const igs::Button* b = buttonModel();
     if (b && r >= 0 && r < int(b->commands.size()))
       editor_->showCommand(b->commands[size_t(r)]);
     else
@@ -138,25 +138,25 @@ BogsPanel::~BogsPanel() {
   for (QObject* c : findChildren<QObject*>()) c->disconnect(this);
 }
 
-const igs::TPage* BogsPanel::pageModel() const {
+const igs::Page* BogsPanel::pageModel() const {
   const auto& pages = doc_.model.ics.pages;
   return page_ >= 0 && size_t(page_) < pages.size() ? &pages[size_t(page_)] : nullptr;
 }
 
-const igs::TBOG* BogsPanel::bogModel() const {
-  const igs::TPage* p = pageModel();
+const igs::ButtonOverlapGroup* BogsPanel::bogModel() const {
+  const igs::Page* p = pageModel();
   return p && bog_ >= 0 && size_t(bog_) < p->bogs.size() ? &p->bogs[size_t(bog_)] : nullptr;
 }
 
-const igs::TIGbutton* BogsPanel::buttonModel() const {
-  const igs::TBOG* g = bogModel();
+const igs::Button* BogsPanel::buttonModel() const {
+  const igs::ButtonOverlapGroup* g = bogModel();
   return g && button_ >= 0 && size_t(button_) < g->buttons.size() ? &g->buttons[size_t(button_)] : nullptr;
 }
 
 void BogsPanel::showPicture(const menuview::Image* picture) { picture_->setPicture(picture); }
 
 int BogsPanel::currentButtonId() const {
-  const igs::TIGbutton* b = buttonModel();
+  const igs::Button* b = buttonModel();
   return b ? int(b->id) : -1;
 }
 
@@ -170,10 +170,10 @@ void BogsPanel::setPage(int page) {
 }
 
 void BogsPanel::refill() {
-  const igs::TPage* p = pageModel();
+  const igs::Page* p = pageModel();
   if (p) {
     bog_ = std::clamp(bog_, 0, std::max(0, int(p->bogs.size()) - 1));
-    const igs::TBOG* g = bogModel();
+    const igs::ButtonOverlapGroup* g = bogModel();
     button_ = g ? std::clamp(button_, 0, std::max(0, int(g->buttons.size()) - 1)) : 0;
   }
   fillBogs();
@@ -184,7 +184,7 @@ void BogsPanel::refill() {
 void BogsPanel::fillBogs() {
   const bool was = filling_;
   filling_ = true;
-  const igs::TPage* p = pageModel();
+  const igs::Page* p = pageModel();
   const int n = p ? int(p->bogs.size()) : 0;
   bogs_->setColumnCount(std::max(1, n));
   QStringList header;
@@ -192,8 +192,8 @@ void BogsPanel::fillBogs() {
   bogs_->setHorizontalHeaderLabels(header);
   for (int i = 0; i < n; ++i) {
     const auto texts = igs::bogColumnTexts(p->bogs[size_t(i)]);
-    setCell(bogs_, 0, i, q(texts[0]));
-    setCell(bogs_, 1, i, q(texts[1]));
+    setCell(bogs_, 0, i, toQt(texts[0]));
+    setCell(bogs_, 1, i, toQt(texts[1]));
     if (QTableWidgetItem* it = bogs_->item(1, i)) it->setFlags(it->flags() & ~Qt::ItemIsEditable);
   }
   if (n == 0) {
@@ -207,13 +207,13 @@ void BogsPanel::fillBogs() {
 void BogsPanel::fillButtons() {
   const bool was = filling_;
   filling_ = true;
-  const igs::TBOG* g = bogModel();
+  const igs::ButtonOverlapGroup* g = bogModel();
   const int n = g ? int(g->buttons.size()) : 0;
   buttons_->setRowCount(std::max(1, n));
   for (int r = 0; r < n; ++r) {
     const auto texts = igs::buttonRowTexts(g->buttons[size_t(r)]);
     for (int c = 0; c < igs::ButtonColumnCount && c < int(texts.size()); ++c) {
-      setCell(buttons_, r, c, q(texts[size_t(c)]));
+      setCell(buttons_, r, c, toQt(texts[size_t(c)]));
       if (c == igs::ColId || c == igs::ColCommands)
         if (QTableWidgetItem* it = buttons_->item(r, c)) it->setFlags(it->flags() & ~Qt::ItemIsEditable);
     }
@@ -228,9 +228,9 @@ void BogsPanel::fillButtons() {
 void BogsPanel::fillCommands() {
   const bool was = filling_;
   filling_ = true;
-  const igs::TIGbutton* b = buttonModel();
+  const igs::Button* b = buttonModel();
   const int line = std::max(0, commands_->currentRow());
-  commands_->setProgram(b ? b->commands : hdmv::TCommands{});
+  commands_->setProgram(b ? b->commands : hdmv::CommandList{});
   filling_ = was;
   if (b && !b->commands.empty()) {
     const int l = std::min(line, int(b->commands.size()) - 1);
@@ -242,11 +242,11 @@ void BogsPanel::fillCommands() {
 }
 
 void BogsPanel::selectBog(int bog) {
-  const igs::TPage* p = pageModel();
+  const igs::Page* p = pageModel();
   if (!p || bog < 0 || size_t(bog) >= p->bogs.size()) return;
   bog_ = bog;
   // The button grid opens on the BOG's default valid button, else the first one.
-  const igs::TBOG& g = p->bogs[size_t(bog)];
+  const igs::ButtonOverlapGroup& g = p->bogs[size_t(bog)];
   button_ = 0;
   for (size_t i = 0; i < g.buttons.size(); ++i)
     if (g.buttons[i].id == g.defaultValid) button_ = int(i);
@@ -256,7 +256,7 @@ void BogsPanel::selectBog(int bog) {
 }
 
 void BogsPanel::selectButton(int index) {
-  const igs::TBOG* g = bogModel();
+  const igs::ButtonOverlapGroup* g = bogModel();
   if (!g || index < 0 || size_t(index) >= g->buttons.size()) return;
   button_ = index;
   if (buttons_->currentRow() != index) {
@@ -280,7 +280,7 @@ void BogsPanel::bogCellChanged(int row, int column) {
 
 void BogsPanel::buttonCellChanged(int row, int column) {
   QTableWidgetItem* it = buttons_->item(row, column);
-  const igs::TBOG* g = bogModel();
+  const igs::ButtonOverlapGroup* g = bogModel();
   if (!it || !g || row >= int(g->buttons.size())) return;
   const std::string text = it->text().toStdString();
   const int p = page_, bog = bog_;
@@ -291,15 +291,15 @@ void BogsPanel::buttonCellChanged(int row, int column) {
   refill();
 }
 
-void BogsPanel::setCommands(const hdmv::TCommands& program, const QString& what) {
+void BogsPanel::setCommands(const hdmv::CommandList& program, const QString& what) {
   const int p = page_, bog = bog_, b = button_;
   edit_(what, [&](igs::Menu& m) { igs::setButtonCommands(m, size_t(p), size_t(bog), size_t(b), program); });
 }
 
 void BogsPanel::commandKey(hdmv::CmdKey key) {
-  const igs::TIGbutton* b = buttonModel();
+  const igs::Button* b = buttonModel();
   if (!b) return;
-  hdmv::TCommands program = b->commands;
+  hdmv::CommandList program = b->commands;
   auto [first, last] = commands_->selectedRange();
   if (program.empty()) first = last = -1;
   const hdmv::EditOutcome out = hdmv::applyCmdKey(program, first, last, key, clipboard_);
@@ -311,39 +311,39 @@ void BogsPanel::commandKey(hdmv::CmdKey key) {
   }
 }
 
-void BogsPanel::commandEdited(const hdmv::TCommand& c) {
-  const igs::TIGbutton* b = buttonModel();
+void BogsPanel::commandEdited(const hdmv::Command& c) {
+  const igs::Button* b = buttonModel();
   const int r = commands_->currentRow();
   if (!b || r < 0 || r >= int(b->commands.size())) return;
-  hdmv::TCommands program = b->commands;
+  hdmv::CommandList program = b->commands;
   program[size_t(r)] = c;
   setCommands(program, QString("Command %1 of button %2").arg(r).arg(hex4(b->id)));
   filling_ = true;
   commands_->setRow(r, c);
   filling_ = false;
-  const igs::TBOG* g = bogModel();
+  const igs::ButtonOverlapGroup* g = bogModel();
   if (g && button_ < int(g->buttons.size()))
-    setCell(buttons_, button_, igs::ColCommands, q(igs::buttonRowTexts(g->buttons[size_t(button_)])[igs::ColCommands]));
+    setCell(buttons_, button_, igs::ColCommands, toQt(igs::buttonRowTexts(g->buttons[size_t(button_)])[igs::ColCommands]));
 }
 
 void BogsPanel::insertBog() {
   const int p = page_;
   bool done = false;
-  edit_("Insert BOG", [&](igs::Menu& m) { done = igs::CreateBOG(m, size_t(p)); });
+  edit_("Insert BOG", [&](igs::Menu& m) { done = igs::createBog(m, size_t(p)); });
   refill();
   if (done && pageModel()) selectBog(int(pageModel()->bogs.size()) - 1);
 }
 
 void BogsPanel::deleteBog() {
   const int p = page_, g = bog_;
-  edit_("Delete BOG", [&](igs::Menu& m) { igs::DeleteBOG(m, size_t(p), size_t(g)); });
+  edit_("Delete BOG", [&](igs::Menu& m) { igs::eraseBog(m, size_t(p), size_t(g)); });
   refill();
 }
 
 void BogsPanel::insertButton() {
   const int p = page_, g = bog_;
   bool done = false;
-  edit_("Insert button", [&](igs::Menu& m) { done = igs::CreateButton(m, size_t(p), size_t(g)); });
+  edit_("Insert button", [&](igs::Menu& m) { done = igs::createButton(m, size_t(p), size_t(g)); });
   refill();
   if (done && bogModel()) selectButton(int(bogModel()->buttons.size()) - 1);
 }
@@ -351,7 +351,7 @@ void BogsPanel::insertButton() {
 void BogsPanel::deleteButton() {
   const int p = page_, g = bog_, b = button_;
   if (!igs::canDeleteButton(doc_.model, size_t(p), size_t(g))) return;
-  edit_("Delete button", [&](igs::Menu& m) { igs::DeleteButton(m, size_t(p), size_t(g), size_t(b)); });
+  edit_("Delete button", [&](igs::Menu& m) { igs::eraseButton(m, size_t(p), size_t(g), size_t(b)); });
   refill();
 }
 

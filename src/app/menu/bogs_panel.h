@@ -11,7 +11,7 @@
 
 #include "hdmv/command_edit.h"
 #include "igs/model.h"
-#include "menu/menu_document.h"
+#include "app/menu/menu_document.h"
 #include "menuview/image.h"
 
 class QTableWidget;
@@ -29,7 +29,7 @@ class BogsPanel : public QWidget {
 public:
   // Runs `change` on the menu as one undo step named `what`; true when the menu changed.
   using EditFn = std::function<bool(const QString& what, const std::function<void(igs::Menu&)>& change)>;
-  BogsPanel(MenuDocument& doc, EditFn edit, std::function<unsigned()> soundCount, hdmv::TCommands& clipboard,
+  BogsPanel(MenuDocument& doc, EditFn edit, std::function<unsigned()> soundCount, hdmv::CommandList& clipboard,
             QWidget* parent = nullptr);
   ~BogsPanel() override;
 
@@ -74,22 +74,22 @@ protected:
   bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
-  const igs::TPage* pageModel() const;
-  const igs::TBOG* bogModel() const;
-  const igs::TIGbutton* buttonModel() const;
+  const igs::Page* pageModel() const;
+  const igs::ButtonOverlapGroup* bogModel() const;
+  const igs::Button* buttonModel() const;
   void fillBogs();
   void fillButtons();
   void fillCommands();
   void bogCellChanged(int row, int column);
   void buttonCellChanged(int row, int column);
   void commandKey(hdmv::CmdKey key);
-  void commandEdited(const hdmv::TCommand& c);
-  void setCommands(const hdmv::TCommands& program, const QString& what);
+  void commandEdited(const hdmv::Command& c);
+  void setCommands(const hdmv::CommandList& program, const QString& what);
 
   MenuDocument& doc_;
   EditFn edit_;
   std::function<unsigned()> soundCount_;
-  hdmv::TCommands& clipboard_;
+  hdmv::CommandList& clipboard_;
   int page_ = 0, bog_ = 0, button_ = 0;
   bool filling_ = false;
   QTableWidget* bogs_ = nullptr;

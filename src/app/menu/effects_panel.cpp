@@ -1,4 +1,4 @@
-#include "menu/effects_panel.h"
+#include "app/menu/effects_panel.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -17,23 +17,23 @@
 
 #include "igs/colour.h"
 #include "igs/edit.h"
-#include "menu/picture_widget.h"
+#include "app/menu/picture_widget.h"
 #include "menuview/effects.h"
-#include "widgets/grid.h"
-#include "widgets/in_place_edit.h"
+#include "app/widgets/grid.h"
+#include "app/widgets/in_place_edit.h"
+#include "app/shell/qt_text.h"
 
 namespace morvex::app {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
 
 template <size_t N>
 void fillRows(QTableWidget* t, const std::vector<std::array<std::string, N>>& rows) {
   t->setRowCount(int(rows.size()));
   for (size_t r = 0; r < rows.size(); ++r)
     for (size_t c = 0; c < N; ++c) {
-      setCell(t, int(r), int(c), q(rows[r][c]));
+      setCell(t, int(r), int(c), toQt(rows[r][c]));
       auto* it = t->item(int(r), int(c));
       it->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       // The first column (id or row number) is never typed into.
@@ -46,7 +46,7 @@ void fillRows(QTableWidget* t, const std::vector<std::array<std::string, N>>& ro
 EffectsPanel::EffectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageView& view, core::Log& log,
                            QWidget* parent)
     : QWidget(parent), doc_(doc), undo_(undo), view_(view), log_(log) {
-  setObjectName("tsEffects");
+  setObjectName("effectsTab");
   auto* top = new QHBoxLayout(this);
   top->setContentsMargins(4, 4, 4, 4);
   auto* split = new QSplitter(Qt::Horizontal, this);
@@ -56,13 +56,13 @@ EffectsPanel::EffectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   auto* ll = new QVBoxLayout(left);
   ll->setContentsMargins(0, 0, 0, 0);
   auto* choice = new QGroupBox(left);
-  choice->setObjectName("rgEffects");
+  choice->setObjectName("effectsChoice");
   auto* cl = new QHBoxLayout(choice);
   cl->setContentsMargins(4, 2, 4, 2);
   inEffects_ = new QRadioButton("InEffects", choice);
-  inEffects_->setObjectName("rbInEffects");
+  inEffects_->setObjectName("inEffectsRadio");
   outEffects_ = new QRadioButton("OutEffects", choice);
-  outEffects_->setObjectName("rbOutEffects");
+  outEffects_->setObjectName("outEffectsRadio");
   inEffects_->setChecked(true);
   auto* group = new QButtonGroup(this);
   group->addButton(inEffects_, 0);
@@ -71,16 +71,16 @@ EffectsPanel::EffectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   cl->addWidget(outEffects_);
   cl->addStretch(1);
   play_ = new QPushButton("Play", choice);
-  play_->setObjectName("bbPlayEffects");
+  play_->setObjectName("playEffectsButton");
   play_->setToolTip("Play the whole sequence on the picture");
   cl->addWidget(play_);
   ll->addWidget(choice);
 
-  windows_ = makeTable("sgEffWindows", {"id", "X", "Y", "width", "height"}, {30, 44, 44, 44, 44}, left);
+  windows_ = makeTable("effectWindowTable", {"id", "X", "Y", "width", "height"}, {30, 44, 44, 44, 44}, left);
   windows_->setToolTip("Windows of the effects (right click: Edit mode)");
-  effects_ = makeTable("sgEffects", {" ", "duration", "palette", "c.obj."}, {30, 86, 44, 40}, left);
+  effects_ = makeTable("effectTable", {" ", "duration", "palette", "c.obj."}, {30, 86, 44, 40}, left);
   effects_->setToolTip("Effects (right click: Edit mode)");
-  compObjects_ = makeTable("sgCompObjects", {" ", "object", "window", "X pos.", "Y pos."}, {30, 44, 44, 44, 44}, left);
+  compObjects_ = makeTable("compositionObjectTable", {" ", "object", "window", "X pos.", "Y pos."}, {30, 44, 44, 44, 44}, left);
   compObjects_->setToolTip("Composition objects of the selected effect (right click: Edit mode)");
   for (QTableWidget* t : {windows_, effects_, compObjects_}) {
     t->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -101,12 +101,12 @@ EffectsPanel::EffectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   auto* cg = new QGridLayout(cropBox);
   cg->setContentsMargins(4, 2, 4, 2);
   crop_ = new QCheckBox("Crop", cropBox);
-  crop_->setObjectName("cbCrop");
+  crop_->setObjectName("cropCheck");
   // Shows whether the object is cropped; the flag itself is not edited here.
   crop_->setAttribute(Qt::WA_TransparentForMouseEvents);
   crop_->setFocusPolicy(Qt::NoFocus);
   cg->addWidget(crop_, 0, 0);
-  const char* names[4] = {"neCropX", "neCropY", "neCropW", "neCropH"};
+  const char* names[4] = {"cropXField", "cropYField", "cropWidthField", "cropHeightField"};
   const char* labels[4] = {"X", "Y", "width", "height"};
   for (int i = 0; i < 4; ++i) {
     auto* s = new QSpinBox(cropBox);
@@ -126,17 +126,17 @@ EffectsPanel::EffectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   auto* rl = new QVBoxLayout(right);
   rl->setContentsMargins(0, 0, 0, 0);
   fit_ = new QCheckBox("Fit to window", right);
-  fit_->setObjectName("cbEffFit");
+  fit_->setObjectName("fitEffectsCheck");
   fit_->setChecked(true);
   rl->addWidget(fit_);
   picture_ = new PictureWidget(right);
-  picture_->setObjectName("imgEffects");
+  picture_->setObjectName("effectsPicture");
   picture_->setFitToWindow(true);
   picture_->setPicture(&view_.effectPicture());
   picture_->setMinimumSize(240, 135);
   rl->addWidget(picture_, 1);
   status_ = new QLabel(right);
-  status_->setObjectName("lEffStatus");
+  status_->setObjectName("effectsStatusLabel");
   rl->addWidget(status_);
   split->setStretchFactor(0, 2);
   split->setStretchFactor(1, 3);
@@ -182,7 +182,7 @@ bool EffectsPanel::edit(const QString& what, F&& change) {
   return ok && recorded;
 }
 
-const igs::Teffectseq* EffectsPanel::sequence() const {
+const igs::EffectSequence* EffectsPanel::sequence() const {
   const auto& pages = doc_.model.ics.pages;
   if (page_ < 0 || size_t(page_) >= pages.size()) return nullptr;
   return &pages[size_t(page_)].effects[showingOut() ? 1 : 0];
@@ -229,8 +229,8 @@ void EffectsPanel::showInOut(bool out) {
 // Lists the sequence and acts as a click on the selected effect row (the first when
 // none was selected).
 void EffectsPanel::fill() {
-  const igs::Teffectseq empty;
-  const igs::Teffectseq& s = sequence() ? *sequence() : empty;
+  const igs::EffectSequence empty;
+  const igs::EffectSequence& s = sequence() ? *sequence() : empty;
   const int keep = effects_->currentRow();
   filling_ = true;
   fillRows(windows_, menuview::effectWindowRows(s));
@@ -319,7 +319,7 @@ void EffectsPanel::cellEdited(QTableWidget* table, QTableWidgetItem* item) {
                                          text, objects, vw, vh);
     });
   }
-  if (!changed) log_.slog("'" + text + "' is not accepted here", 1);
+  if (!changed) log_.status(core::StatusPanel::Detail, "'" + text + "' is not accepted here");
   // Show the cell as stored (a refused value goes back to what it was), then preview
   // the effect again with the change.
   const int keepEffect = effects_->currentRow(), keepComp = compObjects_->currentRow();
@@ -369,7 +369,7 @@ bool EffectsPanel::play() {
   player_ = std::make_unique<menuview::PageView>(doc_.model, playRegs_, playOptions_, playLog_);
   playPicture_ = player_->background();
   // The engine records every step with how long it stays; nothing waits here.
-  player_->DrawEffects(*s);
+  player_->renderEffects(*s);
   frames_ = player_->takeFrames();
   nextFrame_ = 0;
   picture_->setPicture(&playPicture_);
@@ -391,8 +391,8 @@ void EffectsPanel::nextFrame() {
     picture_->updatePictureRect(f.x, f.y, f.x + f.patch.width(), f.y + f.patch.height());
   }
   if (!f.status.empty()) {
-    status_->setText(q(f.status));
-    log_.slog(f.status, 1);
+    status_->setText(toQt(f.status));
+    log_.status(core::StatusPanel::Detail, f.status);
   }
   timer_->start(int(f.waitMs));
 }

@@ -11,7 +11,7 @@
 
 #include "core/log.h"
 #include "hdmv/registers.h"
-#include "menu/menu_document.h"
+#include "app/menu/menu_document.h"
 #include "menuview/image.h"
 #include "menuview/options.h"
 #include "menuview/page_view.h"
@@ -66,7 +66,7 @@ signals:
 private:
   template <class F>
   bool edit(const QString& what, F&& change);
-  const igs::Teffectseq* sequence() const;
+  const igs::EffectSequence* sequence() const;
   void fill();
   void fillCompObjects();
   void effectClicked(int row);

@@ -5,7 +5,7 @@
 // igs::MenuPictures, never in the document.
 #include "igs/edit.h"
 #include "igs/model.h"
-#include "shell/document.h"
+#include "app/shell/document.h"
 
 namespace morvex::app {
 

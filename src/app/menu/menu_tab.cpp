@@ -1,7 +1,7 @@
-#include "menu/menu_tab.h"
+#include "app/menu/menu_tab.h"
 
-#include "menu/effects_panel.h"
-#include "menu/objects_panel.h"
+#include "app/menu/effects_panel.h"
+#include "app/menu/objects_panel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,19 +28,19 @@
 #include "igs/mux.h"
 #include "igs/objects.h"
 #include "igs/writer.h"
-#include "menu/bogs_panel.h"
-#include "widgets/command_table.h"
-#include "menu/navigate_panel.h"
-#include "menu/page_view_panel.h"
-#include "menu/picture_widget.h"
-#include "panels/register_panel.h"
+#include "app/menu/bogs_panel.h"
+#include "app/widgets/command_table.h"
+#include "app/menu/navigate_panel.h"
+#include "app/menu/page_view_panel.h"
+#include "app/menu/picture_widget.h"
+#include "app/panels/register_panel.h"
+#include "app/shell/qt_text.h"
 
 namespace morvex::app {
 
 namespace fs = std::filesystem;
 
 namespace {
-QString q(const std::string& s) { return QString::fromStdString(s); }
 
 // Colours are stored as 0x00BBGGRR.
 menuview::Rgba colour(uint32_t c) { return {uint8_t(c & 0xFF), uint8_t(c >> 8 & 0xFF), uint8_t(c >> 16 & 0xFF), 255}; }
@@ -64,7 +64,7 @@ constexpr int kMergeDrag = -1;
 
 MenuTab::MenuTab(AppContext& ctx, ExecutePanel* exec, RegisterPanel* regs, QWidget* parent)
     : TabPage(parent), ctx_(ctx), exec_(exec), regs_(regs) {
-  setObjectName("tsMenu");
+  setObjectName("menuTab");
   // Composition-only menus (buttons without their pictures) are drawn as markers, so
   // their layout and navigation can be used.
   opts_.placeholders = true;
@@ -121,32 +121,32 @@ void MenuTab::buildUi() {
     return e;
   };
   pages_ = new QComboBox(this);
-  pages_->setObjectName("cbPages");
+  pages_->setObjectName("pageChoice");
   pages_->setToolTip("Page\r\nIns: Insert page\r\nDel: Delete page");
   pages_->setMinimumContentsLength(3);
   pages_->installEventFilter(this);
   pageCount_ = new QLabel("(0)", this);
-  pageCount_->setObjectName("lPageCount");
-  uom1_ = field("eUOM1", 8, "User Operation Mask 1");
-  uom2_ = field("eUOM2", 1, "User Operation Mask 2");
-  animCode_ = field("eAnimCode", 3, "Animation Frame Rate Code (divider)");
-  defSel_ = field("eDefSelButton", 4, "Default Selected Button");
-  defAct_ = field("eDefActButton", 4, "Default Activated Button");
-  palette_ = field("ePalette", 2, "Palette");
-  inWindows_ = field("eInWindows", 2, "In-effect windows (click: Effects)", true);
-  inEffects_ = field("eInEffects", 2, "In-effects (click: Effects)", true);
-  outWindows_ = field("eOutWindows", 2, "Out-effect windows (click: Effects)", true);
-  outEffects_ = field("eOutEffects", 2, "Out-effects (click: Effects)", true);
-  bogCount_ = field("eBOGCount", 3, "Number of BOGs", true);
+  pageCount_->setObjectName("pageCountLabel");
+  uom1_ = field("pageUoMask1Field", 8, "User Operation Mask 1");
+  uom2_ = field("pageUoMask2Field", 1, "User Operation Mask 2");
+  animCode_ = field("animationCodeField", 3, "Animation Frame Rate Code (divider)");
+  defSel_ = field("defaultSelectedField", 4, "Default Selected Button");
+  defAct_ = field("defaultActivatedField", 4, "Default Activated Button");
+  palette_ = field("paletteField", 2, "Palette");
+  inWindows_ = field("inWindowsField", 2, "In-effect windows (click: Effects)", true);
+  inEffects_ = field("inEffectsField", 2, "In-effects (click: Effects)", true);
+  outWindows_ = field("outWindowsField", 2, "Out-effect windows (click: Effects)", true);
+  outEffects_ = field("outEffectsField", 2, "Out-effects (click: Effects)", true);
+  bogCount_ = field("bogCountField", 3, "Number of BOGs", true);
   for (QLineEdit* e : {inWindows_, inEffects_, outWindows_, outEffects_}) e->installEventFilter(this);
-  userTimeout_ = field("eUserTimeout", 7, "User timeout (h:mm:ss)");
-  inTime_ = field("eInTime", 11, "IN_time", true);
+  userTimeout_ = field("userTimeoutField", 7, "User timeout (h:mm:ss)");
+  inTime_ = field("inTimeField", 11, "IN_time", true);
   videoFormat_ = new QComboBox(this);
-  videoFormat_->setObjectName("cbVideoFormat");
+  videoFormat_->setObjectName("videoFormatChoice");
   for (const char* f : igs::kVideoFormats) videoFormat_->addItem(f);
   videoFormat_->setEnabled(false);
   frameRate_ = new QComboBox(this);
-  frameRate_->setObjectName("cbFrameRate");
+  frameRate_->setObjectName("frameRateChoice");
   for (int i = 0; i < 8; ++i) frameRate_->addItem(igs::frameRate(uint8_t(i)).label);
   frameRate_->setEnabled(false);
 
@@ -186,11 +186,11 @@ void MenuTab::buildUi() {
   // A menu read only in part says so until the user accepts saving what was read.
   auto* banner = new QHBoxLayout();
   partialBanner_ = new QLabel(this);
-  partialBanner_->setObjectName("lPartialLoad");
+  partialBanner_->setObjectName("partialLoadBanner");
   partialBanner_->setWordWrap(true);
   partialBanner_->setStyleSheet("QLabel { background: #fff0c0; color: #802000; padding: 2px 6px; }");
   confirmPartial_ = new QPushButton("Allow saving", this);
-  confirmPartial_->setObjectName("bConfirmPartial");
+  confirmPartial_->setObjectName("allowSavingButton");
   confirmPartial_->setToolTip("Save writes only what could be read; the rest of the original menu is lost.");
   connect(confirmPartial_, &QPushButton::clicked, this, &MenuTab::confirmPartial);
   banner->addWidget(partialBanner_, 1);
@@ -199,7 +199,7 @@ void MenuTab::buildUi() {
   updatePartialBanner();
 
   sub_ = new QTabWidget(this);
-  sub_->setObjectName("pcMenu");
+  sub_->setObjectName("menuSubTabs");
   bogs_ = new BogsPanel(
       doc_, [this](const QString& what, const std::function<void(igs::Menu&)>& change) { return edit(what, change); },
       [this] { return ctx_.session.hasSound() ? unsigned(ctx_.session.sound.model.entries.size()) : 0u; },
@@ -239,10 +239,10 @@ void MenuTab::buildUi() {
   connect(navigate_, &NavigatePanel::selectWanted, this, [this] { emulate([this] { emu_->select(); }); });
 
   userTimer_ = new QTimer(this);
-  userTimer_->setObjectName("tmUserTimeout");
+  userTimer_->setObjectName("userTimeoutTimer");
   connect(userTimer_, &QTimer::timeout, this, [this] { emulate([this] { emu_->userTimeout(); }); });
   animTimer_ = new QTimer(this);
-  animTimer_->setObjectName("tmAnimation");
+  animTimer_->setObjectName("animationTimer");
   connect(animTimer_, &QTimer::timeout, this, &MenuTab::animationStep);
   frameTimer_ = new QTimer(this);
   frameTimer_->setSingleShot(true);
@@ -291,10 +291,10 @@ TabRules MenuTab::rules() const {
 
 ExecutePanel::Host MenuTab::executeHost() {
   ExecutePanel::Host host;
-  host.program = [this]() -> hdmv::TCommands {
+  host.program = [this]() -> hdmv::CommandList {
     const int id = exec_ ? exec_->chooser()->currentIndex() : -1;
-    const igs::TIGbutton* b = id >= 0 ? view_->button(unsigned(id)) : nullptr;
-    return b ? b->commands : hdmv::TCommands{};
+    const igs::Button* b = id >= 0 ? view_->button(unsigned(id)) : nullptr;
+    return b ? b->commands : hdmv::CommandList{};
   };
   host.selectRow = [this](int line) {
     if (line >= 0 && line < bogs_->commandTable()->commandCount()) bogs_->commandTable()->selectLine(line);
@@ -323,7 +323,7 @@ bool MenuTab::settleModified() {
   if (!doc_.modified()) return true;
   QMessageBox box(QMessageBox::Warning, "Morvex", "Save the changes to " + doc_.name() + "?\nOtherwise they are lost.",
                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
-  box.setObjectName("mbUnsaved");
+  box.setObjectName("unsavedQuestion");
   box.setDefaultButton(QMessageBox::Save);
   box.setEscapeButton(QMessageBox::Cancel);
   switch (box.exec()) {
@@ -365,7 +365,7 @@ bool MenuTab::loadFile(const QString& path, uint16_t pid) {
     loading_ = false;
     if (cancelled || result->refused() || !menu->loaded) {
       // Nothing read, or not a menu: the open menu stays as it was.
-      if (!cancelled && result->refused() && !result->summary().empty()) log->erlog(result->summary());
+      if (!cancelled && result->refused() && !result->summary().empty()) log->error(result->summary());
       Q_EMIT rulesChanged();
       Q_EMIT loadFinished(false);
       return;
@@ -386,7 +386,7 @@ bool MenuTab::loadFile(const QString& path, uint16_t pid) {
 void MenuTab::adoptMenu(igs::Menu menu, const core::ReadResult& result, const QString& path) {
   partial_ = result.partial();
   partialConfirmed_ = false;
-  partialText_ = q(result.summary());
+  partialText_ = toQt(result.summary());
   menuPath_ = path;
   filling_ = true;
   doc_.setName(QFileInfo(path).fileName());
@@ -394,7 +394,7 @@ void MenuTab::adoptMenu(igs::Menu menu, const core::ReadResult& result, const QS
   doc_.reset(std::move(menu));
   filling_ = false;
   if (partial_)
-    ctx_.log->erlog(QFileInfo(path).fileName().toStdString() +
+    ctx_.log->error(QFileInfo(path).fileName().toStdString() +
                     ": the menu was read only in part; Save stays off until you allow it (" +
                     partialText_.toStdString() + ")");
   openMenu();
@@ -433,7 +433,7 @@ void MenuTab::openMenu() {
   redrawPage();
   updatePartialBanner();
   updateMissingMark();
-  ctx_.log->slogR();
+  ctx_.log->statusReady();
   Q_EMIT menuReplaced();
   Q_EMIT rulesChanged();
 }
@@ -462,15 +462,15 @@ void MenuTab::save() {
 bool MenuTab::saveTo(const QString& path) {
   if (!hasMenu()) return false;
   if (partial_ && !partialConfirmed_) {
-    ctx_.log->erlog("The menu was read only in part: allow saving first.");
+    ctx_.log->error("The menu was read only in part: allow saving first.");
     return false;
   }
-  ctx_.log->log("Saving IGS menu...");
-  ctx_.log->slog("Preparing data", 1);
+  ctx_.log->info("Saving IGS menu...");
+  ctx_.log->status(core::StatusPanel::Detail, "Preparing data");
   // The writer settles the copy it writes (segments, save order); the document keeps
   // the menu as edited.
   igs::Menu copy = doc_.model;
-  const core::Bytes bytes = igs::saveIGS(copy, igs::SaveForm::MenuFile, *ctx_.log);
+  const core::Bytes bytes = igs::writeMenu(copy, igs::SaveForm::MenuFile, *ctx_.log);
   const fs::path target = path.toStdString();
   core::SaveRequest req;
   req.folder = target.parent_path();
@@ -487,7 +487,7 @@ bool MenuTab::saveTo(const QString& path) {
 
 void MenuTab::mux() {
   if (!rules().muxEnabled) return;
-  const QString ext = q(ctx_.names().streamext);
+  const QString ext = toQt(ctx_.names().streamext);
   const QString f = QFileDialog::getSaveFileName(this, "Mux Menu", ctx_.dialogFolder() + "/mymenu" + ext,
                                                  ext.mid(1) + " (*" + ext + ")");
   if (!f.isEmpty()) muxTo(f.endsWith(ext, Qt::CaseInsensitive) ? f : f + ext);
@@ -496,7 +496,7 @@ void MenuTab::mux() {
 bool MenuTab::muxTo(const QString& path) {
   if (!hasMenu() || loading_ || muxing_) return false;
   if (partial_ && !partialConfirmed_) {
-    ctx_.log->erlog("The menu was read only in part: allow saving first.");
+    ctx_.log->error("The menu was read only in part: allow saving first.");
     return false;
   }
   muxing_ = true;
@@ -512,7 +512,7 @@ bool MenuTab::muxTo(const QString& path) {
   };
   auto done = [this, ok, log, target](bool) {
     muxing_ = false;
-    if (*ok) log->log("[b]" + core::displayPath(target) + "[/b] written.");
+    if (*ok) log->info("[b]" + core::displayPath(target) + "[/b] written.");
     Q_EMIT rulesChanged();
     Q_EMIT muxFinished(*ok);
   };
@@ -537,23 +537,23 @@ void MenuTab::fillPageChoice() {
   for (size_t i = 0; i < pages.size(); ++i) pages_->addItem(QString::number(i));
   pageCount_->setText("(" + QString::number(pages.size()) + ")");
   if (!pages.empty()) pages_->setCurrentIndex(std::clamp(cur, 0, int(pages.size()) - 1));
-  const igs::TIGSc& ics = doc_.model.ics;
+  const igs::InteractiveComposition& ics = doc_.model.ics;
   videoFormat_->setCurrentIndex(igs::videoFormatIndex(ics.width, ics.height));
   frameRate_->setCurrentIndex(ics.frameRateCode < 8 ? ics.frameRateCode : 0);
-  userTimeout_->setText(q(igs::userTimeoutText(ics)));
-  inTime_->setText(q(igs::inTimeText(doc_.model.inTime)));
+  userTimeout_->setText(toQt(igs::userTimeoutText(ics)));
+  inTime_->setText(toQt(igs::inTimeText(doc_.model.inTime)));
   filling_ = was;
 }
 
 void MenuTab::fillPageFields() {
-  const igs::TPage* p = view_->pageAt(view_->pageChoice());
+  const igs::Page* p = view_->pageAt(view_->pageChoice());
   const bool was = filling_;
   filling_ = true;
   const std::pair<QLineEdit*, igs::PageField> fields[] = {
       {uom1_, igs::PageField::Mask1},           {uom2_, igs::PageField::Mask2},
       {animCode_, igs::PageField::AnimationCode}, {defSel_, igs::PageField::DefaultSelected},
       {defAct_, igs::PageField::DefaultActivated}, {palette_, igs::PageField::Palette}};
-  for (const auto& [e, f] : fields) e->setText(p ? q(igs::pageFieldText(*p, f)) : QString());
+  for (const auto& [e, f] : fields) e->setText(p ? toQt(igs::pageFieldText(*p, f)) : QString());
   const auto counts = p ? igs::pageCounts(*p) : std::array<unsigned, 5>{};
   QLineEdit* cf[] = {inWindows_, inEffects_, outWindows_, outEffects_, bogCount_};
   for (int i = 0; i < 5; ++i) cf[i]->setText(p ? QString::number(counts[size_t(i)]) : QString());
@@ -603,14 +603,14 @@ void MenuTab::userTimeoutLeft() {
   const std::string text = userTimeout_->text().trimmed().toStdString();
   edit("User timeout", [&](igs::Menu& m) { igs::setUserTimeout(m, text, *ctx_.log); });
   filling_ = true;
-  userTimeout_->setText(q(igs::userTimeoutText(doc_.model.ics)));
+  userTimeout_->setText(toQt(igs::userTimeoutText(doc_.model.ics)));
   filling_ = false;
 }
 
 void MenuTab::insertPage() {
   if (!hasMenu()) return;
   bool done = false;
-  edit("Insert page", [&](igs::Menu& m) { done = igs::CreatePage(m); });
+  edit("Insert page", [&](igs::Menu& m) { done = igs::createPage(m); });
   if (!done) return;
   fillPageChoice();
   selectPage(int(doc_.model.ics.pages.size()) - 1);
@@ -620,7 +620,7 @@ void MenuTab::deletePage() {
   if (!hasMenu()) return;
   const int p = view_->pageChoice();
   bool done = false;
-  edit("Delete page", [&](igs::Menu& m) { done = igs::DeletePage(m, size_t(p)); });
+  edit("Delete page", [&](igs::Menu& m) { done = igs::erasePage(m, size_t(p)); });
   if (!done) return;
   fillPageChoice();
   selectPage(int(igs::pageAfterDelete(size_t(p))));
@@ -642,7 +642,7 @@ bool MenuTab::eventFilter(QObject* o, QEvent* e) {
   if (pageViewPanel_ && o == pageViewPanel_->picture() && e->type() == QEvent::KeyPress) {
     auto* k = static_cast<QKeyEvent*>(e);
     const quint32 code = k->nativeVirtualKey() ? k->nativeVirtualKey() : quint32(k->key());
-    ctx_.log->slog(std::to_string(code), 1);
+    ctx_.log->status(core::StatusPanel::Detail, std::to_string(code));
   }
   if (e->type() == QEvent::MouseButtonPress) {
     if (o == inWindows_ || o == inEffects_) showEffects(false);
@@ -729,10 +729,10 @@ void MenuTab::afterUndoRedo() {
 void MenuTab::redrawPage() {
   if (!hasMenu() || !view_->pageAt(view_->pageChoice())) return;
   const uint32_t selected = ctx_.regs.psr[10];
-  view_->SetButtonStates(view_->pageChoice());
+  view_->prepareButtonStates(view_->pageChoice());
   ctx_.regs.psr[11] = uint32_t(view_->pageChoice());
   ctx_.regs.psr[10] = selected < view_->states().size() ? selected : 0xFFFF;
-  view_->DrawPage();
+  view_->renderPage();
   // A redraw after an edit shows the result, not the effects or sounds again.
   view_->takeFrames();
   view_->takeEvents();
@@ -745,7 +745,7 @@ void MenuTab::updateChooser() {
   QComboBox* chooser = exec_->chooser();
   const int cur = chooser->currentIndex();
   chooser->clear();
-  for (const std::string& s : view_->buttonChoiceItems()) chooser->addItem(q(s));
+  for (const std::string& s : view_->buttonChoiceItems()) chooser->addItem(toQt(s));
   if (cur >= 0 && cur < chooser->count()) chooser->setCurrentIndex(cur);
   chooser->setToolTip("Button");
 }
@@ -791,7 +791,7 @@ void MenuTab::applyDisplayOptions() {
   bogs_->bogPicture()->setBackground(qcolour(s.colObjectBackground));
   if (backgroundChanged || !hasMenu()) {
     std::string err;
-    if (!view_->backchange(&err) && !err.empty()) ctx_.log->erlog(err);
+    if (!view_->changeBackground(&err) && !err.empty()) ctx_.log->error(err);
   }
   if (hasMenu()) redrawPage();
   else showPagePicture();
@@ -812,14 +812,13 @@ void MenuTab::overlayToggled() {
 // ---- The emulator on screen -----------------------------------------------------------
 
 void MenuTab::showObject(unsigned objectId) {
-  const igs::TPage* p = view_->pageAt(view_->pageChoice());
+  const igs::Page* p = view_->pageAt(view_->pageChoice());
   const igs::Menu& m = doc_.model;
   if (!p || objectId == igs::kNoObject || objectId >= m.objects.size() || m.objects[objectId].width == 0) {
     objectPicture_ = menuview::Image();
     bogs_->showPicture(&objectPicture_);
-    ctx_.log->slog(objectId == igs::kNoObject ? "No object assigned"
-                                              : "Object " + std::to_string(objectId) + " is not in the menu",
-                   1);
+    ctx_.log->status(core::StatusPanel::Detail, objectId == igs::kNoObject ? "No object assigned"
+                                              : "Object " + std::to_string(objectId) + " is not in the menu");
     return;
   }
   const uint32_t bg = ctx_.settings.colObjectBackground;
@@ -830,7 +829,7 @@ void MenuTab::showObject(unsigned objectId) {
   if (pic.rgba.size() == size_t(pic.width) * size_t(pic.height) * 4 && !pic.rgba.empty())
     std::memcpy(objectPicture_.pixels().data(), pic.rgba.data(), pic.rgba.size());
   bogs_->showPicture(&objectPicture_);
-  ctx_.log->slog(igs::objectInfoText(m.objects[objectId], p->paletteId), 1);
+  ctx_.log->status(core::StatusPanel::Detail, igs::objectInfoText(m.objects[objectId], p->paletteId));
 }
 
 void MenuTab::animationStep() {
@@ -870,10 +869,10 @@ void MenuTab::handleEmulatorOutput() {
         Q_EMIT menuReplaced();
         break;
       case menuview::EmulatorEvent::Kind::Report:
-        ctx_.log->slog(ev.text, 1);
+        ctx_.log->status(core::StatusPanel::Detail, ev.text);
         break;
       case menuview::EmulatorEvent::Kind::Paused:
-        ctx_.log->slog("Paused after " + std::to_string(ev.number) + " commands (the program does not end)", 1);
+        ctx_.log->status(core::StatusPanel::Detail, "Paused after " + std::to_string(ev.number) + " commands (the program does not end)");
         break;
       case menuview::EmulatorEvent::Kind::RunButton:
         if (exec_ && ev.number >= 0 && ev.number < exec_->chooser()->count())
@@ -893,7 +892,7 @@ void MenuTab::handleEmulatorOutput() {
   } else {
     showPagePicture();
   }
-  if (!view_->status().empty() && !emu_->dragging()) ctx_.log->slog(view_->status(), 1);
+  if (!view_->status().empty() && !emu_->dragging()) ctx_.log->status(core::StatusPanel::Detail, view_->status());
   if (regs_) regs_->refresh();
   syncTimers();
 }
@@ -906,7 +905,7 @@ void MenuTab::playNextFrame() {
   }
   const menuview::ViewFrame& f = frames_[nextFrame_++];
   applyPatch(shown_, f);
-  if (!f.status.empty()) ctx_.log->slog(f.status, 1);
+  if (!f.status.empty()) ctx_.log->status(core::StatusPanel::Detail, f.status);
   PictureWidget* pic = pageViewPanel_->picture();
   if (f.patch.empty())
     pic->updatePicture();
@@ -984,7 +983,7 @@ void MenuTab::pictureMoved(QPoint pos, Qt::MouseButtons buttons, Qt::KeyboardMod
     view_->takeFrames();
     view_->takeEvents();
     showPagePicture();
-    if (!emu_->dragStatusLine().empty()) ctx_.log->slog(emu_->dragStatusLine(), 1);
+    if (!emu_->dragStatusLine().empty()) ctx_.log->status(core::StatusPanel::Detail, emu_->dragStatusLine());
     return;
   }
   if (playing_) return;

@@ -15,13 +15,13 @@
 #include <memory>
 
 #include "core/progress.h"
-#include "menu/menu_document.h"
+#include "app/menu/menu_document.h"
 #include "menuview/emulator.h"
 #include "menuview/options.h"
 #include "menuview/page_view.h"
-#include "shell/app_context.h"
-#include "shell/navigator.h"
-#include "shell/tab_page.h"
+#include "app/shell/app_context.h"
+#include "app/shell/navigator.h"
+#include "app/shell/tab_page.h"
 
 class QComboBox;
 class QLabel;

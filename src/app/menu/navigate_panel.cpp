@@ -1,4 +1,4 @@
-#include "menu/navigate_panel.h"
+#include "app/menu/navigate_panel.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -6,7 +6,7 @@
 namespace morvex::app {
 
 NavigatePanel::NavigatePanel(QWidget* parent) : QWidget(parent) {
-  setObjectName("pMenuNavigate");
+  setObjectName("menuNavigatePanel");
   auto* lay = new QHBoxLayout(this);
   lay->setContentsMargins(0, 0, 0, 0);
   lay->setSpacing(2);
@@ -18,11 +18,11 @@ NavigatePanel::NavigatePanel(QWidget* parent) : QWidget(parent) {
     lay->addWidget(b);
     return b;
   };
-  up_ = make("bUp", "U", "Up");
-  down_ = make("bDown", "D", "Down");
-  left_ = make("bLeft", "L", "Left");
-  right_ = make("bRight", "R", "Right");
-  sel_ = make("bSel", "Sel", "Select (activate the selected button)");
+  up_ = make("upButton", "U", "Up");
+  down_ = make("downButton", "D", "Down");
+  left_ = make("leftButton", "L", "Left");
+  right_ = make("rightButton", "R", "Right");
+  sel_ = make("selectButton", "Sel", "Select (activate the selected button)");
   connect(up_, &QPushButton::clicked, this, [this] { Q_EMIT moveWanted(menuview::NavKey::Up); });
   connect(down_, &QPushButton::clicked, this, [this] { Q_EMIT moveWanted(menuview::NavKey::Down); });
   connect(left_, &QPushButton::clicked, this, [this] { Q_EMIT moveWanted(menuview::NavKey::Left); });

@@ -1,4 +1,4 @@
-#include "menu/objects_panel.h"
+#include "app/menu/objects_panel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,14 +23,14 @@
 #include "igs/colour.h"
 #include "igs/edit.h"
 #include "igs/objects.h"
-#include "menu/picture_widget.h"
-#include "widgets/grid.h"
+#include "app/menu/picture_widget.h"
+#include "app/widgets/grid.h"
+#include "app/shell/qt_text.h"
 
 namespace morvex::app {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
 
 igs::Rgb8 objectBackground(const menuview::DisplayOptions& o) {
   return {o.colObjectBackground.r, o.colObjectBackground.g, o.colObjectBackground.b};
@@ -53,7 +53,7 @@ void alignRight(QTableWidget* t, int row) {
 ObjectsPanel::ObjectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageView& view, core::Log& log,
                            QWidget* parent)
     : QWidget(parent), doc_(doc), undo_(undo), view_(view), log_(log) {
-  setObjectName("tsObjects");
+  setObjectName("objectsTab");
   auto* top = new QHBoxLayout(this);
   top->setContentsMargins(4, 4, 4, 4);
   auto* split = new QSplitter(Qt::Horizontal, this);
@@ -66,22 +66,22 @@ ObjectsPanel::ObjectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   QStringList oc, pc;
   for (const char* c : igs::kObjectGridCaptions) oc << c;
   for (const char* c : igs::kPaletteGridCaptions) pc << c;
-  objects_ = makeTable("sgIGObjects", oc, {44, 44, 44, 120}, left);
+  objects_ = makeTable("objectTable", oc, {44, 44, 44, 120}, left);
   objects_->setToolTip("Objects");
   objects_->installEventFilter(this);
-  palettes_ = makeTable("sgPalettes", pc, {30, 120}, left);
+  palettes_ = makeTable("paletteTable", pc, {30, 120}, left);
   palettes_->setToolTip("Palettes");
   palettes_->installEventFilter(this);
   ll->addWidget(new QLabel("Objects (Insert: load an image, Shift+Delete: delete)", left));
   ll->addWidget(objects_, 3);
   delObj_ = new QPushButton("Delete object", left);
-  delObj_->setObjectName("bbDelIGObj");
+  delObj_->setObjectName("deleteObjectButton");
   delObj_->setToolTip("Delete the selected objects (Shift+Delete in the list)");
   ll->addWidget(delObj_, 0, Qt::AlignLeft);
   ll->addWidget(new QLabel("Palettes (Shift+Delete: delete)", left));
   ll->addWidget(palettes_, 2);
   delPal_ = new QPushButton("Delete palette", left);
-  delPal_->setObjectName("bbDelPale");
+  delPal_->setObjectName("deletePaletteButton");
   delPal_->setToolTip("Delete the selected palettes (Shift+Delete in the list)");
   ll->addWidget(delPal_, 0, Qt::AlignLeft);
 
@@ -90,10 +90,10 @@ ObjectsPanel::ObjectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   auto* rl = new QVBoxLayout(right);
   rl->setContentsMargins(0, 0, 0, 0);
   auto* row1 = new QHBoxLayout();
-  cbObjects_ = makeList("cbObjects", {}, "Object shown", right);
-  cbPalettes_ = makeList("cbPalettes", {}, "Palette the object is coloured with", right);
+  cbObjects_ = makeList("objectChoice", {}, "Object shown", right);
+  cbPalettes_ = makeList("paletteChoice", {}, "Palette the object is coloured with", right);
   palOnly_ = new QCheckBox("View palette only", right);
-  palOnly_->setObjectName("cbPalOnly");
+  palOnly_->setObjectName("paletteOnlyCheck");
   row1->addWidget(new QLabel("Object", right));
   row1->addWidget(cbObjects_);
   row1->addWidget(new QLabel("Palette", right));
@@ -104,9 +104,9 @@ ObjectsPanel::ObjectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
 
   auto* row2 = new QHBoxLayout();
   replaceObj_ = new QCheckBox("Replace the selected object", right);
-  replaceObj_->setObjectName("cbReplaceObj");
+  replaceObj_->setObjectName("replaceObjectCheck");
   replacePal_ = new QCheckBox("Replace the selected palette", right);
-  replacePal_->setObjectName("cbReplacePal");
+  replacePal_->setObjectName("replacePaletteCheck");
   row2->addWidget(replaceObj_);
   row2->addWidget(replacePal_);
   row2->addStretch(1);
@@ -120,19 +120,19 @@ ObjectsPanel::ObjectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
     row3->addWidget(b);
     return b;
   };
-  loadObj_ = button("bbLoadIGObj", "Load object image", "Import an 8-bit palette PNG as an object with its palette");
-  saveObj_ = button("bbSaveIGObj", "Save object image", "Export the object as an 8-bit PNG in the chosen palette");
-  savePal_ = button("bbSavePale", "Save palette", "Export the chosen palette as .pxml or .act");
+  loadObj_ = button("loadObjectButton", "Load object image", "Import an 8-bit palette PNG as an object with its palette");
+  saveObj_ = button("saveObjectButton", "Save object image", "Export the object as an 8-bit PNG in the chosen palette");
+  savePal_ = button("savePaletteButton", "Save palette", "Export the chosen palette as .pxml or .act");
   row3->addStretch(1);
   rl->addLayout(row3);
 
   viewer_ = new PictureWidget(right);
-  viewer_->setObjectName("imgObject");
+  viewer_->setObjectName("objectPicture");
   viewer_->setPicture(&viewerPic_);
   viewer_->setMinimumSize(200, 120);
   rl->addWidget(viewer_, 1);
   info_ = new QLabel(right);
-  info_->setObjectName("lObjInfo");
+  info_->setObjectName("objectInfoLabel");
   info_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   rl->addWidget(info_);
   split->setStretchFactor(0, 2);
@@ -172,7 +172,7 @@ ObjectsPanel::ObjectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   });
   connect(saveObj_, &QPushButton::clicked, this, [this] {
     if (currentObject() < 0 || currentPalette() < 0) return;
-    QFileDialog dlg(this, "Save image", q(igs::objectPngName(unsigned(currentObject()), unsigned(currentPalette()))),
+    QFileDialog dlg(this, "Save image", toQt(igs::objectPngName(unsigned(currentObject()), unsigned(currentPalette()))),
                     "PNG (*.png)");
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setDefaultSuffix("png");
@@ -180,7 +180,7 @@ ObjectsPanel::ObjectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   });
   connect(savePal_, &QPushButton::clicked, this, [this] {
     if (currentPalette() < 0) return;
-    QFileDialog dlg(this, "Save palette", q(igs::paletteFileName(unsigned(currentPalette()))),
+    QFileDialog dlg(this, "Save palette", toQt(igs::paletteFileName(unsigned(currentPalette()))),
                     "Scenarist Designer (*.pxml);;Adobe ACT (colors only) (*.act)");
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setDefaultSuffix("pxml");
@@ -242,7 +242,7 @@ void ObjectsPanel::fillObjects() {
   objects_->setRowCount(int(m.objects.size()));
   for (unsigned i = 0; i < m.objects.size(); ++i) {
     const auto row = igs::objectGridRow(m, i);
-    for (int c = 0; c < 4; ++c) setCell(objects_, int(i), c, q(row[size_t(c)]));
+    for (int c = 0; c < 4; ++c) setCell(objects_, int(i), c, toQt(row[size_t(c)]));
     alignRight(objects_, int(i));
   }
   filling_ = false;
@@ -254,7 +254,7 @@ void ObjectsPanel::fillPalettes() {
   palettes_->setRowCount(int(m.palettes.size()));
   for (unsigned i = 0; i < m.palettes.size(); ++i) {
     const auto row = igs::paletteGridRow(m, i);
-    for (int c = 0; c < 2; ++c) setCell(palettes_, int(i), c, q(row[size_t(c)]));
+    for (int c = 0; c < 2; ++c) setCell(palettes_, int(i), c, toQt(row[size_t(c)]));
     alignRight(palettes_, int(i));
   }
   filling_ = false;
@@ -264,9 +264,9 @@ void ObjectsPanel::fillChoices() {
   filling_ = true;
   const int obj = cbObjects_->currentIndex(), pal = cbPalettes_->currentIndex();
   cbObjects_->clear();
-  for (size_t i = 0; i < doc_.model.objects.size(); ++i) cbObjects_->addItem(q(core::hexText(i, 4)));
+  for (size_t i = 0; i < doc_.model.objects.size(); ++i) cbObjects_->addItem(toQt(core::hexText(i, 4)));
   cbPalettes_->clear();
-  for (size_t i = 0; i < doc_.model.palettes.size(); ++i) cbPalettes_->addItem(q(core::hexText(i, 2)));
+  for (size_t i = 0; i < doc_.model.palettes.size(); ++i) cbPalettes_->addItem(toQt(core::hexText(i, 2)));
   cbObjects_->setCurrentIndex(std::min(obj, cbObjects_->count() - 1));
   cbPalettes_->setCurrentIndex(std::min(pal, cbPalettes_->count() - 1));
   filling_ = false;
@@ -290,7 +290,7 @@ QString ObjectsPanel::viewerText() const { return info_->text(); }
 
 void ObjectsPanel::setViewerText(const QString& text) {
   info_->setText(text);
-  log_.slog(text.toStdString(), 1);
+  log_.status(core::StatusPanel::Detail, text.toStdString());
 }
 
 void ObjectsPanel::selectObjectRow(int row) {
@@ -311,7 +311,7 @@ void ObjectsPanel::selectPaletteRow(int row) {
 
 void ObjectsPanel::objectRowClicked(int row) {
   if (row < 0 || row >= int(doc_.model.objects.size())) return;
-  objects_->setToolTip("Objects\r\nRef: " + q(igs::getobjref(doc_.model, unsigned(row))));
+  objects_->setToolTip("Objects\r\nRef: " + toQt(igs::objectReferences(doc_.model, unsigned(row))));
   filling_ = true;
   cbObjects_->setCurrentIndex(row);
   // The palette the object is seen in where it is used.
@@ -324,7 +324,7 @@ void ObjectsPanel::objectRowClicked(int row) {
 
 void ObjectsPanel::paletteRowClicked(int row) {
   if (row < 0 || row >= int(doc_.model.palettes.size())) return;
-  palettes_->setToolTip("Palettes\r\nRef: " + q(igs::getpalref(doc_.model, unsigned(row))));
+  palettes_->setToolTip("Palettes\r\nRef: " + toQt(igs::paletteReferences(doc_.model, unsigned(row))));
   filling_ = true;
   cbPalettes_->setCurrentIndex(row);
   filling_ = false;
@@ -339,7 +339,7 @@ void ObjectsPanel::showChosen() {
       setViewerText("No palette");
     } else {
       viewerPic_ = toImage(igs::paletteViewPicture(doc_.model, unsigned(pal), objectBackground(view_.options())));
-      setViewerText(q(igs::paletteTitle(unsigned(pal))));
+      setViewerText(toQt(igs::paletteTitle(unsigned(pal))));
     }
     viewer_->updatePicture();
     return;
@@ -350,10 +350,10 @@ void ObjectsPanel::showChosen() {
     setViewerText("No object assigned");
     return;
   }
-  ShowButtonPic(unsigned(obj), pal < 0 ? 0u : unsigned(pal));
+  showButtonPicture(unsigned(obj), pal < 0 ? 0u : unsigned(pal));
 }
 
-void ObjectsPanel::ShowButtonPic(unsigned objectId, unsigned paletteId) {
+void ObjectsPanel::showButtonPicture(unsigned objectId, unsigned paletteId) {
   if (objectId == igs::kNoObject) {
     viewerPic_ = menuview::Image(1, 1, view_.options().colObjectBackground);
     viewer_->updatePicture();
@@ -362,7 +362,7 @@ void ObjectsPanel::ShowButtonPic(unsigned objectId, unsigned paletteId) {
   }
   const auto& m = doc_.model;
   if (objectId >= m.objects.size()) return;
-  const igs::TIGobject& o = m.objects[objectId];
+  const igs::GraphicsObject& o = m.objects[objectId];
   // An empty slot (an id the menu skipped) has nothing to show.
   if (o.width == 0 || o.height == 0 || o.dataLength == 0) return;
   filling_ = true;
@@ -372,7 +372,7 @@ void ObjectsPanel::ShowButtonPic(unsigned objectId, unsigned paletteId) {
   viewerPic_ = toImage(igs::objectViewPicture(m, view_.pictures(), objectId, paletteId,
                                               objectBackground(view_.options()), log_));
   viewer_->updatePicture();
-  setViewerText(q(igs::objectInfoText(o, paletteId)));
+  setViewerText(toQt(igs::objectInfoText(o, paletteId)));
 }
 
 void ObjectsPanel::pictureMoved(QPoint pos) {
@@ -381,17 +381,17 @@ void ObjectsPanel::pictureMoved(QPoint pos) {
   const int entry = igs::paletteEntryAt(pos.x(), pos.y());
   if (entry < 0) {
     viewer_->viewport()->unsetCursor();
-    setViewerText(q(igs::paletteTitle(unsigned(pal))));
+    setViewerText(toQt(igs::paletteTitle(unsigned(pal))));
     return;
   }
   viewer_->viewport()->setCursor(Qt::PointingHandCursor);
-  setViewerText(q(igs::paletteReadout(unsigned(pal), igs::id2pal(doc_.model, unsigned(pal)), unsigned(entry))));
+  setViewerText(toQt(igs::paletteReadout(unsigned(pal), igs::id2pal(doc_.model, unsigned(pal)), unsigned(entry))));
 }
 
 bool ObjectsPanel::importPng(const QString& file) {
   QFile f(file);
   if (!f.open(QIODevice::ReadOnly)) {
-    log_.erslog(QString("%1: %2").arg(file, f.errorString()).toStdString());
+    log_.errorStatus(QString("%1: %2").arg(file, f.errorString()).toStdString());
     return false;
   }
   const QByteArray data = f.readAll();
@@ -433,10 +433,10 @@ bool ObjectsPanel::exportPng(const QString& file) {
   if (png.empty()) return false;
   std::string err;
   if (!core::writeFileAtomic(file.toStdString(), png, err)) {
-    log_.erslog(file.toStdString() + ": " + err);
+    log_.errorStatus(file.toStdString() + ": " + err);
     return false;
   }
-  log_.log("Object " + core::hexText(unsigned(obj), 4) + " saved to " + file.toStdString());
+  log_.info("Object " + core::hexText(unsigned(obj), 4) + " saved to " + file.toStdString());
   return true;
 }
 

@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "menu/menu_document.h"
+#include "app/menu/menu_document.h"
 #include "menuview/image.h"
 #include "menuview/page_view.h"
 
@@ -56,7 +56,7 @@ public:
 
   // Shows an object in a palette on the viewer, selecting both (the BOG sub-tab uses
   // the same viewer logic).
-  void ShowButtonPic(unsigned objectId, unsigned paletteId);
+  void showButtonPicture(unsigned objectId, unsigned paletteId);
 
 signals:
   // The menu changed in a way the page may show.

@@ -1,16 +1,16 @@
-#include "menu/page_view_panel.h"
+#include "app/menu/page_view_panel.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "menu/picture_widget.h"
+#include "app/menu/picture_widget.h"
 
 namespace morvex::app {
 
 PageViewPanel::PageViewPanel(QWidget* parent) : QWidget(parent) {
-  setObjectName("tsPageView");
+  setObjectName("pageViewTab");
   auto* lay = new QVBoxLayout(this);
   lay->setContentsMargins(2, 2, 2, 2);
   lay->setSpacing(3);
@@ -23,15 +23,15 @@ PageViewPanel::PageViewPanel(QWidget* parent) : QWidget(parent) {
     connect(c, &QCheckBox::clicked, this, [this] { Q_EMIT optionsToggled(); });
     return c;
   };
-  fullScreen_ = box("cbFullScreen", "Show Full Screen");
-  buttonId_ = box("cbShowButtonID", "Show Button ID");
-  objectId_ = box("cbShowObjectID", "Show Object ID");
-  buttonFrame_ = box("cbShowButtonFrame", "Show Button frame");
-  windowFrame_ = box("cbShowWindowFrame", "Show Window frame");
-  playSound_ = box("cbPlaySound", "Play button sound");
+  fullScreen_ = box("fullScreenCheck", "Show Full Screen");
+  buttonId_ = box("showButtonIdCheck", "Show Button ID");
+  objectId_ = box("showObjectIdCheck", "Show Object ID");
+  buttonFrame_ = box("showButtonFrameCheck", "Show Button frame");
+  windowFrame_ = box("showWindowFrameCheck", "Show Window frame");
+  playSound_ = box("playSoundCheck", "Play button sound");
   row->addStretch(1);
   missing_ = new QLabel("objects missing: buttons drawn as placeholders", this);
-  missing_->setObjectName("lObjectsMissing");
+  missing_->setObjectName("objectsMissingLabel");
   missing_->setToolTip("The menu names objects it does not carry (a composition read without its pictures).\n"
                        "Each such button is drawn as a marker with its id at its position.");
   missing_->setStyleSheet("QLabel { color: white; background: #b03030; padding: 1px 6px; font-weight: bold; }");
@@ -39,7 +39,7 @@ PageViewPanel::PageViewPanel(QWidget* parent) : QWidget(parent) {
   row->addWidget(missing_);
   lay->addLayout(row);
   picture_ = new PictureWidget(this);
-  picture_->setObjectName("pbPage");
+  picture_->setObjectName("pagePicture");
   lay->addWidget(picture_, 1);
 }
 

@@ -1,4 +1,4 @@
-#include "menu/picture_widget.h"
+#include "app/menu/picture_widget.h"
 
 #include <QImage>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-#include "options/options_tab.h"
+#include "app/options/options_tab.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -91,7 +91,7 @@ QPushButton* OptionsTab::colourButton(const char* name, const QString& caption, 
 }
 
 OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) {
-  setObjectName("tsOptions");
+  setObjectName("optionsTab");
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   auto* scroll = new QScrollArea(this);
@@ -109,25 +109,25 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   // Loading and saving.
   auto* gLoad = new QGroupBox("Loading and saving", body);
   auto* vl = new QVBoxLayout(gLoad);
-  vl->addWidget(check("cbAutoRead", "Auto Read", &AppSettings::autoRead, gLoad));
-  backup_ = check("cbBackup", "Create backup files", &AppSettings::backup, gLoad);
+  vl->addWidget(check("autoReadCheck", "Auto Read", &AppSettings::autoRead, gLoad));
+  backup_ = check("backupCheck", "Create backup files", &AppSettings::backup, gLoad);
   vl->addWidget(backup_);
   auto* form = new QFormLayout();
   form->setContentsMargins(18, 0, 0, 0);
-  backupMode_ = list("cbBackupMode", {"Only first", "Overwrite", "Stop if exists"}, &AppSettings::backupMode, gLoad);
+  backupMode_ = list("backupModeChoice", {"Only first", "Overwrite", "Stop if exists"}, &AppSettings::backupMode, gLoad);
   form->addRow("Backup mode", backupMode_);
   vl->addLayout(form);
-  vl->addWidget(check("cbSaveBACKUP", "Save to BACKUP dir", &AppSettings::saveBACKUP, gLoad));
+  vl->addWidget(check("saveToBackupFolderCheck", "Save to BACKUP dir", &AppSettings::saveBACKUP, gLoad));
   auto* names83 = check("cb83names", "Use 8.3 filenames", &AppSettings::names83, gLoad);
   connect(names83, &QCheckBox::toggled, this, [this] { Q_EMIT fileNamesChanged(); });
   vl->addWidget(names83);
   auto* form2 = new QFormLayout();
-  form2->addRow("Chapter format", list("rgChapterFormat", {"PTS", "Frame", "Time"}, &AppSettings::chapterFormat, gLoad));
+  form2->addRow("Chapter format", list("optionsChapterFormatChoice", {"PTS", "Frame", "Time"}, &AppSettings::chapterFormat, gLoad));
   form2->addRow("Program format",
-                list("rgProgramFormat", {"List (*.lst)", "Binary (*.bin)"}, &AppSettings::programFormat, gLoad));
+                list("optionsProgramFormatChoice", {"List (*.lst)", "Binary (*.bin)"}, &AppSettings::programFormat, gLoad));
   vl->addLayout(form2);
   createSound_ = new QPushButton("Create sound.bdmv", gLoad);
-  createSound_->setObjectName("bCreateSound");
+  createSound_->setObjectName("createSoundButton");
   createSound_->setEnabled(false);
   connect(createSound_, &QPushButton::clicked, this, [this] { Q_EMIT createSoundRequested(); });
   vl->addWidget(createSound_);
@@ -136,16 +136,16 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   // Streams and the work folder.
   auto* gFiles = new QGroupBox("Streams and files", body);
   auto* fl = new QVBoxLayout(gFiles);
-  fl->addWidget(check("cbSavePES", "Save PES stream (not elementary)", &AppSettings::savePES, gFiles));
-  fl->addWidget(check("cbSaveSUP", "Save SUP if PG stream", &AppSettings::saveSUP, gFiles));
-  fl->addWidget(check("cbSaveIG", "Save MNU if IG stream", &AppSettings::saveMNU, gFiles));
+  fl->addWidget(check("savePesCheck", "Save PES stream (not elementary)", &AppSettings::savePES, gFiles));
+  fl->addWidget(check("saveSupCheck", "Save SUP if PG stream", &AppSettings::saveSUP, gFiles));
+  fl->addWidget(check("saveMenuCheck", "Save MNU if IG stream", &AppSettings::saveMNU, gFiles));
   fl->addWidget(new QLabel("Output folder", gFiles));
   auto* wr = new QHBoxLayout();
   workDir_ = new QLineEdit(gFiles);
-  workDir_->setObjectName("eWorkDir");
+  workDir_->setObjectName("workFolderField");
   workDir_->setReadOnly(true);
   auto* wb = new QPushButton("...", gFiles);
-  wb->setObjectName("bbWorkDir");
+  wb->setObjectName("workFolderButton");
   wb->setToolTip("Select a directory");
   wb->setFixedWidth(32);
   connect(wb, &QPushButton::clicked, this, [this] {
@@ -160,13 +160,13 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   // The desktop.
   auto* gDesk = new QGroupBox("Desktop", body);
   auto* dl = new QVBoxLayout(gDesk);
-  dl->addWidget(check("cbAssocBDMV", "Associate Morvex to .bdmv file extension", &AppSettings::associateBDMV, gDesk));
-  dl->addWidget(check("cbAssocMNU", "Associate Morvex to .mnu file extension", &AppSettings::associateMNU, gDesk));
+  dl->addWidget(check("associateBdmvCheck", "Associate Morvex to .bdmv file extension", &AppSettings::associateBDMV, gDesk));
+  dl->addWidget(check("associateMenuCheck", "Associate Morvex to .mnu file extension", &AppSettings::associateMNU, gDesk));
   auto* menuRow = new QHBoxLayout();
   menuRow->addWidget(new QLabel("New menu at start-up:", gDesk));
-  menuRow->addWidget(check("cbAutoMenu", "Auto create", &AppSettings::autoMenu, gDesk));
+  menuRow->addWidget(check("autoMenuCheck", "Auto create", &AppSettings::autoMenu, gDesk));
   auto* createMenu = new QPushButton("Create Menu", gDesk);
-  createMenu->setObjectName("bCreateMenu");
+  createMenu->setObjectName("createMenuButton");
   createMenu->setToolTip("A new, empty menu on the Menu tab");
   connect(createMenu, &QPushButton::clicked, this, [this] { Q_EMIT createMenuRequested(); });
   menuRow->addWidget(createMenu);
@@ -177,24 +177,24 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   // Commands and registers.
   auto* gCmd = new QGroupBox("Commands and registers", body);
   auto* cl = new QVBoxLayout(gCmd);
-  cl->addWidget(check("cbForcedBeep", "Forced beep on invalid command", &AppSettings::forcedBeep, gCmd));
-  cl->addWidget(check("cbRealPSRs", "Init PSRs with 'real' values", &AppSettings::realPSRs, gCmd));
+  cl->addWidget(check("forcedBeepCheck", "Forced beep on invalid command", &AppSettings::forcedBeep, gCmd));
+  cl->addWidget(check("realPsrsCheck", "Init PSRs with 'real' values", &AppSettings::realPSRs, gCmd));
   QGroupBox* g = nullptr;
-  radios("rgRegion", "Region code", {"A", "B", "C"}, &AppSettings::region, &g, gCmd);
+  radios("regionGroup", "Region code", {"A", "B", "C"}, &AppSettings::region, &g, gCmd);
   cl->addWidget(g);
   countryGroup_ = new QGroupBox("Country", gCmd);
-  countryGroup_->setObjectName("gbCountry");
+  countryGroup_->setObjectName("countryGroup");
   countryGroup_->setFocusPolicy(Qt::StrongFocus);
   auto* cr = new QHBoxLayout(countryGroup_);
   cr->addWidget(new QLabel("code", countryGroup_));
   country_ = new QLineEdit(countryGroup_);
-  country_->setObjectName("heCountry");
+  country_->setObjectName("countryField");
   country_->setMaxLength(4);
   country_->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9A-Fa-f]{0,4}"), country_));
   country_->setFixedWidth(QFontMetrics(country_->font()).horizontalAdvance("DDDDD") + 12);
   country_->installEventFilter(this);
   countryLabel_ = new QLabel("US", countryGroup_);
-  countryLabel_->setObjectName("lCountry");
+  countryLabel_->setObjectName("countryLabel");
   countryLabel_->setMinimumWidth(24);
   cr->addWidget(country_);
   cr->addWidget(countryLabel_);
@@ -212,7 +212,7 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   cl->addWidget(new QLabel("Activate command show delay (ms)", gCmd));
   auto* dr = new QHBoxLayout();
   auto* delay = new QSpinBox(gCmd);
-  delay->setObjectName("neActiDelay");
+  delay->setObjectName("activateDelayField");
   delay->setRange(0, 60000);
   delay->setSingleStep(100);
   connect(delay, &QSpinBox::valueChanged, this, [this](int v) { ctx_.settings.actiDelay = v; });
@@ -232,15 +232,15 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
     bool AppSettings::*member;
   };
   const Opt opts[] = {
-      {"cbOptButtonId", "Button ID (hex)", &AppSettings::buttonId},
-      {"cbOptObjectId", "Object ID (hex)", &AppSettings::objectId},
-      {"cbOptButtonFrame", "Button frame", &AppSettings::buttonFrame},
-      {"cbOptWindowFrame", "Window frame", &AppSettings::windowFrame},
-      {"cbOptInEffects", "Show InEffects", &AppSettings::showInEffects},
-      {"cbOptOutEffects", "Show OutEffects", &AppSettings::showOutEffects},
-      {"cbOptAnimation", "Animate buttons", &AppSettings::showButtonAnimation},
-      {"cbOptFullScreen", "Full screen view", &AppSettings::showFullScreen},
-      {"cbOptPlaySound", "Play sound", &AppSettings::playSound},
+      {"optionButtonIdCheck", "Button ID (hex)", &AppSettings::buttonId},
+      {"optionObjectIdCheck", "Object ID (hex)", &AppSettings::objectId},
+      {"optionButtonFrameCheck", "Button frame", &AppSettings::buttonFrame},
+      {"optionWindowFrameCheck", "Window frame", &AppSettings::windowFrame},
+      {"optionInEffectsCheck", "Show InEffects", &AppSettings::showInEffects},
+      {"optionOutEffectsCheck", "Show OutEffects", &AppSettings::showOutEffects},
+      {"optionAnimationCheck", "Animate buttons", &AppSettings::showButtonAnimation},
+      {"optionFullScreenCheck", "Full screen view", &AppSettings::showFullScreen},
+      {"optionPlaySoundCheck", "Play sound", &AppSettings::playSound},
   };
   int row = 0;
   for (const Opt& o : opts) {
@@ -252,29 +252,29 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
     ++row;
   }
   row = (row + 1) / 2;
-  ml->addWidget(check("cbPreLoad", "Preload all bitmap of the page", &AppSettings::preLoad, gMenu), row++, 0, 1, 2);
+  ml->addWidget(check("preloadCheck", "Preload all bitmap of the page", &AppSettings::preLoad, gMenu), row++, 0, 1, 2);
   auto* gr = new QHBoxLayout();
   gr->addWidget(new QLabel("Grid size", gMenu));
   auto* gridSize = new QSpinBox(gMenu);
-  gridSize->setObjectName("neGrid");
+  gridSize->setObjectName("gridSizeField");
   gridSize->setRange(0, 100);
   connect(gridSize, &QSpinBox::valueChanged, this, [this](int v) { ctx_.settings.grid = v; });
   loaders_ << [this, gridSize] { gridSize->setValue(ctx_.settings.grid); };
   gr->addWidget(gridSize);
   gr->addStretch(1);
   ml->addLayout(gr, row++, 0, 1, 2);
-  background_ = check("cbBackground", "Background", &AppSettings::background, gMenu);
+  background_ = check("backgroundCheck", "Background", &AppSettings::background, gMenu);
   connect(background_, &QCheckBox::toggled, this, [this] {
     if (!loading_) Q_EMIT displayOptionsChanged();
   });
   ml->addWidget(background_, row++, 0, 1, 2);
   auto* br = new QHBoxLayout();
   backPic_ = new QLineEdit(gMenu);
-  backPic_->setObjectName("eBackPic");
+  backPic_->setObjectName("backgroundPictureField");
   connect(backPic_, &QLineEdit::textChanged, this, [this](const QString& t) { ctx_.settings.backgroundPic = t; });
   loaders_ << [this] { backPic_->setText(ctx_.settings.backgroundPic); };
   backPicBrowse_ = new QPushButton("...", gMenu);
-  backPicBrowse_->setObjectName("bbBackPic");
+  backPicBrowse_->setObjectName("backgroundPictureButton");
   backPicBrowse_->setFixedWidth(32);
   connect(backPicBrowse_, &QPushButton::clicked, this, [this] {
     const QString f = QFileDialog::getOpenFileName(this, "Background", ctx_.dialogFolder(),
@@ -296,15 +296,15 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
     uint32_t AppSettings::*member;
   };
   const Col cols[] = {
-      {"bColBackground", "Menu background", &AppSettings::colBackground},
-      {"bColObjectBackground", "Object background", &AppSettings::colObjectBackground},
-      {"bColSelectedButton", "Selected button", &AppSettings::colSelectedButton},
-      {"bColSelectedFrame", "Selected frame", &AppSettings::colSelectedFrame},
-      {"bColNormalButton", "Normal button", &AppSettings::colNormalButton},
-      {"bColNormalFrame", "Normal frame", &AppSettings::colNormalFrame},
-      {"bColInvalidButton", "Invalid button", &AppSettings::colInvalidButton},
-      {"bColInvalidFrame", "Invalid Frame", &AppSettings::colInvalidFrame},
-      {"bColWindow", "Window frame", &AppSettings::colWindow},
+      {"colourBackgroundButton", "Menu background", &AppSettings::colBackground},
+      {"colourObjectBackgroundButton", "Object background", &AppSettings::colObjectBackground},
+      {"colourSelectedButtonButton", "Selected button", &AppSettings::colSelectedButton},
+      {"colourSelectedFrameButton", "Selected frame", &AppSettings::colSelectedFrame},
+      {"colourNormalButtonButton", "Normal button", &AppSettings::colNormalButton},
+      {"colourNormalFrameButton", "Normal frame", &AppSettings::colNormalFrame},
+      {"colourInvalidButtonButton", "Invalid button", &AppSettings::colInvalidButton},
+      {"colourInvalidFrameButton", "Invalid Frame", &AppSettings::colInvalidFrame},
+      {"colourWindowButton", "Window frame", &AppSettings::colWindow},
   };
   int ci = 0;
   for (const Col& c : cols) {

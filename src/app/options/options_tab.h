@@ -4,8 +4,8 @@
 // what the controls show.
 #include <QMap>
 
-#include "shell/app_context.h"
-#include "shell/tab_page.h"
+#include "app/shell/app_context.h"
+#include "app/shell/tab_page.h"
 
 class QCheckBox;
 class QLineEdit;

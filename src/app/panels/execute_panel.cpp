@@ -1,4 +1,4 @@
-#include "panels/execute_panel.h"
+#include "app/panels/execute_panel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,7 +10,7 @@
 #include <QRegularExpressionValidator>
 #include <QTimer>
 
-#include "panels/register_panel.h"
+#include "app/panels/register_panel.h"
 
 namespace morvex::app {
 
@@ -19,23 +19,23 @@ const char* const kStartHint = "Run the program of the selected movie object";
 }
 
 ExecutePanel::ExecutePanel(QWidget* parent) : QWidget(parent) {
-  setObjectName("pExec");
+  setObjectName("executePanel");
   auto* lay = new QHBoxLayout(this);
   lay->setContentsMargins(0, 0, 0, 0);
   lay->setSpacing(3);
   start_ = new QPushButton("Start", this);
-  start_->setObjectName("bStart");
+  start_->setObjectName("startButton");
   start_->setToolTip(kStartHint);
   trace_ = new QCheckBox("Trace", this);
-  trace_->setObjectName("cbTrace");
+  trace_->setObjectName("traceCheck");
   cmdLine_ = new QLineEdit("0000", this);
-  cmdLine_->setObjectName("eCmdLine");
+  cmdLine_->setObjectName("commandLineField");
   cmdLine_->setToolTip("Command line");
   cmdLine_->setMaxLength(5);
   cmdLine_->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{0,5}"), cmdLine_));
   cmdLine_->setFixedWidth(QFontMetrics(cmdLine_->font()).horizontalAdvance("000000") + 12);
   chooser_ = new QComboBox(this);
-  chooser_->setObjectName("cbExecObject");
+  chooser_->setObjectName("executeObjectChoice");
   chooser_->setToolTip("Movie object");
   chooser_->setMinimumContentsLength(4);
   lay->addWidget(start_);
@@ -113,7 +113,7 @@ void ExecutePanel::tick() {
   if (interp_->inProgress()) {
     // A run without trace reports nothing per command: the status line says that
     // the program is still going, not "Ready.".
-    if (log_ && !trace_->isChecked()) log_->slog("Running the program... (Cancel stops it)", 0);
+    if (log_ && !trace_->isChecked()) log_->status(core::StatusPanel::Main, "Running the program... (Cancel stops it)");
     // A report stays visible for the show delay; otherwise the next batch runs as
     // soon as the window has handled its pending events.
     timer_->start(reportedThisTick_ && host_.showDelayMs ? host_.showDelayMs() : 0);
@@ -135,24 +135,24 @@ void ExecutePanel::handleEvents() {
   for (const hdmv::RunEvent& ev : interp_->takeEvents()) {
     switch (ev.kind) {
       case hdmv::RunEventKind::Report:
-        if (log_) log_->slog(ev.text, 1);
+        if (log_) log_->status(core::StatusPanel::Detail, ev.text);
         reportedThisTick_ = true;
         break;
       case hdmv::RunEventKind::CurLine:
         cmdLine_->setText(QString("%1").arg(ev.line, 4, 10, QChar('0')));
         break;
       case hdmv::RunEventKind::Status:
-        if (log_) log_->slog(ev.text, 0);
+        if (log_) log_->status(core::StatusPanel::Main, ev.text);
         break;
       case hdmv::RunEventKind::ClearStatus:
-        if (log_) log_->slog("", 1);
+        if (log_) log_->status(core::StatusPanel::Detail, "");
         break;
       case hdmv::RunEventKind::SelectRow:
         if (host_.selectRow) host_.selectRow(ev.line);
         break;
       case hdmv::RunEventKind::TraceLine:
         if (host_.selectRow) host_.selectRow(ev.line);
-        if (log_) log_->slog(ev.text, 1);
+        if (log_) log_->status(core::StatusPanel::Detail, ev.text);
         break;
       case hdmv::RunEventKind::RegisterFocus:
         if (regs_) {

@@ -27,7 +27,7 @@ public:
 
   // What the panel runs and where it shows the results.
   struct Host {
-    std::function<hdmv::TCommands()> program;       // the selected program
+    std::function<hdmv::CommandList()> program;       // the selected program
     std::function<void(int line)> selectRow;         // command table row of a line
     std::function<int()> showDelayMs;                // "Activate command show delay (ms)"
     // When set, Start hands over to the page instead of running `program` (the Menu

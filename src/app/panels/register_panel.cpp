@@ -1,4 +1,4 @@
-#include "panels/register_panel.h"
+#include "app/panels/register_panel.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -19,7 +19,7 @@ QString hex8(uint32_t v) { return QString::fromStdString(hdmv::panelValueText(v)
 }  // namespace
 
 RegisterPanel::RegisterPanel(QWidget* parent) : QWidget(parent) {
-  setObjectName("pRegs");
+  setObjectName("registerPanel");
   auto* lay = new QHBoxLayout(this);
   lay->setContentsMargins(0, 0, 0, 0);
   lay->setSpacing(3);
@@ -33,10 +33,10 @@ RegisterPanel::RegisterPanel(QWidget* parent) : QWidget(parent) {
     e->installEventFilter(this);
     return e;
   };
-  psrNo_ = field("ePSRno", "000", 3, "PSR number", "[0-9]{0,3}");
-  psrVal_ = field("ePSRval", "00000001", 8, "PSR value", "[0-9A-Fa-f]{0,8}");
-  gprNo_ = field("eGPRno", "0000", 4, "GPR number", "[0-9]{0,4}");
-  gprVal_ = field("eGPRval", "00000000", 8, "GPR value", "[0-9A-Fa-f]{0,8}");
+  psrNo_ = field("psrNumberField", "000", 3, "PSR number", "[0-9]{0,3}");
+  psrVal_ = field("psrValueField", "00000001", 8, "PSR value", "[0-9A-Fa-f]{0,8}");
+  gprNo_ = field("gprNumberField", "0000", 4, "GPR number", "[0-9]{0,4}");
+  gprVal_ = field("gprValueField", "00000000", 8, "GPR value", "[0-9A-Fa-f]{0,8}");
   lay->addWidget(new QLabel("PSR", this));
   lay->addWidget(psrNo_);
   lay->addWidget(psrVal_);

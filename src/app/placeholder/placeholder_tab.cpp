@@ -1,4 +1,4 @@
-#include "placeholder/placeholder_tab.h"
+#include "app/placeholder/placeholder_tab.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

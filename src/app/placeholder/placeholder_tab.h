@@ -1,7 +1,7 @@
 #pragma once
 // A tab whose content is not part of this build yet: it keeps its place, caption and
 // tab rules so the window behaves as a whole, and says what will appear there.
-#include "shell/tab_page.h"
+#include "app/shell/tab_page.h"
 
 namespace morvex::app {
 

@@ -1,4 +1,4 @@
-#include "playlist/playlist_tab.h"
+#include "app/playlist/playlist_tab.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,7 +23,7 @@
 #include <algorithm>
 
 #include "core/extension_data.h"
-#include "extdata/ext_data_editor.h"
+#include "app/extdata/ext_data_editor.h"
 #include "hdmv/command_edit.h"
 #include "hdmv/command_text.h"
 #include "playlist/grid_text.h"
@@ -32,8 +32,9 @@
 #include "playlist/names.h"
 #include "playlist/playlist_edit.h"
 #include "playlist/stream_edit.h"
-#include "widgets/grid.h"
-#include "widgets/in_place_edit.h"
+#include "app/widgets/grid.h"
+#include "app/widgets/in_place_edit.h"
+#include "app/shell/qt_text.h"
 
 namespace morvex::app {
 
@@ -41,23 +42,21 @@ namespace pl = morvex::playlist;
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-QString q(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 QStringList qlist(const pl::Row& row, bool dropFirst = true) {
   QStringList out;
-  for (size_t i = dropFirst ? 1 : 0; i < row.size(); ++i) out << q(row[i]);
+  for (size_t i = dropFirst ? 1 : 0; i < row.size(); ++i) out << toQt(row[i]);
   return out;
 }
 template <class Span>
 QStringList items(Span s) {
   QStringList out;
-  for (auto v : s) out << q(std::string_view(v));
+  for (auto v : s) out << toQt(std::string_view(v));
   return out;
 }
 
 void fillRow(QTableWidget* t, int r, const pl::Row& row) {
-  for (size_t c = 0; c < row.size() && int(c) < t->columnCount(); ++c) setCell(t, r, int(c), q(row[c]));
+  for (size_t c = 0; c < row.size() && int(c) < t->columnCount(); ++c) setCell(t, r, int(c), toQt(row[c]));
 }
 
 // Rows into a table that keeps its items (and so an open cell editor) where it can;
@@ -94,7 +93,7 @@ PlaylistTab::~PlaylistTab() {
 }
 
 PlaylistTab::PlaylistTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) {
-  setObjectName("tsPlaylist");
+  setObjectName("playlistTab");
   buildUi();
   ctx_.session.registerDocument(&doc_);
   doc_.saver = [this] {
@@ -125,28 +124,28 @@ void PlaylistTab::buildUi() {
 
   auto* top = new QHBoxLayout();
   top->addWidget(new QLabel("PlayList", this));
-  list_ = makeList("cbPlaylist", {}, "Playlists of the disc", this);
+  list_ = makeList("playlistChoice", {}, "Playlists of the disc", this);
   list_->setMinimumContentsLength(5);
   top->addWidget(list_);
   read_ = new QPushButton("&Read", this);
-  read_->setObjectName("bReadPL");
+  read_->setObjectName("readPlaylistButton");
   read_->setToolTip("Read the selected playlist");
   top->addWidget(read_);
   extLabel_ = new QLabel(this);
-  extLabel_->setObjectName("lMExtDat");
+  extLabel_->setObjectName("playlistExtensionDataLabel");
   top->addWidget(extLabel_);
   extEdit_ = new QPushButton("Edit", this);
-  extEdit_->setObjectName("bMExtEdit");
+  extEdit_->setObjectName("playlistExtensionDataButton");
   extEdit_->setToolTip("Edit the playlist's ExtensionData");
   top->addWidget(extEdit_);
   top->addStretch(1);
-  chapFormat_ = makeList("cbChapFormat", {"PTS", "Frame", "Time"}, "Chapter file format", this);
+  chapFormat_ = makeList("chapterFormatChoice", {"PTS", "Frame", "Time"}, "Chapter file format", this);
   top->addWidget(chapFormat_);
   loadChap_ = new QPushButton("Load chapters", this);
-  loadChap_->setObjectName("bbLoadChap");
+  loadChap_->setObjectName("loadChaptersButton");
   loadChap_->setToolTip("Replace the marks by the chapters of a file");
   saveChap_ = new QPushButton("Save chapters", this);
-  saveChap_->setObjectName("bbSaveChap");
+  saveChap_->setObjectName("saveChaptersButton");
   saveChap_->setToolTip("Write the marks as a chapter file");
   top->addWidget(loadChap_);
   top->addWidget(saveChap_);
@@ -155,29 +154,29 @@ void PlaylistTab::buildUi() {
   auto* split = new QSplitter(Qt::Horizontal, this);
   lay->addWidget(split, 1);
 
-  // Left: AppInfoPlayList, PlayItems, streams.
+  // Left: PlaylistAppInfo, PlayItems, streams.
   auto* left = new QWidget(split);
   auto* ll = new QVBoxLayout(left);
   ll->setContentsMargins(0, 0, 0, 0);
   appGroup_ = new QGroupBox("AppInfoPlayList", left);
-  appGroup_->setObjectName("gbAppInfo");
+  appGroup_->setObjectName("appInfoGroup");
   auto* ag = new QGridLayout(appGroup_);
   ag->setContentsMargins(4, 4, 4, 4);
   ag->setHorizontalSpacing(4);
   ag->setVerticalSpacing(1);
   auto* ar = new QHBoxLayout();
-  pbType_ = makeList("cbAIpbt", items(pl::playbackTypeItems()), "Playback type", appGroup_);
-  pbCount_ = field("ieAIpbc", "Playback count for random and shuffle play", "[0-9]{0,4}", 4, appGroup_);
-  uo1_ = field("heAIUO", "User Operation Mask Table", "[0-9A-Fa-f]{0,8}", 8, appGroup_);
-  uo2_ = field("heAIUO2", "User Operation Mask Table #2", "[0-9A-Fa-f]{0,8}", 8, appGroup_);
+  pbType_ = makeList("playbackTypeChoice", items(pl::playbackTypeItems()), "Playback type", appGroup_);
+  pbCount_ = field("playbackCountField", "Playback count for random and shuffle play", "[0-9]{0,4}", 4, appGroup_);
+  uo1_ = field("uoMask1Field", "User Operation Mask Table", "[0-9A-Fa-f]{0,8}", 8, appGroup_);
+  uo2_ = field("uoMask2Field", "User Operation Mask Table #2", "[0-9A-Fa-f]{0,8}", 8, appGroup_);
   ra_ = new QCheckBox("random access", appGroup_);
-  ra_->setObjectName("cbAIRA");
+  ra_->setObjectName("randomAccessCheck");
   ra_->setToolTip("PlayList_random_access_flag");
   am_ = new QCheckBox("audio mix", appGroup_);
-  am_->setObjectName("cbAIAM");
+  am_->setObjectName("audioMixCheck");
   am_->setToolTip("audio_mix_app_flag");
   bm_ = new QCheckBox("bypass mixer", appGroup_);
-  bm_->setObjectName("cbAIBM");
+  bm_->setObjectName("losslessBypassCheck");
   bm_->setToolTip("lossless_may_bypass_mixer_flag");
   ar->addWidget(pbType_);
   ar->addWidget(new QLabel("count", appGroup_));
@@ -194,27 +193,27 @@ void PlaylistTab::buildUi() {
   // Bits 31..0 of the first word in two rows of sixteen, then bit 30 of the second.
   for (int bit = 31; bit >= 0; --bit) {
     auto* b = new QCheckBox(QString::number(bit), appGroup_);
-    b->setObjectName(QString("cbUO%1").arg(bit));
-    b->setToolTip(q(pl::uoHint(unsigned(bit))));
+    b->setObjectName(QString("uoMaskBitCheck%1").arg(bit));
+    b->setToolTip(toQt(pl::uoHint(unsigned(bit))));
     uo_[bit] = b;
     const int pos = 31 - bit;
     ag->addWidget(b, 1 + pos / 16, pos % 16);
   }
   uo2_30_ = new QCheckBox("2:30", appGroup_);
-  uo2_30_->setObjectName("cbUO2_30");
-  uo2_30_->setToolTip(q(pl::uoMask2Hint()));
+  uo2_30_->setObjectName("uoMask2Bit30Check");
+  uo2_30_->setToolTip(toQt(pl::uoMask2Hint()));
   ag->addWidget(uo2_30_, 1, 16);
   ll->addWidget(appGroup_);
 
-  items_ = makeTable("sgPLitem", qlist(pl::playItemHeader(), false), {34, 52, 40, 92, 92, 92, 72, 72, 28}, left);
+  items_ = makeTable("playItemTable", qlist(pl::playItemHeader(), false), {34, 52, 40, 92, 92, 92, 72, 72, 28}, left);
   piEdit_ = new InPlaceEditSwitch(items_);
   ll->addWidget(items_, 3);
   auto* sr = new QHBoxLayout();
-  angles_ = makeTable("sgPIangles", qlist(pl::angleHeader(), false), {28, 52, 40, 30}, left);
+  angles_ = makeTable("playItemAnglesTable", qlist(pl::angleHeader(), false), {28, 52, 40, 30}, left);
   angles_->setMaximumWidth(200);
   sr->addWidget(angles_);
   auto* sc = new QVBoxLayout();
-  counts_ = makeTable("sgSTN", qlist(pl::stnCountHeader(), false), {30, 30, 30, 30, 30, 30, 30}, left);
+  counts_ = makeTable("streamCountTable", qlist(pl::stnCountHeader(), false), {30, 30, 30, 30, 30, 30, 30}, left);
   counts_->setSelectionBehavior(QAbstractItemView::SelectItems);
   counts_->setSelectionMode(QAbstractItemView::SingleSelection);
   counts_->horizontalHeader()->setStretchLastSection(false);
@@ -223,7 +222,7 @@ void PlaylistTab::buildUi() {
   sc->addWidget(counts_);
   sc->addStretch(1);
   sr->addLayout(sc);
-  streams_ = makeTable("sgStreamEntry", qlist(pl::streamHeader(), false), {34, 60, 44, 40, 40, 44, 180}, left);
+  streams_ = makeTable("streamTable", qlist(pl::streamHeader(), false), {34, 60, 44, 40, 40, 44, 180}, left);
   streams_->setSelectionMode(QAbstractItemView::SingleSelection);
   streams_->installEventFilter(this);
 
@@ -231,7 +230,7 @@ void PlaylistTab::buildUi() {
   // carries (the attributes). Only those that mean something for the stream's kind and
   // entry type are shown.
   streamEditors_ = new QGroupBox("Stream", left);
-  streamEditors_->setObjectName("gbSTN");
+  streamEditors_->setObjectName("streamEntryGroup");
   auto* eg = new QGridLayout(streamEditors_);
   eg->setContentsMargins(4, 2, 4, 2);
   eg->setHorizontalSpacing(4);
@@ -243,11 +242,11 @@ void PlaylistTab::buildUi() {
   };
   auto names = [](std::string_view (*name)(unsigned), unsigned n) {
     QStringList out;
-    for (unsigned v = 0; v < n; ++v) out << q(name(v));
+    for (unsigned v = 0; v < n; ++v) out << toQt(name(v));
     return out;
   };
   QStringList langs;
-  for (auto l : pl::languageList()) langs << q(l);
+  for (auto l : pl::languageList()) langs << toQt(l);
   coEntryType_ = small(makeList("coEntryType", items(pl::entryTypeItems()), "", streamEditors_), 8);
   coVideo_ = small(makeList("coVideo", items(pl::videoCodingItems()), "", streamEditors_), 8);
   coResol_ = small(makeList("coResol", names(&pl::videoFormatName, 8), "Video format", streamEditors_), 5);
@@ -257,23 +256,23 @@ void PlaylistTab::buildUi() {
   coFreq_ = small(makeList("coFreq", names(&pl::samplingFrequencyName, 15), "Sampling frequency", streamEditors_), 7);
   coLang_ = small(makeList("coLang", langs, "Language", streamEditors_), 4);
   coLang_->setMaxVisibleItems(20);
-  heMainPID_ = field("heMainPID", "PID of mainClip", "[0-9A-Fa-f]{0,4}", 4, streamEditors_);
-  heSubPID_ = field("heSubPID", "PID of subClip", "[0-9A-Fa-f]{0,4}", 4, streamEditors_);
-  ieSubClip_ = field("ieSubClip", "subClip entry id", "[0-9]{0,2}", 2, streamEditors_);
-  ieSubPath_ = field("ieSubPath", "SubPath id", "[0-9]{0,2}", 2, streamEditors_);
+  heMainPID_ = field("mainPidField", "PID of mainClip", "[0-9A-Fa-f]{0,4}", 4, streamEditors_);
+  heSubPID_ = field("subPidField", "PID of subClip", "[0-9A-Fa-f]{0,4}", 4, streamEditors_);
+  ieSubClip_ = field("subClipField", "subClip entry id", "[0-9]{0,2}", 2, streamEditors_);
+  ieSubPath_ = field("subPathField", "SubPath id", "[0-9]{0,2}", 2, streamEditors_);
   lMainPID_ = new QLabel("mPID", streamEditors_);
   lSubPID_ = new QLabel("sPID", streamEditors_);
   lSubClip_ = new QLabel("sCid", streamEditors_);
   lSubPath_ = new QLabel("SPid", streamEditors_);
   bbInsSTN_ = new QPushButton("+", streamEditors_);
-  bbInsSTN_->setObjectName("bbInsSTN");
+  bbInsSTN_->setObjectName("insertStreamButton");
   bbInsSTN_->setToolTip("Insert a stream after the selected one (Insert)");
   bbDelSTN_ = new QPushButton("-", streamEditors_);
-  bbDelSTN_->setObjectName("bbDelSTN");
+  bbDelSTN_->setObjectName("deleteStreamButton");
   bbDelSTN_->setToolTip("Delete the selected stream (Delete)");
   for (QPushButton* b : {bbInsSTN_, bbDelSTN_}) b->setFixedWidth(b->fontMetrics().horizontalAdvance("+") + 24);
   bApply2CI_ = new QPushButton("Apply to clpi", streamEditors_);
-  bApply2CI_->setObjectName("bApply2CI");
+  bApply2CI_->setObjectName("applyToClipButton");
   bApply2CI_->setToolTip("Copy the stream attributes of the selected PlayItem into its clip information");
   eg->addWidget(coEntryType_, 0, 0, 1, 2);
   eg->addWidget(bbInsSTN_, 0, 2);
@@ -314,19 +313,19 @@ void PlaylistTab::buildUi() {
   auto* sg = new QVBoxLayout(spGroup);
   sg->setContentsMargins(4, 4, 4, 4);
   auto* spRow = new QHBoxLayout();
-  subPaths_ = makeTable("sgSubPath", qlist(pl::subPathHeader(), false), {34, 80, 50, 40}, spGroup);
+  subPaths_ = makeTable("subPathTable", qlist(pl::subPathHeader(), false), {34, 80, 50, 40}, spGroup);
   subPaths_->setSelectionMode(QAbstractItemView::SingleSelection);
   spRow->addWidget(subPaths_, 1);
   auto* spCtl = new QVBoxLayout();
   QStringList spNames;
-  for (unsigned t = 0; t < 8; ++t) spNames << q(pl::subPathTypeName(t));
-  spType_ = makeList("cbSubPathType", spNames, "", spGroup);
-  spRepeat_ = makeList("cbSPrepeat", {"No", "Yes"}, "Repeat", spGroup);
+  for (unsigned t = 0; t < 8; ++t) spNames << toQt(pl::subPathTypeName(t));
+  spType_ = makeList("subPathTypeChoice", spNames, "", spGroup);
+  spRepeat_ = makeList("subPathRepeatChoice", {"No", "Yes"}, "Repeat", spGroup);
   spIns_ = new QPushButton("+", spGroup);
-  spIns_->setObjectName("bbSPins");
+  spIns_->setObjectName("insertSubPathButton");
   spIns_->setToolTip("Insert a SubPath");
   spDel_ = new QPushButton("-", spGroup);
-  spDel_->setObjectName("bbSPdel");
+  spDel_->setObjectName("deleteSubPathButton");
   spDel_->setToolTip("Delete the selected SubPath");
   spCtl->addWidget(spType_);
   spCtl->addWidget(spRepeat_);
@@ -337,11 +336,11 @@ void PlaylistTab::buildUi() {
   spCtl->addStretch(1);
   spRow->addLayout(spCtl);
   sg->addLayout(spRow, 1);
-  subItems_ = makeTable("sgSubPlayItem", qlist(pl::subPlayItemHeader(), false),
+  subItems_ = makeTable("subPlayItemTable", qlist(pl::subPlayItemHeader(), false),
                         {34, 52, 40, 36, 36, 32, 92, 92, 46, 92, 28}, spGroup);
   spiEdit_ = new InPlaceEditSwitch(subItems_);
   sg->addWidget(subItems_, 1);
-  multiClips_ = makeTable("sgAngles", qlist(pl::angleHeader(), false), {28, 52, 40, 30}, spGroup);
+  multiClips_ = makeTable("subPlayItemClipsTable", qlist(pl::angleHeader(), false), {28, 52, 40, 30}, spGroup);
   multiClips_->setMaximumHeight(90);
   sg->addWidget(multiClips_);
   rl->addWidget(spGroup, 1);
@@ -349,22 +348,22 @@ void PlaylistTab::buildUi() {
   auto* mkGroup = new QGroupBox("PlayListMarks", right);
   auto* mg = new QVBoxLayout(mkGroup);
   mg->setContentsMargins(4, 4, 4, 4);
-  marks_ = makeTable("sgPlayListMark", qlist(pl::markHeader(), false), {34, 84, 34, 92, 60, 60}, mkGroup);
+  marks_ = makeTable("markTable", qlist(pl::markHeader(), false), {34, 84, 34, 92, 60, 60}, mkGroup);
   marks_->installEventFilter(this);
   subPaths_->installEventFilter(this);
   mg->addWidget(marks_, 1);
   auto* mr = new QHBoxLayout();
   markType_ = makeList("cmPLMtype", items(pl::markTypeItems()), "Mark type", mkGroup);
-  markPI_ = field("iePLMPI", "PlayItem of the mark", "[0-9]{0,3}", 3, mkGroup);
-  markH_ = field("iePLMhour", "Hours", "[0-9]{0,2}", 2, mkGroup);
-  markM_ = field("iePLMmin", "Minutes", "[0-9]{0,2}", 2, mkGroup);
-  markS_ = field("iePLMsec", "Seconds", "[0-9]{0,2}", 2, mkGroup);
-  markMs_ = field("iePLMms", "Milliseconds", "[0-9]{0,3}", 3, mkGroup);
+  markPI_ = field("markPlayItemField", "PlayItem of the mark", "[0-9]{0,3}", 3, mkGroup);
+  markH_ = field("markHoursField", "Hours", "[0-9]{0,2}", 2, mkGroup);
+  markM_ = field("markMinutesField", "Minutes", "[0-9]{0,2}", 2, mkGroup);
+  markS_ = field("markSecondsField", "Seconds", "[0-9]{0,2}", 2, mkGroup);
+  markMs_ = field("markMillisecondsField", "Milliseconds", "[0-9]{0,3}", 3, mkGroup);
   markIns_ = new QPushButton("+", mkGroup);
-  markIns_->setObjectName("bbPLMins");
+  markIns_->setObjectName("insertMarkButton");
   markIns_->setToolTip("Insert a mark after the selected one");
   markDel_ = new QPushButton("-", mkGroup);
-  markDel_->setObjectName("bbPLMdel");
+  markDel_->setObjectName("deleteMarkButton");
   markDel_->setToolTip("Delete the selected marks");
   markType_->setMinimumWidth(markType_->sizeHint().width());
   for (QPushButton* b : {markIns_, markDel_}) b->setFixedWidth(b->fontMetrics().horizontalAdvance("+") + 30);
@@ -382,10 +381,10 @@ void PlaylistTab::buildUi() {
   // Find fills this list: the movie-object commands that play the playlist. A double
   // click shows the movie object on the BDMV tab.
   auto* fdGroup = findGroup_ = new QGroupBox("Played by", right);
-  fdGroup->setObjectName("gbFind");
+  fdGroup->setObjectName("findGroup");
   auto* fg = new QVBoxLayout(fdGroup);
   fg->setContentsMargins(4, 4, 4, 4);
-  findGrid_ = makeTable("sgFind", {"MovieObject", "command", "PlayItem", "Command line"}, {80, 60, 60, 160}, fdGroup);
+  findGrid_ = makeTable("findTable", {"MovieObject", "command", "PlayItem", "Command line"}, {80, 60, 60, 160}, fdGroup);
   findGrid_->setSelectionMode(QAbstractItemView::SingleSelection);
   findGrid_->setToolTip("Movie-object commands that play this playlist (Find; double click to show the object)");
   fg->addWidget(findGrid_);
@@ -410,13 +409,13 @@ void PlaylistTab::buildUi() {
   connect(saveChap_, &QPushButton::clicked, this, [this] {
     const auto f = pl::ChapterFormat(chapFormat_->currentIndex());
     QFileDialog dlg(this, "Save chapter file",
-                    ctx_.dialogFolder() + "/" + q(pl::defaultChapterFileName(name_.toStdString(), f)), "Text (*.txt)");
+                    ctx_.dialogFolder() + "/" + toQt(pl::defaultChapterFileName(name_.toStdString(), f)), "Text (*.txt)");
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setDefaultSuffix("txt");
     if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty()) saveChapters(dlg.selectedFiles().front(), f);
   });
 
-  // AppInfoPlayList.
+  // PlaylistAppInfo.
   connect(pbType_, &QComboBox::activated, this, [this](int i) {
     if (!filling_) edit("Playback type", [&] { pl::setPlaybackType(m(), unsigned(i)); });
   });
@@ -468,7 +467,7 @@ void PlaylistTab::buildUi() {
   connect(items_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) { playItemEdited(it); });
   connect(items_, &QTableWidget::cellDoubleClicked, this, [this](int r) {
     if (piEdit_->editing() || r < 0 || r >= int(m().playList.playItems.size())) return;
-    Q_EMIT itemWanted(ItemRef{ItemKind::Clip, q(m().playList.playItems[size_t(r)].clipName)});
+    Q_EMIT itemWanted(ItemRef{ItemKind::Clip, toQt(m().playList.playItems[size_t(r)].clipName)});
   });
   connect(angles_, &QTableWidget::cellDoubleClicked, this, [this](int r) {
     const QString clip = angles_->item(r, 1) ? angles_->item(r, 1)->text() : QString();
@@ -487,20 +486,20 @@ void PlaylistTab::buildUi() {
   connect(bApply2CI_, &QPushButton::clicked, this, [this] { applyToClip(); });
   using SF = pl::StreamField;
   connect(coEntryType_, &QComboBox::activated, this, [this](int i) {
-    editStream("Stream entry type", [i](pl::TMPLS& mm, unsigned p, pl::StreamKind k, unsigned s) {
+    editStream("Stream entry type", [i](pl::Playlist& mm, unsigned p, pl::StreamKind k, unsigned s) {
       return pl::setStreamField(mm, p, k, s, SF::EntryType, unsigned(i));
     });
     warnReferences();
   });
   connect(coVideo_, &QComboBox::activated, this, [this](int i) {
     if (i < 0 || i >= int(pl::videoCodingValues().size())) return;
-    editStream("Video coding type", [i](pl::TMPLS& mm, unsigned p, pl::StreamKind k, unsigned s) {
+    editStream("Video coding type", [i](pl::Playlist& mm, unsigned p, pl::StreamKind k, unsigned s) {
       return pl::setStreamField(mm, p, k, s, SF::CodingType, pl::videoCodingValues()[size_t(i)]);
     });
   });
   connect(coAudio_, &QComboBox::activated, this, [this](int i) {
     if (i < 0 || i >= int(pl::audioCodingValues().size())) return;
-    editStream("Audio coding type", [i](pl::TMPLS& mm, unsigned p, pl::StreamKind k, unsigned s) {
+    editStream("Audio coding type", [i](pl::Playlist& mm, unsigned p, pl::StreamKind k, unsigned s) {
       return pl::setStreamField(mm, p, k, s, SF::CodingType, pl::audioCodingValues()[size_t(i)]);
     });
   });
@@ -510,13 +509,13 @@ void PlaylistTab::buildUi() {
                                                                  {coFreq_, SF::SamplingFrequency, "Sampling frequency"}};
   for (const auto& [box, f, what] : valueLists)
     connect(box, &QComboBox::activated, this, [this, f = f, what = what](int i) {
-      editStream(what, [i, f](pl::TMPLS& mm, unsigned p, pl::StreamKind k, unsigned s) {
+      editStream(what, [i, f](pl::Playlist& mm, unsigned p, pl::StreamKind k, unsigned s) {
                    return pl::setStreamField(mm, p, k, s, f, unsigned(i));
                  });
     });
   connect(coLang_, &QComboBox::activated, this, [this](int i) {
     const std::string code = coLang_->itemText(i).toStdString();
-    editStream("Stream language", [code](pl::TMPLS& mm, unsigned p, pl::StreamKind k, unsigned s) {
+    editStream("Stream language", [code](pl::Playlist& mm, unsigned p, pl::StreamKind k, unsigned s) {
       return pl::setStreamLanguage(mm, p, k, s, code);
     });
   });
@@ -556,7 +555,7 @@ void PlaylistTab::buildUi() {
     if (spiEdit_->editing() || s < 0) return;
     const auto& sp = m().playList.subPaths[size_t(s)];
     if (r >= 0 && r < int(sp.subPlayItems.size()))
-      Q_EMIT itemWanted(ItemRef{ItemKind::Clip, q(sp.subPlayItems[size_t(r)].clipName)});
+      Q_EMIT itemWanted(ItemRef{ItemKind::Clip, toQt(sp.subPlayItems[size_t(r)].clipName)});
   });
   connect(multiClips_, &QTableWidget::cellDoubleClicked, this, [this](int r) {
     const QString clip = multiClips_->item(r, 1) ? multiClips_->item(r, 1)->text() : QString();
@@ -596,7 +595,7 @@ void PlaylistTab::fillList() {
   const QString was = list_->currentText();
   list_->clear();
   if (ctx_.session.isLoaded())
-    for (const auto& n : ctx_.session.disc().playlists) list_->addItem(q(n));
+    for (const auto& n : ctx_.session.disc().playlists) list_->addItem(toQt(n));
   const int at = list_->findText(was);
   if (at >= 0) list_->setCurrentIndex(at);
   filling_ = false;
@@ -627,7 +626,7 @@ TabRules PlaylistTab::rules() const {
   r.saveShown = true;
   r.saveEnabled = loaded_ && ctx_.session.isLoaded() && !m().playList.playItems.empty();
   const QString shown = loaded_ ? name_ : list_->currentText();
-  r.saveHint = "Save " + shown + q(ctx_.names().playlistext);
+  r.saveHint = "Save " + shown + toQt(ctx_.names().playlistext);
   r.find = loaded_;
   return r;
 }
@@ -639,8 +638,8 @@ void PlaylistTab::readSelected() {
   // Only this tab's own edits are at stake here; the question covers it.
   if (doc_.modified() && !ctx_.session.settle()) return;
   const auto path = ctx_.session.folder() / "PLAYLIST" / (name.toStdString() + ctx_.names().playlistext);
-  pl::TMPLS model;
-  const auto result = pl::readMPLSFile(path, model, *ctx_.log);
+  pl::Playlist model;
+  const auto result = pl::readPlaylistFile(path, model, *ctx_.log);
   undo_.clear();
   if (result.refused()) {
     // A refused file leaves nothing to show or save.
@@ -651,14 +650,14 @@ void PlaylistTab::readSelected() {
   } else {
     loaded_ = true;
     name_ = name;
-    doc_.setName(name + q(ctx_.names().playlistext));
+    doc_.setName(name + toQt(ctx_.names().playlistext));
     doc_.path = QString::fromStdString(path.string());
     doc_.reset(std::move(model));
     kind_ = 0;
     showAll();
     warnReferences();
   }
-  ctx_.log->slogR();
+  ctx_.log->statusReady();
   updateEnabled();
   list_->setFocus();
   Q_EMIT rulesChanged();
@@ -678,7 +677,7 @@ bool PlaylistTab::showItem(const ItemRef& item) {
 
 void PlaylistTab::save() {
   if (!rules().saveEnabled) return;
-  if (pl::plsave(*ctx_.log, ctx_.saveSettings(), ctx_.names(), ctx_.session.folder(), name_.toStdString(), m()))
+  if (pl::savePlaylist(*ctx_.log, ctx_.saveSettings(), ctx_.names(), ctx_.session.folder(), name_.toStdString(), m()))
     doc_.markSaved();
   Q_EMIT rulesChanged();
 }
@@ -692,7 +691,7 @@ void PlaylistTab::find() {
   QList<ItemRef> found;
   QStringList lines;
   std::vector<pl::Row> rows;
-  ctx_.log->log("Movie-object commands playing " + name_.toStdString() + ":");
+  ctx_.log->info("Movie-object commands playing " + name_.toStdString() + ":");
   for (size_t o = 0; o < objects.size(); ++o)
     for (size_t l = 0; l < objects[o].commands.size(); ++l) {
       const auto t = hdmv::followCommand(objects[o].commands, int(l));
@@ -700,12 +699,12 @@ void PlaylistTab::find() {
       found << ItemRef{ItemKind::MovieObject, QString(), int(o), int(l)};
       std::string line = "  MovieObject " + std::to_string(o) + ", command " + std::to_string(l);
       if (t.playItem) line += ", PlayItem " + std::to_string(*t.playItem);
-      ctx_.log->log(line);
+      ctx_.log->info(line);
       const auto text = hdmv::comm2str(objects[o].commands[l], int(l), hdmv::CmdContext::MovieObject);
       rows.push_back({std::to_string(o), std::to_string(l), t.playItem ? std::to_string(*t.playItem) : std::string("-"),
                       hdmv::splitCommandCell(text.cells[4]).text});
     }
-  if (found.isEmpty()) ctx_.log->log("  none found");
+  if (found.isEmpty()) ctx_.log->info("  none found");
   found_ = found;
   filling_ = true;
   fillTable(findGrid_, rows);
@@ -770,9 +769,9 @@ void PlaylistTab::showAppInfo() {
   if (!uo2_->hasFocus()) uo2_->setText(hex8(a.uoMask2));
   for (int b = 0; b < 32; ++b) uo_[b]->setChecked(a.uoMask1 >> b & 1);
   uo2_30_->setChecked(a.uoMask2 >> 30 & 1);
-  ra_->setChecked(a.PlayList_random_access_flag);
-  am_->setChecked(a.audio_mix_app_flag);
-  bm_->setChecked(a.lossless_may_bypass_mixer_flag);
+  ra_->setChecked(a.randomAccessFlag);
+  am_->setChecked(a.audioMixAppFlag);
+  bm_->setChecked(a.losslessMayBypassMixerFlag);
   filling_ = false;
 }
 
@@ -848,7 +847,7 @@ int PlaylistTab::selectedStream() const {
 void PlaylistTab::showStreamEditors() {
   filling_ = true;
   const int p = selectedPlayItem(), r = selectedStream();
-  const pl::TStream* s = r >= 0 ? pl::streamAt(m().playList.playItems[size_t(p)].stn, pl::StreamKind(kind_), unsigned(r)) : nullptr;
+  const pl::Stream* s = r >= 0 ? pl::streamAt(m().playList.playItems[size_t(p)].stn, pl::StreamKind(kind_), unsigned(r)) : nullptr;
   const pl::StreamEditors ed = s ? pl::streamEditors(pl::StreamKind(kind_), s->entry.type) : pl::StreamEditors{};
   auto show = [](QWidget* w, bool on) { w->setVisible(on); };
   show(coEntryType_, ed.entryType);
@@ -863,25 +862,25 @@ void PlaylistTab::showStreamEditors() {
     const auto& e = s->entry;
     const auto& a = s->attr;
     coEntryType_->setCurrentIndex(e.type < unsigned(coEntryType_->count()) ? int(e.type) : -1);
-    if (pl::entryTypeHasHint(e.type)) coEntryType_->setToolTip(q(pl::entryTypeHint(e.type)));
+    if (pl::entryTypeHasHint(e.type)) coEntryType_->setToolTip(toQt(pl::entryTypeHint(e.type)));
     if (!heMainPID_->hasFocus()) heMainPID_->setText(QString("%1").arg(e.mainPID, 4, 16, QChar('0')).toUpper());
     if (!heSubPID_->hasFocus()) heSubPID_->setText(QString("%1").arg(e.subPID, 4, 16, QChar('0')).toUpper());
     if (!ieSubClip_->hasFocus()) ieSubClip_->setText(QString::number(e.subClipId));
     if (!ieSubPath_->hasFocus()) ieSubPath_->setText(QString::number(e.subPathId));
     const int vi = pl::videoCodingIndex(a.codingType), ai = pl::audioCodingIndex(a.codingType);
     coVideo_->setCurrentIndex(vi);
-    if (vi >= 0) coVideo_->setToolTip(q(pl::videoCodingHint(vi)));
+    if (vi >= 0) coVideo_->setToolTip(toQt(pl::videoCodingHint(vi)));
     coAudio_->setCurrentIndex(ai);
-    if (ai >= 0) coAudio_->setToolTip(q(pl::audioCodingHint(ai)));
+    if (ai >= 0) coAudio_->setToolTip(toQt(pl::audioCodingHint(ai)));
     auto pick = [](QComboBox* c, unsigned v) { c->setCurrentIndex(v < unsigned(c->count()) ? int(v) : -1); };
     pick(coResol_, a.videoFormat);
     pick(coFrmRate_, a.frameRate);
     pick(coAuType_, a.audioPresentation);
     if (!pl::audioPresentationHint(a.audioPresentation).empty())
-      coAuType_->setToolTip(q(pl::audioPresentationHint(a.audioPresentation)));
+      coAuType_->setToolTip(toQt(pl::audioPresentationHint(a.audioPresentation)));
     pick(coFreq_, a.samplingFrequency);
     // A code the list does not hold shows no selection; it stays stored until the user picks one.
-    coLang_->setCurrentIndex(pl::getlangind(a.language));
+    coLang_->setCurrentIndex(pl::languageIndex(a.language));
   }
   filling_ = false;
   updateStreamButtons();
@@ -890,7 +889,7 @@ void PlaylistTab::showStreamEditors() {
 void PlaylistTab::updateStreamButtons() {
   const int p = selectedPlayItem();
   const bool on = loaded_ && p >= 0;
-  const pl::TSTN* stn = on ? &m().playList.playItems[size_t(p)].stn : nullptr;
+  const pl::StreamTable* stn = on ? &m().playList.playItems[size_t(p)].stn : nullptr;
   const auto kind = pl::StreamKind(kind_);
   bbInsSTN_->setEnabled(stn && pl::canInsertStream(*stn, kind));
   // The last primary audio stream stays: the button is off rather than doing nothing.
@@ -923,7 +922,7 @@ void PlaylistTab::showSubPath(int i) {
     const auto& sp = m().playList.subPaths[size_t(i)];
     fillRow(subPaths_, i, pl::subPathRow(sp, unsigned(i)));
     spType_->setCurrentIndex(sp.type < 8 ? sp.type : -1);
-    spType_->setToolTip(q(pl::subPathTypeHint(sp.type)));
+    spType_->setToolTip(toQt(pl::subPathTypeHint(sp.type)));
     spRepeat_->setCurrentIndex(sp.repeat == 1 ? 1 : 0);
     spRepeat_->setEnabled(sp.type == 2);
     for (size_t k = 0; k < sp.subPlayItems.size(); ++k) rows.push_back(pl::subPlayItemRow(sp.subPlayItems[k], unsigned(k)));
@@ -954,7 +953,7 @@ void PlaylistTab::showMarks() {
   const auto& mk = m().playListMark.marks;
   std::vector<pl::Row> rows;
   rows.reserve(mk.size());
-  for (size_t i = 0; i < mk.size(); ++i) rows.push_back(pl::PLMline(mk[i], unsigned(i)));
+  for (size_t i = 0; i < mk.size(); ++i) rows.push_back(pl::markLine(mk[i], unsigned(i)));
   fillTable(marks_, rows);
   // The count sits in the caption, where a narrow window cannot cut it off.
   markGroup_->setTitle(QString("PlayListMarks (%1)").arg(mk.size()));
@@ -964,7 +963,7 @@ void PlaylistTab::showMarks() {
 void PlaylistTab::showMarkRow(int i) {
   if (i < 0 || i >= int(m().playListMark.marks.size())) return;
   filling_ = true;
-  fillRow(marks_, i, pl::PLMline(m().playListMark.marks[size_t(i)], unsigned(i)));
+  fillRow(marks_, i, pl::markLine(m().playListMark.marks[size_t(i)], unsigned(i)));
   filling_ = false;
   showMarkFields(i);
 }
@@ -995,7 +994,7 @@ void PlaylistTab::showMarkFields(int i) {
 }
 
 void PlaylistTab::updateExtDataLabel() {
-  extLabel_->setText(loaded_ ? q(core::ExtDatCap(m().extData)) : QString());
+  extLabel_->setText(loaded_ ? toQt(core::extensionDataCaption(m().extData)) : QString());
 }
 
 void PlaylistTab::updateEnabled() {
@@ -1027,21 +1026,19 @@ void PlaylistTab::warnReferences() {
   for (size_t k = 0; k < m().playListMark.marks.size(); ++k) {
     const auto ref = m().playListMark.marks[k].playItemRef;
     if (ref >= npi)
-      ctx_.log->log("Mark " + std::to_string(k) + " refers to PlayItem " + std::to_string(ref) + ", but the playlist has " +
-                        std::to_string(npi) + " PlayItem(s)",
-                    core::Severity::Warning);
+      ctx_.log->warning("Mark " + std::to_string(k) + " refers to PlayItem " + std::to_string(ref) + ", but the playlist has " +
+                        std::to_string(npi) + " PlayItem(s)");
   }
   for (size_t p = 0; p < npi; ++p)
     for (int kind = 0; kind < 7; ++kind) {
       const auto& stn = pl_.playItems[p].stn;
       for (unsigned s = 0; s < pl::streamCount(stn, pl::StreamKind(kind)); ++s) {
-        const pl::TStream* st = pl::streamAt(stn, pl::StreamKind(kind), s);
+        const pl::Stream* st = pl::streamAt(stn, pl::StreamKind(kind), s);
         if (!st || (st->entry.type != 2 && st->entry.type != 3)) continue;
         if (st->entry.subPathId < nsp) continue;
-        ctx_.log->log("PlayItem " + std::to_string(p) + ": a " + std::string(pl::stnCountHeader()[size_t(kind)]) +
+        ctx_.log->warning("PlayItem " + std::to_string(p) + ": a " + std::string(pl::stnCountHeader()[size_t(kind)]) +
                           " stream refers to SubPath " + std::to_string(st->entry.subPathId) + ", but the playlist has " +
-                          std::to_string(nsp) + " SubPath(s)",
-                      core::Severity::Warning);
+                          std::to_string(nsp) + " SubPath(s)");
       }
     }
 }
@@ -1057,8 +1054,8 @@ void PlaylistTab::playItemEdited(QTableWidgetItem* it) {
   if (c == 3 && text.size() == 12 && text.find(' ') == std::string::npos) {
     // Moving the IN time may move what hangs on it: the user decides, question by question.
     for (const auto& question : pl::inTimeQuestions(m(), unsigned(r), pl::time2ticks(text))) {
-      QMessageBox box(QMessageBox::Question, "Confirm", q(question), QMessageBox::Yes | QMessageBox::No, this);
-      box.setObjectName("mbInTime");
+      QMessageBox box(QMessageBox::Question, "Confirm", toQt(question), QMessageBox::Yes | QMessageBox::No, this);
+      box.setObjectName("inTimeQuestion");
       const bool yes = box.exec() == QMessageBox::Yes;
       if (question == pl::kAskUpdateOut) cascade.updateOut = yes;
       else if (question == pl::kAskUpdateSubPlayItems) cascade.updateSubPlayItems = yes;
@@ -1152,7 +1149,7 @@ void PlaylistTab::deleteMarks() {
 }
 
 void PlaylistTab::editStream(const QString& what,
-                             const std::function<bool(pl::TMPLS&, unsigned, pl::StreamKind, unsigned)>& change) {
+                             const std::function<bool(pl::Playlist&, unsigned, pl::StreamKind, unsigned)>& change) {
   if (filling_ || !loaded_) return;
   const int p = selectedPlayItem(), r = selectedStream();
   if (r < 0) return;
@@ -1163,7 +1160,7 @@ void PlaylistTab::editStream(const QString& what,
 void PlaylistTab::streamFieldEdited(QLineEdit* e) {
   const int p = selectedPlayItem(), r = selectedStream();
   if (filling_ || !loaded_ || r < 0) return;
-  const pl::TStream* s = pl::streamAt(m().playList.playItems[size_t(p)].stn, pl::StreamKind(kind_), unsigned(r));
+  const pl::Stream* s = pl::streamAt(m().playList.playItems[size_t(p)].stn, pl::StreamKind(kind_), unsigned(r));
   if (!s) return;
   const bool hex = e == heMainPID_ || e == heSubPID_;
   bool ok = false;
@@ -1180,7 +1177,7 @@ void PlaylistTab::streamFieldEdited(QLineEdit* e) {
     return;
   }
   static const char* const what[] = {"", "PID of mainClip", "PID of subClip", "SubPath id", "subClip entry id"};
-  editStream(what[int(f)], [f, v](pl::TMPLS& mm, unsigned pi, pl::StreamKind k, unsigned si) {
+  editStream(what[int(f)], [f, v](pl::Playlist& mm, unsigned pi, pl::StreamKind k, unsigned si) {
     return pl::setStreamField(mm, pi, k, si, f, v);
   });
   if (f == SF::SubPathId) warnReferences();
@@ -1219,7 +1216,7 @@ void PlaylistTab::applyToClip() {
 
 void PlaylistTab::editExtensionData() {
   if (!loaded_) return;
-  const QString file = name_ + q(ctx_.names().playlistext);
+  const QString file = name_ + toQt(ctx_.names().playlistext);
   ExtDataEditor dlg(m().extData, file, ctx_.dialogFolder(), *ctx_.log, this);
   if (dlg.exec() != QDialog::Accepted) return;
   edit(file + " ExtensionData", [&] {
@@ -1235,15 +1232,15 @@ bool PlaylistTab::loadChapters(const QString& path, pl::ChapterFormat format) {
   if (!loaded_) return false;
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) {
-    ctx_.log->log("Cannot read " + path.toStdString() + ": " + f.errorString().toStdString(), core::Severity::Error);
+    ctx_.log->errorLine("Cannot read " + path.toStdString() + ": " + f.errorString().toStdString());
     return false;
   }
   const QByteArray bytes = f.readAll();
   // The import works on a copy: a refused file changes nothing.
-  pl::TMPLS copy = m();
+  pl::Playlist copy = m();
   const auto result = pl::importChapters(copy, std::string_view(bytes.constData(), size_t(bytes.size())), format, *ctx_.log);
   if (!result.ok) {
-    ctx_.log->log("Chapters not loaded: " + result.error, core::Severity::Error);
+    ctx_.log->errorLine("Chapters not loaded: " + result.error);
     return false;
   }
   edit("Load chapters", [&] { m() = std::move(copy); });
@@ -1259,16 +1256,16 @@ bool PlaylistTab::saveChapters(const QString& path, pl::ChapterFormat format) {
   if (!loaded_) return false;
   const auto result = pl::exportChapters(m(), format);
   if (!result.ok) {
-    ctx_.log->log("Chapters not saved: " + result.error, core::Severity::Error);
+    ctx_.log->errorLine("Chapters not saved: " + result.error);
     return false;
   }
   QSaveFile f(path);
   if (!f.open(QIODevice::WriteOnly) || f.write(result.text.data(), qint64(result.text.size())) != qint64(result.text.size()) ||
       !f.commit()) {
-    ctx_.log->log("Cannot write " + path.toStdString() + ": " + f.errorString().toStdString(), core::Severity::Error);
+    ctx_.log->errorLine("Cannot write " + path.toStdString() + ": " + f.errorString().toStdString());
     return false;
   }
-  ctx_.log->log("Chapters written to " + path.toStdString());
+  ctx_.log->info("Chapters written to " + path.toStdString());
   return true;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The PLAYLIST tab: the playlist list with its Read button, the AppInfoPlayList group
+// The PLAYLIST tab: the playlist list with its Read button, the PlaylistAppInfo group
 // (playback type and count, the two user-operation words and their 33 boxes, the three
 // flags), the PlayItem grid with its angles, the stream counts and streams of the
 // selected PlayItem, the SubPaths with their SubPlayItems, the marks, and chapter
@@ -11,10 +11,10 @@
 
 #include "playlist/chapters.h"
 #include "playlist/mpls.h"
-#include "shell/app_context.h"
-#include "shell/document.h"
-#include "shell/navigator.h"
-#include "shell/tab_page.h"
+#include "app/shell/app_context.h"
+#include "app/shell/document.h"
+#include "app/shell/navigator.h"
+#include "app/shell/tab_page.h"
 
 class QCheckBox;
 class QComboBox;
@@ -48,8 +48,8 @@ public:
   void readSelected();
   bool loaded() const { return loaded_; }
   QString playlistName() const { return name_; }
-  playlist::TMPLS& model() { return doc_.model; }
-  ModelDocument<playlist::TMPLS>& document() { return doc_; }
+  playlist::Playlist& model() { return doc_.model; }
+  ModelDocument<playlist::Playlist>& document() { return doc_; }
 
   // Chapter files (the buttons run these once the file is chosen).
   bool loadChapters(const QString& path, playlist::ChapterFormat format);
@@ -63,7 +63,7 @@ signals:
   void itemWanted(const ItemRef& item);
   // "Apply to clpi": the PlayItem's stream attributes go into the clip information of
   // the clip it plays (the CLIPINF tab reads that clip and applies them as an edit).
-  void applyToClipWanted(const morvex::playlist::TPlayItem& item);
+  void applyToClipWanted(const morvex::playlist::PlayItem& item);
 
 protected:
   bool eventFilter(QObject* o, QEvent* e) override;
@@ -99,7 +99,7 @@ private:
   void deleteMarks();
   void editExtensionData();
   // The stream editors: one field of the selected stream, then the grid again.
-  void editStream(const QString& what, const std::function<bool(playlist::TMPLS&, unsigned, playlist::StreamKind, unsigned)>& change);
+  void editStream(const QString& what, const std::function<bool(playlist::Playlist&, unsigned, playlist::StreamKind, unsigned)>& change);
   void streamFieldEdited(QLineEdit* field);
   void insertStream();
   void deleteStream();
@@ -120,11 +120,11 @@ private:
     editing_ = was;
     return changed;
   }
-  playlist::TMPLS& m() { return doc_.model; }
-  const playlist::TMPLS& m() const { return doc_.model; }
+  playlist::Playlist& m() { return doc_.model; }
+  const playlist::Playlist& m() const { return doc_.model; }
 
   AppContext& ctx_;
-  ModelDocument<playlist::TMPLS> doc_{QStringLiteral("playlist")};
+  ModelDocument<playlist::Playlist> doc_{QStringLiteral("playlist")};
   QUndoStack undo_;
   QString name_;
   bool loaded_ = false;
@@ -138,7 +138,7 @@ private:
   QPushButton* extEdit_;
   QComboBox* chapFormat_;
   QPushButton *loadChap_, *saveChap_;
-  // AppInfoPlayList.
+  // PlaylistAppInfo.
   QGroupBox* appGroup_;
   QComboBox* pbType_;
   QLineEdit* pbCount_;

@@ -1,4 +1,4 @@
-#include "settings/app_settings.h"
+#include "app/settings/app_settings.h"
 
 #include <functional>
 #include <vector>

@@ -12,8 +12,8 @@
 #include "hdmv/registers.h"
 #include "nav/index.h"
 #include "nav/movie_object.h"
-#include "settings/app_settings.h"
-#include "shell/disc_session.h"
+#include "app/settings/app_settings.h"
+#include "app/shell/disc_session.h"
 
 namespace morvex::app {
 
@@ -25,7 +25,7 @@ struct AppContext {
   DiscSession session;
 
   // Commands copied or cut in any command table (cmdClipboard).
-  hdmv::TCommands cmdClipboard;
+  hdmv::CommandList cmdClipboard;
 
   // The player registers and the interpreter, one of each for the whole run.
   hdmv::Registers regs;

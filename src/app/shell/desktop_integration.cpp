@@ -1,4 +1,4 @@
-#include "shell/desktop_integration.h"
+#include "app/shell/desktop_integration.h"
 
 #include <QDir>
 #include <QFile>

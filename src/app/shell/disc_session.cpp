@@ -1,4 +1,4 @@
-#include "shell/disc_session.h"
+#include "app/shell/disc_session.h"
 
 namespace morvex::app {
 

@@ -13,7 +13,7 @@
 #include <functional>
 
 #include "disc/disc_load.h"
-#include "shell/document.h"
+#include "app/shell/document.h"
 
 namespace morvex::app {
 
@@ -33,9 +33,9 @@ public:
   // The load result; its three editable models live in the documents below.
   const disc::DiscLoad& disc() const { return load_; }
 
-  ModelDocument<nav::TINDX> index{QStringLiteral("index.bdmv")};
-  ModelDocument<nav::TMOBJ> movieObjects{QStringLiteral("MovieObject.bdmv")};
-  ModelDocument<sound::TSND> sound{QStringLiteral("sound.bdmv")};
+  ModelDocument<nav::IndexTable> index{QStringLiteral("index.bdmv")};
+  ModelDocument<nav::MovieObjectFile> movieObjects{QStringLiteral("MovieObject.bdmv")};
+  ModelDocument<sound::SoundFile> sound{QStringLiteral("sound.bdmv")};
   // The undo stack of the three files above (an edit may touch two of them).
   QUndoStack& discUndo() { return discUndo_; }
 

@@ -1,4 +1,4 @@
-#include "shell/document.h"
+#include "app/shell/document.h"
 
 namespace morvex::app {
 

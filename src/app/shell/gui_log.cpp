@@ -1,4 +1,4 @@
-#include "shell/gui_log.h"
+#include "app/shell/gui_log.h"
 
 #include <QApplication>
 #include <QThread>
@@ -23,9 +23,9 @@ void GuiLog::appendLine(const core::FormattedLine& line) {
   });
 }
 
-void GuiLog::setStatus(int panel, const std::string& text) {
+void GuiLog::setStatus(core::StatusPanel panel, const std::string& text) {
   onWindowThread([this, panel, text] {
-    if (status_) status_->setPanel(panel, QString::fromStdString(text));
+    if (status_) status_->setPanel(panel == core::StatusPanel::Main ? 0 : 1, QString::fromStdString(text));
   });
 }
 

@@ -8,8 +8,8 @@
 #include <functional>
 
 #include "core/log.h"
-#include "shell/log_view.h"
-#include "shell/status_line.h"
+#include "app/shell/log_view.h"
+#include "app/shell/status_line.h"
 
 namespace morvex::app {
 
@@ -21,7 +21,7 @@ public:
 
 protected:
   void appendLine(const core::FormattedLine& line) override;
-  void setStatus(int panel, const std::string& text) override;
+  void setStatus(core::StatusPanel panel, const std::string& text) override;
   void showError(const std::string& text) override;
   void beep() override;
 

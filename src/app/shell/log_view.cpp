@@ -1,4 +1,4 @@
-#include "shell/log_view.h"
+#include "app/shell/log_view.h"
 
 #include <QScrollBar>
 #include <QTextBlock>
@@ -13,7 +13,7 @@ QColor logColour(core::LogColour c, const QPalette& palette) {
 }
 
 LogView::LogView(QWidget* parent) : QTextEdit(parent) {
-  setObjectName("reMessage");
+  setObjectName("logView");
   setReadOnly(true);
   setUndoRedoEnabled(false);
   setLineWrapMode(QTextEdit::NoWrap);

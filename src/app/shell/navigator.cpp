@@ -1,4 +1,4 @@
-#include "shell/navigator.h"
+#include "app/shell/navigator.h"
 
 #include <QTabWidget>
 

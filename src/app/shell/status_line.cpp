@@ -1,4 +1,4 @@
-#include "shell/status_line.h"
+#include "app/shell/status_line.h"
 
 #include <algorithm>
 
@@ -31,14 +31,14 @@ void StatusPanel::paintEvent(QPaintEvent* e) {
 }
 
 StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
-  setObjectName("sbStatus");
+  setObjectName("statusLine");
   auto* lay = new QHBoxLayout(this);
   lay->setContentsMargins(0, 0, 0, 0);
   lay->setSpacing(2);
   panel0_ = new StatusPanel(this);
-  panel0_->setObjectName("sbPanel0");
+  panel0_->setObjectName("statusMainPanel");
   panel1_ = new StatusPanel(this);
-  panel1_->setObjectName("sbPanel1");
+  panel1_->setObjectName("statusDetailPanel");
   for (QLabel* l : {static_cast<QLabel*>(panel0_), static_cast<QLabel*>(panel1_)}) {
     l->setFrameShape(QFrame::StyledPanel);
     l->setFrameShadow(QFrame::Sunken);

@@ -1,4 +1,4 @@
-#include "shell/tab_bar.h"
+#include "app/shell/tab_bar.h"
 
 #include <QStyleOptionTab>
 #include <QStylePainter>
@@ -6,7 +6,7 @@
 namespace morvex::app {
 
 TabBar::TabBar(QWidget* parent) : QTabBar(parent) {
-  setObjectName("tbMain");
+  setObjectName("tabBar");
   setDrawBase(true);
   setExpanding(false);
 }

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "panels/execute_panel.h"
+#include "app/panels/execute_panel.h"
 
 class QUndoStack;
 

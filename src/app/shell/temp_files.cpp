@@ -1,4 +1,4 @@
-#include "shell/temp_files.h"
+#include "app/shell/temp_files.h"
 
 #include <QCoreApplication>
 

@@ -1,34 +1,34 @@
-#include "status/status_tab.h"
+#include "app/status/status_tab.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "panels/register_panel.h"
+#include "app/panels/register_panel.h"
 #include "hdmv/registers.h"
-#include "shell/log_view.h"
+#include "app/shell/log_view.h"
 
 namespace morvex::app {
 
 StatusTab::StatusTab(AppContext& ctx, LogView* log, RegisterPanel* regs, QWidget* parent)
     : TabPage(parent), ctx_(ctx), log_(log), regs_(regs) {
-  setObjectName("tsStatus");
+  setObjectName("statusTab");
   auto* lay = new QVBoxLayout(this);
   lay->setContentsMargins(4, 4, 4, 4);
   log_->setParent(this);
   lay->addWidget(log_, 1);
   auto* row = new QHBoxLayout();
   auto* clear = new QPushButton("Clear", this);
-  clear->setObjectName("bClear");
+  clear->setObjectName("clearButton");
   connect(clear, &QPushButton::clicked, log_, &LogView::clearLog);
   psrs_ = new QPushButton("PS&Rs", this);
-  psrs_->setObjectName("bPSRs");
+  psrs_->setObjectName("psrsButton");
   psrs_->setToolTip("List the player status registers");
   gprs_ = new QPushButton("&GPRs", this);
-  gprs_->setObjectName("bGPRs");
+  gprs_->setObjectName("gprsButton");
   gprs_->setToolTip("List the general purpose registers that are not zero");
   reset_ = new QPushButton("Re&set Regs", this);
-  reset_->setObjectName("bResetRegs");
+  reset_->setObjectName("resetRegistersButton");
   reset_->setToolTip("Reset the player registers");
   row->addWidget(clear);
   row->addStretch(1);
@@ -42,7 +42,7 @@ StatusTab::StatusTab(AppContext& ctx, LogView* log, RegisterPanel* regs, QWidget
 }
 
 void StatusTab::resetRegisters() {
-  hdmv::ResetRegs(ctx_.regs, ctx_.registerOptions());
+  hdmv::resetRegisters(ctx_.regs, ctx_.registerOptions());
   regs_->refresh();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The Status tab: the message log with its Clear button, and the register listings
 // ("PS&Rs", "&GPRs") and reset ("Re&set Regs").
-#include "shell/app_context.h"
-#include "shell/tab_page.h"
+#include "app/shell/app_context.h"
+#include "app/shell/tab_page.h"
 
 class QPushButton;
 

@@ -1,4 +1,4 @@
-#include "widgets/command_editor_panel.h"
+#include "app/widgets/command_editor_panel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,42 +31,42 @@ QLineEdit* field(const char* name, const char* tip, int chars, const QString& re
 }  // namespace
 
 CommandEditorPanel::CommandEditorPanel(QWidget* parent) : QWidget(parent) {
-  setObjectName("pCmdEditor");
+  setObjectName("commandEditor");
   auto* g = new QGridLayout(this);
   g->setContentsMargins(0, 0, 0, 0);
   g->setHorizontalSpacing(4);
   g->setVerticalSpacing(2);
   grp_ = new QComboBox(this);
-  grp_->setObjectName("cbCmdGrp");
+  grp_->setObjectName("commandGroupChoice");
   grp_->setToolTip("Command Group");
-  grp_->addItems(names(hdmv::grpNames()));
+  grp_->addItems(names(hdmv::groupNames()));
   sub_ = new QComboBox(this);
-  sub_->setObjectName("cbCmdSubGrp");
+  sub_->setObjectName("commandSubGroupChoice");
   sub_->setToolTip("Command Sub-Group");
   opt_ = new QComboBox(this);
-  opt_->setObjectName("cbCmdOpt");
+  opt_->setObjectName("commandOptionChoice");
   opt_->setToolTip("Command Option");
   for (QComboBox* c : {grp_, sub_, opt_}) c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   // The operand rows carry their captions on the switches themselves.
   op1_ = new QCheckBox("Destination", this);
-  op1_->setObjectName("cbOperand1");
+  op1_->setObjectName("operand1Choice");
   op1_->setToolTip("Operand 1");
   dstType_ = new QComboBox(this);
-  dstType_->setObjectName("cbDstType");
+  dstType_->setObjectName("destinationTypeChoice");
   dstType_->setToolTip("Destination Type");
   dstType_->addItems({"GPR", "PSR", "Imm"});
-  dst_ = field("eDst", "Destination", 10, "[0-9]{0,10}", this);
+  dst_ = field("destinationField", "Destination", 10, "[0-9]{0,10}", this);
   op2_ = new QCheckBox("Source", this);
-  op2_->setObjectName("cbOperand2");
+  op2_->setObjectName("operand2Choice");
   op2_->setToolTip("Operand 2");
   srcType_ = new QComboBox(this);
-  srcType_->setObjectName("cbSrcType");
+  srcType_->setObjectName("sourceTypeChoice");
   srcType_->setToolTip("Source Type");
   srcType_->addItems({"GPR", "PSR", "Imm"});
-  src_ = field("eSrc", "Source", 10, "[0-9]{0,10}", this);
-  hexOp_ = field("heOpcode", "opcode", 8, "[0-9A-Fa-f]{0,8}", this);
-  hexDst_ = field("heDst", "destination", 8, "[0-9A-Fa-f]{0,8}", this);
-  hexSrc_ = field("heSrc", "source", 8, "[0-9A-Fa-f]{0,8}", this);
+  src_ = field("sourceField", "Source", 10, "[0-9]{0,10}", this);
+  hexOp_ = field("opcodeField", "opcode", 8, "[0-9A-Fa-f]{0,8}", this);
+  hexDst_ = field("destinationHexField", "destination", 8, "[0-9A-Fa-f]{0,8}", this);
+  hexSrc_ = field("sourceHexField", "source", 8, "[0-9A-Fa-f]{0,8}", this);
 
   g->addWidget(grp_, 0, 0);
   g->addWidget(sub_, 0, 1);
@@ -128,7 +128,7 @@ CommandEditorPanel::CommandEditorPanel(QWidget* parent) : QWidget(parent) {
   clearCommand();
 }
 
-void CommandEditorPanel::showCommand(const hdmv::TCommand& c) {
+void CommandEditorPanel::showCommand(const hdmv::Command& c) {
   ed_.show(c);
   setEnabled(true);
   fill();
@@ -144,10 +144,10 @@ void CommandEditorPanel::fill() {
   filling_ = true;
   grp_->setCurrentIndex(ed_.group);
   sub_->clear();
-  sub_->addItems(names(hdmv::sgrpNames(ed_.group)));
+  sub_->addItems(names(hdmv::subGroupNames(ed_.group)));
   sub_->setCurrentIndex(ed_.subGroup);
   opt_->clear();
-  opt_->addItems(names(hdmv::cmdNames(ed_.group, ed_.subGroup)));
+  opt_->addItems(names(hdmv::commandNames(ed_.group, ed_.subGroup)));
   opt_->setCurrentIndex(ed_.option);
   op1_->setChecked(ed_.switch1);
   op2_->setChecked(ed_.switch2);
@@ -166,7 +166,7 @@ void CommandEditorPanel::fill() {
 }
 
 void CommandEditorPanel::changed() {
-  const hdmv::TCommand c = ed_.cmd;
+  const hdmv::Command c = ed_.cmd;
   ed_.show(c);
   fill();
   Q_EMIT commandEdited(c);

@@ -19,14 +19,14 @@ public:
   explicit CommandEditorPanel(QWidget* parent = nullptr);
 
   // Shows a command (enables the fields); `showCommand({})` with enabled false blanks.
-  void showCommand(const hdmv::TCommand& c);
+  void showCommand(const hdmv::Command& c);
   void clearCommand();
   const hdmv::CommandEditor& editor() const { return ed_; }
   // The table hint the shown command asks for.
   QString hint() const { return QString::fromStdString(ed_.hint); }
 
 signals:
-  void commandEdited(const hdmv::TCommand& c);
+  void commandEdited(const hdmv::Command& c);
   // Enter in a field: the focus goes back to the command table.
   void returnToTable();
 

@@ -1,4 +1,4 @@
-#include "widgets/command_table.h"
+#include "app/widgets/command_table.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -46,14 +46,14 @@ CommandTable::CommandTable(const QString& objectName, hdmv::CmdContext context, 
   setRowCount(1);
 }
 
-void CommandTable::setProgram(const hdmv::TCommands& program) {
+void CommandTable::setProgram(const hdmv::CommandList& program) {
   rows_.clear();
   clearContents();
   setRowCount(std::max<int>(1, int(program.size())));
   for (int r = 0; r < int(program.size()); ++r) setRow(r, program[size_t(r)]);
 }
 
-void CommandTable::setRow(int r, const hdmv::TCommand& c) {
+void CommandTable::setRow(int r, const hdmv::Command& c) {
   if (r >= int(rows_.size())) rows_.resize(size_t(r) + 1);
   rows_[size_t(r)] = hdmv::comm2str(c, r, context_);
   if (r >= rowCount()) setRowCount(r + 1);

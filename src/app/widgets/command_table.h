@@ -17,9 +17,9 @@ public:
   CommandTable(const QString& objectName, hdmv::CmdContext context, QWidget* parent = nullptr);
 
   // Shows a program (an empty program leaves one blank row).
-  void setProgram(const hdmv::TCommands& program);
+  void setProgram(const hdmv::CommandList& program);
   // Re-renders one row after its command changed.
-  void setRow(int r, const hdmv::TCommand& c);
+  void setRow(int r, const hdmv::Command& c);
   const hdmv::CommandRow& rowData(int r) const { return rows_.at(size_t(r)); }
   int commandCount() const { return int(rows_.size()); }
   // Selects the row of a command (whole row) and scrolls it into view.

@@ -1,4 +1,4 @@
-#include "widgets/grid.h"
+#include "app/widgets/grid.h"
 
 #include <QHeaderView>
 #include <algorithm>

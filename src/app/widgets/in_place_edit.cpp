@@ -1,4 +1,4 @@
-#include "widgets/in_place_edit.h"
+#include "app/widgets/in_place_edit.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -1,4 +1,4 @@
-#include "window/main_window.h"
+#include "app/window/main_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,27 +20,27 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-#include "about/about_tab.h"
-#include "bdjo/bdjo_tab.h"
-#include "clip/clip_tab.h"
-#include "bdmv/bdmv_tab.h"
-#include "bdmv/folder_rule.h"
-#include "bdmv/sound_group.h"
-#include "playlist/playlist_tab.h"
-#include "options/options_tab.h"
-#include "panels/execute_panel.h"
-#include "panels/register_panel.h"
-#include "menu/menu_tab.h"
-#include "menu/navigate_panel.h"
-#include "shell/desktop_integration.h"
-#include "shell/navigator.h"
-#include "shell/gui_log.h"
-#include "shell/log_view.h"
-#include "shell/status_line.h"
-#include "shell/tab_bar.h"
-#include "shell/tab_page.h"
-#include "shell/temp_files.h"
-#include "status/status_tab.h"
+#include "app/about/about_tab.h"
+#include "app/bdjo/bdjo_tab.h"
+#include "app/clip/clip_tab.h"
+#include "app/bdmv/bdmv_tab.h"
+#include "app/bdmv/folder_rule.h"
+#include "app/bdmv/sound_group.h"
+#include "app/playlist/playlist_tab.h"
+#include "app/options/options_tab.h"
+#include "app/panels/execute_panel.h"
+#include "app/panels/register_panel.h"
+#include "app/menu/menu_tab.h"
+#include "app/menu/navigate_panel.h"
+#include "app/shell/desktop_integration.h"
+#include "app/shell/navigator.h"
+#include "app/shell/gui_log.h"
+#include "app/shell/log_view.h"
+#include "app/shell/status_line.h"
+#include "app/shell/tab_bar.h"
+#include "app/shell/tab_page.h"
+#include "app/shell/temp_files.h"
+#include "app/status/status_tab.h"
 
 namespace morvex::app {
 
@@ -51,7 +51,7 @@ QString versionText() { return QStringLiteral(MORVEX_VERSION); }
 }  // namespace
 
 MainWindow::MainWindow(QStringList arguments, QWidget* parent) : QMainWindow(parent), arguments_(std::move(arguments)) {
-  setObjectName("MainForm");
+  setObjectName("mainWindow");
   // The bare program name until start-up adds the version (and a read disc its label).
   titleBase_ = "Morvex";
   updateTitle();
@@ -85,7 +85,7 @@ void MainWindow::buildUi() {
 
   auto* tabs = new MainTabs(central);
   tabs_ = tabs;
-  tabs_->setObjectName("pcMain");
+  tabs_->setObjectName("mainTabs");
   tabBar_ = tabs->bar();
   tabs_->setDocumentMode(false);
 
@@ -99,7 +99,7 @@ void MainWindow::buildUi() {
   pages_[TabBdmv] = bdmv_;
   bdmv_->setTaskRunner([this](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
     if (worker_) {  // one long task at a time
-      log().slog("Another task is running: wait for it or cancel it first.", 1);
+      log().status(core::StatusPanel::Detail, "Another task is running: wait for it or cancel it first.");
       if (done) done(true);
       return;
     }
@@ -136,17 +136,17 @@ void MainWindow::buildUi() {
 
   // The shared bottom row.
   auto* bottom = new QWidget(central);
-  bottom->setObjectName("pBottom");
+  bottom->setObjectName("bottomPanel");
   auto* bl = new QHBoxLayout(bottom);
   bl->setContentsMargins(0, 0, 0, 0);
   bl->setSpacing(6);
   navigate_ = new QWidget(bottom);
-  navigate_->setObjectName("pNavigate");
+  navigate_->setObjectName("navigatePanel");
   auto* nl = new QHBoxLayout(navigate_);
   nl->setContentsMargins(0, 0, 0, 0);
   nl->addWidget(menu_->navigatePanel());
   progress_ = new QProgressBar(bottom);
-  progress_->setObjectName("pbProgress");
+  progress_->setObjectName("progressBar");
   progress_->setRange(0, 100);
   progress_->setMinimumWidth(280);
   progress_->setStyleSheet(
@@ -154,16 +154,16 @@ void MainWindow::buildUi() {
       "QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #ffff00, stop:1 #ff0000); }");
   progress_->hide();
   find_ = new QPushButton("Find", bottom);
-  find_->setObjectName("bFind");
+  find_->setObjectName("findButton");
   load_ = new QPushButton("&Load", bottom);
-  load_->setObjectName("bLoad");
+  load_->setObjectName("loadButton");
   mux_ = new QPushButton("M&ux", bottom);
-  mux_->setObjectName("bMux");
+  mux_->setObjectName("muxButton");
   cancel_ = new QPushButton("Cancel", bottom);
-  cancel_->setObjectName("bCancel");
+  cancel_->setObjectName("cancelButton");
   cancel_->setEnabled(false);
   save_ = new QPushButton("&Save", bottom);
-  save_->setObjectName("bSave");
+  save_->setObjectName("saveButton");
   save_->setDefault(false);
   save_->setAutoDefault(false);
   bl->addWidget(exec_);
@@ -179,7 +179,7 @@ void MainWindow::buildUi() {
   lay->addWidget(bottom);
   setCentralWidget(central);
 
-  statusBar()->setObjectName("StatusBar");
+  statusBar()->setObjectName("statusBar");
   statusBar()->addWidget(status_, 1);
   statusBar()->setSizeGripEnabled(true);
 
@@ -196,10 +196,10 @@ void MainWindow::buildUi() {
   connect(load_, &QPushButton::clicked, this, &MainWindow::loadCurrent);
   connect(mux_, &QPushButton::clicked, this, &MainWindow::muxCurrent);
   auto* undo = new QShortcut(QKeySequence::Undo, this);
-  undo->setObjectName("scUndo");
+  undo->setObjectName("undoShortcut");
   connect(undo, &QShortcut::activated, this, &MainWindow::undoCurrent);
   auto* redo = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this);
-  redo->setObjectName("scRedo");
+  redo->setObjectName("redoShortcut");
   connect(redo, &QShortcut::activated, this, &MainWindow::redoCurrent);
 
   // The modified mark in the title and the question before anything modified is dropped.
@@ -239,12 +239,12 @@ void MainWindow::buildUi() {
   });
   nav_->registerShower(ItemKind::BdjObject, pages_[TabBdjo], bdjo_);
   connect(bdjo_, &BdjoTab::itemWanted, nav_, &Navigator::show);
-  connect(nav_, &Navigator::failed, this, [this](const QString& why) { log().slog(why.toStdString(), 1); });
+  connect(nav_, &Navigator::failed, this, [this](const QString& why) { log().status(core::StatusPanel::Detail, why.toStdString()); });
   connect(bdmv_, &BdmvTab::itemWanted, nav_, &Navigator::show);
   connect(bdmv_, &BdmvTab::frontWanted, this, [this] { tabs_->setCurrentWidget(bdmv_); });
   connect(playlist_, &PlaylistTab::itemWanted, nav_, &Navigator::show);
   // "Apply to clpi" on the playlist's stream view edits the clip on the CLIPINF tab.
-  connect(playlist_, &PlaylistTab::applyToClipWanted, this, [this](const playlist::TPlayItem& item) {
+  connect(playlist_, &PlaylistTab::applyToClipWanted, this, [this](const playlist::PlayItem& item) {
     if (clip_->applyPlayItem(item)) tabs_->setCurrentIndex(TabClipinf);
   });
   connect(bdmv_, &BdmvTab::folderLoaded, this, [this](const QString& label) {
@@ -289,7 +289,7 @@ void MainWindow::startUp() {
   // display options are read from the settings where they are used.
   bdmv_->startUp();
   // The status line starts at "Ready.".
-  log().slogR();
+  log().statusReady();
   // The player registers start from their power-on values.
   statusTab_->resetRegisters();
   // The version in the title from now on.
@@ -339,7 +339,7 @@ void MainWindow::openFromLaterLaunch(const QStringList& arguments) {
   activateWindow();
   if (arguments.isEmpty()) return;
   if (worker_) {
-    log().slog("Another task is running: open the folder again when it has finished.", 1);
+    log().status(core::StatusPanel::Detail, "Another task is running: open the folder again when it has finished.");
     return;
   }
   openArguments(arguments);
@@ -402,7 +402,7 @@ int MainWindow::askAboutModified(const QList<Document*>& docs) {
   QMessageBox box(QMessageBox::Warning, "Morvex",
                   "Save the changes to " + names.join(", ") + "?\nOtherwise they are lost.",
                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
-  box.setObjectName("mbUnsaved");
+  box.setObjectName("unsavedQuestion");
   box.setDefaultButton(QMessageBox::Save);
   box.setEscapeButton(QMessageBox::Cancel);
   switch (box.exec()) {
@@ -473,8 +473,8 @@ void MainWindow::cancelClicked() {
   if (QMessageBox::question(this, "Morvex", "Are you sure to stop?", QMessageBox::Yes | QMessageBox::No) ==
       QMessageBox::Yes) {
     progressState_->cancel();
-    log().dlog0("");
-    log().slog("Cancelled.", 1);
+    log().stage("");
+    log().status(core::StatusPanel::Detail, "Cancelled.");
   }
 }
 
@@ -482,7 +482,7 @@ void MainWindow::readSettings() {
   QSettings store(kOrganisation, kApplication);
   QStringList errors;
   ctx_.settings.read(store, &errors);
-  for (const QString& e : errors) log().erlog(e.toStdString());
+  for (const QString& e : errors) log().error(e.toStdString());
 }
 
 void MainWindow::writeSettings() {

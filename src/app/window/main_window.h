@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "core/progress.h"
-#include "shell/app_context.h"
-#include "shell/tab_page.h"
+#include "app/shell/app_context.h"
+#include "app/shell/tab_page.h"
 
 class QTabWidget;
 class QPushButton;
@@ -80,7 +80,7 @@ public:
   void undoCurrent();
   void redoCurrent();
   // Asks Save / Discard / Cancel about modified documents; the answer (one of
-  // DiscSession::Answer). Tests answer the message box named "mbUnsaved".
+  // DiscSession::Answer). Tests answer the message box named "unsavedQuestion".
   int askAboutModified(const QList<Document*>& docs);
 
   // Long work off the window thread: the progress bar and Cancel are shown while
