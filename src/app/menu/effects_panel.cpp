@@ -55,6 +55,23 @@ EffectsPanel::EffectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   auto* left = new QWidget(split);
   auto* ll = new QVBoxLayout(left);
   ll->setContentsMargins(0, 0, 0, 0);
+  QButtonGroup* group = buildChoice(left, ll);
+  buildTables(left, ll);
+  buildCrop(left, ll);
+  buildPicture(split);
+  split->setStretchFactor(0, 2);
+  split->setStretchFactor(1, 3);
+
+  timer_ = new QTimer(this);
+  timer_->setSingleShot(true);
+  connect(timer_, &QTimer::timeout, this, [this] { nextFrame(); });
+
+  connectInputs(group);
+  fill();
+}
+
+// The InEffects / OutEffects choice and Play, above the grids.
+QButtonGroup* EffectsPanel::buildChoice(QWidget* left, QVBoxLayout* ll) {
   auto* choice = new QGroupBox(left);
   choice->setObjectName("effectsChoice");
   auto* cl = new QHBoxLayout(choice);
@@ -76,6 +93,11 @@ EffectsPanel::EffectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   cl->addWidget(play_);
   ll->addWidget(choice);
 
+  return group;
+}
+
+// The three grids: windows, effects, and the composition objects of the chosen effect.
+void EffectsPanel::buildTables(QWidget* left, QVBoxLayout* ll) {
   windows_ = makeTable("effectWindowTable", {"id", "X", "Y", "width", "height"}, {30, 44, 44, 44, 44}, left);
   windows_->setToolTip("Windows of the effects (right click: Edit mode)");
   effects_ = makeTable("effectTable", {" ", "duration", "palette", "c.obj."}, {30, 86, 44, 40}, left);
@@ -96,7 +118,10 @@ EffectsPanel::EffectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   ll->addWidget(effects_, 2);
   ll->addWidget(new QLabel("Composition objects", left));
   ll->addWidget(compObjects_, 2);
+}
 
+// The crop of the selected composition object (shown, not edited here).
+void EffectsPanel::buildCrop(QWidget* left, QVBoxLayout* ll) {
   auto* cropBox = new QGroupBox(left);
   auto* cg = new QGridLayout(cropBox);
   cg->setContentsMargins(4, 2, 4, 2);
@@ -121,7 +146,10 @@ EffectsPanel::EffectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
     connect(s, &QSpinBox::editingFinished, this, [this, i] { cropEdited(i); });
   }
   ll->addWidget(cropBox);
+}
 
+// Right of the grids: the effect picture, fitted to the window or 1:1.
+void EffectsPanel::buildPicture(QSplitter* split) {
   auto* right = new QWidget(split);
   auto* rl = new QVBoxLayout(right);
   rl->setContentsMargins(0, 0, 0, 0);
@@ -138,13 +166,9 @@ EffectsPanel::EffectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   status_ = new QLabel(right);
   status_->setObjectName("effectsStatusLabel");
   rl->addWidget(status_);
-  split->setStretchFactor(0, 2);
-  split->setStretchFactor(1, 3);
+}
 
-  timer_ = new QTimer(this);
-  timer_->setSingleShot(true);
-  connect(timer_, &QTimer::timeout, this, [this] { nextFrame(); });
-
+void EffectsPanel::connectInputs(QButtonGroup* group) {
   connect(group, &QButtonGroup::idToggled, this, [this](int, bool on) {
     if (on && !filling_) fill();
   });
@@ -165,8 +189,6 @@ EffectsPanel::EffectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
     else
       play();
   });
-
-  fill();
 }
 
 EffectsPanel::~EffectsPanel() {

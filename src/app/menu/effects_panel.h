@@ -16,14 +16,17 @@
 #include "menuview/options.h"
 #include "menuview/page_view.h"
 
+class QButtonGroup;
 class QCheckBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QSplitter;
 class QTableWidget;
 class QTableWidgetItem;
 class QTimer;
+class QVBoxLayout;
 
 namespace morvex::app {
 
@@ -64,6 +67,11 @@ signals:
   void playFinished();
 
 private:
+  QButtonGroup* buildChoice(QWidget* left, QVBoxLayout* ll);
+  void buildTables(QWidget* left, QVBoxLayout* ll);
+  void buildCrop(QWidget* left, QVBoxLayout* ll);
+  void buildPicture(QSplitter* split);
+  void connectInputs(QButtonGroup* group);
   template <class F>
   bool edit(const QString& what, F&& change);
   const igs::EffectSequence* sequence() const;

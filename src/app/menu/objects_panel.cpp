@@ -59,7 +59,17 @@ ObjectsPanel::ObjectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   auto* split = new QSplitter(Qt::Horizontal, this);
   top->addWidget(split);
 
-  // Left: the two lists.
+  buildLists(split);
+  buildViewer(split);
+  split->setStretchFactor(0, 2);
+  split->setStretchFactor(1, 3);
+
+  connectInputs();
+  menuReplaced();
+}
+
+// Left: the object and palette lists, each with its Delete button.
+void ObjectsPanel::buildLists(QSplitter* split) {
   auto* left = new QWidget(split);
   auto* ll = new QVBoxLayout(left);
   ll->setContentsMargins(0, 0, 0, 0);
@@ -84,8 +94,11 @@ ObjectsPanel::ObjectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   delPal_->setObjectName("deletePaletteButton");
   delPal_->setToolTip("Delete the selected palettes (Shift+Delete in the list)");
   ll->addWidget(delPal_, 0, Qt::AlignLeft);
+}
 
-  // Right: choices, options, buttons and the viewer.
+// Right: the object and palette choices, the import options, the file buttons and the
+// viewer.
+void ObjectsPanel::buildViewer(QSplitter* split) {
   auto* right = new QWidget(split);
   auto* rl = new QVBoxLayout(right);
   rl->setContentsMargins(0, 0, 0, 0);
@@ -135,9 +148,9 @@ ObjectsPanel::ObjectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   info_->setObjectName("objectInfoLabel");
   info_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   rl->addWidget(info_);
-  split->setStretchFactor(0, 2);
-  split->setStretchFactor(1, 3);
+}
 
+void ObjectsPanel::connectInputs() {
   connect(objects_, &QTableWidget::currentCellChanged, this, [this](int r) {
     if (!filling_) objectRowClicked(r);
   });
@@ -190,8 +203,6 @@ ObjectsPanel::ObjectsPanel(MenuDocument& doc, QUndoStack& undo, menuview::PageVi
   });
   connect(delObj_, &QPushButton::clicked, this, [this] { deleteSelectedObjects(); });
   connect(delPal_, &QPushButton::clicked, this, [this] { deleteSelectedPalettes(); });
-
-  menuReplaced();
 }
 
 ObjectsPanel::~ObjectsPanel() {

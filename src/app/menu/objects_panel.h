@@ -16,6 +16,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSplitter;
 class QTableWidget;
 
 namespace morvex::core {
@@ -66,6 +67,9 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+  void buildLists(QSplitter* split);
+  void buildViewer(QSplitter* split);
+  void connectInputs();
   template <class F>
   bool edit(const QString& what, F&& change);
   void fillObjects();
