@@ -28,7 +28,7 @@ class BogsPanel : public QWidget {
   Q_OBJECT
 public:
   // Runs `change` on the menu as one undo step named `what`; true when the menu changed.
-  using EditFn = std::function<bool(const QString& what, const std::function<void(igs::Menu&)>& change)>;
+  using EditFn = MenuEditFn;
   BogsPanel(MenuDocument& doc, EditFn edit, std::function<unsigned()> soundCount, hdmv::CommandList& clipboard,
             QWidget* parent = nullptr);
   ~BogsPanel() override;

@@ -3,6 +3,9 @@
 // so structural edits (pages, BOGs, buttons, objects, palettes) and cell edits undo
 // alike. The colour cache and other drawing state live beside it in
 // igs::MenuPictures, never in the document.
+#include <QString>
+#include <functional>
+
 #include "igs/edit.h"
 #include "igs/model.h"
 #include "app/shell/document.h"
@@ -25,5 +28,9 @@ bool editMenu(QUndoStack& undo, MenuDocument& doc, igs::MenuPictures& pictures, 
       },
       doc);
 }
+
+// How the tab's parts reach editMenu: runs `change` on the menu as one undo step named
+// `what`; true when the menu changed. The tab redraws what the change touched.
+using MenuEditFn = std::function<bool(const QString& what, const std::function<void(igs::Menu&)>& change)>;
 
 }  // namespace morvex::app
