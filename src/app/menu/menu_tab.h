@@ -1,15 +1,14 @@
 #pragma once
 // The Menu tab: the open IG menu as an editable document, its page choice and page
 // fields, and four sub-tabs (BOGs, Effects, Objects, Page view). The page view is
-// also the menu emulator: Start (through the execute panel), the navigate panel, the
-// mouse, the user time-out and the animation run the engine's MenuEmulator on the
-// window thread from Qt timers; effects play from the engine's frame schedules on a
-// timer, so the window never waits for them.
+// also the menu emulator (MenuEmulation); reading and writing the menu, with its
+// partial-read banner, is MenuFiles; the page choice and fields are PageFieldsPanel.
+// Every part changes the one menu document through edit() (editMenu), so every
+// change is one step on the tab's one undo stack.
 //
 // One menu is open at a time. Loading replaces it (after Save / Discard / Cancel for
 // a modified one); a menu read only in part is shown as such and cannot be saved
 // until the user says so, because a save would drop what could not be read.
-#include <QPointer>
 #include <QUndoStack>
 #include <functional>
 #include <memory>
@@ -24,18 +23,17 @@
 #include "app/shell/tab_page.h"
 
 class QComboBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
 class QTabWidget;
-class QTimer;
 
 namespace morvex::app {
 
 class EffectsPanel;
 class ObjectsPanel;
 class BogsPanel;
+class MenuEmulation;
+class MenuFiles;
 class NavigatePanel;
+class PageFieldsPanel;
 class PageViewPanel;
 class RegisterPanel;
 
@@ -74,7 +72,7 @@ public:
   void confirmPartial();
 
   bool hasMenu() const { return doc_.model.loaded; }
-  bool partialLoad() const { return partial_; }
+  bool partialLoad() const;
   MenuDocument& document() { return doc_; }
   menuview::PageView& pageView() { return *view_; }
   menuview::MenuEmulator& emulator() { return *emu_; }
@@ -84,7 +82,7 @@ public:
   EffectsPanel* effectsPanel() const { return effectsPanel_; }
   ObjectsPanel* objectsPanel() const { return objectsPanel_; }
   QTabWidget* subTabs() const { return sub_; }
-  QComboBox* pageChoice() const { return pages_; }
+  QComboBox* pageChoice() const;
   int currentPage() const;
 
   // The Options tab's menu display options changed: the page view follows them.
@@ -123,7 +121,6 @@ signals:
   void menuReplaced();
 
 protected:
-  bool eventFilter(QObject* o, QEvent* e) override;
   void hideEvent(QHideEvent* e) override;
 
 private:
@@ -134,18 +131,17 @@ private:
   // redrawn (panelEdited); they are created here, in sub-tab order.
   void createSubTabPages();
   int addSubTab(QWidget* page, const QString& title);
+  // The page view and the emulator behind it, driven by the picture and the navigate
+  // panel.
+  void createEmulation();
+  // Long work through the window's task runner, or here and now without one.
+  void runTask(std::function<void(core::Progress&)> work, std::function<void(bool)> done);
 
-  bool settleModified();
-  void adoptMenu(igs::Menu menu, const core::ReadResult& result, const QString& path);
   // The menu is new in the view: emulator reset, page 0, every grid filled.
   void openMenu();
   void selectPage(int page);
-  void fillPageChoice();
-  void fillPageFields();
-  void pageFieldLeft(QLineEdit* field);
-  void userTimeoutLeft();
-  void insertPage();
-  void deletePage();
+  // The emulator showed another page: the fields and panels follow.
+  void pageShown();
   // Runs a change of the menu as one undo step, brings the model back in step and
   // redraws the page.
   bool edit(const QString& what, const std::function<void(igs::Menu&)>& change, int mergeId = -1);
@@ -154,24 +150,7 @@ private:
   void afterUndoRedo();
   void redrawPage();
   void updateChooser();
-  void updatePartialBanner();
   void updateMissingMark();
-
-  // The emulator on screen.
-  void startEmulation();
-  void emulate(const std::function<void()>& action);
-  void handleEmulatorOutput();
-  void playNextFrame();
-  void finishPlayback();
-  void showPagePicture();
-  void syncTimers();
-  void stopTimers();
-  void pictureMoved(QPoint pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
-  void picturePressed(QPoint pos, Qt::MouseButton button);
-  void pictureReleased(Qt::MouseButton button);
-  void endDrag();
-  void setCursorShape(menuview::CursorShape c);
-  void syncFit();
   void overlayToggled();
   // The BOG picture: an object in the page's palette, or "No object assigned".
   void showObject(unsigned objectId);
@@ -185,51 +164,19 @@ private:
   std::unique_ptr<menuview::PageView> view_;
   std::unique_ptr<menuview::MenuEmulator> emu_;
   TaskRunner runTask_;
-  bool loading_ = false;
-  bool muxing_ = false;
-  bool partial_ = false;
-  bool partialConfirmed_ = false;
-  QString partialText_;
-  QString menuPath_;
+  // An edit of ours is changing the document: it is no undo or redo to redraw for.
   bool filling_ = false;
-
   menuview::Image objectPicture_;
-  // Effect playback: the picture on screen while the frames play.
-  menuview::Image shown_;
-  std::vector<menuview::ViewFrame> frames_;
-  size_t nextFrame_ = 0;
-  bool playing_ = false;
-  // A right-drag: the menu before the press, so the whole drag is one undo step.
-  std::unique_ptr<igs::Menu> dragBefore_;
 
-  QComboBox* pages_ = nullptr;
-  QLabel* pageCount_ = nullptr;
-  QLineEdit* uom1_ = nullptr;
-  QLineEdit* uom2_ = nullptr;
-  QLineEdit* animCode_ = nullptr;
-  QLineEdit* defSel_ = nullptr;
-  QLineEdit* defAct_ = nullptr;
-  QLineEdit* palette_ = nullptr;
-  QLineEdit* inWindows_ = nullptr;
-  QLineEdit* inEffects_ = nullptr;
-  QLineEdit* outWindows_ = nullptr;
-  QLineEdit* outEffects_ = nullptr;
-  QLineEdit* bogCount_ = nullptr;
-  QLineEdit* userTimeout_ = nullptr;
-  QLineEdit* inTime_ = nullptr;
-  QComboBox* videoFormat_ = nullptr;
-  QComboBox* frameRate_ = nullptr;
-  QLabel* partialBanner_ = nullptr;
-  QPushButton* confirmPartial_ = nullptr;
+  PageFieldsPanel* fields_ = nullptr;
+  MenuFiles* files_ = nullptr;
+  MenuEmulation* emulation_ = nullptr;
   QTabWidget* sub_ = nullptr;
   BogsPanel* bogs_ = nullptr;
   PageViewPanel* pageViewPanel_ = nullptr;
   EffectsPanel* effectsPanel_ = nullptr;
   ObjectsPanel* objectsPanel_ = nullptr;
   NavigatePanel* navigate_ = nullptr;
-  QTimer* userTimer_ = nullptr;
-  QTimer* animTimer_ = nullptr;
-  QTimer* frameTimer_ = nullptr;
 };
 
 }  // namespace morvex::app

@@ -1,0 +1,216 @@
+#include "app/menu/menu_files.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <memory>
+
+#include "app/shell/qt_text.h"
+#include "core/save.h"
+#include "igs/edit.h"
+#include "igs/extract.h"
+#include "igs/mux.h"
+#include "igs/writer.h"
+
+namespace morvex::app {
+
+namespace fs = std::filesystem;
+
+MenuFiles::MenuFiles(AppContext& ctx, MenuDocument& doc, RunFn run, QWidget* tab)
+    : QObject(tab), ctx_(ctx), doc_(doc), run_(std::move(run)), tab_(tab) {
+  // A menu read only in part says so until the user accepts saving what was read.
+  // The row is hidden with the banner, so it takes no room then.
+  banner_ = new QWidget(tab);
+  banner_->setObjectName("partialLoadPanel");
+  auto* row = new QHBoxLayout(banner_);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(4);
+  partialBanner_ = new QLabel(banner_);
+  partialBanner_->setObjectName("partialLoadBanner");
+  partialBanner_->setWordWrap(true);
+  partialBanner_->setStyleSheet("QLabel { background: #fff0c0; color: #802000; padding: 2px 6px; }");
+  confirmPartial_ = new QPushButton("Allow saving", banner_);
+  confirmPartial_->setObjectName("allowSavingButton");
+  confirmPartial_->setToolTip("Save writes only what could be read; the rest of the original menu is lost.");
+  connect(confirmPartial_, &QPushButton::clicked, this, &MenuFiles::confirmPartial);
+  row->addWidget(partialBanner_, 1);
+  row->addWidget(confirmPartial_);
+  updateBanner();
+}
+
+bool MenuFiles::settleModified() {
+  if (!doc_.modified()) return true;
+  QMessageBox box(QMessageBox::Warning, "Morvex", "Save the changes to " + doc_.name() + "?\nOtherwise they are lost.",
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, tab_);
+  box.setObjectName("unsavedQuestion");
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return doc_.save();
+    case QMessageBox::Discard:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void MenuFiles::chooseAndLoad() {
+  const QString start = menuPath_.isEmpty() ? ctx_.dialogFolder() : menuPath_;
+  const QString f = QFileDialog::getOpenFileName(tab_, "Load an IGS menu (*.mnu)", start,
+                                                 "Menu (*.mnu);;BD AV stream (*.m2ts);;AVCHD stream (*.MTS)");
+  if (!f.isEmpty()) loadFile(f, igs::kDefaultIgPid);
+}
+
+bool MenuFiles::loadFile(const QString& path, uint16_t pid) {
+  if (loading_ || muxing_) return false;
+  if (!settleModified()) return false;
+  Q_EMIT aboutToReplace();
+  loading_ = true;
+  Q_EMIT rulesChanged();
+  auto menu = std::make_shared<igs::Menu>();
+  auto result = std::make_shared<core::ReadResult>();
+  core::Log* log = ctx_.log;
+  const fs::path file = path.toStdString();
+  auto work = [=](core::Progress& p) { *result = igs::loadMenuSource(file, *menu, *log, pid, &p); };
+  auto done = [this, menu, result, path, log](bool cancelled) {
+    loading_ = false;
+    if (cancelled || result->refused() || !menu->loaded) {
+      // Nothing read, or not a menu: the open menu stays as it was.
+      if (!cancelled && result->refused() && !result->summary().empty()) log->error(result->summary());
+      Q_EMIT rulesChanged();
+      Q_EMIT loadFinished(false);
+      return;
+    }
+    adoptMenu(std::move(*menu), *result, path);
+    Q_EMIT loadFinished(true);
+  };
+  run_(work, done);
+  return true;
+}
+
+void MenuFiles::adoptMenu(igs::Menu menu, const core::ReadResult& result, const QString& path) {
+  partial_ = result.partial();
+  partialConfirmed_ = false;
+  partialText_ = toQt(result.summary());
+  menuPath_ = path;
+  replacing_ = true;
+  doc_.setName(QFileInfo(path).fileName());
+  // Save writes back to a menu file; a menu read from a stream asks for a name.
+  doc_.path = path.endsWith(".mnu", Qt::CaseInsensitive) ? path : QString();
+  doc_.reset(std::move(menu));
+  replacing_ = false;
+  if (partial_)
+    ctx_.log->error(QFileInfo(path).fileName().toStdString() +
+                    ": the menu was read only in part; Save stays off until you allow it (" +
+                    partialText_.toStdString() + ")");
+  Q_EMIT menuAdopted();
+}
+
+bool MenuFiles::createMenu() {
+  if (loading_ || !settleModified()) return false;
+  Q_EMIT aboutToReplace();
+  igs::Menu m;
+  igs::newMenu(m);
+  partial_ = partialConfirmed_ = false;
+  partialText_.clear();
+  menuPath_.clear();
+  replacing_ = true;
+  doc_.setName("menu");
+  doc_.path.clear();
+  doc_.reset(std::move(m));
+  replacing_ = false;
+  Q_EMIT menuAdopted();
+  return true;
+}
+
+void MenuFiles::confirmPartial() {
+  if (!partial_) return;
+  partialConfirmed_ = true;
+  updateBanner();
+  Q_EMIT rulesChanged();
+}
+
+void MenuFiles::updateBanner() {
+  const bool show = partial_ && !partialConfirmed_;
+  partialBanner_->setText(show ? "This menu was read only in part (" + partialText_ +
+                                     "). Saving it writes only what was read; the rest of the original is lost."
+                               : QString());
+  partialBanner_->setVisible(show);
+  confirmPartial_->setVisible(show);
+  banner_->setVisible(show);
+}
+
+bool MenuFiles::chooseAndSave() {
+  const QString f = QFileDialog::getSaveFileName(tab_, "Save Menu", menuPath_.isEmpty()
+                                                                        ? ctx_.dialogFolder() + "/menu.mnu"
+                                                                        : QFileInfo(menuPath_).path() + "/" +
+                                                                              QFileInfo(menuPath_).baseName() + ".mnu",
+                                                 "Menu (*.mnu)");
+  return !f.isEmpty() && saveTo(f.endsWith(".mnu", Qt::CaseInsensitive) ? f : f + ".mnu");
+}
+
+bool MenuFiles::saveTo(const QString& path) {
+  if (!doc_.model.loaded) return false;
+  if (!writable()) {
+    ctx_.log->error("The menu was read only in part: allow saving first.");
+    return false;
+  }
+  ctx_.log->info("Saving IGS menu...");
+  ctx_.log->status(core::StatusPanel::Detail, "Preparing data");
+  // The writer settles the copy it writes (segments, save order); the document keeps
+  // the menu as edited.
+  igs::Menu copy = doc_.model;
+  const core::Bytes bytes = igs::writeMenu(copy, igs::SaveForm::MenuFile, *ctx_.log);
+  const fs::path target = path.toStdString();
+  core::SaveRequest req;
+  req.folder = target.parent_path();
+  req.fileName = target.filename().string();
+  req.doneMessage = req.fileName + " saved.";
+  if (!core::saveFile(*ctx_.log, ctx_.saveSettings(), req, bytes)) return false;
+  menuPath_ = path;
+  doc_.path = path;
+  doc_.setName(QFileInfo(path).fileName());
+  doc_.markSaved();
+  Q_EMIT rulesChanged();
+  return true;
+}
+
+void MenuFiles::chooseAndMux() {
+  const QString ext = toQt(ctx_.names().streamext);
+  const QString f = QFileDialog::getSaveFileName(tab_, "Mux Menu", ctx_.dialogFolder() + "/mymenu" + ext,
+                                                 ext.mid(1) + " (*" + ext + ")");
+  if (!f.isEmpty()) muxTo(f.endsWith(ext, Qt::CaseInsensitive) ? f : f + ext);
+}
+
+bool MenuFiles::muxTo(const QString& path) {
+  if (!doc_.model.loaded || loading_ || muxing_) return false;
+  if (!writable()) {
+    ctx_.log->error("The menu was read only in part: allow saving first.");
+    return false;
+  }
+  muxing_ = true;
+  Q_EMIT rulesChanged();
+  auto copy = std::make_shared<igs::Menu>(doc_.model);
+  auto ok = std::make_shared<bool>(false);
+  core::Log* log = ctx_.log;
+  const fs::path target = path.toStdString();
+  auto work = [=](core::Progress& p) {
+    p.setTotal(2);
+    *ok = igs::muxMenuToFile(*copy, target, *log);
+    p.setPosition(2);
+  };
+  auto done = [this, ok, log, target](bool) {
+    muxing_ = false;
+    if (*ok) log->info("[b]" + core::displayPath(target) + "[/b] written.");
+    Q_EMIT rulesChanged();
+    Q_EMIT muxFinished(*ok);
+  };
+  run_(work, done);
+  return true;
+}
+
+}  // namespace morvex::app

@@ -1,0 +1,91 @@
+#pragma once
+// Reading and writing the Menu tab's menu: a menu file or the IG PID of an AV stream
+// read on the worker thread, "Create Menu", Save to a menu file and Mux into a new AV
+// stream that holds only the menu.
+//
+// A menu read only in part is shown as such, by a banner with "Allow saving": a save
+// or a mux would write only what could be read and drop the rest of the original, so
+// neither runs until the user says so.
+#include <QObject>
+#include <QString>
+#include <functional>
+
+#include "app/menu/menu_document.h"
+#include "app/shell/app_context.h"
+#include "core/progress.h"
+
+class QLabel;
+class QPushButton;
+class QWidget;
+
+namespace morvex::app {
+
+class MenuFiles : public QObject {
+  Q_OBJECT
+public:
+  // Runs `work` (off the window thread when the window offers a worker), then `done`.
+  using RunFn = std::function<void(std::function<void(core::Progress&)> work, std::function<void(bool)> done)>;
+  // `tab` parents the banner and the dialogs.
+  MenuFiles(AppContext& ctx, MenuDocument& doc, RunFn run, QWidget* tab);
+
+  // The partial-read banner and its "Allow saving" button, one row of the tab.
+  QWidget* banner() const { return banner_; }
+
+  // Asks for a menu file or stream and reads it.
+  void chooseAndLoad();
+  // Reads a menu file or the IG PID of an AV stream. False when nothing was started
+  // (the user kept a modified menu, or a load or mux is running); loadFinished tells
+  // the end.
+  bool loadFile(const QString& path, uint16_t pid);
+  // A new empty menu (after settling a modified one).
+  bool createMenu();
+  // The document's saver: asks for the file name and saves.
+  bool chooseAndSave();
+  bool saveTo(const QString& path);
+  // Asks for the stream's name and muxes.
+  void chooseAndMux();
+  bool muxTo(const QString& path);
+  // A partial read: the user accepts that a save writes only what was read.
+  void confirmPartial();
+  void updateBanner();
+
+  bool loading() const { return loading_; }
+  bool muxing() const { return muxing_; }
+  bool partial() const { return partial_; }
+  // Save and Mux may write: the menu was read whole, or the user allowed it.
+  bool writable() const { return !partial_ || partialConfirmed_; }
+  // The document is being replaced by a read or a new menu (not an undo or redo).
+  bool replacing() const { return replacing_; }
+
+signals:
+  // A modified menu was settled and a read or a new menu starts: the emulator stops.
+  void aboutToReplace();
+  // The document now holds the menu read or created.
+  void menuAdopted();
+  void loadFinished(bool shown);
+  void muxFinished(bool written);
+  void rulesChanged();
+
+private:
+  // Save / Discard / Cancel for a modified menu; true when it may be replaced.
+  bool settleModified();
+  void adoptMenu(igs::Menu menu, const core::ReadResult& result, const QString& path);
+
+  AppContext& ctx_;
+  MenuDocument& doc_;
+  RunFn run_;
+  QWidget* tab_;
+  bool loading_ = false;
+  bool muxing_ = false;
+  bool partial_ = false;
+  bool partialConfirmed_ = false;
+  bool replacing_ = false;
+  QString partialText_;
+  QString menuPath_;
+
+  QWidget* banner_ = nullptr;
+  QLabel* partialBanner_ = nullptr;
+  QPushButton* confirmPartial_ = nullptr;
+};
+
+}  // namespace morvex::app
