@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTableWidget>
@@ -506,6 +507,59 @@ private slots:
     QTest::keyClick(tab->pageChoice(), Qt::Key_Down);
     QCOMPARE(tab->currentPage(), 1);
     QVERIFY(!timer->isActive());
+  }
+
+  // The page fields typed into as a user does: Enter leads from field to field and
+  // from the last one to the page choice; each field left is one undo step named after
+  // the field, a refused value gives way to the stored one, the user time-out is shown
+  // as stored, and a click on an effect count opens the Effects sub-tab on those
+  // effects. Undo brings the menu and the fields back.
+  void pageFieldsFollowEnterAndUndo() {
+    test::TempDir tmp;
+    const fs::path file = writeMenuFile(twoPageMenu(), tmp.path() / "fields.mnu");
+    QVERIFY(!file.empty());
+    auto w = guitest::startWindow();
+    clickTab(w.get(), TabMenu);
+    MenuTab* tab = w->menuTab();
+    QVERIFY(loadAndWait(tab, file));
+    const igs::Menu loaded = tab->document().model;
+    const igs::Page& page0 = loaded.ics.pages[0];
+    auto field = [tab](const char* name) { return tab->findChild<QLineEdit*>(name); };
+    auto stored = [](const igs::Page& p, igs::PageField f) { return QString::fromStdString(igs::pageFieldText(p, f)); };
+
+    typeIntoField(field("defaultSelectedField"), "1");
+    QCOMPARE(QApplication::focusWidget(), field("defaultActivatedField"));
+    QCOMPARE(int(tab->document().model.ics.pages[0].defaultSelected), 1);
+    QCOMPARE(field("defaultSelectedField")->text(), QString("0001"));
+    QCOMPARE(tab->undoStack()->count(), 1);
+    QCOMPARE(tab->undoStack()->undoText(), QString("Default Selected Button"));
+
+    // A palette the menu does not hold is refused: no step, the stored one shown.
+    typeIntoField(field("paletteField"), QString::number(loaded.palettes.size(), 16));
+    QCOMPARE(QApplication::focusWidget(), tab->pageChoice());
+    QCOMPARE(tab->undoStack()->count(), 1);
+    QCOMPARE(field("paletteField")->text(), stored(page0, igs::PageField::Palette));
+
+    typeIntoField(field("userTimeoutField"), "1:15");
+    QCOMPARE(QApplication::focusWidget(), tab->pageChoice());
+    QCOMPARE(tab->document().model.ics.userTimeout, 75u * 90000);
+    QCOMPARE(field("userTimeoutField")->text(), QString("0:01:15"));
+    QCOMPARE(tab->undoStack()->count(), 2);
+    QCOMPARE(tab->undoStack()->undoText(), QString("User timeout"));
+
+    QTest::mouseClick(field("outEffectsField"), Qt::LeftButton);
+    QCOMPARE(tab->subTabs()->currentIndex(), int(MenuTab::SubEffects));
+    QVERIFY(tab->findChild<QRadioButton*>("outEffectsRadio")->isChecked());
+    QTest::mouseClick(field("inWindowsField"), Qt::LeftButton);
+    QVERIFY(tab->findChild<QRadioButton*>("inEffectsRadio")->isChecked());
+
+    tab->pageChoice()->setFocus();
+    QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(tab->document().model == loaded);
+    QVERIFY(!tab->document().modified());
+    QCOMPARE(field("defaultSelectedField")->text(), stored(page0, igs::PageField::DefaultSelected));
+    QCOMPARE(field("userTimeoutField")->text(), QString::fromStdString(igs::userTimeoutText(loaded.ics)));
   }
 
   // A menu file cut short: shown, marked as partial, Save off even when modified until
