@@ -51,7 +51,8 @@ private:
                        QGroupBox** box, QWidget* parent);
   QComboBox* list(const char* name, const QStringList& items, int AppSettings::*member, QWidget* parent);
   QPushButton* colourButton(const char* name, const QString& caption, uint32_t AppSettings::*member, QWidget* parent);
-  // The six groups of the page, each with its controls.
+  // The six groups of the page, each with its controls; the Country box and the
+  // background picture row are built for the groups that hold them.
   QGroupBox* loadingGroup(QWidget* body);
   QGroupBox* filesGroup(QWidget* body);
   QGroupBox* desktopGroup(QWidget* body);
