@@ -1,36 +1,35 @@
 #pragma once
 // The CLIPINF tab: one clip-information file of the disc, chosen from the clip list
 // and read into an undoable document. It shows the stream file beside it (or
-// "missing file"), the ClipInfo fields with their edits (application type, the ATC
-// delta switch, TS recording rate, packet count), the sequences, the ProgramInfo
-// streams and the CPI with its EP map, checks the packet count against the stream's
-// size, plays the stream and finds the playlists that refer to the clip.
-#include <QPointer>
+// "missing file") over the groups that show and edit the file: ClipInfo (application
+// type, the ATC delta switch, TS recording rate, packet count, ExtensionData),
+// SequenceInfo, ProgramInfo with Extract beside it, Referenced by, and the CPI with
+// its EP map. The tab reads and saves the file, checks the packet count against the
+// stream's size, plays the stream and finds the playlists that refer to the clip.
 #include <QUndoStack>
 
 #include "clip/clpi.h"
 #include "core/progress.h"
-#include "disc/disc_load.h"
 #include "playlist/mpls.h"
+#include "app/clip/clip_edits.h"
 #include "app/shell/app_context.h"
 #include "app/shell/document.h"
 #include "app/shell/navigator.h"
 #include "app/shell/tab_page.h"
 
-class QCheckBox;
 class QComboBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
-class QTableView;
-class QTableWidget;
-class QTableWidgetItem;
 
 namespace morvex::app {
 
-class EpFineModel;
 class InPlaceEditSwitch;
-class EpCoarseModel;
+class ClipInfoGroup;
+class SequenceGroup;
+class ProgramGroup;
+class ExtractGroup;
+class ClipReferenceGroup;
+class EpMapGroup;
 
 class ClipTab : public TabPage, public ItemShower {
   Q_OBJECT
@@ -53,7 +52,7 @@ public:
   void setPacketQuestion(Question q) { packetQuestion_ = std::move(q); }
   // Runs long work off the window thread with progress and Cancel (the window's).
   using TaskRunner = std::function<void(std::function<void(core::Progress&)>, std::function<void(bool)>)>;
-  void setTaskRunner(TaskRunner r) { runTask_ = std::move(r); }
+  void setTaskRunner(TaskRunner r);
 
   // "Save P&ID": the PID of the selected ProgramInfo row into the output folder, in
   // the mode the "Save PID format" options (Options tab) choose. False when nothing could start.
@@ -71,81 +70,45 @@ public:
   bool applyPlayItem(const playlist::PlayItem& item);
 
   ModelDocument<clip::ClipInfo>& document() { return doc_; }
-  InPlaceEditSwitch* atcEditSwitch() const { return atcEdit_; }
-  bool hasClip() const { return loaded_; }
-  QString clipName() const { return clipName_; }
+  InPlaceEditSwitch* atcEditSwitch() const;
+  bool hasClip() const { return edit_.loaded; }
+  QString clipName() const { return edit_.name; }
   // The stream file of the shown clip; empty when it is missing.
-  QString streamFile() const;
+  QString streamFile() const { return edit_.streamFile(ctx_); }
 
 signals:
   void itemWanted(const ItemRef& item);
   // A "Save P&ID" run ended; `written` when the output file is in place.
   void extractionFinished(bool written);
 
-protected:
-  bool eventFilter(QObject* o, QEvent* e) override;
-
 private:
+  void buildUi();
   void fillList();
-  void atcCellEdited(QTableWidgetItem* item);
-  void insertATCdelta();
-  void deleteATCdelta();
-  void editExtensionData();
   void warnHiddenParts();
   void clearPage();
   void fillPage();
   void showStream();
   void checkPackets(const std::filesystem::path& clpiFile);
-  void edit(const QString& what, const std::function<void(clip::ClipInfo&)>& change);
-  void numberEdited(QLineEdit* field, bool packets);
   void play();
   void fillReferences();
-  void referenceActivated(int row);
-  void updateSavePidButton();
-  // "-> M&enu": the stream file and the IG PID of the selected row go to the Menu tab.
-  void toMenu();
 
   AppContext& ctx_;
   ModelDocument<clip::ClipInfo> doc_{QStringLiteral("clip information")};
   QUndoStack undo_;
-  bool loaded_ = false;
-  bool filling_ = false;
-  QString clipName_;
-  uint64_t streamSize_ = 0;
+  ClipEdits edit_{doc_, undo_};
   Question packetQuestion_;
-  TaskRunner runTask_;
-  bool extracting_ = false;
-  // The cross references of the last Find (a copy of the disc's lists and the
-  // references the finder fills in), kept until the next load.
-  disc::DiscLoad refs_;
-  bool refsFound_ = false;
 
   QComboBox* list_ = nullptr;
   QPushButton* read_ = nullptr;
   QPushButton* play_ = nullptr;
   QLabel* streamName_ = nullptr;
   QLabel* streamSizeLabel_ = nullptr;
-  QComboBox* appType_ = nullptr;
-  QCheckBox* atcDelta_ = nullptr;
-  QLineEdit* recRate_ = nullptr;
-  QLineEdit* packets_ = nullptr;
-  QLabel* extData_ = nullptr;
-  QPushButton* extEdit_ = nullptr;
-  InPlaceEditSwitch* atcEdit_ = nullptr;
-  QTableWidget* atcGrid_ = nullptr;
-  QTableWidget* fonts_ = nullptr;
-  QTableWidget* sequence_ = nullptr;
-  QTableWidget* stc_ = nullptr;
-  QTableWidget* program_ = nullptr;
-  QTableWidget* epMap_ = nullptr;
-  QTableView* epCoarse_ = nullptr;
-  QTableView* epFine_ = nullptr;
-  EpCoarseModel* coarseModel_ = nullptr;
-  EpFineModel* fineModel_ = nullptr;
-  QTableWidget* refsGrid_ = nullptr;
-  QPushButton* savePid_ = nullptr;
-  QPushButton* toMenu_ = nullptr;
-
+  ClipInfoGroup* info_ = nullptr;
+  SequenceGroup* sequences_ = nullptr;
+  ProgramGroup* program_ = nullptr;
+  ClipReferenceGroup* references_ = nullptr;
+  ExtractGroup* extract_ = nullptr;
+  EpMapGroup* epMap_ = nullptr;
 };
 
 }  // namespace morvex::app

@@ -106,7 +106,29 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   grid->setHorizontalSpacing(8);
   grid->setVerticalSpacing(6);
 
-  // Loading and saving.
+  // Built in the order the Tab key visits them; three columns of two groups.
+  QGroupBox* gLoad = loadingGroup(body);
+  QGroupBox* gFiles = filesGroup(body);
+  QGroupBox* gDesk = desktopGroup(body);
+  QGroupBox* gCmd = commandsGroup(body);
+  QGroupBox* gMenu = menuDisplayGroup(body);
+  QGroupBox* gCol = coloursGroup(body);
+  grid->addWidget(gLoad, 0, 0);
+  grid->addWidget(gFiles, 1, 0);
+  grid->addWidget(gCmd, 0, 1);
+  grid->addWidget(gDesk, 1, 1);
+  grid->addWidget(gMenu, 0, 2);
+  grid->addWidget(gCol, 1, 2);
+  grid->setColumnStretch(0, 0);
+  grid->setColumnStretch(1, 0);
+  grid->setColumnStretch(2, 1);
+
+  loadFromSettings();
+}
+
+// Auto Read, the backup files, 8.3 names, the chapter and program file formats and
+// "Create sound.bdmv".
+QGroupBox* OptionsTab::loadingGroup(QWidget* body) {
   auto* gLoad = new QGroupBox("Loading and saving", body);
   auto* vl = new QVBoxLayout(gLoad);
   vl->addWidget(check("autoReadCheck", "Auto Read", &AppSettings::autoRead, gLoad));
@@ -132,8 +154,11 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   connect(createSound_, &QPushButton::clicked, this, [this] { Q_EMIT createSoundRequested(); });
   vl->addWidget(createSound_);
   vl->addStretch(1);
+  return gLoad;
+}
 
-  // Streams and the work folder.
+// How "Save PID" writes a stream, and the folder it writes into.
+QGroupBox* OptionsTab::filesGroup(QWidget* body) {
   auto* gFiles = new QGroupBox("Streams and files", body);
   auto* fl = new QVBoxLayout(gFiles);
   fl->addWidget(check("savePesCheck", "Save PES stream (not elementary)", &AppSettings::savePES, gFiles));
@@ -156,8 +181,11 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   wr->addWidget(wb);
   fl->addLayout(wr);
   fl->addStretch(1);
+  return gFiles;
+}
 
-  // The desktop.
+// The file associations and the menu made at start-up.
+QGroupBox* OptionsTab::desktopGroup(QWidget* body) {
   auto* gDesk = new QGroupBox("Desktop", body);
   auto* dl = new QVBoxLayout(gDesk);
   dl->addWidget(check("associateBdmvCheck", "Associate Morvex to .bdmv file extension", &AppSettings::associateBDMV, gDesk));
@@ -173,8 +201,12 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   menuRow->addStretch(1);
   dl->addLayout(menuRow);
   dl->addStretch(1);
+  return gDesk;
+}
 
-  // Commands and registers.
+// The player's registers: the beep, the PSRs' start values, the region, the country
+// and how long an activated button's command shows.
+QGroupBox* OptionsTab::commandsGroup(QWidget* body) {
   auto* gCmd = new QGroupBox("Commands and registers", body);
   auto* cl = new QVBoxLayout(gCmd);
   cl->addWidget(check("forcedBeepCheck", "Forced beep on invalid command", &AppSettings::forcedBeep, gCmd));
@@ -182,7 +214,25 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   QGroupBox* g = nullptr;
   radios("regionGroup", "Region code", {"A", "B", "C"}, &AppSettings::region, &g, gCmd);
   cl->addWidget(g);
-  countryGroup_ = new QGroupBox("Country", gCmd);
+  cl->addWidget(countryGroup(gCmd));
+  cl->addWidget(new QLabel("Activate command show delay (ms)", gCmd));
+  auto* dr = new QHBoxLayout();
+  auto* delay = new QSpinBox(gCmd);
+  delay->setObjectName("activateDelayField");
+  delay->setRange(0, 60000);
+  delay->setSingleStep(100);
+  connect(delay, &QSpinBox::valueChanged, this, [this](int v) { ctx_.settings.actiDelay = v; });
+  loaders_ << [this, delay] { delay->setValue(ctx_.settings.actiDelay); };
+  dr->addWidget(delay);
+  dr->addStretch(1);
+  cl->addLayout(dr);
+  cl->addStretch(1);
+  return gCmd;
+}
+
+// The country code: four hex digits, shown as its two letters beside them.
+QGroupBox* OptionsTab::countryGroup(QWidget* parent) {
+  countryGroup_ = new QGroupBox("Country", parent);
   countryGroup_->setObjectName("countryGroup");
   countryGroup_->setFocusPolicy(Qt::StrongFocus);
   auto* cr = new QHBoxLayout(countryGroup_);
@@ -208,21 +258,11 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
     country_->setText(QString::number(ctx_.settings.countryCode, 16).toLower());
     countryLabel_->setText(countryLetters(ctx_.settings.countryCode));
   };
-  cl->addWidget(countryGroup_);
-  cl->addWidget(new QLabel("Activate command show delay (ms)", gCmd));
-  auto* dr = new QHBoxLayout();
-  auto* delay = new QSpinBox(gCmd);
-  delay->setObjectName("activateDelayField");
-  delay->setRange(0, 60000);
-  delay->setSingleStep(100);
-  connect(delay, &QSpinBox::valueChanged, this, [this](int v) { ctx_.settings.actiDelay = v; });
-  loaders_ << [this, delay] { delay->setValue(ctx_.settings.actiDelay); };
-  dr->addWidget(delay);
-  dr->addStretch(1);
-  cl->addLayout(dr);
-  cl->addStretch(1);
+  return countryGroup_;
+}
 
-  // Menu display.
+// What the Menu tab's page view shows, its grid, and the picture behind the page.
+QGroupBox* OptionsTab::menuDisplayGroup(QWidget* body) {
   auto* gMenu = new QGroupBox("Menu display", body);
   auto* ml = new QGridLayout(gMenu);
   ml->setVerticalSpacing(2);
@@ -268,12 +308,19 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
     if (!loading_) Q_EMIT displayOptionsChanged();
   });
   ml->addWidget(background_, row++, 0, 1, 2);
+  ml->addLayout(backgroundPictureRow(gMenu), row++, 0, 1, 2);
+  ml->setRowStretch(row, 1);
+  return gMenu;
+}
+
+// The picture file behind the page, with its browse button.
+QHBoxLayout* OptionsTab::backgroundPictureRow(QWidget* parent) {
   auto* br = new QHBoxLayout();
-  backPic_ = new QLineEdit(gMenu);
+  backPic_ = new QLineEdit(parent);
   backPic_->setObjectName("backgroundPictureField");
   connect(backPic_, &QLineEdit::textChanged, this, [this](const QString& t) { ctx_.settings.backgroundPic = t; });
   loaders_ << [this] { backPic_->setText(ctx_.settings.backgroundPic); };
-  backPicBrowse_ = new QPushButton("...", gMenu);
+  backPicBrowse_ = new QPushButton("...", parent);
   backPicBrowse_->setObjectName("backgroundPictureButton");
   backPicBrowse_->setFixedWidth(32);
   connect(backPicBrowse_, &QPushButton::clicked, this, [this] {
@@ -283,10 +330,11 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
   });
   br->addWidget(backPic_, 1);
   br->addWidget(backPicBrowse_);
-  ml->addLayout(br, row++, 0, 1, 2);
-  ml->setRowStretch(row, 1);
+  return br;
+}
 
-  // Colours.
+// The colours the Menu tab draws the page, the buttons and the windows with.
+QGroupBox* OptionsTab::coloursGroup(QWidget* body) {
   auto* gCol = new QGroupBox("Colours", body);
   auto* kl = new QGridLayout(gCol);
   kl->setVerticalSpacing(2);
@@ -312,18 +360,7 @@ OptionsTab::OptionsTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_
     ++ci;
   }
   kl->setRowStretch((ci + 1) / 2, 1);
-
-  grid->addWidget(gLoad, 0, 0);
-  grid->addWidget(gFiles, 1, 0);
-  grid->addWidget(gCmd, 0, 1);
-  grid->addWidget(gDesk, 1, 1);
-  grid->addWidget(gMenu, 0, 2);
-  grid->addWidget(gCol, 1, 2);
-  grid->setColumnStretch(0, 0);
-  grid->setColumnStretch(1, 0);
-  grid->setColumnStretch(2, 1);
-
-  loadFromSettings();
+  return gCol;
 }
 
 void OptionsTab::loadFromSettings() {

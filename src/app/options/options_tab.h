@@ -15,6 +15,7 @@ class QButtonGroup;
 class QSpinBox;
 class QGroupBox;
 class QComboBox;
+class QHBoxLayout;
 
 namespace morvex::app {
 
@@ -50,6 +51,16 @@ private:
                        QGroupBox** box, QWidget* parent);
   QComboBox* list(const char* name, const QStringList& items, int AppSettings::*member, QWidget* parent);
   QPushButton* colourButton(const char* name, const QString& caption, uint32_t AppSettings::*member, QWidget* parent);
+  // The six groups of the page, each with its controls; the Country box and the
+  // background picture row are built for the groups that hold them.
+  QGroupBox* loadingGroup(QWidget* body);
+  QGroupBox* filesGroup(QWidget* body);
+  QGroupBox* desktopGroup(QWidget* body);
+  QGroupBox* commandsGroup(QWidget* body);
+  QGroupBox* countryGroup(QWidget* parent);
+  QGroupBox* menuDisplayGroup(QWidget* body);
+  QHBoxLayout* backgroundPictureRow(QWidget* parent);
+  QGroupBox* coloursGroup(QWidget* body);
   void countryEdited();
   void countryLeft();
   void updateEnabling();
