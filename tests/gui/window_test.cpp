@@ -335,7 +335,7 @@ private slots:
   // settings in such a folder (none reach the user's configuration) and removes it.
   void temporaryFolderOnlyForScreenshots() {
 #ifndef MORVEX_APP
-    QSKIP("the program is not built beside the tests");
+    MORVEX_QSKIP_OR_FAIL("the program is not built beside the tests");
 #else
     test::TempDir scratch;
     const QString root = QString::fromStdString(scratch.path().string());
