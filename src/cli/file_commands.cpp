@@ -15,7 +15,6 @@ static std::vector<FileKind>& kinds() {
 }
 
 void registerFileKind(FileKind kind) { kinds().push_back(std::move(kind)); }
-const std::vector<FileKind>& fileKinds() { return kinds(); }
 
 bool hasTypeIndicator(const core::Bytes& b, const char* tag) {
   return b.size() >= 4 && b[0] == uint8_t(tag[0]) && b[1] == uint8_t(tag[1]) && b[2] == uint8_t(tag[2]) &&

@@ -79,7 +79,6 @@ struct FileKind {
 };
 
 void registerFileKind(FileKind kind);
-const std::vector<FileKind>& fileKinds();
 
 // True when the image starts with the four characters `tag`.
 bool hasTypeIndicator(const core::Bytes& b, const char* tag);

@@ -122,8 +122,6 @@ std::string_view commandName(int group, int subGroup, int operation) {
   return inRange(group, subGroup, operation) ? table().e[group][subGroup][operation].name : std::string_view{};
 }
 
-std::string_view grpName(int group) { return group >= 0 && group < 4 ? kGroups[group] : std::string_view{}; }
-
 std::string_view subGroupName(int group, int subGroup) {
   return group >= 0 && group < 4 && subGroup >= 0 && subGroup < 8 ? kSubGroups[group][subGroup] : std::string_view{};
 }

@@ -60,7 +60,6 @@ inline bool imm2Of(uint32_t opcode) { return (opcode & 0x00400000u) != 0; }
 
 // Static name tables. Empty text for an unnamed slot; out-of-range indexes are unnamed.
 std::string_view commandName(int group, int subGroup, int operation);
-std::string_view grpName(int group);
 std::string_view subGroupName(int group, int subGroup);
 int opCount(int group, int subGroup, int operation);
 

@@ -8,15 +8,6 @@
 
 namespace morvex::playlist {
 
-std::string_view chapterFormatName(ChapterFormat f) {
-  switch (f) {
-    case ChapterFormat::PTS: return "PTS";
-    case ChapterFormat::Frame: return "Frame";
-    case ChapterFormat::Time: return "Time";
-  }
-  return {};
-}
-
 std::optional<ChapterFormat> parseChapterFormat(std::string_view t) {
   std::string s(t);
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });

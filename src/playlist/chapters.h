@@ -15,9 +15,8 @@ namespace morvex::playlist {
 
 enum class ChapterFormat { PTS = 0, Frame = 1, Time = 2 };
 
-// "PTS", "Frame", "Time" (the option's items) and their parsing (case-insensitive,
-// "pts", "frame", "time").
-std::string_view chapterFormatName(ChapterFormat f);
+// The option's items "PTS", "Frame", "Time" parsed (case-insensitive: "pts",
+// "frame", "time").
 std::optional<ChapterFormat> parseChapterFormat(std::string_view text);
 
 // The name offered for a playlist's chapter file: "chapter_" + name + "_PTS.txt",

@@ -59,15 +59,14 @@ private slots:
   void titleDoubleClickShowsTheObjectAsTheEngineReadsIt() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "BDJO" / "00001.bdjo")) QSKIP("the demo disc is not part of this build");
+    if (demo.empty() || !fs::exists(demo / "BDJO" / "00001.bdjo")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
     PlaylistSpy playlists;
     w->navigator()->registerShower(ItemKind::Playlist, w->page(TabPlaylist), &playlists);
 
     // The BD-J title of the index, double-clicked on the BDMV tab.
-    nav::IndexTable ix;
+    const nav::IndexTable ix = guitest::readIndexFile(demo / "index.bdmv");
     core::MemoryLog quiet;
-    nav::readIndexTable(test::readFile(demo / "index.bdmv"), "index.bdmv", ix, quiet);
     int bdjRow = -1;
     for (size_t i = 0; i < ix.indexes.titles.size(); ++i)
       if (!ix.indexes.titles[i].isHdmv()) bdjRow = int(i);
@@ -126,7 +125,7 @@ private slots:
   void autoReadAndDamagedObjects() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "BDJO" / "00001.bdjo")) QSKIP("the demo disc is not part of this build");
+    if (demo.empty() || !fs::exists(demo / "BDJO" / "00001.bdjo")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     const core::Bytes good = test::readFile(demo / "BDJO" / "00001.bdjo");
     core::Bytes wrongVersion = good;
     wrongVersion[5] = '9';  // "0900"

@@ -34,22 +34,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-hdmv::Command cmd(uint32_t op, uint32_t dst, uint32_t src) { return {op, dst, src}; }
-constexpr uint32_t kMove = 0x50400001, kAdd = 0x50400003, kBreak = 0x00020000, kGoTo = 0x20810000;
-
-nav::IndexTable readIndexFile(const fs::path& p) {
-  nav::IndexTable ix;
-  core::MemoryLog log;
-  nav::readIndexTable(test::readFile(p), "index.bdmv", ix, log);
-  return ix;
-}
-
-nav::MovieObjectFile readMobjFile(const fs::path& p) {
-  nav::MovieObjectFile m;
-  core::MemoryLog log;
-  nav::readMovieObjectFile(test::readFile(p), "MovieObject.bdmv", m, log);
-  return m;
-}
+using guitest::cmd, guitest::readIndexFile, guitest::readMobjFile;
+using test::kMove, test::kAdd, test::kBreak, test::kGoTo;
 
 void choose(QComboBox* c, int entry) {
   c->setCurrentIndex(entry);
@@ -101,7 +87,7 @@ private slots:
   void init() { guitest::clearSettings(); }
 
   void fixtureDiscFillsTables() {
-    if (!test::fixturesDir()) QSKIP("disc fixtures not found beside the project");
+    if (!test::fixturesDir()) MORVEX_QSKIP_OR_FAIL("disc fixtures not found beside the project");
     const fs::path bdmv = test::fixtureDiscs().front();
     auto w = guitest::startWindow({QString::fromStdString((bdmv / "index.bdmv").string())});
     const nav::IndexTable ix = readIndexFile(bdmv / "index.bdmv");
@@ -132,7 +118,7 @@ private slots:
   void demoDiscLoads() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "index.bdmv")) QSKIP("the demo disc has no index.bdmv in this build");
+    if (demo.empty() || !fs::exists(demo / "index.bdmv")) MORVEX_QSKIP_OR_FAIL("the demo disc has no index.bdmv in this build");
     auto w = guitest::startWindow({QString::fromStdString((demo / "index.bdmv").string())});
     const nav::IndexTable ix = readIndexFile(demo / "index.bdmv");
     QCOMPARE(w->findChild<QTableWidget*>("titleTable")->rowCount(), std::max<int>(1, int(ix.indexes.titles.size())));

@@ -64,11 +64,11 @@ private slots:
   // line of the longest program, so neither the object nor the line is the first),
   // and the second PlayItem of a playlist pointing at a clip the disc lacks.
   void seededFaultsLeadToTheirRows() {
-    if (!test::fixturesDir()) QSKIP("disc fixtures not found beside the project");
+    if (!test::fixturesDir()) MORVEX_QSKIP_OR_FAIL("disc fixtures not found beside the project");
     fs::path source;
     for (const auto& d : test::fixtureDiscs())
       if (d.parent_path().filename() == "disc1") source = d;
-    if (source.empty()) QSKIP("fixture disc1 not present");
+    if (source.empty()) MORVEX_QSKIP_OR_FAIL("fixture disc1 not present");
     test::TempDir tmp;
     const fs::path bdmv = tmp.path() / "disc1" / "BDMV";
     fs::create_directories(bdmv);
@@ -90,7 +90,7 @@ private slots:
     }
     const size_t bestLine = bestCount - 1;
     QVERIFY2(bestPos != 0, "disc1 has no movie-object commands");
-    put32(mobj, bestPos, 0x20810000u);  // GoTo immediate
+    put32(mobj, bestPos, test::kGoTo);
     put32(mobj, bestPos + 4, 5000);
     put32(mobj, bestPos + 8, 0);
     writeBoth(bdmv, "MovieObject.bdmv", mobj);

@@ -127,7 +127,7 @@ private slots:
   void editsUndoRedoAndSaveAsTheEngineWrites() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     const fs::path file = demo / "CLIPINF" / "00001.clpi";
     clip::ClipInfo original;
     QVERIFY(readClip(file, original));
@@ -215,7 +215,7 @@ private slots:
   void atcDeltaGridEditing() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     const fs::path file = demo / "CLIPINF" / "00001.clpi";
     clip::ClipInfo original;
     QVERIFY(readClip(file, original));
@@ -284,7 +284,7 @@ private slots:
   void hiddenSequenceWarningAndExtensionDataEdit() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     const fs::path file = demo / "CLIPINF" / "00001.clpi";
     clip::ClipInfo c;
     QVERIFY(readClip(file, c));
@@ -345,7 +345,7 @@ private slots:
   void packetCountQuestionCorrectsOnlyThePacketField() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "STREAM" / "00001.m2ts")) QSKIP("the demo disc is not part of this build");
+    if (demo.empty() || !fs::exists(demo / "STREAM" / "00001.m2ts")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     const fs::path file = demo / "CLIPINF" / "00001.clpi";
     clip::ClipInfo wrong;
     QVERIFY(readClip(file, wrong));
@@ -385,7 +385,7 @@ private slots:
   void missingStreamDisablesPlay() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00002.clpi")) QSKIP("the demo disc is not part of this build");
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00002.clpi")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     QVERIFY(!fs::exists(demo / "STREAM" / "00002.m2ts"));
     auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
     w->tabs()->setCurrentIndex(TabClipinf);
@@ -401,11 +401,11 @@ private slots:
 
   void savePidInEveryModeMatchesTheCommandLine() {
 #ifndef MORVEX_CLI
-    QSKIP("the command line is not part of this build");
+    MORVEX_QSKIP_OR_FAIL("the command line is not part of this build");
 #else
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "STREAM" / "00001.m2ts")) QSKIP("the demo disc is not part of this build");
+    if (demo.empty() || !fs::exists(demo / "STREAM" / "00001.m2ts")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     const fs::path outDir = tmp / "out";
     fs::create_directories(outDir);
     auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
@@ -470,7 +470,7 @@ private slots:
   void cancelledSavePidLeavesNothing() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     const fs::path outDir = tmp / "out";
     fs::create_directories(outDir);
     auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
@@ -513,7 +513,7 @@ private slots:
   void menuStreamGoesToTheMenuTab() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "STREAM" / "00001.m2ts")) QSKIP("the demo disc is not part of this build");
+    if (demo.empty() || !fs::exists(demo / "STREAM" / "00001.m2ts")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
     PlaylistSpy menus;
     w->navigator()->registerShower(ItemKind::Menu, w->page(TabMenu), &menus);
@@ -547,7 +547,7 @@ private slots:
   void findFillsReferencedByAndJumps() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     // The engine's answer on the same folder.
     core::MemoryLog quiet;
     disc::DiscLoad d = disc::loadDisc(demo, disc::LoadOptions{}, quiet);

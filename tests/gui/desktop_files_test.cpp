@@ -10,6 +10,7 @@
 
 #include "gui_tests.h"
 #include "app/shell/desktop_integration.h"
+#include "gui_test_support.h"
 #include "support/test_support.h"
 
 using namespace morvex;
@@ -82,7 +83,7 @@ class DesktopFilesTest : public QObject {
 
     // shared-mime-info's own compiler accepts both files and maps the extensions.
     const QString update = QStandardPaths::findExecutable("update-mime-database");
-    if (update.isEmpty()) QSKIP("update-mime-database is not installed (scripts/setup.sh installs it)");
+    if (update.isEmpty()) MORVEX_QSKIP_OR_FAIL("update-mime-database is not installed (scripts/setup.sh installs it)");
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_DATA_DIRS", dir);  // else it notes that the folder is not searched

@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <QTest>
 
+#include "core/log.h"
 #include "core/save.h"
 #include "app/settings/app_settings.h"
 
@@ -51,9 +52,24 @@ std::unique_ptr<app::MainWindow> startWindow(const QStringList& args) {
   auto w = std::make_unique<app::MainWindow>(args);
   w->show();
   w->activateWindow();
-  QTest::qWaitForWindowActive(w.get());
+  // Offscreen a window need not become active; the tests drive it either way.
+  (void)QTest::qWaitForWindowActive(w.get());
   w->startUp();
   return w;
+}
+
+nav::IndexTable readIndexFile(const fs::path& p) {
+  nav::IndexTable ix;
+  core::MemoryLog log;
+  nav::readIndexTable(test::readFile(p), p.filename().string(), ix, log);
+  return ix;
+}
+
+nav::MovieObjectFile readMobjFile(const fs::path& p) {
+  nav::MovieObjectFile m;
+  core::MemoryLog log;
+  nav::readMovieObjectFile(test::readFile(p), p.filename().string(), m, log);
+  return m;
 }
 
 QString cell(QTableWidget* t, int r, int c) {

@@ -10,6 +10,18 @@
 #include "nav/index.h"
 #include "nav/movie_object.h"
 #include "app/window/main_window.h"
+#include "support/test_support.h"
+
+// Ends the current test for want of something it needs (a fixture disc, the demo
+// disc, a program built or installed beside the tests): a skip with `reason`, or under
+// CI (CI=true) a failure with it, so that a CI run cannot pass on tests it never ran.
+#define MORVEX_QSKIP_OR_FAIL(reason)                                                      \
+  do {                                                                                    \
+    if (::morvex::test::missingFails())                                                   \
+      QFAIL(QByteArray(reason).append(" (CI=true: this fails rather than skips)").constData()); \
+    else                                                                                  \
+      QSKIP(reason);                                                                      \
+  } while (0)
 
 namespace morvex::guitest {
 
@@ -23,6 +35,13 @@ nav::IndexTable makeIndex(int titles, int objects);
 
 // A started main window (settings from the test store) with the given arguments.
 std::unique_ptr<app::MainWindow> startWindow(const QStringList& args = {});
+
+// A command of the given opcode and operands.
+inline hdmv::Command cmd(uint32_t op, uint32_t dst, uint32_t src) { return {op, dst, src}; }
+
+// The index or movie-object file at `p` as the engine reads it (what a save wrote).
+nav::IndexTable readIndexFile(const std::filesystem::path& p);
+nav::MovieObjectFile readMobjFile(const std::filesystem::path& p);
 
 // Cell text.
 QString cell(QTableWidget* t, int r, int c);

@@ -294,9 +294,9 @@ private slots:
   void editsSaveAndMuxAsTheEngineReads() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty()) QSKIP("the demo disc is not part of this build");
+    if (demo.empty()) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     const fs::path stream = demoMenuStream(demo);
-    if (stream.empty()) QSKIP("the demo disc carries no menu stream");
+    if (stream.empty()) MORVEX_QSKIP_OR_FAIL("the demo disc carries no menu stream");
     const igs::Menu original = loadMenuOrFail(stream);
     auto w = guitest::startWindow();
     clickTab(w.get(), TabMenu);
@@ -431,9 +431,9 @@ private slots:
   // as placeholders, marked "objects missing"; Start runs on the chosen page.
   void compositionOnlyMenuShowsPlaceholders() {
     const auto fixtures = test::fixturesDir();
-    if (!fixtures) QSKIP("disc fixtures not found beside the project");
+    if (!fixtures) MORVEX_QSKIP_OR_FAIL("disc fixtures not found beside the project");
     const fs::path ics = *fixtures / "discs" / "disc19" / "ics_menu.bin";
-    if (!fs::exists(ics)) QSKIP("disc19 has no composition");
+    if (!fs::exists(ics)) MORVEX_QSKIP_OR_FAIL("disc19 has no composition");
     core::Bytes payload, unit;
     std::string err;
     QVERIFY(core::readWholeFile(ics, payload, err));

@@ -135,7 +135,7 @@ private slots:
   void readEditSaveAndUndo() {
     test::TempDir tmp;
     const fs::path bdmv = copyDisc("disc11", tmp.path());
-    if (bdmv.empty()) QSKIP("fixture disc11 not present");
+    if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("fixture disc11 not present");
     const fs::path file = bdmv / "PLAYLIST" / "00002.mpls";
     const auto original = test::readFile(file);
     const pl::Playlist before = readPlaylistOrFail(file);
@@ -263,7 +263,7 @@ private slots:
   void streamEditorsInsertDeleteSaveUndo() {
     test::TempDir tmp;
     const fs::path bdmv = copyDisc("disc11", tmp.path());
-    if (bdmv.empty()) QSKIP("fixture disc11 not present");
+    if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("fixture disc11 not present");
     const fs::path file = bdmv / "PLAYLIST" / "00002.mpls";
     const auto original = test::readFile(file);
     const pl::Playlist before = readPlaylistOrFail(file);
@@ -366,7 +366,7 @@ private slots:
   void applyToClpiEditsTheClip() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) QSKIP("the demo disc is not part of this build");
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     const fs::path clpiFile = demo / "CLIPINF" / "00001.clpi";
     clip::ClipInfo original;
     {
@@ -417,7 +417,7 @@ private slots:
   void inTimeQuestionsBothWays() {
     test::TempDir tmp;
     const fs::path bdmv = copyDisc("disc11", tmp.path());
-    if (bdmv.empty()) QSKIP("fixture disc11 not present");
+    if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("fixture disc11 not present");
     const pl::Playlist before = readPlaylistOrFail(bdmv / "PLAYLIST" / "00002.mpls");
     auto o = openPlaylist(bdmv, "00002");
     auto* items = o.tab->findChild<QTableWidget*>("playItemTable");
@@ -455,7 +455,7 @@ private slots:
   void chaptersRoundTrip() {
     test::TempDir tmp;
     const fs::path bdmv = copyDisc("disc11", tmp.path());
-    if (bdmv.empty()) QSKIP("fixture disc11 not present");
+    if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("fixture disc11 not present");
     auto o = openPlaylist(bdmv, "00002");
     const pl::Playlist before = o.tab->model();
     QVERIFY(o.tab->findChild<QPushButton*>("loadChaptersButton")->isEnabled());
@@ -490,7 +490,7 @@ private slots:
   void jumpsFindAndWarnings() {
     test::TempDir tmp;
     const fs::path bdmv = copyDisc("disc11", tmp.path());
-    if (bdmv.empty()) QSKIP("fixture disc11 not present");
+    if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("fixture disc11 not present");
     auto o = openPlaylist(bdmv, "00001");
     auto* items = o.tab->findChild<QTableWidget*>("playItemTable");
     QSignalSpy wanted(o.tab, &PlaylistTab::itemWanted);
@@ -553,7 +553,7 @@ private slots:
   void keysInsertAndDelete() {
     test::TempDir tmp;
     const fs::path bdmv = copyDisc("disc11", tmp.path());
-    if (bdmv.empty()) QSKIP("fixture disc11 not present");
+    if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("fixture disc11 not present");
     auto o = openPlaylist(bdmv, "00002");
     const pl::Playlist before = o.tab->model();
     auto* marks = o.tab->findChild<QTableWidget*>("markTable");

@@ -41,22 +41,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-hdmv::Command cmd(uint32_t op, uint32_t dst, uint32_t src) { return {op, dst, src}; }
-constexpr uint32_t kMove = 0x50400001, kAdd = 0x50400003, kGoTo = 0x20810000, kPlayPlAtItem = 0x42C10000;
-
-nav::MovieObjectFile readMobjFile(const fs::path& p) {
-  nav::MovieObjectFile m;
-  core::MemoryLog log;
-  nav::readMovieObjectFile(test::readFile(p), p.filename().string(), m, log);
-  return m;
-}
-
-nav::IndexTable readIndexFile(const fs::path& p) {
-  nav::IndexTable ix;
-  core::MemoryLog log;
-  nav::readIndexTable(test::readFile(p), p.filename().string(), ix, log);
-  return ix;
-}
+using guitest::cmd, guitest::readIndexFile, guitest::readMobjFile;
+using test::kMove, test::kAdd, test::kGoTo, test::kPlayPlAtItem;
 
 void clickRow(QTableWidget* t, int row) {
   const QRect r = t->visualRect(t->model()->index(row, 0));
@@ -446,7 +432,7 @@ private slots:
   // asks, and Cancel keeps the disc and its change, Discard reads the new folder.
   void laterLaunchAsksBeforeReading() {
 #ifndef MORVEX_APP
-    QSKIP("the program is not built beside the tests");
+    MORVEX_QSKIP_OR_FAIL("the program is not built beside the tests");
 #else
     test::TempDir tmp;
     const auto first = threeObjectDisc(tmp.path() / "first");

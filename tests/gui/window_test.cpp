@@ -3,16 +3,22 @@
 // tasks with progress and Cancel, and the end of the run.
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <unistd.h>
@@ -20,6 +26,9 @@
 #include <thread>
 
 #include "app/about/about_tab.h"
+#include "app/bdmv/bdmv_tab.h"
+#include "app/bdmv/check_dialog.h"
+#include "app/clip/clip_tab.h"
 #include "gui_test_support.h"
 #include "gui_tests.h"
 #include "app/panels/execute_panel.h"
@@ -33,6 +42,7 @@
 
 using namespace morvex;
 using namespace morvex::app;
+namespace fs = std::filesystem;
 
 namespace {
 // The character format at a position of the log's last line.
@@ -244,6 +254,83 @@ private slots:
     QVERIFY(w->registerPanel()->isVisibleTo(w.get()));  // the BDMV tab's panels again
   }
 
+  // One long task at a time, whichever tab asks: while one runs, Save PID on the
+  // CLIPINF tab and Check disc on the BDMV tab are refused with a message and start
+  // nothing. The refused extraction leaves no trace: the first task still stops on
+  // Cancel without the question a running extraction asks, and Save PID works after.
+  void secondLongTaskIsRefusedOnEveryTab() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00001.clpi")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
+    const fs::path outDir = tmp / "out";
+    fs::create_directories(outDir);
+    auto w = guitest::startWindow({QString::fromStdString((demo / "index.bdmv").string())});
+    w->context().settings.workFolder = QString::fromStdString(outDir.string());
+    QTabBar* tabBar = w->tabs()->tabBar();
+    const QString refused = "Another task is running: wait for it or cancel it first.";
+
+    // The CLIPINF tab with a stream of clip 00001 chosen, ready to save its PID.
+    QTest::mouseClick(tabBar, Qt::LeftButton, {}, tabBar->tabRect(TabClipinf).center());
+    ClipTab* clip = w->clipTab();
+    auto* clips = clip->findChild<QComboBox*>("clipChoice");
+    clips->setCurrentIndex(clips->findText("00001"));
+    QTest::mouseClick(clip->findChild<QPushButton*>("readClipButton"), Qt::LeftButton);
+    auto* program = clip->findChild<QTableWidget*>("programStreamTable");
+    QVERIFY(program->rowCount() > 1);
+    QTest::mouseClick(program->viewport(), Qt::LeftButton, {}, program->visualRect(program->model()->index(1, 1)).center());
+    auto* savePid = clip->findChild<QPushButton*>("savePidButton");
+    QVERIFY(savePid->isEnabled());
+
+    // The first task runs until it is cancelled.
+    bool firstDone = false, firstCancelled = false;
+    w->runLongTask([](core::Progress& p) { while (!p.cancelled()) QThread::msleep(2); },
+                   [&](bool cancelled) {
+                     firstDone = true;
+                     firstCancelled = cancelled;
+                   });
+    QVERIFY(w->longTaskRunning());
+
+    QSignalSpy finished(clip, &ClipTab::extractionFinished);
+    QTest::mouseClick(savePid, Qt::LeftButton);
+    QCOMPARE(finished.count(), 1);  // at once: nothing was started
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    QCOMPARE(w->statusLine()->panelText(1), refused);
+    QVERIFY(!w->statusLine()->errorShown());
+    QVERIFY(savePid->isEnabled());
+
+    QTest::mouseClick(tabBar, Qt::LeftButton, {}, tabBar->tabRect(TabBdmv).center());
+    w->log().status(core::StatusPanel::Detail, "");
+    auto* check = w->bdmvTab()->findChild<QPushButton*>("checkDiscButton");
+    QVERIFY(check->isEnabled());
+    QTest::mouseClick(check, Qt::LeftButton);
+    QCOMPARE(w->statusLine()->panelText(1), refused);
+    QVERIFY(check->isEnabled());
+    QVERIFY(!w->bdmvTab()->checkDialog()->isVisible());
+
+    // The first task ran on throughout; Cancel stops it without asking.
+    QVERIFY(w->longTaskRunning());
+    QVERIFY(!firstDone);
+    bool asked = false;
+    QTimer::singleShot(0, [&asked] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        asked = true;
+        QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+      }
+    });
+    QTest::mouseClick(w->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(firstDone, 5000);
+    QVERIFY(firstCancelled);
+    QVERIFY(!asked);
+    QVERIFY(std::filesystem::is_empty(outDir));
+
+    // With the window free, the same click saves the PID.
+    QTest::mouseClick(tabBar, Qt::LeftButton, {}, tabBar->tabRect(TabClipinf).center());
+    QTest::mouseClick(savePid, Qt::LeftButton);
+    QVERIFY(finished.wait(120000));
+    QCOMPARE(finished.at(1).at(0).toBool(), true);
+    QVERIFY(!std::filesystem::is_empty(outDir));
+  }
+
   void endOfRunRemovesOnlyOwnTempFiles() {
     const auto own = tempFilePath("menu_resource.tmp");
     // Another running instance: a process that lives as long as this test (its parent).
@@ -335,7 +422,7 @@ private slots:
   // settings in such a folder (none reach the user's configuration) and removes it.
   void temporaryFolderOnlyForScreenshots() {
 #ifndef MORVEX_APP
-    QSKIP("the program is not built beside the tests");
+    MORVEX_QSKIP_OR_FAIL("the program is not built beside the tests");
 #else
     test::TempDir scratch;
     const QString root = QString::fromStdString(scratch.path().string());

@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "hdmv/command_edit.h"
+#include "support/test_support.h"
 
 using namespace morvex::hdmv;
 
 namespace {
-Command gotoI(uint32_t line) { return {0x20810000u, line, 0}; }
-Command movI(uint32_t g, uint32_t v) { return {0x50400001u, g, v}; }
+Command gotoI(uint32_t line) { return {morvex::test::kGoTo, line, 0}; }
+Command movI(uint32_t g, uint32_t v) { return {morvex::test::kMove, g, v}; }
 CommandList numbered(int n) {
   CommandList p;
   for (int i = 0; i < n; ++i) p.push_back(movI(static_cast<uint32_t>(i), static_cast<uint32_t>(i)));

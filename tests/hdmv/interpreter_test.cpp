@@ -5,16 +5,17 @@
 #include <map>
 
 #include "hdmv/interpreter.h"
+#include "support/test_support.h"
 
 using namespace morvex::hdmv;
 
 namespace {
 
-Command movI(uint32_t g, uint32_t v) { return {0x50400001u, g, v}; }
+Command movI(uint32_t g, uint32_t v) { return {morvex::test::kMove, g, v}; }
 Command setI(uint32_t op, uint32_t g, uint32_t v) { return {0x50400000u | op, g, v}; }
-Command gotoI(uint32_t line) { return {0x20810000u, line, 0}; }
+Command gotoI(uint32_t line) { return {morvex::test::kGoTo, line, 0}; }
 Command cmpI(uint32_t op, uint32_t g, uint32_t v) { return {0x48400000u | (op << 8), g, v}; }
-const Command kBreak{0x00020000u, 0, 0};
+const Command kBreak{morvex::test::kBreak, 0, 0};
 
 struct Fixture {
   Registers regs;

@@ -10,8 +10,13 @@
 namespace morvex::test {
 
 // The folder of real disc metadata beside the project, or nothing when it is absent
-// (tests that need it then skip with a message).
+// (tests that need it then skip with a message, or fail under CI).
 std::optional<std::filesystem::path> fixturesDir();
+
+// True under CI (the environment variable CI is "true"): there every fixture and every
+// program the tests use is meant to be present, so a test that lacks one fails rather
+// than skips, and a run that tested less than it should cannot pass.
+bool missingFails();
 
 // Every discN/BDMV folder under the fixtures, sorted by disc number.
 std::vector<std::filesystem::path> fixtureDiscs();
@@ -19,6 +24,14 @@ std::vector<std::filesystem::path> fixtureDiscs();
 // All files below the fixture discs whose name matches (case-sensitive, exact name or
 // extension such as ".mpls"), sorted.
 std::vector<std::filesystem::path> fixtureFiles(const std::string& nameOrExt);
+
+// HDMV command opcodes the tests write: the first word of a command, with the
+// operands that take a value marked immediate.
+constexpr uint32_t kMove = 0x50400001;          // Move GPR, value
+constexpr uint32_t kAdd = 0x50400003;           // Add GPR, value
+constexpr uint32_t kBreak = 0x00020000;         // Break
+constexpr uint32_t kGoTo = 0x20810000;          // GoTo line
+constexpr uint32_t kPlayPlAtItem = 0x42C10000;  // PlayPL at PlayItem, both values
 
 std::vector<uint8_t> readFile(const std::filesystem::path& p);
 void writeFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes);
@@ -39,11 +52,21 @@ private:
 
 }  // namespace morvex::test
 
-// Skips the current test when the fixtures folder is missing.
-#define MORVEX_REQUIRE_FIXTURES()                                                  \
-  do {                                                                             \
-    if (!::morvex::test::fixturesDir())                                            \
-      GTEST_SKIP() << "disc fixtures not found beside the project; skipping";      \
+// Ends the current test for want of something it needs: a skip with `reason`, or
+// under CI a failure with it.
+#define MORVEX_SKIP_OR_FAIL(reason)                                                 \
+  do {                                                                              \
+    if (::morvex::test::missingFails())                                             \
+      GTEST_FAIL() << (reason) << " (CI=true: this fails rather than skips)";       \
+    else                                                                            \
+      GTEST_SKIP() << (reason);                                                     \
+  } while (0)
+
+// Ends the current test when the fixtures folder is missing (see MORVEX_SKIP_OR_FAIL).
+#define MORVEX_REQUIRE_FIXTURES()                                                   \
+  do {                                                                              \
+    if (!::morvex::test::fixturesDir())                                             \
+      MORVEX_SKIP_OR_FAIL("disc fixtures not found beside the project; skipping"); \
   } while (0)
 
 namespace morvex::test {

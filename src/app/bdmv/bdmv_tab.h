@@ -47,7 +47,6 @@ public:
 
   // Long work (the disc check) runs through the window's worker thread, with its
   // progress bar and Cancel; without a runner it runs here and now.
-  using TaskRunner = std::function<void(std::function<void(core::Progress&)>, std::function<void(bool)>)>;
   void setTaskRunner(TaskRunner r) { runTask_ = std::move(r); }
 
   // "Check disc": checks the disc folder with the disc checker and lists the findings.

@@ -51,7 +51,6 @@ public:
   using Question = std::function<bool(const QString& text)>;
   void setPacketQuestion(Question q) { packetQuestion_ = std::move(q); }
   // Runs long work off the window thread with progress and Cancel (the window's).
-  using TaskRunner = std::function<void(std::function<void(core::Progress&)>, std::function<void(bool)>)>;
   void setTaskRunner(TaskRunner r);
 
   // "Save P&ID": the PID of the selected ProgramInfo row into the output folder, in

@@ -85,9 +85,9 @@ bool ExtractGroup::savePid() {
   const std::string name = out.toStdString();
   runTask_(
       [=](core::Progress& p) { *result = clip::savePid(src, name, pid, mode, *log, &p); },
-      [this, result, log](bool) {
+      [this, result, log](bool cancelled) {
         extracting_ = false;
-        if (!result->ok && !result->cancelled) log->error(result->error);
+        if (!result->ok && !result->cancelled && !cancelled) log->error(result->error);
         updateButtons();
         Q_EMIT extractionFinished(result->outputCreated);
       });

@@ -8,6 +8,7 @@
 #include "core/progress.h"
 #include "app/clip/clip_edits.h"
 #include "app/shell/app_context.h"
+#include "app/shell/tab_page.h"
 
 class QPushButton;
 
@@ -21,7 +22,6 @@ public:
   ExtractGroup(AppContext& ctx, ClipEdits& edit, ProgramGroup& program, QWidget* parent = nullptr);
 
   // Runs long work off the window thread with progress and Cancel (the window's).
-  using TaskRunner = std::function<void(std::function<void(core::Progress&)>, std::function<void(bool)>)>;
   void setTaskRunner(TaskRunner r) { runTask_ = std::move(r); }
 
   // Writes the PID of the selected row; false when nothing could start.

@@ -19,7 +19,7 @@ namespace morvex::app {
 
 namespace fs = std::filesystem;
 
-MenuFiles::MenuFiles(AppContext& ctx, MenuDocument& doc, RunFn run, QWidget* tab)
+MenuFiles::MenuFiles(AppContext& ctx, MenuDocument& doc, TaskRunner run, QWidget* tab)
     : QObject(tab), ctx_(ctx), doc_(doc), run_(std::move(run)), tab_(tab) {
   // A menu read only in part says so until the user accepts saving what was read.
   // The row is hidden with the banner, so it takes no room then.

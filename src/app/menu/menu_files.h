@@ -10,6 +10,7 @@
 #include <QString>
 #include <functional>
 
+#include "app/shell/tab_page.h"
 #include "app/menu/menu_document.h"
 #include "app/shell/app_context.h"
 #include "core/progress.h"
@@ -24,9 +25,8 @@ class MenuFiles : public QObject {
   Q_OBJECT
 public:
   // Runs `work` (off the window thread when the window offers a worker), then `done`.
-  using RunFn = std::function<void(std::function<void(core::Progress&)> work, std::function<void(bool)> done)>;
   // `tab` parents the banner and the dialogs.
-  MenuFiles(AppContext& ctx, MenuDocument& doc, RunFn run, QWidget* tab);
+  MenuFiles(AppContext& ctx, MenuDocument& doc, TaskRunner run, QWidget* tab);
 
   // The partial-read banner and its "Allow saving" button, one row of the tab.
   QWidget* banner() const { return banner_; }
@@ -73,7 +73,7 @@ private:
 
   AppContext& ctx_;
   MenuDocument& doc_;
-  RunFn run_;
+  TaskRunner run_;
   QWidget* tab_;
   bool loading_ = false;
   bool muxing_ = false;

@@ -55,7 +55,6 @@ public:
   bool showItem(const ItemRef& item) override;
 
   // Runs long work off the window thread with progress and Cancel (the window's).
-  using TaskRunner = std::function<void(std::function<void(core::Progress&)>, std::function<void(bool)>)>;
   void setTaskRunner(TaskRunner r) { runTask_ = std::move(r); }
 
   // Reads a menu file or the IG PID of an AV stream (on the worker thread). False when

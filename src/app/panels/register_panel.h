@@ -24,8 +24,6 @@ public:
 
   QLineEdit* psrNumber() const { return psrNo_; }
   QLineEdit* psrValue() const { return psrVal_; }
-  QLineEdit* gprNumber() const { return gprNo_; }
-  QLineEdit* gprValue() const { return gprVal_; }
 
 protected:
   bool eventFilter(QObject* o, QEvent* e) override;

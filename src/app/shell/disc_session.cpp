@@ -51,7 +51,6 @@ void DiscSession::clear() {
 
 void DiscSession::setHasSound(bool on) {
   hasSound_ = on;
-  Q_EMIT changed();
 }
 
 bool DiscSession::settle() {

@@ -45,8 +45,6 @@ public:
   void clear();
   // A sound file was created in memory for this disc.
   void setHasSound(bool on);
-  // Something in the disc changed that other tabs show (an edit of the lists).
-  void notifyChanged() { Q_EMIT changed(); }
 
   // Every document of the run: the three above and those pages registered.
   void registerDocument(Document* d);
@@ -65,7 +63,6 @@ public:
 signals:
   void loaded();
   void cleared();
-  void changed();
   // Any document's modified flag changed; `any` tells whether one is modified now.
   void modifiedChanged(bool any);
 

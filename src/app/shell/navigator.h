@@ -40,7 +40,6 @@ public:
   // `page` is the tab widget's page that shows items of `kind` through `shower`
   // (none: the tab is made current and the item reported as not shown).
   void registerShower(ItemKind kind, QWidget* page, ItemShower* shower);
-  bool canShow(ItemKind kind) const { return showers_.contains(kind); }
   // Makes the tab current and shows the item there. False (and `failed`) when no
   // tab shows this kind or the tab has no such item.
   bool show(const ItemRef& item);

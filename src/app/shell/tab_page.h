@@ -6,8 +6,10 @@
 // content can be replaced without touching the window.
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 #include "app/panels/execute_panel.h"
+#include "core/progress.h"
 
 class QUndoStack;
 
@@ -28,6 +30,13 @@ struct TabRules {
   bool startEnabled = false;
   bool operator==(const TabRules&) const = default;
 };
+
+// Long work a page hands to the window: `work` runs on a worker thread while the
+// progress bar and Cancel show, then `done` runs on the window thread with whether
+// the work was cancelled. One task runs at a time: while one runs, another is
+// refused at once (the detail panel says so and `done` gets true, as for a cancel).
+using TaskRunner =
+    std::function<void(std::function<void(core::Progress&)> work, std::function<void(bool cancelled)> done)>;
 
 class TabPage : public QWidget {
   Q_OBJECT

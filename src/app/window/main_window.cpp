@@ -97,26 +97,27 @@ void MainWindow::buildUi() {
 
   bdmv_ = new BdmvTab(ctx_, exec_, regs_);
   pages_[TabBdmv] = bdmv_;
-  bdmv_->setTaskRunner([this](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
-    if (worker_) {  // one long task at a time
-      log().status(core::StatusPanel::Detail, "Another task is running: wait for it or cancel it first.");
-      if (done) done(true);
-      return;
-    }
-    runLongTask(std::move(work), std::move(done));
-  });
+  // One long task at a time, whichever tab asks. The clip tab's runs are extractions:
+  // once one has started, Cancel asks before it stops a task.
+  const auto taskRunner = [this](bool extraction) -> TaskRunner {
+    return [this, extraction](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
+      if (worker_) {
+        log().status(core::StatusPanel::Detail, "Another task is running: wait for it or cancel it first.");
+        if (done) done(true);
+        return;
+      }
+      if (extraction) noteExtractionStarted();
+      runLongTask(std::move(work), std::move(done));
+    };
+  };
+  bdmv_->setTaskRunner(taskRunner(false));
   playlist_ = new PlaylistTab(ctx_);
   pages_[TabPlaylist] = playlist_;
   clip_ = new ClipTab(ctx_);
-  clip_->setTaskRunner([this](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
-    noteExtractionStarted();
-    runLongTask(std::move(work), std::move(done));
-  });
+  clip_->setTaskRunner(taskRunner(true));
   pages_[TabClipinf] = clip_;
   menu_ = new MenuTab(ctx_, exec_, regs_);
-  menu_->setTaskRunner([this](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
-    runLongTask(std::move(work), std::move(done));
-  });
+  menu_->setTaskRunner(taskRunner(false));
   pages_[TabMenu] = menu_;
   bdjo_ = new BdjoTab(ctx_);
   pages_[TabBdjo] = bdjo_;
