@@ -23,10 +23,10 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
-#include "clip/apply.h"
+#include "disc/apply.h"
 #include "clip/clpi_text.h"
-#include "clip/demux.h"
-#include "clip/finder.h"
+#include "ts/demux.h"
+#include "disc/finder.h"
 #include "core/extension_data.h"
 #include "app/extdata/ext_data_editor.h"
 #include "app/widgets/grid.h"
@@ -505,10 +505,10 @@ QString ClipTab::outputFileFor(int row) const {
   const auto& r = rows[size_t(row)];
   const uint32_t pid = clip::pidFromText(r[1]);
   const auto& o = ctx_.settings;
-  const auto mode = clip::chooseDemuxMode(pid, o.savePES, o.saveSUP, o.saveMNU);
-  const std::string type = clip::demuxOutputType(pid, mode, o.savePES);
+  const auto mode = ts::chooseDemuxMode(pid, o.savePES, o.saveSUP, o.saveMNU);
+  const std::string type = ts::demuxOutputType(pid, mode, o.savePES);
   return QString::fromStdString(
-      clip::demuxOutputName(outputFolder().toStdString(), clipName_.toStdString(), r[1], r[2], r[3], type));
+      ts::demuxOutputName(outputFolder().toStdString(), clipName_.toStdString(), r[1], r[2], r[3], type));
 }
 
 bool ClipTab::savePid() {
@@ -519,17 +519,17 @@ bool ClipTab::savePid() {
   const auto rows = clip::programRows(doc_.model);
   const uint32_t pid = clip::pidFromText(rows[size_t(row)][1]);
   const auto& o = ctx_.settings;
-  const auto mode = clip::chooseDemuxMode(pid, o.savePES, o.saveSUP, o.saveMNU);
+  const auto mode = ts::chooseDemuxMode(pid, o.savePES, o.saveSUP, o.saveMNU);
   extracting_ = true;
   updateSavePidButton();
   // The demultiplexer writes beside the output and renames when complete, so a
   // cancelled or failed run leaves no part of a file behind.
-  auto result = std::make_shared<clip::DemuxResult>();
+  auto result = std::make_shared<ts::DemuxResult>();
   core::Log* log = ctx_.log;
   const fs::path src = source.toStdString();
   const std::string name = out.toStdString();
   runTask_(
-      [=](core::Progress& p) { *result = clip::savePid(src, name, pid, mode, *log, &p); },
+      [=](core::Progress& p) { *result = ts::savePid(src, name, pid, mode, *log, &p); },
       [this, result, log](bool) {
         extracting_ = false;
         if (!result->ok && !result->cancelled) log->error(result->error);
@@ -601,7 +601,7 @@ void ClipTab::save() {
 void ClipTab::find() {
   if (!ctx_.session.isLoaded()) return;
   refs_ = ctx_.session.disc();
-  const clip::ClipSearchResult r = clip::findClipReferences(refs_, *ctx_.log);
+  const disc::ClipSearchResult r = disc::findClipReferences(refs_, *ctx_.log);
   refsFound_ = true;
   ctx_.log->info(std::to_string(r.playlistsRead) + " playlist(s) read, " + std::to_string(r.missingStreams) +
                 " missing stream file reference(s).");
@@ -617,7 +617,7 @@ void ClipTab::fillReferences() {
   if (refsFound_)
     for (size_t i = 0; i < refs_.clipinfos.size() && i < refs_.ciRefs.size(); ++i)
       if (toQt(refs_.clipinfos[i]) == name) {
-        rows = clip::ciRefRows(refs_.ciRefs[i]);
+        rows = disc::ciRefRows(refs_.ciRefs[i]);
         break;
       }
   fillTable(refsGrid_, rows, !rows.empty());
@@ -630,7 +630,7 @@ void ClipTab::referenceActivated(int row) {
     auto* it = refsGrid_->item(row, c);
     r.push_back(it ? it->text().toStdString() : std::string());
   }
-  const clip::RefJump j = clip::refJump(r);
+  const disc::RefJump j = disc::refJump(r);
   if (j.playlist.empty()) return;
   // The jump names a grid row below the header; the navigator takes the PlayItem.
   Q_EMIT itemWanted(ItemRef{ItemKind::Playlist, toQt(j.playlist), -1, j.playItemRow >= 0 ? j.playItemRow - 1 : -1});
@@ -675,7 +675,7 @@ bool ClipTab::applyPlayItem(const playlist::PlayItem& item) {
     if (!readSelected()) return false;
   }
   std::vector<size_t> changed;
-  edit("Apply to clpi", [&](clip::ClipInfo& c) { changed = clip::applyPlayItem(item, c); });
+  edit("Apply to clpi", [&](clip::ClipInfo& c) { changed = disc::applyPlayItem(item, c); });
   ctx_.log->info("Apply to clpi: " + std::to_string(changed.size()) + " stream(s) of " + item.clipName +
                 ctx_.names().clipinfext + " matched the PlayItem");
   if (!changed.empty() && doc_.model.programInfo.programSequences.size() == 1)
