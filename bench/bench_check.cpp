@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "check/checker.h"
-#include "check/sample_disc.h"
+#include "support/sample_disc.h"
 
 namespace fs = std::filesystem;
 
@@ -51,7 +51,7 @@ BENCHMARK(BM_CheckLargestFixture)->Unit(benchmark::kMillisecond);
 void BM_CheckGenerated3000(benchmark::State& state) {
   const fs::path dir = fs::temp_directory_path() / ("morvex-bench-check-" + std::to_string(::getpid()));
   fs::remove_all(dir);
-  if (!morvex::check::writeSampleDisc(dir / "BDMV", 3000, 3000)) {
+  if (!morvex::test::writeSampleDisc(dir / "BDMV", 3000, 3000)) {
     state.SkipWithError("could not write the generated disc");
     return;
   }

@@ -22,8 +22,8 @@
 #include <iostream>
 #include <string>
 
-#include "clip/demux.h"
-#include "clip/ts_synth.h"
+#include "ts/demux.h"
+#include "support/ts_synth.h"
 #include "core/log.h"
 
 namespace fs = std::filesystem;
@@ -93,7 +93,7 @@ void demuxBench(benchmark::State& st, const fs::path& out, Best& best, uint16_t 
     core::NullLog log;
     double c0 = cpuSeconds(RUSAGE_SELF);
     auto t0 = std::chrono::steady_clock::now();
-    clip::DemuxResult r = clip::demuxStream(gStream, out, pid, clip::DemuxMode::Elementary, log);
+    ts::DemuxResult r = ts::demuxStream(gStream, out, pid, ts::DemuxMode::Elementary, log);
     double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     double c = cpuSeconds(RUSAGE_SELF) - c0;
     if (!r.ok) {
@@ -123,7 +123,7 @@ void BM_DemuxTwoPids(benchmark::State& st) {
     core::NullLog log;
     double c0 = cpuSeconds(RUSAGE_SELF);
     auto t0 = std::chrono::steady_clock::now();
-    auto r = clip::demuxPids(gStream, {{0x1100, clip::DemuxMode::Elementary, gOut}, {0x1011, clip::DemuxMode::Elementary, out2}},
+    auto r = ts::demuxPids(gStream, {{0x1100, ts::DemuxMode::Elementary, gOut}, {0x1011, ts::DemuxMode::Elementary, out2}},
                              log);
     double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     double c = cpuSeconds(RUSAGE_SELF) - c0;
@@ -145,7 +145,7 @@ long childPeakKiB(const fs::path& stream) {
   pid_t pid = fork();
   if (pid == 0) {
     core::NullLog log;
-    clip::DemuxResult r = clip::demuxStream(stream, gOut, 0x1100, clip::DemuxMode::Elementary, log);
+    ts::DemuxResult r = ts::demuxStream(stream, gOut, 0x1100, ts::DemuxMode::Elementary, log);
     _exit(r.ok ? 0 : 1);
   }
   int status = 0;
@@ -155,10 +155,10 @@ long childPeakKiB(const fs::path& stream) {
 }
 
 bool generate(const fs::path& p, uint64_t bytes) {
-  clip::SynthOptions o;
+  test::SynthOptions o;
   o.targetBytes = bytes;
   std::string err;
-  if (!clip::writeSyntheticStream(p, o, err)) {
+  if (!test::writeSyntheticStream(p, o, err)) {
     std::cerr << err << '\n';
     return false;
   }

@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "clip/finder.h"
+#include "disc/finder.h"
 #include "core/log.h"
 #include "playlist/mpls_writer.h"
 
@@ -78,7 +78,7 @@ void BM_FindClipReferences(benchmark::State& st) {
   size_t refs = 0;
   for (auto _ : st) {
     core::NullLog log;
-    clip::findClipReferences(d.load, log);
+    disc::findClipReferences(d.load, log);
     refs = 0;
     for (const auto& r : d.load.ciRefs) refs += r.size();
   }

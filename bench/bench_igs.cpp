@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "clip/demux.h"
-#include "clip/ts_synth.h"
+#include "ts/demux.h"
+#include "support/ts_synth.h"
 #include "igs/extract.h"
 #include "igs/reader.h"
 #include "igs/rle.h"
@@ -104,10 +104,10 @@ const std::filesystem::path& bigStream() {
   p = std::filesystem::temp_directory_path() / ("Morvex_bench_" + std::to_string(mb) + "MB.m2ts");
   std::error_code ec;
   if (std::filesystem::file_size(p, ec) < mb << 20 || ec) {
-    clip::SynthOptions opt;
+    test::SynthOptions opt;
     opt.targetBytes = mb << 20;
     std::string err;
-    clip::writeSyntheticStream(p, opt, err);
+    test::writeSyntheticStream(p, opt, err);
   }
   return p;
 }
@@ -118,7 +118,7 @@ void BM_DemuxIgPid(benchmark::State& state) {
   const auto out = std::filesystem::temp_directory_path() / ("Morvex_bench_" + std::to_string(::getpid()) + ".mnu");
   core::NullLog log;
   for (auto _ : state) {
-    auto r = clip::demuxStream(src, out, igs::kDefaultIgPid, clip::DemuxMode::Menu, log);
+    auto r = ts::demuxStream(src, out, igs::kDefaultIgPid, ts::DemuxMode::Menu, log);
     benchmark::DoNotOptimize(r.pidPackets);
   }
   std::filesystem::remove(out);

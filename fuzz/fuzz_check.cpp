@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "check/checker.h"
-#include "check/sample_disc.h"
+#include "support/sample_disc.h"
 
 namespace fs = std::filesystem;
 
@@ -23,7 +23,7 @@ const fs::path& base() {
   static const fs::path dir = [] {
     fs::path d = fs::temp_directory_path() / ("morvex-fuzz-check-" + std::to_string(::getpid()));
     fs::remove_all(d);
-    morvex::check::writeSampleDisc(d / "base" / "BDMV", 3, 2);
+    morvex::test::writeSampleDisc(d / "base" / "BDMV", 3, 2);
     return d;
   }();
   return dir;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "clip/demux.h"
+#include "ts/demux.h"
 #include "core/log.h"
 
 using namespace morvex;
@@ -13,13 +13,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   static const uint32_t pids[] = {0x1011, 0x1100, 0x1200, 0x1400};
   const uint32_t pid = pids[data[0] & 3];
-  const auto mode = static_cast<clip::DemuxMode>((data[0] >> 2) & 3);
+  const auto mode = static_cast<ts::DemuxMode>((data[0] >> 2) & 3);
   ++data;
   --size;
   const size_t packets = size / 192;
   uint64_t written = 0;
   core::NullLog log;
-  clip::PidDemuxer d(
+  ts::PidDemuxer d(
       pid, mode, [&](const uint8_t*, size_t n) { written += n; return true; }, &log);
   d.feed(data, packets);
   d.flush();

@@ -6,7 +6,7 @@
 
 #include "clip/clpi.h"
 #include "clip/ep_map.h"
-#include "clip/ts_synth.h"
+#include "support/ts_synth.h"
 #include "core/binary.h"
 #include "core/save.h"
 #include "demo_registry.h"
@@ -140,7 +140,7 @@ bool writeClips(DemoContext& ctx) {
   std::error_code ec;
   for (const char* d : {"CLIPINF", "STREAM", "BDJO"}) fs::create_directories(ctx.bdmv / d, ec);
   // The feature's first clip gets a real stream file, about 3 MB.
-  SynthOptions o;
+  test::SynthOptions o;
   o.targetBytes = 3 << 20;
   o.secondAudio = true;
   o.seed = 2026;
@@ -149,9 +149,9 @@ bool writeClips(DemoContext& ctx) {
   // set along the feature.
   o.igSegments = demoMenuSegments(ctx.log);
   if (o.igSegments.empty()) return false;
-  SynthStats st;
+  test::SynthStats st;
   std::string err;
-  if (!writeSyntheticStream(ctx.bdmv / "STREAM" / "00001.m2ts", o, err, &st)) {
+  if (!test::writeSyntheticStream(ctx.bdmv / "STREAM" / "00001.m2ts", o, err, &st)) {
     ctx.log.error(err);
     return false;
   }

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "app/clip/clip_tab.h"
-#include "clip/ts_synth.h"
+#include "support/ts_synth.h"
 #include "app/window/main_window.h"
 
 namespace fs = std::filesystem;
@@ -67,13 +67,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   const fs::path stream = bdmv / "STREAM" / "00001.m2ts";
-  clip::SynthOptions opt;
+  test::SynthOptions opt;
   opt.targetBytes = bytes;
   opt.secondAudio = true;
   std::string err;
   std::printf("generating %.2f GiB stream ...\n", double(bytes) / double(1u << 30));
   std::fflush(stdout);
-  if (!clip::writeSyntheticStream(stream, opt, err)) {
+  if (!test::writeSyntheticStream(stream, opt, err)) {
     std::fprintf(stderr, "%s\n", err.c_str());
     return 2;
   }

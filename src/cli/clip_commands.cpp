@@ -10,8 +10,8 @@
 #include "core/text.h"
 #include "clip/clpi.h"
 #include "clip/clpi_text.h"
-#include "clip/demux.h"
-#include "clip/finder.h"
+#include "ts/demux.h"
+#include "disc/finder.h"
 #include "disc/disc_load.h"
 #include "core/save.h"
 
@@ -191,9 +191,9 @@ struct DemuxArgs {
 
 // The output name the clip information view would give a PID: clip, PID, stream type
 // and details of the ProgramInfo row; without clip information just clip and PID.
-std::string defaultDemuxName(const fs::path& stream, uint32_t pid, clip::DemuxMode mode) {
+std::string defaultDemuxName(const fs::path& stream, uint32_t pid, ts::DemuxMode mode) {
   std::string clipName = stream.stem().string();
-  std::string type = clip::demuxOutputType(pid, mode, mode == clip::DemuxMode::Pes);
+  std::string type = ts::demuxOutputType(pid, mode, mode == ts::DemuxMode::Pes);
   std::string pidText = core::hexText(pid, 4), typeText, details;
   fs::path clpi = stream.parent_path().parent_path() / "CLIPINF" / (clipName + ".clpi");
   core::Bytes bytes;
@@ -204,13 +204,13 @@ std::string defaultDemuxName(const fs::path& stream, uint32_t pid, clip::DemuxMo
     if (clip::readClipInfo(bytes, clpi.filename().string(), c, quiet).complete())
       for (const auto& row : clip::programRows(c))
         if (clip::pidFromText(row[1]) == pid)
-          return clip::demuxOutputName("", clipName, pidText, row[2], row[3], type);
+          return ts::demuxOutputName("", clipName, pidText, row[2], row[3], type);
   }
   return clipName + "_PID" + pidText + "." + type;
 }
 
 void runDemux(const DemuxArgs& a) {
-  std::vector<clip::DemuxTarget> targets;
+  std::vector<ts::DemuxTarget> targets;
   for (const auto& text : a.pids) {
     auto parsed = core::parseNumber(text);
     if (!parsed) {
@@ -222,12 +222,12 @@ void runDemux(const DemuxArgs& a) {
       return;
     }
     const uint32_t pid = uint32_t(*parsed);
-    clip::DemuxMode mode;
-    if (a.mode.empty()) mode = clip::chooseDemuxMode(pid, false, true, true);
-    else if (a.mode == "es") mode = clip::DemuxMode::Elementary;
-    else if (a.mode == "pes") mode = clip::DemuxMode::Pes;
-    else if (a.mode == "sup") mode = clip::DemuxMode::Subtitle;
-    else if (a.mode == "mnu") mode = clip::DemuxMode::Menu;
+    ts::DemuxMode mode;
+    if (a.mode.empty()) mode = ts::chooseDemuxMode(pid, false, true, true);
+    else if (a.mode == "es") mode = ts::DemuxMode::Elementary;
+    else if (a.mode == "pes") mode = ts::DemuxMode::Pes;
+    else if (a.mode == "sup") mode = ts::DemuxMode::Subtitle;
+    else if (a.mode == "mnu") mode = ts::DemuxMode::Menu;
     else {
       fail("--mode: one of es, pes, sup, mnu", 2);
       return;
@@ -239,7 +239,7 @@ void runDemux(const DemuxArgs& a) {
   log.progressOnTerminal = true;
   core::Progress progress;
   // A damaged stream is a partial read: nothing is written unless --force says so.
-  auto reportDamage = [&](const clip::DemuxResult& r) {
+  auto reportDamage = [&](const ts::DemuxResult& r) {
     if (!r.damaged()) return;
     core::ReadResult read;
     read.addPartial(r.endedInsidePes ? core::ReadIssue::EndsEarly : core::ReadIssue::Malformed, 0,
@@ -248,7 +248,7 @@ void runDemux(const DemuxArgs& a) {
   };
   if (targets.size() == 1) {
     const std::string out = a.output.empty() ? defaultDemuxName(stream, targets[0].pid, targets[0].mode) : a.output;
-    clip::DemuxResult r = clip::savePid(stream, out, targets[0].pid, targets[0].mode, log, &progress, forced());
+    ts::DemuxResult r = ts::savePid(stream, out, targets[0].pid, targets[0].mode, log, &progress, forced());
     if (isatty(2)) std::cerr << '\n';
     if (!r.ok) {
       fail(r.error);  // an existing output was left as it was, and no part of a new one
@@ -267,7 +267,7 @@ void runDemux(const DemuxArgs& a) {
     return;
   }
   for (auto& t : targets) t.output = defaultDemuxName(stream, t.pid, t.mode);
-  const auto results = clip::demuxPids(stream, targets, log, &progress, forced());
+  const auto results = ts::demuxPids(stream, targets, log, &progress, forced());
   if (isatty(2)) std::cerr << '\n';
   for (size_t i = 0; i < results.size(); ++i) {
     if (!results[i].ok) {
@@ -315,13 +315,13 @@ void runFind(const FindArgs& a) {
   // could not be read and the exit status is non-zero, so an empty list is never taken
   // for "nothing refers to this".
   ConsoleLog none(ConsoleLog::Show::Nothing);
-  clip::ClipSearchResult r = clip::findClipReferences(d, a.playlist.empty() ? static_cast<core::Log&>(quiet) : none);
+  disc::ClipSearchResult r = disc::findClipReferences(d, a.playlist.empty() ? static_cast<core::Log&>(quiet) : none);
   const size_t unreadable = r.problems.size();
   for (const auto& read : r.problems)
     for (const auto& p : read.problems) std::cerr << "morvex-cli: " << p.message << '\n';
   if (unreadable) exitStatus() = 1;
   if (!a.playlist.empty()) {
-    auto lines = clip::findPlaylistCommands(d.movieObjects, clip::playlistNumber(a.playlist));
+    auto lines = disc::findPlaylistCommands(d.movieObjects, disc::playlistNumber(a.playlist));
     if (a.json) {
       std::cout << jsonText(ordered_json{{"playlist", a.playlist},
                                          {"found_in", lines},
@@ -331,7 +331,7 @@ void runFind(const FindArgs& a) {
       return;
     }
     ConsoleLog log;
-    clip::logPlaylistCommands(log, a.playlist, lines);
+    disc::logPlaylistCommands(log, a.playlist, lines);
     if (unreadable) std::cout << unreadable << " playlist(s) could not be read in full.\n";
     return;
   }
@@ -339,7 +339,7 @@ void runFind(const FindArgs& a) {
     ordered_json j = ordered_json::object();
     for (size_t i = 0; i < d.clipinfos.size(); ++i) {
       ordered_json refs = ordered_json::array();
-      for (const auto& row : clip::ciRefRows(d.ciRefs[i])) refs.push_back({{"mpls", row[1]}, {"kind", row[2]}, {"item", row[3]}});
+      for (const auto& row : disc::ciRefRows(d.ciRefs[i])) refs.push_back({{"mpls", row[1]}, {"kind", row[2]}, {"item", row[3]}});
       j[d.clipinfos[i]] = refs;
     }
     std::cout << jsonText(ordered_json{{"clips", j},
@@ -353,7 +353,7 @@ void runFind(const FindArgs& a) {
     std::cout << d.clipinfos[i] << d.names.clipinfext << ":";
     if (d.ciRefs[i].empty()) std::cout << " not referenced";
     std::cout << '\n';
-    for (const auto& row : clip::ciRefRows(d.ciRefs[i])) std::cout << "  " << row[1] << ' ' << row[2] << ' ' << row[3] << '\n';
+    for (const auto& row : disc::ciRefRows(d.ciRefs[i])) std::cout << "  " << row[1] << ' ' << row[2] << ' ' << row[3] << '\n';
   }
   std::cout << r.playlistsRead << " playlist(s) read, " << r.missingStreams << " missing stream file reference(s).\n";
   if (unreadable) std::cout << unreadable << " playlist(s) could not be read in full.\n";

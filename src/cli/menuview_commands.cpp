@@ -8,7 +8,7 @@
 #include <span>
 
 #include "cli/registry.h"
-#include "clip/demux.h"
+#include "ts/demux.h"
 #include "core/save.h"
 #include "core/text.h"
 #include "hdmv/command_text.h"

@@ -1,8 +1,6 @@
 #include "clip/clpi_text.h"
 #include "core/text.h"
 
-#include <cstdio>
-
 #include "playlist/names.h"
 
 namespace morvex::clip {
@@ -16,18 +14,6 @@ std::string thousands(uint64_t value) {
   }
   return out;
 }
-
-static std::string clockMs(uint64_t ms) {
-  ms %= 86400000ull;
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%u:%02u:%02u.%03u", unsigned(ms / 3600000), unsigned(ms / 60000 % 60),
-                unsigned(ms / 1000 % 60), unsigned(ms % 1000));
-  return buf;
-}
-
-// Times are shown to the nearest millisecond.
-std::string clock45k(uint32_t ticks) { return clockMs((uint64_t(ticks) * 1000 + 22500) / 45000); }
-std::string clock90k(uint32_t ticks) { return clockMs((uint64_t(ticks) * 1000 + 45000) / 90000); }
 
 // The attribute names are the playlist's: one table for every screen.
 std::string codingTypeName(uint8_t t) { return std::string(playlist::codingTypeName(t)); }
@@ -101,7 +87,7 @@ GridRows stcRows(const ClipInfo& c) {
   for (size_t i = 0; i < a.size(); ++i)
     for (const auto& s : a[i].stcSequences)
       rows.push_back({std::to_string(i), core::hexText(s.pcrPid, 4), core::hexText(s.spnStcStart, 8),
-                      clock45k(s.presentationStartTime), clock45k(s.presentationEndTime)});
+                      core::clock45k(s.presentationStartTime), core::clock45k(s.presentationEndTime)});
   return rows;
 }
 

@@ -10,6 +10,18 @@ std::string hexText(uint64_t value, int digits) {
   return buf;
 }
 
+static std::string clockMs(uint64_t ms) {
+  ms %= 86400000ull;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%u:%02u:%02u.%03u", unsigned(ms / 3600000), unsigned(ms / 60000 % 60),
+                unsigned(ms / 1000 % 60), unsigned(ms % 1000));
+  return buf;
+}
+
+// Times are shown to the nearest millisecond.
+std::string clock45k(uint32_t ticks) { return clockMs((uint64_t(ticks) * 1000 + 22500) / 45000); }
+std::string clock90k(uint32_t ticks) { return clockMs((uint64_t(ticks) * 1000 + 45000) / 90000); }
+
 std::string hexBytes(std::string_view bytes) {
   static const char* digits = "0123456789ABCDEF";
   std::string s;

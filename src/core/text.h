@@ -1,5 +1,6 @@
 #pragma once
-// Number texts shared by every table: upper-case hexadecimal with leading zeros.
+// Number texts shared by every table: upper-case hexadecimal with leading zeros, and
+// the clock times of the disc's 45 kHz and 90 kHz time bases.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,6 +10,12 @@ namespace morvex::core {
 
 // Upper-case hexadecimal with at least `digits` digits (more when the value needs them).
 std::string hexText(uint64_t value, int digits);
+
+// A 45 kHz tick count as a clock time "h:mm:ss.zzz" within one day (25 h show as 1 h),
+// to the nearest millisecond.
+std::string clock45k(uint32_t ticks);
+// The same for a 90 kHz time stamp.
+std::string clock90k(uint32_t ticks);
 
 // Upper-case hexadecimal of every byte, two digits each, no separator.
 std::string hexBytes(std::string_view bytes);

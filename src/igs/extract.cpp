@@ -1,15 +1,15 @@
 #include "igs/extract.h"
 
-#include "clip/demux.h"
 #include "core/save.h"
 #include "core/text.h"
 #include "igs/reader.h"
+#include "ts/demux.h"
 
 namespace morvex::igs {
 
 StreamMenu extractMenu(const std::filesystem::path& stream, uint16_t pid, core::Log& log, core::Progress* progress) {
   StreamMenu out;
-  clip::DemuxResult r = clip::demuxToMemory(stream, pid, clip::DemuxMode::Menu, out.framed, kMaxMenuData, log, progress);
+  ts::DemuxResult r = ts::demuxToMemory(stream, pid, ts::DemuxMode::Menu, out.framed, kMaxMenuData, log, progress);
   out.cancelled = r.cancelled;
   out.pidPackets = r.pidPackets;
   if (!r.ok) {

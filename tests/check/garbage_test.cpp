@@ -6,7 +6,7 @@
 #include <random>
 
 #include "check/checker.h"
-#include "check/sample_disc.h"
+#include "support/sample_disc.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -15,7 +15,7 @@ using namespace morvex;
 TEST(CheckGarbage, DamagedFilesAreReportedNeverFatal) {
   test::TempDir tmp;
   const fs::path clean = tmp / "clean" / "BDMV";
-  ASSERT_TRUE(check::writeSampleDisc(clean, 3, 2));
+  ASSERT_TRUE(test::writeSampleDisc(clean, 3, 2));
   const auto base = check::checkDisc(clean);
   ASSERT_TRUE(base.checked);
   ASSERT_FALSE(base.hasErrors());

@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "check/sample_disc.h"
+#include "support/sample_disc.h"
 #include "run_cli.h"
 
 namespace fs = std::filesystem;
@@ -19,7 +19,7 @@ namespace {
 
 class CheckCli : public ::testing::Test {
 protected:
-  void SetUp() override { ASSERT_TRUE(check::writeSampleDisc(tmp / "disc" / "BDMV", 4, 3)); }
+  void SetUp() override { ASSERT_TRUE(test::writeSampleDisc(tmp / "disc" / "BDMV", 4, 3)); }
   fs::path root() const { return tmp / "disc"; }
   fs::path bdmv() const { return tmp / "disc" / "BDMV"; }
   test::TempDir tmp;

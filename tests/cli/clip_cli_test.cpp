@@ -5,7 +5,7 @@
 #include <sys/wait.h>
 
 #include "clip/clpi.h"
-#include "clip/ts_synth.h"
+#include "support/ts_synth.h"
 #include "core/log.h"
 #include "support/test_support.h"
 #include "cli/run_cli.h"
@@ -30,10 +30,10 @@ fs::path makeDisc(const TempDir& dir) {
   fs::path bdmv = dir / "BDMV";
   fs::create_directories(bdmv / "STREAM");
   fs::create_directories(bdmv / "CLIPINF");
-  clip::SynthOptions o;
+  test::SynthOptions o;
   o.targetBytes = 2 << 20;
   std::string err;
-  EXPECT_TRUE(clip::writeSyntheticStream(bdmv / "STREAM" / "00001.m2ts", o, err)) << err;
+  EXPECT_TRUE(test::writeSyntheticStream(bdmv / "STREAM" / "00001.m2ts", o, err)) << err;
   clip::ClipInfo c;
   c.typeIndicator = "HDMV";
   c.version = "0200";
@@ -96,10 +96,10 @@ TEST(CliClip, DemuxNamesTheOutputFromTheClipInformation) {
   ASSERT_TRUE(fs::exists(out)) << r.out;
   // The same bytes the engine produces for the PID.
   std::vector<uint8_t> expect;
-  clip::SynthOptions o;
+  test::SynthOptions o;
   o.targetBytes = 2 << 20;
-  clip::generateStream(o, [](const uint8_t*, size_t) { return true; },
-                       [&](const clip::SynthPes& e) {
+  test::generateStream(o, [](const uint8_t*, size_t) { return true; },
+                       [&](const test::SynthPes& e) {
                          if (e.pid == 0x1100) expect.insert(expect.end(), e.payload->begin(), e.payload->end());
                        });
   EXPECT_EQ(test::readFile(out), expect);

@@ -2,7 +2,7 @@
 // and fills.
 #include <gtest/gtest.h>
 
-#include "clip/ts_synth.h"
+#include "support/ts_synth.h"
 #include "run_cli.h"
 
 namespace fs = std::filesystem;
@@ -13,10 +13,10 @@ using test::shellQuote;
 
 TEST(CliDemuxPids, SeveralPidsGiveTheFilesOfSingleRuns) {
   test::TempDir dir;
-  clip::SynthOptions o;
+  test::SynthOptions o;
   o.targetBytes = 512 << 10;
   std::string err;
-  ASSERT_TRUE(clip::writeSyntheticStream(dir / "s.m2ts", o, err)) << err;
+  ASSERT_TRUE(test::writeSyntheticStream(dir / "s.m2ts", o, err)) << err;
   fs::create_directories(dir / "one");
   fs::create_directories(dir / "two");
   for (const char* pid : {"0x1100", "0x1400"}) {

@@ -6,7 +6,7 @@
 
 #include "clip/clpi.h"
 #include "clip/ep_map.h"
-#include "clip/ts_synth.h"
+#include "support/ts_synth.h"
 #include "core/log.h"
 #include "support/test_support.h"
 
@@ -162,11 +162,11 @@ TEST(ClipInfoOracle, AgreesWithLibblurayOnEveryFixture) {
 // The EP map made for a generated stream: every entry point is a video PES start with
 // that PTS, and libbluray reads the written clip information the same way Morvex does.
 TEST(ClipInfoOracle, EpMapOfAGeneratedStream) {
-  clip::SynthOptions o;
+  test::SynthOptions o;
   o.targetBytes = 12 << 20;
   o.videoBitrate = 4000000;
   std::vector<uint8_t> ts;
-  clip::SynthStats st = clip::generateStream(o, [&](const uint8_t* p, size_t n) {
+  test::SynthStats st = test::generateStream(o, [&](const uint8_t* p, size_t n) {
     ts.insert(ts.end(), p, p + n);
     return true;
   });

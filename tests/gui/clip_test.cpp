@@ -22,7 +22,7 @@
 #include "app/clip/clip_tab.h"
 #include "clip/clpi.h"
 #include "clip/clpi_text.h"
-#include "clip/finder.h"
+#include "disc/finder.h"
 #include "core/log.h"
 #include "disc/disc_load.h"
 #include "gui_test_support.h"
@@ -551,11 +551,11 @@ private slots:
     // The engine's answer on the same folder.
     core::MemoryLog quiet;
     disc::DiscLoad d = disc::loadDisc(demo, disc::LoadOptions{}, quiet);
-    clip::findClipReferences(d, quiet);
+    disc::findClipReferences(d, quiet);
     size_t at = 0;
     while (at < d.clipinfos.size() && d.clipinfos[at] != "00001") ++at;
     QVERIFY(at < d.clipinfos.size());
-    const auto expected = clip::ciRefRows(d.ciRefs[at]);
+    const auto expected = disc::ciRefRows(d.ciRefs[at]);
     QVERIFY(!expected.empty());
 
     auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});

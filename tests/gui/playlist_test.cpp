@@ -16,7 +16,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "clip/apply.h"
+#include "disc/apply.h"
 #include "app/clip/clip_tab.h"
 #include "clip/clpi.h"
 #include "clip/clpi_text.h"
@@ -391,7 +391,7 @@ private slots:
     QCOMPARE(o.w->tabs()->currentWidget(), static_cast<QWidget*>(clipTab));
     QCOMPARE(clipTab->clipName(), QString("00001"));
     clip::ClipInfo expected = original;
-    QVERIFY(!clip::applyPlayItem(o.tab->model().playList.playItems[0], expected).empty());
+    QVERIFY(!disc::applyPlayItem(o.tab->model().playList.playItems[0], expected).empty());
     QCOMPARE(expected.programInfo.programSequences[0].streams[1].audioLanguage, lang);
     QVERIFY(clipTab->document().model == expected);
     QVERIFY(clipTab->document().modified());

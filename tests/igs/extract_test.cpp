@@ -1,7 +1,7 @@
 // Menus out of AV streams: a muxed menu comes back through the demultiplexer.
 #include <gtest/gtest.h>
 
-#include "clip/ts_synth.h"
+#include "support/ts_synth.h"
 #include "igs/extract.h"
 #include "igs/mux.h"
 #include "igs/reader.h"
@@ -107,11 +107,11 @@ TEST(MenuExtraction, MixedStreamWithOtherTraffic) {
   // A stream with video, audio and subtitles around the IG PID: extraction keeps only
   // the IG segments, in order, and the reader copes with whatever they hold.
   morvex::test::TempDir dir;
-  clip::SynthOptions opt;
+  morvex::test::SynthOptions opt;
   opt.targetBytes = 4 << 20;
   std::string err;
   size_t igPes = 0;
-  ASSERT_TRUE(clip::writeSyntheticStream(dir / "mixed.m2ts", opt, err, nullptr, [&](const clip::SynthPes& p) {
+  ASSERT_TRUE(morvex::test::writeSyntheticStream(dir / "mixed.m2ts", opt, err, nullptr, [&](const morvex::test::SynthPes& p) {
     if (p.pid == kIgPid) ++igPes;
   })) << err;
   core::MemoryLog log;

@@ -2,7 +2,7 @@
 
 #include <QVBoxLayout>
 
-#include "clip/finder.h"
+#include "disc/finder.h"
 #include "app/clip/clip_grid.h"
 
 namespace morvex::app {
@@ -19,7 +19,7 @@ ClipReferenceGroup::ClipReferenceGroup(AppContext& ctx, QWidget* parent)
 
 void ClipReferenceGroup::find() {
   refs_ = ctx_.session.disc();
-  const clip::ClipSearchResult r = clip::findClipReferences(refs_, *ctx_.log);
+  const disc::ClipSearchResult r = disc::findClipReferences(refs_, *ctx_.log);
   refsFound_ = true;
   ctx_.log->info(std::to_string(r.playlistsRead) + " playlist(s) read, " + std::to_string(r.missingStreams) +
                  " missing stream file reference(s).");
@@ -37,7 +37,7 @@ void ClipReferenceGroup::showClip(const QString& name) {
   if (refsFound_)
     for (size_t i = 0; i < refs_.clipinfos.size() && i < refs_.ciRefs.size(); ++i)
       if (toQt(refs_.clipinfos[i]) == name) {
-        rows = clip::ciRefRows(refs_.ciRefs[i]);
+        rows = disc::ciRefRows(refs_.ciRefs[i]);
         break;
       }
   fillClipTable(refsGrid_, rows, !rows.empty());
@@ -50,7 +50,7 @@ void ClipReferenceGroup::referenceActivated(int row) {
     auto* it = refsGrid_->item(row, c);
     r.push_back(it ? it->text().toStdString() : std::string());
   }
-  const clip::RefJump j = clip::refJump(r);
+  const disc::RefJump j = disc::refJump(r);
   if (j.playlist.empty()) return;
   // The jump names a grid row below the header; the navigator takes the PlayItem.
   Q_EMIT itemWanted(ItemRef{ItemKind::Playlist, toQt(j.playlist), -1, j.playItemRow >= 0 ? j.playItemRow - 1 : -1});

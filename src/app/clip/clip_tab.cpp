@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
-#include "clip/apply.h"
+#include "disc/apply.h"
 #include "clip/clpi_text.h"
 #include "app/clip/clip_info_group.h"
 #include "app/clip/clip_reference_group.h"
@@ -336,7 +336,7 @@ bool ClipTab::applyPlayItem(const playlist::PlayItem& item) {
     if (!readSelected()) return false;
   }
   std::vector<size_t> changed;
-  edit_("Apply to clpi", [&](clip::ClipInfo& c) { changed = clip::applyPlayItem(item, c); });
+  edit_("Apply to clpi", [&](clip::ClipInfo& c) { changed = disc::applyPlayItem(item, c); });
   ctx_.log->info("Apply to clpi: " + std::to_string(changed.size()) + " stream(s) of " + item.clipName +
                  ctx_.names().clipinfext + " matched the PlayItem");
   if (!changed.empty() && doc_.model.programInfo.programSequences.size() == 1)

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "clip/clpi_text.h"
-#include "clip/demux.h"
+#include "ts/demux.h"
 #include "app/clip/program_group.h"
 
 namespace morvex::app {
@@ -60,10 +60,10 @@ QString ExtractGroup::outputFileFor(int row) const {
   const auto& r = rows[size_t(row)];
   const uint32_t pid = clip::pidFromText(r[1]);
   const auto& o = ctx_.settings;
-  const auto mode = clip::chooseDemuxMode(pid, o.savePES, o.saveSUP, o.saveMNU);
-  const std::string type = clip::demuxOutputType(pid, mode, o.savePES);
+  const auto mode = ts::chooseDemuxMode(pid, o.savePES, o.saveSUP, o.saveMNU);
+  const std::string type = ts::demuxOutputType(pid, mode, o.savePES);
   return QString::fromStdString(
-      clip::demuxOutputName(outputFolder().toStdString(), edit_.name.toStdString(), r[1], r[2], r[3], type));
+      ts::demuxOutputName(outputFolder().toStdString(), edit_.name.toStdString(), r[1], r[2], r[3], type));
 }
 
 bool ExtractGroup::savePid() {
@@ -74,17 +74,17 @@ bool ExtractGroup::savePid() {
   const auto rows = clip::programRows(edit_.model());
   const uint32_t pid = clip::pidFromText(rows[size_t(row)][1]);
   const auto& o = ctx_.settings;
-  const auto mode = clip::chooseDemuxMode(pid, o.savePES, o.saveSUP, o.saveMNU);
+  const auto mode = ts::chooseDemuxMode(pid, o.savePES, o.saveSUP, o.saveMNU);
   extracting_ = true;
   updateButtons();
   // The demultiplexer writes beside the output and renames when complete, so a
   // cancelled or failed run leaves no part of a file behind.
-  auto result = std::make_shared<clip::DemuxResult>();
+  auto result = std::make_shared<ts::DemuxResult>();
   core::Log* log = ctx_.log;
   const fs::path src = source.toStdString();
   const std::string name = out.toStdString();
   runTask_(
-      [=](core::Progress& p) { *result = clip::savePid(src, name, pid, mode, *log, &p); },
+      [=](core::Progress& p) { *result = ts::savePid(src, name, pid, mode, *log, &p); },
       [this, result, log](bool cancelled) {
         extracting_ = false;
         if (!result->ok && !result->cancelled && !cancelled) log->error(result->error);

@@ -1,4 +1,4 @@
-#include "clip/ts_synth.h"
+#include "support/ts_synth.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,8 +7,9 @@
 #include <memory>
 
 #include "core/save.h"
+#include "ts/packetizer.h"
 
-namespace morvex::clip {
+namespace morvex::test {
 
 namespace {
 
@@ -61,7 +62,7 @@ void putTimeStamp(uint8_t* b, uint8_t marker, uint64_t ts) {
 }
 
 // One PES packet being cut into transport packets.
-struct Packetizer {
+struct PesCut {
   uint16_t pid = 0;
   std::vector<uint8_t> bytes;  // PES header + payload
   size_t pos = 0;
@@ -73,8 +74,8 @@ struct Packetizer {
 class Muxer {
 public:
   Muxer(const SynthOptions& o, const SynthSink& sink, const SynthPesCallback& onPes)
-      : opt_(o), sink_(sink), onPes_(onPes), rng_(o.seed) {
-    out_.reserve(kOutPackets * 192);
+      : opt_(o), sink_(sink), onPes_(onPes), rng_(o.seed), packetizer_(out_, {0, kAtsPerPacket, true}) {
+    out_.reserve(kOutPackets * ts::kSourcePacketSize);
   }
 
   SynthStats run() {
@@ -87,7 +88,7 @@ public:
         psi(kPmtPid, pmt());
       }
       pcr(uint64_t(t) - 2 * kFrameTicks);
-      std::vector<Packetizer> slotPes;
+      std::vector<PesCut> slotPes;
       if (opt_.video) slotPes.push_back(videoFrame(slot, t));
       if (opt_.audio || opt_.secondAudio)
         for (; audioNext < t + kFrameTicks; audioNext += kAudioTicks) {
@@ -111,7 +112,7 @@ public:
       }
       // Round-robin over the PIDs, as a multiplexer interleaves them; the PES packets of
       // one PID follow each other whole.
-      std::vector<std::vector<Packetizer*>> byPid;
+      std::vector<std::vector<PesCut*>> byPid;
       for (auto& p : slotPes) {
         auto it = std::find_if(byPid.begin(), byPid.end(), [&](auto& q) { return q.front()->pid == p.pid; });
         if (it == byPid.end()) byPid.push_back({&p});
@@ -124,7 +125,7 @@ public:
         for (size_t q = 0; q < byPid.size(); ++q) {
           if (at[q] >= byPid[q].size()) continue;
           any = true;
-          Packetizer& z = *byPid[q][at[q]];
+          PesCut& z = *byPid[q][at[q]];
           pesPacket(z);
           if (z.done()) ++at[q];
           if (++sinceNull_ == 97) {
@@ -137,32 +138,18 @@ public:
       ++slot;
     }
     flushOut();
+    stats_.packets = packetizer_.packets();
     return stats_;
   }
 
 private:
   static constexpr size_t kOutPackets = 2048;
 
-  uint64_t bytes() const { return stats_.packets * 192; }
+  uint64_t bytes() const { return packetizer_.packets() * ts::kSourcePacketSize; }
 
-  uint8_t* newPacket(uint16_t pid, bool unitStart) {
-    size_t at = out_.size();
-    out_.resize(at + 192);
-    uint8_t* p = out_.data() + at;
-    uint32_t ats = uint32_t(stats_.packets * kAtsPerPacket) & 0x3FFFFFFF;
-    p[0] = uint8_t(ats >> 24);
-    p[1] = uint8_t(ats >> 16);
-    p[2] = uint8_t(ats >> 8);
-    p[3] = uint8_t(ats);
-    p[4] = 0x47;
-    p[5] = uint8_t((unitStart ? 0x40 : 0) | (pid >> 8));
-    p[6] = uint8_t(pid);
-    ++stats_.packets;
-    return p;
-  }
-
+  // After every packet: the buffer is handed on once it is full.
   void packetDone() {
-    if (out_.size() >= kOutPackets * 192) flushOut();
+    if (out_.size() >= kOutPackets * ts::kSourcePacketSize) flushOut();
   }
 
   void flushOut() {
@@ -170,14 +157,8 @@ private:
     out_.clear();
   }
 
-  uint8_t cc(uint16_t pid) { return uint8_t(cc_[pid & 0x1FFF]++ & 0x0F); }
-
   void psi(uint16_t pid, const std::vector<uint8_t>& section) {
-    uint8_t* p = newPacket(pid, true);
-    p[7] = uint8_t(0x10 | cc(pid));
-    p[8] = 0;  // pointer field
-    std::memcpy(p + 9, section.data(), section.size());
-    std::memset(p + 9 + section.size(), 0xFF, 183 - section.size());
+    packetizer_.section(pid, section);
     packetDone();
   }
 
@@ -212,56 +193,28 @@ private:
   }
 
   void pcr(uint64_t base90k) {
-    uint8_t* p = newPacket(kPcrPid, false);
-    p[7] = uint8_t(0x20 | (cc_[kPcrPid] & 0x0F));  // adaptation only: the counter stays
-    p[8] = 183;
-    p[9] = 0x10;
-    uint64_t b = base90k & 0x1FFFFFFFFull;
-    p[10] = uint8_t(b >> 25);
-    p[11] = uint8_t(b >> 17);
-    p[12] = uint8_t(b >> 9);
-    p[13] = uint8_t(b >> 1);
-    p[14] = uint8_t(((b & 1) << 7) | 0x7E);
-    p[15] = 0;
-    std::memset(p + 16, 0xFF, 176);
+    packetizer_.pcr(kPcrPid, base90k);
     packetDone();
   }
 
   void nullPacket() {
-    uint8_t* p = newPacket(0x1FFF, false);
-    p[7] = 0x10;
-    std::memset(p + 8, 0xFF, 184);
+    packetizer_.null();
     packetDone();
   }
 
   // Cuts the next transport packet from a PES. A key frame's first packet carries an
   // adaptation field with the random access flag; the last packet is padded with
   // stuffing so that the PES ends exactly at the packet's end.
-  void pesPacket(Packetizer& z) {
+  void pesPacket(PesCut& z) {
     const bool first = z.pos == 0;
-    if (first && z.randomAccess) stats_.keyFrames.push_back({uint32_t(stats_.packets), z.pts});
-    const size_t remain = z.bytes.size() - z.pos;
-    size_t af = 0;  // adaptation field bytes including its length byte
-    if (first && z.randomAccess) af = 2;
-    size_t payload = std::min(remain, 184 - af);
-    if (payload < 184 - af) af = 184 - payload;
-    uint8_t* p = newPacket(z.pid, first);
-    p[7] = uint8_t((af ? 0x30 : 0x10) | cc(z.pid));
-    if (af == 1) {
-      p[8] = 0;
-    } else if (af >= 2) {
-      p[8] = uint8_t(af - 1);
-      p[9] = (first && z.randomAccess) ? 0x40 : 0x00;
-      std::memset(p + 10, 0xFF, af - 2);
-    }
-    std::memcpy(p + 8 + af, z.bytes.data() + z.pos, payload);
-    z.pos += payload;
+    if (first && z.randomAccess) stats_.keyFrames.push_back({uint32_t(packetizer_.packets()), z.pts});
+    z.pos += packetizer_.payload(z.pid, z.bytes.data() + z.pos, z.bytes.size() - z.pos, first, first && z.randomAccess);
     packetDone();
   }
 
-  Packetizer makePes(uint16_t pid, uint8_t sid, uint32_t pts, bool withDts, uint32_t dts,
+  PesCut makePes(uint16_t pid, uint8_t sid, uint32_t pts, bool withDts, uint32_t dts,
                      std::vector<uint8_t>& payload) {
-    Packetizer z;
+    PesCut z;
     z.pid = pid;
     const uint8_t H = withDts ? 10 : 5;
     const size_t len = 3 + H + payload.size();
@@ -288,7 +241,7 @@ private:
     return z;
   }
 
-  Packetizer videoFrame(uint64_t slot, uint32_t t) {
+  PesCut videoFrame(uint64_t slot, uint32_t t) {
     const uint64_t avg = uint64_t(opt_.videoBitrate) / 8 * 1001 / 24000;
     const unsigned inGop = unsigned(slot % 24);
     uint64_t size = inGop == 0 ? avg * 4 : (inGop % 3 == 1 ? avg * 6 / 5 : avg * 3 / 5);
@@ -300,14 +253,14 @@ private:
     std::memcpy(buf_.data(), aud, sizeof aud);
     const uint32_t dts = t - kFrameTicks;
     const uint32_t pts = inGop % 3 == 2 ? t : t + kFrameTicks;
-    Packetizer z = makePes(0x1011, 0xE0, pts, true, dts, buf_);
+    PesCut z = makePes(0x1011, 0xE0, pts, true, dts, buf_);
     z.randomAccess = inGop == 0;
     z.pts = pts;
     if (slot == 0) stats_.firstPts = pts;
     return z;
   }
 
-  Packetizer audioFrame(uint16_t pid, uint32_t pts) {
+  PesCut audioFrame(uint16_t pid, uint32_t pts) {
     buf_.resize(2560);
     rng_.fill(buf_.data(), buf_.size());
     buf_[0] = 0x0B;  // AC-3 sync word
@@ -316,7 +269,7 @@ private:
   }
 
   // One graphics segment in its own PES packet: type, 16-bit body length, body.
-  Packetizer segment(uint16_t pid, uint8_t type, uint32_t pts, bool withDts) {
+  PesCut segment(uint16_t pid, uint8_t type, uint32_t pts, bool withDts) {
     size_t body = 0;
     switch (type) {
       case 0x16: body = 19; break;                              // presentation composition
@@ -339,7 +292,7 @@ private:
   const SynthPesCallback& onPes_;
   Rng rng_;
   std::vector<uint8_t> out_, buf_;
-  uint32_t cc_[0x2000] = {};
+  ts::Packetizer packetizer_;
   unsigned sinceNull_ = 0;
   bool stopped_ = false;
   SynthStats stats_;
@@ -369,4 +322,4 @@ bool writeSyntheticStream(const std::filesystem::path& file, const SynthOptions&
   return ok;
 }
 
-}  // namespace morvex::clip
+}  // namespace morvex::test

@@ -5,11 +5,11 @@
 // fuzzing, and as a clean starting point for tests.
 #include <filesystem>
 
-namespace morvex::check {
+namespace morvex::test {
 
 // Writes index.bdmv, MovieObject.bdmv, their BACKUP copies, `playlists` playlists and
 // `clips` clip-information files (no stream files) into `bdmvFolder`. Returns false
 // when a file could not be written.
 bool writeSampleDisc(const std::filesystem::path& bdmvFolder, size_t playlists, size_t clips);
 
-}  // namespace morvex::check
+}  // namespace morvex::test

@@ -19,7 +19,7 @@
 #include "core/log.h"
 #include "core/progress.h"
 
-namespace morvex::clip {
+namespace morvex::ts {
 
 enum class DemuxMode { Elementary, Pes, Subtitle, Menu };
 
@@ -164,4 +164,4 @@ DemuxResult demuxToMemory(const std::filesystem::path& source, uint32_t pid, Dem
 DemuxResult savePid(const std::filesystem::path& source, const std::string& outputName, uint32_t pid, DemuxMode mode,
                     core::Log& log, core::Progress* progress = nullptr, bool writeDamaged = true);
 
-}  // namespace morvex::clip
+}  // namespace morvex::ts

@@ -8,7 +8,7 @@
 #include "disc/disc_load.h"
 #include "playlist/mpls.h"
 
-namespace morvex::clip {
+namespace morvex::disc {
 
 // Copies the PlayItem's STN attributes into the streams of the clip's first program
 // sequence, matched by position: video k <-> clip stream k, audio k <-> V + k,
@@ -20,13 +20,13 @@ namespace morvex::clip {
 // language; PG, text subtitle and IG their language (a text subtitle clip stream
 // also gets it as its own language, which is the one written for it).
 // Returns the indices of the clip streams changed (their ProgramInfo rows are index + 1).
-std::vector<size_t> applyPlayItem(const playlist::PlayItem& item, ClipInfo& clpi);
+std::vector<size_t> applyPlayItem(const playlist::PlayItem& item, clip::ClipInfo& clpi);
 
 // The button: reads the PlayItem's clip information from the disc folder (replacing
 // `clpi`; unsaved edits are lost) and applies the PlayItem to it. When the clip is not
 // among the disc's clip information files it logs an error and changes nothing.
 // Returns false when nothing could be applied (clip unknown or its file unreadable).
-bool applyToClpi(const disc::DiscLoad& disc, const playlist::PlayItem& item, ClipInfo& clpi, core::Log& log,
+bool applyToClpi(const DiscLoad& disc, const playlist::PlayItem& item, clip::ClipInfo& clpi, core::Log& log,
                  std::vector<size_t>* changed = nullptr);
 
-}  // namespace morvex::clip
+}  // namespace morvex::disc

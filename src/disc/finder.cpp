@@ -1,4 +1,4 @@
-#include "clip/finder.h"
+#include "disc/finder.h"
 
 #include <cstdio>
 #include <unordered_map>
@@ -7,7 +7,7 @@
 
 namespace fs = std::filesystem;
 
-namespace morvex::clip {
+namespace morvex::disc {
 
 int playlistNumber(const std::string& name) {
   if (name.empty() || name.size() > 9) return -1;
@@ -53,7 +53,7 @@ void logPlaylistCommands(core::Log& log, const std::string& playlistName, const 
   for (const auto& l : lines) log.info(l);
 }
 
-ClipSearchResult findClipReferences(disc::DiscLoad& disc, core::Log& log, core::Progress* progress) {
+ClipSearchResult findClipReferences(DiscLoad& disc, core::Log& log, core::Progress* progress) {
   ClipSearchResult res;
   disc.ciRefs.assign(disc.clipinfos.size(), {});
   std::unordered_map<std::string, size_t> clipIndex;
@@ -103,8 +103,8 @@ ClipSearchResult findClipReferences(disc::DiscLoad& disc, core::Log& log, core::
   return res;
 }
 
-GridRows ciRefRows(const disc::ClipInfoRefs& refs) {
-  GridRows rows;
+clip::GridRows ciRefRows(const ClipInfoRefs& refs) {
+  clip::GridRows rows;
   char a[16], b[16];
   for (size_t i = 0; i < refs.size(); ++i) {
     std::snprintf(a, sizeof a, "%05u", unsigned(refs[i].playlist));
@@ -114,7 +114,7 @@ GridRows ciRefRows(const disc::ClipInfoRefs& refs) {
   return rows;
 }
 
-RefJump refJump(const GridRow& row) {
+RefJump refJump(const clip::GridRow& row) {
   RefJump j;
   if (row.size() < 4) return j;
   j.playlist = row[1];
@@ -122,4 +122,4 @@ RefJump refJump(const GridRow& row) {
   return j;
 }
 
-}  // namespace morvex::clip
+}  // namespace morvex::disc

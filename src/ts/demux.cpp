@@ -1,4 +1,4 @@
-#include "clip/demux.h"
+#include "ts/demux.h"
 #include "core/text.h"
 
 #include <algorithm>
@@ -7,13 +7,12 @@
 #include <cstring>
 #include <memory>
 
-#include "clip/clpi_text.h"
 #include "core/save.h"
+#include "ts/packet.h"
 
-namespace morvex::clip {
+namespace morvex::ts {
 
 namespace {
-constexpr size_t kPacket = 192;
 // Reads are 683 packets (about 128 KiB): large enough that the per-read cost vanishes,
 // small enough that the chunk is still in the processor's cache when its packets are
 // examined right after the copy (a 2 MiB chunk measured about 20% slower from the page
@@ -138,7 +137,7 @@ bool PidDemuxer::flushBuffer() {
 }
 
 bool PidDemuxer::feed(const uint8_t* data, size_t count) {
-  for (size_t i = 0; i < count && !stop_; ++i) packet(data + i * kPacket);
+  for (size_t i = 0; i < count && !stop_; ++i) packet(data + i * kSourcePacketSize);
   return !stop_;
 }
 
@@ -180,7 +179,7 @@ void PidDemuxer::startPes(const uint8_t* p, const uint8_t* pl, unsigned size) {
     dts_ = ((pl[7] & 0xC0) == 0xC0 && size >= 19) ? decodeTimeStamp(pl + 14) - base_ : 0;
     if (log_) {
       uint8_t seg = 9 + H < size ? pl[9 + H] : 0;
-      log_->info(core::hexText(pts_, 8) + ", " + core::hexText(dts_, 8) + " : " + clock90k(pts_) + ", " + clock90k(dts_) + "   " +
+      log_->info(core::hexText(pts_, 8) + ", " + core::hexText(dts_, 8) + " : " + core::clock90k(pts_) + ", " + core::clock90k(dts_) + "   " +
                 hex2(seg) + "   " + hex2(p[0]) + hex2(p[1]) + hex2(p[2]) + hex2(p[3]));
     }
   }
@@ -208,22 +207,23 @@ void PidDemuxer::startPes(const uint8_t* p, const uint8_t* pl, unsigned size) {
 
 void PidDemuxer::packet(const uint8_t* p) {
   ++seen_;
-  if (p[4] != 0x47) {
+  const uint8_t* tp = p + kExtraHeaderSize;  // the transport packet
+  if (tp[0] != kSyncByte) {
     // Lost sync: this packet is skipped and the next 192-byte boundary is tried, so one
     // damaged packet costs one packet, not the rest of a read.
     if (lostSync_++ == 0 && log_)
       log_->info("Lost sync at source packet " + std::to_string(seen_ - 1) + "; skipping packets without a sync byte.");
     return;
   }
-  const uint32_t pid = (uint32_t(p[5] & 0x1F) << 8) | p[6];
-  if (pid >= 0x1FFF) return;
-  const bool hasAdaptation = p[7] & 0x20;
-  if (hasAdaptation && p[8] > 183) {
+  const uint32_t pid = packetPid(tp);
+  if (pid >= kNullPid) return;
+  const bool hasAdaptation = hasAdaptationField(tp);
+  if (hasAdaptation && tp[4] > 183) {
     if (pid == pid_) ++pidPackets_;
     return;  // no usable payload
   }
-  const unsigned size = hasAdaptation ? 183u - p[8] : 184u;
-  const uint8_t* pl = p + (kPacket - size);
+  const unsigned size = hasAdaptation ? 183u - tp[4] : 184u;
+  const uint8_t* pl = p + (kSourcePacketSize - size);
 
   if (mode_ == DemuxMode::Subtitle && !baseFound_ && pid == 0x1011 && size >= 14 && pl[0] == 0 && pl[1] == 0 &&
       pl[2] == 1 && (pl[7] & 0xC0)) {
@@ -236,7 +236,7 @@ void PidDemuxer::packet(const uint8_t* p) {
     out(pl, size);
     return;
   }
-  if (!(p[7] & 0x10)) return;
+  if (!hasPayload(tp)) return;
   const bool startCode = size >= 6 && pl[0] == 0 && pl[1] == 0 && pl[2] == 1 && pl[3] > 0xB0;
   // R counts the PES length minus the payload bytes written, so after the last packet
   // of a PES it still holds 3 + H; below 184 a start code therefore begins the next
@@ -244,7 +244,7 @@ void PidDemuxer::packet(const uint8_t* p) {
   // only at the next packet that starts a payload unit with a start code.
   // A start code in a packet that starts a payload unit always begins a PES packet:
   // when the previous one still expects payload, a packet was lost in between.
-  const bool unitStart = startCode && (p[5] & 0x40);
+  const bool unitStart = startCode && payloadUnitStart(tp);
   const bool isStart = unbounded_ ? unitStart : ((R_ < 184 && startCode) || unitStart);
   if (isStart) {
     startPes(p, pl, size);
@@ -321,8 +321,8 @@ void demuxLoopMany(const std::filesystem::path& source, const std::vector<LoopTa
   }
   std::setvbuf(in.get(), nullptr, _IONBF, 0);
 
-  const uint64_t total = size / kPacket;
-  const uint64_t trailing = size % kPacket;
+  const uint64_t total = size / kSourcePacketSize;
+  const uint64_t trailing = size % kSourcePacketSize;
   bool cancelledBefore = prog->cancelled();
   prog->start(total);
   if (cancelledBefore) prog->cancel();
@@ -331,14 +331,14 @@ void demuxLoopMany(const std::filesystem::path& source, const std::vector<LoopTa
 
   std::vector<std::unique_ptr<PidDemuxer>> dms;
   for (const auto& t : targets) dms.push_back(std::make_unique<PidDemuxer>(t.pid, t.mode, t.sink, &log, prog));
-  std::vector<uint8_t> chunk(kChunkPackets * kPacket);
+  std::vector<uint8_t> chunk(kChunkPackets * kSourcePacketSize);
   uint64_t done = 0, nextReport = kReportEvery;
   double lastReport = -1;
   bool readFailed = false, stopped = false;
   while (done < total && !stopped) {
-    size_t want = size_t(std::min<uint64_t>(kChunkPackets, total - done)) * kPacket;
+    size_t want = size_t(std::min<uint64_t>(kChunkPackets, total - done)) * kSourcePacketSize;
     size_t got = std::fread(chunk.data(), 1, want, in.get());
-    size_t packets = got / kPacket;
+    size_t packets = got / kSourcePacketSize;
     for (auto& dm : dms)
       if (!dm->feed(chunk.data(), packets)) stopped = true;
     if (stopped) break;
@@ -530,4 +530,4 @@ DemuxResult savePid(const std::filesystem::path& source, const std::string& outp
   return r;
 }
 
-}  // namespace morvex::clip
+}  // namespace morvex::ts

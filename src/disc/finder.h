@@ -11,7 +11,7 @@
 #include "disc/disc_load.h"
 #include "nav/movie_object.h"
 
-namespace morvex::clip {
+namespace morvex::disc {
 
 // The numeric value of a five-digit name ("00012" -> 12); -1 when it is not a number.
 int playlistNumber(const std::string& name);
@@ -39,10 +39,10 @@ struct ClipSearchResult {
 // A missing stream file is logged as "Missing stream file referenced by <name>.mpls,
 // PlayItem n" (or ", SubPath s, SubPlayItem k"). A playlist the reader rejects adds
 // nothing. Progress counts playlists.
-ClipSearchResult findClipReferences(disc::DiscLoad& disc, core::Log& log, core::Progress* progress = nullptr);
+ClipSearchResult findClipReferences(DiscLoad& disc, core::Log& log, core::Progress* progress = nullptr);
 
 // The "Referenced by" rows of one clip: number from 1, playlist (5 digits), kind, item.
-GridRows ciRefRows(const disc::ClipInfoRefs& refs);
+clip::GridRows ciRefRows(const ClipInfoRefs& refs);
 
 // What a double click on a "Referenced by" row does: read the playlist named in column
 // 1, and for a PlayItem row whose item is above "00000" select PlayItem row item + 1.
@@ -50,6 +50,6 @@ struct RefJump {
   std::string playlist;
   int playItemRow = -1;  // -1: leave the selection as the reader set it
 };
-RefJump refJump(const GridRow& row);
+RefJump refJump(const clip::GridRow& row);
 
-}  // namespace morvex::clip
+}  // namespace morvex::disc

@@ -4,13 +4,14 @@
 
 #include <map>
 
-#include "clip/demux.h"
-#include "clip/ts_synth.h"
+#include "ts/demux.h"
+#include "support/ts_synth.h"
 #include "core/log.h"
 #include "support/test_support.h"
 
 using namespace morvex;
-using namespace morvex::clip;
+using namespace morvex::test;
+using namespace morvex::ts;
 using Bytes = std::vector<uint8_t>;
 
 namespace {

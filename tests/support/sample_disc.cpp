@@ -1,4 +1,4 @@
-#include "check/sample_disc.h"
+#include "support/sample_disc.h"
 
 #include <cstdio>
 #include <fstream>
@@ -8,7 +8,7 @@
 #include "nav/movie_object.h"
 #include "playlist/mpls_writer.h"
 
-namespace morvex::check {
+namespace morvex::test {
 
 namespace fs = std::filesystem;
 
@@ -114,4 +114,4 @@ bool writeSampleDisc(const fs::path& bdmv, size_t playlists, size_t clips) {
   return true;
 }
 
-}  // namespace morvex::check
+}  // namespace morvex::test

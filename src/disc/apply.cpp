@@ -1,29 +1,29 @@
-#include "clip/apply.h"
+#include "disc/apply.h"
 
 #include <algorithm>
 
-namespace morvex::clip {
+namespace morvex::disc {
 
-std::vector<size_t> applyPlayItem(const playlist::PlayItem& item, ClipInfo& clpi) {
+std::vector<size_t> applyPlayItem(const playlist::PlayItem& item, clip::ClipInfo& clpi) {
   std::vector<size_t> changed;
   if (clpi.programInfo.programSequences.empty()) return changed;
   auto& streams = clpi.programInfo.programSequences[0].streams;
   const auto& stn = item.stn;
   const size_t V = stn.video.size(), A = stn.audio.size();
   const size_t P = std::min<size_t>(stn.numPG, stn.pg.size());  // picture-in-picture PG not counted
-  auto target = [&](size_t index, const playlist::Stream& s) -> ClipStream* {
+  auto target = [&](size_t index, const playlist::Stream& s) -> clip::ClipStream* {
     if (index >= streams.size() || streams[index].pid != s.entry.mainPID) return nullptr;
     changed.push_back(index);
     return &streams[index];
   };
   for (size_t k = 0; k < V; ++k)
-    if (ClipStream* c = target(k, stn.video[k])) {
+    if (clip::ClipStream* c = target(k, stn.video[k])) {
       c->codingType = stn.video[k].attr.codingType;
       c->videoFormat = stn.video[k].attr.videoFormat;
       c->frameRate = stn.video[k].attr.frameRate;
     }
   for (size_t k = 0; k < A; ++k)
-    if (ClipStream* c = target(V + k, stn.audio[k])) {
+    if (clip::ClipStream* c = target(V + k, stn.audio[k])) {
       const auto& a = stn.audio[k].attr;
       c->codingType = a.codingType;
       c->audioPresentationType = a.audioPresentation;
@@ -31,26 +31,26 @@ std::vector<size_t> applyPlayItem(const playlist::PlayItem& item, ClipInfo& clpi
       c->audioLanguage = a.language;
     }
   for (size_t k = 0; k < P; ++k)
-    if (ClipStream* c = target(V + A + k, stn.pg[k])) {
+    if (clip::ClipStream* c = target(V + A + k, stn.pg[k])) {
       c->pgLanguage = stn.pg[k].attr.language;
       if (c->codingType == 0x92) c->textStLanguage = stn.pg[k].attr.language;
     }
   for (size_t k = 0; k < stn.ig.size(); ++k) {
     if (stn.ig[k].entry.type != 1) continue;
-    if (ClipStream* c = target(V + A + P + k, stn.ig[k])) c->igLanguage = stn.ig[k].attr.language;
+    if (clip::ClipStream* c = target(V + A + P + k, stn.ig[k])) c->igLanguage = stn.ig[k].attr.language;
   }
   return changed;
 }
 
-bool applyToClpi(const disc::DiscLoad& disc, const playlist::PlayItem& item, ClipInfo& clpi, core::Log& log,
+bool applyToClpi(const DiscLoad& disc, const playlist::PlayItem& item, clip::ClipInfo& clpi, core::Log& log,
                  std::vector<size_t>* changed) {
   auto it = std::find(disc.clipinfos.begin(), disc.clipinfos.end(), item.clipName);
   if (it == disc.clipinfos.end()) {
     log.error("No clip information file for clip " + item.clipName);
     return false;
   }
-  ClipInfo fresh = clpi;
-  if (!readClipInfoFile(disc.folder / "CLIPINF" / (item.clipName + disc.names.clipinfext), fresh, log).complete()) {
+  clip::ClipInfo fresh = clpi;
+  if (!clip::readClipInfoFile(disc.folder / "CLIPINF" / (item.clipName + disc.names.clipinfext), fresh, log).complete()) {
     clpi = std::move(fresh);
     return false;
   }
@@ -61,4 +61,4 @@ bool applyToClpi(const disc::DiscLoad& disc, const playlist::PlayItem& item, Cli
   return true;
 }
 
-}  // namespace morvex::clip
+}  // namespace morvex::disc

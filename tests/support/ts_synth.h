@@ -9,14 +9,15 @@
 // (each PES one segment: type byte, 16-bit length, body). Packets of the streams are
 // interleaved; the last packet of each PES is filled with adaptation-field stuffing.
 // The output is deterministic for a seed and is produced piece by piece, so any size
-// can be written in constant memory.
+// can be written in constant memory. The packets are laid out by ts::Packetizer, the
+// one the menu muxer uses.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
-namespace morvex::clip {
+namespace morvex::test {
 
 struct SynthOptions {
   uint64_t targetBytes = 1 << 20;  // stops after the time slot that reaches this size
@@ -64,4 +65,4 @@ SynthStats generateStream(const SynthOptions& opt, const SynthSink& sink, const 
 bool writeSyntheticStream(const std::filesystem::path& file, const SynthOptions& opt, std::string& error,
                           SynthStats* stats = nullptr, const SynthPesCallback& onPes = {});
 
-}  // namespace morvex::clip
+}  // namespace morvex::test

@@ -2,14 +2,15 @@
 // the "Referenced by" rows, and copying a PlayItem's stream attributes into its clip.
 #include <gtest/gtest.h>
 
-#include "clip/apply.h"
-#include "clip/finder.h"
+#include "disc/apply.h"
+#include "disc/finder.h"
 #include "core/log.h"
 #include "playlist/mpls_writer.h"
 #include "support/test_support.h"
 
 using namespace morvex;
 using namespace morvex::clip;
+using namespace morvex::disc;
 namespace fs = std::filesystem;
 
 namespace {
