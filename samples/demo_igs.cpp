@@ -321,7 +321,7 @@ bool writeDemoMenu(DemoContext& ctx) {
   // The menu file lives beside the demo folder, outside the disc structure.
   const std::filesystem::path beside = ctx.bdmv.parent_path().parent_path();
   if (!beside.empty() && std::filesystem::is_directory(beside))
-    if (!saveMenuFile(m, beside / "demo_menu.mnu", ctx.log)) return false;
+    if (!saveMenuFile(m, beside, "demo_menu.mnu", core::SaveSettings{.backup = false}, ctx.log)) return false;
   return true;
 }
 
@@ -333,7 +333,8 @@ std::vector<std::vector<uint8_t>> demoMenuSegments(core::Log& log) {
   Menu m;
   if (!authorDemoMenu(log, m)) return {};
   // The menu file form: each segment behind a 10-byte unit header ("IG", PTS, DTS).
-  const core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
+  settleMenu(m, log);
+  const core::Bytes file = writeMenu(m, SaveForm::MenuFile);
   std::vector<std::vector<uint8_t>> segments;
   for (size_t at = 0; at + 13 <= file.size();) {
     const size_t len = size_t(file[at + 11]) << 8 | file[at + 12];

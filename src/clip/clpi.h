@@ -20,6 +20,7 @@
 #include "core/log.h"
 #include "core/read_result.h"
 #include "core/save.h"
+#include "core/write_result.h"
 
 namespace morvex::clip {
 
@@ -171,19 +172,22 @@ core::ReadResult readClipInfoFile(const std::filesystem::path& file, ClipInfo& c
 // block, plus 2 + 6 m for the font block of application type 6.
 uint32_t clipInfoLength(const ClipInfo& clpi);
 
-// Turns the model into file bytes. The sections are written one after the other; the
-// start addresses in the header are the positions they actually land at (stored back
-// into the model together with the ClipInfo length), so a file whose sections had gaps
-// comes out consistent instead of pointing into the wrong bytes. For a file without gaps
-// those are the addresses it was read with. An ATC delta switch left on without entries
-// is cleared first.
-core::Bytes writeClipInfo(ClipInfo& clpi);
+// Settles the lengths and start addresses the writer lays out: the sections one after
+// the other, the header naming the positions they land at, and the ClipInfo length, so
+// a file whose sections had gaps comes out consistent instead of pointing into the
+// wrong bytes (for a file without gaps those are the addresses it was read with). An
+// ATC delta switch left on without entries is cleared first.
+void settleClipInfo(ClipInfo& clpi);
+
+// The file bytes of the model. The sections are written one after the other and the
+// header names where they land, as settleClipInfo stores them; the model is not changed.
+core::Bytes writeClipInfo(const ClipInfo& clpi);
 
 // Writes the model to `folder/fileName` with the save sequence (backup, atomic write),
-// logging "Saving [bl]fileName[/bl]" as the sequence starts. The model takes the
-// settled addresses only when the file was written; a stopped save leaves it alone.
-bool saveClipInfo(ClipInfo& clpi, const std::filesystem::path& folder, const std::string& fileName,
-              const core::SaveSettings& settings, core::Log& log);
+// logging "Saving [bl]fileName[/bl]" as the sequence starts. The model is not changed:
+// an editor that keeps the file's addresses settles its model once the save succeeded.
+core::WriteResult saveClipInfo(const ClipInfo& clpi, const std::filesystem::path& folder, const std::string& fileName,
+                               const core::SaveSettings& settings, core::Log& log);
 
 // ---- Packet count check ------------------------------------------------------------
 

@@ -302,6 +302,7 @@ private slots:
     c.extensionData.data = {1, 2, 3, 4};
     c.extensionData.length = 8 + 12 + 4;
     c.extensionDataStart = c.clipMarkStart + 4 + c.clipMarkLength;
+    clip::settleClipInfo(c);
     test::writeFile(file, clip::writeClipInfo(c));
     clip::ClipInfo prepared;
     QVERIFY(readClip(file, prepared));

@@ -155,7 +155,8 @@ igs::Menu twoPageMenu() {
 
 fs::path writeMenuFile(igs::Menu m, const fs::path& file) {
   core::MemoryLog log;
-  if (!igs::saveMenuFile(m, file, log)) return {};
+  if (!igs::saveMenuFile(m, file.parent_path(), file.filename().string(), core::SaveSettings{.backup = false}, log))
+    return {};
   return file;
 }
 

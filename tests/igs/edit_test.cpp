@@ -210,7 +210,8 @@ TEST(MenuEdit, ButtonCommandsAndRefreshKeepTheModelInStep) {
   // What a save writes comes back the same.
   core::MemoryLog log;
   Menu back;
-  ASSERT_TRUE(readMenu(writeMenu(m, SaveForm::MenuFile, log), "t.mnu", back, log).usable());
+  settleMenu(m, log);
+  ASSERT_TRUE(readMenu(writeMenu(m, SaveForm::MenuFile), "t.mnu", back, log).usable());
   EXPECT_EQ(back.pageButtons[0][2].commands, prog);
 
   // Lists changed by hand: one refresh brings counts and the by-id list along.
@@ -237,7 +238,8 @@ TEST(MenuEdit, EditedMenuSavesAndLoads) {
   createPage(m);
   eraseButton(m, 0, 0, 2);
   core::MemoryLog log;
-  core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
+  settleMenu(m, log);
+  core::Bytes file = writeMenu(m, SaveForm::MenuFile);
   Menu back;
   ASSERT_TRUE(readMenu(file, "test.mnu", back, log).usable());
   EXPECT_EQ(back.ics.pages, m.ics.pages);

@@ -134,6 +134,7 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
     const std::string file = clipName_.toStdString() + ctx_.names().clipinfext;
     if (!clip::saveClipInfo(doc_.model, ctx_.session.folder() / "CLIPINF", file, ctx_.saveSettings(), *ctx_.log))
       return false;
+    clip::settleClipInfo(doc_.model);
     ctx_.log->statusReady();
     doc_.markSaved();
     fillPage();  // the writer settles the model (an empty ATC delta block is cleared)
