@@ -569,13 +569,13 @@ bool deleteATCdeltaEntry(ClipInfo& c, int index) {
   return true;
 }
 
-std::string setATCdeltaCell(ClipInfo& c, int index, int column, const std::string& text) {
+std::string setATCdeltaCell(ClipInfo& c, int index, AtcDeltaField field, const std::string& text) {
   auto& v = c.clipInfo.atcDeltaEntries;
   if (index < 0 || size_t(index) >= v.size()) return "";
   auto& e = v[index];
   bool incomplete = text.find(' ') != std::string::npos;
-  switch (column) {
-    case 1:
+  switch (field) {
+    case AtcDeltaField::AtcDelta:
       if (!incomplete) {
         uint32_t x = 0;
         for (char ch : text) {
@@ -588,10 +588,10 @@ std::string setATCdeltaCell(ClipInfo& c, int index, int column, const std::strin
         e.atcDelta = x;
       }
       return core::hexText(e.atcDelta, 8);
-    case 2:
+    case AtcDeltaField::FollowingClip:
       if (!incomplete) e.followingClip = text.substr(0, 5);
       return e.followingClip;
-    case 3:
+    case AtcDeltaField::ClipCodec:
       return e.clipCodec;
     default:
       return "";

@@ -231,9 +231,12 @@ int insertATCdeltaEntry(ClipInfo& clpi, int selected);
 // Removes entry `index`; the start addresses move by -14. False when there is none.
 bool deleteATCdeltaEntry(ClipInfo& clpi, int index);
 
-// A typed cell of the ATC delta grid (column 1 ATC delta in hexadecimal, 2 following
-// clip, 3 codec identifier, which does not change). Returns the text the cell shows
+// The fields an ATC delta entry shows, in the order of its grid.
+enum class AtcDeltaField { AtcDelta, FollowingClip, ClipCodec };
+
+// A typed field of an ATC delta entry (the ATC delta in hexadecimal, the following
+// clip, the codec identifier, which does not change). Returns the text the field shows
 // afterwards. Text still containing a blank (an incomplete mask) is not taken.
-std::string setATCdeltaCell(ClipInfo& clpi, int index, int column, const std::string& text);
+std::string setATCdeltaCell(ClipInfo& clpi, int index, AtcDeltaField field, const std::string& text);
 
 }  // namespace morvex::clip

@@ -212,17 +212,18 @@ TEST(ClipInfoEdit, AtcDeltaSwitchInsertDeleteMoveTheAddresses) {
   EXPECT_EQ(insertATCdeltaEntry(c, -1), 0);
   EXPECT_EQ(c.cpiStart, before.cpiStart + 16);
   ClipInfo saved = c;
+  settleClipInfo(saved);
   Bytes b = writeClipInfo(saved);
   EXPECT_EQ(saved.sequenceInfoStart, c.sequenceInfoStart);  // edits kept the file consistent
   EXPECT_EQ(be32at(b, 40), 192u);
   EXPECT_EQ(Bytes(b.begin() + 220, b.begin() + 236),
             (Bytes{0, 1, 0, 0, 0, 0, '0', '0', '0', '0', '0', 'm', '2', 't', 's', 0}));
 
-  EXPECT_EQ(setATCdeltaCell(c, 0, 1, "0000001G"), "00000001");
+  EXPECT_EQ(setATCdeltaCell(c, 0, AtcDeltaField::AtcDelta, "0000001G"), "00000001");
   EXPECT_EQ(c.clipInfo.atcDeltaEntries[0].atcDelta, 1u);
-  EXPECT_EQ(setATCdeltaCell(c, 0, 1, "12 "), "00000001");  // incomplete mask: not taken
-  EXPECT_EQ(setATCdeltaCell(c, 0, 2, "12345"), "12345");
-  EXPECT_EQ(setATCdeltaCell(c, 0, 3, "abcd"), "m2ts");
+  EXPECT_EQ(setATCdeltaCell(c, 0, AtcDeltaField::AtcDelta, "12 "), "00000001");  // incomplete mask: not taken
+  EXPECT_EQ(setATCdeltaCell(c, 0, AtcDeltaField::FollowingClip, "12345"), "12345");
+  EXPECT_EQ(setATCdeltaCell(c, 0, AtcDeltaField::ClipCodec, "abcd"), "m2ts");
 
   EXPECT_EQ(insertATCdeltaEntry(c, 0), 1);
   EXPECT_EQ(insertATCdeltaEntry(c, 0), 1);  // after the selected entry

@@ -251,10 +251,10 @@ private slots:
       QTest::keyClick(ed, Qt::Key_Return);
     };
     typeCell(0, 1, "0000001G");
-    QCOMPARE(clip::setATCdeltaCell(expected, 0, 1, "0000001G"), std::string("00000001"));
+    QCOMPARE(clip::setATCdeltaCell(expected, 0, clip::AtcDeltaField::AtcDelta, "0000001G"), std::string("00000001"));
     QTRY_COMPARE(guitest::cell(grid, 0, 1), QString("00000001"));
     typeCell(1, 2, "00042");
-    clip::setATCdeltaCell(expected, 1, 2, "00042");
+    clip::setATCdeltaCell(expected, 1, clip::AtcDeltaField::FollowingClip, "00042");
     QTRY_COMPARE(guitest::cell(grid, 1, 2), QString("00042"));
     QVERIFY(tab->document().model == expected);
     tab->atcEditSwitch()->readOnlyAction()->trigger();

@@ -702,7 +702,9 @@ void ClipTab::atcCellEdited(QTableWidgetItem* it) {
   std::string shown;
   filling_ = true;
   editDocuments(undo_, QString("ATC delta %1 %2").arg(r).arg(atcGrid_->horizontalHeaderItem(c)->text()), -1,
-                [&] { shown = clip::setATCdeltaCell(doc_.model, r, c, text); }, doc_);
+                [&] {
+                  if (auto field = atcDeltaField(c)) shown = clip::setATCdeltaCell(doc_.model, r, *field, text);
+                }, doc_);
   filling_ = false;
   // The cell shows what was stored (the table is not refilled under its open editor).
   QTimer::singleShot(0, this, [this, r, c, shown] {

@@ -1046,13 +1046,25 @@ void PlaylistTab::warnReferences() {
 
 // ---- edits ------------------------------------------------------------------------------
 
+// The field a column of the PlayItem grid shows (column 0 is the row number).
+static std::optional<pl::PlayItemField> playItemField(int column) {
+  if (column < 1 || column > 8) return std::nullopt;
+  return pl::PlayItemField(column - 1);
+}
+
+// The field a column of the SubPlayItem grid shows (column 0 is the row number).
+static std::optional<pl::SubPlayItemField> subPlayItemField(int column) {
+  if (column < 1 || column > 10) return std::nullopt;
+  return pl::SubPlayItemField(column - 1);
+}
+
 void PlaylistTab::playItemEdited(QTableWidgetItem* it) {
   if (filling_ || !loaded_) return;
   const int r = it->row(), c = it->column();
   if (r < 0 || r >= int(m().playList.playItems.size())) return;
   const std::string text = it->text().toStdString();
   pl::InTimeCascade cascade;
-  if (c == 3 && text.size() == 12 && text.find(' ') == std::string::npos) {
+  if (playItemField(c) == pl::PlayItemField::InTime && text.size() == 12 && text.find(' ') == std::string::npos) {
     // Moving the IN time may move what hangs on it: the user decides, question by question.
     for (const auto& question : pl::inTimeQuestions(m(), unsigned(r), pl::time2ticks(text))) {
       QMessageBox box(QMessageBox::Question, "Confirm", toQt(question), QMessageBox::Yes | QMessageBox::No, this);
@@ -1064,7 +1076,9 @@ void PlaylistTab::playItemEdited(QTableWidgetItem* it) {
     }
   }
   edit(QString("PlayItem %1 %2").arg(r).arg(items_->horizontalHeaderItem(c)->text()),
-       [&] { pl::setPlayItemCell(m(), unsigned(r), unsigned(c), text, cascade); });
+       [&] {
+         if (auto field = playItemField(c)) pl::setPlayItemCell(m(), unsigned(r), *field, text, cascade);
+       });
   // The cell shows what the model holds (a refused value goes back), and whatever
   // the cascade moved shows too.
   QTimer::singleShot(0, this, [this, r] {
@@ -1083,7 +1097,9 @@ void PlaylistTab::subPlayItemEdited(QTableWidgetItem* it) {
   if (r < 0 || r >= int(m().playList.subPaths[size_t(s)].subPlayItems.size())) return;
   const std::string text = it->text().toStdString();
   edit(QString("SubPlayItem %1 %2").arg(r).arg(subItems_->horizontalHeaderItem(c)->text()),
-       [&] { pl::setSubPlayItemCell(m(), unsigned(s), unsigned(r), unsigned(c), text); });
+       [&] {
+         if (auto field = subPlayItemField(c)) pl::setSubPlayItemCell(m(), unsigned(s), unsigned(r), *field, text);
+       });
   QTimer::singleShot(0, this, [this, s, r] {
     if (s >= int(m().playList.subPaths.size())) return;
     const auto& sp = m().playList.subPaths[size_t(s)];
