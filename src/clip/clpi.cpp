@@ -491,40 +491,23 @@ std::optional<uint64_t> packetCountMismatch(const ClipInfo& clpi, uint64_t strea
   return n;
 }
 
-std::string packetCountQuestion(uint64_t packets) {
-  return "The m2ts file contains " + thousands(packets) + " packets.\nDo you want to correct the packet value of ClipInfo?";
-}
-
-bool correctPacketCount(const std::filesystem::path& clpiFile, uint64_t packets, std::string& error) {
-  if (packets > 0xFFFFFFFFull) {
-    error = "The packet count " + std::to_string(packets) + " does not fit the 32-bit field.";
-    return false;
-  }
+core::WriteResult correctPacketCount(const std::filesystem::path& clpiFile, uint64_t packets) {
+  auto fail = [&](std::string error) { return core::WriteResult::failure(clpiFile, std::move(error)); };
+  if (packets > 0xFFFFFFFFull)
+    return fail("The packet count " + std::to_string(packets) + " does not fit the 32-bit field.");
   std::error_code ec;
   auto size = std::filesystem::file_size(clpiFile, ec);
-  if (ec) {
-    error = ec.message();
-    return false;
-  }
-  if (size < 60) {
-    error = "The file is too short to hold the packet count.";
-    return false;
-  }
+  if (ec) return fail(ec.message());
+  if (size < 60) return fail("The file is too short to hold the packet count.");
   // Opened for update: in|out never truncates, so only the four bytes change.
   std::fstream f(clpiFile, std::ios::in | std::ios::out | std::ios::binary);
-  if (!f) {
-    error = "Cannot open " + core::displayPath(clpiFile) + " for writing.";
-    return false;
-  }
+  if (!f) return fail("Cannot open " + core::displayPath(clpiFile) + " for writing.");
   const char b[4] = {char(packets >> 24), char(packets >> 16), char(packets >> 8), char(packets)};
   f.seekp(56);
   f.write(b, 4);
   f.flush();
-  if (!f) {
-    error = "Cannot write " + core::displayPath(clpiFile) + ".";
-    return false;
-  }
-  return true;
+  if (!f) return fail("Cannot write " + core::displayPath(clpiFile) + ".");
+  return core::WriteResult::written(clpiFile, 4);
 }
 
 void shiftStartAddresses(ClipInfo& c, int64_t d) {

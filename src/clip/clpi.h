@@ -198,15 +198,11 @@ inline uint64_t packetsInStream(uint64_t streamSize) { return streamSize / 192; 
 // when the stream size is 0 or the counts agree.
 std::optional<uint64_t> packetCountMismatch(const ClipInfo& clpi, uint64_t streamSize);
 
-// "The m2ts file contains N packets.\nDo you want to correct the packet value of
-// ClipInfo?" with thousands separators.
-std::string packetCountQuestion(uint64_t packets);
-
 // Writes `packets` into the number-of-source-packets field (file offset 56) of the
 // clip information file in place: only those four bytes change, the file is neither
 // truncated nor rewritten. Fails (with a message) when the file cannot be opened or is
 // too short to hold the field, or when the count does not fit the 32-bit field.
-bool correctPacketCount(const std::filesystem::path& clpiFile, uint64_t packets, std::string& error);
+core::WriteResult correctPacketCount(const std::filesystem::path& clpiFile, uint64_t packets);
 
 // ---- Editing (the model only; nothing reaches the disc until saved) ----------------
 

@@ -276,25 +276,25 @@ TEST(ClipInfoPackets, CountCheckAndInPlaceCorrection) {
   EXPECT_EQ(packetCountMismatch(c, 1920000), std::optional<uint64_t>(10000));
   EXPECT_EQ(packetCountMismatch(c, 1920000 - 1), std::optional<uint64_t>(std::nullopt));  // 9999 whole packets
   EXPECT_EQ(packetCountMismatch(c, 0), std::optional<uint64_t>(std::nullopt));
-  EXPECT_EQ(packetCountQuestion(10000),
-            "The m2ts file contains 10,000 packets.\nDo you want to correct the packet value of ClipInfo?");
 
   test::TempDir d;
+  settleClipInfo(c);
   Bytes b = writeClipInfo(c);
   test::writeFile(d / "00001.clpi", b);
-  std::string err;
-  ASSERT_TRUE(correctPacketCount(d / "00001.clpi", 10000, err)) << err;
+  const core::WriteResult corrected = correctPacketCount(d / "00001.clpi", 10000);
+  ASSERT_TRUE(corrected) << corrected.error;
   Bytes after = test::readFile(d / "00001.clpi");
   ASSERT_EQ(after.size(), b.size());
   EXPECT_EQ(be32at(after, 56), 0x00002710u);
   after[56] = b[56], after[57] = b[57], after[58] = b[58], after[59] = b[59];
   EXPECT_EQ(after, b);
 
-  EXPECT_FALSE(correctPacketCount(d / "00001.clpi", 1ull << 32, err));
-  EXPECT_FALSE(err.empty());
-  EXPECT_FALSE(correctPacketCount(d / "missing.clpi", 5, err));
+  const core::WriteResult tooBig = correctPacketCount(d / "00001.clpi", 1ull << 32);
+  EXPECT_FALSE(tooBig);
+  EXPECT_FALSE(tooBig.error.empty());
+  EXPECT_FALSE(correctPacketCount(d / "missing.clpi", 5));
   test::writeFile(d / "short.clpi", Bytes(40, 0));
-  EXPECT_FALSE(correctPacketCount(d / "short.clpi", 5, err));
+  EXPECT_FALSE(correctPacketCount(d / "short.clpi", 5));
   EXPECT_EQ(test::readFile(d / "short.clpi").size(), 40u);
 }
 

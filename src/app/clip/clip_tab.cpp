@@ -100,7 +100,22 @@ public:
   explicit EpFineModel(QObject* p) : EpTableModel(header(clip::kHeadEPfine), &clip::epFineRow, true, p) {}
 };
 
+QString packetCountQuestion(uint64_t packets) {
+  return toQt("The m2ts file contains " + clip::thousands(packets) +
+              " packets.\nDo you want to correct the packet value of ClipInfo?");
+}
+
 namespace {
+
+// The field a column of the ATC delta grid shows (column 0 is the row number).
+std::optional<clip::AtcDeltaField> atcDeltaField(int column) {
+  switch (column) {
+    case 1: return clip::AtcDeltaField::AtcDelta;
+    case 2: return clip::AtcDeltaField::FollowingClip;
+    case 3: return clip::AtcDeltaField::ClipCodec;
+    default: return std::nullopt;
+  }
+}
 
 QTableView* makeView(const char* name, QAbstractTableModel* model, QWidget* parent) {
   auto* v = new QTableView(parent);
@@ -543,10 +558,9 @@ bool ClipTab::savePid() {
 void ClipTab::checkPackets(const fs::path& clpiFile) {
   const auto n = clip::packetCountMismatch(doc_.model, streamSize_);
   if (!n) return;
-  if (!packetQuestion_ || !packetQuestion_(toQt(clip::packetCountQuestion(*n)))) return;
-  std::string err;
-  if (!clip::correctPacketCount(clpiFile, *n, err)) {
-    ctx_.log->error(err);
+  if (!packetQuestion_ || !packetQuestion_(packetCountQuestion(*n))) return;
+  if (const auto written = clip::correctPacketCount(clpiFile, *n); written.failed()) {
+    ctx_.log->error(written.error);
     return;
   }
   // The file holds the new count now: the model read from it does too, unmodified.

@@ -32,6 +32,11 @@ class EpFineModel;
 class InPlaceEditSwitch;
 class EpCoarseModel;
 
+// The question asked when the stream file holds another number of packets than the
+// clip information says: "The m2ts file contains N packets.\nDo you want to correct
+// the packet value of ClipInfo?" with thousands separators.
+QString packetCountQuestion(uint64_t packets);
+
 class ClipTab : public TabPage, public ItemShower {
   Q_OBJECT
 public:
