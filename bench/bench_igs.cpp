@@ -84,7 +84,7 @@ void BM_LoadMenuFile(benchmark::State& state) {
     m.objects.push_back(o);
   }
   core::NullLog log;
-  const core::Bytes file = igs::writeMenu(m, igs::SaveForm::MenuFile, log);
+  const core::Bytes file = igs::writeMenu(m, igs::SaveForm::MenuFile);
   for (auto _ : state) {
     igs::Menu back;
     igs::readMenu(std::span<const uint8_t>(file), "bench.mnu", back, log);

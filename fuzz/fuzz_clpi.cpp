@@ -28,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // it would then be read as marks, so such files are not round-trip material.
   if (c.clipMarkData.size() != c.clipMarkLength) return 0;
   clip::ClipInfo w = c;
+  clip::settleClipInfo(w);
   core::Bytes out = clip::writeClipInfo(w);
   clip::ClipInfo again;
   if (!clip::readClipInfo(out, "again", again, log).complete()) std::abort();

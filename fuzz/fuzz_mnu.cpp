@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& o : menu.objects) small = small && size_t(o.width) * o.height <= 1u << 20;
     if (small) {
       // What was read must write and read back.
-      auto bytes = morvex::igs::writeMenu(menu, morvex::igs::SaveForm::MenuFile, log);
+      morvex::igs::settleMenu(menu, log);
+      auto bytes = morvex::igs::writeMenu(menu, morvex::igs::SaveForm::MenuFile);
       morvex::igs::Menu again;
       morvex::igs::readMenu(std::span<const uint8_t>(bytes), "again.mnu", again, log);
     }

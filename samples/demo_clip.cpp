@@ -68,7 +68,7 @@ ClipInfo clipInfo(std::vector<ClipStream> streams, uint32_t packets, uint32_t fi
 bool saveClip(DemoContext& ctx, const std::string& name, ClipInfo c) {
   core::SaveSettings s;
   s.backup = false;
-  return saveClipInfo(c, ctx.bdmv / "CLIPINF", name + ".clpi", s, ctx.log);
+  return saveClipInfo(c, ctx.bdmv / "CLIPINF", name + ".clpi", s, ctx.log).ok;
 }
 
 // A BD-J object with one application, assembled field by field: TerminalInfo, an

@@ -165,16 +165,17 @@ struct Author {
     const unsigned obj = importObject(banner(16, 16, {}), std::nullopt, alpha);
     if (!deleteObjects(menu, pictures, obj, 1, log)) ok = false;
   }
-  void cell(size_t page, size_t bog, size_t index, int column, const std::string& text) {
-    if (!editButtonCell(menu, page, bog, index, column, text, 2)) ok = false;
+  void cell(size_t page, size_t bog, size_t index, ButtonField field, const std::string& text) {
+    if (!editButtonCell(menu, page, bog, index, field, text, 2)) ok = false;
   }
-  void objects(size_t page, size_t bog, size_t index, int startColumn, unsigned first, unsigned last) {
-    cell(page, bog, index, startColumn, core::hexText(first, 4));
-    cell(page, bog, index, startColumn + 1, core::hexText(last, 4));
+  // The start field and the end field after it.
+  void objects(size_t page, size_t bog, size_t index, ButtonField start, unsigned first, unsigned last) {
+    cell(page, bog, index, start, core::hexText(first, 4));
+    cell(page, bog, index, ButtonField(int(start) + 1), core::hexText(last, 4));
   }
   void place(size_t page, size_t bog, size_t index, int x, int y) {
-    cell(page, bog, index, ColX, std::to_string(x));
-    cell(page, bog, index, ColY, std::to_string(y));
+    cell(page, bog, index, ButtonField::X, std::to_string(x));
+    cell(page, bog, index, ButtonField::Y, std::to_string(y));
   }
   void commands(size_t page, size_t bog, size_t index, hdmv::CommandList cmds) {
     if (!setButtonCommands(menu, page, bog, index, std::move(cmds))) ok = false;
@@ -199,21 +200,21 @@ Faces itemFaces(Author& a, const QString& label) {
 // One item: its button (the only one of its BOG) with faces, sounds and place.
 void item(Author& a, size_t page, size_t bog, const Faces& f, int x, int y) {
   a.place(page, bog, 0, x, y);
-  a.objects(page, bog, 0, ColNormalStart, f.normal, f.normal);
-  a.objects(page, bog, 0, ColSelStart, f.sel0, f.sel2);
-  a.cell(page, bog, 0, ColSelRepeat, "Y");
-  a.objects(page, bog, 0, ColActStart, f.act, f.act);
+  a.objects(page, bog, 0, ButtonField::NormalStart, f.normal, f.normal);
+  a.objects(page, bog, 0, ButtonField::SelectedStart, f.sel0, f.sel2);
+  a.cell(page, bog, 0, ButtonField::SelectedRepeat, "Y");
+  a.objects(page, bog, 0, ButtonField::ActivatedStart, f.act, f.act);
   // Entry 0 of sound.bdmv is the short high tone, entry 1 the lower one.
-  a.cell(page, bog, 0, ColSelSound, "00");
-  a.cell(page, bog, 0, ColActSound, "01");
+  a.cell(page, bog, 0, ButtonField::SelectedSound, "00");
+  a.cell(page, bog, 0, ButtonField::ActivatedSound, "01");
 }
 
 // A title: a button nobody navigates to, showing the banner in every state.
 void title(Author& a, size_t page, size_t bog, unsigned obj) {
   a.place(page, bog, 0, 480, 100);
-  a.objects(page, bog, 0, ColNormalStart, obj, obj);
-  a.objects(page, bog, 0, ColSelStart, obj, obj);
-  a.objects(page, bog, 0, ColActStart, obj, obj);
+  a.objects(page, bog, 0, ButtonField::NormalStart, obj, obj);
+  a.objects(page, bog, 0, ButtonField::SelectedStart, obj, obj);
+  a.objects(page, bog, 0, ButtonField::ActivatedStart, obj, obj);
 }
 
 Effect bannerStep(unsigned obj, uint8_t palette, uint32_t duration) {
@@ -257,11 +258,11 @@ bool authorDemoMenu(core::Log& log, Menu& result) {
   item(a, 0, 3, trailer, 1200, 810);
   title(a, 0, 4, mainTitle);
   for (int i = 0; i < 3; ++i) {
-    a.cell(0, size_t(i), 0, ColValue, core::hexText(i + 1, 4));
-    a.cell(0, size_t(i), 0, ColUpper, core::hexText((i + 2) % 3, 4));
-    a.cell(0, size_t(i), 0, ColLower, core::hexText((i + 1) % 3, 4));
+    a.cell(0, size_t(i), 0, ButtonField::Value, core::hexText(i + 1, 4));
+    a.cell(0, size_t(i), 0, ButtonField::Upper, core::hexText((i + 2) % 3, 4));
+    a.cell(0, size_t(i), 0, ButtonField::Lower, core::hexText((i + 1) % 3, 4));
   }
-  a.cell(0, 3, 0, ColLeft, "0002");
+  a.cell(0, 3, 0, ButtonField::Left, "0002");
   for (int g = 0; g < 3; ++g) setBogDefault(m, 0, size_t(g), core::hexText(g, 4));
   setBogDefault(m, 0, 4, "0004");
   // BOG 3 stays hidden (0xFFFF) until "Extras" enables its button.
@@ -277,8 +278,8 @@ bool authorDemoMenu(core::Log& log, Menu& result) {
   item(a, 1, 1, back, 780, 660);
   title(a, 1, 2, scenesTitle);
   for (int i = 0; i < 2; ++i) {
-    a.cell(1, size_t(i), 0, ColUpper, core::hexText(1 - i, 4));
-    a.cell(1, size_t(i), 0, ColLower, core::hexText(1 - i, 4));
+    a.cell(1, size_t(i), 0, ButtonField::Upper, core::hexText(1 - i, 4));
+    a.cell(1, size_t(i), 0, ButtonField::Lower, core::hexText(1 - i, 4));
     setBogDefault(m, 1, size_t(i), core::hexText(i, 4));
   }
   setBogDefault(m, 1, 2, "0002");
@@ -321,7 +322,7 @@ bool writeDemoMenu(DemoContext& ctx) {
   // The menu file lives beside the demo folder, outside the disc structure.
   const std::filesystem::path beside = ctx.bdmv.parent_path().parent_path();
   if (!beside.empty() && std::filesystem::is_directory(beside))
-    if (!saveMenuFile(m, beside / "demo_menu.mnu", ctx.log)) return false;
+    if (!saveMenuFile(m, beside, "demo_menu.mnu", core::SaveSettings{.backup = false}, ctx.log)) return false;
   return true;
 }
 
@@ -333,7 +334,8 @@ std::vector<std::vector<uint8_t>> demoMenuSegments(core::Log& log) {
   Menu m;
   if (!authorDemoMenu(log, m)) return {};
   // The menu file form: each segment behind a 10-byte unit header ("IG", PTS, DTS).
-  const core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
+  settleMenu(m, log);
+  const core::Bytes file = writeMenu(m, SaveForm::MenuFile);
   std::vector<std::vector<uint8_t>> segments;
   for (size_t at = 0; at + 13 <= file.size();) {
     const size_t len = size_t(file[at + 11]) << 8 | file[at + 12];

@@ -127,8 +127,8 @@ DemoStep navFiles(20, "index and movie objects", [](DemoContext& ctx) {
   s.backup = false;
   s.saveBackupDir = true;  // the BACKUP copies
   auto names = core::FileNames::make(false);
-  return nav::saveIndexTable(ctx.log, s, ctx.bdmv, names, index()) &&
-         nav::saveMovieObjectFile(ctx.log, s, ctx.bdmv, names, movieObjects());
+  return nav::saveIndexTable(index(), ctx.bdmv, names.indexfile, s, ctx.log) &&
+         nav::saveMovieObjectFile(movieObjects(), ctx.bdmv, names.mobjfile, s, ctx.log);
 });
 
 }  // namespace

@@ -83,7 +83,7 @@ Playlist blank() {
 bool save(DemoContext& ctx, const std::string& name, const Playlist& m) {
   core::SaveSettings s;
   s.backup = false;
-  return savePlaylistAs(ctx.log, s, ctx.bdmv / "PLAYLIST", name + ".mpls", m);
+  return savePlaylist(m, ctx.bdmv / "PLAYLIST", name + ".mpls", s, ctx.log).ok;
 }
 
 bool writePlaylists(DemoContext& ctx) {

@@ -34,7 +34,8 @@ DemoStep soundFile(30, "sound.bdmv", [](DemoContext& ctx) {
   sound::insertSound(s, 0, tone(1, 7201, 109, 16000));  // 0.15 s, 440 Hz: button activated
   core::SaveSettings settings;
   settings.backup = false;
-  return sound::saveSoundFile(ctx.log, settings, ctx.bdmv, s);
+  sound::settleSoundFile(s);
+  return sound::saveSoundFile(s, ctx.bdmv / "AUXDATA", "sound.bdmv", settings, ctx.log).ok;
 });
 
 }  // namespace

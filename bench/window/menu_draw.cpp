@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
   core::NullLog quiet;
   {
     igs::Menu m = benchMenu();
-    if (!igs::saveMenuFile(m, file, quiet)) return 2;
+    if (!igs::saveMenuFile(m, file.parent_path(), file.filename().string(), core::SaveSettings{.backup = false}, quiet))
+      return 2;
   }
 
   // The engine alone: the same menu as read from the file.

@@ -234,7 +234,8 @@ void registerMenu(CLI::App& app) {
     // Only errors are printed (on stderr), so dumps stay clean.
     ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!loadMenu(a.in, m, log)) return;
-    if (writeOut(a.out, igs::writeMenu(m, igs::SaveForm::MenuFile, log)))
+    igs::settleMenu(m, log);
+    if (writeOut(a.out, igs::writeMenu(m, igs::SaveForm::MenuFile)))
       std::cout << "Menu written to " << core::displayPath(a.out) << '\n';
   });
 
@@ -344,7 +345,8 @@ void registerMenu(CLI::App& app) {
       exitStatus() = 1;
       return;
     }
-    if (writeOut(a.out, igs::writeMenu(m, igs::SaveForm::MenuFile, log)))
+    igs::settleMenu(m, log);
+    if (writeOut(a.out, igs::writeMenu(m, igs::SaveForm::MenuFile)))
       std::cout << "Object " << core::hexText(r->objectId, 4) << " with palette " << core::hexText(r->paletteId, 2)
                 << " written to " << core::displayPath(a.out) << '\n';
   });
@@ -369,7 +371,8 @@ FileKind menuKind() {
     // Only errors are printed (on stderr), so dumps stay clean.
     ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!acceptRead(igs::readMenu(std::span<const uint8_t>(b), in.filename().string(), m, log))) return 1;
-    return writeOut(out, igs::writeMenu(m, igs::SaveForm::MenuFile, log)) ? exitStatus() : 1;
+    igs::settleMenu(m, log);
+    return writeOut(out, igs::writeMenu(m, igs::SaveForm::MenuFile)) ? exitStatus() : 1;
   };
   return k;
 }

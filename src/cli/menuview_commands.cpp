@@ -82,9 +82,8 @@ bool parseNumber(const std::string& s, unsigned& v) {
 }
 
 bool writeOutput(const Image& img, const std::string& out) {
-  std::string err;
-  if (!savePng(img, out, err)) {
-    fail(core::displayPath(out) + ": " + err);
+  if (const core::WriteResult written = savePng(img, out); written.failed()) {
+    fail(core::displayPath(out) + ": " + written.error);
     return false;
   }
   std::cout << "Wrote " << core::displayPath(out) << " (" << img.width() << "x" << img.height() << ")\n";

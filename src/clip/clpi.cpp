@@ -331,22 +331,31 @@ void writeStream(core::ByteWriter& w, const ClipStream& s) {
   }
 }
 
-}  // namespace
+// Where the sections land when the model is written back to back.
+struct ClipInfoLayout {
+  uint32_t clipInfoLength = 0;
+  uint32_t sequenceInfoStart = 0, programInfoStart = 0, cpiStart = 0, clipMarkStart = 0, extensionDataStart = 0;
+};
 
-core::Bytes writeClipInfo(ClipInfo& c) {
-  if (c.clipInfo.isAtcDelta == 1 && c.clipInfo.atcDeltaEntries.empty()) setATCdelta(c, false);
+// An ATC delta switch left on without entries is written (and settled) as off.
+bool emptyAtcDelta(const ClipInfo& c) { return c.clipInfo.isAtcDelta == 1 && c.clipInfo.atcDeltaEntries.empty(); }
+
+core::Bytes compose(const ClipInfo& c, ClipInfoLayout& at) {
+  const ClipInfoBlock& ci = c.clipInfo;
+  const uint32_t isAtcDelta = emptyAtcDelta(c) ? 0 : ci.isAtcDelta;
   core::ByteWriter w;
   w.addString(c.typeIndicator, 4);
   w.addString(c.version, 4);
   w.addZeros(5 * 4 + 12);  // start addresses, put once the sections are placed
 
-  const ClipInfoBlock& ci = c.clipInfo;
-  c.clipInfo.length = clipInfoLength(c);
-  w.addU32(ci.length);
+  at.clipInfoLength = 176;
+  if (isAtcDelta == 1) at.clipInfoLength += 2 + 14 * uint32_t(ci.atcDeltaEntries.size());
+  if (ci.applicationType == 6) at.clipInfoLength += 2 + 6 * uint32_t(ci.fontFiles.size());
+  w.addU32(at.clipInfoLength);
   w.addZeros(2);
   w.addU8(ci.clipStreamType);
   w.addU8(ci.applicationType);
-  w.addU32(ci.isAtcDelta);
+  w.addU32(isAtcDelta);
   w.addU32(ci.tsRecordingRate);
   w.addU32(ci.numberOfSourcePackets);
   w.addZeros(128);
@@ -354,7 +363,7 @@ core::Bytes writeClipInfo(ClipInfo& c) {
   w.addU8(ci.validityFlags);
   w.addString(ci.formatIdentifier, 4);
   w.addZeros(9 + 16);
-  if (ci.isAtcDelta == 1) {
+  if (isAtcDelta == 1) {
     w.addZeros(1);
     w.addU8(uint32_t(ci.atcDeltaEntries.size()));
     for (const auto& e : ci.atcDeltaEntries) {
@@ -373,7 +382,7 @@ core::Bytes writeClipInfo(ClipInfo& c) {
     }
   }
 
-  c.sequenceInfoStart = uint32_t(w.length());
+  at.sequenceInfoStart = uint32_t(w.length());
   w.addU32(c.sequenceInfo.length);
   w.addZeros(1);
   w.addU8(uint32_t(c.sequenceInfo.atcSequences.size()));
@@ -389,7 +398,7 @@ core::Bytes writeClipInfo(ClipInfo& c) {
     }
   }
 
-  c.programInfoStart = uint32_t(w.length());
+  at.programInfoStart = uint32_t(w.length());
   w.addU32(c.programInfo.length);
   w.addZeros(1);
   w.addU8(uint32_t(c.programInfo.programSequences.size()));
@@ -401,7 +410,7 @@ core::Bytes writeClipInfo(ClipInfo& c) {
     for (const auto& s : p.streams) writeStream(w, s);
   }
 
-  c.cpiStart = uint32_t(w.length());
+  at.cpiStart = uint32_t(w.length());
   w.addU32(c.cpi.length);
   if (c.cpi.length != 0) {
     w.addU16(c.cpi.cpiType);
@@ -429,37 +438,50 @@ core::Bytes writeClipInfo(ClipInfo& c) {
     }
   }
 
-  c.clipMarkStart = uint32_t(w.length());
+  at.clipMarkStart = uint32_t(w.length());
   w.addU32(c.clipMarkLength);
   w.addBytes(c.clipMarkData);
 
+  at.extensionDataStart = 0;
   if (c.extensionDataStart != 0) {
-    c.extensionDataStart = uint32_t(w.length());
+    at.extensionDataStart = uint32_t(w.length());
     core::writeExtensionData(w, c.extensionData);
   }
 
-  w.putU32(c.sequenceInfoStart, 8);
-  w.putU32(c.programInfoStart, 12);
-  w.putU32(c.cpiStart, 16);
-  w.putU32(c.clipMarkStart, 20);
-  w.putU32(c.extensionDataStart, 24);
+  w.putU32(at.sequenceInfoStart, 8);
+  w.putU32(at.programInfoStart, 12);
+  w.putU32(at.cpiStart, 16);
+  w.putU32(at.clipMarkStart, 20);
+  w.putU32(at.extensionDataStart, 24);
   return w.take();
 }
 
-bool saveClipInfo(ClipInfo& clpi, const std::filesystem::path& folder, const std::string& fileName,
-              const core::SaveSettings& settings, core::Log& log) {
-  // The writer settles the model (addresses, an empty ATC delta block); that happens on
-  // a copy which replaces the model only once the file is in place, so a save stopped
-  // by the backup step or a write error leaves the model exactly as it was.
-  ClipInfo written = clpi;
-  core::Bytes bytes = writeClipInfo(written);
+}  // namespace
+
+void settleClipInfo(ClipInfo& c) {
+  if (emptyAtcDelta(c)) setATCdelta(c, false);
+  ClipInfoLayout at;
+  compose(c, at);
+  c.clipInfo.length = at.clipInfoLength;
+  c.sequenceInfoStart = at.sequenceInfoStart;
+  c.programInfoStart = at.programInfoStart;
+  c.cpiStart = at.cpiStart;
+  c.clipMarkStart = at.clipMarkStart;
+  c.extensionDataStart = at.extensionDataStart;
+}
+
+core::Bytes writeClipInfo(const ClipInfo& c) {
+  ClipInfoLayout at;
+  return compose(c, at);
+}
+
+core::WriteResult saveClipInfo(const ClipInfo& clpi, const std::filesystem::path& folder, const std::string& fileName,
+                               const core::SaveSettings& settings, core::Log& log) {
   core::SaveRequest req;
   req.folder = folder;
   req.fileName = fileName;
   req.startMessage = "Saving [bl]" + fileName + "[/bl]";
-  if (!core::saveFile(log, settings, req, bytes)) return false;
-  clpi = std::move(written);
-  return true;
+  return core::saveFile(log, settings, req, writeClipInfo(clpi));
 }
 
 std::optional<uint64_t> packetCountMismatch(const ClipInfo& clpi, uint64_t streamSize) {
@@ -469,40 +491,23 @@ std::optional<uint64_t> packetCountMismatch(const ClipInfo& clpi, uint64_t strea
   return n;
 }
 
-std::string packetCountQuestion(uint64_t packets) {
-  return "The m2ts file contains " + thousands(packets) + " packets.\nDo you want to correct the packet value of ClipInfo?";
-}
-
-bool correctPacketCount(const std::filesystem::path& clpiFile, uint64_t packets, std::string& error) {
-  if (packets > 0xFFFFFFFFull) {
-    error = "The packet count " + std::to_string(packets) + " does not fit the 32-bit field.";
-    return false;
-  }
+core::WriteResult correctPacketCount(const std::filesystem::path& clpiFile, uint64_t packets) {
+  auto fail = [&](std::string error) { return core::WriteResult::failure(clpiFile, std::move(error)); };
+  if (packets > 0xFFFFFFFFull)
+    return fail("The packet count " + std::to_string(packets) + " does not fit the 32-bit field.");
   std::error_code ec;
   auto size = std::filesystem::file_size(clpiFile, ec);
-  if (ec) {
-    error = ec.message();
-    return false;
-  }
-  if (size < 60) {
-    error = "The file is too short to hold the packet count.";
-    return false;
-  }
+  if (ec) return fail(ec.message());
+  if (size < 60) return fail("The file is too short to hold the packet count.");
   // Opened for update: in|out never truncates, so only the four bytes change.
   std::fstream f(clpiFile, std::ios::in | std::ios::out | std::ios::binary);
-  if (!f) {
-    error = "Cannot open " + core::displayPath(clpiFile) + " for writing.";
-    return false;
-  }
+  if (!f) return fail("Cannot open " + core::displayPath(clpiFile) + " for writing.");
   const char b[4] = {char(packets >> 24), char(packets >> 16), char(packets >> 8), char(packets)};
   f.seekp(56);
   f.write(b, 4);
   f.flush();
-  if (!f) {
-    error = "Cannot write " + core::displayPath(clpiFile) + ".";
-    return false;
-  }
-  return true;
+  if (!f) return fail("Cannot write " + core::displayPath(clpiFile) + ".");
+  return core::WriteResult::written(clpiFile, 4);
 }
 
 void shiftStartAddresses(ClipInfo& c, int64_t d) {
@@ -547,13 +552,13 @@ bool deleteATCdeltaEntry(ClipInfo& c, int index) {
   return true;
 }
 
-std::string setATCdeltaCell(ClipInfo& c, int index, int column, const std::string& text) {
+std::string setATCdeltaCell(ClipInfo& c, int index, AtcDeltaField field, const std::string& text) {
   auto& v = c.clipInfo.atcDeltaEntries;
   if (index < 0 || size_t(index) >= v.size()) return "";
   auto& e = v[index];
   bool incomplete = text.find(' ') != std::string::npos;
-  switch (column) {
-    case 1:
+  switch (field) {
+    case AtcDeltaField::AtcDelta:
       if (!incomplete) {
         uint32_t x = 0;
         for (char ch : text) {
@@ -566,10 +571,10 @@ std::string setATCdeltaCell(ClipInfo& c, int index, int column, const std::strin
         e.atcDelta = x;
       }
       return core::hexText(e.atcDelta, 8);
-    case 2:
+    case AtcDeltaField::FollowingClip:
       if (!incomplete) e.followingClip = text.substr(0, 5);
       return e.followingClip;
-    case 3:
+    case AtcDeltaField::ClipCodec:
       return e.clipCodec;
     default:
       return "";

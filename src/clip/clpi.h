@@ -20,6 +20,7 @@
 #include "core/log.h"
 #include "core/read_result.h"
 #include "core/save.h"
+#include "core/write_result.h"
 
 namespace morvex::clip {
 
@@ -171,19 +172,22 @@ core::ReadResult readClipInfoFile(const std::filesystem::path& file, ClipInfo& c
 // block, plus 2 + 6 m for the font block of application type 6.
 uint32_t clipInfoLength(const ClipInfo& clpi);
 
-// Turns the model into file bytes. The sections are written one after the other; the
-// start addresses in the header are the positions they actually land at (stored back
-// into the model together with the ClipInfo length), so a file whose sections had gaps
-// comes out consistent instead of pointing into the wrong bytes. For a file without gaps
-// those are the addresses it was read with. An ATC delta switch left on without entries
-// is cleared first.
-core::Bytes writeClipInfo(ClipInfo& clpi);
+// Settles the lengths and start addresses the writer lays out: the sections one after
+// the other, the header naming the positions they land at, and the ClipInfo length, so
+// a file whose sections had gaps comes out consistent instead of pointing into the
+// wrong bytes (for a file without gaps those are the addresses it was read with). An
+// ATC delta switch left on without entries is cleared first.
+void settleClipInfo(ClipInfo& clpi);
+
+// The file bytes of the model. The sections are written one after the other and the
+// header names where they land, as settleClipInfo stores them; the model is not changed.
+core::Bytes writeClipInfo(const ClipInfo& clpi);
 
 // Writes the model to `folder/fileName` with the save sequence (backup, atomic write),
-// logging "Saving [bl]fileName[/bl]" as the sequence starts. The model takes the
-// settled addresses only when the file was written; a stopped save leaves it alone.
-bool saveClipInfo(ClipInfo& clpi, const std::filesystem::path& folder, const std::string& fileName,
-              const core::SaveSettings& settings, core::Log& log);
+// logging "Saving [bl]fileName[/bl]" as the sequence starts. The model is not changed:
+// an editor that keeps the file's addresses settles its model once the save succeeded.
+core::WriteResult saveClipInfo(const ClipInfo& clpi, const std::filesystem::path& folder, const std::string& fileName,
+                               const core::SaveSettings& settings, core::Log& log);
 
 // ---- Packet count check ------------------------------------------------------------
 
@@ -194,15 +198,11 @@ inline uint64_t packetsInStream(uint64_t streamSize) { return streamSize / 192; 
 // when the stream size is 0 or the counts agree.
 std::optional<uint64_t> packetCountMismatch(const ClipInfo& clpi, uint64_t streamSize);
 
-// "The m2ts file contains N packets.\nDo you want to correct the packet value of
-// ClipInfo?" with thousands separators.
-std::string packetCountQuestion(uint64_t packets);
-
 // Writes `packets` into the number-of-source-packets field (file offset 56) of the
 // clip information file in place: only those four bytes change, the file is neither
 // truncated nor rewritten. Fails (with a message) when the file cannot be opened or is
 // too short to hold the field, or when the count does not fit the 32-bit field.
-bool correctPacketCount(const std::filesystem::path& clpiFile, uint64_t packets, std::string& error);
+core::WriteResult correctPacketCount(const std::filesystem::path& clpiFile, uint64_t packets);
 
 // ---- Editing (the model only; nothing reaches the disc until saved) ----------------
 
@@ -227,9 +227,12 @@ int insertATCdeltaEntry(ClipInfo& clpi, int selected);
 // Removes entry `index`; the start addresses move by -14. False when there is none.
 bool deleteATCdeltaEntry(ClipInfo& clpi, int index);
 
-// A typed cell of the ATC delta grid (column 1 ATC delta in hexadecimal, 2 following
-// clip, 3 codec identifier, which does not change). Returns the text the cell shows
+// The fields an ATC delta entry shows, in the order of its grid.
+enum class AtcDeltaField { AtcDelta, FollowingClip, ClipCodec };
+
+// A typed field of an ATC delta entry (the ATC delta in hexadecimal, the following
+// clip, the codec identifier, which does not change). Returns the text the field shows
 // afterwards. Text still containing a blank (an incomplete mask) is not taken.
-std::string setATCdeltaCell(ClipInfo& clpi, int index, int column, const std::string& text);
+std::string setATCdeltaCell(ClipInfo& clpi, int index, AtcDeltaField field, const std::string& text);
 
 }  // namespace morvex::clip

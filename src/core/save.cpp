@@ -298,7 +298,7 @@ static bool backupstep(const SaveSettings& s, const fs::path& t) {
   return true;
 }
 
-bool saveFile(Log& log, const SaveSettings& settings, const SaveRequest& req, const Bytes& content) {
+WriteResult saveFile(Log& log, const SaveSettings& settings, const SaveRequest& req, const Bytes& content) {
   log.clearError();
   if (!req.startMessage.empty()) log.stage(req.startMessage);
   fs::path target = req.folder / req.fileName;
@@ -307,18 +307,16 @@ bool saveFile(Log& log, const SaveSettings& settings, const SaveRequest& req, co
   // stops the save with the original and its backup untouched.
   std::string error;
   AtomicFile file(target);
-  if (!file.open(error) || !file.write(content.data(), content.size(), error)) {
-    log.error(displayPath(target) + ": " + error);
-    return false;
-  }
+  auto fail = [&](const std::string& line) {
+    log.error(line);
+    return WriteResult::failure(target, line);
+  };
+  if (!file.open(error) || !file.write(content.data(), content.size(), error))
+    return fail(displayPath(target) + ": " + error);
   if (settings.backup) {
-    if (!backupstep(settings, target)) log.error("Cannot create backup file.");
+    if (!backupstep(settings, target)) return fail("Cannot create backup file.");
   }
-  if (log.hadError()) return false;
-  if (!file.commit(error)) {
-    log.error(displayPath(target) + ": " + error);
-    return false;
-  }
+  if (!file.commit(error)) return fail(displayPath(target) + ": " + error);
   if (!req.doneMessage.empty()) log.info(req.doneMessage);
   log.statusReady();
 
@@ -328,7 +326,7 @@ bool saveFile(Log& log, const SaveSettings& settings, const SaveRequest& req, co
     fs::copy_file(target, dir / req.fileName, fs::copy_options::overwrite_existing, ec);
     // a failure of this copy is not reported
   }
-  return true;
+  return WriteResult::written(target, content.size());
 }
 
 }  // namespace morvex::core

@@ -6,6 +6,7 @@
 
 #include "core/binary.h"
 #include "core/log.h"
+#include "core/write_result.h"
 
 namespace morvex::core {
 
@@ -48,9 +49,9 @@ struct SaveRequest {
 // second name of T's content or a copy of it, never by moving T away; "Cannot create
 // backup file." on failure, which stops the save); rename the new file over T; log
 // the end; "Ready."; the BACKUP copy. Whatever fails, T keeps its old content and an
-// older backup is only replaced by a complete one. Returns true when the file was
-// written.
-bool saveFile(Log& log, const SaveSettings& settings, const SaveRequest& req, const Bytes& content);
+// older backup is only replaced by a complete one. The result names the target; when
+// the save stops, its error is the line the log received.
+WriteResult saveFile(Log& log, const SaveSettings& settings, const SaveRequest& req, const Bytes& content);
 
 // Writes bytes to `target` atomically: a temporary file beside it, then a rename.
 // On failure returns false and sets `error` to the system's message.

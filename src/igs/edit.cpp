@@ -322,10 +322,10 @@ void stepBogDefault(Menu& menu, size_t page, size_t bog) {
 
 // ---- Button grid --------------------------------------------------------------
 
-const std::array<const char*, ButtonColumnCount> kButtonColumnCaptions = {
+const std::array<const char*, kButtonFieldCount> kButtonFieldCaptions = {
     "id", "value", "a.act.", "X", "Y", "upper", "lower", "left", "right", "n.start", "n.end", "n.repeat",
     "s.sound", "s.start", "s.end", "s.repeat", "a.sound", "a.start", "a.end", "comm."};
-const std::array<const char*, ButtonColumnCount> kButtonColumnMasks = {
+const std::array<const char*, kButtonFieldCount> kButtonFieldMasks = {
     "", ">AAAA", ">L", "9999", "9999", ">AAAA", ">AAAA", ">AAAA", ">AAAA", ">AAAA", ">AAAA", ">L",
     ">AA", ">AAAA", ">AAAA", ">L", ">AA", ">AAAA", ">AAAA", "-"};
 
@@ -340,7 +340,7 @@ std::vector<std::string> buttonRowTexts(const Button& b) {
           core::hexText(b.activatedEnd, 4), std::to_string(b.commands.size())};
 }
 
-bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, int column, std::string_view text,
+bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, ButtonField field, std::string_view text,
                     unsigned numSounds) {
   if (!validBog(menu, page, bog) || index >= menu.ics.pages[page].bogs[bog].buttons.size()) return false;
   syncPageButtons(menu);
@@ -372,48 +372,48 @@ bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, int colum
       sound = uint8_t(*hex);
       stored = true;
     };
-    switch (column) {
-      case ColValue:
+    switch (field) {
+      case ButtonField::Value:
         if (hex && *hex <= 0xFFFF) {
           b.numericValue = uint16_t(*hex);
           stored = true;
         }
         break;
-      case ColAutoAction:
+      case ButtonField::AutoAction:
         b.autoAction = yes ? 1 : 0;
         stored = true;
         break;
-      case ColX:
+      case ButtonField::X:
         if (dec && *dec < menu.ics.width) {
           b.x = uint16_t(*dec);
           stored = true;
         }
         break;
-      case ColY:
+      case ButtonField::Y:
         if (dec && *dec < menu.ics.height) {
           b.y = uint16_t(*dec);
           stored = true;
         }
         break;
-      case ColUpper:
-      case ColLower:
-      case ColLeft:
-      case ColRight:
+      case ButtonField::Upper:
+      case ButtonField::Lower:
+      case ButtonField::Left:
+      case ButtonField::Right:
         if (hex && listLen > 0 && *hex <= listLen - 1) {
-          *neighbours(b)[column - ColUpper] = uint16_t(*hex);
+          *neighbours(b)[int(field) - int(ButtonField::Upper)] = uint16_t(*hex);
           stored = true;
         }
         break;
-      case ColNormalStart: setStart(b.normalStart, b.normalEnd); break;
-      case ColNormalEnd: setEnd(b.normalEnd); break;
-      case ColNormalRepeat: setRepeat(b.normalRepeat, b.normalStart, b.normalEnd); break;
-      case ColSelSound: setSound(b.selectedSound); break;
-      case ColSelStart: setStart(b.selectedStart, b.selectedEnd); break;
-      case ColSelEnd: setEnd(b.selectedEnd); break;
-      case ColSelRepeat: setRepeat(b.selectedRepeat, b.selectedStart, b.selectedEnd); break;
-      case ColActSound: setSound(b.activatedSound); break;
-      case ColActStart: setStart(b.activatedStart, b.activatedEnd); break;
-      case ColActEnd: setEnd(b.activatedEnd); break;
+      case ButtonField::NormalStart: setStart(b.normalStart, b.normalEnd); break;
+      case ButtonField::NormalEnd: setEnd(b.normalEnd); break;
+      case ButtonField::NormalRepeat: setRepeat(b.normalRepeat, b.normalStart, b.normalEnd); break;
+      case ButtonField::SelectedSound: setSound(b.selectedSound); break;
+      case ButtonField::SelectedStart: setStart(b.selectedStart, b.selectedEnd); break;
+      case ButtonField::SelectedEnd: setEnd(b.selectedEnd); break;
+      case ButtonField::SelectedRepeat: setRepeat(b.selectedRepeat, b.selectedStart, b.selectedEnd); break;
+      case ButtonField::ActivatedSound: setSound(b.activatedSound); break;
+      case ButtonField::ActivatedStart: setStart(b.activatedStart, b.activatedEnd); break;
+      case ButtonField::ActivatedEnd: setEnd(b.activatedEnd); break;
       default: break;  // id and command count are not edited here
     }
   }

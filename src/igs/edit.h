@@ -73,19 +73,21 @@ bool setBogDefault(Menu& menu, size_t page, size_t bog, std::string_view text);
 void stepBogDefault(Menu& menu, size_t page, size_t bog);
 
 // ---- Button grid --------------------------------------------------------------
-enum ButtonColumn {
-  ColId, ColValue, ColAutoAction, ColX, ColY, ColUpper, ColLower, ColLeft, ColRight, ColNormalStart,
-  ColNormalEnd, ColNormalRepeat, ColSelSound, ColSelStart, ColSelEnd, ColSelRepeat, ColActSound, ColActStart,
-  ColActEnd, ColCommands, ButtonColumnCount
+// The fields a button row shows, in the order of its grid.
+enum class ButtonField {
+  Id, Value, AutoAction, X, Y, Upper, Lower, Left, Right, NormalStart, NormalEnd, NormalRepeat, SelectedSound,
+  SelectedStart, SelectedEnd, SelectedRepeat, ActivatedSound, ActivatedStart, ActivatedEnd, Commands
 };
-extern const std::array<const char*, ButtonColumnCount> kButtonColumnCaptions;
-extern const std::array<const char*, ButtonColumnCount> kButtonColumnMasks;
+inline constexpr size_t kButtonFieldCount = 20;
+// Caption and input mask of each field, and the texts of a button's fields, in field order.
+extern const std::array<const char*, kButtonFieldCount> kButtonFieldCaptions;
+extern const std::array<const char*, kButtonFieldCount> kButtonFieldMasks;
 std::vector<std::string> buttonRowTexts(const Button& b);
-// Applies a typed cell. The text must contain no blank and be accepted by the
-// column's rule; otherwise nothing changes. Either way the button is copied into the
-// page's button-by-id list at its id. `numSounds` bounds the sound columns (255 =
+// Applies a typed field. The text must contain no blank and be accepted by the
+// field's rule; otherwise nothing changes. Either way the button is copied into the
+// page's button-by-id list at its id. `numSounds` bounds the sound fields (255 =
 // no sound is always accepted). Returns true when the value was stored.
-bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, int column, std::string_view text,
+bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, ButtonField field, std::string_view text,
                     unsigned numSounds);
 
 // Replaces a button's program. Its command count follows, and the page's

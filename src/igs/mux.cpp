@@ -72,7 +72,8 @@ core::Bytes packetizeMenu(std::span<const uint8_t> pes, core::Log& log) {
 }
 
 core::Bytes muxMenu(Menu& menu, core::Log& log) {
-  core::Bytes pes = writeMenu(menu, SaveForm::Pes, log);
+  settleMenu(menu, log);
+  core::Bytes pes = writeMenu(menu, SaveForm::Pes);
   return packetizeMenu(pes, log);
 }
 

@@ -394,10 +394,11 @@ std::string paletteFileName(unsigned paletteId) {
   return "palette_" + n;
 }
 
-bool savePalette(const Menu& menu, unsigned paletteId, const std::filesystem::path& file, core::Log& log) {
+core::WriteResult savePalette(const Menu& menu, unsigned paletteId, const std::filesystem::path& file, core::Log& log) {
   if (paletteId >= menu.palettes.size()) {
-    log.errorStatus("No palette " + std::to_string(paletteId));
-    return false;
+    const std::string error = "No palette " + std::to_string(paletteId);
+    log.errorStatus(error);
+    return core::WriteResult::failure(file, error);
   }
   core::Bytes content;
   const std::string ext = file.extension().string();
@@ -409,10 +410,11 @@ bool savePalette(const Menu& menu, unsigned paletteId, const std::filesystem::pa
   }
   std::string err;
   if (!core::writeFileAtomic(file, content, err)) {
-    log.error(core::displayPath(file) + ": " + err);
-    return false;
+    const std::string error = core::displayPath(file) + ": " + err;
+    log.error(error);
+    return core::WriteResult::failure(file, error);
   }
-  return true;
+  return core::WriteResult::written(file, content.size());
 }
 
 // ---- Deleting -----------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/binary.h"
+#include "core/write_result.h"
 #include "core/log.h"
 #include "igs/colour.h"
 #include "igs/model.h"
@@ -76,7 +77,7 @@ std::string palettePxml(const Palette& pal);
 std::string paletteFileName(unsigned paletteId);
 // Writes the palette in the form its extension names: exactly ".pxml" or ".act";
 // any other extension leaves an empty file.
-bool savePalette(const Menu& menu, unsigned paletteId, const std::filesystem::path& file, core::Log& log);
+core::WriteResult savePalette(const Menu& menu, unsigned paletteId, const std::filesystem::path& file, core::Log& log);
 
 // ---- Deleting ------------------------------------------------------------------
 // Deletes `count` objects from `first`. Refused with "Cannot delete object. Remove

@@ -169,7 +169,11 @@ void writeUnitHeader(ByteWriter& w, SaveForm form, uint32_t pts, uint32_t dts, u
   if (hasDts) stamp(0x11, dts);
 }
 
-core::Bytes writeMenu(Menu& menu, SaveForm form, core::Log& log) {
+namespace {
+
+// Lays the menu out in the given form and brings the model in step with what was laid
+// out; settleMenu keeps the model, writeMenu the bytes of a copy.
+core::Bytes compose(Menu& menu, SaveForm form, core::Log& log) {
   std::vector<uint16_t> order = objectOrder(menu);
 
   log.status(core::StatusPanel::Detail, "RLE decoding/encoding");
@@ -317,16 +321,31 @@ core::Bytes writeMenu(Menu& menu, SaveForm form, core::Log& log) {
   return w.take();
 }
 
-bool saveMenuFile(Menu& menu, const std::filesystem::path& file, core::Log& log) {
+}  // namespace
+
+void settleMenu(Menu& menu, core::Log& log) { compose(menu, SaveForm::MenuFile, log); }
+
+core::Bytes writeMenu(const Menu& menu, SaveForm form) {
+  // Laying out a settled menu changes nothing that is written, so the bytes of the copy
+  // are those of the menu as settled.
+  Menu copy = menu;
+  core::NullLog quiet;
+  return compose(copy, form, quiet);
+}
+
+core::WriteResult saveMenuFile(const Menu& menu, const std::filesystem::path& folder, const std::string& fileName,
+                               const core::SaveSettings& settings, core::Log& log) {
   log.info("Saving IGS menu...");
   log.status(core::StatusPanel::Detail, "Preparing data");
-  core::Bytes bytes = writeMenu(menu, SaveForm::MenuFile, log);
-  std::string err;
-  if (!core::writeFileAtomic(file, bytes, err)) {
-    log.error(core::displayPath(file) + ": " + err);
-    return false;
-  }
-  return true;
+  // The copy written is settled on the way (its lines reach the log); the caller's menu
+  // stays as edited.
+  Menu copy = menu;
+  const core::Bytes bytes = compose(copy, SaveForm::MenuFile, log);
+  core::SaveRequest req;
+  req.folder = folder;
+  req.fileName = fileName;
+  req.doneMessage = fileName + " saved.";
+  return core::saveFile(log, settings, req, bytes);
 }
 
 }  // namespace morvex::igs

@@ -5,9 +5,12 @@
 // Two forms: the menu file (each segment behind the 10-byte "IG" unit header) and a
 // sequence of PES packets (one segment per packet) for the muxer.
 #include <filesystem>
+#include <string>
 
 #include "core/binary.h"
 #include "core/log.h"
+#include "core/save.h"
+#include "core/write_result.h"
 #include "igs/model.h"
 
 namespace morvex::igs {
@@ -26,14 +29,20 @@ core::Bytes serializePages(const std::vector<Page>& pages);
 // other id ascending. Sets each object's save order.
 std::vector<uint16_t> objectOrder(Menu& menu);
 
-// Writes the menu in the given form. Every object is run-length coded afresh; the
-// composition segment list, the object fragment lists and the save orders are
-// rebuilt to describe what was written, and palette entries without a stored Y get
-// their Y, Cr, Cb from their colour.
-core::Bytes writeMenu(Menu& menu, SaveForm form, core::Log& log);
+// Brings the menu in step with what the writer lays out: every object is run-length
+// coded afresh, the composition segment list, the object fragment lists and the save
+// orders are rebuilt to describe the written display set, palette entries without a
+// stored Y get their Y, Cr, Cb from their colour, and an IN_time too early for the
+// object data moves later (logged).
+void settleMenu(Menu& menu, core::Log& log);
 
-// Saves the menu as a menu file (atomic write). Logs "Saving IGS menu..." first.
-bool saveMenuFile(Menu& menu, const std::filesystem::path& file, core::Log& log);
+// The menu in the given form, as settleMenu would lay it out; the menu is not changed.
+core::Bytes writeMenu(const Menu& menu, SaveForm form);
+
+// Saves the menu as folder/fileName through the saving policy. Logs "Saving IGS
+// menu..." first and "<fileName> saved." once written; the menu is not changed.
+core::WriteResult saveMenuFile(const Menu& menu, const std::filesystem::path& folder, const std::string& fileName,
+                               const core::SaveSettings& settings, core::Log& log);
 
 // Unit header of either form for a segment of `segLength` payload bytes; the segment
 // type and length follow it. A PES header carries a DTS when `dts` is not 0, or always

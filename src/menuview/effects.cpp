@@ -143,17 +143,17 @@ std::optional<uint32_t> parseDuration(std::string_view text) {
   return uint32_t(ticks);
 }
 
-bool setEffectWindowCell(igs::EffectSequence& seq, unsigned window, int column, std::string_view text,
+bool setEffectWindowCell(igs::EffectSequence& seq, unsigned window, WindowField field, std::string_view text,
                          unsigned videoWidth, unsigned videoHeight) {
   if (window >= std::min<size_t>(seq.numWindows, seq.windows.size())) return false;
   const auto v = decimalCell(text, 65535);
   if (!v) return false;
   igs::EffectWindow w = seq.windows[window];
-  switch (column) {
-    case 1: w.x = uint16_t(*v); break;
-    case 2: w.y = uint16_t(*v); break;
-    case 3: w.width = uint16_t(*v); break;
-    case 4: w.height = uint16_t(*v); break;
+  switch (field) {
+    case WindowField::X: w.x = uint16_t(*v); break;
+    case WindowField::Y: w.y = uint16_t(*v); break;
+    case WindowField::Width: w.width = uint16_t(*v); break;
+    case WindowField::Height: w.height = uint16_t(*v); break;
     default: return false;
   }
   if (w.width == 0 || w.height == 0 || unsigned(w.x) + w.width > videoWidth || unsigned(w.y) + w.height > videoHeight)
@@ -163,38 +163,40 @@ bool setEffectWindowCell(igs::EffectSequence& seq, unsigned window, int column, 
   return true;
 }
 
-bool setEffectCell(igs::EffectSequence& seq, unsigned effect, int column, std::string_view text, size_t paletteCount) {
+bool setEffectCell(igs::EffectSequence& seq, unsigned effect, EffectField field, std::string_view text,
+                   size_t paletteCount) {
   if (effect >= seq.effects.size()) return false;
   igs::Effect& e = seq.effects[effect];
-  if (column == 1) {
+  if (field == EffectField::Duration) {
     const auto d = parseDuration(text);
     return d && store(e.duration, *d);
   }
-  if (column == 2) {
+  if (field == EffectField::Palette) {
     const auto p = hexCell(text, 2);
     return p && *p < paletteCount && store(e.paletteId, *p);
   }
   return false;
 }
 
-bool setCompObjectCell(igs::EffectSequence& seq, unsigned effect, unsigned index, int column, std::string_view text,
+bool setCompObjectCell(igs::EffectSequence& seq, unsigned effect, unsigned index, CompObjectField field,
+                       std::string_view text,
                        size_t objectCount, unsigned videoWidth, unsigned videoHeight) {
   if (effect >= seq.effects.size() || index >= seq.effects[effect].objects.size()) return false;
   igs::CompositionObject& c = seq.effects[effect].objects[index];
-  switch (column) {
-    case 1: {
+  switch (field) {
+    case CompObjectField::ObjectId: {
       const auto v = hexCell(text, 4);
       return v && *v < objectCount && store(c.objectId, *v);
     }
-    case 2: {
+    case CompObjectField::WindowId: {
       const auto v = hexCell(text, 2);
       return v && *v < std::min<size_t>(seq.numWindows, seq.windows.size()) && store(c.windowId, *v);
     }
-    case 3: {
+    case CompObjectField::X: {
       const auto v = decimalCell(text, 65535);
       return v && *v < videoWidth && store(c.x, *v);
     }
-    case 4: {
+    case CompObjectField::Y: {
       const auto v = decimalCell(text, 65535);
       return v && *v < videoHeight && store(c.y, *v);
     }

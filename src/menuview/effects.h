@@ -38,9 +38,12 @@ enum class CropField : uint8_t { X, Y, Width, Height };
 bool setCropValue(igs::CompositionObject& obj, CropField field, int value);
 
 // ---- editing the grids -----------------------------------------------------------
-// Each setter takes the text typed into one cell and stores it when it is accepted;
-// false (and nothing changed) otherwise. Columns are those of the row texts above
-// (column 0, the id or row number, is never edited).
+// Each setter takes the text typed into one field and stores it when it is accepted;
+// false (and nothing changed) otherwise. Fields follow the row texts above (the id or
+// row number is never edited).
+enum class WindowField { Id, X, Y, Width, Height };
+enum class EffectField { Number, Duration, Palette, ObjectCount };
+enum class CompObjectField { Number, ObjectId, WindowId, X, Y };
 
 // A duration typed as h:mm:ss.zzz, m:ss.zzz or s.zzz (the fraction optional, up to
 // three digits) in 90 kHz units; nothing when it is not such a time or does not fit
@@ -48,14 +51,16 @@ bool setCropValue(igs::CompositionObject& obj, CropField field, int value);
 std::optional<uint32_t> parseDuration(std::string_view text);
 // Windows grid: X, Y, width, height in decimal. A window stays inside the video frame
 // and is at least one pixel wide and high.
-bool setEffectWindowCell(igs::EffectSequence& seq, unsigned window, int column, std::string_view text,
+bool setEffectWindowCell(igs::EffectSequence& seq, unsigned window, WindowField field, std::string_view text,
                          unsigned videoWidth, unsigned videoHeight);
 // Effects grid: the duration (as parseDuration reads it) and the palette id (hex,
 // below the palette count).
-bool setEffectCell(igs::EffectSequence& seq, unsigned effect, int column, std::string_view text, size_t paletteCount);
+bool setEffectCell(igs::EffectSequence& seq, unsigned effect, EffectField field, std::string_view text,
+                   size_t paletteCount);
 // Composition objects: the object id (hex, below the object count), the window id
 // (hex, a window of the sequence), and X and Y (decimal, inside the video frame).
-bool setCompObjectCell(igs::EffectSequence& seq, unsigned effect, unsigned index, int column, std::string_view text,
+bool setCompObjectCell(igs::EffectSequence& seq, unsigned effect, unsigned index, CompObjectField field,
+                       std::string_view text,
                        size_t objectCount, unsigned videoWidth, unsigned videoHeight);
 
 // The composition object's window: the sequence's window at the position the

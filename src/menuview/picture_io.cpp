@@ -160,10 +160,12 @@ bool loadPicture(const std::filesystem::path& file, Image& out, std::string& err
   return ext == ".PNG" ? decodePng(data, out, error) : decodeBmp(data, out, error);
 }
 
-bool savePng(const Image& img, const std::filesystem::path& file, std::string& error) {
+core::WriteResult savePng(const Image& img, const std::filesystem::path& file) {
   core::Bytes data;
-  if (!encodePng(img, data, error)) return false;
-  return core::writeFileAtomic(file, data, error);
+  std::string error;
+  if (!encodePng(img, data, error) || !core::writeFileAtomic(file, data, error))
+    return core::WriteResult::failure(file, error);
+  return core::WriteResult::written(file, data.size());
 }
 
 }  // namespace morvex::menuview

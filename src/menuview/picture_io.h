@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/binary.h"
+#include "core/write_result.h"
 #include "menuview/image.h"
 
 namespace morvex::menuview {
@@ -22,7 +23,8 @@ bool decodeBmp(const core::Bytes& data, Image& out, std::string& error);
 // Reads a picture file: PNG when its name ends in .png (any case), else a bitmap.
 bool loadPicture(const std::filesystem::path& file, Image& out, std::string& error);
 
-// Writes a picture as PNG, replacing the file atomically.
-bool savePng(const Image& img, const std::filesystem::path& file, std::string& error);
+// Writes a picture as PNG, replacing the file atomically; a failure carries the
+// encoder's or the system's message.
+core::WriteResult savePng(const Image& img, const std::filesystem::path& file);
 
 }  // namespace morvex::menuview

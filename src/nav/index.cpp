@@ -189,13 +189,13 @@ core::Bytes writeIndexTable(const IndexTable& indx) {
   return w.take();
 }
 
-bool saveIndexTable(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
-               const core::FileNames& names, const IndexTable& indx) {
+core::WriteResult saveIndexTable(const IndexTable& indx, const std::filesystem::path& discFolder,
+                                 const std::string& fileName, const core::SaveSettings& settings, core::Log& log) {
   core::SaveRequest req;
   req.folder = discFolder;
-  req.fileName = names.indexfile;
-  req.startMessage = "Saving [bl]" + names.indexfile + "[/bl]";
-  req.doneMessage = names.indexfile + " saved.";
+  req.fileName = fileName;
+  req.startMessage = "Saving [bl]" + fileName + "[/bl]";
+  req.doneMessage = fileName + " saved.";
   req.copyToBackupDir = true;
   req.discFolder = discFolder;
   return core::saveFile(log, settings, req, writeIndexTable(indx));

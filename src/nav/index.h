@@ -22,6 +22,7 @@
 #include "core/log.h"
 #include "core/read_result.h"
 #include "core/save.h"
+#include "core/write_result.h"
 
 namespace morvex::nav {
 
@@ -93,9 +94,10 @@ core::ReadResult readIndexTable(const core::Bytes& image, const std::string& ind
 // held (title editing keeps them up to date).
 core::Bytes writeIndexTable(const IndexTable& indx);
 
-// Saves the model as discFolder/indexfile through the saving policy.
-bool saveIndexTable(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
-               const core::FileNames& names, const IndexTable& indx);
+// Saves the model as discFolder/fileName (the folder's index name) through the saving
+// policy; with "Save to BACKUP dir" the file is copied to discFolder/BACKUP as well.
+core::WriteResult saveIndexTable(const IndexTable& indx, const std::filesystem::path& discFolder,
+                                 const std::string& fileName, const core::SaveSettings& settings, core::Log& log);
 
 // "$" + 8 uppercase hexadecimal digits, as the format error lines show positions.
 std::string hexPos(uint64_t pos);

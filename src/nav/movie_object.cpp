@@ -127,13 +127,13 @@ core::Bytes writeMovieObjectFile(const MovieObjectFile& mobj) {
   return w.take();
 }
 
-bool saveMovieObjectFile(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
-              const core::FileNames& names, const MovieObjectFile& mobj) {
+core::WriteResult saveMovieObjectFile(const MovieObjectFile& mobj, const std::filesystem::path& discFolder,
+                                      const std::string& fileName, const core::SaveSettings& settings, core::Log& log) {
   core::SaveRequest req;
   req.folder = discFolder;
-  req.fileName = names.mobjfile;
-  req.startMessage = "Saving [bl]" + names.mobjfile + "[/bl]";
-  req.doneMessage = names.mobjfile + " saved.";
+  req.fileName = fileName;
+  req.startMessage = "Saving [bl]" + fileName + "[/bl]";
+  req.doneMessage = fileName + " saved.";
   req.copyToBackupDir = true;
   req.discFolder = discFolder;
   return core::saveFile(log, settings, req, writeMovieObjectFile(mobj));

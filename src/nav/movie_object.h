@@ -19,6 +19,7 @@
 #include "core/log.h"
 #include "core/read_result.h"
 #include "core/save.h"
+#include "core/write_result.h"
 #include "hdmv/command.h"
 
 namespace morvex::nav {
@@ -68,7 +69,9 @@ core::ReadResult readMovieObjectFile(const core::Bytes& image, const std::string
 // The file image the writer produces; bits 12-0 of each flags word are written as 0.
 core::Bytes writeMovieObjectFile(const MovieObjectFile& mobj);
 
-bool saveMovieObjectFile(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
-              const core::FileNames& names, const MovieObjectFile& mobj);
+// Saves the model as discFolder/fileName (the folder's movie-object name) through the
+// saving policy; with "Save to BACKUP dir" the file is copied to discFolder/BACKUP as well.
+core::WriteResult saveMovieObjectFile(const MovieObjectFile& mobj, const std::filesystem::path& discFolder,
+                                      const std::string& fileName, const core::SaveSettings& settings, core::Log& log);
 
 }  // namespace morvex::nav

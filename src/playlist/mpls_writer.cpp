@@ -363,18 +363,13 @@ core::Bytes writePlaylist(const Playlist& m) {
   return w.take();
 }
 
-bool savePlaylistAs(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& folder,
-              const std::string& fileName, const Playlist& model) {
+core::WriteResult savePlaylist(const Playlist& model, const std::filesystem::path& folder, const std::string& fileName,
+                               const core::SaveSettings& settings, core::Log& log) {
   core::SaveRequest req;
   req.folder = folder;
   req.fileName = fileName;
   req.startMessage = "Saving " + fileName;
   return core::saveFile(log, settings, req, writePlaylist(model));
-}
-
-bool savePlaylist(core::Log& log, const core::SaveSettings& settings, const core::FileNames& names,
-            const std::filesystem::path& bdmvFolder, const std::string& playlistName, const Playlist& model) {
-  return savePlaylistAs(log, settings, bdmvFolder / "PLAYLIST", playlistName + names.playlistext, model);
 }
 
 }  // namespace morvex::playlist

@@ -7,6 +7,7 @@
 #include "core/binary.h"
 #include "core/log.h"
 #include "core/save.h"
+#include "core/write_result.h"
 #include "playlist/mpls.h"
 
 namespace morvex::playlist {
@@ -45,13 +46,9 @@ void updateLengths(Playlist& model);
 core::Bytes writePlaylist(const Playlist& model);
 
 // Saves the model as <folder>/<fileName> through the saving policy, logging "Saving "
-// + the file name. Returns true when the file was written.
-bool savePlaylistAs(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& folder,
-              const std::string& fileName, const Playlist& model);
-
-// Saves a playlist where it belongs, through the saving policy:
-// <BDMV folder>/PLAYLIST/<name><playlistext>.
-bool savePlaylist(core::Log& log, const core::SaveSettings& settings, const core::FileNames& names,
-            const std::filesystem::path& bdmvFolder, const std::string& playlistName, const Playlist& model);
+// + the file name (a playlist of a disc lies in <BDMV folder>/PLAYLIST, named
+// <name><playlistext>).
+core::WriteResult savePlaylist(const Playlist& model, const std::filesystem::path& folder, const std::string& fileName,
+                               const core::SaveSettings& settings, core::Log& log);
 
 }  // namespace morvex::playlist

@@ -120,30 +120,30 @@ bool changeInTime(Playlist& m, unsigned playItem, uint32_t newIn, InTimeCascade 
   return true;
 }
 
-bool setPlayItemCell(Playlist& m, unsigned playItem, unsigned column, std::string_view text, InTimeCascade cascade) {
+bool setPlayItemCell(Playlist& m, unsigned playItem, PlayItemField field, std::string_view text, InTimeCascade cascade) {
   PlayItem* pi = playItemAt(m, playItem);
   if (!pi) return false;
-  switch (column) {
-    case 1:
+  switch (field) {
+    case PlayItemField::ClipName:
       if (text.size() != 5 || hasSpace(text)) return false;
       pi->clipName = std::string(text);
       // Angle 0 is the PlayItem's own clip; it is not stored apart in the file.
       if (!pi->multiClip.angles.empty()) pi->multiClip.angles[0].clipName = pi->clipName;
       return true;
-    case 3:
+    case PlayItemField::InTime:
       if (!isTimeText(text)) return false;
       return changeInTime(m, playItem, time2ticks(text), cascade);
-    case 4:
+    case PlayItemField::OutTime:
       if (!isTimeText(text)) return false;
       pi->outTime = time2ticks(text);
       return true;
-    case 6:
+    case PlayItemField::UoMask1:
       if (auto v = parseHex8(text)) {
         pi->uoMask1 = *v;
         return true;
       }
       return false;
-    case 7:
+    case PlayItemField::UoMask2:
       if (auto v = parseHex8(text)) {
         pi->uoMask2 = *v & 0x40000000u;
         return true;
@@ -214,24 +214,24 @@ bool setSubPathRepeat(Playlist& m, unsigned index, bool repeat) {
   return true;
 }
 
-bool setSubPlayItemCell(Playlist& m, unsigned subPath, unsigned item, unsigned column, std::string_view text) {
+bool setSubPlayItemCell(Playlist& m, unsigned subPath, unsigned item, SubPlayItemField field, std::string_view text) {
   if (subPath >= m.playList.subPaths.size()) return false;
   auto& sp = m.playList.subPaths[subPath];
   if (item >= sp.subPlayItems.size()) return false;
   auto& s = sp.subPlayItems[item];
-  switch (column) {
-    case 1:
+  switch (field) {
+    case SubPlayItemField::ClipName:
       if (text.size() != 5 || hasSpace(text)) return false;
       s.clipName = std::string(text);
       if (!s.clips.empty()) s.clips[0].clipName = s.clipName;
       return true;
-    case 3:
+    case SubPlayItemField::ConnectionCondition:
       if (auto v = parseDecimal(text, 3)) {
         s.connectionCondition = (*v == 5 || *v == 6) ? uint8_t(*v) : 1;
         return true;
       }
       return false;
-    case 4: {
+    case SubPlayItemField::MultiClip: {
       if (text.empty() || hasSpace(text)) return false;
       const bool on = text == "Y";
       if (on == (s.isMultiClipEntries == 1)) return false;
@@ -257,28 +257,28 @@ bool setSubPlayItemCell(Playlist& m, unsigned subPath, unsigned item, unsigned c
       growPlayList(m, delta);
       return true;
     }
-    case 5:
+    case SubPlayItemField::StcId:
       if (auto v = parseDecimal(text, 3); v && *v <= 255) {
         s.stcId = uint8_t(*v);
         if (!s.clips.empty()) s.clips[0].stcId = s.stcId;
         return true;
       }
       return false;
-    case 6:
+    case SubPlayItemField::InTime:
       if (!isTimeText(text)) return false;
       s.inTime = time2ticks(text);
       return true;
-    case 7:
+    case SubPlayItemField::OutTime:
       if (!isTimeText(text)) return false;
       s.outTime = time2ticks(text);
       return true;
-    case 8:
+    case SubPlayItemField::SyncPlayItem:
       if (auto v = parseDecimal(text, 3)) {
         s.syncPlayItemId = uint16_t(*v % 999);
         return true;
       }
       return false;
-    case 9:
+    case SubPlayItemField::SyncStartPts:
       if (!isTimeText(text)) return false;
       s.syncStartPTS = time2ticks(text);
       return true;

@@ -48,11 +48,14 @@ struct InTimeCascade {
 // unchanged.
 bool changeInTime(Playlist& m, unsigned playItem, uint32_t newIn, InTimeCascade cascade);
 
-// A typed PlayItem cell (columns of the PlayItem grid). Accepted only in the form
-// tabled for the column: file 5 characters, times 12, mask words 8 hexadecimal
-// digits, never a space; type, length and angle count are not editable. The IN time
-// goes through changeInTime with `cascade`. Returns true when the model changed.
-bool setPlayItemCell(Playlist& m, unsigned playItem, unsigned column, std::string_view text,
+// The fields a PlayItem row shows, in the order of its grid.
+enum class PlayItemField { ClipName, CodecId, InTime, OutTime, Length, UoMask1, UoMask2, Angles };
+
+// A typed PlayItem field. Accepted only in the form tabled for the field: file 5
+// characters, times 12, mask words 8 hexadecimal digits, never a space; type, length
+// and angle count are not editable. The IN time goes through changeInTime with
+// `cascade`. Returns true when the model changed.
+bool setPlayItemCell(Playlist& m, unsigned playItem, PlayItemField field, std::string_view text,
                      InTimeCascade cascade = {});
 
 // ---- SubPaths --------------------------------------------------------------------
@@ -70,10 +73,15 @@ bool setSubPathType(Playlist& m, unsigned index, unsigned type);
 // Repeat word = 0 ("No") or 1 ("Yes"); only a type 2 SubPath can repeat.
 bool setSubPathRepeat(Playlist& m, unsigned index, bool repeat);
 
-// A typed SubPlayItem cell: 1 file, 3 conn (5 or 6, anything else becomes 1),
-// 4 multi ("Y" = yes), 5 STC, 6 IN, 7 OUT, 8 sync PI (modulo 999), 9 sync PTS.
-// Column 2 (type) is not editable. Returns true when the model changed.
-bool setSubPlayItemCell(Playlist& m, unsigned subPath, unsigned item, unsigned column, std::string_view text);
+// The fields a SubPlayItem row shows, in the order of its grid.
+enum class SubPlayItemField {
+  ClipName, CodecId, ConnectionCondition, MultiClip, StcId, InTime, OutTime, SyncPlayItem, SyncStartPts, Angles
+};
+
+// A typed SubPlayItem field: file, conn (5 or 6, anything else becomes 1), multi
+// ("Y" = yes), STC, IN, OUT, sync PI (modulo 999), sync PTS. The type and the angle
+// count are not editable. Returns true when the model changed.
+bool setSubPlayItemCell(Playlist& m, unsigned subPath, unsigned item, SubPlayItemField field, std::string_view text);
 
 // ---- Marks -----------------------------------------------------------------------
 

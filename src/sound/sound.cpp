@@ -169,16 +169,14 @@ core::Bytes writeSoundFile(const SoundFile& model) {
   return w.take();
 }
 
-bool saveSoundFile(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder,
-               SoundFile& snd) {
-  settleSoundFile(snd);
+core::WriteResult saveSoundFile(const SoundFile& snd, const std::filesystem::path& folder, const std::string& fileName,
+                                const core::SaveSettings& settings, core::Log& log) {
   std::error_code ec;
-  std::filesystem::create_directories(discFolder / "AUXDATA", ec);
+  std::filesystem::create_directories(folder, ec);
   core::SaveRequest req;
-  req.folder = discFolder / "AUXDATA";
-  req.fileName = "sound.bdmv";
-  req.startMessage = "Saving [bl]sound.bdmv[/bl]";
-  req.discFolder = discFolder;
+  req.folder = folder;
+  req.fileName = fileName;
+  req.startMessage = "Saving [bl]" + fileName + "[/bl]";
   return core::saveFile(log, settings, req, writeSoundFile(snd));
 }
 

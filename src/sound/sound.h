@@ -19,6 +19,7 @@
 #include "core/log.h"
 #include "core/read_result.h"
 #include "core/save.h"
+#include "core/write_result.h"
 
 namespace morvex::sound {
 
@@ -60,12 +61,14 @@ core::ReadResult readSoundFile(const core::Bytes& image, const std::string& file
 // SoundData start right after the index and the ExtensionData start after the last
 // sound (0 without a block).
 void settleSoundFile(SoundFile& snd);
-// The file image (call settleSoundFile first for a consistent file; writeSoundFile does it on
-// a copy when the model is const).
+// The file image, laid out as settleSoundFile settles it whatever the model holds; the
+// model is not changed.
 core::Bytes writeSoundFile(const SoundFile& snd);
-// Writes discFolder/AUXDATA/sound.bdmv through the saving policy (creating AUXDATA
-// when missing); the recomputed layout is stored back into the model.
-bool saveSoundFile(core::Log& log, const core::SaveSettings& settings, const std::filesystem::path& discFolder, SoundFile& snd);
+// Writes folder/fileName (a disc's sound file is <BDMV folder>/AUXDATA/sound.bdmv)
+// through the saving policy, creating the folder when missing. The model is not
+// changed: an editor settles it first, so that it holds the layout written.
+core::WriteResult saveSoundFile(const SoundFile& snd, const std::filesystem::path& folder, const std::string& fileName,
+                                const core::SaveSettings& settings, core::Log& log);
 
 // The WAV image of one entry (44-byte little-endian header, samples swapped to
 // little-endian).

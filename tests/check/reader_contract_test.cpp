@@ -68,7 +68,8 @@ std::vector<Kind> kinds() {
                }});
   core::NullLog quiet;
   igs::Menu menu = igs::test::syntheticMenu(4);
-  k.push_back({"menu.mnu", igs::writeMenu(menu, igs::SaveForm::MenuFile, quiet),
+  igs::settleMenu(menu, quiet);
+  k.push_back({"menu.mnu", igs::writeMenu(menu, igs::SaveForm::MenuFile),
                [](const core::Bytes& b, const std::string& n, core::Log& log) {
                  igs::Menu m;
                  return igs::readMenu(std::span<const uint8_t>(b), n, m, log);

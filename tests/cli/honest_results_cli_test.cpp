@@ -179,7 +179,8 @@ TEST(HonestResultsCli, MenuWithADamagedTailIsNotTakenAsWhole) {
   TempDir dir;
   igs::Menu m = igs::test::syntheticMenu(3);
   core::NullLog log;
-  core::Bytes good = igs::writeMenu(m, igs::SaveForm::MenuFile, log);
+  igs::settleMenu(m, log);
+  core::Bytes good = igs::writeMenu(m, igs::SaveForm::MenuFile);
   // Units without their end segment, then bytes that are no unit at all.
   core::Bytes damaged(good.begin(), good.end() - 13);
   damaged.insert(damaged.end(), {'X', 'X', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
@@ -232,7 +233,8 @@ TEST(HonestResultsCli, OneMenuLoaderForEveryCommand) {
     EXPECT_EQ(nlohmann::json::parse(dump.out)["pages"].size(), m.ics.pages.size()) << name;
   }
   // A menu file under an upper-case extension, dumped, resaved and muxed alike.
-  test::writeFile(dir / "MENU.MNU", igs::writeMenu(m, igs::SaveForm::MenuFile, log));
+  igs::settleMenu(m, log);
+  test::writeFile(dir / "MENU.MNU", igs::writeMenu(m, igs::SaveForm::MenuFile));
   EXPECT_EQ(run("menu dump " + q(dir / "MENU.MNU")).status, 0);
   EXPECT_EQ(run("menu resave " + q(dir / "MENU.MNU") + " -o " + q(dir / "r.mnu")).status, 0);
   Result mux = run("menu mux " + q(dir / "MENU.MNU") + " -o " + q(dir / "m.m2ts"));

@@ -30,7 +30,8 @@ fs::path writeSyntheticMenu(const TempDir& dir) {
   m.ics.pages[0].bogs[0].buttons[0].commands = {{0x51C00003, 0x80000001, 0x80000000}};
   morvex::core::NullLog log;
   fs::path p = dir / "menu.mnu";
-  morvex::test::writeFile(p, igs::writeMenu(m, igs::SaveForm::MenuFile, log));
+  igs::settleMenu(m, log);
+  morvex::test::writeFile(p, igs::writeMenu(m, igs::SaveForm::MenuFile));
   return p;
 }
 

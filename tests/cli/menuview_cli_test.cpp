@@ -103,7 +103,7 @@ std::filesystem::path writeTestMenu(const std::filesystem::path& dir, bool endle
   if (withoutObjects) m.objects.clear();
   core::MemoryLog log;
   const auto file = dir / "MENU.mnu";
-  EXPECT_TRUE(igs::saveMenuFile(m, file, log)) << log.text();
+  EXPECT_TRUE(igs::saveMenuFile(m, dir, "MENU.mnu", core::SaveSettings{.backup = false}, log)) << log.text();
   // The same menu as a menu-only AV stream.
   EXPECT_TRUE(igs::muxMenuToFile(m, dir / "00001.m2ts", log)) << log.text();
   return file;
@@ -145,8 +145,8 @@ TEST(MenuViewCli, RenderComposesSelectionActivationOverlaysAndFit) {
   // A user background: a PNG with one half-transparent pixel over the navy colour.
   Image back(2, 2, Rgba{255, 255, 255, 255});
   back.setPixel(1, 1, Rgba{255, 255, 255, 128});
-  std::string err;
-  ASSERT_TRUE(menuview::savePng(back, tmp / "back.png", err)) << err;
+  const core::WriteResult saved = menuview::savePng(back, tmp / "back.png");
+  ASSERT_TRUE(saved) << saved.error;
   r = runCli("menu render '" + menu.string() + "' --background '" + (tmp / "back.png").string() + "' -o '" +
              (tmp / "b.png").string() + "'");
   ASSERT_EQ(r.status, 0) << r.out;

@@ -33,6 +33,7 @@
 #include "igs/reader.h"
 #include "igs/writer.h"
 #include "app/menu/bogs_panel.h"
+#include "app/menu/button_grid.h"
 #include "app/menu/menu_tab.h"
 #include "app/menu/navigate_panel.h"
 #include "app/menu/page_view_panel.h"
@@ -156,7 +157,8 @@ igs::Menu twoPageMenu() {
 
 fs::path writeMenuFile(igs::Menu m, const fs::path& file) {
   core::MemoryLog log;
-  if (!igs::saveMenuFile(m, file, log)) return {};
+  if (!igs::saveMenuFile(m, file.parent_path(), file.filename().string(), core::SaveSettings{.backup = false}, log))
+    return {};
   return file;
 }
 
@@ -321,7 +323,7 @@ private slots:
     // A click on the n.start cell shows that object on the BOG picture in its size.
     {
       const auto& b = original.ics.pages[0].bogs[0].buttons[0];
-      clickCell(bogs->buttonGrid(), 0, igs::ColNormalStart);
+      clickCell(bogs->buttonGrid(), 0, ColNormalStart);
       saveShot(w.get(), "demo-bogs-object");
       const menuview::Image* shown = bogs->bogPicture()->picture();
       QVERIFY(shown);
@@ -329,7 +331,7 @@ private slots:
         QCOMPARE(shown->width(), int(original.objects[b.normalStart].width));
         QCOMPARE(shown->height(), int(original.objects[b.normalStart].height));
       }
-      clickCell(bogs->buttonGrid(), 0, igs::ColValue);
+      clickCell(bogs->buttonGrid(), 0, ColValue);
       QVERIFY(bogs->bogPicture()->picture()->empty());
       QCOMPARE(w->statusLine()->panelText(1).trimmed(), QString("No object assigned"));
     }
@@ -346,12 +348,12 @@ private slots:
     bogs->bogEditSwitch()->readOnlyAction()->trigger();
     // Button grid: X of the first button; a refused Y (past the video height) changes nothing.
     bogs->buttonEditSwitch()->editAction()->trigger();
-    typeIntoCell(bogs->buttonGrid(), 0, igs::ColX, "123");
-    QVERIFY(igs::editButtonCell(expected, 0, 0, 0, igs::ColX, "123", 0));
-    typeIntoCell(bogs->buttonGrid(), 0, igs::ColY, "5000");
-    igs::editButtonCell(expected, 0, 0, 0, igs::ColY, "5000", 0);
+    typeIntoCell(bogs->buttonGrid(), 0, ColX, "123");
+    QVERIFY(igs::editButtonCell(expected, 0, 0, 0, igs::ButtonField::X, "123", 0));
+    typeIntoCell(bogs->buttonGrid(), 0, ColY, "5000");
+    igs::editButtonCell(expected, 0, 0, 0, igs::ButtonField::Y, "5000", 0);
     QCOMPARE(tab->document().model.ics.pages, expected.ics.pages);
-    QCOMPARE(guitest::cell(bogs->buttonGrid(), 0, igs::ColX), QString("123"));
+    QCOMPARE(guitest::cell(bogs->buttonGrid(), 0, ColX), QString("123"));
     bogs->buttonEditSwitch()->readOnlyAction()->trigger();
     // A command: Insert adds a NOP after the first line; its source typed in hex.
     CommandTable* cmds = bogs->commandTable();
@@ -397,8 +399,8 @@ private slots:
     for (int i = 0; i < steps; ++i) QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier);
     QVERIFY(tab->document().model == original);
     QVERIFY(!tab->document().modified());
-    QCOMPARE(guitest::cell(bogs->buttonGrid(), 0, igs::ColX),
-             QString::fromStdString(igs::buttonRowTexts(original.ics.pages[0].bogs[0].buttons[0])[igs::ColX]));
+    QCOMPARE(guitest::cell(bogs->buttonGrid(), 0, ColX),
+             QString::fromStdString(igs::buttonRowTexts(original.ics.pages[0].bogs[0].buttons[0])[ColX]));
     for (int i = 0; i < steps; ++i) QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(tab->document().model == edited);
 

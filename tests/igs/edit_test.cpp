@@ -128,35 +128,35 @@ TEST(MenuEdit, ButtonCellsFollowTheirRules) {
             (std::vector<std::string>{"0000", "FFFF", "No", "0", "0", "0000", "0000", "0000", "0000", "FFFF", "FFFF",
                                       "No", "FF", "FFFF", "FFFF", "No", "FF", "FFFF", "FFFF", "0"}));
   // Start sets the end when the end is unset or below it.
-  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ColNormalStart, "5", 0));
+  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ButtonField::NormalStart, "5", 0));
   EXPECT_EQ(btn(m, 0).normalEnd, 5);
-  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ColNormalEnd, "7", 0));
-  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ColNormalStart, "6", 0));
+  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ButtonField::NormalEnd, "7", 0));
+  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ButtonField::NormalStart, "6", 0));
   EXPECT_EQ(btn(m, 0).normalEnd, 7);
-  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ColNormalStart, "8", 0));  // not below the object count
+  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ButtonField::NormalStart, "8", 0));  // not below the object count
   EXPECT_EQ(btn(m, 0).normalStart, 6);
   // Repeat only when start and end differ.
-  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ColNormalRepeat, "Y", 0));
+  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ButtonField::NormalRepeat, "Y", 0));
   EXPECT_EQ(btn(m, 0).normalRepeat, 1);
-  EXPECT_TRUE(editButtonCell(m, 0, 0, 1, ColSelStart, "3", 0));
-  EXPECT_TRUE(editButtonCell(m, 0, 0, 1, ColSelRepeat, "Y", 0));
+  EXPECT_TRUE(editButtonCell(m, 0, 0, 1, ButtonField::SelectedStart, "3", 0));
+  EXPECT_TRUE(editButtonCell(m, 0, 0, 1, ButtonField::SelectedRepeat, "Y", 0));
   EXPECT_EQ(btn(m, 1).selectedRepeat, 0);
   // Blanks, bad numbers and out-of-range values change nothing.
-  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ColValue, "1 2", 0));
-  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ColValue, "XYZ", 0));
-  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ColValue, "00a1", 0));
+  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ButtonField::Value, "1 2", 0));
+  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ButtonField::Value, "XYZ", 0));
+  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ButtonField::Value, "00a1", 0));
   EXPECT_EQ(btn(m, 0).numericValue, 0xA1);
-  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ColX, "1920", 0));
-  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ColX, "1919", 0));
-  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ColY, "1080", 0));
-  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ColUpper, "3", 0));
-  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ColUpper, "2", 0));
-  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ColSelSound, "FF", 0));
-  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ColSelSound, "02", 2));
-  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ColActSound, "01", 2));
-  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ColAutoAction, "y", 0));
+  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ButtonField::X, "1920", 0));
+  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ButtonField::X, "1919", 0));
+  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ButtonField::Y, "1080", 0));
+  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ButtonField::Upper, "3", 0));
+  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ButtonField::Upper, "2", 0));
+  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ButtonField::SelectedSound, "FF", 0));
+  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ButtonField::SelectedSound, "02", 2));
+  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ButtonField::ActivatedSound, "01", 2));
+  EXPECT_TRUE(editButtonCell(m, 0, 0, 0, ButtonField::AutoAction, "y", 0));
   EXPECT_EQ(btn(m, 0).autoAction, 1);
-  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ColId, "0005", 0));
+  EXPECT_FALSE(editButtonCell(m, 0, 0, 0, ButtonField::Id, "0005", 0));
   // The button-by-id list follows every edit.
   EXPECT_EQ(m.pageButtons[0][0], btn(m, 0));
 }
@@ -210,7 +210,8 @@ TEST(MenuEdit, ButtonCommandsAndRefreshKeepTheModelInStep) {
   // What a save writes comes back the same.
   core::MemoryLog log;
   Menu back;
-  ASSERT_TRUE(readMenu(writeMenu(m, SaveForm::MenuFile, log), "t.mnu", back, log).usable());
+  settleMenu(m, log);
+  ASSERT_TRUE(readMenu(writeMenu(m, SaveForm::MenuFile), "t.mnu", back, log).usable());
   EXPECT_EQ(back.pageButtons[0][2].commands, prog);
 
   // Lists changed by hand: one refresh brings counts and the by-id list along.
@@ -237,7 +238,8 @@ TEST(MenuEdit, EditedMenuSavesAndLoads) {
   createPage(m);
   eraseButton(m, 0, 0, 2);
   core::MemoryLog log;
-  core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
+  settleMenu(m, log);
+  core::Bytes file = writeMenu(m, SaveForm::MenuFile);
   Menu back;
   ASSERT_TRUE(readMenu(file, "test.mnu", back, log).usable());
   EXPECT_EQ(back.ics.pages, m.ics.pages);

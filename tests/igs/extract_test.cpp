@@ -49,7 +49,8 @@ TEST(MenuExtraction, MuxedMenuReadsBackFromTheStream) {
   ASSERT_TRUE(s.ok) << s.error;
   // The framed units are exactly the menu file form of the same menu.
   Menu again = test::syntheticMenu(21);
-  EXPECT_EQ(s.framed, writeMenu(again, SaveForm::MenuFile, log));
+  settleMenu(again, log);
+  EXPECT_EQ(s.framed, writeMenu(again, SaveForm::MenuFile));
 
   Menu back;
   ASSERT_TRUE(loadMenuSource(dir / "00001.m2ts", back, log).complete());
@@ -89,7 +90,8 @@ TEST(MenuExtraction, SourcesAreChosenByExtensionWithoutRegardToCase) {
   // A menu file under an upper-case or unrelated name reads the same as under .mnu.
   core::MemoryLog quiet;
   Menu src = test::syntheticMenu(5);
-  core::Bytes file = writeMenu(src, SaveForm::MenuFile, quiet);
+  settleMenu(src, quiet);
+  core::Bytes file = writeMenu(src, SaveForm::MenuFile);
   morvex::test::writeFile(dir / "MENU.MNU", file);
   morvex::test::writeFile(dir / "menu.bin", file);
   morvex::test::writeFile(dir / "junk.bin", {'X', 'Y', 'Z'});

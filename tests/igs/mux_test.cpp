@@ -138,7 +138,8 @@ TEST(packetizeMenu, MenuStreamCarriesTheWritersPesPacketsWithTablesOnCadence) {
   IndexedPicture noise{1900, 1000, std::vector<uint8_t>(1900 * 1000)};
   for (auto& px : noise.pixels) px = uint8_t(rng());
   m.objects[2].picture = noise;
-  core::Bytes pes = writeMenu(m, SaveForm::Pes, log);
+  settleMenu(m, log);
+  core::Bytes pes = writeMenu(m, SaveForm::Pes);
   core::Bytes ts = packetizeMenu(pes, log);
   Parsed p = parse(ts);
   core::Bytes joined;

@@ -145,7 +145,8 @@ TEST(ObjectPng, ExportImportRoundTripAndRefusals) {
   EXPECT_EQ(m.palettes.size(), 1u);
 
   // An imported menu saves and loads with the same picture and colours.
-  core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
+  settleMenu(m, log);
+  core::Bytes file = writeMenu(m, SaveForm::MenuFile);
   Menu back;
   readMenu(file, "test.mnu", back, log);
   rle_decode(back, 0, log);

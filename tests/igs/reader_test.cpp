@@ -241,7 +241,8 @@ TEST(MenuReader, FixtureCompositionsSurviveASave) {
     // The page data is exactly what the composition carried.
     size_t header = m.ics.hasTimeouts() ? 27 : 17;
     EXPECT_EQ(serializePages(m.ics.pages), core::Bytes(payload.begin() + header, payload.end()));
-    core::Bytes saved = writeMenu(m, SaveForm::MenuFile, log);
+    settleMenu(m, log);
+    core::Bytes saved = writeMenu(m, SaveForm::MenuFile);
     Menu again;
     ASSERT_TRUE(readMenu(saved, "test.mnu", again, log).usable());
     EXPECT_EQ(again.ics.pages, m.ics.pages);

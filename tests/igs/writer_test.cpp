@@ -70,7 +70,8 @@ TEST(MenuWriter, CompositionIsSplitAtTheSegmentLimit) {
   core::MemoryLog log;
   {
     Menu m = menuWithPageData(65502);
-    auto u = units(writeMenu(m, SaveForm::MenuFile, log));
+    settleMenu(m, log);
+    auto u = units(writeMenu(m, SaveForm::MenuFile));
     ASSERT_EQ(u[0].type, kSegComposition);
     EXPECT_EQ(u[0].payload.size(), 65519u);
     EXPECT_EQ(u[0].payload[8], 0xC0);  // first and last
@@ -79,7 +80,8 @@ TEST(MenuWriter, CompositionIsSplitAtTheSegmentLimit) {
   }
   {
     Menu m = menuWithPageData(65503);
-    core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
+    settleMenu(m, log);
+    core::Bytes file = writeMenu(m, SaveForm::MenuFile);
     auto u = units(file);
     ASSERT_EQ(u[1].type, kSegComposition);
     EXPECT_EQ(u[0].payload.size(), 65519u);
@@ -96,7 +98,8 @@ TEST(MenuWriter, CompositionIsSplitAtTheSegmentLimit) {
     Menu m = menuWithPageData(65492, 0);
     m.ics.compositionTimeout = 0x1FFFFFFFFULL;
     m.ics.selectionTimeout = 12345;
-    core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
+    settleMenu(m, log);
+    core::Bytes file = writeMenu(m, SaveForm::MenuFile);
     auto u = units(file);
     EXPECT_EQ(u[0].payload.size(), 65519u);
     EXPECT_EQ(u[0].payload[8], 0xC0);
@@ -107,7 +110,8 @@ TEST(MenuWriter, CompositionIsSplitAtTheSegmentLimit) {
     EXPECT_EQ(back.ics.compositionTimeout, 0x1FFFFFFFFULL);
     EXPECT_EQ(back.ics.selectionTimeout, 12345u);
     m = menuWithPageData(65493, 0);
-    EXPECT_EQ(units(writeMenu(m, SaveForm::MenuFile, log))[1].payload.size(), 10u);
+    settleMenu(m, log);
+    EXPECT_EQ(units(writeMenu(m, SaveForm::MenuFile))[1].payload.size(), 10u);
   }
 }
 
@@ -131,7 +135,8 @@ TEST(MenuWriter, ObjectFragmentsAndTimeStamps) {
   m.objects = {objectOfEncodedSize(0, 65508), objectOfEncodedSize(1, 65509)};
   m.palettes.resize(1);
   m.palettes[0].rgbt[1] = {10, 20, 30, 40};
-  core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
+  settleMenu(m, log);
+  core::Bytes file = writeMenu(m, SaveForm::MenuFile);
   auto u = units(file);
   ASSERT_EQ(u.size(), 1u + 1 + 1 + 2 + 1);
   EXPECT_EQ(u[2].type, kSegObject);
@@ -164,7 +169,8 @@ TEST(MenuWriter, ObjectFragmentsAndTimeStamps) {
   Menu n = menuWithPageData(100);
   n.inTime = 180000;
   n.objects = {objectOfEncodedSize(0, 60000)};
-  auto v = units(writeMenu(n, SaveForm::MenuFile, log));
+  settleMenu(n, log);
+  auto v = units(writeMenu(n, SaveForm::MenuFile));
   EXPECT_EQ(v[0].dts, 180000u - 900);
 }
 
@@ -175,14 +181,16 @@ TEST(MenuWriter, MuchObjectDataMovesTheInTimeInsteadOfWrappingTheStamps) {
   Menu m = menuWithPageData(100);
   m.inTime = 100;
   m.objects = {objectOfEncodedSize(0, 60000)};
-  auto u = units(writeMenu(m, SaveForm::MenuFile, log));
+  settleMenu(m, log);
+  auto u = units(writeMenu(m, SaveForm::MenuFile));
   ASSERT_EQ(u[0].type, kSegComposition);
   EXPECT_EQ(u[0].pts, 900u);
   EXPECT_EQ(u[0].dts, 0u);
   for (const Unit& x : u) EXPECT_LE(x.dts, x.pts);
   EXPECT_EQ(m.inTime, 900u);  // the model says what was written
   Menu back;
-  ASSERT_TRUE(readMenu(writeMenu(m, SaveForm::MenuFile, log), "t.mnu", back, log).usable());
+  settleMenu(m, log);
+  ASSERT_TRUE(readMenu(writeMenu(m, SaveForm::MenuFile), "t.mnu", back, log).usable());
   EXPECT_EQ(back.inTime, 900u);
 
   // In PES form the composition and the object keep their DTS field even at time 0;
@@ -191,7 +199,8 @@ TEST(MenuWriter, MuchObjectDataMovesTheInTimeInsteadOfWrappingTheStamps) {
   p.inTime = 0;
   p.objects = {objectOfEncodedSize(0, 600)};
   p.palettes.resize(1);
-  const core::Bytes pes = writeMenu(p, SaveForm::Pes, log);
+  settleMenu(p, log);
+  const core::Bytes pes = writeMenu(p, SaveForm::Pes);
   std::vector<std::pair<uint8_t, uint8_t>> flagsByType;  // (segment type, PTS/DTS flags)
   for (size_t at = 0; at + 9 <= pes.size();) {
     ASSERT_EQ(core::be32(&pes[at]), 0x000001BDu);
@@ -215,7 +224,8 @@ TEST(MenuWriter, PalettesSkipEmptyEntriesAndEntry255) {
   m.palettes[1].rgbt[0] = {0, 0, 0, 0};    // black and transparent: never written
   m.palettes[1].rgbt[10] = {0, 0, 0, 1};   // black but visible: written
   m.palettes[1].rgbt[255] = {9, 9, 9, 9};  // never written
-  auto u = units(writeMenu(m, SaveForm::MenuFile, log));
+  settleMenu(m, log);
+  auto u = units(writeMenu(m, SaveForm::MenuFile));
   ASSERT_EQ(u[1].type, kSegPalette);
   EXPECT_EQ(u[1].payload.size(), 2u);  // palette 0 is all zero
   ASSERT_EQ(u[2].payload.size(), 52u);
@@ -230,7 +240,8 @@ TEST(MenuWriter, PalettesSkipEmptyEntriesAndEntry255) {
 TEST(MenuWriter, SyntheticMenuRoundTrips) {
   core::MemoryLog log;
   Menu m = test::syntheticMenu(7);
-  core::Bytes file = writeMenu(m, SaveForm::MenuFile, log);
+  settleMenu(m, log);
+  core::Bytes file = writeMenu(m, SaveForm::MenuFile);
   Menu back;
   ASSERT_TRUE(readMenu(file, "test.mnu", back, log).usable());
   EXPECT_EQ(back.ics.pages, m.ics.pages);
@@ -254,7 +265,8 @@ TEST(MenuWriter, SyntheticMenuRoundTrips) {
   EXPECT_EQ(order[1], 0);
   EXPECT_EQ(order[2], 2);
   // A second save of the reloaded menu gives the same bytes.
-  EXPECT_EQ(writeMenu(back, SaveForm::MenuFile, log), file);
+  settleMenu(back, log);
+  EXPECT_EQ(writeMenu(back, SaveForm::MenuFile), file);
 }
 
 TEST(MenuWriter, PesHeaders) {

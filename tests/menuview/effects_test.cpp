@@ -274,26 +274,26 @@ TEST(Effects, GridCellsAcceptOnlyValuesTheFormatCanHold) {
   igs::EffectSequence& seq = m.page().effects[0];
   const igs::EffectSequence before = seq;
   // Windows stay inside the 1920 x 1080 frame and are never empty.
-  EXPECT_FALSE(setEffectWindowCell(seq, 0, 3, "1300", 1920, 1080));  // 700 + 1300 > 1920
-  EXPECT_FALSE(setEffectWindowCell(seq, 0, 4, "0", 1920, 1080));
-  EXPECT_FALSE(setEffectWindowCell(seq, 0, 0, "5", 1920, 1080));     // the id is not edited
-  EXPECT_FALSE(setEffectWindowCell(seq, 1, 1, "5", 1920, 1080));     // no second window
-  EXPECT_FALSE(setEffectCell(seq, 0, 2, "02", 2));                   // palette 2 of two
-  EXPECT_FALSE(setCompObjectCell(seq, 0, 0, 1, "000A", 10, 1920, 1080));
-  EXPECT_FALSE(setCompObjectCell(seq, 0, 0, 2, "01", 10, 1920, 1080));  // window 1 of one
-  EXPECT_FALSE(setCompObjectCell(seq, 0, 0, 3, "1920", 10, 1920, 1080));
-  EXPECT_FALSE(setCompObjectCell(seq, 0, 0, 3, "-1", 10, 1920, 1080));
+  EXPECT_FALSE(setEffectWindowCell(seq, 0, WindowField::Width, "1300", 1920, 1080));  // 700 + 1300 > 1920
+  EXPECT_FALSE(setEffectWindowCell(seq, 0, WindowField::Height, "0", 1920, 1080));
+  EXPECT_FALSE(setEffectWindowCell(seq, 0, WindowField::Id, "5", 1920, 1080));     // the id is not edited
+  EXPECT_FALSE(setEffectWindowCell(seq, 1, WindowField::X, "5", 1920, 1080));     // no second window
+  EXPECT_FALSE(setEffectCell(seq, 0, EffectField::Palette, "02", 2));                   // palette 2 of two
+  EXPECT_FALSE(setCompObjectCell(seq, 0, 0, CompObjectField::ObjectId, "000A", 10, 1920, 1080));
+  EXPECT_FALSE(setCompObjectCell(seq, 0, 0, CompObjectField::WindowId, "01", 10, 1920, 1080));  // window 1 of one
+  EXPECT_FALSE(setCompObjectCell(seq, 0, 0, CompObjectField::X, "1920", 10, 1920, 1080));
+  EXPECT_FALSE(setCompObjectCell(seq, 0, 0, CompObjectField::X, "-1", 10, 1920, 1080));
   EXPECT_EQ(seq, before);
 
-  EXPECT_TRUE(setEffectWindowCell(seq, 0, 3, "1220", 1920, 1080));
+  EXPECT_TRUE(setEffectWindowCell(seq, 0, WindowField::Width, "1220", 1920, 1080));
   EXPECT_EQ(seq.windows[0].width, 1220);
-  EXPECT_FALSE(setEffectWindowCell(seq, 0, 3, "1220", 1920, 1080));  // unchanged: nothing to record
-  EXPECT_TRUE(setEffectCell(seq, 0, 1, "0:00:01.000", 2));
+  EXPECT_FALSE(setEffectWindowCell(seq, 0, WindowField::Width, "1220", 1920, 1080));  // unchanged: nothing to record
+  EXPECT_TRUE(setEffectCell(seq, 0, EffectField::Duration, "0:00:01.000", 2));
   EXPECT_EQ(seq.effects[0].duration, 90000u);
-  EXPECT_TRUE(setEffectCell(seq, 0, 2, "0", 2));
+  EXPECT_TRUE(setEffectCell(seq, 0, EffectField::Palette, "0", 2));
   EXPECT_EQ(seq.effects[0].paletteId, 0);
-  EXPECT_TRUE(setCompObjectCell(seq, 0, 0, 1, "a", 11, 1920, 1080));
+  EXPECT_TRUE(setCompObjectCell(seq, 0, 0, CompObjectField::ObjectId, "a", 11, 1920, 1080));
   EXPECT_EQ(seq.effects[0].objects[0].objectId, 10);
-  EXPECT_TRUE(setCompObjectCell(seq, 0, 0, 4, "1079", 11, 1920, 1080));
+  EXPECT_TRUE(setCompObjectCell(seq, 0, 0, CompObjectField::Y, "1079", 11, 1920, 1080));
   EXPECT_EQ(seq.effects[0].objects[0].y, 1079);
 }

@@ -200,7 +200,8 @@ TEST(MenuBackground, ColourBuiltInAndUserPictures) {
   morvex::test::TempDir tmp;
   Image user(4, 4, Rgba{255, 255, 255, 128});
   user.setPixel(0, 0, Rgba{255, 0, 0, 255});
-  ASSERT_TRUE(savePng(user, tmp / "BACK.PNG", err)) << err;
+  const morvex::core::WriteResult saved = savePng(user, tmp / "BACK.PNG");
+  ASSERT_TRUE(saved) << saved.error;
   opt.background = true;
   opt.backgroundFile = (tmp / "BACK.PNG").string();
   opt.colBackground = Rgba{0, 0, 0, 255};

@@ -234,7 +234,7 @@ TEST(IndexFile, SaveGoesThroughTheSavingPolicy) {
   core::SaveSettings s;
   s.saveBackupDir = true;
   IndexTable x = sampleIndex(3);
-  ASSERT_TRUE(saveIndexTable(log, s, d.path(), core::FileNames::make(true), x));
+  ASSERT_TRUE(saveIndexTable(x, d.path(), core::FileNames::make(true).indexfile, s, log));
   EXPECT_EQ(test::readFile(d / "INDEX.BDM"), writeIndexTable(x));
   EXPECT_EQ(test::readFile(d / "BACKUP" / "INDEX.BDM"), writeIndexTable(x));
   EXPECT_EQ(log.plainLines().back(), "INDEX.BDM saved.");

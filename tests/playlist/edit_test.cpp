@@ -143,21 +143,21 @@ TEST(StreamEdit, FieldEditsKeepSizes) {
 
 TEST(PlayItemEdit, CellsAcceptOnlyTheirForm) {
   Playlist m = synth::twoItems();
-  EXPECT_TRUE(setPlayItemCell(m, 0, 4, "00:00:10.000"));
+  EXPECT_TRUE(setPlayItemCell(m, 0, PlayItemField::OutTime, "00:00:10.000"));
   EXPECT_EQ(m.playList.playItems[0].outTime, 450000u);
-  EXPECT_FALSE(setPlayItemCell(m, 0, 4, "00:00:10.00"));
-  EXPECT_FALSE(setPlayItemCell(m, 0, 4, "00:00 10.000"));
-  EXPECT_TRUE(setPlayItemCell(m, 0, 7, "000000FF"));
+  EXPECT_FALSE(setPlayItemCell(m, 0, PlayItemField::OutTime, "00:00:10.00"));
+  EXPECT_FALSE(setPlayItemCell(m, 0, PlayItemField::OutTime, "00:00 10.000"));
+  EXPECT_TRUE(setPlayItemCell(m, 0, PlayItemField::UoMask2, "000000FF"));
   EXPECT_EQ(m.playList.playItems[0].uoMask2, 0u);
-  EXPECT_TRUE(setPlayItemCell(m, 0, 7, "40000001"));
+  EXPECT_TRUE(setPlayItemCell(m, 0, PlayItemField::UoMask2, "40000001"));
   EXPECT_EQ(m.playList.playItems[0].uoMask2, 0x40000000u);
-  EXPECT_TRUE(setPlayItemCell(m, 0, 6, "deadBEEF"));
+  EXPECT_TRUE(setPlayItemCell(m, 0, PlayItemField::UoMask1, "deadBEEF"));
   EXPECT_EQ(m.playList.playItems[0].uoMask1, 0xDEADBEEFu);
-  EXPECT_FALSE(setPlayItemCell(m, 0, 6, "DEADBEEG"));
-  EXPECT_FALSE(setPlayItemCell(m, 0, 2, "ABCD"));
-  EXPECT_FALSE(setPlayItemCell(m, 0, 5, "00:00:01.000"));
-  EXPECT_FALSE(setPlayItemCell(m, 0, 1, "0001"));
-  EXPECT_TRUE(setPlayItemCell(m, 0, 1, "00042"));
+  EXPECT_FALSE(setPlayItemCell(m, 0, PlayItemField::UoMask1, "DEADBEEG"));
+  EXPECT_FALSE(setPlayItemCell(m, 0, PlayItemField::CodecId, "ABCD"));
+  EXPECT_FALSE(setPlayItemCell(m, 0, PlayItemField::Length, "00:00:01.000"));
+  EXPECT_FALSE(setPlayItemCell(m, 0, PlayItemField::ClipName, "0001"));
+  EXPECT_TRUE(setPlayItemCell(m, 0, PlayItemField::ClipName, "00042"));
   EXPECT_EQ(m.playList.playItems[0].clipName, "00042");
   expectConsistent(m);
 }
@@ -173,7 +173,7 @@ TEST(PlayItemEdit, InTimeCascades) {
             (std::vector<std::string>{"Do you want to update OUT time?",
                                       "Do you want to update SubPlayItems' IN/OUT times?",
                                       "Do you want to update PlayListMarks' marktimes?"}));
-  ASSERT_TRUE(setPlayItemCell(m, 0, 3, "00:00:12.000", InTimeCascade{true, true, true}));
+  ASSERT_TRUE(setPlayItemCell(m, 0, PlayItemField::InTime, "00:00:12.000", InTimeCascade{true, true, true}));
   EXPECT_EQ(p0.inTime, 540000u);
   EXPECT_EQ(p0.outTime, 990000u);
   EXPECT_EQ(m.playList.subPaths[0].subPlayItems[0].inTime, 100u + 90000);
@@ -229,24 +229,24 @@ TEST(SubPathEdit, InsertDeleteTypeAndCells) {
   expectConsistent(m);
 
   auto& s = m.playList.subPaths[1].subPlayItems[0];
-  EXPECT_TRUE(setSubPlayItemCell(m, 1, 0, 3, "7"));
+  EXPECT_TRUE(setSubPlayItemCell(m, 1, 0, SubPlayItemField::ConnectionCondition, "7"));
   EXPECT_EQ(s.connectionCondition, 1);
-  EXPECT_TRUE(setSubPlayItemCell(m, 1, 0, 3, "6"));
+  EXPECT_TRUE(setSubPlayItemCell(m, 1, 0, SubPlayItemField::ConnectionCondition, "6"));
   EXPECT_EQ(s.connectionCondition, 6);
-  EXPECT_TRUE(setSubPlayItemCell(m, 1, 0, 8, "999"));
+  EXPECT_TRUE(setSubPlayItemCell(m, 1, 0, SubPlayItemField::SyncPlayItem, "999"));
   EXPECT_EQ(s.syncPlayItemId, 0);
-  EXPECT_TRUE(setSubPlayItemCell(m, 1, 0, 8, "998"));
+  EXPECT_TRUE(setSubPlayItemCell(m, 1, 0, SubPlayItemField::SyncPlayItem, "998"));
   EXPECT_EQ(s.syncPlayItemId, 998);
-  EXPECT_TRUE(setSubPlayItemCell(m, 1, 0, 9, "00:00:01.000"));
+  EXPECT_TRUE(setSubPlayItemCell(m, 1, 0, SubPlayItemField::SyncStartPts, "00:00:01.000"));
   EXPECT_EQ(s.syncStartPTS, 45000u);
   EXPECT_EQ(subPlayItemRow(s, 0)[9], "00:00:01.000");
-  EXPECT_FALSE(setSubPlayItemCell(m, 1, 0, 2, "M2TS"));
-  EXPECT_FALSE(setSubPlayItemCell(m, 1, 0, 5, "1 2"));
+  EXPECT_FALSE(setSubPlayItemCell(m, 1, 0, SubPlayItemField::CodecId, "M2TS"));
+  EXPECT_FALSE(setSubPlayItemCell(m, 1, 0, SubPlayItemField::StcId, "1 2"));
   // Switching multi-clip entries keeps the file whole both ways.
-  EXPECT_TRUE(setSubPlayItemCell(m, 1, 0, 4, "Y"));
+  EXPECT_TRUE(setSubPlayItemCell(m, 1, 0, SubPlayItemField::MultiClip, "Y"));
   EXPECT_EQ(s.clips.size(), 1u);
   expectConsistent(m);
-  EXPECT_TRUE(setSubPlayItemCell(m, 1, 0, 4, "N"));
+  EXPECT_TRUE(setSubPlayItemCell(m, 1, 0, SubPlayItemField::MultiClip, "N"));
   expectConsistent(m);
 
   EXPECT_TRUE(setSubPathType(m, 0, 2));

@@ -54,7 +54,7 @@ void randomEdit(Playlist& m, std::mt19937& rng, std::string& trail) {
         unsigned sp = pick(m.playList.subPaths.size());
         unsigned n = unsigned(m.playList.subPaths[sp].subPlayItems.size());
         trail += " multi(" + std::to_string(sp) + ")";
-        setSubPlayItemCell(m, sp, pick(n), 4, rng() % 2 ? "Y" : "N");
+        setSubPlayItemCell(m, sp, pick(n), SubPlayItemField::MultiClip, rng() % 2 ? "Y" : "N");
         setSubPathType(m, sp, pick(8));
       }
       break;

@@ -185,16 +185,17 @@ TEST(SoundFile, SaveCreatesAuxdataAndPassesThePolicy) {
   test::TempDir d;
   SoundFile s = newSoundFile();
   insertSound(s, -1, entryOf(3, 6));
-  s.soundDataStartAddress = 999;  // fixed by the save
+  s.soundDataStartAddress = 999;  // fixed by the settling that precedes a save
   core::MemoryLog log;
   core::SaveSettings settings;
-  ASSERT_TRUE(saveSoundFile(log, settings, d.path(), s));
+  settleSoundFile(s);
+  ASSERT_TRUE(saveSoundFile(s, d / "AUXDATA", "sound.bdmv", settings, log));
   EXPECT_EQ(s.soundDataStartAddress, 56u);
   Bytes b = test::readFile(d / "AUXDATA" / "sound.bdmv");
   EXPECT_EQ(b, writeSoundFile(s));
   EXPECT_EQ(b.size(), 56u + 6 + 2);
   EXPECT_EQ(log.plainLines().front(), "Saving sound.bdmv");
-  ASSERT_TRUE(saveSoundFile(log, settings, d.path(), s));
+  ASSERT_TRUE(saveSoundFile(s, d / "AUXDATA", "sound.bdmv", settings, log));
   EXPECT_TRUE(std::filesystem::exists(d / "AUXDATA" / "sound.bdmv.backup"));
 }
 

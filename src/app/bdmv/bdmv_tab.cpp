@@ -155,10 +155,13 @@ void BdmvTab::save() {
   const auto names = ctx_.names();
   const auto settings = ctx_.saveSettings();
   auto& s = ctx_.session;
-  if (nav::saveIndexTable(*ctx_.log, settings, s.folder(), names, s.index.model)) s.index.markSaved();
-  if (nav::saveMovieObjectFile(*ctx_.log, settings, s.folder(), names, s.movieObjects.model)) s.movieObjects.markSaved();
+  if (nav::saveIndexTable(s.index.model, s.folder(), names.indexfile, settings, *ctx_.log)) s.index.markSaved();
+  if (nav::saveMovieObjectFile(s.movieObjects.model, s.folder(), names.mobjfile, settings, *ctx_.log))
+    s.movieObjects.markSaved();
   if (soundShown()) {
-    if (sound::saveSoundFile(*ctx_.log, settings, s.folder(), s.sound.model)) s.sound.markSaved();
+    sound::settleSoundFile(s.sound.model);
+    if (sound::saveSoundFile(s.sound.model, s.folder() / "AUXDATA", "sound.bdmv", settings, *ctx_.log))
+      s.sound.markSaved();
     sound_->showSound();
   }
 }

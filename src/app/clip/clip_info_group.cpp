@@ -1,3 +1,5 @@
+#include <optional>
+
 #include "app/clip/clip_info_group.h"
 
 #include <QCheckBox>
@@ -20,6 +22,16 @@
 #include "app/widgets/in_place_edit.h"
 
 namespace morvex::app {
+
+// The field a column of the ATC delta grid shows (column 0 is the row number).
+static std::optional<clip::AtcDeltaField> atcDeltaField(int column) {
+  switch (column) {
+    case 1: return clip::AtcDeltaField::AtcDelta;
+    case 2: return clip::AtcDeltaField::FollowingClip;
+    case 3: return clip::AtcDeltaField::ClipCodec;
+    default: return std::nullopt;
+  }
+}
 
 ClipInfoGroup::ClipInfoGroup(AppContext& ctx, ClipEdits& edit, QWidget* parent)
     : QGroupBox("ClipInfo", parent), ctx_(ctx), edit_(edit) {
@@ -166,7 +178,9 @@ void ClipInfoGroup::atcCellEdited(QTableWidgetItem* it) {
   }
   std::string shown;
   edit_.record(QString("ATC delta %1 %2").arg(r).arg(atcGrid_->horizontalHeaderItem(c)->text()),
-               [&](clip::ClipInfo& m) { shown = clip::setATCdeltaCell(m, r, c, text); });
+               [&](clip::ClipInfo& m) {
+                 if (auto field = atcDeltaField(c)) shown = clip::setATCdeltaCell(m, r, *field, text);
+               });
   // The cell shows what was stored.
   showLater(toQt(shown));
 }

@@ -28,6 +28,11 @@ namespace morvex::app {
 
 namespace fs = std::filesystem;
 
+QString packetCountQuestion(uint64_t packets) {
+  return toQt("The m2ts file contains " + clip::thousands(packets) +
+              " packets.\nDo you want to correct the packet value of ClipInfo?");
+}
+
 ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) {
   setObjectName("clipTab");
   ctx_.session.registerDocument(&doc_);
@@ -36,6 +41,7 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
     const std::string file = edit_.name.toStdString() + ctx_.names().clipinfext;
     if (!clip::saveClipInfo(doc_.model, ctx_.session.folder() / "CLIPINF", file, ctx_.saveSettings(), *ctx_.log))
       return false;
+    clip::settleClipInfo(doc_.model);
     ctx_.log->statusReady();
     doc_.markSaved();
     fillPage();  // the writer settles the model (an empty ATC delta block is cleared)
@@ -265,10 +271,9 @@ void ClipTab::fillPage() {
 void ClipTab::checkPackets(const fs::path& clpiFile) {
   const auto n = clip::packetCountMismatch(doc_.model, edit_.streamSize);
   if (!n) return;
-  if (!packetQuestion_ || !packetQuestion_(toQt(clip::packetCountQuestion(*n)))) return;
-  std::string err;
-  if (!clip::correctPacketCount(clpiFile, *n, err)) {
-    ctx_.log->error(err);
+  if (!packetQuestion_ || !packetQuestion_(packetCountQuestion(*n))) return;
+  if (const auto written = clip::correctPacketCount(clpiFile, *n); written.failed()) {
+    ctx_.log->error(written.error);
     return;
   }
   // The file holds the new count now: the model read from it does too, unmodified.

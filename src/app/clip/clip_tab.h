@@ -31,6 +31,11 @@ class ExtractGroup;
 class ClipReferenceGroup;
 class EpMapGroup;
 
+// The question asked when the stream file holds another number of packets than the
+// clip information says: "The m2ts file contains N packets.\nDo you want to correct
+// the packet value of ClipInfo?" with thousands separators.
+QString packetCountQuestion(uint64_t packets);
+
 class ClipTab : public TabPage, public ItemShower {
   Q_OBJECT
 public:

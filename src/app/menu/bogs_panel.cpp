@@ -10,6 +10,7 @@
 
 #include "hdmv/command_edit.h"
 #include "igs/edit.h"
+#include "app/menu/button_grid.h"
 #include "app/menu/picture_widget.h"
 #include "app/widgets/command_editor_panel.h"
 #include "app/widgets/command_table.h"
@@ -45,9 +46,9 @@ BogsPanel::BogsPanel(MenuDocument& doc, EditFn edit, std::function<unsigned()> s
   bogSwitch_ = new InPlaceEditSwitch(bogs_);
 
   QStringList caps;
-  for (const char* c : igs::kButtonColumnCaptions) caps << c;
+  for (const char* c : igs::kButtonFieldCaptions) caps << c;
   QList<int> widths;
-  for (int i = 0; i < igs::ButtonColumnCount; ++i) widths << QFontMetrics(font()).horizontalAdvance("0000") + 10;
+  for (int i = 0; i < ButtonColumnCount; ++i) widths << QFontMetrics(font()).horizontalAdvance("0000") + 10;
   buttons_ = makeTable("buttonTable", caps, widths, this);
   buttons_->setToolTip("Buttons\r\nIns: Insert button\r\nShift+Del: Delete button");
   buttonSwitch_ = new InPlaceEditSwitch(buttons_);
@@ -105,12 +106,12 @@ BogsPanel::BogsPanel(MenuDocument& doc, EditFn edit, std::function<unsigned()> s
     const igs::Button& b = g->buttons[size_t(r)];
     unsigned id = igs::kNoObject;
     switch (c) {
-      case igs::ColNormalStart: id = b.normalStart; break;
-      case igs::ColNormalEnd: id = b.normalEnd; break;
-      case igs::ColSelStart: id = b.selectedStart; break;
-      case igs::ColSelEnd: id = b.selectedEnd; break;
-      case igs::ColActStart: id = b.activatedStart; break;
-      case igs::ColActEnd: id = b.activatedEnd; break;
+      case ColNormalStart: id = b.normalStart; break;
+      case ColNormalEnd: id = b.normalEnd; break;
+      case ColSelStart: id = b.selectedStart; break;
+      case ColSelEnd: id = b.selectedEnd; break;
+      case ColActStart: id = b.activatedStart; break;
+      case ColActEnd: id = b.activatedEnd; break;
       default: break;
     }
     Q_EMIT objectWanted(id);
@@ -212,14 +213,14 @@ void BogsPanel::fillButtons() {
   buttons_->setRowCount(std::max(1, n));
   for (int r = 0; r < n; ++r) {
     const auto texts = igs::buttonRowTexts(g->buttons[size_t(r)]);
-    for (int c = 0; c < igs::ButtonColumnCount && c < int(texts.size()); ++c) {
+    for (int c = 0; c < ButtonColumnCount && c < int(texts.size()); ++c) {
       setCell(buttons_, r, c, toQt(texts[size_t(c)]));
-      if (c == igs::ColId || c == igs::ColCommands)
+      if (c == ColId || c == ColCommands)
         if (QTableWidgetItem* it = buttons_->item(r, c)) it->setFlags(it->flags() & ~Qt::ItemIsEditable);
     }
   }
   if (n == 0)
-    for (int c = 0; c < igs::ButtonColumnCount; ++c) setCell(buttons_, 0, c, QString());
+    for (int c = 0; c < ButtonColumnCount; ++c) setCell(buttons_, 0, c, QString());
   if (n > 0 && buttons_->currentRow() != button_)
     buttons_->setCurrentCell(button_, std::max(0, buttons_->currentColumn()));
   filling_ = was;
@@ -286,8 +287,10 @@ void BogsPanel::buttonCellChanged(int row, int column) {
   const int p = page_, bog = bog_;
   const unsigned sounds = soundCount_ ? soundCount_() : 0;
   button_ = row;
-  edit_(QString("Button %1, %2").arg(hex4(g->buttons[size_t(row)].id), igs::kButtonColumnCaptions[size_t(column)]),
-        [&](igs::Menu& m) { igs::editButtonCell(m, size_t(p), size_t(bog), size_t(row), column, text, sounds); });
+  edit_(QString("Button %1, %2").arg(hex4(g->buttons[size_t(row)].id), igs::kButtonFieldCaptions[size_t(column)]),
+        [&](igs::Menu& m) {
+          if (auto field = buttonField(column)) igs::editButtonCell(m, size_t(p), size_t(bog), size_t(row), *field, text, sounds);
+        });
   refill();
 }
 
@@ -323,7 +326,7 @@ void BogsPanel::commandEdited(const hdmv::Command& c) {
   filling_ = false;
   const igs::ButtonOverlapGroup* g = bogModel();
   if (g && button_ < int(g->buttons.size()))
-    setCell(buttons_, button_, igs::ColCommands, toQt(igs::buttonRowTexts(g->buttons[size_t(button_)])[igs::ColCommands]));
+    setCell(buttons_, button_, ColCommands, toQt(igs::buttonRowTexts(g->buttons[size_t(button_)])[ColCommands]));
 }
 
 void BogsPanel::insertBog() {

@@ -318,6 +318,21 @@ void EffectsPanel::cropEdited(int field) {
   if (changed) Q_EMIT menuEdited();
 }
 
+// The fields the columns of the windows, effects and composition-object grids show:
+// each grid shows its fields in their order, so a column is the field's position.
+static std::optional<menuview::WindowField> windowField(int column) {
+  if (column < 0 || column > int(menuview::WindowField::Height)) return std::nullopt;
+  return menuview::WindowField(column);
+}
+static std::optional<menuview::EffectField> effectField(int column) {
+  if (column < 0 || column > int(menuview::EffectField::ObjectCount)) return std::nullopt;
+  return menuview::EffectField(column);
+}
+static std::optional<menuview::CompObjectField> compObjectField(int column) {
+  if (column < 0 || column > int(menuview::CompObjectField::Y)) return std::nullopt;
+  return menuview::CompObjectField(column);
+}
+
 void EffectsPanel::cellEdited(QTableWidget* table, QTableWidgetItem* item) {
   const int page = page_, row = item->row(), column = item->column();
   const bool out = showingOut();
@@ -329,16 +344,20 @@ void EffectsPanel::cellEdited(QTableWidget* table, QTableWidgetItem* item) {
   bool changed = false;
   if (table == windows_) {
     changed = edit("Effect window", [&](igs::Menu& m) {
-      return menuview::setEffectWindowCell(m.ics.pages[size_t(page)].effects[out], unsigned(row), column, text, vw, vh);
+      const auto field = windowField(column);
+      return field && menuview::setEffectWindowCell(m.ics.pages[size_t(page)].effects[out], unsigned(row), *field, text,
+                                                    vw, vh);
     });
   } else if (table == effects_) {
     changed = edit("Effect", [&](igs::Menu& m) {
-      return menuview::setEffectCell(m.ics.pages[size_t(page)].effects[out], unsigned(row), column, text, palettes);
+      const auto field = effectField(column);
+      return field && menuview::setEffectCell(m.ics.pages[size_t(page)].effects[out], unsigned(row), *field, text, palettes);
     });
   } else if (e >= 0) {
     changed = edit("Composition object", [&](igs::Menu& m) {
-      return menuview::setCompObjectCell(m.ics.pages[size_t(page)].effects[out], unsigned(e), unsigned(row), column,
-                                         text, objects, vw, vh);
+      const auto field = compObjectField(column);
+      return field && menuview::setCompObjectCell(m.ics.pages[size_t(page)].effects[out], unsigned(e), unsigned(row),
+                                                  *field, text, objects, vw, vh);
     });
   }
   if (!changed) log_.status(core::StatusPanel::Detail, "'" + text + "' is not accepted here");

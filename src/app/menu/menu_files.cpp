@@ -159,18 +159,9 @@ bool MenuFiles::saveTo(const QString& path) {
     ctx_.log->error("The menu was read only in part: allow saving first.");
     return false;
   }
-  ctx_.log->info("Saving IGS menu...");
-  ctx_.log->status(core::StatusPanel::Detail, "Preparing data");
-  // The writer settles the copy it writes (segments, save order); the document keeps
-  // the menu as edited.
-  igs::Menu copy = doc_.model;
-  const core::Bytes bytes = igs::writeMenu(copy, igs::SaveForm::MenuFile, *ctx_.log);
   const fs::path target = path.toStdString();
-  core::SaveRequest req;
-  req.folder = target.parent_path();
-  req.fileName = target.filename().string();
-  req.doneMessage = req.fileName + " saved.";
-  if (!core::saveFile(*ctx_.log, ctx_.saveSettings(), req, bytes)) return false;
+  if (!igs::saveMenuFile(doc_.model, target.parent_path(), target.filename().string(), ctx_.saveSettings(), *ctx_.log))
+    return false;
   menuPath_ = path;
   doc_.path = path;
   doc_.setName(QFileInfo(path).fileName());

@@ -454,7 +454,7 @@ bool ObjectsPanel::exportPng(const QString& file) {
 bool ObjectsPanel::exportPalette(const QString& file) {
   const int pal = currentPalette();
   if (pal < 0) return false;
-  return igs::savePalette(doc_.model, unsigned(pal), file.toStdString(), log_);
+  return igs::savePalette(doc_.model, unsigned(pal), file.toStdString(), log_).ok;
 }
 
 bool ObjectsPanel::deleteSelectedObjects() {

@@ -29,6 +29,12 @@ namespace morvex::app {
 
 namespace pl = morvex::playlist;
 
+// The field a column of the PlayItem grid shows (column 0 is the row number).
+static std::optional<pl::PlayItemField> playItemField(int column) {
+  if (column < 1 || column > 8) return std::nullopt;
+  return pl::PlayItemField(column - 1);
+}
+
 PlayItemGroup::PlayItemGroup(AppContext& ctx, PlaylistEdits& edit, QWidget* parent)
     : QWidget(parent), ctx_(ctx), edit_(edit) {
   setObjectName("playItemPanel");
@@ -381,7 +387,7 @@ void PlayItemGroup::playItemEdited(QTableWidgetItem* it) {
   if (r < 0 || r >= int(m().playList.playItems.size())) return;
   const std::string text = it->text().toStdString();
   pl::InTimeCascade cascade;
-  if (c == 3 && text.size() == 12 && text.find(' ') == std::string::npos) {
+  if (playItemField(c) == pl::PlayItemField::InTime && text.size() == 12 && text.find(' ') == std::string::npos) {
     // Moving the IN time may move what hangs on it: the user decides, question by question.
     for (const auto& question : pl::inTimeQuestions(m(), unsigned(r), pl::time2ticks(text))) {
       QMessageBox box(QMessageBox::Question, "Confirm", toQt(question), QMessageBox::Yes | QMessageBox::No, this);
@@ -393,7 +399,9 @@ void PlayItemGroup::playItemEdited(QTableWidgetItem* it) {
     }
   }
   edit_(QString("PlayItem %1 %2").arg(r).arg(items_->horizontalHeaderItem(c)->text()),
-        [&] { pl::setPlayItemCell(m(), unsigned(r), unsigned(c), text, cascade); });
+        [&] {
+          if (auto field = playItemField(c)) pl::setPlayItemCell(m(), unsigned(r), *field, text, cascade);
+        });
   // The cell shows what the model holds (a refused value goes back), and whatever
   // the cascade moved shows too.
   QTimer::singleShot(0, this, [this, r] {

@@ -241,7 +241,8 @@ bool PlaylistTab::showItem(const ItemRef& item) {
 
 void PlaylistTab::save() {
   if (!rules().saveEnabled) return;
-  if (pl::savePlaylist(*ctx_.log, ctx_.saveSettings(), ctx_.names(), ctx_.session.folder(), name_.toStdString(), m()))
+  if (pl::savePlaylist(m(), ctx_.session.folder() / "PLAYLIST", name_.toStdString() + ctx_.names().playlistext,
+                       ctx_.saveSettings(), *ctx_.log))
     doc_.markSaved();
   Q_EMIT rulesChanged();
 }

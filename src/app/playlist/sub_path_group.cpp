@@ -21,6 +21,12 @@ namespace morvex::app {
 
 namespace pl = morvex::playlist;
 
+// The field a column of the SubPlayItem grid shows (column 0 is the row number).
+static std::optional<pl::SubPlayItemField> subPlayItemField(int column) {
+  if (column < 1 || column > 10) return std::nullopt;
+  return pl::SubPlayItemField(column - 1);
+}
+
 SubPathGroup::SubPathGroup(AppContext& ctx, PlaylistEdits& edit, QWidget* parent)
     : QGroupBox("SubPaths", parent), ctx_(ctx), edit_(edit) {
   setObjectName("subPathGroup");
@@ -194,7 +200,9 @@ void SubPathGroup::subPlayItemEdited(QTableWidgetItem* it) {
   if (r < 0 || r >= int(m().playList.subPaths[size_t(s)].subPlayItems.size())) return;
   const std::string text = it->text().toStdString();
   edit_(QString("SubPlayItem %1 %2").arg(r).arg(subPlayItems_->horizontalHeaderItem(c)->text()),
-        [&] { pl::setSubPlayItemCell(m(), unsigned(s), unsigned(r), unsigned(c), text); });
+        [&] {
+          if (auto field = subPlayItemField(c)) pl::setSubPlayItemCell(m(), unsigned(s), unsigned(r), *field, text);
+        });
   // The cell shows what the model holds: a refused value goes back.
   QTimer::singleShot(0, this, [this, s, r] {
     if (s >= int(m().playList.subPaths.size())) return;
