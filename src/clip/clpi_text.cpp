@@ -1,4 +1,5 @@
 #include "clip/clpi_text.h"
+#include "core/stream_coding.h"
 #include "core/text.h"
 
 #include <cstdio>
@@ -30,7 +31,7 @@ std::string clock45k(uint32_t ticks) { return clockMs((uint64_t(ticks) * 1000 + 
 std::string clock90k(uint32_t ticks) { return clockMs((uint64_t(ticks) * 1000 + 45000) / 90000); }
 
 // The attribute names are the playlist's: one table for every screen.
-std::string codingTypeName(uint8_t t) { return std::string(playlist::codingTypeName(t)); }
+std::string codingTypeName(uint8_t t) { return std::string(core::codingTypeName(t)); }
 std::string videoFormatName(uint8_t v) { return std::string(playlist::videoFormatName(v)); }
 std::string frameRateName(uint8_t v) { return std::string(playlist::frameRateName(v)); }
 std::string audioPresentationName(uint8_t v) { return std::string(playlist::audioPresentationName(v)); }
@@ -50,15 +51,15 @@ const std::vector<std::string>& applicationTypeNames() {
 
 std::string streamDetails(const ClipStream& s) {
   const uint8_t t = s.codingType;
-  if (t == 0x02 || t == 0x1B || t == 0xEA)
+  if (core::isVideoCoding(t))
     return videoFormatName(s.videoFormat) + ", " + frameRateName(s.frameRate) + ", " +
            (s.aspectRatio == 2 ? "4:3" : "16:9");
-  if ((t >= 0x80 && t <= 0x86) || t == 0xA1 || t == 0xA2)
+  if (core::isAudioCoding(t))
     return audioPresentationName(s.audioPresentationType) + ", " + samplingFrequencyName(s.samplingFrequency) +
            ", " + s.audioLanguage;
-  if (t == 0x90) return s.pgLanguage;
-  if (t == 0x91) return s.igLanguage;
-  if (t == 0x92) return std::to_string(s.characterCode) + ", " + s.textStLanguage;
+  if (core::isCoding(t, core::StreamCoding::Pg)) return s.pgLanguage;
+  if (core::isCoding(t, core::StreamCoding::Ig)) return s.igLanguage;
+  if (core::isTextSubtitleCoding(t)) return std::to_string(s.characterCode) + ", " + s.textStLanguage;
   return "";
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "core/stream_coding.h"
 #include "playlist/names.h"
 
 namespace morvex::playlist {
@@ -86,7 +87,7 @@ static std::string entryTypeText(unsigned type) {
 }
 
 static std::string codingText(unsigned t) {
-  auto n = codingTypeName(t);
+  auto n = core::codingTypeName(t);
   return n.empty() ? "0x" + core::hexText(t, 2) : std::string(n);
 }
 
