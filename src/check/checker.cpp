@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "bdj/bdjo.h"
+#include "core/text.h"
 #include "check/menu_check.h"
 #include "clip/clpi.h"
 #include "core/binary.h"
@@ -149,11 +150,7 @@ std::set<std::string> namesIn(const fs::path& dir, const std::string& ext) {
 }
 
 // A playlist number as its file name ("00012").
-std::string playlistName(uint32_t n) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%05u", n);
-  return buf;
-}
+std::string playlistName(uint32_t n) { return core::decimalText(n, 5); }
 
 void checkIndexRefs(Sink& sink, const Disc& d) {
   const size_t objects = d.mobjRead ? d.mobj.movieObjects.objects.size() : 0;
@@ -183,9 +180,7 @@ void checkCommands(Sink& sink, const hdmv::CommandList& cmds, hdmv::CmdContext c
     const auto& c = cmds[line];
     const std::string loc = where + ", line " + num(line);
     if (!hdmv::isValid(c.opcode)) {
-      char buf[16];
-      std::snprintf(buf, sizeof buf, "%08X", c.opcode);
-      sink.add(Severity::Error, kind + ".command.invalid", loc, std::string("opcode ") + buf + " is not a command");
+      sink.add(Severity::Error, kind + ".command.invalid", loc, "opcode " + core::hexText(c.opcode, 8) + " is not a command");
       continue;
     }
     const auto dec = hdmv::decode(c.opcode);

@@ -552,17 +552,7 @@ std::string setATCdeltaCell(ClipInfo& c, int index, int column, const std::strin
   bool incomplete = text.find(' ') != std::string::npos;
   switch (column) {
     case 1:
-      if (!incomplete) {
-        uint32_t x = 0;
-        for (char ch : text) {
-          int d = -1;
-          if (ch >= '0' && ch <= '9') d = ch - '0';
-          else if (ch >= 'A' && ch <= 'F') d = ch - 'A' + 10;
-          else if (ch >= 'a' && ch <= 'f') d = ch - 'a' + 10;
-          if (d >= 0) x = x * 16 + uint32_t(d);
-        }
-        e.atcDelta = x;
-      }
+      if (!incomplete) e.atcDelta = uint32_t(*core::parseHex(text, 8, core::HexInput::SkipOthers));
       return core::hexText(e.atcDelta, 8);
     case 2:
       if (!incomplete) e.followingClip = text.substr(0, 5);

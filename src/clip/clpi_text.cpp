@@ -2,8 +2,6 @@
 #include "core/stream_coding.h"
 #include "core/text.h"
 
-#include <cstdio>
-
 #include "playlist/names.h"
 
 namespace morvex::clip {
@@ -18,13 +16,8 @@ std::string thousands(uint64_t value) {
   return out;
 }
 
-static std::string clockMs(uint64_t ms) {
-  ms %= 86400000ull;
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%u:%02u:%02u.%03u", unsigned(ms / 3600000), unsigned(ms / 60000 % 60),
-                unsigned(ms / 1000 % 60), unsigned(ms % 1000));
-  return buf;
-}
+// A time of day: the hours wrap at 24.
+static std::string clockMs(uint64_t ms) { return core::timeText(ms % 86400000ull); }
 
 // Times are shown to the nearest millisecond.
 std::string clock45k(uint32_t ticks) { return clockMs((uint64_t(ticks) * 1000 + 22500) / 45000); }
@@ -155,15 +148,7 @@ GridRows epFineRows(const EpMap& m) {
 }
 
 uint32_t pidFromText(const std::string& text) {
-  uint32_t v = 0;
-  for (char ch : text) {
-    int d = -1;
-    if (ch >= '0' && ch <= '9') d = ch - '0';
-    else if (ch >= 'A' && ch <= 'F') d = ch - 'A' + 10;
-    else if (ch >= 'a' && ch <= 'f') d = ch - 'a' + 10;
-    if (d >= 0) v = (v << 4) | uint32_t(d);
-  }
-  return v;
+  return uint32_t(*core::parseHex(text, 8, core::HexInput::SkipOthers));
 }
 
 bool rowLoadsMenu(const std::string& pidText, uint64_t streamSize) {

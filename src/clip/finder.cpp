@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "core/text.h"
 #include "playlist/mpls_reader.h"
 
 namespace fs = std::filesystem;
@@ -105,11 +106,9 @@ ClipSearchResult findClipReferences(disc::DiscLoad& disc, core::Log& log, core::
 
 GridRows ciRefRows(const disc::ClipInfoRefs& refs) {
   GridRows rows;
-  char a[16], b[16];
   for (size_t i = 0; i < refs.size(); ++i) {
-    std::snprintf(a, sizeof a, "%05u", unsigned(refs[i].playlist));
-    std::snprintf(b, sizeof b, "%05u", unsigned(refs[i].item));
-    rows.push_back({std::to_string(i + 1), a, std::string(1, refs[i].kind), b});
+    rows.push_back({std::to_string(i + 1), core::decimalText(unsigned(refs[i].playlist), 5), std::string(1, refs[i].kind),
+                    core::decimalText(unsigned(refs[i].item), 5)});
   }
   return rows;
 }

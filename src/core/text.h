@@ -1,5 +1,6 @@
 #pragma once
-// Number texts shared by every table: upper-case hexadecimal with leading zeros.
+// Number texts shared by every table: upper-case hexadecimal with leading zeros, and the
+// parsers that read numbers typed by the user.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,6 +10,17 @@ namespace morvex::core {
 
 // Upper-case hexadecimal with at least `digits` digits (more when the value needs them).
 std::string hexText(uint64_t value, int digits);
+
+// Exactly `digits` upper-case hexadecimal digits: the low ones of the value, as a
+// field of that width holds it ("%02X" of value & 0xFF for two digits).
+std::string hexField(uint64_t value, int digits);
+
+// Decimal with leading zeros to at least `digits` digits ("007").
+std::string decimalText(uint64_t value, int digits);
+
+// A time as "h:mm:ss.mmm" from milliseconds, the hours with at least `hourDigits`
+// digits and as many more as they need.
+std::string timeText(uint64_t milliseconds, int hourDigits = 1);
 
 // Upper-case hexadecimal of every byte, two digits each, no separator.
 std::string hexBytes(std::string_view bytes);
@@ -25,5 +37,19 @@ std::string latin1ToUtf8(std::string_view bytes);
 // (or "$"), the whole text and nothing else (no sign, no blanks, no trailing
 // characters), at most `max`. Empty when the text is not such a number.
 std::optional<uint64_t> parseNumber(std::string_view text, uint64_t max = UINT64_MAX);
+
+// What parseHex does with a character that is not a hexadecimal digit.
+enum class HexInput {
+  // The text is 1 to `maxDigits` digits and nothing else; anything other is no number.
+  Strict,
+  // Other characters are passed over and the digits left are read, however many there
+  // are; the value keeps the last `maxDigits` of them, as a field of that width would.
+  // Never empty: a text without digits is 0. Grid cells that take what was typed.
+  SkipOthers,
+};
+
+// Bare hexadecimal digits, upper or lower case, without "0x" or "$": the cells that
+// show a value in hexadecimal read it back with this.
+std::optional<uint64_t> parseHex(std::string_view text, size_t maxDigits, HexInput input = HexInput::Strict);
 
 }  // namespace morvex::core

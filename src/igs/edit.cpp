@@ -21,20 +21,6 @@ void syncPageButtons(Menu& m) {
   m.ics.numPages = uint8_t(m.ics.pages.size());
 }
 
-std::optional<uint32_t> parseHex(std::string_view t) {
-  if (t.empty() || t.size() > 8) return std::nullopt;
-  uint32_t v = 0;
-  for (char c : t) {
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return std::nullopt;
-    v = v * 16 + uint32_t(d);
-  }
-  return v;
-}
-
 std::optional<uint32_t> parseDec(std::string_view t) {
   if (t.empty() || t.size() > 9) return std::nullopt;
   uint32_t v = 0;
@@ -201,7 +187,7 @@ std::string pageFieldText(const Page& p, PageField f) {
 bool setPageField(Menu& menu, size_t page, PageField f, std::string_view text) {
   if (!validPage(menu, page)) return false;
   Page& p = menu.ics.pages[page];
-  auto hex = parseHex(text);
+  auto hex = core::parseHex(text, 8);
   switch (f) {
     case PageField::Mask1:
       if (!hex) return false;
@@ -245,14 +231,7 @@ std::string userTimeoutText(const InteractiveComposition& ics) {
   return buf;
 }
 
-std::string inTimeText(uint32_t inTime) {
-  uint64_t ms = uint64_t(inTime) / 90;  // 90 ticks per millisecond
-  uint64_t s = ms / 1000;
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%u:%02u:%02u.%03u", unsigned(s / 3600), unsigned((s / 60) % 60),
-                unsigned(s % 60), unsigned(ms % 1000));
-  return buf;
-}
+std::string inTimeText(uint32_t inTime) { return core::timeText(inTime / 90); }  // 90 ticks per millisecond
 
 bool setUserTimeout(Menu& menu, std::string_view text, core::Log& log) {
   // h:mm:ss, with the leading parts optional; minutes and seconds below 60.
@@ -297,7 +276,7 @@ std::array<std::string, 2> bogColumnTexts(const ButtonOverlapGroup& g) {
 bool setBogDefault(Menu& menu, size_t page, size_t bog, std::string_view text) {
   if (!validBog(menu, page, bog) || hasBlank(text)) return false;
   syncPageButtons(menu);
-  auto v = parseHex(text);
+  auto v = core::parseHex(text, 8);
   if (!v || (*v != kNoButton && *v >= menu.pageButtons[page].size())) return false;
   menu.ics.pages[page].bogs[bog].defaultValid = uint16_t(*v);
   return true;
@@ -347,7 +326,7 @@ bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, int colum
   Button& b = menu.ics.pages[page].bogs[bog].buttons[index];
   bool stored = false;
   if (!hasBlank(text)) {
-    auto hex = parseHex(text);
+    auto hex = core::parseHex(text, 8);
     auto dec = parseDec(text);
     const size_t listLen = menu.pageButtons[page].size();
     const size_t objects = menu.objects.size();

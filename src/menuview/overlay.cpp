@@ -1,7 +1,5 @@
 #include "menuview/overlay.h"
 
-#include <cstdio>
-
 namespace morvex::menuview {
 
 // Rows of each glyph, top to bottom; bit 4 is the leftmost column.
@@ -41,17 +39,6 @@ void drawHexLabel(Image& img, int x, int y, uint16_t value, Rgba background, Rgb
   }
 }
 
-std::string hex4(unsigned value) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%04X", value & 0xFFFF);
-  return buf;
-}
-
-std::string hex2(unsigned value) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02X", value & 0xFF);
-  return buf;
-}
 
 FitRect fitToWindow(int viewWidth, int viewHeight) {
   const int w = viewWidth - 2, h = viewHeight - 2;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/text.h"
 #include "playlist/grid_text.h"
 
 namespace morvex::playlist {
@@ -24,18 +25,12 @@ void growPlayList(Playlist& m, int64_t delta) {
 
 bool hasSpace(std::string_view t) { return t.find(' ') != std::string_view::npos; }
 
+// Exactly eight hexadecimal digits: a cell that is not yet filled in changes nothing.
 std::optional<uint32_t> parseHex8(std::string_view t) {
-  if (t.size() != 8 || hasSpace(t)) return std::nullopt;
-  uint32_t v = 0;
-  for (char c : t) {
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else return std::nullopt;
-    v = v << 4 | uint32_t(d);
-  }
-  return v;
+  if (t.size() != 8) return std::nullopt;
+  auto v = core::parseHex(t, 8);
+  if (!v) return std::nullopt;
+  return uint32_t(*v);
 }
 
 std::optional<uint32_t> parseDecimal(std::string_view t, size_t maxDigits) {
