@@ -6,16 +6,6 @@
 
 namespace morvex::clip {
 
-std::string thousands(uint64_t value) {
-  std::string d = std::to_string(value), out;
-  int n = int(d.size());
-  for (int i = 0; i < n; ++i) {
-    if (i > 0 && (n - i) % 3 == 0) out.push_back(',');
-    out.push_back(d[size_t(i)]);
-  }
-  return out;
-}
-
 // A time of day: the hours wrap at 24.
 static std::string clockMs(uint64_t ms) { return core::timeText(ms % 86400000ull); }
 
@@ -23,7 +13,8 @@ static std::string clockMs(uint64_t ms) { return core::timeText(ms % 86400000ull
 std::string clock45k(uint32_t ticks) { return clockMs((uint64_t(ticks) * 1000 + 22500) / 45000); }
 std::string clock90k(uint32_t ticks) { return clockMs((uint64_t(ticks) * 1000 + 45000) / 90000); }
 
-// The attribute names are the playlist's: one table for every screen.
+// The attribute names are the ones the playlist shows (the coding types' are core's):
+// one table for every screen.
 std::string codingTypeName(uint8_t t) { return std::string(core::codingTypeName(t)); }
 std::string videoFormatName(uint8_t v) { return std::string(playlist::videoFormatName(v)); }
 std::string frameRateName(uint8_t v) { return std::string(playlist::frameRateName(v)); }

@@ -12,8 +12,6 @@ namespace morvex::clip {
 using GridRow = std::vector<std::string>;
 using GridRows = std::vector<GridRow>;
 
-// Decimal with "," as thousands separator: 1920000 -> "1,920,000".
-std::string thousands(uint64_t value);
 // A 45 kHz tick count as a clock time "h:mm:ss.zzz" within one day (25 h show as 1 h).
 std::string clock45k(uint32_t ticks);
 // The same for a 90 kHz time stamp.

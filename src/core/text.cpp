@@ -33,6 +33,19 @@ std::string decimalText(uint64_t value, int digits) {
   return buf;
 }
 
+std::string secondsText(uint64_t s) {
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%llu:%02u:%02u", static_cast<unsigned long long>(s / 3600), unsigned(s / 60 % 60),
+                unsigned(s % 60));
+  return buf;
+}
+
+std::string thousandsText(uint64_t value) {
+  std::string s = std::to_string(value);
+  for (int i = int(s.size()) - 3; i > 0; i -= 3) s.insert(size_t(i), ",");
+  return s;
+}
+
 std::string timeText(uint64_t ms, int hourDigits) {
   char buf[48];
   std::snprintf(buf, sizeof buf, "%0*llu:%02u:%02u.%03u", hourDigits, static_cast<unsigned long long>(ms / 3600000),

@@ -18,6 +18,12 @@ std::string hexField(uint64_t value, int digits);
 // Decimal with leading zeros to at least `digits` digits ("007").
 std::string decimalText(uint64_t value, int digits);
 
+// A duration as "h:mm:ss" from whole seconds, the hours with as many digits as they need.
+std::string secondsText(uint64_t seconds);
+
+// Decimal with "," between groups of three digits: 1920000 -> "1,920,000".
+std::string thousandsText(uint64_t value);
+
 // A time as "h:mm:ss.mmm" from milliseconds, the hours with at least `hourDigits`
 // digits and as many more as they need.
 std::string timeText(uint64_t milliseconds, int hourDigits = 1);

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
 #include "igs/colour.h"
 
@@ -224,12 +223,7 @@ std::array<unsigned, 5> pageCounts(const Page& p) {
           unsigned(p.effects[1].effects.size()), unsigned(p.bogs.size())};
 }
 
-std::string userTimeoutText(const InteractiveComposition& ics) {
-  uint32_t s = ics.userTimeout / 90000;
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%u:%02u:%02u", s / 3600, (s / 60) % 60, s % 60);
-  return buf;
-}
+std::string userTimeoutText(const InteractiveComposition& ics) { return core::secondsText(ics.userTimeout / 90000); }
 
 std::string inTimeText(uint32_t inTime) { return core::timeText(inTime / 90); }  // 90 ticks per millisecond
 

@@ -134,4 +134,12 @@ TEST(TextHelpers, PaddedNumbersAndTimes) {
   EXPECT_EQ(timeText(3723004, 2), "01:02:03.004");
   EXPECT_EQ(timeText(100ull * 3600000 + 59999), "100:00:59.999");
   EXPECT_EQ(timeText(5000000ull * 3600000, 2), "5000000:00:00.000");
+  EXPECT_EQ(secondsText(0), "0:00:00");
+  EXPECT_EQ(secondsText(3599), "0:59:59");
+  EXPECT_EQ(secondsText(400000), "111:06:40");
+  EXPECT_EQ(thousandsText(0), "0");
+  EXPECT_EQ(thousandsText(999), "999");
+  EXPECT_EQ(thousandsText(1000), "1,000");
+  EXPECT_EQ(thousandsText(1920000), "1,920,000");
+  EXPECT_EQ(thousandsText(UINT64_MAX), "18,446,744,073,709,551,615");
 }
