@@ -11,13 +11,8 @@ namespace fs = std::filesystem;
 namespace morvex::clip {
 
 int playlistNumber(const std::string& name) {
-  if (name.empty() || name.size() > 9) return -1;
-  int v = 0;
-  for (char c : name) {
-    if (c < '0' || c > '9') return -1;
-    v = v * 10 + (c - '0');
-  }
-  return v;
+  auto v = core::parseDecimal(name, 9);
+  return v ? int(*v) : -1;
 }
 
 std::vector<std::string> findPlaylistCommands(const nav::MovieObjectFile& mobj, int number) {

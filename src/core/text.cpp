@@ -134,6 +134,17 @@ std::optional<uint64_t> parseNumber(std::string_view text, uint64_t max) {
   return v;
 }
 
+std::optional<uint64_t> parseDecimal(std::string_view text, size_t maxDigits) {
+  if (text.empty() || text.size() > maxDigits) return std::nullopt;
+  uint64_t v = 0;
+  for (char ch : text) {
+    const int d = digitValue(ch, 10);
+    if (d < 0) return std::nullopt;
+    v = v * 10 + uint64_t(d);
+  }
+  return v;
+}
+
 std::optional<uint64_t> parseHex(std::string_view text, size_t maxDigits, HexInput input) {
   const bool strict = input == HexInput::Strict;
   if (strict && (text.empty() || text.size() > maxDigits)) return std::nullopt;

@@ -44,6 +44,10 @@ std::string latin1ToUtf8(std::string_view bytes);
 // characters), at most `max`. Empty when the text is not such a number.
 std::optional<uint64_t> parseNumber(std::string_view text, uint64_t max = UINT64_MAX);
 
+// Bare decimal digits: 1 to `maxDigits` of them (at most 19) and nothing else; the
+// cells that take a small count or number.
+std::optional<uint64_t> parseDecimal(std::string_view text, size_t maxDigits);
+
 // What parseHex does with a character that is not a hexadecimal digit.
 enum class HexInput {
   // The text is 1 to `maxDigits` digits and nothing else; anything other is no number.

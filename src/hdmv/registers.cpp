@@ -118,12 +118,9 @@ std::string countryCodeText(uint32_t code) {
 std::optional<int> panelRegisterNumber(RegFile file, std::string_view text) {
   // Up to 9 decimal digits keep the conversion within int; anything longer is out
   // of range for either file anyway.
-  if (text.empty() || text.size() > 9) return std::nullopt;
-  int n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + (c - '0');
-  }
+  auto v = core::parseDecimal(text, 9);
+  if (!v) return std::nullopt;
+  const int n = static_cast<int>(*v);
   const int limit = file == RegFile::Psr ? kPsrCount : kGprCount;
   if (n >= limit) return std::nullopt;
   return n;

@@ -20,16 +20,6 @@ void syncPageButtons(Menu& m) {
   m.ics.numPages = uint8_t(m.ics.pages.size());
 }
 
-std::optional<uint32_t> parseDec(std::string_view t) {
-  if (t.empty() || t.size() > 9) return std::nullopt;
-  uint32_t v = 0;
-  for (char c : t) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + uint32_t(c - '0');
-  }
-  return v;
-}
-
 bool hasBlank(std::string_view t) { return t.find(' ') != std::string_view::npos; }
 
 // Neighbour fields in the order upper, lower, left, right.
@@ -197,7 +187,7 @@ bool setPageField(Menu& menu, size_t page, PageField f, std::string_view text) {
       p.uopLow = *hex;
       return true;
     case PageField::AnimationCode: {
-      auto v = parseDec(text);
+      auto v = core::parseDecimal(text, 9);
       if (!v || *v > 255) return false;
       p.animationCode = uint8_t(*v);
       return true;
@@ -235,7 +225,7 @@ bool setUserTimeout(Menu& menu, std::string_view text, core::Log& log) {
   while (ok) {
     size_t colon = text.find(':', start);
     std::string_view piece = text.substr(start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
-    auto v = parseDec(piece);
+    auto v = core::parseDecimal(piece, 9);
     if (!v) ok = false;
     else parts.push_back(*v);
     if (colon == std::string_view::npos) break;
@@ -321,7 +311,7 @@ bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, int colum
   bool stored = false;
   if (!hasBlank(text)) {
     auto hex = core::parseHex(text, 8);
-    auto dec = parseDec(text);
+    auto dec = core::parseDecimal(text, 9);
     const size_t listLen = menu.pageButtons[page].size();
     const size_t objects = menu.objects.size();
     const bool yes = text.size() == 1 && std::toupper(static_cast<unsigned char>(text[0])) == 'Y';

@@ -65,14 +65,9 @@ bool setCropValue(igs::CompositionObject& obj, CropField field, int value) {
 namespace {
 
 std::optional<unsigned> decimalCell(std::string_view t, unsigned max) {
-  if (t.empty() || t.size() > 5) return std::nullopt;
-  unsigned v = 0;
-  for (char c : t) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + unsigned(c - '0');
-  }
-  if (v > max) return std::nullopt;
-  return v;
+  auto v = core::parseDecimal(t, 5);
+  if (!v || *v > max) return std::nullopt;
+  return unsigned(*v);
 }
 
 template <class T>

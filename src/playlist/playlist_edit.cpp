@@ -33,16 +33,6 @@ std::optional<uint32_t> parseHex8(std::string_view t) {
   return uint32_t(*v);
 }
 
-std::optional<uint32_t> parseDecimal(std::string_view t, size_t maxDigits) {
-  if (t.empty() || t.size() > maxDigits || hasSpace(t)) return std::nullopt;
-  uint32_t v = 0;
-  for (char c : t) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + uint32_t(c - '0');
-  }
-  return v;
-}
-
 bool isTimeText(std::string_view t) { return t.size() == 12 && !hasSpace(t); }
 
 PlayItem* playItemAt(Playlist& m, unsigned i) {
@@ -221,7 +211,7 @@ bool setSubPlayItemCell(Playlist& m, unsigned subPath, unsigned item, unsigned c
       if (!s.clips.empty()) s.clips[0].clipName = s.clipName;
       return true;
     case 3:
-      if (auto v = parseDecimal(text, 3)) {
+      if (auto v = core::parseDecimal(text, 3)) {
         s.connectionCondition = (*v == 5 || *v == 6) ? uint8_t(*v) : 1;
         return true;
       }
@@ -253,7 +243,7 @@ bool setSubPlayItemCell(Playlist& m, unsigned subPath, unsigned item, unsigned c
       return true;
     }
     case 5:
-      if (auto v = parseDecimal(text, 3); v && *v <= 255) {
+      if (auto v = core::parseDecimal(text, 3); v && *v <= 255) {
         s.stcId = uint8_t(*v);
         if (!s.clips.empty()) s.clips[0].stcId = s.stcId;
         return true;
@@ -268,7 +258,7 @@ bool setSubPlayItemCell(Playlist& m, unsigned subPath, unsigned item, unsigned c
       s.outTime = time2ticks(text);
       return true;
     case 8:
-      if (auto v = parseDecimal(text, 3)) {
+      if (auto v = core::parseDecimal(text, 3)) {
         s.syncPlayItemId = uint16_t(*v % 999);
         return true;
       }

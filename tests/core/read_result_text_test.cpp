@@ -121,6 +121,14 @@ TEST(TextHelpers, HexCellsReadStrictlyOrKeepTheDigitsThatFit) {
   EXPECT_EQ(parseHex("1_2345_6789_ABCD_EF01", 16, HexInput::SkipOthers), 0x23456789ABCDEF01u);
 }
 
+TEST(TextHelpers, DecimalCellsAreDigitsOnlyUpToTheirWidth) {
+  EXPECT_EQ(parseDecimal("007", 3), 7u);
+  EXPECT_EQ(parseDecimal("999999999", 9), 999999999u);
+  EXPECT_EQ(parseDecimal("9999999999999999999", 19), 9999999999999999999ull);
+  for (const char* bad : {"", "1234", "1 2", " 12", "+1", "-1", "0x1", "1a"})
+    EXPECT_FALSE(parseDecimal(bad, 3).has_value()) << bad;
+}
+
 TEST(TextHelpers, PaddedNumbersAndTimes) {
   EXPECT_EQ(hexField(0xA3, 4), "00A3");
   EXPECT_EQ(hexField(0x1FFFF, 4), "FFFF");  // the low digits only, unlike hexText
