@@ -1,7 +1,6 @@
 #include "check/checker.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <set>
 #include <system_error>
@@ -54,11 +53,7 @@ std::vector<Finding> atLeast(const std::vector<Finding>& findings, Severity mini
   return out;
 }
 
-std::string offsetText(uint64_t offset) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "offset $%08llX", static_cast<unsigned long long>(offset));
-  return buf;
-}
+std::string offsetText(uint64_t offset) { return "offset $" + core::hexText(offset, 8); }
 
 void Sink::add(Severity s, std::string code, std::string location, std::string message) {
   out.push_back(Finding{s, std::move(code), file, std::move(location), std::nullopt, std::move(message)});

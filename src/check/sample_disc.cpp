@@ -1,10 +1,10 @@
 #include "check/sample_disc.h"
 
-#include <cstdio>
 #include <fstream>
 
 #include "clip/clpi.h"
 #include "core/stream_coding.h"
+#include "core/text.h"
 #include "nav/index.h"
 #include "nav/movie_object.h"
 #include "playlist/mpls_writer.h"
@@ -15,11 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string name5(size_t n) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%05zu", n % 100000);
-  return buf;
-}
+std::string name5(size_t n) { return core::decimalText(n % 100000, 5); }
 
 bool put(const fs::path& p, const core::Bytes& b) {
   std::ofstream f(p, std::ios::binary | std::ios::trunc);

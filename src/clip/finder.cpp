@@ -1,6 +1,5 @@
 #include "clip/finder.h"
 
-#include <cstdio>
 #include <unordered_map>
 
 #include "core/text.h"
@@ -29,9 +28,7 @@ std::vector<std::string> findPlaylistCommands(const nav::MovieObjectFile& mobj, 
         case 0x42820000:  // Play PL_MK, mark from a register
         case 0x42C20000:  // Play PL_MK, both immediate
           if (cmds[c].dst == uint32_t(number)) {
-            char buf[64];
-            std::snprintf(buf, sizeof buf, "Object %04zu, Command line %04zu", o, c);
-            lines.push_back(buf);
+            lines.push_back("Object " + core::decimalText(o, 4) + ", Command line " + core::decimalText(c, 4));
           }
           break;
         default:
