@@ -24,15 +24,15 @@ using morvex::core::codingValue;
 
 ClipStream video() {
   ClipStream s;
-  s.pid = 0x1011, s.codingInfoLength = 21, s.codingType = codingValue(StreamCoding::Avc), s.videoFormat = 6, s.frameRate = 1,
-  s.aspectRatio = 3;
+  s.pid = 0x1011, s.codingInfoLength = 21, s.codingType = codingValue(StreamCoding::Avc), s.videoFormat = 6,
+  s.frameRate = 1, s.aspectRatio = 3;
   return s;
 }
 
 ClipStream audio(uint16_t pid, const char* lang) {
   ClipStream s;
-  s.pid = pid, s.codingInfoLength = 21, s.codingType = codingValue(StreamCoding::DolbyDigital), s.audioPresentationType = 6,
-  s.samplingFrequency = 1, s.audioLanguage = lang;
+  s.pid = pid, s.codingInfoLength = 21, s.codingType = codingValue(StreamCoding::DolbyDigital),
+  s.audioPresentationType = 6, s.samplingFrequency = 1, s.audioLanguage = lang;
   return s;
 }
 
@@ -158,18 +158,19 @@ bool writeClips(DemoContext& ctx) {
     ctx.log.error(err);
     return false;
   }
-  ClipInfo feature = clipInfo({video(), audio(0x1100, "eng"), audio(0x1101, "fre"), graphics(0x1200, StreamCoding::Pg, "eng"),
-                            graphics(0x1400, StreamCoding::Ig, "eng")},
-                           uint32_t(st.packets), st.firstPts, st.lastPts + 3754);
+  ClipInfo feature = clipInfo({video(), audio(0x1100, "eng"), audio(0x1101, "fre"),
+                               graphics(0x1200, StreamCoding::Pg, "eng"), graphics(0x1400, StreamCoding::Ig, "eng")},
+                              uint32_t(st.packets), st.firstPts, st.lastPts + 3754);
   std::vector<EntryPoint> points;
   for (const auto& k : st.keyFrames) points.push_back({k.spn, k.pts, 1});
   setSingleEPMap(feature, 0x1011, points);
 
   // Clips without stream files: the menu loop and the feature's second half.
   ClipInfo menu = clipInfo({video(), audio(0x1100, "eng"), graphics(0x1400, StreamCoding::Ig, "eng")}, 250000, 900000,
-                        900000 + 30 * 90000);
-  ClipInfo second = clipInfo({video(), audio(0x1100, "eng"), audio(0x1101, "fre"), graphics(0x1200, StreamCoding::Pg, "eng")},
-                          1500000, 900000, 900000 + 60 * 90000);
+                           900000 + 30 * 90000);
+  ClipInfo second =
+      clipInfo({video(), audio(0x1100, "eng"), audio(0x1101, "fre"), graphics(0x1200, StreamCoding::Pg, "eng")},
+               1500000, 900000, 900000 + 60 * 90000);
 
   std::string bdjErr;
   return saveClip(ctx, "00000", menu) && saveClip(ctx, "00001", feature) && saveClip(ctx, "00002", second) &&

@@ -175,7 +175,8 @@ void checkCommands(Sink& sink, const hdmv::CommandList& cmds, hdmv::CmdContext c
     const auto& c = cmds[line];
     const std::string loc = where + ", line " + num(line);
     if (!hdmv::isValid(c.opcode)) {
-      sink.add(Severity::Error, kind + ".command.invalid", loc, "opcode " + core::hexText(c.opcode, 8) + " is not a command");
+      sink.add(Severity::Error, kind + ".command.invalid", loc,
+               "opcode " + core::hexText(c.opcode, 8) + " is not a command");
       continue;
     }
     const auto dec = hdmv::decode(c.opcode);

@@ -234,7 +234,9 @@ void printChanges(const hdmv::Registers& before, const hdmv::Registers& after) {
 void printEvents(Session& s, bool trace) {
   for (const EmulatorEvent& e : s.emu->takeEvents()) {
     switch (e.kind) {
-      case EmulatorEvent::Kind::RunButton: std::cout << "  Run button " << core::hexField(unsigned(e.number), 4) << '\n'; break;
+      case EmulatorEvent::Kind::RunButton:
+        std::cout << "  Run button " << core::hexField(unsigned(e.number), 4) << '\n';
+        break;
       case EmulatorEvent::Kind::Report: std::cout << "  Report: " << e.text << '\n'; break;
       case EmulatorEvent::Kind::PageShown: std::cout << "  Page: " << e.number << '\n'; break;
       case EmulatorEvent::Kind::Paused:

@@ -168,9 +168,9 @@ int dumpMobj(const fs::path& p, const core::Bytes& bytes, bool asJson) {
             << "Objects: " << objs.objects.size() << '\n';
   for (size_t i = 0; i < objs.objects.size(); ++i) {
     const auto& o = objs.objects[i];
-    std::cout << "Object " << core::decimalText(i, 3) << ": resume " << nav::resumeText(o.resumeIntentionFlag) << ", menu call "
-              << nav::maskText(o.menuCallMask) << ", title search " << nav::maskText(o.titleSearchMask) << ", "
-              << o.commands.size() << " commands\n";
+    std::cout << "Object " << core::decimalText(i, 3) << ": resume " << nav::resumeText(o.resumeIntentionFlag)
+              << ", menu call " << nav::maskText(o.menuCallMask) << ", title search "
+              << nav::maskText(o.titleSearchMask) << ", " << o.commands.size() << " commands\n";
     for (size_t k = 0; k < o.commands.size(); ++k) {
       const auto& c = o.commands[k];
       std::cout << "  " << core::decimalText(k, 4) << ": " << core::hexText(c.opcode, 8) << ' '

@@ -468,7 +468,8 @@ std::optional<uint64_t> packetCountMismatch(const ClipInfo& clpi, uint64_t strea
 }
 
 std::string packetCountQuestion(uint64_t packets) {
-  return "The m2ts file contains " + core::thousandsText(packets) + " packets.\nDo you want to correct the packet value of ClipInfo?";
+  return "The m2ts file contains " + core::thousandsText(packets) +
+         " packets.\nDo you want to correct the packet value of ClipInfo?";
 }
 
 bool correctPacketCount(const std::filesystem::path& clpiFile, uint64_t packets, std::string& error) {

@@ -138,9 +138,7 @@ GridRows epFineRows(const EpMap& m) {
   return rows;
 }
 
-uint32_t pidFromText(const std::string& text) {
-  return uint32_t(*core::parseHex(text, 8, core::HexInput::SkipOthers));
-}
+uint32_t pidFromText(const std::string& text) { return uint32_t(*core::parseHex(text, 8, core::HexInput::SkipOthers)); }
 
 bool rowLoadsMenu(const std::string& pidText, uint64_t streamSize) {
   return streamSize > 0 && ((pidFromText(pidText) >> 8) & 0xFF) == 0x14;

@@ -99,8 +99,8 @@ ClipSearchResult findClipReferences(disc::DiscLoad& disc, core::Log& log, core::
 GridRows ciRefRows(const disc::ClipInfoRefs& refs) {
   GridRows rows;
   for (size_t i = 0; i < refs.size(); ++i) {
-    rows.push_back({std::to_string(i + 1), core::decimalText(unsigned(refs[i].playlist), 5), std::string(1, refs[i].kind),
-                    core::decimalText(unsigned(refs[i].item), 5)});
+    rows.push_back({std::to_string(i + 1), core::decimalText(unsigned(refs[i].playlist), 5),
+                    std::string(1, refs[i].kind), core::decimalText(unsigned(refs[i].item), 5)});
   }
   return rows;
 }

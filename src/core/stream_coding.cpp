@@ -9,10 +9,15 @@ namespace {
 using enum StreamCoding;
 
 constexpr std::array<uint8_t, 3> kVideo = {codingValue(Mpeg2Video), codingValue(Avc), codingValue(Vc1)};
-constexpr std::array<uint8_t, 9> kAudio = {
-    codingValue(Lpcm),     codingValue(DolbyDigital), codingValue(Dts),
-    codingValue(DolbyLossless), codingValue(DolbyDigitalPlus), codingValue(DtsHd),
-    codingValue(DtsHdXll), codingValue(DolbyDigitalPlusSecondary), codingValue(DtsHdSecondary)};
+constexpr std::array<uint8_t, 9> kAudio = {codingValue(Lpcm),
+                                           codingValue(DolbyDigital),
+                                           codingValue(Dts),
+                                           codingValue(DolbyLossless),
+                                           codingValue(DolbyDigitalPlus),
+                                           codingValue(DtsHd),
+                                           codingValue(DtsHdXll),
+                                           codingValue(DolbyDigitalPlusSecondary),
+                                           codingValue(DtsHdSecondary)};
 
 template <size_t N>
 bool isIn(const std::array<uint8_t, N>& values, unsigned codingType) {

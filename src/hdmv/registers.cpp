@@ -54,7 +54,8 @@ constexpr std::string_view kPsrNames[kPsrNamed] = {
 
 // "[b]PSR7[/b]: 00000000 (0)"
 std::string entry(const char* file, int n, uint32_t v) {
-  return "[b]" + std::string(file) + std::to_string(n) + "[/b]: " + core::hexText(v, 8) + " (" + std::to_string(v) + ")";
+  return "[b]" + std::string(file) + std::to_string(n) + "[/b]: " + core::hexText(v, 8) + " (" +
+         std::to_string(v) + ")";
 }
 
 }  // namespace

@@ -122,7 +122,6 @@ int paletteEntryAt(int x, int y) {
   return -1;
 }
 
-
 std::string paletteTitle(unsigned paletteId) {
   return "Palette: " + core::hexField(paletteId, 2) + " (" + std::to_string(paletteId) + ")";
 }
@@ -131,10 +130,12 @@ std::string paletteReadout(unsigned paletteId, const PaletteTable& table, unsign
   if (entry > 255) return paletteTitle(paletteId);
   const Rgbt& e = table[entry];
   unsigned u = 255 - e.t;
-  return paletteTitle(paletteId) + "      Color: " + core::hexField(entry, 2) + " (" + std::to_string(entry) + ")      RGB: #" +
-         core::hexField(e.r, 2) + core::hexField(e.g, 2) + core::hexField(e.b, 2) + "  (" + std::to_string(e.r) + "," + std::to_string(e.g) + "," +
-         std::to_string(e.b) + ")      Opacity: " + core::hexField(e.t, 2) + " (" + std::to_string(e.t) +
-         ")      Transparency: " + core::hexField(u, 2) + " (" + std::to_string(u) + ")  " + std::to_string(u * 100 / 255) + "%";
+  return paletteTitle(paletteId) + "      Color: " + core::hexField(entry, 2) + " (" + std::to_string(entry) +
+         ")      RGB: #" + core::hexField(e.r, 2) + core::hexField(e.g, 2) + core::hexField(e.b, 2) + "  (" +
+         std::to_string(e.r) + "," + std::to_string(e.g) + "," + std::to_string(e.b) +
+         ")      Opacity: " + core::hexField(e.t, 2) + " (" + std::to_string(e.t) +
+         ")      Transparency: " + core::hexField(u, 2) + " (" + std::to_string(u) + ")  " +
+         std::to_string(u * 100 / 255) + "%";
 }
 
 }  // namespace morvex::igs

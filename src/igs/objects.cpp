@@ -544,8 +544,8 @@ RgbaImage objectViewPicture(const Menu& menu, MenuPictures& pictures, unsigned o
 
 std::string objectInfoText(const GraphicsObject& o, unsigned paletteId) {
   return "Size: " + std::to_string(o.width) + "x" + std::to_string(o.height) + ",  Object: " + core::hexText(o.id, 4) +
-         ",  Palette: " + core::hexText(paletteId, 2) + ",  RLE pixel data: " + core::thousandsText(o.dataLength) + " (" +
-         core::thousandsText(uint64_t(o.width) * o.height) + ")";
+         ",  Palette: " + core::hexText(paletteId, 2) + ",  RLE pixel data: " + core::thousandsText(o.dataLength) +
+         " (" + core::thousandsText(uint64_t(o.width) * o.height) + ")";
 }
 
 }  // namespace morvex::igs

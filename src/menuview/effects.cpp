@@ -39,8 +39,8 @@ std::vector<std::array<std::string, 5>> compObjectRows(const igs::Effect& effect
   std::vector<std::array<std::string, 5>> rows;
   for (size_t i = 0; i < effect.objects.size(); ++i) {
     const igs::CompositionObject& c = effect.objects[i];
-    rows.push_back({core::decimalText(i, 3), core::hexField(c.objectId, 4), core::hexField(c.windowId, 2), std::to_string(c.x),
-                    std::to_string(c.y)});
+    rows.push_back({core::decimalText(i, 3), core::hexField(c.objectId, 4), core::hexField(c.windowId, 2),
+                    std::to_string(c.x), std::to_string(c.y)});
   }
   return rows;
 }

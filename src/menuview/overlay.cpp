@@ -39,7 +39,6 @@ void drawHexLabel(Image& img, int x, int y, uint16_t value, Rgba background, Rgb
   }
 }
 
-
 FitRect fitToWindow(int viewWidth, int viewHeight) {
   const int w = viewWidth - 2, h = viewHeight - 2;
   if (w <= 0 || h <= 0) return FitRect{1, 1, 0, 0};

@@ -38,7 +38,7 @@ TEST(StreamCoding, EveryByteHasOneKindAndTheNamedOnesAreExactlyTheKnown) {
   names.push_back(codingTypeName(0x90));
   names.push_back(codingTypeName(0x91));
   names.push_back(codingTypeName(0x92));
-  EXPECT_EQ(names, (std::vector<std::string_view>{"MPEG-2", "AVC", "VC1", "LPCM", "DD", "DTS", "Dolby Lossless", "DD+",
-                                                   "DTS-HD ex. XLL", "DTS-HD XLL", "DD+", "DTS-HD", "PG", "IG",
-                                                   "Text"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string_view>{"MPEG-2", "AVC", "VC1", "LPCM", "DD", "DTS", "Dolby Lossless", "DD+",
+                                           "DTS-HD ex. XLL", "DTS-HD XLL", "DD+", "DTS-HD", "PG", "IG", "Text"}));
 }
