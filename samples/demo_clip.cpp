@@ -9,6 +9,7 @@
 #include "support/ts_synth.h"
 #include "core/binary.h"
 #include "core/save.h"
+#include "core/stream_coding.h"
 #include "demo_registry.h"
 
 namespace fs = std::filesystem;
@@ -18,25 +19,27 @@ namespace morvex::demo {
 namespace {
 
 using namespace morvex::clip;
+using morvex::core::StreamCoding;
+using morvex::core::codingValue;
 
 ClipStream video() {
   ClipStream s;
-  s.pid = 0x1011, s.codingInfoLength = 21, s.codingType = 0x1B, s.videoFormat = 6, s.frameRate = 1,
-  s.aspectRatio = 3;
+  s.pid = 0x1011, s.codingInfoLength = 21, s.codingType = codingValue(StreamCoding::Avc), s.videoFormat = 6,
+  s.frameRate = 1, s.aspectRatio = 3;
   return s;
 }
 
 ClipStream audio(uint16_t pid, const char* lang) {
   ClipStream s;
-  s.pid = pid, s.codingInfoLength = 21, s.codingType = 0x81, s.audioPresentationType = 6,
-  s.samplingFrequency = 1, s.audioLanguage = lang;
+  s.pid = pid, s.codingInfoLength = 21, s.codingType = codingValue(StreamCoding::DolbyDigital),
+  s.audioPresentationType = 6, s.samplingFrequency = 1, s.audioLanguage = lang;
   return s;
 }
 
-ClipStream graphics(uint16_t pid, uint8_t type, const char* lang) {
+ClipStream graphics(uint16_t pid, StreamCoding type, const char* lang) {
   ClipStream s;
-  s.pid = pid, s.codingInfoLength = 21, s.codingType = type;
-  (type == 0x90 ? s.pgLanguage : s.igLanguage) = lang;
+  s.pid = pid, s.codingInfoLength = 21, s.codingType = codingValue(type);
+  (type == StreamCoding::Pg ? s.pgLanguage : s.igLanguage) = lang;
   return s;
 }
 
@@ -155,18 +158,19 @@ bool writeClips(DemoContext& ctx) {
     ctx.log.error(err);
     return false;
   }
-  ClipInfo feature = clipInfo({video(), audio(0x1100, "eng"), audio(0x1101, "fre"), graphics(0x1200, 0x90, "eng"),
-                            graphics(0x1400, 0x91, "eng")},
-                           uint32_t(st.packets), st.firstPts, st.lastPts + 3754);
+  ClipInfo feature = clipInfo({video(), audio(0x1100, "eng"), audio(0x1101, "fre"),
+                               graphics(0x1200, StreamCoding::Pg, "eng"), graphics(0x1400, StreamCoding::Ig, "eng")},
+                              uint32_t(st.packets), st.firstPts, st.lastPts + 3754);
   std::vector<EntryPoint> points;
   for (const auto& k : st.keyFrames) points.push_back({k.spn, k.pts, 1});
   setSingleEPMap(feature, 0x1011, points);
 
   // Clips without stream files: the menu loop and the feature's second half.
-  ClipInfo menu = clipInfo({video(), audio(0x1100, "eng"), graphics(0x1400, 0x91, "eng")}, 250000, 900000,
-                        900000 + 30 * 90000);
-  ClipInfo second = clipInfo({video(), audio(0x1100, "eng"), audio(0x1101, "fre"), graphics(0x1200, 0x90, "eng")},
-                          1500000, 900000, 900000 + 60 * 90000);
+  ClipInfo menu = clipInfo({video(), audio(0x1100, "eng"), graphics(0x1400, StreamCoding::Ig, "eng")}, 250000, 900000,
+                           900000 + 30 * 90000);
+  ClipInfo second =
+      clipInfo({video(), audio(0x1100, "eng"), audio(0x1101, "fre"), graphics(0x1200, StreamCoding::Pg, "eng")},
+               1500000, 900000, 900000 + 60 * 90000);
 
   std::string bdjErr;
   return saveClip(ctx, "00000", menu) && saveClip(ctx, "00001", feature) && saveClip(ctx, "00002", second) &&

@@ -8,6 +8,7 @@
 #include "clip/clpi.h"
 
 #include "core/save.h"
+#include "core/stream_coding.h"
 #include "demo_registry.h"
 #include "playlist/chapters.h"
 #include "playlist/mpls_writer.h"
@@ -17,21 +18,22 @@ namespace morvex::demo {
 namespace {
 
 using namespace morvex::playlist;
+using morvex::core::StreamCoding;
 
 constexpr uint32_t kSecond = 45000;
 
-Stream stream(uint8_t type, uint16_t pid, uint8_t coding, const char* lang) {
+Stream stream(uint8_t type, uint16_t pid, StreamCoding coding, const char* lang) {
   Stream s;
   s.entry.length = 9;
   s.entry.type = type;
   if (type == 2) s.entry.subPID = pid;
   else s.entry.mainPID = pid;
   s.attr.length = 5;
-  s.attr.codingType = coding;
-  if (coding == 0x1B) {
+  s.attr.codingType = morvex::core::codingValue(coding);
+  if (coding == StreamCoding::Avc) {
     s.attr.videoFormat = 6;  // 1080p
     s.attr.frameRate = 1;    // 23.976
-  } else if (coding == 0x81) {
+  } else if (coding == StreamCoding::DolbyDigital) {
     s.attr.audioPresentation = 6;
     s.attr.samplingFrequency = 1;
     s.attr.language = lang;
@@ -65,8 +67,8 @@ PlayItem playItem(const char* clip, ClipSpan span) {
   p.inTime = span.in;
   p.outTime = span.out;
   p.randomAccessFlag = 0;
-  p.stn.video.push_back(stream(1, 0x1011, 0x1B, ""));
-  p.stn.audio.push_back(stream(1, 0x1100, 0x81, "eng"));
+  p.stn.video.push_back(stream(1, 0x1011, StreamCoding::Avc, ""));
+  p.stn.audio.push_back(stream(1, 0x1100, StreamCoding::DolbyDigital, "eng"));
   return p;
 }
 
@@ -95,7 +97,7 @@ bool writePlaylists(DemoContext& ctx) {
   Playlist menu = blank();
   menu.appInfo.uoMask1 = 0x00000000;
   PlayItem mp = playItem("00000", clipSpan(ctx.bdmv, "00000", 30));
-  mp.stn.ig.push_back(stream(1, 0x1400, 0x91, "eng"));
+  mp.stn.ig.push_back(stream(1, 0x1400, StreamCoding::Ig, "eng"));
   mp.stillMode = 0;
   menu.playList.playItems.push_back(mp);
   menu.playListMark.marks.push_back(Mark{0, 1, 0, mp.inTime, 0xFFFF, 0});
@@ -105,8 +107,8 @@ bool writePlaylists(DemoContext& ctx) {
   // English subtitles, and a chapter every 10 seconds placed by chapter import.
   Playlist feature = blank();
   PlayItem f1 = playItem("00001", clipSpan(ctx.bdmv, "00001", 12));
-  f1.stn.audio.push_back(stream(1, 0x1101, 0x81, "fre"));
-  f1.stn.pg.push_back(stream(1, 0x1200, 0x90, "eng"));
+  f1.stn.audio.push_back(stream(1, 0x1101, StreamCoding::DolbyDigital, "fre"));
+  f1.stn.pg.push_back(stream(1, 0x1200, StreamCoding::Pg, "eng"));
   PlayItem f2 = playItem("00002", clipSpan(ctx.bdmv, "00002", 60));
   f2.stn.audio = f1.stn.audio;
   f2.stn.pg = f1.stn.pg;
@@ -124,7 +126,7 @@ bool writePlaylists(DemoContext& ctx) {
   // 00002: the feature's second half alone, with a SubPath for an out-of-mux menu.
   Playlist extra = blank();
   PlayItem e1 = f2;
-  e1.stn.ig.push_back(stream(2, 0x1400, 0x91, "eng"));
+  e1.stn.ig.push_back(stream(2, 0x1400, StreamCoding::Ig, "eng"));
   extra.playList.playItems = {e1};
   SubPath sp;
   sp.type = 3;

@@ -1,12 +1,12 @@
 #include "check/checker.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <set>
 #include <system_error>
 
 #include "bdj/bdjo.h"
+#include "core/text.h"
 #include "check/menu_check.h"
 #include "clip/clpi.h"
 #include "core/binary.h"
@@ -53,11 +53,7 @@ std::vector<Finding> atLeast(const std::vector<Finding>& findings, Severity mini
   return out;
 }
 
-std::string offsetText(uint64_t offset) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "offset $%08llX", static_cast<unsigned long long>(offset));
-  return buf;
-}
+std::string offsetText(uint64_t offset) { return "offset $" + core::hexText(offset, 8); }
 
 void Sink::add(Severity s, std::string code, std::string location, std::string message) {
   out.push_back(Finding{s, std::move(code), file, std::move(location), std::nullopt, std::move(message)});
@@ -149,11 +145,7 @@ std::set<std::string> namesIn(const fs::path& dir, const std::string& ext) {
 }
 
 // A playlist number as its file name ("00012").
-std::string playlistName(uint32_t n) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%05u", n);
-  return buf;
-}
+std::string playlistName(uint32_t n) { return core::decimalText(n, 5); }
 
 void checkIndexRefs(Sink& sink, const Disc& d) {
   const size_t objects = d.mobjRead ? d.mobj.movieObjects.objects.size() : 0;
@@ -183,9 +175,8 @@ void checkCommands(Sink& sink, const hdmv::CommandList& cmds, hdmv::CmdContext c
     const auto& c = cmds[line];
     const std::string loc = where + ", line " + num(line);
     if (!hdmv::isValid(c.opcode)) {
-      char buf[16];
-      std::snprintf(buf, sizeof buf, "%08X", c.opcode);
-      sink.add(Severity::Error, kind + ".command.invalid", loc, std::string("opcode ") + buf + " is not a command");
+      sink.add(Severity::Error, kind + ".command.invalid", loc,
+               "opcode " + core::hexText(c.opcode, 8) + " is not a command");
       continue;
     }
     const auto dec = hdmv::decode(c.opcode);

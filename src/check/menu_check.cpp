@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/stream_coding.h"
 #include "igs/extract.h"
 
 namespace morvex::check {
@@ -127,7 +128,7 @@ void checkStreamMenus(std::vector<Finding>& out, const std::filesystem::path& fo
   std::set<uint16_t> pids;
   for (const auto& seq : clip.programInfo.programSequences)
     for (const auto& s : seq.streams)
-      if (s.codingType == 0x91) pids.insert(s.pid);
+      if (core::isCoding(s.codingType, core::StreamCoding::Ig)) pids.insert(s.pid);
   for (uint16_t pid : pids) {
     igs::Menu menu;
     core::NullLog log;

@@ -148,13 +148,13 @@ int dumpClip(const fs::path& file, const core::Bytes& bytes, bool json) {
   std::cout << core::displayPath(file) << ": " << c.typeIndicator << " " << c.version << '\n';
   if (!stream.empty())
     std::cout << "Stream: " << stream.filename().string() << ", "
-              << (streamSize ? clip::thousands(streamSize) + " bytes" : std::string("missing file")) << '\n';
+              << (streamSize ? core::thousandsText(streamSize) + " bytes" : std::string("missing file")) << '\n';
   std::cout << "Application type: " << int(ci.applicationType) << " "
             << (ci.applicationType < 8 ? clip::applicationTypeNames()[ci.applicationType] : std::string()) << '\n';
   std::cout << "ATCd: " << int(ci.isAtcDelta) << "  Rec. rate: " << ci.tsRecordingRate
             << "  Packets: " << ci.numberOfSourcePackets << '\n';
   if (auto n = clip::packetCountMismatch(c, streamSize))
-    std::cout << "The m2ts file contains " << clip::thousands(*n) << " packets.\n";
+    std::cout << "The m2ts file contains " << core::thousandsText(*n) << " packets.\n";
   if (ci.isAtcDelta) printGrid("ATC_delta_entries", clip::kHeadATCdelta, clip::atcDeltaRows(c));
   if (ci.applicationType == 6) printGrid("Font files", clip::kHeadFontFiles, clip::fontRows(c));
   printGrid("SequenceInfo", clip::kHeadSequence, clip::sequenceRows(c));

@@ -47,6 +47,16 @@ bool loadMenu(const std::string& file, igs::Menu& menu, ConsoleLog& log, const s
   return true;
 }
 
+// The palette a command names, when the menu has it; otherwise the command fails.
+std::optional<unsigned> menuPalette(const igs::Menu& m, const std::string& text) {
+  auto pal = parseNumber(text);
+  if (!pal || *pal >= m.palettes.size()) {
+    fail("palette " + text + " not found (the menu has " + std::to_string(m.palettes.size()) + " palettes)");
+    return std::nullopt;
+  }
+  return pal;
+}
+
 json effectsJson(const igs::EffectSequence& s) {
   json j;
   j["windows"] = json::array();
@@ -266,11 +276,8 @@ void registerMenu(CLI::App& app) {
     // Only errors are printed (on stderr), so dumps stay clean.
     ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!loadMenu(a.in, m, log)) return;
-    auto pal = parseNumber(a.palette);
-    if (!pal || *pal >= m.palettes.size()) {
-      fail("palette " + a.palette + " not found (the menu has " + std::to_string(m.palettes.size()) + " palettes)");
-      return;
-    }
+    auto pal = menuPalette(m, a.palette);
+    if (!pal) return;
     std::error_code ec;
     fs::create_directories(a.out, ec);
     size_t written = 0;
@@ -292,11 +299,8 @@ void registerMenu(CLI::App& app) {
     // Only errors are printed (on stderr), so dumps stay clean.
     ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!loadMenu(a.in, m, log)) return;
-    auto pal = parseNumber(a.palette);
-    if (!pal || *pal >= m.palettes.size()) {
-      fail("palette " + a.palette + " not found (the menu has " + std::to_string(m.palettes.size()) + " palettes)");
-      return;
-    }
+    auto pal = menuPalette(m, a.palette);
+    if (!pal) return;
     const std::string ext = fs::path(a.out).extension().string();
     if (ext != ".pxml" && ext != ".act") {
       fail(core::displayPath(a.out) + ": the file name must end in .pxml or .act");
@@ -326,12 +330,8 @@ void registerMenu(CLI::App& app) {
       }
     }
     if (!a.replacePalette.empty()) {
-      pal = parseNumber(a.replacePalette);
-      if (!pal || *pal >= m.palettes.size()) {
-        fail("palette " + a.replacePalette + " not found (the menu has " + std::to_string(m.palettes.size()) +
-             " palettes)");
-        return;
-      }
+      pal = menuPalette(m, a.replacePalette);
+      if (!pal) return;
     }
     core::Bytes png;
     std::string err;

@@ -233,7 +233,9 @@ void printChanges(const hdmv::Registers& before, const hdmv::Registers& after) {
 void printEvents(Session& s, bool trace) {
   for (const EmulatorEvent& e : s.emu->takeEvents()) {
     switch (e.kind) {
-      case EmulatorEvent::Kind::RunButton: std::cout << "  Run button " << hex4(unsigned(e.number)) << '\n'; break;
+      case EmulatorEvent::Kind::RunButton:
+        std::cout << "  Run button " << core::hexField(unsigned(e.number), 4) << '\n';
+        break;
       case EmulatorEvent::Kind::Report: std::cout << "  Report: " << e.text << '\n'; break;
       case EmulatorEvent::Kind::PageShown: std::cout << "  Page: " << e.number << '\n'; break;
       case EmulatorEvent::Kind::Paused:
@@ -293,7 +295,7 @@ void play(const PlayArgs& a) {
       }
       printEvents(s, true);  // what led to this command comes first
       const hdmv::CommandRow row = hdmv::comm2str(c, line, hdmv::CmdContext::Button);
-      std::cout << "  " << hex4(unsigned(button)) << " " << row.cells[0] << "  " << row.cells[4] << '\n';
+      std::cout << "  " << core::hexField(unsigned(button), 4) << " " << row.cells[0] << "  " << row.cells[4] << '\n';
     };
   hdmv::Registers before = s.regs;
   std::cout << "Start\n";

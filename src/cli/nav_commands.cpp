@@ -1,5 +1,4 @@
 // index.bdmv and MovieObject.bdmv for "dump" and "resave".
-#include <cstdio>
 #include <iostream>
 
 #include <nlohmann/json.hpp>
@@ -7,6 +6,7 @@
 #include "cli/json_text.h"
 #include "cli/registry.h"
 #include "core/save.h"
+#include "core/text.h"
 #include "nav/index.h"
 #include "nav/movie_object.h"
 
@@ -19,20 +19,7 @@ namespace morvex::cli {
 namespace navfmt {
 
 std::string hexBytes(const uint8_t* p, size_t n) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string s;
-  s.reserve(2 * n);
-  for (size_t i = 0; i < n; ++i) {
-    s.push_back(digits[p[i] >> 4]);
-    s.push_back(digits[p[i] & 15]);
-  }
-  return s;
-}
-
-std::string hex32(uint32_t v) {
-  char buf[12];
-  std::snprintf(buf, sizeof buf, "%08X", v);
-  return buf;
+  return core::hexBytes(std::string_view(reinterpret_cast<const char*>(p), n));
 }
 
 json extensionDataJson(const core::ExtensionData& x) {
@@ -133,7 +120,7 @@ int dumpIndex(const fs::path& p, const core::Bytes& bytes, bool asJson) {
   std::cout << p.filename().string() << ": " << fourcc(x.typeIndicator) << " version " << fourcc(x.version) << '\n'
             << "Indexes start address: " << x.indexesStartAddress << '\n'
             << "ExtensionData start address: " << x.extensionDataStartAddress << '\n'
-            << "AppInfo length: " << x.appInfoLength << ", flags: " << hex32(x.appInfoFlags).substr(4) << '\n'
+            << "AppInfo length: " << x.appInfoLength << ", flags: " << core::hexText(x.appInfoFlags, 4) << '\n'
             << "Content provider: " << x.contentProviderData << '\n'
             << "Indexes length: " << ix.length << '\n'
             << "First Playback: " << titleText(ix.firstPlayback, false) << '\n'
@@ -152,7 +139,10 @@ int dumpMobj(const fs::path& p, const core::Bytes& bytes, bool asJson) {
     json list = json::array();
     for (const auto& o : objs.objects) {
       json cmds = json::array();
-      for (const auto& c : o.commands) cmds.push_back({{"opcode", hex32(c.opcode)}, {"dst", hex32(c.dst)}, {"src", hex32(c.src)}});
+      for (const auto& c : o.commands)
+        cmds.push_back({{"opcode", core::hexText(c.opcode, 8)},
+                        {"dst", core::hexText(c.dst, 8)},
+                        {"src", core::hexText(c.src, 8)}});
       list.push_back({{"resumeIntentionFlag", o.resumeIntentionFlag},
                       {"menuCallMask", o.menuCallMask},
                       {"titleSearchMask", o.titleSearchMask},
@@ -176,17 +166,15 @@ int dumpMobj(const fs::path& p, const core::Bytes& bytes, bool asJson) {
             << "ExtensionData start address: " << m.extensionDataStartAddress << '\n'
             << "MovieObjects length: " << objs.length << '\n'
             << "Objects: " << objs.objects.size() << '\n';
-  char num[24];
   for (size_t i = 0; i < objs.objects.size(); ++i) {
     const auto& o = objs.objects[i];
-    std::snprintf(num, sizeof num, "%03zu", i);
-    std::cout << "Object " << num << ": resume " << nav::resumeText(o.resumeIntentionFlag) << ", menu call "
-              << nav::maskText(o.menuCallMask) << ", title search " << nav::maskText(o.titleSearchMask) << ", "
-              << o.commands.size() << " commands\n";
+    std::cout << "Object " << core::decimalText(i, 3) << ": resume " << nav::resumeText(o.resumeIntentionFlag)
+              << ", menu call " << nav::maskText(o.menuCallMask) << ", title search "
+              << nav::maskText(o.titleSearchMask) << ", " << o.commands.size() << " commands\n";
     for (size_t k = 0; k < o.commands.size(); ++k) {
       const auto& c = o.commands[k];
-      std::snprintf(num, sizeof num, "%04zu", k);
-      std::cout << "  " << num << ": " << hex32(c.opcode) << ' ' << hex32(c.dst) << ' ' << hex32(c.src) << '\n';
+      std::cout << "  " << core::decimalText(k, 4) << ": " << core::hexText(c.opcode, 8) << ' '
+                << core::hexText(c.dst, 8) << ' ' << core::hexText(c.src, 8) << '\n';
     }
   }
   std::cout << "ExtensionData: " << core::extensionDataCaption(m.extensionData) << '\n';

@@ -9,6 +9,7 @@
 #include "cli/registry.h"
 #include "core/text.h"
 #include "core/save.h"
+#include "core/stream_coding.h"
 #include "playlist/chapters.h"
 #include "playlist/grid_text.h"
 #include "playlist/mpls_reader.h"
@@ -105,7 +106,7 @@ json streamJson(const Stream& s) {
             {"attributes",
              {{"length", a.length},
               {"codingType", a.codingType},
-              {"codingName", std::string(codingTypeName(a.codingType))},
+              {"codingName", std::string(core::codingTypeName(a.codingType))},
               {"videoFormat", a.videoFormat},
               {"frameRate", a.frameRate},
               {"audioPresentation", a.audioPresentation},

@@ -1,4 +1,5 @@
 #include "clip/clpi.h"
+#include "core/stream_coding.h"
 #include "core/text.h"
 
 #include <algorithm>
@@ -11,9 +12,6 @@ namespace morvex::clip {
 using core::Reader;
 
 namespace {
-
-bool isVideo(uint8_t t) { return t == 0x02 || t == 0x1B || t == 0xEA; }
-bool isAudio(uint8_t t) { return (t >= 0x80 && t <= 0x86) || t == 0xA1 || t == 0xA2; }
 
 void readRecordingCode(Reader& r, ClipStream& s) {
   s.isrcCountry = r.readString(2);
@@ -29,7 +27,7 @@ void readStream(Reader& r, ClipStream& s) {
   s.codingInfoLength = r.readU8();
   s.codingType = r.readU8();
   const uint8_t t = s.codingType;
-  if (isVideo(t)) {
+  if (core::isVideoCoding(t)) {
     uint8_t b = r.readU8();
     s.videoFormat = b >> 4;
     s.frameRate = b & 0x0F;
@@ -39,19 +37,19 @@ void readStream(Reader& r, ClipStream& s) {
     r.skip(2);
     readRecordingCode(r, s);
     r.skip(4);
-  } else if (isAudio(t)) {
+  } else if (core::isAudioCoding(t)) {
     uint8_t b = r.readU8();
     s.audioPresentationType = b >> 4;
     s.samplingFrequency = b & 0x0F;
     s.audioLanguage = r.readString(3);
     readRecordingCode(r, s);
     r.skip(4);
-  } else if (t == 0x90 || t == 0x91) {
-    (t == 0x90 ? s.pgLanguage : s.igLanguage) = r.readString(3);
+  } else if (core::isGraphicsCoding(t)) {
+    (core::isCoding(t, core::StreamCoding::Pg) ? s.pgLanguage : s.igLanguage) = r.readString(3);
     r.skip(1);
     readRecordingCode(r, s);
     r.skip(4);
-  } else if (t == 0x92) {
+  } else if (core::isTextSubtitleCoding(t)) {
     s.characterCode = r.readU8();
     s.textStLanguage = r.readString(3);
     readRecordingCode(r, s);
@@ -307,23 +305,23 @@ void writeStream(core::ByteWriter& w, const ClipStream& s) {
   w.addU8(s.codingInfoLength);
   w.addU8(s.codingType);
   const uint8_t t = s.codingType;
-  if (isVideo(t)) {
+  if (core::isVideoCoding(t)) {
     w.addU8((s.videoFormat & 0x0F) * 16 + (s.frameRate & 0x0F));
     w.addU8((s.aspectRatio & 0x0F) * 16 + (s.cpFlag & 1) * 2);
     w.addZeros(2);
     writeRecordingCode(w, s);
     w.addZeros(4);
-  } else if (isAudio(t)) {
+  } else if (core::isAudioCoding(t)) {
     w.addU8((s.audioPresentationType & 0x0F) * 16 + (s.samplingFrequency & 0x0F));
     w.addString(s.audioLanguage, 3);
     writeRecordingCode(w, s);
     w.addZeros(4);
-  } else if (t == 0x90 || t == 0x91) {
-    w.addString(t == 0x90 ? s.pgLanguage : s.igLanguage, 3);
+  } else if (core::isGraphicsCoding(t)) {
+    w.addString(core::isCoding(t, core::StreamCoding::Pg) ? s.pgLanguage : s.igLanguage, 3);
     w.addZeros(1);
     writeRecordingCode(w, s);
     w.addZeros(4);
-  } else if (t == 0x92) {
+  } else if (core::isTextSubtitleCoding(t)) {
     w.addU8(s.characterCode);
     w.addString(s.textStLanguage, 3);
     writeRecordingCode(w, s);
@@ -560,15 +558,7 @@ std::string setATCdeltaCell(ClipInfo& c, int index, AtcDeltaField field, const s
   switch (field) {
     case AtcDeltaField::AtcDelta:
       if (!incomplete) {
-        uint32_t x = 0;
-        for (char ch : text) {
-          int d = -1;
-          if (ch >= '0' && ch <= '9') d = ch - '0';
-          else if (ch >= 'A' && ch <= 'F') d = ch - 'A' + 10;
-          else if (ch >= 'a' && ch <= 'f') d = ch - 'a' + 10;
-          if (d >= 0) x = x * 16 + uint32_t(d);
-        }
-        e.atcDelta = x;
+        e.atcDelta = uint32_t(*core::parseHex(text, 8, core::HexInput::SkipOthers));
       }
       return core::hexText(e.atcDelta, 8);
     case AtcDeltaField::FollowingClip:

@@ -1,22 +1,14 @@
 #include "clip/clpi_text.h"
+#include "core/stream_coding.h"
 #include "core/text.h"
 
 #include "playlist/names.h"
 
 namespace morvex::clip {
 
-std::string thousands(uint64_t value) {
-  std::string d = std::to_string(value), out;
-  int n = int(d.size());
-  for (int i = 0; i < n; ++i) {
-    if (i > 0 && (n - i) % 3 == 0) out.push_back(',');
-    out.push_back(d[size_t(i)]);
-  }
-  return out;
-}
-
-// The attribute names are the playlist's: one table for every screen.
-std::string codingTypeName(uint8_t t) { return std::string(playlist::codingTypeName(t)); }
+// The attribute names are the ones the playlist shows (the coding types' are core's):
+// one table for every screen.
+std::string codingTypeName(uint8_t t) { return std::string(core::codingTypeName(t)); }
 std::string videoFormatName(uint8_t v) { return std::string(playlist::videoFormatName(v)); }
 std::string frameRateName(uint8_t v) { return std::string(playlist::frameRateName(v)); }
 std::string audioPresentationName(uint8_t v) { return std::string(playlist::audioPresentationName(v)); }
@@ -36,15 +28,15 @@ const std::vector<std::string>& applicationTypeNames() {
 
 std::string streamDetails(const ClipStream& s) {
   const uint8_t t = s.codingType;
-  if (t == 0x02 || t == 0x1B || t == 0xEA)
+  if (core::isVideoCoding(t))
     return videoFormatName(s.videoFormat) + ", " + frameRateName(s.frameRate) + ", " +
            (s.aspectRatio == 2 ? "4:3" : "16:9");
-  if ((t >= 0x80 && t <= 0x86) || t == 0xA1 || t == 0xA2)
+  if (core::isAudioCoding(t))
     return audioPresentationName(s.audioPresentationType) + ", " + samplingFrequencyName(s.samplingFrequency) +
            ", " + s.audioLanguage;
-  if (t == 0x90) return s.pgLanguage;
-  if (t == 0x91) return s.igLanguage;
-  if (t == 0x92) return std::to_string(s.characterCode) + ", " + s.textStLanguage;
+  if (core::isCoding(t, core::StreamCoding::Pg)) return s.pgLanguage;
+  if (core::isCoding(t, core::StreamCoding::Ig)) return s.igLanguage;
+  if (core::isTextSubtitleCoding(t)) return std::to_string(s.characterCode) + ", " + s.textStLanguage;
   return "";
 }
 
@@ -139,17 +131,7 @@ GridRows epFineRows(const EpMap& m) {
   return rows;
 }
 
-uint32_t pidFromText(const std::string& text) {
-  uint32_t v = 0;
-  for (char ch : text) {
-    int d = -1;
-    if (ch >= '0' && ch <= '9') d = ch - '0';
-    else if (ch >= 'A' && ch <= 'F') d = ch - 'A' + 10;
-    else if (ch >= 'a' && ch <= 'f') d = ch - 'a' + 10;
-    if (d >= 0) v = (v << 4) | uint32_t(d);
-  }
-  return v;
-}
+uint32_t pidFromText(const std::string& text) { return uint32_t(*core::parseHex(text, 8, core::HexInput::SkipOthers)); }
 
 bool rowLoadsMenu(const std::string& pidText, uint64_t streamSize) {
   return streamSize > 0 && ((pidFromText(pidText) >> 8) & 0xFF) == 0x14;

@@ -12,8 +12,6 @@ namespace morvex::clip {
 using GridRow = std::vector<std::string>;
 using GridRows = std::vector<GridRow>;
 
-// Decimal with "," as thousands separator: 1920000 -> "1,920,000".
-std::string thousands(uint64_t value);
 
 // Names of the stream attribute codes ("" when the value has none).
 std::string codingTypeName(uint8_t codingType);

@@ -1,6 +1,6 @@
 #include "core/progress.h"
 
-#include <cstdio>
+#include "core/text.h"
 
 namespace morvex::core {
 
@@ -32,11 +32,7 @@ double Progress::remainingSeconds() const {
 
 std::string Progress::clock(double seconds) {
   if (seconds < 0) seconds = 0;
-  auto s = static_cast<uint64_t>(seconds + 0.5);
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%llu:%02llu:%02llu", (unsigned long long)(s / 3600),
-                (unsigned long long)(s / 60 % 60), (unsigned long long)(s % 60));
-  return buf;
+  return secondsText(static_cast<uint64_t>(seconds + 0.5));
 }
 
 }  // namespace morvex::core

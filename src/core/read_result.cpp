@@ -1,6 +1,6 @@
 #include "core/read_result.h"
 
-#include <cstdio>
+#include "core/text.h"
 
 namespace morvex::core {
 
@@ -61,9 +61,7 @@ std::string versionText(uint32_t version) {
     if (c >= 0x20 && c < 0x7F) {
       s.push_back(static_cast<char>(c));
     } else {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02X", c);
-      s += buf;
+      s += "\\x" + hexText(c, 2);
     }
   }
   return s;

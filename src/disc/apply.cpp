@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/stream_coding.h"
+
 namespace morvex::disc {
 
 std::vector<size_t> applyPlayItem(const playlist::PlayItem& item, clip::ClipInfo& clpi) {
@@ -33,7 +35,7 @@ std::vector<size_t> applyPlayItem(const playlist::PlayItem& item, clip::ClipInfo
   for (size_t k = 0; k < P; ++k)
     if (clip::ClipStream* c = target(V + A + k, stn.pg[k])) {
       c->pgLanguage = stn.pg[k].attr.language;
-      if (c->codingType == 0x92) c->textStLanguage = stn.pg[k].attr.language;
+      if (core::isTextSubtitleCoding(c->codingType)) c->textStLanguage = stn.pg[k].attr.language;
     }
   for (size_t k = 0; k < stn.ig.size(); ++k) {
     if (stn.ig[k].entry.type != 1) continue;

@@ -1,8 +1,8 @@
 #include "disc/finder.h"
 
-#include <cstdio>
 #include <unordered_map>
 
+#include "core/text.h"
 #include "playlist/mpls_reader.h"
 
 namespace fs = std::filesystem;
@@ -10,13 +10,8 @@ namespace fs = std::filesystem;
 namespace morvex::disc {
 
 int playlistNumber(const std::string& name) {
-  if (name.empty() || name.size() > 9) return -1;
-  int v = 0;
-  for (char c : name) {
-    if (c < '0' || c > '9') return -1;
-    v = v * 10 + (c - '0');
-  }
-  return v;
+  auto v = core::parseDecimal(name, 9);
+  return v ? int(*v) : -1;
 }
 
 std::vector<std::string> findPlaylistCommands(const nav::MovieObjectFile& mobj, int number) {
@@ -33,9 +28,7 @@ std::vector<std::string> findPlaylistCommands(const nav::MovieObjectFile& mobj, 
         case 0x42820000:  // Play PL_MK, mark from a register
         case 0x42C20000:  // Play PL_MK, both immediate
           if (cmds[c].dst == uint32_t(number)) {
-            char buf[64];
-            std::snprintf(buf, sizeof buf, "Object %04zu, Command line %04zu", o, c);
-            lines.push_back(buf);
+            lines.push_back("Object " + core::decimalText(o, 4) + ", Command line " + core::decimalText(c, 4));
           }
           break;
         default:
@@ -105,11 +98,9 @@ ClipSearchResult findClipReferences(DiscLoad& disc, core::Log& log, core::Progre
 
 clip::GridRows ciRefRows(const ClipInfoRefs& refs) {
   clip::GridRows rows;
-  char a[16], b[16];
   for (size_t i = 0; i < refs.size(); ++i) {
-    std::snprintf(a, sizeof a, "%05u", unsigned(refs[i].playlist));
-    std::snprintf(b, sizeof b, "%05u", unsigned(refs[i].item));
-    rows.push_back({std::to_string(i + 1), a, std::string(1, refs[i].kind), b});
+    rows.push_back({std::to_string(i + 1), core::decimalText(unsigned(refs[i].playlist), 5),
+                    std::string(1, refs[i].kind), core::decimalText(unsigned(refs[i].item), 5)});
   }
   return rows;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/text.h"
 #include "hdmv/command_text.h"
 #include "hdmv/registers.h"
 
@@ -230,23 +231,10 @@ void CommandEditor::enterSrcHex(uint32_t value) { cmd.src = value; }
 
 std::optional<uint32_t> parseHexCell(std::string_view text) {
   if (text.find(' ') != std::string_view::npos) return std::nullopt;
-  uint32_t v = 0;
-  for (char c : text) {
-    uint32_t d;
-    if (c >= '0' && c <= '9') d = static_cast<uint32_t>(c - '0');
-    else if (c >= 'A' && c <= 'F') d = static_cast<uint32_t>(c - 'A' + 10);
-    else if (c >= 'a' && c <= 'f') d = static_cast<uint32_t>(c - 'a' + 10);
-    else continue;
-    v = (v << 4) | d;
-  }
-  return v;
+  return static_cast<uint32_t>(*core::parseHex(text, 8, core::HexInput::SkipOthers));
 }
 
-std::string FollowTarget::playlistName() const {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%05u", number);
-  return buf;
-}
+std::string FollowTarget::playlistName() const { return core::decimalText(number, 5); }
 
 FollowTarget followCommand(const CommandList& program, int line) {
   FollowTarget t;

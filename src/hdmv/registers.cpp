@@ -52,27 +52,10 @@ constexpr std::string_view kPsrNames[kPsrNamed] = {
     "Back-up Register for PSR12",
 };
 
-std::string hex8(uint32_t v) {
-  return core::hexText(v, 8);
-}
-
 // "[b]PSR7[/b]: 00000000 (0)"
 std::string entry(const char* file, int n, uint32_t v) {
-  return "[b]" + std::string(file) + std::to_string(n) + "[/b]: " + hex8(v) + " (" + std::to_string(v) + ")";
-}
-
-std::optional<uint64_t> parseHex(std::string_view text, size_t maxDigits) {
-  if (text.empty() || text.size() > maxDigits) return std::nullopt;
-  uint64_t v = 0;
-  for (char c : text) {
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return std::nullopt;
-    v = v * 16 + static_cast<uint64_t>(d);
-  }
-  return v;
+  return "[b]" + std::string(file) + std::to_string(n) + "[/b]: " + core::hexText(v, 8) + " (" +
+         std::to_string(v) + ")";
 }
 
 }  // namespace
@@ -109,7 +92,7 @@ void resetRegisters(Registers& regs, const RegisterOptions& options) {
 std::string_view psrNames(int n) { return n >= 0 && n < kPsrNamed ? kPsrNames[n] : std::string_view{}; }
 
 std::optional<uint32_t> parseCountryCode(std::string_view text) {
-  auto v = parseHex(text, 4);
+  auto v = core::parseHex(text, 4);
   if (!v) return std::nullopt;
   return static_cast<uint32_t>(*v);
 }
@@ -136,12 +119,9 @@ std::string countryCodeText(uint32_t code) {
 std::optional<int> panelRegisterNumber(RegFile file, std::string_view text) {
   // Up to 9 decimal digits keep the conversion within int; anything longer is out
   // of range for either file anyway.
-  if (text.empty() || text.size() > 9) return std::nullopt;
-  int n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + (c - '0');
-  }
+  auto v = core::parseDecimal(text, 9);
+  if (!v) return std::nullopt;
+  const int n = static_cast<int>(*v);
   const int limit = file == RegFile::Psr ? kPsrCount : kGprCount;
   if (n >= limit) return std::nullopt;
   return n;
@@ -153,10 +133,10 @@ std::string panelNumberText(RegFile file, int number) {
   return buf;
 }
 
-std::string panelValueText(uint32_t value) { return hex8(value); }
+std::string panelValueText(uint32_t value) { return core::hexText(value, 8); }
 
 std::optional<uint32_t> parsePanelValue(std::string_view text) {
-  auto v = parseHex(text, 8);
+  auto v = core::parseHex(text, 8);
   if (!v) return std::nullopt;
   return static_cast<uint32_t>(*v);
 }

@@ -1,8 +1,8 @@
 #include "igs/colour.h"
 
 #include <algorithm>
-#include <cstdio>
 
+#include "core/text.h"
 #include "igs/rle.h"
 
 namespace morvex::igs {
@@ -122,26 +122,20 @@ int paletteEntryAt(int x, int y) {
   return -1;
 }
 
-namespace {
-std::string hex2(unsigned v) {
-  char b[8];
-  std::snprintf(b, sizeof b, "%02X", v & 0xFF);
-  return b;
-}
-}  // namespace
-
 std::string paletteTitle(unsigned paletteId) {
-  return "Palette: " + hex2(paletteId) + " (" + std::to_string(paletteId) + ")";
+  return "Palette: " + core::hexField(paletteId, 2) + " (" + std::to_string(paletteId) + ")";
 }
 
 std::string paletteReadout(unsigned paletteId, const PaletteTable& table, unsigned entry) {
   if (entry > 255) return paletteTitle(paletteId);
   const Rgbt& e = table[entry];
   unsigned u = 255 - e.t;
-  return paletteTitle(paletteId) + "      Color: " + hex2(entry) + " (" + std::to_string(entry) + ")      RGB: #" +
-         hex2(e.r) + hex2(e.g) + hex2(e.b) + "  (" + std::to_string(e.r) + "," + std::to_string(e.g) + "," +
-         std::to_string(e.b) + ")      Opacity: " + hex2(e.t) + " (" + std::to_string(e.t) +
-         ")      Transparency: " + hex2(u) + " (" + std::to_string(u) + ")  " + std::to_string(u * 100 / 255) + "%";
+  return paletteTitle(paletteId) + "      Color: " + core::hexField(entry, 2) + " (" + std::to_string(entry) +
+         ")      RGB: #" + core::hexField(e.r, 2) + core::hexField(e.g, 2) + core::hexField(e.b, 2) + "  (" +
+         std::to_string(e.r) + "," + std::to_string(e.g) + "," + std::to_string(e.b) +
+         ")      Opacity: " + core::hexField(e.t, 2) + " (" + std::to_string(e.t) +
+         ")      Transparency: " + core::hexField(u, 2) + " (" + std::to_string(u) + ")  " +
+         std::to_string(u * 100 / 255) + "%";
 }
 
 }  // namespace morvex::igs

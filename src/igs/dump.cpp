@@ -1,21 +1,13 @@
 #include "igs/dump.h"
 #include "core/text.h"
 
-#include <cstdio>
-
 #include "hdmv/command_text.h"
 #include "igs/edit.h"
 #include "igs/objects.h"
 
 namespace morvex::igs {
 
-std::string clockText(uint64_t ticks) {
-  uint64_t ms = ticks / 90, s = ms / 1000;
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%llu:%02u:%02u.%03u", (unsigned long long)(s / 3600), unsigned((s / 60) % 60),
-                unsigned(s % 60), unsigned(ms % 1000));
-  return buf;
-}
+std::string clockText(uint64_t ticks) { return core::timeText(ticks / 90); }
 
 std::string buttonCommandText(const hdmv::Command& c, int r) {
   return hdmv::comm2str(c, r, hdmv::CmdContext::Button).cells[4];

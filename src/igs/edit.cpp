@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
 #include "igs/colour.h"
 
@@ -19,30 +18,6 @@ bool validBog(const Menu& m, size_t page, size_t bog) {
 void syncPageButtons(Menu& m) {
   m.pageButtons.resize(m.ics.pages.size());
   m.ics.numPages = uint8_t(m.ics.pages.size());
-}
-
-std::optional<uint32_t> parseHex(std::string_view t) {
-  if (t.empty() || t.size() > 8) return std::nullopt;
-  uint32_t v = 0;
-  for (char c : t) {
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return std::nullopt;
-    v = v * 16 + uint32_t(d);
-  }
-  return v;
-}
-
-std::optional<uint32_t> parseDec(std::string_view t) {
-  if (t.empty() || t.size() > 9) return std::nullopt;
-  uint32_t v = 0;
-  for (char c : t) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + uint32_t(c - '0');
-  }
-  return v;
 }
 
 bool hasBlank(std::string_view t) { return t.find(' ') != std::string_view::npos; }
@@ -201,7 +176,7 @@ std::string pageFieldText(const Page& p, PageField f) {
 bool setPageField(Menu& menu, size_t page, PageField f, std::string_view text) {
   if (!validPage(menu, page)) return false;
   Page& p = menu.ics.pages[page];
-  auto hex = parseHex(text);
+  auto hex = core::parseHex(text, 8);
   switch (f) {
     case PageField::Mask1:
       if (!hex) return false;
@@ -212,7 +187,7 @@ bool setPageField(Menu& menu, size_t page, PageField f, std::string_view text) {
       p.uopLow = *hex;
       return true;
     case PageField::AnimationCode: {
-      auto v = parseDec(text);
+      auto v = core::parseDecimal(text, 9);
       if (!v || *v > 255) return false;
       p.animationCode = uint8_t(*v);
       return true;
@@ -238,21 +213,9 @@ std::array<unsigned, 5> pageCounts(const Page& p) {
           unsigned(p.effects[1].effects.size()), unsigned(p.bogs.size())};
 }
 
-std::string userTimeoutText(const InteractiveComposition& ics) {
-  uint32_t s = ics.userTimeout / 90000;
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%u:%02u:%02u", s / 3600, (s / 60) % 60, s % 60);
-  return buf;
-}
+std::string userTimeoutText(const InteractiveComposition& ics) { return core::secondsText(ics.userTimeout / 90000); }
 
-std::string inTimeText(uint32_t inTime) {
-  uint64_t ms = uint64_t(inTime) / 90;  // 90 ticks per millisecond
-  uint64_t s = ms / 1000;
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%u:%02u:%02u.%03u", unsigned(s / 3600), unsigned((s / 60) % 60),
-                unsigned(s % 60), unsigned(ms % 1000));
-  return buf;
-}
+std::string inTimeText(uint32_t inTime) { return core::timeText(inTime / 90); }  // 90 ticks per millisecond
 
 bool setUserTimeout(Menu& menu, std::string_view text, core::Log& log) {
   // h:mm:ss, with the leading parts optional; minutes and seconds below 60.
@@ -262,7 +225,7 @@ bool setUserTimeout(Menu& menu, std::string_view text, core::Log& log) {
   while (ok) {
     size_t colon = text.find(':', start);
     std::string_view piece = text.substr(start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
-    auto v = parseDec(piece);
+    auto v = core::parseDecimal(piece, 9);
     if (!v) ok = false;
     else parts.push_back(*v);
     if (colon == std::string_view::npos) break;
@@ -297,7 +260,7 @@ std::array<std::string, 2> bogColumnTexts(const ButtonOverlapGroup& g) {
 bool setBogDefault(Menu& menu, size_t page, size_t bog, std::string_view text) {
   if (!validBog(menu, page, bog) || hasBlank(text)) return false;
   syncPageButtons(menu);
-  auto v = parseHex(text);
+  auto v = core::parseHex(text, 8);
   if (!v || (*v != kNoButton && *v >= menu.pageButtons[page].size())) return false;
   menu.ics.pages[page].bogs[bog].defaultValid = uint16_t(*v);
   return true;
@@ -347,8 +310,8 @@ bool editButtonCell(Menu& menu, size_t page, size_t bog, size_t index, ButtonFie
   Button& b = menu.ics.pages[page].bogs[bog].buttons[index];
   bool stored = false;
   if (!hasBlank(text)) {
-    auto hex = parseHex(text);
-    auto dec = parseDec(text);
+    auto hex = core::parseHex(text, 8);
+    auto dec = core::parseDecimal(text, 9);
     const size_t listLen = menu.pageButtons[page].size();
     const size_t objects = menu.objects.size();
     const bool yes = text.size() == 1 && std::toupper(static_cast<unsigned char>(text[0])) == 'Y';

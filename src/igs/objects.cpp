@@ -35,12 +35,6 @@ bool effectsUseObject(const EffectSequence& s, unsigned obj) {
   return false;
 }
 
-std::string thousands(uint64_t v) {
-  std::string s = std::to_string(v);
-  for (int i = int(s.size()) - 3; i > 0; i -= 3) s.insert(size_t(i), ",");
-  return s;
-}
-
 }  // namespace
 
 std::string paletteReferences(const Menu& menu, unsigned paletteId) {
@@ -552,8 +546,8 @@ RgbaImage objectViewPicture(const Menu& menu, MenuPictures& pictures, unsigned o
 
 std::string objectInfoText(const GraphicsObject& o, unsigned paletteId) {
   return "Size: " + std::to_string(o.width) + "x" + std::to_string(o.height) + ",  Object: " + core::hexText(o.id, 4) +
-         ",  Palette: " + core::hexText(paletteId, 2) + ",  RLE pixel data: " + thousands(o.dataLength) + " (" +
-         thousands(uint64_t(o.width) * o.height) + ")";
+         ",  Palette: " + core::hexText(paletteId, 2) + ",  RLE pixel data: " + core::thousandsText(o.dataLength) +
+         " (" + core::thousandsText(uint64_t(o.width) * o.height) + ")";
 }
 
 }  // namespace morvex::igs

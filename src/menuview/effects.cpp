@@ -2,25 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
+#include "core/text.h"
 #include "igs/colour.h"
 #include "menuview/overlay.h"
 #include "menuview/page_view.h"
 
 namespace morvex::menuview {
 
-static std::string decimal(unsigned v, int digits) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%0*u", digits, v);
-  return buf;
-}
-
 std::vector<std::array<std::string, 5>> effectWindowRows(const igs::EffectSequence& seq) {
   std::vector<std::array<std::string, 5>> rows;
   for (size_t i = 0; i < std::min<size_t>(seq.numWindows, seq.windows.size()); ++i) {
     const igs::EffectWindow& w = seq.windows[i];
-    rows.push_back({decimal(w.id, 2), std::to_string(w.x), std::to_string(w.y), std::to_string(w.width),
+    rows.push_back({core::decimalText(w.id, 2), std::to_string(w.x), std::to_string(w.y), std::to_string(w.width),
                     std::to_string(w.height)});
   }
   return rows;
@@ -28,18 +22,14 @@ std::vector<std::array<std::string, 5>> effectWindowRows(const igs::EffectSequen
 
 std::string durationText(uint32_t duration90k) {
   // Milliseconds rounded to nearest, as a time of day would show them.
-  const uint64_t ms = (uint64_t(duration90k) + 45) / 90;
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%u:%02u:%02u.%03u", unsigned(ms / 3600000), unsigned(ms / 60000 % 60),
-                unsigned(ms / 1000 % 60), unsigned(ms % 1000));
-  return buf;
+  return core::timeText((uint64_t(duration90k) + 45) / 90);
 }
 
 std::vector<std::array<std::string, 4>> effectRows(const igs::EffectSequence& seq) {
   std::vector<std::array<std::string, 4>> rows;
   for (size_t i = 0; i < seq.effects.size(); ++i) {
     const igs::Effect& e = seq.effects[i];
-    rows.push_back({decimal(unsigned(i), 3), durationText(e.duration), hex2(e.paletteId),
+    rows.push_back({core::decimalText(i, 3), durationText(e.duration), core::hexField(e.paletteId, 2),
                     std::to_string(e.objects.size())});
   }
   return rows;
@@ -49,8 +39,8 @@ std::vector<std::array<std::string, 5>> compObjectRows(const igs::Effect& effect
   std::vector<std::array<std::string, 5>> rows;
   for (size_t i = 0; i < effect.objects.size(); ++i) {
     const igs::CompositionObject& c = effect.objects[i];
-    rows.push_back({decimal(unsigned(i), 3), hex4(c.objectId), hex2(c.windowId), std::to_string(c.x),
-                    std::to_string(c.y)});
+    rows.push_back({core::decimalText(i, 3), core::hexField(c.objectId, 4), core::hexField(c.windowId, 2),
+                    std::to_string(c.x), std::to_string(c.y)});
   }
   return rows;
 }
@@ -75,25 +65,9 @@ bool setCropValue(igs::CompositionObject& obj, CropField field, int value) {
 namespace {
 
 std::optional<unsigned> decimalCell(std::string_view t, unsigned max) {
-  if (t.empty() || t.size() > 5) return std::nullopt;
-  unsigned v = 0;
-  for (char c : t) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + unsigned(c - '0');
-  }
-  if (v > max) return std::nullopt;
-  return v;
-}
-
-std::optional<unsigned> hexCell(std::string_view t, size_t digits) {
-  if (t.empty() || t.size() > digits) return std::nullopt;
-  unsigned v = 0;
-  for (char c : t) {
-    int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-    if (d < 0) return std::nullopt;
-    v = v * 16 + unsigned(d);
-  }
-  return v;
+  auto v = core::parseDecimal(t, 5);
+  if (!v || *v > max) return std::nullopt;
+  return unsigned(*v);
 }
 
 template <class T>
@@ -172,7 +146,7 @@ bool setEffectCell(igs::EffectSequence& seq, unsigned effect, EffectField field,
     return d && store(e.duration, *d);
   }
   if (field == EffectField::Palette) {
-    const auto p = hexCell(text, 2);
+    const auto p = core::parseHex(text, 2);
     return p && *p < paletteCount && store(e.paletteId, *p);
   }
   return false;
@@ -185,11 +159,11 @@ bool setCompObjectCell(igs::EffectSequence& seq, unsigned effect, unsigned index
   igs::CompositionObject& c = seq.effects[effect].objects[index];
   switch (field) {
     case CompObjectField::ObjectId: {
-      const auto v = hexCell(text, 4);
+      const auto v = core::parseHex(text, 4);
       return v && *v < objectCount && store(c.objectId, *v);
     }
     case CompObjectField::WindowId: {
-      const auto v = hexCell(text, 2);
+      const auto v = core::parseHex(text, 2);
       return v && *v < std::min<size_t>(seq.numWindows, seq.windows.size()) && store(c.windowId, *v);
     }
     case CompObjectField::X: {

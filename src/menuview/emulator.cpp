@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
+#include "core/text.h"
 #include "igs/colour.h"
 
 namespace morvex::menuview {
 
 std::string dragStatus(const std::string& mode, unsigned id, int x, int y) {
-  return mode + "Button: " + hex4(id) + "   X: " + std::to_string(x) + " Y: " + std::to_string(y);
+  return mode + "Button: " + core::hexField(id, 4) + "   X: " + std::to_string(x) + " Y: " + std::to_string(y);
 }
 
 MenuEmulator::MenuEmulator(PageView& view, hdmv::Interpreter& interpreter) : view_(view), interp_(interpreter) {}

@@ -1,7 +1,5 @@
 #include "menuview/overlay.h"
 
-#include <cstdio>
-
 namespace morvex::menuview {
 
 // Rows of each glyph, top to bottom; bit 4 is the leftmost column.
@@ -39,18 +37,6 @@ void drawHexLabel(Image& img, int x, int y, uint16_t value, Rgba background, Rgb
       for (int col = 0; col < kGlyphWidth; ++col)
         if (kGlyphs[digit][row] & (0x10 >> col)) img.fillRect(gx + col * s, gy + row * s, gx + (col + 1) * s, gy + (row + 1) * s, ink);
   }
-}
-
-std::string hex4(unsigned value) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%04X", value & 0xFFFF);
-  return buf;
-}
-
-std::string hex2(unsigned value) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02X", value & 0xFF);
-  return buf;
 }
 
 FitRect fitToWindow(int viewWidth, int viewHeight) {

@@ -20,10 +20,6 @@ int labelHeight(int fontSize);
 // with `background` and the digits are drawn in `ink`.
 void drawHexLabel(Image& img, int x, int y, uint16_t value, Rgba background, Rgba ink, int fontSize);
 
-// The four digits of a value as the labels show them ("00A3").
-std::string hex4(unsigned value);
-std::string hex2(unsigned value);
-
 // Fit-to-window view: the picture is scaled into a view of viewWidth x viewHeight
 // (less a one-pixel border all round), keeping 16:9, centred.
 struct FitRect {

@@ -175,7 +175,7 @@ void PageView::prepareButtonStates(int page) {
 std::vector<std::string> PageView::buttonChoiceItems() const {
   std::vector<std::string> items;
   items.reserve(states_.size());
-  for (size_t i = 0; i < states_.size(); ++i) items.push_back(hex4(unsigned(i)));
+  for (size_t i = 0; i < states_.size(); ++i) items.push_back(core::hexField(unsigned(i), 4));
   return items;
 }
 

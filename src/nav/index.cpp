@@ -1,14 +1,10 @@
 #include "nav/index.h"
 
-#include <cstdio>
+#include "core/text.h"
 
 namespace morvex::nav {
 
-std::string hexPos(uint64_t pos) {
-  char buf[24];
-  std::snprintf(buf, sizeof buf, "$%08llX", static_cast<unsigned long long>(pos & 0xFFFFFFFFull));
-  return buf;
-}
+std::string hexPos(uint64_t pos) { return "$" + core::hexField(pos, 8); }
 
 std::string objectTypeText(uint8_t t) {
   if (t == ObjectHDMV) return "HDMV";

@@ -1,17 +1,14 @@
 #include "nav/nav_edit.h"
 
 #include <algorithm>
-#include <cstdio>
+
+#include "core/text.h"
 
 namespace morvex::nav {
 
 namespace {
 
-std::string pad3(uint64_t n) {
-  char buf[24];
-  std::snprintf(buf, sizeof buf, "%03llu", static_cast<unsigned long long>(n));
-  return buf;
-}
+std::string pad3(uint64_t n) { return core::decimalText(n, 3); }
 
 // The ExtensionData start address moves with the body before it, when there is one.
 void moveExtension(uint32_t& address, int64_t delta) {

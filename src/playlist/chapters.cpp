@@ -68,6 +68,19 @@ RateOrError playlistFrameRatio(const Playlist& m) {
   return {r, {}};
 }
 
+// The frame ratio the Frame format counts in; other formats need none. False, with the
+// reason in `error`, when the playlist does not give one.
+bool frameRatioFor(const Playlist& m, ChapterFormat f, std::optional<FrameRatio>& ratio, std::string& error) {
+  if (f != ChapterFormat::Frame) return true;
+  auto r = playlistFrameRatio(m);
+  if (!r.ratio) {
+    error = r.error;
+    return false;
+  }
+  ratio = r.ratio;
+  return true;
+}
+
 // Lines end in CR LF, LF or CR alone; a UTF-8 byte-order mark in front is no part of
 // the first line.
 std::vector<std::string_view> splitLines(std::string_view text) {
@@ -103,14 +116,7 @@ uint64_t leadingNumber(std::string_view line) {
 ChapterResult exportChapters(const Playlist& m, ChapterFormat f) {
   ChapterResult res;
   std::optional<FrameRatio> ratio;
-  if (f == ChapterFormat::Frame) {
-    auto r = playlistFrameRatio(m);
-    if (!r.ratio) {
-      res.error = r.error;
-      return res;
-    }
-    ratio = r.ratio;
-  }
+  if (!frameRatioFor(m, f, ratio, res.error)) return res;
   const auto& items = m.playList.playItems;
   for (const auto& mk : m.playListMark.marks) {
     // position = time stamp + durations of the PlayItems before + - IN of its own,
@@ -153,14 +159,7 @@ ChapterResult importChapters(Playlist& m, std::string_view text, ChapterFormat f
     return res;
   }
   std::optional<FrameRatio> ratio;
-  if (f == ChapterFormat::Frame) {
-    auto r = playlistFrameRatio(m);
-    if (!r.ratio) {
-      res.error = r.error;
-      return res;
-    }
-    ratio = r.ratio;
-  }
+  if (!frameRatioFor(m, f, ratio, res.error)) return res;
 
   const size_t n = lines.size();
   const size_t before = m.playListMark.marks.size();

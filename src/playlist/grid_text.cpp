@@ -1,19 +1,12 @@
 #include "playlist/grid_text.h"
 #include "core/text.h"
 
-#include <cstdio>
-
+#include "core/stream_coding.h"
 #include "playlist/names.h"
 
 namespace morvex::playlist {
 
-std::string ticks2time(uint32_t ticks) {
-  uint32_t ms = ticks / 45;
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%02u:%02u:%02u.%03u", ms / 3600000u, (ms / 60000u) % 60u, (ms / 1000u) % 60u,
-                ms % 1000u);
-  return buf;
-}
+std::string ticks2time(uint32_t ticks) { return core::timeText(ticks / 45, 2); }
 
 static uint32_t digitsAt(std::string_view t, size_t from, size_t count) {
   uint32_t v = 0;
@@ -30,11 +23,7 @@ uint32_t time2ticks(std::string_view t) {
   return ms * 45u + h * 162000000u + m * 2700000u + s * 45000u;
 }
 
-std::string num3(uint32_t value) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%03u", value);
-  return buf;
-}
+std::string num3(uint32_t value) { return core::decimalText(value, 3); }
 
 Row playItemHeader() { return {"", "file", "type", "IN time", "OUT time", "length", "UO1", "UO2", "An"}; }
 Row angleHeader() { return {"", "file", "type", "STC"}; }
@@ -86,7 +75,7 @@ static std::string entryTypeText(unsigned type) {
 }
 
 static std::string codingText(unsigned t) {
-  auto n = codingTypeName(t);
+  auto n = core::codingTypeName(t);
   return n.empty() ? "0x" + core::hexText(t, 2) : std::string(n);
 }
 
@@ -113,11 +102,7 @@ Row streamRow(const Stream& s, StreamKind k, unsigned index) {
   r[0] = num3(index + 1);
   r[1] = entryTypeText(s.entry.type);
   const bool dec = decimalIds(k);
-  auto id2 = [&](uint8_t v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02u", unsigned(v));
-    return dec ? std::string(buf) : core::hexText(v, 2);
-  };
+  auto id2 = [&](uint8_t v) { return dec ? core::decimalText(v, 2) : core::hexText(v, 2); };
   switch (s.entry.type) {
     case 1:
       r[2] = core::hexText(s.entry.mainPID, 4);

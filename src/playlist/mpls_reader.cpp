@@ -1,7 +1,7 @@
 #include "playlist/mpls_reader.h"
 
 #include "core/save.h"
-#include "playlist/names.h"
+#include "core/stream_coding.h"
 
 namespace morvex::playlist {
 
@@ -43,20 +43,20 @@ void readAttributes(Reader& r, StreamAttributes& a) {
   a.length = r.readU8();
   a.codingType = r.readU8();
   const unsigned t = a.codingType;
-  if (isVideoCoding(t)) {
+  if (core::isVideoCoding(t)) {
     uint8_t b = r.readU8();
     a.videoFormat = b >> 4;
     a.frameRate = b & 0x0F;
     r.skip(3);
-  } else if (isAudioCoding(t)) {
+  } else if (core::isAudioCoding(t)) {
     uint8_t b = r.readU8();
     a.audioPresentation = b >> 4;
     a.samplingFrequency = b & 0x0F;
     a.language = r.readString(3);
-  } else if (isGraphicsCoding(t)) {
+  } else if (core::isGraphicsCoding(t)) {
     a.language = r.readString(3);
     r.skip(1);
-  } else if (isTextSubtitleCoding(t)) {
+  } else if (core::isTextSubtitleCoding(t)) {
     a.charCode = r.readU8();
     a.language = r.readString(3);
   } else {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "playlist/names.h"
+#include "core/stream_coding.h"
 
 namespace morvex::playlist {
 
@@ -35,14 +35,14 @@ void writeAttributes(ByteWriter& out, const StreamAttributes& a, size_t o) {
   out.putU8(a.codingType, o + 1);
   out.putU32(0, o + 2);
   const unsigned t = a.codingType;
-  if (isVideoCoding(t)) {
+  if (core::isVideoCoding(t)) {
     out.putU8(((a.videoFormat & 0x0F) << 4) | (a.frameRate & 0x0F), o + 2);
-  } else if (isAudioCoding(t)) {
+  } else if (core::isAudioCoding(t)) {
     out.putU8(((a.audioPresentation & 0x0F) << 4) | (a.samplingFrequency & 0x0F), o + 2);
     out.putString(a.language, o + 3, 3);
-  } else if (isGraphicsCoding(t)) {
+  } else if (core::isGraphicsCoding(t)) {
     out.putString(a.language, o + 2, 3);
-  } else if (isTextSubtitleCoding(t)) {
+  } else if (core::isTextSubtitleCoding(t)) {
     out.putU8(a.charCode, o + 2);
     out.putString(a.language, o + 3, 3);
   }

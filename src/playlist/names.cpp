@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/stream_coding.h"
+
 namespace morvex::playlist {
 
 namespace {
@@ -23,11 +25,6 @@ constexpr std::array<std::string_view, 8> kSubPathType = {"-", "-", "p. Audio", 
                                                           "Text sub", "OoM Sync", "OoM Async", "IM Sync"};
 
 constexpr std::array<std::string_view, 4> kEntryTypeItems = {"---", "PlayItem", "SubPath", "IM PIP"};
-constexpr std::array<std::string_view, 3> kVideoItems = {"MPEG-2", "AVC", "VC1"};
-constexpr std::array<uint8_t, 3> kVideoValues = {0x02, 0x1B, 0xEA};
-constexpr std::array<std::string_view, 9> kAudioItems = {
-    "LPCM", "DD", "DTS", "Dolby Lossless", "DD+", "DTS-HD ex. XLL", "DTS-HD XLL", "DD+", "DTS-HD"};
-constexpr std::array<uint8_t, 9> kAudioValues = {0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0xA1, 0xA2};
 
 constexpr std::array<std::string_view, 3> kVideoHints = {
     "MPEG-2 video stream for Primary / Secondary video",
@@ -133,28 +130,20 @@ std::string_view pick(const std::array<std::string_view, N>& table, unsigned val
   return value < N ? table[value] : std::string_view{};
 }
 
-}  // namespace
-
-std::string_view codingTypeName(unsigned t) {
-  switch (t) {
-    case 0x02: return "MPEG-2";
-    case 0x1B: return "AVC";
-    case 0xEA: return "VC1";
-    case 0x80: return "LPCM";
-    case 0x81: return "DD";
-    case 0x82: return "DTS";
-    case 0x83: return "Dolby Lossless";
-    case 0x84: return "DD+";
-    case 0x85: return "DTS-HD ex. XLL";
-    case 0x86: return "DTS-HD XLL";
-    case 0xA1: return "DD+";
-    case 0xA2: return "DTS-HD";
-    case 0x90: return "PG";
-    case 0x91: return "IG";
-    case 0x92: return "Text";
-    default: return {};
-  }
+// The editor lists show each coding under its own name.
+template <size_t N>
+std::array<std::string_view, N> namesOf(std::span<const uint8_t> values) {
+  std::array<std::string_view, N> names{};
+  for (size_t i = 0; i < N && i < values.size(); ++i) names[i] = core::codingTypeName(values[i]);
+  return names;
 }
+
+int indexIn(std::span<const uint8_t> values, unsigned t) {
+  auto it = std::find(values.begin(), values.end(), t);
+  return it == values.end() ? -1 : static_cast<int>(it - values.begin());
+}
+
+}  // namespace
 
 std::string_view videoFormatName(unsigned v) { return pick(kVideoFormat, v); }
 std::string_view frameRateName(unsigned v) { return pick(kFrameRate, v); }
@@ -180,11 +169,6 @@ std::string markTypeName(unsigned type) {
   return bracketed(type);
 }
 
-bool isVideoCoding(unsigned t) { return t == 0x02 || t == 0x1B || t == 0xEA; }
-bool isAudioCoding(unsigned t) { return (t >= 0x80 && t <= 0x86) || t == 0xA1 || t == 0xA2; }
-bool isGraphicsCoding(unsigned t) { return t == 0x90 || t == 0x91; }
-bool isTextSubtitleCoding(unsigned t) { return t == 0x92; }
-
 std::span<const std::string_view> languageList() { return kLanguages; }
 
 int languageIndex(std::string_view code) {
@@ -194,20 +178,18 @@ int languageIndex(std::string_view code) {
 }
 
 std::span<const std::string_view> entryTypeItems() { return kEntryTypeItems; }
-std::span<const std::string_view> videoCodingItems() { return kVideoItems; }
-std::span<const uint8_t> videoCodingValues() { return kVideoValues; }
-std::span<const std::string_view> audioCodingItems() { return kAudioItems; }
-std::span<const uint8_t> audioCodingValues() { return kAudioValues; }
 
-int videoCodingIndex(unsigned t) {
-  auto it = std::find(kVideoValues.begin(), kVideoValues.end(), t);
-  return it == kVideoValues.end() ? -1 : static_cast<int>(it - kVideoValues.begin());
+std::span<const std::string_view> videoCodingItems() {
+  static const auto items = namesOf<3>(core::videoCodingValues());
+  return items;
+}
+std::span<const std::string_view> audioCodingItems() {
+  static const auto items = namesOf<9>(core::audioCodingValues());
+  return items;
 }
 
-int audioCodingIndex(unsigned t) {
-  auto it = std::find(kAudioValues.begin(), kAudioValues.end(), t);
-  return it == kAudioValues.end() ? -1 : static_cast<int>(it - kAudioValues.begin());
-}
+int videoCodingIndex(unsigned t) { return indexIn(core::videoCodingValues(), t); }
+int audioCodingIndex(unsigned t) { return indexIn(core::audioCodingValues(), t); }
 
 std::string_view videoCodingHint(int i) { return i >= 0 ? pick(kVideoHints, unsigned(i)) : std::string_view{}; }
 std::string_view audioCodingHint(int i) { return i >= 0 ? pick(kAudioHints, unsigned(i)) : std::string_view{}; }

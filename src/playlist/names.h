@@ -1,18 +1,20 @@
 #pragma once
-// Names under which stream codes are shown: coding types, video formats, frame rates,
+// Names under which stream codes are shown: video formats, frame rates,
 // audio presentation types, sampling frequencies, stream entry types, SubPath and mark
 // types, and the language list a stream language is picked from. Playlists and clip
-// information describe their elementary streams with these codes.
+// information describe their elementary streams with these codes; coding types and
+// their names are in core/stream_coding.h.
 #include <array>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "core/stream_coding.h"
+
 namespace morvex::playlist {
 
 // Every look-up takes the stored value; a value without a name gives "".
-std::string_view codingTypeName(unsigned codingType);
 std::string_view videoFormatName(unsigned value);
 std::string_view frameRateName(unsigned value);
 std::string_view audioPresentationName(unsigned value);
@@ -27,12 +29,6 @@ std::string markTypeName(unsigned type);
 // "[n]": how a value without a name is shown where a name is expected.
 std::string bracketed(unsigned value);
 
-// Stream kinds by what they carry.
-bool isVideoCoding(unsigned codingType);        // 0x02, 0x1B, 0xEA
-bool isAudioCoding(unsigned codingType);        // 0x80..0x86, 0xA1, 0xA2
-bool isGraphicsCoding(unsigned codingType);     // PG 0x90, IG 0x91
-bool isTextSubtitleCoding(unsigned codingType); // 0x92
-
 // The language list: "eng" first, then the three-letter codes in alphabetical order
 // ("nzi" stands after "nub"), so "eng" appears twice. 431 entries.
 std::span<const std::string_view> languageList();
@@ -41,10 +37,12 @@ int languageIndex(std::string_view code);
 
 // Items of the stream editor lists; the index is the stored value unless noted.
 std::span<const std::string_view> entryTypeItems();  // "---", "PlayItem", "SubPath", "IM PIP"
+// The coding lists hold the names of core::videoCodingValues() and
+// core::audioCodingValues(), in that order; item i stores value i.
 std::span<const std::string_view> videoCodingItems();  // "MPEG-2", "AVC", "VC1"
-std::span<const uint8_t> videoCodingValues();          // 0x02, 0x1B, 0xEA
+using core::videoCodingValues;
 std::span<const std::string_view> audioCodingItems();  // nine items
-std::span<const uint8_t> audioCodingValues();          // 0x80..0x86, 0xA1, 0xA2
+using core::audioCodingValues;
 // Index of a coding type in the video or audio list, or -1.
 int videoCodingIndex(unsigned codingType);
 int audioCodingIndex(unsigned codingType);

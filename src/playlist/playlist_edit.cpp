@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/text.h"
 #include "playlist/grid_text.h"
 
 namespace morvex::playlist {
@@ -24,28 +25,12 @@ void growPlayList(Playlist& m, int64_t delta) {
 
 bool hasSpace(std::string_view t) { return t.find(' ') != std::string_view::npos; }
 
+// Exactly eight hexadecimal digits: a cell that is not yet filled in changes nothing.
 std::optional<uint32_t> parseHex8(std::string_view t) {
-  if (t.size() != 8 || hasSpace(t)) return std::nullopt;
-  uint32_t v = 0;
-  for (char c : t) {
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else return std::nullopt;
-    v = v << 4 | uint32_t(d);
-  }
-  return v;
-}
-
-std::optional<uint32_t> parseDecimal(std::string_view t, size_t maxDigits) {
-  if (t.empty() || t.size() > maxDigits || hasSpace(t)) return std::nullopt;
-  uint32_t v = 0;
-  for (char c : t) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + uint32_t(c - '0');
-  }
-  return v;
+  if (t.size() != 8) return std::nullopt;
+  auto v = core::parseHex(t, 8);
+  if (!v) return std::nullopt;
+  return uint32_t(*v);
 }
 
 bool isTimeText(std::string_view t) { return t.size() == 12 && !hasSpace(t); }
@@ -226,7 +211,7 @@ bool setSubPlayItemCell(Playlist& m, unsigned subPath, unsigned item, SubPlayIte
       if (!s.clips.empty()) s.clips[0].clipName = s.clipName;
       return true;
     case SubPlayItemField::ConnectionCondition:
-      if (auto v = parseDecimal(text, 3)) {
+      if (auto v = core::parseDecimal(text, 3)) {
         s.connectionCondition = (*v == 5 || *v == 6) ? uint8_t(*v) : 1;
         return true;
       }
@@ -258,7 +243,7 @@ bool setSubPlayItemCell(Playlist& m, unsigned subPath, unsigned item, SubPlayIte
       return true;
     }
     case SubPlayItemField::StcId:
-      if (auto v = parseDecimal(text, 3); v && *v <= 255) {
+      if (auto v = core::parseDecimal(text, 3); v && *v <= 255) {
         s.stcId = uint8_t(*v);
         if (!s.clips.empty()) s.clips[0].stcId = s.stcId;
         return true;
@@ -273,7 +258,7 @@ bool setSubPlayItemCell(Playlist& m, unsigned subPath, unsigned item, SubPlayIte
       s.outTime = time2ticks(text);
       return true;
     case SubPlayItemField::SyncPlayItem:
-      if (auto v = parseDecimal(text, 3)) {
+      if (auto v = core::parseDecimal(text, 3)) {
         s.syncPlayItemId = uint16_t(*v % 999);
         return true;
       }

@@ -1,5 +1,7 @@
 #include "playlist/stream_edit.h"
 
+#include "core/stream_coding.h"
+
 namespace morvex::playlist {
 
 namespace {
@@ -30,19 +32,19 @@ Stream defaultStream(StreamKind kind) {
     case StreamKind::Audio:
       s.entry.type = 1;
       s.entry.mainPID = 0x1100;
-      s.attr.codingType = 0x81;
+      s.attr.codingType = core::codingValue(core::StreamCoding::DolbyDigital);
       s.attr.audioPresentation = 6;
       s.attr.samplingFrequency = 1;
       break;
     case StreamKind::PG:
       s.entry.type = 1;
       s.entry.mainPID = 0x1200;
-      s.attr.codingType = 0x90;
+      s.attr.codingType = core::codingValue(core::StreamCoding::Pg);
       break;
     case StreamKind::IG:
       s.entry.type = 2;
       s.entry.subPID = 0x1400;
-      s.attr.codingType = 0x91;
+      s.attr.codingType = core::codingValue(core::StreamCoding::Ig);
       break;
     default:
       break;

@@ -42,7 +42,7 @@ enum class StreamField {
   SubPID,
   SubPathId,
   SubClipId,
-  CodingType,         // the coding type value itself (0x1B, 0x81, ...)
+  CodingType,         // the coding type byte itself (a core::StreamCoding value)
   VideoFormat,
   FrameRate,
   AudioPresentation,

@@ -2,7 +2,6 @@
 #include "core/text.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace morvex::sound {
 
@@ -263,11 +262,7 @@ bool deleteSound(SoundFile& snd, size_t i) {
   return true;
 }
 
-std::string soundNumberText(size_t i) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%03zu", i);
-  return buf;
-}
+std::string soundNumberText(size_t i) { return core::decimalText(i, 3); }
 std::string channelText(uint8_t c) { return c == 1 ? "Mono" : c == 3 ? "Stereo" : "-"; }
 std::string frequencyText(uint8_t f) { return f == 1 ? "48kHz" : "-"; }
 std::string bitsText(uint8_t b) { return b == 1 ? "16" : "-"; }

@@ -1,5 +1,6 @@
 // The result every reader returns, and the text helpers of the front ends: UTF-8
-// checking, the Latin-1 rendering and the strict number parser.
+// checking, the Latin-1 rendering, the number parsers and the padded number and time
+// texts.
 #include <gtest/gtest.h>
 
 #include "core/read_result.h"
@@ -100,4 +101,53 @@ TEST(TextHelpers, NumbersAreWholeAndInRange) {
   EXPECT_FALSE(parseNumber("65536", 0xFFFF).has_value());
   EXPECT_FALSE(parseNumber("5", 0).has_value());
   EXPECT_EQ(parseNumber("0", 0), 0u);
+}
+
+// The cells that show a value in hexadecimal read it back in one of two ways: strictly
+// (the digits and nothing else, at most the field's width), or passing over anything
+// that is not a digit and keeping the last digits that fit the field.
+TEST(TextHelpers, HexCellsReadStrictlyOrKeepTheDigitsThatFit) {
+  EXPECT_EQ(parseHex("1b", 2), 0x1Bu);
+  EXPECT_EQ(parseHex("FFFFFFFF", 8), 0xFFFFFFFFu);
+  EXPECT_EQ(parseHex("00000000000000Ab", 16), 0xABu);
+  for (const char* bad : {"", "123456789", "0x12", "12 4", " 1", "$FF", "-1", "1g"})
+    EXPECT_FALSE(parseHex(bad, 8).has_value()) << bad;
+  EXPECT_FALSE(parseHex("10000", 4).has_value());
+
+  EXPECT_EQ(parseHex("2G81XX00", 8, HexInput::SkipOthers), 0x28100u);
+  EXPECT_EQ(parseHex("", 8, HexInput::SkipOthers), 0u);
+  EXPECT_EQ(parseHex("-- --", 8, HexInput::SkipOthers), 0u);
+  EXPECT_EQ(parseHex("123456789", 8, HexInput::SkipOthers), 0x23456789u);  // a 32-bit field keeps 8 digits
+  EXPECT_EQ(parseHex("1_2345_6789_ABCD_EF01", 16, HexInput::SkipOthers), 0x23456789ABCDEF01u);
+}
+
+TEST(TextHelpers, DecimalCellsAreDigitsOnlyUpToTheirWidth) {
+  EXPECT_EQ(parseDecimal("007", 3), 7u);
+  EXPECT_EQ(parseDecimal("999999999", 9), 999999999u);
+  EXPECT_EQ(parseDecimal("9999999999999999999", 19), 9999999999999999999ull);
+  for (const char* bad : {"", "1234", "1 2", " 12", "+1", "-1", "0x1", "1a"})
+    EXPECT_FALSE(parseDecimal(bad, 3).has_value()) << bad;
+}
+
+TEST(TextHelpers, PaddedNumbersAndTimes) {
+  EXPECT_EQ(hexField(0xA3, 4), "00A3");
+  EXPECT_EQ(hexField(0x1FFFF, 4), "FFFF");  // the low digits only, unlike hexText
+  EXPECT_EQ(hexText(0x1FFFF, 4), "1FFFF");
+  EXPECT_EQ(hexField(0xFFFFFFFFFFFFFFFFull, 16), "FFFFFFFFFFFFFFFF");
+  EXPECT_EQ(decimalText(7, 3), "007");
+  EXPECT_EQ(decimalText(12345, 3), "12345");
+  EXPECT_EQ(decimalText(0, 5), "00000");
+  EXPECT_EQ(timeText(0), "0:00:00.000");
+  EXPECT_EQ(timeText(3723004), "1:02:03.004");
+  EXPECT_EQ(timeText(3723004, 2), "01:02:03.004");
+  EXPECT_EQ(timeText(100ull * 3600000 + 59999), "100:00:59.999");
+  EXPECT_EQ(timeText(5000000ull * 3600000, 2), "5000000:00:00.000");
+  EXPECT_EQ(secondsText(0), "0:00:00");
+  EXPECT_EQ(secondsText(3599), "0:59:59");
+  EXPECT_EQ(secondsText(400000), "111:06:40");
+  EXPECT_EQ(thousandsText(0), "0");
+  EXPECT_EQ(thousandsText(999), "999");
+  EXPECT_EQ(thousandsText(1000), "1,000");
+  EXPECT_EQ(thousandsText(1920000), "1,920,000");
+  EXPECT_EQ(thousandsText(UINT64_MAX), "18,446,744,073,709,551,615");
 }

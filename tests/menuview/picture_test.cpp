@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "core/text.h"
 #include "menuview/background.h"
 #include "menuview/image.h"
 #include "menuview/overlay.h"
@@ -65,9 +66,9 @@ TEST(MenuImage, CropReadsTheRectangle) {
 }
 
 TEST(MenuOverlay, HexLabelDrawsFourDistinctDigits) {
-  EXPECT_EQ(hex4(0xA3), "00A3");
-  EXPECT_EQ(hex4(0x1FFFF), "FFFF");
-  EXPECT_EQ(hex2(0x105), "05");
+  EXPECT_EQ(morvex::core::hexField(0xA3, 4), "00A3");
+  EXPECT_EQ(morvex::core::hexField(0x1FFFF, 4), "FFFF");
+  EXPECT_EQ(morvex::core::hexField(0x105, 2), "05");
   const Rgba bg{255, 255, 0, 255}, ink{0, 0, 0, 255}, page{0, 0, 128, 255};
   Image a(60, 30, page), b(60, 30, page);
   drawHexLabel(a, 3, 3, 0x0001, bg, ink, 8);

@@ -9,11 +9,11 @@
 using namespace morvex::playlist;
 
 TEST(StreamNames, CodesAndTheirNames) {
-  EXPECT_EQ(codingTypeName(0x1B), "AVC");
-  EXPECT_EQ(codingTypeName(0xA1), "DD+");
-  EXPECT_EQ(codingTypeName(0x84), "DD+");
-  EXPECT_EQ(codingTypeName(0x92), "Text");
-  EXPECT_EQ(codingTypeName(0x42), "");
+  EXPECT_EQ(morvex::core::codingTypeName(0x1B), "AVC");
+  EXPECT_EQ(morvex::core::codingTypeName(0xA1), "DD+");
+  EXPECT_EQ(morvex::core::codingTypeName(0x84), "DD+");
+  EXPECT_EQ(morvex::core::codingTypeName(0x92), "Text");
+  EXPECT_EQ(morvex::core::codingTypeName(0x42), "");
   EXPECT_EQ(samplingFrequencyName(12), "c:48/96, e:192 kHz");
   EXPECT_EQ(samplingFrequencyName(2), "-");
   EXPECT_EQ(samplingFrequencyName(15), "res.");
@@ -33,7 +33,7 @@ TEST(StreamNames, CodesAndTheirNames) {
   // Editor lists map their index to the stored coding type.
   ASSERT_EQ(audioCodingItems().size(), audioCodingValues().size());
   for (size_t i = 0; i < audioCodingItems().size(); ++i)
-    EXPECT_EQ(audioCodingItems()[i], codingTypeName(audioCodingValues()[i]));
+    EXPECT_EQ(audioCodingItems()[i], morvex::core::codingTypeName(audioCodingValues()[i]));
   EXPECT_EQ(audioCodingIndex(0xA2), 8);
   EXPECT_EQ(videoCodingIndex(0xEA), 2);
   EXPECT_EQ(videoCodingIndex(0x81), -1);

@@ -1,9 +1,10 @@
 #include "support/sample_disc.h"
 
-#include <cstdio>
 #include <fstream>
 
 #include "clip/clpi.h"
+#include "core/stream_coding.h"
+#include "core/text.h"
 #include "nav/index.h"
 #include "nav/movie_object.h"
 #include "playlist/mpls_writer.h"
@@ -14,11 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string name5(size_t n) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%05zu", n % 100000);
-  return buf;
-}
+std::string name5(size_t n) { return core::decimalText(n % 100000, 5); }
 
 bool put(const fs::path& p, const core::Bytes& b) {
   std::ofstream f(p, std::ios::binary | std::ios::trunc);
@@ -74,7 +71,7 @@ bool writeSampleDisc(const fs::path& bdmv, size_t playlists, size_t clips) {
     p.outTime = 60 * kSecond;
     playlist::Stream v;
     v.entry.mainPID = 0x1011;
-    v.attr.codingType = 0x1B;
+    v.attr.codingType = core::codingValue(core::StreamCoding::Avc);
     v.attr.videoFormat = 6;
     v.attr.frameRate = 1;
     p.stn.video.push_back(v);
@@ -103,7 +100,7 @@ bool writeSampleDisc(const fs::path& bdmv, size_t playlists, size_t clips) {
     clip::ClipStream s;
     s.pid = 0x1011;
     s.codingInfoLength = 5;
-    s.codingType = 0x1B;
+    s.codingType = core::codingValue(core::StreamCoding::Avc);
     s.videoFormat = 6;
     s.frameRate = 1;
     ps.streams.push_back(s);

@@ -8,6 +8,7 @@
 
 #include "core/save.h"
 #include "ts/packetizer.h"
+#include "core/stream_coding.h"
 
 namespace morvex::test {
 
@@ -180,14 +181,15 @@ private:
   std::vector<uint8_t> pmt() const {
     std::vector<uint8_t> s = {0x02, 0, 0, 0x00, 0x01, 0xC1, 0x00, 0x00, uint8_t(0xE0 | (kPcrPid >> 8)),
                               uint8_t(kPcrPid), 0xF0, 0x00};
-    auto es = [&s](uint8_t type, uint16_t pid) {
-      s.insert(s.end(), {type, uint8_t(0xE0 | (pid >> 8)), uint8_t(pid), 0xF0, 0x00});
+    auto es = [&s](core::StreamCoding coding, uint16_t pid) {
+      s.insert(s.end(), {core::codingValue(coding), uint8_t(0xE0 | (pid >> 8)), uint8_t(pid), 0xF0, 0x00});
     };
-    if (opt_.video) es(0x1B, 0x1011);
-    if (opt_.audio) es(0x81, 0x1100);
-    if (opt_.secondAudio) es(0x81, 0x1101);
-    if (opt_.pg) es(0x90, 0x1200);
-    if (opt_.ig) es(0x91, 0x1400);
+    using enum core::StreamCoding;
+    if (opt_.video) es(Avc, 0x1011);
+    if (opt_.audio) es(DolbyDigital, 0x1100);
+    if (opt_.secondAudio) es(DolbyDigital, 0x1101);
+    if (opt_.pg) es(Pg, 0x1200);
+    if (opt_.ig) es(Ig, 0x1400);
     finishSection(s);
     return s;
   }

@@ -29,7 +29,7 @@ namespace morvex::app {
 namespace fs = std::filesystem;
 
 QString packetCountQuestion(uint64_t packets) {
-  return toQt("The m2ts file contains " + clip::thousands(packets) +
+  return toQt("The m2ts file contains " + core::thousandsText(packets) +
               " packets.\nDo you want to correct the packet value of ClipInfo?");
 }
 

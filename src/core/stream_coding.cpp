@@ -1,0 +1,59 @@
+#include "core/stream_coding.h"
+
+#include <algorithm>
+
+namespace morvex::core {
+
+namespace {
+
+using enum StreamCoding;
+
+constexpr std::array<uint8_t, 3> kVideo = {codingValue(Mpeg2Video), codingValue(Avc), codingValue(Vc1)};
+constexpr std::array<uint8_t, 9> kAudio = {codingValue(Lpcm),
+                                           codingValue(DolbyDigital),
+                                           codingValue(Dts),
+                                           codingValue(DolbyLossless),
+                                           codingValue(DolbyDigitalPlus),
+                                           codingValue(DtsHd),
+                                           codingValue(DtsHdXll),
+                                           codingValue(DolbyDigitalPlusSecondary),
+                                           codingValue(DtsHdSecondary)};
+
+template <size_t N>
+bool isIn(const std::array<uint8_t, N>& values, unsigned codingType) {
+  return std::find(values.begin(), values.end(), codingType) != values.end();
+}
+
+}  // namespace
+
+bool isVideoCoding(unsigned t) { return isIn(kVideo, t); }
+bool isAudioCoding(unsigned t) { return isIn(kAudio, t); }
+bool isGraphicsCoding(unsigned t) { return isCoding(t, Pg) || isCoding(t, Ig); }
+bool isTextSubtitleCoding(unsigned t) { return isCoding(t, TextSubtitle); }
+
+std::span<const uint8_t> videoCodingValues() { return kVideo; }
+std::span<const uint8_t> audioCodingValues() { return kAudio; }
+
+std::string_view codingTypeName(unsigned t) {
+  if (t > 0xFF) return {};
+  switch (static_cast<StreamCoding>(t)) {
+    case Mpeg2Video: return "MPEG-2";
+    case Avc: return "AVC";
+    case Vc1: return "VC1";
+    case Lpcm: return "LPCM";
+    case DolbyDigital: return "DD";
+    case Dts: return "DTS";
+    case DolbyLossless: return "Dolby Lossless";
+    case DolbyDigitalPlus: return "DD+";
+    case DtsHd: return "DTS-HD ex. XLL";
+    case DtsHdXll: return "DTS-HD XLL";
+    case DolbyDigitalPlusSecondary: return "DD+";
+    case DtsHdSecondary: return "DTS-HD";
+    case Pg: return "PG";
+    case Ig: return "IG";
+    case TextSubtitle: return "Text";
+    default: return {};
+  }
+}
+
+}  // namespace morvex::core
