@@ -464,12 +464,16 @@ private slots:
     // Each step waits for the dialog it needs to be the active modal one.
     int dumpLines = -1;
     bool fileDialogSeen = false, editorClosed = false;
+    int fileDialogPolls = 0;
     QTimer poll;
     connect(&poll, &QTimer::timeout, [&] {
       QWidget* modal = QApplication::activeModalWidget();
       if (auto* fd = qobject_cast<QFileDialog*>(modal)) {
         auto* name = fd->findChild<QLineEdit*>("fileNameEdit");
-        if (!name || fileDialogSeen) return;
+        if (!name) return;
+        // A dialog still open long after its Open was pressed (a slow machine can lose
+        // the click while the dialog is still settling) is accepted again.
+        if (fileDialogSeen && ++fileDialogPolls % 25 != 0) return;
         fileDialogSeen = true;
         fd->selectFile(badPath);
         auto* box = fd->findChild<QDialogButtonBox*>();

@@ -22,6 +22,7 @@
 #include "app/clip/program_group.h"
 #include "app/clip/sequence_group.h"
 #include "app/shell/qt_text.h"
+#include "core/text.h"
 #include "app/widgets/grid.h"
 
 namespace morvex::app {
