@@ -38,6 +38,7 @@ MenuEmulation::MenuEmulation(AppContext& ctx, MenuDocument& doc, QUndoStack& und
     : QObject(parent), ctx_(ctx), doc_(doc), undo_(undo), view_(view), emu_(emu), panel_(panel), exec_(exec),
       regs_(regs) {
   PictureWidget* pic = panel_->picture();
+  picture_ = pic;
   pic->setPicture(&view_.page());
   pic->installEventFilter(this);
   connect(pic, &PictureWidget::pictureMoved, this, &MenuEmulation::pictureMoved);
@@ -67,7 +68,9 @@ MenuEmulation::MenuEmulation(AppContext& ctx, MenuDocument& doc, QUndoStack& und
 
 bool MenuEmulation::eventFilter(QObject* o, QEvent* e) {
   // Every key pressed on the page view shows its key code in status panel 1.
-  if (o == panel_->picture() && e->type() == QEvent::KeyPress) {
+  // The picture is compared by address only: while the tab is torn down the panel is
+  // already half destroyed when its picture's last events arrive here.
+  if (e->type() == QEvent::KeyPress && o == picture_) {
     auto* k = static_cast<QKeyEvent*>(e);
     const quint32 code = k->nativeVirtualKey() ? k->nativeVirtualKey() : quint32(k->key());
     ctx_.log->status(core::StatusPanel::Detail, std::to_string(code));

@@ -84,6 +84,7 @@ private:
   menuview::PageView& view_;
   menuview::MenuEmulator& emu_;
   PageViewPanel* panel_;
+  const QObject* picture_ = nullptr;  // the page view the key filter watches
   ExecutePanel* exec_;
   RegisterPanel* regs_;
 
