@@ -81,6 +81,7 @@ void readFindings(Sink& sink, const std::string& kind, const core::ReadResult& r
       case core::ReadIssue::WrongKind: what = "wrong-kind"; break;
       case core::ReadIssue::CannotOpen: what = "cannot-open"; break;
       case core::ReadIssue::Cancelled: what = "cancelled"; break;
+      case core::ReadIssue::UnknownContent: what = "unknown-content"; break;
     }
     sink.addAt(Severity::Error, kind + ".read." + what, p.offset, p.message);
   }

@@ -34,7 +34,15 @@ void readStream(Reader& r, ClipStream& s) {
     b = r.readU8();
     s.aspectRatio = b >> 4;
     s.cpFlag = (b >> 1) & 1;
-    r.skip(2);
+    if (core::isCoding(t, core::StreamCoding::Hevc)) {
+      s.crFlag = b & 1;
+      b = r.readU8();
+      s.dynamicRangeType = b >> 4;
+      s.colorSpace = b & 0x0F;
+      s.hdrPlusFlag = r.readU8() >> 7;
+    } else {
+      r.skip(2);
+    }
     readRecordingCode(r, s);
     r.skip(4);
   } else if (core::isAudioCoding(t)) {
@@ -199,6 +207,30 @@ void readCPI(Reader& r, Cpi& cpi) {
   }
 }
 
+// What of an Ultra HD clip information file the model would lose ("" when the writer
+// gives back every byte): an unknown coding type or HEVC attribute value, or the
+// section holding the first byte the writer does not reproduce.
+std::string unknownContent(const core::Bytes& image, const ClipInfo& m) {
+  for (const auto& p : m.programInfo.programSequences)
+    for (const auto& s : p.streams) {
+      if (core::codingTypeName(s.codingType).empty()) return "stream coding type 0x" + core::hexText(s.codingType, 2);
+      if (core::isCoding(s.codingType, core::StreamCoding::Hevc) &&
+          (core::dynamicRangeTypeName(s.dynamicRangeType).empty() || core::colorSpaceName(s.colorSpace).empty()))
+        return "HEVC attribute values (dynamic range type " + std::to_string(s.dynamicRangeType) + ", colour space " +
+               std::to_string(s.colorSpace) + ")";
+    }
+  int64_t at = core::firstDifference(image, writeClipInfo(m));
+  if (at < 0) return {};
+  const uint64_t pos = uint64_t(at);
+  if (pos < 40) return "header bytes";
+  if (pos < m.sequenceInfoStart) return "ClipInfo bytes";
+  if (pos < m.programInfoStart) return "SequenceInfo bytes";
+  if (pos < m.cpiStart) return "ProgramInfo bytes";
+  if (pos < m.clipMarkStart) return "CPI bytes";
+  if (m.extensionDataStart == 0 || pos < m.extensionDataStart) return "ClipMark bytes";
+  return "ExtensionData bytes";
+}
+
 }  // namespace
 
 core::ReadResult readClipInfo(const core::Bytes& image, const std::string& fileName, ClipInfo& clpi, core::Log& log) {
@@ -209,7 +241,7 @@ core::ReadResult readClipInfo(const core::Bytes& image, const std::string& fileN
   std::string version = r.readString(4);
   clpi.typeIndicator = type;
   clpi.version = version;
-  if (type != "HDMV" || (version != "0100" && version != "0200")) {
+  if (type != "HDMV" || (version != "0100" && version != "0200" && version != "0300")) {
     log.error("Invalid format: " + fileName);
     if (type == "HDMV" && image.size() >= 8)
       res.refuse(core::ReadIssue::UnsupportedVersion, 4, core::unsupportedVersionMessage(fileName, version));
@@ -267,6 +299,14 @@ core::ReadResult readClipInfo(const core::Bytes& image, const std::string& fileN
     core::readExtensionData(r, m.extensionData);
     if (r.overrun()) return finish();
   }
+  if (version == "0300") {
+    if (std::string what = unknownContent(image, m); !what.empty()) {
+      log.error("Invalid format: " + fileName);
+      core::refuseUnknownContent(res, fileName, uint64_t(std::max<int64_t>(0, core::firstDifference(image, writeClipInfo(m)))),
+                                 what);
+      return res;
+    }
+  }
   clpi = std::move(m);
   size_t firstStreams = clpi.programInfo.programSequences.empty() ? 0 : clpi.programInfo.programSequences[0].streams.size();
   log.paragraph("[b]" + std::to_string(firstStreams) + "[/b] Program stream(s) found.");
@@ -307,8 +347,14 @@ void writeStream(core::ByteWriter& w, const ClipStream& s) {
   const uint8_t t = s.codingType;
   if (core::isVideoCoding(t)) {
     w.addU8((s.videoFormat & 0x0F) * 16 + (s.frameRate & 0x0F));
-    w.addU8((s.aspectRatio & 0x0F) * 16 + (s.cpFlag & 1) * 2);
-    w.addZeros(2);
+    if (core::isCoding(t, core::StreamCoding::Hevc)) {
+      w.addU8((s.aspectRatio & 0x0F) * 16 + (s.cpFlag & 1) * 2 + (s.crFlag & 1));
+      w.addU8((s.dynamicRangeType & 0x0F) * 16 + (s.colorSpace & 0x0F));
+      w.addU8((s.hdrPlusFlag & 1) * 0x80);
+    } else {
+      w.addU8((s.aspectRatio & 0x0F) * 16 + (s.cpFlag & 1) * 2);
+      w.addZeros(2);
+    }
     writeRecordingCode(w, s);
     w.addZeros(4);
   } else if (core::isAudioCoding(t)) {

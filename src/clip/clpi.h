@@ -69,7 +69,10 @@ struct SequenceInfo {
 
 // One elementary stream of a program. Which attributes are meaningful depends on the
 // coding type (video: format, rate, aspect, copy flag; audio: presentation type,
-// sampling frequency, audio language; PG/IG/text subtitle: their language).
+// sampling frequency, audio language; PG/IG/text subtitle: their language). HEVC video
+// (version 0300) adds the CR flag as bit 0 of the aspect byte, a byte of dynamic range
+// type (high nibble) and colour space (low nibble), and the HDR10+ flag as bit 7 of
+// the byte after it.
 struct ClipStream {
   uint16_t pid = 0;
   uint8_t codingInfoLength = 0;
@@ -78,6 +81,10 @@ struct ClipStream {
   uint8_t frameRate = 0;
   uint8_t aspectRatio = 0;
   uint8_t cpFlag = 0;
+  uint8_t crFlag = 0;            // HEVC
+  uint8_t dynamicRangeType = 0;  // HEVC: 0 SDR, 1 HDR10, 2 Dolby Vision
+  uint8_t colorSpace = 0;        // HEVC: 1 BT.709, 2 BT.2020
+  uint8_t hdrPlusFlag = 0;       // HEVC
   std::string isrcCountry, isrcOwner, isrcYear, isrcNumber;  // recording code 2/3/2/5
   uint8_t audioPresentationType = 0;
   uint8_t samplingFrequency = 0;
@@ -162,7 +169,9 @@ struct ClipInfo {
 // error for a wrong format ("Invalid format: " + name) or a short file, and on success
 // "[b]n[/b] Program stream(s) found." (n = streams of the first program sequence).
 // A wrong type indicator or version is refused (only those two fields change); a file
-// that ends inside a table is partial and keeps what was read.
+// that ends inside a table is partial and keeps what was read. A version 0300 file is
+// taken only when the writer gives back every byte of it; otherwise it is refused
+// naming the first thing the model does not keep (a coding type, a section's bytes).
 core::ReadResult readClipInfo(const core::Bytes& image, const std::string& fileName, ClipInfo& clpi, core::Log& log);
 
 // Reads a file from disc (an open or read failure logs the system's message).

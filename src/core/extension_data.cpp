@@ -47,6 +47,20 @@ void writeExtensionDataFullHead(ByteWriter& w, const ExtensionData& block) {
   writeBody(w, block);
 }
 
+int64_t entryDataOffset(const ExtensionData& block, const ExtensionDataEntry& entry) {
+  const uint64_t tableEnd = 12 + 12 * uint64_t(block.entries.size());
+  if (entry.startAddress < tableEnd) return -1;
+  const uint64_t at = entry.startAddress - tableEnd;
+  if (at + entry.length > block.data.size()) return -1;
+  return static_cast<int64_t>(at);
+}
+
+const ExtensionDataEntry* findEntry(const ExtensionData& block, uint16_t id1, uint16_t id2) {
+  for (const auto& e : block.entries)
+    if (e.id1 == id1 && e.id2 == id2) return &e;
+  return nullptr;
+}
+
 std::string extensionDataCaption(const ExtensionData& block) {
   if (block.entries.empty()) return "no ExtensionData()";
   std::string s = std::to_string(block.entries.size());

@@ -48,6 +48,13 @@ void writeExtensionData(ByteWriter& w, const ExtensionData& block);
 // do this whenever their ExtensionData start address is not 0).
 void writeExtensionDataFullHead(ByteWriter& w, const ExtensionData& block);
 
+// Where the data of an entry lies in `block.data`: its start address counts from the
+// block's length field, the data bytes from the end of the entry table. Returns -1
+// when the entry's bytes are not all inside the data.
+int64_t entryDataOffset(const ExtensionData& block, const ExtensionDataEntry& entry);
+// The first entry with these two IDs, or nullptr.
+const ExtensionDataEntry* findEntry(const ExtensionData& block, uint16_t id1, uint16_t id2);
+
 // One-line summary: "no ExtensionData()", "1 entry, N bytes", "K entries, N bytes".
 std::string extensionDataCaption(const ExtensionData& block);
 

@@ -1,5 +1,7 @@
 #include "core/read_result.h"
 
+#include <algorithm>
+
 #include "core/text.h"
 
 namespace morvex::core {
@@ -14,6 +16,7 @@ const char* readIssueName(ReadIssue kind) {
     case ReadIssue::WrongKind: return "not this kind of file";
     case ReadIssue::CannotOpen: return "cannot open";
     case ReadIssue::Cancelled: return "cancelled";
+    case ReadIssue::UnknownContent: return "unknown content";
   }
   return "unknown";
 }
@@ -72,6 +75,20 @@ std::string unsupportedVersionMessage(const std::string& fileName, const std::st
   // Version 0300 marks the files of Ultra HD discs, whose layout differs.
   if (version == "0300") m += " (Ultra HD)";
   return m + " is not supported";
+}
+
+int64_t firstDifference(const std::vector<uint8_t>& image, const std::vector<uint8_t>& rewritten) {
+  const size_t n = std::min(image.size(), rewritten.size());
+  for (size_t i = 0; i < n; ++i)
+    if (image[i] != rewritten[i]) return static_cast<int64_t>(i);
+  if (image.size() != rewritten.size()) return static_cast<int64_t>(n);
+  return -1;
+}
+
+void refuseUnknownContent(ReadResult& res, const std::string& fileName, uint64_t offset, const std::string& what) {
+  res.refuse(ReadIssue::UnknownContent, offset,
+             fileName + ": version 0300 holds " + what + " at $" + hexText(offset, 8) +
+                 " that this program does not know; the file is not taken, so it is never rewritten without it");
 }
 
 }  // namespace morvex::core

@@ -30,6 +30,7 @@ enum class ReadIssue : uint8_t {
   WrongKind,           // not this kind of file
   CannotOpen,          // the file could not be read at all
   Cancelled,           // the user stopped the read
+  UnknownContent,      // a version 0300 file holds something the model does not keep
 };
 
 // "ends early", "count capped", ... for messages and machine-readable output.
@@ -77,5 +78,13 @@ struct ReadResult {
 std::string versionText(uint32_t version);
 // "<file>: version <v> is not supported", with " (Ultra HD)" for 0300.
 std::string unsupportedVersionMessage(const std::string& fileName, const std::string& version);
+
+// Version 0300 files (Ultra HD) are taken only when the model holds every byte of them:
+// a reader writes the model back and compares. The first offset where `rewritten`
+// differs from `image`, or -1 when they are equal.
+int64_t firstDifference(const std::vector<uint8_t>& image, const std::vector<uint8_t>& rewritten);
+// Refuses `res` with "<file>: version 0300 holds <what> at $XXXXXXXX that this program
+// does not know; the file is not taken, so it is never rewritten without it".
+void refuseUnknownContent(ReadResult& res, const std::string& fileName, uint64_t offset, const std::string& what);
 
 }  // namespace morvex::core

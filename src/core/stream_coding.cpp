@@ -8,7 +8,10 @@ namespace {
 
 using enum StreamCoding;
 
-constexpr std::array<uint8_t, 3> kVideo = {codingValue(Mpeg2Video), codingValue(Avc), codingValue(Vc1)};
+constexpr std::array<uint8_t, 4> kVideo = {codingValue(Mpeg2Video), codingValue(Avc), codingValue(Vc1),
+                                           codingValue(Hevc)};
+constexpr std::array<uint8_t, 3> kDynamicRange = {0, 1, 2};
+constexpr std::array<uint8_t, 2> kColorSpace = {1, 2};
 constexpr std::array<uint8_t, 9> kAudio = {codingValue(Lpcm),
                                            codingValue(DolbyDigital),
                                            codingValue(Dts),
@@ -40,6 +43,7 @@ std::string_view codingTypeName(unsigned t) {
     case Mpeg2Video: return "MPEG-2";
     case Avc: return "AVC";
     case Vc1: return "VC1";
+    case Hevc: return "HEVC";
     case Lpcm: return "LPCM";
     case DolbyDigital: return "DD";
     case Dts: return "DTS";
@@ -55,5 +59,25 @@ std::string_view codingTypeName(unsigned t) {
     default: return {};
   }
 }
+
+std::string_view dynamicRangeTypeName(unsigned v) {
+  switch (v) {
+    case 0: return "SDR";
+    case 1: return "HDR10";
+    case 2: return "Dolby Vision";
+    default: return {};
+  }
+}
+
+std::string_view colorSpaceName(unsigned v) {
+  switch (v) {
+    case 1: return "BT.709";
+    case 2: return "BT.2020";
+    default: return {};
+  }
+}
+
+std::span<const uint8_t> dynamicRangeTypeValues() { return kDynamicRange; }
+std::span<const uint8_t> colorSpaceValues() { return kColorSpace; }
 
 }  // namespace morvex::core

@@ -18,6 +18,7 @@ enum class StreamCoding : uint8_t {
   Mpeg2Video = 0x02,
   Avc = 0x1B,
   Vc1 = 0xEA,
+  Hevc = 0x24,  // Ultra HD discs (version 0300 files)
   Lpcm = 0x80,
   DolbyDigital = 0x81,
   Dts = 0x82,
@@ -38,17 +39,26 @@ constexpr uint8_t codingValue(StreamCoding coding) { return static_cast<uint8_t>
 constexpr bool isCoding(unsigned codingType, StreamCoding coding) { return codingType == codingValue(coding); }
 
 // Stream kinds by what they carry; each decides which attributes follow the entry.
-bool isVideoCoding(unsigned codingType);         // MPEG-2, AVC, VC-1
+bool isVideoCoding(unsigned codingType);         // MPEG-2, AVC, VC-1, HEVC
 bool isAudioCoding(unsigned codingType);         // the nine audio codings below
 bool isGraphicsCoding(unsigned codingType);      // PG or IG
 bool isTextSubtitleCoding(unsigned codingType);  // text subtitles
 
 // The video and audio codings in the order the stream editor lists them.
-std::span<const uint8_t> videoCodingValues();  // MPEG-2, AVC, VC-1
+std::span<const uint8_t> videoCodingValues();  // MPEG-2, AVC, VC-1, HEVC
 std::span<const uint8_t> audioCodingValues();  // LPCM, DD, DTS, Dolby Lossless, DD+, DTS-HD, DTS-HD XLL, DD+ and
                                                // DTS-HD for secondary audio
 
 // The short name shown for a coding ("AVC", "DD+", "PG"); "" for a code without one.
 std::string_view codingTypeName(unsigned codingType);
+
+// HEVC streams carry two further codes beside format and rate. The dynamic range type
+// says how the picture is graded: 0 SDR, 1 HDR10, 2 Dolby Vision. The colour space
+// names the primaries: 1 BT.709, 2 BT.2020. Both give "" for a value without a name.
+std::string_view dynamicRangeTypeName(unsigned value);
+std::string_view colorSpaceName(unsigned value);
+// The values that have a name, in the order the editor lists them.
+std::span<const uint8_t> dynamicRangeTypeValues();
+std::span<const uint8_t> colorSpaceValues();
 
 }  // namespace morvex::core

@@ -28,6 +28,51 @@ std::string accessTypeText(uint8_t t) {
   return "";
 }
 
+AppInfoFlags appInfoFlagsOf(uint16_t w) {
+  AppInfoFlags f;
+  f.initialOutputModePreference = (w >> 14) & 1;
+  f.contentExistFlag = (w >> 13) & 1;
+  f.initialDynamicRangeType = (w >> 8) & 0x0F;
+  f.videoFormat = (w >> 4) & 0x0F;
+  f.frameRate = w & 0x0F;
+  return f;
+}
+
+uint16_t withAppInfoFlags(uint16_t w, const AppInfoFlags& f) {
+  uint16_t reserved = w & 0x9000;
+  return static_cast<uint16_t>(reserved | (f.initialOutputModePreference & 1u) << 14 | (f.contentExistFlag & 1u) << 13 |
+                               (f.initialDynamicRangeType & 0x0Fu) << 8 | (f.videoFormat & 0x0Fu) << 4 |
+                               (f.frameRate & 0x0Fu));
+}
+
+bool readUhdDiscInfo(const core::ExtensionData& block, UhdDiscInfo& info) {
+  const auto* e = core::findEntry(block, kUhdDiscInfoId1, kUhdDiscInfoId2);
+  if (!e || e->length < 8) return false;
+  int64_t at = core::entryDataOffset(block, *e);
+  if (at < 0) return false;
+  const uint8_t* b = block.data.data() + at + 4;
+  info.discType = b[0] >> 4;
+  info.exist4kFlag = b[0] & 1;
+  info.hdr10PlusFlag = (b[2] >> 4) & 1;
+  info.slHdr2Flag = (b[2] >> 3) & 1;
+  info.dolbyVisionFlag = (b[2] >> 2) & 1;
+  info.hdr10Flag = (b[2] >> 1) & 1;
+  info.sdrFlag = b[2] & 1;
+  return true;
+}
+
+bool writeUhdDiscInfo(core::ExtensionData& block, const UhdDiscInfo& info) {
+  const auto* e = core::findEntry(block, kUhdDiscInfoId1, kUhdDiscInfoId2);
+  if (!e || e->length < 8) return false;
+  int64_t at = core::entryDataOffset(block, *e);
+  if (at < 0) return false;
+  uint8_t* b = block.data.data() + at + 4;
+  b[0] = static_cast<uint8_t>((b[0] & 0x0E) | (info.discType & 0x0F) << 4 | (info.exist4kFlag & 1));
+  b[2] = static_cast<uint8_t>((b[2] & 0xE0) | (info.hdr10PlusFlag & 1) << 4 | (info.slHdr2Flag & 1) << 3 |
+                              (info.dolbyVisionFlag & 1) << 2 | (info.hdr10Flag & 1) << 1 | (info.sdrFlag & 1));
+  return true;
+}
+
 namespace {
 
 // The object part of an entry after its first word: the playback-type word, then the
@@ -76,7 +121,7 @@ core::ReadResult readIndexTable(const core::Bytes& image, const std::string& ind
 
   uint32_t type = r.readU32();
   uint32_t version = r.readU32();
-  bool good = type == kIndxType && (version == kVersion0100 || version == kVersion0200);
+  bool good = type == kIndxType && (version == kVersion0100 || version == kVersion0200 || version == kVersion0300);
   if (!good) {
     log.error(indexfile + " format error at " + hexPos(r.pos()));
     if (type == kIndxType && image.size() >= 8)
@@ -154,6 +199,24 @@ core::ReadResult readIndexTable(const core::Bytes& image, const std::string& ind
     if (r.overrun())
       res.addPartial(core::ReadIssue::EndsEarly, image.size(),
                      indexfile + " ends early at " + hexPos(image.size()) + " (inside ExtensionData)");
+  }
+
+  // An Ultra HD index is taken only when the writer gives back every byte of it: the
+  // bits the writer puts down as zero (entry words, playback-type words), a gap before
+  // Indexes() or bytes between the titles and ExtensionData() would otherwise be lost.
+  if (version == kVersion0300 && res.complete()) {
+    int64_t at = core::firstDifference(image, writeIndexTable(indx));
+    if (at >= 0) {
+      const uint64_t pos = uint64_t(at);
+      const uint64_t titlesEnd = uint64_t(indx.indexesStartAddress) + 30 + 12 * indx.indexes.titles.size();
+      std::string what = pos < indx.indexesStartAddress ? "header bytes"
+                         : pos < titlesEnd               ? "Indexes() bytes"
+                                                         : "bytes after the titles";
+      log.error(indexfile + " format error at " + hexPos(pos));
+      core::refuseUnknownContent(res, indexfile, pos, what);
+      log.statusReady();
+      return res;
+    }
   }
 
   log.info("  Found [b]" + std::to_string(indx.indexes.titles.size()) + "[/b] titles, [b]" +

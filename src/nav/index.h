@@ -3,7 +3,7 @@
 // (Top Menu) and what each numbered title runs, an HDMV movie object or a BD-J object.
 //
 // Layout (big-endian):
-//   0  "INDX"   4 version "0100"/"0200"   8 Indexes start   12 ExtensionData start
+//   0  "INDX"   4 version "0100"/"0200"/"0300"   8 Indexes start   12 ExtensionData start
 //  16  24 reserved bytes   40 AppInfo length   44 AppInfo flags (2)
 //  46  content provider data (32 bytes, NUL padded)
 //  78  Indexes(): length (4), First Playback entry (12), Top Menu entry (12),
@@ -29,6 +29,7 @@ namespace morvex::nav {
 constexpr uint32_t kIndxType = 0x494E4458;  // "INDX"
 constexpr uint32_t kVersion0100 = 0x30313030;
 constexpr uint32_t kVersion0200 = 0x30323030;
+constexpr uint32_t kVersion0300 = 0x30333030;  // Ultra HD discs
 constexpr uint32_t kFirstPlaybackNumber = 0xFFFF;
 constexpr size_t kMaxTitles = 999;
 // Bytes of the fixed head before Indexes() in a file without a gap.
@@ -77,6 +78,44 @@ struct IndexTable {
   bool operator==(const IndexTable&) const = default;
 };
 
+// The two AppInfo flag bytes as fields. Bit 15 is reserved, bit 14 the initial output
+// mode preference (0 2D, 1 3D), bit 13 the content-exists flag (stereoscopic content
+// on the disc), bit 12 reserved, bits 11-8 the initial dynamic range type (version
+// 0300 only; reserved before), bits 7-4 the video format and bits 3-0 the frame rate
+// (the codes of the stream attributes). The reserved bits stay in the stored word.
+struct AppInfoFlags {
+  uint8_t initialOutputModePreference = 0;
+  uint8_t contentExistFlag = 0;
+  uint8_t initialDynamicRangeType = 0;
+  uint8_t videoFormat = 0;
+  uint8_t frameRate = 0;
+  bool operator==(const AppInfoFlags&) const = default;
+};
+AppInfoFlags appInfoFlagsOf(uint16_t word);
+// The word with the fields of `flags` put in; the reserved bits of `word` are kept.
+uint16_t withAppInfoFlags(uint16_t word, const AppInfoFlags& flags);
+
+// ExtensionData entry (ID1 3, ID2 1) of an Ultra HD index: 4 length bytes (8), then
+// byte 0 bits 7-4 the disc type, bit 0 the 4K flag; byte 2 the HDR formats on the
+// disc: bit 4 HDR10+, bit 3 SL-HDR2, bit 2 Dolby Vision, bit 1 HDR10, bit 0 SDR. The
+// rest of its bytes are reserved; the entry stays in the ExtensionData bytes as read,
+// these fields read from there and write back into them.
+constexpr uint16_t kUhdDiscInfoId1 = 3, kUhdDiscInfoId2 = 1;
+struct UhdDiscInfo {
+  uint8_t discType = 0;
+  uint8_t exist4kFlag = 0;
+  uint8_t hdr10PlusFlag = 0;
+  uint8_t slHdr2Flag = 0;
+  uint8_t dolbyVisionFlag = 0;
+  uint8_t hdr10Flag = 0;
+  uint8_t sdrFlag = 0;
+  bool operator==(const UhdDiscInfo&) const = default;
+};
+// False when the index has no such entry or its bytes are shorter than 8.
+bool readUhdDiscInfo(const core::ExtensionData& block, UhdDiscInfo& info);
+// Puts the fields into the entry's bytes; false (nothing changed) when there is none.
+bool writeUhdDiscInfo(core::ExtensionData& block, const UhdDiscInfo& info);
+
 // Texts the index screen shows for the codes.
 std::string objectTypeText(uint8_t objectType);      // "HDMV", "BD-J", "" otherwise
 std::string playbackTypeText(uint8_t playbackType);  // "Movie", "Interactive", ""
@@ -84,7 +123,8 @@ std::string accessTypeText(uint8_t accessType);      // 0/1 "Permitted", 2 "Proh
 
 // Reads an index image into `indx` and logs as the load does: "Reading <name>", the
 // found line or the format error, and "Ready.". A wrong type or version is refused
-// (the version is named); more than 999 titles is refused as a capped count (a folder
+// (the version is named); a version 0300 file the writer would not reproduce byte for
+// byte is refused naming the first byte it does not know; more than 999 titles is refused as a capped count (a folder
 // load ends there). A file that ends inside the head or the title list keeps the
 // titles read so far and is partial, ending early at the file's size.
 core::ReadResult readIndexTable(const core::Bytes& image, const std::string& indexfile, IndexTable& indx, core::Log& log);

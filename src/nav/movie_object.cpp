@@ -23,7 +23,7 @@ core::ReadResult readMovieObjectFile(const core::Bytes& image, const std::string
 
   std::string type = r.readString(4);
   std::string version = r.readString(4);
-  if (type != "MOBJ" || (version != "0100" && version != "0200")) {
+  if (type != "MOBJ" || (version != "0100" && version != "0200" && version != "0300")) {
     log.error("Format error " + mobjfile);
     if (type == "MOBJ" && image.size() >= 8)
       res.refuse(core::ReadIssue::UnsupportedVersion, 4, core::unsupportedVersionMessage(mobjfile, version));
@@ -97,6 +97,18 @@ core::ReadResult readMovieObjectFile(const core::Bytes& image, const std::string
     if (r.overrun())
       res.addPartial(core::ReadIssue::EndsEarly, size,
                      mobjfile + " ends early at " + hexPos(size) + " (inside ExtensionData)");
+  }
+
+  // An Ultra HD file is taken only when the writer gives back every byte of it (the
+  // flag words' low bits, anything between the objects and ExtensionData()).
+  if (version == "0300" && res.complete()) {
+    int64_t at = core::firstDifference(image, writeMovieObjectFile(mobj));
+    if (at >= 0) {
+      log.error("Format error " + mobjfile);
+      core::refuseUnknownContent(res, mobjfile, uint64_t(at), uint64_t(at) < 40 ? "header bytes" : "MovieObjects() bytes");
+      mobj.movieObjects.objects.clear();
+      return res;
+    }
   }
 
   log.info("  Found [b]" + std::to_string(objects.size()) + "[/b] objects, [b]" +

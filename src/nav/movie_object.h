@@ -3,7 +3,7 @@
 // titles, First Playback and Top Menu run.
 //
 // Layout (big-endian):
-//   0  "MOBJ"   4 version "0100"/"0200"   8 ExtensionData start   12 28 reserved bytes
+//   0  "MOBJ"   4 version "0100"/"0200"/"0300"   8 ExtensionData start   12 28 reserved bytes
 //  40  MovieObjects length   44 reserved word   48 number of objects (2)
 //  50  the objects: flags word (bit 15 resume intention, bit 14 menu call mask,
 //      bit 13 title search mask), number of commands (2), 12 bytes per command.

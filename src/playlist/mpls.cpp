@@ -1,5 +1,7 @@
 #include "playlist/mpls.h"
 
+#include <algorithm>
+
 namespace morvex::playlist {
 
 unsigned streamCount(const StreamTable& s, StreamKind kind) {
@@ -34,5 +36,80 @@ static auto* streamAtImpl(STN& s, StreamKind kind, unsigned i) {
 
 const Stream* streamAt(const StreamTable& s, StreamKind kind, unsigned i) { return streamAtImpl(s, kind, i); }
 Stream* streamAt(StreamTable& s, StreamKind kind, unsigned i) { return streamAtImpl(s, kind, i); }
+
+}  // namespace morvex::playlist
+
+namespace morvex::playlist {
+
+namespace {
+
+// Where the records of the static-metadata entry start in the block's data bytes and
+// how many the entry holds; -1 when there is no usable entry.
+int64_t staticMetadataRecords(const ExtensionData& block, unsigned& count) {
+  const auto* e = core::findEntry(block, kStaticMetadataId1, kStaticMetadataId2);
+  if (!e || e->length < 8) return -1;
+  int64_t at = core::entryDataOffset(block, *e);
+  if (at < 0) return -1;
+  const uint8_t* b = block.data.data() + at;
+  const uint32_t length = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+  // The count is believed only as far as both the length field and the entry hold it.
+  const uint64_t room = std::min<uint64_t>(e->length - 8, length >= 4 ? length - 4 : 0);
+  count = std::min<unsigned>(b[4], unsigned(room / 28));
+  return at + 8;
+}
+
+uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+void set16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v >> 8);
+  p[1] = static_cast<uint8_t>(v);
+}
+
+}  // namespace
+
+bool readStaticMetadata(const ExtensionData& block, std::vector<StaticMetadata>& records) {
+  records.clear();
+  unsigned n = 0;
+  int64_t at = staticMetadataRecords(block, n);
+  if (at < 0) return false;
+  for (unsigned i = 0; i < n; ++i) {
+    const uint8_t* p = block.data.data() + at + 28 * i;
+    StaticMetadata m;
+    m.dynamicRangeType = p[0] >> 4;
+    for (int c = 0; c < 3; ++c) {
+      m.displayPrimariesX[c] = get16(p + 4 + 4 * c);
+      m.displayPrimariesY[c] = get16(p + 6 + 4 * c);
+    }
+    m.whitePointX = get16(p + 16);
+    m.whitePointY = get16(p + 18);
+    m.maxDisplayMasteringLuminance = get16(p + 20);
+    m.minDisplayMasteringLuminance = get16(p + 22);
+    m.maxContentLightLevel = get16(p + 24);
+    m.maxFrameAverageLightLevel = get16(p + 26);
+    records.push_back(m);
+  }
+  return true;
+}
+
+bool writeStaticMetadata(ExtensionData& block, const std::vector<StaticMetadata>& records) {
+  unsigned n = 0;
+  int64_t at = staticMetadataRecords(block, n);
+  if (at < 0) return false;
+  for (unsigned i = 0; i < n && i < records.size(); ++i) {
+    uint8_t* p = block.data.data() + at + 28 * i;
+    const auto& m = records[i];
+    p[0] = static_cast<uint8_t>((m.dynamicRangeType & 0x0F) << 4 | (p[0] & 0x0F));
+    for (int c = 0; c < 3; ++c) {
+      set16(p + 4 + 4 * c, m.displayPrimariesX[c]);
+      set16(p + 6 + 4 * c, m.displayPrimariesY[c]);
+    }
+    set16(p + 16, m.whitePointX);
+    set16(p + 18, m.whitePointY);
+    set16(p + 20, m.maxDisplayMasteringLuminance);
+    set16(p + 22, m.minDisplayMasteringLuminance);
+    set16(p + 24, m.maxContentLightLevel);
+    set16(p + 26, m.maxFrameAverageLightLevel);
+  }
+  return true;
+}
 
 }  // namespace morvex::playlist

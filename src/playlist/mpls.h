@@ -28,6 +28,8 @@ struct PlaylistAppInfo {
   uint8_t randomAccessFlag = 0;
   uint8_t audioMixAppFlag = 0;
   uint8_t losslessMayBypassMixerFlag = 0;
+  uint8_t mvcBaseViewRFlag = 0;                // bit 12 of the flag word: stereoscopic base view is the right eye
+  uint8_t sdrConversionNotificationFlag = 0;   // bit 11 (version 0300): the player tells when it converts HDR to SDR
   bool operator==(const PlaylistAppInfo&) const = default;
 };
 
@@ -65,12 +67,18 @@ struct StreamEntry {
 
 // What a stream carries. Which fields mean something depends on the coding type:
 // video keeps format and rate, audio presentation type, sampling frequency and
-// language, PG/IG the language, text subtitles character code and language.
+// language, PG/IG the language, text subtitles character code and language. HEVC
+// video (version 0300) adds a byte of dynamic range type (high nibble) and colour
+// space (low nibble), then a byte whose bit 7 is the CR flag and bit 6 the HDR10+ flag.
 struct StreamAttributes {
   uint8_t length = 5;
   uint8_t codingType = 0;
   uint8_t videoFormat = 0;
   uint8_t frameRate = 0;
+  uint8_t dynamicRangeType = 0;  // HEVC: 0 SDR, 1 HDR10, 2 Dolby Vision
+  uint8_t colorSpace = 0;        // HEVC: 1 BT.709, 2 BT.2020
+  uint8_t crFlag = 0;            // HEVC
+  uint8_t hdrPlusFlag = 0;       // HEVC: HDR10+ dynamic metadata present
   uint8_t audioPresentation = 0;
   uint8_t samplingFrequency = 0;
   std::string language;  // three characters
@@ -110,12 +118,14 @@ struct StreamTable {
   uint8_t numSecAudio = 0;
   uint8_t numSecVideo = 0;
   uint8_t numPIPPG = 0;
+  uint8_t numDV = 0;  // version 0300: Dolby Vision enhancement-layer streams, after the secondary video
   std::vector<Stream> video;
   std::vector<Stream> audio;
   std::vector<Stream> pg;
   std::vector<Stream> ig;
   std::vector<SecondaryAudioStream> secAudio;
   std::vector<SecondaryVideoStream> secVideo;
+  std::vector<Stream> dv;
   bool operator==(const StreamTable&) const = default;
 };
 
@@ -197,7 +207,7 @@ struct MarkList {
 
 struct Playlist {
   std::string typeIndicator;  // "MPLS"
-  std::string version;        // "0100" or "0200"
+  std::string version;        // "0100", "0200" or "0300"
   uint32_t playListStart = 0;
   uint32_t markStart = 0;
   uint32_t extDataStart = 0;  // 0 = no ExtensionData
@@ -208,6 +218,32 @@ struct Playlist {
   ExtensionData extData;
   bool operator==(const Playlist&) const = default;
 };
+
+// ExtensionData entry (ID1 3, ID2 5) of an Ultra HD playlist: the static HDR metadata
+// of its video. 4 length bytes, a count byte and 3 reserved bytes, then 28 bytes per
+// record: dynamic range type (high nibble of the first byte; the rest of those 4
+// bytes reserved), the display primaries as x/y pairs of 16 bits in the order green,
+// blue, red, the white point x/y, the maximum and minimum mastering display
+// luminance, the maximum content light level and the maximum frame-average light
+// level (16 bits each). The entry stays in the ExtensionData bytes as read; these
+// records read from there and write back into them.
+constexpr uint16_t kStaticMetadataId1 = 3, kStaticMetadataId2 = 5;
+struct StaticMetadata {
+  uint8_t dynamicRangeType = 0;
+  std::array<uint16_t, 3> displayPrimariesX{};
+  std::array<uint16_t, 3> displayPrimariesY{};
+  uint16_t whitePointX = 0;
+  uint16_t whitePointY = 0;
+  uint16_t maxDisplayMasteringLuminance = 0;
+  uint16_t minDisplayMasteringLuminance = 0;
+  uint16_t maxContentLightLevel = 0;
+  uint16_t maxFrameAverageLightLevel = 0;
+  bool operator==(const StaticMetadata&) const = default;
+};
+// The records of the entry; false when there is none or its bytes are short.
+bool readStaticMetadata(const ExtensionData& block, std::vector<StaticMetadata>& records);
+// Writes the records back into the entry (as many as it holds); false when there is none.
+bool writeStaticMetadata(ExtensionData& block, const std::vector<StaticMetadata>& records);
 
 // The seven stream kinds of an STN table, in the order the count grid shows them.
 enum class StreamKind : int { Video = 0, Audio = 1, PG = 2, IG = 3, SecVideo = 4, SecAudio = 5, PIPPG = 6 };

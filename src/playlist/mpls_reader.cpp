@@ -2,6 +2,8 @@
 
 #include "core/save.h"
 #include "core/stream_coding.h"
+#include "core/text.h"
+#include "playlist/mpls_writer.h"
 
 namespace morvex::playlist {
 
@@ -47,7 +49,17 @@ void readAttributes(Reader& r, StreamAttributes& a) {
     uint8_t b = r.readU8();
     a.videoFormat = b >> 4;
     a.frameRate = b & 0x0F;
-    r.skip(3);
+    if (core::isCoding(t, core::StreamCoding::Hevc)) {
+      b = r.readU8();
+      a.dynamicRangeType = b >> 4;
+      a.colorSpace = b & 0x0F;
+      b = r.readU8();
+      a.crFlag = b >> 7;
+      a.hdrPlusFlag = (b >> 6) & 1;
+      r.skip(1);
+    } else {
+      r.skip(3);
+    }
   } else if (core::isAudioCoding(t)) {
     uint8_t b = r.readU8();
     a.audioPresentation = b >> 4;
@@ -106,7 +118,8 @@ void readSTN(Reader& r, StreamTable& stn) {
   stn.numSecAudio = r.readU8();
   stn.numSecVideo = r.readU8();
   stn.numPIPPG = r.readU8();
-  r.skip(5);
+  stn.numDV = r.readU8();
+  r.skip(4);
   auto plain = [](Reader& rr, Stream& s) { readStream(rr, s); };
   readList(r, stn.video, stn.numVideo, plain);
   readList(r, stn.audio, stn.numAudio, plain);
@@ -121,6 +134,7 @@ void readSTN(Reader& r, StreamTable& stn) {
     s.secAudioRefs = readRefs(rr);
     s.pipPGRefs = readRefs(rr);
   });
+  readList(r, stn.dv, stn.numDV, plain);
 }
 
 ClipRef readClipRef(Reader& r) {
@@ -204,6 +218,33 @@ void readSubPath(Reader& r, SubPath& sp) {
   readList(r, sp.subPlayItems, sp.numSubPlayItems, readSubPlayItem);
 }
 
+// What of an Ultra HD playlist the model would lose, named by the section of the first
+// byte the writer does not give back ("" when it gives back every byte): an unknown
+// coding type, reserved bits, bytes beyond the lengths the model keeps, a gap.
+std::string unknownContent(const core::Bytes& image, const Playlist& m) {
+  for (const auto& p : m.playList.playItems) {
+    const auto& t = p.stn;
+    for (const auto* list : {&t.video, &t.audio, &t.pg, &t.ig, &t.dv})
+      for (const auto& s : *list)
+        if (core::codingTypeName(s.attr.codingType).empty())
+          return "stream coding type 0x" + core::hexText(s.attr.codingType, 2);
+    for (const auto& s : t.video)
+      if (core::isCoding(s.attr.codingType, core::StreamCoding::Hevc) &&
+          (core::dynamicRangeTypeName(s.attr.dynamicRangeType).empty() ||
+           core::colorSpaceName(s.attr.colorSpace).empty()))
+        return "HEVC attribute values (dynamic range type " + std::to_string(s.attr.dynamicRangeType) +
+               ", colour space " + std::to_string(s.attr.colorSpace) + ")";
+  }
+  int64_t at = core::firstDifference(image, writePlaylist(m));
+  if (at < 0) return {};
+  const uint64_t pos = uint64_t(at);
+  if (pos < 40) return "header bytes";
+  if (pos < m.playListStart) return "AppInfoPlayList bytes";
+  if (m.markStart != 0 && pos < m.markStart) return "PlayList bytes";
+  if (m.extDataStart == 0 || pos < m.extDataStart) return "PlayListMark bytes";
+  return "ExtensionData bytes";
+}
+
 void showPosition(core::Log& log, const Reader& r) {
   log.status(core::StatusPanel::Detail, std::to_string(r.pos()) + "/" + std::to_string(r.size()));
 }
@@ -227,7 +268,7 @@ core::ReadResult readPlaylist(const core::Bytes& image, const std::string& fileN
 
   std::string type = r.readString(4);
   std::string version = r.readString(4);
-  if (type != "MPLS" || (version != "0100" && version != "0200")) {
+  if (type != "MPLS" || (version != "0100" && version != "0200" && version != "0300")) {
     model.typeIndicator = type;
     model.version = version;
     log.error("Invalid format: " + fileName);
@@ -258,6 +299,8 @@ core::ReadResult readPlaylist(const core::Bytes& image, const std::string& fileN
   ai.randomAccessFlag = (flags >> 15) & 1;
   ai.audioMixAppFlag = (flags >> 14) & 1;
   ai.losslessMayBypassMixerFlag = (flags >> 13) & 1;
+  ai.mvcBaseViewRFlag = (flags >> 12) & 1;
+  ai.sdrConversionNotificationFlag = (flags >> 11) & 1;
 
   // Where the section being read started: a start address beyond the file is reported
   // as such rather than as a file that ends early.
@@ -269,6 +312,13 @@ core::ReadResult readPlaylist(const core::Bytes& image, const std::string& fileN
       log.error(fileName + " ends early: the file has " + std::to_string(r.size()) +
                 " bytes and the reader needed more; what was read is kept");
       res.addCutShort(fileName, section, sectionStart, image.size());
+    } else if (version == "0300") {
+      if (auto what = unknownContent(image, model); !what.empty()) {
+        log.error("Invalid format: " + fileName);
+        core::refuseUnknownContent(res, fileName, uint64_t(core::firstDifference(image, writePlaylist(model))), what);
+        return close();
+      }
+      if (!options.silent) log.paragraph(readSummary(model));
     } else if (!options.silent) {
       log.paragraph(readSummary(model));
     }

@@ -37,6 +37,10 @@ void writeAttributes(ByteWriter& out, const StreamAttributes& a, size_t o) {
   const unsigned t = a.codingType;
   if (core::isVideoCoding(t)) {
     out.putU8(((a.videoFormat & 0x0F) << 4) | (a.frameRate & 0x0F), o + 2);
+    if (core::isCoding(t, core::StreamCoding::Hevc)) {
+      out.putU8(((a.dynamicRangeType & 0x0F) << 4) | (a.colorSpace & 0x0F), o + 3);
+      out.putU8(((a.crFlag & 1) << 7) | ((a.hdrPlusFlag & 1) << 6), o + 4);
+    }
   } else if (core::isAudioCoding(t)) {
     out.putU8(((a.audioPresentation & 0x0F) << 4) | (a.samplingFrequency & 0x0F), o + 2);
     out.putString(a.language, o + 3, 3);
@@ -83,7 +87,8 @@ void addSTN(ByteWriter& w, const StreamTable& s) {
   w.addU8(s.numSecAudio);
   w.addU8(s.numSecVideo);
   w.addU8(s.numPIPPG);
-  w.addZeros(5);
+  w.addU8(s.numDV);
+  w.addZeros(4);
   for (const auto& x : s.video) addStream(w, x);
   for (const auto& x : s.audio) addStream(w, x);
   for (const auto& x : s.pg) addStream(w, x);
@@ -97,6 +102,7 @@ void addSTN(ByteWriter& w, const StreamTable& s) {
     addRefs(w, x.secAudioRefs);
     addRefs(w, x.pipPGRefs);
   }
+  for (const auto& x : s.dv) addStream(w, x);
 }
 
 void addPlayItem(ByteWriter& w, const PlayItem& p) {
@@ -158,7 +164,8 @@ core::Bytes appInfoBlock(const PlaylistAppInfo& ai) {
   w.addU32(ai.uoMask1);
   w.addU32(ai.uoMask2);
   w.addU16((ai.randomAccessFlag & 1u) * 0x8000 + (ai.audioMixAppFlag & 1u) * 0x4000 +
-            (ai.losslessMayBypassMixerFlag & 1u) * 0x2000);
+            (ai.losslessMayBypassMixerFlag & 1u) * 0x2000 + (ai.mvcBaseViewRFlag & 1u) * 0x1000 +
+            (ai.sdrConversionNotificationFlag & 1u) * 0x0800);
   core::Bytes b = w.take();
   // The block is its length + 4 bytes, zero-filled after the fields. A length below
   // the 14 bytes of fields still gets its fields, and no length read from a damaged
@@ -253,6 +260,7 @@ std::vector<std::string> layoutMismatches(const Playlist& m) {
     check(who + "IG streams", t.numIG, t.ig.size());
     check(who + "secondary audio streams", t.numSecAudio, t.secAudio.size());
     check(who + "secondary video streams", t.numSecVideo, t.secVideo.size());
+    check(who + "Dolby Vision streams", t.numDV, t.dv.size());
   }
   for (size_t j = 0; j < pl.subPaths.size(); ++j) {
     const auto& sp = pl.subPaths[j];
@@ -296,6 +304,7 @@ void updateLengths(Playlist& m) {
     t.numIG = uint8_t(t.ig.size());
     t.numSecAudio = uint8_t(t.secAudio.size());
     t.numSecVideo = uint8_t(t.secVideo.size());
+    t.numDV = uint8_t(t.dv.size());
     if (p.isMultiAngle) {
       if (p.multiClip.angles.empty()) p.multiClip.angles.push_back({});
       p.multiClip.angles[0] = ClipRef{p.clipName, p.codecId, p.stcId};

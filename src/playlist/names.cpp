@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::array<std::string_view, 16> kVideoFormat = {
     "-", "480i", "576i", "480p", "1080i", "720p", "1080p", "576p",
-    "res.", "res.", "res.", "res.", "res.", "res.", "res.", "res."};
+    "2160p", "res.", "res.", "res.", "res.", "res.", "res.", "res."};
 constexpr std::array<std::string_view, 16> kFrameRate = {
     "-", "23.976", "24", "25", "29.97", "-", "50", "59.94",
     "res.", "res.", "res.", "res.", "res.", "res.", "res.", "res."};
@@ -26,10 +26,11 @@ constexpr std::array<std::string_view, 8> kSubPathType = {"-", "-", "p. Audio", 
 
 constexpr std::array<std::string_view, 4> kEntryTypeItems = {"---", "PlayItem", "SubPath", "IM PIP"};
 
-constexpr std::array<std::string_view, 3> kVideoHints = {
+constexpr std::array<std::string_view, 4> kVideoHints = {
     "MPEG-2 video stream for Primary / Secondary video",
     "MPEG-4 AVC video stream for Primary / Secondary video",
-    "SMPTE VC-1 video stream for Primary / Secondary video"};
+    "SMPTE VC-1 video stream for Primary / Secondary video",
+    "HEVC video stream for Primary video (Ultra HD, version 0300)"};
 constexpr std::array<std::string_view, 9> kAudioHints = {
     "HDMV LPCM audio stream for Primary audio",
     "Dolby Digital (AC-3) audio stream for Primary audio",
@@ -180,7 +181,7 @@ int languageIndex(std::string_view code) {
 std::span<const std::string_view> entryTypeItems() { return kEntryTypeItems; }
 
 std::span<const std::string_view> videoCodingItems() {
-  static const auto items = namesOf<3>(core::videoCodingValues());
+  static const auto items = namesOf<4>(core::videoCodingValues());
   return items;
 }
 std::span<const std::string_view> audioCodingItems() {

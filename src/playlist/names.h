@@ -39,7 +39,7 @@ int languageIndex(std::string_view code);
 std::span<const std::string_view> entryTypeItems();  // "---", "PlayItem", "SubPath", "IM PIP"
 // The coding lists hold the names of core::videoCodingValues() and
 // core::audioCodingValues(), in that order; item i stores value i.
-std::span<const std::string_view> videoCodingItems();  // "MPEG-2", "AVC", "VC1"
+std::span<const std::string_view> videoCodingItems();  // "MPEG-2", "AVC", "VC1", "HEVC"
 using core::videoCodingValues;
 std::span<const std::string_view> audioCodingItems();  // nine items
 using core::audioCodingValues;

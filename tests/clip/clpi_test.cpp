@@ -121,10 +121,10 @@ TEST(ClipInfoLayout, WrongFormatKeepsThePreviousModel) {
   Bytes b = writeClipInfo(prev);
   ClipInfo model = prev;
   Bytes bad = b;
-  bad[5] = '3';  // version "0300"
+  bad[5] = '4';  // version "0400"
   core::MemoryLog log;
   EXPECT_TRUE((readClipInfo(bad, "00002.clpi", model, log)).refused());
-  EXPECT_EQ(model.version, "0300");
+  EXPECT_EQ(model.version, "0400");
   model.version = prev.version;
   EXPECT_EQ(model, prev);
   EXPECT_NE(log.text().find("Invalid format: 00002.clpi"), std::string::npos);

@@ -74,13 +74,13 @@ TEST(IndexFile, WriteThenReadKeepsEveryField) {
 }
 
 TEST(IndexFile, VersionCheck) {
-  for (const char* v : {"0100", "0200", "0300"}) {
+  for (const char* v : {"0100", "0200", "0300", "0400"}) {
     IndexTable x = sampleIndex(1);
     x.version = core::be32(reinterpret_cast<const uint8_t*>(v));
     IndexTable y;
     core::MemoryLog log;
     auto res = readBack(writeIndexTable(x), y, log);
-    if (std::string(v) == "0300") {
+    if (std::string(v) == "0400") {
       EXPECT_FALSE(res.usable());
       EXPECT_EQ(log.plainLines().back(), "ERROR: index.bdmv format error at $00000008");
       EXPECT_TRUE(log.hadError());

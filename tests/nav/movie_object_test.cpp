@@ -59,7 +59,7 @@ TEST(MovieObjectFile, WriteThenReadKeepsEveryField) {
 
 TEST(MovieObjectFile, FormatAndFlags) {
   MovieObjectFile m = sampleObjects({1});
-  m.version = "0300";
+  m.version = "0400";
   MovieObjectFile y;
   core::MemoryLog log;
   EXPECT_FALSE(readMovieObjectFile(writeMovieObjectFile(m), "MovieObject.bdmv", y, log).usable());

@@ -32,7 +32,7 @@ KeptBits keptBits(const core::Bytes& b) {
   auto be32 = [&](size_t p) { return size_t(core::be32(&b[p])); };
   k.drop(20, 20);                                 // header reserved
   size_t aiLen = be32(40);
-  k.drop(40 + 16, 1, 0xE0);                       // AppInfo flags: three bits kept
+  k.drop(40 + 16, 1, 0xF8);                       // AppInfo flags: five bits kept
   k.drop(40 + 17, 1);
   if (aiLen + 4 > 18) k.drop(40 + 18, aiLen + 4 - 18);
   size_t p = be32(8);
@@ -68,9 +68,10 @@ KeptBits keptBits(const core::Bytes& b) {
       q += 2 + (n ? n - 1 : 0) * 10;
     }
     size_t s = q;
-    k.drop(s + 11, 5);
+    k.drop(s + 12, 4);  // byte 11 counts the Dolby Vision streams
     q = s + 16;
     size_t plain = size_t(b[s + 4]) + b[s + 5] + b[s + 6] + b[s + 7] + b[s + 10];
+    const size_t dvStreams = b[s + 11];
     for (size_t n = 0; n < plain; ++n, q += 16) stream(q);
     for (size_t n = 0; n < b[s + 8]; ++n) {
       stream(q);
@@ -83,6 +84,7 @@ KeptBits keptBits(const core::Bytes& b) {
       q += refs(q);
       q += refs(q);
     }
+    for (size_t n = 0; n < dvStreams; ++n, q += 16) stream(q);
     p = q;
   }
   for (size_t j = 0; j < nSP; ++j) {

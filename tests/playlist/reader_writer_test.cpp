@@ -120,13 +120,13 @@ TEST(PlaylistReader, VersionsAndTypeIndicator) {
   EXPECT_TRUE((read(raw.bytes(), m, log)).complete());
 
   // A rejected file leaves the model as it was except type indicator and version.
-  raw.version = "0300";
+  raw.version = "0400";
   core::MemoryLog bad;
   Playlist before = m;
   EXPECT_TRUE((read(raw.bytes(), m, bad)).refused());
   EXPECT_EQ(bad.plainLines().at(0), "ERROR: Invalid format: 00001.mpls");
   EXPECT_TRUE(bad.hadError());
-  EXPECT_EQ(m.version, "0300");
+  EXPECT_EQ(m.version, "0400");
   m.version = before.version;
   EXPECT_EQ(m, before);
 
