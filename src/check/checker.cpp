@@ -1,5 +1,7 @@
 #include "check/checker.h"
 
+#include "core/stream_coding.h"
+
 #include <algorithm>
 #include <map>
 #include <set>
@@ -226,6 +228,15 @@ void checkCommands(Sink& sink, const hdmv::CommandList& cmds, hdmv::CmdContext c
 
 namespace {
 
+// HEVC streams and the Ultra HD fields belong to version 0300 files: a file of an
+// earlier version naming HEVC is read by players that do not know it.
+void checkHevcVersion(Sink& sink, const std::string& kind, const std::string& version, const std::string& where,
+                      unsigned codingType) {
+  if (version == "0300" || !core::isCoding(codingType, core::StreamCoding::Hevc)) return;
+  sink.add(Severity::Error, kind + ".stream.hevc-needs-0300", where,
+           where + " is an HEVC stream, which a version " + version + " file cannot carry (HEVC needs version 0300)");
+}
+
 void checkPlaylist(Sink& sink, const playlist::Playlist& m, const Disc& d) {
   const auto& pl = m.playList;
   auto clipExists = [&](const std::string& name) { return d.clipFiles.count(name) != 0; };
@@ -248,6 +259,7 @@ void checkPlaylist(Sink& sink, const playlist::Playlist& m, const Disc& d) {
       const unsigned n = playlist::streamCount(pi.stn, kind);
       for (unsigned s = 0; s < n; ++s) {
         const auto* st = playlist::streamAt(pi.stn, kind, s);
+        if (st) checkHevcVersion(sink, "mpls", m.version, where + ", stream " + num(k) + "/" + num(s), st->attr.codingType);
         if (!st || st->entry.type < 2 || st->entry.type > 4) continue;
         if (st->entry.subPathId >= pl.subPaths.size())
           sink.add(Severity::Error, "mpls.stream.subpath-missing", where + ", stream " + num(k) + "/" + num(s),
@@ -284,6 +296,23 @@ void checkPlaylist(Sink& sink, const playlist::Playlist& m, const Disc& d) {
                where + " at " + num(mk.timeStamp) + " lies outside PlayItem " + num(mk.playItemRef) + " (" +
                    num(pi.inTime) + ".." + num(pi.outTime) + ")");
   }
+}
+
+// An Ultra HD disc has every navigation file at version 0300; a disc mixing 0300 files
+// with earlier ones is read by no player as a whole.
+void checkVersionMix(std::vector<Finding>& out, const std::vector<std::pair<std::string, std::string>>& versions,
+                     const std::string& indexfile) {
+  const std::pair<std::string, std::string>* uhd = nullptr;
+  const std::pair<std::string, std::string>* older = nullptr;
+  for (const auto& v : versions) {
+    auto& first = v.second == "0300" ? uhd : older;
+    if (!first) first = &v;
+  }
+  if (!uhd || !older) return;
+  Sink sink{indexfile, out};
+  sink.add(Severity::Error, "disc.versions-mixed", "disc",
+           "the disc mixes version 0300 (Ultra HD) files with older ones: " + uhd->first + " is " + uhd->second + ", " +
+               older->first + " is " + older->second);
 }
 
 void compareBackup(std::vector<Finding>& out, const fs::path& folder, const std::string& rel, bool required) {
@@ -339,6 +368,7 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
   rep.checked = true;
   auto& out = rep.findings;
   core::NullLog log;
+  std::vector<std::pair<std::string, std::string>> versions;  // file, version of every file read
 
   d.playlistFiles = namesIn(d.folder / "PLAYLIST", d.names.playlistext);
   d.clipFiles = namesIn(d.folder / "CLIPINF", d.names.clipinfext);
@@ -370,6 +400,7 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
       auto r = nav::readIndexTable(img, d.names.indexfile, d.index, log);
       readFindings(sink, "index", r);
       d.indexRead = r.usable();
+      if (r.usable()) versions.emplace_back(d.names.indexfile, core::versionText(d.index.version));
       if (r.complete())
         sectionFindings(sink, "index",
                         {{"AppInfoBDMV", 40, uint64_t(d.index.appInfoLength) + 4},
@@ -390,6 +421,7 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
       auto r = nav::readMovieObjectFile(img, d.names.mobjfile, d.mobj, log);
       readFindings(sink, "mobj", r);
       d.mobjRead = r.usable();
+      if (r.usable()) versions.emplace_back(d.names.mobjfile, d.mobj.version);
       if (r.complete())
         sectionFindings(sink, "mobj",
                         {{"MovieObjects", 40, uint64_t(d.mobj.movieObjects.length) + 4},
@@ -437,7 +469,10 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
                        {"PlayListMark", m.markStart, uint64_t(m.playListMark.length) + 4},
                        {"ExtensionData", m.extDataStart, extSize(m.extData)}},
                       img.size());
-    if (r.usable()) d.playlists.emplace(name, std::move(m));
+    if (r.usable()) {
+      versions.emplace_back(rel, m.version);
+      d.playlists.emplace(name, std::move(m));
+    }
   }
 
   DiscFacts facts;
@@ -480,6 +515,10 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     auto r = clip::readClipInfo(img, name + d.names.clipinfext, c, log);
     readFindings(sink, "clpi", r);
     if (!r.usable()) continue;
+    versions.emplace_back(rel, c.version);
+    for (const auto& ps : c.programInfo.programSequences)
+      for (size_t i = 0; i < ps.streams.size(); ++i)
+        checkHevcVersion(sink, "clpi", c.version, "ProgramInfo stream " + num(i), ps.streams[i].codingType);
     if (r.complete())
       sectionFindings(sink, "clpi",
                       {{"ClipInfo", 40, uint64_t(c.clipInfo.length) + 4},
@@ -505,6 +544,8 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     }
     d.clips.emplace(name, std::move(c));
   }
+
+  checkVersionMix(out, versions, d.names.indexfile);
 
   // BD-J objects: the playlists they may play.
   for (const auto& name : d.bdjoFiles) {

@@ -7,6 +7,7 @@
 
 #include "cli/json_text.h"
 #include "cli/registry.h"
+#include "core/stream_coding.h"
 #include "core/text.h"
 #include "clip/clpi.h"
 #include "clip/clpi_text.h"
@@ -86,8 +87,8 @@ ordered_json toJson(const clip::ClipInfo& c) {
     ordered_json pj = {{"SPN_program_sequence_start", p.spnProgramSequenceStart},
                        {"program_map_PID", p.programMapPid}};
     pj["streams"] = ordered_json::array();
-    for (const auto& s : p.streams)
-      pj["streams"].push_back({{"PID", s.pid},
+    for (const auto& s : p.streams) {
+      ordered_json sj = {{"PID", s.pid},
                                {"coding_type", s.codingType},
                                {"coding_type_name", clip::codingTypeName(s.codingType)},
                                {"details", clip::streamDetails(s)},
@@ -100,7 +101,17 @@ ordered_json toJson(const clip::ClipInfo& c) {
                                {"PG_language", s.pgLanguage},
                                {"IG_language", s.igLanguage},
                                {"textST_language", s.textStLanguage},
-                               {"character_code", s.characterCode}});
+                               {"character_code", s.characterCode}};
+      if (core::isCoding(s.codingType, core::StreamCoding::Hevc)) {
+        sj["CR_flag"] = s.crFlag;
+        sj["dynamic_range_type"] = s.dynamicRangeType;
+        sj["dynamic_range_type_name"] = std::string(core::dynamicRangeTypeName(s.dynamicRangeType));
+        sj["color_space"] = s.colorSpace;
+        sj["color_space_name"] = std::string(core::colorSpaceName(s.colorSpace));
+        sj["HDR_plus_flag"] = s.hdrPlusFlag;
+      }
+      pj["streams"].push_back(sj);
+    }
     progs.push_back(pj);
   }
   j["ProgramInfo"] = {{"length", c.programInfo.length}, {"program_sequences", progs}};

@@ -5,6 +5,7 @@
 
 #include "cli/json_text.h"
 #include "cli/registry.h"
+#include "core/stream_coding.h"
 #include "core/save.h"
 #include "core/text.h"
 #include "nav/index.h"
@@ -92,6 +93,16 @@ bool readMobjFile(const fs::path& p, const core::Bytes& bytes, nav::MovieObjectF
   return readQuietly([&](core::Log& log) { return nav::readMovieObjectFile(bytes, p.filename().string(), m, log); });
 }
 
+std::string appInfoText(const nav::IndexTable& x) {
+  const nav::AppInfoFlags f = nav::appInfoFlagsOf(x.appInfoFlags);
+  std::string s = "output mode preference " + std::to_string(f.initialOutputModePreference) + ", content exists " +
+                  std::to_string(f.contentExistFlag) + ", video format " + std::to_string(f.videoFormat) +
+                  ", frame rate " + std::to_string(f.frameRate);
+  if (x.version == nav::kVersion0300)
+    s += ", initial dynamic range " + std::string(core::dynamicRangeTypeName(f.initialDynamicRangeType));
+  return s;
+}
+
 int dumpIndex(const fs::path& p, const core::Bytes& bytes, bool asJson) {
   nav::IndexTable x;
   if (!readIndexFile(p, bytes, x)) return 1;
@@ -114,6 +125,21 @@ int dumpIndex(const fs::path& p, const core::Bytes& bytes, bool asJson) {
                 {"titles", titles}}},
               {"extensionData", extensionDataJson(x.extensionData)}};
     putText(j, "contentProviderData", x.contentProviderData);
+    const nav::AppInfoFlags f = nav::appInfoFlagsOf(x.appInfoFlags);
+    j["appInfo"] = {{"initialOutputModePreference", f.initialOutputModePreference},
+                    {"contentExistFlag", f.contentExistFlag},
+                    {"videoFormat", f.videoFormat},
+                    {"frameRate", f.frameRate}};
+    if (x.version == nav::kVersion0300) {
+      j["appInfo"]["initialDynamicRangeType"] = f.initialDynamicRangeType;
+      j["appInfo"]["initialDynamicRangeName"] = std::string(core::dynamicRangeTypeName(f.initialDynamicRangeType));
+    }
+    nav::UhdDiscInfo u;
+    if (nav::readUhdDiscInfo(x.extensionData, u))
+      j["uhdDiscInfo"] = {{"discType", u.discType},       {"exist4kFlag", u.exist4kFlag},
+                          {"hdr10PlusFlag", u.hdr10PlusFlag}, {"slHdr2Flag", u.slHdr2Flag},
+                          {"dolbyVisionFlag", u.dolbyVisionFlag}, {"hdr10Flag", u.hdr10Flag},
+                          {"sdrFlag", u.sdrFlag}};
     std::cout << jsonText(j) << '\n';
     return exitStatus();
   }
@@ -122,12 +148,15 @@ int dumpIndex(const fs::path& p, const core::Bytes& bytes, bool asJson) {
             << "ExtensionData start address: " << x.extensionDataStartAddress << '\n'
             << "AppInfo length: " << x.appInfoLength << ", flags: " << core::hexText(x.appInfoFlags, 4) << '\n'
             << "Content provider: " << x.contentProviderData << '\n'
+            << "AppInfo: " << appInfoText(x) << '\n'
             << "Indexes length: " << ix.length << '\n'
             << "First Playback: " << titleText(ix.firstPlayback, false) << '\n'
             << "Top Menu: " << titleText(ix.topMenu, false) << '\n'
             << "Titles: " << ix.titles.size() << '\n';
   for (const auto& t : ix.titles) std::cout << "  Title " << t.titleNumber << ": " << titleText(t, true) << '\n';
   std::cout << "ExtensionData: " << core::extensionDataCaption(x.extensionData) << '\n';
+  nav::UhdDiscInfo u;
+  if (nav::readUhdDiscInfo(x.extensionData, u)) std::cout << "Ultra HD disc info: " << nav::uhdDiscInfoText(u) << '\n';
   return 0;
 }
 

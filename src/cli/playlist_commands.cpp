@@ -66,7 +66,9 @@ void dumpText(const fs::path& p, const Playlist& m) {
   std::cout << ", playback count " << ai.playbackCount << ", UO " << core::hexText(ai.uoMask1, 8) << " "
             << core::hexText(ai.uoMask2, 8) << ", random access " << unsigned(ai.randomAccessFlag)
             << ", audio mix " << unsigned(ai.audioMixAppFlag) << ", bypass mixer "
-            << unsigned(ai.losslessMayBypassMixerFlag) << '\n';
+            << unsigned(ai.losslessMayBypassMixerFlag);
+  if (m.version == "0300") std::cout << ", SDR conversion notification " << unsigned(ai.sdrConversionNotificationFlag);
+  std::cout << '\n';
 
   std::cout << "\nPlayItems\n  " << joinRow(playItemHeader()) << '\n';
   for (size_t i = 0; i < m.playList.playItems.size(); ++i) {
@@ -76,6 +78,8 @@ void dumpText(const fs::path& p, const Playlist& m) {
     std::cout << "      STN " << joinRow(stnCountHeader()) << ": " << joinRow(stnCountRow(pi.stn)) << '\n';
     for (size_t k = 0; k < std::size(kKinds); ++k)
       for (const auto& r : streamRows(pi.stn, kKinds[k])) std::cout << "      " << kKindNames[k] << " " << joinRow(r) << '\n';
+    for (size_t i = 0; i < pi.stn.dv.size(); ++i)
+      std::cout << "      Dolby Vision " << joinRow(streamRow(pi.stn.dv[i], StreamKind::Video, unsigned(i))) << '\n';
   }
   std::cout << "\nSubPaths\n";
   for (size_t j = 0; j < m.playList.subPaths.size(); ++j) {
@@ -90,6 +94,18 @@ void dumpText(const fs::path& p, const Playlist& m) {
   for (size_t k = 0; k < m.playListMark.marks.size(); ++k)
     std::cout << "  " << joinRow(markLine(m.playListMark.marks[k], unsigned(k))) << '\n';
   std::cout << "\nExtensionData: " << core::extensionDataCaption(m.extData) << '\n';
+  std::vector<StaticMetadata> meta;
+  if (readStaticMetadata(m.extData, meta))
+    for (size_t i = 0; i < meta.size(); ++i) {
+      const auto& h = meta[i];
+      std::cout << "  Static HDR metadata " << i + 1 << ": " << core::dynamicRangeTypeName(h.dynamicRangeType)
+                << ", primaries G " << h.displayPrimariesX[0] << "/" << h.displayPrimariesY[0] << " B "
+                << h.displayPrimariesX[1] << "/" << h.displayPrimariesY[1] << " R " << h.displayPrimariesX[2] << "/"
+                << h.displayPrimariesY[2] << ", white point " << h.whitePointX << "/" << h.whitePointY
+                << ", mastering luminance max " << h.maxDisplayMasteringLuminance << " min "
+                << h.minDisplayMasteringLuminance << ", MaxCLL " << h.maxContentLightLevel << ", MaxFALL "
+                << h.maxFrameAverageLightLevel << '\n';
+    }
   for (const auto& w : layoutMismatches(m)) std::cout << "warning: " << w << '\n';
 }
 
@@ -113,6 +129,15 @@ json streamJson(const Stream& s) {
               {"samplingFrequency", a.samplingFrequency},
               {"language", a.language},
               {"charCode", a.charCode}}}};
+  if (core::isCoding(a.codingType, core::StreamCoding::Hevc)) {
+    auto& h = j["attributes"];
+    h["dynamicRangeType"] = a.dynamicRangeType;
+    h["dynamicRangeName"] = std::string(core::dynamicRangeTypeName(a.dynamicRangeType));
+    h["colorSpace"] = a.colorSpace;
+    h["colorSpaceName"] = std::string(core::colorSpaceName(a.colorSpace));
+    h["crFlag"] = a.crFlag;
+    h["hdrPlusFlag"] = a.hdrPlusFlag;
+  }
   return j;
 }
 
@@ -138,6 +163,10 @@ json dumpJson(const Playlist& m) {
                   {"PlayList_random_access_flag", ai.randomAccessFlag},
                   {"audio_mix_app_flag", ai.audioMixAppFlag},
                   {"lossless_may_bypass_mixer_flag", ai.losslessMayBypassMixerFlag}};
+  if (m.version == "0300") {
+    j["appInfo"]["MVC_base_view_R_flag"] = ai.mvcBaseViewRFlag;
+    j["appInfo"]["SDR_conversion_notification_flag"] = ai.sdrConversionNotificationFlag;
+  }
   j["playList"] = {{"length", m.playList.length},
                    {"numPlayItems", m.playList.numPlayItems},
                    {"numSubPaths", m.playList.numSubPaths}};
@@ -159,6 +188,11 @@ json dumpJson(const Playlist& m) {
         list.push_back(sj);
       }
       stn[keys[k]] = list;
+    }
+    if (!p.stn.dv.empty()) {
+      json list = json::array();
+      for (const auto& s : p.stn.dv) list.push_back(streamJson(s));
+      stn["dolbyVision"] = list;
     }
     items.push_back({{"length", p.length},
                      {"clip", p.clipName},
@@ -204,6 +238,21 @@ json dumpJson(const Playlist& m) {
                      {"duration", mk.duration}});
   j["playListMark"] = {{"length", m.playListMark.length}, {"marks", marks}};
   j["extensionData"] = {{"length", m.extData.length}, {"entries", m.extData.entries.size()}};
+  std::vector<StaticMetadata> meta;
+  if (readStaticMetadata(m.extData, meta)) {
+    json list = json::array();
+    for (const auto& h : meta)
+      list.push_back({{"dynamicRangeType", h.dynamicRangeType},
+                      {"displayPrimariesX", h.displayPrimariesX},
+                      {"displayPrimariesY", h.displayPrimariesY},
+                      {"whitePointX", h.whitePointX},
+                      {"whitePointY", h.whitePointY},
+                      {"maxDisplayMasteringLuminance", h.maxDisplayMasteringLuminance},
+                      {"minDisplayMasteringLuminance", h.minDisplayMasteringLuminance},
+                      {"maxContentLightLevel", h.maxContentLightLevel},
+                      {"maxFrameAverageLightLevel", h.maxFrameAverageLightLevel}});
+    j["extensionData"]["staticMetadata"] = list;
+  }
   return j;
 }
 

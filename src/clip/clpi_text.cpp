@@ -28,9 +28,13 @@ const std::vector<std::string>& applicationTypeNames() {
 
 std::string streamDetails(const ClipStream& s) {
   const uint8_t t = s.codingType;
-  if (core::isVideoCoding(t))
-    return videoFormatName(s.videoFormat) + ", " + frameRateName(s.frameRate) + ", " +
-           (s.aspectRatio == 2 ? "4:3" : "16:9");
+  if (core::isVideoCoding(t)) {
+    std::string d = videoFormatName(s.videoFormat) + ", " + frameRateName(s.frameRate) + ", " +
+                    (s.aspectRatio == 2 ? "4:3" : "16:9");
+    if (core::isCoding(t, core::StreamCoding::Hevc))
+      d += ", " + core::hevcAttributesText(s.dynamicRangeType, s.colorSpace, s.crFlag, s.hdrPlusFlag);
+    return d;
+  }
   if (core::isAudioCoding(t))
     return audioPresentationName(s.audioPresentationType) + ", " + samplingFrequencyName(s.samplingFrequency) +
            ", " + s.audioLanguage;

@@ -77,6 +77,14 @@ std::string_view colorSpaceName(unsigned v) {
   }
 }
 
+std::string hevcAttributesText(unsigned dr, unsigned cs, unsigned cr, unsigned hdrPlus) {
+  auto named = [](std::string_view n, unsigned v) { return n.empty() ? "[" + std::to_string(v) + "]" : std::string(n); };
+  std::string s = named(dynamicRangeTypeName(dr), dr) + ", " + named(colorSpaceName(cs), cs);
+  if (cr) s += ", CR";
+  if (hdrPlus) s += ", HDR10+";
+  return s;
+}
+
 std::span<const uint8_t> dynamicRangeTypeValues() { return kDynamicRange; }
 std::span<const uint8_t> colorSpaceValues() { return kColorSpace; }
 

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace morvex::core {
@@ -57,6 +58,9 @@ std::string_view codingTypeName(unsigned codingType);
 // names the primaries: 1 BT.709, 2 BT.2020. Both give "" for a value without a name.
 std::string_view dynamicRangeTypeName(unsigned value);
 std::string_view colorSpaceName(unsigned value);
+// "HDR10, BT.2020, CR, HDR10+": the HEVC attributes as one text (a value without a
+// name shows as "[n]"; the flags appear only when set).
+std::string hevcAttributesText(unsigned dynamicRangeType, unsigned colorSpace, unsigned crFlag, unsigned hdrPlusFlag);
 // The values that have a name, in the order the editor lists them.
 std::span<const uint8_t> dynamicRangeTypeValues();
 std::span<const uint8_t> colorSpaceValues();

@@ -1,5 +1,6 @@
 #include "nav/index.h"
 
+#include "core/stream_coding.h"
 #include "core/text.h"
 
 namespace morvex::nav {
@@ -71,6 +72,17 @@ bool writeUhdDiscInfo(core::ExtensionData& block, const UhdDiscInfo& info) {
   b[2] = static_cast<uint8_t>((b[2] & 0xE0) | (info.hdr10PlusFlag & 1) << 4 | (info.slHdr2Flag & 1) << 3 |
                               (info.dolbyVisionFlag & 1) << 2 | (info.hdr10Flag & 1) << 1 | (info.sdrFlag & 1));
   return true;
+}
+
+std::string uhdDiscInfoText(const UhdDiscInfo& u) {
+  std::string s = "disc type " + std::to_string(u.discType);
+  if (u.exist4kFlag) s += ", 4K";
+  if (u.hdr10PlusFlag) s += ", HDR10+";
+  if (u.slHdr2Flag) s += ", SL-HDR2";
+  if (u.dolbyVisionFlag) s += ", Dolby Vision";
+  if (u.hdr10Flag) s += ", HDR10";
+  if (u.sdrFlag) s += ", SDR";
+  return s;
 }
 
 namespace {
@@ -221,6 +233,13 @@ core::ReadResult readIndexTable(const core::Bytes& image, const std::string& ind
 
   log.info("  Found [b]" + std::to_string(indx.indexes.titles.size()) + "[/b] titles, [b]" +
           std::to_string(indx.extensionData.entries.size()) + "[/b] extended entry.");
+  if (version == kVersion0300) {
+    UhdDiscInfo u;
+    std::string line = "  Ultra HD index, initial dynamic range " +
+                       std::string(core::dynamicRangeTypeName(appInfoFlagsOf(indx.appInfoFlags).initialDynamicRangeType));
+    if (readUhdDiscInfo(indx.extensionData, u)) line += "; " + uhdDiscInfoText(u);
+    log.info(line + ".");
+  }
   log.statusReady();
   return res;
 }

@@ -116,6 +116,9 @@ bool readUhdDiscInfo(const core::ExtensionData& block, UhdDiscInfo& info);
 // Puts the fields into the entry's bytes; false (nothing changed) when there is none.
 bool writeUhdDiscInfo(core::ExtensionData& block, const UhdDiscInfo& info);
 
+// "disc type 5, 4K, HDR10+, Dolby Vision, HDR10": the disc info as one line.
+std::string uhdDiscInfoText(const UhdDiscInfo& info);
+
 // Texts the index screen shows for the codes.
 std::string objectTypeText(uint8_t objectType);      // "HDMV", "BD-J", "" otherwise
 std::string playbackTypeText(uint8_t playbackType);  // "Movie", "Interactive", ""

@@ -83,8 +83,13 @@ std::string streamAttributesText(const StreamAttributes& a, StreamKind k) {
   switch (k) {
     case StreamKind::Video:
     case StreamKind::SecVideo:
-      return codingText(a.codingType) + ", " + std::string(videoFormatName(a.videoFormat)) + ", " +
-             std::string(frameRateName(a.frameRate));
+    {
+      std::string t = codingText(a.codingType) + ", " + std::string(videoFormatName(a.videoFormat)) + ", " +
+                      std::string(frameRateName(a.frameRate));
+      if (core::isCoding(a.codingType, core::StreamCoding::Hevc))
+        t += ", " + core::hevcAttributesText(a.dynamicRangeType, a.colorSpace, a.crFlag, a.hdrPlusFlag);
+      return t;
+    }
     case StreamKind::Audio:
     case StreamKind::SecAudio:
       return codingText(a.codingType) + ", " + std::string(audioPresentationName(a.audioPresentation)) + ", " +

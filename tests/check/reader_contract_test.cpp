@@ -97,15 +97,15 @@ TEST(ReaderContract, WhatTheWritersProduceReadsComplete) {
 TEST(ReaderContract, UnknownVersionsAndOtherKindsAreRefused) {
   for (const auto& k : kinds()) {
     if (k.versioned) {
-      core::Bytes uhd = k.image;
-      std::copy_n("0300", 4, uhd.begin() + 4);
+      core::Bytes v4 = k.image;
+      std::copy_n("0400", 4, v4.begin() + 4);
       core::NullLog log;
-      auto r = k.read(uhd, k.name, log);
+      auto r = k.read(v4, k.name, log);
       ASSERT_TRUE(r.refused()) << k.name;
       ASSERT_EQ(r.problems.size(), 1u) << k.name;
       EXPECT_EQ(r.problems[0].kind, core::ReadIssue::UnsupportedVersion) << k.name;
       EXPECT_EQ(r.problems[0].offset, 4u);
-      EXPECT_EQ(r.problems[0].message, k.name + ": version 0300 (Ultra HD) is not supported");
+      EXPECT_EQ(r.problems[0].message, k.name + ": version 0400 is not supported");
     }
     core::Bytes other = k.image;
     std::copy_n("ZZZZ", 4, other.begin());

@@ -186,13 +186,13 @@ fs::path demoDisc(const TempDir& dir) {
   return bdmv;
 }
 
-// Gives every playlist of the disc a version no reader accepts ("0300").
+// Gives every playlist of the disc a version no reader accepts ("0400").
 size_t spoilPlaylistVersions(const fs::path& bdmv) {
   size_t n = 0;
   for (const auto& e : fs::directory_iterator(bdmv / "PLAYLIST")) {
     core::Bytes b = test::readFile(e.path());
     if (b.size() < 8) continue;
-    b[5] = '3';
+    b[5] = '4';
     test::writeFile(e.path(), b);
     ++n;
   }

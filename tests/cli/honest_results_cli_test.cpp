@@ -24,15 +24,15 @@ Result run(const std::string& args) { return morvex::test::runCli(args, morvex::
 
 std::string q(const fs::path& p) { return morvex::test::shellQuote(p); }
 
-// A copy of a fixture disc's navigation files with every type's version set to 0300,
-// as on an Ultra HD disc.
-fs::path makeUltraHdDisc(const TempDir& dir) {
+// A copy of a fixture disc's navigation files with every type's version set to 0400,
+// a version no reader knows.
+fs::path makeUnknownVersionDisc(const TempDir& dir) {
   const fs::path src = test::fixtureDiscs().front();
-  const fs::path bdmv = dir / "UHD" / "BDMV";
+  const fs::path bdmv = dir / "V4" / "BDMV";
   for (const char* sub : {"PLAYLIST", "CLIPINF", "BACKUP", "STREAM"}) fs::create_directories(bdmv / sub);
   auto patched = [&](const fs::path& from, const fs::path& to) {
     core::Bytes b = test::readFile(from);
-    if (b.size() >= 8) std::copy_n("0300", 4, b.begin() + 4);
+    if (b.size() >= 8) std::copy_n("0400", 4, b.begin() + 4);
     test::writeFile(to, b);
   };
   patched(src / "index.bdmv", bdmv / "index.bdmv");
@@ -53,12 +53,12 @@ size_t count(const std::string& text, const std::string& what) {
 
 }  // namespace
 
-TEST(HonestResultsCli, UltraHdDiscIsRefusedByEveryCommand) {
+TEST(HonestResultsCli, UnknownVersionDiscIsRefusedByEveryCommand) {
   MORVEX_REQUIRE_FIXTURES();
   TempDir dir;
-  const fs::path bdmv = makeUltraHdDisc(dir);
-  const std::string indexVersion = "index.bdmv: version 0300 (Ultra HD) is not supported";
-  const std::string mobjVersion = "MovieObject.bdmv: version 0300 (Ultra HD) is not supported";
+  const fs::path bdmv = makeUnknownVersionDisc(dir);
+  const std::string indexVersion = "index.bdmv: version 0400 is not supported";
+  const std::string mobjVersion = "MovieObject.bdmv: version 0400 is not supported";
 
   Result info = run("info " + q(bdmv));
   EXPECT_EQ(info.status, 1) << info.out << info.err;
@@ -81,7 +81,7 @@ TEST(HonestResultsCli, UltraHdDiscIsRefusedByEveryCommand) {
   for (const auto& e : fs::directory_iterator(bdmv / "PLAYLIST")) {
     Result dump = run("dump " + q(e.path()));
     EXPECT_EQ(dump.status, 1) << e.path();
-    EXPECT_NE(dump.err.find("version 0300 (Ultra HD) is not supported"), std::string::npos) << dump.err;
+    EXPECT_NE(dump.err.find("version 0400 is not supported"), std::string::npos) << dump.err;
     Result resave = run("resave " + q(e.path()) + " -o " + q(dir / "out.mpls"));
     EXPECT_EQ(resave.status, 1);
     EXPECT_FALSE(fs::exists(dir / "out.mpls"));
@@ -89,7 +89,7 @@ TEST(HonestResultsCli, UltraHdDiscIsRefusedByEveryCommand) {
   for (const auto& e : fs::directory_iterator(bdmv / "CLIPINF")) {
     Result resave = run("resave " + q(e.path()) + " -o " + q(dir / "out.clpi"));
     EXPECT_EQ(resave.status, 1) << e.path();
-    EXPECT_NE(resave.err.find(e.path().filename().string() + ": version 0300 (Ultra HD) is not supported"),
+    EXPECT_NE(resave.err.find(e.path().filename().string() + ": version 0400 is not supported"),
               std::string::npos)
         << resave.err;
     EXPECT_FALSE(fs::exists(dir / "out.clpi"));

@@ -110,7 +110,7 @@ TEST(NavCli, FailuresWriteNothing) {
   EXPECT_NE(r.err.find("index.bdmv ends early"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(t / "out"));
 
-  test::writeFile(t / "MovieObject.bdmv", {'M', 'O', 'B', 'J', '0', '3', '0', '0'});
+  test::writeFile(t / "MovieObject.bdmv", {'M', 'O', 'B', 'J', '0', '4', '0', '0'});
   r = cli("dump " + q(t / "MovieObject.bdmv"));
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.err.find("Format error MovieObject.bdmv"), std::string::npos) << r.err;

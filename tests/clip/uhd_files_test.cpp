@@ -98,7 +98,7 @@ TEST(UltraHdFiles, MovieObjectsResaveByteForByte) {
   EXPECT_EQ(m.version, "0300");
   ASSERT_EQ(m.movieObjects.objects.size(), 3u);
   EXPECT_EQ(m.movieObjects.objects[2].menuCallMask, 1);
-  EXPECT_EQ(m.movieObjects.objects[2].commands.at(0).dst, 3u);
+  EXPECT_EQ(m.movieObjects.objects[2].commands.at(0).dst, 1u);
   EXPECT_EQ(nav::writeMovieObjectFile(m), b);
 
   // Bits 12-0 of a flags word are not held by the model: a 0300 file with one set is

@@ -66,7 +66,7 @@ Bytes movieObjectFile() {
   const uint16_t flags[3] = {0xA000, 0x0000, 0x6000};
   for (int i = 0; i < 3; ++i) {
     f.u16(flags[i]).u16(1);
-    f.u32(0x21810000).u32(uint32_t(i + 1)).u32(0);  // a jump to title i + 1
+    f.u32(0x21810000).u32(1).u32(0);  // a jump to title 1
   }
   return f.b;
 }
@@ -143,6 +143,12 @@ void writeDisc(const std::filesystem::path& root) {
   put(bdmv / "PLAYLIST" / "00000.mpls", playlistFile());
   put(bdmv / "CLIPINF" / "00000.clpi", clipInfoFile());
   put(bdmv / "STREAM" / "00000.m2ts", {});
+  put(bdmv / "BACKUP" / "index.bdmv", indexFile());
+  put(bdmv / "BACKUP" / "MovieObject.bdmv", movieObjectFile());
+  fs::create_directories(bdmv / "BACKUP" / "PLAYLIST");
+  fs::create_directories(bdmv / "BACKUP" / "CLIPINF");
+  put(bdmv / "BACKUP" / "PLAYLIST" / "00000.mpls", playlistFile());
+  put(bdmv / "BACKUP" / "CLIPINF" / "00000.clpi", clipInfoFile());
 }
 
 }  // namespace morvex::test::uhd

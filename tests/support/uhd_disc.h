@@ -17,7 +17,8 @@ using Bytes = std::vector<uint8_t>;
 // movie, access type 0; ExtensionData with the disc info entry (3, 1): disc type 5,
 // 4K flag, HDR10+, Dolby Vision and HDR10 flags.
 Bytes indexFile();
-// MovieObject.bdmv: three objects of one command each (flags 0xA000, 0x0000, 0x6000).
+// MovieObject.bdmv: three objects (flags 0xA000, 0x0000, 0x6000), each one command
+// jumping to title 1.
 Bytes movieObjectFile();
 // 00000.mpls: one PlayItem on clip 00000 (in 0, out 2700000), primary video HEVC PID
 // 0x1011 (2160p, 23.976, HDR10, BT.2020, CR and HDR10+ flags), primary audio Dolby
@@ -31,7 +32,8 @@ Bytes playlistFile(uint8_t videoCoding = 0x24);
 Bytes clipInfoFile();
 
 // Writes the four files as <root>/BDMV/{index.bdmv, MovieObject.bdmv,
-// PLAYLIST/00000.mpls, CLIPINF/00000.clpi} and an empty STREAM/00000.m2ts.
+// PLAYLIST/00000.mpls, CLIPINF/00000.clpi}, their copies in BACKUP and an empty
+// STREAM/00000.m2ts.
 void writeDisc(const std::filesystem::path& root);
 
 // Offsets of fields inside the built files, for tests that damage them.
