@@ -7,6 +7,7 @@
 
 #include "cli/run_cli.h"
 #include "support/test_support.h"
+#include "support/ts_synth.h"
 #include "support/uhd_disc.h"
 
 using namespace morvex;
@@ -109,4 +110,26 @@ TEST(UltraHdCli, CheckerHoldsTheVersionRules) {
   EXPECT_EQ(dump.status, 1);
   EXPECT_TRUE(has(dump.err, "00000.mpls: version 0300 holds stream coding type 0x20")) << dump.err;
   EXPECT_TRUE(dump.out.empty()) << dump.out;
+}
+
+// The HEVC video of an Ultra HD clip demultiplexes like any video PID: the output is
+// named from the clip's ProgramInfo row and holds exactly the PES payloads.
+TEST(UltraHdCli, DemuxWritesTheHevcStreamUnderItsClipName) {
+  test::TempDir dir;
+  uhd::writeDisc(dir.path());
+  const fs::path stream = dir / "BDMV" / "STREAM" / "00000.m2ts";
+  test::SynthOptions o;
+  o.targetBytes = 300000;
+  o.audio = o.pg = o.ig = false;
+  std::vector<uint8_t> expected;
+  std::string err;
+  ASSERT_TRUE(test::writeSyntheticStream(stream, o, err, nullptr, [&](const test::SynthPes& p) {
+    if (p.pid == 0x1011) expected.insert(expected.end(), p.payload->begin(), p.payload->end());
+  })) << err;
+  ASSERT_FALSE(expected.empty());
+  auto r = test::runCli("demux " + q(stream) + " --pid 0x1011", test::CliStderr::Separate, dir.path());
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const fs::path out = dir / "00000_PID1011_HEVC_2160p_23.976_16_9_HDR10_BT.2020_CR_HDR10+.vis";
+  ASSERT_TRUE(fs::exists(out)) << r.out << r.err;
+  EXPECT_EQ(test::readFile(out), expected);
 }
