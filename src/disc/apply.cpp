@@ -23,6 +23,11 @@ std::vector<size_t> applyPlayItem(const playlist::PlayItem& item, clip::ClipInfo
       c->codingType = stn.video[k].attr.codingType;
       c->videoFormat = stn.video[k].attr.videoFormat;
       c->frameRate = stn.video[k].attr.frameRate;
+      // HEVC streams carry their dynamic range, colour space and flags in both files.
+      c->dynamicRangeType = stn.video[k].attr.dynamicRangeType;
+      c->colorSpace = stn.video[k].attr.colorSpace;
+      c->crFlag = stn.video[k].attr.crFlag;
+      c->hdrPlusFlag = stn.video[k].attr.hdrPlusFlag;
     }
   for (size_t k = 0; k < A; ++k)
     if (clip::ClipStream* c = target(V + k, stn.audio[k])) {

@@ -167,6 +167,10 @@ bool setStreamField(Playlist& m, unsigned playItem, StreamKind kind, unsigned in
     case StreamField::FrameRate: a.frameRate = uint8_t(value & 0x0F); break;
     case StreamField::AudioPresentation: a.audioPresentation = uint8_t(value & 0x0F); break;
     case StreamField::SamplingFrequency: a.samplingFrequency = uint8_t(value & 0x0F); break;
+    case StreamField::DynamicRangeType: a.dynamicRangeType = uint8_t(value & 0x0F); break;
+    case StreamField::ColorSpace: a.colorSpace = uint8_t(value & 0x0F); break;
+    case StreamField::CrFlag: a.crFlag = uint8_t(value & 1); break;
+    case StreamField::HdrPlusFlag: a.hdrPlusFlag = uint8_t(value & 1); break;
   }
   return true;
 }

@@ -47,6 +47,10 @@ enum class StreamField {
   FrameRate,
   AudioPresentation,
   SamplingFrequency,
+  DynamicRangeType,   // HEVC (version 0300) attributes
+  ColorSpace,
+  CrFlag,
+  HdrPlusFlag,
 };
 bool setStreamField(Playlist& m, unsigned playItem, StreamKind kind, unsigned index, StreamField field,
                     unsigned value);

@@ -9,11 +9,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <algorithm>
 
 #include "app/extdata/ext_data_editor.h"
 #include "nav/nav_edit.h"
 #include "app/widgets/grid.h"
 #include "app/shell/qt_text.h"
+#include "core/stream_coding.h"
+#include "playlist/names.h"
 
 namespace morvex::app {
 
@@ -119,6 +122,47 @@ void IndexGroup::buildUi() {
   tr->addWidget(indExtEdit_);
   il->addLayout(tr, 6, 0, 1, 5);
 
+  // AppInfo row: what a player sets up before the first title plays.
+  auto* ar = new QHBoxLayout();
+  auto names = [](std::string_view (*name)(unsigned), unsigned n) {
+    QStringList out;
+    for (unsigned v = 0; v < n; ++v) out << toQt(name(v));
+    return out;
+  };
+  outputMode_ = makeList("outputModeChoice", {"2D", "3D"}, "Initial output mode preference", this);
+  contentExist_ = new QCheckBox("3D content", this);
+  contentExist_->setObjectName("contentExistCheck");
+  contentExist_->setToolTip("Stereoscopic content exists on the disc");
+  QStringList ranges;
+  for (uint8_t v : core::dynamicRangeTypeValues()) ranges << toQt(core::dynamicRangeTypeName(v));
+  initialDynamicRange_ = makeList("initialDynamicRangeChoice", ranges, "Initial dynamic range type (Ultra HD)", this);
+  appVideoFormat_ = makeList("appInfoVideoFormatChoice", names(&playlist::videoFormatName, 9), "Video format", this);
+  appFrameRate_ = makeList("appInfoFrameRateChoice", names(&playlist::frameRateName, 8), "Frame rate", this);
+  auto* appCap = new QLabel("AppInfo", this);
+  appCap->setObjectName("appInfoCaptionLabel");
+  ar->addWidget(appCap);
+  for (QWidget* w : std::initializer_list<QWidget*>{outputMode_, contentExist_, initialDynamicRange_, appVideoFormat_,
+                                                    appFrameRate_})
+    ar->addWidget(w);
+  ar->addStretch(1);
+  il->addLayout(ar, 7, 0, 1, 5);
+  // Ultra HD disc info (ExtensionData entry 3/1): disc type and the formats on the disc.
+  auto* ur = new QHBoxLayout();
+  uhdInfo_ = new QLabel(this);
+  uhdInfo_->setObjectName("uhdDiscInfoLabel");
+  ur->addWidget(uhdInfo_);
+  const std::pair<const char*, const char*> flags[] = {{"4K", "exist4kCheck"},           {"HDR10+", "hdr10PlusCheck"},
+                                                        {"SL-HDR2", "slHdr2Check"},       {"Dolby Vision", "dolbyVisionCheck"},
+                                                        {"HDR10", "hdr10Check"},          {"SDR", "sdrCheck"}};
+  for (const auto& [text, name] : flags) {
+    auto* c = new QCheckBox(text, this);
+    c->setObjectName(name);
+    uhdFlags_.push_back(c);
+    ur->addWidget(c);
+  }
+  ur->addStretch(1);
+  il->addLayout(ur, 8, 0, 1, 5);
+
   // Typing (and the field's own undo) edits the model; consecutive typing is one step.
   connect(content_, &QLineEdit::textChanged, this, [this](const QString& t) {
     if (filling_) return;
@@ -194,6 +238,73 @@ void IndexGroup::buildUi() {
   connect(titleDel_, &QPushButton::clicked, this, &IndexGroup::deleteTitles);
   titles_->installEventFilter(this);
   connect(indExtEdit_, &QPushButton::clicked, this, &IndexGroup::editExtensionData);
+
+  connect(outputMode_, &QComboBox::activated, this, [this](int i) {
+    editAppInfo("Output mode preference", [i](nav::AppInfoFlags& f) { f.initialOutputModePreference = uint8_t(i & 1); });
+  });
+  connect(contentExist_, &QCheckBox::clicked, this, [this](bool on) {
+    editAppInfo("3D content", [on](nav::AppInfoFlags& f) { f.contentExistFlag = on ? 1 : 0; });
+  });
+  connect(initialDynamicRange_, &QComboBox::activated, this, [this](int i) {
+    const auto values = core::dynamicRangeTypeValues();
+    if (i < 0 || i >= int(values.size())) return;
+    const uint8_t v = values[size_t(i)];
+    editAppInfo("Initial dynamic range", [v](nav::AppInfoFlags& f) { f.initialDynamicRangeType = v; });
+  });
+  connect(appVideoFormat_, &QComboBox::activated, this, [this](int i) {
+    editAppInfo("Video format", [i](nav::AppInfoFlags& f) { f.videoFormat = uint8_t(i); });
+  });
+  connect(appFrameRate_, &QComboBox::activated, this, [this](int i) {
+    editAppInfo("Frame rate", [i](nav::AppInfoFlags& f) { f.frameRate = uint8_t(i); });
+  });
+  for (size_t k = 0; k < uhdFlags_.size(); ++k)
+    connect(uhdFlags_[k], &QCheckBox::clicked, this, [this, k](bool on) {
+      const QString what = "Ultra HD " + uhdFlags_[k]->text();
+      edit_(what, [&] {
+        nav::UhdDiscInfo u;
+        if (!nav::readUhdDiscInfo(ix().extensionData, u)) return;
+        uint8_t* fields[] = {&u.exist4kFlag, &u.hdr10PlusFlag, &u.slHdr2Flag, &u.dolbyVisionFlag, &u.hdr10Flag, &u.sdrFlag};
+        *fields[k] = on ? 1 : 0;
+        nav::writeUhdDiscInfo(ix().extensionData, u);
+      });
+      showAppInfo();
+    });
+}
+
+void IndexGroup::editAppInfo(const QString& what, const std::function<void(nav::AppInfoFlags&)>& change) {
+  if (filling_) return;
+  edit_(what, [&] {
+    nav::AppInfoFlags f = nav::appInfoFlagsOf(ix().appInfoFlags);
+    change(f);
+    ix().appInfoFlags = nav::withAppInfoFlags(ix().appInfoFlags, f);
+  });
+  showAppInfo();
+}
+
+void IndexGroup::showAppInfo() {
+  const bool was = filling_;
+  filling_ = true;
+  const nav::AppInfoFlags f = nav::appInfoFlagsOf(ix().appInfoFlags);
+  const bool uhd = ix().version == nav::kVersion0300;
+  auto pick = [](QComboBox* c, unsigned v) { c->setCurrentIndex(v < unsigned(c->count()) ? int(v) : -1); };
+  pick(outputMode_, f.initialOutputModePreference);
+  contentExist_->setChecked(f.contentExistFlag != 0);
+  const auto ranges = core::dynamicRangeTypeValues();
+  auto it = std::find(ranges.begin(), ranges.end(), f.initialDynamicRangeType);
+  initialDynamicRange_->setCurrentIndex(it == ranges.end() ? -1 : int(it - ranges.begin()));
+  initialDynamicRange_->setVisible(uhd);
+  pick(appVideoFormat_, f.videoFormat);
+  pick(appFrameRate_, f.frameRate);
+  nav::UhdDiscInfo u;
+  const bool info = nav::readUhdDiscInfo(ix().extensionData, u);
+  uhdInfo_->setVisible(info);
+  uhdInfo_->setText(info ? "Ultra HD disc type " + QString::number(u.discType) : QString());
+  const uint8_t values[] = {u.exist4kFlag, u.hdr10PlusFlag, u.slHdr2Flag, u.dolbyVisionFlag, u.hdr10Flag, u.sdrFlag};
+  for (size_t k = 0; k < uhdFlags_.size(); ++k) {
+    uhdFlags_[k]->setVisible(info);
+    uhdFlags_[k]->setChecked(info && values[k] != 0);
+  }
+  filling_ = was;
 }
 
 bool IndexGroup::eventFilter(QObject* o, QEvent* e) {
@@ -385,7 +496,10 @@ void IndexGroup::showTitleDetails(int i) {
   filling_ = false;
 }
 
-void IndexGroup::updateExtDataLabel() { indExt_->setText(toQt(core::extensionDataCaption(ix().extensionData))); }
+void IndexGroup::updateExtDataLabel() {
+  indExt_->setText(toQt(core::extensionDataCaption(ix().extensionData)));
+  showAppInfo();
+}
 
 // The block goes where the file's layout puts it after an edit.
 void IndexGroup::editExtensionData() {

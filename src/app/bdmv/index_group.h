@@ -4,6 +4,8 @@
 // ExtensionData.
 #include <QGroupBox>
 #include <QStringList>
+#include <functional>
+#include <vector>
 
 #include "app/bdmv/disc_edits.h"
 #include "app/shell/app_context.h"
@@ -63,6 +65,9 @@ private:
   void showFirstPlaybackTopMenu();
   void updateExtDataLabel();
   void editExtensionData();
+  // The AppInfo fields and, on an Ultra HD disc, its disc info entry.
+  void showAppInfo();
+  void editAppInfo(const QString& what, const std::function<void(nav::AppInfoFlags&)>& change);
 
   nav::IndexTable& ix() { return ctx_.session.index.model; }
   const nav::IndexTable& ix() const { return ctx_.session.index.model; }
@@ -82,6 +87,12 @@ private:
   QLabel* titleCount_;
   QLabel* indExt_;
   QPushButton* indExtEdit_;
+  // AppInfo: output mode preference, content-exists flag, initial dynamic range (0300),
+  // video format and frame rate; then the Ultra HD disc info flags.
+  QComboBox *outputMode_, *initialDynamicRange_, *appVideoFormat_, *appFrameRate_;
+  QCheckBox* contentExist_;
+  QLabel* uhdInfo_;
+  std::vector<QCheckBox*> uhdFlags_;
 };
 
 }  // namespace morvex::app

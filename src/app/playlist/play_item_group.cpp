@@ -1,5 +1,6 @@
 #include "app/playlist/play_item_group.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -16,6 +17,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <tuple>
 
 #include "app/playlist/playlist_grid.h"
@@ -104,7 +106,18 @@ void PlayItemGroup::buildStreamEditors() {
   QGroupBox* g = streamEditors_;
   entryType_ = small(makeList("coEntryType", items(pl::entryTypeItems()), "", g), 8);
   videoCoding_ = small(makeList("coVideo", items(pl::videoCodingItems()), "", g), 8);
-  videoFormat_ = small(makeList("coResol", names(&pl::videoFormatName, 8), "Video format", g), 5);
+  videoFormat_ = small(makeList("coResol", names(&pl::videoFormatName, 9), "Video format", g), 5);
+  QStringList ranges, spaces;
+  for (uint8_t v : core::dynamicRangeTypeValues()) ranges << toQt(core::dynamicRangeTypeName(v));
+  for (uint8_t v : core::colorSpaceValues()) spaces << toQt(core::colorSpaceName(v));
+  dynamicRange_ = small(makeList("dynamicRangeChoice", ranges, "Dynamic range type (HEVC)", g), 7);
+  colorSpace_ = small(makeList("colorSpaceChoice", spaces, "Colour space (HEVC)", g), 5);
+  crFlag_ = new QCheckBox("CR", g);
+  crFlag_->setObjectName("crFlagCheck");
+  crFlag_->setToolTip("CR flag (HEVC)");
+  hdrPlusFlag_ = new QCheckBox("HDR10+", g);
+  hdrPlusFlag_->setObjectName("hdrPlusCheck");
+  hdrPlusFlag_->setToolTip("HDR10+ dynamic metadata present (HEVC)");
   frameRate_ = small(makeList("coFrmRate", names(&pl::frameRateName, 8), "Frame rate", g), 5);
   audioCoding_ = small(makeList("coAudio", items(pl::audioCodingItems()), "", g), 10);
   audioPresentation_ = small(makeList("coAuType", names(&pl::audioPresentationName, 13), "", g), 7);
@@ -148,8 +161,12 @@ void PlayItemGroup::buildStreamEditors() {
   eg->addWidget(audioPresentation_, 4, 0, 1, 2);
   eg->addWidget(samplingFrequency_, 4, 2, 1, 2);
   eg->addWidget(language_, 5, 0, 1, 2);
-  eg->addWidget(applyToClipButton_, 6, 0, 1, 4);
-  eg->setRowStretch(7, 1);
+  eg->addWidget(dynamicRange_, 5, 0, 1, 2);
+  eg->addWidget(colorSpace_, 5, 2, 1, 2);
+  eg->addWidget(crFlag_, 6, 0, 1, 2);
+  eg->addWidget(hdrPlusFlag_, 6, 2, 1, 2);
+  eg->addWidget(applyToClipButton_, 7, 0, 1, 4);
+  eg->setRowStretch(8, 1);
   // As wide as with every editor shown, so the stream grid keeps its width from kind to kind.
   streamEditors_->setFixedWidth(streamEditors_->sizeHint().width());
 }
@@ -209,6 +226,26 @@ void PlayItemGroup::connectStreamEditors() {
       editStream(what, [i, f](pl::Playlist& mm, unsigned p, pl::StreamKind k, unsigned s) {
                    return pl::setStreamField(mm, p, k, s, f, unsigned(i));
                  });
+    });
+  // The HEVC lists hold the named values only; the item's index picks the value.
+  const std::tuple<QComboBox*, SF, std::span<const uint8_t>, const char*> hevcLists[] = {
+      {dynamicRange_, SF::DynamicRangeType, core::dynamicRangeTypeValues(), "Dynamic range type"},
+      {colorSpace_, SF::ColorSpace, core::colorSpaceValues(), "Colour space"}};
+  for (const auto& [box, f, values, what] : hevcLists)
+    connect(box, &QComboBox::activated, this, [this, f = f, values = values, what = what](int i) {
+      if (i < 0 || i >= int(values.size())) return;
+      const unsigned v = values[size_t(i)];
+      editStream(what, [v, f](pl::Playlist& mm, unsigned p, pl::StreamKind k, unsigned s) {
+        return pl::setStreamField(mm, p, k, s, f, v);
+      });
+    });
+  const std::tuple<QCheckBox*, SF, const char*> hevcFlags[] = {{crFlag_, SF::CrFlag, "CR flag"},
+                                                                {hdrPlusFlag_, SF::HdrPlusFlag, "HDR10+ flag"}};
+  for (const auto& [box, f, what] : hevcFlags)
+    connect(box, &QCheckBox::clicked, this, [this, f = f, what = what](bool on) {
+      editStream(what, [on, f](pl::Playlist& mm, unsigned p, pl::StreamKind k, unsigned s) {
+        return pl::setStreamField(mm, p, k, s, f, on ? 1u : 0u);
+      });
     });
   connect(language_, &QComboBox::activated, this, [this](int i) {
     const std::string code = language_->itemText(i).toStdString();
@@ -337,6 +374,8 @@ void PlayItemGroup::showStreamEditors() {
   show(subClipId_, ed.subClipId), show(subClipIdLabel_, ed.subClipId);
   show(subPathId_, ed.subPathId), show(subPathIdLabel_, ed.subPathId);
   for (QWidget* w : {videoCoding_, videoFormat_, frameRate_}) show(w, ed.video);
+  const bool hevc = ed.video && s && core::isCoding(s->attr.codingType, core::StreamCoding::Hevc);
+  for (QWidget* w : std::initializer_list<QWidget*>{dynamicRange_, colorSpace_, crFlag_, hdrPlusFlag_}) show(w, hevc);
   for (QWidget* w : {audioCoding_, audioPresentation_, samplingFrequency_}) show(w, ed.audio);
   show(language_, ed.language);
   if (s) {
@@ -360,6 +399,14 @@ void PlayItemGroup::showStreamEditors() {
     if (!pl::audioPresentationHint(a.audioPresentation).empty())
       audioPresentation_->setToolTip(toQt(pl::audioPresentationHint(a.audioPresentation)));
     pick(samplingFrequency_, a.samplingFrequency);
+    auto pickValue = [](QComboBox* c, std::span<const uint8_t> values, unsigned v) {
+      auto it = std::find(values.begin(), values.end(), v);
+      c->setCurrentIndex(it == values.end() ? -1 : int(it - values.begin()));
+    };
+    pickValue(dynamicRange_, core::dynamicRangeTypeValues(), a.dynamicRangeType);
+    pickValue(colorSpace_, core::colorSpaceValues(), a.colorSpace);
+    crFlag_->setChecked(a.crFlag != 0);
+    hdrPlusFlag_->setChecked(a.hdrPlusFlag != 0);
     // A code the list does not hold shows no selection; it stays stored until the user picks one.
     language_->setCurrentIndex(pl::languageIndex(a.language));
   }

@@ -9,6 +9,7 @@
 #include "app/shell/app_context.h"
 #include "app/shell/navigator.h"
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -89,6 +90,9 @@ private:
   QTableWidget* streams_;
   QGroupBox* streamEditors_;
   QComboBox *entryType_, *videoCoding_, *videoFormat_, *frameRate_, *audioCoding_, *audioPresentation_, *samplingFrequency_, *language_;
+  // HEVC streams (version 0300 playlists): dynamic range, colour space and the two flags.
+  QComboBox *dynamicRange_, *colorSpace_;
+  QCheckBox *crFlag_, *hdrPlusFlag_;
   QLineEdit *mainPid_, *subPid_, *subClipId_, *subPathId_;
   QLabel *mainPidLabel_, *subPidLabel_, *subClipIdLabel_, *subPathIdLabel_;
   QPushButton *insertStreamButton_, *deleteStreamButton_, *applyToClipButton_;
