@@ -35,6 +35,7 @@ def parse_args():
     ap.add_argument("--cli", required=True)
     ap.add_argument("--demo", required=True, help="generated demo disc (BDMV folder)")
     ap.add_argument("--fixtures", default="")
+    ap.add_argument("--uhd", default="", help="an Ultra HD disc folder (version 0300 files) to damage as well")
     ap.add_argument("--work", required=True)
     ap.add_argument("--timeout", type=float, default=20.0)
     ap.add_argument("--memory-mb", type=int, default=2048)
@@ -234,6 +235,8 @@ def main():
     seeds = []
     a.fixtures = str(Path(a.fixtures).resolve()) if a.fixtures else ""
     roots = [demo] + ([Path(a.fixtures)] if a.fixtures and Path(a.fixtures).is_dir() else [])
+    if a.uhd and Path(a.uhd).is_dir():
+        roots.append(Path(a.uhd).resolve())
     for root in roots:
         for f in sorted(root.rglob("*")):
             if f.is_file() and kind_of(f):
@@ -241,6 +244,8 @@ def main():
     discs = [demo / "BDMV"]
     if a.fixtures and Path(a.fixtures).is_dir():
         discs += sorted(p for p in Path(a.fixtures).rglob("BDMV") if p.is_dir())
+    if a.uhd and (Path(a.uhd) / "BDMV").is_dir():
+        discs.append(Path(a.uhd).resolve() / "BDMV")
     if not seeds:
         sys.exit("robustness: no seed files found")
     by_kind = {}

@@ -21,8 +21,15 @@ cp build/asan/src/cli/morvex-cli "$work/morvex-cli"
 fixtures=$(sed -n 's/^MORVEX_FIXTURES_DIR:PATH=//p' build/asan/CMakeCache.txt)
 seed_opt=()
 [ -n "${ROBUSTNESS_SEED:-}" ] && seed_opt=(--seed "$ROBUSTNESS_SEED")
+# An Ultra HD disc from the version 0300 fuzz seeds, so 0300 files are damaged too.
+rm -rf "$work/uhd"
+mkdir -p "$work/uhd/BDMV/PLAYLIST" "$work/uhd/BDMV/CLIPINF" "$work/uhd/BDMV/STREAM" "$work/uhd/BDMV/BACKUP"
+cp fuzz/seeds/fuzz_index/uhd_index.bdmv "$work/uhd/BDMV/index.bdmv"
+cp fuzz/seeds/fuzz_mobj/uhd_MovieObject.bdmv "$work/uhd/BDMV/MovieObject.bdmv"
+cp fuzz/seeds/fuzz_mpls/uhd_00000.mpls "$work/uhd/BDMV/PLAYLIST/00000.mpls"
+cp fuzz/seeds/fuzz_clpi/uhd_00000.clpi "$work/uhd/BDMV/CLIPINF/00000.clpi"
 # A menu file beside the stream, so menu-file commands get seeds of their own.
 ./build/asan/src/cli/morvex-cli menu extract "$work/demo/BDMV/STREAM/00010.m2ts" -o "$work/demo/demo.mnu" >/dev/null
 exec python3 scripts/robustness.py "$minutes" --cli "$work/morvex-cli" --demo "$work/demo" \
-  --fixtures "$fixtures" --work "$work/run" --timeout "${ROBUSTNESS_TIMEOUT:-20}" \
+  --fixtures "$fixtures" --uhd "$work/uhd" --work "$work/run" --timeout "${ROBUSTNESS_TIMEOUT:-20}" \
   --memory-mb "${ROBUSTNESS_MEMORY_MB:-2048}" "${seed_opt[@]}"

@@ -343,3 +343,13 @@ TEST(UltraHdFiles, LibblurayReadsTheSameValues) {
 TEST(UltraHdFiles, LibblurayReadsTheSameValues) { MORVEX_SKIP_OR_FAIL("libbluray is not installed"); }
 
 #endif
+
+// The fuzz targets and the robustness campaign start from these files: the seeds in
+// the repository are exactly what the builders make.
+TEST(UltraHdFiles, FuzzSeedsAreTheBuiltFiles) {
+  const std::filesystem::path seeds = std::filesystem::path(MORVEX_SOURCE_DIR) / "fuzz" / "seeds";
+  EXPECT_EQ(test::readFile(seeds / "fuzz_index" / "uhd_index.bdmv"), uhd::indexFile());
+  EXPECT_EQ(test::readFile(seeds / "fuzz_mobj" / "uhd_MovieObject.bdmv"), uhd::movieObjectFile());
+  EXPECT_EQ(test::readFile(seeds / "fuzz_mpls" / "uhd_00000.mpls"), uhd::playlistFile());
+  EXPECT_EQ(test::readFile(seeds / "fuzz_clpi" / "uhd_00000.clpi"), uhd::clipInfoFile());
+}
