@@ -165,7 +165,7 @@ TEST(DiscLoad, OptionalItemsMissing) {
 TEST(DiscLoad, BadFilesAndTooManyTitles) {
   {
     Disc d;
-    test::writeFile(d.bdmv / "MovieObject.bdmv", {'M', 'O', 'B', 'J', '0', '3', '0', '0'});
+    test::writeFile(d.bdmv / "MovieObject.bdmv", {'M', 'O', 'B', 'J', '0', '4', '0', '0'});
     test::writeFile(d.bdmv / "index.bdmv", {'I', 'N', 'D', 'X', '0', '9', '0', '0'});
     core::MemoryLog log;
     DiscLoad r = loadDisc(d.bdmv, {}, log);
