@@ -226,6 +226,9 @@ core::ReadResult readIndexTable(const core::Bytes& image, const std::string& ind
                                                          : "bytes after the titles";
       log.error(indexfile + " format error at " + hexPos(pos));
       core::refuseUnknownContent(res, indexfile, pos, what);
+      // Nothing of a refused file is offered for editing, as for an unknown version.
+      indx.indexes.titles.clear();
+      indx.extensionData = core::ExtensionData{};
       log.statusReady();
       return res;
     }

@@ -1,5 +1,7 @@
 #include "playlist/mpls_reader.h"
 
+#include <algorithm>
+
 #include "core/save.h"
 #include "core/stream_coding.h"
 #include "core/text.h"
@@ -307,18 +309,23 @@ core::ReadResult readPlaylist(const core::Bytes& image, const std::string& fileN
   uint64_t sectionStart = 0;
   const char* section = "PlayList";
   auto finish = [&](bool truncated) {
+    // An Ultra HD playlist the model does not hold whole is refused like an unknown
+    // version: the previous model stays, only type indicator and version change.
+    if (!truncated && version == "0300") {
+      if (auto what = unknownContent(image, m); !what.empty()) {
+        model.typeIndicator = type;
+        model.version = version;
+        log.error("Invalid format: " + fileName);
+        const int64_t at = core::firstDifference(image, writePlaylist(m));
+        core::refuseUnknownContent(res, fileName, uint64_t(std::max<int64_t>(0, at)), what);
+        return close();
+      }
+    }
     model = std::move(m);
     if (truncated) {
       log.error(fileName + " ends early: the file has " + std::to_string(r.size()) +
                 " bytes and the reader needed more; what was read is kept");
       res.addCutShort(fileName, section, sectionStart, image.size());
-    } else if (version == "0300") {
-      if (auto what = unknownContent(image, model); !what.empty()) {
-        log.error("Invalid format: " + fileName);
-        core::refuseUnknownContent(res, fileName, uint64_t(core::firstDifference(image, writePlaylist(model))), what);
-        return close();
-      }
-      if (!options.silent) log.paragraph(readSummary(model));
     } else if (!options.silent) {
       log.paragraph(readSummary(model));
     }

@@ -191,7 +191,17 @@ TEST(UltraHdFiles, ClipInfoHevcAttributes) {
 // cut short is partial, as for 0200.
 TEST(UltraHdFiles, UnknownContentIsRefusedAndShortFilesArePartial) {
   core::ReadResult res;
-  readMpls(uhd::playlistFile(0x20), res);
+  {
+    // A refused playlist leaves the model as it was, but for type indicator and version.
+    core::MemoryLog log;
+    playlist::Playlist before = readMpls(uhd::playlistFile(), res), m = before;
+    m.version = "0200";
+    before.version = "0200";
+    res = playlist::readPlaylist(uhd::playlistFile(0x20), "00000.mpls", m, log);
+    EXPECT_EQ(m.version, "0300");
+    m.version = "0200";
+    EXPECT_EQ(m, before);
+  }
   ASSERT_TRUE(res.refused());
   EXPECT_EQ(res.problems.at(0).kind, core::ReadIssue::UnknownContent);
   EXPECT_NE(res.problems.at(0).message.find("stream coding type 0x20"), std::string::npos) << res.summary();
