@@ -297,7 +297,9 @@ core::ReadResult readClipInfo(const core::Bytes& image, const std::string& fileN
     section = "ExtensionData";
     r.seek(m.extensionDataStart);
     core::readExtensionData(r, m.extensionData);
-    if (r.overrun()) return finish();
+    if (r.overrun() ||
+        (version == "0300" && core::extensionDataCutShort(m.extensionData, m.extensionDataStart, image.size())))
+      return finish();
   }
   if (version == "0300") {
     if (std::string what = unknownContent(image, m); !what.empty()) {

@@ -55,6 +55,10 @@ int64_t entryDataOffset(const ExtensionData& block, const ExtensionDataEntry& en
   return static_cast<int64_t>(at);
 }
 
+bool extensionDataCutShort(const ExtensionData& block, uint64_t blockStart, uint64_t fileSize) {
+  return block.length != 0 && blockStart + 4 + uint64_t(block.length) > fileSize;
+}
+
 const ExtensionDataEntry* findEntry(const ExtensionData& block, uint16_t id1, uint16_t id2) {
   for (const auto& e : block.entries)
     if (e.id1 == id1 && e.id2 == id2) return &e;

@@ -52,6 +52,9 @@ void writeExtensionDataFullHead(ByteWriter& w, const ExtensionData& block);
 // block's length field, the data bytes from the end of the entry table. Returns -1
 // when the entry's bytes are not all inside the data.
 int64_t entryDataOffset(const ExtensionData& block, const ExtensionDataEntry& entry);
+// True when the block that starts at `blockStart` declares more bytes than a file of
+// `fileSize` bytes holds after that point (the data bytes were cut short).
+bool extensionDataCutShort(const ExtensionData& block, uint64_t blockStart, uint64_t fileSize);
 // The first entry with these two IDs, or nullptr.
 const ExtensionDataEntry* findEntry(const ExtensionData& block, uint16_t id1, uint16_t id2);
 

@@ -207,8 +207,11 @@ core::ReadResult readIndexTable(const core::Bytes& image, const std::string& ind
   // The block is read from where the titles end; its stored start address does not
   // position the file.
   if (indx.extensionDataStartAddress != 0 && res.complete()) {
+    const uint64_t blockStart = r.pos();
     core::readExtensionData(r, indx.extensionData);
-    if (r.overrun())
+    // Ultra HD files are held to the length the block declares (no byte of it may be
+    // missing from a file that is taken whole).
+    if (r.overrun() || (version == kVersion0300 && core::extensionDataCutShort(indx.extensionData, blockStart, image.size())))
       res.addPartial(core::ReadIssue::EndsEarly, image.size(),
                      indexfile + " ends early at " + hexPos(image.size()) + " (inside ExtensionData)");
   }

@@ -93,8 +93,9 @@ core::ReadResult readMovieObjectFile(const core::Bytes& image, const std::string
 
   mobj.extensionData = core::ExtensionData{};
   if (mobj.extensionDataStartAddress != 0 && !truncated) {
+    const uint64_t blockStart = r.pos();
     core::readExtensionData(r, mobj.extensionData);
-    if (r.overrun())
+    if (r.overrun() || (version == "0300" && core::extensionDataCutShort(mobj.extensionData, blockStart, size)))
       res.addPartial(core::ReadIssue::EndsEarly, size,
                      mobjfile + " ends early at " + hexPos(size) + " (inside ExtensionData)");
   }

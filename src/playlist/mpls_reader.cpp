@@ -385,7 +385,8 @@ core::ReadResult readPlaylist(const core::Bytes& image, const std::string& fileN
     section = "ExtensionData";
     r.seek(m.extDataStart);
     core::readExtensionData(r, m.extData);
-    if (r.overrun()) return finish(true);
+    if (r.overrun() || (version == "0300" && core::extensionDataCutShort(m.extData, m.extDataStart, image.size())))
+      return finish(true);
   }
   return finish(false);
 }

@@ -241,6 +241,15 @@ TEST(UltraHdFiles, UnknownContentIsRefusedAndShortFilesArePartial) {
     else readIndex(cut, res);
     EXPECT_TRUE(res.partial()) << res.summary();
     EXPECT_EQ(res.problems.at(0).kind, core::ReadIssue::EndsEarly);
+    // Cut inside the ExtensionData bytes: the block's length says more follow.
+    core::Bytes tail(whole.begin(), whole.end() - 5);
+    if (std::string(name) == "playlist") readMpls(tail, res);
+    else if (std::string(name) == "clip") readClpi(tail, res);
+    else readIndex(tail, res);
+    EXPECT_TRUE(res.partial()) << res.summary();
+    // The built clip has no ExtensionData: its CPI and ClipMark lengths end the file.
+    EXPECT_NE(res.summary().find(std::string(name) == "clip" ? "inside CPI" : "ExtensionData"), std::string::npos)
+        << res.summary();
   }
 }
 
