@@ -69,6 +69,7 @@ void setAppFlag(Playlist& m, AppFlag flag, bool on) {
     case AppFlag::RandomAccess: m.appInfo.randomAccessFlag = v; break;
     case AppFlag::AudioMix: m.appInfo.audioMixAppFlag = v; break;
     case AppFlag::BypassMixer: m.appInfo.losslessMayBypassMixerFlag = v; break;
+    case AppFlag::SdrConversionNotification: m.appInfo.sdrConversionNotificationFlag = v; break;
   }
 }
 

@@ -26,7 +26,7 @@ void setUOBit(Playlist& m, unsigned bit, bool on);
 void setUO2Bit30(Playlist& m, bool on);
 // Leaving the second word's field keeps only bit 30: the word can hold no other bit.
 uint32_t uoMask2Accepted(uint32_t typed);
-enum class AppFlag { RandomAccess, AudioMix, BypassMixer };
+enum class AppFlag { RandomAccess, AudioMix, BypassMixer, SdrConversionNotification };
 void setAppFlag(Playlist& m, AppFlag flag, bool on);
 
 // ---- PlayItems -------------------------------------------------------------------

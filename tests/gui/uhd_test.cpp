@@ -91,6 +91,10 @@ private slots:
     auto* streams = tab->findChild<QTableWidget*>("streamTable");
     QTRY_VERIFY(streams->rowCount() > 0 && streams->item(0, 6));
     QCOMPARE(streams->item(0, 6)->text(), QString("HEVC, 2160p, 23.976, HDR10, BT.2020, CR, HDR10+"));
+    auto* sdrConversion = tab->findChild<QCheckBox*>("sdrConversionCheck");
+    QVERIFY(sdrConversion->isVisibleTo(w.get()) && sdrConversion->isChecked());
+    QCOMPARE(tab->findChild<QLabel*>("playlistExtensionDataLabel")->text(),
+             QString("1 entry, 60 bytes; HDR10 MaxCLL 1000, MaxFALL 400, mastering 1000/50"));
     QTest::mouseClick(streams->viewport(), Qt::LeftButton, {}, streams->visualRect(streams->model()->index(0, 1)).center());
     auto* space = tab->findChild<QComboBox*>("colorSpaceChoice");
     auto* plus = tab->findChild<QCheckBox*>("hdrPlusCheck");

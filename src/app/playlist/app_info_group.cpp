@@ -62,6 +62,10 @@ void AppInfoGroup::buildUi() {
   ar->addWidget(randomAccess_);
   ar->addWidget(audioMix_);
   ar->addWidget(bypassMixer_);
+  sdrConversion_ = new QCheckBox("SDR conversion", this);
+  sdrConversion_->setObjectName("sdrConversionCheck");
+  sdrConversion_->setToolTip("SDR_conversion_notification_flag (Ultra HD playlists)");
+  ar->addWidget(sdrConversion_);
   ar->addStretch(1);
   ag->addLayout(ar, 0, 0, 1, 17);
   // Bits 31..0 of the first word in two rows of sixteen, then bit 30 of the second.
@@ -118,7 +122,8 @@ void AppInfoGroup::connectEditors() {
     showAppInfo();
   });
   const std::pair<QCheckBox*, pl::AppFlag> flags[] = {
-      {randomAccess_, pl::AppFlag::RandomAccess}, {audioMix_, pl::AppFlag::AudioMix}, {bypassMixer_, pl::AppFlag::BypassMixer}};
+      {randomAccess_, pl::AppFlag::RandomAccess}, {audioMix_, pl::AppFlag::AudioMix}, {bypassMixer_, pl::AppFlag::BypassMixer},
+      {sdrConversion_, pl::AppFlag::SdrConversionNotification}};
   for (const auto& bf : flags)
     connect(bf.first, &QCheckBox::toggled, this, [this, box = bf.first, flag = bf.second](bool on) {
       if (!filling_) edit_(box->text(), [&] { pl::setAppFlag(m(), flag, on); });
@@ -137,6 +142,8 @@ void AppInfoGroup::showAppInfo() {
   randomAccess_->setChecked(a.randomAccessFlag);
   audioMix_->setChecked(a.audioMixAppFlag);
   bypassMixer_->setChecked(a.losslessMayBypassMixerFlag);
+  sdrConversion_->setChecked(a.sdrConversionNotificationFlag);
+  sdrConversion_->setVisible(m().version == "0300");
   filling_ = false;
 }
 

@@ -34,6 +34,7 @@ private:
   QLineEdit* playbackCount_;
   QLineEdit *uoMask1_, *uoMask2_;
   QCheckBox *randomAccess_, *audioMix_, *bypassMixer_;
+  QCheckBox* sdrConversion_;  // version 0300 playlists only
   QCheckBox* uoBits_[32];
   QCheckBox* uoMask2Bit30_;
 };

@@ -1,5 +1,7 @@
 #include "app/playlist/playlist_tab.h"
 
+#include "core/stream_coding.h"
+
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -305,7 +307,18 @@ void PlaylistTab::showAll() {
 }
 
 void PlaylistTab::updateExtDataLabel() {
-  extDataLabel_->setText(edit_.loaded ? toQt(core::extensionDataCaption(m().extData)) : QString());
+  QString ext = edit_.loaded ? toQt(core::extensionDataCaption(m().extData)) : QString();
+  // An Ultra HD playlist's static HDR metadata, in brief.
+  std::vector<pl::StaticMetadata> meta;
+  if (edit_.loaded && pl::readStaticMetadata(m().extData, meta))
+    for (const auto& h : meta)
+      ext += QString("; %1 MaxCLL %2, MaxFALL %3, mastering %4/%5")
+                 .arg(toQt(core::dynamicRangeTypeName(h.dynamicRangeType)))
+                 .arg(h.maxContentLightLevel)
+                 .arg(h.maxFrameAverageLightLevel)
+                 .arg(h.maxDisplayMasteringLuminance)
+                 .arg(h.minDisplayMasteringLuminance);
+  extDataLabel_->setText(ext);
 }
 
 void PlaylistTab::updateEnabled() {
