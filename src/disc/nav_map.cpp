@@ -6,6 +6,7 @@
 #include <optional>
 #include <tuple>
 #include <memory>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "bdj/bdjo.h"
@@ -213,16 +214,25 @@ uint64_t hashWords(uint64_t h, const uint32_t* w, size_t n) {
   return h;
 }
 
+uint64_t registersKey(uint64_t h, const hdmv::Registers& regs, const Taint& taint) {
+  h = hashWords(h, regs.psr.data(), regs.psr.size());
+  h = hashWords(h, regs.gpr.data(), regs.gpr.size());
+  if (taint.any()) h = fnv(h ^ 0x9E37, &taint, sizeof(Taint));
+  return h;
+}
+
 uint64_t stateKey(const WalkState& s) {
   uint64_t h = 0xCBF29CE484222325ull;
   const int head[5] = {int(s.kind), s.object, s.page, s.button, s.line};
   h = fnv(h, head, sizeof head);
   h = fnv(h, s.playlist.data(), s.playlist.size());
-  h = hashWords(h, s.regs->psr.data(), s.regs->psr.size());
-  h = hashWords(h, s.regs->gpr.data(), s.regs->gpr.size());
-  if (s.taint->any()) h = fnv(h ^ 0x9E37, &*s.taint, sizeof(Taint));
-  return h;
+  return registersKey(h, *s.regs, *s.taint);
 }
+
+// How many times one program run may go back to an earlier line and still be looked
+// at for a repeat of itself (a loop that changes nothing ends at once; one that counts
+// in a register runs on to the step budget).
+constexpr int kLoopChecks = 64;
 
 class Walker;
 
@@ -326,6 +336,7 @@ private:
   EntryWalk* entry_ = nullptr;
   std::deque<WalkState> work_;
   std::unordered_set<uint64_t> seen_;
+  std::unordered_map<uint64_t, size_t> placeStates_;
   bool stopped_ = false;
   // The state whose program runs now (the host's requests refer to it).
   WalkState* current_ = nullptr;
@@ -379,10 +390,26 @@ void Walker::follow(WalkState s, bool front) {
     stopped_ = true;
     return;
   }
-  if (!seen_.insert(stateKey(s)).second) {
-    // Back at a state already walked: a loop, or two ways meeting again.
-    if (s.kind == ProgramKind::Object) entry_->loops = entry_->loops || s.line == 0;
-    return;
+  // The same place reached with ever other registers (a menu's buttons remembering
+  // choices in GPRs) is walked for a few of them only: the ways out of a place
+  // rarely depend on more than a handful of values.
+  {
+    uint64_t h = 0xCBF29CE484222325ull;
+    const int head[5] = {int(s.kind), s.object, s.page, s.button, s.line};
+    h = fnv(h, head, sizeof head);
+    h = fnv(h, s.playlist.data(), s.playlist.size());
+    if (placeStates_[h] >= opt_.maxStatesPerPlace) {
+      // An object started again and again with new values: a count that never ends.
+      if (s.kind == ProgramKind::Object && s.line == 0) entry_->loops = true;
+      return;
+    }
+    const uint64_t key = registersKey(h, *s.regs, *s.taint);
+    if (!seen_.insert(key).second) {
+      // Back at a state already walked: a loop, or two ways meeting again.
+      if (s.kind == ProgramKind::Object) entry_->loops = entry_->loops || s.line == 0;
+      return;
+    }
+    ++placeStates_[h];
   }
   if (front) work_.push_front(std::move(s));
   else work_.push_back(std::move(s));
@@ -481,6 +508,8 @@ void Walker::run(WalkState s) {
   in.executeCommand(program, host.get());
   Taint& taint = *s.taint;
   size_t runSteps = 0;
+  int loopChecks = 0;
+  std::unordered_set<uint64_t> linesSeen;
   while (in.inProgress()) {
     if (entry_->steps >= opt_.maxEntrySteps) {
       entry_->truncated = true;
@@ -628,6 +657,16 @@ void Walker::run(WalkState s) {
     in.step();
     in.takeEvents();
     ++entry_->steps;
+    if (in.inProgress() && in.curLine <= line && loopChecks < kLoopChecks) {
+      // Back to an earlier line: the same line with the same registers again is a
+      // loop that nothing ends.
+      ++loopChecks;
+      const int64_t at[2] = {in.curLine, int64_t(program.size())};
+      if (!linesSeen.insert(registersKey(fnv(0xCBF29CE484222325ull, at, sizeof at), *s.regs, taint)).second) {
+        entry_->loops = true;
+        break;
+      }
+    }
     if (host && host->page() != pageBefore) {
       Link l = makeLink(here, LinkKind::SetPage);
       l.playlist = s.playlist;
@@ -652,6 +691,7 @@ void Walker::walkEntry(EntryWalk& entry) {
   entry_ = &entry;
   work_.clear();
   seen_.clear();
+  placeStates_.clear();
   stopped_ = false;
 
   WalkState start;

@@ -82,6 +82,7 @@ struct WalkOptions {
   size_t maxRunSteps = 20000;    // commands one program run may take before it counts as a loop
   size_t maxEntrySteps = 2000000;  // commands one entry's walk may take in all
   size_t maxEntryStates = 20000;   // different states (program, line, registers) one entry may enter
+  size_t maxStatesPerPlace = 16;  // different registers one program start is walked with
   size_t maxForks = 256;         // branches on unknown values one entry may follow
   uint32_t maxRandomValues = 16;  // a random number below this many values is tried with each
 };
