@@ -223,7 +223,9 @@ TEST(NavigationWalk, RandomAndUnknownBranchesAreFollowedEveryWay) {
   EXPECT_TRUE(has(t2.playlists, "00013"));
   EXPECT_TRUE(has(t2.playlists, "00014"));
   for (const auto& l : map.links) {
-    if (l.playlist == "00010" || l.playlist == "00013") EXPECT_TRUE(l.uncertain) << l.playlist;
+    if (l.playlist == "00010" || l.playlist == "00013") {
+      EXPECT_TRUE(l.uncertain) << l.playlist;
+    }
   }
 
   EXPECT_EQ(titleWalk(map, 3).playlists, (std::vector<std::string>{"00021"}));  // region A
@@ -233,7 +235,9 @@ TEST(NavigationWalk, RandomAndUnknownBranchesAreFollowedEveryWay) {
   const auto b = walkNavigation(d.disc, regionB);
   EXPECT_EQ(titleWalk(b, 3).playlists, (std::vector<std::string>{"00020"}));
   for (const auto& l : b.links) {
-    if (l.playlist == "00020") EXPECT_FALSE(l.uncertain);
+    if (l.playlist == "00020") {
+      EXPECT_FALSE(l.uncertain);
+    }
   }
 }
 
