@@ -207,11 +207,22 @@ uint64_t fnv(uint64_t h, const void* data, size_t n) {
   return h;
 }
 
-// 64-bit words at a time: the register files are hashed for every state the walk
-// enters, so this is kept cheap.
+// The register files are hashed for every state the walk enters, so this takes
+// them 64 bits at a time in four independent lanes that the processor runs side by
+// side, and mixes the lanes at the end.
 uint64_t hashWords(uint64_t h, const uint32_t* w, size_t n) {
-  for (size_t i = 0; i < n; ++i) h = (h ^ w[i]) * 0x100000001B3ull + (h >> 29);
-  return h;
+  uint64_t lane[4] = {h, h ^ 0x9E3779B97F4A7C15ull, h ^ 0xC2B2AE3D27D4EB4Full, h ^ 0x165667B19E3779F9ull};
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8)
+    for (int k = 0; k < 4; ++k) {
+      const uint64_t v = (uint64_t(w[i + 2 * k]) << 32) | w[i + 2 * k + 1];
+      lane[k] = (lane[k] ^ v) * 0x9FB21C651E98DF25ull;
+      lane[k] ^= lane[k] >> 31;
+    }
+  for (; i < n; ++i) lane[0] = (lane[0] ^ w[i]) * 0x9FB21C651E98DF25ull;
+  uint64_t out = h;
+  for (uint64_t l : lane) out = (out ^ l) * 0x100000001B3ull + (out >> 29);
+  return out;
 }
 
 uint64_t registersKey(uint64_t h, const hdmv::Registers& regs, const Taint& taint) {
@@ -219,14 +230,6 @@ uint64_t registersKey(uint64_t h, const hdmv::Registers& regs, const Taint& tain
   h = hashWords(h, regs.gpr.data(), regs.gpr.size());
   if (taint.any()) h = fnv(h ^ 0x9E37, &taint, sizeof(Taint));
   return h;
-}
-
-uint64_t stateKey(const WalkState& s) {
-  uint64_t h = 0xCBF29CE484222325ull;
-  const int head[5] = {int(s.kind), s.object, s.page, s.button, s.line};
-  h = fnv(h, head, sizeof head);
-  h = fnv(h, s.playlist.data(), s.playlist.size());
-  return registersKey(h, *s.regs, *s.taint);
 }
 
 // How many times one program run may go back to an earlier line and still be looked
@@ -639,7 +642,6 @@ void Walker::run(WalkState s) {
         l.uncertain = unsure;
         addLink(l);
         in.step();
-        in.takeEvents();
         ++entry_->steps;
         WalkState at = s;  // the registers after the command (PSR6, 7, 5 set)
         at.uncertain = unsure;
@@ -655,7 +657,6 @@ void Walker::run(WalkState s) {
     }
     const int pageBefore = host ? host->page() : -1;
     in.step();
-    in.takeEvents();
     ++entry_->steps;
     if (in.inProgress() && in.curLine <= line && loopChecks < kLoopChecks) {
       // Back to an earlier line: the same line with the same registers again is a
@@ -683,6 +684,7 @@ void Walker::run(WalkState s) {
       addLink(l);
     }
   }
+  // The interpreter's reports are for a screen; the walk read the commands itself.
   in.cancel();
   current_ = nullptr;
 }
