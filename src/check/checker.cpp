@@ -8,6 +8,7 @@
 #include "bdj/bdjo.h"
 #include "core/text.h"
 #include "check/menu_check.h"
+#include "check/nav_check.h"
 #include "clip/clpi.h"
 #include "core/binary.h"
 #include "core/read_result.h"
@@ -526,6 +527,18 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
       if (!d.playlistFiles.count(pls[i]))
         sink.add(Severity::Error, "bdjo.playlist-missing", "accessible playlist " + num(i),
                  "accessible playlist " + pls[i] + " is not in PLAYLIST");
+  }
+
+  // What the navigation reaches, walked from the models read above.
+  if (d.indexRead && d.mobjRead) {
+    disc::NavigationDisc nd;
+    nd.index = d.index;
+    nd.movieObjects = d.mobj;
+    nd.playlistFiles = d.playlistFiles;
+    nd.playlists = d.playlists;
+    std::vector<disc::FileRead> menuReads;  // their faults are the stream menu checks' to report
+    if (options.streamMenus) disc::readStreamMenus(d.folder, nd, d.names, menuReads);
+    checkNavigation(out, nd, d.names);
   }
 
   // BACKUP copies.

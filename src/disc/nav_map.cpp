@@ -98,7 +98,14 @@ NavigationLoad loadNavigationDisc(const fs::path& chosen, NavigationDisc& disc, 
     disc.bdjObjects.emplace(name, std::move(reach));
   }
 
-  if (!options.streamMenus) return load;
+  if (options.streamMenus) readStreamMenus(folder, disc, names, load.reads);
+  return load;
+}
+
+void readStreamMenus(const fs::path& folder, NavigationDisc& disc, const core::FileNames& names,
+                     std::vector<FileRead>& reads) {
+  std::error_code ec;
+  NavigationLoad load;
   // The menu a playlist carries is the IG stream of its first PlayItem's clip.
   std::map<std::string, std::optional<igs::InteractiveComposition>> byClip;
   for (const auto& [name, m] : disc.playlists) {
@@ -130,7 +137,7 @@ NavigationLoad loadNavigationDisc(const fs::path& chosen, NavigationDisc& disc, 
     }
     if (it->second) disc.menus.emplace(name, *it->second);
   }
-  return load;
+  for (auto& r : load.reads) reads.push_back(std::move(r));
 }
 
 // ---------------------------------------------------------------------------------

@@ -76,6 +76,12 @@ struct NavigationLoad {
 NavigationLoad loadNavigationDisc(const std::filesystem::path& chosen, NavigationDisc& disc,
                                   const NavigationLoadOptions& options = {});
 
+// Adds to `disc.menus` the IG menu of each playlist's first PlayItem, read from its
+// stream file in `bdmvFolder` when that file and its clip information are present;
+// every file read is added to `reads`.
+void readStreamMenus(const std::filesystem::path& bdmvFolder, NavigationDisc& disc, const core::FileNames& names,
+                     std::vector<FileRead>& reads);
+
 struct WalkOptions {
   hdmv::RegisterOptions registers;                 // the reset every entry starts from
   std::vector<std::pair<int, uint32_t>> psrValues;  // PSRn = value, after the reset
