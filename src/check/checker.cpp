@@ -529,8 +529,13 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
                  "accessible playlist " + pls[i] + " is not in PLAYLIST");
   }
 
-  // What the navigation reaches, walked from the models read above.
-  if (d.indexRead && d.mobjRead) {
+  // What the navigation reaches, walked from the models read above. A navigation
+  // that already points at objects, titles or playlists that are not there is
+  // reported for that; what a walk over it misses follows from those faults.
+  const bool navFaults = std::any_of(out.begin(), out.end(), [&](const Finding& f) {
+    return f.severity == Severity::Error && (f.file == d.names.indexfile || f.file == d.names.mobjfile);
+  });
+  if (d.indexRead && d.mobjRead && !navFaults) {
     disc::NavigationDisc nd;
     nd.index = d.index;
     nd.movieObjects = d.mobj;
