@@ -108,6 +108,7 @@ void readStreamMenus(const fs::path& folder, NavigationDisc& disc, const core::F
   NavigationLoad load;
   // The menu a playlist carries is the IG stream of its first PlayItem's clip.
   std::map<std::string, std::optional<igs::InteractiveComposition>> byClip;
+  std::map<std::string, NavigationDisc::MenuSource> sources;
   for (const auto& [name, m] : disc.playlists) {
     if (m.playList.playItems.empty()) continue;
     const std::string clipName = m.playList.playItems[0].clipName;
@@ -130,12 +131,18 @@ void readStreamMenus(const fs::path& folder, NavigationDisc& disc, const core::F
           core::NullLog log;
           auto r = igs::loadMenuFromStream(stream, pid, igMenu, log);
           load.reads.push_back({"STREAM/" + clipName + names.streamext, r});
-          if (r.usable() && igMenu.loaded) menu = igMenu.ics;
+          if (r.usable() && igMenu.loaded) {
+            menu = igMenu.ics;
+            sources[clipName] = {"STREAM/" + clipName + names.streamext, pid};
+          }
         }
       }
       it = byClip.emplace(clipName, std::move(menu)).first;
     }
-    if (it->second) disc.menus.emplace(name, *it->second);
+    if (it->second) {
+      disc.menus.emplace(name, *it->second);
+      disc.menuSources.emplace(name, sources[clipName]);
+    }
   }
   for (auto& r : load.reads) reads.push_back(std::move(r));
 }

@@ -45,6 +45,13 @@ struct NavigationDisc {
   std::set<std::string> playlistFiles;                    // five-digit names present
   std::map<std::string, playlist::Playlist> playlists;    // the readable ones, by name
   std::map<std::string, igs::InteractiveComposition> menus;  // the IG menu a playlist carries
+  // Where each of those menus was read: the stream file (relative to the BDMV folder)
+  // and its IG PID.
+  struct MenuSource {
+    std::string stream;
+    uint16_t pid = 0;
+  };
+  std::map<std::string, MenuSource> menuSources;
   std::map<std::string, BdjReach> bdjObjects;             // by object name
 };
 
