@@ -242,7 +242,7 @@ uint64_t hashWords(uint64_t h, const uint32_t* w, size_t n) {
 uint64_t registersKey(uint64_t h, const hdmv::Registers& regs, const Taint& taint) {
   h = hashWords(h, regs.psr.data(), regs.psr.size());
   h = hashWords(h, regs.gpr.data(), regs.gpr.size());
-  if (taint.any()) h = fnv(h ^ 0x9E37, &taint, sizeof(Taint));
+  h = (h ^ std::hash<Taint>{}(taint)) * 0x100000001B3ull;
   return h;
 }
 
