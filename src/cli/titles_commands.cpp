@@ -42,8 +42,7 @@ bool parsePsrSetting(const std::string& text, std::pair<int, uint32_t>& out) {
 
 nlohmann::json entryJson(const disc::EntryWalk& e) {
   nlohmann::json j;
-  if (e.title != nav::kFirstPlaybackNumber) j["title"] = e.title;
-  else j["title"] = nullptr;
+  j["title"] = e.title;  // the index's number: 65535 First Play, 0 Top Menu
   j["label"] = e.label;
   if (e.hdmv) {
     j["object"] = e.object >= 0 ? nlohmann::json(e.object) : nlohmann::json(nullptr);

@@ -29,6 +29,8 @@ TEST(TitlesCli, FixtureDiscJson) {
   // First Play shows its intro, goes to the film (title 1), then to the menu.
   EXPECT_EQ(strings(j["firstPlay"]["playlists"]), (std::vector<std::string>{"00000", "00002", "00001"}));
   EXPECT_EQ(j["firstPlay"]["feature"], "00002");
+  EXPECT_EQ(j["firstPlay"]["title"], 65535);
+  EXPECT_EQ(j["topMenu"]["title"], 0);
   EXPECT_EQ(strings(j["topMenu"]["playlists"]), (std::vector<std::string>{"00001"}));
   ASSERT_EQ(j["titles"].size(), 9u);
   for (size_t i = 0; i < 9; ++i) {
