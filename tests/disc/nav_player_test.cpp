@@ -5,6 +5,7 @@
 // (and stops it at once), so its events give the order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
 
 #include "disc/nav_map.h"
