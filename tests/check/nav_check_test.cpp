@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "check/checker.h"
+#include "disc/nav_map.h"
 #include "core/log.h"
 #include "nav/index.h"
 #include "nav/movie_object.h"
@@ -46,3 +47,39 @@ TEST(CheckNavigation, UnreachableObjectsAndTitlesThatPlayNothing) {
                                              "mobj.object.unreachable MovieObject.bdmv object 2",
                                              "mobj.object.unreachable MovieObject.bdmv object 4"}));
 }
+
+#ifdef MORVEX_MAKE_DEMO_PATH
+// The demo disc carries its menu in a stream file: the walk reads it from there, shows
+// its pages and runs its buttons, and the links it finds in buttons name that menu.
+TEST(CheckNavigation, MenusComeFromTheStreamFiles) {
+  test::TempDir tmp;
+  const auto bdmv = tmp / "demo" / "BDMV";
+  const std::string cmd = std::string("'") + MORVEX_MAKE_DEMO_PATH + "' '" + bdmv.string() + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  disc::NavigationDisc nd;
+  const auto load = disc::loadNavigationDisc(bdmv, nd);
+  ASSERT_TRUE(load.allComplete());
+  ASSERT_FALSE(nd.menus.empty());
+  for (const auto& [playlist, source] : nd.menuSources) {
+    EXPECT_TRUE(std::filesystem::is_regular_file(bdmv / source.stream)) << source.stream;
+    EXPECT_NE(source.pid, 0) << playlist;
+  }
+  const auto map = disc::walkNavigation(nd);
+  EXPECT_FALSE(map.pagesShown.empty());
+  EXPECT_FALSE(map.buttonsRun.empty());
+  size_t fromButtons = 0;
+  for (const auto& l : map.links) {
+    if (l.from.kind != disc::Place::Kind::Button) continue;
+    ++fromButtons;
+    EXPECT_TRUE(nd.menus.count(l.from.playlist)) << l.from.playlist;
+    EXPECT_TRUE(map.buttonsRun.count(disc::ButtonRef{l.from.playlist, l.from.page, l.from.button}));
+  }
+  EXPECT_GT(fromButtons, 0u);
+  // Without the stream menus, what only buttons reach is reached no more.
+  disc::NavigationDisc bare = nd;
+  bare.menus.clear();
+  const auto without = disc::walkNavigation(bare);
+  EXPECT_TRUE(without.pagesShown.empty());
+  EXPECT_GE(without.unreachablePlaylists.size(), map.unreachablePlaylists.size());
+}
+#endif
