@@ -23,7 +23,8 @@ void checkNavigation(std::vector<Finding>& out, const disc::NavigationDisc& disc
                     ") goes round without end and plays no playlist");
     else
       index.add(Severity::Warning, "index.title.plays-nothing", where,
-                where + " (movie object " + std::to_string(e.object) + ") plays no playlist");
+                where + " (movie object " + std::to_string(e.object) +
+                    ") plays no playlist when started with the registers a player starts with");
   }
   if (!complete) return;
   Sink mobj{names.mobjfile, out};

@@ -341,6 +341,13 @@ private:
     return n;
   }
   void enableButton(const std::string& playlist, int page, int button);
+  // A title's way ends where it returns to the Top Menu's object: what the menu
+  // reaches is the menu's, not the title's.
+  bool backToMenu(uint32_t object) const {
+    const auto& top = disc_.index.indexes.topMenu;
+    return entry_->title != 0 && entry_->title != nav::kFirstPlaybackNumber && top.isHdmv() &&
+           top.objectId == object;
+  }
 
   const NavigationDisc& disc_;
   const WalkOptions& opt_;
@@ -441,8 +448,8 @@ void Walker::enterTitle(uint32_t title, const WalkState& from, bool front) {
   if (!t) return;
   // A title's walk ends where it returns to the Top Menu: what the menu reaches is
   // the menu's, not the title's.
-  if (entry_->title != 0 && entry_->title != nav::kFirstPlaybackNumber &&
-      (title == 0 || (t->isHdmv() && ix.topMenu.isHdmv() && t->objectId == ix.topMenu.objectId)))
+  if ((title == 0 && entry_->title != 0 && entry_->title != nav::kFirstPlaybackNumber) ||
+      (t->isHdmv() && backToMenu(t->objectId)))
     return;
   if (!t->isHdmv()) {
     bdjReached.insert(t->bdjFileName);
@@ -596,6 +603,18 @@ void Walker::run(WalkState s) {
     }
 
     const uint32_t nav = op & ~0x00C00000u;
+    if (!host && nav == 0x51000003u) {
+      // SetButtonPage in a movie object: no menu is up, so the player only sets the
+      // page and button the next menu starts with, and the program goes on (the
+      // interpreter, built for the screen, ends its run here instead).
+      if (c.src & 0x80000000u) s.regs->psr[11] = op2 & 0xFF;
+      if (c.dst & 0x80000000u) s.regs->psr[10] = op1 & 0xFFFF;
+      ++entry_->steps;
+      in.cancel();
+      in.curLine = line + 1;
+      in.executeCommand(program);
+      continue;
+    }
     bool leave = false;
     switch (nav) {
       case 0x21000000u:  // Jump Object
@@ -610,7 +629,7 @@ void Walker::run(WalkState s) {
           n.line = line + 1;
           follow(std::move(n), true);
         }
-        if (op1 < disc_.movieObjects.movieObjects.objects.size()) {
+        if (op1 < disc_.movieObjects.movieObjects.objects.size() && !backToMenu(op1)) {
           WalkState n = fork(s);
           n.kind = ProgramKind::Object;
           n.object = int(op1);
