@@ -321,3 +321,21 @@ TEST(NavigationWalk, FixtureMenuButtonsLeadOn) {
   // Whatever the menu adds, the titles' own walks stay theirs.
   EXPECT_EQ(titleWalk(withMenu, 1).playlists, titleWalk(plain, 1).playlists);
 }
+
+// SetButtonPage in a movie object only prepares the next menu; a Jump Object to the
+// Top Menu's object is a title's way back to the menu, where its walk ends.
+TEST(NavigationWalk, ObjectsPrepareMenusAndReturnToThem) {
+  DiscBuilder d;
+  for (uint32_t n : {1u, 2u, 3u}) d.playlist(n, 60 * n);
+  const int menu = d.object({setPage(1), playPl(3), gotoLine(1)});
+  d.disc.index.indexes.topMenu.objectId = uint16_t(menu);
+  d.title(d.object({playPl(1), jumpObject(uint32_t(menu))}));
+  d.title(d.object({{0x51C00003, 0x80000002u, 0x80000001u}, playPl(2)}));  // SetButtonPage 2, 1
+  const auto map = walkNavigation(d.disc);
+  EXPECT_EQ(titleWalk(map, 0).playlists, (std::vector<std::string>{"00003"}));
+  EXPECT_EQ(titleWalk(map, 1).playlists, (std::vector<std::string>{"00001"}));
+  EXPECT_EQ(titleWalk(map, 2).playlists, (std::vector<std::string>{"00002"}));
+  EXPECT_TRUE(std::find_if(map.links.begin(), map.links.end(), [&](const Link& l) {
+                return l.kind == LinkKind::JumpObject && l.object == uint32_t(menu);
+              }) != map.links.end());
+}
