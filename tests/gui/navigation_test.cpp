@@ -8,6 +8,7 @@
 
 #include "app/bdmv/bdmv_tab.h"
 #include "app/bdmv/navigation_dialog.h"
+#include "app/menu/menu_tab.h"
 #include "app/playlist/playlist_tab.h"
 #include "app/widgets/command_table.h"
 #include "gui_test_support.h"
@@ -29,6 +30,13 @@ QTreeWidgetItem* childStarting(QTreeWidgetItem* parent, const QString& start) {
 QTreeWidgetItem* topLevel(QTreeWidget* tree, const QString& text) {
   for (int i = 0; i < tree->topLevelItemCount(); ++i)
     if (tree->topLevelItem(i)->text(0) == text) return tree->topLevelItem(i);
+  return nullptr;
+}
+
+QTreeWidgetItem* firstStarting(QTreeWidgetItem* node, const QString& start) {
+  if (node->text(0).startsWith(start)) return node;
+  for (int i = 0; i < node->childCount(); ++i)
+    if (auto* found = firstStarting(node->child(i), start)) return found;
   return nullptr;
 }
 
@@ -97,6 +105,29 @@ private slots:
     auto* pt = w->findChild<PlaylistTab*>();
     QCOMPARE(w->tabs()->currentWidget(), static_cast<QWidget*>(pt));
     QCOMPARE(pt->playlistName(), QString("00002"));
+  }
+
+  // The demo disc's menu lives in a stream file: a menu page under the Top Menu opens
+  // that stream on the Menu tab.
+  void menuPageOpensTheMenuTab() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "index.bdmv")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
+    auto w = guitest::startWindow({QString::fromStdString((demo / "index.bdmv").string())});
+    QTest::mouseClick(w->findChild<QPushButton*>("navigationButton"), Qt::LeftButton);
+    auto* tree = w->bdmvTab()->navigationDialog()->findChild<QTreeWidget*>("navigationTree");
+    auto* top = topLevel(tree, "Top Menu");
+    QVERIFY(top);
+    auto* page = firstStarting(top, "Menu page");
+    QVERIFY2(page, "the Top Menu shows no menu page");
+    QVERIFY(firstStarting(page, "Button "));
+    for (auto* p = page; p; p = p->parent()) tree->expandItem(p);
+    tree->scrollToItem(page);
+    const QPoint at = tree->visualItemRect(page).center();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(w->tabs()->currentWidget(), static_cast<QWidget*>(w->menuTab()));
+    QTRY_VERIFY_WITH_TIMEOUT(w->menuTab()->hasMenu(), 20000);
   }
 };
 
