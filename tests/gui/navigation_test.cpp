@@ -128,6 +128,16 @@ private slots:
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
     QCOMPARE(w->tabs()->currentWidget(), static_cast<QWidget*>(w->menuTab()));
     QTRY_VERIFY_WITH_TIMEOUT(w->menuTab()->hasMenu(), 20000);
+    QCOMPARE(w->menuTab()->currentPage(), page->text(0).mid(10).toInt());
+
+    // A second page, reached through a button's SetButtonPage, opens on that page.
+    QTreeWidgetItem* second = firstStarting(top, "Menu page 1");
+    if (!second) return;  // a demo menu of one page has no second page to show
+    for (auto* p = second; p; p = p->parent()) tree->expandItem(p);
+    tree->setCurrentItem(second);
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(w->menuTab()->currentPage(), 1, 20000);
   }
 };
 

@@ -155,6 +155,7 @@ public:
   void menuPage(QTreeWidgetItem* parent, const std::string& playlist, int page) {
     auto* n = node(parent, QString("Menu page %1").arg(page));
     ItemRef r = menuPlace(playlist);
+    r.part = page;
     setPlace(n, r);
     for (const auto& b : map_.buttonsRun) {
       if (b.playlist != playlist || b.page != page) continue;
