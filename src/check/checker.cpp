@@ -10,6 +10,7 @@
 #include "bdj/bdjo.h"
 #include "core/text.h"
 #include "check/menu_check.h"
+#include "check/nav_check.h"
 #include "clip/clpi.h"
 #include "core/binary.h"
 #include "core/read_result.h"
@@ -568,6 +569,23 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
       if (!d.playlistFiles.count(pls[i]))
         sink.add(Severity::Error, "bdjo.playlist-missing", "accessible playlist " + num(i),
                  "accessible playlist " + pls[i] + " is not in PLAYLIST");
+  }
+
+  // What the navigation reaches, walked from the models read above. A navigation
+  // that already points at objects, titles or playlists that are not there is
+  // reported for that; what a walk over it misses follows from those faults.
+  const bool navFaults = std::any_of(out.begin(), out.end(), [&](const Finding& f) {
+    return f.severity == Severity::Error && (f.file == d.names.indexfile || f.file == d.names.mobjfile);
+  });
+  if (d.indexRead && d.mobjRead && !navFaults) {
+    disc::NavigationDisc nd;
+    nd.index = d.index;
+    nd.movieObjects = d.mobj;
+    nd.playlistFiles = d.playlistFiles;
+    nd.playlists = d.playlists;
+    std::vector<disc::FileRead> menuReads;  // their faults are the stream menu checks' to report
+    if (options.streamMenus) disc::readStreamMenus(d.folder, nd, d.names, menuReads);
+    checkNavigation(out, nd, d.names);
   }
 
   // BACKUP copies.

@@ -309,6 +309,7 @@ static CommandRegistrar reg(40, [](CLI::App& app) {
       fail(r.error);
       return;
     }
+    for (const auto& w : r.warnings) std::cerr << "WARNING: " << w << '\n';
     if (expOut.empty()) {
       std::cout << r.text;
       return;

@@ -136,6 +136,11 @@ public:
   // Commands executed since the interpreter was made.
   uint64_t executed() const { return executed_; }
 
+  // The value operand 1 (first) or operand 2 of `c` has with the registers as they
+  // stand: what the command would act on if it ran next. Lets a caller that follows
+  // a program's jumps itself see where a command leads before it runs.
+  uint32_t operandValue(const Command& c, bool first) const { return fetch(c.opcode, first ? c.dst : c.src, first); }
+
   // Events since the last call, in order.
   std::vector<RunEvent> takeEvents();
   const std::vector<RunEvent>& events() const { return events_; }

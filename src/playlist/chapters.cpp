@@ -40,11 +40,16 @@ std::optional<FrameRatio> frameRatio(unsigned v) {
 
 // ticks / 45000 seconds * N / D frames per second; 64-bit throughout (a 32-bit tick
 // count times 60000 stays far below 2^64).
-uint64_t framesFromTicks(uint64_t ticks, FrameRatio r) { return ticks * r.n / (uint64_t(45000) * r.d); }
+// A disc stores a mark as its frame's start truncated to a 45 kHz tick (frame 348 of
+// 23.976 fps starts at 653,152.5 ticks and is stored as 653,152), so a stored time may
+// lie a fraction of a tick before its frame: the frame is the nearest one.
+uint64_t framesFromTicks(uint64_t ticks, FrameRatio r) {
+  const uint64_t den = uint64_t(45000) * r.d;
+  return (ticks * r.n + den / 2) / den;
+}
 
 uint64_t ticksFromFrames(uint64_t frames, FrameRatio r) {
-  const uint64_t num = frames * 45000 * r.d;
-  return (num + r.n - 1) / r.n;  // rounded up: the first tick within the frame
+  return frames * 45000 * r.d / r.n;  // truncated, as the disc stores it
 }
 
 namespace {
@@ -118,13 +123,29 @@ ChapterResult exportChapters(const Playlist& m, ChapterFormat f) {
   std::optional<FrameRatio> ratio;
   if (!frameRatioFor(m, f, ratio, res.error)) return res;
   const auto& items = m.playList.playItems;
-  for (const auto& mk : m.playListMark.marks) {
+  const auto& marks = m.playListMark.marks;
+  for (size_t k = 0; k < marks.size(); ++k) {
+    const Mark& mk = marks[k];
     // position = time stamp + durations of the PlayItems before + - IN of its own,
     // in 32-bit unsigned arithmetic as the file's times are.
-    uint32_t pos = mk.timeStamp;
     const size_t p = mk.playItemRef;
-    for (size_t i = 0; i < p && i < items.size(); ++i) pos += uint32_t(duration(items[i]));
-    if (p < items.size()) pos -= items[p].inTime;
+    if (p >= items.size()) {
+      // It has no place on the time line: a position past the end would be made up.
+      res.warnings.push_back("mark " + std::to_string(k) + " points at PlayItem " + std::to_string(p) +
+                             "; the playlist has " + std::to_string(items.size()) + ": not exported");
+      continue;
+    }
+    uint32_t stamp = mk.timeStamp;
+    if (stamp < items[p].inTime) {
+      // Before its PlayItem's IN time the subtraction below would wrap round.
+      res.warnings.push_back("mark " + std::to_string(k) + " at " + std::to_string(stamp) +
+                             " lies before the IN time of PlayItem " + std::to_string(p) + " (" +
+                             std::to_string(items[p].inTime) + "): exported at the PlayItem's start");
+      stamp = items[p].inTime;
+    }
+    uint32_t pos = stamp;
+    for (size_t i = 0; i < p; ++i) pos += uint32_t(duration(items[i]));
+    pos -= items[p].inTime;
     switch (f) {
       case ChapterFormat::PTS: res.text += std::to_string(pos); break;
       case ChapterFormat::Frame: res.text += std::to_string(framesFromTicks(pos, *ratio)); break;
@@ -193,10 +214,11 @@ ChapterResult importChapters(Playlist& m, std::string_view text, ChapterFormat f
           ++k;
         }
         // The boundary as the format can express it: in the Time format the whole
-        // millisecond it lies in, in the Frame format the first tick of its frame.
+        // millisecond it lies in; in the Frame format a position in the boundary's own
+        // frame is the boundary.
         A = S;
         if (f == ChapterFormat::Time) A = S - S % 45;
-        else if (f == ChapterFormat::Frame) A = std::min<uint64_t>(S, ticksFromFrames(framesFromTicks(S, *ratio), *ratio));
+        else if (f == ChapterFormat::Frame && framesFromTicks(T, *ratio) == framesFromTicks(S, *ratio)) T = S;
         if (T == A) ++k;
         log.info(std::to_string(k) + ": " + ticks2time(uint32_t(T)) + " " + ticks2time(uint32_t(S)) + "   " +
                 core::hexText(uint32_t(T), 8) + " " + core::hexText(uint32_t(S), 8));

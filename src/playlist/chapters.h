@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/log.h"
 #include "playlist/mpls.h"
@@ -31,8 +32,9 @@ struct FrameRatio {
 std::optional<FrameRatio> frameRatio(unsigned frameRateValue);
 
 // Frame numbers are true frame numbers: one second of 24 fps material is frame 24,
-// of 23.976 fps material (24000/1001) frame 24 after 1.001 s. A frame converts to the
-// first tick that lies within it, so a frame number survives import and export.
+// of 23.976 fps material (24000/1001) frame 24 after 1.001 s. A frame converts to its
+// start truncated to a tick, as discs store marks, and a tick to the nearest frame, so
+// a frame number and a disc's mark both survive export and import.
 uint64_t framesFromTicks(uint64_t ticks, FrameRatio r);
 uint64_t ticksFromFrames(uint64_t frames, FrameRatio r);
 
@@ -40,6 +42,10 @@ struct ChapterResult {
   bool ok = false;
   std::string error;  // why the operation did nothing
   std::string text;   // export: the file's contents
+  // Export: the marks that point nowhere, each named ("mark 3 points at PlayItem 7;
+  // ..."): one whose PlayItem does not exist is left out, one before its PlayItem's IN
+  // time is written at the PlayItem's start.
+  std::vector<std::string> warnings;
 };
 
 // The position of every mark on the playlist's time line, in the chosen format. The

@@ -26,8 +26,8 @@ TEST(Chapters, ExportInEachFormat) {
   ASSERT_TRUE(pts.ok);
   EXPECT_EQ(pts.text, "5400000\r\n45000\r\n");
   EXPECT_EQ(exportChapters(m, ChapterFormat::Time).text, "00:02:00.000\r\n00:00:01.000\r\n");
-  // 23.976 fps: 120 s is 2877.12 frames, 1 s is 23.976 frames.
-  EXPECT_EQ(exportChapters(m, ChapterFormat::Frame).text, "2877\r\n23\r\n");
+  // 23.976 fps: 120 s is 2877.12 frames, 1 s is 23.976 frames: the nearest frames.
+  EXPECT_EQ(exportChapters(m, ChapterFormat::Frame).text, "2877\r\n24\r\n");
   m.playListMark.marks.clear();
   EXPECT_EQ(exportChapters(m, ChapterFormat::PTS).text, "");
 }

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/bdmv/check_dialog.h"
+#include "app/bdmv/navigation_dialog.h"
 #include "app/widgets/command_table.h"
 #include "app/bdmv/folder_rule.h"
 #include "app/bdmv/index_group.h"
@@ -65,6 +66,10 @@ void BdmvTab::buildUi() {
   check_->setObjectName("checkDiscButton");
   check_->setToolTip("Verify every stored length, reference and command of the disc folder");
   top->addWidget(check_);
+  navigation_ = new QPushButton("Navigation", this);
+  navigation_->setObjectName("navigationButton");
+  navigation_->setToolTip("What First Play, the Top Menu and each title play, and what nothing reaches");
+  top->addWidget(navigation_);
   lay->addLayout(top);
 
   auto* split = new QSplitter(Qt::Horizontal, this);
@@ -95,6 +100,7 @@ void BdmvTab::buildUi() {
   });
   connect(read_, &QPushButton::clicked, this, &BdmvTab::readFolder);
   connect(check_, &QPushButton::clicked, this, &BdmvTab::checkDisc);
+  connect(navigation_, &QPushButton::clicked, this, &BdmvTab::showNavigation);
 
   // The groups lead to one another.
   connect(index_, &IndexGroup::objectWanted, objects_, &MovieObjectGroup::selectObject);
@@ -357,6 +363,56 @@ void BdmvTab::showFinding(const check::Finding& finding) {
       return;
     }
   }
+}
+
+}  // namespace morvex::app
+
+namespace morvex::app {
+
+// The walk reads the files as they are on disk (it takes milliseconds, even for a
+// large disc) and the dialog shows the map; a node leads to its place in the tabs of
+// the disc that is read.
+void BdmvTab::showNavigation() {
+  QString chosen = folder();
+  if (ctx_.session.isLoaded()) chosen = QString::fromStdString(ctx_.session.folder().string());
+  if (chosen.isEmpty()) {
+    ctx_.log->error("Choose a disc folder first.");
+    return;
+  }
+  if (!navigationDialog_) {
+    navigationDialog_ = new NavigationDialog(this);
+    connect(navigationDialog_, &NavigationDialog::placeActivated, this, [this](const ItemRef& place) {
+      std::error_code ec;
+      if (!ctx_.session.isLoaded() || !std::filesystem::equivalent(ctx_.session.folder(), walkedFolder_, ec)) {
+        ctx_.log->status(core::StatusPanel::Detail, "Read the disc to show where its navigation leads.");
+        return;
+      }
+      if (place.kind == ItemKind::MovieObject) {
+        Q_EMIT frontWanted();
+        showItem(place);
+        return;
+      }
+      Q_EMIT itemWanted(place);
+    });
+  }
+  disc::NavigationDisc nd;
+  disc::NavigationLoadOptions options;
+  options.use83names = ctx_.settings.names83;
+  const auto load = disc::loadNavigationDisc(chosen.toStdString(), nd, options);
+  if (!load.loaded) {
+    ctx_.log->error(load.failure);
+    navigationDialog_->showFailure(QString::fromStdString(load.failure));
+  } else {
+    for (const auto& r : load.reads)
+      if (!r.result.complete()) ctx_.log->errorLine(r.result.summary());
+    walkedFolder_ = disc::discFolderFor(chosen.toStdString());
+    const auto map = disc::walkNavigation(nd);
+    navigationDialog_->showMap(map, nd, walkedFolder_);
+    ctx_.log->info("Navigation: " + std::to_string(map.entries.size() - 2) + " titles, " +
+                   std::to_string(map.unreachablePlaylists.size()) + " playlists nothing reaches.");
+  }
+  navigationDialog_->show();
+  navigationDialog_->raise();
 }
 
 }  // namespace morvex::app

@@ -30,6 +30,7 @@ class IndexGroup;
 class MovieObjectGroup;
 class SoundGroup;
 class CheckDialog;
+class NavigationDialog;
 
 class BdmvTab : public TabPage, public ItemShower {
   Q_OBJECT
@@ -55,6 +56,11 @@ public:
   // Shows where a finding lies: the title, the movie object and its line, or the
   // item another tab shows.
   void showFinding(const check::Finding& finding);
+
+  // "Navigation": walks the disc's navigation and shows the map; its nodes lead to
+  // their places.
+  void showNavigation();
+  NavigationDialog* navigationDialog() const { return navigationDialog_; }
 
   // Start-up: the sound group starts hidden.
   void startUp();
@@ -117,6 +123,9 @@ private:
   QPushButton* read_;
   QPushButton* check_;
   CheckDialog* checkDialog_ = nullptr;
+  QPushButton* navigation_ = nullptr;
+  NavigationDialog* navigationDialog_ = nullptr;
+  std::filesystem::path walkedFolder_;
   TaskRunner runTask_;
   // The folder the findings shown came from.
   std::filesystem::path checkedFolder_;

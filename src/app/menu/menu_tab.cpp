@@ -96,6 +96,9 @@ void MenuTab::buildUi() {
   });
   connect(files_, &MenuFiles::menuAdopted, this, &MenuTab::openMenu);
   connect(files_, &MenuFiles::loadFinished, this, &MenuTab::loadFinished);
+  connect(files_, &MenuFiles::loadFinished, this, [this](bool shown) {
+    if (!shown) pendingPage_ = -1;
+  });
   connect(files_, &MenuFiles::muxFinished, this, &MenuTab::muxFinished);
   connect(files_, &MenuFiles::rulesChanged, this, &MenuTab::rulesChanged);
 
@@ -214,6 +217,8 @@ void MenuTab::load() { files_->chooseAndLoad(); }
 bool MenuTab::showItem(const ItemRef& item) {
   if (item.kind != ItemKind::Menu || item.name.isEmpty()) return false;
   const uint16_t pid = item.number > 0 && item.number < 0x1FFF ? uint16_t(item.number) : igs::kDefaultIgPid;
+  // A menu item's part is a page: shown once the menu is open.
+  pendingPage_ = item.part;
   return loadFile(item.name, pid);
 }
 
@@ -247,6 +252,11 @@ void MenuTab::openMenu() {
   // The page is shown at once in its normal state, so the menu can be seen before
   // the emulation is started.
   redrawPage();
+  if (pendingPage_ > 0) {
+    selectPage(pendingPage_);
+    redrawPage();
+  }
+  pendingPage_ = -1;
   files_->updateBanner();
   updateMissingMark();
   ctx_.log->statusReady();

@@ -158,6 +158,7 @@ private:
   ExecutePanel* exec_;
   RegisterPanel* regs_;
   MenuDocument doc_{QStringLiteral("menu")};
+  int pendingPage_ = -1;  // the page an item asked for, shown when its menu opens
   QUndoStack undo_;
   menuview::DisplayOptions opts_;
   std::unique_ptr<menuview::PageView> view_;

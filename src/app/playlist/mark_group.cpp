@@ -236,6 +236,7 @@ bool MarkGroup::saveChapters(const QString& path, pl::ChapterFormat format) {
     ctx_.log->errorLine("Chapters not saved: " + result.error);
     return false;
   }
+  for (const auto& w : result.warnings) ctx_.log->warning(w);
   QSaveFile f(path);
   if (!f.open(QIODevice::WriteOnly) || f.write(result.text.data(), qint64(result.text.size())) != qint64(result.text.size()) ||
       !f.commit()) {
