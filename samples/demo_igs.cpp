@@ -330,6 +330,8 @@ DemoStep step(60, "IG menu", writeDemoMenu);
 
 }  // namespace
 
+bool demoMenu(core::Log& log, igs::Menu& menu) { return authorDemoMenu(log, menu); }
+
 std::vector<std::vector<uint8_t>> demoMenuSegments(core::Log& log) {
   Menu m;
   if (!authorDemoMenu(log, m)) return {};

@@ -1,0 +1,209 @@
+// The generated demo disc played by the system's Blu-ray player library in navigation
+// mode, as a player application drives it: the overlay callback registered before
+// playback starts, the stream read in a loop while real time passes (effects, animations
+// and time-outs run on the player's clock), keys given as a viewer presses them. What
+// the player shows and does is compared with what the demo's menu says it should.
+#include <gtest/gtest.h>
+
+#include <libbluray/bluray.h>
+#include <libbluray/keys.h>
+#include <libbluray/overlay.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Draw {
+  int x, y, w, h;
+  // The run-length coded picture drawn, decoded to palette entries, and the palette.
+  std::vector<uint8_t> pixels;
+  std::vector<BD_PG_PALETTE_ENTRY> palette;
+};
+
+struct Seen {
+  bool opened = false;     // the IG plane was initialised
+  std::vector<Draw> draws;  // IG draws since the last reset
+  std::vector<std::pair<uint32_t, uint32_t>> events;
+};
+
+void overlayProc(void* handle, const BD_OVERLAY* ov) {
+  auto* s = static_cast<Seen*>(handle);
+  if (!ov || ov->plane != BD_OVERLAY_IG) return;
+  if (ov->cmd == BD_OVERLAY_INIT) s->opened = true;
+  if (ov->cmd != BD_OVERLAY_DRAW || !ov->img) return;
+  Draw d{ov->x, ov->y, ov->w, ov->h, {}, {}};
+  d.pixels.reserve(size_t(ov->w) * ov->h);
+  for (const BD_PG_RLE_ELEM* e = ov->img; d.pixels.size() < size_t(ov->w) * ov->h; ++e) {
+    if (e->len == 0) continue;  // end of line
+    d.pixels.insert(d.pixels.end(), e->len, uint8_t(e->color));
+  }
+  if (ov->palette) d.palette.assign(ov->palette, ov->palette + 256);
+  s->draws.push_back(std::move(d));
+}
+
+class Player {
+public:
+  explicit Player(const fs::path& disc) {
+    bd_ = bd_open(disc.c_str(), nullptr);
+    if (!bd_) return;
+    bd_register_overlay_proc(bd_, &seen_, overlayProc);  // before bd_play
+    playing_ = bd_play(bd_) > 0;
+  }
+  ~Player() {
+    if (bd_) {
+      bd_register_overlay_proc(bd_, nullptr, nullptr);
+      bd_close(bd_);
+    }
+  }
+  bool playing() const { return playing_; }
+  Seen& seen() { return seen_; }
+
+  // Reads the stream for `ms` milliseconds of real time, a block every few
+  // milliseconds, collecting the events. Stops early once `until` says so.
+  template <class Until>
+  bool run(int ms, Until until) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    std::vector<unsigned char> buf(6144);
+    while (std::chrono::steady_clock::now() < end) {
+      BD_EVENT ev;
+      const int n = bd_read_ext(bd_, buf.data(), int(buf.size()), &ev);
+      if (n < 0) return false;
+      while (ev.event != BD_EVENT_NONE) {
+        seen_.events.push_back({ev.event, ev.param});
+        if (ev.event == BD_EVENT_STILL_TIME || ev.event == BD_EVENT_STILL) bd_read_skip_still(bd_);
+        if (!bd_get_event(bd_, &ev)) break;
+      }
+      if (until()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(n == 0 ? 20 : 4));
+    }
+    return until();
+  }
+  void run(int ms) {
+    run(ms, [] { return false; });
+  }
+  void key(uint32_t k) {
+    bd_user_input(bd_, -1, k);
+  }
+  bool sawEvent(uint32_t event, uint32_t param) const {
+    for (auto& e : seen_.events)
+      if (e.first == event && e.second == param) return true;
+    return false;
+  }
+
+private:
+  BLURAY* bd_ = nullptr;
+  Seen seen_;
+  bool playing_ = false;
+};
+
+// The demo's page 0 buttons: "Play Movie", "Scenes", "Extras" at x 780, 360x90 faces.
+constexpr int kButtonX = 780, kButtonW = 360, kButtonH = 90;
+constexpr int kButtonY[] = {420, 550, 680};
+
+// The colour family a face was drawn in: the demo draws normal faces from its blue
+// entries (32..63) and selected faces from its gold ones (64..95); the family of the
+// face's fill is the one most of its opaque pixels use.
+enum class Face { None, Normal, Selected };
+Face faceAt(const Seen& s, int button) {
+  Face f = Face::None;
+  for (const Draw& d : s.draws) {
+    if (d.x != kButtonX || d.y != kButtonY[button] || d.w != kButtonW || d.h != kButtonH) continue;
+    size_t blue = 0, gold = 0;
+    for (uint8_t p : d.pixels) blue += p >= 32 && p < 64, gold += p >= 64 && p < 96;
+    f = gold > blue ? Face::Selected : blue > 0 ? Face::Normal : Face::None;
+  }
+  return f;
+}
+
+int selectedButton(const Seen& s) {
+  int sel = -1;
+  for (int b = 0; b < 3; ++b)
+    if (faceAt(s, b) == Face::Selected) sel = b;
+  return sel;
+}
+
+fs::path makeDemo(const morvex::test::TempDir& dir) {
+  const fs::path bdmv = dir.path() / "demo" / "BDMV";
+  const std::string cmd = std::string("\"") + MORVEX_MAKE_DEMO_PATH + "\" \"" + bdmv.string() + "\" > /dev/null";
+  if (std::system(cmd.c_str()) != 0) return {};
+  return dir.path() / "demo";
+}
+
+// The whole walk: the menu opens and draws its buttons, Down moves the selection, and
+// Enter on "Play Movie" starts title 1 and its playlist 00001.
+void walkTheMenu(const fs::path& disc) {
+  Player p(disc);
+  ASSERT_TRUE(p.playing()) << "bd_play refused " << disc;
+  // The menu shows once the player reached the menu clip's IG display set.
+  ASSERT_TRUE(p.run(8000, [&] { return selectedButton(p.seen()) >= 0; }))
+      << "the IG plane never drew a selected button (opened: " << p.seen().opened << ", "
+      << p.seen().draws.size() << " draws)";
+  EXPECT_TRUE(p.seen().opened);
+  EXPECT_TRUE(p.sawEvent(BD_EVENT_PLAYLIST, 0));
+  for (int b = 0; b < 3; ++b) EXPECT_NE(faceAt(p.seen(), b), Face::None) << "button " << b << " not drawn";
+  // Keys are refused until the page's in-effect ends: let it play out.
+  p.run(1500);
+  // The page names "Play Movie" as its default selected button, which takes the
+  // place of the button the menu's movie object asked for.
+  ASSERT_EQ(selectedButton(p.seen()), 0) << "the page's default selected button is \"Play Movie\"";
+
+  p.seen().draws.clear();
+  p.key(BD_VK_DOWN);
+  ASSERT_TRUE(p.run(2000, [&] { return selectedButton(p.seen()) == 1; })) << "Down did not select \"Scenes\"";
+  EXPECT_EQ(faceAt(p.seen(), 0), Face::Normal) << "\"Play Movie\" was not redrawn unselected";
+
+  p.seen().draws.clear();
+  p.key(BD_VK_UP);
+  ASSERT_TRUE(p.run(2000, [&] { return selectedButton(p.seen()) == 0; })) << "Up did not go back to \"Play Movie\"";
+
+  p.seen().events.clear();
+  p.key(BD_VK_ENTER);
+  EXPECT_TRUE(p.run(6000, [&] { return p.sawEvent(BD_EVENT_PLAYLIST, 1); }))
+      << "Enter on \"Play Movie\" did not start playlist 00001";
+  EXPECT_TRUE(p.sawEvent(BD_EVENT_TITLE, 1)) << "Enter on \"Play Movie\" did not start title 1";
+}
+
+}  // namespace
+
+TEST(PlayerNavigation, DemoMenuOpensMovesAndStartsTheTitle) {
+  morvex::test::TempDir dir;
+  const fs::path disc = makeDemo(dir);
+  if (disc.empty()) MORVEX_SKIP_OR_FAIL("the demo disc could not be generated (ffmpeg missing?)");
+  walkTheMenu(disc);
+}
+
+// The menu taken out of the menu clip and put back with "menu mux --into": the player
+// must show and use it as before.
+TEST(PlayerNavigation, MenuRemovedAndMuxedBackIntoTheClipStillPlays) {
+  morvex::test::TempDir dir;
+  const fs::path disc = makeDemo(dir);
+  if (disc.empty()) MORVEX_SKIP_OR_FAIL("the demo disc could not be generated (ffmpeg missing?)");
+  const fs::path bdmv = disc / "BDMV";
+  const std::string cli = std::string("\"") + MORVEX_CLI_PATH + "\" ";
+  auto run = [&](const std::string& args) { return std::system((cli + args + " > /dev/null").c_str()); };
+  // The menu out of the clip; then the clip without it (the feature clip has the same
+  // pictures and no menu) with its clip information.
+  ASSERT_EQ(run("menu resave \"" + (bdmv / "STREAM" / "00000.m2ts").string() + "\" -o \"" +
+                (dir.path() / "menu.mnu").string() + "\""),
+            0);
+  fs::copy_file(bdmv / "STREAM" / "00001.m2ts", bdmv / "STREAM" / "00000.m2ts", fs::copy_options::overwrite_existing);
+  fs::copy_file(bdmv / "CLIPINF" / "00001.clpi", bdmv / "CLIPINF" / "00000.clpi", fs::copy_options::overwrite_existing);
+  // Muxed back beside the disc, then put in place of the plain clip.
+  fs::create_directories(dir.path() / "out");
+  ASSERT_EQ(run("menu mux \"" + (dir.path() / "menu.mnu").string() + "\" --into \"" +
+                (bdmv / "STREAM" / "00000.m2ts").string() + "\" -o \"" + (dir.path() / "out" / "00000.m2ts").string() +
+                "\""),
+            0);
+  ASSERT_TRUE(fs::exists(dir.path() / "out" / "00000.clpi"));
+  fs::rename(dir.path() / "out" / "00000.m2ts", bdmv / "STREAM" / "00000.m2ts");
+  fs::rename(dir.path() / "out" / "00000.clpi", bdmv / "CLIPINF" / "00000.clpi");
+  walkTheMenu(disc);
+}
