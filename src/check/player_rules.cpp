@@ -165,6 +165,18 @@ void checkPlayerRules(std::vector<Finding>& out, const PlayerRuleInput& in) {
     std::set<uint16_t> listed;
   };
   std::map<std::string, Use> uses;
+  // A folder whose STREAM holds no stream file at all is a copy of the metadata alone:
+  // its clips are reported one by one as missing their streams, and the rules that
+  // need a playable clip stay silent.
+  bool anyStream = false;
+  {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(in.folder / "STREAM", ec))
+      if (e.path().extension() == in.streamExt) {
+        anyStream = true;
+        break;
+      }
+  }
   for (const auto& [name, m] : playlists) {
     Sink sink{"PLAYLIST/" + name + in.playlistExt, out};
     std::set<std::string> reported;
@@ -188,7 +200,7 @@ void checkPlayerRules(std::vector<Finding>& out, const PlayerRuleInput& in) {
             if (s.entry.type == 2) uses[spi.clipName].listed.insert(entryPid(s));
       // A missing stream file: the player cannot open the clip.
       std::error_code ec;
-      if (!reported.count(p.clipName) && clips.count(p.clipName) &&
+      if (anyStream && !reported.count(p.clipName) && clips.count(p.clipName) &&
           !fs::is_regular_file(in.folder / "STREAM" / (p.clipName + in.streamExt), ec)) {
         reported.insert(p.clipName);
         const bool reach = !knowReach || reachable.count(name);
@@ -201,7 +213,10 @@ void checkPlayerRules(std::vector<Finding>& out, const PlayerRuleInput& in) {
 
   for (const auto& [name, c] : clips) {
     Sink sink{"CLIPINF/" + name + in.clipExt, out};
-    if (cpiEmpty(c))
+    const fs::path streamFile = in.folder / "STREAM" / (name + in.streamExt);
+    std::error_code ec;
+    const bool hasStream = fs::is_regular_file(streamFile, ec);
+    if (hasStream && cpiEmpty(c))
       sink.add(Severity::Error, "clpi.cpi.ep-map-empty", "CPI",
                "the clip has no EP map entries; players may fail on key input");
     const auto it = uses.find(name);
@@ -212,9 +227,7 @@ void checkPlayerRules(std::vector<Finding>& out, const PlayerRuleInput& in) {
                  "the clip carries IG stream " + pidText(pid) +
                      ", which no stream table of a playlist playing it lists; players never show it");
     if (!in.readStreams || igPids.empty()) continue;
-    const fs::path streamFile = in.folder / "STREAM" / (name + in.streamExt);
-    std::error_code ec;
-    if (!fs::is_regular_file(streamFile, ec)) continue;
+    if (!hasStream) continue;
     const IgStreamFacts f = readIgStreamFacts(streamFile);
     if (!f.read) continue;
     Sink ssink{"STREAM/" + name + in.streamExt, out};
