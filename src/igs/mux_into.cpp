@@ -273,7 +273,25 @@ MuxIntoResult muxMenuInto(const std::vector<MenuPes>& pes, const std::filesystem
     else
       r.shifts.push_back({at, d});
   };
+  // Source packets are written straight from the input block in runs; a run ends where
+  // a menu packet goes in or a packet of an old menu stays out.
+  const uint8_t* runStart = nullptr;
+  size_t runLen = 0;
+  bool writeFailed = false;
+  auto flushRun = [&] {
+    if (runLen && !writeFailed) {
+      if (!outBuf.empty()) {
+        writeFailed = !outFile.write(outBuf.data(), outBuf.size(), err);
+        r.packetsOut += outBuf.size() / ts::kSourcePacketSize;
+        outBuf.clear();
+      }
+      if (!writeFailed) writeFailed = !outFile.write(runStart, runLen * ts::kSourcePacketSize, err);
+      r.packetsOut += runLen;
+    }
+    runLen = 0;
+  };
   auto emitMenuPacket = [&](uint64_t beforeSource) {
+    flushRun();
     const Pending& q = queue.front();
     lastAts = (lastAts + 1) & (kAtcWrap - 1);
     const uint8_t h[4] = {uint8_t(lastAts >> 24), uint8_t(lastAts >> 16), uint8_t(lastAts >> 8), uint8_t(lastAts)};
@@ -292,9 +310,8 @@ MuxIntoResult muxMenuInto(const std::vector<MenuPes>& pes, const std::filesystem
       return fail(core::displayPath(source) + ": the stream ends inside a source packet");
     }
     const size_t n = got / ts::kSourcePacketSize;
-    outBuf.clear();
     for (size_t i = 0; i < n; ++i) {
-      const uint8_t* sp = inBuf.data() + i * ts::kSourcePacketSize;
+      uint8_t* sp = inBuf.data() + i * ts::kSourcePacketSize;
       const uint8_t* tp = sp + ts::kExtraHeaderSize;
       const uint64_t index = r.packetsIn++;
       if (tp[0] != ts::kSyncByte) {
@@ -328,13 +345,14 @@ MuxIntoResult muxMenuInto(const std::vector<MenuPes>& pes, const std::filesystem
         }
         ++r.removed;
         shift(index + 1, -1);
+        flushRun();
         continue;
       }
-      const size_t before = outBuf.size();
-      outBuf.insert(outBuf.end(), sp, sp + ts::kSourcePacketSize);
+      if (runLen == 0) runStart = sp;
+      ++runLen;
       lastAts = ats;
       if (pid == pmtPid && pmtPid != 0 && ts::payloadUnitStart(tp)) {
-        uint8_t* otp = outBuf.data() + before + ts::kExtraHeaderSize;
+        uint8_t* otp = sp + ts::kExtraHeaderSize;
         size_t at = ts::kTsHeaderSize + (ts::hasAdaptationField(tp) ? 1 + tp[4] : 0);
         if (at < ts::kTsPacketSize) at += 1 + tp[at];
         if (at >= ts::kTsPacketSize) {
@@ -375,11 +393,11 @@ MuxIntoResult muxMenuInto(const std::vector<MenuPes>& pes, const std::filesystem
         clock.pcrAts = ats;
       }
     }
-    if (!outBuf.empty() && !outFile.write(outBuf.data(), outBuf.size(), err)) {
+    flushRun();
+    if (writeFailed) {
       outFile.discard();
       return fail(core::displayPath(output) + ": " + err);
     }
-    r.packetsOut += outBuf.size() / ts::kSourcePacketSize;
     if (progress) {
       progress->setPosition(r.packetsIn);
       if (progress->cancelled()) {
@@ -397,7 +415,6 @@ MuxIntoResult muxMenuInto(const std::vector<MenuPes>& pes, const std::filesystem
   }
   // A stream that ends before the menu's time gets the rest at its end; a BD stream
   // is a whole number of aligned units (32 packets), so null packets fill the last one.
-  outBuf.clear();
   while (!queue.empty()) emitMenuPacket(r.packetsIn);
   r.packetsOut += outBuf.size() / ts::kSourcePacketSize;
   while (r.packetsOut % 32 != 0) {
