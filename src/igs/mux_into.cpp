@@ -553,11 +553,17 @@ ClipMuxResult muxMenuIntoClip(const Menu& menu, const std::filesystem::path& sou
                               core::Progress* progress) {
   ClipMuxResult res;
   const ClipMuxPlan srcPlan = planClipMux(source, options.pid);
+  const ClipMuxPlan outPlan0 = planClipMux(output, options.pid);
   clip::ClipInfo clpi;
   bool haveClip = false;
-  if (!srcPlan.bdmv.empty()) {
+  // The source's clip information; for a stream from outside a disc written over a
+  // disc's clip, that clip's (the stream it replaces is the one it describes).
+  std::filesystem::path clipFile;
+  if (!srcPlan.bdmv.empty()) clipFile = srcPlan.bdmv / "CLIPINF" / (srcPlan.clipName + ".clpi");
+  else if (!outPlan0.bdmv.empty()) clipFile = outPlan0.bdmv / "CLIPINF" / (outPlan0.clipName + ".clpi");
+  if (!clipFile.empty()) {
     core::NullLog quiet;
-    const auto file = srcPlan.bdmv / "CLIPINF" / (srcPlan.clipName + ".clpi");
+    const auto& file = clipFile;
     std::error_code ec;
     if (std::filesystem::exists(file, ec)) {
       if (!clip::readClipInfoFile(file, clpi, quiet).complete()) {
@@ -568,7 +574,7 @@ ClipMuxResult muxMenuIntoClip(const Menu& menu, const std::filesystem::path& sou
       haveClip = true;
     }
   }
-  if (!at) at = srcPlan.at;
+  if (!at) at = srcPlan.bdmv.empty() ? outPlan0.at : srcPlan.at;
   if (!at && haveClip && !clpi.sequenceInfo.atcSequences.empty() &&
       !clpi.sequenceInfo.atcSequences[0].stcSequences.empty())
     at = uint64_t(clpi.sequenceInfo.atcSequences[0].stcSequences[0].presentationStartTime) * 2;

@@ -90,6 +90,7 @@ void MenuTab::buildUi() {
       },
       this);
   lay->addWidget(files_->banner());
+  lay->addWidget(files_->clipRow());
   connect(files_, &MenuFiles::aboutToReplace, this, [this] {
     emulation_->stopTimers();
     emulation_->finishPlayback();
