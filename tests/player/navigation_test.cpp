@@ -9,12 +9,18 @@
 #include <libbluray/keys.h>
 #include <libbluray/overlay.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/binary.h"
+#include "menuview/image.h"
+#include "menuview/picture_io.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -28,16 +34,45 @@ struct Draw {
   std::vector<BD_PG_PALETTE_ENTRY> palette;
 };
 
+// The IG plane as the player library hands it over, each pixel already in R, G, B, A:
+// palette entries are Y, Cr, Cb "in the same colour matrix as the associated video
+// stream" (limited range), converted the way a player converts them for high
+// definition video, BT.709, in floating point.
+struct Plane {
+  int width = 0, height = 0;
+  std::vector<std::array<uint8_t, 4>> px;
+  void init(int w, int h) {
+    width = w, height = h;
+    px.assign(size_t(w) * h, {0, 0, 0, 0});
+  }
+  void clear(int x, int y, int w, int h) {
+    for (int j = y; j < y + h && j < height; ++j)
+      for (int i = x; i < x + w && i < width; ++i) px[size_t(j) * width + i] = {0, 0, 0, 0};
+  }
+  static std::array<uint8_t, 4> rgba(const BD_PG_PALETTE_ENTRY& e) {
+    const double y = (e.Y - 16) * 255.0 / 219, pr = (e.Cr - 128) * 255.0 / 224, pb = (e.Cb - 128) * 255.0 / 224;
+    const double r = y + 1.5748 * pr, b = y + 1.8556 * pb, g = (y - 0.2126 * r - 0.0722 * b) / 0.7152;
+    auto c = [](double v) { return uint8_t(std::lround(std::clamp(v, 0.0, 255.0))); };
+    return {c(r), c(g), c(b), e.T};
+  }
+};
+
 struct Seen {
   bool opened = false;     // the IG plane was initialised
   std::vector<Draw> draws;  // IG draws since the last reset
   std::vector<std::pair<uint32_t, uint32_t>> events;
+  Plane plane;
 };
 
 void overlayProc(void* handle, const BD_OVERLAY* ov) {
   auto* s = static_cast<Seen*>(handle);
   if (!ov || ov->plane != BD_OVERLAY_IG) return;
-  if (ov->cmd == BD_OVERLAY_INIT) s->opened = true;
+  if (ov->cmd == BD_OVERLAY_INIT) {
+    s->opened = true;
+    s->plane.init(ov->w, ov->h);
+  }
+  if (ov->cmd == BD_OVERLAY_CLEAR) s->plane.clear(0, 0, s->plane.width, s->plane.height);
+  if (ov->cmd == BD_OVERLAY_WIPE) s->plane.clear(ov->x, ov->y, ov->w, ov->h);
   if (ov->cmd != BD_OVERLAY_DRAW || !ov->img) return;
   Draw d{ov->x, ov->y, ov->w, ov->h, {}, {}};
   d.pixels.reserve(size_t(ov->w) * ov->h);
@@ -46,6 +81,14 @@ void overlayProc(void* handle, const BD_OVERLAY* ov) {
     d.pixels.insert(d.pixels.end(), e->len, uint8_t(e->color));
   }
   if (ov->palette) d.palette.assign(ov->palette, ov->palette + 256);
+  // A draw replaces its rectangle of the plane.
+  if (ov->palette)
+    for (int j = 0; j < d.h; ++j)
+      for (int i = 0; i < d.w; ++i) {
+        const int x = d.x + i, y = d.y + j;
+        if (x < s->plane.width && y < s->plane.height)
+          s->plane.px[size_t(y) * s->plane.width + x] = Plane::rgba(ov->palette[d.pixels[size_t(j) * d.w + i]]);
+      }
   s->draws.push_back(std::move(d));
 }
 
@@ -206,4 +249,77 @@ TEST(PlayerNavigation, MenuRemovedAndMuxedBackIntoTheClipStillPlays) {
   fs::rename(dir.path() / "out" / "00000.m2ts", bdmv / "STREAM" / "00000.m2ts");
   fs::rename(dir.path() / "out" / "00000.clpi", bdmv / "CLIPINF" / "00000.clpi");
   walkTheMenu(disc);
+}
+
+// The plane the player library draws for the demo menu (page 0, "Play Movie" selected)
+// against "menu render" of the same page and button, both over black: colours come
+// from the same palette bytes, so no pixel may differ by more than one level.
+TEST(PlayerNavigation, DrawnPlaneMatchesMenuRender) {
+  morvex::test::TempDir dir;
+  const fs::path disc = makeDemo(dir);
+  if (disc.empty()) MORVEX_SKIP_OR_FAIL("the demo disc could not be generated (ffmpeg missing?)");
+  Player p(disc);
+  ASSERT_TRUE(p.playing());
+  ASSERT_TRUE(p.run(8000, [&] { return selectedButton(p.seen()) >= 0; }));
+  p.run(1500);  // the in-effect plays out
+  ASSERT_EQ(selectedButton(p.seen()), 0);
+  const Plane plane = p.seen().plane;
+  ASSERT_EQ(plane.width, 1920);
+  ASSERT_EQ(plane.height, 1080);
+
+  // A black background, as an uncompressed 24-bit bitmap (a black PNG packs too well
+  // for the picture reader's guard against oversized pictures).
+  {
+    std::vector<uint8_t> bmp(54 + 1920 * 1080 * 3, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+      for (int i = 0; i < 4; ++i) bmp[at + i] = uint8_t(v >> (8 * i));
+    };
+    bmp[0] = 'B', bmp[1] = 'M';
+    put32(2, uint32_t(bmp.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, 1920);
+    put32(22, 1080);
+    bmp[26] = 1, bmp[28] = 24;
+    morvex::test::writeFile(dir.path() / "black.bmp", bmp);
+  }
+  const fs::path out = dir.path() / "render.png";
+  const std::string cmd = std::string("\"") + MORVEX_CLI_PATH + "\" menu render \"" +
+                          (disc / "BDMV" / "STREAM" / "00000.m2ts").string() + "\" --page 0 --select 0 --background \"" +
+                          (dir.path() / "black.bmp").string() + "\" -o \"" + out.string() + "\" > /dev/null";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  morvex::menuview::Image rendered;
+  std::string err;
+  ASSERT_TRUE(morvex::menuview::loadPicture(out, rendered, err)) << err;
+  ASSERT_EQ(rendered.width(), 1920);
+  ASSERT_EQ(rendered.height(), 1080);
+
+  // The selected face is animated: its frames differ only in the three-pixel border
+  // pattern, so there the player's current frame is not compared with the first one.
+  auto animatedBorder = [](int x, int y) {
+    const int dx = std::min(x - kButtonX, kButtonX + kButtonW - 1 - x), dy = std::min(y - kButtonY[0], kButtonY[0] + kButtonH - 1 - y);
+    return dx >= 0 && dy >= 0 && (dx < 3 || dy < 3);
+  };
+  size_t visible = 0, worst = 0, over = 0;
+  int x1 = 9999, y1 = 9999, x2 = -1, y2 = -1;
+  for (int y = 0; y < 1080; ++y)
+    for (int x = 0; x < 1920; ++x) {
+      if (animatedBorder(x, y)) continue;
+      const auto& q = plane.px[size_t(y) * 1920 + x];
+      const auto r = rendered.pixel(x, y);
+      const uint8_t mine[3] = {r.r, r.g, r.b};
+      bool off = false;
+      for (int c = 0; c < 3; ++c) {
+        const int want = (q[c] * q[3] + 127) / 255;
+        const size_t d = size_t(std::abs(int(mine[c]) - want));
+        worst = std::max(worst, d);
+        off = off || d > 1;
+      }
+      visible += q[3] != 0;
+      over += off;
+      if (off) x1 = std::min(x1, x), y1 = std::min(y1, y), x2 = std::max(x2, x), y2 = std::max(y2, y);
+    }
+  EXPECT_GT(visible, 100000u) << "the plane holds too little of the menu";
+  EXPECT_EQ(over, 0u) << over << " pixels differ by more than one level (worst " << worst << ") within (" << x1
+                       << "," << y1 << ")-(" << x2 << "," << y2 << ")";
 }
