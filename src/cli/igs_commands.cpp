@@ -221,7 +221,8 @@ void muxInto(const Args& a, ConsoleLog& log) {
   igs::MuxIntoOptions o;
   o.pid = uint16_t(*pid);
   o.replace = a.replace;
-  const igs::ClipMuxPlan plan = igs::planClipMux(a.into, o.pid);
+  // The playlists that will play the written clip.
+  const igs::ClipMuxPlan plan = igs::planClipMux(a.out, o.pid);
   const igs::ClipMuxResult r =
       igs::muxMenuIntoClip(m, a.into, a.out, o, at, a.addStream, core::SaveSettings{.backup = false}, log);
   if (!r.mux.ok) {
