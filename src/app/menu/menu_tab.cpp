@@ -235,6 +235,9 @@ void MenuTab::mux() {
 }
 
 bool MenuTab::muxTo(const QString& path) { return files_->muxTo(path); }
+bool MenuTab::muxIntoClip(const QString& source, const QString& output, bool addStream) {
+  return files_->muxIntoClip(source, output, addStream);
+}
 
 void MenuTab::openMenu() {
   undo_.clear();
