@@ -1,12 +1,14 @@
-// Demo disc clips: clip information for the menu clip 00000 and the feature clips
-// 00001/00002, a small generated stream file for 00001 (video 0x1011, audio 0x1100 and
-// 0x1101, subtitles 0x1200, menu 0x1400) whose EP map and packet count the clip
-// information describes, and the BD-J object 00001 the index's BD-J title names.
+// Demo disc clips: the streams of the menu clip 00000 and the feature clips 00001/00002
+// (video 0x1011, audio 0x1100 and 0x1101; the menu clip adds its menu on 0x1400), their
+// clip information computed from the streams, and the BD-J object 00001 the index's
+// BD-J title names.
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "clip/clpi.h"
 #include "clip/ep_map.h"
-#include "support/ts_synth.h"
+#include "igs/mux_into.h"
 #include "core/binary.h"
 #include "core/save.h"
 #include "core/stream_coding.h"
@@ -33,13 +35,6 @@ ClipStream audio(uint16_t pid, const char* lang) {
   ClipStream s;
   s.pid = pid, s.codingInfoLength = 21, s.codingType = codingValue(StreamCoding::DolbyDigital),
   s.audioPresentationType = 6, s.samplingFrequency = 1, s.audioLanguage = lang;
-  return s;
-}
-
-ClipStream graphics(uint16_t pid, StreamCoding type, const char* lang) {
-  ClipStream s;
-  s.pid = pid, s.codingInfoLength = 21, s.codingType = codingValue(type);
-  (type == StreamCoding::Pg ? s.pgLanguage : s.igLanguage) = lang;
   return s;
 }
 
@@ -139,41 +134,109 @@ core::Bytes bdjObject() {
   return w.take();
 }
 
+// The demo's pictures and sound, encoded by ffmpeg at generation time: a few seconds
+// of 1080p 23.976 H.264 (a key frame every second, one encoder thread and bit-exact
+// output, so the same ffmpeg writes the same bytes) and two AC-3 tracks, written as a
+// BD AV stream with the usual disc PIDs: video 0x1011, audio 0x1100 and 0x1101.
+bool encodeAvStream(const fs::path& out, core::Log& log) {
+  const std::string cmd =
+      "ffmpeg -nostdin -hide_banner -loglevel error -y"
+      " -f lavfi -i \"testsrc2=size=1920x1080:rate=24000/1001:duration=5\""
+      " -f lavfi -i \"sine=frequency=440:sample_rate=48000:duration=5\""
+      " -f lavfi -i \"sine=frequency=660:sample_rate=48000:duration=5\""
+      " -map 0:v -map 1:a -map 2:a"
+      " -c:v libx264 -preset veryfast -profile:v high -level 4.1 -pix_fmt yuv420p -crf 30"
+      " -x264-params \"threads=1:keyint=24:min-keyint=24:scenecut=0:bframes=0:aud=1\" -threads 1"
+      " -c:a ac3 -b:a 192k -ac 2 -metadata:s:a:0 language=eng -metadata:s:a:1 language=fre"
+      " -bitexact -fflags +bitexact -flags:v +bitexact -flags:a +bitexact"
+      " -f mpegts -mpegts_m2ts_mode 1 -mpegts_pmt_start_pid 0x100"
+      " -streamid 0:0x1011 -streamid 1:0x1100 -streamid 2:0x1101 \"" +
+      out.string() + "\"";
+  if (std::system(cmd.c_str()) != 0) {
+    log.error("ffmpeg could not encode the demo's video and audio (is ffmpeg installed?)");
+    return false;
+  }
+  return true;
+}
+
+// What the clip information says about a stream, read from the stream itself: its
+// packet count, the video's presentation span and its random-access points (PES starts
+// whose adaptation field sets the random access indicator).
+struct StreamFacts {
+  bool ok = false;
+  uint64_t packets = 0;
+  uint64_t firstPts = UINT64_MAX, lastPts = 0;
+  std::vector<EntryPoint> keys;
+};
+
+StreamFacts scanStream(const fs::path& file, uint16_t videoPid) {
+  StreamFacts f;
+  core::Bytes b;
+  std::string err;
+  if (!core::readWholeFile(file, b, err) || b.size() % 192 != 0) return f;
+  f.packets = b.size() / 192;
+  for (uint64_t i = 0; i < f.packets; ++i) {
+    const uint8_t* tp = b.data() + i * 192 + 4;
+    if (tp[0] != 0x47 || ((tp[1] & 0x1F) << 8 | tp[2]) != videoPid || !(tp[1] & 0x40)) continue;
+    size_t at = 4;
+    bool rai = false;
+    if (tp[3] & 0x20) {
+      rai = tp[4] > 0 && (tp[5] & 0x40);
+      at += 1 + tp[4];
+    }
+    if (at + 14 > 188 || tp[at] != 0 || tp[at + 1] != 0 || tp[at + 2] != 1 || !(tp[at + 7] & 0x80)) continue;
+    const uint8_t* s = tp + at + 9;
+    const uint64_t pts = (uint64_t(s[0] & 0x0E) << 29) | (uint64_t(s[1]) << 22) | (uint64_t(s[2] & 0xFE) << 14) |
+                         (uint64_t(s[3]) << 7) | (s[4] >> 1);
+    f.firstPts = std::min(f.firstPts, pts);
+    f.lastPts = std::max(f.lastPts, pts);
+    if (rai) f.keys.push_back({uint32_t(i), pts, 1});
+  }
+  f.ok = !f.keys.empty();
+  return f;
+}
+
+// The clip information of a stream as it is: one program, one ATC and one STC
+// sequence (its PCRs ride on the video PID), the video's span and its EP map.
+ClipInfo clipOf(const StreamFacts& f, std::vector<ClipStream> streams) {
+  constexpr uint32_t kFrame = 3754;  // one frame at 23.976 in 90 kHz
+  ClipInfo c = clipInfo(std::move(streams), uint32_t(f.packets), uint32_t(f.firstPts),
+                        uint32_t(f.lastPts + kFrame));
+  c.sequenceInfo.atcSequences[0].stcSequences[0].pcrPid = 0x1011;
+  setSingleEPMap(c, 0x1011, f.keys);
+  return c;
+}
+
 bool writeClips(DemoContext& ctx) {
   std::error_code ec;
   for (const char* d : {"CLIPINF", "STREAM", "BDJO"}) fs::create_directories(ctx.bdmv / d, ec);
-  // The feature's first clip gets a real stream file, about 3 MB.
-  test::SynthOptions o;
-  o.targetBytes = 3 << 20;
-  o.secondAudio = true;
-  o.seed = 2026;
-  o.videoBitrate = 2000000;  // a dozen seconds in 3 MB
-  // Its interactive graphics are the demo menu, as a disc repeats the menu's display
-  // set along the feature.
-  o.igSegments = demoMenuSegments(ctx.log);
-  if (o.igSegments.empty()) return false;
-  test::SynthStats st;
-  std::string err;
-  if (!test::writeSyntheticStream(ctx.bdmv / "STREAM" / "00001.m2ts", o, err, &st)) {
-    ctx.log.error(err);
+  const fs::path stream = ctx.bdmv / "STREAM";
+  // The feature's two clips are the encoded stream as it is.
+  if (!encodeAvStream(stream / "00001.m2ts", ctx.log)) return false;
+  fs::copy_file(stream / "00001.m2ts", stream / "00002.m2ts", fs::copy_options::overwrite_existing, ec);
+  if (ec) return false;
+  const StreamFacts base = scanStream(stream / "00001.m2ts", 0x1011);
+  if (!base.ok) {
+    ctx.log.error("the encoded demo stream has no video key frames");
     return false;
   }
-  ClipInfo feature = clipInfo({video(), audio(0x1100, "eng"), audio(0x1101, "fre"),
-                               graphics(0x1200, StreamCoding::Pg, "eng"), graphics(0x1400, StreamCoding::Ig, "eng")},
-                              uint32_t(st.packets), st.firstPts, st.lastPts + 3754);
-  std::vector<EntryPoint> points;
-  for (const auto& k : st.keyFrames) points.push_back({k.spn, k.pts, 1});
-  setSingleEPMap(feature, 0x1011, points);
+  const std::vector<ClipStream> av = {video(), audio(0x1100, "eng"), audio(0x1101, "fre")};
+  ClipInfo feature = clipOf(base, av);
 
-  // Clips without stream files: the menu loop and the feature's second half.
-  ClipInfo menu = clipInfo({video(), audio(0x1100, "eng"), graphics(0x1400, StreamCoding::Ig, "eng")}, 250000, 900000,
-                           900000 + 30 * 90000);
-  ClipInfo second =
-      clipInfo({video(), audio(0x1100, "eng"), audio(0x1101, "fre"), graphics(0x1200, StreamCoding::Pg, "eng")},
-               1500000, 900000, 900000 + 60 * 90000);
+  // The menu clip: the same pictures with the demo menu muxed in through the menu
+  // muxer, its display set stamped at the clip's first picture (the PlayItem's IN time).
+  igs::Menu menu;
+  if (!demoMenu(ctx.log, menu)) return false;
+  igs::MuxIntoOptions mo;
+  mo.at = base.firstPts;
+  const igs::MuxIntoResult mux =
+      igs::muxMenuInto(igs::stampedMenuPes(menu, mo.at), stream / "00001.m2ts", stream / "00000.m2ts", mo, ctx.log);
+  if (!mux.ok) return false;
+  ClipInfo menuClip = clipOf(base, av);
+  igs::updateClipForMux(menuClip, mux, mo.pid, "eng");
 
   std::string bdjErr;
-  return saveClip(ctx, "00000", menu) && saveClip(ctx, "00001", feature) && saveClip(ctx, "00002", second) &&
+  return saveClip(ctx, "00000", menuClip) && saveClip(ctx, "00001", feature) && saveClip(ctx, "00002", feature) &&
          core::writeFileAtomic(ctx.bdmv / "BDJO" / "00001.bdjo", bdjObject(), bdjErr);
 }
 

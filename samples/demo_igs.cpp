@@ -302,6 +302,8 @@ bool authorDemoMenu(core::Log& log, Menu& result) {
   EffectSequence& out = m.ics.pages[0].effects[1];
   for (uint8_t pal : {2, 1}) out.effects.push_back(bannerStep(mainTitle, pal, 13500));
   m.ics.model = 2;  // always-on menu: the stream-model bit set, not a pop-up
+  // The menu's one display set starts its epoch: a player builds the menu from it.
+  m.ics.compositionState = 2;
   refreshMenu(m, &a.pictures);
 
   if (!a.ok) {
@@ -329,6 +331,8 @@ bool writeDemoMenu(DemoContext& ctx) {
 DemoStep step(60, "IG menu", writeDemoMenu);
 
 }  // namespace
+
+bool demoMenu(core::Log& log, igs::Menu& menu) { return authorDemoMenu(log, menu); }
 
 std::vector<std::vector<uint8_t>> demoMenuSegments(core::Log& log) {
   Menu m;

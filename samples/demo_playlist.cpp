@@ -2,7 +2,7 @@
 // with the playlist writer. Clips 00000 (menu) and 00001/00002 (feature) come from the
 // clip step, which runs first; each PlayItem plays its clip from the start to the end
 // of the clip's presentation time. Streams use the usual PIDs: video 0x1011, audio
-// 0x1100/0x1101, subtitles 0x1200, menu 0x1400.
+// 0x1100/0x1101, menu 0x1400.
 #include <filesystem>
 
 #include "clip/clpi.h"
@@ -103,20 +103,18 @@ bool writePlaylists(DemoContext& ctx) {
   menu.playListMark.marks.push_back(Mark{0, 1, 0, mp.inTime, 0xFFFF, 0});
   updateLengths(menu);
 
-  // 00001: the feature, clips 00001 and 00002 end to end, two audio languages,
-  // English subtitles, and a chapter every 10 seconds placed by chapter import.
+  // 00001: the feature, clips 00001 and 00002 end to end, two audio languages, and
+  // a chapter every 1.5 seconds placed by chapter import.
   Playlist feature = blank();
   PlayItem f1 = playItem("00001", clipSpan(ctx.bdmv, "00001", 12));
   f1.stn.audio.push_back(stream(1, 0x1101, StreamCoding::DolbyDigital, "fre"));
-  f1.stn.pg.push_back(stream(1, 0x1200, StreamCoding::Pg, "eng"));
   PlayItem f2 = playItem("00002", clipSpan(ctx.bdmv, "00002", 60));
   f2.stn.audio = f1.stn.audio;
-  f2.stn.pg = f1.stn.pg;
   feature.playList.playItems = {f1, f2};
   updateLengths(feature);
   core::NullLog quiet;
   ChapterResult ch = importChapters(
-      feature, "00:00:00.000\r\n00:00:10.000\r\n00:00:20.000\r\n00:00:30.000\r\n00:00:40.000\r\n00:00:50.000\r\n",
+      feature, "00:00:00.000\r\n00:00:01.500\r\n00:00:03.000\r\n00:00:04.500\r\n00:00:06.000\r\n00:00:07.500\r\n",
       ChapterFormat::Time, quiet);
   if (!ch.ok) return false;
   // the last chapter is a link point, as authoring tools set for a scene bookmark

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "igs/model.h"
 
 namespace morvex::demo {
 
@@ -34,5 +35,8 @@ std::vector<RegisteredStep>& demoSteps();
 // the menu stream carries it alone and the feature stream along with its video.
 // Empty when an authoring step was refused (logged).
 std::vector<std::vector<uint8_t>> demoMenuSegments(core::Log& log);
+
+// The demo's IG menu as authored; false when an authoring step was refused (logged).
+bool demoMenu(core::Log& log, igs::Menu& menu);
 
 }  // namespace morvex::demo

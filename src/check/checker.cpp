@@ -11,6 +11,7 @@
 #include "core/text.h"
 #include "check/menu_check.h"
 #include "check/nav_check.h"
+#include "check/player_rules.h"
 #include "clip/clpi.h"
 #include "core/binary.h"
 #include "core/read_result.h"
@@ -168,6 +169,21 @@ void checkIndexRefs(Sink& sink, const Disc& d) {
   one(d.index.indexes.topMenu, "Top Menu");
   for (size_t i = 0; i < d.index.indexes.titles.size(); ++i)
     one(d.index.indexes.titles[i], "title " + num(i + 1));
+}
+
+// The rules a player imposes across playlists, clips and streams.
+void checkPlayerRulesOf(std::vector<Finding>& out, const Disc& d, const CheckOptions& options) {
+  PlayerRuleInput in;
+  in.folder = d.folder;
+  in.streamExt = d.names.streamext;
+  in.clipExt = d.names.clipinfext;
+  in.playlistExt = d.names.playlistext;
+  in.index = d.indexRead ? &d.index : nullptr;
+  in.mobj = d.mobjRead ? &d.mobj : nullptr;
+  in.playlists = &d.playlists;
+  in.clips = &d.clips;
+  in.readStreams = options.streamMenus;
+  checkPlayerRules(out, in);
 }
 
 }  // namespace
@@ -606,6 +622,8 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
   } else {
     done += perPass;
   }
+
+  checkPlayerRulesOf(out, d, options);
 
   for (const auto& mnu : options.menuFiles) {
     if (stop()) return finishReport(std::move(rep));

@@ -14,6 +14,7 @@
 #include "igs/edit.h"
 #include "igs/extract.h"
 #include "igs/mux.h"
+#include "igs/mux_into.h"
 #include "igs/objects.h"
 #include "igs/reader.h"
 #include "igs/writer.h"
@@ -176,7 +177,69 @@ bool writeOut(const fs::path& out, const core::Bytes& bytes) {
 struct Args {
   std::string in, out, png, pid = "0x1400", palette = "0", replaceObject, replacePalette;
   bool json = false;
+  // menu mux --into
+  std::string into, at;
+  bool replace = false, addStream = false;
 };
+
+// "--at": seconds ("10.04") or a clock time ("0:00:10.040"), as 90 kHz ticks.
+std::optional<uint64_t> parseAt(const std::string& text) {
+  double total = 0;
+  size_t start = 0;
+  int parts = 0;
+  while (true) {
+    const size_t colon = text.find(':', start);
+    const std::string part = text.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+    if (part.empty() || part.find_first_not_of("0123456789.") != std::string::npos) return std::nullopt;
+    total = total * 60 + std::stod(part);
+    if (++parts > 3) return std::nullopt;
+    if (colon == std::string::npos) break;
+    start = colon + 1;
+  }
+  return uint64_t(total * 90000 + 0.5);
+}
+
+// "menu mux MENU --into CLIP.m2ts -o OUT.m2ts": the menu muxed into an AV stream, the
+// clip information and (with --add-stream) the playlists of its disc brought in step.
+void muxInto(const Args& a, ConsoleLog& log) {
+  igs::Menu m;
+  if (!loadMenu(a.in, m, log)) return;
+  auto pid = core::parseNumber(a.pid, 0x1FFE);
+  if (!pid) {
+    fail("bad PID " + a.pid, 2);
+    return;
+  }
+  std::optional<uint64_t> at;
+  if (!a.at.empty()) {
+    at = parseAt(a.at);
+    if (!at) {
+      fail("bad time " + a.at + " (seconds, or h:mm:ss.fff)", 2);
+      return;
+    }
+  }
+  if (outputIsAnInput(a.out, {a.in, a.into})) return;
+  igs::MuxIntoOptions o;
+  o.pid = uint16_t(*pid);
+  o.replace = a.replace;
+  // The playlists that will play the written clip.
+  const igs::ClipMuxPlan plan = igs::planClipMux(a.out, o.pid);
+  const igs::ClipMuxResult r =
+      igs::muxMenuIntoClip(m, a.into, a.out, o, at, a.addStream, core::SaveSettings{.backup = false}, log);
+  if (!r.mux.ok) {
+    fail(r.mux.cancelled ? r.mux.error : "Mux error");
+    return;
+  }
+  std::cout << r.mux.packetsOut << " source packets written to " << core::displayPath(a.out) << " ("
+            << r.mux.inserted << " inserted, " << r.mux.removed << " removed; composition at "
+            << core::timeText(r.mux.compositionPts / 90) << ")\n";
+  if (!r.clipInfo.empty()) std::cout << "Clip information written to " << core::displayPath(r.clipInfo) << '\n';
+  for (const auto& name : r.playlistsUpdated) std::cout << name << ": IG stream entry added\n";
+  if (!a.addStream)
+    for (const auto& name : plan.lackingStream)
+      std::cerr << name << " plays the clip but lists no IG stream on PID 0x" << core::hexText(o.pid, 4)
+                << "; players will not show the menu there (--add-stream adds it)\n";
+  if (!r.error.empty()) fail(r.error);
+}
 
 Args& args() {
   static Args a;
@@ -249,13 +312,26 @@ void registerMenu(CLI::App& app) {
       std::cout << "Menu written to " << core::displayPath(a.out) << '\n';
   });
 
-  auto* mux = menu->add_subcommand("mux", "Write the menu as a menu-only BD AV stream (.m2ts)");
+  auto* mux = menu->add_subcommand(
+      "mux", "Write the menu as a menu-only BD AV stream (.m2ts), or with --into into an existing AV stream");
   mux->add_option("MENU", a.in, "menu file (.mnu)")->required();
   mux->add_option("-o,--output", a.out, "stream file to write")->required();
+  mux->add_option("--into", a.into, "AV stream (.m2ts) to put the menu into; every other packet is kept");
+  mux->add_option("--pid", a.pid, "with --into: the menu's PID (default 0x1400)");
+  mux->add_flag("--replace", a.replace, "with --into: replace an IG stream already on the PID");
+  mux->add_option("--at", a.at,
+                  "with --into: time the display set starts (seconds or h:mm:ss.fff; default: inside the IN-OUT "
+                  "range of the PlayItems that play the clip)");
+  mux->add_flag("--add-stream", a.addStream,
+                "with --into: playlists that play the clip gain the IG stream-table entry they lack");
   mux->callback([&a] {
     igs::Menu m;
     // Only errors are printed (on stderr), so dumps stay clean.
     ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
+    if (!a.into.empty()) {
+      muxInto(a, log);
+      return;
+    }
     if (!loadMenu(a.in, m, log)) return;
     core::Bytes ts = igs::muxMenu(m, log);
     if (log.hadError()) {

@@ -11,26 +11,44 @@ namespace {
 uint8_t clampTo(int v, int lo, int hi) { return uint8_t(std::clamp(v, lo, hi)); }
 }  // namespace
 
-Rgb8 ycc2rgb(uint8_t y, uint8_t cr, uint8_t cb) {
+ColourMatrix matrixForHeight(unsigned lines) { return lines > 576 ? ColourMatrix::Bt709 : ColourMatrix::Bt601; }
+ColourMatrix menuMatrix(const Menu& menu) { return matrixForHeight(menu.ics.height); }
+
+Rgb8 ycc2rgb(uint8_t y, uint8_t cr, uint8_t cb, ColourMatrix m) {
   const int Y = (int(y) - 16) * 1164, Cr = int(cr) - 128, Cb = int(cb) - 128;
   // C++ integer division truncates toward zero, as the format's rule requires.
+  if (m == ColourMatrix::Bt709)
+    return {clampTo((Y + Cr * 1793 + 500) / 1000, 0, 255),
+            clampTo((Y - Cr * 533 - Cb * 213 + 500) / 1000, 0, 255),
+            clampTo((Y + Cb * 2112 + 500) / 1000, 0, 255)};
   return {clampTo((Y + Cr * 1596 + 500) / 1000, 0, 255),
           clampTo((Y - Cr * 813 - Cb * 391 + 500) / 1000, 0, 255),
           clampTo((Y + Cb * 2018 + 500) / 1000, 0, 255)};
 }
 
-Ycc rgb2ycc(uint8_t r, uint8_t g, uint8_t b) {
+Ycc rgb2ycc(uint8_t r, uint8_t g, uint8_t b, ColourMatrix m) {
   const int R = r, G = g, B = b;
+  if (m == ColourMatrix::Bt709)
+    return {clampTo((183 * R + 614 * G + 62 * B + 500) / 1000 + 16, 16, 235),
+            clampTo((439 * R - 399 * G - 40 * B + 500) / 1000 + 128, 16, 240),
+            clampTo((-101 * R - 338 * G + 439 * B + 500) / 1000 + 128, 16, 240)};
   return {clampTo((257 * R + 504 * G + 98 * B + 500) / 1000 + 16, 16, 235),
           clampTo((439 * R - 368 * G - 71 * B + 500) / 1000 + 128, 16, 240),
           clampTo((-148 * R - 291 * G + 439 * B + 500) / 1000 + 128, 16, 240)};
 }
 
-void ycc2rgbEntry(const Ycc& c, Rgbt& out) {
-  Rgb8 v = ycc2rgb(c.y, c.cr, c.cb);
+void ycc2rgbEntry(const Ycc& c, Rgbt& out, ColourMatrix m) {
+  Rgb8 v = ycc2rgb(c.y, c.cr, c.cb, m);
   out.r = v.r;
   out.g = v.g;
   out.b = v.b;
+}
+
+void recolourPalettes(Menu& menu) {
+  const ColourMatrix m = menuMatrix(menu);
+  for (auto& pal : menu.palettes)
+    for (size_t e = 0; e < pal.rgbt.size(); ++e)
+      if (pal.ycc[e] != Ycc{}) ycc2rgbEntry(pal.ycc[e], pal.rgbt[e], m);
 }
 
 PaletteTable id2pal(const Menu& menu, unsigned paletteId) {

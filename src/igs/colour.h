@@ -19,10 +19,23 @@ struct Rgb8 {
   bool operator==(const Rgb8&) const = default;
 };
 
-Rgb8 ycc2rgb(uint8_t y, uint8_t cr, uint8_t cb);
-Ycc rgb2ycc(uint8_t r, uint8_t g, uint8_t b);
+// The colour matrix of palette entries: the one of the video the menu plays over, as
+// players take it (the entries reach the graphics plane unchanged, "in the same colour
+// matrix as the associated video stream"): BT.709 for high-definition video (720 and
+// 1080 lines), BT.601 for standard definition (480 and 576 lines, and menus that name
+// no size). Both limited range: Y 16..235, Cr and Cb 16..240.
+enum class ColourMatrix { Bt601, Bt709 };
+ColourMatrix matrixForHeight(unsigned lines);
+// The matrix of the menu's video format (its composition's height).
+ColourMatrix menuMatrix(const Menu& menu);
+
+Rgb8 ycc2rgb(uint8_t y, uint8_t cr, uint8_t cb, ColourMatrix m = ColourMatrix::Bt601);
+Ycc rgb2ycc(uint8_t r, uint8_t g, uint8_t b, ColourMatrix m = ColourMatrix::Bt601);
 // Fills r, g, b of `out` from a stored (Y, Cr, Cb); T is left alone.
-void ycc2rgbEntry(const Ycc& c, Rgbt& out);
+void ycc2rgbEntry(const Ycc& c, Rgbt& out, ColourMatrix m = ColourMatrix::Bt601);
+// Recomputes every palette's R, G, B from its stored Y, Cr, Cb in the menu's matrix
+// (after the composition's size became known or changed); stored bytes stay as they are.
+void recolourPalettes(Menu& menu);
 
 using PaletteTable = std::array<Rgbt, 256>;
 // The palette's RGBT table; all zero for a palette id the menu does not have.

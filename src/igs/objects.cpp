@@ -328,8 +328,9 @@ std::optional<ImportResult> importObjectPng(Menu& menu, MenuPictures& pictures, 
     const Rgbt& c = png->colours[e];
     pal.rgbt[e] = {c.r, c.g, c.b, e < png->paletteSize ? c.t : uint8_t(0)};
     const Ycc& old = previous[e];
-    const bool keep = replacePalette && old.y != 0 && ycc2rgb(old.y, old.cr, old.cb) == Rgb8{c.r, c.g, c.b};
-    pal.ycc[e] = keep ? old : rgb2ycc(c.r, c.g, c.b);
+    const ColourMatrix m = menuMatrix(menu);
+    const bool keep = replacePalette && old.y != 0 && ycc2rgb(old.y, old.cr, old.cb, m) == Rgb8{c.r, c.g, c.b};
+    pal.ycc[e] = keep ? old : rgb2ycc(c.r, c.g, c.b, m);
   }
   // Every object coloured with a replaced palette shows the new colours.
   invalidatePalette(pictures, r.paletteId);

@@ -224,7 +224,8 @@ core::ReadResult readMenu(std::span<const uint8_t> bytes, const std::string& fil
           uint8_t t = s.readU8();
           pal.ycc[id] = c;
           Rgbt& out = pal.rgbt[id];
-          ycc2rgbEntry(c, out);
+          // The composition comes first in a display set: its size names the matrix.
+          ycc2rgbEntry(c, out, menuMatrix(menu));
           out.t = t;
         }
       }

@@ -261,7 +261,7 @@ core::Bytes compose(Menu& menu, SaveForm form, core::Log& log) {
     for (unsigned e = 0; e < 255; ++e) {
       const Rgbt& v = pal.rgbt[e];
       if (v == Rgbt{}) continue;
-      if (pal.ycc[e].y == 0) pal.ycc[e] = rgb2ycc(v.r, v.g, v.b);
+      if (pal.ycc[e].y == 0) pal.ycc[e] = rgb2ycc(v.r, v.g, v.b, menuMatrix(menu));
       w.addU8(e);
       w.addU8(pal.ycc[e].y);
       w.addU8(pal.ycc[e].cr);

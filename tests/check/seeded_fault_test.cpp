@@ -329,11 +329,9 @@ TEST_F(SeededFault, EachFaultOnTheDemoDisc) {
   ASSERT_TRUE(fs::exists(demo / "index.bdmv"));
   for (const auto& [name, fault] : allFaults()) EXPECT_TRUE(seed(demo, name, fault)) << name;
 
-  // The clip whose stream file is present: its packet count must match the file.
-  std::string clip;
-  for (const auto& e : fs::directory_iterator(demo / "CLIPINF"))
-    if (fs::exists(demo / "STREAM" / (e.path().stem().string() + ".m2ts"))) clip = e.path().stem().string();
-  ASSERT_FALSE(clip.empty());
+  // The menu clip: playlist 00000 (the Top Menu's) plays it and lists its IG stream.
+  const std::string clip = "00000";
+  ASSERT_TRUE(fs::exists(demo / "STREAM" / (clip + ".m2ts")));
   EXPECT_TRUE(seed(demo, "stream longer than its packet count", [&](const fs::path& d, std::vector<Expected>& exp) {
     std::ofstream f(d / "STREAM" / (clip + ".m2ts"), std::ios::binary | std::ios::app);
     // Three well-formed null packets (PID 0x1FFF): a longer stream and nothing else wrong.
@@ -343,9 +341,82 @@ TEST_F(SeededFault, EachFaultOnTheDemoDisc) {
     exp.push_back({Severity::Error, "clpi.clipinfo.packet-count", "CLIPINF/" + clip + ".clpi", at(56)});
     return true;
   }));
+  // A playlist a title reaches cannot play without its stream: an error; once no title
+  // reaches it (the Top Menu's object plays another playlist), a warning.
   EXPECT_TRUE(seed(demo, "stream file missing", [&](const fs::path& d, std::vector<Expected>& exp) {
     fs::remove(d / "STREAM" / (clip + ".m2ts"));
     exp.push_back({Severity::Warning, "clpi.stream-missing", "CLIPINF/" + clip + ".clpi", "ClipInfo"});
+    exp.push_back({Severity::Error, "mpls.playitem.stream-missing", "PLAYLIST/00000.mpls", "PlayItem 0"});
+    return true;
+  }));
+  EXPECT_TRUE(seed(demo, "unreachable playlist's stream missing", [&](const fs::path& d, std::vector<Expected>& exp) {
+    auto mobj = test::readFile(d / "MovieObject.bdmv");
+    for (const Cmd& c : commands(mobj))
+      if (c.opcode == 0x22800000u && c.dst == 0) put32(mobj, c.pos + 4, 2);  // PlayPL 0 -> PlayPL 2
+    writeBoth(d, "MovieObject.bdmv", mobj);
+    fs::remove(d / "STREAM" / (clip + ".m2ts"));
+    exp.push_back({Severity::Warning, "clpi.stream-missing", "CLIPINF/" + clip + ".clpi", "ClipInfo"});
+    exp.push_back({Severity::Warning, "mpls.playitem.stream-missing", "PLAYLIST/00000.mpls", "PlayItem 0"});
+    return true;
+  }));
+  // The stream tables name another IG PID (playlist 00000 in its main path, 00002
+  // through its SubPath): the clip's menu is listed nowhere, and the PID listed for
+  // the main path is not in the clip.
+  EXPECT_TRUE(seed(demo, "stream table lists the wrong IG PID", [&](const fs::path& d, std::vector<Expected>& exp) {
+    auto pl = test::readFile(d / "PLAYLIST" / "00000.mpls");
+    const uint8_t entry[] = {0x09, 0x01, 0x14, 0x00};
+    auto it = std::search(pl.begin(), pl.end(), std::begin(entry), std::end(entry));
+    if (it == pl.end()) return false;
+    *(it + 3) = 0x01;
+    writeBoth(d, "PLAYLIST/00000.mpls", pl);
+    auto sub = test::readFile(d / "PLAYLIST" / "00002.mpls");
+    size_t found = 0;
+    for (size_t i = 0; i + 6 <= sub.size(); ++i)
+      if (sub[i] == 0x09 && sub[i + 1] == 0x02 && sub[i + 4] == 0x14 && sub[i + 5] == 0x00) sub[i + 5] = 0x01, ++found;
+    if (found != 1) return false;
+    writeBoth(d, "PLAYLIST/00002.mpls", sub);
+    exp.push_back({Severity::Error, "mpls.stn.ig-pid-missing", "PLAYLIST/00000.mpls", "PlayItem 0"});
+    exp.push_back({Severity::Warning, "clpi.ig.unlisted", "CLIPINF/" + clip + ".clpi", "ProgramInfo"});
+    return true;
+  }));
+  // The stream's own bytes: the first IG packet's PES and its PMT entries.
+  auto firstIgPes = [](std::vector<uint8_t>& ts) -> uint8_t* {
+    for (size_t p = 0; p + 192 <= ts.size(); p += 192) {
+      uint8_t* tp = ts.data() + p + 4;
+      if (((tp[1] & 0x1F) << 8 | tp[2]) != 0x1400 || !(tp[1] & 0x40)) continue;
+      return tp + 4 + ((tp[3] & 0x20) ? 1 + tp[4] : 0);
+    }
+    return nullptr;
+  };
+  const std::string rel = "STREAM/" + clip + ".m2ts";
+  EXPECT_TRUE(seed(demo, "composition stamped before the PlayItem", [&](const fs::path& d, std::vector<Expected>& exp) {
+    auto ts = test::readFile(d / rel);
+    uint8_t* pes = firstIgPes(ts);
+    if (!pes || pes[9 + pes[8]] != 0x18) return false;
+    const uint8_t zero[] = {uint8_t((pes[9] & 0xF0) | 1), 0, 1, 0, 1};  // PTS 0
+    std::copy(std::begin(zero), std::end(zero), pes + 9);
+    test::writeFile(d / rel, ts);
+    exp.push_back({Severity::Error, "stream.ig.outside-playitems", rel, "PID 0x1400"});
+    return true;
+  }));
+  EXPECT_TRUE(seed(demo, "first display set not an epoch start", [&](const fs::path& d, std::vector<Expected>& exp) {
+    auto ts = test::readFile(d / rel);
+    uint8_t* pes = firstIgPes(ts);
+    if (!pes) return false;
+    pes[9 + pes[8] + 3 + 7] = 0x00;  // composition_state: normal case
+    test::writeFile(d / rel, ts);
+    exp.push_back({Severity::Error, "stream.ig.first-not-epoch-start", rel, "PID 0x1400"});
+    return true;
+  }));
+  EXPECT_TRUE(seed(demo, "PMT without the registration", [&](const fs::path& d, std::vector<Expected>& exp) {
+    auto ts = test::readFile(d / rel);
+    const uint8_t reg[] = {0x91, 0xF4, 0x00, 0xF0, 0x06, 0x05, 0x04, 'H', 'D', 'M', 'V'};
+    size_t changed = 0;
+    for (auto it = ts.begin(); (it = std::search(it, ts.end(), std::begin(reg), std::end(reg))) != ts.end(); ++it)
+      *(it + 5) = 0x06, ++changed;  // another descriptor in its place
+    if (!changed) return false;
+    test::writeFile(d / rel, ts);
+    exp.push_back({Severity::Warning, "stream.pmt.registration-missing", rel, "PMT"});
     return true;
   }));
 }

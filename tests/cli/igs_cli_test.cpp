@@ -147,10 +147,13 @@ TEST(MenuCli, ObjectsAndPalettesOutAndIn) {
   // its old Y, Cr, Cb when that already gives the same RGB).
   const auto& c = m.palettes[1].rgbt[1];
   const igs::Ycc& stored = repl.palettes[0].ycc[1];
-  EXPECT_EQ(igs::ycc2rgb(stored.y, stored.cr, stored.cb), (igs::Rgb8{c.r, c.g, c.b}));
+  // The menu's video is 1080 lines: its palettes are in BT.709.
+  const igs::ColourMatrix mx = igs::menuMatrix(repl);
+  EXPECT_EQ(mx, igs::ColourMatrix::Bt709);
+  EXPECT_EQ(igs::ycc2rgb(stored.y, stored.cr, stored.cb, mx), (igs::Rgb8{c.r, c.g, c.b}));
   const igs::Ycc& before = m.palettes[0].ycc[1];
-  if (igs::ycc2rgb(before.y, before.cr, before.cb) != igs::Rgb8{c.r, c.g, c.b})
-    EXPECT_EQ(stored, igs::rgb2ycc(c.r, c.g, c.b));
+  if (igs::ycc2rgb(before.y, before.cr, before.cb, mx) != igs::Rgb8{c.r, c.g, c.b})
+    EXPECT_EQ(stored, igs::rgb2ycc(c.r, c.g, c.b, mx));
   EXPECT_EQ(repl.palettes[0].rgbt[1].t, c.t);
   // A picture larger than the video is refused and nothing is written.
   igs::IndexedPicture big{1921, 2, std::vector<uint8_t>(1921 * 2, 1)};

@@ -27,10 +27,11 @@ int run(const std::string& cmd, std::string* out = nullptr) {
   return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
-// The demo palette's colours as they come back from the stored Y, Cr, Cb.
+// The demo palette's colours as they come back from the stored Y, Cr, Cb, in the
+// matrix of the 1080-line video the demo menu plays over.
 Rgba stored(uint8_t r, uint8_t g, uint8_t b) {
-  const igs::Ycc y = igs::rgb2ycc(r, g, b);
-  const igs::Rgb8 c = igs::ycc2rgb(y.y, y.cr, y.cb);
+  const igs::Ycc y = igs::rgb2ycc(r, g, b, igs::ColourMatrix::Bt709);
+  const igs::Rgb8 c = igs::ycc2rgb(y.y, y.cr, y.cb, igs::ColourMatrix::Bt709);
   return Rgba{c.r, c.g, c.b, 255};
 }
 

@@ -391,7 +391,8 @@ private slots:
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
     if (demo.empty() || !fs::exists(demo / "CLIPINF" / "00002.clpi")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
-    QVERIFY(!fs::exists(demo / "STREAM" / "00002.m2ts"));
+    // Every clip of the demo has its stream: this copy loses one.
+    QVERIFY(fs::remove(demo / "STREAM" / "00002.m2ts"));
     auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
     w->tabs()->setCurrentIndex(TabClipinf);
     readClipNamed(w.get(), "00002");
@@ -410,13 +411,14 @@ private slots:
 #else
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "STREAM" / "00001.m2ts")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
+    // The menu clip 00000 carries video, audio and the menu.
+    if (demo.empty() || !fs::exists(demo / "STREAM" / "00000.m2ts")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     const fs::path outDir = tmp / "out";
     fs::create_directories(outDir);
     auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
     w->context().settings.workFolder = qs(outDir.string());
     clickTab(w.get(), TabClipinf);
-    readClipNamed(w.get(), "00001");
+    readClipNamed(w.get(), "00000");
     ClipTab* tab = w->clipTab();
     auto* program = w->clipTab()->findChild<QTableWidget*>("programStreamTable");
     auto* savePid = w->clipTab()->findChild<QPushButton*>("savePidButton");
@@ -424,7 +426,7 @@ private slots:
     auto* pes = options->findChild<QCheckBox*>("savePesCheck");
     auto* sup = options->findChild<QCheckBox*>("saveSupCheck");
     auto* mnu = options->findChild<QCheckBox*>("saveMenuCheck");
-    const fs::path stream = demo / "STREAM" / "00001.m2ts";
+    const fs::path stream = demo / "STREAM" / "00000.m2ts";
     const auto rows = clip::programRows(tab->document().model);
     auto rowOf = [&](const std::string& pid) {
       for (size_t r = 0; r < rows.size(); ++r)
@@ -438,8 +440,8 @@ private slots:
     };
     const Case cases[] = {
         {"1011", false, true, true, "es", ".vis"},      {"1100", false, true, true, "es", ".aus"},
-        {"1100", true, true, true, "pes", ".PES.aus"}, {"1200", false, true, true, "sup", ".sup"},
-        {"1200", false, false, true, "es", ".pgs"},     {"1400", false, true, true, "mnu", ".mnu"},
+        {"1100", true, true, true, "pes", ".PES.aus"}, {"1101", false, true, true, "es", ".aus"},
+        {"1400", false, true, true, "mnu", ".mnu"},
         {"1400", true, true, true, "pes", ".PES.igs"},
     };
     for (const Case& c : cases) {
@@ -452,7 +454,7 @@ private slots:
       QVERIFY(savePid->isEnabled());
       const QString out = tab->outputFileFor(row);
       QVERIFY2(out.endsWith(c.suffix), qPrintable(out));
-      QVERIFY(out.startsWith(qs(outDir.string()) + "/" + "00001_PID" + qs(c.pid)));
+      QVERIFY(out.startsWith(qs(outDir.string()) + "/" + "00000_PID" + qs(c.pid)));
       QSignalSpy finished(tab, &ClipTab::extractionFinished);
       QTest::mouseClick(savePid, Qt::LeftButton);
       QVERIFY(!savePid->isEnabled());  // one run at a time
@@ -468,7 +470,7 @@ private slots:
     }
     QVERIFY(w->logView()->lines().join('\n').contains("source packets saved."));
     // Nothing but the outputs in the output folder: no temporaries left.
-    for (const QString& f : filesIn(outDir)) QVERIFY2(f.startsWith("00001_PID") && !f.endsWith(".tmp"), qPrintable(f));
+    for (const QString& f : filesIn(outDir)) QVERIFY2(f.startsWith("00000_PID") && !f.endsWith(".tmp"), qPrintable(f));
 #endif
   }
 
@@ -518,12 +520,13 @@ private slots:
   void menuStreamGoesToTheMenuTab() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
-    if (demo.empty() || !fs::exists(demo / "STREAM" / "00001.m2ts")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
+    // The menu clip 00000 carries the menu on 0x1400.
+    if (demo.empty() || !fs::exists(demo / "STREAM" / "00000.m2ts")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
     auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
     PlaylistSpy menus;
     w->navigator()->registerShower(ItemKind::Menu, w->page(TabMenu), &menus);
     clickTab(w.get(), TabClipinf);
-    readClipNamed(w.get(), "00001");
+    readClipNamed(w.get(), "00000");
     auto* program = w->clipTab()->findChild<QTableWidget*>("programStreamTable");
     auto* toMenu = w->clipTab()->findChild<QPushButton*>("loadToMenuButton");
     int igRow = -1, audioRow = -1;
@@ -539,7 +542,7 @@ private slots:
     QTest::mouseClick(toMenu, Qt::LeftButton);
     QCOMPARE(menus.seen.size(), 1);
     QCOMPARE(menus.seen[0].kind, ItemKind::Menu);
-    QCOMPARE(menus.seen[0].name, qs((demo / "STREAM" / "00001.m2ts").string()));
+    QCOMPARE(menus.seen[0].name, qs((demo / "STREAM" / "00000.m2ts").string()));
     QCOMPARE(menus.seen[0].number, 0x1400);
     QCOMPARE(w->tabs()->currentIndex(), int(TabMenu));
     // The double click on the 1400 row does the same.

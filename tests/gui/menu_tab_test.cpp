@@ -22,7 +22,9 @@
 #include <QTest>
 #include <QUndoStack>
 
+#include "clip/clpi.h"
 #include "core/log.h"
+#include "playlist/mpls_reader.h"
 #include "core/save.h"
 #include "hdmv/command_edit.h"
 #include "gui_test_support.h"
@@ -427,6 +429,53 @@ private slots:
     std::string err;
     QVERIFY(core::readWholeFile(m2ts, written, err));
     QVERIFY(written == engineStream);
+  }
+
+  // "Mux into clip…": the demo's menu put into a plain copy of the feature's stream,
+  // written over the feature clip 00001 of the disc, playlist 00001 gaining the IG
+  // entry; the stream, the clip information and the playlist are then read by the
+  // engine.
+  void muxIntoClipAsksAndBringsTheDiscInStep() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty()) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
+    const fs::path menuStream = demo / "STREAM" / "00000.m2ts", target = demo / "STREAM" / "00001.m2ts";
+    const fs::path plain = tmp.path() / "plain.m2ts";
+    fs::copy_file(target, plain);
+    auto w = guitest::startWindow();
+    clickTab(w.get(), TabMenu);
+    MenuTab* tab = w->menuTab();
+    QVERIFY(loadAndWait(tab, menuStream));
+    auto* button = tab->findChild<QPushButton*>("muxIntoClipButton");
+    QVERIFY(button);
+    QVERIFY(button->isEnabled());
+
+    // The worker run the button starts once its dialogs are answered (the stream to
+    // read, the stream to write, Yes to the playlist question); the button is off
+    // while it runs.
+    QSignalSpy muxed(tab, &MenuTab::muxFinished);
+    QVERIFY(tab->muxIntoClip(qs(plain), qs(target), true));
+    QVERIFY(!button->isEnabled());
+    QVERIFY(muxed.wait(30000));
+    QVERIFY(muxed.takeFirst().at(0).toBool());
+    QVERIFY(button->isEnabled());
+
+    // The stream carries the menu; its clip information counts its packets and lists
+    // the IG stream; playlist 00001 lists it too.
+    igs::Menu back = loadMenuOrFail(target);
+    QCOMPARE(back.ics.pages, tab->document().model.ics.pages);
+    core::NullLog quiet;
+    clip::ClipInfo c;
+    QVERIFY(clip::readClipInfoFile(demo / "CLIPINF" / "00001.clpi", c, quiet).complete());
+    QCOMPARE(uint64_t(c.clipInfo.numberOfSourcePackets), uint64_t(fs::file_size(target) / 192));
+    bool listed = false;
+    for (const auto& s : c.programInfo.programSequences[0].streams) listed = listed || (s.pid == 0x1400 && s.codingType == 0x91);
+    QVERIFY(listed);
+    playlist::Playlist m;
+    QVERIFY(playlist::readPlaylistFile(demo / "PLAYLIST" / "00001.mpls", m, quiet).complete());
+    QCOMPARE(m.playList.playItems[0].stn.ig.size(), size_t(1));
+    QCOMPARE(m.playList.playItems[0].stn.ig[0].entry.mainPID, uint16_t(0x1400));
+    QCOMPARE(fs::file_size(plain), fs::file_size(demo / "STREAM" / "00002.m2ts"));
   }
 
   // A composition read without its pictures (a fixture disc's menu): the layout shows

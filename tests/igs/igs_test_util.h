@@ -148,7 +148,7 @@ inline Menu syntheticMenu(uint32_t seed = 1) {
     for (int e = 1; e < 255; e += 3) {
       // Colours as a load leaves them: stored Y, Cr, Cb and the RGB derived from them.
       pal.ycc[e] = {uint8_t(16 + e % 220), uint8_t(16 + (e * 3) % 225), uint8_t(240 - e % 225)};
-      ycc2rgbEntry(pal.ycc[e], pal.rgbt[e]);
+      ycc2rgbEntry(pal.ycc[e], pal.rgbt[e], menuMatrix(m));  // as a reader derives them
       pal.rgbt[e].t = uint8_t(e | 1);
     }
     m.palettes.push_back(pal);

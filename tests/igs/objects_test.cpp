@@ -109,7 +109,7 @@ TEST(ObjectPng, ExportImportRoundTripAndRefusals) {
   EXPECT_EQ(m.objects[0].dataLength, encodeRuns(pic).size());
   const Palette& pal = m.palettes[0];
   EXPECT_EQ(pal.rgbt[10], (Rgbt{10, 245, 30, 50}));
-  EXPECT_EQ(pal.ycc[10], rgb2ycc(10, 245, 30));
+  EXPECT_EQ(pal.ycc[10], rgb2ycc(10, 245, 30, menuMatrix(m)));  // the 1080-line menu's matrix
   EXPECT_EQ(pal.rgbt[255], Rgbt{});  // entry 255 stays black and transparent
 
   // Exported again with its palette, the PNG holds the same indices and colours.
@@ -201,25 +201,26 @@ TEST(ObjectPng, OversizedAndBrokenPngsAreRefusedWithTheirReasonAndNothingOnStder
 }
 
 TEST(ObjectPng, RepeatedExportAndImportKeepsTheStoredColours) {
+  Menu m;
+  newMenu(m);
+  const ColourMatrix mx = menuMatrix(m);
   // Stored Y/Cr/Cb values that do not come back unchanged through RGB.
   std::vector<Ycc> drifting;
   for (int y = 16; y < 236 && drifting.size() < 20; y += 7)
     for (int c = 16; c < 241 && drifting.size() < 20; c += 29) {
       const Ycc v{uint8_t(y), uint8_t(c), uint8_t(255 - c)};
-      const Rgb8 rgb = ycc2rgb(v.y, v.cr, v.cb);
-      if (rgb2ycc(rgb.r, rgb.g, rgb.b) != v) drifting.push_back(v);
+      const Rgb8 rgb = ycc2rgb(v.y, v.cr, v.cb, mx);
+      if (rgb2ycc(rgb.r, rgb.g, rgb.b, mx) != v) drifting.push_back(v);
     }
   ASSERT_GE(drifting.size(), 10u);
 
-  Menu m;
-  newMenu(m);
   MenuPictures pictures;
   core::MemoryLog log;
   IndexedPicture pic{20, 1, {}};
   for (int i = 0; i < 20; ++i) pic.pixels.push_back(uint8_t(1 + i % drifting.size()));
   PaletteTable start{};
   for (size_t i = 0; i < drifting.size(); ++i) {
-    const Rgb8 rgb = ycc2rgb(drifting[i].y, drifting[i].cr, drifting[i].cb);
+    const Rgb8 rgb = ycc2rgb(drifting[i].y, drifting[i].cr, drifting[i].cb, mx);
     start[i + 1] = {rgb.r, rgb.g, rgb.b, 255};
   }
   ASSERT_TRUE(importObjectPng(m, pictures, writePalettePng(pic, start, "t"), std::nullopt, std::nullopt, log));
@@ -235,7 +236,7 @@ TEST(ObjectPng, RepeatedExportAndImportKeepsTheStoredColours) {
   PaletteTable changed = id2pal(m, 0);
   changed[3] = {1, 2, 3, 255};
   ASSERT_TRUE(importObjectPng(m, pictures, writePalettePng(*m.objects[0].picture, changed, "t"), 0u, 0u, log));
-  EXPECT_EQ(m.palettes[0].ycc[3], rgb2ycc(1, 2, 3));
+  EXPECT_EQ(m.palettes[0].ycc[3], rgb2ycc(1, 2, 3, mx));
   EXPECT_EQ(m.palettes[0].ycc[2], drifting[1]);
 }
 

@@ -1,9 +1,13 @@
 // Run-length coding, colour conversion and coloured object pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "igs/colour.h"
 #include "igs/reader.h"
 #include "igs/rle.h"
+#include "igs/writer.h"
 #include "igs_test_util.h"
 
 namespace morvex::igs {
@@ -77,6 +81,62 @@ TEST(Colour, ConversionsFollowTheIntegerRules) {
   EXPECT_EQ(rgb2ycc(0, 0, 255), (Ycc{41, 111, 240}));
   EXPECT_EQ(rgb2ycc(255, 0, 0), (Ycc{82, 240, 91}));
   EXPECT_EQ(rgb2ycc(0, 0, 0), (Ycc{16, 128, 128}));
+}
+
+// Both matrices against the defining equations in floating point (limited range,
+// Kr/Kb of BT.601 and BT.709): every conversion lies within one level of them (one and
+// a half, two from RGB, where the integer rule truncates a negative sum toward zero),
+// and the matrix follows the menu's video size.
+TEST(Colour, EachMatrixMatchesItsDefinitionAndFollowsTheVideoSize) {
+  struct K {
+    ColourMatrix m;
+    double kr, kb;
+  };
+  for (const K k : {K{ColourMatrix::Bt601, 0.299, 0.114}, K{ColourMatrix::Bt709, 0.2126, 0.0722}}) {
+    const double kg = 1 - k.kr - k.kb;
+    for (int y = 16; y <= 235; y += 9)
+      for (int cr = 16; cr <= 240; cr += 14)
+        for (int cb = 16; cb <= 240; cb += 14) {
+          const double Y = (y - 16) * 255.0 / 219, Pr = (cr - 128) * 255.0 / 224, Pb = (cb - 128) * 255.0 / 224;
+          const double r = Y + 2 * (1 - k.kr) * Pr, b = Y + 2 * (1 - k.kb) * Pb, g = (Y - k.kr * r - k.kb * b) / kg;
+          const Rgb8 got = ycc2rgb(uint8_t(y), uint8_t(cr), uint8_t(cb), k.m);
+          auto near = [](int v, double want) { return std::abs(v - std::clamp(want, 0.0, 255.0)) <= 1.5; };
+          ASSERT_TRUE(near(got.r, r) && near(got.g, g) && near(got.b, b))
+              << int(k.m) << ": " << y << "," << cr << "," << cb << " -> " << int(got.r) << "," << int(got.g) << ","
+              << int(got.b) << " (want " << r << "," << g << "," << b << ")";
+        }
+    for (int r = 0; r < 256; r += 17)
+      for (int g = 0; g < 256; g += 17)
+        for (int b = 0; b < 256; b += 17) {
+          const double Y = k.kr * r + kg * g + k.kb * b;
+          const double y = 16 + Y * 219 / 255, cb = 128 + (b - Y) / (2 * (1 - k.kb)) * 224 / 255,
+                       cr = 128 + (r - Y) / (2 * (1 - k.kr)) * 224 / 255;
+          const Ycc got = rgb2ycc(uint8_t(r), uint8_t(g), uint8_t(b), k.m);
+          ASSERT_LE(std::abs(got.y - y), 2.0) << int(k.m) << ": " << r << "," << g << "," << b;
+          ASSERT_LE(std::abs(got.cr - cr), 2.0) << int(k.m) << ": " << r << "," << g << "," << b;
+          ASSERT_LE(std::abs(got.cb - cb), 2.0) << int(k.m) << ": " << r << "," << g << "," << b;
+        }
+  }
+  EXPECT_EQ(matrixForHeight(1080), ColourMatrix::Bt709);
+  EXPECT_EQ(matrixForHeight(720), ColourMatrix::Bt709);
+  EXPECT_EQ(matrixForHeight(576), ColourMatrix::Bt601);
+  EXPECT_EQ(matrixForHeight(480), ColourMatrix::Bt601);
+
+  // Reading picks the matrix by the composition's size; the stored bytes stay.
+  Menu hd = test::syntheticMenu(3);
+  Menu sd = hd;
+  sd.ics.width = 720, sd.ics.height = 576;
+  core::MemoryLog log;
+  Menu hdBack, sdBack;
+  ASSERT_TRUE(readMenu(writeMenu(hd, SaveForm::MenuFile), "hd.mnu", hdBack, log).usable());
+  ASSERT_TRUE(readMenu(writeMenu(sd, SaveForm::MenuFile), "sd.mnu", sdBack, log).usable());
+  const Ycc& stored = hd.palettes[0].ycc[40];
+  ASSERT_EQ(hdBack.palettes[0].ycc[40], stored);
+  ASSERT_EQ(sdBack.palettes[0].ycc[40], stored);
+  const Rgbt a = hdBack.palettes[0].rgbt[40], b = sdBack.palettes[0].rgbt[40];
+  EXPECT_EQ((Rgb8{a.r, a.g, a.b}), ycc2rgb(stored.y, stored.cr, stored.cb, ColourMatrix::Bt709));
+  EXPECT_EQ((Rgb8{b.r, b.g, b.b}), ycc2rgb(stored.y, stored.cr, stored.cb, ColourMatrix::Bt601));
+  EXPECT_NE((Rgb8{a.r, a.g, a.b}), (Rgb8{b.r, b.g, b.b}));
 }
 
 TEST(Colour, ObjectsAreColouredOncePerPalette) {

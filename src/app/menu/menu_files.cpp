@@ -13,6 +13,7 @@
 #include "igs/edit.h"
 #include "igs/extract.h"
 #include "igs/mux.h"
+#include "igs/mux_into.h"
 #include "igs/writer.h"
 
 namespace morvex::app {
@@ -38,6 +39,22 @@ MenuFiles::MenuFiles(AppContext& ctx, MenuDocument& doc, TaskRunner run, QWidget
   connect(confirmPartial_, &QPushButton::clicked, this, &MenuFiles::confirmPartial);
   row->addWidget(partialBanner_, 1);
   row->addWidget(confirmPartial_);
+
+  clipRow_ = new QWidget(tab);
+  clipRow_->setObjectName("muxIntoClipPanel");
+  auto* clip = new QHBoxLayout(clipRow_);
+  clip->setContentsMargins(0, 0, 0, 0);
+  clip->addStretch(1);
+  muxIntoClip_ = new QPushButton("Mux into clip\u2026", clipRow_);
+  muxIntoClip_->setObjectName("muxIntoClipButton");
+  muxIntoClip_->setToolTip(
+      "Put the menu into an existing AV stream: every other packet is kept, the clip information and, if you "
+      "agree, the playlists that play the clip are brought in step.");
+  clip->addWidget(muxIntoClip_);
+  connect(muxIntoClip_, &QPushButton::clicked, this, &MenuFiles::chooseAndMuxIntoClip);
+  connect(this, &MenuFiles::rulesChanged, this, &MenuFiles::updateClipRow);
+  connect(this, &MenuFiles::menuAdopted, this, &MenuFiles::updateClipRow);
+  muxIntoClip_->setEnabled(false);
   updateBanner();
 }
 
@@ -199,6 +216,67 @@ bool MenuFiles::muxTo(const QString& path) {
     if (*ok) log->info("[b]" + core::displayPath(target) + "[/b] written.");
     Q_EMIT rulesChanged();
     Q_EMIT muxFinished(*ok);
+  };
+  run_(work, done);
+  return true;
+}
+
+void MenuFiles::updateClipRow() {
+  muxIntoClip_->setEnabled(doc_.model.loaded && writable() && !loading_ && !muxing_);
+}
+
+void MenuFiles::chooseAndMuxIntoClip() {
+  if (!doc_.model.loaded || loading_ || muxing_) return;
+  const QString ext = toQt(ctx_.names().streamext);
+  const QString source = QFileDialog::getOpenFileName(tab_, "Mux into Clip: AV Stream", ctx_.dialogFolder(),
+                                                      ext.mid(1) + " (*" + ext + ")");
+  if (source.isEmpty()) return;
+  const QString output =
+      QFileDialog::getSaveFileName(tab_, "Mux into Clip: Stream to Write",
+                                   QFileInfo(source).path() + "/" + QFileInfo(source).completeBaseName() + "_menu" + ext,
+                                   ext.mid(1) + " (*" + ext + ")");
+  if (output.isEmpty()) return;
+  // The playlists that play the clip without an IG entry would never show the menu.
+  const igs::ClipMuxPlan plan = igs::planClipMux(fs::path(output.toStdString()), igs::kIgPid);
+  bool addStream = false;
+  if (!plan.lackingStream.empty()) {
+    QStringList names;
+    for (const auto& n : plan.lackingStream) names << toQt(n);
+    addStream = QMessageBox::question(tab_, "Mux into Clip",
+                                      "These playlists play clip " + toQt(plan.clipName) +
+                                          " but list no IG stream, so players will not show the menu there:\n" +
+                                          names.join(", ") + "\n\nAdd the IG stream entry to them?",
+                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+  }
+  muxIntoClip(source, output, addStream);
+}
+
+bool MenuFiles::muxIntoClip(const QString& source, const QString& output, bool addStream) {
+  if (!doc_.model.loaded || loading_ || muxing_) return false;
+  if (!writable()) {
+    ctx_.log->error("The menu was read only in part: allow saving first.");
+    return false;
+  }
+  muxing_ = true;
+  Q_EMIT rulesChanged();
+  auto copy = std::make_shared<igs::Menu>(doc_.model);
+  auto result = std::make_shared<igs::ClipMuxResult>();
+  core::Log* log = ctx_.log;
+  const core::SaveSettings settings = ctx_.saveSettings();
+  const fs::path src = source.toStdString(), out = output.toStdString();
+  auto work = [=](core::Progress& p) {
+    *result = igs::muxMenuIntoClip(*copy, src, out, igs::MuxIntoOptions{}, std::nullopt, addStream, settings, *log, &p);
+  };
+  auto done = [this, result, log, out](bool) {
+    muxing_ = false;
+    const bool ok = result->ok();
+    if (ok) {
+      log->info("[b]" + core::displayPath(out) + "[/b] written: " + std::to_string(result->mux.inserted) +
+                " packets inserted.");
+      for (const auto& n : result->playlistsUpdated) log->info(n + ": IG stream entry added.");
+    }
+    Q_EMIT rulesChanged();
+    Q_EMIT muxFinished(ok);
   };
   run_(work, done);
   return true;

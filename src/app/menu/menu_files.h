@@ -30,6 +30,8 @@ public:
 
   // The partial-read banner and its "Allow saving" button, one row of the tab.
   QWidget* banner() const { return banner_; }
+  // The row with "Mux into clip…", which puts the menu into an existing AV stream.
+  QWidget* clipRow() const { return clipRow_; }
 
   // Asks for a menu file or stream and reads it.
   void chooseAndLoad();
@@ -45,6 +47,12 @@ public:
   // Asks for the stream's name and muxes.
   void chooseAndMux();
   bool muxTo(const QString& path);
+  // "Mux into clip…": asks for the AV stream and the stream to write, and whether
+  // playlists that play the clip without an IG entry gain one; then muxes.
+  void chooseAndMuxIntoClip();
+  // Muxes the menu into `source` as `output` on the worker (progress, Cancel): the
+  // clip information goes with it and, with `addStream`, the playlists' IG entries.
+  bool muxIntoClip(const QString& source, const QString& output, bool addStream);
   // A partial read: the user accepts that a save writes only what was read.
   void confirmPartial();
   void updateBanner();
@@ -86,6 +94,9 @@ private:
   QWidget* banner_ = nullptr;
   QLabel* partialBanner_ = nullptr;
   QPushButton* confirmPartial_ = nullptr;
+  QWidget* clipRow_ = nullptr;
+  QPushButton* muxIntoClip_ = nullptr;
+  void updateClipRow();
 };
 
 }  // namespace morvex::app

@@ -90,6 +90,7 @@ void MenuTab::buildUi() {
       },
       this);
   lay->addWidget(files_->banner());
+  lay->addWidget(files_->clipRow());
   connect(files_, &MenuFiles::aboutToReplace, this, [this] {
     emulation_->stopTimers();
     emulation_->finishPlayback();
@@ -239,6 +240,9 @@ void MenuTab::mux() {
 }
 
 bool MenuTab::muxTo(const QString& path) { return files_->muxTo(path); }
+bool MenuTab::muxIntoClip(const QString& source, const QString& output, bool addStream) {
+  return files_->muxIntoClip(source, output, addStream);
+}
 
 void MenuTab::openMenu() {
   undo_.clear();

@@ -67,6 +67,8 @@ public:
   // was written (or, for mux, started).
   bool saveTo(const QString& path);
   bool muxTo(const QString& path);
+  // "Mux into clip…" once its dialogs were answered (see MenuFiles::muxIntoClip).
+  bool muxIntoClip(const QString& source, const QString& output, bool addStream);
   // A partial read: the user accepts that a save writes only what was read.
   void confirmPartial();
 
