@@ -116,6 +116,66 @@ uint64_t leadingNumber(std::string_view line) {
   return v;
 }
 
+// The position of a stamp on PlayItem `p` on the playlist's time line: the stamp plus
+// the durations of the PlayItems before, less its own IN time, in 32-bit unsigned
+// arithmetic as the file's times are.
+uint32_t timeLinePosition(const std::vector<PlayItem>& items, size_t p, uint32_t stamp) {
+  uint32_t pos = stamp;
+  for (size_t i = 0; i < p; ++i) pos += uint32_t(duration(items[i]));
+  return pos - items[p].inTime;
+}
+
+// A position as the format writes it: the tick, the nearest frame, or the whole
+// millisecond the time text shows. Two positions with the same value are one line of
+// the file.
+uint64_t formatValue(uint64_t ticks, ChapterFormat f, const std::optional<FrameRatio>& ratio) {
+  switch (f) {
+    case ChapterFormat::PTS: return ticks;
+    case ChapterFormat::Frame: return framesFromTicks(ticks, *ratio);
+    case ChapterFormat::Time: return ticks / 45;
+  }
+  return ticks;
+}
+
+// A mark as it stood before an import: its PlayItem, its stored stamp, and the value
+// its line in a file of the format would hold.
+struct StandingMark {
+  size_t playItem = 0;
+  uint32_t stamp = 0;
+  uint64_t value = 0;
+};
+
+// The marks that lie inside their PlayItems, each with its line's value. Marks that
+// point nowhere are left out: an export moved or dropped them, so no line names them.
+std::vector<std::optional<StandingMark>> standingMarks(const Playlist& m, ChapterFormat f,
+                                                       const std::optional<FrameRatio>& ratio) {
+  const auto& items = m.playList.playItems;
+  std::vector<std::optional<StandingMark>> standing;
+  for (const Mark& mk : m.playListMark.marks) {
+    const size_t p = mk.playItemRef;
+    if (p >= items.size() || mk.timeStamp < items[p].inTime || mk.timeStamp > items[p].outTime) {
+      standing.emplace_back();
+      continue;
+    }
+    standing.push_back(StandingMark{p, mk.timeStamp, formatValue(timeLinePosition(items, p, mk.timeStamp), f, ratio)});
+  }
+  return standing;
+}
+
+// The stamp an imported line keeps: a line whose value is that of a mark already on
+// the same PlayItem names that mark, which a file of frames or milliseconds cannot
+// give to the tick (a disc stores a frame's start truncated, a time text drops the
+// fraction of a millisecond), so the mark stays where it was. The mark on the same
+// line is asked first, so two marks within one frame keep their own stamps.
+std::optional<uint32_t> keptStamp(const std::vector<std::optional<StandingMark>>& standing, size_t line,
+                                  size_t playItem, uint64_t value) {
+  auto names = [&](const std::optional<StandingMark>& s) { return s && s->playItem == playItem && s->value == value; };
+  if (line < standing.size() && names(standing[line])) return standing[line]->stamp;
+  for (const auto& s : standing)
+    if (names(s)) return s->stamp;
+  return std::nullopt;
+}
+
 }  // namespace
 
 ChapterResult exportChapters(const Playlist& m, ChapterFormat f) {
@@ -126,8 +186,6 @@ ChapterResult exportChapters(const Playlist& m, ChapterFormat f) {
   const auto& marks = m.playListMark.marks;
   for (size_t k = 0; k < marks.size(); ++k) {
     const Mark& mk = marks[k];
-    // position = time stamp + durations of the PlayItems before + - IN of its own,
-    // in 32-bit unsigned arithmetic as the file's times are.
     const size_t p = mk.playItemRef;
     if (p >= items.size()) {
       // It has no place on the time line: a position past the end would be made up.
@@ -143,9 +201,7 @@ ChapterResult exportChapters(const Playlist& m, ChapterFormat f) {
                              std::to_string(items[p].inTime) + "): exported at the PlayItem's start");
       stamp = items[p].inTime;
     }
-    uint32_t pos = stamp;
-    for (size_t i = 0; i < p; ++i) pos += uint32_t(duration(items[i]));
-    pos -= items[p].inTime;
+    const uint32_t pos = timeLinePosition(items, p, stamp);
     switch (f) {
       case ChapterFormat::PTS: res.text += std::to_string(pos); break;
       case ChapterFormat::Frame: res.text += std::to_string(framesFromTicks(pos, *ratio)); break;
@@ -182,6 +238,7 @@ ChapterResult importChapters(Playlist& m, std::string_view text, ChapterFormat f
   std::optional<FrameRatio> ratio;
   if (!frameRatioFor(m, f, ratio, res.error)) return res;
 
+  const auto standing = standingMarks(m, f, ratio);
   const size_t n = lines.size();
   const size_t before = m.playListMark.marks.size();
   if (m.extDataStart != 0) m.extDataStart = uint32_t(int64_t(m.extDataStart) + (int64_t(n) - int64_t(before)) * 14);
@@ -193,11 +250,17 @@ ChapterResult importChapters(Playlist& m, std::string_view text, ChapterFormat f
   for (size_t i = 0; i < n; ++i) {
     Mark& mk = m.playListMark.marks[i];
     mk = Mark{0, 1, 0, 0, 0xFFFF, 0};
-    uint64_t T = 0;
+    uint64_t T = 0, value = 0;
     switch (f) {
-      case ChapterFormat::PTS: T = leadingNumber(lines[i]); break;
-      case ChapterFormat::Frame: T = ticksFromFrames(leadingNumber(lines[i]), *ratio); break;
-      case ChapterFormat::Time: T = time2ticks(lines[i]); break;
+      case ChapterFormat::PTS: T = value = leadingNumber(lines[i]); break;
+      case ChapterFormat::Frame:
+        value = leadingNumber(lines[i]);
+        T = ticksFromFrames(value, *ratio);
+        break;
+      case ChapterFormat::Time:
+        T = time2ticks(lines[i]);
+        value = T / 45;
+        break;
     }
     // Walk the PlayItems until the one holding T: S is where PlayItem k - 1 ends. A
     // position equal to a boundary (in the Time format: equal after rounding down to a
@@ -239,6 +302,10 @@ ChapterResult importChapters(Playlist& m, std::string_view text, ChapterFormat f
     uint64_t ts = uint64_t(pi.inTime) + T - S;
     if (ts < pi.inTime) ts = pi.inTime;
     if ((pastEnd || ts > pi.outTime) && pi.outTime >= pi.inTime) ts = std::min<uint64_t>(ts, pi.outTime);
+    if (const auto kept = keptStamp(standing, i, p, value); kept && *kept != ts) {
+      log.info(std::to_string(p) + ", " + ticks2time(*kept) + " kept: the mark already there");
+      ts = *kept;
+    }
     mk.playItemRef = uint16_t(p);
     mk.timeStamp = uint32_t(ts);
   }

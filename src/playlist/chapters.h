@@ -56,8 +56,10 @@ ChapterResult exportChapters(const Playlist& m, ChapterFormat f);
 // Replaces all marks by the chapters of `text` (every line one entry mark; a line is
 // read as far as it is digits, an empty line is position 0). Each position is placed on
 // the PlayItem that contains it (a position on a boundary belongs to the later one;
-// positions at or past the end go to the last PlayItem, clamped to its OUT time). The
-// search is logged line by line. The PlayListMark length, the mark count and the
+// positions at or past the end go to the last PlayItem, clamped to its OUT time). A
+// line that names a mark already there (the same frame, millisecond or tick, on the
+// same PlayItem) keeps that mark's stored time, so a mark nobody moved in the file does
+// not move; other lines convert as the format says. The search is logged line by line. The PlayListMark length, the mark count and the
 // ExtensionData start address follow. Text without lines changes nothing.
 ChapterResult importChapters(Playlist& m, std::string_view text, ChapterFormat f, core::Log& log);
 

@@ -1,13 +1,16 @@
 // "Navigation" on the BDMV tab, driven as a user drives it: the button opens the map
 // of a fixture disc, a double-click on a Play command lands on the movie object and
 // line, Enter on its playlist reads the playlist in its tab.
+#include <QComboBox>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
 
 #include "app/bdmv/bdmv_tab.h"
 #include "app/bdmv/navigation_dialog.h"
+#include "app/menu/bogs_panel.h"
 #include "app/menu/menu_tab.h"
 #include "app/playlist/playlist_tab.h"
 #include "app/widgets/command_table.h"
@@ -132,12 +135,49 @@ private slots:
 
     // A second page, reached through a button's SetButtonPage, opens on that page.
     QTreeWidgetItem* second = firstStarting(top, "Menu page 1");
-    if (!second) return;  // a demo menu of one page has no second page to show
+    QVERIFY2(second, "the demo menu's \"Scenes\" button shows page 1");
     for (auto* p = second; p; p = p->parent()) tree->expandItem(p);
     tree->setCurrentItem(second);
     tree->setFocus();
     QTest::keyClick(tree, Qt::Key_Return);
     QTRY_COMPARE_WITH_TIMEOUT(w->menuTab()->currentPage(), 1, 20000);
+
+    // A button node opens its page with that button selected, as a click on it would:
+    // PSR 10, drawn selected, and its BOG and row on the BOGs sub-tab. Page 0's
+    // "Extras" (button 2) is not the page's default selected button; "Trailer"
+    // (button 3) sits in a BOG hidden until "Extras" enables it; page 1's "Back"
+    // (button 1) is on the other page.
+    struct Want {
+      QTreeWidgetItem* pageNode;
+      int page, button;
+      bool enter;
+    };
+    for (const Want& want : {Want{page, 0, 2, true}, Want{page, 0, 3, false}, Want{second, 1, 1, true}}) {
+      auto* node = childStarting(want.pageNode, QString("Button %1").arg(want.button));
+      QVERIFY2(node, qPrintable(QString("page %1 lists no button %2").arg(want.page).arg(want.button)));
+      w->tabs()->setCurrentIndex(TabAbout);
+      tree->expandItem(want.pageNode);
+      tree->scrollToItem(node);
+      if (want.enter) {
+        tree->setCurrentItem(node);
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_Return);
+      } else {
+        const QPoint there = tree->visualItemRect(node).center();
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, there);
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, there);
+      }
+      QCOMPARE(w->tabs()->currentWidget(), static_cast<QWidget*>(w->menuTab()));
+      QTRY_COMPARE_WITH_TIMEOUT(w->menuTab()->selectedButton(), want.button, 20000);
+      MenuTab* menu = w->menuTab();
+      QCOMPARE(menu->currentPage(), want.page);
+      QCOMPARE(menu->pageChoice()->currentIndex(), want.page);
+      QVERIFY(menu->pageView().states()[size_t(want.button)].shown);
+      QCOMPARE(menu->bogsPanel()->currentButtonId(), want.button);
+      auto* bogTable = menu->bogsPanel()->findChild<QTableWidget*>("bogTable");
+      QVERIFY(bogTable);
+      QCOMPARE(bogTable->currentColumn(), int(menu->pageView().states()[size_t(want.button)].bogIndex));
+    }
   }
 };
 

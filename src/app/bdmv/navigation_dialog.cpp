@@ -16,7 +16,7 @@ namespace morvex::app {
 
 namespace {
 
-enum Role { RoleKind = Qt::UserRole, RoleName, RoleNumber, RolePart };
+enum Role { RoleKind = Qt::UserRole, RoleName, RoleNumber, RolePart, RoleButton };
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -64,6 +64,7 @@ void setPlace(QTreeWidgetItem* n, const ItemRef& place) {
   n->setData(0, RoleName, place.name);
   n->setData(0, RoleNumber, place.number);
   n->setData(0, RolePart, place.part);
+  n->setData(0, RoleButton, place.button);
 }
 
 ItemRef objectPlace(int object, int line = -1) {
@@ -122,7 +123,7 @@ public:
   void link(QTreeWidgetItem* parent, const disc::Link& l) {
     auto* n = node(parent, linkText(l), l.uncertain ? "depends on a value the walk cannot know" : QString());
     if (l.from.kind == disc::Place::Kind::Object) setPlace(n, objectPlace(l.from.object, l.from.line));
-    else setPlace(n, menuPlace(l.from.playlist));
+    else setPlace(n, menuPlace(l.from.playlist, l.from.page, l.from.button));
     if (isPlay(l.kind)) playlist(n, l.playlist, l.kind == disc::LinkKind::PlayAtItem ? int(l.playItem) : -1);
   }
 
@@ -141,9 +142,12 @@ public:
       if (pl == name) menuPage(n, name, page);
   }
 
-  ItemRef menuPlace(const std::string& playlist) const {
+  // The menu of `playlist` in its stream file, opened on `page` with `button` selected.
+  ItemRef menuPlace(const std::string& playlist, int page = -1, int button = -1) const {
     ItemRef r;
     r.kind = ItemKind::Menu;
+    r.part = page;
+    r.button = button;
     auto it = disc_.menuSources.find(playlist);
     if (it != disc_.menuSources.end()) {
       r.name = q((folder_ / it->second.stream).string());
@@ -154,13 +158,11 @@ public:
 
   void menuPage(QTreeWidgetItem* parent, const std::string& playlist, int page) {
     auto* n = node(parent, QString("Menu page %1").arg(page));
-    ItemRef r = menuPlace(playlist);
-    r.part = page;
-    setPlace(n, r);
+    setPlace(n, menuPlace(playlist, page));
     for (const auto& b : map_.buttonsRun) {
       if (b.playlist != playlist || b.page != page) continue;
       auto* bn = node(n, QString("Button %1").arg(b.button));
-      setPlace(bn, r);
+      setPlace(bn, menuPlace(playlist, page, b.button));
       auto it = byButton_.find({b.playlist, b.page, b.button});
       if (it == byButton_.end()) continue;
       for (const auto* l : it->second) link(bn, *l);
@@ -212,6 +214,7 @@ bool NavigationDialog::placeOf(const QTreeWidgetItem* node, ItemRef& place) {
   place.name = node->data(0, RoleName).toString();
   place.number = node->data(0, RoleNumber).toInt();
   place.part = node->data(0, RolePart).toInt();
+  place.button = node->data(0, RoleButton).toInt();
   return true;
 }
 
@@ -243,7 +246,7 @@ void NavigationDialog::showMap(const disc::NavigationMap& map, const disc::Navig
   auto* ub = new QTreeWidgetItem(tree_, {QString("Buttons that never run (%1)").arg(map.buttonsNeverRun.size())});
   for (const auto& bt : map.buttonsNeverRun)
     setPlace(new QTreeWidgetItem(ub, {QString("Playlist %1, page %2, button %3").arg(q(bt.playlist)).arg(bt.page).arg(bt.button)}),
-             b.menuPlace(bt.playlist));
+             b.menuPlace(bt.playlist, bt.page, bt.button));
   for (int i = 0; i < tree_->topLevelItemCount(); ++i) tree_->topLevelItem(i)->setExpanded(true);
   summary_->setText(QString("%1 titles. Features: %2. %3 of %4 playlists nothing reaches.")
                         .arg(map.entries.size() - 2)

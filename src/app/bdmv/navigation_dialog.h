@@ -5,7 +5,7 @@
 // streams, and the menu pages it shows; a page its buttons that run; a button its
 // commands in turn. Then what nothing reaches. Activating a node (double-click or
 // Enter) asks for its place: the object and line, the playlist and PlayItem, or the
-// menu's stream file.
+// menu's stream file on the page, with the button selected.
 #include <QDialog>
 #include <filesystem>
 

@@ -98,7 +98,7 @@ void MenuTab::buildUi() {
   connect(files_, &MenuFiles::menuAdopted, this, &MenuTab::openMenu);
   connect(files_, &MenuFiles::loadFinished, this, &MenuTab::loadFinished);
   connect(files_, &MenuFiles::loadFinished, this, [this](bool shown) {
-    if (!shown) pendingPage_ = -1;
+    if (!shown) pendingPage_ = pendingButton_ = -1;
   });
   connect(files_, &MenuFiles::muxFinished, this, &MenuTab::muxFinished);
   connect(files_, &MenuFiles::rulesChanged, this, &MenuTab::rulesChanged);
@@ -218,8 +218,10 @@ void MenuTab::load() { files_->chooseAndLoad(); }
 bool MenuTab::showItem(const ItemRef& item) {
   if (item.kind != ItemKind::Menu || item.name.isEmpty()) return false;
   const uint16_t pid = item.number > 0 && item.number < 0x1FFF ? uint16_t(item.number) : igs::kDefaultIgPid;
-  // A menu item's part is a page: shown once the menu is open.
+  // A menu item's part is a page, and its button one on that page: shown and
+  // selected once the menu is open.
   pendingPage_ = item.part;
+  pendingButton_ = item.button;
   return loadFile(item.name, pid);
 }
 
@@ -260,7 +262,8 @@ void MenuTab::openMenu() {
     selectPage(pendingPage_);
     redrawPage();
   }
-  pendingPage_ = -1;
+  if (pendingButton_ >= 0) selectButton(pendingButton_);
+  pendingPage_ = pendingButton_ = -1;
   files_->updateBanner();
   updateMissingMark();
   ctx_.log->statusReady();
@@ -279,6 +282,29 @@ void MenuTab::selectPage(int page) {
   updateMissingMark();
   Q_EMIT pageChanged(page);
   Q_EMIT menuReplaced();
+}
+
+int MenuTab::selectedButton() const {
+  const uint32_t id = ctx_.regs.psr[10];
+  return hasMenu() && id < view_->states().size() && view_->button(id) ? int(id) : -1;
+}
+
+bool MenuTab::selectButton(int id) {
+  if (!hasMenu() || id < 0 || !view_->button(unsigned(id))) return false;
+  ctx_.regs.psr[10] = uint32_t(id);
+  redrawPage();
+  // A player shows the selected button in its BOG in place of the BOG's default.
+  if (!view_->states()[size_t(id)].shown) {
+    view_->showInBog(unsigned(id));
+    view_->renderPage();
+    view_->takeFrames();
+    view_->takeEvents();
+    emulation_->showPagePicture();
+  }
+  const menuview::ButtonState& s = view_->states()[size_t(id)];
+  bogs_->selectBog(s.bogIndex);
+  bogs_->selectButton(s.indexInBog);
+  return true;
 }
 
 void MenuTab::pageShown() {

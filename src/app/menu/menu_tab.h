@@ -85,6 +85,12 @@ public:
   QTabWidget* subTabs() const { return sub_; }
   QComboBox* pageChoice() const;
   int currentPage() const;
+  // The selected button of the page shown (PSR 10), or -1 when none is.
+  int selectedButton() const;
+  // Selects button `id` of the page shown, as a click on it would: drawn in its
+  // selected state in place of its BOG's other buttons, and its BOG and row current on
+  // the BOGs sub-tab. False when the page has no such button.
+  bool selectButton(int id);
 
   // The Options tab's menu display options changed: the page view follows them.
   void applyDisplayOptions();
@@ -161,6 +167,7 @@ private:
   RegisterPanel* regs_;
   MenuDocument doc_{QStringLiteral("menu")};
   int pendingPage_ = -1;  // the page an item asked for, shown when its menu opens
+  int pendingButton_ = -1;  // the button on it to select then
   QUndoStack undo_;
   menuview::DisplayOptions opts_;
   std::unique_ptr<menuview::PageView> view_;

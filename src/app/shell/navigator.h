@@ -16,12 +16,13 @@ enum class ItemKind { MovieObject, Playlist, Clip, BdjObject, Menu };
 
 // A disc item: its kind, its name ("00001" for a playlist or clip, the five-digit
 // BD-J object name, the menu file's path) or number (movie objects), and an optional
-// position inside it (a PlayItem, a button).
+// position inside it (a line, a PlayItem, a menu page and a button on that page).
 struct ItemRef {
   ItemKind kind = ItemKind::MovieObject;
   QString name;
   int number = -1;
   int part = -1;
+  int button = -1;  // a menu: the button id on page `part`
 };
 
 // Implemented by every tab that can show an item.
