@@ -479,6 +479,11 @@ core::WriteResult saveClipInfo(const ClipInfo& clpi, const std::filesystem::path
   req.folder = folder;
   req.fileName = fileName;
   req.startMessage = "Saving [bl]" + fileName + "[/bl]";
+  // With "Save to BACKUP dir" the disc's BACKUP/CLIPINF keeps a copy (folder is
+  // <disc>/CLIPINF).
+  req.copyToBackupDir = true;
+  req.discFolder = (folder.has_filename() ? folder : folder.parent_path()).parent_path();
+  req.backupSubfolder = "CLIPINF";
   return core::saveFile(log, settings, req, writeClipInfo(clpi));
 }
 

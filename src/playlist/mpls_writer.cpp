@@ -369,6 +369,11 @@ core::WriteResult savePlaylist(const Playlist& model, const std::filesystem::pat
   req.folder = folder;
   req.fileName = fileName;
   req.startMessage = "Saving " + fileName;
+  // With "Save to BACKUP dir" the disc's BACKUP/PLAYLIST keeps a copy (folder is
+  // <disc>/PLAYLIST).
+  req.copyToBackupDir = true;
+  req.discFolder = (folder.has_filename() ? folder : folder.parent_path()).parent_path();
+  req.backupSubfolder = "PLAYLIST";
   return core::saveFile(log, settings, req, writePlaylist(model));
 }
 

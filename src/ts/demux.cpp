@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 #include "core/save.h"
 #include "ts/packet.h"
@@ -311,11 +312,14 @@ void demuxLoopMany(const std::filesystem::path& source, const std::vector<LoopTa
   res.assign(targets.size(), DemuxResult{});
   core::Progress localProgress;
   core::Progress* prog = progress ? progress : &localProgress;
-  std::error_code ec;
-  uint64_t size = std::filesystem::file_size(source, ec);
-  FilePtr in(ec ? nullptr : std::fopen(source.c_str(), "rb"));
+  // Only a regular file is read: a FIFO or a device has no end to plan by.
+  uint64_t size = 0;
+  std::string openError;
+  const int fd = core::openInputFile(source, UINT64_MAX, size, openError);
+  FilePtr in(fd < 0 ? nullptr : ::fdopen(fd, "rb"));
   if (!in) {
-    const std::string e = core::displayPath(source) + ": " + (ec ? ec.message() : std::strerror(errno));
+    if (fd >= 0) ::close(fd);
+    const std::string e = core::displayPath(source) + ": " + openError;
     for (auto& r : res) r.error = e;
     return;
   }
