@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/json_text.h"
+#include "cli/output_guard.h"
 #include "cli/registry.h"
 #include "core/text.h"
 #include "clip/clpi.h"
@@ -177,7 +178,7 @@ int resaveClip(const fs::path& in, const core::Bytes& bytes, const fs::path& out
   clip::ClipInfo c;
   if (!acceptRead(clip::readClipInfo(bytes, in.filename().string(), c, log))) return 1;
   std::string err;
-  if (!core::writeFileAtomic(out, clip::writeClipInfo(c), err)) {
+  if (!writeCommandOutput(out, clip::writeClipInfo(c), err)) {
     fail(core::displayPath(out) + ": " + err);
     return exitStatus();
   }

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "cli/output_guard.h"
 #include "cli/registry.h"
 #include "core/save.h"
 
@@ -65,6 +66,7 @@ static CommandRegistrar reg(0, [](CLI::App& app) {
       fail(core::displayPath(inFile) + ": unknown file kind");
       return;
     }
+    allowInPlace(inFile);
     exitStatus() = std::max(exitStatus(), k->resave(inFile, bytes, outFile));
   });
 });

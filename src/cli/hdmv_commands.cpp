@@ -144,7 +144,7 @@ void writeText(const std::string& text, const std::string& output, const std::st
   if (!output.empty()) {
     if (outputIsAnInput(output, {input})) return;
     std::string err;
-    if (!core::writeFileAtomic(output, core::Bytes(text.begin(), text.end()), err))
+    if (!writeCommandOutput(output, core::Bytes(text.begin(), text.end()), err))
       fail(core::displayPath(output) + ": " + err);
     return;
   }
@@ -184,7 +184,7 @@ void disasm(const DisasmArgs& a) {
     if (!a.output.empty()) {
       if (outputIsAnInput(a.output, {a.file})) return;
       std::string err;
-      if (!core::writeFileAtomic(a.output, bytes, err)) fail(core::displayPath(a.output) + ": " + err);
+      if (!writeCommandOutput(a.output, bytes, err)) fail(core::displayPath(a.output) + ": " + err);
       return;
     }
     if (a.format == "bin") std::cout.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -209,7 +209,7 @@ void disasm(const DisasmArgs& a) {
   if (!a.output.empty()) {
     if (outputIsAnInput(a.output, {a.file})) return;
     std::string err;
-    if (!core::writeFileAtomic(a.output, core::Bytes(text.begin(), text.end()), err))
+    if (!writeCommandOutput(a.output, core::Bytes(text.begin(), text.end()), err))
       fail(core::displayPath(a.output) + ": " + err);
     return;
   }

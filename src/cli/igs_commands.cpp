@@ -166,7 +166,7 @@ json menuJson(const igs::Menu& m) {
 
 bool writeOut(const fs::path& out, const core::Bytes& bytes) {
   std::string err;
-  if (!core::writeFileAtomic(out, bytes, err)) {
+  if (!writeCommandOutput(out, bytes, err)) {
     fail(core::displayPath(out) + ": " + err);
     return false;
   }
@@ -244,6 +244,7 @@ void registerMenu(CLI::App& app) {
     // Only errors are printed (on stderr), so dumps stay clean.
     ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!loadMenu(a.in, m, log)) return;
+    allowInPlace(a.in);
     igs::settleMenu(m, log);
     if (writeOut(a.out, igs::writeMenu(m, igs::SaveForm::MenuFile)))
       std::cout << "Menu written to " << core::displayPath(a.out) << '\n';
@@ -346,6 +347,7 @@ void registerMenu(CLI::App& app) {
       return;
     }
     igs::settleMenu(m, log);
+    allowInPlace(a.in);
     if (writeOut(a.out, igs::writeMenu(m, igs::SaveForm::MenuFile)))
       std::cout << "Object " << core::hexText(r->objectId, 4) << " with palette " << core::hexText(r->paletteId, 2)
                 << " written to " << core::displayPath(a.out) << '\n';

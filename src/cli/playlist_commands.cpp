@@ -222,7 +222,7 @@ FileKind playlistKind() {
     Playlist m;
     if (!loadPlaylist(in, b, m)) return exitStatus();
     std::string err;
-    if (!core::writeFileAtomic(out, writePlaylist(m), err)) {
+    if (!writeCommandOutput(out, writePlaylist(m), err)) {
       fail(core::displayPath(out) + ": " + err);
       return exitStatus();
     }
@@ -266,7 +266,7 @@ static CommandRegistrar reg(40, [](CLI::App& app) {
     }
     if (outputIsAnInput(expOut, {expIn})) return;
     std::string err;
-    if (!core::writeFileAtomic(expOut, core::Bytes(r.text.begin(), r.text.end()), err))
+    if (!writeCommandOutput(expOut, core::Bytes(r.text.begin(), r.text.end()), err))
       fail(core::displayPath(expOut) + ": " + err);
   });
 
@@ -283,6 +283,7 @@ static CommandRegistrar reg(40, [](CLI::App& app) {
     if (!f) return;
     Playlist m;
     if (!loadPlaylistFile(impIn, m)) return;
+    allowInPlace(impIn);
     core::Bytes text;
     std::string err;
     if (!core::readWholeFile(impFile, text, err)) {
@@ -295,7 +296,7 @@ static CommandRegistrar reg(40, [](CLI::App& app) {
       fail(r.error);
       return;
     }
-    if (!core::writeFileAtomic(impOut, writePlaylist(m), err)) fail(core::displayPath(impOut) + ": " + err);
+    if (!writeCommandOutput(impOut, writePlaylist(m), err)) fail(core::displayPath(impOut) + ": " + err);
   });
 });
 
