@@ -45,7 +45,7 @@ bool writeCommandOutput(const std::filesystem::path& output, const core::Bytes& 
                         : r.error;
     return bool(r);
   }
-  return writeCommandOutput(output, bytes, error);
+  return core::writeFileAtomic(output, bytes, error);
 }
 
 }  // namespace morvex::cli

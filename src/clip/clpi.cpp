@@ -9,6 +9,10 @@
 
 namespace morvex::clip {
 
+// Adds to `res` every stored start address and length of `c` that disagrees with the
+// layout of what was read (defined with the writer below).
+void checkClipInfoLayout(const ClipInfo& c, const std::string& fileName, core::ReadResult& res);
+
 using core::Reader;
 
 namespace {
@@ -266,7 +270,9 @@ core::ReadResult readClipInfo(const core::Bytes& image, const std::string& fileN
     r.seek(m.extensionDataStart);
     core::readExtensionData(r, m.extensionData);
     if (r.overrun()) return finish();
+    core::checkExtensionDataLayout(m.extensionData, m.extensionDataStart, m.extensionDataStart, fileName, res);
   }
+  checkClipInfoLayout(m, fileName, res);
   clpi = std::move(m);
   size_t firstStreams = clpi.programInfo.programSequences.empty() ? 0 : clpi.programInfo.programSequences[0].streams.size();
   log.paragraph("[b]" + std::to_string(firstStreams) + "[/b] Program stream(s) found.");
@@ -455,6 +461,22 @@ core::Bytes compose(const ClipInfo& c, ClipInfoLayout& at) {
 }
 
 }  // namespace
+
+void checkClipInfoLayout(const ClipInfo& c, const std::string& fileName, core::ReadResult& res) {
+  // An ATC delta switch left on without entries is laid out as off; the file said so
+  // itself, so its stored fields are compared with that layout too.
+  ClipInfoLayout at;
+  compose(c, at);
+  auto check = [&](const char* field, uint64_t stored, uint64_t read) {
+    if (stored != read) res.addLayoutMismatch(fileName, field, stored, read);
+  };
+  check("ClipInfo length", c.clipInfo.length, at.clipInfoLength);
+  check("SequenceInfo start address", c.sequenceInfoStart, at.sequenceInfoStart);
+  check("ProgramInfo start address", c.programInfoStart, at.programInfoStart);
+  check("CPI start address", c.cpiStart, at.cpiStart);
+  check("ClipMark start address", c.clipMarkStart, at.clipMarkStart);
+  check("ExtensionData start address", c.extensionDataStart, at.extensionDataStart);
+}
 
 void settleClipInfo(ClipInfo& c) {
   if (emptyAtcDelta(c)) setATCdelta(c, false);

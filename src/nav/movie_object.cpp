@@ -93,10 +93,21 @@ core::ReadResult readMovieObjectFile(const core::Bytes& image, const std::string
 
   mobj.extensionData = core::ExtensionData{};
   if (mobj.extensionDataStartAddress != 0 && !truncated) {
+    const uint64_t readAt = r.pos();
     core::readExtensionData(r, mobj.extensionData);
     if (r.overrun())
       res.addPartial(core::ReadIssue::EndsEarly, size,
                      mobjfile + " ends early at " + hexPos(size) + " (inside ExtensionData)");
+    else
+      core::checkExtensionDataLayout(mobj.extensionData, mobj.extensionDataStartAddress, readAt, mobjfile, res);
+  }
+  // MovieObjects() starts at byte 40 and its length counts the bytes after the length
+  // field: the reserved word, the count and the objects as read.
+  if (res.complete()) {
+    uint64_t held = 6;
+    for (const auto& o : objects) held += 4 + 12 * uint64_t(o.commands.size());
+    if (mobj.movieObjects.length != held)
+      res.addLayoutMismatch(mobjfile, "MovieObjects length", mobj.movieObjects.length, held);
   }
 
   log.info("  Found [b]" + std::to_string(objects.size()) + "[/b] objects, [b]" +

@@ -227,11 +227,11 @@ MplsLayout layoutOf(const Playlist& m, const Parts& p) {
 
 }  // namespace
 
-std::vector<std::string> layoutMismatches(const Playlist& m) {
+std::vector<std::string> layoutMismatches(const Playlist& m, const char* found) {
   std::vector<std::string> out;
   auto check = [&](const std::string& what, uint64_t held, uint64_t written) {
     if (held != written)
-      out.push_back(what + " " + std::to_string(held) + ", written " + std::to_string(written));
+      out.push_back(what + " " + std::to_string(held) + ", " + found + " " + std::to_string(written));
   };
   const auto& pl = m.playList;
   check("number of PlayItems", pl.numPlayItems, pl.playItems.size());

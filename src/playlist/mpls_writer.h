@@ -32,7 +32,7 @@ MplsLayout mplsLayout(const Playlist& model);
 // Every stored length, count and start address that does not describe the file as
 // writePlaylist lays it out, one line each ("PlayItem 2: STN length 130, written 146").
 // Empty for a consistent model: every edit keeps it so.
-std::vector<std::string> layoutMismatches(const Playlist& model);
+std::vector<std::string> layoutMismatches(const Playlist& model, const char* found = "written");
 
 // Sets every length, count and start address from the lists, as the writer lays the
 // file out (the mark start address stays 0 when it is 0). For building a playlist from
