@@ -428,14 +428,21 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     playlist::ReadOptions ro;
     ro.silent = true;
     auto r = playlist::readPlaylist(img, name + d.names.playlistext, m, log, ro);
-    readFindings(sink, "mpls", r);
-    if (r.complete())
+    // A read that is partial only because a stored length or address disagrees with
+    // what was read: the section rule names the section and its place, and the reader's
+    // line is reported only when that rule finds nothing.
+    const bool layoutOnly = r.partial() && std::all_of(r.problems.begin(), r.problems.end(), [](const auto& p) {
+                              return p.kind == core::ReadIssue::Malformed;
+                            });
+    const size_t before = out.size();
+    if (r.complete() || layoutOnly)
       sectionFindings(sink, "mpls",
                       {{"AppInfoPlayList", 40, uint64_t(m.appInfo.length) + 4},
                        {"PlayList", m.playListStart, uint64_t(m.playList.length) + 4},
                        {"PlayListMark", m.markStart, uint64_t(m.playListMark.length) + 4},
                        {"ExtensionData", m.extDataStart, extSize(m.extData)}},
                       img.size());
+    if (!layoutOnly || out.size() == before) readFindings(sink, "mpls", r);
     if (r.usable()) d.playlists.emplace(name, std::move(m));
   }
 

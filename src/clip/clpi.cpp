@@ -463,19 +463,27 @@ core::Bytes compose(const ClipInfo& c, ClipInfoLayout& at) {
 }  // namespace
 
 void checkClipInfoLayout(const ClipInfo& c, const std::string& fileName, core::ReadResult& res) {
-  // An ATC delta switch left on without entries is laid out as off; the file said so
-  // itself, so its stored fields are compared with that layout too.
+  // The writer's layout puts the sections back to back (`at`). A file may keep padding
+  // words between them, so a stored start address may lie further on, but never inside
+  // the section before it. The sections' own length fields are kept as held (the disc
+  // check weighs them against the sections' places).
   ClipInfoLayout at;
   compose(c, at);
   auto check = [&](const char* field, uint64_t stored, uint64_t read) {
     if (stored != read) res.addLayoutMismatch(fileName, field, stored, read);
   };
+  auto notInside = [&](const char* field, uint64_t stored, uint64_t earliest) {
+    if (stored < earliest) res.addLayoutMismatch(fileName, field, stored, earliest);
+  };
   check("ClipInfo length", c.clipInfo.length, at.clipInfoLength);
-  check("SequenceInfo start address", c.sequenceInfoStart, at.sequenceInfoStart);
-  check("ProgramInfo start address", c.programInfoStart, at.programInfoStart);
-  check("CPI start address", c.cpiStart, at.cpiStart);
-  check("ClipMark start address", c.clipMarkStart, at.clipMarkStart);
-  check("ExtensionData start address", c.extensionDataStart, at.extensionDataStart);
+  notInside("SequenceInfo start address", c.sequenceInfoStart, at.sequenceInfoStart);
+  notInside("ProgramInfo start address", c.programInfoStart,
+            uint64_t(c.sequenceInfoStart) + at.programInfoStart - at.sequenceInfoStart);
+  notInside("CPI start address", c.cpiStart, uint64_t(c.programInfoStart) + at.cpiStart - at.programInfoStart);
+  notInside("ClipMark start address", c.clipMarkStart, uint64_t(c.cpiStart) + at.clipMarkStart - at.cpiStart);
+  if (c.extensionDataStart != 0)
+    notInside("ExtensionData start address", c.extensionDataStart,
+              uint64_t(c.clipMarkStart) + at.extensionDataStart - at.clipMarkStart);
 }
 
 void settleClipInfo(ClipInfo& c) {

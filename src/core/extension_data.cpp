@@ -26,8 +26,6 @@ void checkExtensionDataLayout(const ExtensionData& b, uint64_t storedStart, uint
                               const std::string& fileName, ReadResult& res) {
   if (storedStart != readAt) res.addLayoutMismatch(fileName, "ExtensionData start address", storedStart, readAt);
   if (b.length == 0) return;
-  const uint64_t held = 8 + 12 * uint64_t(b.entries.size()) + b.data.size();  // bytes after the length field
-  if (b.length > held) res.addLayoutMismatch(fileName, "ExtensionData length", b.length, held);
   for (size_t i = 0; i < b.entries.size(); ++i) {
     const auto& e = b.entries[i];
     if (uint64_t(e.startAddress) + e.length > 4 + uint64_t(b.length))

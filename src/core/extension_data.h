@@ -42,9 +42,8 @@ struct ExtensionData {
 void readExtensionData(Reader& r, ExtensionData& target);
 
 // Checks the layout fields of a block that was read at `readAt` against what was read:
-// its stored start address (`storedStart`), its length (the block may not run past the
-// end of the file) and its entries (each inside the block). Every disagreement makes
-// `res` partial, naming the field.
+// its stored start address (`storedStart`) and its entries (each inside the block its
+// length declares). Every disagreement makes `res` partial, naming the field.
 void checkExtensionDataLayout(const ExtensionData& block, uint64_t storedStart, uint64_t readAt,
                               const std::string& fileName, ReadResult& res);
 

@@ -104,8 +104,7 @@ core::ReadResult readMovieObjectFile(const core::Bytes& image, const std::string
   // MovieObjects() starts at byte 40 and its length counts the bytes after the length
   // field: the reserved word, the count and the objects as read.
   if (res.complete()) {
-    uint64_t held = 6;
-    for (const auto& o : objects) held += 4 + 12 * uint64_t(o.commands.size());
+    const uint32_t held = movieObjectsLength(mobj.movieObjects);
     if (mobj.movieObjects.length != held)
       res.addLayoutMismatch(mobjfile, "MovieObjects length", mobj.movieObjects.length, held);
   }

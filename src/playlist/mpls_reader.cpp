@@ -269,7 +269,7 @@ core::ReadResult readPlaylist(const core::Bytes& image, const std::string& fileN
     // was read: the writer lays the file out from what was read, so a field that
     // disagrees would write lost or invented bytes.
     if (!truncated) {
-      for (const auto& w : layoutMismatches(m, "what was read makes it"))
+      for (const auto& w : readLayoutMismatches(m))
         res.addPartial(core::ReadIssue::Malformed, 0, fileName + ": " + w);
       if (m.extDataStart != 0) core::checkExtensionDataLayout(m.extData, m.extDataStart, m.extDataStart, fileName, res);
     }

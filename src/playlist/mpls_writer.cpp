@@ -227,11 +227,41 @@ MplsLayout layoutOf(const Playlist& m, const Parts& p) {
 
 }  // namespace
 
-std::vector<std::string> layoutMismatches(const Playlist& m, const char* found) {
+std::vector<std::string> readLayoutMismatches(const Playlist& m) {
+  std::vector<std::string> out;
+  auto check = [&](const std::string& what, uint64_t stored, uint64_t read) {
+    if (stored != read) out.push_back(what + " " + std::to_string(stored) + ", read " + std::to_string(read));
+  };
+  auto notInside = [&](const std::string& what, uint64_t stored, uint64_t earliest) {
+    if (stored < earliest)
+      out.push_back(what + " " + std::to_string(stored) + ", inside the section before it (which ends at " +
+                    std::to_string(earliest) + ")");
+  };
+  const auto& pl = m.playList;
+  check("number of PlayItems", pl.numPlayItems, pl.playItems.size());
+  check("number of SubPaths", pl.numSubPaths, pl.subPaths.size());
+  for (size_t j = 0; j < pl.subPaths.size(); ++j)
+    check("SubPath " + std::to_string(j) + ": number of SubPlayItems", pl.subPaths[j].numSubPlayItems,
+          pl.subPaths[j].subPlayItems.size());
+  check("number of marks", m.playListMark.numMarks, m.playListMark.marks.size());
+  Parts parts = buildParts(m);
+  check("AppInfoPlayList length", m.appInfo.length, parts.appInfo.size() - 4);
+  check("PlayList length", pl.length, parts.playList.size() - 4);
+  if (m.markStart != 0) check("PlayListMark length", m.playListMark.length, parts.marks.size() - 4);
+  notInside("PlayList start address", m.playListStart, 40 + parts.appInfo.size());
+  const uint64_t playListEnd = uint64_t(m.playListStart) + parts.playList.size();
+  if (m.markStart != 0) notInside("PlayListMark start address", m.markStart, playListEnd);
+  if (m.extDataStart != 0)
+    notInside("ExtensionData start address", m.extDataStart,
+              m.markStart != 0 ? uint64_t(m.markStart) + parts.marks.size() : playListEnd);
+  return out;
+}
+
+std::vector<std::string> layoutMismatches(const Playlist& m) {
   std::vector<std::string> out;
   auto check = [&](const std::string& what, uint64_t held, uint64_t written) {
     if (held != written)
-      out.push_back(what + " " + std::to_string(held) + ", " + found + " " + std::to_string(written));
+      out.push_back(what + " " + std::to_string(held) + ", written " + std::to_string(written));
   };
   const auto& pl = m.playList;
   check("number of PlayItems", pl.numPlayItems, pl.playItems.size());

@@ -48,8 +48,10 @@ TEST(ReaderLayout, AFieldThatDisagreesWithWhatWasReadMakesTheReadPartial) {
        [](auto& b) { putU16(b, getU32(b, 8) + 8, 0); }},
       {"playlist ExtensionData start 1", disc("disc1") / "PLAYLIST" / "00000.mpls", "ExtensionData start address",
        [](auto& b) { putU32(b, 16, 1); }},
-      {"clip information ProgramInfo start", disc("disc1") / "CLIPINF" / "00000.clpi", "ProgramInfo start address",
-       [](auto& b) { putU32(b, 12, getU32(b, 12) + 2); }},
+      {"clip information ClipInfo length", disc("disc1") / "CLIPINF" / "00000.clpi", "ClipInfo length",
+       [](auto& b) { putU32(b, 40, getU32(b, 40) + 6); }},
+      {"clip information ClipMark start inside the CPI", disc("disc1") / "CLIPINF" / "00000.clpi",
+       "ClipMark start address", [](auto& b) { putU32(b, 20, getU32(b, 20) - 4); }},
       {"movie objects length", disc("disc1") / "MovieObject.bdmv", "MovieObjects length",
        [](auto& b) { putU32(b, 40, getU32(b, 40) - 12); }},
   };
