@@ -11,6 +11,8 @@
 #include "core/text.h"
 #include "clip/clpi.h"
 #include "clip/clpi_text.h"
+#include "igs/extract.h"
+#include "igs/reader.h"
 #include "ts/demux.h"
 #include "disc/finder.h"
 #include "disc/disc_load.h"
@@ -207,7 +209,8 @@ std::string defaultDemuxName(const fs::path& stream, uint32_t pid, ts::DemuxMode
         if (clip::pidFromText(row[1]) == pid)
           return ts::demuxOutputName("", clipName, pidText, row[2], row[3], type);
   }
-  return clipName + "_PID" + pidText + "." + type;
+  // A PID of no known kind still gets an extension: a name never ends in a bare dot.
+  return clipName + "_PID" + pidText + "." + (type.empty() ? std::string("bin") : type);
 }
 
 void runDemux(const DemuxArgs& a) {
@@ -247,6 +250,40 @@ void runDemux(const DemuxArgs& a) {
                     core::displayPath(stream) + ": the stream is damaged (" + r.damageText() + ")");
     acceptRead(read);
   };
+  if (targets.size() == 1 && targets[0].mode == ts::DemuxMode::Menu) {
+    // A menu file is written only when it reads as a menu: the check "menu extract"
+    // makes.
+    const std::string out = a.output.empty() ? defaultDemuxName(stream, targets[0].pid, targets[0].mode) : a.output;
+    const uint32_t pid = targets[0].pid;
+    igs::StreamMenu s = igs::extractMenu(stream, uint16_t(pid), log, &progress);
+    if (isatty(2)) std::cerr << '\n';
+    if (!s.ok) {
+      fail(s.error);
+      return;
+    }
+    if (s.cancelled) {
+      exitStatus() = 1;
+      return;
+    }
+    if (s.pidPackets == 0) {
+      fail(core::displayPath(stream) + ": the stream carries no packets of PID " + core::hexText(pid, 4));
+      return;
+    }
+    ConsoleLog quiet(ConsoleLog::Show::ErrorsOnly);
+    igs::Menu m;
+    core::ReadResult read = igs::readMenu(std::span<const uint8_t>(s.framed), stream.filename().string(), m, quiet);
+    if (!s.damage.empty() && read.usable())
+      read.addPartial(core::ReadIssue::Malformed, 0,
+                      stream.filename().string() + ": the stream is damaged (" + s.damage + ")");
+    if (!acceptRead(read)) return;
+    std::string err;
+    if (!writeCommandOutput(out, s.framed, err)) {
+      fail(core::displayPath(out) + ": " + err);
+      return;
+    }
+    std::cout << s.pidPackets << " source packets saved.\n";
+    return;
+  }
   if (targets.size() == 1) {
     const std::string out = a.output.empty() ? defaultDemuxName(stream, targets[0].pid, targets[0].mode) : a.output;
     ts::DemuxResult r = ts::savePid(stream, out, targets[0].pid, targets[0].mode, log, &progress, forced());
@@ -270,10 +307,14 @@ void runDemux(const DemuxArgs& a) {
   for (auto& t : targets) t.output = defaultDemuxName(stream, t.pid, t.mode);
   const auto results = ts::demuxPids(stream, targets, log, &progress, forced());
   if (isatty(2)) std::cerr << '\n';
+  // A PID the stream does not carry fails the command and gets no file; the others
+  // are written.
+  const auto isAbsent = [](const ts::DemuxResult& r) { return r.error.find("carries no packets") != std::string::npos; };
   for (size_t i = 0; i < results.size(); ++i) {
     if (!results[i].ok) {
-      fail(results[i].error);  // no output of the run was put in place
-      return;
+      fail(results[i].error);
+      if (isAbsent(results[i])) continue;
+      return;  // no output of the run was put in place
     }
     if (results[i].cancelled) {
       fail("cancelled; nothing was written");
@@ -287,7 +328,8 @@ void runDemux(const DemuxArgs& a) {
   }
   if (damaged && !forced()) return;  // every output was left as it was
   for (size_t i = 0; i < results.size(); ++i)
-    std::cout << targets[i].output.string() << ": " << results[i].pidPackets << " source packets saved.\n";
+    if (results[i].ok)
+      std::cout << targets[i].output.string() << ": " << results[i].pidPackets << " source packets saved.\n";
 }
 
 struct FindArgs {

@@ -411,6 +411,11 @@ std::string DemuxResult::damageText() const {
   return text;
 }
 
+// "<stream>: the stream carries no packets of PID 0x1FFE".
+static std::string absentPidText(const std::filesystem::path& source, uint32_t pid) {
+  return core::displayPath(source) + ": the stream carries no packets of PID " + core::hexText(pid, 4);
+}
+
 DemuxResult demuxStream(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
                   DemuxMode mode, core::Log& log, core::Progress* progress, bool writeDamaged) {
   DemuxResult res;
@@ -433,6 +438,13 @@ DemuxResult demuxStream(const std::filesystem::path& source, const std::filesyst
       [&] { return core::displayPath(output) + ": " + err; }, res);
   if (!res.ok || res.cancelled || (!writeDamaged && res.damaged())) {
     file.discard();
+    return res;
+  }
+  // A PID the stream does not carry gives no file at all, not an empty one.
+  if (res.pidPackets == 0) {
+    file.discard();
+    res.ok = false;
+    res.error = absentPidText(source, pid);
     return res;
   }
   if (!file.commit(err)) {
@@ -503,6 +515,12 @@ std::vector<DemuxResult> demuxPids(const std::filesystem::path& source, const st
   }
   for (size_t i = 0; i < targets.size(); ++i) {
     std::string err;
+    if (res[i].pidPackets == 0) {
+      files[i]->discard();
+      res[i].ok = false;
+      res[i].error = absentPidText(source, targets[i].pid);
+      continue;
+    }
     if (!files[i]->commit(err)) {
       res[i].ok = false;
       res[i].error = core::displayPath(targets[i].output) + ": " + err;
