@@ -1,6 +1,7 @@
 // "dump" and "resave": dispatch a disc file to the reader and writer of its kind.
 #include <algorithm>
 #include <iostream>
+#include <optional>
 
 #include "cli/output_guard.h"
 #include "cli/registry.h"
@@ -51,6 +52,8 @@ static CommandRegistrar reg(0, [](CLI::App& app) {
       fail(core::displayPath(dumpFile) + ": unknown file kind");
       return;
     }
+    std::optional<EscapedOutput> escaped;
+    if (!json) escaped.emplace();  // disc texts never reach the terminal raw
     exitStatus() = std::max(exitStatus(), k->dump(dumpFile, bytes, json));
   });
 
