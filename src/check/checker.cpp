@@ -1,6 +1,7 @@
 #include "check/checker.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 #include <system_error>
@@ -84,6 +85,23 @@ void readFindings(Sink& sink, const std::string& kind, const core::ReadResult& r
     }
     sink.addAt(Severity::Error, kind + ".read." + what, p.offset, p.message);
   }
+}
+
+// A read that is partial only because a stored length or address disagrees with what
+// was read: the section rule names the section and its place, and the reader's lines are
+// reported only when that rule finds nothing.
+bool layoutOnly(const core::ReadResult& r) {
+  return r.partial() && std::all_of(r.problems.begin(), r.problems.end(),
+                                    [](const auto& p) { return p.kind == core::ReadIssue::Malformed; });
+}
+
+// The reader's findings and the section rule for one file (see layoutOnly).
+void readAndSectionFindings(Sink& sink, const std::string& kind, const core::ReadResult& r,
+                            const std::function<void()>& sections) {
+  const size_t before = sink.out.size();
+  const bool layout = layoutOnly(r);
+  if (r.complete() || layout) sections();
+  if (!layout || sink.out.size() == before) readFindings(sink, kind, r);
 }
 
 // One section of a file: where its address says it starts and how many bytes its
@@ -367,14 +385,14 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
       sink.add(Severity::Error, "index.read.cannot-open", "file", err);
     } else {
       auto r = nav::readIndexTable(img, d.names.indexfile, d.index, log);
-      readFindings(sink, "index", r);
       d.indexRead = r.usable();
-      if (r.complete())
+      readAndSectionFindings(sink, "index", r, [&] {
         sectionFindings(sink, "index",
                         {{"AppInfoBDMV", 40, uint64_t(d.index.appInfoLength) + 4},
                          {"Indexes", d.index.indexesStartAddress, uint64_t(d.index.indexes.length) + 4},
                          {"ExtensionData", d.index.extensionDataStartAddress, extSize(d.index.extensionData)}},
                         img.size());
+      });
     }
   }
   {
@@ -387,13 +405,13 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
       sink.add(Severity::Error, "mobj.read.cannot-open", "file", err);
     } else {
       auto r = nav::readMovieObjectFile(img, d.names.mobjfile, d.mobj, log);
-      readFindings(sink, "mobj", r);
       d.mobjRead = r.usable();
-      if (r.complete())
+      readAndSectionFindings(sink, "mobj", r, [&] {
         sectionFindings(sink, "mobj",
                         {{"MovieObjects", 40, uint64_t(d.mobj.movieObjects.length) + 4},
                          {"ExtensionData", d.mobj.extensionDataStartAddress, extSize(d.mobj.extensionData)}},
                         img.size());
+      });
     }
   }
   // Sound file (optional).
@@ -428,21 +446,14 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     playlist::ReadOptions ro;
     ro.silent = true;
     auto r = playlist::readPlaylist(img, name + d.names.playlistext, m, log, ro);
-    // A read that is partial only because a stored length or address disagrees with
-    // what was read: the section rule names the section and its place, and the reader's
-    // line is reported only when that rule finds nothing.
-    const bool layoutOnly = r.partial() && std::all_of(r.problems.begin(), r.problems.end(), [](const auto& p) {
-                              return p.kind == core::ReadIssue::Malformed;
-                            });
-    const size_t before = out.size();
-    if (r.complete() || layoutOnly)
+    readAndSectionFindings(sink, "mpls", r, [&] {
       sectionFindings(sink, "mpls",
                       {{"AppInfoPlayList", 40, uint64_t(m.appInfo.length) + 4},
                        {"PlayList", m.playListStart, uint64_t(m.playList.length) + 4},
                        {"PlayListMark", m.markStart, uint64_t(m.playListMark.length) + 4},
                        {"ExtensionData", m.extDataStart, extSize(m.extData)}},
                       img.size());
-    if (!layoutOnly || out.size() == before) readFindings(sink, "mpls", r);
+    });
     if (r.usable()) d.playlists.emplace(name, std::move(m));
   }
 
@@ -484,9 +495,11 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     }
     clip::ClipInfo c;
     auto r = clip::readClipInfo(img, name + d.names.clipinfext, c, log);
-    readFindings(sink, "clpi", r);
-    if (!r.usable()) continue;
-    if (r.complete())
+    if (!r.usable()) {
+      readFindings(sink, "clpi", r);
+      continue;
+    }
+    readAndSectionFindings(sink, "clpi", r, [&] {
       sectionFindings(sink, "clpi",
                       {{"ClipInfo", 40, uint64_t(c.clipInfo.length) + 4},
                        {"SequenceInfo", c.sequenceInfoStart, uint64_t(c.sequenceInfo.length) + 4},
@@ -495,6 +508,7 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
                        {"ClipMark", c.clipMarkStart, uint64_t(c.clipMarkLength) + 4},
                        {"ExtensionData", c.extensionDataStart, extSize(c.extensionData)}},
                       img.size());
+    });
     const fs::path stream = d.folder / "STREAM" / (name + d.names.streamext);
     if (!fs::is_regular_file(stream, ec)) {
       sink.add(Severity::Warning, "clpi.stream-missing", "ClipInfo",

@@ -272,10 +272,15 @@ void runDemux(const DemuxArgs& a) {
     ConsoleLog quiet(ConsoleLog::Show::ErrorsOnly);
     igs::Menu m;
     core::ReadResult read = igs::readMenu(std::span<const uint8_t>(s.framed), stream.filename().string(), m, quiet);
-    if (!s.damage.empty() && read.usable())
-      read.addPartial(core::ReadIssue::Malformed, 0,
-                      stream.filename().string() + ": the stream is damaged (" + s.damage + ")");
-    if (!acceptRead(read)) return;
+    if (!s.damage.empty()) {
+      const std::string what = stream.filename().string() + ": the stream is damaged (" + s.damage + ")";
+      if (read.usable()) read.addPartial(core::ReadIssue::Malformed, 0, what);
+      else std::cerr << "morvex-cli: " << what << '\n';
+    }
+    // --force writes the PID's data as the stream carries it even when it does not read
+    // as a menu (the exit status stays 1).
+    if (!acceptRead(read) && !(forced() && !s.framed.empty())) return;
+    if (!read.complete() || !s.damage.empty()) exitStatus() = 1;
     std::string err;
     if (!writeCommandOutput(out, s.framed, err)) {
       fail(core::displayPath(out) + ": " + err);

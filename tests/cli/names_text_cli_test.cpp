@@ -1,6 +1,5 @@
 // Disc texts reach JSON without loss and the terminal without control bytes; a set of
-// pictures is written whole or not at all; a folder that cannot be checked fails the
-// check (exit 1), not the command line (exit 2).
+// pictures is written whole or not at all.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -30,12 +29,6 @@ TEST(DiscTexts, NonUtf8AndControlBytesOfAClipNameSurviveJsonAndNeverReachTheTerm
   EXPECT_EQ(r.out.find('\x1B'), std::string::npos);
   EXPECT_EQ(r.out.find('\x07'), std::string::npos);
   EXPECT_NE(r.out.find("\\x1B\\x07"), std::string::npos);
-}
-
-TEST(DiscTexts, ACheckOfAFolderThatIsNotThereFailsWithOne) {
-  TempDir tmp;
-  const CliResult r = runCli("check " + shellQuote(tmp / "missing"), CliStderr::Separate);
-  EXPECT_EQ(r.status, 1) << r.err;
 }
 
 #ifdef MORVEX_MAKE_DEMO_PATH
