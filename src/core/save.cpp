@@ -308,6 +308,7 @@ bool AtomicFile::resolve(std::string& error) {
   dest_ = target_;
   if (target_ == "-") {
     streaming_ = true;
+    std::fflush(stdout);  // what was printed before comes first
     fd_ = ::dup(STDOUT_FILENO);
     if (fd_ < 0) error = std::strerror(errno);
     return fd_ >= 0;
