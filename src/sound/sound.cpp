@@ -118,13 +118,12 @@ core::ReadResult readSoundFile(const core::Bytes& image, const std::string& file
                          ", outside the file");
     }
   }
-  // The stored layout agrees with what was read: the SoundIndex length counts its two
-  // head bytes and the entries; the sound data starts after the index and ExtensionData
-  // after the last sound (padding may lie between, never an overlap).
+  // The stored addresses agree with what was read: the sound data starts after the
+  // index and ExtensionData after the last sound (padding may lie between, never an
+  // overlap). The SoundIndex length only says whether an index follows and is kept as
+  // held.
   if (res.complete()) {
     const uint64_t indexEnd = 44 + (snd.soundIndexLength != 0 ? 2 + 10 * uint64_t(n) : 0);
-    if (snd.soundIndexLength != 0 && snd.soundIndexLength != 2 + 10 * uint64_t(n))
-      res.addLayoutMismatch(fileName, "SoundIndex length", snd.soundIndexLength, 2 + 10 * uint64_t(n));
     if (snd.soundDataStartAddress < indexEnd && !snd.entries.empty())
       res.addLayoutMismatch(fileName, "sound data start address", snd.soundDataStartAddress, indexEnd);
     uint64_t dataEnd = snd.soundDataStartAddress;
