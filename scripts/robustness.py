@@ -575,7 +575,11 @@ def main():
             # A failed run leaves nothing: no output, no temporary, no picture of a set.
             new = set(p.name for p in scratch.iterdir()) - before - {"stdout", "stderr"}
             temps = [p for p in scratch.rglob(".Morvex_*")]
-            if (r["code"] != 0 and (new or any(outdir.iterdir()))) or temps:
+            # "demux" with a PID the stream does not carry writes the others and fails
+            # for that one alone: those outputs are meant.
+            failures = [l for l in r["text"].splitlines() if l.startswith("morvex-cli: ")]
+            absent_only = failures and all("carries no packets of PID" in l for l in failures)
+            if (r["code"] != 0 and not absent_only and (new or any(outdir.iterdir()))) or temps:
                 r["text"] += "\n--- left: %s %s" % (sorted(new), [str(t) for t in temps])
                 record("output after failure", label, args, r, inp)
                 continue

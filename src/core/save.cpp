@@ -361,7 +361,18 @@ bool AtomicFile::open(std::string& error) {
     return false;
   }
   const fs::path folder = dest_.parent_path();
-  removeStaleTemporaries(folder);
+  {
+    // Each folder is cleaned once per run: a command that writes thousands of files
+    // into one folder must not scan it once for every file.
+    static std::mutex m;
+    static std::vector<fs::path> cleaned;
+    std::unique_lock<std::mutex> lock(m);
+    if (std::find(cleaned.begin(), cleaned.end(), folder) == cleaned.end()) {
+      cleaned.push_back(folder);
+      lock.unlock();
+      removeStaleTemporaries(folder);
+    }
+  }
   noteTemporaryFolder(folder);
   for (int attempt = 0; attempt < 100; ++attempt) {
     fs::path name = tempNameIn(folder);
