@@ -3,6 +3,7 @@
 #include "core/stream_coding.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 #include <system_error>
@@ -89,6 +90,23 @@ void readFindings(Sink& sink, const std::string& kind, const core::ReadResult& r
     }
     sink.addAt(Severity::Error, kind + ".read." + what, p.offset, p.message);
   }
+}
+
+// A read that is partial only because a stored length or address disagrees with what
+// was read: the section rule names the section and its place, and the reader's lines are
+// reported only when that rule finds nothing.
+bool layoutOnly(const core::ReadResult& r) {
+  return r.partial() && std::all_of(r.problems.begin(), r.problems.end(),
+                                    [](const auto& p) { return p.kind == core::ReadIssue::Malformed; });
+}
+
+// The reader's findings and the section rule for one file (see layoutOnly).
+void readAndSectionFindings(Sink& sink, const std::string& kind, const core::ReadResult& r,
+                            const std::function<void()>& sections) {
+  const size_t before = sink.out.size();
+  const bool layout = layoutOnly(r);
+  if (r.complete() || layout) sections();
+  if (!layout || sink.out.size() == before) readFindings(sink, kind, r);
 }
 
 // One section of a file: where its address says it starts and how many bytes its
@@ -415,15 +433,15 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
       sink.add(Severity::Error, "index.read.cannot-open", "file", err);
     } else {
       auto r = nav::readIndexTable(img, d.names.indexfile, d.index, log);
-      readFindings(sink, "index", r);
       d.indexRead = r.usable();
       if (r.usable()) versions.emplace_back(d.names.indexfile, core::versionText(d.index.version));
-      if (r.complete())
+      readAndSectionFindings(sink, "index", r, [&] {
         sectionFindings(sink, "index",
                         {{"AppInfoBDMV", 40, uint64_t(d.index.appInfoLength) + 4},
                          {"Indexes", d.index.indexesStartAddress, uint64_t(d.index.indexes.length) + 4},
                          {"ExtensionData", d.index.extensionDataStartAddress, extSize(d.index.extensionData)}},
                         img.size());
+      });
     }
   }
   {
@@ -436,14 +454,14 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
       sink.add(Severity::Error, "mobj.read.cannot-open", "file", err);
     } else {
       auto r = nav::readMovieObjectFile(img, d.names.mobjfile, d.mobj, log);
-      readFindings(sink, "mobj", r);
       d.mobjRead = r.usable();
       if (r.usable()) versions.emplace_back(d.names.mobjfile, d.mobj.version);
-      if (r.complete())
+      readAndSectionFindings(sink, "mobj", r, [&] {
         sectionFindings(sink, "mobj",
                         {{"MovieObjects", 40, uint64_t(d.mobj.movieObjects.length) + 4},
                          {"ExtensionData", d.mobj.extensionDataStartAddress, extSize(d.mobj.extensionData)}},
                         img.size());
+      });
     }
   }
   // Sound file (optional).
@@ -478,14 +496,14 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     playlist::ReadOptions ro;
     ro.silent = true;
     auto r = playlist::readPlaylist(img, name + d.names.playlistext, m, log, ro);
-    readFindings(sink, "mpls", r);
-    if (r.complete())
+    readAndSectionFindings(sink, "mpls", r, [&] {
       sectionFindings(sink, "mpls",
                       {{"AppInfoPlayList", 40, uint64_t(m.appInfo.length) + 4},
                        {"PlayList", m.playListStart, uint64_t(m.playList.length) + 4},
                        {"PlayListMark", m.markStart, uint64_t(m.playListMark.length) + 4},
                        {"ExtensionData", m.extDataStart, extSize(m.extData)}},
                       img.size());
+    });
     if (r.usable()) {
       versions.emplace_back(rel, m.version);
       d.playlists.emplace(name, std::move(m));
@@ -530,13 +548,15 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     }
     clip::ClipInfo c;
     auto r = clip::readClipInfo(img, name + d.names.clipinfext, c, log);
-    readFindings(sink, "clpi", r);
-    if (!r.usable()) continue;
+    if (!r.usable()) {
+      readFindings(sink, "clpi", r);
+      continue;
+    }
     versions.emplace_back(rel, c.version);
     for (const auto& ps : c.programInfo.programSequences)
       for (size_t i = 0; i < ps.streams.size(); ++i)
         checkHevcVersion(sink, "clpi", c.version, "ProgramInfo stream " + num(i), ps.streams[i].codingType);
-    if (r.complete())
+    readAndSectionFindings(sink, "clpi", r, [&] {
       sectionFindings(sink, "clpi",
                       {{"ClipInfo", 40, uint64_t(c.clipInfo.length) + 4},
                        {"SequenceInfo", c.sequenceInfoStart, uint64_t(c.sequenceInfo.length) + 4},
@@ -545,6 +565,7 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
                        {"ClipMark", c.clipMarkStart, uint64_t(c.clipMarkLength) + 4},
                        {"ExtensionData", c.extensionDataStart, extSize(c.extensionData)}},
                       img.size());
+    });
     const fs::path stream = d.folder / "STREAM" / (name + d.names.streamext);
     if (!fs::is_regular_file(stream, ec)) {
       sink.add(Severity::Warning, "clpi.stream-missing", "ClipInfo",

@@ -31,7 +31,8 @@ static CommandRegistrar reg(6, [](CLI::App& app) {
     for (const auto& m : menus) opt.menuFiles.emplace_back(m);
     const auto report = check::checkDisc(dir, opt);
     if (!report.checked) {
-      fail(report.failure, 2);
+      // A folder that cannot be checked is a failed check, not a usage error.
+      fail(report.failure, 1);
       return;
     }
     const auto shown = check::atLeast(report.findings, *check::parseSeverity(severity));

@@ -6,11 +6,14 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/json_text.h"
+#include "cli/output_guard.h"
 #include "cli/registry.h"
 #include "core/stream_coding.h"
 #include "core/text.h"
 #include "clip/clpi.h"
 #include "clip/clpi_text.h"
+#include "igs/extract.h"
+#include "igs/reader.h"
 #include "ts/demux.h"
 #include "disc/finder.h"
 #include "disc/disc_load.h"
@@ -188,7 +191,7 @@ int resaveClip(const fs::path& in, const core::Bytes& bytes, const fs::path& out
   clip::ClipInfo c;
   if (!acceptRead(clip::readClipInfo(bytes, in.filename().string(), c, log))) return 1;
   std::string err;
-  if (!core::writeFileAtomic(out, clip::writeClipInfo(c), err)) {
+  if (!writeCommandOutput(out, clip::writeClipInfo(c), err)) {
     fail(core::displayPath(out) + ": " + err);
     return exitStatus();
   }
@@ -217,7 +220,8 @@ std::string defaultDemuxName(const fs::path& stream, uint32_t pid, ts::DemuxMode
         if (clip::pidFromText(row[1]) == pid)
           return ts::demuxOutputName("", clipName, pidText, row[2], row[3], type);
   }
-  return clipName + "_PID" + pidText + "." + type;
+  // A PID of no known kind still gets an extension: a name never ends in a bare dot.
+  return clipName + "_PID" + pidText + "." + (type.empty() ? std::string("bin") : type);
 }
 
 void runDemux(const DemuxArgs& a) {
@@ -257,6 +261,45 @@ void runDemux(const DemuxArgs& a) {
                     core::displayPath(stream) + ": the stream is damaged (" + r.damageText() + ")");
     acceptRead(read);
   };
+  if (targets.size() == 1 && targets[0].mode == ts::DemuxMode::Menu) {
+    // A menu file is written only when it reads as a menu: the check "menu extract"
+    // makes.
+    const std::string out = a.output.empty() ? defaultDemuxName(stream, targets[0].pid, targets[0].mode) : a.output;
+    const uint32_t pid = targets[0].pid;
+    igs::StreamMenu s = igs::extractMenu(stream, uint16_t(pid), log, &progress);
+    if (isatty(2)) std::cerr << '\n';
+    if (!s.ok) {
+      fail(s.error);
+      return;
+    }
+    if (s.cancelled) {
+      exitStatus() = 1;
+      return;
+    }
+    if (s.pidPackets == 0) {
+      fail(core::displayPath(stream) + ": the stream carries no packets of PID " + core::hexText(pid, 4));
+      return;
+    }
+    ConsoleLog quiet(ConsoleLog::Show::ErrorsOnly);
+    igs::Menu m;
+    core::ReadResult read = igs::readMenu(std::span<const uint8_t>(s.framed), stream.filename().string(), m, quiet);
+    if (!s.damage.empty()) {
+      const std::string what = stream.filename().string() + ": the stream is damaged (" + s.damage + ")";
+      if (read.usable()) read.addPartial(core::ReadIssue::Malformed, 0, what);
+      else std::cerr << "morvex-cli: " << what << '\n';
+    }
+    // --force writes the PID's data as the stream carries it even when it does not read
+    // as a menu (the exit status stays 1).
+    if (!acceptRead(read) && !(forced() && !s.framed.empty())) return;
+    if (!read.complete() || !s.damage.empty()) exitStatus() = 1;
+    std::string err;
+    if (!writeCommandOutput(out, s.framed, err)) {
+      fail(core::displayPath(out) + ": " + err);
+      return;
+    }
+    std::cout << s.pidPackets << " source packets saved.\n";
+    return;
+  }
   if (targets.size() == 1) {
     const std::string out = a.output.empty() ? defaultDemuxName(stream, targets[0].pid, targets[0].mode) : a.output;
     ts::DemuxResult r = ts::savePid(stream, out, targets[0].pid, targets[0].mode, log, &progress, forced());
@@ -280,10 +323,14 @@ void runDemux(const DemuxArgs& a) {
   for (auto& t : targets) t.output = defaultDemuxName(stream, t.pid, t.mode);
   const auto results = ts::demuxPids(stream, targets, log, &progress, forced());
   if (isatty(2)) std::cerr << '\n';
+  // A PID the stream does not carry fails the command and gets no file; the others
+  // are written.
+  const auto isAbsent = [](const ts::DemuxResult& r) { return r.error.find("carries no packets") != std::string::npos; };
   for (size_t i = 0; i < results.size(); ++i) {
     if (!results[i].ok) {
-      fail(results[i].error);  // no output of the run was put in place
-      return;
+      fail(results[i].error);
+      if (isAbsent(results[i])) continue;
+      return;  // no output of the run was put in place
     }
     if (results[i].cancelled) {
       fail("cancelled; nothing was written");
@@ -297,7 +344,8 @@ void runDemux(const DemuxArgs& a) {
   }
   if (damaged && !forced()) return;  // every output was left as it was
   for (size_t i = 0; i < results.size(); ++i)
-    std::cout << targets[i].output.string() << ": " << results[i].pidPackets << " source packets saved.\n";
+    if (results[i].ok)
+      std::cout << targets[i].output.string() << ": " << results[i].pidPackets << " source packets saved.\n";
 }
 
 struct FindArgs {

@@ -3,7 +3,9 @@
 #include <iostream>
 
 #include "cli/registry.h"
+#include "clip/clpi.h"
 #include "disc/disc_load.h"
+#include "playlist/mpls_reader.h"
 
 namespace morvex::cli {
 namespace {
@@ -22,7 +24,24 @@ static CommandRegistrar reg(5, [](CLI::App& app) {
     std::filesystem::path chosen = dir;
     std::error_code ec;
     if (std::filesystem::is_regular_file(chosen, ec)) chosen = chosen.parent_path();
-    auto result = disc::loadDisc(disc::discFolderFor(chosen), opt, log);
+    const std::filesystem::path bdmv = disc::discFolderFor(chosen);
+    auto result = disc::loadDisc(bdmv, opt, log);
+    // The load lists playlists and clip information by name; the command reads each
+    // one too, so that a damaged or wrong kind of file fails it as it fails "check".
+    if (result.complete) {
+      ConsoleLog quiet(ConsoleLog::Show::Nothing);
+      for (const auto& name : result.playlists) {
+        playlist::Playlist m;
+        playlist::ReadOptions ro;
+        ro.silent = true;
+        result.reads.push_back(
+            playlist::readPlaylistFile(bdmv / "PLAYLIST" / (name + result.names.playlistext), m, quiet, ro));
+      }
+      for (const auto& name : result.clipinfos) {
+        clip::ClipInfo c;
+        result.reads.push_back(clip::readClipInfoFile(bdmv / "CLIPINF" / (name + result.names.clipinfext), c, quiet));
+      }
+    }
     // Any file that was refused or read only in part makes the check fail; the
     // reasons close the report on stderr.
     for (const auto& r : result.reads)

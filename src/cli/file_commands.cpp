@@ -1,7 +1,9 @@
 // "dump" and "resave": dispatch a disc file to the reader and writer of its kind.
 #include <algorithm>
 #include <iostream>
+#include <optional>
 
+#include "cli/output_guard.h"
 #include "cli/registry.h"
 #include "core/save.h"
 
@@ -50,6 +52,8 @@ static CommandRegistrar reg(0, [](CLI::App& app) {
       fail(core::displayPath(dumpFile) + ": unknown file kind");
       return;
     }
+    std::optional<EscapedOutput> escaped;
+    if (!json) escaped.emplace();  // disc texts never reach the terminal raw
     exitStatus() = std::max(exitStatus(), k->dump(dumpFile, bytes, json));
   });
 
@@ -65,6 +69,7 @@ static CommandRegistrar reg(0, [](CLI::App& app) {
       fail(core::displayPath(inFile) + ": unknown file kind");
       return;
     }
+    allowInPlace(inFile);
     exitStatus() = std::max(exitStatus(), k->resave(inFile, bytes, outFile));
   });
 });

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/output_guard.h"
+#include "cli/json_text.h"
 #include "cli/registry.h"
 #include "core/text.h"
 #include "core/save.h"
@@ -144,7 +145,7 @@ void writeText(const std::string& text, const std::string& output, const std::st
   if (!output.empty()) {
     if (outputIsAnInput(output, {input})) return;
     std::string err;
-    if (!core::writeFileAtomic(output, core::Bytes(text.begin(), text.end()), err))
+    if (!writeCommandOutput(output, core::Bytes(text.begin(), text.end()), err))
       fail(core::displayPath(output) + ": " + err);
     return;
   }
@@ -164,7 +165,7 @@ void disasm(const DisasmArgs& a) {
     auto arr = nlohmann::json::array();
     for (size_t i = 0; i < objects.size(); ++i)
       if (a.object < 0 || static_cast<size_t>(a.object) == i) arr.push_back(objectJson(objects[i], i));
-    writeText(arr.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", a.output, a.file);
+    writeText(jsonText(arr) + "\n", a.output, a.file);
     return;
   }
   if (a.object >= 0 || a.format == "bin") {
@@ -184,7 +185,7 @@ void disasm(const DisasmArgs& a) {
     if (!a.output.empty()) {
       if (outputIsAnInput(a.output, {a.file})) return;
       std::string err;
-      if (!core::writeFileAtomic(a.output, bytes, err)) fail(core::displayPath(a.output) + ": " + err);
+      if (!writeCommandOutput(a.output, bytes, err)) fail(core::displayPath(a.output) + ": " + err);
       return;
     }
     if (a.format == "bin") std::cout.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -209,7 +210,7 @@ void disasm(const DisasmArgs& a) {
   if (!a.output.empty()) {
     if (outputIsAnInput(a.output, {a.file})) return;
     std::string err;
-    if (!core::writeFileAtomic(a.output, core::Bytes(text.begin(), text.end()), err))
+    if (!writeCommandOutput(a.output, core::Bytes(text.begin(), text.end()), err))
       fail(core::displayPath(a.output) + ": " + err);
     return;
   }
@@ -289,7 +290,7 @@ void runObject(const RunArgs& a) {
     if (stopped) j["stoppedAtLine"] = stopLine;
     j["events"] = std::move(events);
     j["changed"] = std::move(changed);
-    std::cout << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    std::cout << jsonText(j) << '\n';
     return;
   }
   if (lines.empty()) {

@@ -2,6 +2,7 @@
 // and palettes, import a picture. The "menu" command is shared so other areas can add
 // their own subcommands to it.
 #include <iostream>
+#include <memory>
 
 #include <nlohmann/json.hpp>
 
@@ -167,7 +168,7 @@ json menuJson(const igs::Menu& m) {
 
 bool writeOut(const fs::path& out, const core::Bytes& bytes) {
   std::string err;
-  if (!core::writeFileAtomic(out, bytes, err)) {
+  if (!writeCommandOutput(out, bytes, err)) {
     fail(core::displayPath(out) + ": " + err);
     return false;
   }
@@ -296,7 +297,10 @@ void registerMenu(CLI::App& app) {
     ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!loadMenu(a.in, m, log, a.pid)) return;
     if (a.json) std::cout << jsonText(menuJson(m)) << '\n';
-    else std::cout << igs::dumpMenu(m);
+    else {
+      EscapedOutput escaped;  // menu texts never reach the terminal raw
+      std::cout << igs::dumpMenu(m);
+    }
   });
 
   auto* resave = menu->add_subcommand("resave", "Read a menu and write it again (fresh RLE, segments, time stamps)");
@@ -307,6 +311,7 @@ void registerMenu(CLI::App& app) {
     // Only errors are printed (on stderr), so dumps stay clean.
     ConsoleLog log(ConsoleLog::Show::ErrorsOnly);
     if (!loadMenu(a.in, m, log)) return;
+    allowInPlace(a.in);
     igs::settleMenu(m, log);
     if (writeOut(a.out, igs::writeMenu(m, igs::SaveForm::MenuFile)))
       std::cout << "Menu written to " << core::displayPath(a.out) << '\n';
@@ -356,14 +361,33 @@ void registerMenu(CLI::App& app) {
     if (!pal) return;
     std::error_code ec;
     fs::create_directories(a.out, ec);
-    size_t written = 0;
+    if (ec || !fs::is_directory(a.out)) {
+      fail(core::displayPath(a.out) + ": the folder cannot be created (" +
+           (ec ? ec.message() : std::string("a file of that name is in the way")) + ")");
+      return;
+    }
+    // All pictures or none: each is written complete beside its name first, and only
+    // when every one is on disk are they put in place.
+    std::vector<std::unique_ptr<core::AtomicFile>> files;
     for (unsigned id = 0; id < m.objects.size(); ++id) {
       core::Bytes png = igs::exportObjectPng(m, id, *pal, log);
       if (png.empty()) continue;
-      if (!writeOut(fs::path(a.out) / (igs::objectPngName(id, *pal) + ".png"), png)) return;
-      ++written;
+      const fs::path file = fs::path(a.out) / (igs::objectPngName(id, *pal) + ".png");
+      files.push_back(std::make_unique<core::AtomicFile>(file));
+      std::string err;
+      if (!files.back()->open(err) || !files.back()->write(png.data(), png.size(), err)) {
+        fail(core::displayPath(file) + ": " + err + " (no picture was written)");
+        return;  // the temporaries go with their owners
+      }
     }
-    std::cout << written << " objects written to " << core::displayPath(a.out) << '\n';
+    for (auto& f : files) {
+      std::string err;
+      if (!f->commit(err)) {
+        fail(core::displayPath(f->destination()) + ": " + err);
+        return;
+      }
+    }
+    std::cout << files.size() << " objects written to " << core::displayPath(a.out) << '\n';
   });
 
   auto* exportPalette = menu->add_subcommand("export-palette", "Save a palette as .pxml or .act");
@@ -422,6 +446,7 @@ void registerMenu(CLI::App& app) {
       return;
     }
     igs::settleMenu(m, log);
+    allowInPlace(a.in);
     if (writeOut(a.out, igs::writeMenu(m, igs::SaveForm::MenuFile)))
       std::cout << "Object " << core::hexText(r->objectId, 4) << " with palette " << core::hexText(r->paletteId, 2)
                 << " written to " << core::displayPath(a.out) << '\n';

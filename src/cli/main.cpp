@@ -10,6 +10,8 @@
 int main(int argc, char** argv) {
   // Work files of earlier runs that were killed before they could clean up.
   morvex::core::removeStaleTemporaries();
+  // Every file a command reads is noted, so that no output replaces one of them.
+  morvex::core::trackInputs(true);
   CLI::App app{"Morvex command-line tool: inspect, check and rewrite Blu-ray navigation files"};
   app.require_subcommand(1);
   app.set_version_flag("--version", "morvex-cli " MORVEX_VERSION);

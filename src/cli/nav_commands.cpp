@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/json_text.h"
+#include "cli/output_guard.h"
 #include "cli/registry.h"
 #include "core/stream_coding.h"
 #include "core/save.h"
@@ -45,7 +46,7 @@ bool readQuietly(const std::function<core::ReadResult(core::Log&)>& read) {
 
 int writeOutput(const fs::path& out, const core::Bytes& bytes) {
   std::string err;
-  if (!core::writeFileAtomic(out, bytes, err)) {
+  if (!writeCommandOutput(out, bytes, err)) {
     fail(core::displayPath(out) + ": " + err);
     return 1;
   }

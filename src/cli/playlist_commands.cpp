@@ -271,7 +271,7 @@ FileKind playlistKind() {
     Playlist m;
     if (!loadPlaylist(in, b, m)) return exitStatus();
     std::string err;
-    if (!core::writeFileAtomic(out, writePlaylist(m), err)) {
+    if (!writeCommandOutput(out, writePlaylist(m), err)) {
       fail(core::displayPath(out) + ": " + err);
       return exitStatus();
     }
@@ -316,7 +316,7 @@ static CommandRegistrar reg(40, [](CLI::App& app) {
     }
     if (outputIsAnInput(expOut, {expIn})) return;
     std::string err;
-    if (!core::writeFileAtomic(expOut, core::Bytes(r.text.begin(), r.text.end()), err))
+    if (!writeCommandOutput(expOut, core::Bytes(r.text.begin(), r.text.end()), err))
       fail(core::displayPath(expOut) + ": " + err);
   });
 
@@ -333,6 +333,7 @@ static CommandRegistrar reg(40, [](CLI::App& app) {
     if (!f) return;
     Playlist m;
     if (!loadPlaylistFile(impIn, m)) return;
+    allowInPlace(impIn);
     core::Bytes text;
     std::string err;
     if (!core::readWholeFile(impFile, text, err)) {
@@ -345,7 +346,7 @@ static CommandRegistrar reg(40, [](CLI::App& app) {
       fail(r.error);
       return;
     }
-    if (!core::writeFileAtomic(impOut, writePlaylist(m), err)) fail(core::displayPath(impOut) + ": " + err);
+    if (!writeCommandOutput(impOut, writePlaylist(m), err)) fail(core::displayPath(impOut) + ": " + err);
   });
 });
 

@@ -31,6 +31,40 @@ void ConsoleLog::setStatus(core::StatusPanel panel, const std::string& text) {
   if (progressOnTerminal && panel == core::StatusPanel::Main && !text.empty() && isatty(2)) std::cerr << '\r' << text << std::flush;
 }
 
+namespace {
+
+class ControlEscapeBuf : public std::streambuf {
+public:
+  explicit ControlEscapeBuf(std::streambuf* to) : to_(to) {}
+
+protected:
+  int overflow(int c) override {
+    if (c == traits_type::eof()) return traits_type::not_eof(c);
+    const auto b = static_cast<unsigned char>(c);
+    if ((b < 0x20 && b != '\n' && b != '\t') || b == 0x7F) {
+      static const char digits[] = "0123456789ABCDEF";
+      const char text[4] = {'\\', 'x', digits[b >> 4], digits[b & 15]};
+      return to_->sputn(text, 4) == 4 ? c : traits_type::eof();
+    }
+    return to_->sputc(char(b)) == traits_type::eof() ? traits_type::eof() : c;
+  }
+  int sync() override { return to_->pubsync(); }
+
+private:
+  std::streambuf* to_;
+};
+
+}  // namespace
+
+EscapedOutput::EscapedOutput() : original_(std::cout.rdbuf()), filter_(std::make_unique<ControlEscapeBuf>(original_)) {
+  std::cout.rdbuf(filter_.get());
+}
+
+EscapedOutput::~EscapedOutput() {
+  std::cout.flush();
+  std::cout.rdbuf(original_);
+}
+
 bool& forced() {
   static bool force = false;
   return force;

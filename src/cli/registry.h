@@ -4,6 +4,8 @@
 // main() runs every registrar, so no file grows into a switchboard.
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,21 @@ protected:
 private:
   Show show_;
   std::string lastError_;
+};
+
+// While it lives, what is printed on standard output has its control characters (other
+// than line feed and tab) shown as "\xHH": a text dump prints disc texts, and their
+// bytes must not drive the terminal (ESC, BEL).
+class EscapedOutput {
+public:
+  EscapedOutput();
+  ~EscapedOutput();
+  EscapedOutput(const EscapedOutput&) = delete;
+  EscapedOutput& operator=(const EscapedOutput&) = delete;
+
+private:
+  std::streambuf* original_;
+  std::unique_ptr<std::streambuf> filter_;
 };
 
 // True when the user gave --force: commands write their output even from a partial

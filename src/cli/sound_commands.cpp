@@ -117,6 +117,7 @@ static CommandRegistrar reg(20, [](CLI::App& app) {
   imp->callback([] {
     sound::SoundFile s;
     if (!loadSoundFile(impFile, s)) return;
+    allowInPlace(impFile);
     core::Bytes wav;
     std::string err;
     if (!core::readWholeFile(impWav, wav, err)) {

@@ -9,6 +9,10 @@
 
 namespace morvex::clip {
 
+// Adds to `res` every stored start address and length of `c` that disagrees with the
+// layout of what was read (defined with the writer below).
+void checkClipInfoLayout(const ClipInfo& c, const std::string& fileName, core::ReadResult& res);
+
 using core::Reader;
 
 namespace {
@@ -300,6 +304,7 @@ core::ReadResult readClipInfo(const core::Bytes& image, const std::string& fileN
     if (r.overrun() ||
         (version == "0300" && core::extensionDataCutShort(m.extensionData, m.extensionDataStart, image.size())))
       return finish();
+    core::checkExtensionDataLayout(m.extensionData, m.extensionDataStart, m.extensionDataStart, fileName, res);
   }
   if (version == "0300") {
     if (std::string what = unknownContent(image, m); !what.empty()) {
@@ -309,6 +314,7 @@ core::ReadResult readClipInfo(const core::Bytes& image, const std::string& fileN
       return res;
     }
   }
+  checkClipInfoLayout(m, fileName, res);
   clpi = std::move(m);
   size_t firstStreams = clpi.programInfo.programSequences.empty() ? 0 : clpi.programInfo.programSequences[0].streams.size();
   log.paragraph("[b]" + std::to_string(firstStreams) + "[/b] Program stream(s) found.");
@@ -504,6 +510,30 @@ core::Bytes compose(const ClipInfo& c, ClipInfoLayout& at) {
 
 }  // namespace
 
+void checkClipInfoLayout(const ClipInfo& c, const std::string& fileName, core::ReadResult& res) {
+  // The writer's layout puts the sections back to back (`at`). A file may keep padding
+  // words between them, so a stored start address may lie further on, but never inside
+  // the section before it. The sections' own length fields are kept as held (the disc
+  // check weighs them against the sections' places).
+  ClipInfoLayout at;
+  compose(c, at);
+  auto check = [&](const char* field, uint64_t stored, uint64_t read) {
+    if (stored != read) res.addLayoutMismatch(fileName, field, stored, read);
+  };
+  auto notInside = [&](const char* field, uint64_t stored, uint64_t earliest) {
+    if (stored < earliest) res.addLayoutMismatch(fileName, field, stored, earliest);
+  };
+  check("ClipInfo length", c.clipInfo.length, at.clipInfoLength);
+  notInside("SequenceInfo start address", c.sequenceInfoStart, at.sequenceInfoStart);
+  notInside("ProgramInfo start address", c.programInfoStart,
+            uint64_t(c.sequenceInfoStart) + at.programInfoStart - at.sequenceInfoStart);
+  notInside("CPI start address", c.cpiStart, uint64_t(c.programInfoStart) + at.cpiStart - at.programInfoStart);
+  notInside("ClipMark start address", c.clipMarkStart, uint64_t(c.cpiStart) + at.clipMarkStart - at.cpiStart);
+  if (c.extensionDataStart != 0)
+    notInside("ExtensionData start address", c.extensionDataStart,
+              uint64_t(c.clipMarkStart) + at.extensionDataStart - at.clipMarkStart);
+}
+
 void settleClipInfo(ClipInfo& c) {
   if (emptyAtcDelta(c)) setATCdelta(c, false);
   ClipInfoLayout at;
@@ -527,6 +557,11 @@ core::WriteResult saveClipInfo(const ClipInfo& clpi, const std::filesystem::path
   req.folder = folder;
   req.fileName = fileName;
   req.startMessage = "Saving [bl]" + fileName + "[/bl]";
+  // With "Save to BACKUP dir" the disc's BACKUP/CLIPINF keeps a copy (folder is
+  // <disc>/CLIPINF).
+  req.copyToBackupDir = true;
+  req.discFolder = (folder.has_filename() ? folder : folder.parent_path()).parent_path();
+  req.backupSubfolder = "CLIPINF";
   return core::saveFile(log, settings, req, writeClipInfo(clpi));
 }
 

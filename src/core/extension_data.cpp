@@ -22,6 +22,18 @@ void readExtensionData(Reader& r, ExtensionData& target) {
   target.data = r.rest();
 }
 
+void checkExtensionDataLayout(const ExtensionData& b, uint64_t storedStart, uint64_t readAt,
+                              const std::string& fileName, ReadResult& res) {
+  if (storedStart != readAt) res.addLayoutMismatch(fileName, "ExtensionData start address", storedStart, readAt);
+  if (b.length == 0) return;
+  for (size_t i = 0; i < b.entries.size(); ++i) {
+    const auto& e = b.entries[i];
+    if (uint64_t(e.startAddress) + e.length > 4 + uint64_t(b.length))
+      res.addLayoutMismatch(fileName, "ExtensionData entry " + std::to_string(i) + " end (start address + length)",
+                            uint64_t(e.startAddress) + e.length, 4 + uint64_t(b.length));
+  }
+}
+
 static void writeBody(ByteWriter& w, const ExtensionData& b) {
   w.addU32(b.dataBlockStartAddress);
   w.addU16(0);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/binary.h"
+#include "core/read_result.h"
 
 namespace morvex::core {
 
@@ -39,6 +40,12 @@ struct ExtensionData {
 // end of the entry table to the end of the image. Entries the image cannot hold are
 // not read (the reader is then overrun).
 void readExtensionData(Reader& r, ExtensionData& target);
+
+// Checks the layout fields of a block that was read at `readAt` against what was read:
+// its stored start address (`storedStart`) and its entries (each inside the block its
+// length declares). Every disagreement makes `res` partial, naming the field.
+void checkExtensionDataLayout(const ExtensionData& block, uint64_t storedStart, uint64_t readAt,
+                              const std::string& fileName, ReadResult& res);
 
 // Writes a block: a single zero word when length is 0, else the 12-byte head, the
 // entry table and the data bytes.

@@ -37,6 +37,13 @@ void ReadResult::addCutShort(const std::string& fileName, const char* section, u
                fileName + " ends early at " + std::to_string(fileSize) + " (inside " + section + ")");
 }
 
+void ReadResult::addLayoutMismatch(const std::string& fileName, const std::string& field, uint64_t stored,
+                                   uint64_t read) {
+  addPartial(ReadIssue::Malformed, 0,
+             fileName + ": " + field + " is " + std::to_string(stored) + ", what was read makes it " +
+                 std::to_string(read));
+}
+
 void ReadResult::refuse(ReadIssue kind, uint64_t offset, std::string message) {
   problems.push_back({kind, offset, std::move(message)});
   outcome = ReadOutcome::Refused;

@@ -58,6 +58,11 @@ struct ReadResult {
   // A read that ran past the end of a file of `fileSize` bytes while in `section`: the
   // section starting beyond the file is told apart from a file that stops inside it.
   void addCutShort(const std::string& fileName, const char* section, uint64_t sectionStart, uint64_t fileSize);
+  // A stored start address, length or count that disagrees with what was read: the
+  // rest of the file cannot be trusted to be where the file says, so the read is
+  // partial and names the field ("<file>: <field> is <stored>, what was read makes it
+  // <read>").
+  void addLayoutMismatch(const std::string& fileName, const std::string& field, uint64_t stored, uint64_t read);
   // Marks the result refused.
   void refuse(ReadIssue kind, uint64_t offset, std::string message);
   // Takes over the problems of a nested read (a refused part makes this partial).

@@ -316,7 +316,8 @@ core::ReadResult readMenu(std::span<const uint8_t> bytes, const std::string& fil
 core::ReadResult readMenu(const std::filesystem::path& file, Menu& menu, core::Log& log, core::Progress* progress) {
   core::Bytes bytes;
   std::string err;
-  if (!core::readWholeFile(file, bytes, err)) {
+  // A menu's IG stream is far below a gigabyte on any disc; more is not a menu file.
+  if (!core::readWholeFile(file, bytes, err, uint64_t(1) << 30)) {
     menu.clear();
     log.error(core::displayPath(file) + ": " + err);
     return core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, core::displayPath(file) + ": " + err);

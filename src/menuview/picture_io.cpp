@@ -9,6 +9,13 @@
 
 namespace morvex::menuview {
 
+namespace {
+// The video frame: pictures up to it are always accepted.
+constexpr uint32_t kFrameWidth = 1920, kFrameHeight = 1080;
+// The most a larger picture's pixels may take (RGBA): 8192x4096, or 5792x5792.
+constexpr uint64_t kMaxPictureBytes = uint64_t(128) << 20;
+}  // namespace
+
 bool decodePng(const core::Bytes& data, Image& out, std::string& error) {
   png_image img;
   std::memset(&img, 0, sizeof img);
@@ -18,14 +25,22 @@ bool decodePng(const core::Bytes& data, Image& out, std::string& error) {
     return false;
   }
   img.format = PNG_FORMAT_RGBA;
-  // Refuse sizes that cannot be a picture we show rather than allocating blindly.
-  // Deflate packs at most about 1030 bytes into one, so a picture far larger than its
-  // data could hold is refused before anything is allocated for it.
+  // The decoded size is known from the header, before anything is allocated. A
+  // picture up to the video frame (1920x1080) is always taken, however well it
+  // compresses (a flat picture of a few kilobytes decodes to megabytes). A larger one is
+  // bounded by the memory its pixels would take, not by its file's size.
   const uint64_t need = uint64_t(img.width) * img.height * 4;
-  if (img.width == 0 || img.height == 0 || img.width > 16384 || img.height > 16384 ||
-      need > uint64_t(data.size()) * 1100 + (1u << 20)) {
+  const bool frameSized = img.width <= kFrameWidth && img.height <= kFrameHeight;
+  if (img.width == 0 || img.height == 0) {
     png_image_free(&img);
     error = "unsupported picture size " + std::to_string(img.width) + "x" + std::to_string(img.height);
+    return false;
+  }
+  if (!frameSized && need > kMaxPictureBytes) {
+    png_image_free(&img);
+    error = "picture of " + std::to_string(img.width) + "x" + std::to_string(img.height) + " would take " +
+            std::to_string(need >> 20) + " MiB, more than the " + std::to_string(kMaxPictureBytes >> 20) +
+            " MiB a picture may take";
     return false;
   }
   Image pic(int(img.width), int(img.height));

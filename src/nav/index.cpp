@@ -208,12 +208,27 @@ core::ReadResult readIndexTable(const core::Bytes& image, const std::string& ind
   // position the file.
   if (indx.extensionDataStartAddress != 0 && res.complete()) {
     const uint64_t blockStart = r.pos();
+    const uint64_t readAt = blockStart;
     core::readExtensionData(r, indx.extensionData);
     // Ultra HD files are held to the length the block declares (no byte of it may be
     // missing from a file that is taken whole).
     if (r.overrun() || (version == kVersion0300 && core::extensionDataCutShort(indx.extensionData, blockStart, image.size())))
       res.addPartial(core::ReadIssue::EndsEarly, image.size(),
                      indexfile + " ends early at " + hexPos(image.size()) + " (inside ExtensionData)");
+    else
+      core::checkExtensionDataLayout(indx.extensionData, indx.extensionDataStartAddress, readAt, indexfile, res);
+  }
+  // The writer lays the file out as it was read: AppInfoBDMV (34 bytes) right after the
+  // head, the Indexes after it, each title 12 bytes. Stored fields that say otherwise
+  // mean the file was not read where it says its parts are.
+  if (res.complete()) {
+    if (indx.appInfoLength != kIndexHeadSize - 44)
+      res.addLayoutMismatch(indexfile, "AppInfoBDMV length", indx.appInfoLength, kIndexHeadSize - 44);
+    if (indx.indexesStartAddress != kIndexHeadSize)
+      res.addLayoutMismatch(indexfile, "Indexes start address", indx.indexesStartAddress, kIndexHeadSize);
+    const uint64_t indexesLength = 26 + 12 * uint64_t(indx.indexes.titles.size());
+    if (indx.indexes.length != indexesLength)
+      res.addLayoutMismatch(indexfile, "Indexes length", indx.indexes.length, indexesLength);
   }
 
   // An Ultra HD index is taken only when the writer gives back every byte of it: the

@@ -94,10 +94,20 @@ core::ReadResult readMovieObjectFile(const core::Bytes& image, const std::string
   mobj.extensionData = core::ExtensionData{};
   if (mobj.extensionDataStartAddress != 0 && !truncated) {
     const uint64_t blockStart = r.pos();
+    const uint64_t readAt = blockStart;
     core::readExtensionData(r, mobj.extensionData);
     if (r.overrun() || (version == "0300" && core::extensionDataCutShort(mobj.extensionData, blockStart, size)))
       res.addPartial(core::ReadIssue::EndsEarly, size,
                      mobjfile + " ends early at " + hexPos(size) + " (inside ExtensionData)");
+    else
+      core::checkExtensionDataLayout(mobj.extensionData, mobj.extensionDataStartAddress, readAt, mobjfile, res);
+  }
+  // MovieObjects() starts at byte 40 and its length counts the bytes after the length
+  // field: the reserved word, the count and the objects as read.
+  if (res.complete()) {
+    const uint32_t held = movieObjectsLength(mobj.movieObjects);
+    if (mobj.movieObjects.length != held)
+      res.addLayoutMismatch(mobjfile, "MovieObjects length", mobj.movieObjects.length, held);
   }
 
   // An Ultra HD file is taken only when the writer gives back every byte of it (the

@@ -321,6 +321,14 @@ core::ReadResult readPlaylist(const core::Bytes& image, const std::string& fileN
         return close();
       }
     }
+    // Complete only when every stored start address, length and count agrees with what
+    // was read: the writer lays the file out from what was read, so a field that
+    // disagrees would write lost or invented bytes.
+    if (!truncated) {
+      for (const auto& w : readLayoutMismatches(m))
+        res.addPartial(core::ReadIssue::Malformed, 0, fileName + ": " + w);
+      if (m.extDataStart != 0) core::checkExtensionDataLayout(m.extData, m.extDataStart, m.extDataStart, fileName, res);
+    }
     model = std::move(m);
     if (truncated) {
       log.error(fileName + " ends early: the file has " + std::to_string(r.size()) +

@@ -234,6 +234,36 @@ MplsLayout layoutOf(const Playlist& m, const Parts& p) {
 
 }  // namespace
 
+std::vector<std::string> readLayoutMismatches(const Playlist& m) {
+  std::vector<std::string> out;
+  auto check = [&](const std::string& what, uint64_t stored, uint64_t read) {
+    if (stored != read) out.push_back(what + " " + std::to_string(stored) + ", read " + std::to_string(read));
+  };
+  auto notInside = [&](const std::string& what, uint64_t stored, uint64_t earliest) {
+    if (stored < earliest)
+      out.push_back(what + " " + std::to_string(stored) + ", inside the section before it (which ends at " +
+                    std::to_string(earliest) + ")");
+  };
+  const auto& pl = m.playList;
+  check("number of PlayItems", pl.numPlayItems, pl.playItems.size());
+  check("number of SubPaths", pl.numSubPaths, pl.subPaths.size());
+  for (size_t j = 0; j < pl.subPaths.size(); ++j)
+    check("SubPath " + std::to_string(j) + ": number of SubPlayItems", pl.subPaths[j].numSubPlayItems,
+          pl.subPaths[j].subPlayItems.size());
+  check("number of marks", m.playListMark.numMarks, m.playListMark.marks.size());
+  Parts parts = buildParts(m);
+  check("AppInfoPlayList length", m.appInfo.length, parts.appInfo.size() - 4);
+  check("PlayList length", pl.length, parts.playList.size() - 4);
+  if (m.markStart != 0) check("PlayListMark length", m.playListMark.length, parts.marks.size() - 4);
+  notInside("PlayList start address", m.playListStart, 40 + parts.appInfo.size());
+  const uint64_t playListEnd = uint64_t(m.playListStart) + parts.playList.size();
+  if (m.markStart != 0) notInside("PlayListMark start address", m.markStart, playListEnd);
+  if (m.extDataStart != 0)
+    notInside("ExtensionData start address", m.extDataStart,
+              m.markStart != 0 ? uint64_t(m.markStart) + parts.marks.size() : playListEnd);
+  return out;
+}
+
 std::vector<std::string> layoutMismatches(const Playlist& m) {
   std::vector<std::string> out;
   auto check = [&](const std::string& what, uint64_t held, uint64_t written) {
@@ -378,6 +408,11 @@ core::WriteResult savePlaylist(const Playlist& model, const std::filesystem::pat
   req.folder = folder;
   req.fileName = fileName;
   req.startMessage = "Saving " + fileName;
+  // With "Save to BACKUP dir" the disc's BACKUP/PLAYLIST keeps a copy (folder is
+  // <disc>/PLAYLIST).
+  req.copyToBackupDir = true;
+  req.discFolder = (folder.has_filename() ? folder : folder.parent_path()).parent_path();
+  req.backupSubfolder = "PLAYLIST";
   return core::saveFile(log, settings, req, writePlaylist(model));
 }
 

@@ -34,6 +34,13 @@ MplsLayout mplsLayout(const Playlist& model);
 // Empty for a consistent model: every edit keeps it so.
 std::vector<std::string> layoutMismatches(const Playlist& model);
 
+// The stored fields of a model just read that disagree with what was read, one line
+// each ("AppInfoPlayList length 4294967280, read 14"): the section lengths and the
+// counts exactly; a start address may lie past the end of the section before it (some
+// authoring tools leave a gap) but never inside it. The PlayItem and SubPlayItem
+// lengths are not used to find anything and are written back as stored.
+std::vector<std::string> readLayoutMismatches(const Playlist& model);
+
 // Sets every length, count and start address from the lists, as the writer lays the
 // file out (the mark start address stays 0 when it is 0). For building a playlist from
 // scratch; edits keep the stored values in step themselves.

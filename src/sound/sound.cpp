@@ -118,6 +118,20 @@ core::ReadResult readSoundFile(const core::Bytes& image, const std::string& file
                          ", outside the file");
     }
   }
+  // The stored addresses agree with what was read: the sound data starts after the
+  // index and ExtensionData after the last sound (padding may lie between, never an
+  // overlap). The SoundIndex length only says whether an index follows and is kept as
+  // held.
+  if (res.complete()) {
+    const uint64_t indexEnd = 44 + (snd.soundIndexLength != 0 ? 2 + 10 * uint64_t(n) : 0);
+    if (snd.soundDataStartAddress < indexEnd && !snd.entries.empty())
+      res.addLayoutMismatch(fileName, "sound data start address", snd.soundDataStartAddress, indexEnd);
+    uint64_t dataEnd = snd.soundDataStartAddress;
+    for (const auto& e : snd.entries)
+      dataEnd = std::max<uint64_t>(dataEnd, uint64_t(snd.soundDataStartAddress) + e.startOffset + e.length);
+    if (snd.extensionDataStartAddress != 0 && snd.extensionDataStartAddress < dataEnd)
+      res.addLayoutMismatch(fileName, "ExtensionData start address", snd.extensionDataStartAddress, dataEnd);
+  }
   log.info(foundLine(snd.entries.size()));
   return res;
 }

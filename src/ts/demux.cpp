@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 #include "core/save.h"
 #include "ts/packet.h"
@@ -311,11 +312,14 @@ void demuxLoopMany(const std::filesystem::path& source, const std::vector<LoopTa
   res.assign(targets.size(), DemuxResult{});
   core::Progress localProgress;
   core::Progress* prog = progress ? progress : &localProgress;
-  std::error_code ec;
-  uint64_t size = std::filesystem::file_size(source, ec);
-  FilePtr in(ec ? nullptr : std::fopen(source.c_str(), "rb"));
+  // Only a regular file is read: a FIFO or a device has no end to plan by.
+  uint64_t size = 0;
+  std::string openError;
+  const int fd = core::openInputFile(source, UINT64_MAX, size, openError);
+  FilePtr in(fd < 0 ? nullptr : ::fdopen(fd, "rb"));
   if (!in) {
-    const std::string e = core::displayPath(source) + ": " + (ec ? ec.message() : std::strerror(errno));
+    if (fd >= 0) ::close(fd);
+    const std::string e = core::displayPath(source) + ": " + openError;
     for (auto& r : res) r.error = e;
     return;
   }
@@ -407,6 +411,11 @@ std::string DemuxResult::damageText() const {
   return text;
 }
 
+// "<stream>: the stream carries no packets of PID 0x1FFE".
+static std::string absentPidText(const std::filesystem::path& source, uint32_t pid) {
+  return core::displayPath(source) + ": the stream carries no packets of PID " + core::hexText(pid, 4);
+}
+
 DemuxResult demuxStream(const std::filesystem::path& source, const std::filesystem::path& output, uint32_t pid,
                   DemuxMode mode, core::Log& log, core::Progress* progress, bool writeDamaged) {
   DemuxResult res;
@@ -429,6 +438,13 @@ DemuxResult demuxStream(const std::filesystem::path& source, const std::filesyst
       [&] { return core::displayPath(output) + ": " + err; }, res);
   if (!res.ok || res.cancelled || (!writeDamaged && res.damaged())) {
     file.discard();
+    return res;
+  }
+  // A PID the stream does not carry gives no file at all, not an empty one.
+  if (res.pidPackets == 0) {
+    file.discard();
+    res.ok = false;
+    res.error = absentPidText(source, pid);
     return res;
   }
   if (!file.commit(err)) {
@@ -499,6 +515,12 @@ std::vector<DemuxResult> demuxPids(const std::filesystem::path& source, const st
   }
   for (size_t i = 0; i < targets.size(); ++i) {
     std::string err;
+    if (res[i].pidPackets == 0) {
+      files[i]->discard();
+      res[i].ok = false;
+      res[i].error = absentPidText(source, targets[i].pid);
+      continue;
+    }
     if (!files[i]->commit(err)) {
       res[i].ok = false;
       res[i].error = core::displayPath(targets[i].output) + ": " + err;

@@ -146,7 +146,8 @@ DemuxResult demuxStream(const std::filesystem::path& source, const std::filesyst
 // and renamed when the whole run is complete). A PID given twice, two PIDs with one
 // output, or an output naming the source is refused before anything is read; a failed
 // or cancelled run puts no output in place, and neither does a damaged stream unless
-// `writeDamaged` says so. One result per target, in order.
+// `writeDamaged` says so. A PID the stream does not carry gets no output (its result
+// is not ok and names the PID); the others are written. One result per target, in order.
 struct DemuxTarget {
   uint32_t pid = 0;
   DemuxMode mode = DemuxMode::Elementary;

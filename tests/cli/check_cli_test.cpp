@@ -88,13 +88,15 @@ TEST_F(CheckCli, ErrorsExitOneGroupedByFileWithOffsets) {
   EXPECT_TRUE(found) << r.out;
 }
 
-TEST_F(CheckCli, FolderThatCannotBeCheckedExitsTwo) {
+// A folder that cannot be checked fails the check (1); only a wrong option is a usage
+// error (2).
+TEST_F(CheckCli, FolderThatCannotBeCheckedExitsOne) {
   auto r = runCli("check " + shellQuote(tmp / "nowhere"), CliStderr::Separate);
-  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("no such folder"), std::string::npos) << r.err;
   fs::remove(bdmv() / "index.bdmv");
   r = runCli("check " + shellQuote(root()), CliStderr::Separate);
-  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("index.bdmv"), std::string::npos) << r.err;
   r = runCli("check --severity fatal " + shellQuote(root()), CliStderr::Separate);
   EXPECT_EQ(r.status, 2);

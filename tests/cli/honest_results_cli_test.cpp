@@ -146,6 +146,7 @@ TEST(HonestResultsCli, ProviderTextThatIsNotUtf8) {
   TempDir dir;
   nav::IndexTable x;
   x.indexes.titles.resize(1);
+  x.indexes.length = 26 + 12;  // settled, as every edit keeps it
   x.contentProviderData = "Caf\xE9";
   test::writeFile(dir / "index.bdmv", nav::writeIndexTable(x));
   Result js = run("dump --json " + q(dir / "index.bdmv"));

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -242,29 +247,234 @@ TEST(SaveFaults, APlantedLinkAtTheTemporaryNameIsNeverFollowed) {
   EXPECT_FALSE(fs::exists(d / "other.bin"));
 }
 
-TEST(SaveFaults, LeftoversOfEndedProcessesGoAndThoseOfRunningOnesStay) {
+TEST(SaveFaults, OnlyTemporaryFilesOfEndedRunsGoNeverAFolderOrAnotherName) {
   TempDir d;
   const std::string dead = std::to_string(deadPid()), alive = std::to_string(::getpid());
-  writeFile(d / ("index.bdmv.Morvex_" + dead + "_k3j9x0aa.tmp"), {1});
-  writeFile(d / ("index.bdmv.Morvex_" + dead + ".tmp"), {1});
+  writeFile(d / (".Morvex_" + dead + "_k3j9x0aa.tmp"), {1});  // a killed run's temporary
+  // Everything else stays, whatever its name says: the user's own folder and files,
+  // names that only look like ours, a link, and a running process's temporary.
+  fs::create_directories(d / ("Morvex_" + dead + "_my_notes") / "inner");
+  writeFile(d / ("Morvex_" + dead + "_my_notes") / "inner" / "text", {9});
+  fs::create_directories(d / (".Morvex_" + dead + "_abcdefgh.tmp"));
   writeFile(d / ("Morvex_" + dead + "_MENU.tmp"), {1});
-  fs::create_directories(d / ("Morvex_" + dead + "_work") / "inner");
-  writeFile(d / "keep" , {7});
-  fs::create_symlink(d / "keep", d / ("Morvex_" + dead + "_link"));
-  writeFile(d / ("index.bdmv.Morvex_" + alive + "_running.tmp"), {1});
-  writeFile(d / "Morvex_notes.txt", {1});
-  writeFile(d / ("index.bdmv.Morvex_" + dead + "_x.bak"), {1});
+  writeFile(d / ("index.bdmv.Morvex_" + dead + "_k3j9x0aa.tmp"), {1});
+  writeFile(d / (".Morvex_" + dead + "_k3j9x0aa.tmp.txt"), {1});
+  writeFile(d / (".Morvex_" + dead + "_K3J9X0AA.tmp"), {1});
+  writeFile(d / "keep", {7});
+  fs::create_symlink(d / "keep", d / (".Morvex_" + dead + "_linklink.tmp"));
+  writeFile(d / (".Morvex_" + alive + "_running.tmp"), {1});
+  const auto before = namesIn(d.path());
   removeStaleTemporaries(d.path());
-  std::vector<std::string> expect = {"Morvex_notes.txt", "index.bdmv.Morvex_" + alive + "_running.tmp",
-                                     "index.bdmv.Morvex_" + dead + "_x.bak", "keep"};
-  std::sort(expect.begin(), expect.end());
+  auto expect = before;
+  expect.erase(std::find(expect.begin(), expect.end(), ".Morvex_" + dead + "_k3j9x0aa.tmp"));
   EXPECT_EQ(namesIn(d.path()), expect);
-  EXPECT_EQ(readFile(d / "keep"), Bytes{7});  // a leftover link goes, never what it points to
+  EXPECT_EQ(readFile(d / ("Morvex_" + dead + "_my_notes") / "inner" / "text"), Bytes{9});
+  EXPECT_EQ(readFile(d / "keep"), Bytes{7});
   // A save beside them cleans its folder the same way.
-  writeFile(d / ("index.bdmv.Morvex_" + dead + "_again.tmp"), {1});
+  writeFile(d / (".Morvex_" + dead + "_again000.tmp"), {1});
   MemoryLog log;
   ASSERT_TRUE(saveFile(log, SaveSettings{}, request(d.path()), {5}));
-  EXPECT_FALSE(fs::exists(d / ("index.bdmv.Morvex_" + dead + "_again.tmp")));
+  EXPECT_FALSE(fs::exists(d / (".Morvex_" + dead + "_again000.tmp")));
+  EXPECT_TRUE(fs::is_directory(d / ("Morvex_" + dead + "_my_notes") / "inner"));
+}
+
+// A run killed while it writes a large file leaves its temporary beside the output; the
+// next start finds it through the note the run kept in the temporary folder.
+TEST(SaveFaults, TheNextStartRemovesTheTemporaryOfAKilledRunBesideItsOutput) {
+  TempDir sysTmp, out;
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old ? old : "";
+  ::setenv("TMPDIR", sysTmp.path().c_str(), 1);
+  pid_t child = ::fork();
+  if (child == 0) {
+    AtomicFile f(out / "stream.mnu");
+    std::string err;
+    if (!f.open(err)) ::_exit(3);
+    const Bytes part(4096, 0x47);
+    f.write(part.data(), part.size(), err);
+    ::raise(SIGKILL);
+    ::_exit(4);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  auto left = namesIn(out.path());
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].rfind(".Morvex_" + std::to_string(child) + "_", 0), 0u) << left[0];
+  EXPECT_EQ(namesIn(sysTmp.path()), std::vector<std::string>{"Morvex_" + std::to_string(child) + ".folders"});
+  removeStaleTemporaries();  // what every start does
+  EXPECT_TRUE(namesIn(out.path()).empty());
+  EXPECT_TRUE(namesIn(sysTmp.path()).empty());
+  if (old) ::setenv("TMPDIR", saved.c_str(), 1);
+  else ::unsetenv("TMPDIR");
+}
+
+// What an output name stands for decides how it is written.
+TEST(SaveTargets, StreamsDevicesAndPipesFollowsLinksAndRefusesFoldersAndSockets) {
+  TempDir d;
+  std::string err;
+  // A link: the file it leads to gets the content, the link stays a link.
+  writeFile(d / "real.mpls", {1});
+  fs::create_symlink("real.mpls", d / "link.mpls");
+  ASSERT_TRUE(writeFileAtomic(d / "link.mpls", {2, 2}, err)) << err;
+  EXPECT_TRUE(fs::is_symlink(d / "link.mpls"));
+  EXPECT_EQ(readFile(d / "real.mpls"), (Bytes{2, 2}));
+  // A link to a name not yet there creates the file it names.
+  fs::create_symlink(d / "new.mpls", d / "dangling.mpls");
+  ASSERT_TRUE(writeFileAtomic(d / "dangling.mpls", {3}, err)) << err;
+  EXPECT_TRUE(fs::is_symlink(d / "dangling.mpls"));
+  EXPECT_EQ(readFile(d / "new.mpls"), Bytes{3});
+  // A FIFO is written as a stream: the reader gets the bytes, the FIFO stays a FIFO.
+  ASSERT_EQ(::mkfifo((d / "pipe").c_str(), 0600), 0);
+  pid_t reader = ::fork();
+  if (reader == 0) {
+    FILE* in = std::fopen((d / "pipe").c_str(), "rb");
+    FILE* copy = std::fopen((d / "from_pipe").c_str(), "wb");
+    for (int c; in && copy && (c = std::fgetc(in)) != EOF;) std::fputc(c, copy);
+    ::_exit(in && copy && std::fclose(copy) == 0 ? 0 : 1);
+  }
+  ASSERT_TRUE(writeFileAtomic(d / "pipe", {4, 5, 6}, err)) << err;
+  int status = 0;
+  ::waitpid(reader, &status, 0);
+  EXPECT_EQ(readFile(d / "from_pipe"), (Bytes{4, 5, 6}));
+  struct stat st {};
+  ASSERT_EQ(::lstat((d / "pipe").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  // A character device (the null device made in a private folder) stays a device.
+  if (::mknod((d / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+    ASSERT_TRUE(writeFileAtomic(d / "null", Bytes(151872, 1), err)) << err;
+    ASSERT_EQ(::lstat((d / "null").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+  } else if (std::getenv("CI")) {
+    ADD_FAILURE() << "mknod failed: a character device cannot be made here";
+  }
+  // A folder and a socket are refused and stay as they were.
+  fs::create_directories(d / "folder.mpls");
+  EXPECT_FALSE(writeFileAtomic(d / "folder.mpls", {1}, err));
+  EXPECT_NE(err.find("folder"), std::string::npos) << err;
+  EXPECT_TRUE(fs::is_directory(d / "folder.mpls"));
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  const std::string sockPath = (d / "sock").string();
+  ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
+  std::memcpy(addr.sun_path, sockPath.c_str(), sockPath.size() + 1);
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  EXPECT_FALSE(writeFileAtomic(d / "sock", {1}, err));
+  EXPECT_NE(err.find("socket"), std::string::npos) << err;
+  ::close(sock);
+  ASSERT_EQ(::lstat((d / "sock").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISSOCK(st.st_mode));
+  // Nothing was left behind by any of them.
+  for (const auto& name : namesIn(d.path())) EXPECT_EQ(name.find("Morvex"), std::string::npos) << name;
+}
+
+TEST(SaveTargets, TheLongestNameTheFileSystemTakesCanBeWritten) {
+  TempDir d;
+  for (size_t length : {200u, 226u, 240u, 255u}) {
+    const std::string name = std::string(length - 5, 'n') + ".mpls";
+    std::string err;
+    ASSERT_TRUE(writeFileAtomic(d / name, {1, 2}, err)) << length << ": " << err;
+    EXPECT_EQ(readFile(d / name), (Bytes{1, 2}));
+    MemoryLog log;
+    SaveSettings s;
+    s.backup = false;
+    EXPECT_TRUE(saveFile(log, s, request(d.path(), name), {3})) << length;
+  }
+}
+
+// The copy into the disc's BACKUP folder: a planted link is replaced, not written
+// through; the copy is whole or the save says it failed; playlists and clip
+// information go to their own folders there.
+TEST(SaveFaults, TheBackupFolderCopyIsAtomicAndNeverFollowsAPlantedLink) {
+  TempDir d;
+  fs::create_directories(d / "BACKUP");
+  writeFile(d / "victim", {0xAA});
+  fs::create_symlink(d / "victim", d / "BACKUP" / "index.bdmv");
+  MemoryLog log;
+  SaveSettings s;
+  s.saveBackupDir = true;
+  ASSERT_TRUE(saveFile(log, s, request(d.path()), {1, 2, 3}));
+  EXPECT_EQ(readFile(d / "victim"), Bytes{0xAA});
+  EXPECT_FALSE(fs::is_symlink(d / "BACKUP" / "index.bdmv"));
+  EXPECT_EQ(readFile(d / "BACKUP" / "index.bdmv"), (Bytes{1, 2, 3}));
+
+  fs::create_directories(d / "PLAYLIST");
+  SaveRequest pl;
+  pl.folder = d / "PLAYLIST";
+  pl.fileName = "00001.mpls";
+  pl.copyToBackupDir = true;
+  pl.discFolder = d.path();
+  pl.backupSubfolder = "PLAYLIST";
+  ASSERT_TRUE(saveFile(log, s, pl, {4}));
+  EXPECT_EQ(readFile(d / "BACKUP" / "PLAYLIST" / "00001.mpls"), Bytes{4});
+
+  morvex::test::SmallDisk disk(64 * 1024);
+  if (!disk.mounted()) {
+    if (std::getenv("CI")) ADD_FAILURE() << "no small file system can be mounted here";
+    return;
+  }
+  fs::create_directories(disk / "BACKUP");
+  writeFile(disk / "BACKUP" / "index.bdmv", Bytes(100, 0x11));
+  const Bytes content(12000, 0x22);
+  disk.fill(14000);  // room for the file, not for its copy as well
+  MemoryLog full;
+  s.backup = false;
+  const WriteResult r = saveFile(full, s, request(disk.path()), content);
+  EXPECT_FALSE(r);
+  EXPECT_TRUE(full.hadError());
+  EXPECT_NE(r.error.find("BACKUP"), std::string::npos) << r.error;
+  EXPECT_EQ(full.text().find("index.bdmv saved."), std::string::npos) << full.text();
+  EXPECT_EQ(readFile(disk / "BACKUP" / "index.bdmv"), Bytes(100, 0x11));  // the old copy, whole
+  for (const auto& name : namesIn(disk / "BACKUP")) EXPECT_EQ(name, "index.bdmv");
+}
+
+// Inputs are regular files no larger than their kind can be; checking never blocks.
+TEST(SaveInputs, OnlyRegularFilesWithinTheirLimitAreRead) {
+  TempDir d;
+  Bytes out;
+  std::string err;
+  ASSERT_EQ(::mkfifo((d / "pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(readWholeFile(d / "pipe", out, err));  // returns at once: no writer is waited for
+  EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
+  EXPECT_FALSE(readWholeFile("/dev/zero", out, err));
+  EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
+  {
+    FILE* f = std::fopen((d / "sparse.mpls").c_str(), "wb");
+    ASSERT_TRUE(f);
+    ASSERT_EQ(::ftruncate(::fileno(f), off_t(4) << 30), 0);
+    std::fclose(f);
+  }
+  EXPECT_FALSE(readWholeFile(d / "sparse.mpls", out, err));
+  EXPECT_NE(err.find("4294967296 bytes, more than the 64 MiB"), std::string::npos) << err;
+  EXPECT_TRUE(out.empty());
+  writeFile(d / "small", Bytes(100, 1));
+  EXPECT_FALSE(readWholeFile(d / "small", out, err, 99));
+  EXPECT_TRUE(readWholeFile(d / "small", out, err, 100)) << err;
+  EXPECT_EQ(out.size(), 100u);
+}
+
+// With tracking on, no write replaces a file that was read, by any name, unless it
+// was allowed as an in-place edit.
+TEST(SaveInputs, AnInputIsNeverReplacedUnlessAllowed) {
+  TempDir d;
+  writeFile(d / "in.png", {1, 2});
+  fs::create_hard_link(d / "in.png", d / "hard.png");
+  fs::create_symlink(d / "in.png", d / "soft.png");
+  trackInputs(true);
+  Bytes b;
+  std::string err;
+  ASSERT_TRUE(readWholeFile(d / "in.png", b, err));
+  for (const char* name : {"in.png", "hard.png", "soft.png"}) {
+    EXPECT_FALSE(writeFileAtomic(d / name, {9}, err)) << name;
+    EXPECT_NE(err.find("which is being read"), std::string::npos) << err;
+  }
+  EXPECT_EQ(readFile(d / "in.png"), (Bytes{1, 2}));
+  EXPECT_TRUE(writeFileAtomic(d / "other.png", {9}, err)) << err;
+  allowRewrite(d / "in.png");
+  EXPECT_TRUE(writeFileAtomic(d / "soft.png", {9}, err)) << err;
+  trackInputs(false);
+  EXPECT_EQ(readFile(d / "in.png"), Bytes{9});
 }
 
 TEST(SaveFaults, SameFileComparesTheFileNotTheName) {

@@ -1,6 +1,9 @@
 // Pictures, blending, overlay labels, fit-to-window mapping and picture files.
 #include <gtest/gtest.h>
+#include <png.h>
 #include <zlib.h>
+
+#include <cstring>
 
 #include "core/text.h"
 #include "menuview/background.h"
@@ -131,6 +134,54 @@ TEST(MenuPictureFiles, PngRoundTripKeepsTransparency) {
   morvex::core::Bytes junk(png.begin(), png.begin() + 20);
   EXPECT_FALSE(decodePng(junk, back, err));
   EXPECT_FALSE(err.empty());
+}
+
+// A flat picture compresses far better than a photograph: a plain black frame of a
+// few kilobytes is still a frame, and is taken. Only pictures beyond the frame are
+// weighed, by the memory their pixels would take.
+TEST(MenuPictureFiles, AFlatFramePictureIsTakenAndOnlyLargerOnesAreWeighed) {
+  std::string err;
+  for (Rgba colour : {Rgba{0, 0, 0, 255}, Rgba{0, 0, 40, 255}}) {
+    morvex::core::Bytes png;
+    ASSERT_TRUE(encodePng(Image(1920, 1080, colour), png, err)) << err;
+    Image back;
+    ASSERT_TRUE(decodePng(png, back, err)) << err;
+    EXPECT_EQ(back.width(), 1920);
+    EXPECT_EQ(back.pixel(1919, 1079), colour);
+  }
+  // A palette picture of the frame's size, written by libpng itself.
+  {
+    png_image img;
+    std::memset(&img, 0, sizeof img);
+    img.version = PNG_IMAGE_VERSION;
+    img.width = 1920;
+    img.height = 1080;
+    img.format = PNG_FORMAT_RGB_COLORMAP;
+    img.colormap_entries = 1;
+    const std::vector<uint8_t> pixels(1920 * 1080, 0);
+    const uint8_t map[3] = {0, 0, 0};
+    png_alloc_size_t size = 0;
+    ASSERT_TRUE(png_image_write_to_memory(&img, nullptr, &size, 0, pixels.data(), 0, map));
+    morvex::core::Bytes png(size);
+    ASSERT_TRUE(png_image_write_to_memory(&img, png.data(), &size, 0, pixels.data(), 0, map));
+    png.resize(size);
+    // Far smaller than a guard by file size would let through for a frame.
+    EXPECT_LT(png.size(), (1920u * 1080 * 4 - (1u << 20)) / 1100);
+    Image back;
+    ASSERT_TRUE(decodePng(png, back, err)) << err;
+    EXPECT_EQ(back.height(), 1080);
+  }
+  // 8192 x 8192 would take 256 MiB: refused, and the message says it is the memory.
+  morvex::core::Bytes small;
+  ASSERT_TRUE(encodePng(Image(2, 2, Rgba{1, 2, 3, 255}), small, err));
+  morvex::core::Bytes big = small;
+  const uint8_t dims[8] = {0, 0, 0x20, 0, 0, 0, 0x20, 0};
+  std::copy(dims, dims + 8, big.begin() + 16);
+  const uLong crc = crc32(crc32(0, big.data() + 12, 4), big.data() + 16, 13);
+  for (int i = 0; i < 4; ++i) big[29 + i] = uint8_t(crc >> (24 - 8 * i));
+  Image back;
+  EXPECT_FALSE(decodePng(big, back, err));
+  EXPECT_NE(err.find("8192x8192 would take 256 MiB, more than the 128 MiB"), std::string::npos) << err;
 }
 
 static morvex::core::Bytes makeBmp(int w, int h, int bpp, const std::vector<uint8_t>& rows, bool topDown,

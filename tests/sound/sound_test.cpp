@@ -78,6 +78,38 @@ TEST(SoundFile, LayoutWithPaddingAndExtensionData) {
   EXPECT_EQ(log.plainLines().back(), " Found 2 sound entries");
 }
 
+// A stored sound data address or ExtensionData address that disagrees with what was
+// read makes the read partial and names the field.
+TEST(SoundFile, LayoutFieldsThatDisagreeMakeTheReadPartial) {
+  SoundFile s = newSoundFile();
+  ASSERT_EQ(insertSound(s, -1, entryOf(1, 4000)), 0);
+  ASSERT_EQ(insertSound(s, 0, entryOf(1, 4000)), 1);
+  s.extensionData.length = 8;
+  s.extensionData.dataBlockStartAddress = 12;
+  settleSoundFile(s);
+  const Bytes good = writeSoundFile(s);
+  struct Case {
+    size_t at;
+    uint32_t value;
+    const char* field;
+  } cases[] = {
+      {8, 50, "sound data start address"},
+      {12, 66 + 4000, "ExtensionData start address"},
+  };
+  for (const auto& c : cases) {
+    Bytes b = good;
+    for (int i = 0; i < 4; ++i) b[c.at + i] = uint8_t(c.value >> (24 - 8 * i));
+    SoundFile back;
+    core::NullLog log;
+    const auto res = readSoundFile(b, "sound.bdmv", back, log);
+    EXPECT_TRUE(res.partial()) << c.field;
+    EXPECT_NE(res.summary().find(c.field), std::string::npos) << res.summary();
+  }
+  SoundFile back;
+  core::NullLog log;
+  EXPECT_TRUE(readSoundFile(good, "sound.bdmv", back, log).complete());
+}
+
 TEST(SoundFile, WrongTypeOrVersionIsNotRead) {
   SoundFile s = newSoundFile();
   insertSound(s, -1, entryOf(1, 8));
