@@ -225,6 +225,33 @@ void checkCommands(Sink& sink, const hdmv::CommandList& cmds, hdmv::CmdContext c
 
 namespace {
 
+// A PlayItem that ends before it starts.
+void checkPlayItemTimes(Sink& sink, const playlist::PlayItem& pi, const std::string& where) {
+  if (pi.outTime < pi.inTime)
+    sink.add(Severity::Error, "mpls.playitem.out-before-in", where, where + " ends before it starts");
+}
+
+// Marks on a PlayItem the playlist lacks, or outside the PlayItem they name.
+void checkMarks(Sink& sink, const playlist::Playlist& m) {
+  const auto& pl = m.playList;
+  const auto& marks = m.playListMark.marks;
+  for (size_t i = 0; i < marks.size(); ++i) {
+    const auto& mk = marks[i];
+    const std::string where = "mark " + num(i);
+    if (mk.playItemRef >= pl.playItems.size()) {
+      sink.add(Severity::Error, "mpls.mark.playitem-out-of-range", where,
+               where + " points at PlayItem " + num(mk.playItemRef) + "; the playlist has " +
+                   num(pl.playItems.size()));
+      continue;
+    }
+    const auto& pi = pl.playItems[mk.playItemRef];
+    if (mk.timeStamp < pi.inTime || mk.timeStamp > pi.outTime)
+      sink.add(Severity::Warning, "mpls.mark.time-outside-playitem", where,
+               where + " at " + num(mk.timeStamp) + " lies outside PlayItem " + num(mk.playItemRef) + " (" +
+                   num(pi.inTime) + ".." + num(pi.outTime) + ")");
+  }
+}
+
 void checkPlaylist(Sink& sink, const playlist::Playlist& m, const Disc& d) {
   const auto& pl = m.playList;
   auto clipExists = [&](const std::string& name) { return d.clipFiles.count(name) != 0; };
@@ -239,8 +266,7 @@ void checkPlaylist(Sink& sink, const playlist::Playlist& m, const Disc& d) {
         sink.add(Severity::Error, "mpls.playitem.clip-missing", where + ", angle " + num(a + 1),
                  where + " angle " + num(a + 1) + " uses clip " + pi.multiClip.angles[a].clipName +
                      d.names.clipinfext + ", which is not in CLIPINF");
-    if (pi.outTime < pi.inTime)
-      sink.add(Severity::Error, "mpls.playitem.out-before-in", where, where + " ends before it starts");
+    checkPlayItemTimes(sink, pi, where);
     // Streams of types 2..4 come from a SubPath named by its id.
     for (int k = 0; k <= 6; ++k) {
       auto kind = static_cast<playlist::StreamKind>(k);
@@ -267,22 +293,7 @@ void checkPlaylist(Sink& sink, const playlist::Playlist& m, const Disc& d) {
           sink.add(Severity::Error, "mpls.subplayitem.clip-missing", where,
                    where + " uses clip " + c.clipName + d.names.clipinfext + ", which is not in CLIPINF");
     }
-  const auto& marks = m.playListMark.marks;
-  for (size_t i = 0; i < marks.size(); ++i) {
-    const auto& mk = marks[i];
-    const std::string where = "mark " + num(i);
-    if (mk.playItemRef >= pl.playItems.size()) {
-      sink.add(Severity::Error, "mpls.mark.playitem-out-of-range", where,
-               where + " points at PlayItem " + num(mk.playItemRef) + "; the playlist has " +
-                   num(pl.playItems.size()));
-      continue;
-    }
-    const auto& pi = pl.playItems[mk.playItemRef];
-    if (mk.timeStamp < pi.inTime || mk.timeStamp > pi.outTime)
-      sink.add(Severity::Warning, "mpls.mark.time-outside-playitem", where,
-               where + " at " + num(mk.timeStamp) + " lies outside PlayItem " + num(mk.playItemRef) + " (" +
-                   num(pi.inTime) + ".." + num(pi.outTime) + ")");
-  }
+  checkMarks(sink, m);
 }
 
 void compareBackup(std::vector<Finding>& out, const fs::path& folder, const std::string& rel, bool required) {
@@ -553,6 +564,15 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     checkMenuFile(out, mnu, facts);
   }
   return finishReport(std::move(rep));
+}
+
+std::vector<Finding> checkPlaylistTimes(const playlist::Playlist& m, const std::string& file) {
+  std::vector<Finding> out;
+  Sink sink{file, out};
+  for (size_t i = 0; i < m.playList.playItems.size(); ++i)
+    checkPlayItemTimes(sink, m.playList.playItems[i], "PlayItem " + num(i));
+  checkMarks(sink, m);
+  return out;
 }
 
 }  // namespace morvex::check
