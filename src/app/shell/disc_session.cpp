@@ -9,7 +9,11 @@ DiscSession::DiscSession(QObject* parent) : QObject(parent) {
 void DiscSession::registerDocument(Document* d) {
   docs_.append(d);
   connect(d, &Document::modifiedChanged, this, [this] { Q_EMIT modifiedChanged(anyModified()); });
+  connect(d, &Document::saveBlocked, this, [this](const QString& why) {
+    if (log_) log_->error(why.toStdString());
+  });
 }
+
 
 QList<Document*> DiscSession::modifiedDocuments() const {
   QList<Document*> out;
@@ -25,6 +29,18 @@ void DiscSession::adopt(disc::DiscLoad load) {
   index.path = dir + "/" + QString::fromStdString(load_.names.indexfile);
   movieObjects.path = dir + "/" + QString::fromStdString(load_.names.mobjfile);
   sound.path = dir + "/AUXDATA/sound.bdmv";
+  // The loader reads the movie objects, the index and the sound file in that order
+  // and stops at the first file that will not open: a file it never reached was not
+  // read, so nothing of it may be written either. A disc without a sound file has
+  // nothing to lose; a new one is complete.
+  const auto readOf = [this](size_t i, bool needed) {
+    if (i < load_.reads.size()) return load_.reads[i];
+    if (!needed) return core::ReadResult{};
+    return core::ReadResult::refusal(core::ReadIssue::CannotOpen, 0, "not read");
+  };
+  movieObjects.setReadResult(readOf(0, true));
+  index.setReadResult(readOf(1, true));
+  sound.setReadResult(readOf(2, false));
   if (!load_.checkPassed) {
     index.reset({});
     movieObjects.reset({});
@@ -59,6 +75,9 @@ bool DiscSession::settle() {
   if (!question_) return false;
   switch (question_(mod)) {
     case AnswerDiscard:
+      // Discarded means gone, also for documents the caller does not replace (a
+      // menu stays open when another disc is read).
+      for (Document* d : mod) d->revert();
       return true;
     case AnswerSave:
       for (Document* d : mod)

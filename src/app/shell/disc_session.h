@@ -46,8 +46,10 @@ public:
   // A sound file was created in memory for this disc.
   void setHasSound(bool on);
 
-  // Every document of the run: the three above and those pages registered.
+  // Every document of the run: the three above and those pages registered. A save
+  // that the read check stops is reported in `log`.
   void registerDocument(Document* d);
+  void setLog(core::Log* log) { log_ = log; }
   const QList<QPointer<Document>>& documents() const { return docs_; }
   QList<Document*> modifiedDocuments() const;
   bool anyModified() const { return !modifiedDocuments().isEmpty(); }
@@ -72,6 +74,7 @@ private:
   QUndoStack discUndo_;
   QList<QPointer<Document>> docs_;
   Question question_;
+  core::Log* log_ = nullptr;
 };
 
 }  // namespace morvex::app
