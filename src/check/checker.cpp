@@ -313,7 +313,8 @@ void compareBackup(std::vector<Finding>& out, const fs::path& folder, const std:
   while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
   sink.addAt(Severity::Warning, "backup.differs", at,
              "the copy in BACKUP differs from the original from " + offsetText(at) +
-                 (a.size() != b.size() ? " (" + num(a.size()) + " bytes against " + num(b.size()) + ")" : ""));
+                 (a.size() != b.size() ? " (" + num(a.size()) + " bytes against " + num(b.size()) + ")" : "") +
+                 "; \"Save to BACKUP dir\" keeps it in step when files are saved");
 }
 
 // Groups the findings by file, keeping each file's order.

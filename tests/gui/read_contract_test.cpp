@@ -5,6 +5,7 @@
 // byte for byte with what it held before. A disc-level Save writes only the files that
 // changed, and each banner names the file and offers what the user can do.
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -210,6 +211,33 @@ private slots:
     QCOMPARE(changedFiles(afterFirst, bdmv), QStringList({"index.bdmv"}));
     QVERIFY(guitest::readIndexFile(bdmv / "index.bdmv").contentProviderData == "Edited");
     QVERIFY(w->close());
+  }
+
+  // With "Save to BACKUP dir" off, the first save that leaves a matching BACKUP copy
+  // behind says so, once for the disc, and its button turns the setting on.
+  void backupCopyLeftBehindIsToldOnce() {
+    test::TempDir tmp;
+    const fs::path bdmv = guitest::demoDisc(tmp.path());
+    if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("the demo generator is not part of this build");
+    QCOMPARE(test::readFile(bdmv / "BACKUP" / "MovieObject.bdmv"), test::readFile(bdmv / "MovieObject.bdmv"));
+    auto w = guitest::startWindow(argFor(bdmv));
+    QVERIFY(!w->context().settings.saveBACKUP);
+    auto notices = [&] {
+      QList<QMessageBox*> out;
+      for (QWidget* t : QApplication::topLevelWidgets())
+        if (t->objectName() == "backupNotice" && t->isVisible()) out << static_cast<QMessageBox*>(t);
+      return out;
+    };
+    editMovieObject(*w);
+    QTest::mouseClick(w->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
+    QCOMPARE(notices().size(), 1);
+    QVERIFY(notices().front()->text().contains("MovieObject.bdmv"));
+    QTest::keyClick(w->findChild<QComboBox*>("resumeChoice"), Qt::Key_Up);
+    QTest::mouseClick(w->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
+    QCOMPARE(notices().size(), 1);
+    QTest::mouseClick(notices().front()->findChild<QPushButton*>("backupSettingButton"), Qt::LeftButton);
+    QVERIFY(w->context().settings.saveBACKUP);
+    QVERIFY(w->findChild<QCheckBox*>("saveToBackupFolderCheck")->isChecked());
   }
 
   // A playlist cut to 250 bytes of 386: Save stays off and writes nothing, with or without

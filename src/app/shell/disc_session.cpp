@@ -1,5 +1,7 @@
 #include "app/shell/disc_session.h"
 
+#include "core/save.h"
+
 namespace morvex::app {
 
 DiscSession::DiscSession(QObject* parent) : QObject(parent) {
@@ -11,6 +13,28 @@ void DiscSession::registerDocument(Document* d) {
   connect(d, &Document::modifiedChanged, this, [this] { Q_EMIT modifiedChanged(anyModified()); });
   connect(d, &Document::saveBlocked, this, [this](const QString& why) {
     if (log_) log_->error(why.toStdString());
+  });
+  // A disc keeps copies of its navigation, playlist and clip files in BACKUP. When
+  // the copy matched the file before a save that does not update it, the user hears
+  // of the setting that would, once per disc.
+  connect(d, &Document::aboutToSave, this, [this, d] {
+    backupInStep_.clear();
+    if (backupTold_ || !isLoaded() || (backupDirOn && backupDirOn())) return;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path file = d->path.toStdString();
+    const fs::path rel = fs::relative(file, load_.folder, ec);
+    if (ec || rel.empty() || *rel.begin() == ".." || *rel.begin() == "BACKUP") return;
+    core::Bytes now, copy;
+    std::string err;
+    if (core::readWholeFile(file, now, err) && core::readWholeFile(load_.folder / "BACKUP" / rel, copy, err) &&
+        now == copy)
+      backupInStep_ = QString::fromStdString(rel.generic_string());
+  });
+  connect(d, &Document::saved, this, [this] {
+    if (backupInStep_.isEmpty() || backupTold_) return;
+    backupTold_ = true;
+    Q_EMIT backupLeftBehind(backupInStep_);
   });
 }
 
@@ -24,6 +48,7 @@ QList<Document*> DiscSession::modifiedDocuments() const {
 
 void DiscSession::adopt(disc::DiscLoad load) {
   discUndo_.clear();
+  backupTold_ = false;
   load_ = std::move(load);
   const auto dir = QString::fromStdString(load_.folder.string());
   index.path = dir + "/" + QString::fromStdString(load_.names.indexfile);

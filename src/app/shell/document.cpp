@@ -7,7 +7,11 @@ bool Document::save() {
     Q_EMIT saveBlocked(blockedText());
     return false;
   }
-  return saver && saver();
+  if (!saver) return false;
+  Q_EMIT aboutToSave();
+  const bool ok = saver();
+  if (ok) Q_EMIT saved();
+  return ok;
 }
 
 void Document::setReadResult(core::ReadResult r) {

@@ -73,6 +73,9 @@ signals:
   void saveBlocked(const QString& why);
   // The unsaved changes were discarded (revert()).
   void discarded();
+  // save() passed its check and the writer is about to run; then it wrote the file.
+  void aboutToSave();
+  void saved();
 
 protected:
   virtual bool differsFromSaved() const = 0;

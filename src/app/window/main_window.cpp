@@ -90,6 +90,7 @@ void MainWindow::buildUi() {
   guiLog_ = std::make_unique<GuiLog>(logView_, status_);
   ctx_.log = guiLog_.get();
   ctx_.session.setLog(ctx_.log);
+  ctx_.session.backupDirOn = [this] { return ctx_.settings.saveBACKUP; };
 
   auto* tabs = new MainTabs(central);
   tabs_ = tabs;
@@ -263,6 +264,25 @@ void MainWindow::buildUi() {
   // The menu display options live on the Options tab and beside the page view.
   connect(options_, &OptionsTab::displayOptionsChanged, menu_, &MenuTab::applyDisplayOptions);
   connect(menu_, &MenuTab::displayOptionsEdited, options_, &OptionsTab::loadFromSettings);
+  // The BACKUP copies left behind by a save: a notice, with the setting at hand.
+  connect(&ctx_.session, &DiscSession::backupLeftBehind, this, [this](const QString& file) {
+    auto* box = new QMessageBox(QMessageBox::Information, "Morvex",
+                                "The copy of " + file +
+                                    " in the disc's BACKUP folder matched it before this save and now no longer "
+                                    "does. \"Save to BACKUP dir\" (Options tab) keeps the BACKUP copies in step "
+                                    "whenever a file is saved.",
+                                QMessageBox::Close, this);
+    box->setObjectName("backupNotice");
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* on = box->addButton("Turn on Save to BACKUP dir", QMessageBox::AcceptRole);
+    on->setObjectName("backupSettingButton");
+    connect(on, &QPushButton::clicked, this, [this] {
+      ctx_.settings.saveBACKUP = true;
+      options_->loadFromSettings();
+    });
+    box->setModal(false);
+    box->show();
+  });
   // Save P&ID's answer to "where" is the work folder the Options tab shows.
   connect(clip_, &ClipTab::workFolderChosen, options_, &OptionsTab::loadFromSettings);
   // "Chapter format" is one setting shown on the PLAYLIST and Options tabs.
