@@ -82,6 +82,8 @@ int main(int argc, char** argv) {
   app::MainWindow w({QString::fromStdString((bdmv / "index.bdmv").string())});
   w.show();
   w.startUp();
+  // Save P&ID writes into the work folder (it asks for one when none is set).
+  w.context().settings.workFolder = scratch.path();
   app::ClipTab* tab = w.clipTab();
   // The stream no longer matches the clip's packet count: keep the count as it is.
   tab->setPacketQuestion([](const QString&) { return false; });

@@ -272,6 +272,33 @@ void checkHevcVersion(Sink& sink, const std::string& kind, const std::string& ve
            where + " is an HEVC stream, which a version " + version + " file cannot carry (HEVC needs version 0300)");
 }
 
+// A PlayItem that ends before it starts.
+void checkPlayItemTimes(Sink& sink, const playlist::PlayItem& pi, const std::string& where) {
+  if (pi.outTime < pi.inTime)
+    sink.add(Severity::Error, "mpls.playitem.out-before-in", where, where + " ends before it starts");
+}
+
+// Marks on a PlayItem the playlist lacks, or outside the PlayItem they name.
+void checkMarks(Sink& sink, const playlist::Playlist& m) {
+  const auto& pl = m.playList;
+  const auto& marks = m.playListMark.marks;
+  for (size_t i = 0; i < marks.size(); ++i) {
+    const auto& mk = marks[i];
+    const std::string where = "mark " + num(i);
+    if (mk.playItemRef >= pl.playItems.size()) {
+      sink.add(Severity::Error, "mpls.mark.playitem-out-of-range", where,
+               where + " points at PlayItem " + num(mk.playItemRef) + "; the playlist has " +
+                   num(pl.playItems.size()));
+      continue;
+    }
+    const auto& pi = pl.playItems[mk.playItemRef];
+    if (mk.timeStamp < pi.inTime || mk.timeStamp > pi.outTime)
+      sink.add(Severity::Warning, "mpls.mark.time-outside-playitem", where,
+               where + " at " + num(mk.timeStamp) + " lies outside PlayItem " + num(mk.playItemRef) + " (" +
+                   num(pi.inTime) + ".." + num(pi.outTime) + ")");
+  }
+}
+
 void checkPlaylist(Sink& sink, const playlist::Playlist& m, const Disc& d) {
   const auto& pl = m.playList;
   auto clipExists = [&](const std::string& name) { return d.clipFiles.count(name) != 0; };
@@ -286,8 +313,7 @@ void checkPlaylist(Sink& sink, const playlist::Playlist& m, const Disc& d) {
         sink.add(Severity::Error, "mpls.playitem.clip-missing", where + ", angle " + num(a + 1),
                  where + " angle " + num(a + 1) + " uses clip " + pi.multiClip.angles[a].clipName +
                      d.names.clipinfext + ", which is not in CLIPINF");
-    if (pi.outTime < pi.inTime)
-      sink.add(Severity::Error, "mpls.playitem.out-before-in", where, where + " ends before it starts");
+    checkPlayItemTimes(sink, pi, where);
     // Streams of types 2..4 come from a SubPath named by its id.
     for (int k = 0; k <= 6; ++k) {
       auto kind = static_cast<playlist::StreamKind>(k);
@@ -315,22 +341,7 @@ void checkPlaylist(Sink& sink, const playlist::Playlist& m, const Disc& d) {
           sink.add(Severity::Error, "mpls.subplayitem.clip-missing", where,
                    where + " uses clip " + c.clipName + d.names.clipinfext + ", which is not in CLIPINF");
     }
-  const auto& marks = m.playListMark.marks;
-  for (size_t i = 0; i < marks.size(); ++i) {
-    const auto& mk = marks[i];
-    const std::string where = "mark " + num(i);
-    if (mk.playItemRef >= pl.playItems.size()) {
-      sink.add(Severity::Error, "mpls.mark.playitem-out-of-range", where,
-               where + " points at PlayItem " + num(mk.playItemRef) + "; the playlist has " +
-                   num(pl.playItems.size()));
-      continue;
-    }
-    const auto& pi = pl.playItems[mk.playItemRef];
-    if (mk.timeStamp < pi.inTime || mk.timeStamp > pi.outTime)
-      sink.add(Severity::Warning, "mpls.mark.time-outside-playitem", where,
-               where + " at " + num(mk.timeStamp) + " lies outside PlayItem " + num(mk.playItemRef) + " (" +
-                   num(pi.inTime) + ".." + num(pi.outTime) + ")");
-  }
+  checkMarks(sink, m);
 }
 
 // An Ultra HD disc has every navigation file at version 0300; a disc mixing 0300 files
@@ -367,7 +378,8 @@ void compareBackup(std::vector<Finding>& out, const fs::path& folder, const std:
   while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
   sink.addAt(Severity::Warning, "backup.differs", at,
              "the copy in BACKUP differs from the original from " + offsetText(at) +
-                 (a.size() != b.size() ? " (" + num(a.size()) + " bytes against " + num(b.size()) + ")" : ""));
+                 (a.size() != b.size() ? " (" + num(a.size()) + " bytes against " + num(b.size()) + ")" : "") +
+                 "; \"Save to BACKUP dir\" keeps it in step when files are saved");
 }
 
 // Groups the findings by file, keeping each file's order.
@@ -652,6 +664,15 @@ CheckReport checkDisc(const fs::path& chosen, const CheckOptions& options) {
     checkMenuFile(out, mnu, facts);
   }
   return finishReport(std::move(rep));
+}
+
+std::vector<Finding> checkPlaylistTimes(const playlist::Playlist& m, const std::string& file) {
+  std::vector<Finding> out;
+  Sink sink{file, out};
+  for (size_t i = 0; i < m.playList.playItems.size(); ++i)
+    checkPlayItemTimes(sink, m.playList.playItems[i], "PlayItem " + num(i));
+  checkMarks(sink, m);
+  return out;
 }
 
 }  // namespace morvex::check

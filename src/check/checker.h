@@ -14,6 +14,10 @@
 #include "core/log.h"
 #include "core/progress.h"
 
+namespace morvex::playlist {
+struct Playlist;
+}
+
 namespace morvex::check {
 
 struct Finding {
@@ -51,6 +55,12 @@ struct CheckReport {
 
 // Checks the disc folder `chosen` (the disc root or its BDMV folder).
 CheckReport checkDisc(const std::filesystem::path& chosen, const CheckOptions& options = {});
+
+// The checks of a playlist that need nothing but the playlist itself: a PlayItem
+// whose OUT time lies before its IN time, a mark on a PlayItem the playlist lacks,
+// a mark outside its PlayItem. The disc check reports the same findings; an editor
+// asks here before it takes a typed value. `file` goes into each finding.
+std::vector<Finding> checkPlaylistTimes(const playlist::Playlist& m, const std::string& file);
 
 // "error", "warning", "info".
 const char* severityName(core::Severity s);

@@ -274,8 +274,8 @@ private slots:
     QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier);
     QVERIFY(tab->document().model == beforeDrag);
     QVERIFY(!tab->document().modified());
-    // The bottom row's Save follows the modified flag.
-    QVERIFY(!w->findChild<QPushButton*>("saveButton")->isEnabled());
+    // A menu read whole can be saved as a menu file, edited or not.
+    QVERIFY(w->findChild<QPushButton*>("saveButton")->isEnabled());
 
     // A left click on the selected button activates it: GPR 5 = 7 and page 1 is shown,
     // with the page choice following the emulator.
@@ -558,6 +558,51 @@ private slots:
     QTest::keyClick(tab->pageChoice(), Qt::Key_Down);
     QCOMPARE(tab->currentPage(), 1);
     QVERIFY(!timer->isActive());
+  }
+
+  // A page reached by a button times out by itself, as `menu play`'s Timeout does:
+  // the keys of the page view (Down, Enter) and the navigate panel's Alt+U drive the
+  // emulator, every key and page change starts the time-out again, and it runs the
+  // default activated button of the page on screen, which leads back to page 0.
+  void pageReachedByAButtonTimesOut() {
+    test::TempDir tmp;
+    igs::Menu m = twoPageMenu();
+    m.ics.userTimeout = 90 * 400;  // 0.4 s in 90 kHz units
+    // Page 0 has no default activated button, so Start arms no time-out there.
+    auto& back = m.ics.pages[1].bogs[0].buttons[0];
+    back.commands = {{0x51C00003, 0x80000000, 0x80000000}};  // button 0 of page 0
+    m.ics.pages[1].defaultActivated = 0;
+    const fs::path file = writeMenuFile(m, tmp.path() / "back.mnu");
+    auto w = guitest::startWindow();
+    clickTab(w.get(), TabMenu);
+    MenuTab* tab = w->menuTab();
+    QVERIFY(loadAndWait(tab, file));
+    clickSubTab(tab, MenuTab::SubPageView);
+    PictureWidget* pic = tab->pageViewPanel()->picture();
+    auto* timer = tab->findChild<QTimer*>("userTimeoutTimer");
+    auto& regs = w->context().regs;
+    QTest::mouseClick(w->executePanel()->startButton(), Qt::LeftButton);
+    QVERIFY(!timer->isActive());
+    pic->setFocus();
+    QTest::keyClick(pic, Qt::Key_Down);
+    QCOMPARE(regs.psr[10], 1u);
+    // A mnemonic presses its button as a click does, a moment later.
+    QTest::keyClick(w.get(), Qt::Key_U, Qt::AltModifier);
+    QTRY_COMPARE(regs.psr[10], 0u);
+    pic->setFocus();
+    QTest::keyClick(pic, Qt::Key_Return);
+    QCOMPARE(regs.gpr[5], 7u);
+    QCOMPARE(regs.psr[11], 1u);
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), 400);
+    // A key on the page starts the time-out again.
+    QTest::qWait(250);
+    QTest::keyClick(pic, Qt::Key_Left);
+    QVERIFY(timer->remainingTime() > 300);
+    QCOMPARE(regs.psr[11], 1u);
+    // Then the page returns by itself.
+    QTRY_COMPARE_WITH_TIMEOUT(regs.psr[11], 0u, 3000);
+    QCOMPARE(tab->currentPage(), 0);
   }
 
   // The page fields typed into as a user does: Enter leads from field to field and

@@ -230,6 +230,10 @@ private slots:
     clickCell(marks, 2, 1);
     QTest::mouseClick(tab->findChild<QPushButton*>("insertMarkButton"), Qt::LeftButton);
     QVERIFY(pl::insertMark(expected, 2));
+    // The new mark starts at the IN time of the PlayItem selected.
+    const int selectedItem = items->currentRow();
+    expected.playListMark.marks[3].playItemRef = uint16_t(selectedItem);
+    expected.playListMark.marks[3].timeStamp = expected.playList.playItems[size_t(selectedItem)].inTime;
     QCOMPARE(marks->rowCount(), int(expected.playListMark.marks.size()));
     QCOMPARE(marks->currentRow(), 3);
 
@@ -544,12 +548,15 @@ private slots:
     QCOMPARE(o.w->findChild<QTableWidget*>("movieObjectTable")->currentRow(), object);
     o.w->tabs()->setCurrentWidget(o.tab);
 
-    // A mark pointed at a PlayItem the playlist does not have: stored, and warned of.
+    // A mark pointed at a PlayItem the playlist does not have: refused with the disc
+    // check's message, the field shows the stored PlayItem again.
     auto* marks = o.tab->findChild<QTableWidget*>("markTable");
     clickCell(marks, 0, 1);
+    const int storedRef = o.tab->model().playListMark.marks[0].playItemRef;
     typeIntoField(o.tab->findChild<QLineEdit*>("markPlayItemField"), "500");
-    QCOMPARE(int(o.tab->model().playListMark.marks[0].playItemRef), 500);
-    QVERIFY(o.w->logView()->lines().join('\n').contains("Mark 0 refers to PlayItem 500"));
+    QCOMPARE(int(o.tab->model().playListMark.marks[0].playItemRef), storedRef);
+    QCOMPARE(o.tab->findChild<QLineEdit*>("markPlayItemField")->text(), QString::number(storedRef));
+    QVERIFY(o.w->logView()->lines().join('\n').contains("mark 0 points at PlayItem 500"));
   }
 
   // Insert and Delete keys in the SubPath and mark grids, Ctrl+A over the marks.

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTableWidget>
@@ -27,28 +28,28 @@ QStringList header(const std::vector<std::string>& captions) {
   return h;
 }
 
-// A check box that shows a flag of the file: it keeps its normal look (a disabled box
-// is hard to read), but a click or the space bar leaves its state alone.
-class FlagBox : public QCheckBox {
-public:
-  using QCheckBox::QCheckBox;
-
-protected:
-  void nextCheckState() override {}
-};
-
+// A check box that shows a flag of the file. The tab edits nothing, so the box looks
+// as read-only as it is: disabled, its state still shown.
 QCheckBox* flagBox(const char* name, const QString& caption, QWidget* parent) {
-  auto* b = new FlagBox(caption, parent);
+  auto* b = new QCheckBox(caption, parent);
   b->setObjectName(name);
-  b->setAttribute(Qt::WA_TransparentForMouseEvents);
-  b->setFocusPolicy(Qt::NoFocus);
+  b->setEnabled(false);
   return b;
+}
+
+// A read-only field looks like one: the window's colour behind the text, which can
+// still be selected and copied.
+void lookReadOnly(QLineEdit* e) {
+  e->setReadOnly(true);
+  QPalette p = e->palette();
+  p.setColor(QPalette::Base, p.color(QPalette::Window));
+  e->setPalette(p);
 }
 
 QLineEdit* field(const char* name, int chars, QWidget* parent) {
   auto* e = new QLineEdit(parent);
   e->setObjectName(name);
-  e->setReadOnly(true);
+  lookReadOnly(e);
   e->setMaximumWidth(e->fontMetrics().horizontalAdvance(QString(chars + 2, QChar('M'))));
   return e;
 }
@@ -85,7 +86,7 @@ BdjoTab::BdjoTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
   top->addWidget(new QLabel("FileAccessInfo:", this));
   paths_ = new QLineEdit(this);
   paths_->setObjectName("bdjoPathsField");
-  paths_->setReadOnly(true);
+  lookReadOnly(paths_);
   paths_->setToolTip("Directory paths");
   top->addWidget(paths_, 1);
   outer->addLayout(top);

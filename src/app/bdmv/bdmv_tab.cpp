@@ -20,6 +20,7 @@
 #include "disc/disc_load.h"
 #include "app/panels/execute_panel.h"
 #include "app/panels/register_panel.h"
+#include "app/widgets/read_banner.h"
 
 namespace morvex::app {
 
@@ -28,18 +29,48 @@ BdmvTab::BdmvTab(AppContext& ctx, ExecutePanel* exec, RegisterPanel* regs, QWidg
   setObjectName("bdmvTab");
   buildUi();
 
-  // One Save writes the three files, whichever of them the question names.
-  for (Document* d : std::initializer_list<Document*>{&ctx_.session.index, &ctx_.session.movieObjects,
-                                                      &ctx_.session.sound})
-    d->saver = [this, d] {
-      save();
-      return !d->modified();
-    };
+  // Each file has its own writer; Save and the unsaved-changes question both go
+  // through Document::save(), so a file refused or read only in part is not written.
+  auto& s = ctx_.session;
+  s.index.saver = [this] {
+    auto& d = ctx_.session.index;
+    if (!nav::saveIndexTable(d.model, ctx_.session.folder(), ctx_.names().indexfile, ctx_.saveSettings(), *ctx_.log))
+      return false;
+    d.markSaved();
+    return true;
+  };
+  s.movieObjects.saver = [this] {
+    auto& d = ctx_.session.movieObjects;
+    if (!nav::saveMovieObjectFile(d.model, ctx_.session.folder(), ctx_.names().mobjfile, ctx_.saveSettings(),
+                                  *ctx_.log))
+      return false;
+    d.markSaved();
+    return true;
+  };
+  s.sound.saver = [this] {
+    auto& d = ctx_.session.sound;
+    if (!soundShown()) return false;
+    sound::settleSoundFile(d.model);
+    const bool ok =
+        bool(sound::saveSoundFile(d.model, ctx_.session.folder() / "AUXDATA", "sound.bdmv", ctx_.saveSettings(), *ctx_.log));
+    if (ok) {
+      ctx_.log->info("sound.bdmv saved.");
+      d.markSaved();
+    }
+    sound_->showSound();
+    return ok;
+  };
   // Undo and redo replace the models: the screen shows them anew. A new edit or a
   // new read has already shown itself.
   connect(&ctx_.session.discUndo(), &QUndoStack::indexChanged, this, [this] {
     if (!edit_.busy()) showAfterUndo();
   });
+  // Discarded edits: the files' models are as read again, with no steps to redo.
+  for (Document* d : std::initializer_list<Document*>{&s.index, &s.movieObjects, &s.sound})
+    connect(d, &Document::discarded, this, [this] {
+      ctx_.session.discUndo().clear();
+      showAfterUndo();
+    });
 }
 
 BdmvTab::~BdmvTab() = default;
@@ -52,7 +83,9 @@ void BdmvTab::buildUi() {
   top->addWidget(new QLabel("BDMV folder", this));
   dir_ = new QLineEdit(this);
   dir_->setObjectName("discFolderField");
-  dir_->setReadOnly(true);
+  // A typed or pasted path is read with Enter or Read, by the same rule as a chosen
+  // one (a disc root stands for its BDMV folder).
+  dir_->setToolTip("The disc's BDMV folder: type or paste a path and press Enter, or choose one with ...");
   openDir_ = new QPushButton("...", this);
   openDir_->setObjectName("openFolderButton");
   openDir_->setToolTip("Select a directory");
@@ -71,6 +104,16 @@ void BdmvTab::buildUi() {
   navigation_->setToolTip("What First Play, the Top Menu and each title play, and what nothing reaches");
   top->addWidget(navigation_);
   lay->addLayout(top);
+
+  // A file of the three that was refused or read only in part says so here, above
+  // the lists, with what the user can do about it.
+  auto& s = ctx_.session;
+  banners_ = {new ReadBanner(s.index, "indexReadBanner", this), new ReadBanner(s.movieObjects, "movieObjectReadBanner", this),
+              new ReadBanner(s.sound, "soundReadBanner", this)};
+  for (ReadBanner* b : banners_) {
+    lay->addWidget(b);
+    connect(b, &ReadBanner::logWanted, this, &TabPage::logWanted);
+  }
 
   auto* split = new QSplitter(Qt::Horizontal, this);
   split->setObjectName("bdmvSplitter");
@@ -99,6 +142,7 @@ void BdmvTab::buildUi() {
     if (!d.isEmpty()) folderChosen(d);
   });
   connect(read_, &QPushButton::clicked, this, &BdmvTab::readFolder);
+  connect(dir_, &QLineEdit::returnPressed, this, &BdmvTab::readFolder);
   connect(check_, &QPushButton::clicked, this, &BdmvTab::checkDisc);
   connect(navigation_, &QPushButton::clicked, this, &BdmvTab::showNavigation);
 
@@ -154,22 +198,20 @@ bool BdmvTab::saveEnabled() const {
 
 bool BdmvTab::startEnabled() const { return objects_->startEnabled(); }
 
-// index.bdmv, MovieObject.bdmv, then sound.bdmv when its group is shown. Each writer
+// index.bdmv, MovieObject.bdmv, then sound.bdmv, each only when it changed: a file
+// nobody edited stays as it is on disc, with no new backup beside it. Each writer
 // follows the saving policy on its own: a failed backup stops only that writer.
 void BdmvTab::save() {
   if (!ctx_.session.isLoaded()) return;
-  const auto names = ctx_.names();
-  const auto settings = ctx_.saveSettings();
   auto& s = ctx_.session;
-  if (nav::saveIndexTable(s.index.model, s.folder(), names.indexfile, settings, *ctx_.log)) s.index.markSaved();
-  if (nav::saveMovieObjectFile(s.movieObjects.model, s.folder(), names.mobjfile, settings, *ctx_.log))
-    s.movieObjects.markSaved();
-  if (soundShown()) {
-    sound::settleSoundFile(s.sound.model);
-    if (sound::saveSoundFile(s.sound.model, s.folder() / "AUXDATA", "sound.bdmv", settings, *ctx_.log))
-      s.sound.markSaved();
-    sound_->showSound();
+  bool any = false;
+  for (Document* d : std::initializer_list<Document*>{&s.index, &s.movieObjects, &s.sound}) {
+    if (!d->modified()) continue;
+    any = true;
+    d->save();
   }
+  if (!any) ctx_.log->status(core::StatusPanel::Detail, "Nothing changed: no file was written.");
+  Q_EMIT rulesChanged();
 }
 
 QString BdmvTab::folder() const { return dir_->text(); }
@@ -213,6 +255,11 @@ bool BdmvTab::createSound(const QString& wavPath) {
 
 void BdmvTab::readFolder() {
   if (folder().isEmpty()) return;
+  // A typed disc root reads as its BDMV folder.
+  if (dir_->isModified()) {
+    setFolder(completeBdmvFolder(folder()));
+    dir_->setModified(false);
+  }
   // Reading again drops every unsaved change: the user decides first.
   if (!ctx_.session.settle()) return;
   readSettledFolder();
@@ -245,6 +292,8 @@ void BdmvTab::readSettledFolder() {
     return;
   }
   objects_->showRead();
+  // A refused movie-object file is shown as read-only as the refused index is.
+  objects_->setEnabled(!ctx_.session.movieObjects.refused());
   index_->showRead(objects_->objectNames());
   if (!ctx_.session.index.model.indexes.titles.empty()) index_->selectTitle(0);
   const int o = objects_->selectedObject();
@@ -253,6 +302,13 @@ void BdmvTab::readSettledFolder() {
   Q_EMIT createSoundAvailable(!ctx_.session.hasSound());
   Q_EMIT folderLoaded(QString::fromStdString(ctx_.session.disc().discLabel));
   read_->setEnabled(true);
+  // "Ready." would hide a file that was not read whole: the status line points to
+  // the banner instead.
+  QStringList incomplete;
+  for (Document* d : std::initializer_list<Document*>{&ctx_.session.index, &ctx_.session.movieObjects, &ctx_.session.sound})
+    if (!d->readResult().complete()) incomplete << d->name();
+  if (!incomplete.isEmpty())
+    ctx_.log->errorStatus((incomplete.join(", ") + " not read whole: see the BDMV tab.").toStdString());
   Q_EMIT rulesChanged();
 }
 

@@ -31,6 +31,7 @@ class MovieObjectGroup;
 class SoundGroup;
 class CheckDialog;
 class NavigationDialog;
+class ReadBanner;
 
 class BdmvTab : public TabPage, public ItemShower {
   Q_OBJECT
@@ -89,6 +90,9 @@ public:
 
   CommandTable* commandTable() const;
   CommandEditorPanel* commandEditor() const;
+  // The rows that say a file was refused or read only in part (index, movie objects,
+  // sound).
+  QList<ReadBanner*> readBanners() const { return banners_; }
   IndexGroup* indexGroup() const { return index_; }
   MovieObjectGroup* movieObjectGroup() const { return objects_; }
   SoundGroup* soundGroup() const { return sound_; }
@@ -132,6 +136,7 @@ private:
   IndexGroup* index_;
   MovieObjectGroup* objects_;
   SoundGroup* sound_;
+  QList<ReadBanner*> banners_;
 };
 
 }  // namespace morvex::app

@@ -24,6 +24,7 @@
 #include "app/shell/qt_text.h"
 #include "core/text.h"
 #include "app/widgets/grid.h"
+#include "app/widgets/read_banner.h"
 
 namespace morvex::app {
 
@@ -43,6 +44,7 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
     if (!clip::saveClipInfo(doc_.model, ctx_.session.folder() / "CLIPINF", file, ctx_.saveSettings(), *ctx_.log))
       return false;
     clip::settleClipInfo(doc_.model);
+    ctx_.log->info(file + " saved.");
     ctx_.log->statusReady();
     doc_.markSaved();
     fillPage();  // the writer settles the model (an empty ATC delta block is cleared)
@@ -74,12 +76,14 @@ ClipTab::ClipTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ctx_(ctx) 
     Q_EMIT itemWanted(ItemRef{ItemKind::Menu, stream, pid, -1});
   });
   connect(extract_, &ExtractGroup::extractionFinished, this, &ClipTab::extractionFinished);
+  connect(extract_, &ExtractGroup::workFolderChosen, this, &ClipTab::workFolderChosen);
   connect(references_, &ClipReferenceGroup::itemWanted, this, &ClipTab::itemWanted);
   // Undo and redo replace the model: the page shows it anew.
   connect(&doc_, &Document::modelReplaced, this, [this] {
     if (!edit_.filling) fillPage();
   });
   connect(&doc_, &Document::modifiedChanged, this, [this] { Q_EMIT rulesChanged(); });
+  connect(&doc_, &Document::discarded, this, [this] { undo_.clear(); });
   connect(&ctx_.session, &DiscSession::loaded, this, [this] { fillList(); });
   connect(&ctx_.session, &DiscSession::cleared, this, [this] { fillList(); });
   clearPage();
@@ -117,6 +121,10 @@ void ClipTab::buildUi() {
   top->addWidget(play_);
   top->addStretch(1);
   outer->addLayout(top);
+  banner_ = new ReadBanner(doc_, "clipReadBanner", this);
+  banner_->setPartialReadOnly(true);
+  outer->addWidget(banner_);
+  connect(banner_, &ReadBanner::logWanted, this, &TabPage::logWanted);
 
   // Created in the order the Tab key visits them.
   info_ = new ClipInfoGroup(ctx_, edit_, this);
@@ -165,6 +173,7 @@ void ClipTab::fillList() {
   references_->forget();
   undo_.clear();
   doc_.reset({});
+  doc_.setReadResult({});
   list_->clear();
   if (ctx_.session.isLoaded())
     for (const auto& n : ctx_.session.disc().clipinfos) list_->addItem(toQt(n));
@@ -191,13 +200,20 @@ bool ClipTab::readSelected() {
   const QString name = list_->currentText();
   if (!ctx_.session.isLoaded() || name.isEmpty()) return false;
   // Only this tab's own edits are at stake here; the question covers it.
-  if (doc_.modified() && !ctx_.session.settle()) return false;
+  if (doc_.modified() && !ctx_.session.settle()) {
+    // Cancel: the choice goes back to the clip the page still holds.
+    list_->setCurrentIndex(list_->findText(edit_.name));
+    fillReferences();
+    return false;
+  }
   const fs::path file = ctx_.session.folder() / "CLIPINF" / (name.toStdString() + ctx_.names().clipinfext);
   clip::ClipInfo model;
   const core::ReadResult st = clip::readClipInfoFile(file, model, *ctx_.log);
   undo_.clear();
   edit_.name = name;
   edit_.loaded = st.complete();
+  doc_.setName(name + toQt(ctx_.names().clipinfext));
+  doc_.setReadResult(st);
   // A clip that was not read whole is shown as far as it was read but cannot be
   // edited or saved: writing it back would lose what the reader did not reach.
   doc_.reset(edit_.loaded ? model : clip::ClipInfo{});
@@ -214,15 +230,15 @@ bool ClipTab::readSelected() {
   edit_.filling = false;
   fillReferences();
   if (edit_.loaded) {
-    ctx_.log->paragraph("[b]" + std::to_string(model.programInfo.programSequences.empty()
-                                                 ? 0
-                                                 : model.programInfo.programSequences.front().streams.size()) +
-                   "[/b] Program stream(s) found.");
+    // The reader has logged the program streams it found.
     checkPackets(file);
     warnHiddenParts();
   }
   list_->setFocus();
-  ctx_.log->statusReady();
+  if (st.complete())
+    ctx_.log->statusReady();
+  else
+    ctx_.log->errorStatus((doc_.name() + " not read whole: see the CLIPINF tab.").toStdString());
   Q_EMIT rulesChanged();
   return edit_.loaded;
 }

@@ -23,6 +23,8 @@ class QPushButton;
 
 namespace morvex::app {
 
+class ReadBanner;
+
 class InPlaceEditSwitch;
 class ClipInfoGroup;
 class SequenceGroup;
@@ -81,6 +83,8 @@ public:
   QString streamFile() const { return edit_.streamFile(ctx_); }
 
 signals:
+  // Save P&ID asked for the output folder and the user chose one (the work folder).
+  void workFolderChosen();
   void itemWanted(const ItemRef& item);
   // A "Save P&ID" run ended; `written` when the output file is in place.
   void extractionFinished(bool written);
@@ -98,6 +102,7 @@ private:
 
   AppContext& ctx_;
   ModelDocument<clip::ClipInfo> doc_{QStringLiteral("clip information")};
+  ReadBanner* banner_ = nullptr;
   QUndoStack undo_;
   ClipEdits edit_{doc_, undo_};
   Question packetQuestion_;

@@ -1,5 +1,8 @@
 #include "app/clip/extract_group.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <filesystem>
@@ -27,7 +30,17 @@ ExtractGroup::ExtractGroup(AppContext& ctx, ClipEdits& edit, ProgramGroup& progr
   toMenu_->setToolTip("Load the selected IG stream on the Menu tab");
   toMenu_->setEnabled(false);
   fml->addWidget(toMenu_);
+  // Where the last Save P&ID wrote (or why it wrote nothing).
+  outcome_ = new QLabel(this);
+  outcome_->setObjectName("extractOutcomeLabel");
+  outcome_->setWordWrap(true);
+  outcome_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  fml->addWidget(outcome_);
   fml->addStretch(1);
+  folderQuestion = [this] {
+    const QString start = QString::fromStdString(ctx_.session.folder().parent_path().parent_path().string());
+    return QFileDialog::getExistingDirectory(this, "Save P&ID: where should the streams be written?", start);
+  };
   connect(toMenu_, &QPushButton::clicked, this, &ExtractGroup::toMenu);
   connect(savePid_, &QPushButton::clicked, this, [this] { savePid(); });
 }
@@ -49,10 +62,9 @@ void ExtractGroup::toMenu() {
   Q_EMIT menuStreamWanted(stream, int(clip::pidFromText(pid.toStdString())));
 }
 
-QString ExtractGroup::outputFolder() const {
-  if (!ctx_.settings.workFolder.isEmpty()) return ctx_.settings.workFolder;
-  return QString::fromStdString(ctx_.session.folder().parent_path().string());
-}
+QString ExtractGroup::outputFolder() const { return ctx_.settings.workFolder; }
+
+QString ExtractGroup::outcomeText() const { return outcome_->text(); }
 
 QString ExtractGroup::outputFileFor(int row) const {
   const auto rows = clip::programRows(edit_.model());
@@ -69,6 +81,18 @@ QString ExtractGroup::outputFileFor(int row) const {
 bool ExtractGroup::savePid() {
   const QString source = edit_.streamFile(ctx_);
   const int row = program_.currentRow();
+  if (source.isEmpty() || row < 0 || !runTask_ || extracting_) return false;
+  // Nothing is written into the disc's folders unasked: the first Save P&ID asks for
+  // a folder, and the answer is kept as the work folder.
+  if (ctx_.settings.workFolder.isEmpty()) {
+    const QString chosen = folderQuestion ? folderQuestion() : QString();
+    if (chosen.isEmpty()) {
+      outcome_->setText("Nothing written: no output folder chosen.");
+      return false;
+    }
+    ctx_.settings.workFolder = QDir::fromNativeSeparators(chosen);
+    Q_EMIT workFolderChosen();
+  }
   const QString out = outputFileFor(row);
   if (source.isEmpty() || out.isEmpty() || !runTask_ || extracting_) return false;
   const auto rows = clip::programRows(edit_.model());
@@ -83,11 +107,15 @@ bool ExtractGroup::savePid() {
   core::Log* log = ctx_.log;
   const fs::path src = source.toStdString();
   const std::string name = out.toStdString();
+  outcome_->setText("Writing " + QDir::toNativeSeparators(out) + " ...");
   runTask_(
       [=](core::Progress& p) { *result = ts::savePid(src, name, pid, mode, *log, &p); },
-      [this, result, log](bool cancelled) {
+      [this, result, log, out](bool cancelled) {
         extracting_ = false;
         if (!result->ok && !result->cancelled && !cancelled) log->error(result->error);
+        outcome_->setText(result->outputCreated ? "Written to " + QDir::toNativeSeparators(out)
+                          : cancelled || result->cancelled ? "Cancelled: nothing written."
+                                                            : "Nothing written: " + QString::fromStdString(result->error));
         updateButtons();
         Q_EMIT extractionFinished(result->outputCreated);
       });

@@ -10,6 +10,7 @@
 #include "app/shell/app_context.h"
 #include "app/shell/tab_page.h"
 
+class QLabel;
 class QPushButton;
 
 namespace morvex::app {
@@ -24,10 +25,16 @@ public:
   // Runs long work off the window thread with progress and Cancel (the window's).
   void setTaskRunner(TaskRunner r) { runTask_ = std::move(r); }
 
-  // Writes the PID of the selected row; false when nothing could start.
+  // Writes the PID of the selected row; false when nothing could start. Without a
+  // work folder the user is asked where to write first, and the answer becomes the
+  // work folder (the Options tab shows it).
   bool savePid();
-  // The work folder when one is set, else the folder that holds the disc's BDMV folder.
+  // The work folder ("" while none is set).
   QString outputFolder() const;
+  // Asks for the output folder (tests answer it); returns "" for Cancel.
+  std::function<QString()> folderQuestion;
+  // "Written to <file>" after a run, or why nothing was written.
+  QString outcomeText() const;
   // The output file of `row` (empty when it is no stream row).
   QString outputFileFor(int row) const;
   // The stream file and the IG PID of the selected row go to the Menu tab.
@@ -40,6 +47,8 @@ signals:
   void menuStreamWanted(const QString& streamFile, int pid);
   // A run ended; `written` when the output file is in place.
   void extractionFinished(bool written);
+  // The user chose the work folder when Save P&ID asked for it.
+  void workFolderChosen();
 
 private:
   AppContext& ctx_;
@@ -50,6 +59,7 @@ private:
 
   QPushButton* savePid_ = nullptr;
   QPushButton* toMenu_ = nullptr;
+  QLabel* outcome_ = nullptr;
 };
 
 }  // namespace morvex::app

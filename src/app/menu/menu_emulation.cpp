@@ -67,11 +67,24 @@ MenuEmulation::MenuEmulation(AppContext& ctx, MenuDocument& doc, QUndoStack& und
 }
 
 bool MenuEmulation::eventFilter(QObject* o, QEvent* e) {
-  // Every key pressed on the page view shows its key code in status panel 1.
-  // The picture is compared by address only: while the tab is torn down the panel is
-  // already half destroyed when its picture's last events arrive here.
+  // The arrow keys and Enter drive the emulator as the navigate panel's U, D, L, R
+  // and Sel do while the page view has the focus; any other key shows its key code
+  // in status panel 1. The picture is compared by address only: while the tab is
+  // torn down the panel is already half destroyed when its picture's last events
+  // arrive here.
   if (e->type() == QEvent::KeyPress && o == picture_) {
     auto* k = static_cast<QKeyEvent*>(e);
+    if (k->modifiers() == Qt::NoModifier || k->modifiers() == Qt::KeypadModifier) {
+      switch (k->key()) {
+        case Qt::Key_Up: emulate([this] { emu_.move(menuview::NavKey::Up); }); return true;
+        case Qt::Key_Down: emulate([this] { emu_.move(menuview::NavKey::Down); }); return true;
+        case Qt::Key_Left: emulate([this] { emu_.move(menuview::NavKey::Left); }); return true;
+        case Qt::Key_Right: emulate([this] { emu_.move(menuview::NavKey::Right); }); return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: emulate([this] { emu_.select(); }); return true;
+        default: break;
+      }
+    }
     const quint32 code = k->nativeVirtualKey() ? k->nativeVirtualKey() : quint32(k->key());
     ctx_.log->status(core::StatusPanel::Detail, std::to_string(code));
   }
@@ -100,6 +113,15 @@ void MenuEmulation::emulate(const std::function<void()>& action) {
   // Sounds with a lower id than the disc's sound.bdmv holds are played.
   view_.soundCount = ctx_.session.hasSound() ? unsigned(ctx_.session.sound.model.entries.size()) : 0u;
   action();
+  // The user time-out belongs to the page on screen, as on a player: once Start has
+  // armed it, every key and every page change starts it again with that page's
+  // time-out (none when the page has no default activated button).
+  if (emu_.userTimerOn) {
+    const igs::Page* page = view_.pageAt(view_.pageChoice());
+    emu_.userTimeoutMs =
+        page && page->defaultActivated != igs::kNoButton ? view_.menu().ics.userTimeout / 90 : 0;
+    userTimer_->stop();
+  }
   handleOutput();
 }
 

@@ -55,12 +55,17 @@ MenuFiles::MenuFiles(AppContext& ctx, MenuDocument& doc, TaskRunner run, QWidget
   connect(this, &MenuFiles::rulesChanged, this, &MenuFiles::updateClipRow);
   connect(this, &MenuFiles::menuAdopted, this, &MenuFiles::updateClipRow);
   muxIntoClip_->setEnabled(false);
+  // The read state lives in the document (its save() checks it too).
+  connect(&doc_, &Document::readStateChanged, this, [this] {
+    updateBanner();
+    Q_EMIT rulesChanged();
+  });
   updateBanner();
 }
 
 bool MenuFiles::settleModified() {
   if (!doc_.modified()) return true;
-  QMessageBox box(QMessageBox::Warning, "Morvex", "Save the changes to " + doc_.name() + "?\nOtherwise they are lost.",
+  QMessageBox box(QMessageBox::Warning, "Morvex", "Save the changes to " + doc_.caption() + "?\nOtherwise they are lost.",
                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, tab_);
   box.setObjectName("unsavedQuestion");
   box.setDefaultButton(QMessageBox::Save);
@@ -69,8 +74,10 @@ bool MenuFiles::settleModified() {
     case QMessageBox::Save:
       return doc_.save();
     case QMessageBox::Discard:
+      doc_.revert();
       return true;
     default:
+      kept_ = true;
       return false;
   }
 }
@@ -83,6 +90,7 @@ void MenuFiles::chooseAndLoad() {
 }
 
 bool MenuFiles::loadFile(const QString& path, uint16_t pid) {
+  kept_ = false;
   if (loading_ || muxing_) return false;
   if (!settleModified()) return false;
   Q_EMIT aboutToReplace();
@@ -110,17 +118,18 @@ bool MenuFiles::loadFile(const QString& path, uint16_t pid) {
 }
 
 void MenuFiles::adoptMenu(igs::Menu menu, const core::ReadResult& result, const QString& path) {
-  partial_ = result.partial();
-  partialConfirmed_ = false;
   partialText_ = toQt(result.summary());
   menuPath_ = path;
   replacing_ = true;
   doc_.setName(QFileInfo(path).fileName());
   // Save writes back to a menu file; a menu read from a stream asks for a name.
   doc_.path = path.endsWith(".mnu", Qt::CaseInsensitive) ? path : QString();
+  doc_.setCaption(doc_.path.isEmpty() ? "the menu read from " + QFileInfo(path).fileName() + " (saved as a .mnu file)"
+                                      : QString());
   doc_.reset(std::move(menu));
+  doc_.setReadResult(result);
   replacing_ = false;
-  if (partial_)
+  if (doc_.partial())
     ctx_.log->error(QFileInfo(path).fileName().toStdString() +
                     ": the menu was read only in part; Save stays off until you allow it (" +
                     partialText_.toStdString() + ")");
@@ -132,27 +141,23 @@ bool MenuFiles::createMenu() {
   Q_EMIT aboutToReplace();
   igs::Menu m;
   igs::newMenu(m);
-  partial_ = partialConfirmed_ = false;
   partialText_.clear();
   menuPath_.clear();
   replacing_ = true;
   doc_.setName("menu");
+  doc_.setCaption({});
   doc_.path.clear();
   doc_.reset(std::move(m));
+  doc_.setReadResult({});
   replacing_ = false;
   Q_EMIT menuAdopted();
   return true;
 }
 
-void MenuFiles::confirmPartial() {
-  if (!partial_) return;
-  partialConfirmed_ = true;
-  updateBanner();
-  Q_EMIT rulesChanged();
-}
+void MenuFiles::confirmPartial() { doc_.allowSaving(); }
 
 void MenuFiles::updateBanner() {
-  const bool show = partial_ && !partialConfirmed_;
+  const bool show = doc_.partial() && !doc_.savingAllowed();
   partialBanner_->setText(show ? "This menu was read only in part (" + partialText_ +
                                      "). Saving it writes only what was read; the rest of the original is lost."
                                : QString());
@@ -182,6 +187,7 @@ bool MenuFiles::saveTo(const QString& path) {
   menuPath_ = path;
   doc_.path = path;
   doc_.setName(QFileInfo(path).fileName());
+  doc_.setCaption({});
   doc_.markSaved();
   Q_EMIT rulesChanged();
   return true;

@@ -58,10 +58,13 @@ public:
   void updateBanner();
 
   bool loading() const { return loading_; }
+  // The last loadFile() did not start because the user kept the modified menu
+  // (Cancel in the question).
+  bool keptModified() const { return kept_; }
   bool muxing() const { return muxing_; }
-  bool partial() const { return partial_; }
+  bool partial() const { return doc_.partial(); }
   // Save and Mux may write: the menu was read whole, or the user allowed it.
-  bool writable() const { return !partial_ || partialConfirmed_; }
+  bool writable() const { return doc_.writable(); }
   // The document is being replaced by a read or a new menu (not an undo or redo).
   bool replacing() const { return replacing_; }
 
@@ -85,9 +88,8 @@ private:
   QWidget* tab_;
   bool loading_ = false;
   bool muxing_ = false;
-  bool partial_ = false;
-  bool partialConfirmed_ = false;
   bool replacing_ = false;
+  bool kept_ = false;
   QString partialText_;
   QString menuPath_;
 

@@ -54,6 +54,8 @@ MenuTab::MenuTab(AppContext& ctx, ExecutePanel* exec, RegisterPanel* regs, QWidg
     if (!filling_ && !files_->replacing() && !emulation_->recording()) afterUndoRedo();
   });
   connect(&doc_, &Document::modifiedChanged, this, [this] { Q_EMIT rulesChanged(); });
+  // Discarded edits cannot be redone into the menu as it was read.
+  connect(&doc_, &Document::discarded, this, [this] { undo_.clear(); });
 }
 
 MenuTab::~MenuTab() {
@@ -169,7 +171,9 @@ TabRules MenuTab::rules() const {
   TabRules r;
   const bool menu = hasMenu();
   r.saveShown = true;
-  r.saveEnabled = menu && doc_.modified() && files_->writable() && !files_->loading();
+  // A menu just read can be saved as a menu file at once (one read from a stream
+  // has no file of its own yet).
+  r.saveEnabled = menu && files_->writable() && !files_->loading();
   r.saveHint = "Save the IGS menu (.mnu)";
   r.load = true;
   r.mux = true;
@@ -222,7 +226,9 @@ bool MenuTab::showItem(const ItemRef& item) {
   // selected once the menu is open.
   pendingPage_ = item.part;
   pendingButton_ = item.button;
-  return loadFile(item.name, pid);
+  // Cancel in the unsaved-changes question keeps the open menu: the tab shows it, and
+  // the item is not "missing" from the disc.
+  return loadFile(item.name, pid) || files_->keptModified();
 }
 
 bool MenuTab::loadFile(const QString& path, uint16_t pid) { return files_->loadFile(path, pid); }

@@ -14,15 +14,21 @@ NavigatePanel::NavigatePanel(QWidget* parent) : QWidget(parent) {
     auto* b = new QPushButton(caption, this);
     b->setObjectName(name);
     b->setToolTip(tip);
-    b->setFixedWidth(std::max(28, QFontMetrics(b->font()).horizontalAdvance(caption) + 14));
+    b->setFixedWidth(std::max(28, QFontMetrics(b->font()).horizontalAdvance(QString(caption).remove('&')) + 14));
     lay->addWidget(b);
     return b;
   };
-  up_ = make("upButton", "U", "Up");
-  down_ = make("downButton", "D", "Down");
-  left_ = make("leftButton", "L", "Left");
-  right_ = make("rightButton", "R", "Right");
-  sel_ = make("selectButton", "Sel", "Select (activate the selected button)");
+  // Alt and the letter press them; on the page view the arrow keys and Enter do.
+  up_ = make("upButton", "&U", "Up (Alt+U)");
+  down_ = make("downButton", "&D", "Down (Alt+D)");
+  left_ = make("leftButton", "&L", "Left (Alt+L)");
+  right_ = make("rightButton", "&R", "Right (Alt+R)");
+  sel_ = make("selectButton", "S&el", "Select: activate the selected button (Alt+E)");
+  up_->setAccessibleName("Up");
+  down_->setAccessibleName("Down");
+  left_->setAccessibleName("Left");
+  right_->setAccessibleName("Right");
+  sel_->setAccessibleName("Select");
   connect(up_, &QPushButton::clicked, this, [this] { Q_EMIT moveWanted(menuview::NavKey::Up); });
   connect(down_, &QPushButton::clicked, this, [this] { Q_EMIT moveWanted(menuview::NavKey::Down); });
   connect(left_, &QPushButton::clicked, this, [this] { Q_EMIT moveWanted(menuview::NavKey::Left); });
@@ -32,7 +38,7 @@ NavigatePanel::NavigatePanel(QWidget* parent) : QWidget(parent) {
 
 QPushButton* NavigatePanel::button(const char* caption) const {
   for (QPushButton* b : {up_, down_, left_, right_, sel_})
-    if (b->text() == QLatin1String(caption)) return b;
+    if (QString(b->text()).remove('&') == QLatin1String(caption)) return b;
   return nullptr;
 }
 

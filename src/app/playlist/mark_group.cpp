@@ -77,9 +77,10 @@ void MarkGroup::connectEditors() {
   connect(markPlayItem_, &QLineEdit::editingFinished, this, [this] {
     const int k = selectedMark();
     if (k < 0 || filling_) return;
-    edit_("Mark PlayItem", [&] { pl::setMarkPlayItem(m(), unsigned(k), uint16_t(markPlayItem_->text().toUInt())); });
+    edit_.checked(*ctx_.log, "Mark PlayItem", [&](pl::Playlist& p) {
+      pl::setMarkPlayItem(p, unsigned(k), uint16_t(markPlayItem_->text().toUInt()));
+    });
     showMarkRow(k);
-    warnReferences(m(), *ctx_.log);
   });
   for (QLineEdit* e : {hours_, minutes_, seconds_, milliseconds_})
     connect(e, &QLineEdit::editingFinished, this, [this] { markTimeEdited(); });
@@ -177,7 +178,7 @@ void MarkGroup::markTimeEdited() {
   const int k = selectedMark();
   if (k < 0 || filling_) return;
   pl::MarkTimeFields f{hours_->text().toInt(), minutes_->text().toInt(), seconds_->text().toInt(), milliseconds_->text().toInt()};
-  edit_("Mark time", [&] { pl::setMarkTime(m(), unsigned(k), f); });
+  edit_.checked(*ctx_.log, "Mark time", [&](pl::Playlist& p) { pl::setMarkTime(p, unsigned(k), f); });
   showMarkRow(k);
 }
 
@@ -185,7 +186,17 @@ void MarkGroup::insertMark() {
   if (!edit_.loaded || !pl::canInsertMark(m())) return;
   const int after = m().playListMark.marks.empty() ? -1 : lastSelectedRow(marks_);
   std::optional<unsigned> at;
-  edit_("Insert mark", [&] { at = pl::insertMark(m(), after); });
+  // The new mark lies inside a PlayItem: the selected one, at its IN time.
+  const int item = selectedPlayItem ? selectedPlayItem() : -1;
+  edit_("Insert mark", [&] {
+    at = pl::insertMark(m(), after);
+    const auto& items = m().playList.playItems;
+    if (at && item >= 0 && item < int(items.size())) {
+      auto& mark = m().playListMark.marks[*at];
+      mark.playItemRef = uint16_t(item);
+      mark.timeStamp = items[size_t(item)].inTime;
+    }
+  });
   showMarks();
   Q_EMIT countChanged();
   if (at) marks_->setCurrentCell(int(*at), 0);

@@ -3,6 +3,7 @@
 // time of the selected one, and chapter files, which replace the marks or are written
 // from them.
 #include <QGroupBox>
+#include <functional>
 
 #include "app/playlist/playlist_edits.h"
 #include "app/shell/app_context.h"
@@ -19,6 +20,8 @@ class MarkGroup : public QGroupBox {
   Q_OBJECT
 public:
   MarkGroup(AppContext& ctx, PlaylistEdits& edit, QWidget* parent = nullptr);
+  // The PlayItem selected on the tab: "+" puts a new mark at its IN time.
+  std::function<int()> selectedPlayItem;
 
   // Shows the model, keeping the selected mark where it can.
   void showModel();

@@ -445,10 +445,10 @@ void PlayItemGroup::playItemEdited(QTableWidgetItem* it) {
       else if (question == pl::kAskUpdateMarks) cascade.updateMarks = yes;
     }
   }
-  edit_(QString("PlayItem %1 %2").arg(r).arg(items_->horizontalHeaderItem(c)->text()),
-        [&] {
-          if (auto field = playItemField(c)) pl::setPlayItemCell(m(), unsigned(r), *field, text, cascade);
-        });
+  edit_.checked(*ctx_.log, QString("PlayItem %1 %2").arg(r).arg(items_->horizontalHeaderItem(c)->text()),
+                [&](pl::Playlist& p) {
+                  if (auto field = playItemField(c)) pl::setPlayItemCell(p, unsigned(r), *field, text, cascade);
+                });
   // The cell shows what the model holds (a refused value goes back), and whatever
   // the cascade moved shows too.
   QTimer::singleShot(0, this, [this, r] {

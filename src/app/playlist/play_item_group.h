@@ -38,6 +38,8 @@ public:
   // Selects PlayItem `part` (when the playlist has it) and puts the focus on the grid.
   void focusPlayItem(int part);
   InPlaceEditSwitch* editSwitch() const { return editSwitch_; }
+  // The PlayItem selected in the grid (-1 for none).
+  int selectedPlayItem() const;
 
 signals:
   // A clip to be shown on its own tab.
@@ -62,7 +64,6 @@ private:
   void showStreams(int row = 0);
   void showStreamEditors();
   void updateStreamButtons();
-  int selectedPlayItem() const;
   int selectedStream() const;
 
   void playItemEdited(QTableWidgetItem* item);

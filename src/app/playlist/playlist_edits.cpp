@@ -1,13 +1,32 @@
 #include "app/playlist/playlist_edits.h"
 
+#include <algorithm>
 #include <string>
 
+#include "check/checker.h"
 #include "playlist/grid_text.h"
 #include "playlist/stream_edit.h"
 
 namespace morvex::app {
 
 namespace pl = morvex::playlist;
+
+bool acceptTimes(const pl::Playlist& before, const pl::Playlist& after, core::Log& log) {
+  const auto was = check::checkPlaylistTimes(before, "");
+  bool ok = true;
+  for (const auto& f : check::checkPlaylistTimes(after, "")) {
+    // What the playlist already had is not the typed value's doing.
+    if (std::find(was.begin(), was.end(), f) != was.end()) continue;
+    if (f.severity == core::Severity::Error) {
+      log.error(f.message + ": the value is not taken.");
+      ok = false;
+    } else {
+      log.warning(f.message);
+      log.status(core::StatusPanel::Detail, "Warning: " + f.message);
+    }
+  }
+  return ok;
+}
 
 void warnReferences(const pl::Playlist& m, core::Log& log) {
   const auto& list = m.playList;

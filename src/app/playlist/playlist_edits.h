@@ -14,6 +14,10 @@
 
 namespace morvex::app {
 
+// Whether `after` may replace `before` (see PlaylistEdits::checked); reports what it
+// finds in `log`.
+bool acceptTimes(const playlist::Playlist& before, const playlist::Playlist& after, core::Log& log);
+
 class PlaylistEdits {
 public:
   PlaylistEdits(QUndoStack& undo, ModelDocument<playlist::Playlist>& doc) : undo_(undo), doc_(doc) {}
@@ -27,6 +31,19 @@ public:
     const bool changed = editDocuments(undo_, what, mergeId, std::forward<F>(change), doc_);
     editing_ = was;
     return changed;
+  }
+
+  // The same for a value the user typed, checked as the disc check would: a change
+  // that check would call an error (an OUT time before the IN time, a mark on a
+  // PlayItem the playlist lacks) is refused with its message in the log and the
+  // status line; one it would warn about (a mark outside its PlayItem) is taken, with
+  // the warning shown. `change` takes the playlist to change; it runs on a copy first.
+  template <class F>
+  bool checked(core::Log& log, const QString& what, F&& change, int mergeId = -1) {
+    playlist::Playlist trial = doc_.model;
+    change(trial);
+    if (!acceptTimes(doc_.model, trial, log)) return false;
+    return (*this)(what, [&] { doc_.model = std::move(trial); }, mergeId);
   }
 
   // An edit of ours is under way: the screen already shows (or is about to show) the

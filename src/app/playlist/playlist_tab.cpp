@@ -19,6 +19,7 @@
 #include "app/playlist/sub_path_group.h"
 #include "app/shell/qt_text.h"
 #include "app/widgets/grid.h"
+#include "app/widgets/read_banner.h"
 #include "playlist/mpls_reader.h"
 #include "playlist/mpls_writer.h"
 
@@ -36,16 +37,17 @@ PlaylistTab::PlaylistTab(AppContext& ctx, QWidget* parent) : TabPage(parent), ct
   setObjectName("playlistTab");
   buildUi();
   ctx_.session.registerDocument(&doc_);
-  doc_.saver = [this] {
-    save();
-    return !doc_.modified();
-  };
+  doc_.saver = [this] { return writeFile(); };
   // Undo and redo replace the model: the screen shows it anew. An edit of ours has
   // already shown itself.
   connect(&undo_, &QUndoStack::indexChanged, this, [this] {
     if (!edit_.busy()) showAll();
   });
   connect(&doc_, &Document::modifiedChanged, this, [this] { Q_EMIT rulesChanged(); });
+  connect(&doc_, &Document::discarded, this, [this] {
+    undo_.clear();
+    showAll();
+  });
   // A new disc: the playlist of the previous one is dropped (the session asked about
   // unsaved edits before the load), so nothing of it can be saved into the new folder.
   connect(&ctx_.session, &DiscSession::loaded, this, [this] {
@@ -64,6 +66,10 @@ void PlaylistTab::buildUi() {
   lay->setContentsMargins(4, 4, 4, 4);
   lay->setSpacing(4);
   buildTopRow(lay);
+  banner_ = new ReadBanner(doc_, "playlistReadBanner", this);
+  lay->addWidget(banner_);
+  connect(banner_, &ReadBanner::logWanted, this, &TabPage::logWanted);
+  connect(&doc_, &Document::readStateChanged, this, [this] { Q_EMIT rulesChanged(); });
 
   auto* split = new QSplitter(Qt::Horizontal, this);
   lay->addWidget(split, 1);
@@ -82,6 +88,7 @@ void PlaylistTab::buildUi() {
   subPaths_ = new SubPathGroup(ctx_, edit_, right);
   rl->addWidget(subPaths_, 1);
   marks_ = new MarkGroup(ctx_, edit_, right);
+  marks_->selectedPlayItem = [this] { return playItems_->selectedPlayItem(); };
   rl->addWidget(marks_, 1);
   playedBy_ = new PlayedByGroup(ctx_, right);
   rl->addWidget(playedBy_);
@@ -111,6 +118,12 @@ void PlaylistTab::buildTopRow(QVBoxLayout* lay) {
   top->addStretch(1);
   chapterFormat_ = makeList("chapterFormatChoice", {"PTS", "Frame", "Time"}, "Chapter file format", this);
   top->addWidget(chapterFormat_);
+  // One setting, shown here and on the Options tab ("Chapter format").
+  connect(chapterFormat_, &QComboBox::currentIndexChanged, this, [this](int i) {
+    if (i < 0 || i == ctx_.settings.chapterFormat) return;
+    ctx_.settings.chapterFormat = i;
+    Q_EMIT chapterFormatEdited();
+  });
   loadChaptersButton_ = new QPushButton("Load chapters", this);
   loadChaptersButton_->setObjectName("loadChaptersButton");
   loadChaptersButton_->setToolTip("Replace the marks by the chapters of a file");
@@ -180,18 +193,23 @@ void PlaylistTab::resetForLoad() {
   name_.clear();
   undo_.clear();
   doc_.reset({});
+  doc_.setReadResult({});
   clearScreen();
   updateEnabled();
 }
 
+void PlaylistTab::showChapterFormat() { chapterFormat_->setCurrentIndex(ctx_.settings.chapterFormat); }
+
 void PlaylistTab::activated() {
+  showChapterFormat();
   if (ctx_.settings.autoRead && !edit_.loaded && list_->count() > 0) readSelected();
 }
 
 TabRules PlaylistTab::rules() const {
   TabRules r;
   r.saveShown = true;
-  r.saveEnabled = edit_.loaded && ctx_.session.isLoaded() && !m().playList.playItems.empty();
+  // A playlist read only in part is saved once the user allowed it on the banner.
+  r.saveEnabled = edit_.loaded && ctx_.session.isLoaded() && !m().playList.playItems.empty() && doc_.writable();
   const QString shown = edit_.loaded ? name_ : list_->currentText();
   r.saveHint = "Save " + shown + toQt(ctx_.names().playlistext);
   r.find = edit_.loaded;
@@ -203,11 +221,17 @@ void PlaylistTab::readSelected() {
   if (name.isEmpty() || !ctx_.session.isLoaded()) return;
   // Reading drops the unsaved edits of the playlist read before: the user decides first.
   // Only this tab's own edits are at stake here; the question covers it.
-  if (doc_.modified() && !ctx_.session.settle()) return;
+  if (doc_.modified() && !ctx_.session.settle()) {
+    // Cancel: the choice goes back to the playlist the tables still hold.
+    list_->setCurrentIndex(list_->findText(name_));
+    return;
+  }
   const auto path = ctx_.session.folder() / "PLAYLIST" / (name.toStdString() + ctx_.names().playlistext);
   pl::Playlist model;
   const auto result = pl::readPlaylistFile(path, model, *ctx_.log);
   undo_.clear();
+  doc_.setName(name + toQt(ctx_.names().playlistext));
+  doc_.setReadResult(result);
   if (result.refused()) {
     // A refused file leaves nothing to show or save.
     edit_.loaded = false;
@@ -217,14 +241,16 @@ void PlaylistTab::readSelected() {
   } else {
     edit_.loaded = true;
     name_ = name;
-    doc_.setName(name + toQt(ctx_.names().playlistext));
     doc_.path = QString::fromStdString(path.string());
     doc_.reset(std::move(model));
     playItems_->resetStreamKind();
     showAll();
     warnReferences(m(), *ctx_.log);
   }
-  ctx_.log->statusReady();
+  if (result.complete())
+    ctx_.log->statusReady();
+  else
+    ctx_.log->errorStatus((doc_.name() + " not read whole: see the PLAYLIST tab.").toStdString());
   updateEnabled();
   list_->setFocus();
   Q_EMIT rulesChanged();
@@ -243,10 +269,18 @@ bool PlaylistTab::showItem(const ItemRef& item) {
 
 void PlaylistTab::save() {
   if (!rules().saveEnabled) return;
-  if (pl::savePlaylist(m(), ctx_.session.folder() / "PLAYLIST", name_.toStdString() + ctx_.names().playlistext,
-                       ctx_.saveSettings(), *ctx_.log))
-    doc_.markSaved();
+  doc_.save();
   Q_EMIT rulesChanged();
+}
+
+// The document's writer: reached only through Document::save(), after its read check.
+bool PlaylistTab::writeFile() {
+  if (!edit_.loaded || !ctx_.session.isLoaded()) return false;
+  const std::string file = name_.toStdString() + ctx_.names().playlistext;
+  if (!pl::savePlaylist(m(), ctx_.session.folder() / "PLAYLIST", file, ctx_.saveSettings(), *ctx_.log)) return false;
+  ctx_.log->info(file + " saved.");
+  doc_.markSaved();
+  return true;
 }
 
 // Lists the movie-object commands that play this playlist, in the "Played by" list

@@ -27,6 +27,7 @@ class MarkGroup;
 class PlayedByGroup;
 class PlayItemGroup;
 class SubPathGroup;
+class ReadBanner;
 
 class PlaylistTab : public TabPage, public ItemShower {
   Q_OBJECT
@@ -39,6 +40,9 @@ public:
   void save() override;
   void find() override;
   void activated() override;
+  // Shows the stored chapter format (the Options tab changed it, or the settings
+  // were read).
+  void showChapterFormat();
   void resetForLoad() override;
   // A playlist ("00001"), with the PlayItem to select in `part`.
   bool showItem(const ItemRef& item) override;
@@ -58,6 +62,8 @@ public:
   InPlaceEditSwitch* subPlayItemEditSwitch() const;
 
 signals:
+  // The chapter format was chosen here (the Options tab shows the same setting).
+  void chapterFormatEdited();
   // A clip or a movie object to be shown on its own tab.
   void itemWanted(const ItemRef& item);
   // "Apply to clpi": the PlayItem's stream attributes go into the clip information of
@@ -74,6 +80,7 @@ private:
   void updateExtDataLabel();
   void updateEnabled();
   void editExtensionData();
+  bool writeFile();
 
   const playlist::Playlist& m() const { return doc_.model; }
 
@@ -84,6 +91,7 @@ private:
   QString name_;
 
   QComboBox* list_;
+  ReadBanner* banner_;
   QPushButton* readButton_;
   QLabel* extDataLabel_;
   QPushButton* extDataButton_;

@@ -46,8 +46,12 @@ public:
   // A sound file was created in memory for this disc.
   void setHasSound(bool on);
 
-  // Every document of the run: the three above and those pages registered.
+  // Every document of the run: the three above and those pages registered. A save
+  // that the read check stops is reported in `log`.
   void registerDocument(Document* d);
+  void setLog(core::Log* log) { log_ = log; }
+  // Whether "Save to BACKUP dir" is on (the window's settings).
+  std::function<bool()> backupDirOn;
   const QList<QPointer<Document>>& documents() const { return docs_; }
   QList<Document*> modifiedDocuments() const;
   bool anyModified() const { return !modifiedDocuments().isEmpty(); }
@@ -65,6 +69,9 @@ signals:
   void cleared();
   // Any document's modified flag changed; `any` tells whether one is modified now.
   void modifiedChanged(bool any);
+  // A save left the disc's BACKUP copy of `file` behind although it matched the file
+  // before ("Save to BACKUP dir" is off). Told once per disc read.
+  void backupLeftBehind(const QString& file);
 
 private:
   disc::DiscLoad load_;
@@ -72,6 +79,10 @@ private:
   QUndoStack discUndo_;
   QList<QPointer<Document>> docs_;
   Question question_;
+  core::Log* log_ = nullptr;
+  // The BACKUP copy of the file being saved matched it before the save.
+  QString backupInStep_;
+  bool backupTold_ = false;
 };
 
 }  // namespace morvex::app

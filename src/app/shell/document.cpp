@@ -2,6 +2,39 @@
 
 namespace morvex::app {
 
+bool Document::save() {
+  if (!writable()) {
+    Q_EMIT saveBlocked(blockedText());
+    return false;
+  }
+  if (!saver) return false;
+  Q_EMIT aboutToSave();
+  const bool ok = saver();
+  if (ok) Q_EMIT saved();
+  return ok;
+}
+
+void Document::setReadResult(core::ReadResult r) {
+  read_ = std::move(r);
+  savingAllowed_ = false;
+  Q_EMIT readStateChanged();
+}
+
+void Document::allowSaving() {
+  if (!read_.partial() || savingAllowed_) return;
+  savingAllowed_ = true;
+  Q_EMIT readStateChanged();
+}
+
+QString Document::blockedText() const {
+  if (read_.refused())
+    return name_ + " was not read (" + QString::fromStdString(read_.summary()) + "): it is not saved.";
+  if (read_.partial() && !savingAllowed_)
+    return name_ + " was read only in part (" + QString::fromStdString(read_.summary()) +
+           "): allow saving first; a save writes only what was read.";
+  return {};
+}
+
 void Document::refreshModified() {
   const bool now = differsFromSaved();
   if (now == modified_) return;

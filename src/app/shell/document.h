@@ -13,6 +13,8 @@
 #include <tuple>
 #include <vector>
 
+#include "core/read_result.h"
+
 namespace morvex::app {
 
 class Document : public QObject {
@@ -23,27 +25,67 @@ public:
   // The file name shown in questions ("index.bdmv").
   const QString& name() const { return name_; }
   void setName(QString name) { name_ = std::move(name); }
+  // What questions call the document when its name alone would mislead (a menu read
+  // from a stream file is saved as a menu file, not into the stream); the name
+  // otherwise.
+  QString caption() const { return caption_.isEmpty() ? name_ : caption_; }
+  void setCaption(QString caption) { caption_ = std::move(caption); }
   QString path;
   bool modified() const { return modified_; }
-  // Writes the document; the owner installs it. True when the file was written.
+  // Writes the file; the owner installs it. True when the file was written. Nobody
+  // calls it directly: save() does, after the read check.
   std::function<bool()> saver;
-  bool save() { return saver && saver(); }
+  // The one way a document reaches its file, whoever asks (the Save button, the
+  // unsaved-changes question, Apply to clpi, an import): a file that was refused is
+  // never written, and one read only in part only after allowSaving(). Writing such a
+  // model would replace the file by what the reader understood of it. False, with
+  // the reason in blockedText(), when the check stops the save.
+  bool save();
+
+  // What the reader said of the file this document holds. A new document (a file
+  // created in memory, nothing read) is complete.
+  const core::ReadResult& readResult() const { return read_; }
+  void setReadResult(core::ReadResult r);
+  bool refused() const { return read_.refused(); }
+  bool partial() const { return read_.partial(); }
+  // The user accepts that a save writes only what was read of a partial file.
+  void allowSaving();
+  bool savingAllowed() const { return savingAllowed_; }
+  // Save may write: the file was read whole, or in part and the user allowed it.
+  bool writable() const { return read_.complete() || (read_.partial() && savingAllowed_); }
+  // Why save() refuses (empty when it may write).
+  QString blockedText() const;
 
   // Compares the model with the saved state again (after every change).
   void refreshModified();
   // The model was replaced as a whole (undo, redo, a new read): views show it anew.
   void replaced();
+  // "Discard": the model goes back to what was last read or written, and its undo
+  // steps are dropped (discarded() tells the owner of the stack).
+  virtual void revert() = 0;
 
 signals:
   void modifiedChanged(bool modified);
   void modelReplaced();
+  // The read result or the permission to save changed (a banner follows it).
+  void readStateChanged();
+  // save() was asked for but the read check stopped it.
+  void saveBlocked(const QString& why);
+  // The unsaved changes were discarded (revert()).
+  void discarded();
+  // save() passed its check and the writer is about to run; then it wrote the file.
+  void aboutToSave();
+  void saved();
 
 protected:
   virtual bool differsFromSaved() const = 0;
 
 private:
   QString name_;
+  QString caption_;
   bool modified_ = false;
+  core::ReadResult read_;
+  bool savingAllowed_ = false;
 };
 
 template <class T>
@@ -62,6 +104,12 @@ public:
   void markSaved() {
     saved_ = model;
     refreshModified();
+  }
+  void revert() override {
+    if (!modified()) return;
+    model = saved_;
+    replaced();
+    Q_EMIT discarded();
   }
 
 protected:

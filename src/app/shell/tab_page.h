@@ -62,6 +62,8 @@ public:
 signals:
   // The page's state changed in a way the tab rules depend on.
   void rulesChanged();
+  // The user wants the log (a read banner's "Open the log").
+  void logWanted();
 };
 
 }  // namespace morvex::app

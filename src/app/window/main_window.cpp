@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -10,6 +11,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QAbstractItemView>
+#include <QKeyEvent>
 #include <QShortcut>
 #include <QUndoStack>
 #include <QSettings>
@@ -35,6 +38,7 @@
 #include "app/shell/desktop_integration.h"
 #include "app/shell/navigator.h"
 #include "app/shell/gui_log.h"
+#include "app/widgets/accessible_names.h"
 #include "app/shell/log_view.h"
 #include "app/shell/status_line.h"
 #include "app/shell/tab_bar.h"
@@ -64,6 +68,9 @@ MainWindow::~MainWindow() {
   // signal then must not reach it.
   for (TabPage* p : pages_)
     if (p) p->disconnect(this);
+  // An open cell editor commits while the tables are destroyed, after the log has
+  // gone: nothing the controls signal from here on reaches a handler.
+  for (QWidget* c : findChildren<QWidget*>()) c->blockSignals(true);
   if (worker_) {
     if (progressState_) progressState_->cancel();
     worker_->wait();
@@ -82,6 +89,8 @@ void MainWindow::buildUi() {
   logView_ = new LogView();
   guiLog_ = std::make_unique<GuiLog>(logView_, status_);
   ctx_.log = guiLog_.get();
+  ctx_.session.setLog(ctx_.log);
+  ctx_.session.backupDirOn = [this] { return ctx_.settings.saveBACKUP; };
 
   auto* tabs = new MainTabs(central);
   tabs_ = tabs;
@@ -132,6 +141,7 @@ void MainWindow::buildUi() {
     connect(pages_[i], &TabPage::rulesChanged, this, [this, i] {
       if (tabs_->currentIndex() == i && !worker_) applyTabRules();
     });
+    connect(pages_[i], &TabPage::logWanted, this, [this] { tabs_->setCurrentIndex(TabStatus); });
   }
   lay->addWidget(tabs_, 1);
 
@@ -156,9 +166,10 @@ void MainWindow::buildUi() {
   progress_->hide();
   find_ = new QPushButton("Find", bottom);
   find_->setObjectName("findButton");
-  load_ = new QPushButton("&Load", bottom);
+  // Alt+U, D, L, R and E belong to the menu emulator's buttons beside these two.
+  load_ = new QPushButton("Load", bottom);
   load_->setObjectName("loadButton");
-  mux_ = new QPushButton("M&ux", bottom);
+  mux_ = new QPushButton("Mu&x", bottom);
   mux_->setObjectName("muxButton");
   cancel_ = new QPushButton("Cancel", bottom);
   cancel_->setObjectName("cancelButton");
@@ -202,6 +213,26 @@ void MainWindow::buildUi() {
   auto* redo = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this);
   redo->setObjectName("redoShortcut");
   connect(redo, &QShortcut::activated, this, &MainWindow::redoCurrent);
+  auto* redoY = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), this);
+  redoY->setObjectName("redoAltShortcut");
+  connect(redoY, &QShortcut::activated, this, &MainWindow::redoCurrent);
+  // Ctrl+S saves the current tab's document as its Save button does; Ctrl+O asks
+  // for a disc folder as the BDMV tab's folder button does.
+  auto* saveKey = new QShortcut(QKeySequence::Save, this);
+  saveKey->setObjectName("saveShortcut");
+  connect(saveKey, &QShortcut::activated, this, &MainWindow::saveCurrent);
+  auto* openKey = new QShortcut(QKeySequence::Open, this);
+  openKey->setObjectName("openShortcut");
+  connect(openKey, &QShortcut::activated, this, [this] {
+    if (auto* b = bdmv_->findChild<QPushButton*>("openFolderButton")) b->click();
+  });
+  // Every edit of the documents is an undo step of the window's stacks: a cell
+  // editor or a line edit with the focus must not take Ctrl+Z for its own text.
+  qApp->installEventFilter(this);
+  // Tab leaves a table for the next control instead of walking its cells.
+  for (QAbstractItemView* v : findChildren<QAbstractItemView*>()) v->setTabKeyNavigation(false);
+  // Every control says what it is to a screen reader.
+  nameControls(this);
 
   // The modified mark in the title and the question before anything modified is dropped.
   ctx_.session.setQuestion([this](const QList<Document*>& docs) { return askAboutModified(docs); });
@@ -233,6 +264,31 @@ void MainWindow::buildUi() {
   // The menu display options live on the Options tab and beside the page view.
   connect(options_, &OptionsTab::displayOptionsChanged, menu_, &MenuTab::applyDisplayOptions);
   connect(menu_, &MenuTab::displayOptionsEdited, options_, &OptionsTab::loadFromSettings);
+  // The BACKUP copies left behind by a save: a notice, with the setting at hand.
+  connect(&ctx_.session, &DiscSession::backupLeftBehind, this, [this](const QString& file) {
+    auto* box = new QMessageBox(QMessageBox::Information, "Morvex",
+                                "The copy of " + file +
+                                    " in the disc's BACKUP folder matched it before this save and now no longer "
+                                    "does. \"Save to BACKUP dir\" (Options tab) keeps the BACKUP copies in step "
+                                    "whenever a file is saved.",
+                                QMessageBox::Close, this);
+    box->setObjectName("backupNotice");
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* on = box->addButton("Turn on Save to BACKUP dir", QMessageBox::AcceptRole);
+    on->setObjectName("backupSettingButton");
+    connect(on, &QPushButton::clicked, this, [this] {
+      ctx_.settings.saveBACKUP = true;
+      options_->loadFromSettings();
+    });
+    box->setModal(false);
+    box->show();
+  });
+  // Save P&ID's answer to "where" is the work folder the Options tab shows.
+  connect(clip_, &ClipTab::workFolderChosen, options_, &OptionsTab::loadFromSettings);
+  // "Chapter format" is one setting shown on the PLAYLIST and Options tabs.
+  connect(playlist_, &PlaylistTab::chapterFormatEdited, options_, &OptionsTab::loadFromSettings);
+  if (auto* c = options_->findChild<QComboBox*>("optionsChapterFormatChoice"))
+    connect(c, &QComboBox::currentIndexChanged, playlist_, &PlaylistTab::showChapterFormat);
   connect(menu_, &MenuTab::buttonSound, bdmv_->soundGroup(), &SoundGroup::playSound);
   connect(options_, &OptionsTab::createMenuRequested, this, [this] {
     tabs_->setCurrentIndex(TabMenu);
@@ -282,6 +338,10 @@ void MainWindow::startUp() {
   // The stored settings, and the Options tab showing them.
   readSettings();
   options_->loadFromSettings();
+  // The page view's options (full screen, button ids, frames) as stored: the tab
+  // was built before the settings were read.
+  menu_->applyDisplayOptions();
+  playlist_->showChapterFormat();
   applyWindowGeometry();
   // Keep the file associations the user asked for pointing at this program.
   if (ctx_.settings.associateBDMV) registerFileType(FileType::Bdmv, QApplication::applicationFilePath());
@@ -399,7 +459,7 @@ void MainWindow::updateTitle() { setWindowTitle(ctx_.session.anyModified() ? tit
 
 int MainWindow::askAboutModified(const QList<Document*>& docs) {
   QStringList names;
-  for (Document* d : docs) names << d->name();
+  for (Document* d : docs) names << d->caption();
   QMessageBox box(QMessageBox::Warning, "Morvex",
                   "Save the changes to " + names.join(", ") + "?\nOtherwise they are lost.",
                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
@@ -513,6 +573,20 @@ void MainWindow::endOfRun() {
   ending_ = true;
   writeSettings();
   removeOwnTempFiles();
+}
+
+bool MainWindow::eventFilter(QObject* o, QEvent* e) {
+  if (e->type() == QEvent::ShortcutOverride) {
+    auto* w = qobject_cast<QWidget*>(o);
+    auto* k = static_cast<QKeyEvent*>(e);
+    const QKeyCombination c = k->keyCombination();
+    const bool undoRedo = k->matches(QKeySequence::Undo) || k->matches(QKeySequence::Redo) ||
+                          c == QKeyCombination(Qt::ControlModifier, Qt::Key_Y) ||
+                          c == QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z);
+    // Not claimed by the widget: the window's shortcut takes the key.
+    if (undoRedo && w && w->window() == this) return true;
+  }
+  return QMainWindow::eventFilter(o, e);
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {

@@ -108,6 +108,8 @@ signals:
 protected:
   void showEvent(QShowEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
+  // Undo and redo keys reach the window's shortcuts wherever the focus is.
+  bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
   void buildUi();

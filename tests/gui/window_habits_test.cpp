@@ -1,0 +1,277 @@
+// The window as a new user meets it: stored options shown from the start, one chapter
+// format in both places, the keyboard (Tab out of tables, Ctrl+Z in a cell editor,
+// Ctrl+S), questions that keep the screen in step with their answer, read-only
+// controls that look it, and a name for every control a screen reader reaches.
+#include <QAccessible>
+#include <QSet>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include "app/bdjo/bdjo_tab.h"
+#include "app/bdmv/bdmv_tab.h"
+#include "app/menu/menu_tab.h"
+#include "app/menu/page_view_panel.h"
+#include "app/playlist/playlist_tab.h"
+#include "app/settings/app_settings.h"
+#include "app/shell/log_view.h"
+#include "app/widgets/accessible_names.h"
+#include "app/widgets/in_place_edit.h"
+#include "gui_test_support.h"
+#include "playlist/grid_text.h"
+#include "gui_tests.h"
+#include "support/test_support.h"
+
+using namespace morvex;
+using namespace morvex::app;
+namespace fs = std::filesystem;
+
+namespace {
+
+void clickTab(MainWindow* w, int index) {
+  QTabBar* bar = w->tabs()->tabBar();
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+}
+
+void clickCell(QTableWidget* t, int r, int c) {
+  t->scrollToItem(t->item(r, c));
+  QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualRect(t->model()->index(r, c)).center());
+}
+
+void typeIntoField(QLineEdit* e, const QString& text) {
+  e->setFocus();
+  QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(e, text);
+  QTest::keyClick(e, Qt::Key_Return);
+}
+
+void answerUnsaved(QMessageBox::StandardButton button, QString* text) {
+  QTimer::singleShot(0, [button, text] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || box->objectName() != "unsavedQuestion") return;
+    *text = box->text();
+    QTest::mouseClick(box->button(button), Qt::LeftButton);
+  });
+}
+
+QStringList argFor(const fs::path& bdmv) { return {QString::fromStdString((bdmv / "index.bdmv").string())}; }
+
+void readPlaylist(MainWindow* w, const QString& name) {
+  auto* list = w->findChild<QComboBox*>("playlistChoice");
+  list->setCurrentIndex(list->findText(name));
+  QTest::mouseClick(w->findChild<QPushButton*>("readPlaylistButton"), Qt::LeftButton);
+}
+
+}  // namespace
+
+class WindowHabitsTest : public QObject {
+  Q_OBJECT
+private slots:
+  void init() { guitest::clearSettings(); }
+
+  // Page-view options saved by an earlier run are what the Menu tab shows from the
+  // start; the chapter format is one setting, chosen on either tab and kept.
+  void storedOptionsShowFromTheStart() {
+    {
+      QSettings store(kOrganisation, kApplication);
+      store.setValue("ShowFullScreen", true);
+      store.setValue("ButtonId", true);
+      store.setValue("ButtonFrame", true);
+      store.sync();
+    }
+    auto w = guitest::startWindow();
+    PageViewPanel* pv = w->menuTab()->pageViewPanel();
+    QVERIFY(pv->fullScreen()->isChecked());
+    QVERIFY(pv->buttonId()->isChecked());
+    QVERIFY(pv->buttonFrame()->isChecked());
+
+    clickTab(w.get(), TabPlaylist);
+    auto* format = w->findChild<QComboBox*>("chapterFormatChoice");
+    auto* optionsFormat = w->findChild<QComboBox*>("optionsChapterFormatChoice");
+    format->setFocus();
+    QTest::keyClick(format, Qt::Key_Down);
+    QTest::keyClick(format, Qt::Key_Down);
+    QCOMPARE(format->currentText(), QString("Time"));
+    QCOMPARE(optionsFormat->currentText(), QString("Time"));
+    QVERIFY(w->close());
+    auto w2 = guitest::startWindow();
+    QCOMPARE(w2->findChild<QComboBox*>("chapterFormatChoice")->currentText(), QString("Time"));
+    clickTab(w2.get(), TabOptions);
+    auto* options2 = w2->findChild<QComboBox*>("optionsChapterFormatChoice");
+    options2->setFocus();
+    QTest::keyClick(options2, Qt::Key_Up);
+    QCOMPARE(w2->findChild<QComboBox*>("chapterFormatChoice")->currentText(), QString("Frame"));
+  }
+
+  // Cancel in the question while switching playlists leaves the choice on the
+  // playlist the tables hold; Discard when another disc is read drops the edit, so
+  // the close asks nothing more.
+  void questionsKeepTheScreenInStep() {
+    test::TempDir tmp;
+    const fs::path bdmv = guitest::demoDisc(tmp.path());
+    if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("the demo generator is not part of this build");
+    auto w = guitest::startWindow(argFor(bdmv));
+    clickTab(w.get(), TabPlaylist);
+    readPlaylist(w.get(), "00001");
+    auto* tab = w->findChild<PlaylistTab*>("playlistTab");
+    typeIntoField(w->findChild<QLineEdit*>("playbackCountField"), "7");
+    QVERIFY(tab->document().modified());
+    QString asked;
+    answerUnsaved(QMessageBox::Cancel, &asked);
+    readPlaylist(w.get(), "00002");
+    QVERIFY(!asked.isEmpty());
+    QCOMPARE(w->findChild<QComboBox*>("playlistChoice")->currentText(), QString("00001"));
+    QVERIFY(tab->document().modified());
+
+    // Discard while the same disc is read again: the edit is gone, title and all.
+    asked.clear();
+    answerUnsaved(QMessageBox::Discard, &asked);
+    w->bdmvTab()->openFolder(QString::fromStdString(bdmv.string()));
+    QVERIFY(!asked.isEmpty());
+    QVERIFY(!w->session().anyModified());
+    QVERIFY(!w->windowTitle().endsWith("*"));
+    asked.clear();
+    answerUnsaved(QMessageBox::Cancel, &asked);
+    QVERIFY(w->close());
+    QVERIFY(asked.isEmpty());
+  }
+
+  // Tab leaves a table; Ctrl+Z undoes from inside an open cell editor; Ctrl+S saves
+  // the tab's document; Ctrl+Y redoes.
+  void keyboardHabits() {
+    test::TempDir tmp;
+    const auto bdmv = guitest::writeDisc(tmp.path(), guitest::makeIndex(3, 3),
+                                         guitest::makeMobj({{guitest::cmd(test::kMove, 0, 1)}, {}, {}}));
+    auto w = guitest::startWindow(argFor(bdmv));
+    auto* titles = w->findChild<QTableWidget*>("titleTable");
+    clickCell(titles, 0, 0);
+    QCOMPARE(titles->currentRow(), 0);
+    for (int i = 0; i < 5; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(titles->currentRow(), 0);
+    QVERIFY(!titles->hasFocus());
+
+    auto& s = w->session();
+    auto* content = w->findChild<QLineEdit*>("contentProviderField");
+    content->setFocus();
+    QTest::keyClick(content, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(content, "Typed");
+    QCOMPARE(s.index.model.contentProviderData, std::string("Typed"));
+    // The field has the focus; Ctrl+Z still undoes the document's step.
+    QTest::keyClick(content, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(s.index.model.contentProviderData, std::string("Morvex tests"));
+    QTest::keyClick(content, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(s.index.model.contentProviderData, std::string("Typed"));
+    QTest::keyClick(w.get(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(guitest::readIndexFile(bdmv / "index.bdmv").contentProviderData, std::string("Typed"));
+    QVERIFY(!s.index.modified());
+  }
+
+  void undoInsideAnOpenCellEditor() {
+    test::TempDir tmp;
+    const fs::path bdmv = guitest::demoDisc(tmp.path());
+    if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("the demo generator is not part of this build");
+    auto w = guitest::startWindow(argFor(bdmv));
+    clickTab(w.get(), TabPlaylist);
+    readPlaylist(w.get(), "00001");
+    auto* tab = w->findChild<PlaylistTab*>("playlistTab");
+    tab->playItemEditSwitch()->editAction()->trigger();
+    auto* items = w->findChild<QTableWidget*>("playItemTable");
+    const auto before = tab->model();
+    // The OUT time, one second earlier.
+    clickCell(items, 0, 4);
+    QLineEdit* ed = nullptr;
+    QTRY_VERIFY((ed = qobject_cast<QLineEdit*>(items->indexWidget(items->model()->index(0, 4)))) != nullptr);
+    QTest::keyClick(ed, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(ed, QString::fromStdString(playlist::ticks2time(before.playList.playItems[0].outTime - 45000)));
+    QTest::keyClick(ed, Qt::Key_Return);
+    QTRY_VERIFY(!(tab->model() == before));
+    QWidget* focus = QApplication::focusWidget();
+    QVERIFY(focus);
+    QTest::keyClick(focus, Qt::Key_Z, Qt::ControlModifier);
+    QTRY_VERIFY(tab->model() == before);
+  }
+
+  // An OUT time typed before the IN time is refused with the disc check's message.
+  void outBeforeInIsRefused() {
+    test::TempDir tmp;
+    const fs::path bdmv = guitest::demoDisc(tmp.path());
+    if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("the demo generator is not part of this build");
+    auto w = guitest::startWindow(argFor(bdmv));
+    clickTab(w.get(), TabPlaylist);
+    readPlaylist(w.get(), "00001");
+    auto* tab = w->findChild<PlaylistTab*>("playlistTab");
+    tab->playItemEditSwitch()->editAction()->trigger();
+    auto* items = w->findChild<QTableWidget*>("playItemTable");
+    const auto before = tab->model();
+    QVERIFY(before.playList.playItems[0].inTime >= 45000);
+    clickCell(items, 0, 4);
+    QLineEdit* ed = nullptr;
+    QTRY_VERIFY((ed = qobject_cast<QLineEdit*>(items->indexWidget(items->model()->index(0, 4)))) != nullptr);
+    QTest::keyClick(ed, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(ed, QString::fromStdString(playlist::ticks2time(before.playList.playItems[0].inTime - 45000)));
+    QTest::keyClick(ed, Qt::Key_Return);
+    QTRY_VERIFY(w->logView()->lines().join('\n').contains("PlayItem 0 ends before it starts"));
+    QVERIFY(tab->model() == before);
+    QTRY_COMPARE(guitest::cell(items, 0, 4), QString::fromStdString(playlist::ticks2time(before.playList.playItems[0].outTime)));
+  }
+
+  // Every control of the eight tabs has a name a screen reader can announce; no two
+  // tables share one, and combo boxes are not known only by their value.
+  void everyControlHasAName() {
+    auto w = guitest::startWindow();
+    QStringList unnamed, tables;
+    for (int t = 0; t < TabCount; ++t) {
+      QWidget* page = w->tabs()->widget(t);
+      for (QWidget* c : page->findChildren<QWidget*>()) {
+        if (!isInteractiveControl(c) || c->objectName().startsWith("qt_")) continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
+        const QString name = a ? a->text(QAccessible::Name) : QString();
+        const bool needsOwn = qobject_cast<QComboBox*>(c) || qobject_cast<QAbstractItemView*>(c) || qobject_cast<QLineEdit*>(c);
+        if (name.trimmed().isEmpty() || (needsOwn && c->accessibleName().isEmpty()))
+          unnamed << w->tabs()->tabText(t) + ": " + c->objectName() + " (" + c->metaObject()->className() + ")";
+        if (qobject_cast<QAbstractItemView*>(c)) tables << c->accessibleName();
+      }
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join('\n')));
+    tables.sort();
+    QVERIFY2(QSet<QString>(tables.begin(), tables.end()).size() == tables.size(), qPrintable(tables.join('\n')));
+    QCOMPARE(w->findChild<QLineEdit*>("discFolderField")->accessibleName(), QString("BDMV folder"));
+  }
+
+  // Read-only controls look read-only; the folder field takes a typed path.
+  void readOnlyLooksReadOnlyAndTheFolderFieldTakesAPath() {
+    test::TempDir tmp;
+    const fs::path bdmv = guitest::demoDisc(tmp.path());
+    if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("the demo generator is not part of this build");
+    auto w = guitest::startWindow();
+    for (QCheckBox* b : w->bdjoTab()->findChildren<QCheckBox*>()) QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+    auto* dir = w->findChild<QLineEdit*>("discFolderField");
+    QVERIFY(!dir->isReadOnly());
+    // The disc root, typed: Enter reads its BDMV folder.
+    typeIntoField(dir, QString::fromStdString(bdmv.parent_path().string()));
+    QVERIFY(w->session().isLoaded());
+    QCOMPARE(QDir::cleanPath(dir->text()), QString::fromStdString(bdmv.string()));
+    // A clip read logs its program streams once.
+    clickTab(w.get(), TabClipinf);
+    auto* list = w->findChild<QComboBox*>("clipChoice");
+    list->setCurrentIndex(list->findText("00001"));
+    const auto found = [&] { return w->logView()->lines().filter("Program stream(s) found.").size(); };
+    const auto before = found();
+    QTest::mouseClick(w->findChild<QPushButton*>("readClipButton"), Qt::LeftButton);
+    QTRY_COMPARE(found(), before + 1);
+    QTest::qWait(50);
+    QCOMPARE(found(), before + 1);
+  }
+};
+
+MORVEX_GUI_TEST(WindowHabitsTest)
+#include "window_habits_test.moc"
