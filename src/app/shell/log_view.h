@@ -1,7 +1,9 @@
 #pragma once
-// The message log: a read-only rich-text view that appends one formatted line per
-// message, each run with its own style, colour and 8-point size.
+// The message log: a read-only rich-text view that shows one formatted line per
+// message, each run with its own style, colour and 8-point size. Lines logged in a burst
+// are shown together when the event loop next turns.
 #include <QTextEdit>
+#include <vector>
 
 #include "core/log.h"
 
@@ -17,9 +19,14 @@ public:
   int lineCount() const { return lineCount_; }
   // Empties the log (the Clear button).
   void clearLog();
+  // Shows the lines logged since the event loop last turned.
+  void flush();
 
 private:
-  int lineCount_ = 0;
+  std::vector<core::FormattedLine> pending_;
+  bool flushQueued_ = false;
+  int lineCount_ = 0;   // lines logged
+  int shownCount_ = 0;  // lines in the document
 };
 
 // Qt colour of a markup colour; the default colour is the palette's text colour.
