@@ -80,6 +80,8 @@ public:
 private:
   std::filesystem::path target_, tmp_;
   int fd_ = -1;
+  // Bytes written so far, and how many of them have been handed to the disk already.
+  uint64_t written_ = 0, started_ = 0;
 };
 
 // True when both names lead to the same file (device and inode), whatever the names.
