@@ -100,6 +100,8 @@ private:
   bool followLinks_ = true;
   bool streaming_ = false;
   int fd_ = -1;
+  // Bytes written so far, and how many of them have been handed to the disk already.
+  uint64_t written_ = 0, started_ = 0;
 };
 
 // True when both names lead to the same file (device and inode), whatever the names.

@@ -18,9 +18,13 @@ constexpr uint8_t kIgCoding = core::codingValue(core::StreamCoding::Ig);
 // CRC_32, constant because the tables never change.
 constexpr uint8_t kPat[] = {0x00, 0xB0, 0x11, 0x00, 0x00, 0xC1, 0x00, 0x00, 0x00, 0x00,
                             0xE0, 0x1F, 0x00, 0x01, 0xE1, 0x00, 0x23, 0x5A, 0xAB, 0x82};
-constexpr uint8_t kPmt[] = {0x02, 0xB0, 0x1E, 0x00, 0x01, 0xC1, 0x00, 0x00, 0xF0, 0x01, 0xF0,
-                            0x0C, 0x05, 0x04, 'H',  'D',  'M',  'V',  0x88, 0x04, 0x0F, 0xFF, 0xFF,
-                            0xFC, kIgCoding, 0xF4, 0x00, 0xF0, 0x00, 0xF1, 0xF0, 0x88, 0xEB};
+// The menu's entry in the program map carries the registration descriptor ("HDMV") as
+// well as the program: a player that finds a 0x91 stream without it may take the PID for
+// a private stream of another system and leave it alone.
+constexpr uint8_t kPmt[] = {0x02, 0xB0, 0x24, 0x00, 0x01, 0xC1, 0x00, 0x00, 0xF0, 0x01, 0xF0, 0x0C,
+                            0x05, 0x04, 'H',  'D',  'M',  'V',  0x88, 0x04, 0x0F, 0xFF, 0xFF, 0xFC,
+                            kIgCoding, 0xF4, 0x00, 0xF0, 0x06, 0x05, 0x04, 'H', 'D', 'M', 'V',
+                            0xE9, 0x5B, 0x9B, 0xDA};
 constexpr uint8_t kSit[] = {0x7F, 0xF0, 0x19, 0xFF, 0xFF, 0xC1, 0x00, 0x00, 0xF0,
                             0x0A, 0x63, 0x08, 0xC1, 0xD4, 0xC0, 0xFF, 0xFF, 0xFF, 0xFF,
                             0xFF, 0x00, 0x01, 0x80, 0x00, 0x03, 0x00, 0x38, 0x6D};
@@ -34,7 +38,15 @@ core::Bytes packetizeMenu(std::span<const uint8_t> pes, core::Log& log) {
   auto pat = [&m] { m.section(ts::kPatPid, kPat); };
   auto pmt = [&m] { m.section(kPmtPid, kPmt); };
   auto sit = [&m] { m.section(ts::kSitPid, kSit); };
-  auto pcr = [&m] { m.pcr(kPcrPid, 0); };
+  // Each PCR tells the system clock at its own arrival: zero at the first one, then the
+  // time the arrival clock (27 MHz) has run since. Repeating the first value would
+  // tell a player that the clock stands still while packets keep arriving.
+  uint64_t firstPcrPacket = 0;
+  auto pcr = [&m, &firstPcrPacket] {
+    if (firstPcrPacket == 0) firstPcrPacket = m.packets() + 1;
+    const uint64_t ticks = (m.packets() + 1 - firstPcrPacket) * kArrivalStep;
+    m.pcr(kPcrPid, ticks / 300, uint16_t(ticks % 300));
+  };
   pat();
   pmt();
   sit();

@@ -40,7 +40,7 @@ void Packetizer::section(uint16_t pid, std::span<const uint8_t> section) {
   std::memcpy(tp + 5, section.data(), n);
 }
 
-void Packetizer::pcr(uint16_t pid, uint64_t base90k) {
+void Packetizer::pcr(uint16_t pid, uint64_t base90k, uint16_t extension27m) {
   uint8_t* tp = begin(pid, false);
   tp[3] = uint8_t(0x20 | counters_[pid & 0x1FFF]);  // adaptation only: the counter stays
   tp[4] = 183;
@@ -50,8 +50,9 @@ void Packetizer::pcr(uint16_t pid, uint64_t base90k) {
   tp[7] = uint8_t(b >> 17);
   tp[8] = uint8_t(b >> 9);
   tp[9] = uint8_t(b >> 1);
-  tp[10] = uint8_t(((b & 1) << 7) | 0x7E);  // base bit 0, 6 reserved bits, extension bit 8
-  tp[11] = 0;                               // extension bits 7..0
+  const uint16_t x = extension27m % 300;
+  tp[10] = uint8_t(((b & 1) << 7) | 0x7E | (x >> 8));  // base bit 0, 6 reserved bits, extension bit 8
+  tp[11] = uint8_t(x);                                  // extension bits 7..0
 }
 
 void Packetizer::null() {

@@ -39,7 +39,7 @@ public:
 
   // A packet with an adaptation field only, carrying a PCR with base `base90k` (33 bits,
   // 90 kHz) and extension 0. The continuity counter of the PID does not advance.
-  void pcr(uint16_t pid, uint64_t base90k);
+  void pcr(uint16_t pid, uint64_t base90k, uint16_t extension27m = 0);
 
   // A null packet (PID 0x1FFF, payload of 0xFF, continuity counter 0).
   void null();

@@ -419,5 +419,65 @@ TEST_F(SeededFault, EachFaultOnTheDemoDisc) {
     exp.push_back({Severity::Warning, "stream.pmt.registration-missing", rel, "PMT"});
     return true;
   }));
+  // The PMT entry of the menu's PID turned into a PG entry: the stream still carries
+  // IG packets on 0x1400, but the program map no longer declares them.
+  EXPECT_TRUE(seed(demo, "PMT does not declare the IG stream", [&](const fs::path& d, std::vector<Expected>& exp) {
+    auto ts = test::readFile(d / rel);
+    const uint8_t entry[] = {0x91, 0xF4, 0x00};
+    size_t changed = 0;
+    for (auto it = ts.begin(); (it = std::search(it, ts.end(), std::begin(entry), std::end(entry))) != ts.end(); ++it)
+      *it = 0x90, ++changed;
+    if (!changed) return false;
+    test::writeFile(d / rel, ts);
+    exp.push_back({Severity::Error, "stream.pmt.ig-undeclared", rel, "PMT"});
+    return true;
+  }));
+  // A second display set, stamped a second before the first: the composition's packets
+  // and the END packet copied over the null packets that close the stream, their PTS
+  // moved back.
+  EXPECT_TRUE(seed(demo, "composition stamped before the one ahead", [&](const fs::path& d, std::vector<Expected>& exp) {
+    auto ts = test::readFile(d / rel);
+    auto pidOf = [&](size_t p) { return (ts[p + 5] & 0x1F) << 8 | ts[p + 6]; };
+    std::vector<size_t> starts, nulls;  // packets that start an IG PES; null packets
+    for (size_t p = 0; p + 192 <= ts.size(); p += 192) {
+      if (pidOf(p) == 0x1400 && (ts[p + 5] & 0x40)) starts.push_back(p);
+      if (pidOf(p) == 0x1FFF) nulls.push_back(p);
+    }
+    if (starts.size() < 2) return false;
+    std::vector<size_t> copied;  // the composition's packets, then the END's
+    for (size_t p = starts[0]; p < starts[1]; p += 192)
+      if (pidOf(p) == 0x1400) copied.push_back(p);
+    copied.push_back(starts.back());
+    if (nulls.size() < copied.size() || nulls[0] < starts.back()) return false;
+    for (size_t i = 0; i < copied.size(); ++i) {
+      uint8_t* tp = ts.data() + nulls[i] + 4;
+      std::copy_n(ts.begin() + copied[i] + 4, 188, tp);
+      if (!(tp[1] & 0x40)) continue;
+      uint8_t* s = tp + 4 + ((tp[3] & 0x20) ? 1 + tp[4] : 0) + 9;  // the PES's PTS
+      const uint64_t pts = (uint64_t(s[0] & 0x0E) << 29) | (uint64_t(s[1]) << 22) | (uint64_t(s[2] & 0xFE) << 14) |
+                           (uint64_t(s[3]) << 7) | (s[4] >> 1);
+      const uint64_t earlier = pts - 90000;
+      s[0] = uint8_t((s[0] & 0xF0) | ((earlier >> 29) & 0x0E) | 1);
+      s[1] = uint8_t(earlier >> 22);
+      s[2] = uint8_t(((earlier >> 14) & 0xFE) | 1);
+      s[3] = uint8_t(earlier >> 7);
+      s[4] = uint8_t(((earlier << 1) & 0xFE) | 1);
+    }
+    test::writeFile(d / rel, ts);
+    exp.push_back({Severity::Error, "stream.ig.pts-decreasing", rel, "PID 0x1400"});
+    return true;
+  }));
+  // The clip information's CPI declared empty: the clip keeps its stream, but a player
+  // finds no entry points in it.
+  EXPECT_TRUE(seed(demo, "EP map empty", [&](const fs::path& d, std::vector<Expected>& exp) {
+    const std::string ci = "CLIPINF/" + clip + ".clpi";
+    auto b = test::readFile(d / ci);
+    const size_t cpi = be32(b, 16);
+    if (cpi == 0 || be32(b, cpi) == 0) return false;
+    put32(b, cpi, 0);
+    writeBoth(d, ci, b);
+    exp.push_back({Severity::Error, "clpi.cpi.ep-map-empty", ci, "CPI"});
+    return true;
+  }));
 }
 #endif

@@ -7,6 +7,10 @@
 // composition without its pictures shows placeholders and the "objects missing" mark;
 // a menu read only in part keeps Save off until the user allows it.
 #include <QApplication>
+#include <map>
+#include <QThread>
+#include <QFileDialog>
+#include <QDialogButtonBox>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -73,6 +77,52 @@ struct Oracle {
     emu->menuOpened();
   }
 };
+
+// The answers to "Mux into clip…": its file dialogs get `source` and `output` (and
+// Yes when the save dialog asks before replacing a file), its playlist question
+// `addStream`; what came is recorded.
+struct MuxIntoAnswers {
+  QString source, output;
+  QMessageBox::StandardButton addStream;
+  bool sourceGiven = false, outputGiven = false, asked = false;
+  QString question;
+};
+
+// Presses the button with a timer answering each dialog once it is the active modal
+// one. A file dialog still open a while after its button was pressed (a loaded
+// machine can lose the click while it settles) is accepted again; every click comes
+// from an event of its own, so no dialog's loop runs inside the timer.
+void clickMuxIntoClip(QPushButton* button, MuxIntoAnswers& a) {
+  int polls = 0;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&a, &polls] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      QMessageBox::StandardButton answer = a.addStream;
+      if (box->parentWidget() && qobject_cast<QFileDialog*>(box->parentWidget())) answer = QMessageBox::Yes;
+      else if (!a.asked) a.asked = true, a.question = box->text();
+      QTimer::singleShot(0, box, [box, answer] { QTest::mouseClick(box->button(answer), Qt::LeftButton); });
+      return;
+    }
+    auto* fd = qobject_cast<QFileDialog*>(modal);
+    if (!fd || !fd->findChild<QLineEdit*>("fileNameEdit")) return;
+    const bool save = fd->acceptMode() == QFileDialog::AcceptSave;
+    bool& given = save ? a.outputGiven : a.sourceGiven;
+    if (given && ++polls % 25 != 0) return;
+    given = true;
+    fd->selectFile(save ? a.output : a.source);
+    auto* box = fd->findChild<QDialogButtonBox*>();
+    QPushButton* ok = box ? box->button(QDialogButtonBox::Open) : nullptr;
+    if (!ok && box) ok = box->button(QDialogButtonBox::Save);
+    QTimer::singleShot(0, fd, [fd, ok] {
+      if (ok && ok->isEnabled()) QTest::mouseClick(ok, Qt::LeftButton);
+      else QMetaObject::invokeMethod(fd, "accept");
+    });
+  });
+  poll.start(20);
+  QTest::mouseClick(button, Qt::LeftButton);
+  poll.stop();
+}
 
 void clickTab(MainWindow* w, int index) {
   QTabBar* bar = w->tabs()->tabBar();
@@ -450,11 +500,16 @@ private slots:
     QVERIFY(button);
     QVERIFY(button->isEnabled());
 
-    // The worker run the button starts once its dialogs are answered (the stream to
-    // read, the stream to write, Yes to the playlist question); the button is off
-    // while it runs.
+    // The button asks for the stream to read, the stream to write (which exists, so the
+    // file dialog asks before replacing it) and whether playlist 00001 gains the IG entry;
+    // the worker run starts once they are answered, the button off while it runs.
     QSignalSpy muxed(tab, &MenuTab::muxFinished);
-    QVERIFY(tab->muxIntoClip(qs(plain), qs(target), true));
+    MuxIntoAnswers answers{qs(plain), qs(target), QMessageBox::Yes};
+    clickMuxIntoClip(button, answers);
+    QVERIFY(answers.sourceGiven);
+    QVERIFY(answers.outputGiven);
+    QVERIFY(answers.asked);
+    QVERIFY(answers.question.contains("00001"));
     QVERIFY(!button->isEnabled());
     QVERIFY(muxed.wait(30000));
     QVERIFY(muxed.takeFirst().at(0).toBool());
@@ -476,6 +531,58 @@ private slots:
     QCOMPARE(m.playList.playItems[0].stn.ig.size(), size_t(1));
     QCOMPARE(m.playList.playItems[0].stn.ig[0].entry.mainPID, uint16_t(0x1400));
     QCOMPARE(fs::file_size(plain), fs::file_size(demo / "STREAM" / "00002.m2ts"));
+  }
+
+  // Cancel of a running "Mux into clip…": the clip, its information and its playlist
+  // stay as they were, and nothing is left in the stream folder. The run waits for the
+  // cancel request before it starts, so Cancel lands inside it however fast the
+  // machine is.
+  void muxIntoClipCancelledLeavesTheDiscAsItWas() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty()) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
+    const fs::path menuStream = demo / "STREAM" / "00000.m2ts", target = demo / "STREAM" / "00001.m2ts";
+    const fs::path plain = tmp.path() / "plain.m2ts";
+    fs::copy_file(target, plain);
+    auto snapshot = [&demo] {
+      std::map<std::string, core::Bytes> files;
+      for (const char* dir : {"STREAM", "CLIPINF", "PLAYLIST"})
+        for (const auto& e : fs::directory_iterator(demo / dir)) {
+          core::Bytes b;
+          std::string err;
+          if (core::readWholeFile(e.path(), b, err)) files[std::string(dir) + "/" + e.path().filename().string()] = b;
+        }
+      return files;
+    };
+    const auto before = snapshot();
+    auto w = guitest::startWindow();
+    clickTab(w.get(), TabMenu);
+    MenuTab* tab = w->menuTab();
+    QVERIFY(loadAndWait(tab, menuStream));
+    MainWindow* win = w.get();
+    tab->setTaskRunner([win](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
+      win->runLongTask(
+          [work](core::Progress& p) {
+            while (!p.cancelled()) QThread::msleep(2);
+            work(p);
+          },
+          std::move(done));
+    });
+    auto* button = tab->findChild<QPushButton*>("muxIntoClipButton");
+    QSignalSpy muxed(tab, &MenuTab::muxFinished);
+    MuxIntoAnswers answers{qs(plain), qs(target), QMessageBox::Yes};
+    clickMuxIntoClip(button, answers);
+    QVERIFY(answers.outputGiven);
+    QVERIFY(w->longTaskRunning());
+    QVERIFY(!button->isEnabled());
+    // No stream extraction ran in this window, so Cancel stops at once without asking.
+    auto* cancel = w->findChild<QPushButton*>("cancelButton");
+    QVERIFY(cancel->isEnabled());
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QVERIFY(muxed.wait(30000));
+    QCOMPARE(muxed.at(0).at(0).toBool(), false);
+    QVERIFY(button->isEnabled());
+    QVERIFY(snapshot() == before);
   }
 
   // A composition read without its pictures (a fixture disc's menu): the layout shows

@@ -155,6 +155,13 @@ TEST(packetizeMenu, MenuStreamCarriesTheWritersPesPacketsWithTablesOnCadence) {
   EXPECT_EQ(p.pids[2000], 0x0000);
   EXPECT_EQ(p.pids[2001], 0x0100);
   EXPECT_EQ(p.pids[5000], 0x1001);
+  // Each PCR holds the time the arrival clock has run since the first one (packet 3).
+  for (size_t at : {size_t(3), size_t(2500), size_t(5000)}) {
+    const uint8_t* t = &ts[at * 192 + 4];
+    const uint64_t base = uint64_t(t[6]) << 25 | uint64_t(t[7]) << 17 | uint64_t(t[8]) << 9 | uint64_t(t[9]) << 1 |
+                          t[10] >> 7;
+    EXPECT_EQ(base * 300 + ((t[10] & 1) << 8 | t[11]), (at - 3) * 846u) << "PCR of packet " << at;
+  }
   EXPECT_FALSE(log.hadError());
   // Two muxes of the same menu are byte-identical.
   Menu again = test::syntheticMenu(3);
@@ -182,7 +189,8 @@ TEST(packetizeMenu, FfprobeSeesTheIgStream) {
   for (size_t at = 0; (at = out.find("\nstream|", at)) != std::string::npos; ++at) ++streams;
   if (out.rfind("stream|", 0) == 0) ++streams;
   EXPECT_EQ(streams, 1u) << out;
-  EXPECT_NE(out.find("stream|index=0|codec_tag=0x0091|id=0x1400"), std::string::npos) << out;
+  // ffprobe names the stream by its registration descriptor, "HDMV" read as a tag.
+  EXPECT_NE(out.find("stream|index=0|codec_tag=0x564d4448|id=0x1400"), std::string::npos) << out;
 }
 
 }  // namespace
