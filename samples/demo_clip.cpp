@@ -101,7 +101,8 @@ core::Bytes bdjObject() {
   w.addU16(0x4000);       // application id
   w.addU8(0x00);         // descriptor tag
   w.addU8(0);
-  w.addU32(0);
+  const size_t descriptor = w.length();
+  w.addU32(0);  // descriptor length: from after this field to the application's end, put below
   w.addZeros(4);
   w.addU16(0x1000);  // one profile
   w.addU16(1);
@@ -126,6 +127,7 @@ core::Bytes bdjObject() {
   text("demo.Game");
   w.addU8(0);  // no parameters
   if (w.length() & 1) w.addU8(0);
+  w.putU32(uint32_t(w.length() - descriptor - 4), descriptor);
   w.putU32(uint32_t(w.length() - amt - 4), amt);
   w.putU32(uint32_t(w.length()), 24);
   w.addU32(0xC0000000);  // Play and Stop keys

@@ -22,7 +22,17 @@ std::string lengthText(Reader& r) {
   return r.readString(n);
 }
 
-void readApplication(Reader& r, Application& a) {
+// What one application's blocks took as read, for the check against the lengths it
+// stores: the descriptor runs from just after its length field to the padding that ends
+// the application; the names and parameters blocks from just after their own lengths.
+struct ApplicationExtent {
+  uint64_t descriptor = 0;
+  uint64_t names = 0;
+  uint64_t parameters = 0;
+};
+
+ApplicationExtent readApplication(Reader& r, Application& a) {
+  ApplicationExtent took;
   a.controlCode = r.readU8();
   a.type = r.readU8();
   a.organizationId = r.readU32();
@@ -30,6 +40,7 @@ void readApplication(Reader& r, Application& a) {
   a.descriptorTag = r.readU8();
   r.skip(1);
   a.descriptorLength = r.readU32();
+  const uint64_t descriptorStart = r.pos();
   r.skip(4);
   a.profileCount = uint8_t(r.readU16() >> 12);
   for (unsigned i = 0; i < a.profileCount && !r.overrun(); ++i) {
@@ -47,7 +58,9 @@ void readApplication(Reader& r, Application& a) {
   a.visibility = (b >> 4) & 3;
   a.namesLength = r.readU16();
   // Names are read while bytes of the block remain; a name that runs past the block's
-  // end is still read whole and ends the block.
+  // end is still read whole and ends the block (and the block's length then disagrees
+  // with what was read).
+  const uint64_t namesStart = r.pos();
   int32_t left = a.namesLength;
   while (left > 0 && !r.overrun()) {
     AppName n;
@@ -58,6 +71,7 @@ void readApplication(Reader& r, Application& a) {
     if (r.overrun()) break;
     a.names.push_back(std::move(n));
   }
+  took.names = r.pos() - namesStart;
   pad(r);
   a.iconLocator = lengthText(r);
   pad(r);
@@ -69,6 +83,7 @@ void readApplication(Reader& r, Application& a) {
   a.initialClassName = lengthText(r);
   pad(r);
   a.parametersLength = r.readU8();
+  const uint64_t parametersStart = r.pos();
   int32_t pleft = a.parametersLength;
   while (pleft > 0 && !r.overrun()) {
     AppParameter p;
@@ -78,7 +93,10 @@ void readApplication(Reader& r, Application& a) {
     if (r.overrun()) break;
     a.parameters.push_back(std::move(p));
   }
+  took.parameters = r.pos() - parametersStart;
   pad(r);
+  took.descriptor = r.pos() - descriptorStart;
+  return took;
 }
 
 }  // namespace
@@ -106,7 +124,19 @@ core::ReadResult readBdjObject(const core::Bytes& image, const std::string& file
   };
   for (auto& a : out.start_address) a = r.readU32();
   r.skip(16);
+  // Every table's length counts the bytes after its own length field; each must agree
+  // with what its entries took. A table may start past the end of the one before it
+  // (padding), never inside it.
+  auto checkLength = [&](const std::string& field, uint64_t stored, uint64_t lengthAt) {
+    if (r.overrun()) return;
+    const uint64_t read = r.pos() - lengthAt - 4;
+    if (stored != read) res.addLayoutMismatch(fileName, field, stored, read);
+  };
+  auto checkStart = [&](const std::string& field, uint64_t stored) {
+    if (stored < r.pos()) res.addLayoutMismatch(fileName, field, stored, r.pos());
+  };
   auto& ti = out.terminalInfo;
+  const uint64_t terminalAt = r.pos();
   ti.length = r.readU32();
   ti.defaultFont = r.readString(5);
   uint8_t b = r.readU8();
@@ -115,7 +145,9 @@ core::ReadResult readBdjObject(const core::Bytes& image, const std::string& file
   ti.titleSearchMask = b & 0x04;
   r.skip(4);
   if (r.overrun()) return truncated();
+  checkLength("TerminalInfo length", ti.length, terminalAt);
 
+  checkStart("AppCacheInfo start address", out.start_address[1]);
   sectionStart = out.start_address[1];
   section = "AppCacheInfo";
   r.seek(out.start_address[1]);
@@ -132,7 +164,9 @@ core::ReadResult readBdjObject(const core::Bytes& image, const std::string& file
     out.appCacheInfo.entries.push_back(e);
   }
   if (r.overrun()) return truncated();
+  checkLength("AppCacheInfo length", out.appCacheInfo.length, out.start_address[1]);
 
+  checkStart("TableOfAccessiblePlayLists start address", out.start_address[2]);
   sectionStart = out.start_address[2];
   section = "TableOfAccessiblePlayLists";
   r.seek(out.start_address[2]);
@@ -149,7 +183,9 @@ core::ReadResult readBdjObject(const core::Bytes& image, const std::string& file
     pl.playlists.push_back(name);
   }
   if (r.overrun()) return truncated();
+  checkLength("TableOfAccessiblePlayLists length", pl.length, out.start_address[2]);
 
+  checkStart("ApplicationManagementTable start address", out.start_address[3]);
   sectionStart = out.start_address[3];
   section = "ApplicationManagementTable";
   r.seek(out.start_address[3]);
@@ -159,23 +195,42 @@ core::ReadResult readBdjObject(const core::Bytes& image, const std::string& file
   r.skip(1);
   for (unsigned i = 0; i < n && !r.overrun(); ++i) {
     Application a;
-    readApplication(r, a);
+    const ApplicationExtent took = readApplication(r, a);
+    if (!r.overrun()) {
+      const std::string app = "application " + std::to_string(i) + " ";
+      if (a.descriptorLength != took.descriptor)
+        res.addLayoutMismatch(fileName, app + "descriptor length", a.descriptorLength, took.descriptor);
+      if (a.namesLength != took.names) res.addLayoutMismatch(fileName, app + "names length", a.namesLength, took.names);
+      if (a.parametersLength != took.parameters)
+        res.addLayoutMismatch(fileName, app + "parameters length", a.parametersLength, took.parameters);
+    }
     amt.applications.push_back(std::move(a));  // kept even when cut short: shown as far as read
   }
   if (r.overrun()) return truncated();
+  checkLength("ApplicationManagementTable length", amt.length, out.start_address[3]);
 
+  checkStart("KeyInterestTable start address", out.start_address[4]);
   sectionStart = out.start_address[4];
   section = "KeyInterestTable";
   r.seek(out.start_address[4]);
   out.keyInterest = r.readU32();
   if (r.overrun()) return truncated();
 
+  checkStart("FileAccessInfo start address", out.start_address[5]);
   sectionStart = out.start_address[5];
   section = "FileAccessInfo";
   r.seek(out.start_address[5]);
   unsigned len = r.readU16();
   out.directoryPaths = r.readString(len);
   if (r.overrun()) return truncated();
+  // The first address names the ExtensionData that may follow the tables (0: none). It
+  // is not read, but it must lie after what was read and inside the file.
+  if (out.start_address[0] != 0) {
+    if (out.start_address[0] < r.pos())
+      res.addLayoutMismatch(fileName, "ExtensionData start address", out.start_address[0], r.pos());
+    else if (out.start_address[0] > image.size())
+      res.addLayoutMismatch(fileName, "ExtensionData start address", out.start_address[0], image.size());
+  }
   return res;
 }
 

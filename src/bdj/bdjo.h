@@ -98,7 +98,7 @@ struct ApplicationTable {
 struct BdjObject {
   std::string typeIndicator;
   std::string version;
-  uint32_t start_address[6] = {};  // [0] unused; AppCacheInfo, playlists, AMT, keys, files
+  uint32_t start_address[6] = {};  // ExtensionData (0: none), AppCacheInfo, playlists, AMT, keys, files
   TerminalInfo terminalInfo;
   AppCacheInfo appCacheInfo;
   AccessiblePlaylists accessiblePlaylists;
@@ -110,7 +110,8 @@ struct BdjObject {
 
 // Reads an image. Logs "Reading [bl]name[/bl]"; a wrong type or version gives empty
 // tables, no message, and is refused; a file shorter than its tables logs an error,
-// keeps what was read before the end and is partial.
+// keeps what was read before the end and is partial. A stored length or start address
+// that disagrees with what was read makes it partial too, naming the field.
 core::ReadResult readBdjObject(const core::Bytes& image, const std::string& fileName, BdjObject& bdjo, core::Log& log);
 core::ReadResult readBdjObjectFile(const std::filesystem::path& file, BdjObject& bdjo, core::Log& log);
 

@@ -320,16 +320,30 @@ void runDemux(const DemuxArgs& a) {
     fail("-o names one output; with several --pid each output is named after its PID", 2);
     return;
   }
-  for (auto& t : targets) t.output = defaultDemuxName(stream, t.pid, t.mode);
+  for (auto& t : targets) {
+    t.output = defaultDemuxName(stream, t.pid, t.mode);
+    // A menu file is written only when it reads as a menu, as with one PID; --force
+    // writes the PID's data as the stream carries it.
+    if (t.mode == ts::DemuxMode::Menu)
+      t.check = [&stream, pid = t.pid](const core::Bytes& framed) -> std::string {
+        ConsoleLog quiet(ConsoleLog::Show::ErrorsOnly);
+        igs::Menu m;
+        const core::ReadResult read =
+            igs::readMenu(std::span<const uint8_t>(framed), stream.filename().string(), m, quiet);
+        if (read.complete() || (forced() && !framed.empty())) return {};
+        return core::displayPath(stream) + ": PID " + core::hexText(pid, 4) +
+               " does not read as a menu; nothing written for it (" + read.summary() + ")";
+      };
+  }
   const auto results = ts::demuxPids(stream, targets, log, &progress, forced());
   if (isatty(2)) std::cerr << '\n';
-  // A PID the stream does not carry fails the command and gets no file; the others
-  // are written.
+  // A PID the stream does not carry, or a menu PID whose data does not read as a menu,
+  // fails the command and gets no file; the others are written.
   const auto isAbsent = [](const ts::DemuxResult& r) { return r.error.find("carries no packets") != std::string::npos; };
   for (size_t i = 0; i < results.size(); ++i) {
     if (!results[i].ok) {
       fail(results[i].error);
-      if (isAbsent(results[i])) continue;
+      if (isAbsent(results[i]) || results[i].refused) continue;
       return;  // no output of the run was put in place
     }
     if (results[i].cancelled) {

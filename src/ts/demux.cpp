@@ -500,9 +500,14 @@ std::vector<DemuxResult> demuxPids(const std::filesystem::path& source, const st
     files.push_back(std::make_unique<core::AtomicFile>(targets[i].output));
     if (!files.back()->open(errs[i])) return refuseAll(core::displayPath(targets[i].output) + ": " + errs[i]);
   }
+  std::vector<core::Bytes> kept(targets.size());
   for (size_t i = 0; i < targets.size(); ++i)
     loop.push_back({targets[i].pid, targets[i].mode,
-                    [f = files[i].get(), e = &errs[i]](const uint8_t* b, size_t n) { return f->write(b, n, *e); },
+                    [f = files[i].get(), e = &errs[i], keep = targets[i].check ? &kept[i] : nullptr](
+                        const uint8_t* b, size_t n) {
+                      if (keep) keep->insert(keep->end(), b, b + n);
+                      return f->write(b, n, *e);
+                    },
                     [out = targets[i].output, e = &errs[i]] { return core::displayPath(out) + ": " + *e; }});
   demuxLoopMany(source, loop, log, progress, res);
   // All outputs or none: a failed or cancelled run leaves every existing output as it was.
@@ -520,6 +525,16 @@ std::vector<DemuxResult> demuxPids(const std::filesystem::path& source, const st
       res[i].ok = false;
       res[i].error = absentPidText(source, targets[i].pid);
       continue;
+    }
+    if (targets[i].check) {
+      std::string refusal = targets[i].check(kept[i]);
+      if (!refusal.empty()) {
+        files[i]->discard();
+        res[i].ok = false;
+        res[i].refused = true;
+        res[i].error = std::move(refusal);
+        continue;
+      }
     }
     if (!files[i]->commit(err)) {
       res[i].ok = false;

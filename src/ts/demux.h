@@ -122,6 +122,7 @@ struct DemuxResult {
   uint64_t damagedPes = 0;      // PES packets dropped because packets of them were lost
   bool endedInsidePes = false;  // the stream ended inside a PES packet of the PID
   bool outputCreated = false;   // the complete output file was put in place
+  bool refused = false;         // the target's check refused the PID's data (see DemuxTarget)
   std::string error;
   // The stream was not read whole: packets without a sync byte, PES packets dropped
   // for lost packets, or a PES packet cut by the end of the stream. Bytes after the
@@ -147,11 +148,16 @@ DemuxResult demuxStream(const std::filesystem::path& source, const std::filesyst
 // output, or an output naming the source is refused before anything is read; a failed
 // or cancelled run puts no output in place, and neither does a damaged stream unless
 // `writeDamaged` says so. A PID the stream does not carry gets no output (its result
-// is not ok and names the PID); the others are written. One result per target, in order.
+// is not ok and names the PID); the others are written. A target with a check has its
+// data kept in memory as well (for small streams such as menus) and handed to the check
+// before its output is put in place: a non-empty answer leaves that target without an
+// output, its result not ok, `refused` set and the answer as its error. One result per
+// target, in order.
 struct DemuxTarget {
   uint32_t pid = 0;
   DemuxMode mode = DemuxMode::Elementary;
   std::filesystem::path output;
+  std::function<std::string(const core::Bytes&)> check;
 };
 std::vector<DemuxResult> demuxPids(const std::filesystem::path& source, const std::vector<DemuxTarget>& targets,
                                    core::Log& log, core::Progress* progress = nullptr, bool writeDamaged = true);

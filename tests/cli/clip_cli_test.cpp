@@ -142,11 +142,19 @@ TEST(CliBdj, DumpHandAssembledObject) {
   w.addString("00007", 5);
   w.addU8(0x10);
   w.addZeros(4);
-  const uint32_t at = uint32_t(w.length());
-  // Empty tables: every address points at the same four zero words, except the
-  // file access info at the end.
-  for (int i = 1; i <= 4; ++i) w.putU32(at, 8 + 4 * i);
-  w.addZeros(8);
+  // Empty tables, one after the other: each length counts the bytes after its own
+  // length field.
+  w.putU32(uint32_t(w.length()), 12);
+  w.addU32(2);  // AppCacheInfo: no entries
+  w.addZeros(2);
+  w.putU32(uint32_t(w.length()), 16);
+  w.addU32(4);  // accessible playlists: none
+  w.addZeros(4);
+  w.putU32(uint32_t(w.length()), 20);
+  w.addU32(2);  // application management table: no applications
+  w.addZeros(2);
+  w.putU32(uint32_t(w.length()), 24);
+  w.addZeros(4);  // key interest
   w.putU32(uint32_t(w.length()), 28);
   w.addU16(3);
   w.addString("abc", 3);
