@@ -463,29 +463,21 @@ private slots:
     QCOMPARE(before.entries.size(), size_t(1));
     QCOMPARE(before.entries[0].length, 0x10000000u);
 
-    // Each step waits for the dialog it needs to be the active modal one.
+    // Each step waits for the dialog it needs. The file dialog is looked for among the
+    // visible windows first: while it is open the editor behind it is still visible.
     int dumpLines = -1;
     bool fileDialogSeen = false, editorClosed = false;
     int fileDialogPolls = 0;
     QTimer poll;
     connect(&poll, &QTimer::timeout, [&] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (auto* fd = qobject_cast<QFileDialog*>(modal)) {
-        auto* name = fd->findChild<QLineEdit*>("fileNameEdit");
-        if (!name) return;
-        // A dialog still open long after its Open was pressed (a slow machine can lose
-        // the click while the dialog is still settling) is accepted again.
+      if (QFileDialog* fd = guitest::visibleFileDialog()) {
+        // The name is typed again every half second while the dialog stays open, in case
+        // the dialog was still settling (its folder loading) when Enter was pressed.
         if (fileDialogSeen && ++fileDialogPolls % 25 != 0) return;
-        fileDialogSeen = true;
-        fd->selectFile(badPath);
-        auto* box = fd->findChild<QDialogButtonBox*>();
-        QPushButton* open = box ? box->button(QDialogButtonBox::Open) : nullptr;
-        QTimer::singleShot(0, fd, [fd, open] {
-          if (open && open->isEnabled()) QTest::mouseClick(open, Qt::LeftButton);
-          else QMetaObject::invokeMethod(fd, "accept");
-        });
+        if (guitest::answerFileDialog(fd, badPath)) fileDialogSeen = true;
         return;
       }
+      QWidget* modal = QApplication::activeModalWidget();
       auto* ed = qobject_cast<ExtDataEditor*>(modal);
       if (!ed) return;
       if (dumpLines < 0) {

@@ -1,6 +1,7 @@
 #include "gui_test_support.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QProcess>
 #include <QSettings>
 #include <QTest>
@@ -70,6 +71,24 @@ nav::MovieObjectFile readMobjFile(const fs::path& p) {
   core::MemoryLog log;
   nav::readMovieObjectFile(test::readFile(p), p.filename().string(), m, log);
   return m;
+}
+
+QFileDialog* visibleFileDialog() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* fd = qobject_cast<QFileDialog*>(w); fd && fd->isVisible()) return fd;
+  return nullptr;
+}
+
+bool answerFileDialog(QFileDialog* dlg, const QString& path) {
+  auto* name = dlg->findChild<QLineEdit*>("fileNameEdit");
+  if (!name) return false;
+  // Key events go straight to the field, so a completer popup the typing opens cannot
+  // take them; Enter in the field is the dialog's default button, Open or Save.
+  name->setFocus();
+  name->selectAll();
+  QTest::keyClicks(name, path);
+  QTest::keyClick(name, Qt::Key_Return);
+  return true;
 }
 
 QString cell(QTableWidget* t, int r, int c) {

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers of the GUI tests: a small disc folder written with the engine's writers,
 // a freshly started main window, and table access.
+#include <QFileDialog>
 #include <QTableWidget>
 #include <QString>
 #include <filesystem>
@@ -49,6 +50,15 @@ QString cell(QTableWidget* t, int r, int c);
 // The demo disc generated into a scratch folder, or empty when the generator is
 // not part of this build.
 std::filesystem::path demoDisc(const std::filesystem::path& scratch);
+
+// The file dialog a user would be looking at: the visible QFileDialog among the top-level
+// windows, or null. Found this way rather than as the active modal widget, which names
+// whichever modal window the platform last activated and need not be the dialog.
+QFileDialog* visibleFileDialog();
+
+// Answers `dlg` as a user does: the name typed into its file-name field (replacing what
+// is there), then Enter. Returns false when the dialog has no such field.
+bool answerFileDialog(QFileDialog* dlg, const QString& path);
 
 // Clears the test settings store.
 void clearSettings();
