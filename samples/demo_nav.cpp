@@ -66,10 +66,10 @@ nav::MovieObjectFile movieObjects() {
                         0, 1, 0));
   // 2: Title 1, the main feature (playlist 1); back to the menu afterwards.
   objs.push_back(object({{kMoveImm, 0, 1}, {kPlayPL, 1, 0}, {kJumpObject, 1, 0}}, 1, 0, 0));
-  // 3: Title 2, the second half (playlist 2) once the feature was watched; now and
-  //    then it offers the whole feature again.
+  // 3: Title 2, the second half (playlist 2) once the feature was watched (the feature
+  //    first otherwise); now and then it offers the whole feature again.
   objs.push_back(object({{kNeImm, 0, 1},
-                         {kJumpObject, 1, 0},
+                         {kJumpTitle, 1, 0},
                          {kPlayPLPI, 2, 0},
                          {kRndImm, 3, 2},
                          {kEqImm, 3, 1},
@@ -77,9 +77,10 @@ nav::MovieObjectFile movieObjects() {
                          {kMoveImm, 0, 2},
                          {kJumpObject, 1, 0}},
                         1, 0, 0));
-  // 4: Title 4 plays the second half, then goes on with title 2; 5: a stop object.
-  objs.push_back(object({{kPlayPL, 2, 0}, {kJumpTitle, 2, 0}}, 0, 0, 1));
-  objs.push_back(object({{kBreak, 0, 0}}));
+  // 4: Title 4 plays the second half, then hands over to 5, which goes on with title 2
+  //    (a Break after the jump is never reached).
+  objs.push_back(object({{kPlayPL, 2, 0}, {kJumpObject, 5, 0}}, 0, 0, 1));
+  objs.push_back(object({{kJumpTitle, 2, 0}, {kBreak, 0, 0}}));
   m.movieObjects.length = nav::movieObjectsLength(m.movieObjects);
   return m;
 }

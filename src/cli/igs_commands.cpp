@@ -225,7 +225,7 @@ void muxInto(const Args& a, ConsoleLog& log) {
   // The playlists that will play the written clip.
   const igs::ClipMuxPlan plan = igs::planClipMux(a.out, o.pid);
   const igs::ClipMuxResult r =
-      igs::muxMenuIntoClip(m, a.into, a.out, o, at, a.addStream, core::SaveSettings{.backup = false}, log);
+      igs::muxMenuIntoClip(m, a.into, a.out, o, at, a.addStream, core::SaveSettings{}, log);
   if (!r.mux.ok) {
     fail(r.mux.cancelled ? r.mux.error : "Mux error");
     return;

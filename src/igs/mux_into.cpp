@@ -597,6 +597,9 @@ ClipMuxResult muxMenuIntoClip(const Menu& menu, const std::filesystem::path& sou
     std::string name = outPlan.clipName + ".clpi";
     if (!outPlan.bdmv.empty() && std::filesystem::is_directory(outPlan.bdmv / "CLIPINF", ec))
       folder = outPlan.bdmv / "CLIPINF";
+    // Bringing the disc's own clip information in step is an edit of that file in
+    // place (it was read above): the saving policy keeps the original first.
+    core::allowRewrite(folder / name);
     const core::WriteResult w = clip::saveClipInfo(clpi, folder, name, settings, log);
     if (!w.ok) {
       res.error = "the clip information was not written";
@@ -621,6 +624,7 @@ ClipMuxResult muxMenuIntoClip(const Menu& menu, const std::filesystem::path& sou
         s.attr.codingType = kIgStreamType;
         s.attr.language = language;
       }
+      core::allowRewrite(file);
       const core::WriteResult w = playlist::savePlaylist(m, outPlan.bdmv / "PLAYLIST", name, settings, log);
       if (!w.ok) {
         res.error = name + " was not written";

