@@ -330,7 +330,14 @@ void runDemux(const DemuxArgs& a) {
         igs::Menu m;
         const core::ReadResult read =
             igs::readMenu(std::span<const uint8_t>(framed), stream.filename().string(), m, quiet);
-        if (read.complete() || (forced() && !framed.empty())) return {};
+        if (read.complete()) return {};
+        if (forced() && !framed.empty()) {
+          // Written as the stream carries it, but the run still says it was not a menu.
+          std::cerr << "morvex-cli: " << core::displayPath(stream) << ": PID " << core::hexText(pid, 4)
+                    << " does not read whole as a menu; written as the stream carries it (--force)\n";
+          exitStatus() = 1;
+          return {};
+        }
         return core::displayPath(stream) + ": PID " + core::hexText(pid, 4) +
                " does not read as a menu; nothing written for it (" + read.summary() + ")";
       };

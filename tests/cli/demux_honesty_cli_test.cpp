@@ -77,6 +77,7 @@ TEST(DemuxHonesty, AnAbsentPidFailsAndAMenuThatDoesNotReadIsNotWritten) {
   size_t menus = 0;
   for (const auto& e : fs::directory_iterator(many)) menus += e.path().extension() == ".mnu";
   EXPECT_EQ(menus, 1u) << multi.err;
+  EXPECT_EQ(multi.status, 1) << multi.err;  // forced, but still not a menu read whole
 
   // The undamaged stream's menu reads back from either.
   ASSERT_EQ(runCli("demux " + shellQuote(stream) + " --pid 0x1400 -o " + shellQuote(work / "good.mnu")).status, 0);
