@@ -47,6 +47,8 @@ namespace fs = std::filesystem;
 namespace {
 // The character format at a position of the log's last line.
 QTextCharFormat formatAt(LogView* v, int lineStartOffset) {
+  // Logged lines reach the document when the event loop turns.
+  QCoreApplication::processEvents();
   QTextBlock b = v->document()->lastBlock();
   QTextCursor c(b);
   c.setPosition(b.position() + lineStartOffset + 1);
