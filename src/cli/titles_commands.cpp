@@ -15,7 +15,7 @@
 namespace morvex::cli {
 namespace {
 
-struct TitlesArgs {
+struct NavigationMapArgs {
   std::string dir;
   bool json = false;
   bool use83 = false;
@@ -76,7 +76,7 @@ std::string entryText(const disc::EntryWalk& e, const disc::NavigationMap& map) 
   return s;
 }
 
-void titles(const TitlesArgs& a) {
+void titles(const NavigationMapArgs& a) {
   disc::WalkOptions options;
   for (const auto& s : a.sets) {
     std::pair<int, uint32_t> v;
@@ -122,7 +122,7 @@ void titles(const TitlesArgs& a) {
 }
 
 static CommandRegistrar reg(7, [](CLI::App& app) {
-  static TitlesArgs a;
+  static NavigationMapArgs a;
   auto* cmd = app.add_subcommand("titles", "What First Play, the Top Menu and each title play; the feature of each");
   cmd->add_option("DIR", a.dir, "disc folder (the disc root or its BDMV folder)")->required();
   cmd->add_flag("--json", a.json, "print the map as JSON (firstPlay, topMenu, titles, unreachable)");

@@ -76,9 +76,9 @@ ItemRef objectPlace(int object, int line = -1) {
 }
 
 // Builds the tree from the map, expanding each playlist and menu once per entry.
-class TreeBuilder {
+class NavigationNodeBuilder {
 public:
-  TreeBuilder(const disc::NavigationMap& map, const disc::NavigationDisc& disc, const std::filesystem::path& folder)
+  NavigationNodeBuilder(const disc::NavigationMap& map, const disc::NavigationDisc& disc, const std::filesystem::path& folder)
       : map_(map), disc_(disc), folder_(folder) {
     for (const auto& l : map.links) {
       if (l.from.kind == disc::Place::Kind::Object) byObject_[l.from.object].push_back(&l);
@@ -226,7 +226,7 @@ void NavigationDialog::showFailure(const QString& why) {
 void NavigationDialog::showMap(const disc::NavigationMap& map, const disc::NavigationDisc& disc,
                                const std::filesystem::path& folder) {
   tree_->clear();
-  TreeBuilder b(map, disc, folder);
+  NavigationNodeBuilder b(map, disc, folder);
   QStringList features;
   for (const auto& e : map.entries) {
     b.entry(tree_, e);
