@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "clip/clpi.h"
-#include "clip/ep_map.h"
+#include "clip/stream_clip.h"
 #include "igs/mux_into.h"
 #include "core/binary.h"
 #include "core/save.h"
@@ -24,43 +24,11 @@ using namespace morvex::clip;
 using morvex::core::StreamCoding;
 using morvex::core::codingValue;
 
-ClipStream video() {
-  ClipStream s;
-  s.pid = 0x1011, s.codingInfoLength = 21, s.codingType = codingValue(StreamCoding::Avc), s.videoFormat = 6,
-  s.frameRate = 1, s.aspectRatio = 3;
-  return s;
-}
-
 ClipStream audio(uint16_t pid, const char* lang) {
   ClipStream s;
   s.pid = pid, s.codingInfoLength = 21, s.codingType = codingValue(StreamCoding::DolbyDigital),
   s.audioPresentationType = 6, s.samplingFrequency = 1, s.audioLanguage = lang;
   return s;
-}
-
-// A clip of one program, one ATC and one STC sequence; times in 90 kHz.
-ClipInfo clipInfo(std::vector<ClipStream> streams, uint32_t packets, uint32_t firstPts, uint32_t endPts) {
-  ClipInfo c;
-  c.typeIndicator = "HDMV";
-  c.version = "0200";
-  c.clipInfo.clipStreamType = 1;
-  c.clipInfo.applicationType = 1;
-  c.clipInfo.tsRecordingRate = 6000000;  // 48 Mbit/s in bytes per second
-  c.clipInfo.numberOfSourcePackets = packets;
-  c.clipInfo.tsTypeInfoLength = 30;
-  c.clipInfo.validityFlags = 0x80;
-  c.clipInfo.formatIdentifier = "HDMV";
-  AtcSequence a;
-  a.stcSequences.push_back({0x1001, 0, firstPts / 2, endPts / 2});
-  c.sequenceInfo.atcSequences.push_back(a);
-  c.sequenceInfo.length = 2 + 6 + 14;
-  ProgramSequence p;
-  p.programMapPid = 0x0100;
-  p.streams = std::move(streams);
-  c.programInfo.length = uint32_t(2 + 8 + 24 * p.streams.size());
-  c.programInfo.programSequences.push_back(std::move(p));
-  c.cpi.length = 0;
-  return c;
 }
 
 bool saveClip(DemoContext& ctx, const std::string& name, ClipInfo c) {
@@ -161,54 +129,6 @@ bool encodeAvStream(const fs::path& out, core::Log& log) {
   return true;
 }
 
-// What the clip information says about a stream, read from the stream itself: its
-// packet count, the video's presentation span and its random-access points (PES starts
-// whose adaptation field sets the random access indicator).
-struct StreamFacts {
-  bool ok = false;
-  uint64_t packets = 0;
-  uint64_t firstPts = UINT64_MAX, lastPts = 0;
-  std::vector<EntryPoint> keys;
-};
-
-StreamFacts scanStream(const fs::path& file, uint16_t videoPid) {
-  StreamFacts f;
-  core::Bytes b;
-  std::string err;
-  if (!core::readWholeFile(file, b, err) || b.size() % 192 != 0) return f;
-  f.packets = b.size() / 192;
-  for (uint64_t i = 0; i < f.packets; ++i) {
-    const uint8_t* tp = b.data() + i * 192 + 4;
-    if (tp[0] != 0x47 || ((tp[1] & 0x1F) << 8 | tp[2]) != videoPid || !(tp[1] & 0x40)) continue;
-    size_t at = 4;
-    bool rai = false;
-    if (tp[3] & 0x20) {
-      rai = tp[4] > 0 && (tp[5] & 0x40);
-      at += 1 + tp[4];
-    }
-    if (at + 14 > 188 || tp[at] != 0 || tp[at + 1] != 0 || tp[at + 2] != 1 || !(tp[at + 7] & 0x80)) continue;
-    const uint8_t* s = tp + at + 9;
-    const uint64_t pts = (uint64_t(s[0] & 0x0E) << 29) | (uint64_t(s[1]) << 22) | (uint64_t(s[2] & 0xFE) << 14) |
-                         (uint64_t(s[3]) << 7) | (s[4] >> 1);
-    f.firstPts = std::min(f.firstPts, pts);
-    f.lastPts = std::max(f.lastPts, pts);
-    if (rai) f.keys.push_back({uint32_t(i), pts, 1});
-  }
-  f.ok = !f.keys.empty();
-  return f;
-}
-
-// The clip information of a stream as it is: one program, one ATC and one STC
-// sequence (its PCRs ride on the video PID), the video's span and its EP map.
-ClipInfo clipOf(const StreamFacts& f, std::vector<ClipStream> streams) {
-  constexpr uint32_t kFrame = 3754;  // one frame at 23.976 in 90 kHz
-  ClipInfo c = clipInfo(std::move(streams), uint32_t(f.packets), uint32_t(f.firstPts),
-                        uint32_t(f.lastPts + kFrame));
-  c.sequenceInfo.atcSequences[0].stcSequences[0].pcrPid = 0x1011;
-  setSingleEPMap(c, 0x1011, f.keys);
-  return c;
-}
-
 bool writeClips(DemoContext& ctx) {
   std::error_code ec;
   for (const char* d : {"CLIPINF", "STREAM", "BDJO"}) fs::create_directories(ctx.bdmv / d, ec);
@@ -219,11 +139,11 @@ bool writeClips(DemoContext& ctx) {
   if (ec) return false;
   const StreamFacts base = scanStream(stream / "00001.m2ts", 0x1011);
   if (!base.ok) {
-    ctx.log.error("the encoded demo stream has no video key frames");
+    ctx.log.error("the encoded demo stream: " + base.error);
     return false;
   }
-  const std::vector<ClipStream> av = {video(), audio(0x1100, "eng"), audio(0x1101, "fre")};
-  ClipInfo feature = clipOf(base, av);
+  const std::vector<ClipStream> av = {avcVideoStream(0x1011), audio(0x1100, "eng"), audio(0x1101, "fre")};
+  ClipInfo feature = clipInfoOfStream(base, av, 0x1011);
 
   // The menu clip: the same pictures with the demo menu muxed in through the menu
   // muxer, its display set stamped at the clip's first picture (the PlayItem's IN time).
@@ -234,7 +154,7 @@ bool writeClips(DemoContext& ctx) {
   const igs::MuxIntoResult mux =
       igs::muxMenuInto(igs::stampedMenuPes(menu, mo.at), stream / "00001.m2ts", stream / "00000.m2ts", mo, ctx.log);
   if (!mux.ok) return false;
-  ClipInfo menuClip = clipOf(base, av);
+  ClipInfo menuClip = clipInfoOfStream(base, av, 0x1011);
   igs::updateClipForMux(menuClip, mux, mo.pid, "eng");
 
   std::string bdjErr;
