@@ -7,6 +7,8 @@ set -euo pipefail
 PACKAGES=(
   build-essential g++ cmake ninja-build pkg-config
   zlib1g-dev libpng-dev
+  # Labels of authored menus: fonts, shaping and drawing.
+  libfreetype-dev libharfbuzz-dev libfontconfig-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6opengl6-dev

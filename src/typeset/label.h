@@ -55,6 +55,7 @@ struct SetLabel {
   menuview::Image image;    // maxWidth x maxHeight when both are set (text placed by align, centred vertically), else a tight box
   int pixelSize = 0;        // the size used
   int lines = 0;            // the lines used
+  int missingGlyphs = 0;    // characters the font has no glyph for (drawn as its empty box)
 };
 
 // Shapes `utf8` with HarfBuzz (script, direction and language guessed per run, so Arabic,
@@ -73,7 +74,7 @@ SetLabel setLabel(const FontFace& face, std::string_view utf8, const LabelStyle&
 // script has other glyphs than its code points would give one by one.
 struct ShapedGlyph {
   unsigned glyphId = 0;
-  unsigned cluster = 0;  // byte offset in the line of the character it came from
+  unsigned cluster = 0;  // index (in code points) of the character it came from
 };
 std::vector<ShapedGlyph> shapeLine(const FontFace& face, std::string_view utf8, int pixelSize);
 
