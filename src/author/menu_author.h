@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,7 @@ struct DiscTitles {
   std::string error;
   std::vector<TitleEntry> titles;
   bool hasTopMenu = false, hasFirstPlay = false, hasSound = false;
+  size_t sounds = 0;  // entries of sound.bdmv
 };
 
 // Reads index.bdmv, MovieObject.bdmv and the playlists the titles play. `bdmv` is the
@@ -89,6 +91,7 @@ struct MenuPlan {                           // everything decided, nothing writt
   menuview::Image background;               // the page background at 1920x1080, before the buttons
   std::string menuPlaylist, menuClip;       // numbers the new files take, "00010"
   int menuObject = -1;                      // the movie object that will play the menu
+  std::map<int, int> scenesObjects;         // title -> the movie object playing its scenes
   bool replacesTopMenu = false;             // --replace with a Top Menu present
   std::vector<std::string> warnings;        // e.g. a font substituted
 };
