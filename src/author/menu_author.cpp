@@ -539,10 +539,14 @@ MenuPlan planMenu(const fs::path& chosen, const AuthorOptions& options, core::Lo
     if (!core::readWholeFile(bdmv / "index.bdmv", b, err) || !nav::readIndexTable(b, "index.bdmv", indx, quiet).complete())
       return refuse("index.bdmv of " + core::displayPath(chosen) + " could not be read whole");
     objectCount = mobj.movieObjects.objects.size();
+    // The old Top Menu's object is rewritten in place, so that every jump to it (a
+    // title going back to the menu) leads to the new menu, unless a title or First
+    // Play runs that same object: then the new menu gets an object of its own.
     const auto& top = indx.indexes.topMenu;
-    plan.menuObject = disc.hasTopMenu && top.isHdmv() && top.objectId < mobj.movieObjects.objects.size()
-                          ? int(top.objectId)
-                          : int(mobj.movieObjects.objects.size());
+    bool shared = indx.indexes.firstPlayback.isHdmv() && indx.indexes.firstPlayback.objectId == top.objectId;
+    for (const auto& t : indx.indexes.titles) shared = shared || (t.isHdmv() && t.objectId == top.objectId);
+    plan.menuObject = disc.hasTopMenu && top.isHdmv() && top.objectId < objectCount && !shared ? int(top.objectId)
+                                                                                            : int(objectCount);
   }
 
   // Faces: three pictures per button, from the label or from the button pictures.
@@ -818,30 +822,40 @@ playlist::Stream streamEntry(uint16_t pid, core::StreamCoding coding) {
 
 }  // namespace
 
-AuthorResult authorMenu(const fs::path& chosen, const AuthorOptions& options, const core::SaveSettings& given,
+AuthorResult authorMenu(const fs::path& chosen, const AuthorOptions& options, const core::SaveSettings& settings,
                         core::Log& log, core::Progress* progress) {
   AuthorResult r;
-  const fs::path bdmv = bdmvFolder(chosen);
-  MenuPlan plan = planMenu(bdmv, options, log);
+  MenuPlan plan = planMenu(chosen, options, log);
   if (!plan.ok) {
     r.error = plan.error;
     return r;
   }
   for (const auto& w : plan.warnings) log.warning(w);
   if (progress) progress->setTotal(100), progress->setPosition(0);
-  auto cancelled = [&] { return progress && progress->cancelled(); };
-  // A disc with a BACKUP folder keeps its copies in step.
-  core::SaveSettings settings = given;
-  if (fs::is_directory(bdmv / "BACKUP")) settings.saveBackupDir = true;
-
   // The still clip: the background encoded by ffmpeg into a scratch folder.
-  StillClipResult still = encodeStillClip(plan.background, kStillSeconds, kVideoPid, log, progress, 0, 40);
+  const StillClipResult still = encodeStillClip(plan.background, kStillSeconds, kVideoPid, log, progress, 0, 40);
   if (!still.ok) {
     r.cancelled = still.cancelled;
     r.error = still.error;
     return r;
   }
-  const clip::StreamFacts facts = clip::scanStream(still.stream, kVideoPid);
+  return writePlannedMenu(chosen, plan, options, still.stream, settings, log, progress);
+}
+
+AuthorResult writePlannedMenu(const fs::path& chosen, MenuPlan& plan, const AuthorOptions& options,
+                              const fs::path& stillStream, const core::SaveSettings& given, core::Log& log,
+                              core::Progress* progress) {
+  AuthorResult r;
+  const fs::path bdmv = bdmvFolder(chosen);
+  if (!plan.ok) {
+    r.error = plan.error.empty() ? "the menu was not planned" : plan.error;
+    return r;
+  }
+  auto cancelled = [&] { return progress && progress->cancelled(); };
+  // A disc with a BACKUP folder keeps its copies in step.
+  core::SaveSettings settings = given;
+  if (fs::is_directory(bdmv / "BACKUP")) settings.saveBackupDir = true;
+  const clip::StreamFacts facts = clip::scanStream(stillStream, kVideoPid);
   if (!facts.ok) {
     r.error = "the encoded menu background: " + facts.error;
     return r;
@@ -879,7 +893,7 @@ AuthorResult authorMenu(const fs::path& chosen, const AuthorOptions& options, co
       }
     });
   }
-  const igs::MuxIntoResult mux = igs::muxMenuInto(igs::stampedMenuPes(plan.menu, mo.at), still.stream, r.menuStream, mo,
+  const igs::MuxIntoResult mux = igs::muxMenuInto(igs::stampedMenuPes(plan.menu, mo.at), stillStream, r.menuStream, mo,
                                                   log, progress ? &muxProgress : nullptr);
   muxDone = true;
   if (relay.joinable()) relay.join();
@@ -992,6 +1006,10 @@ AuthorResult authorMenu(const fs::path& chosen, const AuthorOptions& options, co
   if (firstPlay) indx.indexes.firstPlayback = hdmvEntry(nav::kFirstPlaybackNumber, uint16_t(plan.menuObject));
   if (options.firstPlay && !firstPlay) log.warning("the disc has a First Play already; it stays as it is");
   const auto names = core::FileNames::make(false);
+  // The navigation files are edited in place.
+  for (const auto& f : {bdmv / names.mobjfile, bdmv / names.indexfile, bdmv / "BACKUP" / names.mobjfile,
+                        bdmv / "BACKUP" / names.indexfile})
+    if (fs::exists(f)) core::allowRewrite(f);
   if (!nav::saveMovieObjectFile(mobj, bdmv, names.mobjfile, settings, log).ok) {
     r.error = "MovieObject.bdmv could not be saved";
     return r;
