@@ -147,7 +147,7 @@ struct StateColours {
 // Normal: white letters on a dark translucent plate; selected: dark letters on gold;
 // activated: dark letters on white.
 constexpr std::array<StateColours, 3> kStates = {{
-    {{24, 32, 52, 210}, {255, 255, 255, 255}},
+    {{48, 66, 108, 225}, {255, 255, 255, 255}},
     {{236, 184, 40, 255}, {16, 18, 28, 255}},
     {{255, 255, 255, 255}, {16, 18, 28, 255}},
 }};
