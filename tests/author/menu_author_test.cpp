@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "author/menu_author.h"
 #include "check/checker.h"
 #include "core/log.h"
 #include "disc/nav_map.h"
+#include "menuview/picture_io.h"
 #include "support/av_disc.h"
 #include "support/test_support.h"
 
@@ -96,6 +98,71 @@ TEST(MenuAuthor, TitlesBeyondAPageGoOnNextPages) {
     if (l.kind == disc::LinkKind::JumpTitle && l.from.kind == disc::Place::Kind::Button) titles.insert(l.title);
   EXPECT_EQ(titles.size(), 14u) << "every title has a button that starts it";
   EXPECT_TRUE(map.buttonsNeverRun.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Every file of the folder with its bytes.
+std::map<std::string, std::vector<uint8_t>> filesOf(const fs::path& folder) {
+  std::map<std::string, std::vector<uint8_t>> files;
+  for (const auto& e : fs::recursive_directory_iterator(folder))
+    if (e.is_regular_file()) files[fs::relative(e.path(), folder).generic_string()] = test::readFile(e.path());
+  return files;
+}
+
+TEST(MenuAuthor, ButtonPicturesAreTheFacesAndOversizedOnesAreRefused) {
+  test::TempDir dir;
+  std::string err;
+  if (!test::writeAvDisc(dir.path() / "BDMV", {2, 0.5, 0}, err)) MORVEX_SKIP_OR_FAIL(err);
+  const fs::path pics = dir.path() / "pictures";
+  fs::create_directories(pics);
+  // Title 1: a red picture when normal, green when selected (no activated picture: the
+  // selected one serves). Title 2 keeps its text face.
+  menuview::Image red(400, 80, {200, 0, 0, 255}), green(400, 80, {0, 200, 0, 255});
+  ASSERT_TRUE(menuview::savePng(red, pics / "title-1-normal.png").ok);
+  ASSERT_TRUE(menuview::savePng(green, pics / "title-1-selected.png").ok);
+  author::AuthorOptions o;
+  o.buttonImages = pics;
+  core::NullLog quiet;
+  author::MenuPlan plan = author::planMenu(dir.path(), o, quiet);
+  ASSERT_TRUE(plan.ok) << plan.error;
+  ASSERT_EQ(plan.buttons.size(), 2u);
+  const author::PlannedButton& b = plan.buttons[0];
+  EXPECT_EQ(b.width, 400);
+  EXPECT_EQ(b.height, 80);
+  // Centred in the column's 1000x90 place, shown selected (green) on the page.
+  EXPECT_EQ(b.x, 460 + 300);
+  EXPECT_EQ(b.y, 150 + 5);
+  const menuview::Rgba c = plan.pages[0].pixel(b.x + 200, b.y + 40);
+  EXPECT_LT(c.r, 20);
+  EXPECT_GT(c.g, 180);
+  const auto& button = plan.menu.ics.pages[0].bogs[0].buttons[0];
+  EXPECT_EQ(plan.menu.objects[button.activatedStart].picture, plan.menu.objects[button.selectedStart].picture);
+
+  // A picture larger than its place (alone: pictures of one button must agree in size,
+  // which is refused too).
+  fs::remove(pics / "title-1-selected.png");
+  ASSERT_TRUE(menuview::savePng(menuview::Image(1200, 80, {0, 0, 200, 255}), pics / "title-1-normal.png").ok);
+  plan = author::planMenu(dir.path(), o, quiet);
+  EXPECT_FALSE(plan.ok);
+  EXPECT_NE(plan.error.find("is larger than its place on the page (1000x90)"), std::string::npos) << plan.error;
+}
+
+TEST(MenuAuthor, CancelledAuthoringLeavesTheDiscAsItWas) {
+  test::TempDir dir;
+  std::string err;
+  if (!test::writeAvDisc(dir.path() / "BDMV", {2, 0.5, 0}, err)) MORVEX_SKIP_OR_FAIL(err);
+  const auto before = filesOf(dir.path());
+  core::Progress progress;
+  progress.cancel();
+  core::NullLog quiet;
+  const author::AuthorResult r = author::authorMenu(dir.path(), {}, core::SaveSettings{}, quiet, &progress);
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(r.cancelled) << r.error;
+  EXPECT_TRUE(r.written.empty());
+  EXPECT_TRUE(before == filesOf(dir.path()));
 }
 
 }  // namespace
