@@ -104,7 +104,8 @@ for lib in libc6 libstdc++6 libpng16-16 libqt6widgets6 libqt6multimedia6; do
 done
 # Menu labels need the font libraries, once a program sets labels (the linker keeps only
 # the libraries a program uses).
-if objdump -p "$usr/bin/morvex-cli" "$usr/bin/morvex" | grep -q 'NEEDED *libfreetype'; then
+needed=$(objdump -p "$usr/bin/morvex-cli" "$usr/bin/morvex")
+if grep -q 'NEEDED *libfreetype' <<<"$needed"; then
   for lib in libfreetype6 libharfbuzz0b libfontconfig1; do
     grep -qE "(^|, )${lib}( |,|$)" <<<"$depends" || bad "Depends lacks $lib: $depends"
   done
