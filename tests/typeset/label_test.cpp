@@ -365,9 +365,10 @@ TEST(SetLabel, InvalidUtf8IsSetAsReplacementCharacters) {
   const auto replacement = shapeLine(face, "\xEF\xBF\xBD", 48);
   ASSERT_EQ(replacement.size(), 1u);
   ASSERT_NE(replacement[0].glyphId, 0u);  // DejaVu has U+FFFD
-  // A stray byte, a truncated sequence, an overlong slash and a surrogate half.
+  // A stray byte, a truncated sequence, overlong slashes (two and three bytes) and a
+  // surrogate half.
   for (const std::string& bad : {std::string("A\xFF" "B"), std::string("A\xE2\x82"), std::string("A\xC0\xAF"),
-                                std::string("A\xED\xA0\x80")}) {
+                                std::string("A\xE0\x80\xAF"), std::string("A\xED\xA0\x80")}) {
     auto g = shapeLine(face, bad, 48);
     // One replacement character per byte that is not part of a well-formed sequence.
     ASSERT_EQ(g.size(), bad.size());
