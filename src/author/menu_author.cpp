@@ -73,10 +73,19 @@ constexpr uint16_t kVideoPid = 0x1011;
 constexpr uint16_t kMenuPid = 0x1400;
 constexpr uint8_t kTransparent = 0xFF;  // palette entry of the faces' empty pixels
 
-// Seconds of still picture the menu clip holds before its last picture is held. The
-// menu's objects must be decoded within it: its display set is stamped from the
-// clip's first picture on, and players drop IG packets stamped after OUT time.
+// Seconds of still picture the menu clip holds at least before its last picture is
+// held. The menu's objects must be decoded within it: its display set is stamped from
+// the clip's first picture on, and players drop IG packets stamped after OUT time, so
+// a large menu gets a longer clip (stillSecondsFor).
 constexpr int kStillSeconds = 3;
+
+// The clip length a menu needs: its display set's span, stamped from time 0, and two
+// seconds to spare.
+int stillSecondsFor(const igs::Menu& menu) {
+  uint64_t last = 0;
+  for (const igs::MenuPes& p : igs::stampedMenuPes(menu, 0)) last = std::max(last, p.pts);
+  return std::max<int>(kStillSeconds, int(last / 90000) + 2);
+}
 
 fs::path bdmvFolder(const fs::path& chosen) {
   if (fs::is_directory(chosen / "BDMV")) return chosen / "BDMV";
@@ -833,7 +842,9 @@ AuthorResult authorMenu(const fs::path& chosen, const AuthorOptions& options, co
   for (const auto& w : plan.warnings) log.warning(w);
   if (progress) progress->setTotal(100), progress->setPosition(0);
   // The still clip: the background encoded by ffmpeg into a scratch folder.
-  const StillClipResult still = encodeStillClip(plan.background, kStillSeconds, kVideoPid, log, progress, 0, 40);
+  igs::settleMenu(plan.menu, log);
+  const StillClipResult still =
+      encodeStillClip(plan.background, stillSecondsFor(plan.menu), kVideoPid, log, progress, 0, 40);
   if (!still.ok) {
     r.cancelled = still.cancelled;
     r.error = still.error;
@@ -842,9 +853,11 @@ AuthorResult authorMenu(const fs::path& chosen, const AuthorOptions& options, co
   return writePlannedMenu(chosen, plan, options, still.stream, settings, log, progress);
 }
 
-AuthorResult writePlannedMenu(const fs::path& chosen, MenuPlan& plan, const AuthorOptions& options,
-                              const fs::path& stillStream, const core::SaveSettings& given, core::Log& log,
-                              core::Progress* progress) {
+namespace {
+
+AuthorResult writeMenuFiles(const fs::path& chosen, MenuPlan& plan, const AuthorOptions& options,
+                            const fs::path& stillStream, const core::SaveSettings& given, core::Log& log,
+                            core::Progress* progress) {
   AuthorResult r;
   const fs::path bdmv = bdmvFolder(chosen);
   if (!plan.ok) {
@@ -905,6 +918,10 @@ AuthorResult writePlannedMenu(const fs::path& chosen, MenuPlan& plan, const Auth
   created.files.push_back(r.menuStream);
   r.written.push_back(r.menuStream);
   if (mux.late) log.warning(std::to_string(mux.late) + " menu packets arrive after their decode time");
+  if (mux.compositionPts >= facts.lastPts) {
+    r.error = "the menu takes longer to decode than its still clip lasts; fewer titles a page or a longer clip is needed";
+    return r;
+  }
   if (cancelled()) {
     r.cancelled = true;
     r.error = "cancelled";
@@ -1026,6 +1043,17 @@ AuthorResult writePlannedMenu(const fs::path& chosen, MenuPlan& plan, const Auth
            std::to_string(plan.menuObject) + ", " + std::to_string(plan.menu.ics.pages.size()) + " page" +
            (plan.menu.ics.pages.size() == 1 ? "" : "s"));
   r.ok = true;
+  return r;
+}
+
+}  // namespace
+
+AuthorResult writePlannedMenu(const fs::path& chosen, MenuPlan& plan, const AuthorOptions& options,
+                              const fs::path& stillStream, const core::SaveSettings& settings, core::Log& log,
+                              core::Progress* progress) {
+  AuthorResult r = writeMenuFiles(chosen, plan, options, stillStream, settings, log, progress);
+  // A failed run removed what it had created; nothing it names is left written.
+  if (!r.ok) r.written.clear();
   return r;
 }
 

@@ -166,3 +166,32 @@ TEST(MenuAuthor, CancelledAuthoringLeavesTheDiscAsItWas) {
 }
 
 }  // namespace
+
+namespace {
+
+// Forty titles make seven pages in a column, 147 objects in one display set: the menu
+// is found in its clip with every page, every title has its button, and the disc
+// checks clean.
+TEST(MenuAuthor, ManyTitlesFillSevenPagesAndCheckClean) {
+  test::TempDir dir;
+  std::string err;
+  if (!test::writeAvDisc(dir.path() / "BDMV", {40, 0.5, 0}, err)) MORVEX_SKIP_OR_FAIL(err);
+  core::NullLog quiet;
+  const author::AuthorResult r = author::authorMenu(dir.path(), {}, core::SaveSettings{}, quiet);
+  ASSERT_TRUE(r.ok) << r.error;
+  disc::NavigationDisc d;
+  ASSERT_TRUE(disc::loadNavigationDisc(dir.path(), d).loaded);
+  ASSERT_TRUE(d.menus.count(r.menuPlaylist)) << "the menu is not found in its clip";
+  EXPECT_EQ(d.menus.at(r.menuPlaylist).pages.size(), 7u);
+  const disc::NavigationMap map = disc::walkNavigation(d);
+  std::set<uint32_t> titles;
+  for (const disc::Link& l : map.links)
+    if (l.kind == disc::LinkKind::JumpTitle && l.from.kind == disc::Place::Kind::Button) titles.insert(l.title);
+  EXPECT_EQ(titles.size(), 40u);
+  const check::CheckReport report = check::checkDisc(dir.path());
+  ASSERT_TRUE(report.checked) << report.failure;
+  for (const auto& f : report.findings)
+    EXPECT_NE(f.severity, core::Severity::Error) << f.file << " " << f.location << ": " << f.message;
+}
+
+}  // namespace
