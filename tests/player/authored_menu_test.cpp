@@ -147,6 +147,7 @@ TEST(AuthoredMenu, DemoWithoutItsMenuGetsOneThatPlays) {
   EXPECT_TRUE(p.sawEvent(BD_EVENT_TITLE, 1)) << "Enter on title 1 did not start title 1";
 }
 
+// The buttons fade in (an in-effect of three steps) before the menu takes keys.
 TEST(AuthoredMenu, ThreeTitlesInAGridStartEachAndComeBack) {
   morvex::test::TempDir dir;
   const fs::path disc = dir.path() / "three";
@@ -154,15 +155,25 @@ TEST(AuthoredMenu, ThreeTitlesInAGridStartEachAndComeBack) {
   if (!morvex::test::writeAvDisc(disc / "BDMV", {3, 1.0, 0}, err)) MORVEX_SKIP_OR_FAIL(err);
   author::AuthorOptions o;
   o.layout = author::Layout::Grid;
-  o.firstPlay = o.returnToMenu = true;
+  o.firstPlay = o.returnToMenu = o.fadeIn = true;
   o.titles = {{1, "The first", false}, {2, "", false}, {3, "", false}};
-  const Authoring a = authorWithCli(disc, "--layout grid --first-play --return-to-menu --title \"1=The first\" --title 2 --title 3", o);
+  const Authoring a =
+      authorWithCli(disc, "--layout grid --fade-in --first-play --return-to-menu --title \"1=The first\" --title 2 --title 3", o);
   ASSERT_EQ(a.titles, (std::vector<int>{1, 2, 3}));
   ASSERT_EQ(a.menuPlaylist, 4u);
 
   Player p(disc);
   ASSERT_TRUE(p.playing()) << "bd_play refused " << disc;
   waitForMenu(p, a);
+  // The fade: the plates were drawn through palettes of partial opacity first.
+  size_t faded = 0;
+  for (const Draw& d : p.seen().draws) {
+    if (d.palette.empty()) continue;
+    uint8_t most = 0;
+    for (uint8_t px : d.pixels) most = std::max(most, d.palette[px].T);
+    faded += most > 0 && most < 200;
+  }
+  EXPECT_GE(faded, 1u) << "no draw of the buttons at partial opacity: the fade-in was not played";
   // One row of three: Right and Left walk it, Up and Down stay.
   move(p, a, BD_VK_RIGHT, 1, "Right");
   move(p, a, BD_VK_RIGHT, 2, "Right");
