@@ -26,9 +26,9 @@ struct CliRun {
   std::string out, err;
 };
 
-CliRun cli(const std::string& args, const fs::path& scratch) {
+CliRun cli(const std::string& args, const fs::path& scratch, const std::string& environment = "") {
   const fs::path o = scratch / "stdout.txt", e = scratch / "stderr.txt";
-  const std::string cmd = std::string("'") + MORVEX_CLI_PATH + "' " + args + " >'" + o.string() + "' 2>'" + e.string() + "'";
+  const std::string cmd = environment + "'" + MORVEX_CLI_PATH + "' " + args + " >'" + o.string() + "' 2>'" + e.string() + "'";
   CliRun r;
   const int st = std::system(cmd.c_str());
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
@@ -108,6 +108,15 @@ TEST_F(MenuAuthorCli, BadInputIsRefusedAndNothingIsWritten) {
   test::writeFile(dir_.path() / "bg.png", std::vector<uint8_t>{'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0});
   expectRefused("--background " + quoted(dir_.path() / "bg.png"), "is not a PNG picture");
   expectRefused("--layout diagonal", "--layout is column or grid", 2);
+
+  // Without ffmpeg on the PATH the background cannot be encoded.
+  {
+    const auto before = snapshot(disc_);
+    const CliRun r = cli("menu author " + quoted(disc_), dir_.path(), "PATH=/nonexistent ");
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find("ffmpeg is needed"), std::string::npos) << r.err;
+    EXPECT_TRUE(before == snapshot(disc_)) << "the disc changed without ffmpeg";
+  }
 
   // A title whose program plays nothing.
   {
