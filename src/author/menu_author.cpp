@@ -12,19 +12,15 @@
 // The menu's movie object selects page 0's first button and plays the menu playlist.
 #include "author/menu_author.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
-#include <spawn.h>
 #include <thread>
 #include <unordered_map>
 
@@ -618,8 +614,8 @@ MenuPlan planMenu(const fs::path& chosen, const AuthorOptions& options, core::Lo
         st.maxLines = 2;
         const typeset::SetLabel set = typeset::setLabel(*font, item.label, st);
         if (!set.ok)
-          return refuse("the label \"" + item.label + "\" does not fit its button (" + std::to_string(item.cell.w) +
-                        "x" + std::to_string(item.cell.h) + "): " + set.error);
+          return refuse(pages[p].name + " page: " +
+                        (set.error.empty() ? "the label \"" + item.label + "\" does not fit its button" : set.error));
         Image coverage(item.cell.w, item.cell.h);
         coverage.blend(set.image, (item.cell.w - set.image.width()) / 2, (item.cell.h - set.image.height()) / 2);
         for (int s = 0; s < 3; ++s) f.state[size_t(s)] = plateFace(coverage, item.cell.w, item.cell.h, kStates[size_t(s)]);

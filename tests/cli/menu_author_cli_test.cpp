@@ -103,7 +103,7 @@ TEST_F(MenuAuthorCli, BadInputIsRefusedAndNothingIsWritten) {
   // A title that does not exist, and a label too long for any button.
   expectRefused("--title 9", "title 9 does not exist (the disc has 8 titles)");
   expectRefused("--title '1=" + std::string(40, 'W') + " " + std::string(40, 'W') + " " + std::string(40, 'W') + "'",
-                "does not fit its button");
+                "Titles page: label \"WWWW");
   // A background that is not a PNG, even when named like one.
   test::writeFile(dir_.path() / "bg.png", std::vector<uint8_t>{'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0});
   expectRefused("--background " + quoted(dir_.path() / "bg.png"), "is not a PNG picture");
