@@ -113,7 +113,16 @@ struct Cell {
 struct Geometry {
   int columns, rows, w, h, x0, y0, dx, dy;
   int perPage() const { return columns * rows; }
-  Cell item(int i) const { return {x0 + (i % columns) * dx, y0 + (i / columns) * dy, w, h}; }
+  // Item i of a page holding `count` items: a page that is not full keeps its block
+  // of buttons centred in the space a full page fills, and a grid's only row is
+  // centred across it, so a short menu does not hang at the top left.
+  Cell item(int i, int count) const {
+    const int usedRows = std::max(1, (count + columns - 1) / columns);
+    const int usedColumns = usedRows == 1 ? std::max(1, count) : columns;
+    const int top = y0 + ((rows - usedRows) * dy) / 2;
+    const int left = x0 + ((columns - usedColumns) * dx) / 2;
+    return {left + (i % columns) * dx, top + (i / columns) * dy, w, h};
+  }
 };
 
 Geometry geometryOf(Layout layout) {
@@ -341,7 +350,7 @@ MenuPlan planMenu(const fs::path& chosen, const AuthorOptions& options, core::Lo
     item.title = t.title;
     item.label = t.defaultLabel;
     item.imageStem = "title-" + std::to_string(t.title);
-    item.cell = g.item(int(i % perPage));
+    item.cell = g.item(int(i % perPage), int(std::min(perPage, plan.titles.size() - i / perPage * perPage)));
     if (marks.count(int(i)) && !marks[int(i)].empty()) {
       // The title's button opens its scenes; their first button plays from the start.
       const auto& ms = marks[int(i)];
@@ -356,7 +365,7 @@ MenuPlan planMenu(const fs::path& chosen, const AuthorOptions& options, core::Lo
         sp.name = "Scenes of title " + std::to_string(t.title) + (n > 1 ? " (" + std::to_string(p + 1) + ")" : "");
         for (size_t k = p * scenesPerPage; k < std::min(count, (p + 1) * scenesPerPage); ++k) {
           Item s;
-          s.cell = g.item(int(k % scenesPerPage));
+          s.cell = g.item(int(k % scenesPerPage), int(std::min(count, (p + 1) * scenesPerPage) - p * scenesPerPage));
           s.title = t.title;
           s.imageStem = "title-" + std::to_string(t.title) + "-scene-" + std::to_string(k);
           if (k == 0) {

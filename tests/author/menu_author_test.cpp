@@ -132,9 +132,10 @@ TEST(MenuAuthor, ButtonPicturesAreTheFacesAndOversizedOnesAreRefused) {
   const author::PlannedButton& b = plan.buttons[0];
   EXPECT_EQ(b.width, 400);
   EXPECT_EQ(b.height, 80);
-  // Centred in the column's 1000x90 place, shown selected (green) on the page.
+  // Centred in the column's 1000x90 place, shown selected (green) on the page; two
+  // buttons of a column of six stand two rows (2 x 112) below the column's top.
   EXPECT_EQ(b.x, 460 + 300);
-  EXPECT_EQ(b.y, 150 + 5);
+  EXPECT_EQ(b.y, 150 + 224 + 5);
   const menuview::Rgba c = plan.pages[0].pixel(b.x + 200, b.y + 40);
   EXPECT_LT(c.r, 20);
   EXPECT_GT(c.g, 180);

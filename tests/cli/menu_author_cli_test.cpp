@@ -160,8 +160,10 @@ TEST_F(MenuAuthorCli, PreviewDrawsEveryPageAndChangesNothing) {
     ASSERT_TRUE(menuview::loadPicture(dir_.path() / ("menu-" + std::to_string(page) + ".png"), img, err)) << err;
     EXPECT_EQ(img.width(), 1920);
     EXPECT_EQ(img.height(), 1080);
-    // The first button of the page is drawn selected: gold beside its label.
-    const auto c = img.pixel(460 + 8, 150 + 45);
+    // The first button of the page is drawn selected: gold beside its label. Page 2
+    // holds two buttons, centred where six would stand: two rows (2 x 112) lower.
+    const int top = page == 1 ? 150 : 150 + 224;
+    const auto c = img.pixel(460 + 8, top + 45);
     EXPECT_GT(c.r, 200) << "page " << page;
     EXPECT_LT(c.b, 100) << "page " << page;
   }
