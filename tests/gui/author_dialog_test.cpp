@@ -6,6 +6,7 @@
 // tab now shows. Bad input is shown in the dialog and writes nothing; Cancel (in the
 // dialog, in the unsaved-changes question, and on the running work) leaves the disc
 // as it was.
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +17,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
@@ -25,6 +28,7 @@
 #include "app/menu/menu_tab.h"
 #include "app/menu/picture_widget.h"
 #include "app/shell/log_view.h"
+#include "app/widgets/accessible_names.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "gui_test_support.h"
@@ -86,7 +90,11 @@ void clickTab(MainWindow* w, int index) {
 }
 
 // A check box is clicked on its box, whatever the width of its cell.
-void clickBox(QCheckBox* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->height() / 2, b->height() / 2)); }
+void clickBox(QCheckBox* b) {
+  QStyleOptionButton opt;
+  opt.initFrom(b);
+  QTest::mouseClick(b, Qt::LeftButton, {}, b->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &opt, b).center());
+}
 
 void typeInto(QLineEdit* e, const QString& text) {
   QTest::mouseClick(e, Qt::LeftButton);
@@ -212,6 +220,22 @@ private slots:
     QCOMPARE(picture->picture(), &dlg->plan().pages.front());
     QVERIFY(dlg->plan().pages.front().pixels() != before.pixels());
     QVERIFY(create->isEnabled());
+    auto* pages = dlg->findChild<QComboBox*>("previewPageChoice");
+    QVERIFY(!pages->isVisible());
+
+    // A scenes page for title 1: a second page, chosen with the keyboard in the page list.
+    clickBox(dlg->findChild<QCheckBox*>("scenesCheck1"));
+    QVERIFY(waitForPlan(dlg));
+    QVERIFY2(dlg->plan().ok, qPrintable(dlg->problem()));
+    QCOMPARE(dlg->plan().pages.size(), size_t(2));
+    QVERIFY(pages->isVisible());
+    QCOMPARE(pages->count(), 2);
+    QCOMPARE(pages->itemText(1), QString("Scenes of title 1"));
+    QCOMPARE(picture->picture(), &dlg->plan().pages[0]);
+    pages->setFocus();
+    QTest::keyClick(pages, Qt::Key_Down);
+    QCOMPARE(pages->currentIndex(), 1);
+    QCOMPARE(picture->picture(), &dlg->plan().pages[1]);
     const std::string playlist = dlg->plan().menuPlaylist;
     const int object = dlg->plan().menuObject;
     const size_t pageButtons = buttonsOnPage(dlg->plan().menu, 0);
@@ -243,12 +267,14 @@ private slots:
     const fs::path stream = bdmv / "STREAM" / (pl.playList.playItems[0].clipName + ".m2ts");
     igs::Menu onDisc;
     QVERIFY(!igs::loadMenuSource(stream, onDisc, quiet, igs::kDefaultIgPid).refused());
+    QCOMPARE(onDisc.ics.pages.size(), size_t(2));
     QCOMPARE(buttonsOnPage(onDisc, 0), pageButtons);
     QVERIFY(fs::exists(bdmv / "CLIPINF" / (pl.playList.playItems[0].clipName + ".clpi")));
 
     // In the window: the Menu tab shows that menu, the BDMV tab the new Top Menu.
     QVERIFY(tab->hasMenu());
     QCOMPARE(buttonsOnPage(tab->document().model, 0), pageButtons);
+    QCOMPARE(tab->pageChoice()->count(), 2);
     QVERIFY(!tab->document().modified());
     QVERIFY(w->session().index.model.indexes.topMenu.objectId == uint16_t(object));
     clickTab(w.get(), TabBdmv);
@@ -281,6 +307,19 @@ private slots:
     auto* create = dlg->findChild<QPushButton*>("createButton");
     auto* problem = dlg->findChild<QLabel*>("previewProblemLabel");
     QVERIFY(!problem->isVisible());
+
+    // Every control says what it is, and the keyboard starts at the first title and
+    // goes through its row.
+    QStringList unnamed;
+    for (QWidget* c : dlg->findChildren<QWidget*>()) {
+      if (!isInteractiveControl(c) || c->objectName().startsWith("qt_")) continue;
+      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
+      if (!a || a->text(QAccessible::Name).trimmed().isEmpty()) unnamed << c->objectName();
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+    QCOMPARE(QApplication::focusWidget(), dlg->findChild<QWidget*>("titleCheck1"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), dlg->findChild<QWidget*>("titleLabelField1"));
 
     // A background that is not a PNG, chosen through the file dialog.
     clickAndAnswerFile(dlg->findChild<QPushButton*>("backgroundBrowseButton"), qs(notPng));
