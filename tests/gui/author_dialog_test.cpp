@@ -133,9 +133,9 @@ AuthorDialog* openDialog(MainWindow* w) {
   return dlg;
 }
 
-// Waits out the pause after a change until its plan is shown.
+// Waits out the pause after a change and the drawing of its plan.
 bool waitForPlan(AuthorDialog* dlg) {
-  for (int i = 0; i < 500 && dlg->previewPending(); ++i) QTest::qWait(10);
+  for (int i = 0; i < 3000 && dlg->previewPending(); ++i) QTest::qWait(10);
   return !dlg->previewPending();
 }
 

@@ -19,9 +19,11 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <memory>
 
 #include "app/menu/picture_widget.h"
 #include "app/shell/qt_text.h"
@@ -71,6 +73,12 @@ AuthorDialog::AuthorDialog(const std::filesystem::path& bdmv, QWidget* parent)
 }
 
 AuthorDialog::~AuthorDialog() {
+  // A plan being drawn cannot be stopped; it is waited for (a second or so at most).
+  if (planner_) {
+    planner_->disconnect(this);
+    planner_->wait();
+    delete planner_;
+  }
   // The picture shows the plan's pixels; it must not paint them once they are gone.
   if (picture_) picture_->setPicture(nullptr);
 }
@@ -382,41 +390,68 @@ void AuthorDialog::changed() {
   timer_->start();
 }
 
-bool AuthorDialog::previewPending() const { return timer_->isActive(); }
+bool AuthorDialog::previewPending() const { return timer_->isActive() || planner_ || again_; }
 QString AuthorDialog::problem() const { return problem_; }
 
 void AuthorDialog::refreshPreview() {
   timer_->stop();
-  picture_->setPicture(nullptr);
-  plan_ = {};
+  // One plan at a time: a change made while one is drawn is planned when it ends.
+  if (planner_) {
+    again_ = true;
+    return;
+  }
+  again_ = false;
+  const auto refuse = [this](const QString& why) {
+    picture_->setPicture(nullptr);
+    plan_ = {};
+    showProblem(why);
+  };
   if (!titles_.ok) {
-    showProblem(toQt(titles_.error.empty() ? std::string("The disc's titles could not be read.") : titles_.error));
+    refuse(toQt(titles_.error.empty() ? std::string("The disc's titles could not be read.") : titles_.error));
     return;
   }
   const author::AuthorOptions o = options();
   // No title chosen would mean "every title" to the engine: the dialog asks instead.
   if (o.titles.empty()) {
-    showProblem(titles_.titles.empty() ? "The disc has no titles to offer in a menu."
-                                       : "Tick at least one title: the menu needs a button to show.");
+    refuse(titles_.titles.empty() ? "The disc has no titles to offer in a menu."
+                                  : "Tick at least one title: the menu needs a button to show.");
     return;
   }
   // The engine's refusal names the command line's switch; here it is a check box.
   if (titles_.hasTopMenu && !o.replace) {
-    showProblem("The disc has a Top Menu already. Tick \"" + replace_->text() +
-                "\" to put the new menu in its place (the files it changes keep their old state in the backup).");
+    refuse("The disc has a Top Menu already. Tick \"" + replace_->text() +
+           "\" to put the new menu in its place (the files it changes keep their old state in the backup).");
     return;
   }
   if (pictureRadio_->isChecked() && o.background.empty()) {
-    showProblem("Choose the background picture (a PNG), or a plain colour.");
+    refuse("Choose the background picture (a PNG), or a plain colour.");
     return;
   }
-  core::MemoryLog quiet;
-  plan_ = author::planMenu(bdmv_, o, quiet);
-  if (!plan_.ok) {
-    showProblem(toQt(plan_.error.empty() ? std::string("The menu cannot be made from these choices.") : plan_.error));
-    return;
-  }
-  showPlan();
+  // Planning sets every label and draws every page: for a disc of many titles that
+  // takes a while, so it runs beside the window; the picture shown stays until the
+  // new one is ready.
+  auto job = std::make_shared<author::MenuPlan>();
+  planner_ = QThread::create([job, bdmv = bdmv_, o] {
+    core::MemoryLog quiet;
+    *job = author::planMenu(bdmv, o, quiet);
+  });
+  connect(planner_, &QThread::finished, this, [this, job] {
+    planner_->deleteLater();
+    planner_ = nullptr;
+    if (again_) {
+      refreshPreview();
+      return;
+    }
+    picture_->setPicture(nullptr);
+    plan_ = std::move(*job);
+    if (!plan_.ok)
+      showProblem(toQt(plan_.error.empty() ? std::string("The menu cannot be made from these choices.") : plan_.error));
+    else
+      showPlan();
+  });
+  summary_->setText("Drawing the preview\u2026");
+  updateCreate();
+  planner_->start();
 }
 
 void AuthorDialog::showProblem(const QString& text) {
@@ -475,7 +510,7 @@ void AuthorDialog::showPage(int page) {
   picture_->updatePicture();
 }
 
-void AuthorDialog::updateCreate() { create_->setEnabled(plan_.ok && problem_.isEmpty() && !timer_->isActive()); }
+void AuthorDialog::updateCreate() { create_->setEnabled(plan_.ok && problem_.isEmpty() && !previewPending()); }
 
 void AuthorDialog::chooseBackground() {
   const QString start = pictureField_->text().isEmpty() ? toQt(bdmv_.parent_path().string()) : pictureField_->text();
@@ -502,9 +537,8 @@ void AuthorDialog::showColour() {
 }
 
 void AuthorDialog::create() {
-  // Choices changed a moment ago are planned before anything is written.
-  if (timer_->isActive()) refreshPreview();
-  if (!plan_.ok || !problem_.isEmpty()) return;
+  // Only the plan of what is chosen now may be written (Create is off until it is).
+  if (previewPending() || !plan_.ok || !problem_.isEmpty()) return;
   if (mayCreate && !mayCreate()) return;
   const author::AuthorOptions o = options();
   accept();

@@ -27,6 +27,7 @@ class QPushButton;
 class QRadioButton;
 class QStackedWidget;
 class QTableWidget;
+class QThread;
 class QTimer;
 
 namespace morvex::app {
@@ -46,9 +47,10 @@ public:
   const author::DiscTitles& discTitles() const { return titles_; }
   // The last plan made (ok == false while the choices are refused).
   const author::MenuPlan& plan() const { return plan_; }
-  // Plans now instead of after the pause that follows a change.
+  // Plans now instead of after the pause that follows a change. The plan is drawn on
+  // a thread of its own; previewed() tells when it is shown.
   void refreshPreview();
-  // A change waits for its plan.
+  // A change waits for its plan (the pause, or the plan being drawn).
   bool previewPending() const;
   // The message shown in place of the picture, empty while the plan is good.
   QString problem() const;
@@ -115,6 +117,9 @@ private:
   QPushButton* create_ = nullptr;
   QPushButton* cancel_ = nullptr;
   QTimer* timer_ = nullptr;
+  // The plan being drawn beside the window, and whether choices changed meanwhile.
+  QThread* planner_ = nullptr;
+  bool again_ = false;
 };
 
 }  // namespace morvex::app
