@@ -359,6 +359,37 @@ private slots:
     QVERIFY(snapshot(tmp.path()) == before);
   }
 
+  // A disc with a Top Menu and a First Play: replacing is offered, First Play is not,
+  // and nothing can be created until replacing is ticked.
+  void aTopMenuIsReplacedOnlyWhenTicked() {
+    test::TempDir tmp;
+    const fs::path bdmv = titlesDisc(tmp.path(), 2);
+    QVERIFY(!bdmv.empty());
+    nav::IndexTable ix = guitest::readIndexFile(bdmv / "index.bdmv");
+    ix.indexes.firstPlayback.objectId = 0;
+    ix.indexes.topMenu.objectId = 1;
+    test::writeFile(bdmv / "index.bdmv", nav::writeIndexTable(ix));
+    auto w = guitest::startWindow({qs(bdmv / "index.bdmv")});
+    AuthorDialog* dlg = openDialog(w.get());
+    QVERIFY(dlg);
+    QVERIFY(waitForPlan(dlg));
+    auto* replace = dlg->findChild<QCheckBox*>("replaceTopMenuCheck");
+    QVERIFY(replace->isVisible());
+    QVERIFY(!dlg->findChild<QCheckBox*>("firstPlayCheck")->isVisible());
+    QVERIFY(!dlg->plan().ok);
+    QVERIFY2(dlg->problem().contains(replace->text()), qPrintable(dlg->problem()));
+    QVERIFY(!dlg->findChild<QPushButton*>("createButton")->isEnabled());
+    clickBox(replace);
+    QVERIFY(waitForPlan(dlg));
+    QVERIFY2(dlg->plan().ok, qPrintable(dlg->problem()));
+    QVERIFY(dlg->plan().replacesTopMenu);
+    QVERIFY(dlg->options().replace);
+    QVERIFY(dlg->findChild<QLabel*>("previewSummaryLabel")->text().contains("Top Menu is replaced"));
+    QVERIFY(dlg->findChild<QPushButton*>("createButton")->isEnabled());
+    QTest::mouseClick(dlg->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    QTRY_VERIFY(!w->menuTab()->findChild<AuthorDialog*>());
+  }
+
   // Unsaved edits are asked about before anything is written: Cancel keeps the edit
   // and the dialog; Discard lets the work start, and Cancel on the running work
   // leaves the disc as it was.
