@@ -20,5 +20,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${MORVEX_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Menu labels are set in the system's sans-serif face unless the author names another.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-dejavu-core)
 
 include(CPack)

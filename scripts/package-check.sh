@@ -102,6 +102,14 @@ depends=$(sed -n 's/^ Depends: //p' "$work/info")
 for lib in libc6 libstdc++6 libpng16-16 libqt6widgets6 libqt6multimedia6; do
   grep -qE "(^|, )${lib//+/\\+}( |,|$)" <<<"$depends" || bad "Depends lacks $lib: $depends"
 done
+# Menu labels need the font libraries, once a program sets labels (the linker keeps only
+# the libraries a program uses).
+needed=$(objdump -p "$usr/bin/morvex-cli" "$usr/bin/morvex")
+if grep -q 'NEEDED *libfreetype' <<<"$needed"; then
+  for lib in libfreetype6 libharfbuzz0b libfontconfig1; do
+    grep -qE "(^|, )${lib}( |,|$)" <<<"$depends" || bad "Depends lacks $lib: $depends"
+  done
+fi
 dpkg-deb --contents "$deb" | awk '{print $6}' | sed 's#^\.##' | grep -v '/$' | sort >"$work/deb-files"
 if diff -u "$work/installed" "$work/deb-files" >"$work/deb.diff"; then
   pass "package holds the $(wc -l <"$work/deb-files") installed files"

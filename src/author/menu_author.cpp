@@ -12,19 +12,15 @@
 // The menu's movie object selects page 0's first button and plays the menu playlist.
 #include "author/menu_author.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
-#include <spawn.h>
 #include <thread>
 #include <unordered_map>
 
@@ -73,10 +69,19 @@ constexpr uint16_t kVideoPid = 0x1011;
 constexpr uint16_t kMenuPid = 0x1400;
 constexpr uint8_t kTransparent = 0xFF;  // palette entry of the faces' empty pixels
 
-// Seconds of still picture the menu clip holds before its last picture is held. The
-// menu's objects must be decoded within it: its display set is stamped from the
-// clip's first picture on, and players drop IG packets stamped after OUT time.
+// Seconds of still picture the menu clip holds at least before its last picture is
+// held. The menu's objects must be decoded within it: its display set is stamped from
+// the clip's first picture on, and players drop IG packets stamped after OUT time, so
+// a large menu gets a longer clip (stillSecondsFor).
 constexpr int kStillSeconds = 3;
+
+// The clip length a menu needs: its display set's span, stamped from time 0, and two
+// seconds to spare.
+int stillSecondsFor(const igs::Menu& menu) {
+  uint64_t last = 0;
+  for (const igs::MenuPes& p : igs::stampedMenuPes(menu, 0)) last = std::max(last, p.pts);
+  return std::max<int>(kStillSeconds, int(last / 90000) + 2);
+}
 
 fs::path bdmvFolder(const fs::path& chosen) {
   if (fs::is_directory(chosen / "BDMV")) return chosen / "BDMV";
@@ -147,7 +152,7 @@ struct StateColours {
 // Normal: white letters on a dark translucent plate; selected: dark letters on gold;
 // activated: dark letters on white.
 constexpr std::array<StateColours, 3> kStates = {{
-    {{24, 32, 52, 210}, {255, 255, 255, 255}},
+    {{48, 66, 108, 225}, {255, 255, 255, 255}},
     {{236, 184, 40, 255}, {16, 18, 28, 255}},
     {{255, 255, 255, 255}, {16, 18, 28, 255}},
 }};
@@ -539,10 +544,14 @@ MenuPlan planMenu(const fs::path& chosen, const AuthorOptions& options, core::Lo
     if (!core::readWholeFile(bdmv / "index.bdmv", b, err) || !nav::readIndexTable(b, "index.bdmv", indx, quiet).complete())
       return refuse("index.bdmv of " + core::displayPath(chosen) + " could not be read whole");
     objectCount = mobj.movieObjects.objects.size();
+    // The old Top Menu's object is rewritten in place, so that every jump to it (a
+    // title going back to the menu) leads to the new menu, unless a title or First
+    // Play runs that same object: then the new menu gets an object of its own.
     const auto& top = indx.indexes.topMenu;
-    plan.menuObject = disc.hasTopMenu && top.isHdmv() && top.objectId < mobj.movieObjects.objects.size()
-                          ? int(top.objectId)
-                          : int(mobj.movieObjects.objects.size());
+    bool shared = indx.indexes.firstPlayback.isHdmv() && indx.indexes.firstPlayback.objectId == top.objectId;
+    for (const auto& t : indx.indexes.titles) shared = shared || (t.isHdmv() && t.objectId == top.objectId);
+    plan.menuObject = disc.hasTopMenu && top.isHdmv() && top.objectId < objectCount && !shared ? int(top.objectId)
+                                                                                            : int(objectCount);
   }
 
   // Faces: three pictures per button, from the label or from the button pictures.
@@ -605,8 +614,8 @@ MenuPlan planMenu(const fs::path& chosen, const AuthorOptions& options, core::Lo
         st.maxLines = 2;
         const typeset::SetLabel set = typeset::setLabel(*font, item.label, st);
         if (!set.ok)
-          return refuse("the label \"" + item.label + "\" does not fit its button (" + std::to_string(item.cell.w) +
-                        "x" + std::to_string(item.cell.h) + "): " + set.error);
+          return refuse(pages[p].name + " page: " +
+                        (set.error.empty() ? "the label \"" + item.label + "\" does not fit its button" : set.error));
         Image coverage(item.cell.w, item.cell.h);
         coverage.blend(set.image, (item.cell.w - set.image.width()) / 2, (item.cell.h - set.image.height()) / 2);
         for (int s = 0; s < 3; ++s) f.state[size_t(s)] = plateFace(coverage, item.cell.w, item.cell.h, kStates[size_t(s)]);
@@ -818,30 +827,44 @@ playlist::Stream streamEntry(uint16_t pid, core::StreamCoding coding) {
 
 }  // namespace
 
-AuthorResult authorMenu(const fs::path& chosen, const AuthorOptions& options, const core::SaveSettings& given,
+AuthorResult authorMenu(const fs::path& chosen, const AuthorOptions& options, const core::SaveSettings& settings,
                         core::Log& log, core::Progress* progress) {
   AuthorResult r;
-  const fs::path bdmv = bdmvFolder(chosen);
-  MenuPlan plan = planMenu(bdmv, options, log);
+  MenuPlan plan = planMenu(chosen, options, log);
   if (!plan.ok) {
     r.error = plan.error;
     return r;
   }
   for (const auto& w : plan.warnings) log.warning(w);
   if (progress) progress->setTotal(100), progress->setPosition(0);
-  auto cancelled = [&] { return progress && progress->cancelled(); };
-  // A disc with a BACKUP folder keeps its copies in step.
-  core::SaveSettings settings = given;
-  if (fs::is_directory(bdmv / "BACKUP")) settings.saveBackupDir = true;
-
   // The still clip: the background encoded by ffmpeg into a scratch folder.
-  StillClipResult still = encodeStillClip(plan.background, kStillSeconds, kVideoPid, log, progress, 0, 40);
+  igs::settleMenu(plan.menu, log);
+  const StillClipResult still =
+      encodeStillClip(plan.background, stillSecondsFor(plan.menu), kVideoPid, log, progress, 0, 40);
   if (!still.ok) {
     r.cancelled = still.cancelled;
     r.error = still.error;
     return r;
   }
-  const clip::StreamFacts facts = clip::scanStream(still.stream, kVideoPid);
+  return writePlannedMenu(chosen, plan, options, still.stream, settings, log, progress);
+}
+
+namespace {
+
+AuthorResult writeMenuFiles(const fs::path& chosen, MenuPlan& plan, const AuthorOptions& options,
+                            const fs::path& stillStream, const core::SaveSettings& given, core::Log& log,
+                            core::Progress* progress) {
+  AuthorResult r;
+  const fs::path bdmv = bdmvFolder(chosen);
+  if (!plan.ok) {
+    r.error = plan.error.empty() ? "the menu was not planned" : plan.error;
+    return r;
+  }
+  auto cancelled = [&] { return progress && progress->cancelled(); };
+  // A disc with a BACKUP folder keeps its copies in step.
+  core::SaveSettings settings = given;
+  if (fs::is_directory(bdmv / "BACKUP")) settings.saveBackupDir = true;
+  const clip::StreamFacts facts = clip::scanStream(stillStream, kVideoPid);
   if (!facts.ok) {
     r.error = "the encoded menu background: " + facts.error;
     return r;
@@ -879,7 +902,7 @@ AuthorResult authorMenu(const fs::path& chosen, const AuthorOptions& options, co
       }
     });
   }
-  const igs::MuxIntoResult mux = igs::muxMenuInto(igs::stampedMenuPes(plan.menu, mo.at), still.stream, r.menuStream, mo,
+  const igs::MuxIntoResult mux = igs::muxMenuInto(igs::stampedMenuPes(plan.menu, mo.at), stillStream, r.menuStream, mo,
                                                   log, progress ? &muxProgress : nullptr);
   muxDone = true;
   if (relay.joinable()) relay.join();
@@ -891,6 +914,10 @@ AuthorResult authorMenu(const fs::path& chosen, const AuthorOptions& options, co
   created.files.push_back(r.menuStream);
   r.written.push_back(r.menuStream);
   if (mux.late) log.warning(std::to_string(mux.late) + " menu packets arrive after their decode time");
+  if (mux.compositionPts >= facts.lastPts) {
+    r.error = "the menu takes longer to decode than its still clip lasts; fewer titles a page or a longer clip is needed";
+    return r;
+  }
   if (cancelled()) {
     r.cancelled = true;
     r.error = "cancelled";
@@ -992,6 +1019,10 @@ AuthorResult authorMenu(const fs::path& chosen, const AuthorOptions& options, co
   if (firstPlay) indx.indexes.firstPlayback = hdmvEntry(nav::kFirstPlaybackNumber, uint16_t(plan.menuObject));
   if (options.firstPlay && !firstPlay) log.warning("the disc has a First Play already; it stays as it is");
   const auto names = core::FileNames::make(false);
+  // The navigation files are edited in place.
+  for (const auto& f : {bdmv / names.mobjfile, bdmv / names.indexfile, bdmv / "BACKUP" / names.mobjfile,
+                        bdmv / "BACKUP" / names.indexfile})
+    if (fs::exists(f)) core::allowRewrite(f);
   if (!nav::saveMovieObjectFile(mobj, bdmv, names.mobjfile, settings, log).ok) {
     r.error = "MovieObject.bdmv could not be saved";
     return r;
@@ -1008,6 +1039,17 @@ AuthorResult authorMenu(const fs::path& chosen, const AuthorOptions& options, co
            std::to_string(plan.menuObject) + ", " + std::to_string(plan.menu.ics.pages.size()) + " page" +
            (plan.menu.ics.pages.size() == 1 ? "" : "s"));
   r.ok = true;
+  return r;
+}
+
+}  // namespace
+
+AuthorResult writePlannedMenu(const fs::path& chosen, MenuPlan& plan, const AuthorOptions& options,
+                              const fs::path& stillStream, const core::SaveSettings& settings, core::Log& log,
+                              core::Progress* progress) {
+  AuthorResult r = writeMenuFiles(chosen, plan, options, stillStream, settings, log, progress);
+  // A failed run removed what it had created; nothing it names is left written.
+  if (!r.ok) r.written.clear();
   return r;
 }
 

@@ -112,6 +112,14 @@ AuthorResult authorMenu(const std::filesystem::path& bdmv, const AuthorOptions& 
                         const core::SaveSettings& settings, core::Log& log,
                         core::Progress* progress = nullptr);
 
+// The writing half of authorMenu, for a plan already made and a still clip already
+// encoded (`stillStream`: the background as H.264 on PID 0x1011 in 192-byte packets):
+// the menu muxed into the clip as <BDMV>/STREAM/<menuClip>.m2ts, its clip information,
+// the playlist, the movie objects and the index. The plan's menu is settled for writing.
+AuthorResult writePlannedMenu(const std::filesystem::path& bdmv, MenuPlan& plan, const AuthorOptions& options,
+                              const std::filesystem::path& stillStream, const core::SaveSettings& settings,
+                              core::Log& log, core::Progress* progress = nullptr);
+
 // The label a title gets by default: "Title 3 — 1:02:05" (an em dash; hours always shown).
 std::string defaultTitleLabel(int title, uint64_t duration45k);
 

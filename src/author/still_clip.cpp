@@ -106,7 +106,7 @@ StillClipResult encodeStillClip(const menuview::Image& picture, int seconds, uin
       "-profile:v", "high", "-level", "4.1", "-crf", "20",
       "-x264-params", "threads=1:keyint=24:min-keyint=24:scenecut=0:bframes=0:aud=1:colorprim=bt709:transfer=bt709:colormatrix=bt709",
       "-threads", "1", "-bitexact", "-fflags", "+bitexact", "-flags:v", "+bitexact",
-      "-f", "mpegts", "-mpegts_m2ts_mode", "1", "-mpegts_pmt_start_pid", "0x100", "-streamid",
+      "-f", "mpegts", "-muxrate", "12000000", "-mpegts_m2ts_mode", "1", "-mpegts_pmt_start_pid", "0x100", "-streamid",
       std::string("0:") + pidText, r.stream.string()};
   log.info("Encoding the menu background with ffmpeg...");
   const pid_t child = spawn(args, logFile);

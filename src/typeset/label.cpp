@@ -612,9 +612,22 @@ menuview::Image draw(OpenFont& font, const Block& b, const LabelStyle& style) {
 
 // ---------------------------------------------------------------------------------
 
+namespace {
+// The fonts fontconfig knows, loaded once on first use. Ours rather than the library's
+// shared default, so it is released at exit and the other users of fontconfig in the
+// program (the desktop toolkit) keep theirs untouched.
+struct FontConfig {
+  FcConfig* config = FcInitLoadConfigAndFonts();
+  ~FontConfig() {
+    if (config) FcConfigDestroy(config);
+  }
+};
+}  // namespace
+
 std::optional<FontFace> findFont(const std::string& pattern, std::string& error) {
   static std::mutex fcLock;
   std::lock_guard guard(fcLock);
+  static FontConfig fc;
   const std::string want = pattern.empty() ? std::string("sans-serif") : pattern;
 
   std::error_code ec;
@@ -648,10 +661,15 @@ std::optional<FontFace> findFont(const std::string& pattern, std::string& error)
   std::vector<std::string> asked;
   FcChar8* s = nullptr;
   for (int i = 0; FcPatternGetString(pat, FC_FAMILY, i, &s) == FcResultMatch; ++i) asked.emplace_back(reinterpret_cast<char*>(s));
-  FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+  if (!fc.config) {
+    FcPatternDestroy(pat);
+    error = "fontconfig could not load its configuration, so no font can be looked up by name";
+    return std::nullopt;
+  }
+  FcConfigSubstitute(fc.config, pat, FcMatchPattern);
   FcDefaultSubstitute(pat);
   FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pat, &result);
+  FcPattern* match = FcFontMatch(fc.config, pat, &result);
   FcPatternDestroy(pat);
   if (!match) {
     error = "no font on this system matches \"" + want + "\" (is fontconfig configured, with fonts installed?)";

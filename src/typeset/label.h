@@ -35,6 +35,8 @@ struct FontFace {
 // name a readable font file, or a pattern fontconfig cannot parse, is a failure.
 std::optional<FontFace> findFont(const std::string& pattern, std::string& error);
 
+// Where each line sits across the box: centred, or against its left edge (whatever the
+// script's direction).
 enum class Align { Centre, Left };
 
 struct LabelStyle {
