@@ -384,6 +384,28 @@ author::AuthorOptions AuthorDialog::options() const {
   return o;
 }
 
+void AuthorDialog::setOptions(const author::AuthorOptions& o) {
+  for (const Row& r : rows_) {
+    if (!r.use->isEnabled()) continue;
+    const auto c = std::find_if(o.titles.begin(), o.titles.end(), [&](const author::TitleChoice& t) { return t.title == r.title; });
+    r.use->setChecked(c != o.titles.end());
+    if (c == o.titles.end()) continue;
+    if (!c->label.empty()) r.label->setText(toQt(c->label));
+    r.scenes->setChecked(c->scenes && r.scenes->isEnabled());
+  }
+  colour_ = QColor(o.backgroundColour.r, o.backgroundColour.g, o.backgroundColour.b);
+  showColour();
+  pictureField_->setText(toQt(o.background.string()));
+  (o.background.empty() ? colourRadio_ : pictureRadio_)->setChecked(true);
+  font_->setCurrentText(toQt(o.font.empty() ? std::string("sans-serif") : o.font));
+  layout_->setCurrentIndex(std::max(0, layout_->findData(int(o.layout))));
+  fadeIn_->setChecked(o.fadeIn);
+  firstPlay_->setChecked(o.firstPlay);
+  returnToMenu_->setChecked(o.returnToMenu);
+  replace_->setChecked(o.replace);
+  refreshPreview();
+}
+
 void AuthorDialog::changed() {
   // Create waits for the plan of what is chosen now.
   create_->setEnabled(false);
@@ -484,8 +506,6 @@ void AuthorDialog::showPlan() {
   page_->setVisible(page_->count() > 1);
   showPage(shown);
 
-  const size_t titleButtons = std::count_if(plan_.buttons.begin(), plan_.buttons.end(),
-                                            [](const author::PlannedButton& b) { return b.title > 0; });
   QString text = QString("%1 %2, %3 %4. The menu becomes playlist %5 and clip %6, played by movie object %7.")
                      .arg(plan_.pages.size())
                      .arg(plan_.pages.size() == 1 ? "page" : "pages")
@@ -493,7 +513,6 @@ void AuthorDialog::showPlan() {
                      .arg(plan_.buttons.size() == 1 ? "button" : "buttons")
                      .arg(toQt(plan_.menuPlaylist), toQt(plan_.menuClip))
                      .arg(plan_.menuObject);
-  if (titleButtons != plan_.buttons.size()) text += QString(" %1 of the buttons play a title.").arg(titleButtons);
   if (plan_.replacesTopMenu) text += " The disc's Top Menu is replaced.";
   for (const std::string& w : plan_.warnings) text += "\n" + toQt(w);
   summary_->setText(text);

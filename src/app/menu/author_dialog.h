@@ -43,6 +43,10 @@ public:
 
   // The options as the controls stand.
   author::AuthorOptions options() const;
+  // Puts earlier choices back (a Create that failed or was cancelled): the titles
+  // named are ticked with their labels and scenes, the others unticked; titles the
+  // disc no longer offers are left out.
+  void setOptions(const author::AuthorOptions& options);
   // What the disc offers, as read when the dialog opened.
   const author::DiscTitles& discTitles() const { return titles_; }
   // The last plan made (ok == false while the choices are refused).
