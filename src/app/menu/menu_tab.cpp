@@ -440,6 +440,7 @@ void MenuTab::chooseAuthoring() {
   // Cancel in the question keeps both the edits and the choices.
   dlg->mayCreate = [this] { return ctx_.session.settle(); };
   connect(dlg, &AuthorDialog::createWanted, this, &MenuTab::authorMenu);
+  if (keptChoices_ && keptFolder_ == ctx_.session.folder()) dlg->setOptions(*keptChoices_);
   dlg->open();
 }
 
@@ -448,6 +449,9 @@ bool MenuTab::authorMenu(const author::AuthorOptions& options) {
   if (!ctx_.session.settle()) return false;
   authoring_ = true;
   updateAuthorButton();
+  // Kept until the menu is written: what the user typed is not lost to a failure.
+  keptChoices_ = std::make_shared<author::AuthorOptions>(options);
+  keptFolder_ = ctx_.session.folder();
   auto result = std::make_shared<author::AuthorResult>();
   // The folder as read may end in a separator; the file names are reported from it.
   std::filesystem::path bdmv = ctx_.session.folder();
@@ -468,6 +472,7 @@ bool MenuTab::authorMenu(const author::AuthorOptions& options) {
       return;
     }
     // The files by their place in the disc folder, as the disc's own lists name them.
+    keptChoices_.reset();
     std::string names;
     for (const auto& f : r.written) {
       const std::filesystem::path rel = f.lexically_relative(bdmv);

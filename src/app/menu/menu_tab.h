@@ -10,6 +10,7 @@
 // a modified one); a menu read only in part is shown as such and cannot be saved
 // until the user says so, because a save would drop what could not be read.
 #include <QUndoStack>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -194,6 +195,10 @@ private:
   TaskRunner runTask_;
   bool authoring_ = false;
   QPushButton* author_ = nullptr;
+  // The choices of a Create that wrote nothing (failed or cancelled), offered again
+  // when the dialog next opens for the same disc folder.
+  std::shared_ptr<author::AuthorOptions> keptChoices_;
+  std::filesystem::path keptFolder_;
   // An edit of ours is changing the document: it is no undo or redo to redraw for.
   bool filling_ = false;
   menuview::Image objectPicture_;
