@@ -121,14 +121,26 @@ void clickAndAnswerFile(QAbstractButton* button, const QString& path) {
   poll.stop();
 }
 
+bool dialogShown(MainWindow* w) {
+  for (AuthorDialog* d : w->menuTab()->findChildren<AuthorDialog*>())
+    if (d->isVisible()) return true;
+  return false;
+}
+
 // Opens the dialog from the Menu tab's button, as a user does.
 AuthorDialog* openDialog(MainWindow* w) {
   clickTab(w, TabMenu);
   auto* button = w->menuTab()->findChild<QPushButton*>("authorMenuButton");
   if (!button || !button->isEnabled() || button->text() != QString("Create a menu for this disc\u2026")) return nullptr;
   QTest::mouseClick(button, Qt::LeftButton);
+  // The one on screen: a dialog closed a moment ago may still wait for its deletion.
+  const auto shown = [w] {
+    for (AuthorDialog* d : w->menuTab()->findChildren<AuthorDialog*>())
+      if (d->isVisible()) return d;
+    return static_cast<AuthorDialog*>(nullptr);
+  };
   AuthorDialog* dlg = nullptr;
-  for (int i = 0; i < 100 && !(dlg = w->menuTab()->findChild<AuthorDialog*>()); ++i) QTest::qWait(10);
+  for (int i = 0; i < 100 && !(dlg = shown()); ++i) QTest::qWait(10);
   if (dlg && !QTest::qWaitForWindowExposed(dlg)) return nullptr;
   return dlg;
 }
@@ -236,6 +248,7 @@ private slots:
     QTest::keyClick(pages, Qt::Key_Down);
     QCOMPARE(pages->currentIndex(), 1);
     QCOMPARE(picture->picture(), &dlg->plan().pages[1]);
+    QVERIFY(dlg->grab().save("/tmp/author_dialog_scenes.png"));
     const std::string playlist = dlg->plan().menuPlaylist;
     const int object = dlg->plan().menuObject;
     const size_t pageButtons = buttonsOnPage(dlg->plan().menu, 0);
@@ -246,7 +259,7 @@ private slots:
     QSignalSpy authored(tab, &MenuTab::authorFinished);
     QSignalSpy loaded(tab, &MenuTab::loadFinished);
     QTest::mouseClick(create, Qt::LeftButton);
-    QTRY_VERIFY(!w->menuTab()->findChild<AuthorDialog*>());
+    QTRY_VERIFY(!dialogShown(w.get()));
     QVERIFY(w->longTaskRunning());
     QVERIFY(tab->authoring());
     QVERIFY(!tab->findChild<QPushButton*>("authorMenuButton")->isEnabled());
@@ -275,6 +288,7 @@ private slots:
     QVERIFY(tab->hasMenu());
     QCOMPARE(buttonsOnPage(tab->document().model, 0), pageButtons);
     QCOMPARE(tab->pageChoice()->count(), 2);
+    QVERIFY(w->grab().save("/tmp/author_menu_tab.png"));
     QVERIFY(!tab->document().modified());
     QVERIFY(w->session().index.model.indexes.topMenu.objectId == uint16_t(object));
     clickTab(w.get(), TabBdmv);
@@ -352,7 +366,7 @@ private slots:
 
     // Escape is Cancel.
     QTest::keyClick(dlg, Qt::Key_Escape);
-    QTRY_VERIFY(!w->menuTab()->findChild<AuthorDialog*>());
+    QTRY_VERIFY(!dialogShown(w.get()));
     QCOMPARE(wanted.size(), 0);
     QVERIFY(!w->longTaskRunning());
     w.reset();
@@ -387,7 +401,7 @@ private slots:
     QVERIFY(dlg->findChild<QLabel*>("previewSummaryLabel")->text().contains("Top Menu is replaced"));
     QVERIFY(dlg->findChild<QPushButton*>("createButton")->isEnabled());
     QTest::mouseClick(dlg->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
-    QTRY_VERIFY(!w->menuTab()->findChild<AuthorDialog*>());
+    QTRY_VERIFY(!dialogShown(w.get()));
   }
 
   // Unsaved edits are asked about before anything is written: Cancel keeps the edit
@@ -407,6 +421,8 @@ private slots:
 
     AuthorDialog* dlg = openDialog(w.get());
     QVERIFY(dlg);
+    clickBox(dlg->findChild<QCheckBox*>("titleCheck3"));
+    typeInto(dlg->findChild<QLineEdit*>("titleLabelField2"), "Kept label");
     QVERIFY(waitForPlan(dlg));
     QVERIFY(dlg->plan().ok);
     auto* create = dlg->findChild<QPushButton*>("createButton");
@@ -441,6 +457,18 @@ private slots:
     QVERIFY(w->logView()->lines().filter("cancelled").size() >= 1);
     QVERIFY(!tab->hasMenu());
     QVERIFY(tab->findChild<QPushButton*>("authorMenuButton")->isEnabled());
+
+    // The choices come back when the dialog opens again.
+    dlg = openDialog(w.get());
+    QVERIFY(dlg);
+    QVERIFY(waitForPlan(dlg));
+    QVERIFY(dlg->findChild<QCheckBox*>("titleCheck1")->isChecked());
+    QVERIFY(!dlg->findChild<QCheckBox*>("titleCheck3")->isChecked());
+    QCOMPARE(dlg->findChild<QLineEdit*>("titleLabelField2")->text(), QString("Kept label"));
+    QVERIFY(dlg->plan().ok);
+    QCOMPARE(dlg->plan().titles.size(), size_t(2));
+    QTest::keyClick(dlg, Qt::Key_Escape);
+    QTRY_VERIFY(!dialogShown(w.get()));
     w.reset();
     QVERIFY(snapshot(tmp.path()) == before);
   }
