@@ -209,6 +209,29 @@ QWidget* AuthorDialog::buildLook() {
   font_->lineEdit()->setAccessibleName("Font");
   form->addRow(fontCaption, font_);
 
+  // Button faces drawn elsewhere: a folder of pictures named by title and state; a
+  // button without its pictures gets a face made from its label.
+  auto* faces = new QWidget(box);
+  auto* fl = new QHBoxLayout(faces);
+  fl->setContentsMargins(0, 0, 0, 0);
+  fl->setSpacing(4);
+  buttonImages_ = new QLineEdit(faces);
+  buttonImages_->setObjectName("buttonPicturesField");
+  buttonImages_->setAccessibleName("Button pictures folder");
+  buttonImages_->setPlaceholderText("none: faces made from the labels");
+  buttonImages_->setClearButtonEnabled(true);
+  buttonImages_->setToolTip("A folder with title-N-normal.png, title-N-selected.png and title-N-activated.png for the "
+                            "button of title N, each the size of the button on the page");
+  buttonImagesBrowse_ = new QPushButton("Browse\u2026", faces);
+  buttonImagesBrowse_->setObjectName("buttonPicturesBrowseButton");
+  buttonImagesBrowse_->setAccessibleName("Choose the button pictures folder");
+  buttonImagesBrowse_->setToolTip("Choose the folder of button pictures");
+  fl->addWidget(buttonImages_, 1);
+  fl->addWidget(buttonImagesBrowse_);
+  auto* facesCaption = new QLabel("&Button pictures:", box);
+  facesCaption->setBuddy(buttonImages_);
+  form->addRow(facesCaption, faces);
+
   layout_ = new QComboBox(box);
   layout_->setObjectName("layoutChoice");
   layout_->addItem("Column", int(author::Layout::Column));
@@ -251,6 +274,13 @@ QWidget* AuthorDialog::buildLook() {
     changed();
   });
   connect(font_, &QComboBox::currentTextChanged, this, &AuthorDialog::changed);
+  connect(buttonImages_, &QLineEdit::textChanged, this, &AuthorDialog::changed);
+  connect(buttonImagesBrowse_, &QPushButton::clicked, this, [this] {
+    const QString d = QFileDialog::getExistingDirectory(this, "Button pictures", buttonImages_->text().isEmpty()
+                                                                                     ? toQt(bdmv_.parent_path().string())
+                                                                                     : buttonImages_->text());
+    if (!d.isEmpty()) buttonImages_->setText(d);
+  });
   connect(layout_, &QComboBox::currentIndexChanged, this, &AuthorDialog::changed);
   for (QCheckBox* c : {fadeIn_, returnToMenu_, firstPlay_, replace_}) connect(c, &QCheckBox::toggled, this, &AuthorDialog::changed);
   return box;
@@ -356,7 +386,7 @@ void AuthorDialog::fillTitles() {
   // the cells' controls were made after the rest of the dialog.
   QList<QWidget*> order;
   for (const Row& row : rows_) order << row.use << row.label << row.scenes;
-  order << colourRadio_ << colourButton_ << pictureRadio_ << pictureField_ << browse_ << font_ << layout_ << fadeIn_
+  order << colourRadio_ << colourButton_ << pictureRadio_ << pictureField_ << browse_ << font_ << buttonImages_ << buttonImagesBrowse_ << layout_ << fadeIn_
         << firstPlay_ << returnToMenu_ << replace_ << page_ << create_ << cancel_;
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
   if (!rows_.empty()) rows_.front().use->setFocus();
@@ -376,6 +406,7 @@ author::AuthorOptions AuthorDialog::options() const {
   if (pictureRadio_->isChecked()) o.background = pictureField_->text().trimmed().toStdString();
   o.backgroundColour = menuview::Rgba{uint8_t(colour_.red()), uint8_t(colour_.green()), uint8_t(colour_.blue()), 255};
   o.font = font_->currentText().trimmed().toStdString();
+  o.buttonImages = buttonImages_->text().trimmed().toStdString();
   o.layout = author::Layout(layout_->currentData().toInt());
   o.fadeIn = fadeIn_->isChecked();
   o.firstPlay = !firstPlay_->isHidden() && firstPlay_->isChecked();
@@ -398,6 +429,7 @@ void AuthorDialog::setOptions(const author::AuthorOptions& o) {
   pictureField_->setText(toQt(o.background.string()));
   (o.background.empty() ? colourRadio_ : pictureRadio_)->setChecked(true);
   font_->setCurrentText(toQt(o.font.empty() ? std::string("sans-serif") : o.font));
+  buttonImages_->setText(toQt(o.buttonImages.string()));
   layout_->setCurrentIndex(std::max(0, layout_->findData(int(o.layout))));
   fadeIn_->setChecked(o.fadeIn);
   firstPlay_->setChecked(o.firstPlay);

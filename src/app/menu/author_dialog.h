@@ -1,8 +1,8 @@
 #pragma once
 // "Create a menu for this disc…": the choices of a top menu made from the disc's
-// titles (which titles, their labels and scenes pages, the background, the font, the
-// layout and how the menu joins the disc's navigation), with the pages as a player
-// first shows them.
+// titles (which titles, their labels and scenes pages, the background, the font or
+// pictures of the button faces, the layout and how the menu joins the disc's
+// navigation), with the pages as a player first shows them.
 //
 // The picture is the engine's plan, made again a moment after each change: planning
 // writes nothing, so every choice can be tried. A plan the engine refuses (a
@@ -107,6 +107,8 @@ private:
   QLineEdit* pictureField_ = nullptr;
   QPushButton* browse_ = nullptr;
   QComboBox* font_ = nullptr;
+  QLineEdit* buttonImages_ = nullptr;
+  QPushButton* buttonImagesBrowse_ = nullptr;
   QComboBox* layout_ = nullptr;
   QCheckBox* fadeIn_ = nullptr;
   QCheckBox* firstPlay_ = nullptr;
