@@ -312,7 +312,7 @@ private slots:
     QVERIFY(!bdmv.empty());
     const fs::path notPng = tmp.path() / "background.png";
     test::writeFile(notPng, {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'});
-    const auto before = snapshot(tmp.path());
+    const auto before = snapshot(bdmv);
     auto w = guitest::startWindow({qs(bdmv / "index.bdmv")});
     AuthorDialog* dlg = openDialog(w.get());
     QVERIFY(dlg);
@@ -351,12 +351,29 @@ private slots:
     QVERIFY(dlg->isVisible());
     QCOMPARE(wanted.size(), 0);
 
-    // Back to a colour: the plan is good again. No title ticked: refused by the dialog.
+    // Back to a colour: the plan is good again. Button pictures that are not PNGs
+    // are refused too, and the text faces come back when the folder is cleared.
     QTest::mouseClick(dlg->findChild<QAbstractButton*>("backgroundColourRadio"), Qt::LeftButton,
                       {}, QPoint(6, dlg->findChild<QAbstractButton*>("backgroundColourRadio")->height() / 2));
     QVERIFY(waitForPlan(dlg));
     QVERIFY2(dlg->plan().ok, qPrintable(dlg->problem()));
     QVERIFY(create->isEnabled());
+    const fs::path faces = tmp.path() / "faces";
+    fs::create_directories(faces);
+    test::writeFile(faces / "title-1-normal.png", {'n', 'o', 'p', 'e'});
+    auto* facesField = dlg->findChild<QLineEdit*>("buttonPicturesField");
+    typeInto(facesField, qs(faces));
+    QVERIFY(waitForPlan(dlg));
+    QVERIFY(!dlg->plan().ok);
+    QVERIFY2(problem->text().contains("title-1-normal.png"), qPrintable(problem->text()));
+    QVERIFY(!create->isEnabled());
+    QTest::keyClick(facesField, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(facesField, Qt::Key_Delete);
+    QVERIFY(waitForPlan(dlg));
+    QVERIFY2(dlg->plan().ok, qPrintable(dlg->problem()));
+    QVERIFY(create->isEnabled());
+
+    // No title ticked: refused by the dialog.
     for (const char* name : {"titleCheck1", "titleCheck2", "titleCheck3"}) clickBox(dlg->findChild<QCheckBox*>(name));
     QVERIFY(waitForPlan(dlg));
     QVERIFY(!dlg->plan().ok);
@@ -370,7 +387,7 @@ private slots:
     QCOMPARE(wanted.size(), 0);
     QVERIFY(!w->longTaskRunning());
     w.reset();
-    QVERIFY(snapshot(tmp.path()) == before);
+    QVERIFY(snapshot(bdmv) == before);
   }
 
   // A disc with a Top Menu and a First Play: replacing is offered, First Play is not,
