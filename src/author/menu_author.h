@@ -47,6 +47,8 @@ struct DiscTitles {
 
 // Reads index.bdmv, MovieObject.bdmv and the playlists the titles play. `bdmv` is the
 // BDMV folder (or the disc folder holding it).
+// A title's feature is the first playlist its program plays (the walk goes on into
+// menus and other titles, whose playlists are not the title's own).
 DiscTitles readDiscTitles(const std::filesystem::path& bdmv, core::Log& log);
 
 struct TitleChoice {
@@ -63,8 +65,11 @@ struct AuthorOptions {
   std::string font;                         // fontconfig pattern or font file; empty: sans-serif
   // A folder of button pictures instead of text faces: for the button of title N,
   // title-N-normal.png, title-N-selected.png and title-N-activated.png (the last two
-  // optional: missing states reuse the one before). Each picture is the button's face
-  // at its size on the page.
+  // optional: missing states reuse the one before; all the same size, at most the
+  // layout's place, 1000x90 in a column and 520x110 in a grid, centred in it). Scene
+  // buttons use title-N-scene-K-*.png (K 0 "Play from the start", then the chapters),
+  // the page buttons back-*, previous-*, next-*; a button without a normal picture
+  // keeps its text face.
   std::filesystem::path buttonImages;
   Layout layout = Layout::Column;
   bool fadeIn = false, firstPlay = false, returnToMenu = false, replace = false;
@@ -96,6 +101,8 @@ struct MenuPlan {                           // everything decided, nothing writt
   std::vector<std::string> warnings;        // e.g. a font substituted
 };
 
+// Refuses (ok false, `error` set) what authorMenu would refuse, except a missing ffmpeg.
+// Safe to call from a worker thread; reads the disc, writes nothing.
 MenuPlan planMenu(const std::filesystem::path& bdmv, const AuthorOptions& options, core::Log& log);
 
 struct AuthorResult {

@@ -60,7 +60,14 @@ int selectedOnPlane(const Plane& plane, const std::vector<author::PlannedButton>
 struct Authoring {
   std::vector<author::PlannedButton> buttons;  // page 0's
   std::vector<int> titles;                     // the title of each of them
+  std::vector<author::PlannedButton> all;      // every page's
   uint32_t menuPlaylist = 0;
+  std::vector<author::PlannedButton> page(size_t n) const {
+    std::vector<author::PlannedButton> out;
+    for (const auto& b : all)
+      if (b.page == n) out.push_back(b);
+    return out;
+  }
 };
 
 // Plans the menu (for where its buttons are), authors it with the command line and
@@ -70,6 +77,7 @@ Authoring authorWithCli(const fs::path& disc, const std::string& flags, const au
   core::NullLog quiet;
   const author::MenuPlan plan = author::planMenu(disc, options, quiet);
   EXPECT_TRUE(plan.ok) << plan.error;
+  a.all = plan.buttons;
   for (const auto& b : plan.buttons)
     if (b.page == 0) a.buttons.push_back(b), a.titles.push_back(b.title);
   EXPECT_EQ(runCli("menu author \"" + disc.string() + "\" " + flags), 0);
@@ -199,4 +207,50 @@ TEST(AuthoredMenu, ThreeTitlesInAGridStartEachAndComeBack) {
   p.key(BD_VK_ENTER);
   EXPECT_TRUE(p.run(4000, [&] { return p.sawEvent(BD_EVENT_PLAYLIST, 3); })) << "Enter on button 2 did not play 00003";
   EXPECT_TRUE(p.sawEvent(BD_EVENT_TITLE, 3));
+}
+
+// Scenes: title 2's button opens its scenes page; the third button there is the second
+// chapter, which plays title 2's playlist from its mark 1 (the mark's number reaches
+// the player through a register). Chapters fall on the key frames (one a second, every
+// 24th frame at 23.976), so the player's seek lands on the mark itself.
+TEST(AuthoredMenu, ASceneButtonPlaysFromItsChapter) {
+  morvex::test::TempDir dir;
+  const fs::path disc = dir.path() / "scenes";
+  std::string err;
+  if (!morvex::test::writeAvDisc(disc / "BDMV", {2, 3.0, 1.001}, err)) MORVEX_SKIP_OR_FAIL(err);
+  author::AuthorOptions o;
+  o.firstPlay = o.scenes = true;
+  const Authoring a = authorWithCli(disc, "--first-play --scenes", o);
+  ASSERT_EQ(a.titles, (std::vector<int>{2 - 1, 2}));
+  // Pages: titles, scenes of title 1, scenes of title 2.
+  const auto scenes = a.page(2);
+  ASSERT_GE(scenes.size(), 4u);
+  EXPECT_EQ(scenes[0].label, "Play from the start");
+  EXPECT_EQ(scenes[2].mark, 1u);
+
+  Player p(disc);
+  ASSERT_TRUE(p.playing()) << "bd_play refused " << disc;
+  waitForMenu(p, a);
+  move(p, a, BD_VK_DOWN, 1, "Down");
+  p.key(BD_VK_ENTER);
+  ASSERT_TRUE(p.run(3000, [&] { return selectedOnPlane(p.seen().plane, scenes) == 0; }))
+      << "Enter on title 2 did not show its scenes page with \"Play from the start\" selected";
+  Authoring onScenes = a;
+  onScenes.buttons = scenes;
+  move(p, onScenes, BD_VK_DOWN, 1, "Down");
+  move(p, onScenes, BD_VK_DOWN, 2, "Down");
+  p.seen().events.clear();
+  p.key(BD_VK_ENTER);
+  EXPECT_TRUE(p.run(4000, [&] { return p.sawEvent(BD_EVENT_PLAYLIST, 2); })) << "the scene did not play 00002";
+  // The seek to the mark: media time (45 kHz from the playlist's start) of the second
+  // key frame, 1001/1000 s in.
+  auto seekedTo = [&](uint32_t lo, uint32_t hi) {
+    for (const auto& [e, v] : p.seen().events)
+      if (e == BD_EVENT_SEEK && v >= lo && v <= hi) return true;
+    return false;
+  };
+  p.run(300);
+  std::string seen;
+  for (const auto& [e, v] : p.seen().events) seen += " " + std::to_string(e) + ":" + std::to_string(v);
+  EXPECT_TRUE(seekedTo(44000, 46000)) << "the scene did not start at its mark, 45045; events:" << seen;
 }
