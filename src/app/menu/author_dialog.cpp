@@ -221,7 +221,9 @@ QWidget* AuthorDialog::buildLook() {
   buttonImages_->setPlaceholderText("none: faces made from the labels");
   buttonImages_->setClearButtonEnabled(true);
   buttonImages_->setToolTip("A folder with title-N-normal.png, title-N-selected.png and title-N-activated.png for the "
-                            "button of title N, each the size of the button on the page");
+                            "button of title N (all three the same size, at most 1000 x 90 in a column and 520 x 110 "
+                            "in a grid); scenes use title-N-scene-K-*.png, the page buttons back-*, previous-* and "
+                            "next-*. A button without its normal picture keeps its text face.");
   buttonImagesBrowse_ = new QPushButton("Browse\u2026", faces);
   buttonImagesBrowse_->setObjectName("buttonPicturesBrowseButton");
   buttonImagesBrowse_->setAccessibleName("Choose the button pictures folder");
