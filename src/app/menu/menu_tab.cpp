@@ -2,11 +2,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QHideEvent>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <cstring>
 
+#include "app/menu/author_dialog.h"
 #include "app/menu/bogs_panel.h"
 #include "app/menu/effects_panel.h"
 #include "app/menu/menu_emulation.h"
@@ -104,6 +107,17 @@ void MenuTab::buildUi() {
   });
   connect(files_, &MenuFiles::muxFinished, this, &MenuTab::muxFinished);
   connect(files_, &MenuFiles::rulesChanged, this, &MenuTab::rulesChanged);
+  // A top menu from the disc's titles, beside "Mux into clip…" (which needs a menu;
+  // this needs only a disc).
+  author_ = new QPushButton("Create a menu for this disc\u2026", files_->clipRow());
+  author_->setObjectName("authorMenuButton");
+  author_->setToolTip("A top menu with a button for each of the disc's titles, written into the disc folder");
+  if (auto* row = qobject_cast<QHBoxLayout*>(files_->clipRow()->layout())) row->insertWidget(0, author_);
+  connect(author_, &QPushButton::clicked, this, &MenuTab::chooseAuthoring);
+  connect(files_, &MenuFiles::rulesChanged, this, &MenuTab::updateAuthorButton);
+  connect(&ctx_.session, &DiscSession::loaded, this, &MenuTab::updateAuthorButton);
+  connect(&ctx_.session, &DiscSession::cleared, this, &MenuTab::updateAuthorButton);
+  updateAuthorButton();
 
   sub_ = new QTabWidget(this);
   sub_->setObjectName("menuSubTabs");
@@ -410,6 +424,70 @@ void MenuTab::updateChooser() {
 }
 
 void MenuTab::updateMissingMark() { pageViewPanel_->setObjectsMissing(hasMenu() && view_->objectsMissing()); }
+
+// ---- Authoring a menu for the disc ---------------------------------------------------
+
+void MenuTab::updateAuthorButton() {
+  author_->setEnabled(ctx_.session.indexRead() && !authoring_ && !files_->loading() && !files_->muxing());
+}
+
+void MenuTab::chooseAuthoring() {
+  if (!author_->isEnabled()) return;
+  auto* dlg = new AuthorDialog(ctx_.session.folder(), this);
+  dlg->setAttribute(Qt::WA_DeleteOnClose);
+  // The authoring rewrites the index, the movie objects and the files of the disc
+  // folder: edits not yet saved are settled while the dialog is still open, so
+  // Cancel in the question keeps both the edits and the choices.
+  dlg->mayCreate = [this] { return ctx_.session.settle(); };
+  connect(dlg, &AuthorDialog::createWanted, this, &MenuTab::authorMenu);
+  if (keptChoices_ && keptFolder_ == ctx_.session.folder()) dlg->setOptions(*keptChoices_);
+  dlg->open();
+}
+
+bool MenuTab::authorMenu(const author::AuthorOptions& options) {
+  if (authoring_ || !ctx_.session.indexRead() || files_->loading() || files_->muxing()) return false;
+  if (!ctx_.session.settle()) return false;
+  authoring_ = true;
+  updateAuthorButton();
+  // Kept until the menu is written: what the user typed is not lost to a failure.
+  keptChoices_ = std::make_shared<author::AuthorOptions>(options);
+  keptFolder_ = ctx_.session.folder();
+  auto result = std::make_shared<author::AuthorResult>();
+  // The folder as read may end in a separator; the file names are reported from it.
+  std::filesystem::path bdmv = ctx_.session.folder();
+  if (!bdmv.has_filename()) bdmv = bdmv.parent_path();
+  const core::SaveSettings settings = ctx_.saveSettings();
+  core::Log* log = ctx_.log;
+  auto work = [=](core::Progress& p) { *result = author::authorMenu(bdmv, options, settings, *log, &p); };
+  auto done = [this, result, log, bdmv](bool cancelled) {
+    authoring_ = false;
+    updateAuthorButton();
+    const author::AuthorResult& r = *result;
+    if (!r.ok) {
+      if (r.cancelled || cancelled)
+        log->info("Menu authoring cancelled: no file of the disc was changed.");
+      else
+        log->error(r.error.empty() ? std::string("The menu could not be written.") : r.error);
+      Q_EMIT authorFinished(false);
+      return;
+    }
+    // The files by their place in the disc folder, as the disc's own lists name them.
+    keptChoices_.reset();
+    std::string names;
+    for (const auto& f : r.written) {
+      const std::filesystem::path rel = f.lexically_relative(bdmv);
+      names += (names.empty() ? "" : ", ") + (rel.empty() || *rel.begin() == ".." ? core::displayPath(f) : rel.generic_string());
+    }
+    log->info("[b]Written for the menu[/b]: " + names + ".");
+    // The window reads the disc again: the index, the movie objects, the playlist and
+    // clip lists as they are now. Then the new menu opens here for further editing.
+    Q_EMIT discRewritten();
+    loadFile(QString::fromStdString(r.menuStream.string()), igs::kDefaultIgPid);
+    Q_EMIT authorFinished(true);
+  };
+  runTask(std::move(work), std::move(done));
+  return true;
+}
 
 // ---- Display options ----------------------------------------------------------------
 

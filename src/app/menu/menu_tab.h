@@ -10,6 +10,7 @@
 // a modified one); a menu read only in part is shown as such and cannot be saved
 // until the user says so, because a save would drop what could not be read.
 #include <QUndoStack>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -23,7 +24,12 @@
 #include "app/shell/tab_page.h"
 
 class QComboBox;
+class QPushButton;
 class QTabWidget;
+
+namespace morvex::author {
+struct AuthorOptions;
+}
 
 namespace morvex::app {
 
@@ -71,6 +77,15 @@ public:
   bool muxIntoClip(const QString& source, const QString& output, bool addStream);
   // A partial read: the user accepts that a save writes only what was read.
   void confirmPartial();
+  // "Create a menu for this disc…": the choices in a dialog (AuthorDialog), which
+  // stays open until Create or Cancel.
+  void chooseAuthoring();
+  // Adds a top menu made from the disc's titles to the disc folder, on the worker
+  // thread. Unsaved changes are settled first (the files they belong to may be
+  // rewritten); afterwards the disc is read again and the new menu is open here.
+  // False when nothing was started.
+  bool authorMenu(const author::AuthorOptions& options);
+  bool authoring() const { return authoring_; }
 
   bool hasMenu() const { return doc_.model.loaded; }
   bool partialLoad() const;
@@ -112,6 +127,10 @@ signals:
   void loadFinished(bool shown);
   // A mux ended; `written` when the stream file is in place.
   void muxFinished(bool written);
+  // An authored menu changed the disc's files: the disc is to be read again.
+  void discRewritten();
+  // Authoring ended; `written` when the disc has its new menu.
+  void authorFinished(bool written);
   // The page view's overlay boxes changed a display option (the Options tab mirrors it).
   void displayOptionsEdited();
   // The effect-count fields asked for the Effects sub-tab on the in- (false) or
@@ -158,6 +177,7 @@ private:
   void redrawPage();
   void updateChooser();
   void updateMissingMark();
+  void updateAuthorButton();
   void overlayToggled();
   // The BOG picture: an object in the page's palette, or "No object assigned".
   void showObject(unsigned objectId);
@@ -173,6 +193,12 @@ private:
   std::unique_ptr<menuview::PageView> view_;
   std::unique_ptr<menuview::MenuEmulator> emu_;
   TaskRunner runTask_;
+  bool authoring_ = false;
+  QPushButton* author_ = nullptr;
+  // The choices of a Create that wrote nothing (failed or cancelled), offered again
+  // when the dialog next opens for the same disc folder.
+  std::shared_ptr<author::AuthorOptions> keptChoices_;
+  std::filesystem::path keptFolder_;
   // An edit of ours is changing the document: it is no undo or redo to redraw for.
   bool filling_ = false;
   menuview::Image objectPicture_;

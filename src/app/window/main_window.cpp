@@ -290,6 +290,9 @@ void MainWindow::buildUi() {
   if (auto* c = options_->findChild<QComboBox*>("optionsChapterFormatChoice"))
     connect(c, &QComboBox::currentIndexChanged, playlist_, &PlaylistTab::showChapterFormat);
   connect(menu_, &MenuTab::buttonSound, bdmv_->soundGroup(), &SoundGroup::playSound);
+  // A menu authored on the Menu tab rewrote files of the disc: it is read again.
+  connect(menu_, &MenuTab::discRewritten, this,
+          [this] { bdmv_->openFolder(QString::fromStdString(ctx_.session.folder().string())); });
   connect(options_, &OptionsTab::createMenuRequested, this, [this] {
     tabs_->setCurrentIndex(TabMenu);
     menu_->createMenu();
