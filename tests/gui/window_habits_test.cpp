@@ -10,6 +10,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QUrl>
+#include <functional>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -24,9 +30,12 @@
 #include "app/playlist/playlist_tab.h"
 #include "app/settings/app_settings.h"
 #include "app/shell/log_view.h"
+#include "app/shell/status_line.h"
+#include "playlist/playlist_edit.h"
 #include "app/widgets/accessible_names.h"
 #include "app/widgets/in_place_edit.h"
 #include "gui_test_support.h"
+#include "core/save.h"
 #include "playlist/grid_text.h"
 #include "gui_tests.h"
 #include "support/test_support.h"
@@ -270,6 +279,63 @@ private slots:
     QTRY_COMPARE(found(), before + 1);
     QTest::qWait(50);
     QCOMPARE(found(), before + 1);
+  }
+
+  // "+" after a time typed into the mark fields puts the new mark at that time in the
+  // selected PlayItem and leaves the selected mark where it was; a typed time outside
+  // the PlayItem is taken with the disc check's warning on the status line.
+  void markPlusTakesTheTypedTime() {
+    test::TempDir tmp;
+    const fs::path bdmv = guitest::demoDisc(tmp.path());
+    if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("the demo generator is not part of this build");
+    auto w = guitest::startWindow(argFor(bdmv));
+    clickTab(w.get(), TabPlaylist);
+    readPlaylist(w.get(), "00001");
+    auto* tab = w->findChild<PlaylistTab*>("playlistTab");
+    auto* items = w->findChild<QTableWidget*>("playItemTable");
+    auto* marks = w->findChild<QTableWidget*>("markTable");
+    auto* plus = w->findChild<QPushButton*>("insertMarkButton");
+    const auto before = tab->model();
+    QVERIFY(!before.playListMark.marks.empty());
+    const auto mark0 = before.playListMark.marks[0];
+    QVERIFY(mark0.playItemRef < before.playList.playItems.size());
+    const auto& item = before.playList.playItems[mark0.playItemRef];
+    clickCell(items, int(mark0.playItemRef), 0);
+    clickCell(marks, 0, 1);
+    // Another second of the same minute that still lies inside the PlayItem.
+    auto f = playlist::markTimeFields(mark0.timeStamp);
+    uint32_t typed = 0;
+    for (int sec = 0; sec < 60 && !typed; ++sec) {
+      auto g = f;
+      g.seconds = sec;
+      const uint32_t t = playlist::markTime(g);
+      if (sec != f.seconds && t >= item.inTime && t < item.outTime) typed = t, f = g;
+    }
+    QVERIFY2(typed, "the PlayItem of mark 0 spans no other second of its minute");
+    auto typeOnly = [](QLineEdit* e, const QString& text) {
+      QTest::mouseClick(e, Qt::LeftButton);
+      QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(e, text);
+    };
+    typeOnly(w->findChild<QLineEdit*>("markSecondsField"), QString::number(f.seconds));
+    QTest::mouseClick(plus, Qt::LeftButton);
+    const auto& after = tab->model().playListMark.marks;
+    QCOMPARE(after.size(), before.playListMark.marks.size() + 1);
+    QCOMPARE(after[0].timeStamp, mark0.timeStamp);
+    QCOMPARE(marks->currentRow(), 1);
+    QCOMPARE(after[1].timeStamp, typed);
+    QCOMPARE(int(after[1].playItemRef), int(mark0.playItemRef));
+    QCOMPARE(w->findChild<QLineEdit*>("markSecondsField")->text(), QString::number(f.seconds));
+
+    // Hour 25 lies past every PlayItem: the mark comes with the check's warning.
+    typeOnly(w->findChild<QLineEdit*>("markHoursField"), "25");
+    QTest::mouseClick(plus, Qt::LeftButton);
+    QCOMPARE(tab->model().playListMark.marks.size(), before.playListMark.marks.size() + 2);
+    QCOMPARE(tab->model().playListMark.marks[1].timeStamp, typed);
+    QVERIFY2(w->statusLine()->panelText(1).contains("lies outside PlayItem"), qPrintable(w->statusLine()->panelText(1)));
+    // Nothing typed: "+" takes the selected PlayItem's IN time, as before.
+    QTest::mouseClick(plus, Qt::LeftButton);
+    QCOMPARE(tab->model().playListMark.marks[size_t(marks->currentRow())].timeStamp, item.inTime);
   }
 };
 
