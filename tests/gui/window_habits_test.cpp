@@ -281,6 +281,149 @@ private slots:
     QCOMPARE(found(), before + 1);
   }
 
+  // The recent list: two discs opened are offered most recent first, in this run and
+  // the next; choosing one opens it after the unsaved-changes question (Cancel keeps
+  // the open disc and its edit, Discard opens the chosen one); an entry that no longer
+  // exists is taken off with a message.
+  void recentDiscsReopen() {
+    test::TempDir tmp;
+    const auto one = guitest::writeDisc(tmp.path() / "one", guitest::makeIndex(1, 1), guitest::makeMobj({{}}));
+    const auto two = guitest::writeDisc(tmp.path() / "two", guitest::makeIndex(2, 1), guitest::makeMobj({{}}));
+    const QString oneDir = QString::fromStdString(one.string()), twoDir = QString::fromStdString(two.string());
+    {
+      auto w = guitest::startWindow(argFor(one));
+      typeIntoField(w->findChild<QLineEdit*>("discFolderField"), twoDir);
+      QCOMPARE(QDir::cleanPath(w->bdmvTab()->folder()), twoDir);
+      QVERIFY(w->close());
+    }
+    auto w = guitest::startWindow();
+    QPushButton* recentButton = w->recentButton();
+    QVERIFY(recentButton->isVisible());
+    // Opens the recent menu with a click and hands its entries to `then`, which may
+    // click one of them.
+    auto withMenu = [&](const std::function<void(QMenu*, QList<QAction*>)>& then) {
+      bool seen = false;
+      QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        seen = true;
+        QList<QAction*> entries;
+        for (QAction* a : menu->actions())
+          if (a->objectName() == "recentEntry") entries << a;
+        then(menu, entries);
+        if (menu->isVisible()) menu->close();
+      });
+      QTest::mouseClick(recentButton, Qt::LeftButton);
+      QVERIFY(seen);
+    };
+    auto pick = [](QMenu* menu, QAction* a) { QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center()); };
+    QStringList shown;
+    withMenu([&](QMenu*, QList<QAction*> entries) {
+      for (QAction* a : entries) shown << a->data().toString();
+    });
+    QCOMPARE(shown, (QStringList{twoDir, oneDir}));
+
+    // Choosing "one" opens it.
+    withMenu([&](QMenu* menu, QList<QAction*> entries) { pick(menu, entries.value(1)); });
+    QTRY_COMPARE(QDir::cleanPath(w->bdmvTab()->folder()), oneDir);
+    QVERIFY(w->session().isLoaded());
+    QCOMPARE(w->session().index.model.indexes.titles.size(), size_t(1));
+
+    // A modified disc: Cancel keeps it and its edit; Discard opens the chosen one.
+    auto* content = w->findChild<QLineEdit*>("contentProviderField");
+    content->setFocus();
+    QTest::keyClick(content, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(content, "Edited");
+    QVERIFY(w->session().anyModified());
+    QString asked;
+    withMenu([&](QMenu* menu, QList<QAction*> entries) {
+      QCOMPARE(entries.value(0)->data().toString(), oneDir);
+      answerUnsaved(QMessageBox::Cancel, &asked);
+      pick(menu, entries.value(1));
+    });
+    QTRY_VERIFY(!asked.isEmpty());
+    QCOMPARE(QDir::cleanPath(w->bdmvTab()->folder()), oneDir);
+    QCOMPARE(w->session().index.model.contentProviderData, std::string("Edited"));
+    asked.clear();
+    withMenu([&](QMenu* menu, QList<QAction*> entries) {
+      answerUnsaved(QMessageBox::Discard, &asked);
+      pick(menu, entries.value(1));
+    });
+    QTRY_COMPARE(QDir::cleanPath(w->bdmvTab()->folder()), twoDir);
+    QVERIFY(!asked.isEmpty());
+    QVERIFY(!w->session().anyModified());
+    QCOMPARE(w->session().index.model.indexes.titles.size(), size_t(2));
+
+    // "one" moved away: choosing it says so and takes it off the list.
+    fs::rename(one.parent_path(), tmp.path() / "moved");
+    withMenu([&](QMenu* menu, QList<QAction*> entries) {
+      QCOMPARE(entries.value(1)->data().toString(), oneDir);
+      pick(menu, entries.value(1));
+    });
+    QTRY_VERIFY(w->logView()->lines().join('\n').contains("no longer exists"));
+    QCOMPARE(QDir::cleanPath(w->bdmvTab()->folder()), twoDir);
+    shown.clear();
+    withMenu([&](QMenu*, QList<QAction*> entries) {
+      for (QAction* a : entries) shown << a->data().toString();
+    });
+    QCOMPARE(shown, QStringList{twoDir});
+  }
+
+  // A disc folder, an index.bdmv or a menu file dropped on the window opens it; a
+  // drop on a modified disc asks first, and Cancel keeps the disc and its edit.
+  void droppedDiscOpens() {
+    test::TempDir tmp;
+    const auto one = guitest::writeDisc(tmp.path() / "one", guitest::makeIndex(1, 1), guitest::makeMobj({{}}));
+    const auto two = guitest::writeDisc(tmp.path() / "two", guitest::makeIndex(2, 1), guitest::makeMobj({{}}));
+    const QString oneDir = QString::fromStdString(one.string()), twoDir = QString::fromStdString(two.string());
+    auto w = guitest::startWindow(argFor(one));
+    // The drop lands on the page under the cursor and reaches the window from there.
+    auto drop = [&w](const QString& path) {
+      QWidget* target = w->tabs()->currentWidget();
+      const QPoint at = target->rect().center();
+      QMimeData mime;
+      mime.setUrls({QUrl::fromLocalFile(path)});
+      QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(target, &enter);
+      if (!enter.isAccepted()) return false;
+      QDropEvent dropped(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(target, &dropped);
+      return dropped.isAccepted();
+    };
+    // Anything but a disc or a menu is refused at the door.
+    const fs::path text = tmp.path() / "notes.txt";
+    std::string err;
+    QVERIFY(core::writeFileAtomic(text, core::Bytes{'x'}, err));
+    QVERIFY(!drop(QString::fromStdString(text.string())));
+    // The disc's root folder.
+    QVERIFY(drop(QString::fromStdString(two.parent_path().string())));
+    QTRY_COMPARE(QDir::cleanPath(w->bdmvTab()->folder()), twoDir);
+    QCOMPARE(w->session().index.model.indexes.titles.size(), size_t(2));
+
+    // Modified, then index.bdmv of the other disc dropped: Cancel keeps everything.
+    auto* content = w->findChild<QLineEdit*>("contentProviderField");
+    content->setFocus();
+    QTest::keyClick(content, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(content, "Edited");
+    QString asked;
+    // The drop is taken up once the event loop turns; the answer waits for its question.
+    QVERIFY(drop(QString::fromStdString((one / "index.bdmv").string())));
+    answerUnsaved(QMessageBox::Cancel, &asked);
+    QTRY_VERIFY(!asked.isEmpty());
+    QTest::qWait(20);
+    QCOMPARE(QDir::cleanPath(w->bdmvTab()->folder()), twoDir);
+    QCOMPARE(w->session().index.model.contentProviderData, std::string("Edited"));
+    QVERIFY(w->windowTitle().endsWith("*"));
+    // The BDMV folder itself, Discard: the other disc is open, nothing modified.
+    asked.clear();
+    QVERIFY(drop(oneDir));
+    answerUnsaved(QMessageBox::Discard, &asked);
+    QTRY_COMPARE(QDir::cleanPath(w->bdmvTab()->folder()), oneDir);
+    QVERIFY(!asked.isEmpty());
+    QVERIFY(!w->session().anyModified());
+    QCOMPARE(w->session().index.model.indexes.titles.size(), size_t(1));
+  }
+
   // "+" after a time typed into the mark fields puts the new mark at that time in the
   // selected PlayItem and leaves the selected mark where it was; a typed time outside
   // the PlayItem is taken with the disc check's warning on the status line.
