@@ -22,6 +22,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include "app/bdjo/bdjo_tab.h"
 #include "app/bdmv/bdmv_tab.h"
@@ -297,7 +298,7 @@ private slots:
       QVERIFY(w->close());
     }
     auto w = guitest::startWindow();
-    QPushButton* recentButton = w->recentButton();
+    QToolButton* recentButton = w->recentButton();
     QVERIFY(recentButton->isVisible());
     // Opens the recent menu with a click and hands its entries to `then`, which may
     // click one of them.

@@ -22,6 +22,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -179,8 +180,12 @@ void MainWindow::buildUi() {
   cancel_ = new QPushButton("Cancel", bottom);
   cancel_->setObjectName("cancelButton");
   cancel_->setEnabled(false);
-  // The discs and menus opened last, as a menu of their paths.
-  recent_ = new QPushButton("Recent", bottom);
+  // The discs and menus opened last, as a menu of their paths: a tool button, as
+  // narrow as its caption, so the row of the Menu tab's emulator keeps its width.
+  recent_ = new QToolButton(bottom);
+  recent_->setText("Recent");
+  recent_->setPopupMode(QToolButton::InstantPopup);
+  recent_->setToolButtonStyle(Qt::ToolButtonTextOnly);
   recent_->setObjectName("recentButton");
   recent_->setToolTip("Open one of the discs and menus opened last");
   recent_->setAccessibleName("Recent discs and menus");

@@ -18,6 +18,7 @@
 class QTabWidget;
 class QMenu;
 class QPushButton;
+class QToolButton;
 class QProgressBar;
 class QSettings;
 class QTimer;
@@ -102,7 +103,7 @@ public:
   // list with a message.
   void openRecent(const QString& path);
   // The button whose menu lists the recent discs and menus.
-  QPushButton* recentButton() const { return recent_; }
+  QToolButton* recentButton() const { return recent_; }
 
   // The disc folder, index.bdmv or .mnu file a drop of `urls` names, or empty when
   // it names anything else (or more than one thing).
@@ -177,7 +178,7 @@ private:
   QPushButton* find_ = nullptr;
   QPushButton* load_ = nullptr;
   QPushButton* mux_ = nullptr;
-  QPushButton* recent_ = nullptr;
+  QToolButton* recent_ = nullptr;
   QMenu* recentMenu_ = nullptr;
 
   // The running long task.
