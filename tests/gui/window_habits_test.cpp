@@ -423,6 +423,13 @@ private slots:
     QVERIFY(!asked.isEmpty());
     QVERIFY(!w->session().anyModified());
     QCOMPARE(w->session().index.model.indexes.titles.size(), size_t(1));
+    // A menu file goes to the Menu tab (this one does not read as a menu: the disc
+    // stays as it is).
+    const fs::path mnu = tmp.path() / "dropped.mnu";
+    QVERIFY(core::writeFileAtomic(mnu, core::Bytes(64, 0), err));
+    QVERIFY(drop(QString::fromStdString(mnu.string())));
+    QTRY_COMPARE(w->tabs()->currentIndex(), int(TabMenu));
+    QCOMPARE(QDir::cleanPath(w->bdmvTab()->folder()), oneDir);
   }
 
   // "+" after a time typed into the mark fields puts the new mark at that time in the

@@ -405,7 +405,7 @@ void MainWindow::handleCommandLine() {
 bool MainWindow::openArguments(const QStringList& arguments) {
   if (arguments.size() != 1) return false;
   const QString arg = arguments.front();
-  if (arg.endsWith(".mnu", Qt::CaseInsensitive)) {
+  if (arg.endsWith(".mnu", Qt::CaseSensitive)) {
     // The Menu tab asks about an unsaved menu before it reads another.
     tabs_->setCurrentIndex(TabMenu);
     menu_->loadFile(QFileInfo(arg).absoluteFilePath());
@@ -471,9 +471,8 @@ QString MainWindow::droppedPath(const QList<QUrl>& urls) {
     return QFileInfo(bdmv).isDir() ? fi.absoluteFilePath() : QString();
   }
   if (!fi.isFile()) return {};
-  if (fi.fileName().compare("index.bdmv", Qt::CaseInsensitive) == 0 ||
-      fi.suffix().compare("mnu", Qt::CaseInsensitive) == 0)
-    return fi.absoluteFilePath();
+  // A menu file by the command line's rule (".mnu" in lower case).
+  if (fi.fileName() == "index.bdmv" || fi.fileName().endsWith(".mnu", Qt::CaseSensitive)) return fi.absoluteFilePath();
   return {};
 }
 
