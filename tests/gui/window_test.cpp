@@ -123,6 +123,8 @@ private slots:
   void logRendersMarkupRuns() {
     auto w = guitest::startWindow();
     LogView* v = w->logView();
+    // The log is looked at: lines reach it when the event loop turns.
+    w->tabs()->setCurrentIndex(TabStatus);
     v->clearLog();
     w->log().info(std::string("  Found [b]") + "3" + "[/b] playlists.");
     QCOMPARE(v->lines().last(), QString("   Found 3 playlists."));
@@ -169,6 +171,17 @@ private slots:
     QVERIFY(at(2, 6).fontWeight() != QFont::Bold);
     QVERIFY(at(3, 1).fontWeight() != QFont::Bold);
     QCOMPARE(at(3, 1).fontPointSize(), 8.0);
+
+    // Out of sight the lines wait; the log shown, they are there.
+    w->tabs()->setCurrentIndex(TabBdmv);
+    const int blocks = v->document()->blockCount();
+    for (int i = 0; i < 100; ++i) w->log().info("[re]Stream " + std::to_string(i) + " missing[/re]");
+    QCoreApplication::processEvents();
+    QCOMPARE(v->document()->blockCount(), blocks);
+    QCOMPARE(v->lineCount(), 104);
+    w->tabs()->setCurrentIndex(TabStatus);
+    QCOMPARE(v->document()->blockCount(), blocks + 100);
+    QCOMPARE(v->document()->lastBlock().text(), QString(" Stream 99 missing"));
     w->findChild<QPushButton*>("clearButton")->click();
     QVERIFY(v->lines().isEmpty());
   }

@@ -32,7 +32,17 @@ void LogView::appendLine(const core::FormattedLine& line) {
   // tab does not lay out thousands of lines nobody is looking at.
   if (flushQueued_ || !isVisible()) return;
   flushQueued_ = true;
-  QMetaObject::invokeMethod(this, [this] { flush(); }, Qt::QueuedConnection);
+  // Shown at that time only: the log may have been hidden since (a flush asked for
+  // meanwhile leaves this call nothing to do).
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (isVisible())
+          flush();
+        else
+          flushQueued_ = false;
+      },
+      Qt::QueuedConnection);
 }
 
 void LogView::flush() {
