@@ -2,7 +2,9 @@
 // filled BDMV tab, on a generated large disc (3,000 playlists, 3,000 clips, 100,000
 // commands), on the same disc without its stream files (the load then logs a line for
 // every missing stream) and on a one-playlist disc, measured in the same run and
-// printed side by side; then the time of switching to each tab on the large disc.
+// printed side by side; then the time of switching to each tab on the large disc, and
+// of the first switch to the Status tab on the disc without streams (its log lines wait
+// there until the log is shown).
 //
 //   bench_window_open [repeats]
 //
@@ -22,6 +24,7 @@
 #include "core/save.h"
 #include "nav/index.h"
 #include "nav/movie_object.h"
+#include "app/shell/log_view.h"
 #include "app/window/main_window.h"
 
 namespace fs = std::filesystem;
@@ -142,5 +145,23 @@ int main(int argc, char** argv) {
     }
   }
   w.endOfRun();
+
+  // The log waits out of sight: the disc without its stream files puts its 3,000
+  // "missing" lines into the log view when the Status tab is first shown.
+  {
+    app::MainWindow bw({QString::fromStdString((bare / "index.bdmv").string())});
+    bw.show();
+    bw.startUp();
+    QApplication::processEvents();
+    QElapsedTimer t;
+    t.start();
+    bw.tabs()->setCurrentIndex(app::TabStatus);
+    QApplication::processEvents();
+    const double ms = double(t.nsecsElapsed()) / 1e6;
+    std::printf("first switch to tab Status, disc without streams (%d log lines) %8.1f ms%s\n",
+                bw.logView()->lineCount(), ms, ms > 50 ? "   over budget (50 ms)" : "");
+    over |= ms > 50;
+    bw.endOfRun();
+  }
   return over ? 1 : 0;
 }

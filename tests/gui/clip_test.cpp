@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -20,6 +22,9 @@
 #include <QProcess>
 
 #include "app/clip/clip_tab.h"
+#include "app/bdmv/bdmv_tab.h"
+#include "app/menu/menu_tab.h"
+#include "app/shell/status_line.h"
 #include "clip/clpi.h"
 #include "clip/clpi_text.h"
 #include "disc/finder.h"
@@ -474,6 +479,56 @@ private slots:
 #endif
   }
 
+  // Save P&ID with no output folder set asks where to write, keeps the answer as the
+  // work folder (the Options tab shows it, the next Save P&ID asks nothing), shows the
+  // written path on the tab and writes nothing into the disc's folders.
+  void savePidAsksWhereAndShowsThePath() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "STREAM" / "00000.m2ts")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
+    const fs::path outDir = tmp / "chosen";
+    fs::create_directories(outDir);
+    auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
+    QVERIFY(w->context().settings.workFolder.isEmpty());
+    clickTab(w.get(), TabClipinf);
+    readClipNamed(w.get(), "00000");
+    ClipTab* tab = w->clipTab();
+    auto* program = tab->findChild<QTableWidget*>("programStreamTable");
+    auto* savePid = tab->findChild<QPushButton*>("savePidButton");
+    auto* outcome = tab->findChild<QLabel*>("extractOutcomeLabel");
+    const auto rows = clip::programRows(tab->document().model);
+    QVERIFY(rows.size() >= 2);
+    int dialogs = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&dialogs, &outDir] {
+      QFileDialog* fd = guitest::visibleFileDialog();
+      if (!fd || fd->property("answered").toBool()) return;
+      fd->setProperty("answered", true);
+      ++dialogs;
+      QTimer::singleShot(0, fd, [fd, &outDir] { guitest::answerFileDialog(fd, qs(outDir.string())); });
+    });
+    poll.start(20);
+    for (int row : {0, 1}) {
+      clickRow(program, row);
+      QSignalSpy finished(tab, &ClipTab::extractionFinished);
+      QTest::mouseClick(savePid, Qt::LeftButton);
+      QVERIFY(finished.wait(120000));
+      QCOMPARE(finished.at(0).at(0).toBool(), true);
+      const QString out = tab->outputFileFor(row);
+      QVERIFY2(out.startsWith(qs(outDir.string()) + "/"), qPrintable(out));
+      QVERIFY2(fs::exists(out.toStdString()), qPrintable(out));
+      QCOMPARE(outcome->text(), "Written to " + QDir::toNativeSeparators(out));
+    }
+    poll.stop();
+    QCOMPARE(dialogs, 1);
+    QCOMPARE(QDir::cleanPath(w->context().settings.workFolder), QDir::cleanPath(qs(outDir.string())));
+    QCOMPARE(QDir::cleanPath(w->page(TabOptions)->findChild<QLineEdit*>("workFolderField")->text()),
+             QDir::cleanPath(qs(outDir.string())));
+    for (const fs::path& d : {demo, demo / "STREAM", demo.parent_path()})
+      for (const auto& e : fs::directory_iterator(d))
+        QVERIFY2(e.path().filename().string().find("_PID") == std::string::npos, e.path().string().c_str());
+  }
+
   void cancelledSavePidLeavesNothing() {
     test::TempDir tmp;
     const fs::path demo = guitest::demoDisc(tmp.path());
@@ -550,6 +605,75 @@ private slots:
     const QRect r = program->visualRect(program->model()->index(igRow, 1));
     QTest::mouseDClick(program->viewport(), Qt::LeftButton, {}, r.center());
     QCOMPARE(menus.seen.size(), 2);
+  }
+
+  // "-> Menu" while the menu read from that stream is edited: the question names the
+  // menu and how it is saved, not the stream; Cancel keeps the edited menu without
+  // claiming the disc has none. Discard when another disc is opened drops the edit:
+  // no mark in the title, and the close asks nothing.
+  void menuQuestionNamesTheMenuAndDiscardDropsIt() {
+    test::TempDir tmp;
+    const fs::path demo = guitest::demoDisc(tmp.path());
+    if (demo.empty() || !fs::exists(demo / "STREAM" / "00000.m2ts")) MORVEX_QSKIP_OR_FAIL("the demo disc is not part of this build");
+    const fs::path other = guitest::writeDisc(tmp / "other", guitest::makeIndex(1, 1), guitest::makeMobj({{}}));
+    auto w = guitest::startWindow({qs((demo / "index.bdmv").string())});
+    clickTab(w.get(), TabClipinf);
+    readClipNamed(w.get(), "00000");
+    auto* program = w->clipTab()->findChild<QTableWidget*>("programStreamTable");
+    auto* toMenu = w->clipTab()->findChild<QPushButton*>("loadToMenuButton");
+    int igRow = -1;
+    for (int r = 0; r < program->rowCount(); ++r)
+      if (guitest::cell(program, r, 1) == "1400") igRow = r;
+    QVERIFY(igRow >= 0);
+    MenuTab* menu = w->menuTab();
+    {
+      QSignalSpy loaded(menu, &MenuTab::loadFinished);
+      clickRow(program, igRow);
+      QTest::mouseClick(toMenu, Qt::LeftButton);
+      QVERIFY(loaded.wait(20000));
+      QVERIFY(loaded.at(0).at(0).toBool());
+    }
+    QCOMPARE(w->tabs()->currentIndex(), int(TabMenu));
+    // A page inserted with Insert in the page choice: the menu is modified.
+    const int pages = menu->pageChoice()->count();
+    menu->pageChoice()->setFocus();
+    QTest::keyClick(menu->pageChoice(), Qt::Key_Insert);
+    QCOMPARE(menu->pageChoice()->count(), pages + 1);
+    QVERIFY(menu->document().modified());
+
+    auto answer = [](QMessageBox::StandardButton button, QString* text) {
+      QTimer::singleShot(0, [button, text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || box->objectName() != "unsavedQuestion") return;
+        *text = box->text();
+        QTest::mouseClick(box->button(button), Qt::LeftButton);
+      });
+    };
+    w->tabs()->setCurrentIndex(TabClipinf);
+    QString asked;
+    answer(QMessageBox::Cancel, &asked);
+    clickRow(program, igRow);
+    QTest::mouseClick(toMenu, Qt::LeftButton);
+    QVERIFY2(asked.contains("the menu read from 00000.m2ts (saved as a .mnu file)"), qPrintable(asked));
+    QVERIFY2(!asked.contains("changes to 00000.m2ts"), qPrintable(asked));
+    QTest::qWait(50);
+    QVERIFY(menu->document().modified());
+    QCOMPARE(menu->pageChoice()->count(), pages + 1);
+    QVERIFY(!w->logView()->lines().join('\n').contains("has no"));
+    QVERIFY(!w->statusLine()->panelText(1).contains("has no"));
+
+    // Another disc, Discard: the menu's edit goes with it.
+    asked.clear();
+    answer(QMessageBox::Discard, &asked);
+    w->bdmvTab()->openFolder(qs(other.string()));
+    QVERIFY(!asked.isEmpty());
+    QVERIFY(!menu->document().modified());
+    QVERIFY(!w->session().anyModified());
+    QVERIFY(!w->windowTitle().endsWith("*"));
+    asked.clear();
+    answer(QMessageBox::Cancel, &asked);
+    QVERIFY(w->close());
+    QVERIFY(asked.isEmpty());
   }
 
   void findFillsReferencedByAndJumps() {

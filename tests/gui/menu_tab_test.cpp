@@ -8,6 +8,7 @@
 // a menu read only in part keeps Save off until the user allows it.
 #include <QApplication>
 #include <map>
+#include <QProgressBar>
 #include <QThread>
 #include <QFileDialog>
 #include <QDialogButtonBox>
@@ -584,6 +585,64 @@ private slots:
     QVERIFY(snapshot() == before);
   }
 
+  // The Mux button runs on the worker with the progress bar and Cancel. A cancelled
+  // mux writes no new stream and leaves an existing one byte for byte; one left to
+  // finish writes the engine's stream. The run waits for the cancel request before it
+  // starts, so Cancel lands inside it however fast the machine is.
+  void muxCancelledWritesNothing() {
+    test::TempDir tmp;
+    const fs::path file = writeMenuFile(twoPageMenu(), tmp.path() / "plain.mnu");
+    const fs::path fresh = tmp.path() / "fresh.m2ts", old = tmp.path() / "old.m2ts";
+    const core::Bytes oldBytes(192 * 3, 0x47);
+    std::string err;
+    QVERIFY(core::writeFileAtomic(old, oldBytes, err));
+    auto w = guitest::startWindow();
+    clickTab(w.get(), TabMenu);
+    MenuTab* tab = w->menuTab();
+    QVERIFY(loadAndWait(tab, file));
+    MainWindow* win = w.get();
+    bool waitForCancel = true;
+    tab->setTaskRunner([win, &waitForCancel](std::function<void(core::Progress&)> work, std::function<void(bool)> done) {
+      const bool wait = waitForCancel;
+      win->runLongTask(
+          [work, wait](core::Progress& p) {
+            while (wait && !p.cancelled()) QThread::msleep(2);
+            work(p);
+          },
+          std::move(done));
+    });
+    auto* mux = w->findChild<QPushButton*>("muxButton");
+    QVERIFY(mux->isVisible());
+    QVERIFY(mux->isEnabled());
+    QSignalSpy muxed(tab, &MenuTab::muxFinished);
+    for (const fs::path& target : {fresh, old}) {
+      MuxIntoAnswers answers{QString(), qs(target), QMessageBox::Yes};
+      clickMuxIntoClip(mux, answers);
+      QVERIFY(answers.outputGiven);
+      QVERIFY(w->longTaskRunning());
+      QVERIFY(w->findChild<QProgressBar*>("progressBar")->isVisible());
+      auto* cancel = w->findChild<QPushButton*>("cancelButton");
+      QVERIFY(cancel->isEnabled());
+      QTest::mouseClick(cancel, Qt::LeftButton);
+      QVERIFY(muxed.wait(20000));
+      QCOMPARE(muxed.takeFirst().at(0).toBool(), false);
+      QVERIFY(!w->longTaskRunning());
+    }
+    QVERIFY(!fs::exists(fresh));
+    QVERIFY(test::readFile(old) == oldBytes);
+    QVERIFY(w->statusLine()->panelText(1).contains("nothing written"));
+
+    // Left to finish, the same button writes what the engine muxes.
+    waitForCancel = false;
+    MuxIntoAnswers answers{QString(), qs(fresh), QMessageBox::Yes};
+    clickMuxIntoClip(mux, answers);
+    QVERIFY(muxed.wait(20000));
+    QCOMPARE(muxed.takeFirst().at(0).toBool(), true);
+    igs::Menu copy = tab->document().model;
+    core::MemoryLog log;
+    QVERIFY(test::readFile(fresh) == igs::muxMenu(copy, log));
+  }
+
   // A composition read without its pictures (a fixture disc's menu): the layout shows
   // as placeholders, marked "objects missing"; Start runs on the chosen page.
   void compositionOnlyMenuShowsPlaceholders() {
@@ -690,11 +749,20 @@ private slots:
     QTest::mouseClick(w->executePanel()->startButton(), Qt::LeftButton);
     QVERIFY(!timer->isActive());
     pic->setFocus();
+    // The status line names the button selected now after every move, not the one
+    // the page was composed with.
+    const auto statusNames = [&w, &regs] {
+      return w->statusLine()->panelText(1).trimmed() ==
+             QString::fromStdString(menuview::pageStatus(regs.psr[10], regs.psr[11]));
+    };
+    QCOMPARE(w->statusLine()->panelText(1).trimmed(), QString("PSR10: 0000 (0), PSR11: 00 (0)"));
     QTest::keyClick(pic, Qt::Key_Down);
     QCOMPARE(regs.psr[10], 1u);
+    QCOMPARE(w->statusLine()->panelText(1).trimmed(), QString("PSR10: 0001 (1), PSR11: 00 (0)"));
     // A mnemonic presses its button as a click does, a moment later.
     QTest::keyClick(w.get(), Qt::Key_U, Qt::AltModifier);
     QTRY_COMPARE(regs.psr[10], 0u);
+    QCOMPARE(w->statusLine()->panelText(1).trimmed(), QString("PSR10: 0000 (0), PSR11: 00 (0)"));
     pic->setFocus();
     QTest::keyClick(pic, Qt::Key_Return);
     QCOMPARE(regs.gpr[5], 7u);
@@ -709,6 +777,11 @@ private slots:
     // Then the page returns by itself.
     QTRY_COMPARE_WITH_TIMEOUT(regs.psr[11], 0u, 3000);
     QCOMPARE(tab->currentPage(), 0);
+    QVERIFY2(statusNames(), qPrintable(w->statusLine()->panelText(1)));
+    pic->setFocus();
+    QTest::keyClick(pic, Qt::Key_Down);
+    QCOMPARE(regs.psr[10], 1u);
+    QVERIFY2(statusNames(), qPrintable(w->statusLine()->panelText(1)));
   }
 
   // The page fields typed into as a user does: Enter leads from field to field and

@@ -10,12 +10,19 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QUrl>
+#include <functional>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include "app/bdjo/bdjo_tab.h"
 #include "app/bdmv/bdmv_tab.h"
@@ -24,9 +31,12 @@
 #include "app/playlist/playlist_tab.h"
 #include "app/settings/app_settings.h"
 #include "app/shell/log_view.h"
+#include "app/shell/status_line.h"
+#include "playlist/playlist_edit.h"
 #include "app/widgets/accessible_names.h"
 #include "app/widgets/in_place_edit.h"
 #include "gui_test_support.h"
+#include "core/save.h"
 #include "playlist/grid_text.h"
 #include "gui_tests.h"
 #include "support/test_support.h"
@@ -270,6 +280,213 @@ private slots:
     QTRY_COMPARE(found(), before + 1);
     QTest::qWait(50);
     QCOMPARE(found(), before + 1);
+  }
+
+  // The recent list: two discs opened are offered most recent first, in this run and
+  // the next; choosing one opens it after the unsaved-changes question (Cancel keeps
+  // the open disc and its edit, Discard opens the chosen one); an entry that no longer
+  // exists is taken off with a message.
+  void recentDiscsReopen() {
+    test::TempDir tmp;
+    const auto one = guitest::writeDisc(tmp.path() / "one", guitest::makeIndex(1, 1), guitest::makeMobj({{}}));
+    const auto two = guitest::writeDisc(tmp.path() / "two", guitest::makeIndex(2, 1), guitest::makeMobj({{}}));
+    const QString oneDir = QString::fromStdString(one.string()), twoDir = QString::fromStdString(two.string());
+    {
+      auto w = guitest::startWindow(argFor(one));
+      typeIntoField(w->findChild<QLineEdit*>("discFolderField"), twoDir);
+      QCOMPARE(QDir::cleanPath(w->bdmvTab()->folder()), twoDir);
+      QVERIFY(w->close());
+    }
+    auto w = guitest::startWindow();
+    QToolButton* recentButton = w->recentButton();
+    QVERIFY(recentButton->isVisible());
+    // Opens the recent menu with a click and hands its entries to `then`, which may
+    // click one of them.
+    auto withMenu = [&](const std::function<void(QMenu*, QList<QAction*>)>& then) {
+      bool seen = false;
+      QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        seen = true;
+        QList<QAction*> entries;
+        for (QAction* a : menu->actions())
+          if (a->objectName() == "recentEntry") entries << a;
+        then(menu, entries);
+        if (menu->isVisible()) menu->close();
+      });
+      QTest::mouseClick(recentButton, Qt::LeftButton);
+      QVERIFY(seen);
+    };
+    auto pick = [](QMenu* menu, QAction* a) { QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center()); };
+    QStringList shown;
+    withMenu([&](QMenu*, QList<QAction*> entries) {
+      for (QAction* a : entries) shown << a->data().toString();
+    });
+    QCOMPARE(shown, (QStringList{twoDir, oneDir}));
+
+    // Choosing "one" opens it.
+    withMenu([&](QMenu* menu, QList<QAction*> entries) { pick(menu, entries.value(1)); });
+    QTRY_COMPARE(QDir::cleanPath(w->bdmvTab()->folder()), oneDir);
+    QVERIFY(w->session().isLoaded());
+    QCOMPARE(w->session().index.model.indexes.titles.size(), size_t(1));
+
+    // A modified disc: Cancel keeps it and its edit; Discard opens the chosen one.
+    auto* content = w->findChild<QLineEdit*>("contentProviderField");
+    content->setFocus();
+    QTest::keyClick(content, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(content, "Edited");
+    QVERIFY(w->session().anyModified());
+    QString asked;
+    withMenu([&](QMenu* menu, QList<QAction*> entries) {
+      QCOMPARE(entries.value(0)->data().toString(), oneDir);
+      answerUnsaved(QMessageBox::Cancel, &asked);
+      pick(menu, entries.value(1));
+    });
+    QTRY_VERIFY(!asked.isEmpty());
+    QCOMPARE(QDir::cleanPath(w->bdmvTab()->folder()), oneDir);
+    QCOMPARE(w->session().index.model.contentProviderData, std::string("Edited"));
+    asked.clear();
+    withMenu([&](QMenu* menu, QList<QAction*> entries) {
+      answerUnsaved(QMessageBox::Discard, &asked);
+      pick(menu, entries.value(1));
+    });
+    QTRY_COMPARE(QDir::cleanPath(w->bdmvTab()->folder()), twoDir);
+    QVERIFY(!asked.isEmpty());
+    QVERIFY(!w->session().anyModified());
+    QCOMPARE(w->session().index.model.indexes.titles.size(), size_t(2));
+
+    // "one" moved away: choosing it says so and takes it off the list.
+    fs::rename(one.parent_path(), tmp.path() / "moved");
+    withMenu([&](QMenu* menu, QList<QAction*> entries) {
+      QCOMPARE(entries.value(1)->data().toString(), oneDir);
+      pick(menu, entries.value(1));
+    });
+    QTRY_VERIFY(w->logView()->lines().join('\n').contains("no longer exists"));
+    QCOMPARE(QDir::cleanPath(w->bdmvTab()->folder()), twoDir);
+    shown.clear();
+    withMenu([&](QMenu*, QList<QAction*> entries) {
+      for (QAction* a : entries) shown << a->data().toString();
+    });
+    QCOMPARE(shown, QStringList{twoDir});
+  }
+
+  // A disc folder, an index.bdmv or a menu file dropped on the window opens it; a
+  // drop on a modified disc asks first, and Cancel keeps the disc and its edit.
+  void droppedDiscOpens() {
+    test::TempDir tmp;
+    const auto one = guitest::writeDisc(tmp.path() / "one", guitest::makeIndex(1, 1), guitest::makeMobj({{}}));
+    const auto two = guitest::writeDisc(tmp.path() / "two", guitest::makeIndex(2, 1), guitest::makeMobj({{}}));
+    const QString oneDir = QString::fromStdString(one.string()), twoDir = QString::fromStdString(two.string());
+    auto w = guitest::startWindow(argFor(one));
+    // The drop lands on the page under the cursor and reaches the window from there.
+    auto drop = [&w](const QString& path) {
+      QWidget* target = w->tabs()->currentWidget();
+      const QPoint at = target->rect().center();
+      QMimeData mime;
+      mime.setUrls({QUrl::fromLocalFile(path)});
+      QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(target, &enter);
+      if (!enter.isAccepted()) return false;
+      QDropEvent dropped(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(target, &dropped);
+      return dropped.isAccepted();
+    };
+    // Anything but a disc or a menu is refused at the door.
+    const fs::path text = tmp.path() / "notes.txt";
+    std::string err;
+    QVERIFY(core::writeFileAtomic(text, core::Bytes{'x'}, err));
+    QVERIFY(!drop(QString::fromStdString(text.string())));
+    // The disc's root folder.
+    QVERIFY(drop(QString::fromStdString(two.parent_path().string())));
+    QTRY_COMPARE(QDir::cleanPath(w->bdmvTab()->folder()), twoDir);
+    QCOMPARE(w->session().index.model.indexes.titles.size(), size_t(2));
+
+    // Modified, then index.bdmv of the other disc dropped: Cancel keeps everything.
+    auto* content = w->findChild<QLineEdit*>("contentProviderField");
+    content->setFocus();
+    QTest::keyClick(content, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(content, "Edited");
+    QString asked;
+    // The drop is taken up once the event loop turns; the answer waits for its question.
+    QVERIFY(drop(QString::fromStdString((one / "index.bdmv").string())));
+    answerUnsaved(QMessageBox::Cancel, &asked);
+    QTRY_VERIFY(!asked.isEmpty());
+    QTest::qWait(20);
+    QCOMPARE(QDir::cleanPath(w->bdmvTab()->folder()), twoDir);
+    QCOMPARE(w->session().index.model.contentProviderData, std::string("Edited"));
+    QVERIFY(w->windowTitle().endsWith("*"));
+    // The BDMV folder itself, Discard: the other disc is open, nothing modified.
+    asked.clear();
+    QVERIFY(drop(oneDir));
+    answerUnsaved(QMessageBox::Discard, &asked);
+    QTRY_COMPARE(QDir::cleanPath(w->bdmvTab()->folder()), oneDir);
+    QVERIFY(!asked.isEmpty());
+    QVERIFY(!w->session().anyModified());
+    QCOMPARE(w->session().index.model.indexes.titles.size(), size_t(1));
+    // A menu file goes to the Menu tab (this one does not read as a menu: the disc
+    // stays as it is).
+    const fs::path mnu = tmp.path() / "dropped.mnu";
+    QVERIFY(core::writeFileAtomic(mnu, core::Bytes(64, 0), err));
+    QVERIFY(drop(QString::fromStdString(mnu.string())));
+    QTRY_COMPARE(w->tabs()->currentIndex(), int(TabMenu));
+    QCOMPARE(QDir::cleanPath(w->bdmvTab()->folder()), oneDir);
+  }
+
+  // "+" after a time typed into the mark fields puts the new mark at that time in the
+  // selected PlayItem and leaves the selected mark where it was; a typed time outside
+  // the PlayItem is taken with the disc check's warning on the status line.
+  void markPlusTakesTheTypedTime() {
+    test::TempDir tmp;
+    const fs::path bdmv = guitest::demoDisc(tmp.path());
+    if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("the demo generator is not part of this build");
+    auto w = guitest::startWindow(argFor(bdmv));
+    clickTab(w.get(), TabPlaylist);
+    readPlaylist(w.get(), "00001");
+    auto* tab = w->findChild<PlaylistTab*>("playlistTab");
+    auto* items = w->findChild<QTableWidget*>("playItemTable");
+    auto* marks = w->findChild<QTableWidget*>("markTable");
+    auto* plus = w->findChild<QPushButton*>("insertMarkButton");
+    const auto before = tab->model();
+    QVERIFY(!before.playListMark.marks.empty());
+    const auto mark0 = before.playListMark.marks[0];
+    QVERIFY(mark0.playItemRef < before.playList.playItems.size());
+    const auto& item = before.playList.playItems[mark0.playItemRef];
+    clickCell(items, int(mark0.playItemRef), 0);
+    clickCell(marks, 0, 1);
+    // Another second of the same minute that still lies inside the PlayItem.
+    auto f = playlist::markTimeFields(mark0.timeStamp);
+    uint32_t typed = 0;
+    for (int sec = 0; sec < 60 && !typed; ++sec) {
+      auto g = f;
+      g.seconds = sec;
+      const uint32_t t = playlist::markTime(g);
+      if (sec != f.seconds && t >= item.inTime && t < item.outTime) typed = t, f = g;
+    }
+    QVERIFY2(typed, "the PlayItem of mark 0 spans no other second of its minute");
+    auto typeOnly = [](QLineEdit* e, const QString& text) {
+      QTest::mouseClick(e, Qt::LeftButton);
+      QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(e, text);
+    };
+    typeOnly(w->findChild<QLineEdit*>("markSecondsField"), QString::number(f.seconds));
+    QTest::mouseClick(plus, Qt::LeftButton);
+    const auto& after = tab->model().playListMark.marks;
+    QCOMPARE(after.size(), before.playListMark.marks.size() + 1);
+    QCOMPARE(after[0].timeStamp, mark0.timeStamp);
+    QCOMPARE(marks->currentRow(), 1);
+    QCOMPARE(after[1].timeStamp, typed);
+    QCOMPARE(int(after[1].playItemRef), int(mark0.playItemRef));
+    QCOMPARE(w->findChild<QLineEdit*>("markSecondsField")->text(), QString::number(f.seconds));
+
+    // Hour 25 lies past every PlayItem: the mark comes with the check's warning.
+    typeOnly(w->findChild<QLineEdit*>("markHoursField"), "25");
+    QTest::mouseClick(plus, Qt::LeftButton);
+    QCOMPARE(tab->model().playListMark.marks.size(), before.playListMark.marks.size() + 2);
+    QCOMPARE(tab->model().playListMark.marks[1].timeStamp, typed);
+    QVERIFY2(w->statusLine()->panelText(1).contains("lies outside PlayItem"), qPrintable(w->statusLine()->panelText(1)));
+    // Nothing typed: "+" takes the selected PlayItem's IN time, as before.
+    QTest::mouseClick(plus, Qt::LeftButton);
+    QCOMPARE(tab->model().playListMark.marks[size_t(marks->currentRow())].timeStamp, item.inTime);
   }
 };
 

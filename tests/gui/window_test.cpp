@@ -123,6 +123,8 @@ private slots:
   void logRendersMarkupRuns() {
     auto w = guitest::startWindow();
     LogView* v = w->logView();
+    // The log is looked at: lines reach it when the event loop turns.
+    w->tabs()->setCurrentIndex(TabStatus);
     v->clearLog();
     w->log().info(std::string("  Found [b]") + "3" + "[/b] playlists.");
     QCOMPARE(v->lines().last(), QString("   Found 3 playlists."));
@@ -144,6 +146,42 @@ private slots:
 
     w->log().info("");
     QCOMPARE(v->lines().last(), QString(" "));
+
+    // A burst reaches the document at once with every line's own looks: like runs of
+    // neighbouring lines go in together, an unlike one starts anew.
+    v->clearLog();
+    w->log().info("[re]missing[/re] a");
+    w->log().info("[re]missing[/re] b");
+    w->log().info("[b]bold[/b] c");
+    w->log().info("plain d");
+    QCOMPARE(v->lines(), (QStringList{" missing a", " missing b", " bold c", " plain d"}));
+    const auto at = [v](int block, int offset) {
+      const QTextBlock b = v->document()->findBlockByNumber(block);
+      QTextCursor c(b);
+      c.setPosition(b.position() + offset + 1);
+      return c.charFormat();
+    };
+    for (int line : {0, 1}) {
+      QCOMPARE(at(line, 1).foreground().color(), QColor(255, 0, 0));
+      QVERIFY(at(line, 9).foreground().color() != QColor(255, 0, 0));
+      QVERIFY(at(line, 1).fontWeight() != QFont::Bold);
+    }
+    QCOMPARE(at(2, 1).fontWeight(), int(QFont::Bold));
+    QVERIFY(at(2, 1).foreground().color() != QColor(255, 0, 0));
+    QVERIFY(at(2, 6).fontWeight() != QFont::Bold);
+    QVERIFY(at(3, 1).fontWeight() != QFont::Bold);
+    QCOMPARE(at(3, 1).fontPointSize(), 8.0);
+
+    // Out of sight the lines wait; the log shown, they are there.
+    w->tabs()->setCurrentIndex(TabBdmv);
+    const int blocks = v->document()->blockCount();
+    for (int i = 0; i < 100; ++i) w->log().info("[re]Stream " + std::to_string(i) + " missing[/re]");
+    QCoreApplication::processEvents();
+    QCOMPARE(v->document()->blockCount(), blocks);
+    QCOMPARE(v->lineCount(), 104);
+    w->tabs()->setCurrentIndex(TabStatus);
+    QCOMPARE(v->document()->blockCount(), blocks + 100);
+    QCOMPARE(v->document()->lastBlock().text(), QString(" Stream 99 missing"));
     w->findChild<QPushButton*>("clearButton")->click();
     QVERIFY(v->lines().isEmpty());
   }

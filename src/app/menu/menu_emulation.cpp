@@ -155,7 +155,14 @@ void MenuEmulation::handleOutput() {
   } else {
     showPagePicture();
   }
-  if (!view_.status().empty() && !emu_.dragging()) ctx_.log->status(core::StatusPanel::Detail, view_.status());
+  // The view words its status line when it composes a page or activates a button;
+  // a move or a time-out only redraws buttons, so the selected button and page are
+  // read from the registers again rather than repeating the line of an earlier page.
+  if (!view_.status().empty() && !emu_.dragging()) {
+    const bool registers = view_.status().rfind("PSR10:", 0) == 0;
+    ctx_.log->status(core::StatusPanel::Detail,
+                     registers ? menuview::pageStatus(view_.regs().psr[10], view_.regs().psr[11]) : view_.status());
+  }
   if (regs_) regs_->refresh();
   syncTimers();
 }

@@ -209,19 +209,32 @@ bool MenuFiles::muxTo(const QString& path) {
   muxing_ = true;
   Q_EMIT rulesChanged();
   auto copy = std::make_shared<igs::Menu>(doc_.model);
-  auto ok = std::make_shared<bool>(false);
+  auto stream = std::make_shared<core::Bytes>();
   core::Log* log = ctx_.log;
   const fs::path target = path.toStdString();
+  // The stream is muxed on the worker; it reaches the disk only once the run has
+  // ended without Cancel, so a cancelled mux leaves no file and an existing one as
+  // it was. The menu-only stream is small: writing it here takes no time.
   auto work = [=](core::Progress& p) {
     p.setTotal(2);
-    *ok = igs::muxMenuToFile(*copy, target, *log);
-    p.setPosition(2);
+    log->info("Muxing menu...");
+    *stream = igs::muxMenu(*copy, *log);
+    p.setPosition(1);
   };
-  auto done = [this, ok, log, target](bool) {
+  auto done = [this, stream, log, target](bool cancelled) {
     muxing_ = false;
-    if (*ok) log->info("[b]" + core::displayPath(target) + "[/b] written.");
+    bool ok = false;
+    if (cancelled) {
+      log->status(core::StatusPanel::Detail, "Mux cancelled: nothing written.");
+      log->info("Mux cancelled: " + core::displayPath(target) + " not written.");
+    } else if (std::string err; !core::writeFileAtomic(target, *stream, err)) {
+      log->error(core::displayPath(target) + ": " + err);
+    } else {
+      ok = true;
+      log->info("[b]" + core::displayPath(target) + "[/b] written.");
+    }
     Q_EMIT rulesChanged();
-    Q_EMIT muxFinished(*ok);
+    Q_EMIT muxFinished(ok);
   };
   run_(work, done);
   return true;

@@ -1,5 +1,7 @@
 #include "app/playlist/mark_group.h"
 
+#include <QApplication>
+
 #include <QComboBox>
 #include <QEvent>
 #include <QFile>
@@ -45,7 +47,8 @@ void MarkGroup::buildUi() {
   milliseconds_ = field("markMillisecondsField", "Milliseconds", "[0-9]{0,3}", 3, this);
   insertButton_ = new QPushButton("+", this);
   insertButton_->setObjectName("insertMarkButton");
-  insertButton_->setToolTip("Insert a mark after the selected one");
+  insertButton_->setToolTip(
+      "Insert a mark after the selected one: at the time typed into the fields, or at the selected PlayItem's IN time");
   deleteButton_ = new QPushButton("-", this);
   deleteButton_->setObjectName("deleteMarkButton");
   deleteButton_->setToolTip("Delete the selected marks");
@@ -82,8 +85,10 @@ void MarkGroup::connectEditors() {
     });
     showMarkRow(k);
   });
-  for (QLineEdit* e : {hours_, minutes_, seconds_, milliseconds_})
+  for (QLineEdit* e : {hours_, minutes_, seconds_, milliseconds_}) {
+    connect(e, &QLineEdit::textEdited, this, [this] { timeTyped_ = true; });
     connect(e, &QLineEdit::editingFinished, this, [this] { markTimeEdited(); });
+  }
   // Enter walks from the PlayItem field through the time fields to the type list.
   QWidget* chain[] = {markPlayItem_, hours_, minutes_, seconds_, milliseconds_, markType_};
   for (int i = 0; i < 5; ++i)
@@ -169,6 +174,7 @@ void MarkGroup::showMarkFields(int i) {
   } else {
     for (QLineEdit* e : {markPlayItem_, hours_, minutes_, seconds_, milliseconds_}) e->clear();
   }
+  timeTyped_ = false;
   filling_ = false;
 }
 
@@ -177,6 +183,9 @@ void MarkGroup::showMarkFields(int i) {
 void MarkGroup::markTimeEdited() {
   const int k = selectedMark();
   if (k < 0 || filling_) return;
+  // Typed and then "+" pressed: the time is the new mark's, the selected one stays.
+  if (timeTyped_ && QApplication::focusWidget() == insertButton_) return;
+  timeTyped_ = false;
   pl::MarkTimeFields f{hours_->text().toInt(), minutes_->text().toInt(), seconds_->text().toInt(), milliseconds_->text().toInt()};
   edit_.checked(*ctx_.log, "Mark time", [&](pl::Playlist& p) { pl::setMarkTime(p, unsigned(k), f); });
   showMarkRow(k);
@@ -186,17 +195,34 @@ void MarkGroup::insertMark() {
   if (!edit_.loaded || !pl::canInsertMark(m())) return;
   const int after = m().playListMark.marks.empty() ? -1 : lastSelectedRow(marks_);
   std::optional<unsigned> at;
-  // The new mark lies inside a PlayItem: the selected one, at its IN time.
+  // The new mark belongs to the selected PlayItem: at the time typed into the fields
+  // when the user typed one (checked as the disc check would: a time outside the
+  // PlayItem is taken with the check's warning shown), otherwise at its IN time.
   const int item = selectedPlayItem ? selectedPlayItem() : -1;
-  edit_("Insert mark", [&] {
-    at = pl::insertMark(m(), after);
-    const auto& items = m().playList.playItems;
-    if (at && item >= 0 && item < int(items.size())) {
-      auto& mark = m().playListMark.marks[*at];
-      mark.playItemRef = uint16_t(item);
-      mark.timeStamp = items[size_t(item)].inTime;
-    }
-  });
+  if (timeTyped_) {
+    pl::MarkTimeFields f{hours_->text().toInt(), minutes_->text().toInt(), seconds_->text().toInt(),
+                         milliseconds_->text().toInt()};
+    const uint32_t ticks = pl::markTime(f);
+    const int typedItem = item >= 0 ? item : markPlayItem_->text().toInt();
+    const bool changed = edit_.checked(*ctx_.log, "Insert mark", [&](pl::Playlist& p) {
+      at = pl::insertMark(p, after);
+      if (!at) return;
+      auto& mark = p.playListMark.marks[*at];
+      mark.playItemRef = uint16_t(typedItem);
+      mark.timeStamp = ticks;
+    });
+    if (!changed) at.reset();
+  } else {
+    edit_("Insert mark", [&] {
+      at = pl::insertMark(m(), after);
+      const auto& items = m().playList.playItems;
+      if (at && item >= 0 && item < int(items.size())) {
+        auto& mark = m().playListMark.marks[*at];
+        mark.playItemRef = uint16_t(item);
+        mark.timeStamp = items[size_t(item)].inTime;
+      }
+    });
+  }
   showMarks();
   Q_EMIT countChanged();
   if (at) marks_->setCurrentCell(int(*at), 0);

@@ -61,6 +61,9 @@ private:
   AppContext& ctx_;
   PlaylistEdits& edit_;
   bool filling_ = false;
+  // The user typed into the time fields since they last showed a mark: "+" puts the
+  // new mark at that time instead of moving the selected one there.
+  bool timeTyped_ = false;
 
   QTableWidget* marks_;
   QComboBox* markType_;

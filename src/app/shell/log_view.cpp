@@ -28,9 +28,21 @@ void LogView::appendLine(const core::FormattedLine& line) {
   // loop turns, so the document lays out and scrolls once per burst, not once per line.
   pending_.push_back(line);
   ++lineCount_;
-  if (flushQueued_) return;
+  // Out of sight, the lines wait for the log to be shown: a disc opened on another
+  // tab does not lay out thousands of lines nobody is looking at.
+  if (flushQueued_ || !isVisible()) return;
   flushQueued_ = true;
-  QMetaObject::invokeMethod(this, [this] { flush(); }, Qt::QueuedConnection);
+  // Shown at that time only: the log may have been hidden since (a flush asked for
+  // meanwhile leaves this call nothing to do).
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (isVisible())
+          flush();
+        else
+          flushQueued_ = false;
+      },
+      Qt::QueuedConnection);
 }
 
 void LogView::flush() {
@@ -39,29 +51,61 @@ void LogView::flush() {
   QTextCursor cur(document());
   cur.beginEditBlock();
   cur.movePosition(QTextCursor::End);
+  // Text of one look is put in with one call: a burst of like lines (the missing
+  // streams of a large disc) becomes a handful of insertions instead of one per run,
+  // the newlines between them becoming the document's blocks.
+  QString run;
+  QTextCharFormat runFormat;
+  bool plainRun = true;
+  const auto put = [&] {
+    if (run.isEmpty()) return;
+    if (plainRun)
+      cur.insertText(run);
+    else
+      cur.insertText(run, runFormat);
+    run.clear();
+  };
+  const auto add = [&](const QString& text, const QTextCharFormat* f) {
+    const bool plain = f == nullptr;
+    if (!run.isEmpty() && (plain != plainRun || (!plain && !(*f == runFormat)))) put();
+    if (run.isEmpty()) {
+      plainRun = plain;
+      if (f) runFormat = *f;
+    }
+    run += text;
+  };
   for (const core::FormattedLine& line : pending_) {
     // The first line goes into the document's empty first block.
-    if (shownCount_ > 0) cur.insertBlock();
+    if (shownCount_ > 0) {
+      if (run.isEmpty()) cur.insertBlock();
+      else run += QChar('\n');
+    }
     ++shownCount_;
     const std::string& text = line.text;
     for (size_t i = 0; i < line.runs.size(); ++i) {
-      const core::FormatRun& run = line.runs[i];
+      const core::FormatRun& r = line.runs[i];
       const size_t end = i + 1 < line.runs.size() ? line.runs[i + 1].pos : text.size();
-      if (run.pos >= end || run.pos >= text.size()) continue;
+      if (r.pos >= end || r.pos >= text.size()) continue;
       QTextCharFormat f;
-      f.setFontWeight(run.bold ? QFont::Bold : QFont::Normal);
-      f.setFontItalic(run.italic);
-      f.setFontUnderline(run.underline);
-      f.setForeground(logColour(run.colour, palette()));
-      f.setFontPointSize(run.size);
-      cur.insertText(QString::fromUtf8(text.data() + run.pos, int(end - run.pos)), f);
+      f.setFontWeight(r.bold ? QFont::Bold : QFont::Normal);
+      f.setFontItalic(r.italic);
+      f.setFontUnderline(r.underline);
+      f.setForeground(logColour(r.colour, palette()));
+      f.setFontPointSize(r.size);
+      add(QString::fromUtf8(text.data() + r.pos, int(end - r.pos)), &f);
     }
-    if (line.runs.empty()) cur.insertText(QString::fromUtf8(text.data(), int(text.size())));
+    if (line.runs.empty()) add(QString::fromUtf8(text.data(), int(text.size())), nullptr);
   }
+  put();
   cur.endEditBlock();
   pending_.clear();
   // Keep the newest line in view.
   verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void LogView::showEvent(QShowEvent* e) {
+  QTextEdit::showEvent(e);
+  flush();
 }
 
 void LogView::clearLog() {

@@ -1,7 +1,8 @@
 #pragma once
 // The message log: a read-only rich-text view that shows one formatted line per
 // message, each run with its own style, colour and 8-point size. Lines logged in a burst
-// are shown together when the event loop next turns.
+// are shown together when the event loop next turns; while the log is out of sight
+// (another tab in front) they wait until it is shown.
 #include <QTextEdit>
 #include <vector>
 
@@ -21,6 +22,9 @@ public:
   void clearLog();
   // Shows the lines logged since the event loop last turned.
   void flush();
+
+protected:
+  void showEvent(QShowEvent* e) override;
 
 private:
   std::vector<core::FormattedLine> pending_;

@@ -4,6 +4,10 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -18,6 +22,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -37,6 +42,7 @@
 #include "app/menu/navigate_panel.h"
 #include "app/shell/desktop_integration.h"
 #include "app/shell/navigator.h"
+#include "app/shell/recent_list.h"
 #include "app/shell/gui_log.h"
 #include "app/widgets/accessible_names.h"
 #include "app/shell/log_view.h"
@@ -174,6 +180,19 @@ void MainWindow::buildUi() {
   cancel_ = new QPushButton("Cancel", bottom);
   cancel_->setObjectName("cancelButton");
   cancel_->setEnabled(false);
+  // The discs and menus opened last, as a menu of their paths: a tool button, as
+  // narrow as its caption, so the row of the Menu tab's emulator keeps its width.
+  recent_ = new QToolButton(bottom);
+  recent_->setText("Recent");
+  recent_->setPopupMode(QToolButton::InstantPopup);
+  recent_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  recent_->setObjectName("recentButton");
+  recent_->setToolTip("Open one of the discs and menus opened last");
+  recent_->setAccessibleName("Recent discs and menus");
+  recentMenu_ = new QMenu(recent_);
+  recentMenu_->setObjectName("recentMenu");
+  recent_->setMenu(recentMenu_);
+  connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
   save_ = new QPushButton("&Save", bottom);
   save_->setObjectName("saveButton");
   save_->setDefault(false);
@@ -183,6 +202,7 @@ void MainWindow::buildUi() {
   bl->addWidget(regs_);
   bl->addWidget(progress_, 1);
   bl->addStretch(1);
+  bl->addWidget(recent_);
   bl->addWidget(find_);
   bl->addWidget(load_);
   bl->addWidget(mux_);
@@ -307,6 +327,12 @@ void MainWindow::buildUi() {
   connect(playlist_, &PlaylistTab::applyToClipWanted, this, [this](const playlist::PlayItem& item) {
     if (clip_->applyPlayItem(item)) tabs_->setCurrentIndex(TabClipinf);
   });
+  // What was opened goes to the top of the recent list.
+  connect(menu_, &MenuTab::loadFinished, this, [this](bool shown) {
+    if (shown && !menu_->document().path.isEmpty()) recent::note(menu_->document().path);
+  });
+  connect(bdmv_, &BdmvTab::folderLoaded, this, [this] { recent::note(bdmv_->folder()); });
+  setAcceptDrops(true);
   connect(bdmv_, &BdmvTab::folderLoaded, this, [this](const QString& label) {
     titleBase_ = "Morvex v" + versionText() + " [" + label + "]";
     updateTitle();
@@ -407,6 +433,83 @@ void MainWindow::openFromLaterLaunch(const QStringList& arguments) {
     return;
   }
   openArguments(arguments);
+}
+
+void MainWindow::fillRecentMenu() {
+  recentMenu_->clear();
+  const QStringList list = recent::entries();
+  if (list.isEmpty()) {
+    recentMenu_->addAction("(nothing opened yet)")->setEnabled(false);
+    return;
+  }
+  for (const QString& path : list) {
+    QAction* a = recentMenu_->addAction(QDir::toNativeSeparators(path));
+    a->setObjectName("recentEntry");
+    a->setData(path);
+    connect(a, &QAction::triggered, this, [this, path] { openRecent(path); });
+  }
+}
+
+void MainWindow::openRecent(const QString& path) {
+  if (worker_) {
+    log().status(core::StatusPanel::Detail, "Another task is running: open it again when it has finished.");
+    return;
+  }
+  const QFileInfo fi(path);
+  if (!fi.exists()) {
+    recent::forget(path);
+    log().error(QDir::toNativeSeparators(path).toStdString() +
+                " no longer exists (moved, renamed or its disc not mounted): taken off the recent list.");
+    return;
+  }
+  openArguments({fi.isDir() ? fi.absoluteFilePath() + "/" : fi.absoluteFilePath()});
+}
+
+QString MainWindow::droppedPath(const QList<QUrl>& urls) {
+  if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
+  const QFileInfo fi(urls.front().toLocalFile());
+  if (fi.isDir()) {
+    // The BDMV folder itself or the disc folder holding it.
+    const QString bdmv = completeBdmvFolder(fi.absoluteFilePath());
+    return QFileInfo(bdmv).isDir() ? fi.absoluteFilePath() : QString();
+  }
+  if (!fi.isFile()) return {};
+  // A menu file by the command line's rule (".mnu" in lower case).
+  if (fi.fileName() == "index.bdmv" || fi.fileName().endsWith(".mnu", Qt::CaseSensitive)) return fi.absoluteFilePath();
+  return {};
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* e) {
+  if (e->mimeData()->hasUrls() && !droppedPath(e->mimeData()->urls()).isEmpty())
+    e->acceptProposedAction();
+  else
+    e->ignore();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* e) {
+  if (e->mimeData()->hasUrls() && !droppedPath(e->mimeData()->urls()).isEmpty())
+    e->acceptProposedAction();
+  else
+    e->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent* e) {
+  const QString path = e->mimeData()->hasUrls() ? droppedPath(e->mimeData()->urls()) : QString();
+  if (path.isEmpty()) {
+    e->ignore();
+    return;
+  }
+  e->acceptProposedAction();
+  if (worker_) {
+    log().status(core::StatusPanel::Detail, "Another task is running: drop it again when it has finished.");
+    return;
+  }
+  // The drop is handled once the drag has ended: the unsaved-changes question must
+  // not run inside the platform's drag loop.
+  QTimer::singleShot(0, this, [this, path] {
+    activateWindow();
+    openArguments({path});
+  });
 }
 
 void MainWindow::applyTabRules() {

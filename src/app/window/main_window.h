@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <QUrl>
 #include <functional>
 #include <memory>
 
@@ -15,7 +16,9 @@
 #include "app/shell/tab_page.h"
 
 class QTabWidget;
+class QMenu;
 class QPushButton;
+class QToolButton;
 class QProgressBar;
 class QSettings;
 class QTimer;
@@ -95,6 +98,17 @@ public:
   // after Save / Discard / Cancel about unsaved changes.
   void openFromLaterLaunch(const QStringList& arguments);
 
+  // Opens an entry of the recent list (a disc's BDMV folder or a .mnu file) as a
+  // dropped or command-line one is; an entry that no longer exists is taken off the
+  // list with a message.
+  void openRecent(const QString& path);
+  // The button whose menu lists the recent discs and menus.
+  QToolButton* recentButton() const { return recent_; }
+
+  // The disc folder, index.bdmv or .mnu file a drop of `urls` names, or empty when
+  // it names anything else (or more than one thing).
+  static QString droppedPath(const QList<QUrl>& urls);
+
   // Grabs a PNG of the window for every tab into `folder` (the screenshot command).
   bool saveScreenshots(const QString& folder);
 
@@ -110,8 +124,13 @@ protected:
   void closeEvent(QCloseEvent* e) override;
   // Undo and redo keys reach the window's shortcuts wherever the focus is.
   bool eventFilter(QObject* o, QEvent* e) override;
+  // A disc folder, an index.bdmv or a .mnu dropped anywhere on the window opens it.
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
 
 private:
+  void fillRecentMenu();
   void buildUi();
   void prBarOn();
   void prBarOff();
@@ -159,6 +178,8 @@ private:
   QPushButton* find_ = nullptr;
   QPushButton* load_ = nullptr;
   QPushButton* mux_ = nullptr;
+  QToolButton* recent_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
 
   // The running long task.
   QThread* worker_ = nullptr;
