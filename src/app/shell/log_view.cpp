@@ -12,14 +12,13 @@ QColor logColour(core::LogColour c, const QPalette& palette) {
   return QColor(rgb.r, rgb.g, rgb.b);
 }
 
-LogView::LogView(QWidget* parent) : QTextEdit(parent) {
+LogView::LogView(QWidget* parent) : QPlainTextEdit(parent) {
   setObjectName("logView");
   setReadOnly(true);
   setUndoRedoEnabled(false);
-  setLineWrapMode(QTextEdit::NoWrap);
+  setLineWrapMode(QPlainTextEdit::NoWrap);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setAcceptRichText(false);
 }
 
 void LogView::appendLine(const core::FormattedLine& line) {
@@ -104,7 +103,7 @@ void LogView::flush() {
 }
 
 void LogView::showEvent(QShowEvent* e) {
-  QTextEdit::showEvent(e);
+  QPlainTextEdit::showEvent(e);
   flush();
 }
 

@@ -2,15 +2,16 @@
 // The message log: a read-only rich-text view that shows one formatted line per
 // message, each run with its own style, colour and 8-point size. Lines logged in a burst
 // are shown together when the event loop next turns; while the log is out of sight
-// (another tab in front) they wait until it is shown.
-#include <QTextEdit>
+// (another tab in front) they wait until it is shown. A plain-text view lays out only
+// the lines in sight, so thousands of waiting lines show at once when the tab opens.
+#include <QPlainTextEdit>
 #include <vector>
 
 #include "core/log.h"
 
 namespace morvex::app {
 
-class LogView : public QTextEdit {
+class LogView : public QPlainTextEdit {
   Q_OBJECT
 public:
   explicit LogView(QWidget* parent = nullptr);
