@@ -21,6 +21,7 @@
 #include <QSettings>
 #include <QTableWidget>
 #include <QTest>
+#include <QFileDialog>
 #include <QTimer>
 #include <QToolButton>
 
@@ -183,6 +184,24 @@ private slots:
     QTest::keyClick(w.get(), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(guitest::readIndexFile(bdmv / "index.bdmv").contentProviderData, std::string("Typed"));
     QVERIFY(!s.index.modified());
+
+    // Ctrl+O asks for a disc folder and opens the one chosen.
+    const auto other = guitest::writeDisc(tmp.path() / "other", guitest::makeIndex(5, 5),
+                                          guitest::makeMobj({{}, {}, {}, {}, {}}));
+    int asked = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&asked, &other] {
+      QFileDialog* fd = guitest::visibleFileDialog();
+      if (!fd || fd->property("answered").toBool()) return;
+      fd->setProperty("answered", true);
+      ++asked;
+      QTimer::singleShot(0, fd, [fd, &other] { guitest::answerFileDialog(fd, QString::fromStdString(other.string())); });
+    });
+    poll.start(20);
+    QTest::keyClick(w.get(), Qt::Key_O, Qt::ControlModifier);
+    QTRY_COMPARE(titles->rowCount(), 5);
+    poll.stop();
+    QCOMPARE(asked, 1);
   }
 
   void undoInsideAnOpenCellEditor() {
