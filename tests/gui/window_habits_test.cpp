@@ -251,6 +251,20 @@ private slots:
     QTRY_VERIFY(w->logView()->lines().join('\n').contains("PlayItem 0 ends before it starts"));
     QVERIFY(tab->model() == before);
     QTRY_COMPARE(guitest::cell(items, 0, 4), QString::fromStdString(playlist::ticks2time(before.playList.playItems[0].outTime)));
+
+    // A mark typed onto a PlayItem the playlist lacks is refused with the check's words.
+    QVERIFY(!before.playListMark.marks.empty());
+    clickCell(w->findChild<QTableWidget*>("markTable"), 0, 0);
+    auto* ref = w->findChild<QLineEdit*>("markPlayItemField");
+    QVERIFY(ref->isEnabled());
+    ref->setFocus();
+    QTest::keyClick(ref, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(ref, QString::number(before.playList.playItems.size() + 6));
+    QTest::keyClick(ref, Qt::Key_Return);
+    const QString points = "points at PlayItem " + QString::number(before.playList.playItems.size() + 6);
+    QTRY_VERIFY(w->logView()->lines().join('\n').contains(points));
+    QVERIFY(tab->model() == before);
+    QTRY_COMPARE(ref->text(), QString::number(before.playListMark.marks[0].playItemRef));
   }
 
   // Every control of the eight tabs has a name a screen reader can announce; no two
