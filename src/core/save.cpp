@@ -619,4 +619,15 @@ WriteResult saveFile(Log& log, const SaveSettings& settings, const SaveRequest& 
   return WriteResult::written(target, content.size());
 }
 
+SaveRequest discFileRequest(const std::filesystem::path& discFolder, const std::string& fileName) {
+  SaveRequest req;
+  req.folder = discFolder;
+  req.fileName = fileName;
+  req.startMessage = "Saving [bl]" + fileName + "[/bl]";
+  req.doneMessage = fileName + " saved.";
+  req.copyToBackupDir = true;
+  req.discFolder = discFolder;
+  return req;
+}
+
 }  // namespace morvex::core

@@ -57,6 +57,11 @@ struct SaveRequest {
 // the save stops, its error is the line the log received.
 WriteResult saveFile(Log& log, const SaveSettings& settings, const SaveRequest& req, const Bytes& content);
 
+// The request for a file that stands straight in the BDMV folder (index.bdmv,
+// MovieObject.bdmv): "Saving <name>" before, "<name> saved." after, and its copy in
+// BACKUP when that setting is on.
+SaveRequest discFileRequest(const std::filesystem::path& discFolder, const std::string& fileName);
+
 // Writes bytes to `target` the way AtomicFile does. On failure returns false and sets
 // `error` to the system's message (or the reason the target was refused).
 bool writeFileAtomic(const std::filesystem::path& target, const Bytes& content, std::string& error);

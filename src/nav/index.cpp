@@ -290,14 +290,7 @@ core::Bytes writeIndexTable(const IndexTable& indx) {
 
 core::WriteResult saveIndexTable(const IndexTable& indx, const std::filesystem::path& discFolder,
                                  const std::string& fileName, const core::SaveSettings& settings, core::Log& log) {
-  core::SaveRequest req;
-  req.folder = discFolder;
-  req.fileName = fileName;
-  req.startMessage = "Saving [bl]" + fileName + "[/bl]";
-  req.doneMessage = fileName + " saved.";
-  req.copyToBackupDir = true;
-  req.discFolder = discFolder;
-  return core::saveFile(log, settings, req, writeIndexTable(indx));
+  return core::saveFile(log, settings, core::discFileRequest(discFolder, fileName), writeIndexTable(indx));
 }
 
 }  // namespace morvex::nav

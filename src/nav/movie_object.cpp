@@ -152,14 +152,7 @@ core::Bytes writeMovieObjectFile(const MovieObjectFile& mobj) {
 
 core::WriteResult saveMovieObjectFile(const MovieObjectFile& mobj, const std::filesystem::path& discFolder,
                                       const std::string& fileName, const core::SaveSettings& settings, core::Log& log) {
-  core::SaveRequest req;
-  req.folder = discFolder;
-  req.fileName = fileName;
-  req.startMessage = "Saving [bl]" + fileName + "[/bl]";
-  req.doneMessage = fileName + " saved.";
-  req.copyToBackupDir = true;
-  req.discFolder = discFolder;
-  return core::saveFile(log, settings, req, writeMovieObjectFile(mobj));
+  return core::saveFile(log, settings, core::discFileRequest(discFolder, fileName), writeMovieObjectFile(mobj));
 }
 
 }  // namespace morvex::nav
