@@ -82,6 +82,21 @@ void readPlaylist(MainWindow* w, const QString& name) {
   QTest::mouseClick(w->findChild<QPushButton*>("readPlaylistButton"), Qt::LeftButton);
 }
 
+// The demo disc's playlist 00001 on the PLAYLIST tab in Edit mode, with the OUT cell of
+// its first PlayItem clicked open for typing (its text selected).
+QLineEdit* openFirstOutCell(MainWindow* w) {
+  clickTab(w, TabPlaylist);
+  readPlaylist(w, "00001");
+  w->findChild<PlaylistTab*>("playlistTab")->playItemEditSwitch()->editAction()->trigger();
+  auto* items = w->findChild<QTableWidget*>("playItemTable");
+  clickCell(items, 0, 4);
+  QLineEdit* ed = nullptr;
+  if (!QTest::qWaitFor([&] { return (ed = qobject_cast<QLineEdit*>(items->indexWidget(items->model()->index(0, 4)))); }))
+    return nullptr;
+  QTest::keyClick(ed, Qt::Key_A, Qt::ControlModifier);
+  return ed;
+}
+
 }  // namespace
 
 class WindowHabitsTest : public QObject {
@@ -209,17 +224,11 @@ private slots:
     const fs::path bdmv = guitest::demoDisc(tmp.path());
     if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("the demo generator is not part of this build");
     auto w = guitest::startWindow(argFor(bdmv));
-    clickTab(w.get(), TabPlaylist);
-    readPlaylist(w.get(), "00001");
     auto* tab = w->findChild<PlaylistTab*>("playlistTab");
-    tab->playItemEditSwitch()->editAction()->trigger();
-    auto* items = w->findChild<QTableWidget*>("playItemTable");
-    const auto before = tab->model();
     // The OUT time, one second earlier.
-    clickCell(items, 0, 4);
-    QLineEdit* ed = nullptr;
-    QTRY_VERIFY((ed = qobject_cast<QLineEdit*>(items->indexWidget(items->model()->index(0, 4)))) != nullptr);
-    QTest::keyClick(ed, Qt::Key_A, Qt::ControlModifier);
+    QLineEdit* ed = openFirstOutCell(w.get());
+    QVERIFY(ed);
+    const auto before = tab->model();
     QTest::keyClicks(ed, QString::fromStdString(playlist::ticks2time(before.playList.playItems[0].outTime - 45000)));
     QTest::keyClick(ed, Qt::Key_Return);
     QTRY_VERIFY(!(tab->model() == before));
@@ -235,17 +244,12 @@ private slots:
     const fs::path bdmv = guitest::demoDisc(tmp.path());
     if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("the demo generator is not part of this build");
     auto w = guitest::startWindow(argFor(bdmv));
-    clickTab(w.get(), TabPlaylist);
-    readPlaylist(w.get(), "00001");
     auto* tab = w->findChild<PlaylistTab*>("playlistTab");
-    tab->playItemEditSwitch()->editAction()->trigger();
     auto* items = w->findChild<QTableWidget*>("playItemTable");
+    QLineEdit* ed = openFirstOutCell(w.get());
+    QVERIFY(ed);
     const auto before = tab->model();
     QVERIFY(before.playList.playItems[0].inTime >= 45000);
-    clickCell(items, 0, 4);
-    QLineEdit* ed = nullptr;
-    QTRY_VERIFY((ed = qobject_cast<QLineEdit*>(items->indexWidget(items->model()->index(0, 4)))) != nullptr);
-    QTest::keyClick(ed, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(ed, QString::fromStdString(playlist::ticks2time(before.playList.playItems[0].inTime - 45000)));
     QTest::keyClick(ed, Qt::Key_Return);
     QTRY_VERIFY(w->logView()->lines().join('\n').contains("PlayItem 0 ends before it starts"));
