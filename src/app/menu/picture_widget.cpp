@@ -98,7 +98,13 @@ void PictureWidget::paintEvent(QPaintEvent* e) {
     const QRect target(f.left, f.top, f.width, f.height);
     p.fillRect(all, Qt::black);
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    p.drawImage(target, img);
+    // Shrunk to well under its size (a preview in a small window), the page is
+    // averaged down first: the painter's filter samples too few pixels and would
+    // break up thin letters.
+    if (target.width() * 2 < img.width() && !target.isEmpty())
+      p.drawImage(target.topLeft(), img.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    else
+      p.drawImage(target, img);
     return;
   }
   const QPoint off(horizontalScrollBar()->value(), verticalScrollBar()->value());
