@@ -239,7 +239,7 @@ DiscTitles readDiscTitles(const fs::path& chosen, core::Log& log) {
   const disc::NavigationMap map = disc::walkNavigation(disc);
   for (size_t i = 0; i < t.titles.size(); ++i) {
     const nav::Title& title = t.titles[i];
-    TitleEntry e;
+    OfferedTitle e;
     e.title = int(i + 1);
     const auto walk = std::find_if(map.entries.begin(), map.entries.end(),
                                    [&](const disc::EntryWalk& w) { return w.title == uint32_t(i + 1); });
@@ -290,21 +290,21 @@ MenuPlan planMenu(const fs::path& chosen, const AuthorOptions& options, core::Lo
   plan.replacesTopMenu = disc.hasTopMenu;
 
   // The titles the menu offers.
-  std::vector<TitleChoice> choices = options.titles;
+  std::vector<ChosenTitle> choices = options.titles;
   if (choices.empty()) {
-    for (const TitleEntry& e : disc.titles)
+    for (const OfferedTitle& e : disc.titles)
       if (e.playable) choices.push_back({e.title, "", options.scenes});
     if (choices.empty()) {
       std::string why;
-      for (const TitleEntry& e : disc.titles) why += (why.empty() ? "" : "; ") + e.problem;
+      for (const OfferedTitle& e : disc.titles) why += (why.empty() ? "" : "; ") + e.problem;
       return refuse("no title of " + core::displayPath(chosen) + " plays anything (" + why + ")");
     }
   }
-  for (TitleChoice& c : choices) {
+  for (ChosenTitle& c : choices) {
     if (c.title < 1 || size_t(c.title) > disc.titles.size())
       return refuse("title " + std::to_string(c.title) + " does not exist (the disc has " +
                     std::to_string(disc.titles.size()) + " title" + (disc.titles.size() == 1 ? "" : "s") + ")");
-    TitleEntry e = disc.titles[size_t(c.title - 1)];
+    OfferedTitle e = disc.titles[size_t(c.title - 1)];
     if (!e.playable) return refuse(e.problem + ": a menu button could not start it");
     if (!c.label.empty()) e.defaultLabel = c.label;
     c.scenes = c.scenes || options.scenes;
@@ -345,7 +345,7 @@ MenuPlan planMenu(const fs::path& chosen, const AuthorOptions& options, core::Lo
     marks[int(i)] = sceneMarks(pl);
   }
   for (size_t i = 0; i < plan.titles.size(); ++i) {
-    const TitleEntry& t = plan.titles[i];
+    const OfferedTitle& t = plan.titles[i];
     Item item;
     item.title = t.title;
     item.label = t.defaultLabel;
@@ -859,7 +859,7 @@ AuthorResult writeMenuFiles(const fs::path& chosen, MenuPlan& plan, const Author
                       {kPlayPL, uint32_t(std::stoul(plan.menuPlaylist)), 0}};
   if (size_t(plan.menuObject) < objs.size()) objs[size_t(plan.menuObject)] = menuObj;
   else objs.push_back(menuObj);
-  for (const TitleEntry& t : plan.titles) {
+  for (const OfferedTitle& t : plan.titles) {
     auto it = plan.scenesObjects.find(t.title);
     if (it == plan.scenesObjects.end()) continue;
     nav::MovieObject so;
@@ -874,7 +874,7 @@ AuthorResult writeMenuFiles(const fs::path& chosen, MenuPlan& plan, const Author
   }
   if (options.returnToMenu) {
     std::set<int> done;
-    for (const TitleEntry& t : plan.titles)
+    for (const OfferedTitle& t : plan.titles)
       if (t.movieObject >= 0 && size_t(t.movieObject) < objs.size() && done.insert(t.movieObject).second &&
           !endsInJump(objs[size_t(t.movieObject)].commands))
         objs[size_t(t.movieObject)].commands.push_back({kJumpObject, uint32_t(plan.menuObject), 0});

@@ -26,7 +26,7 @@ namespace morvex::author {
 enum class Layout { Column, Grid };
 
 // One title of the disc as the menu would offer it.
-struct TitleEntry {
+struct OfferedTitle {
   int title = 0;                 // 1-based title number in index.bdmv
   std::string playlist;          // its feature playlist, "00001"; empty when the title plays nothing
   uint64_t duration = 0;         // that playlist's length, 45 kHz ticks
@@ -40,7 +40,7 @@ struct TitleEntry {
 struct DiscTitles {
   bool ok = false;
   std::string error;
-  std::vector<TitleEntry> titles;
+  std::vector<OfferedTitle> titles;
   bool hasTopMenu = false, hasFirstPlay = false, hasSound = false;
   size_t sounds = 0;  // entries of sound.bdmv
 };
@@ -51,14 +51,14 @@ struct DiscTitles {
 // menus and other titles, whose playlists are not the title's own).
 DiscTitles readDiscTitles(const std::filesystem::path& bdmv, core::Log& log);
 
-struct TitleChoice {
+struct ChosenTitle {
   int title = 0;
   std::string label;  // empty: the title's default label
   bool scenes = false;
 };
 
 struct AuthorOptions {
-  std::vector<TitleChoice> titles;          // empty: every playable title with its default label
+  std::vector<ChosenTitle> titles;          // empty: every playable title with its default label
   bool scenes = false;                      // a scenes page for every chosen title
   std::filesystem::path background;         // a PNG; empty: backgroundColour
   menuview::Rgba backgroundColour{16, 24, 40, 255};
@@ -92,7 +92,7 @@ struct MenuPlan {                           // everything decided, nothing writt
   std::vector<menuview::Image> pages;       // each page as the player first shows it (default button selected)
   std::vector<std::string> pageNames;       // "Titles", "Titles 2", "Scenes of title 1", ...
   std::vector<PlannedButton> buttons;
-  std::vector<TitleEntry> titles;           // the chosen titles, with the labels used
+  std::vector<OfferedTitle> titles;           // the chosen titles, with the labels used
   menuview::Image background;               // the page background at 1920x1080, before the buttons
   std::string menuPlaylist, menuClip;       // numbers the new files take, "00010"
   int menuObject = -1;                      // the movie object that will play the menu

@@ -44,7 +44,7 @@ bool parseColour(const std::string& text, menuview::Rgba& out) {
 }
 
 // "3" or "3=The Making Of".
-bool parseTitle(const std::string& text, author::TitleChoice& out) {
+bool parseTitle(const std::string& text, author::ChosenTitle& out) {
   const auto eq = text.find('=');
   const std::string n = text.substr(0, eq);
   if (n.empty() || n.size() > 4 || n.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -68,7 +68,7 @@ fs::path previewName(const fs::path& out, size_t index, size_t count) {
 void authorCommand(const AuthorArgs& a) {
   author::AuthorOptions o;
   for (const auto& t : a.titles) {
-    author::TitleChoice c;
+    author::ChosenTitle c;
     if (!parseTitle(t, c)) {
       fail("--title wants N or N=LABEL, not \"" + t + "\"", 2);
       return;

@@ -334,7 +334,7 @@ void AuthorDialog::fillTitles() {
   table_->setRowCount(int(titles_.titles.size()));
   rows_.clear();
   int r = 0;
-  for (const author::TitleEntry& t : titles_.titles) {
+  for (const author::OfferedTitle& t : titles_.titles) {
     Row row;
     row.title = t.title;
     const QString n = QString::number(t.title);
@@ -398,7 +398,7 @@ author::AuthorOptions AuthorDialog::options() const {
   author::AuthorOptions o;
   for (const Row& r : rows_) {
     if (!r.use->isEnabled() || !r.use->isChecked()) continue;
-    author::TitleChoice c;
+    author::ChosenTitle c;
     c.title = r.title;
     c.label = r.label->text().toStdString();
     c.scenes = r.scenes->isEnabled() && r.scenes->isChecked();
@@ -420,7 +420,7 @@ author::AuthorOptions AuthorDialog::options() const {
 void AuthorDialog::setOptions(const author::AuthorOptions& o) {
   for (const Row& r : rows_) {
     if (!r.use->isEnabled()) continue;
-    const auto c = std::find_if(o.titles.begin(), o.titles.end(), [&](const author::TitleChoice& t) { return t.title == r.title; });
+    const auto c = std::find_if(o.titles.begin(), o.titles.end(), [&](const author::ChosenTitle& t) { return t.title == r.title; });
     r.use->setChecked(c != o.titles.end());
     if (c == o.titles.end()) continue;
     if (!c->label.empty()) r.label->setText(toQt(c->label));
