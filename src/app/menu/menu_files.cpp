@@ -200,7 +200,9 @@ void MenuFiles::chooseAndMux() {
   if (!f.isEmpty()) muxTo(f.endsWith(ext, Qt::CaseInsensitive) ? f : f + ext);
 }
 
-bool MenuFiles::muxTo(const QString& path) {
+// A mux starts only from a menu read whole (or allowed to be saved) while nothing else
+// runs; from then on the tab counts as busy until the run ends.
+bool MenuFiles::beginMux() {
   if (!doc_.model.loaded || loading_ || muxing_) return false;
   if (!writable()) {
     ctx_.log->error("The menu was read only in part: allow saving first.");
@@ -208,6 +210,11 @@ bool MenuFiles::muxTo(const QString& path) {
   }
   muxing_ = true;
   Q_EMIT rulesChanged();
+  return true;
+}
+
+bool MenuFiles::muxTo(const QString& path) {
+  if (!beginMux()) return false;
   auto copy = std::make_shared<igs::Menu>(doc_.model);
   auto stream = std::make_shared<core::Bytes>();
   core::Log* log = ctx_.log;
@@ -271,13 +278,7 @@ void MenuFiles::chooseAndMuxIntoClip() {
 }
 
 bool MenuFiles::muxIntoClip(const QString& source, const QString& output, bool addStream) {
-  if (!doc_.model.loaded || loading_ || muxing_) return false;
-  if (!writable()) {
-    ctx_.log->error("The menu was read only in part: allow saving first.");
-    return false;
-  }
-  muxing_ = true;
-  Q_EMIT rulesChanged();
+  if (!beginMux()) return false;
   auto copy = std::make_shared<igs::Menu>(doc_.model);
   auto result = std::make_shared<igs::ClipMuxResult>();
   core::Log* log = ctx_.log;

@@ -80,6 +80,7 @@ signals:
 private:
   // Save / Discard / Cancel for a modified menu; true when it may be replaced.
   bool settleModified();
+  bool beginMux();
   void adoptMenu(igs::Menu menu, const core::ReadResult& result, const QString& path);
 
   AppContext& ctx_;
