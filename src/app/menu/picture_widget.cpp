@@ -16,16 +16,19 @@ PictureWidget::PictureWidget(QWidget* parent) : QAbstractScrollArea(parent) {
 
 void PictureWidget::setPicture(const menuview::Image* picture) {
   picture_ = picture;
+  shrunkStale_ = true;
   updateScrollBars();
   viewport()->update();
 }
 
 void PictureWidget::updatePicture() {
+  shrunkStale_ = true;
   updateScrollBars();
   viewport()->update();
 }
 
 void PictureWidget::updatePictureRect(int x1, int y1, int x2, int y2) {
+  shrunkStale_ = true;
   if (fit_) {
     // A scaled rectangle may touch one more pixel on each side.
     const QPoint a = fromPicture(QPoint(x1, y1)), b = fromPicture(QPoint(x2, y2));
@@ -101,9 +104,15 @@ void PictureWidget::paintEvent(QPaintEvent* e) {
     // Shrunk to well under its size (a preview in a small window), the page is
     // averaged down first: the painter's filter samples too few pixels and would
     // break up thin letters.
-    if (target.width() * 2 < img.width() && !target.isEmpty())
-      p.drawImage(target.topLeft(), img.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    else
+    // The shrunk page is kept until the picture or the size changes, so a repaint for
+    // any other reason costs no scaling.
+    if (target.width() * 2 < img.width() && !target.isEmpty()) {
+      if (shrunkStale_ || shrunk_.size() != target.size()) {
+        shrunk_ = img.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        shrunkStale_ = false;
+      }
+      p.drawImage(target.topLeft(), shrunk_);
+    } else
       p.drawImage(target, img);
     return;
   }

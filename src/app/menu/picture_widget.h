@@ -8,6 +8,7 @@
 // is the picture pixel itself, in fit mode the offset from the fitted picture's
 // top-left corner (the engine maps those to page pixels with the fit rectangle).
 #include <QAbstractScrollArea>
+#include <QImage>
 #include <QColor>
 
 #include "menuview/image.h"
@@ -62,6 +63,10 @@ private:
   const menuview::Image* picture_ = nullptr;
   bool fit_ = false;
   QColor background_{Qt::darkGray};
+  // The page averaged down to the fitted size (a small preview), and whether the
+  // picture changed since.
+  QImage shrunk_;
+  bool shrunkStale_ = true;
 };
 
 }  // namespace morvex::app
