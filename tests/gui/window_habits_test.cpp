@@ -82,12 +82,17 @@ void readPlaylist(MainWindow* w, const QString& name) {
   QTest::mouseClick(w->findChild<QPushButton*>("readPlaylistButton"), Qt::LeftButton);
 }
 
+// The playlist `name` read on the PLAYLIST tab, which is brought to the front.
+PlaylistTab* showPlaylist(MainWindow* w, const QString& name) {
+  clickTab(w, TabPlaylist);
+  readPlaylist(w, name);
+  return w->findChild<PlaylistTab*>("playlistTab");
+}
+
 // The demo disc's playlist 00001 on the PLAYLIST tab in Edit mode, with the OUT cell of
 // its first PlayItem clicked open for typing (its text selected).
 QLineEdit* openFirstOutCell(MainWindow* w) {
-  clickTab(w, TabPlaylist);
-  readPlaylist(w, "00001");
-  w->findChild<PlaylistTab*>("playlistTab")->playItemEditSwitch()->editAction()->trigger();
+  showPlaylist(w, "00001")->playItemEditSwitch()->editAction()->trigger();
   auto* items = w->findChild<QTableWidget*>("playItemTable");
   clickCell(items, 0, 4);
   QLineEdit* ed = nullptr;
@@ -146,9 +151,7 @@ private slots:
     const fs::path bdmv = guitest::demoDisc(tmp.path());
     if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("the demo generator is not part of this build");
     auto w = guitest::startWindow(argFor(bdmv));
-    clickTab(w.get(), TabPlaylist);
-    readPlaylist(w.get(), "00001");
-    auto* tab = w->findChild<PlaylistTab*>("playlistTab");
+    PlaylistTab* tab = showPlaylist(w.get(), "00001");
     typeIntoField(w->findChild<QLineEdit*>("playbackCountField"), "7");
     QVERIFY(tab->document().modified());
     QString asked;
@@ -477,9 +480,7 @@ private slots:
     const fs::path bdmv = guitest::demoDisc(tmp.path());
     if (bdmv.empty()) MORVEX_QSKIP_OR_FAIL("the demo generator is not part of this build");
     auto w = guitest::startWindow(argFor(bdmv));
-    clickTab(w.get(), TabPlaylist);
-    readPlaylist(w.get(), "00001");
-    auto* tab = w->findChild<PlaylistTab*>("playlistTab");
+    PlaylistTab* tab = showPlaylist(w.get(), "00001");
     auto* items = w->findChild<QTableWidget*>("playItemTable");
     auto* marks = w->findChild<QTableWidget*>("markTable");
     auto* plus = w->findChild<QPushButton*>("insertMarkButton");
